@@ -1,0 +1,33 @@
+#include "support/model.h"
+
+namespace ovcg_test {
+
+ModelDescription default_model() {
+    ModelDescription m;
+    m.printer_id = 0x0101;
+    m.name = "Synthetic LF-24";
+    m.media = {
+        {0, "Plain paper", true},
+        {1, "Coated paper", true},
+        {2, "Photo paper glossy", true},
+        {3, "Photo paper matte", false},
+        {4, "Film", false},
+    };
+    m.resolutions = {{300, 300}, {600, 600}, {1200, 1200}};
+    m.ink_sets = {
+        {0, {'K'}},
+        {1, {'C', 'M', 'Y', 'K'}},
+        {3, {'C', 'M', 'Y', 'K', 'c', 'm'}},
+    };
+    m.head = {180, 180, 6};
+    return m;
+}
+
+ResWriter build_model(const ModelDescription& model) {
+    ResWriter w;
+    // Each resource kind adds its writer call here.
+    (void)model;
+    return w;
+}
+
+}  // namespace ovcg_test

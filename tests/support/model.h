@@ -1,0 +1,57 @@
+// The synthetic test model: one made-up, self-consistent printer model from
+// which every resource of the model file is written. Each resource kind has a
+// writer (model_*.cpp); build_model() puts them all in one .RES container.
+// Tests build the default model, change the description or break a resource
+// on purpose, and load the result.
+#pragma once
+
+#include "support/res_writer.h"
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace ovcg_test {
+
+// Resource types of the model file.
+inline constexpr uint16_t kResTypeHalftone = 2000;     // halftone engine data (identifier + 100)
+inline constexpr uint16_t kResTypeLink = 3000;         // print-mode link tables
+inline constexpr uint16_t kResTypeHeadControl = 4000;  // head-control engine data
+
+struct ModelMedia {
+    uint16_t number;       // media number (media_type of the job record)
+    std::string name;      // for readers of the tests only
+    bool roll;             // roll media, else cut sheet
+};
+
+struct ModelResolution {
+    int32_t x, y;  // dpi
+};
+
+struct ModelInkSet {
+    int32_t prt_format;        // printer ink format of the job record
+    std::vector<char> inks;    // one letter per ink plane, in plane order
+};
+
+struct ModelHead {
+    int32_t nozzles_per_row;   // nozzles of one colour row
+    int32_t nozzle_pitch_dpi;  // vertical nozzle density
+    int32_t rows;              // colour rows on the head
+};
+
+struct ModelDescription {
+    uint16_t printer_id;
+    std::string name;
+    std::vector<ModelMedia> media;
+    std::vector<ModelResolution> resolutions;
+    std::vector<ModelInkSet> ink_sets;
+    ModelHead head;
+};
+
+// The made-up printer that the default model file describes.
+ModelDescription default_model();
+
+// Every resource of the model, written from the description.
+ResWriter build_model(const ModelDescription& model);
+
+}  // namespace ovcg_test

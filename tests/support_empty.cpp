@@ -1,0 +1,2 @@
+// Placeholder unit so the support library exists before it has sources.
+namespace ovcg_test {}
