@@ -1,0 +1,131 @@
+#include "engine/spooler.h"
+
+#include <array>
+#include <cstring>
+
+#include "common/byte_cursor.h"
+#include "engine/engine_error.h"
+#include "engine/platform.h"
+
+namespace {
+
+// The feed command whose first appearance in a job triggers the filler data:
+// ESC ( d with a 16-bit length of 1 and one zero byte.
+constexpr unsigned char kFeedCommand[6] = {0x1B, 0x28, 0x64, 0x01, 0x00, 0x00};
+
+// One filler command: ESC ( d with the length 32767, then 32767 zero bytes.
+constexpr unsigned int kFillerDataBytes = 32767;
+constexpr unsigned int kFillerBytes = 5 + kFillerDataBytes;
+constexpr std::array<char, kFillerBytes> kFiller = [] {
+    std::array<char, kFillerBytes> a{};
+    a[0] = 0x1B;
+    a[1] = 0x28;
+    a[2] = 0x64;
+    a[3] = static_cast<char>(kFillerDataBytes & 0xFF);
+    a[4] = static_cast<char>(kFillerDataBytes >> 8);
+    return a;
+}();
+
+}  // namespace
+
+CPlimoSpooler::CPlimoSpooler(int headerMode, SendFunction send, void* context)
+    : m_send(send),
+      m_context(context),
+      m_headerMode(headerMode ? 1 : 0),
+      m_headerSize(headerMode ? kHeaderSize : 0),
+      m_capacity(kBufferSize - (headerMode ? kHeaderSize : 0)) {
+    m_buffer = static_cast<char*>(Mem_Alloc(static_cast<int>(m_bufferSize)));
+    if (!m_buffer) ovcg::ThrowMessage(ovcg::kMemoryAllocationException);
+    m_header = m_buffer;
+    m_dataPos = m_buffer + m_headerSize;
+}
+
+CPlimoSpooler::~CPlimoSpooler() { Mem_Free(m_buffer); }
+
+void CPlimoSpooler::Send(const char* data, unsigned int length) {
+    // The callback takes a non-const pointer for compatibility; it only reads.
+    if (!m_send || m_send(m_context, const_cast<char*>(data), length) <= 0)
+        ovcg::ThrowMessage(ovcg::kSpoolerException);
+}
+
+void CPlimoSpooler::SendData(const char* data, unsigned int length) {
+    if (!m_buffer || !data || length == 0) return;
+    if (length <= m_capacity - m_count) {
+        std::memcpy(m_dataPos + m_count, data, length);
+        m_count += length;
+        return;
+    }
+    // Fill the buffered chunk and send it whole. Should that send fail, the
+    // bytes of this call are lost and those buffered before stay buffered.
+    const unsigned int first = m_capacity - m_count;
+    std::memcpy(m_dataPos + m_count, data, first);
+    if (m_headerMode) ovcg::store_u16le(reinterpret_cast<uint8_t*>(m_header), static_cast<uint16_t>(m_capacity));
+    Send(m_buffer, m_bufferSize);
+    m_count = 0;
+
+    // Whole chunks go out straight from the caller's memory; the last piece
+    // (1 to capacity bytes) stays buffered.
+    const char* p = data + first;
+    unsigned int rest = length - first;
+    while (rest > m_capacity) {
+        if (m_headerMode) SendHeader(0, static_cast<unsigned short>(m_capacity));
+        Send(p, m_capacity);
+        p += m_capacity;
+        rest -= m_capacity;
+    }
+    std::memcpy(m_dataPos, p, rest);
+    m_count = rest;
+}
+
+void CPlimoSpooler::Flush() {
+    if (!m_buffer || m_count == 0) return;
+    if (m_headerMode)
+        ovcg::store_u16le(reinterpret_cast<uint8_t*>(m_header), static_cast<uint16_t>(kFlushBit + m_count));
+    Send(m_buffer, m_headerSize + m_count);
+    // Only a successful send empties the buffer.
+    m_count = 0;
+}
+
+void CPlimoSpooler::SendEscape(unsigned short code) {
+    Flush();
+    if (!m_headerMode) return;
+    uint8_t marker[4];
+    ovcg::store_u16le(marker, 0);
+    ovcg::store_u16le(marker + 2, code);
+    Send(reinterpret_cast<const char*>(marker), sizeof marker);
+}
+
+void CPlimoSpooler::SendHeader(unsigned short base, unsigned short length) {
+    if (length == 0) return;
+    uint8_t header[2];
+    ovcg::store_u16le(header, static_cast<uint16_t>(base + length));
+    Send(reinterpret_cast<const char*>(header), sizeof header);
+}
+
+void CPlimoSpooler::SendDummyData(const char* data, unsigned int length) {
+    if (m_dummySent || !data || length != sizeof kFeedCommand) return;
+    if (std::memcmp(data, kFeedCommand, sizeof kFeedCommand) != 0) return;
+    SendData(kFiller.data(), kFillerBytes);
+    SendData(kFiller.data(), kFillerBytes);
+    m_dummySent = 1;
+}
+
+int SLSpoolerSendData(const void* data, unsigned int length, int flag, void* spooler) {
+    if (!spooler) return 0;
+    CPlimoSpooler* s = static_cast<CPlimoSpooler*>(spooler);
+    try {
+        const char* bytes = static_cast<const char*>(data);
+        s->SendData(bytes, length);
+        if (flag == 1) {
+            s->SendDummyData(bytes, length);
+            s->Flush();
+        }
+    } catch (ovcg::EngineMessage) {
+        return 0;
+    }
+    return 1;
+}
+
+int SLSpoolerSendDataIRAC(void* spooler, const void* data, unsigned int length, int flag) {
+    return SLSpoolerSendData(data, length, flag, spooler);
+}

@@ -1,0 +1,88 @@
+// The job's single output path: collects the engine's bytes in one buffer and
+// hands them to the caller's spool callback in pieces of at most 32767 bytes.
+//
+// Header mode frames the stream for a consumer that wants to tell the command
+// sections apart (all values little-endian):
+//   full chunk            u16 0x7FFD, then 32765 data bytes
+//   chunk cut by a flush  u16 0x8000 + n, then n data bytes (1 <= n <= 32765)
+//   escape marker         u16 0, then u16 code
+// Without header mode the stream is the plain printer byte stream.
+#pragma once
+
+#include <cstdint>
+
+class CPlimoSpooler {
+public:
+    // The caller's spool callback; a result of 0 or below is a failed send.
+    // It receives the spooler's own buffer or the caller's data and must not
+    // write through the pointer.
+    using SendFunction = int (*)(void* context, char* data, unsigned int length);
+
+    static constexpr unsigned int kBufferSize = 32767;
+    static constexpr unsigned int kHeaderSize = 2;
+    static constexpr uint16_t kFlushBit = 0x8000;
+
+    // Escape codes: the odd code precedes a command section, the even one
+    // follows it.
+    enum EscapeCode : uint16_t {
+        kEscDocumentEndBegin = 1,
+        kEscDocumentEndEnd = 2,
+        kEscPageEndBegin = 3,
+        kEscPageEndEnd = 4,
+        kEscDocumentStartBegin = 9,
+        kEscDocumentStartEnd = 10,
+        kEscPageStartPageLangBegin = 11,
+        kEscPageStartPageLangEnd = 12,
+        kEscPageStartLevel2Begin = 13,
+        kEscPageStartLevel2End = 14,
+    };
+
+    // Any non-zero headerMode turns header mode on. Throws
+    // "Memory Allocation Exception" when the buffer cannot be allocated.
+    CPlimoSpooler(int headerMode, SendFunction send, void* context);
+    virtual ~CPlimoSpooler();
+    CPlimoSpooler(const CPlimoSpooler&) = delete;
+    CPlimoSpooler& operator=(const CPlimoSpooler&) = delete;
+
+    // Each of these throws "Spooler Exception" when a send fails.
+    // Appends bytes; sends every chunk that fills up. Data larger than a chunk
+    // go out in whole chunks straight from the caller's memory.
+    void SendData(const char* data, unsigned int length);
+    // Sends what is buffered as a chunk cut by a flush; nothing when empty.
+    void Flush();
+    // Flushes, then (header mode only) sends the escape marker.
+    void SendEscape(unsigned short code);
+    // Sends the 2-byte header base + length by itself; nothing for length 0.
+    void SendHeader(unsigned short base, unsigned short length);
+    // The first time the data are exactly the 6-byte feed command
+    // 1B 28 64 01 00 00, appends two filler commands of 32767 zero bytes.
+    void SendDummyData(const char* data, unsigned int length);
+
+    int HeaderMode() const { return m_headerMode; }
+    unsigned int Capacity() const { return m_capacity; }
+    unsigned int Count() const { return m_count; }
+    int DummySent() const { return m_dummySent; }
+
+private:
+    void Send(const char* data, unsigned int length);
+
+    SendFunction m_send;
+    void* m_context;
+    unsigned int m_count = 0;
+    int m_headerMode;
+    unsigned int m_headerSize;
+    unsigned int m_capacity;
+    unsigned int m_bufferSize = kBufferSize;
+    char* m_buffer = nullptr;
+    char* m_header = nullptr;
+    char* m_dataPos = nullptr;
+    int m_dummySent = 0;
+};
+
+// The spool entry in plain-function form: appends the data; with flag 1 adds
+// the one-time filler data and flushes. 1 on success, 0 when the spooler is
+// null or a send failed.
+int SLSpoolerSendData(const void* data, unsigned int length, int flag, void* spooler);
+// The same with the spooler first: the send callback of the head-control
+// engine's callback table.
+int SLSpoolerSendDataIRAC(void* spooler, const void* data, unsigned int length, int flag);
