@@ -1,5 +1,7 @@
 #include "support/model.h"
 
+#include "support/model_dither.h"
+
 namespace ovcg_test {
 
 ModelDescription default_model() {
@@ -26,6 +28,7 @@ ModelDescription default_model() {
 ResWriter build_model(const ModelDescription& model) {
     ResWriter w;
     // Each resource kind adds its writer call here.
+    add_model_dither(w, model);
     (void)model;
     return w;
 }

@@ -1,0 +1,444 @@
+#include "hxr/control/hxr_decomp.h"
+#include "hxr_fixture.h"
+#include "support/hxr_packer.h"
+
+#include <array>
+#include <memory>
+#include <random>
+#include <string>
+#include <vector>
+
+namespace {
+
+using ovcg_test::Bytes;
+
+class Decomp : public HxrTest {
+protected:
+    void SetUp() override {
+        HxrTest::SetUp();
+        ASSERT_EQ(HXRDeCompNew(&st, mm), 0);
+    }
+    void TearDown() override {
+        EXPECT_EQ(HXRDeCompDelete(st, mm), 0);
+        HxrTest::TearDown();
+    }
+    // Decodes a bare stream into a buffer of `room` bytes.
+    Bytes decode(const Bytes& stream, uint32_t room, uint32_t* produced = nullptr) {
+        Bytes out(room + 1, 0xEE);
+        uint32_t n = HXRDecompress(stream.data(), uint32_t(stream.size()), out.data(), room, st);
+        if (produced) *produced = n;
+        EXPECT_EQ(out[room], 0xEE) << "wrote past the destination";
+        out.resize(n <= room ? n : 0);
+        return out;
+    }
+    // Unpacks an envelope; the result code in *rc.
+    Bytes unpack(const Bytes& res, int32_t* rc) {
+        void* out = nullptr;
+        uint32_t size = 0;
+        *rc = HXRDeComp(st, res.data(), uint32_t(res.size()), &out, &size, mm);
+        if (*rc != 0) return {};
+        Bytes b(static_cast<uint8_t*>(out), static_cast<uint8_t*>(out) + size);
+        if (out != res.data()) {
+            for (uint32_t i = 0; i < kHxrResourceSlack; ++i) EXPECT_EQ(static_cast<uint8_t*>(out)[size + i], 0);
+            EXPECT_EQ(HXRFreeMem(mm, out), 0u);
+        }
+        return b;
+    }
+    HXRDeCompState* st = nullptr;
+};
+
+Bytes random_bytes(size_t n, uint32_t seed, int alphabet = 256) {
+    std::mt19937 rng(seed);
+    Bytes b(n);
+    for (auto& v : b) v = uint8_t(rng() % uint32_t(alphabet));
+    return b;
+}
+
+// Text-like data with many repeats at every distance.
+Bytes repetitive(size_t n, uint32_t seed) {
+    std::mt19937 rng(seed);
+    const std::vector<std::string> words = {"halftone ", "dither ", "mask ", "cyan ", "magenta ", "yellow ",
+                                            "black ", "light ", "0123456789", "\n"};
+    Bytes b;
+    while (b.size() < n) {
+        if (rng() % 50 == 0 && b.size() > 20000) {
+            size_t back = 1 + rng() % 16383, len = 3 + rng() % 300;
+            size_t from = b.size() - std::min(back, b.size());
+            for (size_t k = 0; k < len; ++k) b.push_back(b[from + k]);
+        } else {
+            const std::string& w = words[rng() % words.size()];
+            b.insert(b.end(), w.begin(), w.end());
+        }
+    }
+    b.resize(n);
+    return b;
+}
+
+// Before the first rebuild every symbol is equally likely.
+TEST_F(Decomp, FirstCodeIsEightAndNineBits) {
+    HXRHuffCode code{};
+    for (auto& f : code.freq) f = 1;
+    HXRBuildHuffCode(code);
+    for (int s = 0; s < kHxrSymbolCount; ++s) {
+        if (s < 120) {
+            EXPECT_EQ(code.length[s], 8) << s;
+            EXPECT_EQ(code.code[s], s) << s;
+        } else {
+            EXPECT_EQ(code.length[s], 9) << s;
+            EXPECT_EQ(code.code[s], 240 + (s - 120)) << s;
+        }
+        EXPECT_EQ(code.freq[s], 1u);
+    }
+}
+
+struct GoldenCase {
+    const char* name;
+    Bytes stream;
+    Bytes expect;  // empty: the stream fails
+};
+
+// Streams written bit by bit with the initial code: 8-bit codes 0..119,
+// 9-bit codes 240..511 for symbols 120..391.
+TEST_F(Decomp, HandBuiltGoldens) {
+    const GoldenCase cases[] = {
+        // 01000001 = literal 0x41.
+        {"one literal", {1, 0, 0, 0, 0x41}, {0x41}},
+        // 01000001, 011110000 (symbol 120 = 0x78), padding.
+        {"8- and 9-bit literals", {2, 0, 0, 0, 0x41, 0x78, 0x00}, {0x41, 0x78}},
+        // 'A', then symbol 257 (101111001): distance and length reused from
+        // their start values (1 and 1) copy 3 bytes from distance 1.
+        {"first match repeats the last byte", {4, 0, 0, 0, 0x41, 0xBC, 0x80}, {0x41, 0x41, 0x41, 0x41}},
+        // 'A' 'B', symbol 276 (d class 2, l class 1) = 110001100, extra bit 0:
+        // distance 2, length 3.
+        {"match at distance 2", {5, 0, 0, 0, 0x41, 0x42, 0xC6, 0x00}, {'A', 'B', 'A', 'B', 'A'}},
+        // The same match, but the count stops it after one byte.
+        {"count cuts a match", {3, 0, 0, 0, 0x41, 0x42, 0xC6, 0x00}, {'A', 'B', 'A'}},
+        // The end mark (376 = 101111000) first: a stream never ends by it.
+        {"end mark first fails", {1, 0, 0, 0, 0xBC, 0x00}, {}},
+        // One literal coded, five bytes counted: the rest is not in the source.
+        {"short stream fails", {5, 0, 0, 0, 0x41}, {}},
+        {"fewer than 4 bytes", {1, 0, 0}, {}},
+    };
+    for (const auto& c : cases) {
+        uint32_t n = 0;
+        Bytes out = decode(c.stream, 64, &n);
+        if (c.expect.empty()) {
+            EXPECT_EQ(n, 0u) << c.name;
+        } else {
+            EXPECT_EQ(out, c.expect) << c.name;
+        }
+    }
+}
+
+TEST_F(Decomp, CountOfZeroAnswersTheSourceLength) {
+    const Bytes s = {0, 0, 0, 0, 0xAA, 0xBB};
+    uint8_t out[4];
+    EXPECT_EQ(HXRDecompress(s.data(), uint32_t(s.size()), out, sizeof out, st), 6u);
+}
+
+TEST_F(Decomp, OutputTooSmallFails) {
+    // "ABABA" into 4 bytes: the match runs out of room.
+    const Bytes s = {5, 0, 0, 0, 0x41, 0x42, 0xC6, 0x00};
+    uint32_t n = 1;
+    decode(s, 4, &n);
+    EXPECT_EQ(n, 0u);
+    // A literal with no room left.
+    decode({2, 0, 0, 0, 0x41, 0x78, 0x00}, 1, &n);
+    EXPECT_EQ(n, 0u);
+}
+
+// The packer's independent code builder agrees with the decoder's, and every
+// code is complete and at most 12 bits long.
+TEST_F(Decomp, CodeLimitsAndKraftSumOnSkewedFrequencies) {
+    std::mt19937 rng(3);
+    auto check = [&](const std::array<uint32_t, kHxrSymbolCount>& f, const char* what) {
+        auto code = std::make_unique<HXRHuffCode>();
+        for (int s = 0; s < kHxrSymbolCount; ++s) code->freq[s] = f[s];
+        HXRBuildHuffCode(*code);
+        uint64_t kraft = 0;
+        for (int s = 0; s < kHxrSymbolCount; ++s) {
+            ASSERT_GE(code->length[s], 1) << what;
+            ASSERT_LE(code->length[s], kHxrMaxCodeLength) << what;
+            kraft += 1u << (kHxrMaxCodeLength - code->length[s]);
+            EXPECT_EQ(code->peek[uint32_t(code->code[s]) << (kHxrMaxCodeLength - code->length[s])], s) << what;
+        }
+        EXPECT_EQ(kraft, uint64_t(kHxrPeekSize)) << what;
+        const auto ref = ovcg_test::hxr_pack_build_code(f);
+        for (int s = 0; s < kHxrSymbolCount; ++s) {
+            EXPECT_EQ(code->length[s], ref.length[s]) << what << " symbol " << s;
+            EXPECT_EQ(code->code[s], ref.code[s]) << what << " symbol " << s;
+        }
+    };
+    std::array<uint32_t, kHxrSymbolCount> f;
+    // Fibonacci weights build a tree far deeper than 12 levels.
+    f.fill(1);
+    uint32_t a = 1, b = 1;
+    for (int s = 0; s < 17; ++s) {
+        f[size_t(s) * 7] = a;
+        uint32_t c = a + b;
+        a = b;
+        b = c;
+    }
+    check(f, "fibonacci");
+    f.fill(1);
+    f[300] = 3700;
+    check(f, "one dominant symbol");
+    for (int round = 0; round < 200; ++round) {
+        f.fill(1);
+        // Spread the 3704 counts of a rebuild period over the symbols.
+        const int hot = 1 + int(rng() % 40);
+        for (int k = 0; k < 3704; ++k) f[rng() % 2 ? rng() % uint32_t(hot) : rng() % kHxrSymbolCount]++;
+        check(f, "random");
+    }
+}
+
+TEST_F(Decomp, PackerRoundTripsAcrossRebuilds) {
+    struct Case {
+        const char* name;
+        Bytes data;
+        int max_match;
+    };
+    const Case cases[] = {
+        {"empty-ish", Bytes{0x5A}, 257},
+        {"random", random_bytes(60000, 1), 257},
+        {"small alphabet", random_bytes(80000, 2, 4), 257},
+        {"text", repetitive(200000, 3), 257},
+        {"zeros", Bytes(100000, 0), 257},
+        {"literals only", random_bytes(30000, 4, 16), 0},
+        {"short matches", repetitive(50000, 5), 3},
+    };
+    for (const auto& c : cases) {
+        ovcg_test::HxrStreamWriter probe;
+        const Bytes stream = ovcg_test::hxr_pack_stream(c.data, c.max_match);
+        uint32_t n = 0;
+        const Bytes out = decode(stream, uint32_t(c.data.size()), &n);
+        EXPECT_EQ(n, c.data.size()) << c.name;
+        EXPECT_TRUE(out == c.data) << c.name;
+        // And through the envelope.
+        int32_t rc = 1;
+        const Bytes env = ovcg_test::hxr_envelope(stream, false);
+        EXPECT_TRUE(unpack(env, &rc) == c.data) << c.name;
+        EXPECT_EQ(rc, 0) << c.name;
+    }
+}
+
+TEST_F(Decomp, StreamsSpanManyRebuilds) {
+    // Literal-only packing: one symbol per byte, so 40000 bytes cross the
+    // first rebuild (after 1096 symbols) and ten more.
+    const Bytes data = random_bytes(40000, 9, 7);
+    ovcg_test::HxrStreamWriter w;
+    for (uint8_t b : data) w.literal(b);
+    EXPECT_GE(w.rebuilds(), 10u);
+    const Bytes stream = w.finish(uint32_t(data.size()));
+    uint32_t n = 0;
+    EXPECT_TRUE(decode(stream, uint32_t(data.size()), &n) == data);
+}
+
+TEST_F(Decomp, PlainResourcesAreUsedAsStored) {
+    const std::vector<Bytes> plain = {
+        {},
+        {0x7A, 0xCF, 0x86},                                            // shorter than the magic
+        {0x7A, 0xCF, 0x86, 0x5C, 0x7D, 0x90, 0x3C, 0xB8, 1, 2, 3, 4},  // last byte differs
+        {0x7B, 0xCF, 0x86, 0x5C, 0x7D, 0x90, 0x3C, 0xB9, 1, 2, 3, 4},  // first byte differs
+        {0x7A, 0xCF, 0x86, 0x5C, 0x7D, 0x90, 0x3D, 0xBA},
+    };
+    for (const Bytes& p : plain) {
+        void* out = nullptr;
+        uint32_t size = 99;
+        const uint8_t dummy = 0;
+        const void* in = p.empty() ? &dummy : p.data();
+        ASSERT_EQ(HXRDeComp(st, in, uint32_t(p.size()), &out, &size, mm), 0);
+        EXPECT_EQ(out, in);
+        EXPECT_EQ(size, p.size());
+    }
+    EXPECT_EQ(HXRGetMemBlockCount(mm), 1u);  // the state only
+}
+
+TEST_F(Decomp, HostileEnvelopes) {
+    const Bytes good = ovcg_test::hxr_pack(repetitive(5000, 11));
+    auto with32 = [&](size_t at, uint32_t v) {
+        Bytes b = good;
+        for (int k = 0; k < 4; ++k) b[at + size_t(k)] = uint8_t(v >> (8 * k));
+        return b;
+    };
+    const uint32_t packed = uint32_t(good.size() - 12);
+    struct Case {
+        const char* name;
+        Bytes res;
+    };
+    const Case cases[] = {
+        {"magic only", Bytes(good.begin(), good.begin() + 8)},
+        {"header cut", Bytes(good.begin(), good.begin() + 15)},
+        {"packed length past the resource", with32(8, packed + 1)},
+        {"packed length huge", with32(8, 0xFFFFFFF0u)},
+        {"packed length below the count", with32(8, 3)},
+        {"unpacked length huge", with32(12, 0xFFFFFFFFu)},
+        {"unpacked length one more", with32(12, 5001)},
+        {"stream cut", Bytes(good.begin(), good.end() - 40)},
+        {"first byte flipped", [&] { Bytes b = good; b[16] ^= 0xFF; return b; }()},
+    };
+    for (const auto& c : cases) {
+        Bytes res = c.res;
+        if (std::string(c.name) == "stream cut") {
+            // Keep the packed length consistent with the shorter resource.
+            const uint32_t len = uint32_t(res.size() - 12);
+            for (int k = 0; k < 4; ++k) res[8 + size_t(k)] = uint8_t(len >> (8 * k));
+        }
+        const size_t allocs = svc.allocations();
+        int32_t rc = 0;
+        const Bytes out = unpack(res, &rc);
+        if (std::string(c.name) == "first byte flipped" && rc == 0) {
+            EXPECT_EQ(out.size(), 5000u) << c.name;  // a different but complete stream
+            continue;
+        }
+        EXPECT_EQ(rc, kHxrDeCompBadStream) << c.name;
+        if (std::string(c.name).find("huge") != std::string::npos) {
+            EXPECT_EQ(svc.allocations(), allocs) << c.name << ": allocated for a length it cannot hold";
+        }
+    }
+    EXPECT_EQ(HXRGetMemBlockCount(mm), 1u);
+}
+
+TEST_F(Decomp, EmptyPackedResource) {
+    int32_t rc = 1;
+    const Bytes out = unpack(ovcg_test::hxr_pack({}), &rc);
+    EXPECT_EQ(rc, 0);
+    EXPECT_TRUE(out.empty());
+}
+
+TEST_F(Decomp, OutOfMemory) {
+    const Bytes res = ovcg_test::hxr_pack(repetitive(3000, 12));
+    svc.fail_allocation_after(0);
+    int32_t rc = 0;
+    unpack(res, &rc);
+    EXPECT_EQ(rc, kHxrDeCompNoMemory);
+    svc.fail_allocation_after(-1);
+    HXRDeCompState* other = nullptr;
+    svc.fail_allocation_after(0);
+    EXPECT_EQ(HXRDeCompNew(&other, mm), kHxrDeCompNoMemory);
+    svc.fail_allocation_after(-1);
+    EXPECT_EQ(HXRDeCompNew(nullptr, mm), kHxrDeCompBadArgument);
+    EXPECT_EQ(HXRDeCompNew(&other, nullptr), kHxrDeCompBadArgument);
+    EXPECT_EQ(HXRDeCompDelete(nullptr, mm), kHxrDeCompBadArgument);
+    void* out = nullptr;
+    EXPECT_EQ(HXRDeComp(nullptr, res.data(), uint32_t(res.size()), &out, nullptr, mm), kHxrDeCompBadStream);
+    EXPECT_EQ(HXRDeComp(st, nullptr, 0, &out, nullptr, mm), kHxrDeCompBadStream);
+}
+
+// ---- packed colour look-up tables: planar in the stream, interleaved out.
+
+struct LutImage {
+    Bytes bytes;
+    size_t body = 0, nodes = 0, channels = 0;
+};
+
+// The first layout: version text at 14..15, grid sizes and channels at 72..75.
+LutImage lut_fixed(uint8_t g1, uint8_t g2, uint8_t g3, uint8_t ch, char b14 = ' ', char b15 = '1') {
+    LutImage l;
+    l.bytes.assign(76, 0);
+    l.bytes[0] = 'O';
+    l.bytes[1] = 'V';
+    l.bytes[14] = uint8_t(b14);
+    l.bytes[15] = uint8_t(b15);
+    l.bytes[72] = g1;
+    l.bytes[73] = g2;
+    l.bytes[74] = g3;
+    l.bytes[75] = ch;
+    for (int i = 0; i < g1 + g2 + g3; ++i) l.bytes.push_back(uint8_t(i * 17));
+    l.body = l.bytes.size();
+    l.nodes = size_t(g1) * g2 * g3;
+    l.channels = ch;
+    for (size_t k = 0; k < l.nodes * ch; ++k) l.bytes.push_back(uint8_t(k * 31 + k / 7));
+    l.bytes.insert(l.bytes.end(), {0xDE, 0xAD});  // trailing bytes stay put
+    return l;
+}
+
+// The tagged layout: "55" at 15..16, a "clut" tag in the 4-byte grid from 16
+// pointing at the table's own "clut" header.
+LutImage lut_tagged(std::vector<uint8_t> grid, uint8_t ch) {
+    LutImage l;
+    l.bytes.assign(40, 0);
+    l.bytes[0] = 'O';
+    l.bytes[1] = 'V';
+    l.bytes[15] = '5';
+    l.bytes[16] = '5';
+    const size_t tag = 24;
+    const uint32_t at = 48;
+    l.bytes[tag] = 'c';
+    l.bytes[tag + 1] = 'l';
+    l.bytes[tag + 2] = 'u';
+    l.bytes[tag + 3] = 't';
+    for (int k = 0; k < 4; ++k) l.bytes[tag + 4 + size_t(k)] = uint8_t(at >> (8 * k));
+    l.bytes.resize(at, 0x11);
+    l.bytes.insert(l.bytes.end(), {'c', 'l', 'u', 't', uint8_t(grid.size()), ch, 0});
+    l.bytes.insert(l.bytes.end(), grid.begin(), grid.end());
+    for (uint8_t c = 0; c < ch; ++c) l.bytes.push_back(uint8_t(0xC0 + c));
+    l.nodes = 1;
+    for (uint8_t g : grid) {
+        for (uint8_t i = 0; i < g; ++i) l.bytes.push_back(i);
+        l.nodes *= g;
+    }
+    l.body = l.bytes.size();
+    l.channels = ch;
+    for (size_t k = 0; k < l.nodes * ch; ++k) l.bytes.push_back(uint8_t(k * 13 + 5));
+    return l;
+}
+
+TEST_F(Decomp, PackedLutIsInterleaved) {
+    const LutImage cases[] = {
+        lut_fixed(3, 4, 5, 3),
+        lut_fixed(17, 17, 17, 4, '2', '3'),
+        lut_fixed(2, 2, 2, 1, ' ', '2'),
+        lut_tagged({5, 6, 7}, 4),
+        lut_tagged({3, 4, 5, 6}, 6),
+        lut_tagged({9, 9, 9}, 1),
+    };
+    for (const auto& l : cases) {
+        const Bytes packed = ovcg_test::hxr_pack_lut(l.bytes, l.body, l.nodes, l.channels);
+        int32_t rc = 1;
+        const Bytes out = unpack(packed, &rc);
+        ASSERT_EQ(rc, 0);
+        EXPECT_TRUE(out == l.bytes) << l.nodes << " nodes x " << l.channels;
+    }
+}
+
+TEST_F(Decomp, BadPackedLuts) {
+    auto broken = [](Bytes b, size_t at, uint8_t v) {
+        b.at(at) = v;
+        return b;
+    };
+    LutImage fixed = lut_fixed(3, 3, 3, 3);
+    LutImage tagged = lut_tagged({4, 4, 4}, 3);
+    struct Case {
+        const char* name;
+        Bytes lut;
+    };
+    const Case cases[] = {
+        {"no OV", broken(fixed.bytes, 1, 'W')},
+        {"unknown layout", broken(fixed.bytes, 15, '4')},
+        {"zero channels", broken(fixed.bytes, 75, 0)},
+        {"body past the end", broken(fixed.bytes, 72, 200)},
+        {"fixed layout too short", Bytes(fixed.bytes.begin(), fixed.bytes.begin() + 60)},
+        {"no tag", broken(tagged.bytes, 24, 'C')},
+        {"tag offset outside", broken(tagged.bytes, 31, 0x7F)},
+        {"offset names no tag", broken(tagged.bytes, 48, 'x')},
+        {"two dimensions", broken(tagged.bytes, 52, 2)},
+        {"zero channels tagged", broken(tagged.bytes, 53, 0)},
+        {"huge grid", broken(broken(tagged.bytes, 55, 255), 56, 255)},
+        {"tag at the very end", [&] {
+             Bytes b(20, 0);
+             b[0] = 'O', b[1] = 'V', b[15] = '5', b[16] = '5';
+             b.insert(b.end(), {'c', 'l', 'u', 't'});
+             return b;
+         }()},
+        {"only OV", Bytes{'O', 'V'}},
+    };
+    for (const auto& c : cases) {
+        int32_t rc = 0;
+        unpack(ovcg_test::hxr_envelope(ovcg_test::hxr_pack_stream(c.lut), true), &rc);
+        EXPECT_EQ(rc, kHxrDeCompBadLut) << c.name;
+    }
+    EXPECT_EQ(HXRGetMemBlockCount(mm), 1u);
+}
+
+}  // namespace

@@ -1,0 +1,540 @@
+#include "hxr/control/hxr_dither.h"
+#include "hxr_fixture.h"
+#include "support/model.h"
+#include "support/model_dither.h"
+
+#include <algorithm>
+#include <cstring>
+#include <memory>
+#include <vector>
+
+namespace {
+
+using namespace ovcg_test;
+
+struct Patch {
+    size_t at;
+    uint32_t value;
+    int width;  // bytes, little-endian
+};
+
+Bytes patched(Bytes b, std::initializer_list<Patch> patches) {
+    for (const Patch& p : patches)
+        for (int k = 0; k < p.width; ++k) b.at(p.at + size_t(k)) = uint8_t(p.value >> (8 * k));
+    return b;
+}
+
+class Dither : public HxrTest {
+protected:
+    HXRStrNCmpFn cmp() { return svc.table()->StrNCmp; }
+    HXRResMgr* resources() {
+        const HXRServiceTable* t = svc.table();
+        return HXRCreateResMgr(t->GetResource, t->FreeResource, t->Context, t->MemCpy, mm);
+    }
+    // Parses with the bytes in a buffer of exactly their size.
+    template <typename P, typename F>
+    P* parse(F create, const Bytes& b) {
+        held_.push_back(std::make_unique<uint8_t[]>(b.size() + (b.empty() ? 1 : 0)));
+        if (!b.empty()) std::memcpy(held_.back().get(), b.data(), b.size());
+        return create(held_.back().get(), uint32_t(b.size()), cmp(), mm);
+    }
+    std::vector<std::unique_ptr<uint8_t[]>> held_;
+};
+
+Bytes plain16() { return write_plain_mask(model_plain_mask(8, 4, 16)); }
+Bytes ubec16() { return write_ubec_mask(model_ubec_mask(8, 8, 4, 4)); }
+Bytes switch2() {
+    DitherSwitchSpec s;
+    s.form = 2;
+    s.areas = {{10, 11, 10}, {12, 12, 13}};
+    return write_dither_switch(s);
+}
+Bytes offsets() { return write_dither_offset({{2, 1, 5, 1, 2, 0}, {1, 0, 0, 3, 4, 1}}); }
+
+// ---- parsers
+
+TEST_F(Dither, PlainMasksRead) {
+    const PlainMaskSpec spec = model_plain_mask(8, 4, 16);
+    for (int bits : {16, 12}) {
+        PlainMaskSpec s = spec;
+        s.bits = bits;
+        s.shift = 3;
+        s.direction = 1;
+        HXRDthResParser* m = parse<HXRDthResParser>(HXRCreateDthResParser, write_plain_mask(s));
+        ASSERT_NE(m, nullptr) << bits;
+        EXPECT_EQ(HXRGetDthResType(m), kHxrDthTypePlain);
+        EXPECT_EQ(HXRGetDthBits(m), uint32_t(bits));
+        EXPECT_EQ(HXRGetDthSizeH(m), 8u);
+        EXPECT_EQ(HXRGetDthSizeV(m), 4u);
+        EXPECT_EQ(HXRGetDthShiftH(m), 3u);
+        EXPECT_EQ(HXRGetDthShiftV(m), 0u);
+        for (uint32_t y = 0; y < 4; ++y)
+            for (uint32_t x = 0; x < 8; ++x) EXPECT_EQ(HXRGetDthThresh(m, x, y), s.thresholds[y * 8 + x]);
+        EXPECT_EQ(HXRGetDthThresh(m, 8, 0), kHxrNoValue);
+        EXPECT_EQ(HXRGetDthThresh(m, 0, 4), kHxrNoValue);
+        EXPECT_EQ(HXRGetDthUBECBlockNum(m), kHxrNoValue);
+        EXPECT_EQ(HXRGetDthUBECThresh(m, 0, 0), kHxrNoValue);
+        EXPECT_EQ(HXRDeleteDthResParser(m, mm), 0u);
+    }
+}
+
+TEST_F(Dither, TwelveBitThresholdsShareAByte) {
+    // Width 3: thresholds 0xABC and 0x123 in bytes BC 3A 12, then 0x456.
+    Bytes b = write_plain_mask({3, 1, 12, 0, 0, {0xABC, 0x123, 0x456}});
+    ASSERT_EQ(b[32], 0xBC);
+    ASSERT_EQ(b[33], 0x3A);
+    ASSERT_EQ(b[34], 0x12);
+    HXRDthResParser* m = parse<HXRDthResParser>(HXRCreateDthResParser, b);
+    ASSERT_NE(m, nullptr);
+    EXPECT_EQ(HXRGetDthThresh(m, 0, 0), 0xABCu);
+    EXPECT_EQ(HXRGetDthThresh(m, 1, 0), 0x123u);
+    EXPECT_EQ(HXRGetDthThresh(m, 2, 0), 0x456u);
+    EXPECT_EQ(HXRGetDthShiftV(m), 0u);
+    EXPECT_EQ(HXRDeleteDthResParser(m, mm), 0u);
+}
+
+TEST_F(Dither, UbecMasksRead) {
+    const UbecMaskSpec s = model_ubec_mask(16, 8, 4, 2);
+    Bytes b = write_ubec_mask(s);
+    HXRDthResParser* m = parse<HXRDthResParser>(HXRCreateDthResParser, b);
+    ASSERT_NE(m, nullptr);
+    EXPECT_EQ(HXRGetDthResType(m), kHxrDthTypeUbec);
+    EXPECT_EQ(HXRGetDthUBECBlockNum(m), 16u);
+    EXPECT_EQ(HXRGetDthUBECBlockNumH(m), 4u);
+    EXPECT_EQ(HXRGetDthUBECBlockNumV(m), 4u);
+    EXPECT_EQ(HXRGetDthUBECBlockSize(m), 8u);
+    EXPECT_EQ(HXRGetDthUBECBlockSizeH(m), 4u);
+    EXPECT_EQ(HXRGetDthUBECBlockSizeV(m), 2u);
+    for (uint32_t blk = 0; blk < 16; ++blk)
+        for (uint32_t j = 0; j < 8; ++j) {
+            EXPECT_EQ(HXRGetDthUBECThresh(m, blk, j), s.entries[blk * 8 + j] & 0xFFFu);
+            EXPECT_EQ(HXRGetDthUBECOrder(m, blk, j), uint32_t(s.entries[blk * 8 + j] >> 12));
+        }
+    EXPECT_EQ(HXRGetDthUBECThresh(m, 16, 0), kHxrNoValue);
+    EXPECT_EQ(HXRGetDthUBECThresh(m, 0, 8), kHxrNoValue);
+    EXPECT_EQ(HXRGetDthThresh(m, 0, 0), kHxrNoValue);  // plain only
+    EXPECT_EQ(HXRGetDthBits(m), kHxrNoValue);
+    EXPECT_EQ(HXRDeleteDthResParser(m, mm), 0u);
+}
+
+struct BreakCase {
+    const char* name;
+    Bytes res;
+    uint32_t code;
+};
+
+TEST_F(Dither, MasksBrokenOneFieldAtATime) {
+    const Bytes p = plain16(), u = ubec16();
+    const BreakCase cases[] = {
+        {"magic", patched(p, {{4, 0xCE, 1}}), kHxrDthMaskMagic},
+        {"too short for the magic", Bytes(p.begin(), p.begin() + 7), kHxrDthMaskMagic},
+        {"form byte 8", patched(p, {{8, 2, 1}}), kHxrDthMaskForm},
+        {"form byte 9", patched(p, {{9, 4, 1}}), kHxrDthMaskForm},
+        {"header cut", Bytes(p.begin(), p.begin() + 27), kHxrDthMaskForm},
+        {"maximum", patched(p, {{16, 4079, 4}}), kHxrDthMaskMaximum},
+        {"width 0", patched(p, {{12, 0, 2}}), kHxrDthMaskSize},
+        {"height 0", patched(p, {{14, 0, 2}}), kHxrDthMaskSize},
+        {"thresholds past the end", patched(p, {{14, 5, 2}}), kHxrDthMaskSize},
+        {"threshold offset past the end", patched(p, {{10, 0xFFFF, 2}}), kHxrDthMaskSize},
+        {"direction", patched(p, {{26, 2, 1}}), kHxrDthMaskDirection},
+        {"packing", patched(p, {{22, 3, 1}}), kHxrDthMaskPacking},
+        {"packing pair", patched(p, {{23, 4, 1}}), kHxrDthMaskPacking},
+        {"byte 27", patched(p, {{27, 1, 1}}), kHxrDthMaskByte27},
+        {"ubec version", patched(u, {{8, 3, 4}}), kHxrDthMaskForm},
+        {"ubec header cut", Bytes(u.begin(), u.begin() + 71), kHxrDthMaskForm},
+        {"ubec offset", patched(u, {{12, 76, 4}}), kHxrUbecOffset},
+        {"ubec offset word", patched(u, {{68, 4, 4}}), kHxrUbecOffset},
+        {"ubec maximum", patched(u, {{40, 4095, 4}}), kHxrUbecMaximum},
+        {"ubec width 0", patched(u, {{32, 0, 4}}), kHxrUbecSize},
+        {"ubec height negative", patched(u, {{36, uint32_t(-8), 4}}), kHxrUbecSize},
+        {"ubec block size", patched(u, {{16, 12, 4}}), kHxrUbecBlockSize},
+        {"ubec block shape", patched(u, {{20, 2, 4}}), kHxrUbecBlockShape},
+        {"ubec width multiple", patched(u, {{32, 10, 4}}), kHxrUbecWidth},
+        {"ubec height multiple", patched(u, {{36, 6, 4}}), kHxrUbecHeight},
+        {"ubec block count", patched(u, {{28, 5, 4}}), kHxrUbecBlockCount},
+        {"ubec huge size", patched(u, {{32, 0x40000000, 4}, {36, 0x40000000, 4}}), kHxrUbecBlockCount},
+        {"ubec two shifts", patched(u, {{52, 4, 4}, {56, 4, 4}}), kHxrUbecTwoShifts},
+        {"ubec shift h", patched(u, {{52, 2, 4}}), kHxrUbecShiftH},
+        {"ubec shift v", patched(u, {{56, 3, 4}}), kHxrUbecShiftV},
+        {"ubec reserved", patched(u, {{60, 1, 4}}), kHxrUbecReserved},
+        {"ubec blocks past the end", patched(u, {{12, 1072, 4}, {68, 1000, 4}}), kHxrUbecSize},
+        {"ubec blocks cut", Bytes(u.begin(), u.end() - 1), kHxrUbecSize},
+    };
+    for (const auto& c : cases) {
+        HXRSetErrorInfo(0);
+        EXPECT_EQ(parse<HXRDthResParser>(HXRCreateDthResParser, c.res), nullptr) << c.name;
+        EXPECT_EQ(error(), c.code) << c.name;
+    }
+    // The valid ones, and valid variants.
+    for (const Bytes& b : {p, u, patched(u, {{52, 4, 4}, {56, uint32_t(-4), 4}}), patched(p, {{26, 1, 1}})}) {
+        HXRSetErrorInfo(0);
+        HXRDthResParser* m = parse<HXRDthResParser>(HXRCreateDthResParser, b);
+        EXPECT_NE(m, nullptr);
+        EXPECT_EQ(error(), 0u);
+        HXRDeleteDthResParser(m, mm);
+    }
+}
+
+TEST_F(Dither, SwitchAndOffsetBrokenOneFieldAtATime) {
+    const Bytes s = switch2(), o = offsets();
+    const BreakCase cases[] = {
+        {"switch magic", patched(s, {{7, 0xB9, 1}}), kHxrDthSwcMagic},
+        {"switch too short", Bytes(s.begin(), s.begin() + 6), kHxrDthSwcMagic},
+        {"switch header cut", Bytes(s.begin(), s.begin() + 15), kHxrDthSwcForm},
+        {"switch form", patched(s, {{8, 3, 1}}), kHxrDthSwcForm},
+        {"switch inks", patched(s, {{9, 13, 1}}), kHxrDthSwcTooManyInks},
+        {"switch areas", patched(s, {{10, 7, 1}}), kHxrDthSwcTooManyAreas},
+        {"switch no areas", patched(s, {{10, 0, 1}}), kHxrDthSwcForm},
+        {"switch area offset outside", patched(s, {{20, 0xFFFFFFF0u, 4}}), kHxrDthSwcForm},
+        {"switch ids cut", Bytes(s.begin(), s.end() - 1), kHxrDthSwcForm},
+        {"switch area table cut", patched(s, {{10, 6, 1}}), kHxrDthSwcForm},
+        {"offset magic", patched(o, {{5, 0, 1}}), kHxrDthOffMagic},
+        {"offset version", patched(o, {{8, 2, 4}}), kHxrDthOffVersion},
+        {"offset header cut", Bytes(o.begin(), o.begin() + 19), kHxrDthOffVersion},
+        {"offset entries outside", patched(o, {{12, 0xFFFFFFFFu, 4}}), kHxrDthOffVersion},
+        {"offset count huge", patched(o, {{16, 0x80000000u, 4}}), kHxrDthOffVersion},
+        {"offset entries cut", Bytes(o.begin(), o.end() - 1), kHxrDthOffVersion},
+    };
+    for (const auto& c : cases) {
+        HXRSetErrorInfo(0);
+        const bool is_switch = std::string(c.name).rfind("switch", 0) == 0;
+        if (is_switch) {
+            EXPECT_EQ(parse<HXRDthSwcResParser>(HXRCreateDthSwcResParser, c.res), nullptr) << c.name;
+        } else {
+            EXPECT_EQ(parse<HXRDthOffResParser>(HXRCreateDthOffResParser, c.res), nullptr) << c.name;
+        }
+        EXPECT_EQ(error(), c.code) << c.name;
+    }
+}
+
+TEST_F(Dither, SwitchAnswersIdentifiers) {
+    HXRDthSwcResParser* p = parse<HXRDthSwcResParser>(HXRCreateDthSwcResParser, switch2());
+    ASSERT_NE(p, nullptr);
+    EXPECT_EQ(HXRGetDthSwcResAreaNum(p), 2u);
+    EXPECT_EQ(HXRGetDthSwcResInkNum(p), 3u);
+    EXPECT_EQ(HXRGetDthResNo(p, 0, 1), 11u);
+    EXPECT_EQ(HXRGetDthResNo(p, 1, 2), 13u);
+    EXPECT_EQ(HXRGetDthResNo(p, 2, 0), kHxrNoValue);
+    EXPECT_EQ(error(), kHxrDthSwcArea);
+    HXRSetErrorInfo(0);
+    EXPECT_EQ(HXRGetDthResNo(p, 0, 3), kHxrNoValue);
+    EXPECT_EQ(error(), kHxrDthSwcInk);
+    HXRSetErrorInfo(0);
+    EXPECT_EQ(HXRDeleteDthSwcResParser(p, mm), 0u);
+    EXPECT_EQ(HXRDeleteDthSwcResParser(nullptr, mm), kHxrDthSwcNone);
+    EXPECT_EQ(HXRDeleteDthResParser(nullptr, mm), kHxrDthMaskNone);
+    EXPECT_EQ(HXRDeleteDthOffResParser(nullptr, mm), kHxrDthOffNone);
+    EXPECT_EQ(HXRDeleteDthResMgr(nullptr, mm), kHxrDthMgrNone);
+}
+
+TEST_F(Dither, Offsets) {
+    HXRDthOffResParser* p = parse<HXRDthOffResParser>(HXRCreateDthOffResParser, offsets());
+    ASSERT_NE(p, nullptr);
+    EXPECT_EQ(HXRGetDthOffsetNum(p), 2u);
+    EXPECT_EQ(HXRGetDthOffsetH(p, 0, 0, 64), 133u);   // 64 * 2 / 1 + 5
+    EXPECT_EQ(HXRGetDthOffsetV(p, 5, 0, 63), 31u);    // 63 * 1 / 2 + 0, any area
+    EXPECT_EQ(HXRGetDthOffsetV(p, 0, 1, 64), 49u);    // 64 * 3 / 4 + 1
+    EXPECT_EQ(HXRGetDthOffsetV(p, 0, 0, -5), uint32_t(-2));  // truncates toward zero
+    EXPECT_EQ(error(), 0u);
+    EXPECT_EQ(HXRGetDthOffsetH(p, 0, 1, 64), kHxrNoValue);
+    EXPECT_EQ(error(), kHxrDthOffDivisor);
+    HXRSetErrorInfo(0);
+    EXPECT_EQ(HXRGetDthOffsetH(p, 0, 2, 64), kHxrNoValue);
+    EXPECT_EQ(error(), kHxrDthOffEntry);
+    HXRSetErrorInfo(0);
+    EXPECT_EQ(HXRDeleteDthOffResParser(p, mm), 0u);
+}
+
+// Every prefix of every resource is refused or read without touching a byte
+// past its end.
+TEST_F(Dither, TruncatedResourcesNeverOverrun) {
+    const Bytes all[] = {plain16(), ubec16(), write_plain_mask(model_plain_mask(5, 3, 12)), switch2(), offsets()};
+    for (const Bytes& b : all) {
+        for (size_t n = 0; n < b.size(); ++n) {
+            const Bytes cut(b.begin(), b.begin() + long(n));
+            HXRSetErrorInfo(0);
+            HXRDthResParser* m = parse<HXRDthResParser>(HXRCreateDthResParser, cut);
+            if (m) HXRDeleteDthResParser(m, mm);
+            HXRDthSwcResParser* s = parse<HXRDthSwcResParser>(HXRCreateDthSwcResParser, cut);
+            if (s) HXRDeleteDthSwcResParser(s, mm);
+            HXRDthOffResParser* o = parse<HXRDthOffResParser>(HXRCreateDthOffResParser, cut);
+            if (o) HXRDeleteDthOffResParser(o, mm);
+            EXPECT_FALSE(m || s || o) << n << " of " << b.size();
+        }
+    }
+}
+
+// ---- manager
+
+class DitherMgr : public Dither {
+protected:
+    void SetUp() override {
+        Dither::SetUp();
+        ResWriter w;
+        add_model_dither(w, default_model());
+        svc.add_resources_from(w);
+        rm = resources();
+        ASSERT_NE(rm, nullptr);
+    }
+    void TearDown() override {
+        if (clr) {
+            EXPECT_EQ(HXRDeleteClrMgr(clr, mm), 0u);
+        }
+        EXPECT_EQ(HXRDeleteResMgr(rm), 0u);
+        EXPECT_EQ(HXRGetMemBlockCount(mm), 0u);
+        Dither::TearDown();
+    }
+    HXRDthResMgr* make(uint32_t ink_set, uint32_t dither, uint32_t offset = kModelDitherOffsetId) {
+        if (clr) HXRDeleteClrMgr(clr, mm);
+        clr = HXRCreateClrMgr(ink_set, 1, 0, mm);
+        EXPECT_NE(clr, nullptr);
+        return HXRCreateDthResMgr(dither, offset, clr, cmp(), rm, mm);
+    }
+    HXRResMgr* rm = nullptr;
+    HXRClrMgr* clr = nullptr;
+};
+
+TEST_F(DitherMgr, OneAreaSwitch) {
+    HXRDthResMgr* d = make(3, kModelDitherSwitchId);
+    ASSERT_NE(d, nullptr);
+    EXPECT_EQ(error(), 0u);
+    EXPECT_EQ(HXRGetDthResAreaNum(d), 1u);
+    // Ink 3 (K) has dither-offset order 0, which names the 12-bit mask.
+    EXPECT_EQ(HXRGetDthResMgrSizeH(d, 0, 3), 32u);
+    EXPECT_EQ(HXRGetDthResMgrSizeH(d, 0, 0), 64u);
+    EXPECT_EQ(HXRIsSameDth(d, 0, 0, 0, 1), 1u);
+    EXPECT_EQ(HXRIsSameDth(d, 0, 0, 0, 5), 1u);
+    EXPECT_EQ(HXRIsSameDth(d, 0, 0, 0, 3), 0u);
+    const PlainMaskSpec m16 = model_plain_mask(64, 64, 16), m12 = model_plain_mask(32, 32, 12);
+    for (uint32_t y = 0; y < 64; y += 7)
+        for (uint32_t x = 0; x < 64; x += 5) {
+            EXPECT_EQ(HXRGetDthResMgrThresh(d, 0, 2, x, y), m16.thresholds[y * 64 + x]);
+            if (x < 32 && y < 32) {
+                EXPECT_EQ(HXRGetDthResMgrThresh(d, 0, 3, x, y), m12.thresholds[y * 32 + x]);
+            }
+        }
+    // Offsets: entry k of the model is {k % 4, 4, k, (k + 1) % 3, 3, 2k}.
+    EXPECT_EQ(HXRGetDthResMgrOffsetH(d, 0, 0), 64u * 1 / 4 + 1);  // ink 0 has order 1
+    EXPECT_EQ(HXRGetDthResMgrOffsetV(d, 0, 3), 32u * 1 / 3 + 0);  // ink 3 has order 0
+    EXPECT_EQ(HXRGetDthResMgrUBECBlockNum(d, 0, 0), kHxrNoValue);
+    // Out of range.
+    EXPECT_EQ(HXRGetDthResMgrSizeH(d, 1, 0), kHxrNoValue);
+    EXPECT_EQ(HXRGetDthResMgrSizeH(d, 0, 6), kHxrNoValue);
+    EXPECT_EQ(HXRIsSameDth(d, 0, 6, 0, 6), 0u);
+    EXPECT_EQ(HXRDeleteDthResMgr(d, mm), 0u);
+}
+
+TEST_F(DitherMgr, TwoAreasWithUbecMasks) {
+    HXRDthResMgr* d = make(1, kModelDitherSwitchAreasId);
+    ASSERT_NE(d, nullptr);
+    EXPECT_EQ(HXRGetDthResAreaNum(d), 2u);
+    // Area 1: order k uses the 4x4 UBEC mask for even k, 4x2 for odd k.
+    EXPECT_EQ(HXRGetDthResMgrUBECBlockSize(d, 1, 3), 16u);  // ink 3: order 0
+    EXPECT_EQ(HXRGetDthResMgrUBECBlockSize(d, 1, 0), 8u);   // ink 0: order 1
+    EXPECT_EQ(HXRGetDthResMgrUBECBlockSizeH(d, 1, 0), 4u);
+    EXPECT_EQ(HXRGetDthResMgrUBECBlockSizeV(d, 1, 0), 2u);
+    EXPECT_EQ(HXRGetDthResMgrUBECBlockNumH(d, 1, 0), 4u);
+    EXPECT_EQ(HXRGetDthResMgrUBECBlockNumV(d, 1, 0), 4u);
+    EXPECT_EQ(HXRGetDthResMgrUBECBlockNum(d, 1, 3), 64u);
+    EXPECT_EQ(HXRIsSameDth(d, 1, 0, 1, 2), 1u);  // orders 1 and 3
+    EXPECT_EQ(HXRIsSameDth(d, 0, 0, 1, 0), 0u);
+    EXPECT_EQ(HXRIsSameDth(d, 0, 0, 0, 1), 1u);
+    EXPECT_EQ(HXRDeleteDthResMgr(d, mm), 0u);
+}
+
+// The threshold of a UBEC mask at (x, y), literally: the entry whose order
+// the pixel's entry names, in the block that covers the pixel modulo the mask.
+uint32_t ubec_reference(const UbecMaskSpec& s, uint32_t x, uint32_t y) {
+    x %= uint32_t(s.width);
+    y %= uint32_t(s.height);
+    const uint32_t per_row = uint32_t(s.width / s.block_w);
+    const uint32_t blk = (y / uint32_t(s.block_h)) * per_row + x / uint32_t(s.block_w);
+    const uint32_t pos = (y % uint32_t(s.block_h)) * uint32_t(s.block_w) + x % uint32_t(s.block_w);
+    const uint32_t j = s.entries[blk * uint32_t(s.block_size) + pos] >> 12;
+    if (j >= uint32_t(s.block_size)) return kHxrNoValue;
+    return s.entries[blk * uint32_t(s.block_size) + j] & 0xFFF;
+}
+
+TEST_F(DitherMgr, UbecThresholdsRepeatInBothDirections) {
+    HXRDthResMgr* d = make(1, kModelDitherSwitchAreasId);
+    ASSERT_NE(d, nullptr);
+    const UbecMaskSpec s16 = model_ubec_mask(32, 32, 4, 4), s8 = model_ubec_mask(16, 8, 4, 2);
+    for (uint32_t y = 0; y < 100; y += 3)
+        for (uint32_t x = 0; x < 100; x += 7) {
+            EXPECT_EQ(HXRGetDthResMgrThresh(d, 1, 3, x, y), ubec_reference(s16, x, y)) << x << "," << y;
+            EXPECT_EQ(HXRGetDthResMgrThresh(d, 1, 0, x, y), ubec_reference(s8, x, y)) << x << "," << y;
+        }
+    EXPECT_EQ(HXRDeleteDthResMgr(d, mm), 0u);
+}
+
+TEST_F(DitherMgr, UbecOrderBeyondTheBlockIsRefused) {
+    UbecMaskSpec s = model_ubec_mask(8, 4, 4, 2);
+    s.entries[0] = uint16_t(12u << 12 | 100);  // order 12 in a block of 8
+    svc.add_resource(900, write_ubec_mask(s));
+    HXRDthResMgr* d = make(0, 900);
+    ASSERT_NE(d, nullptr);
+    EXPECT_EQ(HXRGetDthResMgrThresh(d, 0, 0, 0, 0), kHxrNoValue);
+    EXPECT_EQ(HXRGetDthResMgrThresh(d, 0, 0, 8, 4), kHxrNoValue);  // the same pixel, one repeat on
+    EXPECT_EQ(HXRGetDthResMgrThresh(d, 0, 0, 1, 0), ubec_reference(s, 1, 0));
+    EXPECT_EQ(HXRDeleteDthResMgr(d, mm), 0u);
+}
+
+// Block thresholds of a plain mask, literally: sort the block, take the value
+// at the position; the order is where the position's own value first stands.
+uint32_t block_reference(const PlainMaskSpec& s, uint32_t block, uint32_t pos, uint32_t bw, uint32_t bh,
+                         uint32_t* order) {
+    const uint32_t per_row = s.width / bw;
+    const uint32_t x0 = (block % per_row) * bw, y0 = (block / per_row) * bh;
+    if (y0 + bh > s.height) return kHxrNoValue;
+    std::vector<uint16_t> v;
+    for (uint32_t r = 0; r < bh; ++r)
+        for (uint32_t c = 0; c < bw; ++c) v.push_back(s.thresholds[(y0 + r) * s.width + x0 + c]);
+    const uint16_t own = v[pos];
+    std::sort(v.begin(), v.end());
+    *order = uint32_t(std::lower_bound(v.begin(), v.end(), own) - v.begin());
+    return v[pos];
+}
+
+TEST_F(DitherMgr, BlockThresholdsOfPlainMasks) {
+    PlainMaskSpec s = model_plain_mask(12, 8, 16);
+    for (size_t i = 0; i < s.thresholds.size(); ++i) s.thresholds[i] = uint16_t((i * 37) % 50);  // with ties
+    svc.add_resource(901, write_plain_mask(s));
+    HXRDthResMgr* d = make(0, 901);
+    ASSERT_NE(d, nullptr);
+    const uint32_t shapes[][2] = {{4, 4}, {4, 2}, {2, 4}, {3, 8}, {12, 1}, {5, 3}};
+    for (const auto& sh : shapes) {
+        const uint32_t bw = sh[0], bh = sh[1];
+        const uint32_t blocks = (12 / bw) * (8 / bh);
+        for (uint32_t b = 0; b < blocks + 2; ++b)
+            for (uint32_t p = 0; p < bw * bh; ++p) {
+                uint32_t want_order = 0, got_order = 0xDEAD;
+                const uint32_t want = block_reference(s, b, p, bw, bh, &want_order);
+                const uint32_t got = HXRGetDthResMgrUBECThresh(d, 0, 0, b, p, bw, bh, &got_order);
+                EXPECT_EQ(got, want) << bw << "x" << bh << " block " << b << " pos " << p;
+                if (want != kHxrNoValue) {
+                    EXPECT_EQ(got_order, want_order);
+                }
+            }
+    }
+    uint32_t order = 0;
+    EXPECT_EQ(HXRGetDthResMgrUBECThresh(d, 0, 0, 0, 16, 4, 4, &order), kHxrNoValue);  // position
+    EXPECT_EQ(HXRGetDthResMgrUBECThresh(d, 0, 0, 0, 0, 13, 1, &order), kHxrNoValue);  // wider than the mask
+    EXPECT_EQ(HXRGetDthResMgrUBECThresh(d, 0, 0, 0, 0, 0, 1, &order), kHxrNoValue);
+    EXPECT_EQ(HXRDeleteDthResMgr(d, mm), 0u);
+}
+
+TEST_F(DitherMgr, BlockThresholdsOfUbecMasks) {
+    HXRDthResMgr* d = make(1, kModelDitherSwitchAreasId);
+    ASSERT_NE(d, nullptr);
+    const UbecMaskSpec s = model_ubec_mask(16, 8, 4, 2);
+    uint32_t order = 0;
+    EXPECT_EQ(HXRGetDthResMgrUBECThresh(d, 1, 0, 5, 3, 4, 2, &order), s.entries[5 * 8 + 3] & 0xFFFu);
+    EXPECT_EQ(order, uint32_t(s.entries[5 * 8 + 3] >> 12));
+    EXPECT_EQ(HXRGetDthResMgrUBECThresh(d, 1, 0, 5, 3, 2, 4, &order), kHxrNoValue);  // other shape
+    EXPECT_EQ(HXRGetDthResMgrUBECThresh(d, 1, 0, 16, 0, 4, 2, &order), kHxrNoValue);
+    EXPECT_EQ(HXRDeleteDthResMgr(d, mm), 0u);
+}
+
+// A dither identifier that names a mask: the switch parse fails on purpose and
+// its code must not stay; a failure recorded before must.
+TEST_F(DitherMgr, DirectMaskKeepsTheErrorRecord) {
+    for (uint32_t before : {0u, 9012u}) {
+        HXRSetErrorInfo(0);
+        HXRSetErrorInfo(before);
+        HXRDthResMgr* d = make(3, kModelMask16Id);
+        ASSERT_NE(d, nullptr);
+        EXPECT_EQ(error(), before);
+        EXPECT_EQ(HXRGetDthResAreaNum(d), 1u);
+        for (uint32_t i = 1; i < 6; ++i) EXPECT_EQ(HXRIsSameDth(d, 0, 0, 0, i), 1u);
+        EXPECT_EQ(HXRDeleteDthResMgr(d, mm), 0u);
+    }
+}
+
+TEST_F(DitherMgr, Failures) {
+    DitherSwitchSpec few;
+    few.areas = {{kModelMask16Id, kModelMask16Id}};  // two inks only
+    svc.add_resource(910, write_dither_switch(few));
+    DitherSwitchSpec missing;
+    missing.areas = {{kModelMask16Id, 999, kModelMask16Id, kModelMask16Id}};
+    svc.add_resource(911, write_dither_switch(missing));
+    svc.add_resource(912, patched(write_plain_mask(model_plain_mask(4, 4, 16)), {{27, 1, 1}}));
+    struct Case {
+        const char* name;
+        uint32_t ink_set, dither, offset, code;
+    } cases[] = {
+        {"switch with too few inks", 1, 910, kModelDitherOffsetId, kHxrDthSwcInk},
+        {"missing mask", 1, 911, kModelDitherOffsetId, 0},
+        {"broken mask", 1, 912, kModelDitherOffsetId, kHxrDthMaskByte27},
+        {"missing dither", 1, 999, kModelDitherOffsetId, 0},
+        {"missing offset", 1, kModelDitherSwitchId, 999, 0},
+        {"offset is a mask", 1, kModelDitherSwitchId, kModelMask12Id, kHxrDthOffMagic},
+    };
+    for (const auto& c : cases) {
+        HXRSetErrorInfo(0);
+        EXPECT_EQ(make(c.ink_set, c.dither, c.offset), nullptr) << c.name;
+        EXPECT_EQ(error(), c.code) << c.name;
+    }
+    HXRSetErrorInfo(0);
+    EXPECT_EQ(HXRCreateDthResMgr(kModelDitherSwitchId, kModelDitherOffsetId, nullptr, cmp(), rm, mm), nullptr);
+    // Out of memory at every step: no manager, nothing left behind.
+    for (long k = 0; k < 12; ++k) {
+        // A whole manager first (which also makes the colour manager).
+        HXRDthResMgr* whole = make(3, kModelDitherSwitchAreasId);
+        ASSERT_NE(whole, nullptr);
+        EXPECT_EQ(HXRDeleteDthResMgr(whole, mm), 0u);
+        const uint32_t blocks = HXRGetMemBlockCount(mm);
+        svc.fail_allocation_after(k);
+        HXRDthResMgr* d = HXRCreateDthResMgr(kModelDitherSwitchAreasId, kModelDitherOffsetId, clr, cmp(), rm, mm);
+        svc.fail_allocation_after(-1);
+        if (d) {
+            EXPECT_EQ(HXRDeleteDthResMgr(d, mm), 0u);
+        } else {
+            // Resources cached before the failure stay with the resource manager.
+            EXPECT_GE(HXRGetMemBlockCount(mm), blocks) << k;
+        }
+    }
+}
+
+TEST_F(DitherMgr, EmptySwitchEntriesLeaveSlotsEmpty) {
+    DitherSwitchSpec s;
+    s.areas = {{kModelMask16Id, kHxrDthNoMask, kModelMask16Id, kModelMask16Id}};
+    svc.add_resource(920, write_dither_switch(s));
+    HXRDthResMgr* d = make(1, 920);
+    ASSERT_NE(d, nullptr);
+    // Order 1 (ink 0) is empty.
+    EXPECT_EQ(HXRGetDthResMgrSizeH(d, 0, 0), kHxrNoValue);
+    EXPECT_EQ(HXRGetDthResMgrThresh(d, 0, 0, 0, 0), kHxrNoValue);
+    EXPECT_EQ(HXRGetDthResMgrOffsetH(d, 0, 0), kHxrNoValue);
+    EXPECT_EQ(HXRGetDthResMgrSizeH(d, 0, 1), 64u);
+    EXPECT_EQ(HXRDeleteDthResMgr(d, mm), 0u);
+}
+
+// The model file carries the resources packed and plain alike, and both
+// read back the same.
+TEST_F(DitherMgr, PackedAndPlainModelsAgree) {
+    ResWriter plain, packed;
+    add_model_dither(plain, default_model(), DitherPacking::Plain);
+    add_model_dither(packed, default_model(), DitherPacking::AllPacked);
+    ASSERT_EQ(plain.records().size(), packed.records().size());
+    for (size_t i = 0; i < plain.records().size(); ++i) {
+        const ResRecord& a = plain.records()[i];
+        const ResRecord& b = packed.records()[i];
+        ASSERT_EQ(a.id, b.id);
+        EXPECT_EQ(b.data.at(0), 0x7A);  // packed
+        EXPECT_NE(a.data.at(0), 0x7A);
+        svc.add_resource(int(a.id) + 1000, a.data);
+        svc.add_resource(int(a.id) + 2000, b.data);
+        uint32_t na = 0, nb = 0;
+        const uint8_t* pa = HXRGetResource(rm, a.id + 1000u, 6, &na);
+        const uint8_t* pb = HXRGetResource(rm, a.id + 2000u, 6, &nb);
+        ASSERT_TRUE(pa && pb);
+        ASSERT_EQ(na, a.data.size());
+        ASSERT_EQ(na, nb);
+        EXPECT_EQ(std::memcmp(pa, pb, na), 0) << a.id;
+    }
+    ResWriter model = build_model(default_model());
+    EXPECT_NE(model.find(kResTypeHalftone, kModelMask16Id + 100), nullptr);
+    EXPECT_NE(model.find(kResTypeHalftone, kModelDitherOffsetId + 100), nullptr);
+}
+
+}  // namespace
