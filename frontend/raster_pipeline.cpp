@@ -1,0 +1,479 @@
+#include "frontend/raster_pipeline.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+
+#include "frontend/heap.h"
+
+using namespace ovcg::frontend;
+
+namespace {
+
+int32_t call_stage(ovcg_raster_stage_fn fn, void* ctx, const uint8_t* line, uint32_t length,
+                   uint32_t width, int32_t* taken) {
+    int32_t dummy = 0;
+    return fn(ctx, line, length, width, taken ? taken : &dummy);
+}
+
+// ---- Offset pipe ------------------------------------------------------------
+
+struct offset_state {
+    uint8_t* buffer;      // line_bytes
+    size_t copy_bytes;    // line bytes behind the left offset
+    uint32_t top_sent;    // white top lines sent so far
+    uint32_t line_count;  // image lines seen
+};
+
+// ---- Disc-mask pipe ---------------------------------------------------------
+
+enum span_code : uint8_t { kSpanWhite = 'S', kSpanImage = 'P', kSpanBlack = 'G', kSpanEnd = 'N' };
+
+struct span {
+    span_code code;
+    uint32_t length;
+};
+
+// Edges of one line of the disc, in pixels from the left of the disc; a
+// missing ring or hole has both its edges at the centre.
+struct disc_edges {
+    bool disc;
+    bool hole;
+    int32_t outer_left, inner_left, inner_right, outer_right;
+};
+
+struct disc_state {
+    disc_geometry geo;
+    uint8_t* buffer;  // disc_width pixels
+    size_t buffer_bytes;
+    bool top_done;
+    uint32_t line_count;
+    disc_edges prev;
+};
+
+disc_edges edges_for_line(const disc_geometry& g, uint32_t n) {
+    const int64_t R = g.outer_radius, r = g.inner_radius;
+    int64_t dy = R - static_cast<int64_t>(n);
+    if (dy < 1) dy += 1;
+    disc_edges e{false, false, static_cast<int32_t>(R), static_cast<int32_t>(R),
+                 static_cast<int32_t>(R), static_cast<int32_t>(R)};
+    if (dy > R || -dy > R) return e;
+    auto chord = [](int64_t radius, int64_t d) {
+        return static_cast<int32_t>(std::sqrt(static_cast<double>((radius + d) * (radius - d))));
+    };
+    int32_t oc = chord(R, dy);
+    e.disc = true;
+    e.outer_left = static_cast<int32_t>(R) - oc;
+    e.outer_right = static_cast<int32_t>(R) + oc;
+    if (r > 0 && dy <= r && -dy <= r) {
+        int32_t ic = chord(r, dy);
+        e.hole = true;
+        e.inner_left = static_cast<int32_t>(R) - ic;
+        e.inner_right = static_cast<int32_t>(R) + ic;
+    }
+    return e;
+}
+
+// Appends a span [from, to) (empty spans are skipped); returns the new end.
+size_t add_span(span* spans, size_t n, span_code code, int32_t& at, int32_t to) {
+    if (to > at) {
+        spans[n++] = {code, static_cast<uint32_t>(to - at)};
+        at = to;
+    }
+    return n;
+}
+
+// The spans of one line: white outside the disc and in the hole, the image
+// on the ring, and in outline mode black where an edge moved since the line
+// before (so the first and last lines of the ring and the hole are black).
+size_t build_spans(const disc_edges& e, const disc_edges& prev, bool outline, int32_t centre,
+                   int32_t width, span* spans) {
+    // Boundaries of the plain spans.
+    struct cut {
+        int32_t pos;
+        span_code after;
+    };
+    cut cuts[5] = {{0, kSpanWhite},
+                   {e.outer_left, kSpanImage},
+                   {e.inner_left, kSpanWhite},
+                   {e.inner_right, kSpanImage},
+                   {e.outer_right, kSpanWhite}};
+    if (!e.disc) cuts[1].after = kSpanWhite, cuts[3].after = kSpanWhite;
+    size_t n = 0;
+    int32_t at = 0;
+    if (!outline) {
+        for (int i = 0; i < 5; ++i) {
+            int32_t to = i < 4 ? std::clamp(cuts[i + 1].pos, at, width) : width;
+            n = add_span(spans, n, cuts[i].after, at, to);
+        }
+        spans[n++] = {kSpanEnd, 0};
+        return n;
+    }
+    // Outline mode: the same cuts, with a black band over each edge's move.
+    auto band = [](bool now, bool before, int32_t cur, int32_t old, int32_t mid) {
+        int32_t a = before ? old : mid, b = now ? cur : mid;
+        return std::pair<int32_t, int32_t>{std::min(a, b), std::max(a, b) + 1};
+    };
+    const bool any_disc = e.disc || prev.disc;
+    const bool any_hole = e.hole || prev.hole;
+    std::pair<int32_t, int32_t> black[4];
+    int nb = 0;
+    if (any_disc) black[nb++] = band(e.disc, prev.disc, e.outer_left, prev.outer_left, centre);
+    if (any_hole) black[nb++] = band(e.hole, prev.hole, e.inner_left, prev.inner_left, centre);
+    if (any_hole) black[nb++] = band(e.hole, prev.hole, e.inner_right, prev.inner_right, centre);
+    if (any_disc) black[nb++] = band(e.disc, prev.disc, e.outer_right, prev.outer_right, centre);
+    // Walk the plain cuts and the black bands left to right.
+    int seg = 0;
+    auto plain_code_at = [&](int32_t x) {
+        while (seg < 4 && x >= cuts[seg + 1].pos) ++seg;
+        return cuts[seg].after;
+    };
+    auto next_plain_cut = [&](int32_t x) {
+        for (int i = 1; i < 5; ++i)
+            if (cuts[i].pos > x) return cuts[i].pos;
+        return width;
+    };
+    while (at < width) {
+        int32_t to = width;
+        bool in_black = false;
+        for (int i = 0; i < nb; ++i) {
+            if (at >= black[i].first && at < black[i].second) {
+                in_black = true;
+                to = std::min(to, black[i].second);
+            } else if (black[i].first > at) {
+                to = std::min(to, black[i].first);
+            }
+        }
+        span_code code = in_black ? kSpanBlack : plain_code_at(at);
+        if (!in_black) to = std::min(to, next_plain_cut(at));
+        to = std::clamp(to, at + 1, width);
+        if (n > 0 && spans[n - 1].code == code) {
+            spans[n - 1].length += static_cast<uint32_t>(to - at);
+            at = to;
+        } else {
+            n = add_span(spans, n, code, at, to);
+        }
+    }
+    spans[n++] = {kSpanEnd, 0};
+    return n;
+}
+
+// ---- Final stage ------------------------------------------------------------
+
+int32_t output_to_printer(void* context, const uint8_t* line, uint32_t length, uint32_t,
+                          int32_t* taken) {
+    auto* w = static_cast<ovcg_raster_writer*>(context);
+    if (!line) return 0;
+    const ovcg_raster_info& info = w->pipeline->info;
+    uint32_t n = w->line_count++;
+    if (n >= info.height) {
+        *taken = 1;
+        return 0;
+    }
+    if (length < w->line_bytes) {
+        std::memset(w->pad_out, 0xFF, w->line_bytes);
+        std::memcpy(w->pad_out, line, length);
+        line = w->pad_out;
+    }
+    int32_t r = call_stage(w->sink.process, w->sink.context, line,
+                           static_cast<uint32_t>(w->line_bytes), info.width, taken);
+    if (r == 0) *taken = 1;
+    return r;
+}
+
+ovcg_raster_pipe* new_pipe(void* params, int32_t (*init)(ovcg_raster_pipe*),
+                           ovcg_raster_stage_fn process, void (*release)(ovcg_raster_pipe*)) {
+    if (!params) return nullptr;
+    auto* p = static_cast<ovcg_raster_pipe*>(ovcg_malloc(sizeof(ovcg_raster_pipe)));
+    if (!p) {
+        ovcg_free(params);
+        return nullptr;
+    }
+    p->params = params;
+    p->init = init;
+    p->process = process;
+    p->free = release;
+    return p;
+}
+
+void free_writer_memory(ovcg_raster_writer* w) {
+    ovcg_free(w->pad_in);
+    ovcg_free(w->pad_out);
+    ovcg_free(w);
+}
+
+}  // namespace
+
+namespace ovcg::frontend {
+
+disc_geometry disc_geometry_for(uint32_t resolution, uint32_t hole_mm) {
+    disc_geometry g{};
+    g.disc_width = static_cast<uint32_t>(4.56692 * resolution);
+    g.outer_radius = static_cast<int32_t>(g.disc_width / 2);
+    // The hole's diameter in pixels (millimetres to inches), halved.
+    double hole_px = static_cast<double>(resolution) * hole_mm * 0.1 * 0.3937;
+    g.inner_radius = hole_px >= 1e9 ? g.outer_radius : static_cast<int32_t>(hole_px) / 2;
+    return g;
+}
+
+}  // namespace ovcg::frontend
+
+// ---- Offset pipe operations -------------------------------------------------
+
+int32_t ovcg_init_offset(ovcg_raster_pipe* pipe) {
+    if (!pipe || !pipe->params) return 1;
+    auto* prm = static_cast<offset_params*>(pipe->params);
+    auto* s = static_cast<offset_state*>(ovcg_malloc(sizeof(offset_state)));
+    if (!s) return 1;
+    s->buffer = static_cast<uint8_t*>(ovcg_malloc(prm->line_bytes));
+    if (!s->buffer) {
+        ovcg_free(s);
+        return 1;
+    }
+    s->copy_bytes = prm->line_bytes - prm->left_bytes;
+    pipe->state = s;
+    return 0;
+}
+
+int32_t ovcg_process_offset(void* context, const uint8_t* line, uint32_t length, uint32_t,
+                            int32_t* taken) {
+    auto* pipe = static_cast<ovcg_raster_pipe*>(context);
+    if (!pipe || !pipe->state) return 1;
+    auto* prm = static_cast<offset_params*>(pipe->params);
+    auto* s = static_cast<offset_state*>(pipe->state);
+    int32_t dummy = 0;
+    if (!taken) taken = &dummy;
+    if (!line) return call_stage(pipe->next, pipe->next_context, nullptr, length, prm->width, taken);
+    const uint32_t bytes = static_cast<uint32_t>(prm->line_bytes);
+    while (s->top_sent < prm->top_lines) {
+        std::memset(s->buffer, 0xFF, prm->line_bytes);
+        int32_t t = 0;
+        int32_t r = call_stage(pipe->next, pipe->next_context, s->buffer, bytes, prm->width, &t);
+        if (r != 0) return r;
+        ++s->top_sent;
+    }
+    uint32_t n = s->line_count++;
+    if (n >= prm->body_lines) return 0;
+    std::memset(s->buffer, 0xFF, prm->line_bytes);
+    std::memcpy(s->buffer + prm->left_bytes, line, std::min<size_t>(s->copy_bytes, length));
+    int32_t r = call_stage(pipe->next, pipe->next_context, s->buffer, bytes, prm->width, taken);
+    if (r == 0) *taken = 1;
+    return r;
+}
+
+void ovcg_free_offset(ovcg_raster_pipe* pipe) {
+    if (!pipe || !pipe->state) return;
+    auto* s = static_cast<offset_state*>(pipe->state);
+    ovcg_free(s->buffer);
+    ovcg_free(s);
+    pipe->state = nullptr;
+}
+
+// ---- Disc-mask pipe operations ----------------------------------------------
+
+int32_t ovcg_init_cddvd(ovcg_raster_pipe* pipe) {
+    if (!pipe || !pipe->params) return 1;
+    auto* prm = static_cast<disc_params*>(pipe->params);
+    if (prm->resolution == 0 || prm->resolution > kDiscMaxResolution) return 1;
+    if (prm->bytes_per_pixel == 0 || prm->bytes_per_pixel > 16) return 1;
+    auto* s = static_cast<disc_state*>(ovcg_malloc(sizeof(disc_state)));
+    if (!s) return 1;
+    s->geo = disc_geometry_for(prm->resolution, prm->hole_mm);
+    s->buffer_bytes = static_cast<size_t>(s->geo.disc_width) * prm->bytes_per_pixel;
+    s->buffer = static_cast<uint8_t*>(ovcg_malloc(s->buffer_bytes));
+    if (!s->buffer) {
+        ovcg_free(s);
+        return 1;
+    }
+    std::memset(s->buffer, 0xFF, s->buffer_bytes);
+    const int32_t c = s->geo.outer_radius;
+    s->prev = {false, false, c, c, c, c};
+    pipe->state = s;
+    return 0;
+}
+
+int32_t ovcg_process_cddvd(void* context, const uint8_t* line, uint32_t length, uint32_t,
+                           int32_t* taken) {
+    auto* pipe = static_cast<ovcg_raster_pipe*>(context);
+    if (!pipe || !pipe->state) return 1;
+    auto* prm = static_cast<disc_params*>(pipe->params);
+    auto* s = static_cast<disc_state*>(pipe->state);
+    int32_t dummy = 0;
+    if (!taken) taken = &dummy;
+    const uint32_t disc_width = s->geo.disc_width;
+    const uint32_t bytes = static_cast<uint32_t>(s->buffer_bytes);
+    if (!line) return call_stage(pipe->next, pipe->next_context, nullptr, length, disc_width, taken);
+    if (!s->top_done) {
+        s->top_done = true;
+        for (uint32_t i = 0; i < prm->top_lines; ++i) {
+            std::memset(s->buffer, 0xFF, s->buffer_bytes);
+            int32_t t = 0;
+            int32_t r = call_stage(pipe->next, pipe->next_context, s->buffer, bytes, disc_width, &t);
+            if (r != 0) return r;
+        }
+    }
+    disc_edges e = edges_for_line(s->geo, s->line_count++);
+    span spans[24];
+    const int32_t span_width = static_cast<int32_t>(std::min(prm->width, disc_width));
+    build_spans(e, s->prev, prm->outline == 1, s->geo.outer_radius, span_width, spans);
+    s->prev = e;
+
+    size_t n = std::min<size_t>(length, s->buffer_bytes);
+    std::memcpy(s->buffer, line, n);
+    std::memset(s->buffer + n, 0xFF, s->buffer_bytes - n);
+    const size_t bpp = prm->bytes_per_pixel;
+    size_t x = 0;  // pixel
+    for (const span* sp = spans; sp->code != kSpanEnd; ++sp) {
+        size_t len = std::min<size_t>(sp->length, static_cast<size_t>(span_width) - x);
+        if (sp->code == kSpanWhite) std::memset(s->buffer + x * bpp, 0xFF, len * bpp);
+        if (sp->code == kSpanBlack) std::memset(s->buffer + x * bpp, 0x00, len * bpp);
+        x += len;
+    }
+    // Past the raster's width the disc is white.
+    std::memset(s->buffer + x * bpp, 0xFF, s->buffer_bytes - x * bpp);
+    int32_t r = call_stage(pipe->next, pipe->next_context, s->buffer, bytes, disc_width, taken);
+    if (r == 0) *taken = 1;
+    return r;
+}
+
+void ovcg_free_cddvd(ovcg_raster_pipe* pipe) {
+    if (!pipe || !pipe->state) return;
+    auto* s = static_cast<disc_state*>(pipe->state);
+    ovcg_free(s->buffer);
+    ovcg_free(s);
+    pipe->state = nullptr;
+}
+
+// ---- Pipeline and writer ----------------------------------------------------
+
+ovcg_raster_pipeline* raster_helper_create_pipeline(const ovcg_raster_info* info) {
+    if (!info || info->size < kRasterInfoSize) return nullptr;
+    auto* pl = static_cast<ovcg_raster_pipeline*>(ovcg_malloc(sizeof(ovcg_raster_pipeline)));
+    if (!pl) return nullptr;
+    pl->info = *info;
+    pl->info.size = kRasterInfoSize;
+    const uint64_t line_bytes = uint64_t{info->width} * info->bytes_per_pixel;
+    // A pipe that cannot be made is left out; the lines then pass without it.
+    if (info->offset_on && line_bytes <= kMaxLineBytes) {
+        auto* prm = static_cast<offset_params*>(ovcg_malloc(sizeof(offset_params)));
+        if (prm) {
+            prm->line_bytes = static_cast<size_t>(line_bytes);
+            prm->left_bytes = static_cast<size_t>(
+                std::min<uint64_t>(line_bytes, uint64_t{info->offset_left} * info->bytes_per_pixel));
+            prm->top_lines = std::min(info->height, info->offset_top);
+            prm->body_lines = info->height - prm->top_lines;
+            prm->width = info->width;
+        }
+        if (auto* p = new_pipe(prm, ovcg_init_offset, ovcg_process_offset, ovcg_free_offset))
+            pl->pipes[pl->count++] = p;
+    }
+    if (info->disc_on) {
+        auto* prm = static_cast<disc_params*>(ovcg_malloc(sizeof(disc_params)));
+        if (prm) {
+            prm->resolution = info->x_resolution;
+            prm->bytes_per_pixel = info->bytes_per_pixel;
+            prm->width = info->width;
+            prm->hole_mm = info->disc_hole_diameter;
+            prm->top_lines = info->disc_top;
+            prm->outline = info->disc_outline;
+        }
+        if (auto* p = new_pipe(prm, ovcg_init_cddvd, ovcg_process_cddvd, ovcg_free_cddvd))
+            pl->pipes[pl->count++] = p;
+    }
+    return pl;
+}
+
+void raster_helper_destroy_pipeline(ovcg_raster_pipeline* pipeline) {
+    if (!pipeline) return;
+    for (uint32_t i = 0; i < pipeline->count; ++i) {
+        ovcg_raster_pipe* p = pipeline->pipes[i];
+        if (p->free) p->free(p);
+        ovcg_free(p->params);
+        ovcg_free(p);
+    }
+    ovcg_free(pipeline);
+}
+
+int32_t ovcg_raster_init(ovcg_raster_writer** writer, const ovcg_raster_sink* sink,
+                         ovcg_raster_pipeline* pipeline) {
+    if (!writer) return 1;
+    *writer = nullptr;
+    if (!sink || !sink->process || !pipeline) return 1;
+    const uint64_t line_bytes = uint64_t{pipeline->info.width} * pipeline->info.bytes_per_pixel;
+    if (line_bytes > kMaxLineBytes) return 1;
+    auto* w = static_cast<ovcg_raster_writer*>(ovcg_malloc(sizeof(ovcg_raster_writer)));
+    if (!w) return 1;
+    w->sink = *sink;
+    w->pipeline = pipeline;
+    w->line_bytes = static_cast<size_t>(line_bytes);
+    w->pad_in = static_cast<uint8_t*>(ovcg_malloc(w->line_bytes));
+    w->pad_out = static_cast<uint8_t*>(ovcg_malloc(w->line_bytes));
+    if (!w->pad_in || !w->pad_out) {
+        free_writer_memory(w);
+        return 1;
+    }
+    for (uint32_t i = 0; i < pipeline->count; ++i) {
+        ovcg_raster_pipe* p = pipeline->pipes[i];
+        int32_t r = p->init(p);
+        if (r != 0) {
+            for (uint32_t j = 0; j < i; ++j) pipeline->pipes[j]->free(pipeline->pipes[j]);
+            free_writer_memory(w);
+            return r;
+        }
+    }
+    for (uint32_t i = 0; i < pipeline->count; ++i) {
+        ovcg_raster_pipe* p = pipeline->pipes[i];
+        if (i + 1 < pipeline->count) {
+            p->next = pipeline->pipes[i + 1]->process;
+            p->next_context = pipeline->pipes[i + 1];
+        } else {
+            p->next = output_to_printer;
+            p->next_context = w;
+        }
+    }
+    *writer = w;
+    return 0;
+}
+
+int32_t ovcg_raster_print(ovcg_raster_writer* writer, const uint8_t* line, int32_t length,
+                          int32_t, int32_t* taken) {
+    if (!writer) return 0;
+    int32_t dummy = 0;
+    if (!taken) taken = &dummy;
+    if (length < 0) return OVCG_ERR_ARGUMENT;
+    const ovcg_raster_pipeline* pl = writer->pipeline;
+    uint32_t len = static_cast<uint32_t>(length);
+    if (line && len < writer->line_bytes) {
+        std::memset(writer->pad_in, 0xFF, writer->line_bytes);
+        std::memcpy(writer->pad_in, line, len);
+        line = writer->pad_in;
+        len = static_cast<uint32_t>(writer->line_bytes);
+    }
+    if (pl->count > 0) {
+        ovcg_raster_pipe* first = pl->pipes[0];
+        return first->process(first, line, len, pl->info.width, taken);
+    }
+    if (!line) {
+        writer->skip_count = 0;
+        return 0;
+    }
+    uint32_t n = writer->skip_count;
+    if (writer->skip_count != UINT32_MAX) ++writer->skip_count;
+    if (n < pl->info.skip_lines) return 0;
+    int32_t r = call_stage(writer->sink.process, writer->sink.context, line,
+                           static_cast<uint32_t>(writer->line_bytes), pl->info.width, taken);
+    if (r == 0) *taken = 1;
+    return r;
+}
+
+void ovcg_raster_free(ovcg_raster_writer* writer) {
+    if (!writer) return;
+    ovcg_raster_pipeline* pl = writer->pipeline;
+    for (uint32_t i = 0; i < pl->count; ++i) {
+        ovcg_raster_pipe* p = pl->pipes[i];
+        if (p->free) p->free(p);
+        p->next = nullptr;
+        p->next_context = nullptr;
+    }
+    free_writer_memory(writer);
+}

@@ -1,0 +1,76 @@
+// The raster line pipeline's internals: pipes, pipeline and writer (their C
+// interface is in ovcg/ovcg.h).
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+#include "ovcg/ovcg.h"
+
+// Size the raster information record announces.
+inline constexpr uint32_t kRasterInfoSize = 56;
+static_assert(sizeof(ovcg_raster_info) == kRasterInfoSize);
+
+struct ovcg_raster_pipe {
+    void* params;  // the pipe's parameter block (owned by the pipe)
+    void* state;   // made by init, released by free
+    ovcg_raster_stage_fn next;
+    void* next_context;
+    int32_t (*init)(ovcg_raster_pipe* pipe);
+    ovcg_raster_stage_fn process;  // context: the pipe
+    void (*free)(ovcg_raster_pipe* pipe);
+};
+
+inline constexpr uint32_t kMaxPipes = 2;
+
+struct ovcg_raster_pipeline {
+    ovcg_raster_info info;
+    ovcg_raster_pipe* pipes[kMaxPipes];
+    uint32_t count;
+};
+
+struct ovcg_raster_writer {
+    ovcg_raster_sink sink;
+    ovcg_raster_pipeline* pipeline;
+    uint32_t line_count;  // lines through the final stage
+    uint32_t skip_count;  // lines seen by a writer without pipes
+    size_t line_bytes;    // bytes per pixel x width
+    uint8_t* pad_in;      // pads short incoming lines
+    uint8_t* pad_out;     // pads short lines of the last pipe
+};
+
+namespace ovcg::frontend {
+
+// Offset pipe parameters, derived from the raster information.
+struct offset_params {
+    size_t line_bytes;
+    size_t left_bytes;
+    uint32_t top_lines;
+    uint32_t body_lines;
+    uint32_t width;
+};
+
+// Disc-mask pipe parameters.
+struct disc_params {
+    uint32_t resolution;
+    uint32_t bytes_per_pixel;
+    uint32_t width;        // raster width in pixels
+    uint32_t hole_mm;      // hole diameter
+    uint32_t top_lines;    // white lines before the disc
+    uint32_t outline;      // 1: outlines in black
+};
+
+// Disc geometry in pixels for a resolution (dpi) and hole diameter.
+struct disc_geometry {
+    uint32_t disc_width;    // pixels across the printable disc
+    int32_t outer_radius;
+    int32_t inner_radius;
+};
+disc_geometry disc_geometry_for(uint32_t resolution, uint32_t hole_mm);
+
+// Largest line a writer accepts (bytes per pixel x width).
+inline constexpr size_t kMaxLineBytes = 0x7FFFFFFF;
+// Resolutions the disc pipe can lay out.
+inline constexpr uint32_t kDiscMaxResolution = 9600;
+
+}  // namespace ovcg::frontend
