@@ -181,8 +181,72 @@ typedef struct TNMX_PARAMS {
     int32_t highlight_point;
 } TNMX_PARAMS;
 
-/* Media options: defined with the media-option handling. */
-struct tagMEDIAOPT_8;
+/* ---- Media options ------------------------------------------------------ */
+
+#define OVCG_MEDIAOPT_VERSION 8u
+
+/* Validity bits (tagMEDIAOPT_8.field): a value counts only with its bit set. */
+#define OVCG_MO_DUTY 0x1u
+#define OVCG_MO_FEED_OFFSET 0x2u
+#define OVCG_MO_PATH_DELAY 0x4u
+#define OVCG_MO_THICK_01 0x8u       /* paper_thickness in tenths of the unit */
+#define OVCG_MO_VACUUM 0x10u
+#define OVCG_MO_CUT_ADJUST 0x20u
+#define OVCG_MO_PAGE_DELAY 0x40u
+#define OVCG_MO_PALATEN_GAP 0x80u
+#define OVCG_MO_FEED_ROLLER 0x100u
+#define OVCG_MO_AUTO_DP_DELAY 0x200u
+#define OVCG_MO_ROLL_TENSION 0x400u
+#define OVCG_MO_OVERPRINT 0x800u
+#define OVCG_MO_AUTO_DP_DOC 0x1000u
+#define OVCG_MO_PAGE_MARGIN 0x10000u
+#define OVCG_MO_TOP_MARGIN 0x20000u
+#define OVCG_MO_EJECT_ROLLER 0x40000u
+#define OVCG_MO_THICK_001 0x80000u  /* paper_thickness as is (version 8) */
+#define OVCG_MO_DUTY_MULTI 0x100000u
+#define OVCG_MO_USER_MEDIA_NUMBER 0x200000u
+
+#define OVCG_MEDIAOPT_PLANES 16
+
+typedef struct tagMEDIAOPT_8 {
+    /* version 1 */
+    uint16_t version;
+    uint32_t field;
+    int32_t duty;
+    int16_t feeding_offset;
+    int16_t path_delay_time;
+    uint16_t paper_thickness;
+    uint16_t vacuum_intensity;
+    int32_t cutting_adjustment;
+    int16_t page_delay_time;
+    /* version 2 */
+    uint16_t platen_gap_mode;
+    uint16_t feed_roller_type;
+    int16_t auto_dp_delay_time;
+    /* version 3 */
+    uint16_t roll_tension_mode;
+    /* version 4 */
+    uint16_t num_overprint;
+    /* version 5 (version 6 adds nothing) */
+    int32_t auto_dp_doc_type;
+    uint8_t reserved[6]; /* cleared on entry */
+    /* version 7 */
+    uint16_t page_margin;
+    uint16_t top_margin;
+    uint16_t eject_roller;
+    /* version 8 */
+    int32_t multi_duty[OVCG_MEDIAOPT_PLANES];
+    int32_t user_media_number;
+} tagMEDIAOPT_8;
+
+#define OVCG_MEDIAOPT_SIZE_V1 offsetof(struct tagMEDIAOPT_8, platen_gap_mode)
+#define OVCG_MEDIAOPT_SIZE_V2 offsetof(struct tagMEDIAOPT_8, roll_tension_mode)
+#define OVCG_MEDIAOPT_SIZE_V3 offsetof(struct tagMEDIAOPT_8, num_overprint)
+#define OVCG_MEDIAOPT_SIZE_V4 offsetof(struct tagMEDIAOPT_8, auto_dp_doc_type)
+#define OVCG_MEDIAOPT_SIZE_V5 offsetof(struct tagMEDIAOPT_8, reserved)
+#define OVCG_MEDIAOPT_SIZE_V6 OVCG_MEDIAOPT_SIZE_V5
+#define OVCG_MEDIAOPT_SIZE_V7 offsetof(struct tagMEDIAOPT_8, multi_duty)
+#define OVCG_MEDIAOPT_SIZE_V8 sizeof(struct tagMEDIAOPT_8)
 
 /* ---- Job data ----------------------------------------------------------- */
 
@@ -363,6 +427,17 @@ OVCG_RECORD_ASSERT(offsetof(tagTRIMINFO, layout_offset) == 20, "tagTRIMINFO layo
 OVCG_RECORD_ASSERT(sizeof(tagTPINFOSTRUCT) == 8, "tagTPINFOSTRUCT size");
 OVCG_RECORD_ASSERT(sizeof(TNMX_PARAMS) == 40, "TNMX_PARAMS size");
 OVCG_RECORD_ASSERT(sizeof(tagOSDEP3) == 20, "tagOSDEP3 size");
+OVCG_RECORD_ASSERT(sizeof(tagMEDIAOPT_8) == 120, "tagMEDIAOPT_8 size");
+OVCG_RECORD_ASSERT(offsetof(tagMEDIAOPT_8, field) == 4, "tagMEDIAOPT_8 layout");
+OVCG_RECORD_ASSERT(offsetof(tagMEDIAOPT_8, cutting_adjustment) == 20, "tagMEDIAOPT_8 layout");
+OVCG_RECORD_ASSERT(offsetof(tagMEDIAOPT_8, page_margin) == 46, "tagMEDIAOPT_8 layout");
+OVCG_RECORD_ASSERT(offsetof(tagMEDIAOPT_8, user_media_number) == 116, "tagMEDIAOPT_8 layout");
+OVCG_RECORD_ASSERT(OVCG_MEDIAOPT_SIZE_V1 == 26, "tagMEDIAOPT_8 v1 size");
+OVCG_RECORD_ASSERT(OVCG_MEDIAOPT_SIZE_V2 == 32, "tagMEDIAOPT_8 v2 size");
+OVCG_RECORD_ASSERT(OVCG_MEDIAOPT_SIZE_V3 == 34, "tagMEDIAOPT_8 v3 size");
+OVCG_RECORD_ASSERT(OVCG_MEDIAOPT_SIZE_V4 == 36, "tagMEDIAOPT_8 v4 size");
+OVCG_RECORD_ASSERT(OVCG_MEDIAOPT_SIZE_V5 == 40, "tagMEDIAOPT_8 v5 size");
+OVCG_RECORD_ASSERT(OVCG_MEDIAOPT_SIZE_V7 == 52, "tagMEDIAOPT_8 v7 size");
 OVCG_RECORD_ASSERT(OVCG_OSDEP3_SIZE_BASE == 12, "tagOSDEP3 layout");
 
 #if defined(__LP64__) || defined(_LP64)
