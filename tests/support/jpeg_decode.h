@@ -1,0 +1,89 @@
+// A small baseline/extended sequential JPEG decoder for tests: marker parsing
+// with bounds checks, Huffman decoding, dequantisation, a literal (slow,
+// double-precision) inverse DCT and YCbCr to RGB conversion. It checks that a
+// stream is well formed (markers in bounds, no stray markers in the scan data,
+// one-bit padding, end marker) and records where each segment sits.
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace ovcg::test {
+
+struct JpegHuffTable {
+    bool present = false;
+    uint8_t bits[16] = {};
+    uint8_t vals[256] = {};
+    int count = 0;
+    int mincode[17] = {};
+    int maxcode[18] = {};
+    int valptr[17] = {};
+};
+
+// Builds the decoding tables; false when the counts do not form a prefix code.
+bool BuildHuffTable(const uint8_t bits[16], const uint8_t* vals, JpegHuffTable& t);
+
+// Reads entropy-coded bits: FF 00 yields FF, any other marker ends the data.
+class JpegBitReader {
+public:
+    JpegBitReader(const uint8_t* data, size_t size, size_t pos) : data_(data), size_(size), pos_(pos) {}
+    int Bit();
+    int Bits(int n);
+    int Decode(const JpegHuffTable& t);  // -1 on a bad code
+    bool failed() const { return failed_; }
+    // Pending bits of the current byte (all must be ones at the end of the scan).
+    int pendingBits() const { return bitsLeft_; }
+    int pendingValue() const { return cur_ & ((1 << bitsLeft_) - 1); }
+    size_t pos() const { return pos_; }
+
+private:
+    const uint8_t* data_;
+    size_t size_;
+    size_t pos_;
+    int cur_ = 0;
+    int bitsLeft_ = 0;
+    bool failed_ = false;
+};
+
+// Decodes one block: DC difference (added to `pred`) and AC coefficients into
+// `coeff` in natural order. Returns false on a bad code or a run past 63.
+bool DecodeJpegBlock(JpegBitReader& br, const JpegHuffTable& dc, const JpegHuffTable& ac, int& pred,
+                     int coeff[64], bool* hadEob = nullptr);
+
+struct JpegSegmentInfo {
+    uint8_t marker = 0;   // second byte of the marker
+    size_t offset = 0;    // of the FF
+    size_t length = 0;    // whole segment including the marker
+};
+
+struct JpegComponentInfo {
+    int id = 0, h = 1, v = 1, tq = 0, td = 0, ta = 0;
+    int blocksAcross = 0, blocksDown = 0;
+    std::vector<std::array<int, 64>> coeffs;  // quantised, natural order, row-major blocks
+    std::vector<double> plane;                // samples (level shift added, clamped), blocksAcross * 8 wide
+};
+
+struct DecodedJpeg {
+    std::vector<JpegSegmentInfo> segments;
+    int sofMarker = 0;
+    int precision = 0;
+    int width = 0, height = 0;
+    std::vector<JpegComponentInfo> comps;
+    std::array<std::array<int, 64>, 4> quant{};  // natural order
+    JpegHuffTable dc[4], ac[4];
+    size_t scanDataOffset = 0;
+    size_t eoiOffset = 0;
+    std::vector<uint8_t> trailing;  // bytes after the end marker
+    std::string error;
+
+    // Samples of the frame, interleaved (3 RGB or 1 grey), in the frame's precision.
+    std::vector<double> Pixels() const;
+};
+
+// Decodes `data`; false with `out.error` set when the stream is malformed.
+bool DecodeJpeg(const uint8_t* data, size_t size, DecodedJpeg& out);
+
+}  // namespace ovcg::test
