@@ -1,0 +1,384 @@
+// The 8-bit streams are baseline JPEG: an independent decoder (libjpeg) must
+// read them without a single warning, see the input within the quantisation
+// error, and find exactly the coefficients our own test decoder finds.
+#include "codecs/jpeg/color_convert.h"
+#include "jpeg_test_util.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <array>
+#include <cmath>
+#include <csetjmp>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include <jpeglib.h>
+// jpeglib.h must come first: it defines the types jerror.h uses.
+#include <jerror.h>
+
+namespace ovcg_test::jpegt {
+namespace {
+
+using ovcg::test::DecodedJpeg;
+using ovcg::test::DecodeJpeg;
+
+// What libjpeg made of a stream. `clean()` is the only acceptable outcome for
+// our streams: decoded to the end with no warning (corrupt data is reported
+// by libjpeg as a warning, not as an error).
+struct LibjpegResult {
+    bool finished = false;
+    int errorCode = 0;  // message code of the fatal error, 0 when none
+    std::string error;
+    std::vector<std::string> warnings;
+
+    int width = 0, height = 0, components = 0, precision = 0;
+    J_COLOR_SPACE colourSpace = JCS_UNKNOWN;
+    int sampling[3][2] = {};  // h, v per component
+    std::vector<std::array<int, 64>> quant[2];  // luminance, chrominance tables as read (natural order)
+    Bytes pixels;                              // interleaved RGB or grey, width * components a line
+    std::vector<std::vector<std::array<int, 64>>> coeffs;  // per component, row-major blocks
+
+    bool clean() const { return finished && warnings.empty(); }
+    std::string Report() const {
+        std::string s = finished ? "finished" : "failed: " + error;
+        for (const auto& w : warnings) s += "; warning: " + w;
+        return s;
+    }
+};
+
+// An error manager that counts warnings instead of printing the first one,
+// and leaves by longjmp on a fatal error (libjpeg's error exit must not return).
+struct ErrorManager {
+    jpeg_error_mgr pub;
+    jmp_buf jump;
+    LibjpegResult* result;
+};
+
+std::string MessageOf(j_common_ptr cinfo) {
+    char text[JMSG_LENGTH_MAX];
+    (*cinfo->err->format_message)(cinfo, text);
+    return text;
+}
+
+void OnErrorExit(j_common_ptr cinfo) {
+    auto* mgr = reinterpret_cast<ErrorManager*>(cinfo->err);
+    mgr->result->errorCode = mgr->pub.msg_code;
+    mgr->result->error = MessageOf(cinfo);
+    std::longjmp(mgr->jump, 1);
+}
+
+void OnMessage(j_common_ptr cinfo, int level) {
+    if (level >= 0) return;  // trace output
+    auto* mgr = reinterpret_cast<ErrorManager*>(cinfo->err);
+    ++mgr->pub.num_warnings;
+    mgr->result->warnings.push_back(MessageOf(cinfo));
+}
+
+enum class Read { kPixels, kCoefficients };
+
+// Owns the decompressor so that nothing the longjmp skips needs destroying.
+class LibjpegDecoder {
+public:
+    LibjpegDecoder() {
+        cinfo_.err = jpeg_std_error(&err_.pub);
+        err_.pub.error_exit = OnErrorExit;
+        err_.pub.emit_message = OnMessage;
+        err_.result = &result_;
+        jpeg_create_decompress(&cinfo_);
+    }
+    ~LibjpegDecoder() { jpeg_destroy_decompress(&cinfo_); }
+    LibjpegDecoder(const LibjpegDecoder&) = delete;
+    LibjpegDecoder& operator=(const LibjpegDecoder&) = delete;
+
+    const LibjpegResult& Decode(const Bytes& stream, Read what) {
+        if (setjmp(err_.jump) == 0) Run(stream, what);
+        return result_;
+    }
+
+private:
+    void Run(const Bytes& stream, Read what) {
+        jpeg_mem_src(&cinfo_, stream.data(), static_cast<unsigned long>(stream.size()));
+        jpeg_read_header(&cinfo_, TRUE);
+        LibjpegResult& r = result_;
+        r.width = static_cast<int>(cinfo_.image_width);
+        r.height = static_cast<int>(cinfo_.image_height);
+        r.components = cinfo_.num_components;
+        r.precision = cinfo_.data_precision;
+        r.colourSpace = cinfo_.jpeg_color_space;
+        for (int c = 0; c < std::min(r.components, 3); ++c) {
+            r.sampling[c][0] = cinfo_.comp_info[c].h_samp_factor;
+            r.sampling[c][1] = cinfo_.comp_info[c].v_samp_factor;
+        }
+        for (int t = 0; t < 2; ++t) {
+            if (const JQUANT_TBL* q = cinfo_.quant_tbl_ptrs[t]) {
+                std::array<int, 64> natural{};
+                for (size_t k = 0; k < 64; ++k) natural[k] = q->quantval[k];
+                r.quant[t].push_back(natural);
+            }
+        }
+        if (what == Read::kCoefficients) {
+            ReadCoefficients();
+        } else {
+            ReadPixels();
+        }
+        jpeg_finish_decompress(&cinfo_);
+        r.finished = true;
+    }
+
+    void ReadPixels() {
+        cinfo_.out_color_space = cinfo_.num_components == 1 ? JCS_GRAYSCALE : JCS_RGB;
+        cinfo_.dct_method = JDCT_ISLOW;
+        cinfo_.do_fancy_upsampling = FALSE;  // subsampled chroma is repeated, as the encoder sampled it
+        jpeg_start_decompress(&cinfo_);
+        const size_t line = static_cast<size_t>(cinfo_.output_width) * static_cast<size_t>(cinfo_.output_components);
+        result_.pixels.assign(line * cinfo_.output_height, 0);
+        while (cinfo_.output_scanline < cinfo_.output_height) {
+            JSAMPROW row = result_.pixels.data() + line * cinfo_.output_scanline;
+            jpeg_read_scanlines(&cinfo_, &row, 1);
+        }
+    }
+
+    void ReadCoefficients() {
+        jvirt_barray_ptr* arrays = jpeg_read_coefficients(&cinfo_);
+        auto access = cinfo_.mem->access_virt_barray;
+        result_.coeffs.resize(static_cast<size_t>(cinfo_.num_components));
+        for (int c = 0; c < cinfo_.num_components; ++c) {
+            const jpeg_component_info& comp = cinfo_.comp_info[c];
+            auto& blocks = result_.coeffs[static_cast<size_t>(c)];
+            for (JDIMENSION by = 0; by < comp.height_in_blocks; ++by) {
+                JBLOCKARRAY row = access(reinterpret_cast<j_common_ptr>(&cinfo_), arrays[c], by, 1, FALSE);
+                for (JDIMENSION bx = 0; bx < comp.width_in_blocks; ++bx) {
+                    std::array<int, 64> b{};
+                    for (size_t k = 0; k < 64; ++k) b[k] = row[0][bx][k];
+                    blocks.push_back(b);
+                }
+            }
+        }
+    }
+
+    jpeg_decompress_struct cinfo_{};
+    ErrorManager err_{};
+    LibjpegResult result_;
+};
+
+SDataPattern Pat(uint32_t kind, uint32_t pad, uint32_t sampling, uint32_t quality) {
+    SDataPattern p = PlainPattern();
+    p.pixelKind = kind;
+    p.pixelPadding = pad;
+    p.sampling = sampling;
+    p.quality = quality;
+    return p;
+}
+
+// Images whose 2x2 groups share one chroma (a colour plus a grey offset per
+// pixel), so that subsampling by picking one pixel loses nothing.
+void FillGroupChroma(Image& im, uint32_t seed) {
+    std::mt19937 rng(seed);
+    for (int y = 0; y < im.height; ++y)
+        for (int x = 0; x < im.width; ++x) {
+            const int gx = x / 2, gy = y / 2, d = static_cast<int>(rng() % 13) - 6;
+            const int base[3] = {40 + (gx * 7) % 150, 50 + (gy * 11) % 140, 60 + ((gx + gy) * 5) % 120};
+            for (int c = 0; c < 3; ++c) im.px(x, y)[c] = static_cast<uint8_t>(base[c] + d);
+        }
+}
+
+struct PixelCase {
+    const char* name;
+    int width, height;
+    SDataPattern pattern;
+    int maxError;  // per sample, in levels: the quantisation error of the tables, rounding included
+};
+
+class LibjpegDecodes : public ::testing::TestWithParam<PixelCase> {};
+
+TEST_P(LibjpegDecodes, TheInputWithinTheQuantisationError) {
+    const PixelCase& c = GetParam();
+    const SDataPattern& p = c.pattern;
+    const bool grey = p.pixelKind == 2;
+    Image im = MakeImage(c.width, c.height, p, 5);  // lines longer than the pixels
+    if (grey || p.sampling == 0) {
+        FillPhoto(im, p, 11);
+    } else {
+        FillGroupChroma(im, 11);
+    }
+    const Encoded e = Encode(im, p);
+    LibjpegDecoder dec;
+    const LibjpegResult& r = dec.Decode(e.stream, Read::kPixels);
+    ASSERT_TRUE(r.clean()) << r.Report();
+
+    const int mcuW = grey ? 8 : ovcg::jpeg::McuWidth(static_cast<int>(p.sampling));
+    const int mcuH = grey ? 8 : ovcg::jpeg::McuHeight(static_cast<int>(p.sampling));
+    const int bc = (c.width + 7) / 8, br = (c.height + 7) / 8;
+    const int extra = bc * br < CJpegAPI::kMinBlocks ? CJpegAPI::kMinBlocks / br - bc + 1 : 0;
+    EXPECT_EQ(r.width, c.width + mcuW * extra);
+    EXPECT_EQ(r.height, c.height);
+    EXPECT_EQ(r.precision, 8);
+    ASSERT_EQ(r.components, grey ? 1 : 3);
+    EXPECT_EQ(r.colourSpace, grey ? JCS_GRAYSCALE : JCS_YCbCr);
+    EXPECT_EQ(r.sampling[0][0], mcuW / 8);
+    EXPECT_EQ(r.sampling[0][1], mcuH / 8);
+    if (!grey) {
+        for (int k = 1; k < 3; ++k) EXPECT_EQ(r.sampling[k][0] * 10 + r.sampling[k][1], 11);
+    }
+
+    const size_t n = grey ? 1 : 3;
+    auto at = [&](int x, int y, size_t k) {
+        return static_cast<int>(r.pixels[(static_cast<size_t>(y) * static_cast<size_t>(r.width) + static_cast<size_t>(x)) * n + k]);
+    };
+    int maxErr = 0;
+    double sq = 0;
+    for (int y = 0; y < c.height; ++y)
+        for (int x = 0; x < c.width; ++x)
+            for (size_t k = 0; k < n; ++k) {
+                const int want = im.px(x, y)[!grey && p.pixelKind == 1 ? 2 - k : k];
+                const int err = std::abs(at(x, y, k) - want);
+                ASSERT_LE(err, c.maxError) << "x " << x << " y " << y << " sample " << k;
+                maxErr = std::max(maxErr, err);
+                sq += static_cast<double>(err) * err;
+            }
+    const double mse = sq / (static_cast<double>(c.width) * c.height * static_cast<double>(n));
+    EXPECT_GT(10 * std::log10(255.0 * 255.0 / std::max(mse, 1e-9)), p.quality == 0 ? 34.0 : 40.0) << "max error " << maxErr;
+    // The columns appended to reach the minimum block count are white.
+    for (int y = 0; y < c.height; ++y)
+        for (int x = c.width + (mcuW - c.width % mcuW) % mcuW; x < r.width; x += 29)
+            for (size_t k = 0; k < n; ++k) ASSERT_GE(at(x, y, k), 254) << x << "," << y;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, LibjpegDecodes,
+    ::testing::Values(PixelCase{"rgb_w13", 13, 20, Pat(0, 2, 0, 1), 8}, PixelCase{"rgb_w100", 100, 20, Pat(0, 2, 0, 1), 8},
+                      PixelCase{"bgr_w13", 13, 20, Pat(1, 2, 0, 1), 8}, PixelCase{"bgr_w100", 100, 20, Pat(1, 2, 0, 1), 8},
+                      PixelCase{"rgb_w13_lead_pad", 13, 20, Pat(0, 1, 0, 1), 8},
+                      PixelCase{"bgr_w100_lead_pad", 100, 20, Pat(1, 1, 0, 1), 8},
+                      PixelCase{"rgb_w100_no_pad", 100, 20, Pat(0, 0, 0, 1), 8},
+                      PixelCase{"bgr_w13_no_pad", 13, 20, Pat(1, 0, 0, 1), 8},
+                      PixelCase{"quality0", 100, 20, Pat(0, 2, 0, 0), 20}, PixelCase{"quality2", 100, 20, Pat(1, 2, 0, 2), 8},
+                      PixelCase{"big_no_extra_columns", 320, 296, Pat(0, 2, 0, 1), 8},
+                      PixelCase{"mcu_8x16", 100, 20, Pat(0, 2, 1, 1), 8}, PixelCase{"mcu_16x8", 100, 20, Pat(1, 2, 2, 1), 8},
+                      PixelCase{"mcu_16x16_odd", 37, 29, Pat(1, 0, 3, 1), 8},
+                      PixelCase{"grey_w13", 13, 20, Pat(2, 0, 0, 1), 3}, PixelCase{"grey_w100_padded", 100, 20, Pat(2, 1, 0, 1), 3}),
+    [](const auto& i) { return std::string(i.param.name); });
+
+// libjpeg's entropy decoding of the stream agrees coefficient for coefficient
+// with our test decoder's, and both read the same quantisation tables: a
+// mistake shared by the encoder and the test decoder cannot hide. The random
+// image makes long codes and many FF bytes to stuff.
+TEST(LibjpegCoefficients, MatchOurDecoderExactly) {
+    struct Case {
+        const char* name;
+        SDataPattern pattern;
+        bool random;
+        int width, height;
+    } cases[] = {{"photo_rgb", Pat(0, 2, 0, 1), false, 100, 20},   {"random_rgb", Pat(0, 2, 0, 1), true, 256, 100},
+                 {"random_bgr_q0", Pat(1, 0, 0, 0), true, 13, 20}, {"random_q2", Pat(0, 1, 0, 2), true, 64, 64},
+                 {"random_16x16", Pat(0, 2, 3, 1), true, 100, 40}, {"random_grey", Pat(2, 0, 0, 1), true, 200, 24}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        Image im = MakeImage(c.width, c.height, c.pattern);
+        if (c.random) {
+            FillRandom(im, c.pattern, 21);
+        } else {
+            FillPhoto(im, c.pattern, 21);
+        }
+        const Encoded e = Encode(im, c.pattern, 2048);
+        DecodedJpeg ours;
+        ASSERT_TRUE(DecodeJpeg(e.stream.data(), e.stream.size(), ours)) << ours.error;
+        LibjpegDecoder dec;
+        const LibjpegResult& r = dec.Decode(e.stream, Read::kCoefficients);
+        ASSERT_TRUE(r.clean()) << r.Report();
+        ASSERT_EQ(r.coeffs.size(), ours.comps.size());
+        for (size_t comp = 0; comp < ours.comps.size(); ++comp) {
+            const auto& mine = ours.comps[comp];
+            const size_t tq = static_cast<size_t>(mine.tq);
+            ASSERT_LT(tq, 2u);
+            ASSERT_EQ(r.quant[tq].size(), 1u);
+            EXPECT_EQ(r.quant[tq][0], ours.quant[tq]);
+            const int hScale = r.sampling[comp][0], vScale = r.sampling[comp][1];
+            const int compW = (r.width * hScale + r.sampling[0][0] - 1) / r.sampling[0][0];
+            const int compH = (r.height * vScale + r.sampling[0][1] - 1) / r.sampling[0][1];
+            const int wBlocks = (compW + 7) / 8, hBlocks = (compH + 7) / 8;
+            ASSERT_EQ(r.coeffs[comp].size(), static_cast<size_t>(wBlocks * hBlocks));
+            for (int by = 0; by < hBlocks; ++by)
+                for (int bx = 0; bx < wBlocks; ++bx)
+                    ASSERT_EQ(r.coeffs[comp][static_cast<size_t>(by * wBlocks + bx)],
+                              mine.coeffs[static_cast<size_t>(by * mine.blocksAcross + bx)])
+                        << "component " << comp << " block " << bx << "," << by;
+        }
+    }
+}
+
+// The pad bytes and the line tail hold values the encoder must never read:
+// libjpeg sees the same pixels whatever they are.
+TEST(LibjpegStreams, PadBytesNeverReachTheImage) {
+    for (uint32_t kind : {0u, 1u}) {
+        for (uint32_t pad : {1u, 2u}) {
+            const SDataPattern p = Pat(kind, pad, 0, 1);
+            Image a = MakeImage(13, 20, p, 7, 0x00), b = MakeImage(13, 20, p, 7, 0xFF);
+            FillPhoto(a, p, 2);
+            FillPhoto(b, p, 2);
+            LibjpegDecoder da, db;
+            const LibjpegResult& ra = da.Decode(Encode(a, p).stream, Read::kPixels);
+            const LibjpegResult& rb = db.Decode(Encode(b, p).stream, Read::kPixels);
+            ASSERT_TRUE(ra.clean()) << ra.Report();
+            ASSERT_TRUE(rb.clean()) << rb.Report();
+            EXPECT_EQ(ra.pixels, rb.pixels) << "kind " << kind << " pad " << pad;
+        }
+    }
+}
+
+// The 12-bit configuration is extended sequential JPEG at a precision this
+// libjpeg build does not decode: every segment before the frame header must
+// still read cleanly, and the only objection is the precision.
+TEST(LibjpegStreams, TwelveBitStreamIsRefusedOnlyForItsPrecision) {
+    const SDataPattern p = PlusPattern();
+    Image im = MakeImage(100, 20, p);
+    FillPhoto(im, p, 4);
+    LibjpegDecoder dec;
+    const LibjpegResult& r = dec.Decode(Encode(im, p).stream, Read::kCoefficients);
+    EXPECT_FALSE(r.finished);
+    EXPECT_EQ(r.errorCode, JERR_BAD_PRECISION) << r.error;
+    EXPECT_TRUE(r.warnings.empty()) << r.Report();
+}
+
+// The warning counter is what makes a corrupt stream fail the tests above:
+// show that damaged copies of a good stream are caught by it.
+TEST(LibjpegStreams, DamagedStreamsAreNotClean) {
+    const SDataPattern p = Pat(0, 2, 0, 1);
+    Image im = MakeImage(100, 20, p);
+    FillRandom(im, p, 9);
+    const Encoded e = Encode(im, p);
+    DecodedJpeg ours;
+    ASSERT_TRUE(DecodeJpeg(e.stream.data(), e.stream.size(), ours)) << ours.error;
+    const size_t scan = ours.scanDataOffset, eoi = ours.eoiOffset;
+    ASSERT_GT(eoi, scan + 64);
+    {
+        LibjpegDecoder dec;
+        ASSERT_TRUE(dec.Decode(e.stream, Read::kPixels).clean());
+    }
+    struct Damage {
+        const char* name;
+        Bytes stream;
+    };
+    auto cut = [&](size_t at) { return Bytes(e.stream.begin(), e.stream.begin() + static_cast<ptrdiff_t>(at)); };
+    Bytes strayMarker = e.stream;
+    strayMarker.insert(strayMarker.begin() + static_cast<ptrdiff_t>(scan + (eoi - scan) / 2), {0xFF, 0xD3});
+    Bytes garbageBeforeEnd = e.stream;
+    garbageBeforeEnd.insert(garbageBeforeEnd.begin() + static_cast<ptrdiff_t>(eoi), {0x12, 0x34, 0x56});
+    const Damage damages[] = {
+        {"cut_mid_scan", cut(scan + (eoi - scan) / 2)},
+        {"end_marker_missing", cut(eoi)},
+        {"stray_marker", strayMarker},
+        {"bytes_before_end_marker", garbageBeforeEnd},
+    };
+    for (const auto& d : damages) {
+        LibjpegDecoder dec;
+        const LibjpegResult& r = dec.Decode(d.stream, Read::kPixels);
+        EXPECT_FALSE(r.clean()) << d.name;
+        EXPECT_FALSE(r.warnings.empty()) << d.name << ": " << r.Report();
+    }
+}
+
+}  // namespace
+}  // namespace ovcg_test::jpegt
