@@ -1,6 +1,7 @@
 #include "support/model.h"
 
 #include "support/model_dither.h"
+#include "support/model_links.h"
 
 namespace ovcg_test {
 
@@ -22,6 +23,8 @@ ModelDescription default_model() {
         {3, {'C', 'M', 'Y', 'K', 'c', 'm'}},
     };
     m.head = {180, 180, 6};
+    // The front end prints colour as format 101 with the CMYK ink set.
+    m.links = {{{101, 1}}, 0x21, 24};
     return m;
 }
 
@@ -29,6 +32,7 @@ ResWriter build_model(const ModelDescription& model) {
     ResWriter w;
     // Each resource kind adds its writer call here.
     add_model_dither(w, model);
+    add_model_links(w, model);
     (void)model;
     return w;
 }

@@ -9,6 +9,7 @@
 
 #include <cstdint>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace ovcg_test {
@@ -39,6 +40,16 @@ struct ModelHead {
     int32_t rows;              // colour rows on the head
 };
 
+// The print-mode link tables (type 3000). Most of their content follows from
+// the media, resolutions and ink sets; these are the rest.
+struct ModelLinks {
+    // Printer formats a caller may send that the model prints with one of its
+    // ink sets: {format sent, prt_format of the ink set}.
+    std::vector<std::pair<int32_t, int32_t>> format_aliases;
+    uint16_t ink_id;          // ink identifier of the model's ink
+    uint16_t sn04_length;     // SN 04H payload bytes (checksum included)
+};
+
 struct ModelDescription {
     uint16_t printer_id;
     std::string name;
@@ -46,6 +57,7 @@ struct ModelDescription {
     std::vector<ModelResolution> resolutions;
     std::vector<ModelInkSet> ink_sets;
     ModelHead head;
+    ModelLinks links;
 };
 
 // The made-up printer that the default model file describes.

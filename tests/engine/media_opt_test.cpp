@@ -1,0 +1,395 @@
+#include "engine/media_opt.h"
+
+#include <gtest/gtest.h>
+
+#include <climits>
+#include <cstring>
+#include <vector>
+
+#include "engine/records.h"
+#include "support/guard_page.h"
+
+namespace {
+
+using ovcg::CMediaOpt;
+using ovcg::UpgradeMediaOpt;
+using ovcg_test::GuardedBytes;
+
+// ---- Reference model of the upgrade: per field, the version that added it --
+
+struct Field {
+    const char* name;
+    size_t offset;
+    size_t size;
+    uint16_t since;
+};
+
+#define FIELD(f, v) Field{#f, offsetof(tagMEDIAOPT_8, f), sizeof(tagMEDIAOPT_8::f), v}
+const std::vector<Field> kFields = {
+    FIELD(duty, 1), FIELD(feeding_offset, 1), FIELD(path_delay_time, 1), FIELD(paper_thickness, 1),
+    FIELD(vacuum_intensity, 1), FIELD(cutting_adjustment, 1), FIELD(page_delay_time, 1),
+    FIELD(platen_gap_mode, 2), FIELD(feed_roller_type, 2), FIELD(auto_dp_delay_time, 2),
+    FIELD(roll_tension_mode, 3), FIELD(num_overprint, 4), FIELD(auto_dp_doc_type, 5),
+    FIELD(page_margin, 7), FIELD(top_margin, 7), FIELD(eject_roller, 7), FIELD(multi_duty, 8),
+    FIELD(user_media_number, 8),
+};
+#undef FIELD
+
+// Validity bits a record of each version keeps.
+uint32_t FieldMask(uint16_t v) {
+    static const uint32_t masks[] = {0, 0x7F, 0x3FF, 0x7FF, 0xFFF, 0xFFFF, 0xFFFF, 0x7FFFF, 0xFFFFFFFF};
+    return masks[v > 8 ? 8 : v];
+}
+
+// A current-layout record whose every byte is non-zero, with the version.
+std::vector<uint8_t> FullRecord(uint16_t version) {
+    std::vector<uint8_t> b(sizeof(tagMEDIAOPT_8));
+    for (size_t i = 0; i < b.size(); ++i) b[i] = static_cast<uint8_t>(0x11 + i);
+    std::memcpy(b.data(), &version, 2);
+    const uint32_t field = 0xFFFFFFFFu;
+    std::memcpy(b.data() + offsetof(tagMEDIAOPT_8, field), &field, 4);
+    return b;
+}
+
+TEST(MediaOptUpgrade, FromEveryVersionAtItsExactSize) {
+    for (uint16_t v = 1; v <= 10; ++v) {
+        SCOPED_TRACE(v);
+        const size_t size = ovcg::MediaOptSize(v);
+        ASSERT_EQ(size, ovcg::kMediaOptSizes[v > 8 ? 8 : v]);
+        const std::vector<uint8_t> full = FullRecord(v);
+        // The caller's record ends where an inaccessible page begins: one
+        // byte read beyond its version's size faults.
+        GuardedBytes caller = GuardedBytes::EndingAtGuard(size);
+        caller.assign(full.data(), size);
+
+        tagMEDIAOPT_8 out;
+        std::memset(&out, 0xAB, sizeof out);
+        ASSERT_EQ(UpgradeMediaOpt(caller.data(), &out), 0);
+        EXPECT_EQ(out.version, 8);
+        uint32_t field;
+        std::memcpy(&field, full.data() + offsetof(tagMEDIAOPT_8, field), 4);
+        EXPECT_EQ(out.field, field & FieldMask(v));
+        const uint8_t* o = reinterpret_cast<const uint8_t*>(&out);
+        for (const Field& f : kFields) {
+            SCOPED_TRACE(f.name);
+            if (v >= f.since) {
+                EXPECT_EQ(std::memcmp(o + f.offset, full.data() + f.offset, f.size), 0);
+            } else if (f.offset == offsetof(tagMEDIAOPT_8, multi_duty)) {
+                for (int32_t d : out.multi_duty) EXPECT_EQ(d, 1024);
+            } else {
+                for (size_t i = 0; i < f.size; ++i) EXPECT_EQ(o[f.offset + i], 0) << i;
+            }
+        }
+        for (uint8_t r : out.reserved) EXPECT_EQ(r, 0);
+    }
+}
+
+TEST(MediaOptUpgrade, RefusesVersionZeroAndNull) {
+    std::vector<uint8_t> rec = FullRecord(0);
+    tagMEDIAOPT_8 out;
+    std::memset(&out, 0xAB, sizeof out);
+    EXPECT_EQ(UpgradeMediaOpt(rec.data(), &out), ovcg::kRecordVersionRefused);
+    EXPECT_EQ(out.version, 0);
+    EXPECT_EQ(out.field, 0u);
+    EXPECT_EQ(UpgradeMediaOpt(nullptr, &out), ovcg::kRecordVersionRefused);
+}
+
+TEST(MediaOptUpgrade, UnalignedCallerRecord) {
+    std::vector<uint8_t> full = FullRecord(8);
+    std::vector<uint8_t> shifted(full.size() + 1);
+    std::memcpy(shifted.data() + 1, full.data(), full.size());
+    tagMEDIAOPT_8 a, b;
+    ASSERT_EQ(UpgradeMediaOpt(full.data(), &a), 0);
+    ASSERT_EQ(UpgradeMediaOpt(shifted.data() + 1, &b), 0);
+    EXPECT_EQ(std::memcmp(&a, &b, sizeof a), 0);
+}
+
+TEST(MediaOptUpgrade, VersionOneWithAllBitsKeepsSevenAndHidesPlatenGap) {
+    std::vector<uint8_t> full = FullRecord(1);
+    tagMEDIAOPT_8 out;
+    ASSERT_EQ(UpgradeMediaOpt(full.data(), &out), 0);
+    EXPECT_EQ(out.field, 0x7Fu);
+    CMediaOpt m;
+    m.Init(&out);
+    uint16_t gap = 1;
+    EXPECT_EQ(m.Get_platen_gap_mode(&gap), 0);
+    EXPECT_EQ(gap, 0);
+}
+
+// ---- Getters --------------------------------------------------------------
+
+tagMEDIAOPT_8 Record(uint16_t version, uint32_t field) {
+    tagMEDIAOPT_8 r{};
+    r.version = version;
+    r.field = field;
+    r.duty = 512;
+    r.feeding_offset = 10;
+    r.path_delay_time = 11;
+    r.paper_thickness = 12;
+    r.vacuum_intensity = 13;
+    r.cutting_adjustment = -14;
+    r.page_delay_time = 15;
+    r.platen_gap_mode = 16;
+    r.feed_roller_type = 17;
+    r.auto_dp_delay_time = 18;
+    r.roll_tension_mode = 19;
+    r.num_overprint = 20;
+    r.auto_dp_doc_type = 21;
+    r.page_margin = 22;
+    r.top_margin = 23;
+    r.eject_roller = 24;
+    for (int i = 0; i < 16; ++i) r.multi_duty[i] = 1024;
+    r.user_media_number = 25;
+    return r;
+}
+
+struct GetterCase {
+    const char* name;
+    uint16_t since;
+    uint32_t bit;
+    int64_t value;  // written when given
+    int64_t def;    // written when not
+    int64_t (*get)(const CMediaOpt&, int*);
+};
+
+template <typename T, int (CMediaOpt::*G)(T*) const>
+int64_t Call(const CMediaOpt& m, int* result) {
+    T v{};
+    *result = (m.*G)(&v);
+    return v;
+}
+
+const GetterCase kGetters[] = {
+    {"feeding_offset", 1, 0x2, 10, 0, Call<int16_t, &CMediaOpt::Get_feeding_offset>},
+    {"path_delay_time", 1, 0x4, 11, 0, Call<int16_t, &CMediaOpt::Get_path_delay_time>},
+    {"vacuum_intensity", 1, 0x10, 13, 0, Call<uint16_t, &CMediaOpt::Get_vacuum_intensity>},
+    {"cutting_adjustment", 1, 0x20, -14, 0, Call<int32_t, &CMediaOpt::Get_cutting_adjustment>},
+    {"page_delay_time", 1, 0x40, 15, 0, Call<int16_t, &CMediaOpt::Get_page_delay_time>},
+    {"platen_gap_mode", 2, 0x80, 16, 0, Call<uint16_t, &CMediaOpt::Get_platen_gap_mode>},
+    {"feed_roller_type", 2, 0x100, 17, 0, Call<uint16_t, &CMediaOpt::Get_feed_roller_type>},
+    {"auto_dp_delay_time", 2, 0x200, 18, 0, Call<int16_t, &CMediaOpt::Get_auto_dp_delay_time>},
+    {"roll_tension_mode", 3, 0x400, 19, 0, Call<uint16_t, &CMediaOpt::Get_roll_tension_mode>},
+    {"num_overprint", 4, 0x800, 20, 0, Call<uint16_t, &CMediaOpt::Get_num_overprint>},
+    {"auto_dp_doc_type", 5, 0x1000, 21, 99, Call<int32_t, &CMediaOpt::Get_auto_dp_doc_type>},
+    {"page_margin", 7, 0x10000, 22, 0, Call<uint16_t, &CMediaOpt::Get_page_margin>},
+    {"top_margin", 7, 0x20000, 23, 0, Call<uint16_t, &CMediaOpt::Get_top_margin>},
+    {"eject_roller", 7, 0x40000, 24, 0, Call<uint16_t, &CMediaOpt::Get_eject_roller>},
+    {"user_media_number", 8, 0x200000, 25, 0, Call<int32_t, &CMediaOpt::Get_user_media_number>},
+};
+
+TEST(MediaOptGetters, VersionAndBitRules) {
+    for (const GetterCase& g : kGetters) {
+        SCOPED_TRACE(g.name);
+        for (uint16_t v = 0; v <= 9; ++v) {
+            for (bool bit : {false, true}) {
+                CMediaOpt m;
+                tagMEDIAOPT_8 r = Record(v, bit ? g.bit : ~g.bit);
+                m.Init(&r);
+                int result = -1;
+                const int64_t value = g.get(m, &result);
+                const bool given = v != 0 && v >= g.since && bit;
+                EXPECT_EQ(result, given ? 1 : 0) << "version " << v << " bit " << bit;
+                EXPECT_EQ(value, given ? g.value : g.def) << "version " << v << " bit " << bit;
+            }
+        }
+        // Without a record nothing is given.
+        CMediaOpt none;
+        int result = -1;
+        EXPECT_EQ(g.get(none, &result), g.def);
+        EXPECT_EQ(result, 0);
+    }
+}
+
+TEST(MediaOptGetters, FeedingOffsetAddsTheAdjustment) {
+    CMediaOpt m;
+    tagMEDIAOPT_8 r = Record(8, 0x2);
+    m.Init(&r);
+    m.Set_feed_offset_adjustment(-3);
+    int16_t v = 0;
+    EXPECT_EQ(m.Get_feeding_offset(&v), 1);
+    EXPECT_EQ(v, 7);
+    r.field = 0;
+    m.Init(&r);
+    EXPECT_EQ(m.Get_feeding_offset(&v), 0);
+    EXPECT_EQ(v, 0);
+    // The sum is 16-bit.
+    r = Record(8, 0x2);
+    r.feeding_offset = 32767;
+    m.Init(&r);
+    m.Set_feed_offset_adjustment(1);
+    EXPECT_EQ(m.Get_feeding_offset(&v), 1);
+    EXPECT_EQ(v, -32768);
+}
+
+TEST(MediaOptGetters, NumOverprintZeroIsNotGiven) {
+    CMediaOpt m;
+    tagMEDIAOPT_8 r = Record(8, 0x800);
+    r.num_overprint = 0;
+    m.Init(&r);
+    uint16_t v = 9;
+    EXPECT_EQ(m.Get_num_overprint(&v), 0);
+    EXPECT_EQ(v, 0);
+}
+
+TEST(MediaOptGetters, PaperThicknessUnits) {
+    struct Case {
+        uint16_t version;
+        uint32_t field;
+        int result;
+        uint16_t value;
+    } cases[] = {
+        {8, 0x80008, 1, 12},  // both bits, version 8: as is
+        {8, 0x80000, 1, 12},
+        {8, 0x8, 1, 120},     // tenths
+        {7, 0x80008, 1, 120}, // 0x80000 does not exist before version 8
+        {7, 0x80000, 0, 0},
+        {1, 0x8, 1, 120},
+        {0, 0x8, 0, 0},
+    };
+    for (const Case& c : cases) {
+        CMediaOpt m;
+        tagMEDIAOPT_8 r = Record(c.version, c.field);
+        m.Init(&r);
+        uint16_t v = 99;
+        EXPECT_EQ(m.Get_paper_thickness(&v), c.result) << c.version << " " << c.field;
+        EXPECT_EQ(v, c.value) << c.version << " " << c.field;
+    }
+}
+
+TEST(MediaOptVersion, ReportsOnlyWithARecord) {
+    CMediaOpt m;
+    uint16_t v = 5;
+    EXPECT_EQ(m.IsInit(), 0);
+    EXPECT_EQ(m.Get_version(&v), 0);
+    tagMEDIAOPT_8 r = Record(8, 0);
+    m.Init(&r);
+    EXPECT_EQ(m.IsInit(), 1);
+    EXPECT_EQ(m.Get_version(&v), 1);
+    EXPECT_EQ(v, 8);
+    m.Init(nullptr);
+    EXPECT_EQ(m.IsInit(), 0);
+}
+
+// ---- Duties ----------------------------------------------------------------
+
+TEST(MediaOptDuty, SingleDutyScaledByTheFirstDefault) {
+    struct Case {
+        int32_t duty;
+        int16_t def;
+        int32_t expect;
+    } cases[] = {{512, 1024, 512}, {512, 2048, 1024}, {-1, 1024, -1}, {-1, 1, 0}, {INT_MAX, 2048, INT_MAX}};
+    for (const Case& c : cases) {
+        CMediaOpt m;
+        tagMEDIAOPT_8 r = Record(8, OVCG_MO_DUTY);
+        r.duty = c.duty;
+        m.Init(&r);
+        m.Set_duty_default(c.def);
+        int32_t d = 0;
+        EXPECT_EQ(m.Get_duty(4, &d), 1);
+        EXPECT_EQ(d, c.expect) << c.duty << " x " << c.def;
+        int32_t per[16] = {};
+        EXPECT_EQ(m.Get_duty_multi(3, per), 1);
+        for (int i = 0; i < 3; ++i) EXPECT_EQ(per[i], c.expect);
+    }
+}
+
+TEST(MediaOptDuty, MultiDutyMeanAndPerPlane) {
+    CMediaOpt m;
+    tagMEDIAOPT_8 r = Record(8, OVCG_MO_DUTY_MULTI | OVCG_MO_DUTY);
+    const int32_t duties[4] = {1024, 512, 0, 2048};
+    std::memcpy(r.multi_duty, duties, sizeof duties);
+    m.Init(&r);
+    int32_t d = 0;
+    EXPECT_EQ(m.Get_duty(4, &d), 1);
+    EXPECT_EQ(d, 896);
+    int32_t per[4] = {};
+    EXPECT_EQ(m.Get_duty_multi(4, per), 1);
+    for (int i = 0; i < 4; ++i) EXPECT_EQ(per[i], duties[i]);
+    EXPECT_EQ(m.Get_duty(0, &d), 1);
+    EXPECT_EQ(d, 0);
+    // Per-plane defaults; a negative one is 100 per cent.
+    const int16_t defaults[4] = {2048, -5, 512, 1024};
+    m.Set_duty_default_multi(defaults, 4);
+    EXPECT_EQ(m.Get_duty_multi(4, per), 1);
+    EXPECT_EQ(per[0], 2048);
+    EXPECT_EQ(per[1], 512);
+    EXPECT_EQ(per[2], 0);
+    EXPECT_EQ(per[3], 2048);
+}
+
+TEST(MediaOptDuty, MultiDutyNeedsVersionEight) {
+    CMediaOpt m;
+    tagMEDIAOPT_8 r = Record(7, OVCG_MO_DUTY_MULTI);
+    m.Init(&r);
+    int32_t d = 0;
+    EXPECT_EQ(m.Get_duty(4, &d), 0);
+    EXPECT_EQ(d, 1024);
+    int32_t per[2] = {};
+    EXPECT_EQ(m.Get_duty_multi(2, per), 0);
+    EXPECT_EQ(per[0], 1024);
+    EXPECT_EQ(per[1], 1024);
+}
+
+TEST(MediaOptDuty, NoRecordOrVersionZeroGivesFull) {
+    for (bool withRecord : {false, true}) {
+        CMediaOpt m;
+        tagMEDIAOPT_8 r = Record(0, OVCG_MO_DUTY | OVCG_MO_DUTY_MULTI);
+        if (withRecord) m.Init(&r);
+        int32_t d = 0;
+        EXPECT_EQ(m.Get_duty(4, &d), 0);
+        EXPECT_EQ(d, 1024);
+    }
+}
+
+TEST(MediaOptDuty, LargeProductsDoNotOverflowAndPlanesAreCapped) {
+    CMediaOpt m;
+    tagMEDIAOPT_8 r = Record(8, OVCG_MO_DUTY_MULTI);
+    for (int32_t& d : r.multi_duty) d = INT_MAX;
+    m.Init(&r);
+    m.Set_duty_default(1024);
+    int32_t d = 0;
+    EXPECT_EQ(m.Get_duty(16, &d), 1);
+    EXPECT_EQ(d, INT_MAX);  // 16 x INT_MAX summed in 64 bits, then / 16
+    m.Set_duty_default(32767);
+    EXPECT_EQ(m.Get_duty(16, &d), 1);
+    EXPECT_EQ(d, INT_MAX);  // saturated
+    for (int32_t& x : r.multi_duty) x = INT_MIN;
+    m.Init(&r);
+    EXPECT_EQ(m.Get_duty(16, &d), 1);
+    EXPECT_EQ(d, INT_MIN);
+    // A plane count above 16 reads 16 planes and writes 16 entries.
+    GuardedBytes out = GuardedBytes::EndingAtGuard(16 * sizeof(int32_t));
+    EXPECT_EQ(m.Get_duty_multi(40, reinterpret_cast<int32_t*>(out.data())), 1);
+    EXPECT_EQ(m.Get_duty(40, &d), 1);
+    EXPECT_EQ(d, INT_MIN);
+}
+
+TEST(MediaOptDuty, DefaultsSurviveInit) {
+    CMediaOpt m;
+    m.Set_duty_default(2048);
+    m.Set_feed_offset_adjustment(4);
+    tagMEDIAOPT_8 r = Record(8, OVCG_MO_DUTY);
+    m.Init(&r);
+    EXPECT_EQ(m.DutyDefault(15), 2048);
+    EXPECT_EQ(m.FeedOffsetAdjustment(), 4);
+}
+
+}  // namespace
+
+namespace {
+
+TEST(MediaOptBitNames, OnePerNamedBitInOrder) {
+    const auto names = ovcg::MediaOptBitNames();
+    ASSERT_EQ(names.size(), 18u);
+    uint32_t last = 0;
+    for (const auto& n : names) {
+        EXPECT_GT(n.bit, last);
+        EXPECT_EQ(n.bit & (n.bit - 1), 0u) << n.name;  // one bit each
+        last = n.bit;
+    }
+    EXPECT_STREQ(names[7].name, "PALATEN_GAP");
+    EXPECT_STREQ(names[16].name, "THICK_001");
+    EXPECT_STREQ(names[17].name, "DUTY_MULTI");
+}
+
+}  // namespace
