@@ -1,10 +1,12 @@
 #include "frontend/job_interface.h"
 
+#include "ovcg/ovcg_jobif.h"
+
 namespace ovcg::frontend {
 namespace {
 
-// Bound to nothing until the engine's job interface binds its calls here.
-const ovcg_job_interface kDefault = {nullptr, nullptr, nullptr, nullptr, nullptr};
+// The engine's job interface.
+const ovcg_job_interface kDefault = {::InitJob, ::InitPage, ::BandOut, ::TerminatePageEx, ::DestroyJob};
 ovcg_job_interface g_table = kDefault;
 
 }  // namespace

@@ -1,0 +1,146 @@
+// The built-in factory of the job's parts: binds every part that the library
+// contains. A part whose implementation is not part of the library makes the
+// job (or the page) fail with the engine's construction code, so a job never
+// silently prints without it.
+#include <atomic>
+
+#include "commands/mw_cmd_traq2.h"
+#include "commands/traq3_records.h"
+#include "engine/engine_error.h"
+#include "engine/engine_interfaces.h"
+#include "engine/hxr_dll.h"
+#include "engine/isv_tool.h"
+#include "engine/out_module.h"
+#include "engine/pixel_expander.h"
+#include "engine/prt_mode.h"
+
+namespace ovcg {
+namespace {
+
+constexpr int kNotAvailable = -10;
+
+class PrintModePart final : public IPrintMode {
+public:
+    PrintModePart(const tagPRTSTRUCT3_12* job, CLinkRscDLL* links) : m_mode(job, links) {}
+    const tagPRTINFOSTRUCT& Info() const override { return m_mode.Info(); }
+    const tagPRTSTRUCT3_12& Job() const override { return m_mode.Job(); }
+    CMediaOpt& MediaOpt() override { return m_mode.MediaOpt(); }
+    void RefreshInitPage(int page) override { m_mode.RefreshInitPage(page); }
+
+private:
+    CPrtMode m_mode;
+};
+
+// A command generator of the library behind the engine's generator interface.
+class GeneratorPart final : public IMWCmd {
+public:
+    explicit GeneratorPart(std::unique_ptr<CMWCmd> cmd) : m_cmd(std::move(cmd)) {}
+    void SetLinkResource(CLinkRscDLL*) override {}
+    void SetResetting(int) override {}
+    void SetMarginValue(uint16_t first, uint16_t second) override { m_cmd->SetMarginValue(first, second); }
+    void SendStartDocCmd(int header) override { m_cmd->SendStartDocCmd(header); }
+    bool SetColorOption(int a, int b, int c, int d, int e, int f, int gamma) override {
+        m_cmd->SetColorOption(a, b, c, d, e, f, gamma);
+        return true;
+    }
+    void SendStartPageCmd(int count) override { m_cmd->SendStartPageCmd(count); }
+    void SetPageValues(uint32_t page, uint32_t feedStart, uint32_t feed, uint32_t extra,
+                       uint32_t empty) override {
+        m_cmd->SetPageValues(page, feedStart, feed, extra);
+        m_cmd->SetEmptyPage(empty);
+    }
+    void SetAbort(uint32_t abort) override { m_cmd->SetPageAbort(abort); }
+    void SendEndPageCmd() override { m_cmd->SendEndPageCmd(); }
+    void SetDotCount(const uint32_t* counts, int planes) override {
+        std::vector<tagSMLDATA> table(static_cast<size_t>(planes > 0 ? planes : 0));
+        for (size_t p = 0; p < table.size(); ++p)
+            for (int k = 0; k < 3; ++k) table[p].count[k] = counts[p * 3 + k];
+        m_cmd->SetDotCount(table.data(), static_cast<int>(table.size()) * kSmlDataSize, 0);
+    }
+    void SetJobLength(double millimetres) override {
+        m_cmd->SetPrintedLength(millimetres <= 0              ? 0u
+                                : millimetres >= 4294967295.0 ? 0xFFFFFFFFu
+                                                              : static_cast<uint32_t>(millimetres));
+    }
+    void SendEndDocCmd() override { m_cmd->SendEndDocCmd(); }
+    void* Native() override { return m_cmd.get(); }
+
+private:
+    std::unique_ptr<CMWCmd> m_cmd;
+};
+
+class BuiltInEngineParts final : public EngineParts {
+public:
+    std::unique_ptr<IHxrAdapter> CreateHxrAdapter(const char* path) override { return MakeHxrAdapter(path); }
+    std::unique_ptr<CLinkRscDLL> CreateLinkResources(const char* const* files, int count) override {
+        return std::make_unique<CLinkRscDLL>(const_cast<char**>(files), count);
+    }
+    std::unique_ptr<IPixelConverter> CreatePixelConverter() override {
+        return std::make_unique<PixelExpander>();
+    }
+    std::unique_ptr<IPrintMode> CreatePrintMode(const tagPRTSTRUCT3_12* job, CLinkRscDLL* links) override {
+        return std::make_unique<PrintModePart>(job, links);
+    }
+    std::unique_ptr<IMWCmd> CreateMWCmd(const MWCmdArgs& a) override {
+        std::unique_ptr<CMWCmd> cmd;
+        if (a.level != CommandLevel::kLevel2) throw kNotAvailable;
+        switch (a.selector) {
+            case 0xFFFF:
+                cmd = std::make_unique<CMWCmd_TRAQ2>(a.job, a.info, a.spooler, a.media, a.cut, a.trim,
+                                                     a.job_data);
+                break;
+            case 1:
+                cmd = std::make_unique<CMWCmd_TRAQ2_1>(a.job, a.info, a.spooler, a.media, a.cut, a.trim,
+                                                       a.job_data);
+                break;
+            case 2:
+                cmd = std::make_unique<CMWCmd_TRAQ2_2>(a.job, a.info, a.spooler, a.media, a.cut, a.trim,
+                                                       a.job_data);
+                break;
+            default: return nullptr;
+        }
+        return std::make_unique<GeneratorPart>(std::move(cmd));
+    }
+    std::unique_ptr<IHeadControl> CreateHeadControl(const tagIRACINITSTRUCT* init,
+                                                    const char* path) override {
+        return MakeHeadControl(init, path);
+    }
+    std::unique_ptr<IHalftoner> CreateHalftoner(bool, const tagHTINITSTRUCT*, int, int) override {
+        ThrowMessage(kHTException);
+    }
+    std::unique_ptr<CTRAQ3V1> CreateLevel3Records(uint16_t version, const tagPRTSTRUCT3_12& job) override {
+        const CTRAQ3V1::Point development{job.src_resolution.x, job.src_resolution.y};
+        const CTRAQ3V1::Point resolution{job.prt_resolution.x, job.prt_resolution.y};
+        const CTRAQ3V1::Point sheet{job.src_paper_size.x, job.src_paper_size.y};
+        const CTRAQ3V1::Point area{job.src_print_area.x, job.src_print_area.y};
+        const CTRAQ3V1::Point margin{job.src_margin.x, job.src_margin.y};
+        if (version == 2) return std::make_unique<CTRAQ3V1_2>(development, resolution, sheet, area, margin);
+        return std::make_unique<CTRAQ3V1_1>(development, resolution, sheet, area, margin);
+    }
+    std::unique_ptr<IEncodeBuffer> CreateEncodeBuffer(uint16_t, CPlimoSpooler*, CTRAQ3V1*,
+                                                      uint32_t) override {
+        throw kNotAvailable;
+    }
+    std::unique_ptr<ICalibTool> CreateCalibTool() override { return MakeCalibTool(); }
+    std::unique_ptr<IBrsSession> CreateBrsSession(const CalibRecord& record, const int32_t* mode,
+                                                  uint32_t length) override {
+        return MakeBrsSession(record, mode, length);
+    }
+    std::unique_ptr<ICdgSession> CreateCdgSession(IHxrAdapter* hxr) override { return MakeCdgSession(hxr); }
+};
+
+BuiltInEngineParts g_builtIn;
+std::atomic<EngineParts*> g_parts{nullptr};
+
+}  // namespace
+
+EngineParts& BuiltInEngineParts() { return g_builtIn; }
+
+EngineParts& DefaultEngineParts() {
+    EngineParts* p = g_parts.load();
+    return p ? *p : g_builtIn;
+}
+
+void SetDefaultEngineParts(EngineParts* parts) { g_parts.store(parts); }
+
+}  // namespace ovcg

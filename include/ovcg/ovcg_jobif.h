@@ -1,0 +1,51 @@
+/* The print engine's job interface: job, page and band calls on a job
+ * handle. Every call answers 0 or a negative code: -1 a record of version 0,
+ * -5 a missing or unknown handle, -10 a failure inside the call, otherwise
+ * the engine's own code. Records are upgraded from older versions on entry
+ * (see ovcg_records.h). */
+#ifndef OVCG_JOBIF_H
+#define OVCG_JOBIF_H
+
+#include <stdint.h>
+
+#include "ovcg/ovcg_export.h"
+#include "ovcg/ovcg_records.h"
+
+#ifdef __cplusplus
+extern "C" {
+#endif
+
+/* The calibration request of GetCalibData. */
+typedef struct tag_CalibDataReq_1 {
+    const char* lpszToolLib;     /* not read by GetCalibData */
+    const char* lpszToolDir;     /* directory of the calibration programs; null: look them up on PATH */
+    int32_t PortKind;            /* 1 network, else USB */
+    const char* lpszPrinterName; /* at most 259 characters */
+    const char* lpszDirPath;     /* at most 259 characters */
+} tag_CalibDataReq_1;
+
+/* Starts a job; *handle receives the job handle (null on failure). */
+OVCG_API int32_t InitJob(HPLIMO3* handle, tagPRTSTRUCT3_12* job, tagOPTION* options);
+/* Keeps the open job when the new record does not change it, else rebuilds it. */
+OVCG_API int32_t ResetJob(HPLIMO3* handle, tagPRTSTRUCT3_12* job, tagOPTION* options);
+OVCG_API int32_t InitPage(HPLIMO3 handle, tagHTSTRUCT3_5* halftone);
+/* second and descriptor may be null. The clip is clamped to the band. */
+OVCG_API int32_t BandOut(HPLIMO3 handle, const tagRECT* clip, tagBANDBMP* bitmap, tagBANDBMP* second,
+                         const tagRECT* band, tagOSDEP3* descriptor);
+OVCG_API int32_t TerminatePage(HPLIMO3 handle);
+OVCG_API int32_t TerminatePageEx(HPLIMO3 handle, tagTPINFOSTRUCT* page_end);
+/* Ends the job and releases the handle, whatever the result. */
+OVCG_API int32_t DestroyJob(HPLIMO3 handle);
+/* One value per ink plane of the job. */
+OVCG_API int32_t GetInkAmount(HPLIMO3 handle, uint32_t* amounts);
+/* Runs the calibration program "isvtool_lan" or "isvtool_usb". */
+OVCG_API int32_t GetCalibData(tag_CalibDataReq_1* request);
+
+OVCG_API void _DEBUG_SET_FUNCTION(OVCG_DEBUG_EXPORT_FUNC func);
+OVCG_API int32_t _DEBUG_EXPORT(int32_t id, int32_t size, void* data);
+
+#ifdef __cplusplus
+}
+#endif
+
+#endif

@@ -1,0 +1,165 @@
+// A job driven from the front end's entry points through the engine core,
+// with the default synthetic model: the print mode is resolved from the
+// model's link tables, the level-2 generator writes the document and page
+// commands, and the head-control output and the halftoning object are fakes.
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "engine/plimo.h"
+#include "fake_engine_parts.h"
+#include "frontend/context.h"
+#include "frontend/job_interface.h"
+#include "frontend/options.h"
+#include "frontend/output_stream.h"
+#include "ovcg/ovcg.h"
+#include "support/model.h"
+#include "support/stream_validator.h"
+
+using namespace ovcg_test;
+
+namespace {
+
+std::vector<uint8_t> g_out;
+int32_t Output(const uint8_t* data, int32_t length) {
+    g_out.insert(g_out.end(), data, data + length);
+    return length;
+}
+void* Allocate(size_t n) { return std::malloc(n); }
+void Release(void* p) { std::free(p); }
+
+// The fakes, except the print mode, the link tables and the pixel expander
+// of the library.
+class ModelParts : public FakeEngineParts {
+public:
+    using FakeEngineParts::FakeEngineParts;
+    std::unique_ptr<CLinkRscDLL> CreateLinkResources(const char* const* files, int count) override {
+        return ovcg::BuiltInEngineParts().CreateLinkResources(files, count);
+    }
+    std::unique_ptr<IPixelConverter> CreatePixelConverter() override {
+        return ovcg::BuiltInEngineParts().CreatePixelConverter();
+    }
+    std::unique_ptr<IPrintMode> CreatePrintMode(const tagPRTSTRUCT3_12* job, CLinkRscDLL* links) override {
+        print_mode_job = *job;
+        return ovcg::BuiltInEngineParts().CreatePrintMode(job, links);
+    }
+    std::unique_ptr<IMWCmd> CreateMWCmd(const MWCmdArgs& args) override {
+        generator_created = true;
+        return ovcg::BuiltInEngineParts().CreateMWCmd(args);
+    }
+    tagPRTSTRUCT3_12 print_mode_job{};
+    bool generator_created = false;
+};
+
+class FrontendEngineTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        g_out.clear();
+        char name[] = "/tmp/ovcg_model_XXXXXX";
+        const int fd = mkstemp(name);
+        ASSERT_GE(fd, 0);
+        close(fd);
+        model = name;
+        ASSERT_TRUE(build_model(default_model()).write_file(model));
+        ovcg::frontend::stream_error_clear_for_tests();
+        ovcg::frontend::ww_clear_choices_for_tests();
+        ovcg::frontend::set_job_interface(nullptr);  // the engine's own calls
+        ovcg_callbacks cb{};
+        cb.allocate = &Allocate;
+        cb.release = &Release;
+        for (void*& r : cb.reserved) r = &cb;
+        ASSERT_EQ(ovcgInitialize("", &cb), OVCG_OK);
+        ASSERT_EQ(ovcgSetResource(OVCG_RESOURCE_FILE, model.c_str()), OVCG_OK);
+    }
+    void TearDown() override {
+        EXPECT_EQ(ovcgRelease(), OVCG_OK);
+        ovcg::frontend::ww_clear_choices_for_tests();
+        unlink(model.c_str());
+    }
+
+    std::string model;
+    FakeWorld w;
+    ModelParts parts{&w};
+    ScopedDefaultParts scoped{&parts};
+};
+
+TEST_F(FrontendEngineTest, OnePageThroughTheEngineCore) {
+    ASSERT_EQ(ovcgSetPrintOption("MediaType", "Media1_Q4"), OVCG_OK);
+    ASSERT_EQ(ovcgSetPrintOption("PageSize", "A4_Roll"), OVCG_OK);
+    ASSERT_EQ(ovcgStartJob(&Output, "42"), OVCG_OK);
+    const size_t jobStart = g_out.size();
+    ASSERT_GT(jobStart, 0u);
+
+    // The print mode was resolved from the model for the front end's record.
+    EXPECT_TRUE(w.Has("irac.StartJob"));
+    const auto* engine = reinterpret_cast<const ovcg::CPlimo*>(ovcg::frontend::context()->job);
+    ASSERT_NE(engine, nullptr);
+    const tagPRTINFOSTRUCT& info = engine->PrintMode()->Info();
+    EXPECT_EQ(info.num_planes, 4);
+    EXPECT_NE(info.head_id_bytes[0], 0xFFFF);
+    EXPECT_EQ(w.irac_init.identifier & 0xFF, info.head_id_bytes[0] & 0xFFu);
+
+    ASSERT_EQ(ovcgStartPage(), OVCG_OK);
+    EXPECT_TRUE(parts.generator_created);
+    EXPECT_GT(g_out.size(), jobStart);  // the document start went out through the spooler
+    uint32_t width = 0, height = 0;
+    ASSERT_EQ(ovcgGetPageAttribute(OVCG_PAGE_WIDTH, &width), OVCG_OK);
+    ASSERT_EQ(ovcgGetPageAttribute(OVCG_PAGE_HEIGHT, &height), OVCG_OK);
+    ASSERT_GT(width, 0u);
+    const uint32_t lines = 9;
+    std::vector<uint8_t> line(static_cast<size_t>(width) * 3);
+    for (uint32_t y = 0; y < lines; ++y) {
+        for (size_t i = 0; i < line.size(); ++i) line[i] = static_cast<uint8_t>(y * 7 + i);
+        ASSERT_EQ(ovcgRasterOut(line.data(), static_cast<int32_t>(line.size()), 0), OVCG_OK);
+    }
+    ASSERT_EQ(ovcgEndPage(0), OVCG_OK);
+
+    // Bands of two lines, converted to four bytes a pixel.
+    ASSERT_GE(w.bands.size(), 4u);
+    const FakeBandCall& b = w.bands[0];
+    EXPECT_EQ(b.band.bottom - b.band.top, 2u);
+    EXPECT_EQ(b.width_bytes, (b.band.right - b.band.left) * 4);
+    ASSERT_GE(b.first_line.size(), 8u);
+    EXPECT_EQ(b.first_line[0], 0);
+    EXPECT_EQ(b.first_line[1], 1);
+    EXPECT_EQ(b.first_line[2], 2);
+    EXPECT_EQ(b.first_line[3], 0);
+    EXPECT_EQ(b.first_line[4], 3);
+    EXPECT_TRUE(w.Has("halftoner.EndPage"));
+    ASSERT_EQ(w.irac_end_page_aborts, std::vector<int>{0});
+
+    const size_t beforeEnd = g_out.size();
+    ASSERT_EQ(ovcgEndJob(), OVCG_OK);
+    EXPECT_GT(g_out.size(), beforeEnd);
+    EXPECT_TRUE(w.Has("irac.EndJob"));
+    EXPECT_TRUE(w.Has("halftoner.delete"));
+
+    // The whole stream is well formed: the job framing, the document start,
+    // the page end and the document end.
+    const StreamCheck check = ValidateStream(g_out);
+    EXPECT_TRUE(check.ok) << check.error;
+    EXPECT_GE(check.count("FF"), 1u);
+    EXPECT_GE(check.count("REMOTE1"), 1u);
+}
+
+TEST_F(FrontendEngineTest, EngineFailureBecomesTheFrontEndsCode) {
+    w.results["irac.StartJob"] = -2001;
+    ASSERT_EQ(ovcgSetPrintOption("MediaType", "Media1_Q4"), OVCG_OK);
+    ASSERT_EQ(ovcgSetPrintOption("PageSize", "A4_Roll"), OVCG_OK);
+    EXPECT_EQ(ovcgStartJob(&Output, "1"), OVCG_ERR_ENGINE);
+    EXPECT_EQ(ovcgStartPage(), OVCG_ERR_ARGUMENT);
+    w.results.clear();
+    ASSERT_EQ(ovcgStartJob(&Output, "2"), OVCG_OK);
+    w.results["halftoner.StartPage"] = -3001;
+    EXPECT_EQ(ovcgStartPage(), OVCG_ERR_ENGINE);
+    w.results.clear();
+    ASSERT_EQ(ovcgStartPage(), OVCG_OK);
+    ASSERT_EQ(ovcgEndPage(1), OVCG_OK);
+    EXPECT_EQ(w.irac_end_page_aborts, std::vector<int>{1});
+    ASSERT_EQ(ovcgEndJob(), OVCG_OK);
+}
+
+}  // namespace
