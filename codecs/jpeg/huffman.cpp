@@ -111,16 +111,6 @@ constexpr SHuffmanCodeTable MakeCodes(const HuffmanSegment& s) {
     return t;
 }
 
-constexpr int ConstBitSize(int v) {
-    unsigned a = static_cast<unsigned>(v < 0 ? -v : v);
-    int n = 0;
-    while (a) {
-        ++n;
-        a >>= 1;
-    }
-    return n;
-}
-
 using AcWordArray = std::array<uint32_t, 2 * kAcWordsPerTable>;
 
 // A word joins the code of (run, size) with the value bits; a word and up to
@@ -132,14 +122,13 @@ constexpr AcWordArray MakeAcWords(const SHuffmanCodeTable& lum, const SHuffmanCo
         for (int r = 0; r < 16; ++r) {
             for (int v = -256; v < 256; ++v) {
                 if (v == 0) continue;
-                const int size = ConstBitSize(v);
+                const int size = BitSize(v);
                 const int sym = (r << 4) | size;
                 const int len = tables[t]->length[sym];
                 if (len == 0) throw "AC symbol without code";
                 if (len + size > 25) throw "precomputed AC word too long";
-                const uint32_t bits = static_cast<uint32_t>(v < 0 ? v - 1 : v) & ((1u << size) - 1u);
-                const uint32_t word = ((static_cast<uint32_t>(tables[t]->code[sym]) << size | bits) << 5) |
-                                      static_cast<uint32_t>(len + size);
+                const uint32_t code = static_cast<uint32_t>(tables[t]->code[sym]) << size | ValueBits(v, size);
+                const uint32_t word = code << 5 | static_cast<uint32_t>(len + size);
                 words[static_cast<size_t>(t * kAcWordsPerTable + r * kAcWordValues + v + 256)] = word;
             }
         }
@@ -197,10 +186,7 @@ void EmitDc(COutputStream& out, int diff, const SHuffmanCodeTable& dc) {
     const int cat = BitSize(diff);
     if (cat >= dc.symbolCount || dc.length[cat] == 0) throw COMP_ERR_TABLE;
     out.PutBits(dc.code[cat], dc.length[cat]);
-    if (cat > 0) {
-        const uint32_t bits = static_cast<uint32_t>(diff < 0 ? diff - 1 : diff) & ((1u << cat) - 1u);
-        out.PutBits(bits, cat);
-    }
+    if (cat > 0) out.PutBits(ValueBits(diff, cat), cat);
 }
 
 void EmitAc(COutputStream& out, const int* coeff, const BlockTables& t) {
@@ -233,7 +219,7 @@ void EmitAc(COutputStream& out, const int* coeff, const BlockTables& t) {
             const int sym = (run << 4) | size;
             if (size > 15 || ac.length[sym] == 0) throw COMP_ERR_TABLE;
             out.PutBits(ac.code[sym], ac.length[sym]);
-            out.PutBits(static_cast<uint32_t>(v < 0 ? v - 1 : v) & ((1u << size) - 1u), size);
+            out.PutBits(ValueBits(v, size), size);
         }
     }
     if (last < 63) out.PutBits(ac.code[0x00], ac.length[0x00]);

@@ -9,6 +9,7 @@
 #include "codecs/jpeg/output_stream.h"
 
 #include <array>
+#include <bit>
 #include <cstdint>
 
 namespace ovcg::jpeg {
@@ -51,9 +52,12 @@ inline constexpr uint8_t kZigzag[64] = {
     58, 59, 52, 45, 38, 31, 39, 46, 53, 60, 61, 54, 47, 55, 62, 63};
 
 // Number of bits of |v| (0 for 0).
-inline int BitSize(int v) {
-    unsigned a = static_cast<unsigned>(v < 0 ? -v : v);
-    return a ? 32 - __builtin_clz(a) : 0;
+constexpr int BitSize(int v) { return std::bit_width(static_cast<unsigned>(v < 0 ? -v : v)); }
+
+// The `size` low bits that follow a category code: v itself when positive,
+// v - 1 (one's complement) when negative.
+constexpr uint32_t ValueBits(int v, int size) {
+    return static_cast<uint32_t>(v < 0 ? v - 1 : v) & ((1u << size) - 1u);
 }
 
 // The tables one block is coded with.

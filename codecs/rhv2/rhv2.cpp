@@ -89,6 +89,7 @@ uint32_t Vip2Rhv2Compress(const uint8_t* input, size_t input_size, uint8_t* code
     Context ctx[kMaxComponents];
     size_t pos = 0;
     uint64_t in_off = 0;
+    const bool carry = p.context_carry == 1;
     for (uint32_t line = 0; line < p.lines; ++line) {
         uint8_t* cur = bufs[(line & 1) ? 0 : 1];
         const uint8_t* above = bufs[(line & 1) ? 1 : 0];
@@ -97,7 +98,6 @@ uint32_t Vip2Rhv2Compress(const uint8_t* input, size_t input_size, uint8_t* code
         rhv2::line_to_planes(p.format, p.depth, src.data(), w, cur);
         in_off += line_span(p, in_off, line_bytes);
 
-        const bool carry = p.context_carry == 1;
         if (!carry) std::fill(ctx, ctx + kMaxComponents, Context{});
         const LineSetup setup{w, carry, carry && line > 0};
 
@@ -106,14 +106,13 @@ uint32_t Vip2Rhv2Compress(const uint8_t* input, size_t input_size, uint8_t* code
             const size_t cap = plane_capacity(p, *fi, c, pos, coded_capacity);
             const PlaneKind kind = rhv2::plane_kind(p.format, c);
             size_t len = 0;
-            if (kind == PlaneKind::kRaw) {
-                len = w;
-                if (len > cap) return kRhv2Fail;
-                std::memcpy(coded + pos, plane, w);
-            } else if (kind == PlaneKind::kBits) {
+            if (kind != PlaneKind::kTokens) {
                 len = rhv2::stored_plane_bytes(kind, w);
                 if (len > cap) return kRhv2Fail;
-                rhv2::pack_bits(plane, w, coded + pos);
+                if (kind == PlaneKind::kRaw)
+                    std::memcpy(coded + pos, plane, w);
+                else
+                    rhv2::pack_bits(plane, w, coded + pos);
             } else {
                 const Context saved = ctx[c];
                 const bool escape = p.raw_escape == 1;
@@ -172,8 +171,8 @@ uint32_t Vip2Rhv2Decompress(const uint8_t* coded, size_t coded_size, uint8_t* ou
     Context ctx[kMaxComponents];
     uint64_t off = 0;
     uint64_t out_off = 0;
+    const bool carry = p.context_carry == 1;
     for (uint32_t line = 0; line < p.lines; ++line) {
-        const bool carry = p.context_carry == 1;
         if (!carry) std::fill(ctx, ctx + kMaxComponents, Context{});
         const LineSetup setup{w, carry, carry && line > 0};
 

@@ -4,7 +4,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cmath>
 #include <string>
 
 namespace ovcg_test::jpegt {
@@ -24,14 +23,6 @@ uint32_t ErrOf(F&& f) {  // the ERR `f` throws, 0 when none
     return 0;
 }
 
-SDataPattern Pat(uint32_t kind, uint32_t pad, uint32_t sampling, uint32_t quality, bool plus = false) {
-    SDataPattern p = plus ? PlusPattern() : PlainPattern();
-    p.pixelKind = kind;
-    p.pixelPadding = pad;
-    p.sampling = sampling;
-    p.quality = quality;
-    return p;
-}
 SDataPattern With(SDataPattern p, uint32_t SDataPattern::*field, uint32_t v) {
     p.*field = v;
     return p;
@@ -45,6 +36,8 @@ struct OpenCase {
     int appLen;
     uint32_t err;  // 0: accepted
 };
+
+void PrintTo(const OpenCase& c, std::ostream* os) { *os << c.name; }
 
 class JpegOpen : public ::testing::TestWithParam<OpenCase> {};
 
@@ -143,140 +136,6 @@ TEST(JpegApi, CallOrderChecks) {
     EXPECT_EQ(full.enc.Close(full.out.data(), &written, 4096), 0);
 }
 
-// Every coefficient of every whole 8x8 MCU is within one step of the exact
-// transform of the exact colour conversion, quantised to nearest.
-void CheckCoefficients(const Image& im, const SDataPattern& p, const DecodedJpeg& d) {
-    using namespace ovcg::jpeg;
-    const double pi = std::acos(-1.0);
-    const bool grey = p.pixelKind == 2;
-    const uint8_t* lv = InputLevelTable(p.colourMode);
-    const int16_t* const tables[2][4] = {{kYQuantumT8, kYQuantumT10, kYQuantumT12, kYQuantumT10_16},
-                                         {kCQuantumT8, kCQuantumT10, kCQuantumT12, kCQuantumT10_16}};
-    const size_t t = p.acPrecision16 == 1 ? 3 : p.quality;
-    for (int my = 0; my + 8 <= im.height; my += 8) {
-        for (int mx = 0; mx + 8 <= im.width; mx += 8) {
-            double s[3][64];
-            for (int i = 0; i < 64; ++i) {
-                const uint8_t* q = im.px(mx + i % 8, my + i / 8);
-                const double r = lv[p.pixelKind == 1 ? q[2] : q[0]], g = lv[q[1]], b = lv[p.pixelKind == 1 ? q[0] : q[2]];
-                s[0][i] = grey ? q[0] - 128.0 : 0.299 * r + 0.587 * g + 0.114 * b - 128.0;
-                s[1][i] = -0.1687 * r - 0.3313 * g + 0.5 * b;
-                s[2][i] = 0.5 * r - 0.4187 * g - 0.0813 * b;
-            }
-            for (size_t c = 0; c < (grey ? 1u : 3u); ++c) {
-                const auto& got = d.comps[c].coeffs[static_cast<size_t>((my / 8) * d.comps[c].blocksAcross + mx / 8)];
-                for (int k = 0; k < 64; ++k) {
-                    const int u = k % 8, v = k / 8;
-                    double sum = 0;
-                    for (int i = 0; i < 64; ++i)
-                        sum += s[c][i] * std::cos((2 * (i % 8) + 1) * u * pi / 16) * std::cos((2 * (i / 8) + 1) * v * pi / 16);
-                    const double f = 0.25 * (u ? 1.0 : std::sqrt(0.5)) * (v ? 1.0 : std::sqrt(0.5)) * sum;
-                    const bool wide = k == 0 ? p.dcPrecision16 == 1 : p.acPrecision16 == 1;
-                    const double exact = f * (wide ? 16.0 : 1.0) / tables[c ? 1 : 0][t][k];
-                    ASSERT_LE(std::fabs(got[static_cast<size_t>(k)] - std::round(exact)), 1.0)
-                        << "mcu " << mx << "," << my << " comp " << c << " coeff " << k;
-                }
-            }
-        }
-    }
-}
-
-// Images whose 2x2 groups share one chroma (a colour plus a grey offset per
-// pixel), so that subsampling by picking one pixel loses nothing.
-void FillGroupChroma(Image& im, uint32_t seed) {
-    std::mt19937 rng(seed);
-    for (int y = 0; y < im.height; ++y)
-        for (int x = 0; x < im.width; ++x) {
-            const int gx = x / 2, gy = y / 2, d = static_cast<int>(rng() % 13) - 6;
-            const int base[3] = {40 + (gx * 7) % 150, 50 + (gy * 11) % 140, 60 + ((gx + gy) * 5) % 120};
-            for (int c = 0; c < 3; ++c) im.px(x, y)[c] = static_cast<uint8_t>(base[c] + d);
-        }
-}
-
-struct RoundCase {
-    const char* name;
-    int width, height;
-    SDataPattern pattern;
-    double maxError;  // per sample, in 8-bit levels
-};
-
-class JpegRoundTrip : public ::testing::TestWithParam<RoundCase> {};
-
-TEST_P(JpegRoundTrip, DecodesCloseToTheInput) {
-    const RoundCase& c = GetParam();
-    const SDataPattern& p = c.pattern;
-    const bool grey = p.pixelKind == 2, twelve = p.dcPrecision16 == 1 || p.acPrecision16 == 1;
-    Image im = MakeImage(c.width, c.height, p, 3);
-    if (grey || p.sampling == 0) {
-        FillPhoto(im, p, 5);
-    } else {
-        FillGroupChroma(im, 5);
-    }
-    const Encoded e = Encode(im, p);
-    for (size_t chunk : e.chunks) EXPECT_EQ(chunk % 16, 0u);
-    DecodedJpeg d;
-    ASSERT_TRUE(DecodeJpeg(e.stream.data(), e.stream.size(), d)) << d.error;
-    EXPECT_EQ(d.scanDataOffset, e.headerBytes);
-    EXPECT_EQ(d.scanDataOffset % 16, 0u);
-    EXPECT_EQ(d.trailing, Bytes(d.trailing.size(), 0));  // zero fill up to a multiple of 16
-    EXPECT_EQ(e.stream.size() % 16, 0u);
-    EXPECT_EQ(d.sofMarker, twelve ? 0xC1 : 0xC0);
-    EXPECT_EQ(d.precision, twelve ? 12 : 8);
-    EXPECT_EQ(d.height, c.height);
-    const int mcuW = grey ? 8 : ovcg::jpeg::McuWidth(static_cast<int>(p.sampling));
-    const int bc = (c.width + 7) / 8, br = (c.height + 7) / 8;
-    const int extra = bc * br < 1440 ? 1440 / br - bc + 1 : 0;
-    EXPECT_EQ(d.width, c.width + mcuW * extra);
-    if (grey || p.sampling == 0) CheckCoefficients(im, p, d);
-
-    const std::vector<double> px = d.Pixels();
-    const size_t n = grey ? 1 : 3;
-    const double scale = twelve ? 16.0 : 1.0;
-    auto at = [&](int x, int y, size_t k) { return px[(static_cast<size_t>(y) * static_cast<size_t>(d.width) + static_cast<size_t>(x)) * n + k] / scale; };
-    double maxErr = 0, sq = 0;
-    for (int y = 0; y < c.height; ++y)
-        for (int x = 0; x < c.width; ++x)
-            for (size_t k = 0; k < n; ++k) {
-                const int want = im.px(x, y)[!grey && p.pixelKind == 1 ? 2 - k : k];
-                const double err = std::fabs(at(x, y, k) - want);
-                maxErr = std::max(maxErr, err);
-                sq += err * err;
-            }
-    EXPECT_LE(maxErr, c.maxError);
-    const double mse = sq / (static_cast<double>(c.width) * c.height * static_cast<double>(n));
-    EXPECT_GT(10 * std::log10(255.0 * 255.0 / std::max(mse, 1e-9)), p.quality == 0 ? 34.0 : 40.0);
-    // The appended columns decode as white.
-    for (int y = 0; y < c.height; ++y)
-        for (int x = c.width + (mcuW - c.width % mcuW) % mcuW; x < d.width; x += 37)
-            for (size_t k = 0; k < n; ++k) ASSERT_GE(at(x, y, k), 254.0);
-}
-
-SDataPattern Both16() {
-    SDataPattern p = PlainPattern();  // both precisions raised, tables unscaled
-    p.dcPrecision16 = p.acPrecision16 = 1;
-    return p;
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Cases, JpegRoundTrip,
-    ::testing::Values(
-        RoundCase{"rgb_w13_h20", 13, 20, Pat(0, 2, 0, 1), 8}, RoundCase{"rgb_w100_h20", 100, 20, Pat(0, 2, 0, 1), 8},
-        RoundCase{"bgr_w13_h20", 13, 20, Pat(1, 2, 0, 1), 8}, RoundCase{"bgr_w100_h20", 100, 20, Pat(1, 2, 0, 1), 8},
-        RoundCase{"rgb_lead_pad", 100, 20, Pat(0, 1, 0, 1), 8}, RoundCase{"rgb_no_pad", 100, 20, Pat(0, 0, 0, 1), 8},
-        RoundCase{"bgr_no_pad", 13, 20, Pat(1, 0, 0, 1), 8}, RoundCase{"quality0", 100, 20, Pat(0, 2, 0, 0), 20},
-        RoundCase{"quality2", 100, 20, Pat(0, 2, 0, 2), 8}, RoundCase{"big_no_extra", 320, 296, Pat(0, 2, 0, 1), 8},
-        RoundCase{"plus_w13_h20", 13, 20, Pat(0, 2, 0, 1, true), 8},
-        RoundCase{"plus_w100_h20", 100, 20, Pat(0, 2, 0, 1, true), 8},
-        RoundCase{"plus_bgr_big", 320, 296, Pat(1, 2, 0, 1, true), 8},
-        RoundCase{"dc_and_ac_16", 64, 40, Both16(), 8}, RoundCase{"h211", 100, 20, Pat(0, 2, 1, 1), 8},
-        RoundCase{"w211", 100, 20, Pat(0, 2, 2, 1), 8}, RoundCase{"s411", 100, 20, Pat(0, 2, 3, 1), 8},
-        RoundCase{"s411_bgr_odd", 37, 29, Pat(1, 0, 3, 1), 8}, RoundCase{"w211_big", 336, 280, Pat(0, 2, 2, 1), 8},
-        RoundCase{"grey", 100, 20, Pat(2, 0, 0, 1), 3}, RoundCase{"grey_padded", 13, 20, Pat(2, 1, 4, 1), 3},
-        RoundCase{"grey_big_q0", 320, 300, Pat(2, 2, 0, 0), 12},
-        RoundCase{"grey_plus", 100, 20, Pat(2, 0, 0, 1, true), 3},
-        RoundCase{"widest", 65535, 1, Pat(2, 0, 0, 1), 3}),
-    [](const auto& i) { return std::string(i.param.name); });
-
 TEST(JpegApi, HundredByEightGetsFourteenTwentyEightWhiteColumns) {
     struct Case {
         int w, h, extra;
@@ -329,15 +188,17 @@ TEST(JpegApi, RowEndCutsToSixteenAndCarriesTheTail) {
     EXPECT_EQ(Bytes(out.begin(), out.begin() + carried), tail);  // the tail opens the last chunk
 }
 
+// Pad bytes and line tails (read by neither full, edge nor single-coloured
+// MCUs) never change the stream.
 TEST(JpegApi, PadBytesNeverChangeTheStream) {
     for (uint32_t pad : {1u, 2u}) {
         for (uint32_t kind : {0u, 1u, 2u}) {
             SDataPattern p = Pat(kind, pad, 0, 1);
-            Image a = MakeImage(40, 24, p, 0, 0x00), b = MakeImage(40, 24, p, 0, 0xFF);
+            Image a = MakeImage(13, 20, p, 7, 0x00), b = MakeImage(13, 20, p, 7, 0xFF);
             FillPhoto(a, p, 8);
             FillPhoto(b, p, 8);
             for (int i = 0; i < 64; ++i)  // one single-coloured MCU
-                for (int k = 0; k < (kind == 2 ? 1 : 3); ++k) a.px(8 + i % 8, 8 + i / 8)[k] = b.px(8 + i % 8, 8 + i / 8)[k] = 77;
+                for (int k = 0; k < (kind == 2 ? 1 : 3); ++k) a.px(i % 8, 8 + i / 8)[k] = b.px(i % 8, 8 + i / 8)[k] = 77;
             EXPECT_EQ(Encode(a, p).stream, Encode(b, p).stream) << pad << " " << kind;
         }
     }

@@ -42,22 +42,6 @@ TEST(JpegHuffman, KnownCodeWords) {
     for (const auto& c : cases) EXPECT_EQ(CodeString(*c.t, c.sym), c.code) << c.sym;
 }
 
-// Every precomputed AC word equals the code followed by the value bits.
-TEST(JpegHuffman, PrecomputedWordsMatchTheSlowPath) {
-    const std::pair<const uint32_t*, const SHuffmanCodeTable*> sets[] = {
-        {kAcWords8[0], &kYAcHuffmanT}, {kAcWords8[1], &kCAcHuffmanT}, {kAcWords16[0], &kYAcHuffmanT16}, {kAcWords16[1], &kCAcHuffmanT16}};
-    for (const auto& [words, table] : sets)
-        for (int r = 0; r < 16; ++r)
-            for (int v = -256; v < 256; ++v) {
-                if (v == 0) continue;
-                const int size = BitSize(v), sym = r << 4 | size;
-                const uint32_t valueBits = static_cast<uint32_t>(v < 0 ? v - 1 : v) & ((1u << size) - 1u);
-                const uint32_t w = words[r * kAcWordValues + v + 256];
-                ASSERT_EQ(w & 31u, static_cast<uint32_t>(table->length[sym] + size)) << r << " " << v;
-                ASSERT_EQ(w >> 5, (static_cast<uint32_t>(table->code[sym]) << size) | valueBits) << r << " " << v;
-            }
-}
-
 Bytes CodeBlocks(const std::vector<Block>& blocks, bool dc16, bool ac16, int component = 0) {
     CJpegCoder c;
     c.SetPrecision(dc16, ac16);

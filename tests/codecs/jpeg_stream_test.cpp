@@ -60,16 +60,6 @@ TEST(JpegOutputStream, CarryTailMovesTheTailAheadOfCarriedBytes) {
     EXPECT_EQ(Bytes(s.carry(), s.carry() + s.carryCount()), (Bytes{6, 7, 8, 9, 10}));
 }
 
-TEST(JpegOutputStream, FieldByteOrder) {
-    COutputStream s;
-    Bytes a(16);
-    s.InitStream(a.data(), 16);
-    s.WriteWord(0x1234);
-    s.WriteDoubleWord(0x89ABCDEF);
-    s.PutU16BE(0x0102);
-    EXPECT_EQ(Bytes(a.begin(), a.begin() + 8), (Bytes{0x34, 0x12, 0xEF, 0xCD, 0xAB, 0x89, 0x01, 0x02}));
-}
-
 // Bits in, bytes out: stuffing after every FF, one-bit padding at the end,
 // codes straddling a buffer change.
 TEST(JpegOutputStream, BitPacking) {

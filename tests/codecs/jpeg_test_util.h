@@ -6,6 +6,8 @@
 #include "support/jpeg_decode.h"
 
 #include <algorithm>
+#include <array>
+#include <cmath>
 #include <cstdint>
 #include <random>
 #include <vector>
@@ -19,6 +21,16 @@ using ovcg::jpeg::SDataPattern;
 // The pattern of the plain encode buffer (8-bit) and of the 12-bit one.
 inline SDataPattern PlainPattern() { return {0, 2, 0, 1, 2, 1, 0, 1, 0, 1}; }
 inline SDataPattern PlusPattern() { return {0, 2, 0, 1, 2, 1, 1, 1, 0, 16}; }
+
+// One of the two patterns with the pixel layout, sampling and quality changed.
+inline SDataPattern Pat(uint32_t kind, uint32_t pad, uint32_t sampling, uint32_t quality, bool plus = false) {
+    SDataPattern p = plus ? PlusPattern() : PlainPattern();
+    p.pixelKind = kind;
+    p.pixelPadding = pad;
+    p.sampling = sampling;
+    p.quality = quality;
+    return p;
+}
 
 struct Image {
     int width = 0, height = 0;
@@ -62,12 +74,42 @@ inline void FillPhoto(Image& im, const SDataPattern& p, uint32_t seed) {
     }
 }
 
+// Images whose 2x2 groups share one chroma (a colour plus a grey offset per
+// pixel), so that subsampling by picking one pixel loses nothing.
+inline void FillGroupChroma(Image& im, uint32_t seed) {
+    std::mt19937 rng(seed);
+    for (int y = 0; y < im.height; ++y)
+        for (int x = 0; x < im.width; ++x) {
+            const int gx = x / 2, gy = y / 2, d = static_cast<int>(rng() % 13) - 6;
+            const int base[3] = {40 + (gx * 7) % 150, 50 + (gy * 11) % 140, 60 + ((gx + gy) * 5) % 120};
+            for (int c = 0; c < 3; ++c) im.px(x, y)[c] = static_cast<uint8_t>(base[c] + d);
+        }
+}
+
 inline void FillRandom(Image& im, const SDataPattern& p, uint32_t seed) {
     std::mt19937 rng(seed);
     const int samples = p.pixelKind == 2 ? 1 : 3;
     for (int y = 0; y < im.height; ++y)
         for (int x = 0; x < im.width; ++x)
             for (int c = 0; c < samples; ++c) im.px(x, y)[c] = static_cast<uint8_t>(rng() & 0xFF);
+}
+
+// The literal forward DCT of 64 samples, natural order:
+// F(u, v) = 1/4 C(u) C(v) sum_x sum_y f(x, y) cos((2x+1) u pi / 16) cos((2y+1) v pi / 16).
+template <typename T>
+std::array<double, 64> ExactDct(const T* in) {
+    const double pi = std::acos(-1.0);
+    double cosine[8][8];  // [x][u]
+    for (int x = 0; x < 8; ++x)
+        for (int u = 0; u < 8; ++u) cosine[x][u] = std::cos((2 * x + 1) * u * pi / 16);
+    std::array<double, 64> out{};
+    for (int v = 0; v < 8; ++v)
+        for (int u = 0; u < 8; ++u) {
+            double sum = 0;
+            for (int i = 0; i < 64; ++i) sum += in[i] * cosine[i % 8][u] * cosine[i / 8][v];
+            out[static_cast<size_t>(v * 8 + u)] = 0.25 * (u ? 1.0 : std::sqrt(0.5)) * (v ? 1.0 : std::sqrt(0.5)) * sum;
+        }
+    return out;
 }
 
 struct Encoded {

@@ -75,6 +75,12 @@ std::vector<ExactCase> exact_cases() {
     v.push_back({"run2_from_two_equal_runs", 0, 9, 1, Bytes{7, 7, 7, 40, 40, 40, 90, 90, 90},
                  {bits("1110 100111 000  10 11110100001 000  0 11110010011")}});
 
+    // 7 7 | 40 40 | 90 90: a run of 1 after each difference equals run2 (1),
+    // so the second and third differences take the short prefix:
+    //   1110 d7=100111 run 1=101; short 0, d 33 = 11110 100001; short 0, d 50 = 11110 010011.
+    v.push_back({"short_prefix_while_runs_repeat", 0, 6, 1, Bytes{7, 7, 40, 40, 90, 90},
+                 {bits("1110 100111 101  0 11110100001  0 11110010011")}});
+
     // 10 20 30 40 40 40 40 5: difference sequence (state 2 prefix 11110),
     // d 10 four times, then 40 40 40 ahead: terminator 1111111 and run 3
     // (001) of 40s; the 5 in state 3: prefix 10, d -35 = 11110 001110.
@@ -175,32 +181,7 @@ TEST(Rhv2Exact, FourTensLeaveStateFour) {
     EXPECT_EQ(dctx, ctx);
 }
 
-TEST(Rhv2Exact, ShortPrefixWhileRunsRepeat) {
-    // 7 7 | 40 40 | 90 90: a run of 1 after each difference equals run2,
-    // so the second and third differences take the short prefix.
-    const uint8_t line[6] = {7, 7, 40, 40, 90, 90};
-    const uint8_t above[6] = {};
-    uint8_t out[16] = {};
-    ovcg::rhv2::BitWriter w(out, sizeof out);
-    Context ctx;
-    ovcg::rhv2::encode_plane(line, above, {6, false, false}, ctx, w, sizeof out);
-    size_t n = w.finish();
-    // 7: 1110 d7=100 111 run1=101; 40: state 4, run 1 == run2 1: short 0,
-    // d 33 = 11110 100001; 90: short 0, d 50 = 11110 010011.
-    Bytes want = bits("1110 100111 101  0 11110100001  0 11110010011");
-    EXPECT_EQ(Bytes(out, out + n), want);
-    EXPECT_EQ(ctx.run1, 1u);
-    EXPECT_EQ(ctx.run2, 1u);
-    EXPECT_EQ(ctx.last, 90);
-    EXPECT_EQ(ctx.second, 40);
-}
-
-TEST(Rhv2Codes, RunMapAndDecodeTableAreInverse) {
-    for (int r = 0; r < 255; ++r) {
-        int d = static_cast<int8_t>(ovcg::rhv2::kRunMap[r]);
-        int want = r == 0 ? -128 : (r % 2 ? (r - 1) / 2 : -(r / 2));
-        EXPECT_EQ(d, want) << r;
-    }
+TEST(Rhv2Codes, DecodeTableInvertsEveryDifferenceCode) {
     for (int b = 0; b < 256; ++b) {
         const auto& c = ovcg::rhv2::kDiffCodes[b];
         // Any bits after the code do not change the decoding.

@@ -141,15 +141,11 @@ TEST(Rhv2Args, ExactSizesSuffice) {
     GuardedBytes out(ovcg::Rhv2GetRhv2BufSize(0, 1, w, lines, stride));
     GuardedBytes work(ovcg::Rhv2GetWorkBufSize(1, w, lines));
     uint32_t size = 0;
-    ASSERT_EQ(ovcg::Rhv2CompDecomp(0, 1, w, lines, stride, in.data(), in.size(), out.data(), out.size(),
-                                   work.data(), work.size(), &size),
-              0u);
+    ASSERT_EQ(comp_decomp(0, 1, w, lines, stride, in, out, work, &size), 0u);
     GuardedBytes coded(size);
     coded.assign(out.data(), size);
     GuardedBytes image(size_t(stride) * lines);
-    ASSERT_EQ(ovcg::Rhv2CompDecomp(1, 1, w, lines, stride, coded.data(), coded.size(), image.data(),
-                                   image.size(), work.data(), work.size(), &size),
-              0u);
+    ASSERT_EQ(comp_decomp(1, 1, w, lines, stride, coded, image, work, &size), 0u);
     EXPECT_EQ(size, stride * lines);
 }
 
@@ -165,9 +161,7 @@ TEST(Rhv2Args, NarrowDecodeStaysInsideTheCallersLines) {
             GuardedBytes out(size_t(stride) * lines);  // a guard page right after
             Bytes work(ovcg::Rhv2GetWorkBufSize(type, w, lines));
             uint32_t size = 0;
-            ASSERT_EQ(ovcg::Rhv2CompDecomp(1, type, w, lines, stride, s.data(), s.size(), out.data(),
-                                           out.size(), work.data(), work.size(), &size),
-                      0u);
+            ASSERT_EQ(comp_decomp(1, type, w, lines, stride, s, out, work, &size), 0u);
             EXPECT_EQ(Bytes(out.begin(), out.end()), img);
         }
     }
@@ -188,15 +182,7 @@ TEST(Rhv2Args, CoderParameters) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        ovcg::Rhv2Params p;
-        p.width = c.width;
-        p.lines = 2;
-        p.format = c.format;
-        p.depth = c.depth;
-        p.line_advance = 0;
-        p.context_carry = 1;
-        p.raw_escape = 1;
-        p.limit_mode = 2;
+        const ovcg::Rhv2Params p = coder_params(c.format, c.width, 2, c.depth);
         const uint32_t cc = std::max(1u, ovcg::Rhv2FormatComponents(c.format));
         Bytes img(64 * 5, 3), coded(1024), table(64);
         Bytes work(std::max<int64_t>(0, int64_t(2 * c.width * cc) + c.work_delta));
@@ -215,38 +201,26 @@ TEST(Rhv2Args, CoderParameters) {
 }
 
 TEST(Rhv2Args, CoderBuffersTooSmall) {
-    ovcg::Rhv2Params p;
-    p.width = 16;
-    p.lines = 3;
-    p.format = 14;
-    p.line_advance = 2;
+    ovcg::Rhv2Params p = coder_params(ovcg::kRhv2FmtInterleaved4, 16, 3);
+    p.line_advance = ovcg::kRhv2AdvanceStride;
     p.stride = 64;
-    p.context_carry = 1;
-    p.raw_escape = 1;
-    p.limit_mode = 2;
     Bytes img = make_image(Content::kNoisy, 16, 3, 4, 64, 2);
     Bytes work(2 * 16 * 4);
     uint32_t size = 0;
     // Row table one entry short; coded area one byte short of the noise;
     // input one byte short of the last line; stride below a line.
     Bytes table(4 * 4 * 3), coded(4 * 3 * 17);
-    EXPECT_EQ(ovcg::Vip2Rhv2Compress(img.data(), img.size(), coded.data(), coded.size(), table.data(),
-                                     table.size() - 1, work.data(), work.size(), &p, &size),
-              kRhv2Fail);
-    EXPECT_EQ(ovcg::Vip2Rhv2Compress(img.data(), img.size(), coded.data(), coded.size() - 1, table.data(),
-                                     table.size(), work.data(), work.size(), &p, &size),
-              kRhv2Fail);
-    EXPECT_EQ(ovcg::Vip2Rhv2Compress(img.data(), 2 * 64 + 63, coded.data(), coded.size(), table.data(),
-                                     table.size(), work.data(), work.size(), &p, &size),
-              kRhv2Fail);
-    ASSERT_EQ(ovcg::Vip2Rhv2Compress(img.data(), 2 * 64 + 64, coded.data(), coded.size(), table.data(),
-                                     table.size(), work.data(), work.size(), &p, &size),
-              0u);
+    auto run = [&](size_t in_size, size_t coded_size, size_t table_size) {
+        return ovcg::Vip2Rhv2Compress(img.data(), in_size, coded.data(), coded_size, table.data(), table_size,
+                                      work.data(), work.size(), &p, &size);
+    };
+    EXPECT_EQ(run(img.size(), coded.size(), table.size() - 1), kRhv2Fail);
+    EXPECT_EQ(run(img.size(), coded.size() - 1, table.size()), kRhv2Fail);
+    EXPECT_EQ(run(2 * 64 + 63, coded.size(), table.size()), kRhv2Fail);
+    ASSERT_EQ(run(2 * 64 + 64, coded.size(), table.size()), 0u);
     EXPECT_EQ(size, coded.size());
     p.stride = 63;
-    EXPECT_EQ(ovcg::Vip2Rhv2Compress(img.data(), img.size(), coded.data(), coded.size(), table.data(),
-                                     table.size(), work.data(), work.size(), &p, &size),
-              kRhv2Fail);
+    EXPECT_EQ(run(img.size(), coded.size(), table.size()), kRhv2Fail);
 }
 
 // ---- hostile streams --------------------------------------------------------------
@@ -303,19 +277,14 @@ TEST(Rhv2Hostile, MalformedLines) {
 }
 
 TEST(Rhv2Hostile, AboveRunWithoutCarryIsRefused) {
-    ovcg::Rhv2Params p;
-    p.width = 4;
-    p.lines = 1;
-    p.format = 4;
-    p.context_carry = 0;
+    ovcg::Rhv2Params p = coder_params(ovcg::kRhv2FmtGray, 4, 1);
     Bytes coded = bits("01111110"), table = {0, 0, 0, 1}, out(4), work(4);
-    EXPECT_EQ(ovcg::Vip2Rhv2Decompress(coded.data(), coded.size(), out.data(), out.size(), table.data(),
-                                       table.size(), work.data(), work.size(), &p),
-              kRhv2Fail);
-    p.context_carry = 1;
-    EXPECT_EQ(ovcg::Vip2Rhv2Decompress(coded.data(), coded.size(), out.data(), out.size(), table.data(),
-                                       table.size(), work.data(), work.size(), &p),
-              0u);
+    for (uint32_t carry : {0u, 1u}) {
+        p.context_carry = carry;
+        EXPECT_EQ(ovcg::Vip2Rhv2Decompress(coded.data(), coded.size(), out.data(), out.size(), table.data(),
+                                           table.size(), work.data(), work.size(), &p),
+                  carry ? 0u : kRhv2Fail);
+    }
 }
 
 TEST(Rhv2Hostile, RowTableBeyondTheCodedArea) {
@@ -343,9 +312,7 @@ TEST(Rhv2Hostile, EveryTruncationFails) {
             GuardedBytes in(n);
             in.assign(s.data(), n);
             uint32_t size = 0;
-            EXPECT_EQ(ovcg::Rhv2CompDecomp(1, type, w, lines, w * cs, in.data(), n, out.data(), out.size(),
-                                           work.data(), work.size(), &size),
-                      kRhv2Fail)
+            EXPECT_EQ(comp_decomp(1, type, w, lines, w * cs, in, out, work, &size), kRhv2Fail)
                 << "type " << type << " size " << n;
         }
     }
@@ -369,9 +336,7 @@ TEST(Rhv2Hostile, MutatedStreamsStayInBounds) {
                 GuardedBytes out(size_t(w) * cs * lines);
                 GuardedBytes work(ovcg::Rhv2GetWorkBufSize(type, w, lines));
                 uint32_t size = 0;
-                uint32_t rc = ovcg::Rhv2CompDecomp(1, type, w, lines, w * cs, in.data(), in.size(),
-                                                   out.data(), out.size(), work.data(), work.size(), &size);
-                if (rc == 0) {
+                if (comp_decomp(1, type, w, lines, w * cs, in, out, work, &size) == 0) {
                     EXPECT_EQ(size, out.size());
                 }
             }

@@ -41,13 +41,20 @@ inline Bytes stream(uint8_t colour_size, uint8_t three_flag, uint32_t lines,
     return s;
 }
 
+// Rhv2CompDecomp over whole buffers (Bytes or GuardedBytes).
+template <typename In, typename Out, typename Work>
+uint32_t comp_decomp(uint32_t mode, uint32_t type, uint32_t width, uint32_t lines, uint32_t stride,
+                     const In& in, Out& out, Work& work, uint32_t* size) {
+    return ovcg::Rhv2CompDecomp(mode, type, width, lines, stride, in.data(), in.size(), out.data(), out.size(),
+                                work.data(), work.size(), size);
+}
+
 inline Bytes encode(uint32_t type, uint32_t width, uint32_t lines, uint32_t stride,
                     const Bytes& image, uint32_t* rc = nullptr) {
     Bytes out(ovcg::Rhv2GetRhv2BufSize(0, type, width, lines, stride));
     Bytes work(ovcg::Rhv2GetWorkBufSize(type, width, lines));
     uint32_t size = 0;
-    uint32_t r = ovcg::Rhv2CompDecomp(0, type, width, lines, stride, image.data(), image.size(),
-                                      out.data(), out.size(), work.data(), work.size(), &size);
+    uint32_t r = comp_decomp(0, type, width, lines, stride, image, out, work, &size);
     if (rc) *rc = r;
     out.resize(r == 0 ? size : 0);
     return out;
@@ -58,11 +65,24 @@ inline Bytes decode(uint32_t type, uint32_t width, uint32_t lines, uint32_t stri
     Bytes out(ovcg::Rhv2GetRhv2BufSize(1, type, width, lines, stride), 0xCC);
     Bytes work(ovcg::Rhv2GetWorkBufSize(type, width, lines));
     uint32_t size = 0;
-    uint32_t r = ovcg::Rhv2CompDecomp(1, type, width, lines, stride, coded.data(), coded.size(),
-                                      out.data(), out.size(), work.data(), work.size(), &size);
+    uint32_t r = comp_decomp(1, type, width, lines, stride, coded, out, work, &size);
     if (rc) *rc = r;
     if (r == 0 && size != out.size()) out.clear();
     return out;
+}
+
+// Line-coder parameters: contiguous lines, context carry and raw escape on, no limits.
+inline ovcg::Rhv2Params coder_params(uint32_t format, uint32_t width, uint32_t lines, uint8_t depth = 0) {
+    ovcg::Rhv2Params p;
+    p.width = width;
+    p.lines = lines;
+    p.format = format;
+    p.depth = depth;
+    p.stride = width;
+    p.context_carry = 1;
+    p.raw_escape = 1;
+    p.limit_mode = ovcg::kRhv2LimitNone;
+    return p;
 }
 
 enum class Content { kSmooth, kRepetitive, kNoisy, kZero, kMixed };

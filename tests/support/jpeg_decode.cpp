@@ -3,7 +3,6 @@
 #include "common/byte_cursor.h"
 
 #include <algorithm>
-#include <cmath>
 
 namespace ovcg::test {
 namespace {
@@ -14,32 +13,6 @@ constexpr uint8_t kZigzag[64] = {
     30, 37, 44, 51, 58, 59, 52, 45, 38, 31, 39, 46, 53, 60, 61, 54, 47, 55, 62, 63};
 
 int Extend(int v, int t) { return t == 0 ? 0 : (v < (1 << (t - 1)) ? v - (1 << t) + 1 : v); }
-
-// f(x) = 1/2 sum_u C(u) F(u) cos((2x + 1) u pi / 16), applied to rows and columns.
-void InverseDct(const double in[64], double out[64]) {
-    static const auto kCos = [] {
-        std::array<double, 64> c{};
-        const double pi = std::acos(-1.0);
-        for (int x = 0; x < 8; ++x)
-            for (int u = 0; u < 8; ++u)
-                c[static_cast<size_t>(x * 8 + u)] =
-                    (u == 0 ? std::sqrt(0.5) : 1.0) * std::cos((2 * x + 1) * u * pi / 16.0) / 2.0;
-        return c;
-    }();
-    double tmp[64];
-    for (int v = 0; v < 8; ++v)
-        for (int x = 0; x < 8; ++x) {
-            double s = 0;
-            for (int u = 0; u < 8; ++u) s += kCos[static_cast<size_t>(x * 8 + u)] * in[v * 8 + u];
-            tmp[v * 8 + x] = s;
-        }
-    for (int x = 0; x < 8; ++x)
-        for (int y = 0; y < 8; ++y) {
-            double s = 0;
-            for (int v = 0; v < 8; ++v) s += kCos[static_cast<size_t>(y * 8 + v)] * tmp[v * 8 + x];
-            out[y * 8 + x] = s;
-        }
-}
 
 bool Fail(DecodedJpeg& out, const std::string& why) {
     out.error = why;
@@ -52,7 +25,6 @@ bool BuildHuffTable(const uint8_t bits[16], const uint8_t* vals, JpegHuffTable& 
     t = JpegHuffTable{};
     int code = 0, k = 0;
     for (int l = 1; l <= 16; ++l) {
-        t.bits[l - 1] = bits[l - 1];
         t.valptr[l] = k;
         t.mincode[l] = code;
         code += bits[l - 1];
@@ -63,7 +35,6 @@ bool BuildHuffTable(const uint8_t bits[16], const uint8_t* vals, JpegHuffTable& 
     }
     t.maxcode[17] = 0x7FFFFFFF;
     if (k > 256) return false;
-    t.count = k;
     for (int i = 0; i < k; ++i) t.vals[i] = vals[i];
     t.present = true;
     return true;
@@ -139,43 +110,10 @@ bool DecodeJpegBlock(JpegBitReader& br, const JpegHuffTable& dc, const JpegHuffT
     return !br.failed();
 }
 
-std::vector<double> DecodedJpeg::Pixels() const {
-    std::vector<double> px;
-    if (comps.empty()) return px;
-    const double maxv = precision == 12 ? 4095.0 : 255.0;
-    const double mid = precision == 12 ? 2048.0 : 128.0;
-    int hmax = 1, vmax = 1;
-    for (const auto& c : comps) {
-        hmax = std::max(hmax, c.h);
-        vmax = std::max(vmax, c.v);
-    }
-    auto sample = [&](const JpegComponentInfo& c, int x, int y) {
-        const int cx = x * c.h / hmax, cy = y * c.v / vmax;
-        return c.plane[static_cast<size_t>(cy) * static_cast<size_t>(c.blocksAcross * 8) + static_cast<size_t>(cx)];
-    };
-    const size_t n = comps.size() == 3 ? 3 : 1;
-    px.resize(static_cast<size_t>(width) * static_cast<size_t>(height) * n);
-    size_t o = 0;
-    for (int y = 0; y < height; ++y) {
-        for (int x = 0; x < width; ++x) {
-            if (n == 1) {
-                px[o++] = sample(comps[0], x, y);
-                continue;
-            }
-            const double Y = sample(comps[0], x, y), cb = sample(comps[1], x, y) - mid,
-                         cr = sample(comps[2], x, y) - mid;
-            const double rgb[3] = {Y + 1.402 * cr, Y - 0.344136 * cb - 0.714136 * cr, Y + 1.772 * cb};
-            for (double v : rgb) px[o++] = std::clamp(v, 0.0, maxv);
-        }
-    }
-    return px;
-}
-
 bool DecodeJpeg(const uint8_t* data, size_t size, DecodedJpeg& out) {
     out = DecodedJpeg{};
     ByteCursor cur(data, size);
     if (cur.u8() != 0xFF || cur.u8() != 0xD8 || !cur.ok()) return Fail(out, "no start of image");
-    out.segments.push_back({0xD8, 0, 2});
     bool haveFrame = false;
     while (true) {
         const size_t at = cur.pos();
@@ -186,7 +124,6 @@ bool DecodeJpeg(const uint8_t* data, size_t size, DecodedJpeg& out) {
         if (!cur.ok() || len < 2) return Fail(out, "bad segment length");
         ByteCursor seg;
         if (!cur.sub(len - 2u, seg)) return Fail(out, "segment runs past the end");
-        out.segments.push_back({m, at, static_cast<size_t>(len) + 2});
         if (m == 0xDB) {
             while (!seg.at_end()) {
                 const uint8_t pt = seg.u8();
@@ -282,28 +219,7 @@ bool DecodeJpeg(const uint8_t* data, size_t size, DecodedJpeg& out) {
         return Fail(out, "final byte not padded with one-bits");
     size_t p = br.pos();
     if (p + 2 > size || data[p] != 0xFF || data[p + 1] != 0xD9) return Fail(out, "no end of image after the scan");
-    out.eoiOffset = p;
     out.trailing.assign(data + p + 2, data + size);
-
-    const double maxv = out.precision == 12 ? 4095.0 : 255.0;
-    const double shift = out.precision == 12 ? 2048.0 : 128.0;
-    for (auto& c : out.comps) {
-        const auto& q = out.quant[static_cast<size_t>(c.tq)];
-        const size_t w = static_cast<size_t>(c.blocksAcross) * 8;
-        c.plane.assign(w * static_cast<size_t>(c.blocksDown) * 8, 0.0);
-        for (int by = 0; by < c.blocksDown; ++by) {
-            for (int bx = 0; bx < c.blocksAcross; ++bx) {
-                const auto& blk = c.coeffs[static_cast<size_t>(by * c.blocksAcross + bx)];
-                double in[64], o[64];
-                for (int k = 0; k < 64; ++k) in[k] = static_cast<double>(blk[static_cast<size_t>(k)]) * q[static_cast<size_t>(k)];
-                InverseDct(in, o);
-                for (int y = 0; y < 8; ++y)
-                    for (int x = 0; x < 8; ++x)
-                        c.plane[static_cast<size_t>(by * 8 + y) * w + static_cast<size_t>(bx * 8 + x)] =
-                            std::clamp(o[y * 8 + x] + shift, 0.0, maxv);
-            }
-        }
-    }
     return true;
 }
 

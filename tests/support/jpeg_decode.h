@@ -1,8 +1,8 @@
 // A small baseline/extended sequential JPEG decoder for tests: marker parsing
-// with bounds checks, Huffman decoding, dequantisation, a literal (slow,
-// double-precision) inverse DCT and YCbCr to RGB conversion. It checks that a
-// stream is well formed (markers in bounds, no stray markers in the scan data,
-// one-bit padding, end marker) and records where each segment sits.
+// with bounds checks and Huffman decoding to quantised coefficients, at either
+// precision. It checks that a stream is well formed (markers in bounds, no
+// stray markers in the scan data, one-bit padding, end marker) and records
+// where the scan data and the end marker sit.
 #pragma once
 
 #include <array>
@@ -15,9 +15,7 @@ namespace ovcg::test {
 
 struct JpegHuffTable {
     bool present = false;
-    uint8_t bits[16] = {};
     uint8_t vals[256] = {};
-    int count = 0;
     int mincode[17] = {};
     int maxcode[18] = {};
     int valptr[17] = {};
@@ -53,21 +51,13 @@ private:
 bool DecodeJpegBlock(JpegBitReader& br, const JpegHuffTable& dc, const JpegHuffTable& ac, int& pred,
                      int coeff[64], bool* hadEob = nullptr);
 
-struct JpegSegmentInfo {
-    uint8_t marker = 0;   // second byte of the marker
-    size_t offset = 0;    // of the FF
-    size_t length = 0;    // whole segment including the marker
-};
-
 struct JpegComponentInfo {
     int id = 0, h = 1, v = 1, tq = 0, td = 0, ta = 0;
     int blocksAcross = 0, blocksDown = 0;
     std::vector<std::array<int, 64>> coeffs;  // quantised, natural order, row-major blocks
-    std::vector<double> plane;                // samples (level shift added, clamped), blocksAcross * 8 wide
 };
 
 struct DecodedJpeg {
-    std::vector<JpegSegmentInfo> segments;
     int sofMarker = 0;
     int precision = 0;
     int width = 0, height = 0;
@@ -75,12 +65,8 @@ struct DecodedJpeg {
     std::array<std::array<int, 64>, 4> quant{};  // natural order
     JpegHuffTable dc[4], ac[4];
     size_t scanDataOffset = 0;
-    size_t eoiOffset = 0;
     std::vector<uint8_t> trailing;  // bytes after the end marker
     std::string error;
-
-    // Samples of the frame, interleaved (3 RGB or 1 grey), in the frame's precision.
-    std::vector<double> Pixels() const;
 };
 
 // Decodes `data`; false with `out.error` set when the stream is malformed.
