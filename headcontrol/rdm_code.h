@@ -3,8 +3,7 @@
 // Literals, the end mark and the match codes share one code of 392 symbols.
 // Both ends start from a fixed code (every frequency 1), count every symbol
 // they pass, and rebuild the code from the counts whenever the symbol counter
-// reaches 4096: first after 1096 symbols, then after every 3704. The builder
-// is header-only so that the test packer builds exactly the same codes.
+// reaches 4096: first after 1096 symbols, then after every 3704.
 #pragma once
 
 #include <cstdint>
@@ -20,9 +19,6 @@ inline constexpr int kDistanceClasses = 15;
 inline constexpr int kMaxCodeLength = 12;
 inline constexpr uint32_t kTableSize = 1u << kMaxCodeLength;
 inline constexpr uint32_t kWindowSize = 16384;
-inline constexpr uint32_t kMaxDistance = kWindowSize - 1;
-inline constexpr uint32_t kMinMatch = 3;
-inline constexpr uint32_t kMaxMatch = 257;
 inline constexpr uint16_t kCounterStart = 3000;
 inline constexpr uint16_t kCounterRebuild = 4096;
 inline constexpr uint16_t kCounterAfterRebuild = 392;

@@ -213,11 +213,7 @@ HXRClrMgr* HXRCreateClrMgr(uint32_t ink_set, uint32_t output_bits, uint32_t blac
 }
 
 uint32_t HXRDeleteClrMgr(HXRClrMgr* c, HXRMemMgr* mm) {
-    if (!c) {
-        HXRSetErrorInfo(kHxrClrMgrNone);
-        return kHxrClrMgrNone;
-    }
-    return HXRFreeMem(mm, c);
+    return HXRFreeObject(mm, c, kHxrClrMgrNone);
 }
 
 uint32_t HXRGetOutputColorNum(const HXRClrMgr* c) { return c ? c->output.count : 0; }

@@ -51,7 +51,6 @@ struct HXRDeCompState {
     HXRHuffCode code;
     uint32_t counter;
     uint8_t ring[kHxrRingSize];
-    uint32_t ring_pos;
 };
 
 void HXRBuildHuffCode(HXRHuffCode& c) {
@@ -165,7 +164,6 @@ uint32_t HXRDecompress(const uint8_t* src, uint32_t srcLen, uint8_t* dst, uint32
 
     HXRHuffCode& hc = st->code;
     for (uint32_t i = 0; i < kHxrRingSize; ++i) st->ring[i] = 0;
-    st->ring_pos = 0;
     for (int i = 0; i < kHxrSymbolCount; ++i) hc.freq[i] = 1;
     HXRBuildHuffCode(hc);
     st->counter = kHxrFirstCounter;
@@ -173,9 +171,8 @@ uint32_t HXRDecompress(const uint8_t* src, uint32_t srcLen, uint8_t* dst, uint32
     BitReader in{src + 4, srcLen - 4u};
     uint32_t produced = 0;
     uint32_t distance = 1, length = 1;
-    bool overflow = false;
     uint8_t* ring = st->ring;
-    uint32_t rp = st->ring_pos;
+    uint32_t rp = 0;
     for (;;) {
         const int sym = hc.peek[in.peek12()];
         in.consume(hc.length[sym]);
@@ -190,7 +187,6 @@ uint32_t HXRDecompress(const uint8_t* src, uint32_t srcLen, uint8_t* dst, uint32
             dst[produced++] = static_cast<uint8_t>(sym);
             ring[rp] = static_cast<uint8_t>(sym);
             rp = (rp + 1) & (kHxrRingSize - 1);
-            st->ring_pos = rp;
             if (produced == count) return produced;
             continue;
         }
@@ -202,18 +198,15 @@ uint32_t HXRDecompress(const uint8_t* src, uint32_t srcLen, uint8_t* dst, uint32
         if (in.overrun()) return 0;
         uint32_t n = length + 2;
         if (n > count - produced) n = count - produced;
+        // A stream whose count exceeds the destination can never succeed.
+        if (n > dstLen - produced) return 0;
         for (uint32_t k = 0; k < n; ++k) {
             const uint8_t b = ring[(rp - distance) & (kHxrRingSize - 1)];
-            if (produced < dstLen)
-                dst[produced] = b;
-            else
-                overflow = true;
-            ++produced;
+            dst[produced++] = b;
             ring[rp] = b;
             rp = (rp + 1) & (kHxrRingSize - 1);
         }
-        st->ring_pos = rp;
-        if (produced == count) return overflow ? 0 : produced;
+        if (produced == count) return produced;
     }
 }
 

@@ -71,11 +71,7 @@ HXRDthSwcResParser* HXRCreateDthSwcResParser(const uint8_t* res, uint32_t size, 
 }
 
 uint32_t HXRDeleteDthSwcResParser(HXRDthSwcResParser* p, HXRMemMgr* mm) {
-    if (!p) {
-        HXRSetErrorInfo(kHxrDthSwcNone);
-        return kHxrDthSwcNone;
-    }
-    return HXRFreeMem(mm, p);
+    return HXRFreeObject(mm, p, kHxrDthSwcNone);
 }
 
 uint32_t HXRGetDthResNo(const HXRDthSwcResParser* p, uint32_t area, uint32_t ink) {
@@ -208,11 +204,7 @@ HXRDthResParser* HXRCreateDthResParser(const uint8_t* res, uint32_t size, HXRStr
 }
 
 uint32_t HXRDeleteDthResParser(HXRDthResParser* m, HXRMemMgr* mm) {
-    if (!m) {
-        HXRSetErrorInfo(kHxrDthMaskNone);
-        return kHxrDthMaskNone;
-    }
-    return HXRFreeMem(mm, m);
+    return HXRFreeObject(mm, m, kHxrDthMaskNone);
 }
 
 uint32_t HXRGetDthThresh(const HXRDthResParser* m, uint32_t x, uint32_t y) {
@@ -272,11 +264,7 @@ HXRDthOffResParser* HXRCreateDthOffResParser(const uint8_t* res, uint32_t size, 
 }
 
 uint32_t HXRDeleteDthOffResParser(HXRDthOffResParser* p, HXRMemMgr* mm) {
-    if (!p) {
-        HXRSetErrorInfo(kHxrDthOffNone);
-        return kHxrDthOffNone;
-    }
-    return HXRFreeMem(mm, p);
+    return HXRFreeObject(mm, p, kHxrDthOffNone);
 }
 
 uint32_t HXRGetDthOffsetNum(const HXRDthOffResParser* p) { return p ? p->count : 0; }

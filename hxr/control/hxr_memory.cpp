@@ -96,6 +96,14 @@ uint32_t HXRFreeMem(HXRMemMgr* m, void* p) {
     return kHxrMemNotFound;
 }
 
+uint32_t HXRFreeObject(HXRMemMgr* m, void* object, uint32_t none_code) {
+    if (!object) {
+        HXRSetErrorInfo(none_code);
+        return none_code;
+    }
+    return HXRFreeMem(m, object);
+}
+
 uint32_t HXRGetMemSize(const HXRMemMgr* m, const void* p) {
     if (!m || !p) return 0;
     for (const BlockHeader* b = m->first; b; b = b->next)

@@ -24,6 +24,9 @@ void* HXRAllocMem(HXRMemMgr* manager, uint32_t size);
 // 0 (also for a null pointer); 3101 null manager; 3102 the pointer is not one of
 // this manager's blocks (nothing is freed then).
 uint32_t HXRFreeMem(HXRMemMgr* manager, void* pointer);
+// Frees an engine object held in one block: a null object records and
+// returns `none_code`, else the free result.
+uint32_t HXRFreeObject(HXRMemMgr* manager, void* object, uint32_t none_code);
 // The block's size, 0 when the pointer is not one of the manager's blocks.
 uint32_t HXRGetMemSize(const HXRMemMgr* manager, const void* pointer);
 // Bytes held: 24 for the record plus size + 32 for every block.

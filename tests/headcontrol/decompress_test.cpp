@@ -3,6 +3,7 @@
 #include "ovcg/irac.h"
 #include "support/fake_ovf.h"
 #include "support/irac_packer.h"
+#include "support/lz_pack.h"
 
 #include <gtest/gtest.h>
 
@@ -11,6 +12,7 @@
 #include <functional>
 #include <queue>
 #include <random>
+#include <string>
 #include <vector>
 
 namespace ovcg::irac {
@@ -25,37 +27,37 @@ using ovcg_test::IracPackStats;
 
 constexpr std::array<uint8_t, 4> kPrefix = {0x01, 0x00, 0x03, 0x00};
 
-// MSB-first bit writer for hand-built streams.
-struct Bits {
-    Bytes bytes;
-    uint32_t n = 0;
-    void put(uint32_t v, uint32_t len) {
-        for (uint32_t i = len; i-- > 0;) {
-            if (n % 8 == 0) bytes.push_back(0);
-            if ((v >> i) & 1u) bytes.back() |= static_cast<uint8_t>(0x80u >> (n % 8));
-            ++n;
-        }
-    }
-    // A symbol under the code every stream starts with: with all 392
-    // frequencies equal the optimal code gives 120 symbols 8 bits and 272
-    // symbols 9 bits; the canonical order puts symbols 0-119 first.
+// Hand-built streams under the code every stream starts with: with all 392
+// frequencies equal the optimal code gives 120 symbols 8 bits and 272
+// symbols 9 bits; the canonical order puts symbols 0-119 first.
+struct Bits : ovcg_test::MsbBitWriter {
     void sym(int s) {
         if (s < 120) put(static_cast<uint32_t>(s), 8);
         else put(static_cast<uint32_t>(240 + (s - 120)), 9);
     }
     void match(int dist_class, int len_class) { sym(257 + dist_class * 9 + len_class); }
+    void signature() {
+        for (int s : {0xAB, 0xB0, 0xA0}) sym(s);
+    }
 };
 
 Bytes header(uint32_t size, uint8_t flag = 1) {
-    Bytes h = {kPrefix[0], kPrefix[1], kPrefix[2], kPrefix[3], flag,
-               static_cast<uint8_t>(size >> 16), static_cast<uint8_t>(size),
-               static_cast<uint8_t>(size >> 24), static_cast<uint8_t>(size >> 8)};
+    return {kPrefix[0], kPrefix[1], kPrefix[2], kPrefix[3], flag,
+            static_cast<uint8_t>(size >> 16), static_cast<uint8_t>(size),
+            static_cast<uint8_t>(size >> 24), static_cast<uint8_t>(size >> 8)};
+}
+
+// A header stating `size`, and one stream byte.
+Bytes stub(uint32_t size, uint8_t flag = 1) {
+    Bytes h = header(size, flag);
+    h.push_back(0);
     return h;
 }
 
 Bytes packed_from(const Bits& b, uint32_t size) {
     Bytes p = header(size);
-    for (uint8_t x : b.bytes) p.push_back(x);
+    const Bytes s = b.finish();
+    p.insert(p.end(), s.begin(), s.end());
     return p;
 }
 
@@ -90,73 +92,40 @@ Bytes signed_body(std::initializer_list<uint8_t> rest) {
 
 // ---- The fixed starting code, written out by hand ----
 
-TEST(RdmStream, HandBuiltLiterals) {
-    Bits b;
-    for (int s : {0xAB, 0xB0, 0xA0, int{'H'}, int{'i'}, 0x00, 0xFF}) b.sym(s);
-    const Result r = unpack(packed_from(b, 7));
-    ASSERT_EQ(r.code, 0u);
-    EXPECT_EQ(r.out, irac_plain_resource(kPrefix, signed_body({'H', 'i', 0x00, 0xFF})));
-}
-
-TEST(RdmStream, HandBuiltMatches) {
+TEST(RdmStream, HandBuiltStreams) {
     const struct {
         const char* name;
         std::function<void(Bits&)> body;  // after the three signature literals
         uint32_t size;                    // bytes after the header
         Bytes want;                       // the same
     } cases[] = {
-        {"distance 1 length 10 repeats the last byte",
-         [](Bits& b) {
-             b.sym('Z');
-             b.match(1, 4);  // base 8 = 2^3 + 0
-             b.put(0, 3);
-         },
+        {"literals of both code lengths", [](Bits& b) { for (int s : {int{'H'}, int{'i'}, 0x00, 0xFF}) b.sym(s); },
+         7, signed_body({'H', 'i', 0x00, 0xFF})},
+        // Distance class 1, length class 4: base 8 = 2^3 + 0, length 10.
+        {"distance 1 length 10 repeats the last byte", [](Bits& b) { b.sym('Z'); b.match(1, 4); b.put(0, 3); },
          14, signed_body({'Z', 'Z', 'Z', 'Z', 'Z', 'Z', 'Z', 'Z', 'Z', 'Z', 'Z'})},
-        {"class 0 keeps the starting distance 1 and base 1",
-         [](Bits& b) {
-             b.sym('Q');
-             b.match(0, 0);
-         },
+        {"class 0 keeps the starting distance 1 and base 1", [](Bits& b) { b.sym('Q'); b.match(0, 0); },
          7, signed_body({'Q', 'Q', 'Q', 'Q'})},
-        {"distance 3 with extra bits copies the signature",
-         [](Bits& b) {
-             b.match(2, 1);  // distance 2 + 1 extra bit, base 1: length 3
-             b.put(1, 1);
-         },
+        // Distance 2 + 1 extra bit = 3, base 1: length 3.
+        {"distance 3 with extra bits copies the signature", [](Bits& b) { b.match(2, 1); b.put(1, 1); },
          6, signed_body({0xAB, 0xB0, 0xA0})},
+        // Distance 2 + 0 = 2, base 2 + 1 = 3: length 5; then class 0 twice does it again.
         {"a repeated class reuses the previous distance and base",
-         [](Bits& b) {
-             b.sym('x');
-             b.match(2, 2);  // distance 2 + 0 = 2, base 2 + 1 = 3: length 5
-             b.put(0, 1);
-             b.put(1, 1);
-             b.match(0, 0);  // again distance 2, length 5
-         },
+         [](Bits& b) { b.sym('x'); b.match(2, 2); b.put(0, 1); b.put(1, 1); b.match(0, 0); },
          14, signed_body({'x', 0xA0, 'x', 0xA0, 'x', 0xA0, 'x', 0xA0, 'x', 0xA0, 'x'})},
+        // Base 128 + 127: length 257.
         {"a match longer than the rest is cut to it and ends the stream",
-         [](Bits& b) {
-             b.sym('k');
-             b.match(1, 8);  // base 128 + 127: length 257
-             b.put(127, 7);
-         },
-         9, signed_body({'k', 'k', 'k', 'k', 'k', 'k'})},
-        {"a distance before the first byte reads the zeroed window",
-         [](Bits& b) {
-             b.match(7, 1);  // distance 64 + 36 = 100, length 3
-             b.put(36, 6);
-         },
+         [](Bits& b) { b.sym('k'); b.match(1, 8); b.put(127, 7); }, 9, signed_body({'k', 'k', 'k', 'k', 'k', 'k'})},
+        // Distance 64 + 36 = 100, length 3.
+        {"a distance before the first byte reads the zeroed window", [](Bits& b) { b.match(7, 1); b.put(36, 6); },
          6, signed_body({0, 0, 0})},
-        {"the largest distance class and extra bits",
-         [](Bits& b) {
-             b.match(14, 2);  // distance 8192 + 8191 = 16383, base 3: length 5
-             b.put(8191, 13);
-             b.put(1, 1);
-         },
+        // Distance 8192 + 8191 = 16383, base 3: length 5.
+        {"the largest distance class and extra bits", [](Bits& b) { b.match(14, 2); b.put(8191, 13); b.put(1, 1); },
          8, signed_body({0, 0, 0, 0, 0})},
     };
     for (const auto& c : cases) {
         Bits b;
-        for (int s : {0xAB, 0xB0, 0xA0}) b.sym(s);
+        b.signature();
         c.body(b);
         const Result r = unpack(packed_from(b, c.size));
         ASSERT_EQ(r.code, 0u) << c.name;
@@ -167,59 +136,53 @@ TEST(RdmStream, HandBuiltMatches) {
 // ---- The size query ----
 
 TEST(RdmSize, ResultsAndCodes) {
-    uint32_t size = 7;
-    EXPECT_EQ(IRAC_GetResourceDataSize(nullptr, 20, &size), 531u);
-    Bytes p = header(0x01020304);
-    p.push_back(0);
-    EXPECT_EQ(IRAC_GetResourceDataSize(p.data(), 10, nullptr), 531u);
-    EXPECT_EQ(IRAC_GetResourceDataSize(p.data(), 9, &size), 521u);
-    EXPECT_EQ(IRAC_GetResourceDataSize(p.data(), 10, &size), 0u);
-    EXPECT_EQ(size, 0x01020304u + 9);
-    p[4] = 0;
-    EXPECT_EQ(IRAC_GetResourceDataSize(p.data(), 10, &size), 532u);
-    p[4] = 2;
-    EXPECT_EQ(IRAC_GetResourceDataSize(p.data(), 10, &size), 532u);
-    // A stated size whose sum with the header would wrap is refused, not wrapped.
-    Bytes big = header(0xFFFFFFF8u);
-    big.push_back(0);
-    size = 7;
-    EXPECT_EQ(IRAC_GetResourceDataSize(big.data(), 10, &size), 504u);
-    EXPECT_EQ(size, 7u);
-    Bytes cap = header(IRAC_RDM_MAX_UNPACKED);
-    cap.push_back(0);
-    EXPECT_EQ(IRAC_GetResourceDataSize(cap.data(), 10, &size), 0u);
-    EXPECT_EQ(size, IRAC_RDM_MAX_UNPACKED + 9);
-    cap = header(IRAC_RDM_MAX_UNPACKED + 1);
-    cap.push_back(0);
-    EXPECT_EQ(IRAC_GetResourceDataSize(cap.data(), 10, &size), 504u);
+    const Bytes p = stub(0x01020304);
+    const struct {
+        const char* name;
+        Bytes packed;  // empty: a null pointer
+        uint32_t packed_size;
+        bool null_size;
+        uint32_t code;
+        uint32_t size;  // after the call (7 before it)
+    } cases[] = {
+        {"null resource", {}, 20, false, 531, 7},
+        {"null size", p, 10, true, 531, 7},
+        {"header only", p, 9, false, 521, 7},
+        {"packed", p, 10, false, 0, 0x01020304u + 9},
+        {"flag 0", stub(5, 0), 10, false, 532, 7},
+        {"flag 2", stub(5, 2), 10, false, 532, 7},
+        // A stated size whose sum with the header would wrap is refused, not wrapped.
+        {"wrapping size", stub(0xFFFFFFF8u), 10, false, 504, 7},
+        {"at the cap", stub(IRAC_RDM_MAX_UNPACKED), 10, false, 0, IRAC_RDM_MAX_UNPACKED + 9},
+        {"above the cap", stub(IRAC_RDM_MAX_UNPACKED + 1), 10, false, 504, 7},
+    };
+    for (const auto& c : cases) {
+        uint32_t size = 7;
+        EXPECT_EQ(IRAC_GetResourceDataSize(c.packed.empty() ? nullptr : c.packed.data(), c.packed_size,
+                                           c.null_size ? nullptr : &size),
+                  c.code)
+            << c.name;
+        EXPECT_EQ(size, c.size) << c.name;
+    }
 }
 
 // ---- Every refusal before unpacking, in the order checked ----
 
 TEST(RdmUnpack, ArgumentChecks) {
     Bits b;
-    for (int s : {0xAB, 0xB0, 0xA0}) b.sym(s);
+    b.signature();
     const Bytes good = packed_from(b, 3);
     FakeOvf fake;
-    OVF_COMMON no_copy = fake.table();
-    no_copy.copy = nullptr;
-    OVF_COMMON no_fill = fake.table();
-    no_fill.fill = nullptr;
-    OVF_COMMON no_alloc = fake.table();
-    no_alloc.alloc = nullptr;
-    OVF_COMMON no_free = fake.table();
-    no_free.free = nullptr;
-    Bytes tiny_size = header(0);
-    tiny_size[6] = 0;
-    tiny_size[5] = 0;
-    tiny_size.push_back(0);
-    Bytes one = {0, 0, 0, 0, 1, 0x00, 0x01, 0x00, 0x00, 0};  // size bytes 00 01 00 00: 1
-    Bytes two = header(2);
-    two.push_back(0);
-    Bytes wraps = header(0xFFFFFFF8u);  // + 9 is 1 in 32 bits
-    wraps.push_back(0);
-    Bytes over_cap = header(IRAC_RDM_MAX_UNPACKED + 1);
-    over_cap.push_back(0);
+    auto without = [&](auto OVF_COMMON::*word) {
+        OVF_COMMON t = fake.table();
+        t.*word = nullptr;
+        return t;
+    };
+    const OVF_COMMON no_copy = without(&OVF_COMMON::copy), no_fill = without(&OVF_COMMON::fill),
+                     no_alloc = without(&OVF_COMMON::alloc), no_free = without(&OVF_COMMON::free);
+    const Bytes zero = stub(0), one = stub(1), two = stub(2);
+    const Bytes wraps = stub(0xFFFFFFF8u);  // + 9 is 1 in 32 bits
+    const Bytes over_cap = stub(IRAC_RDM_MAX_UNPACKED + 1);
     Bytes plain = good;
     plain[4] = 0;
     int reserved_word = 0;
@@ -245,7 +208,7 @@ TEST(RdmUnpack, ArgumentChecks) {
         {"table without free", &good, 12, false, 64, nullptr, &no_free, 501},
         {"packed size 9", &good, 9, false, 64, nullptr, &fake.table(), 521},
         {"packed size 0", &good, 0, false, 64, nullptr, &fake.table(), 521},
-        {"unpacked size 0", &tiny_size, 10, false, 64, nullptr, &fake.table(), 503},
+        {"unpacked size 0", &zero, 10, false, 64, nullptr, &fake.table(), 503},
         {"unpacked size 1", &one, 10, false, 64, nullptr, &fake.table(), 503},
         {"unpacked size 2", &two, 10, false, 64, nullptr, &fake.table(), 503},
         {"destination one byte short", &good, 12, false, 11, nullptr, &fake.table(), 504},
@@ -293,17 +256,15 @@ TEST(RdmUnpack, StreamFailures) {
         {"wrong signature", [](Bits& b) { b.sym(0xAB); b.sym(0xB0); b.sym(0xA1); }, 3, 507},
         {"no signature at all", [](Bits& b) { b.sym('a'); b.sym('b'); b.sym('c'); b.sym('d'); }, 4, 507},
         {"stream ends after two bytes", [](Bits& b) { b.sym(0xAB); b.sym(0xB0); }, 3, 506},
-        {"stream ends inside extra bits",
-         [](Bits& b) { b.sym(0xAB); b.sym(0xB0); b.sym(0xA0); b.match(14, 0); b.put(1, 3); }, 9, 506},
+        {"stream ends inside extra bits", [](Bits& b) { b.signature(); b.match(14, 0); b.put(1, 3); }, 9, 506},
         {"one byte that holds no whole symbol", [](Bits& b) { b.put(0xFF, 8); }, 3, 513},
-        {"one literal short of the size", [](Bits& b) { b.sym(0xAB); b.sym(0xB0); b.sym(0xA0); }, 4, 506},
+        {"one literal short of the size", [](Bits& b) { b.signature(); }, 4, 506},
     };
     for (const auto& c : cases) {
         Bits b;
         c.stream(b);
         FakeOvf fake;
-        const Bytes packed = packed_from(b, c.size);
-        const Result r = unpack(packed, c.size + 9, fake);
+        const Result r = unpack(packed_from(b, c.size), c.size + 9, fake);
         EXPECT_EQ(r.code, c.code) << c.name;
         EXPECT_EQ(r.out[4], 1) << c.name << ": the flag stays set on failure";
         EXPECT_EQ(fake.live_blocks(), 0u) << c.name;
@@ -313,7 +274,8 @@ TEST(RdmUnpack, StreamFailures) {
 // ---- The code builder ----
 
 // Code lengths are at most 12 and fill the code space exactly.
-void expect_complete(const int16_t* length, const char* what) {
+template <typename Length>
+void expect_complete(const Length* length, const char* what) {
     uint32_t kraft = 0;  // in units of 2^-12
     for (int s = 0; s < rdm::kSymbols; ++s) {
         ASSERT_GE(length[s], 1) << what << " symbol " << s;
@@ -372,105 +334,72 @@ Optimal huffman_reference(const std::vector<uint32_t>& w) {
     return o;
 }
 
-void check_code(RdmWork& w, const std::vector<uint32_t>& freq, const char* what) {
-    SCOPED_TRACE(what);
-    expect_complete(w.code.length, what);
-    // More frequent symbols never get longer codes.
-    for (int a = 0; a < rdm::kSymbols; ++a) {
-        for (int b = 0; b < rdm::kSymbols; ++b) {
-            if (freq[a] > freq[b]) {
-                ASSERT_LE(w.code.length[a], w.code.length[b]) << a << " vs " << b;
-            }
-        }
-    }
-    // The decode table gives every symbol exactly its own prefix range.
-    std::vector<int> hits(rdm::kSymbols, 0);
-    for (uint32_t e = 0; e < rdm::kTableSize; ++e) {
-        const int s = w.decode[e];
-        ASSERT_GE(s, 0);
-        ASSERT_LT(s, rdm::kSymbols);
-        ASSERT_EQ(e >> (12 - w.code.length[s]), w.code.code[s]) << "entry " << e;
-        ++hits[s];
-    }
-    for (int s = 0; s < rdm::kSymbols; ++s) ASSERT_EQ(hits[s], 1 << (12 - w.code.length[s])) << s;
-    uint64_t cost = 0;
-    for (int s = 0; s < rdm::kSymbols; ++s) cost += uint64_t{freq[s]} * static_cast<uint64_t>(w.code.length[s]);
-    // Optimal whenever an optimal tree fits in 12 bits; never better than optimal.
-    const Optimal ref = huffman_reference(freq);
-    if (ref.depth <= 12) {
-        EXPECT_EQ(cost, ref.cost);
-    } else {
-        EXPECT_GT(cost, ref.cost);
-    }
-    EXPECT_EQ(w.code.counter, 392);
-}
-
 TEST(RdmCode, RebuildGivesAnOptimalCanonicalCode) {
     std::mt19937 rng(12);
+    struct Case {
+        std::string name;
+        std::vector<uint32_t> freq;  // sums stay below 32767
+    };
+    std::vector<Case> cases;
     for (int round = 0; round < 40; ++round) {
+        std::vector<uint32_t> f(rdm::kSymbols);
+        for (auto& x : f) x = 1 + rng() % (round < 20 ? 8 : 80);
+        cases.push_back({"random " + std::to_string(round), f});
+    }
+    // Fibonacci-like frequencies make a tree deeper than 12 levels.
+    std::vector<uint32_t> fib(rdm::kSymbols, 1);
+    for (uint32_t s = 0, a = 1, b = 1; s < 18; ++s, b += a, a = b - a) fib[s] = b;
+    ASSERT_GT(huffman_reference(fib).depth, 12u);
+    cases.push_back({"fibonacci", fib});
+    // One dominant symbol, as a long run of one byte gives.
+    std::vector<uint32_t> dominant(rdm::kSymbols, 1);
+    dominant[65] = 3705;
+    cases.push_back({"one dominant symbol", dominant});
+
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::vector<uint32_t>& freq = c.freq;
         RdmWork w;
-        std::vector<uint32_t> freq(rdm::kSymbols);
-        for (int s = 0; s < rdm::kSymbols; ++s) {
-            freq[s] = 1 + rng() % (round < 20 ? 8 : 80);  // sums stay below 32767
-            w.code.freq[s] = static_cast<uint16_t>(freq[s]);
-        }
+        for (int s = 0; s < rdm::kSymbols; ++s) w.code.freq[s] = static_cast<uint16_t>(freq[s]);
         RDM_MakecodeReverse(w);
-        check_code(w, freq, "random frequencies");
+        expect_complete(w.code.length, c.name.c_str());
+        // More frequent symbols never get longer codes.
+        for (int a = 0; a < rdm::kSymbols; ++a)
+            for (int b = 0; b < rdm::kSymbols; ++b)
+                if (freq[a] > freq[b]) {
+                    ASSERT_LE(w.code.length[a], w.code.length[b]) << a << " vs " << b;
+                }
+        // The decode table gives every symbol exactly its own prefix range.
+        std::vector<int> hits(rdm::kSymbols, 0);
+        for (uint32_t e = 0; e < rdm::kTableSize; ++e) {
+            const int s = w.decode[e];
+            ASSERT_GE(s, 0);
+            ASSERT_LT(s, rdm::kSymbols);
+            ASSERT_EQ(e >> (12 - w.code.length[s]), w.code.code[s]) << "entry " << e;
+            ++hits[s];
+        }
+        uint64_t cost = 0;
+        for (int s = 0; s < rdm::kSymbols; ++s) {
+            ASSERT_EQ(hits[s], 1 << (12 - w.code.length[s])) << s;
+            cost += uint64_t{freq[s]} * static_cast<uint64_t>(w.code.length[s]);
+        }
+        // Optimal whenever an optimal tree fits in 12 bits; never better than optimal.
+        const Optimal ref = huffman_reference(freq);
+        if (ref.depth <= 12) {
+            EXPECT_EQ(cost, ref.cost);
+        } else {
+            EXPECT_GT(cost, ref.cost);
+        }
+        EXPECT_EQ(w.code.counter, 392);
         for (uint16_t f : w.code.freq) ASSERT_EQ(f, 1);
     }
-}
-
-TEST(RdmCode, DeepTreesAreLimitedTo12Bits) {
-    // Fibonacci-like frequencies make a tree as deep as the counts allow.
     RdmWork w;
-    std::vector<uint32_t> freq(rdm::kSymbols, 1);
-    uint32_t a = 1, b = 1;
-    for (int s = 0; s < 18; ++s) {
-        freq[s] = b;
-        const uint32_t c = a + b;
-        a = b;
-        b = c;
-    }
-    uint32_t total = 0;
-    for (uint32_t f : freq) total += f;
-    ASSERT_LT(total, 32767u);
-    for (int s = 0; s < rdm::kSymbols; ++s) w.code.freq[s] = static_cast<uint16_t>(freq[s]);
+    for (int s = 0; s < rdm::kSymbols; ++s) w.code.freq[s] = static_cast<uint16_t>(dominant[s]);
     RDM_MakecodeReverse(w);
-    check_code(w, freq, "fibonacci");
-    EXPECT_GT(huffman_reference(freq).depth, 12u);
-
-    // One dominant symbol, as a long run of one byte gives.
-    std::fill(freq.begin(), freq.end(), 1);
-    freq[65] = 3705;
-    for (int s = 0; s < rdm::kSymbols; ++s) w.code.freq[s] = static_cast<uint16_t>(freq[s]);
-    RDM_MakecodeReverse(w);
-    check_code(w, freq, "one dominant symbol");
     EXPECT_EQ(w.code.length[65], 1);
 }
 
 // ---- Packer round trips ----
-
-void expect_round_trip(const Bytes& body, const IracPackOptions& opt, size_t min_rebuilds, const char* what) {
-    SCOPED_TRACE(what);
-    const Bytes resource = irac_plain_resource(kPrefix, body);
-    IracPackStats stats;
-    stats.record_lengths = true;
-    const Bytes packed = irac_pack(resource, opt, &stats);
-    EXPECT_GE(stats.rebuilds, min_rebuilds);
-    for (const auto& lengths : stats.lengths_after_rebuild) expect_complete(lengths.data(), what);
-    FakeOvf fake;
-    const Result r = unpack(packed, static_cast<uint32_t>(resource.size()), fake);
-    ASSERT_EQ(r.code, 0u);
-    EXPECT_TRUE(r.out == resource);
-    EXPECT_EQ(fake.live_blocks(), 0u);
-    // Every truncation of the stream is caught.
-    for (size_t cut : {packed.size() - 1, packed.size() / 2, size_t{10}}) {
-        if (cut >= packed.size() || cut < 10) continue;
-        const Bytes shorter(packed.begin(), packed.begin() + static_cast<std::ptrdiff_t>(cut));
-        const Result t = unpack(shorter, static_cast<uint32_t>(resource.size()), fake);
-        EXPECT_TRUE(t.code == 506u || t.code == 513u) << "cut at " << cut << ": " << t.code;
-    }
-}
 
 Bytes random_body(size_t n, uint32_t seed, uint32_t alphabet) {
     std::mt19937 rng(seed);
@@ -479,43 +408,68 @@ Bytes random_body(size_t n, uint32_t seed, uint32_t alphabet) {
     return b;
 }
 
-TEST(RdmRoundTrip, RandomData) {
-    expect_round_trip(random_body(60000, 1, 256), {}, 10, "random bytes");
-    expect_round_trip(random_body(30000, 2, 6), {}, 2, "small alphabet");
-    IracPackOptions literals;
-    literals.matches = false;
-    expect_round_trip(random_body(20000, 3, 40), literals, 4, "literals only");
-}
-
-TEST(RdmRoundTrip, RepetitiveData) {
-    // Runs, a period longer than the longest match, and repeats 16 KB back.
+// Runs, a period longer than the longest match, and repeats 16 KB back.
+Bytes repetitive_body() {
     Bytes b = {0xAB, 0xB0, 0xA0};
     std::mt19937 rng(9);
-    Bytes block(16383);
-    for (auto& x : block) x = static_cast<uint8_t>(rng());
-    for (uint8_t x : block) b.push_back(x);
+    for (int i = 0; i < 16383; ++i) b.push_back(static_cast<uint8_t>(rng()));
     for (size_t i = 3; i < 3 + 4000; ++i) b.push_back(b[i]);  // distance 16383
     for (int i = 0; i < 200; ++i) {
         const uint8_t v = static_cast<uint8_t>(rng());
         b.insert(b.end(), 1 + rng() % 600, v);
         for (int k = 0; k < 40; ++k) b.push_back(static_cast<uint8_t>(rng() % 4));
     }
-    IracPackStats stats;
-    const Bytes packed = irac_pack(irac_plain_resource(kPrefix, b), {}, &stats);
-    EXPECT_EQ(stats.longest_match, 257u);
-    EXPECT_EQ(stats.farthest_distance, 16383u);
-    EXPECT_LT(packed.size(), b.size());
-    expect_round_trip(b, {}, 3, "repetitive");
-    IracPackOptions no_repeat;
-    no_repeat.repeat_classes = false;
-    expect_round_trip(b, no_repeat, 3, "repetitive, no class 0");
+    return b;
 }
 
-TEST(RdmRoundTrip, SmallestAndAllZero) {
-    expect_round_trip(signed_body({}), {}, 0, "signature only");
+TEST(RdmRoundTrip, PacksAndUnpacksAcrossRebuilds) {
+    IracPackOptions literals, no_repeat;
+    literals.matches = false;
+    no_repeat.repeat_classes = false;
     Bytes zeros = signed_body({});
     zeros.resize(100000, 0);
-    expect_round_trip(zeros, {}, 0, "zeros");
+    const Bytes rep = repetitive_body();
+    const struct {
+        const char* name;
+        Bytes body;
+        IracPackOptions options;
+        size_t min_rebuilds;
+    } cases[] = {
+        {"random bytes", random_body(60000, 1, 256), {}, 10},
+        {"small alphabet", random_body(30000, 2, 6), {}, 2},
+        {"literals only", random_body(20000, 3, 40), literals, 4},
+        {"repetitive", rep, {}, 3},
+        {"repetitive, no class 0", rep, no_repeat, 3},
+        {"signature only", signed_body({}), {}, 0},
+        {"zeros", zeros, {}, 0},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const Bytes resource = irac_plain_resource(kPrefix, c.body);
+        IracPackStats stats;
+        stats.record_lengths = true;
+        const Bytes packed = irac_pack(resource, c.options, &stats);
+        EXPECT_GE(stats.rebuilds, c.min_rebuilds);
+        for (const auto& lengths : stats.lengths_after_rebuild) expect_complete(lengths.data(), c.name);
+        FakeOvf fake;
+        const Result r = unpack(packed, static_cast<uint32_t>(resource.size()), fake);
+        ASSERT_EQ(r.code, 0u);
+        EXPECT_TRUE(r.out == resource);
+        EXPECT_EQ(fake.live_blocks(), 0u);
+        // Every truncation of the stream is caught.
+        for (size_t cut : {packed.size() - 1, packed.size() / 2, size_t{10}}) {
+            if (cut >= packed.size() || cut < 10) continue;
+            const Bytes shorter(packed.begin(), packed.begin() + static_cast<std::ptrdiff_t>(cut));
+            const Result t = unpack(shorter, static_cast<uint32_t>(resource.size()), fake);
+            EXPECT_TRUE(t.code == 506u || t.code == 513u) << "cut at " << cut << ": " << t.code;
+        }
+    }
+    // The repetitive body reaches the longest match and the farthest distance.
+    IracPackStats stats;
+    const Bytes packed = irac_pack(irac_plain_resource(kPrefix, rep), {}, &stats);
+    EXPECT_EQ(stats.longest_match, 257u);
+    EXPECT_EQ(stats.farthest_distance, 16383u);
+    EXPECT_LT(packed.size(), rep.size());
 }
 
 TEST(RdmRoundTrip, MutatedStreamsNeverEscapeTheirBuffers) {

@@ -23,15 +23,12 @@ struct IracPackOptions {
 };
 
 struct IracPackStats {
-    size_t symbols = 0;
-    size_t literals = 0;
-    size_t match_symbols = 0;
     size_t rebuilds = 0;
     size_t longest_match = 0;
     size_t farthest_distance = 0;
     // With record_lengths, the code lengths of all 392 symbols after each rebuild.
     bool record_lengths = false;
-    std::vector<std::array<int16_t, 392>> lengths_after_rebuild;
+    std::vector<std::array<uint8_t, 392>> lengths_after_rebuild;
 };
 
 // A plain (unpacked) head-control resource: the four prefix bytes, packed

@@ -49,16 +49,12 @@ TEST(GuardedBytes, AssignCopiesAtMostTheSize) {
     EXPECT_EQ(b.data()[3], 4);
 }
 
-TEST(GuardedBytesDeathTest, ReadPastTheEndFaults) {
-    GuardedBytes b = GuardedBytes::EndingAtGuard(24);
-    EXPECT_EQ(ReadByte(b.data() + 23), 0);
-    EXPECT_DEATH(ReadByte(b.end()), "");
-}
-
-TEST(GuardedBytesDeathTest, ReadBeforeTheStartFaults) {
-    GuardedBytes b = GuardedBytes::StartingAfterGuard(24);
-    EXPECT_EQ(ReadByte(b.data()), 0);
-    EXPECT_DEATH(ReadByte(b.data() - 1), "");
+TEST(GuardedBytesDeathTest, ReadingTheGuardFaults) {
+    GuardedBytes after = GuardedBytes::EndingAtGuard(24), before = GuardedBytes::StartingAfterGuard(24);
+    EXPECT_EQ(ReadByte(after.data() + 23), 0);
+    EXPECT_EQ(ReadByte(before.data()), 0);
+    EXPECT_DEATH(ReadByte(after.end()), "");
+    EXPECT_DEATH(ReadByte(before.data() - 1), "");
 }
 
 }  // namespace

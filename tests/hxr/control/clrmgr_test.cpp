@@ -1,6 +1,8 @@
 #include "hxr/control/hxr_clrmgr.h"
 #include "hxr_fixture.h"
 
+#include <algorithm>
+#include <iterator>
 #include <set>
 #include <vector>
 
@@ -117,40 +119,42 @@ TEST_F(ClrMgr, ManagersMirrorTheRows) {
     }
 }
 
-TEST_F(ClrMgr, SixInksWithTwoBits) {
-    HXRClrMgr* c = HXRCreateClrMgr(3, 2, 0, mm);
-    ASSERT_NE(c, nullptr);
-    ASSERT_EQ(HXRGetOutputColorNum(c), 6u);
-    const uint32_t orders[] = {1, 2, 3, 0, 4, 5};
-    const uint32_t lut[] = {1, 4, 2, 5, 3, 0};
-    for (uint32_t i = 0; i < 6; ++i) {
-        EXPECT_EQ(HXRGetOutputDotNum(c, i), 3u);
-        EXPECT_EQ(HXRGetOutputDthOffOrder(c, i), orders[i]);
-        EXPECT_EQ(HXRGetLutColorCode(c, i), lut[i]);
-    }
-    EXPECT_EQ(HXRGetOutputColorOrderByDthOff(c, 0), 3u);  // K takes offset 0
-    EXPECT_EQ(HXRGetOutputColorOrderByDthOff(c, 6), kHxrNoValue);
-    EXPECT_EQ(HXRDeleteClrMgr(c, mm), 0u);
-}
-
-TEST_F(ClrMgr, FewerThanFourInksKeepTheirOrder) {
-    for (uint32_t set : {0u, 2u}) {
-        HXRClrMgr* c = HXRCreateClrMgr(set, 4, 0, mm);
-        ASSERT_NE(c, nullptr);
-        for (uint32_t i = 0; i < HXRGetOutputColorNum(c); ++i) {
-            EXPECT_EQ(HXRGetOutputDthOffOrder(c, i), i);
-            EXPECT_EQ(HXRGetOutputDotNum(c, i), 15u);
+// Dot levels per bit depth and special row, and the dither-offset order
+// (K first from four inks up, else the output order).
+TEST_F(ClrMgr, DotLevelsAndOffsetOrders) {
+    const struct {
+        uint32_t ink_set, bits, black;
+        std::vector<uint32_t> dots, offset_order;  // empty order: not checked
+    } cases[] = {
+        {3, 2, 0, {3, 3, 3, 3, 3, 3}, {1, 2, 3, 0, 4, 5}},
+        {0, 4, 0, {15}, {0}},
+        {2, 4, 0, {15, 15, 15}, {0, 1, 2}},
+        {11, 34, 13, {5, 5, 3, 3}, {}},
+        {44, 34, 0, {5, 5, 3, 3, 3, 3}, {}},
+    };
+    for (const auto& k : cases) {
+        HXRClrMgr* c = HXRCreateClrMgr(k.ink_set, k.bits, k.black, mm);
+        ASSERT_NE(c, nullptr) << k.ink_set;
+        const uint32_t n = uint32_t(k.dots.size());
+        ASSERT_EQ(HXRGetOutputColorNum(c), n) << k.ink_set;
+        for (uint32_t i = 0; i < n; ++i) {
+            EXPECT_EQ(HXRGetOutputDotNum(c, i), k.dots[i]) << k.ink_set << " ink " << i;
+            if (k.offset_order.empty()) continue;
+            EXPECT_EQ(HXRGetOutputDthOffOrder(c, i), k.offset_order[i]) << k.ink_set << " ink " << i;
+            EXPECT_EQ(HXRGetOutputColorOrderByDthOff(c, k.offset_order[i]), i) << k.ink_set << " ink " << i;
         }
+        EXPECT_EQ(HXRGetOutputColorOrderByDthOff(c, n), kHxrNoValue);
+        // The LUT order does not depend on the bits.
+        const auto row = std::find_if(std::begin(kRows), std::end(kRows),
+                                      [&](const InkSetRow& r) { return r.ink_set == k.ink_set; });
+        for (uint32_t i = 0; i < row->lut.size(); ++i) EXPECT_EQ(HXRGetLutColorCode(c, i), row->lut[i]);
         EXPECT_EQ(HXRDeleteClrMgr(c, mm), 0u);
     }
 }
 
-TEST_F(ClrMgr, DerivedChannelsOfInkSet11) {
+TEST_F(ClrMgr, DerivedChannelsOfInkSets11And44) {
     HXRClrMgr* c = HXRCreateClrMgr(11, 34, 13, mm);
     ASSERT_NE(c, nullptr);
-    EXPECT_EQ(HXRGetOutputColorNum(c), 4u);
-    const uint32_t dots[] = {5, 5, 3, 3};
-    for (uint32_t i = 0; i < 4; ++i) EXPECT_EQ(HXRGetOutputDotNum(c, i), dots[i]);
     const uint32_t real[] = {1, 2, 3, 13, 4, 5};
     ASSERT_EQ(HXRGetRealOutputColorNum(c), 6u);
     for (uint32_t i = 0; i < 6; ++i) EXPECT_EQ(HXRGetRealOutputColorCode(c, i), real[i]);
@@ -172,13 +176,9 @@ TEST_F(ClrMgr, DerivedChannelsOfInkSet11) {
     // Output and halftone colours keep code 0.
     EXPECT_EQ(HXRGetOutputColorCode(c, 3), 0u);
     EXPECT_EQ(HXRDeleteClrMgr(c, mm), 0u);
-}
 
-TEST_F(ClrMgr, InkSet44) {
-    HXRClrMgr* c = HXRCreateClrMgr(44, 34, 0, mm);
+    c = HXRCreateClrMgr(44, 34, 0, mm);
     ASSERT_NE(c, nullptr);
-    const uint32_t dots[] = {5, 5, 3, 3, 3, 3};
-    for (uint32_t i = 0; i < 6; ++i) EXPECT_EQ(HXRGetOutputDotNum(c, i), dots[i]);
     EXPECT_EQ(HXRGetRealOutputColorNum(c), 8u);
     EXPECT_EQ(HXRGetHalftoneColorCode(c, 6), 8u);
     EXPECT_EQ(HXRGetOutputColorOrderByHalftoneIndex(c, 7), 5u);  // Lk

@@ -27,10 +27,6 @@ Bytes patched(Bytes b, std::initializer_list<Patch> patches) {
 class Dither : public HxrTest {
 protected:
     HXRStrNCmpFn cmp() { return svc.table()->StrNCmp; }
-    HXRResMgr* resources() {
-        const HXRServiceTable* t = svc.table();
-        return HXRCreateResMgr(t->GetResource, t->FreeResource, t->Context, t->MemCpy, mm);
-    }
     // Parses with the bytes in a buffer of exactly their size.
     template <typename P, typename F>
     P* parse(F create, const Bytes& b) {
@@ -215,11 +211,9 @@ TEST_F(Dither, SwitchAnswersIdentifiers) {
     EXPECT_EQ(HXRGetDthResNo(p, 0, 1), 11u);
     EXPECT_EQ(HXRGetDthResNo(p, 1, 2), 13u);
     EXPECT_EQ(HXRGetDthResNo(p, 2, 0), kHxrNoValue);
-    EXPECT_EQ(error(), kHxrDthSwcArea);
-    HXRSetErrorInfo(0);
+    expect_error(kHxrDthSwcArea);
     EXPECT_EQ(HXRGetDthResNo(p, 0, 3), kHxrNoValue);
-    EXPECT_EQ(error(), kHxrDthSwcInk);
-    HXRSetErrorInfo(0);
+    expect_error(kHxrDthSwcInk);
     EXPECT_EQ(HXRDeleteDthSwcResParser(p, mm), 0u);
     EXPECT_EQ(HXRDeleteDthSwcResParser(nullptr, mm), kHxrDthSwcNone);
     EXPECT_EQ(HXRDeleteDthResParser(nullptr, mm), kHxrDthMaskNone);
@@ -237,11 +231,9 @@ TEST_F(Dither, Offsets) {
     EXPECT_EQ(HXRGetDthOffsetV(p, 0, 0, -5), uint32_t(-2));  // truncates toward zero
     EXPECT_EQ(error(), 0u);
     EXPECT_EQ(HXRGetDthOffsetH(p, 0, 1, 64), kHxrNoValue);
-    EXPECT_EQ(error(), kHxrDthOffDivisor);
-    HXRSetErrorInfo(0);
+    expect_error(kHxrDthOffDivisor);
     EXPECT_EQ(HXRGetDthOffsetH(p, 0, 2, 64), kHxrNoValue);
-    EXPECT_EQ(error(), kHxrDthOffEntry);
-    HXRSetErrorInfo(0);
+    expect_error(kHxrDthOffEntry);
     EXPECT_EQ(HXRDeleteDthOffResParser(p, mm), 0u);
 }
 
@@ -277,6 +269,7 @@ protected:
         ASSERT_NE(rm, nullptr);
     }
     void TearDown() override {
+        drop();
         if (clr) {
             EXPECT_EQ(HXRDeleteClrMgr(clr, mm), 0u);
         }
@@ -284,19 +277,27 @@ protected:
         EXPECT_EQ(HXRGetMemBlockCount(mm), 0u);
         Dither::TearDown();
     }
+    // The manager under test, in d (deleted by the next make and at the end).
     HXRDthResMgr* make(uint32_t ink_set, uint32_t dither, uint32_t offset = kModelDitherOffsetId) {
+        drop();
         if (clr) HXRDeleteClrMgr(clr, mm);
         clr = HXRCreateClrMgr(ink_set, 1, 0, mm);
         EXPECT_NE(clr, nullptr);
-        return HXRCreateDthResMgr(dither, offset, clr, cmp(), rm, mm);
+        return d = HXRCreateDthResMgr(dither, offset, clr, cmp(), rm, mm);
+    }
+    void drop() {
+        if (d) {
+            EXPECT_EQ(HXRDeleteDthResMgr(d, mm), 0u);
+        }
+        d = nullptr;
     }
     HXRResMgr* rm = nullptr;
     HXRClrMgr* clr = nullptr;
+    HXRDthResMgr* d = nullptr;
 };
 
 TEST_F(DitherMgr, OneAreaSwitch) {
-    HXRDthResMgr* d = make(3, kModelDitherSwitchId);
-    ASSERT_NE(d, nullptr);
+    ASSERT_NE(make(3, kModelDitherSwitchId), nullptr);
     EXPECT_EQ(error(), 0u);
     EXPECT_EQ(HXRGetDthResAreaNum(d), 1u);
     // Ink 3 (K) has dither-offset order 0, which names the 12-bit mask.
@@ -321,25 +322,6 @@ TEST_F(DitherMgr, OneAreaSwitch) {
     EXPECT_EQ(HXRGetDthResMgrSizeH(d, 1, 0), kHxrNoValue);
     EXPECT_EQ(HXRGetDthResMgrSizeH(d, 0, 6), kHxrNoValue);
     EXPECT_EQ(HXRIsSameDth(d, 0, 6, 0, 6), 0u);
-    EXPECT_EQ(HXRDeleteDthResMgr(d, mm), 0u);
-}
-
-TEST_F(DitherMgr, TwoAreasWithUbecMasks) {
-    HXRDthResMgr* d = make(1, kModelDitherSwitchAreasId);
-    ASSERT_NE(d, nullptr);
-    EXPECT_EQ(HXRGetDthResAreaNum(d), 2u);
-    // Area 1: order k uses the 4x4 UBEC mask for even k, 4x2 for odd k.
-    EXPECT_EQ(HXRGetDthResMgrUBECBlockSize(d, 1, 3), 16u);  // ink 3: order 0
-    EXPECT_EQ(HXRGetDthResMgrUBECBlockSize(d, 1, 0), 8u);   // ink 0: order 1
-    EXPECT_EQ(HXRGetDthResMgrUBECBlockSizeH(d, 1, 0), 4u);
-    EXPECT_EQ(HXRGetDthResMgrUBECBlockSizeV(d, 1, 0), 2u);
-    EXPECT_EQ(HXRGetDthResMgrUBECBlockNumH(d, 1, 0), 4u);
-    EXPECT_EQ(HXRGetDthResMgrUBECBlockNumV(d, 1, 0), 4u);
-    EXPECT_EQ(HXRGetDthResMgrUBECBlockNum(d, 1, 3), 64u);
-    EXPECT_EQ(HXRIsSameDth(d, 1, 0, 1, 2), 1u);  // orders 1 and 3
-    EXPECT_EQ(HXRIsSameDth(d, 0, 0, 1, 0), 0u);
-    EXPECT_EQ(HXRIsSameDth(d, 0, 0, 0, 1), 1u);
-    EXPECT_EQ(HXRDeleteDthResMgr(d, mm), 0u);
 }
 
 // The threshold of a UBEC mask at (x, y), literally: the entry whose order
@@ -355,28 +337,43 @@ uint32_t ubec_reference(const UbecMaskSpec& s, uint32_t x, uint32_t y) {
     return s.entries[blk * uint32_t(s.block_size) + j] & 0xFFF;
 }
 
-TEST_F(DitherMgr, UbecThresholdsRepeatInBothDirections) {
-    HXRDthResMgr* d = make(1, kModelDitherSwitchAreasId);
-    ASSERT_NE(d, nullptr);
+TEST_F(DitherMgr, TwoAreasWithUbecMasks) {
+    ASSERT_NE(make(1, kModelDitherSwitchAreasId), nullptr);
+    EXPECT_EQ(HXRGetDthResAreaNum(d), 2u);
+    // Area 1: order k uses the 4x4 UBEC mask for even k, 4x2 for odd k.
+    EXPECT_EQ(HXRGetDthResMgrUBECBlockSize(d, 1, 3), 16u);  // ink 3: order 0
+    EXPECT_EQ(HXRGetDthResMgrUBECBlockSize(d, 1, 0), 8u);   // ink 0: order 1
+    EXPECT_EQ(HXRGetDthResMgrUBECBlockSizeH(d, 1, 0), 4u);
+    EXPECT_EQ(HXRGetDthResMgrUBECBlockSizeV(d, 1, 0), 2u);
+    EXPECT_EQ(HXRGetDthResMgrUBECBlockNumH(d, 1, 0), 4u);
+    EXPECT_EQ(HXRGetDthResMgrUBECBlockNumV(d, 1, 0), 4u);
+    EXPECT_EQ(HXRGetDthResMgrUBECBlockNum(d, 1, 3), 64u);
+    EXPECT_EQ(HXRIsSameDth(d, 1, 0, 1, 2), 1u);  // orders 1 and 3
+    EXPECT_EQ(HXRIsSameDth(d, 0, 0, 1, 0), 0u);
+    EXPECT_EQ(HXRIsSameDth(d, 0, 0, 0, 1), 1u);
+    // Thresholds repeat in both directions.
     const UbecMaskSpec s16 = model_ubec_mask(32, 32, 4, 4), s8 = model_ubec_mask(16, 8, 4, 2);
     for (uint32_t y = 0; y < 100; y += 3)
         for (uint32_t x = 0; x < 100; x += 7) {
             EXPECT_EQ(HXRGetDthResMgrThresh(d, 1, 3, x, y), ubec_reference(s16, x, y)) << x << "," << y;
             EXPECT_EQ(HXRGetDthResMgrThresh(d, 1, 0, x, y), ubec_reference(s8, x, y)) << x << "," << y;
         }
-    EXPECT_EQ(HXRDeleteDthResMgr(d, mm), 0u);
+    // Block thresholds of a UBEC mask are its entries, for its own block shape only.
+    uint32_t order = 0;
+    EXPECT_EQ(HXRGetDthResMgrUBECThresh(d, 1, 0, 5, 3, 4, 2, &order), s8.entries[5 * 8 + 3] & 0xFFFu);
+    EXPECT_EQ(order, uint32_t(s8.entries[5 * 8 + 3] >> 12));
+    EXPECT_EQ(HXRGetDthResMgrUBECThresh(d, 1, 0, 5, 3, 2, 4, &order), kHxrNoValue);  // other shape
+    EXPECT_EQ(HXRGetDthResMgrUBECThresh(d, 1, 0, 16, 0, 4, 2, &order), kHxrNoValue);
 }
 
 TEST_F(DitherMgr, UbecOrderBeyondTheBlockIsRefused) {
     UbecMaskSpec s = model_ubec_mask(8, 4, 4, 2);
     s.entries[0] = uint16_t(12u << 12 | 100);  // order 12 in a block of 8
     svc.add_resource(900, write_ubec_mask(s));
-    HXRDthResMgr* d = make(0, 900);
-    ASSERT_NE(d, nullptr);
+    ASSERT_NE(make(0, 900), nullptr);
     EXPECT_EQ(HXRGetDthResMgrThresh(d, 0, 0, 0, 0), kHxrNoValue);
     EXPECT_EQ(HXRGetDthResMgrThresh(d, 0, 0, 8, 4), kHxrNoValue);  // the same pixel, one repeat on
     EXPECT_EQ(HXRGetDthResMgrThresh(d, 0, 0, 1, 0), ubec_reference(s, 1, 0));
-    EXPECT_EQ(HXRDeleteDthResMgr(d, mm), 0u);
 }
 
 // Block thresholds of a plain mask, literally: sort the block, take the value
@@ -399,8 +396,7 @@ TEST_F(DitherMgr, BlockThresholdsOfPlainMasks) {
     PlainMaskSpec s = model_plain_mask(12, 8, 16);
     for (size_t i = 0; i < s.thresholds.size(); ++i) s.thresholds[i] = uint16_t((i * 37) % 50);  // with ties
     svc.add_resource(901, write_plain_mask(s));
-    HXRDthResMgr* d = make(0, 901);
-    ASSERT_NE(d, nullptr);
+    ASSERT_NE(make(0, 901), nullptr);
     const uint32_t shapes[][2] = {{4, 4}, {4, 2}, {2, 4}, {3, 8}, {12, 1}, {5, 3}};
     for (const auto& sh : shapes) {
         const uint32_t bw = sh[0], bh = sh[1];
@@ -420,19 +416,6 @@ TEST_F(DitherMgr, BlockThresholdsOfPlainMasks) {
     EXPECT_EQ(HXRGetDthResMgrUBECThresh(d, 0, 0, 0, 16, 4, 4, &order), kHxrNoValue);  // position
     EXPECT_EQ(HXRGetDthResMgrUBECThresh(d, 0, 0, 0, 0, 13, 1, &order), kHxrNoValue);  // wider than the mask
     EXPECT_EQ(HXRGetDthResMgrUBECThresh(d, 0, 0, 0, 0, 0, 1, &order), kHxrNoValue);
-    EXPECT_EQ(HXRDeleteDthResMgr(d, mm), 0u);
-}
-
-TEST_F(DitherMgr, BlockThresholdsOfUbecMasks) {
-    HXRDthResMgr* d = make(1, kModelDitherSwitchAreasId);
-    ASSERT_NE(d, nullptr);
-    const UbecMaskSpec s = model_ubec_mask(16, 8, 4, 2);
-    uint32_t order = 0;
-    EXPECT_EQ(HXRGetDthResMgrUBECThresh(d, 1, 0, 5, 3, 4, 2, &order), s.entries[5 * 8 + 3] & 0xFFFu);
-    EXPECT_EQ(order, uint32_t(s.entries[5 * 8 + 3] >> 12));
-    EXPECT_EQ(HXRGetDthResMgrUBECThresh(d, 1, 0, 5, 3, 2, 4, &order), kHxrNoValue);  // other shape
-    EXPECT_EQ(HXRGetDthResMgrUBECThresh(d, 1, 0, 16, 0, 4, 2, &order), kHxrNoValue);
-    EXPECT_EQ(HXRDeleteDthResMgr(d, mm), 0u);
 }
 
 // A dither identifier that names a mask: the switch parse fails on purpose and
@@ -441,12 +424,10 @@ TEST_F(DitherMgr, DirectMaskKeepsTheErrorRecord) {
     for (uint32_t before : {0u, 9012u}) {
         HXRSetErrorInfo(0);
         HXRSetErrorInfo(before);
-        HXRDthResMgr* d = make(3, kModelMask16Id);
-        ASSERT_NE(d, nullptr);
+        ASSERT_NE(make(3, kModelMask16Id), nullptr);
         EXPECT_EQ(error(), before);
         EXPECT_EQ(HXRGetDthResAreaNum(d), 1u);
         for (uint32_t i = 1; i < 6; ++i) EXPECT_EQ(HXRIsSameDth(d, 0, 0, 0, i), 1u);
-        EXPECT_EQ(HXRDeleteDthResMgr(d, mm), 0u);
     }
 }
 
@@ -479,16 +460,13 @@ TEST_F(DitherMgr, Failures) {
     // Out of memory at every step: no manager, nothing left behind.
     for (long k = 0; k < 12; ++k) {
         // A whole manager first (which also makes the colour manager).
-        HXRDthResMgr* whole = make(3, kModelDitherSwitchAreasId);
-        ASSERT_NE(whole, nullptr);
-        EXPECT_EQ(HXRDeleteDthResMgr(whole, mm), 0u);
+        ASSERT_NE(make(3, kModelDitherSwitchAreasId), nullptr);
+        drop();
         const uint32_t blocks = HXRGetMemBlockCount(mm);
         svc.fail_allocation_after(k);
-        HXRDthResMgr* d = HXRCreateDthResMgr(kModelDitherSwitchAreasId, kModelDitherOffsetId, clr, cmp(), rm, mm);
+        d = HXRCreateDthResMgr(kModelDitherSwitchAreasId, kModelDitherOffsetId, clr, cmp(), rm, mm);
         svc.fail_allocation_after(-1);
-        if (d) {
-            EXPECT_EQ(HXRDeleteDthResMgr(d, mm), 0u);
-        } else {
+        if (!d) {
             // Resources cached before the failure stay with the resource manager.
             EXPECT_GE(HXRGetMemBlockCount(mm), blocks) << k;
         }
@@ -499,14 +477,12 @@ TEST_F(DitherMgr, EmptySwitchEntriesLeaveSlotsEmpty) {
     DitherSwitchSpec s;
     s.areas = {{kModelMask16Id, kHxrDthNoMask, kModelMask16Id, kModelMask16Id}};
     svc.add_resource(920, write_dither_switch(s));
-    HXRDthResMgr* d = make(1, 920);
-    ASSERT_NE(d, nullptr);
+    ASSERT_NE(make(1, 920), nullptr);
     // Order 1 (ink 0) is empty.
     EXPECT_EQ(HXRGetDthResMgrSizeH(d, 0, 0), kHxrNoValue);
     EXPECT_EQ(HXRGetDthResMgrThresh(d, 0, 0, 0, 0), kHxrNoValue);
     EXPECT_EQ(HXRGetDthResMgrOffsetH(d, 0, 0), kHxrNoValue);
     EXPECT_EQ(HXRGetDthResMgrSizeH(d, 0, 1), 64u);
-    EXPECT_EQ(HXRDeleteDthResMgr(d, mm), 0u);
 }
 
 // The model file carries the resources packed and plain alike, and both

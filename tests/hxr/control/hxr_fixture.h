@@ -3,6 +3,7 @@
 #pragma once
 
 #include "hxr/control/hxr_memory.h"
+#include "hxr/control/hxr_resmgr.h"
 #include "support/counting_services.h"
 
 #include <gtest/gtest.h>
@@ -25,6 +26,16 @@ protected:
         HXRSetErrorInfo(0);
     }
     uint32_t error() { return HXRGetErrorInfo(nullptr); }
+    // A resource manager over the counting services.
+    HXRResMgr* resources() {
+        const HXRServiceTable* t = svc.table();
+        return HXRCreateResMgr(t->GetResource, t->FreeResource, t->Context, t->MemCpy, mm);
+    }
+    // Checks the error record, then clears it.
+    void expect_error(uint32_t code) {
+        EXPECT_EQ(error(), code);
+        HXRSetErrorInfo(0);
+    }
 
     ovcg_test::CountingServices svc;
     HXRMemMgr* mm = nullptr;

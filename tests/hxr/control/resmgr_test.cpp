@@ -9,13 +9,7 @@ namespace {
 
 using ovcg_test::Bytes;
 
-class ResMgr : public HxrTest {
-protected:
-    HXRResMgr* make() {
-        const HXRServiceTable* t = svc.table();
-        return HXRCreateResMgr(t->GetResource, t->FreeResource, t->Context, t->MemCpy, mm);
-    }
-};
+using ResMgr = HxrTest;
 
 Bytes text(const std::string& s) { return Bytes(s.begin(), s.end()); }
 
@@ -27,7 +21,7 @@ TEST_F(ResMgr, CreateNeedsItsServices) {
     EXPECT_EQ(HXRCreateResMgr(t->GetResource, t->FreeResource, t->Context, t->MemCpy, nullptr), nullptr);
     // The decompressor state cannot be made: nothing is left behind.
     svc.fail_allocation_after(1);
-    EXPECT_EQ(make(), nullptr);
+    EXPECT_EQ(resources(), nullptr);
     svc.fail_allocation_after(-1);
     EXPECT_EQ(HXRGetMemBlockCount(mm), 0u);
     EXPECT_EQ(HXRDeleteResMgr(nullptr), kHxrResMgrNone);
@@ -35,7 +29,7 @@ TEST_F(ResMgr, CreateNeedsItsServices) {
 
 TEST_F(ResMgr, PlainResourcesAreCopiedCachedAndZeroPadded) {
     svc.add_resource(7, text("hello"));
-    HXRResMgr* rm = make();
+    HXRResMgr* rm = resources();
     ASSERT_NE(rm, nullptr);
     uint32_t size = 0;
     const uint8_t* a = HXRGetResource(rm, 7, 3, &size);
@@ -59,7 +53,7 @@ TEST_F(ResMgr, PackedResourcesAreUnpacked) {
     for (int i = 0; i < 20000; ++i) data.push_back(uint8_t((i * i) >> 5));
     svc.add_resource(1, ovcg_test::hxr_pack(data));
     svc.add_resource(2, Bytes{});
-    HXRResMgr* rm = make();
+    HXRResMgr* rm = resources();
     ASSERT_NE(rm, nullptr);
     uint32_t size = 0;
     const uint8_t* a = HXRGetResource(rm, 1, 1, &size);
@@ -78,7 +72,7 @@ TEST_F(ResMgr, FailuresReturnNoneAndReleaseTheRawResource) {
     bad[8] = 0xFF;  // packed length past the resource
     svc.add_resource(4, bad);
     svc.add_resource(5, text("plain"));
-    HXRResMgr* rm = make();
+    HXRResMgr* rm = resources();
     ASSERT_NE(rm, nullptr);
     uint32_t size = 77;
     EXPECT_EQ(HXRGetResource(rm, 3, 0, &size), nullptr);  // missing
