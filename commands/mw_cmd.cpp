@@ -14,22 +14,6 @@ namespace {
 
 using C = CPCommandConv;
 
-// JX item types.
-constexpr uint8_t kJxStart = 0x01;
-constexpr uint8_t kJxHdd = 0x02;
-constexpr uint8_t kJxDocName = 0x08;
-constexpr uint8_t kJxPageCount = 0x10;
-constexpr uint8_t kJxOwnerName = 0x0C;
-constexpr uint8_t kJxHostName = 0x0D;
-constexpr uint8_t kJxCopies = 0x0F;
-constexpr uint8_t kJxOsVersion = 0x17;
-constexpr uint8_t kJxVendor = 0x18;
-constexpr uint8_t kJxMedia = 0x19;
-constexpr uint8_t kJxHostId = 0x20;
-constexpr uint8_t kJxDotCounts = 0x21;
-constexpr uint8_t kJxPrintedLength = 0x29;
-constexpr uint8_t kJxErrorCheck = 0x2B;
-
 // Indices into jx_items, whose entries enable the items in this order:
 // 1, 2, 15, 8, 0x20, 12, 13, 24, 23, 25, 0x10, 0x21, 0x29, 0x2B.
 enum JxEnable : int {
@@ -370,6 +354,10 @@ void CMWCmd::SendRemoteCmdBytes() {
     if (block && block->lpData) SendRaw(block->lpData, block->dwSize);
 }
 
+void CMWCmd::SendPaperPath() {
+    Put(C::SetPaperPathMode, static_cast<uint8_t>(m_info.paper_path), static_cast<uint8_t>(m_info.paper_path_value));
+}
+
 void CMWCmd::SendAutoCutPair() {
     Put(C::SetAutCutMode, static_cast<uint8_t>(Ex(kExAutoCut) ? 1 : Ex(kExCutLine) ? 2 : 0));
     Put(C::SetAutCutMode, static_cast<uint8_t>(Ex(kExCutAfterJob) ? 65 : 64));
@@ -407,8 +395,7 @@ void CMWCmd::SendStartDoc_RemoteCmd() {
 
     if (f1 & 0x1) {
         if (f3 & kF3MediaSeq) {
-            if ((f3 & kF3PaperPathFirst) == kF3PaperPathFirst && Valid16(m_info.paper_path))
-                Put(C::SetPaperPathMode, static_cast<uint8_t>(m_info.paper_path), static_cast<uint8_t>(m_info.paper_path_value));
+            if ((f3 & kF3PaperPathFirst) == kF3PaperPathFirst && Valid16(m_info.paper_path)) SendPaperPath();
             Put(C::SelectMechSeq_04HVer3);
             if (f3 & kF3Sn04) {
                 // A payload the record cannot hold (not given, or longer than
@@ -480,23 +467,15 @@ void CMWCmd::SendStartDoc_RemoteCmd() {
     if (f2 & 0x100) SendDryTimeTable();
     if (!(f3 & kF3InkInJob) && Valid16(m_info.ink_id)) Put(C::SetInk, static_cast<uint8_t>(m_info.ink_id));
 
-    if (newer) {
-        if (f3 & kF3MediaSeq) {
-            Put(C::SetCutLineMode,
-                static_cast<uint8_t>(Ex(kExCutLine) && !Ex(kExTrimBanner) && !Ex(kExForceMode2) ? 1 : 0));
-            SendAutoCutPair();
-        }
-        SendPaperThickness();
-        if (f3 & kF3PaperCheck) Put(C::SetPaperChkMode, static_cast<uint8_t>(Ex(kExPaperCheck) ? 1 : 0));
-        if (Valid16(m_info.paper_path))
-            Put(C::SetPaperPathMode, static_cast<uint8_t>(m_info.paper_path), static_cast<uint8_t>(m_info.paper_path_value));
-    } else {
-        if (f3 & kF3Thickness) SendPaperThickness();
-        if (f3 & kF3PaperCheck) Put(C::SetPaperChkMode, static_cast<uint8_t>(Ex(kExPaperCheck) ? 1 : 0));
-        if ((f3 & 0x220) && Valid16(m_info.paper_path))
-            Put(C::SetPaperPathMode, static_cast<uint8_t>(m_info.paper_path), static_cast<uint8_t>(m_info.paper_path_value));
-        SendCutPositions(fact);
+    if (newer && (f3 & kF3MediaSeq)) {
+        Put(C::SetCutLineMode,
+            static_cast<uint8_t>(Ex(kExCutLine) && !Ex(kExTrimBanner) && !Ex(kExForceMode2) ? 1 : 0));
+        SendAutoCutPair();
     }
+    if (newer || (f3 & kF3Thickness)) SendPaperThickness();
+    if (f3 & kF3PaperCheck) Put(C::SetPaperChkMode, static_cast<uint8_t>(Ex(kExPaperCheck) ? 1 : 0));
+    if ((newer || (f3 & 0x220)) && Valid16(m_info.paper_path)) SendPaperPath();
+    if (!newer) SendCutPositions(fact);
     SendRemoteCmdBytes();
     Put(C::EndRemote);
 }
@@ -559,6 +538,19 @@ void CMWCmd::JxItem(ByteWriter& w, uint8_t type, const void* data, size_t n) {
     w.bytes(data, n);
 }
 
+void CMWCmd::JxHostIdItem(ByteWriter& w, const tagJOBDATA_6& jd, Text name) {
+    uint8_t b[255];  // one item at most
+    name.size = std::min<size_t>(name.size, sizeof b - 5);
+    b[0] = static_cast<uint8_t>(jd.HostNameType);
+    store_u32le(b + 1, jd.dwJobID);
+    if (name.size) std::memcpy(b + 5, name.data, name.size);
+    JxItem(w, kJxHostId, b, 5 + name.size);
+}
+
+void CMWCmd::JxErrorCheckItem(ByteWriter& w, const tagJOBDATA_6* jd) {
+    if (jd && jd->DisablePrinterErrorCheck == 1) Item1(w, kJxErrorCheck, 1);
+}
+
 void CMWCmd::SendJX(const uint8_t* items, size_t n) {
     if (n == 0) return;
     Put(C::SetJXCommand, static_cast<uint16_t>(n), items);
@@ -567,20 +559,19 @@ void CMWCmd::SendJX(const uint8_t* items, size_t n) {
 void CMWCmd::SendJXStartCmd() {
     uint8_t items[kCmdBufferSize];
     ByteWriter w(items, sizeof items);
-    auto on = [this](int enable) { return Valid16(m_info.jx_items[enable]); };
     const tagJOBDATA_6* jd = HasJobData() ? m_jobData : nullptr;
 
     if (Ex(kExJobInfoMode)) {
         if (jd) {
             const Text media = Clamp(jd->lpszMediaInfo, jd->MediaInfoSize, kMaxMedia);
-            if (on(kEnMedia) && media.present()) JxItem(w, kJxMedia, media.data, media.size);
-            if (on(kEnErrorCheck) && jd->DisablePrinterErrorCheck == 1) Item1(w, kJxErrorCheck, 1);
+            if (JxOn(kEnMedia) && media.present()) JxItem(w, kJxMedia, media.data, media.size);
+            if (JxOn(kEnErrorCheck)) JxErrorCheckItem(w, jd);
         }
         SendJX(items, w.size());
         return;
     }
-    if (on(kEnStart)) Item1(w, kJxStart, 1);
-    if (on(kEnHdd)) {
+    if (JxOn(kEnStart)) Item1(w, kJxStart, 1);
+    if (JxOn(kEnHdd)) {
         uint8_t hdd[kMaxHdd] = {1, 1, 0, 0, 0, 0, 0, 0};
         if (jd && jd->lpHDDOption && jd->NumHDDOption >= 1 && jd->NumHDDOption <= kMaxHdd) {
             std::memset(hdd, 0, sizeof hdd);
@@ -590,33 +581,27 @@ void CMWCmd::SendJXStartCmd() {
     }
     if (jd) {
         const Text doc = Clamp(jd->lpszDocName, jd->DocNameSize, kMaxDocName);
-        if (on(kEnDocName) && doc.present()) JxItem(w, kJxDocName, doc.data, doc.size);
+        if (JxOn(kEnDocName) && doc.present()) JxItem(w, kJxDocName, doc.data, doc.size);
         const Text hostId = Clamp(jd->lpszHostName, jd->HostNameSize, kMaxHostIdName);
-        if (on(kEnHostId) && hostId.present() && jd->HostNameType >= 0) {
-            uint8_t b[5 + kMaxHostIdName];
-            b[0] = static_cast<uint8_t>(jd->HostNameType);
-            store_u32le(b + 1, jd->dwJobID);
-            std::memcpy(b + 5, hostId.data, hostId.size);
-            JxItem(w, kJxHostId, b, 5 + hostId.size);
-        }
+        if (JxOn(kEnHostId) && hostId.present() && jd->HostNameType >= 0) JxHostIdItem(w, *jd, hostId);
         const Text owner = Clamp(jd->lpszOwnerName, jd->OwnerNameSize, kMaxOwnerName);
-        if (on(kEnOwnerName) && owner.present()) JxItem(w, kJxOwnerName, owner.data, owner.size);
+        if (JxOn(kEnOwnerName) && owner.present()) JxItem(w, kJxOwnerName, owner.data, owner.size);
         const Text host = Clamp(jd->lpszHostName, jd->HostNameSize, kMaxHostName);
-        if (on(kEnHostName) && host.present()) JxItem(w, kJxHostName, host.data, host.size);
+        if (JxOn(kEnHostName) && host.present()) JxItem(w, kJxHostName, host.data, host.size);
     }
-    if (on(kEnCopies)) {
+    if (JxOn(kEnCopies)) {
         uint8_t copies[2] = {1, 0};
         if (Ex(kExJxSendCopies)) store_u16le(copies, static_cast<uint16_t>(m_job.num_copy));
         JxItem(w, kJxCopies, copies, 2);
     }
     if (jd) {
         const Text vendor = Clamp(jd->lpszVenderInfo, jd->VenderInfoSize, kMaxVendor);
-        if (on(kEnVendor) && vendor.present()) JxItem(w, kJxVendor, vendor.data, vendor.size);
+        if (JxOn(kEnVendor) && vendor.present()) JxItem(w, kJxVendor, vendor.data, vendor.size);
         const Text os = Clamp(jd->lpszOsVerInfo, jd->OsVerInfoSize, kMaxOsVersion);
-        if (on(kEnOsVersion) && os.present()) JxItem(w, kJxOsVersion, os.data, os.size);
+        if (JxOn(kEnOsVersion) && os.present()) JxItem(w, kJxOsVersion, os.data, os.size);
         const Text media = Clamp(jd->lpszMediaInfo, jd->MediaInfoSize, kMaxMedia);
-        if (on(kEnMedia) && media.present()) JxItem(w, kJxMedia, media.data, media.size);
-        if (on(kEnErrorCheck) && jd->DisablePrinterErrorCheck == 1) Item1(w, kJxErrorCheck, 1);
+        if (JxOn(kEnMedia) && media.present()) JxItem(w, kJxMedia, media.data, media.size);
+        if (JxOn(kEnErrorCheck)) JxErrorCheckItem(w, jd);
     }
     SendJX(items, w.size());
 }
@@ -624,8 +609,7 @@ void CMWCmd::SendJXStartCmd() {
 void CMWCmd::SendJXPredictionInfoCmd() {
     uint8_t items[kCmdBufferSize];
     ByteWriter w(items, sizeof items);
-    auto on = [this](int enable) { return Valid16(m_info.jx_items[enable]); };
-    if (on(kEnPageCount)) {
+    if (JxOn(kEnPageCount)) {
         uint32_t pages = 1;
         if (!Ex(kExRollMedia)) pages = m_pageNumber > m_pagesReported ? m_pageNumber - m_pagesReported : 0;
         m_pagesReported = 0;
@@ -633,13 +617,13 @@ void CMWCmd::SendJXPredictionInfoCmd() {
         store_u16le(b, static_cast<uint16_t>(pages));
         JxItem(w, kJxPageCount, b, 2);
     }
-    if (on(kEnDotCounts) && m_dotCount && m_dotCountSize >= 1) {
+    if (JxOn(kEnDotCounts) && m_dotCount && m_dotCountSize >= 1) {
         JxItem(w, kJxDotCounts, m_dotCount, static_cast<size_t>(m_dotCountSize));
         Mem_Free(m_dotCount);
         m_dotCount = nullptr;
         m_dotCountSize = 0;
     }
-    if (on(kEnPrintedLength)) {
+    if (JxOn(kEnPrintedLength)) {
         uint8_t b[2];
         store_u16le(b, static_cast<uint16_t>(m_printedLength));
         JxItem(w, kJxPrintedLength, b, 2);

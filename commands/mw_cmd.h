@@ -23,15 +23,6 @@
 #include "ovcg/ovcg_records.h"
 #include "ovcg/ovs_resource.h"
 
-// The remote-command block a caller may hang on the job record (lpRemoteCmd):
-// bytes of complete remote-mode commands that go out unchanged at the end of
-// the remote-mode block of the document start.
-typedef struct tagREMOTECMD {
-    uint16_t version;
-    uint32_t dwSize;      // bytes at lpData
-    const uint8_t* lpData;
-} tagREMOTECMD;
-
 namespace ovcg {
 
 // One entry of a dot-count table: the counts of the three dot sizes of one
@@ -149,9 +140,27 @@ protected:
     void SendCutPositions(const tagPOINT& fact);
     void SendRemoteCmdBytes();
     void SendAutoCutPair();
+    void SendPaperPath();
     // Sends one JX record from item bytes built by the caller.
     void SendJX(const uint8_t* items, size_t n);
+    // Whether the print mode enables the JX item at this index of jx_items.
+    bool JxOn(int enable) const { return Valid16(m_info.jx_items[enable]); }
 
+    // JX item types.
+    static constexpr uint8_t kJxStart = 0x01;
+    static constexpr uint8_t kJxHdd = 0x02;
+    static constexpr uint8_t kJxDocName = 0x08;
+    static constexpr uint8_t kJxOwnerName = 0x0C;
+    static constexpr uint8_t kJxHostName = 0x0D;
+    static constexpr uint8_t kJxCopies = 0x0F;
+    static constexpr uint8_t kJxPageCount = 0x10;
+    static constexpr uint8_t kJxOsVersion = 0x17;
+    static constexpr uint8_t kJxVendor = 0x18;
+    static constexpr uint8_t kJxMedia = 0x19;
+    static constexpr uint8_t kJxHostId = 0x20;
+    static constexpr uint8_t kJxDotCounts = 0x21;
+    static constexpr uint8_t kJxPrintedLength = 0x29;
+    static constexpr uint8_t kJxErrorCheck = 0x2B;
 
     // Job-data strings clamped to their real length and a limit.
     struct Text {
@@ -160,6 +169,10 @@ protected:
         bool present() const { return data && size > 0; }
     };
     static Text Clamp(const char* s, uint32_t size, size_t limit);
+    // Appends the host-identifier JX item: host-name type, job ID, name.
+    static void JxHostIdItem(ByteWriter& w, const tagJOBDATA_6& jd, Text name);
+    // Appends the error-check JX item when the job data ask for it.
+    static void JxErrorCheckItem(ByteWriter& w, const tagJOBDATA_6* jd);
     bool HasJobData() const { return m_jobData && m_jobData->version != 0; }
     bool CutEnabled() const { return m_cut && m_cut->version != 0; }
 

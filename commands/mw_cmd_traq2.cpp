@@ -23,17 +23,6 @@ constexpr uint32_t kF3UnidirOff = 1u << 22;
 constexpr uint32_t kF3EsckAtPage = 0x20000;
 constexpr uint8_t kEjectBin = 0x43;  // "C"
 
-// JX item types of the variants' job record.
-constexpr uint8_t kJxStart = 0x01;
-constexpr uint8_t kJxDocName = 0x08;
-constexpr uint8_t kJxOwnerName = 0x0C;
-constexpr uint8_t kJxHostName = 0x0D;
-constexpr uint8_t kJxOsVersion = 0x17;
-constexpr uint8_t kJxVendor = 0x18;
-constexpr uint8_t kJxMedia = 0x19;
-constexpr uint8_t kJxHostId = 0x20;
-constexpr uint8_t kJxErrorCheck = 0x2B;
-
 // a - b, or 0 when b is larger.
 uint32_t Minus(uint32_t a, uint32_t b) { return a > b ? a - b : 0; }
 
@@ -60,9 +49,9 @@ tagPOINT CMWCmd_TRAQ2::Fact() {
     return f;
 }
 
-void CMWCmd_TRAQ2::SendPaperDimension(const tagPOINT& f) {
+void CMWCmd_TRAQ2::SendPaperDimension(const tagPOINT& f, uint32_t length) {
     const uint32_t x = static_cast<uint32_t>(f.x), y = static_cast<uint32_t>(f.y);
-    Put(C::SetPaperDimension, PaperWidth() * x / 10, (Extra() + PaperLength()) * y / 10);
+    Put(C::SetPaperDimension, PaperWidth() * x / 10, (Extra() + length) * y / 10);
 }
 
 uint32_t CMWCmd_TRAQ2::SkippedPages(const tagPOINT& f) const {
@@ -163,7 +152,7 @@ void CMWCmd_TRAQ2::SendStartDocCmd(int header) {
     const uint32_t top = Minus(vres * 35 / 300, Margin(0));
     const uint32_t bottom = Margin(1) + (PageFormatArea(true) + Extra() + BottomMargin()) * y / 10;
     Put(C::SetPageFormatEx, top, bottom);
-    if ((f1 & 0x1000) && m_info.paper_dimension_mode == 1) SendPaperDimension(f);
+    if ((f1 & 0x1000) && m_info.paper_dimension_mode == 1) SendPaperDimension(f, PaperLength());
     if (!(f3 & kF3EsckAtPage)) SendESCKCom();
     uint16_t overprint = 0;
     if (newer && m_media && m_media->Get_num_overprint(&overprint)) Put(C::SetOverprint, static_cast<uint8_t>(overprint));
@@ -171,7 +160,7 @@ void CMWCmd_TRAQ2::SendStartDocCmd(int header) {
 }
 
 void CMWCmd_TRAQ2::SendStartPageCmd(int count) {
-    if ((F1() & 0x1000) && m_info.paper_dimension_mode == 2) SendPaperDimension(Fact());
+    if ((F1() & 0x1000) && m_info.paper_dimension_mode == 2) SendPaperDimension(Fact(), PaperLength());
     if (F3() & kF3EsckAtPage) SendESCKCom();
     if (!Ex(kExNextPageOn) || (!Newer() && !Ex(kExLineFeedFirst))) return;
     int n = 0;
@@ -188,14 +177,8 @@ void CMWCmd_TRAQ2::SendStartPageCmd(int count) {
 void CMWCmd_TRAQ2::NewerPageEnd() {
     const tagPOINT f = Fact();
     if (!NothingFed()) {
-        if (m_info.paper_dimension_at_end != 1) {
-            Put(C::FormFeed);
-        } else {
-            const uint32_t v = PageLengthAtEnd(f, false);
-            Put(C::SetPaperDimension, PaperWidth() * static_cast<uint32_t>(f.x) / 10,
-                (v + Extra()) * static_cast<uint32_t>(f.y) / 10);
-            Put(C::FormFeed);
-        }
+        if (m_info.paper_dimension_at_end == 1) SendPaperDimension(f, PageLengthAtEnd(f, false));
+        Put(C::FormFeed);
     }
     if (!(Ex(kExRollMedia) && m_emptyPage == 0)) {
         Escape(Code::kEscPageEndEnd);
@@ -340,15 +323,13 @@ void CMWCmd_TRAQ2_1::SendStartDocCmd(int header) {
     Escape(Code::kEscDocumentStartEnd);
 }
 
-void CMWCmd_TRAQ2_1::SendStartPageCmd(int) { SendPaperDimension(Fact()); }
+void CMWCmd_TRAQ2_1::SendStartPageCmd(int) { SendPaperDimension(Fact(), PaperLength()); }
 
 void CMWCmd_TRAQ2_1::SendEndPageCmd() {
     const tagPOINT f = Fact();
     Escape(Code::kEscPageEndBegin);
     if (!NothingFed()) {
-        const uint32_t v = PageLengthAtEnd(f, m_pageAbort != 0);
-        Put(C::SetPaperDimension, PaperWidth() * static_cast<uint32_t>(f.x) / 10,
-            (v + Extra()) * static_cast<uint32_t>(f.y) / 10);
+        SendPaperDimension(f, PageLengthAtEnd(f, m_pageAbort != 0));
         Put(C::FormFeed);
     }
     if (Ex(kExRollMedia) && m_emptyPage == 0) {
@@ -384,7 +365,7 @@ void CMWCmd_TRAQ2_1::RemoteBlock(bool withDuplex) {
     if (Newer() || (F3() & (1u << 23))) SendPaperThickness();
     Put(C::SetCutLineMode, static_cast<uint8_t>(Ex(kExCutLine) && !Ex(kExTrimBanner) ? 1 : 0));
     SendAutoCutPair();
-    Put(C::SetPaperPathMode, static_cast<uint8_t>(m_info.paper_path), static_cast<uint8_t>(m_info.paper_path_value));
+    SendPaperPath();
     Put(C::SetImageType, static_cast<uint8_t>(Valid16(m_info.image_type) ? m_info.image_type : 0), uint8_t{255});
     SendRemoteCmdBytes();
     Put(C::EndRemote);
@@ -400,15 +381,9 @@ void CMWCmd_TRAQ2_1::SendJXStartCmd() {
         const Text t = Clamp(s, size, limit);
         if (t.present()) JxItem(w, type, t.data, t.size);
     };
-    auto errorCheck = [&] {
-        if (jd && jd->DisablePrinterErrorCheck == 1) {
-            const uint8_t one = 1;
-            JxItem(w, kJxErrorCheck, &one, 1);
-        }
-    };
     if (Ex(kExJobInfoMode)) {
         if (jd) text(kJxMedia, jd->lpszMediaInfo, jd->MediaInfoSize, 10);
-        errorCheck();
+        JxErrorCheckItem(w, jd);
     } else {
         const uint8_t one = 1;
         JxItem(w, kJxStart, &one, 1);
@@ -416,14 +391,7 @@ void CMWCmd_TRAQ2_1::SendJXStartCmd() {
             text(kJxDocName, jd->lpszDocName, jd->DocNameSize, 96);
             const Text host = Clamp(jd->lpszHostName, jd->HostNameSize, 48);
             if (host.present()) {
-                if (jd->HostNameType >= 0) {
-                    const Text idName = Clamp(jd->lpszHostName, jd->HostNameSize, 32);
-                    uint8_t b[5 + 32];
-                    b[0] = static_cast<uint8_t>(jd->HostNameType);
-                    store_u32le(b + 1, jd->dwJobID);
-                    std::memcpy(b + 5, idName.data, idName.size);
-                    JxItem(w, kJxHostId, b, 5 + idName.size);
-                }
+                if (jd->HostNameType >= 0) JxHostIdItem(w, *jd, Clamp(jd->lpszHostName, jd->HostNameSize, 32));
                 text(kJxOwnerName, jd->lpszOwnerName, jd->OwnerNameSize, 48);
                 JxItem(w, kJxHostName, host.data, host.size);
             } else {
@@ -432,7 +400,7 @@ void CMWCmd_TRAQ2_1::SendJXStartCmd() {
             text(kJxVendor, jd->lpszVenderInfo, jd->VenderInfoSize, 40);
             text(kJxOsVersion, jd->lpszOsVerInfo, jd->OsVerInfoSize, 10);
             text(kJxMedia, jd->lpszMediaInfo, jd->MediaInfoSize, 10);
-            errorCheck();
+            JxErrorCheckItem(w, jd);
         }
     }
     SendJX(items, w.size());

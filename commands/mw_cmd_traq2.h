@@ -47,8 +47,8 @@ protected:
     uint32_t PageFormatArea(bool forceSelectsTrim) const;
 
     tagPOINT Fact();
-    // ESC ( S with the paper width and the page length.
-    void SendPaperDimension(const tagPOINT& f);
+    // ESC ( S with the paper width and a page length (plus the extra).
+    void SendPaperDimension(const tagPOINT& f, uint32_t length);
     // Pages the feed so far left blank on a roll: ((P-1)G + AP + E)y/10 - F
     // over (A + G)y/10.
     uint32_t SkippedPages(const tagPOINT& f) const;

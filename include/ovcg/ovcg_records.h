@@ -286,6 +286,16 @@ typedef struct tagJOBDATA_6 {
 #define OVCG_JOBDATA_SIZE_V5 offsetof(struct tagJOBDATA_6, DisablePrinterErrorCheck)
 #define OVCG_JOBDATA_SIZE_V6 sizeof(struct tagJOBDATA_6)
 
+/* ---- Remote-command block (tagPRTSTRUCT3_12.lpRemoteCmd) --------------- */
+
+/* Bytes of complete remote-mode commands that go out unchanged at the end of
+ * the remote-mode block of the document start. */
+typedef struct tagREMOTECMD {
+    uint16_t version;
+    uint32_t dwSize; /* bytes at lpData */
+    const uint8_t* lpData;
+} tagREMOTECMD;
+
 /* ---- Job record --------------------------------------------------------- */
 
 /* Receives numbered debug records (id, size, data); its result is passed back. */

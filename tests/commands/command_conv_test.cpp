@@ -9,31 +9,42 @@
 #include <string>
 #include <vector>
 
-#include "test_bytes.h"
+#include "support/stream_validator.h"
 
 namespace ovcg {
 namespace {
 
 using C = CPCommandConv;
-using test::bytes_of;
-using test::hex_of;
+using ovcg_test::bytes_of;
+using ovcg_test::hex_of;
 using Writer = std::function<int(uint8_t*, size_t)>;
 
 constexpr uint8_t kData3[] = {0xA1, 0xA2, 0xA3};
 constexpr uint8_t kData9[] = {1, 2, 3, 4, 5, 6, 7, 8, 9};
 constexpr uint8_t kGuard = 0xCC;
 
+// How the stream validator sees a command: alone, between a remote entry and
+// exit, or not at all (a header without the data that follow it, a lone mode
+// switch, a data block that is not a JX item list).
+enum Ctx { kGroup, kAlone, kInRemote, kFragment };
+
 struct Case {
     const char* name;
     Writer call;
     const char* expected;
+    Ctx ctx = kGroup;  // kGroup: as its group
+};
+
+struct Group {
+    Ctx ctx;
+    std::vector<Case> cases;
 };
 
 #define W(expr) [](uint8_t* d, size_t c) { return C::expr; }
 
-const std::vector<Case>& all_cases() {
-    static const std::vector<Case> cases = {
-        // Level-2 escape commands.
+std::vector<Case> make_cases() {
+    const Group groups[] = {
+        {kAlone, {  // Level-2 escape commands.
         {"ResetPrinter", W(ResetPrinter(d, c)), "1B 40"},
         {"SelectUnidir", W(SelectUnidir(d, c, 0x01)), "1B 55 01"},
         {"SelectBin", W(SelectBin(d, c, 0x02)), "1B 19 02"},
@@ -43,7 +54,7 @@ const std::vector<Case>& all_cases() {
         {"CarriageReturn", W(CarriageReturn(d, c)), "0D"},
         {"FormFeed", W(FormFeed(d, c)), "0C"},
         {"LineFeed", W(LineFeed(d, c)), "0A"},
-        {"SendESC", W(SendESC(d, c)), "1B"},
+        {"SendESC", W(SendESC(d, c)), "1B", kFragment},
         {"SetAbsHPos", W(SetAbsHPos(d, c, 0x1234)), "1B 24 34 12"},
         {"SetRelHPos", W(SetRelHPos(d, c, 0xABCD)), "1B 5C CD AB"},
         {"SetUnit", W(SetUnit(d, c, 0x0A)), "1B 28 55 01 00 0A"},
@@ -85,22 +96,23 @@ const std::vector<Case>& all_cases() {
         {"SelectColorLt", W(SelectColorLt(d, c, 0x0201)), "1B 28 72 02 00 01 02"},
         {"SetGraphicsMode", W(SetGraphicsMode(d, c)), "1B 28 47 01 00 01"},
         {"SelectPrintSpeed", W(SelectPrintSpeed(d, c, 0x02)), "1B 28 73 01 00 02"},
-        {"PrintRasterGraphics", W(PrintRasterGraphics(d, c, 1, 2, 3, 4, 0x0605)), "1B 2E 01 02 03 04 05 06"},
+        {"PrintRasterGraphics", W(PrintRasterGraphics(d, c, 1, 2, 3, 4, 0x0605)), "1B 2E 01 02 03 04 05 06",
+         kFragment},
         {"SetNextPage", W(SetNextPage(d, c, 0x01)), "1B 28 6A 01 00 01"},
         {"SetOverprint", W(SetOverprint(d, c, 0x03)), "1B 28 45 02 00 00 03"},
         {"SendBlank 5", W(SendBlank(d, c, 5)), "00 00 00 00 00"},
         {"SendBlank 0", W(SendBlank(d, c, 0)), ""},
-
-        // Mode switches.
-        {"StartRemote", W(StartRemote(d, c)), "1B 28 52 08 00 00 'REMOTE1'"},
-        {"EndRemote", W(EndRemote(d, c)), "1B 00 00 00"},
+        }},
+        {kAlone, {  // Mode switches.
+        {"StartRemote", W(StartRemote(d, c)), "1B 28 52 08 00 00 'REMOTE1'", kFragment},
+        {"EndRemote", W(EndRemote(d, c)), "1B 00 00 00", kFragment},
         {"SendD4OffMode", W(SendD4OffMode(d, c)), "00 00 00 1B 01 '@KRQ 1284.4' 0A '@KRQ     ' 0A"},
         {"StartTRAQ3Mode", W(StartTRAQ3Mode(d, c)), "1B 28 52 03 00 00 'P3'"},
         {"EndTRAQ3Mode", W(EndTRAQ3Mode(d, c)), "1B 40"},
         {"StartTRAQageMode", W(StartTRAQageMode(d, c)), "1B 28 52 05 00 00 'PAGE'"},
         {"EndTRAQageMode", W(EndTRAQageMode(d, c)), "1B 01"},
-
-        // Remote-mode commands.
+        }},
+        {kInRemote, {  // Remote-mode commands.
         {"LoadDefault", W(LoadDefault(d, c)), "'LD' 00 00"},
         {"SetMechSeq", W(SetMechSeq(d, c, 0x09)), "'SN' 03 00 00 00 09"},
         {"SetGapSeq", W(SetGapSeq(d, c, 0x09)), "'SN' 03 00 00 01 09"},
@@ -148,7 +160,8 @@ const std::vector<Case>& all_cases() {
          "'JH' 09 00 00 02 04 03 02 01 A1 A2 A3"},
         {"JobHostName 0", W(JobHostName(d, c, nullptr, 0, 0x01, 0)), "'JH' 06 00 00 01 00 00 00 00"},
         {"SetHDdata 3", W(SetHDdata(d, c, kData3, 3, 0x05)), "'HD' 05 00 00 05 A1 A2 A3"},
-        {"SetJXCommand 3", W(SetJXCommand(d, c, 3, kData3)), "'JX' 05 00 00 00 A1 A2 A3"},
+        {"SetHDdata 0", W(SetHDdata(d, c, nullptr, 0, 0x05)), "'HD' 02 00 00 05"},
+        {"SetJXCommand 3", W(SetJXCommand(d, c, 3, kData3)), "'JX' 05 00 00 00 A1 A2 A3", kFragment},
         {"SetJXCommand 0", W(SetJXCommand(d, c, 0, nullptr)), "'JX' 02 00 00 00"},
         {"JobEnd", W(JobEnd(d, c)), "'JE' 01 00 00"},
         {"SetBannerMode", W(SetBannerMode(d, c, 1)), "'EX' 06 00 00 00 00 00 05 01"},
@@ -160,10 +173,11 @@ const std::vector<Case>& all_cases() {
          "'EX' 0D 00 00 00 00 00 1A A1 A2 A3 00 00 00 00 00"},
         {"SetPrintingModeCustom 8", W(SetPrintingModeCustom(d, c, 8, kData9)),
          "'EX' 0D 00 00 00 00 00 1A 01 02 03 04 05 06 07 08"},
-        {"SetIracRscComHeader", W(SetIracRscComHeader(d, c, 0x0100)), "'EX' 06 01 00 00 00 00 37 00"},
-        {"SetIracRscComHeader max", W(SetIracRscComHeader(d, c, 0xFFF9)), "'EX' FF FF 00 00 00 00 37 00"},
-
-        // Page-language binary commands.
+        {"SetIracRscComHeader", W(SetIracRscComHeader(d, c, 0x0100)), "'EX' 06 01 00 00 00 00 37 00", kFragment},
+        {"SetIracRscComHeader max", W(SetIracRscComHeader(d, c, 0xFFF9)), "'EX' FF FF 00 00 00 00 37 00",
+         kFragment},
+        }},
+        {kAlone, {  // Page-language binary and text commands.
         {"GS_SetMW", W(GS_SetMW(d, c, 0x02, 0x03)), "1D '2mw{E' 02 03"},
         {"GS_SetPrintDir 0", W(GS_SetPrintDir(d, c, 0)), "1D '1di{E' 01"},
         {"GS_SetPrintDir 1", W(GS_SetPrintDir(d, c, 1)), "1D '1di{E' 00"},
@@ -175,8 +189,6 @@ const std::vector<Case>& all_cases() {
          "1D '7;0;2;3cam{E' 0A FF FF 00 80 7F 00"},
         {"GS_SetInkDuty", W(GS_SetInkDuty(d, c, 1024)), "1D '4inkd{E' 00 00 04 00"},
         {"GS_SetInkDuty negative", W(GS_SetInkDuty(d, c, -2)), "1D '4inkd{E' FF FF FF FE"},
-
-        // Page-language text commands.
         {"GS_SetDriverPageMode", W(GS_SetDriverPageMode(d, c)), "1D '10pmE'"},
         {"GS_HardReset", W(GS_HardReset(d, c)), "1D 'rhE'"},
         {"GS_SetMemoryMode", W(GS_SetMemoryMode(d, c)), "1D '1;10;3mmE'"},
@@ -199,7 +211,19 @@ const std::vector<Case>& all_cases() {
         {"GS_SetGamma 180", W(GS_SetGamma(d, c, 180)), "1D '0;2;1.8cigE'"},
         {"GS_SetGamma 220", W(GS_SetGamma(d, c, 220)), "1D '0;2;2.2cigE'"},
         {"GS_SetGamma 200", W(GS_SetGamma(d, c, 200)), ""},
+        }},
     };
+    std::vector<Case> out;
+    for (const Group& g : groups)
+        for (Case c : g.cases) {
+            if (c.ctx == kGroup) c.ctx = g.ctx;
+            out.push_back(c);
+        }
+    return out;
+}
+
+const std::vector<Case>& all_cases() {
+    static const std::vector<Case> cases = make_cases();
     return cases;
 }
 
@@ -215,6 +239,33 @@ TEST(CommandConv, WritesEveryCommandByteExact) {
         EXPECT_EQ(hex_of(buf.data(), want.size()), hex_of(want));
         for (size_t i = want.size(); i < buf.size(); ++i) ASSERT_EQ(buf[i], kGuard) << "byte " << i;
     }
+}
+
+// Every whole command passes the stream validator in its context, so the
+// generators' streams can be checked with it; a JX item list and the resource
+// header with its bytes pass too.
+TEST(CommandConv, EveryWholeCommandPassesTheStreamValidator) {
+    const std::vector<uint8_t> enter = bytes_of("1B 28 52 08 00 00 'REMOTE1'"), exit = bytes_of("1B 00 00 00");
+    for (const Case& t : all_cases()) {
+        if (t.ctx == kFragment) continue;
+        std::vector<uint8_t> s = bytes_of(t.expected);
+        if (t.ctx == kInRemote) {
+            s.insert(s.begin(), enter.begin(), enter.end());
+            s.insert(s.end(), exit.begin(), exit.end());
+        }
+        const ovcg_test::StreamCheck r = ovcg_test::ValidateStream(s);
+        EXPECT_TRUE(r.ok) << t.name << ": " << r.error;
+    }
+    const uint8_t items[5] = {1, 1, 1, 0x2B, 0};
+    std::vector<uint8_t> s(512);
+    int n = C::StartRemote(s.data(), s.size());
+    n += C::SetJXCommand(s.data() + n, s.size() - static_cast<size_t>(n), 5, items);
+    n += C::SetIracRscComHeader(s.data() + n, s.size() - static_cast<size_t>(n), 3);
+    for (uint8_t b : {0xAA, 0xBB, 0xCC}) s[static_cast<size_t>(n++)] = b;
+    n += C::EndRemote(s.data() + n, s.size() - static_cast<size_t>(n));
+    const ovcg_test::StreamCheck r = ovcg_test::ValidateStream(s.data(), static_cast<size_t>(n));
+    EXPECT_TRUE(r.ok) << r.error;
+    EXPECT_EQ(r.names(ovcg_test::StreamItemKind::kRemoteCommand), (std::vector<std::string>{"JX", "EX 37"}));
 }
 
 // A command that does not fit is not written at all: one byte short of its
@@ -289,8 +340,7 @@ struct VarCase {
     const char* name;
     std::function<int(uint8_t*, size_t, const uint8_t*, uint16_t)> call;
     size_t fixed;     // bytes besides the data
-    size_t data_at;   // where the data start
-    uint16_t count0;  // count field for no data
+    size_t data_at;  // where the data start
 };
 
 // The variable-length remote commands: count = data + fixed bytes after the
@@ -298,19 +348,17 @@ struct VarCase {
 TEST(CommandConv, VariableLengthCommandsAreBoundedByCapacity) {
     const VarCase cases[] = {
         {"JobStart", [](uint8_t* d, size_t c, const uint8_t* p, uint16_t n) { return C::JobStart(d, c, p, n); }, 6,
-         5, 2},
+         5},
         {"JobUserName", [](uint8_t* d, size_t c, const uint8_t* p, uint16_t n) { return C::JobUserName(d, c, p, n); },
-         5, 5, 1},
+         5, 5},
         {"JobHostName",
-         [](uint8_t* d, size_t c, const uint8_t* p, uint16_t n) { return C::JobHostName(d, c, p, n, 1, 2); }, 10, 10,
-         6},
+         [](uint8_t* d, size_t c, const uint8_t* p, uint16_t n) { return C::JobHostName(d, c, p, n, 1, 2); }, 10, 10},
         {"SetHDdata", [](uint8_t* d, size_t c, const uint8_t* p, uint16_t n) { return C::SetHDdata(d, c, p, n, 3); },
-         6, 6, 2},
+         6, 6},
         {"SetJXCommand", [](uint8_t* d, size_t c, const uint8_t* p, uint16_t n) { return C::SetJXCommand(d, c, n, p); },
-         6, 6, 2},
+         6, 6},
         {"SelectMechSeq_04H",
-         [](uint8_t* d, size_t c, const uint8_t* p, uint16_t n) { return C::SelectMechSeq_04H(d, c, 4, n, p); }, 6, 6,
-         2},
+         [](uint8_t* d, size_t c, const uint8_t* p, uint16_t n) { return C::SelectMechSeq_04H(d, c, 4, n, p); }, 6, 6},
     };
     std::vector<uint8_t> data(65535);
     for (size_t i = 0; i < data.size(); ++i) data[i] = static_cast<uint8_t>(i * 7 + 1);
@@ -338,10 +386,6 @@ TEST(CommandConv, VariableLengthCommandsAreBoundedByCapacity) {
         ASSERT_EQ(t.call(big.data(), big.size(), data.data(), max_n), 0xFFFF + 4);
         EXPECT_EQ(big[2] | (big[3] << 8), 0xFFFF);
         EXPECT_EQ(t.call(big.data(), big.size(), data.data(), static_cast<uint16_t>(max_n + 1)), C::kBadArg);
-
-        // No data: the count holds only the fixed bytes.
-        ASSERT_EQ(t.call(buf.data(), buf.size(), nullptr, 0), static_cast<int>(t.fixed));
-        EXPECT_EQ(buf[2] | (buf[3] << 8), t.count0);
     }
 }
 

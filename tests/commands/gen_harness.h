@@ -18,9 +18,14 @@
 #include "engine/spooler.h"
 #include "support/spool_deframer.h"
 #include "support/stream_validator.h"
-#include "test_bytes.h"
 
 namespace ovcg::test {
+
+using ovcg_test::bytes_of;
+using ovcg_test::hex_of;
+
+// A byte list as the hex text the captures are compared in.
+inline std::string H(const std::string& spec) { return hex_of(bytes_of(spec)); }
 
 // A fixed clock for the time stamp: 2024-03-05 06:07:08.
 inline void FixedTime(OVS_SYSTEMTIME* t) {
@@ -34,6 +39,17 @@ inline void FixedTime(OVS_SYSTEMTIME* t) {
 }
 
 enum class Gen { kBase, kTraq2, kTraq2_1, kTraq2_2 };
+
+inline std::unique_ptr<CMWCmd> MakeGenerator(Gen kind, const tagPRTSTRUCT3_12* job, const tagPRTINFOSTRUCT* info,
+                                             CPlimoSpooler* spooler, CMediaOpt* m, tagCUTCMD* c, tagTRIMINFO* t,
+                                             tagJOBDATA_6* d) {
+    switch (kind) {
+        case Gen::kTraq2: return std::make_unique<CMWCmd_TRAQ2>(job, info, spooler, m, c, t, d);
+        case Gen::kTraq2_1: return std::make_unique<CMWCmd_TRAQ2_1>(job, info, spooler, m, c, t, d);
+        case Gen::kTraq2_2: return std::make_unique<CMWCmd_TRAQ2_2>(job, info, spooler, m, c, t, d);
+        default: return std::make_unique<CMWCmd>(job, info, spooler, m, c, t, d);
+    }
+}
 
 struct Harness {
     tagPRTSTRUCT3_12 job{};
@@ -80,16 +96,8 @@ struct Harness {
     CMWCmd& Make(Gen kind = Gen::kBase) {
         spooler = std::make_unique<CPlimoSpooler>(1, ovcg_test::SpoolRecorder::Callback, &recorder);
         if (withMedia) media.Init(&mediaRecord);
-        CMediaOpt* m = withMedia ? &media : nullptr;
-        tagCUTCMD* c = withCut ? &cut : nullptr;
-        tagTRIMINFO* t = withTrim ? &trim : nullptr;
-        tagJOBDATA_6* d = withJobData ? &jobData : nullptr;
-        switch (kind) {
-            case Gen::kBase: gen = std::make_unique<CMWCmd>(&job, &info, spooler.get(), m, c, t, d); break;
-            case Gen::kTraq2: gen = std::make_unique<CMWCmd_TRAQ2>(&job, &info, spooler.get(), m, c, t, d); break;
-            case Gen::kTraq2_1: gen = std::make_unique<CMWCmd_TRAQ2_1>(&job, &info, spooler.get(), m, c, t, d); break;
-            case Gen::kTraq2_2: gen = std::make_unique<CMWCmd_TRAQ2_2>(&job, &info, spooler.get(), m, c, t, d); break;
-        }
+        gen = MakeGenerator(kind, &job, &info, spooler.get(), withMedia ? &media : nullptr, withCut ? &cut : nullptr,
+                            withTrim ? &trim : nullptr, withJobData ? &jobData : nullptr);
         gen->SetLocalTimeFunction(FixedTime);
         return *gen;
     }

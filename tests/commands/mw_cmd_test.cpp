@@ -17,27 +17,34 @@ using ovcg_test::StreamItemKind;
 constexpr uint8_t kEnter[] = {0x1B, 0x28, 0x52, 0x08, 0x00, 0x00, 'R', 'E', 'M', 'O', 'T', 'E', '1'};
 constexpr uint8_t kExit[] = {0x1B, 0x00, 0x00, 0x00};
 
-// Runs fn between a remote entry and exit of our own and returns the bytes
-// in between (the capture is validated as a whole).
+// The bytes between the remote entry and exit that frame the whole
+// (validated) capture.
+std::string Inner(Harness& h) {
+    const std::vector<uint8_t> d = h.Data();
+    if (d.size() < sizeof kEnter + sizeof kExit || !std::equal(kEnter, kEnter + sizeof kEnter, d.begin()) ||
+        !std::equal(kExit, kExit + sizeof kExit, d.end() - sizeof kExit))
+        return "<not framed> " + hex_of(d);
+    return hex_of(d.data() + sizeof kEnter, d.size() - sizeof kEnter - sizeof kExit);
+}
+
+// Runs fn between a remote entry and exit of our own.
 std::string InRemote(Harness& h, const std::function<void()>& fn) {
     h.spooler->SendData(reinterpret_cast<const char*>(kEnter), sizeof kEnter);
     fn();
     h.spooler->SendData(reinterpret_cast<const char*>(kExit), sizeof kExit);
-    std::vector<uint8_t> d = h.Data();
-    if (d.size() < sizeof kEnter + sizeof kExit) return "<short>";
-    return hex_of(d.data() + sizeof kEnter, d.size() - sizeof kEnter - sizeof kExit);
+    return Inner(h);
 }
-
-std::string H(const std::string& spec) { return hex_of(bytes_of(spec)); }
 
 // The inner bytes of the remote-mode block.
 std::string Block(Harness& h) {
     h.Make().SendStartDoc_RemoteCmd();
-    std::vector<uint8_t> d = h.Data();
-    const std::vector<uint8_t> enter(kEnter, kEnter + sizeof kEnter);
-    EXPECT_GE(d.size(), sizeof kEnter + sizeof kExit);
-    EXPECT_TRUE(std::equal(enter.begin(), enter.end(), d.begin()));
-    return hex_of(d.data() + sizeof kEnter, d.size() - sizeof kEnter - sizeof kExit);
+    return Inner(h);
+}
+
+// Enables exactly these JX items.
+void JxOnly(Harness& h, std::initializer_list<int> items) {
+    for (auto& w : h.info.jx_items) w = 0xFFFF;
+    for (int i : items) h.info.jx_items[i] = 1;
 }
 
 void SetJobData(Harness& h) {
@@ -61,23 +68,14 @@ void SetJobData(Harness& h) {
 
 // ---------------------------------------------------------------------------
 
-TEST(MWCmd, ConstructorRefusesMissingRecords) {
+TEST(MWCmd, Construction) {
     Harness h;
-    h.Make();
+    CMWCmd& g = h.Make();
     EXPECT_THROW(CMWCmd(nullptr, &h.info, h.spooler.get(), nullptr, nullptr, nullptr, nullptr), const char*);
     EXPECT_THROW(CMWCmd(&h.job, nullptr, h.spooler.get(), nullptr, nullptr, nullptr, nullptr), const char*);
     EXPECT_THROW(CMWCmd(&h.job, &h.info, nullptr, nullptr, nullptr, nullptr, nullptr), const char*);
-}
-
-TEST(MWCmd, ConstructionCopiesRecordsAndPresetsState) {
-    Harness h;
-    CMWCmd& g = h.Make();
     h.info.remote_flags = 0x1234;  // later changes do not reach the copy
     EXPECT_EQ(g.Info().remote_flags, 0);
-    EXPECT_EQ(g.FirstMargin(), 0xFFFF);
-    EXPECT_EQ(g.SecondMargin(), 0xFFFF);
-    EXPECT_EQ(g.DotCountSize(), 0);
-    EXPECT_EQ(g.DotCount(), nullptr);
     // The base's page operations send nothing.
     g.SendStartDocCmd(0);
     g.SendStartPageCmd(1);
@@ -252,44 +250,26 @@ TEST(MWCmd, DotCountBoundsAndRepeats) {
 // ---------------------------------------------------------------------------
 // JX records.
 
-TEST(MWCmd, JxStartWithOnlyTheStartItem) {
-    Harness h;
-    h.info.jx_items[0] = 1;
-    CMWCmd& g = h.Make();
-    EXPECT_EQ(InRemote(h, [&] { g.SendJXStartCmd(); }), H("'JX' 05 00 00 00 01 01 01"));
-}
-
-TEST(MWCmd, JxStartSendsNothingWithoutItems) {
-    Harness h;
-    CMWCmd& g = h.Make();
-    EXPECT_EQ(InRemote(h, [&] { g.SendJXStartCmd(); }), "");
-}
-
-TEST(MWCmd, JxStartWithEveryItem) {
-    Harness h;
-    SetJobData(h);
-    h.jobData.lpszMediaInfo = "MED";
-    h.jobData.MediaInfoSize = 3;
-    const uint8_t hdd[2] = {9, 8};
-    h.jobData.lpHDDOption = hdd;
-    h.jobData.NumHDDOption = 2;
-    h.jobData.DisablePrinterErrorCheck = 1;
-    h.job.num_copy = 3;
-    h.SetEx(kExJxSendCopies);
-    for (auto& w : h.info.jx_items) w = 1;
-    CMWCmd& g = h.Make();
-    EXPECT_EQ(InRemote(h, [&] { g.SendJXStartCmd(); }),
-              H("'JX' 3F 00 00 00 01 01 01 02 08 09 08 00 00 00 00 00 00 08 03 'DOC'"
-                " 20 09 02 04 03 02 01 'HOST' 0C 03 'OWN' 0D 04 'HOST' 0F 02 03 00"
-                " 18 03 'VEN' 17 02 'OS' 19 03 'MED' 2B 01 01"));
-}
-
 TEST(MWCmd, JxStartVariants) {
     struct Case {
         const char* name;
         std::function<void(Harness&)> setup;
-        const char* bytes;
+        std::string bytes;
     } cases[] = {
+        {"only the start item", [](Harness& h) { JxOnly(h, {0}); }, "'JX' 05 00 00 00 01 01 01"},
+        {"no items: nothing", [](Harness& h) { JxOnly(h, {}); }, ""},
+        {"every item",
+         [](Harness& h) {
+             static const uint8_t hdd[2] = {9, 8};
+             SetJobData(h);
+             h.jobData.lpszMediaInfo = "MED"; h.jobData.MediaInfoSize = 3;
+             h.jobData.lpHDDOption = hdd; h.jobData.NumHDDOption = 2;
+             h.jobData.DisablePrinterErrorCheck = 1;
+             h.job.num_copy = 3; h.SetEx(kExJxSendCopies);
+         },
+         "'JX' 3F 00 00 00 01 01 01 02 08 09 08 00 00 00 00 00 00 08 03 'DOC'"
+         " 20 09 02 04 03 02 01 'HOST' 0C 03 'OWN' 0D 04 'HOST' 0F 02 03 00"
+         " 18 03 'VEN' 17 02 'OS' 19 03 'MED' 2B 01 01"},
         {"no job data keeps start, default disk options and copies",
          [](Harness&) {}, "'JX' 13 00 00 00 01 01 01 02 08 01 01 00 00 00 00 00 00 0F 02 01 00"},
         {"job data of version 0 counts as none",
@@ -313,6 +293,16 @@ TEST(MWCmd, JxStartVariants) {
              h.jobData.lpszVenderInfo = nullptr; h.jobData.lpszOsVerInfo = nullptr; h.jobData.lpszMediaInfo = nullptr;
          },
          "'JX' 19 00 00 00 01 01 01 02 08 01 01 00 00 00 00 00 00 0D 04 'HOST' 0F 02 01 00"},
+        // Sizes far beyond the strings, or beyond what an item holds.
+        {"strings clamped to their real length and the item limits",
+         [](Harness& h) {
+             static const std::string longDoc(200, 'd');
+             SetJobData(h);
+             h.jobData.lpszDocName = longDoc.c_str(); h.jobData.DocNameSize = 200;
+             h.jobData.OwnerNameSize = 0xFFFFFFFF; h.jobData.HostNameSize = 100000;
+             JxOnly(h, {3, 5, 6});  // document, owner and host names
+         },
+         "'JX' 6F 00 00 00 08 60 '" + std::string(96, 'd') + "' 0C 03 'OWN' 0D 04 'HOST'"},
     };
     for (const Case& c : cases) {
         Harness h;
@@ -321,22 +311,6 @@ TEST(MWCmd, JxStartVariants) {
         CMWCmd& g = h.Make();
         EXPECT_EQ(InRemote(h, [&] { g.SendJXStartCmd(); }), H(c.bytes)) << c.name;
     }
-}
-
-TEST(MWCmd, JxStartClampsStringsToTheirRealLengthAndItemLimits) {
-    Harness h;
-    SetJobData(h);
-    const std::string longDoc(200, 'd');
-    h.jobData.lpszDocName = longDoc.c_str();
-    h.jobData.DocNameSize = 200;
-    h.jobData.OwnerNameSize = 0xFFFFFFFF;  // far beyond the string
-    h.jobData.HostNameSize = 100000;
-    h.info.jx_items[3] = 1;  // document name
-    h.info.jx_items[5] = 1;  // owner name
-    h.info.jx_items[6] = 1;  // host name
-    CMWCmd& g = h.Make();
-    EXPECT_EQ(InRemote(h, [&] { g.SendJXStartCmd(); }),
-              H("'JX' 6F 00 00 00 08 60 '" + std::string(96, 'd') + "' 0C 03 'OWN' 0D 04 'HOST'"));
 }
 
 TEST(MWCmd, JxPredictionAndEnd) {
@@ -361,57 +335,50 @@ TEST(MWCmd, JxPredictionAndEnd) {
     EXPECT_EQ(InRemote(h, [&] { g.SendJXEndCmd(); }), H("'JX' 05 00 00 00 01 01 02"));
 }
 
+// The page count: the pages since the last report on sheets, 1 on rolls;
+// without enabled items neither record goes out.
 TEST(MWCmd, JxPredictionPageCount) {
     struct Case {
         bool roll;
         uint32_t page;
-        int reported;  // pages the page ends counted before
-        const char* count;
-    } cases[] = {
-        {false, 5, 0, "05 00"}, {true, 5, 0, "01 00"}, {false, 0, 0, "00 00"},
-    };
+        const char* count;  // null: no items enabled
+    } cases[] = {{false, 5, "05 00"}, {true, 5, "01 00"}, {false, 0, "00 00"}, {false, 5, nullptr}};
     for (const Case& c : cases) {
         Harness h;
-        h.info.jx_items[10] = 1;
+        if (c.count) JxOnly(h, {10});
         h.SetEx(kExRollMedia, c.roll);
         CMWCmd& g = h.Make();
         g.SetPageValues(c.page, 0, 0, 0);
         EXPECT_EQ(InRemote(h, [&] { g.SendJXPredictionInfoCmd(); }),
-                  H(std::string("'JX' 06 00 00 00 10 02 ") + c.count));
+                  c.count ? H(std::string("'JX' 06 00 00 00 10 02 ") + c.count) : "");
         EXPECT_EQ(g.PagesReported(), 0u);
+        h.Clear();
+        EXPECT_EQ(InRemote(h, [&] { g.SendJXEndCmd(); }), "");
     }
-    Harness h;
-    CMWCmd& g = h.Make();
-    EXPECT_EQ(InRemote(h, [&] { g.SendJXPredictionInfoCmd(); }), "");
-    h.Clear();
-    EXPECT_EQ(InRemote(h, [&] { g.SendJXEndCmd(); }), "");
 }
 
 // ---------------------------------------------------------------------------
 // Job records.
 
-TEST(MWCmd, JobRecordsNewerSet) {
-    Harness h;
-    SetJobData(h);
-    h.info.remote_flags = 0x8000;
-    h.info.remote_flags3 = 0x4 | 0x2000 | 0x40000 | (1u << 24) | (1u << 25);
-    h.info.ink_id = 0x21;
-    h.SetEx(kExNozzleCheck);
-    h.jobData.dwJobID = 7;
-    CMWCmd& g = h.Make();
-    EXPECT_EQ(InRemote(h, [&] { g.SendJS_JU_JH_HD_StartCmd(); }),
-              H("'IK' 02 00 00 21 'NC' 02 00 00 01 'JS' 07 00 00 00 00 'DOC' 00"
-                " 'JH' 0A 00 00 02 07 00 00 00 'HOST' 'JU' 06 00 00 00 00 'OWN'"
-                " 'HD' 2A 00 00 01 'VEN" + std::string(37, ' ') + "'"
-                " 'HD' 0C 00 00 02 'OS        ' 'HD' 0C 00 00 04 'MEDIA     '"));
-}
-
 TEST(MWCmd, JobRecordsVariants) {
     struct Case {
         const char* name;
         std::function<void(Harness&)> setup;
-        const char* bytes;
+        std::string bytes;
     } cases[] = {
+        {"newer set, every record",
+         [](Harness& h) {
+             SetJobData(h);
+             h.info.remote_flags = 0x8000;
+             h.info.remote_flags3 = 0x4 | 0x2000 | 0x40000 | (1u << 24) | (1u << 25);
+             h.info.ink_id = 0x21;
+             h.SetEx(kExNozzleCheck);
+             h.jobData.dwJobID = 7;
+         },
+         "'IK' 02 00 00 21 'NC' 02 00 00 01 'JS' 07 00 00 00 00 'DOC' 00"
+         " 'JH' 0A 00 00 02 07 00 00 00 'HOST' 'JU' 06 00 00 00 00 'OWN'"
+         " 'HD' 2A 00 00 01 'VEN" + std::string(37, ' ') + "'"
+         " 'HD' 0C 00 00 02 'OS        ' 'HD' 0C 00 00 04 'MEDIA     '"},
         {"older set without job data: JS only", [](Harness&) {}, "'JS' 04 00 00 00 00 00"},
         {"newer set without job data: JS and JU",
          [](Harness& h) { h.info.remote_flags = 0x8000; }, "'JS' 04 00 00 00 00 00 'JU' 03 00 00 00 00"},

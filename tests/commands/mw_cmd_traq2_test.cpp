@@ -14,7 +14,6 @@ namespace {
 
 using ovcg_test::SpoolCheck;
 
-std::string H(const std::string& spec) { return hex_of(bytes_of(spec)); }
 std::string Sec(const SpoolCheck& c, uint16_t code, size_t n = 0) { return hex_of(c.section(code, n)); }
 
 const std::string kD4 = "00 00 00 1B 01 '@KRQ 1284.4' 0A '@KRQ     ' 0A";
@@ -148,16 +147,6 @@ TEST(Traq2Golden, Variant2DropsTheDuplexCommand) {
     EXPECT_EQ(remote[0].substr(0, at) + remote[0].substr(at + dp.size()), remote[1]);
 }
 
-TEST(Traq2Golden, AbortedPageOnTheNewerSet) {
-    Harness h;
-    h.info.remote_flags = 0x8020;
-    CMWCmd& g = MakeJob(h, Gen::kTraq2);
-    Page(g, 1, 100, 1);
-    const SpoolCheck c = h.Check();
-    EXPECT_EQ(c.codes(), (std::vector<uint16_t>{3, 4}));
-    EXPECT_EQ(Sec(c, 3), H("1B 40 " + kEnter + " 'AC' 02 00 00 41 " + kExit + " 0C"));
-}
-
 // ---------------------------------------------------------------------------
 // Document start.
 
@@ -172,12 +161,11 @@ TEST(Traq2DocStart, NewerSetBeginsWithTheDc1Block) {
     EXPECT_TRUE(std::all_of(s.begin(), s.begin() + 16384, [](uint8_t b) { return b == 0x11; }));
     EXPECT_EQ(hex_of(s.data() + 16384, 4), "1B 40 1B 40");
     // Not in job-information mode, and not on the older set.
-    for (auto setup : {std::function<void(Harness&)>([](Harness& x) { x.SetEx(kExJobInfoMode); }),
-                       std::function<void(Harness&)>([](Harness& x) { x.info.remote_flags = 0; })}) {
+    for (bool infoMode : {true, false}) {
         Harness h2;
-        h2.info.remote_flags = 0x8000;
+        h2.info.remote_flags = infoMode ? 0x8000 : 0;
         h2.info.remote_flags3 = 0x2;
-        setup(h2);
+        h2.SetEx(kExJobInfoMode, infoMode);
         MakeJob(h2, Gen::kTraq2).SendStartDocCmd(0);
         EXPECT_EQ(h2.Check().section(9)[0], 0x1B);
     }
@@ -389,6 +377,8 @@ TEST(Traq2PageEnd, NewerSet) {
          1, 100, 1, 0,
          "1B 28 53 08 00 00 00 00 00 00 00 00 00 1B 28 43 04 00 00 00 00 00 1B 28 63 08 00 00 00 00 00 00 00 00 00 0C", 0},
         {"aborted without the banner bit", newer, 1, 100, 1, 0, "0C", 0},
+        {"aborted: reset and the remote cut", [](Harness& h) { h.info.remote_flags = 0x8020; }, 1, 100, 1, 0,
+         "1B 40 " + kEnter + " 'AC' 02 00 00 41 " + kExit + " 0C", 0},
     };
     for (const EndCase& c : cases) RunEnd(c, Gen::kTraq2);
 }
@@ -420,6 +410,7 @@ TEST(Traq2DocEnd, DuplexLoadDefaultAndJobEnd) {
         std::function<void(Harness&)> setup;
         uint32_t abort;
         std::string inner;  // between the remote entry and exit
+        Gen kind = Gen::kTraq2;
     } cases[] = {
         {"duplex end, rule 1",
          [](Harness& h) { h.SetEx(kExDuplex); h.SetEx(kExDuplexEnd); h.info.duplex_mode = 1; }, 0,
@@ -436,13 +427,20 @@ TEST(Traq2DocEnd, DuplexLoadDefaultAndJobEnd) {
         {"no job end in job-information mode", [](Harness& h) { h.info.remote_flags2 = 0x20; h.SetEx(kExJobInfoMode); }, 0,
          "'LD' 00 00"},
         {"ink rest on sheets", [](Harness& h) { h.info.remote_flags2 = 0x8; }, 0, "'IR' 02 00 00 02 'LD' 00 00"},
+        // The variant holds LD back only while a duplex job stays open.
+        {"variant: load default", [](Harness&) {}, 0, "'LD' 00 00", Gen::kTraq2_1},
+        {"variant: duplex kept open", [](Harness& h) { h.SetEx(kExDuplex); }, 0, "", Gen::kTraq2_1},
+        {"variant: duplex end", [](Harness& h) { h.SetEx(kExDuplex); h.SetEx(kExDuplexEnd); }, 0, "'LD' 00 00",
+         Gen::kTraq2_1},
+        {"variant: duplex after an aborted page", [](Harness& h) { h.SetEx(kExDuplex); }, 1, "'LD' 00 00",
+         Gen::kTraq2_1},
     };
     for (const Case& c : cases) {
         Harness h;
         h.info.remote_flags2 = 0x400;
         c.setup(h);
         h.info.remote_flags2 |= 0x400;
-        CMWCmd& g = MakeJob(h, Gen::kTraq2);
+        CMWCmd& g = MakeJob(h, c.kind);
         g.SetPageAbort(c.abort);
         g.SendEndDocCmd();
         EXPECT_EQ(Sec(h.Check(), 1), H("1B 40 " + Remote(c.inner))) << c.name;
@@ -457,25 +455,6 @@ TEST(Traq2DocEnd, ThreeZeroBytesAfterRemoteExit) {
     EXPECT_EQ(Sec(c, 1), H("1B 40 " + Remote("'LD' 00 00") + " 00 00 00"));
     // The document end flushes: the last call carries the closing marker.
     EXPECT_EQ(hex_of(h.recorder.calls().back()), "00 00 02 00");
-}
-
-TEST(Traq2DocEnd, Variant1LoadDefault) {
-    struct Case {
-        bool duplex, duplexEnd;
-        uint32_t abort;
-        bool load;
-    } cases[] = {
-        {false, false, 0, true}, {true, false, 0, false}, {true, true, 0, true}, {true, false, 1, true},
-    };
-    for (const Case& c : cases) {
-        Harness h;
-        h.SetEx(kExDuplex, c.duplex);
-        h.SetEx(kExDuplexEnd, c.duplexEnd);
-        CMWCmd& g = MakeJob(h, Gen::kTraq2_1);
-        g.SetPageAbort(c.abort);
-        g.SendEndDocCmd();
-        EXPECT_EQ(Sec(h.Check(), 1), H("1B 40 " + Remote(c.load ? "'LD' 00 00" : ""))) << c.duplex << c.duplexEnd << c.abort;
-    }
 }
 
 TEST(Traq2, VariantVerticalPosition) {

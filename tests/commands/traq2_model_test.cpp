@@ -23,8 +23,6 @@
 namespace ovcg::test {
 namespace {
 
-std::string H(const std::string& spec) { return hex_of(bytes_of(spec)); }
-
 using ovcg_test::SpoolCheck;
 using ovcg_test::StreamItemKind;
 
@@ -83,12 +81,9 @@ ModelRun RunModelJob(const char* mediaChoice, uint32_t abort) {
         ovcg_test::SpoolRecorder recorder;
         CPlimoSpooler spooler(1, ovcg_test::SpoolRecorder::Callback, &recorder);
         const tagPRTSTRUCT3_12& job = mode.Job();
-        std::unique_ptr<CMWCmd> gen;
-        switch (run.selector) {
-            case 1: gen = std::make_unique<CMWCmd_TRAQ2_1>(&job, &info, &spooler, &mode.MediaOpt(), job.lpCutCmdData, job.lpTrimInfo, job.lpJobData); break;
-            case 2: gen = std::make_unique<CMWCmd_TRAQ2_2>(&job, &info, &spooler, &mode.MediaOpt(), job.lpCutCmdData, job.lpTrimInfo, job.lpJobData); break;
-            default: gen = std::make_unique<CMWCmd_TRAQ2>(&job, &info, &spooler, &mode.MediaOpt(), job.lpCutCmdData, job.lpTrimInfo, job.lpJobData); break;
-        }
+        const Gen kind = run.selector == 1 ? Gen::kTraq2_1 : run.selector == 2 ? Gen::kTraq2_2 : Gen::kTraq2;
+        std::unique_ptr<CMWCmd> gen = MakeGenerator(kind, &job, &info, &spooler, &mode.MediaOpt(), job.lpCutCmdData,
+                                                    job.lpTrimInfo, job.lpJobData);
         gen->SetLocalTimeFunction(FixedTime);
         gen->SetMarginValue(0, 0);
         gen->SendStartDocCmd(0);

@@ -8,13 +8,13 @@
 #include <string>
 #include <vector>
 
-#include "test_bytes.h"
+#include "support/stream_validator.h"
 
 namespace ovcg {
 namespace {
 
-using test::bytes_of;
-using test::hex_of;
+using ovcg_test::bytes_of;
+using ovcg_test::hex_of;
 using P = CTRAQ3V1::Point;
 
 // Development 720x1440, resolution 360x720, sheet 1000x2000, area 900x1800,
@@ -60,52 +60,40 @@ const char* const kEndpImage = "1B 'p' 00 03 'endp' 'E:' 01";
 const char* const kTermImage = "1B 'p' 00 03 'term' 'E:' 01";
 const char* const kDsndImage = "1B 'd' 00 0E 'dsnd' '#:' 00 00 'S:' 00 01 '+:' 00 00 00 00";
 
-TEST(Traq3Records, Version1ImagesAfterConstruction) {
-    auto h = make_holder<CTRAQ3V1_1>();
-    const char* const want[kRecs] = {
-        "1B 'm' 00 29 'qlty' 'B:' 00 'W:' 00 'D:' 00 'Z:' 00 'H:' 01 68 'V:' 02 D0 'F:' 01 'S:' 00 "
-        "'L:' 00 00 'X:' 05 A0 'E:' 00 00 'J:' 01",
-        "1B 'm' 00 0A 'slut' 'I:' 00 00 '+:' 00 00 00 00",
-        kMakeImage,
-        kProcImage,
-        kEndpImage,
-        kTermImage,
-        "1B 'o' 00 26 'mkim' '#:' 00 00 'D:' 05 A0 'X:' 00 00 00 00 'Y:' 00 00 00 00 'W:' 00 00 00 00 "
-        "'H:' 00 00 00 00 'J:' 00 00 00 00",
-        kDsndImage,
+// The record images of both versions right after construction; version 2
+// has no slut and starts with an empty photo block (count 0, 69 bytes sent).
+TEST(Traq3Records, ImagesAfterConstruction) {
+    struct Version {
+        std::unique_ptr<CTRAQ3V1> holder;
+        const char* want[kRecs];
+        unsigned sizes[kRecs];
+    } versions[] = {
+        {make_holder<CTRAQ3V1_1>(),
+         {"1B 'm' 00 29 'qlty' 'B:' 00 'W:' 00 'D:' 00 'Z:' 00 'H:' 01 68 'V:' 02 D0 'F:' 01 'S:' 00 "
+          "'L:' 00 00 'X:' 05 A0 'E:' 00 00 'J:' 01",
+          "1B 'm' 00 0A 'slut' 'I:' 00 00 '+:' 00 00 00 00", kMakeImage, kProcImage, kEndpImage, kTermImage,
+          "1B 'o' 00 26 'mkim' '#:' 00 00 'D:' 05 A0 'X:' 00 00 00 00 'Y:' 00 00 00 00 'W:' 00 00 00 00 "
+          "'H:' 00 00 00 00 'J:' 00 00 00 00",
+          kDsndImage},
+         {49, 18, 51, 8, 11, 11, 46, 22}},
+        {make_holder<CTRAQ3V1_2>(),
+         {"1B 'm' 00 3D 'qlty' 'B:' 00 'W:' 00 'D:' 00 'Z:' 00 'H:' 01 68 'V:' 02 D0 'F:' 01 'L:' FF FF "
+          "'X:' 05 A0 'I:' 00 00 00 00 'G:' 00 00 00 00 'U:' 00 00 00 00 'P:' 00 00 00 00 00 00 00 00 00 00",
+          "", kMakeImage, kProcImage, kEndpImage, kTermImage,
+          "1B 'o' 00 29 'mkim' '#:' 00 00 'D:' 05 A0 'X:' 00 00 00 00 'Y:' 00 00 00 00 'W:' 00 00 00 00 "
+          "'H:' 00 00 00 00 'J:' 00 00 00 00 'F:' 01",
+          kDsndImage},
+         {69, 0, 51, 8, 11, 11, 49, 22}},
     };
-    const unsigned sizes[kRecs] = {49, 18, 51, 8, 11, 11, 46, 22};
-    for (int r = 0; r < kRecs; ++r) {
-        SCOPED_TRACE(kRecNames[r]);
-        const auto got = record(*h, r);
-        EXPECT_EQ(got.size(), sizes[r]);
-        EXPECT_EQ(hex_of(got), hex_of(bytes_of(want[r])));
+    for (const Version& v : versions) {
+        for (int r = 0; r < kRecs; ++r) {
+            SCOPED_TRACE(kRecNames[r]);
+            const auto got = record(*v.holder, r);
+            EXPECT_EQ(got.size(), v.sizes[r]);
+            EXPECT_EQ(hex_of(got), hex_of(bytes_of(v.want[r])));
+        }
     }
-}
-
-TEST(Traq3Records, Version2ImagesAfterConstruction) {
-    auto h = make_holder<CTRAQ3V1_2>();
-    const char* const want[kRecs] = {
-        // An empty photo block: count 0 and a length that matches the 69 bytes sent.
-        "1B 'm' 00 3D 'qlty' 'B:' 00 'W:' 00 'D:' 00 'Z:' 00 'H:' 01 68 'V:' 02 D0 'F:' 01 'L:' FF FF "
-        "'X:' 05 A0 'I:' 00 00 00 00 'G:' 00 00 00 00 'U:' 00 00 00 00 'P:' 00 00 00 00 00 00 00 00 00 00",
-        "",
-        kMakeImage,
-        kProcImage,
-        kEndpImage,
-        kTermImage,
-        "1B 'o' 00 29 'mkim' '#:' 00 00 'D:' 05 A0 'X:' 00 00 00 00 'Y:' 00 00 00 00 'W:' 00 00 00 00 "
-        "'H:' 00 00 00 00 'J:' 00 00 00 00 'F:' 01",
-        kDsndImage,
-    };
-    const unsigned sizes[kRecs] = {69, 0, 51, 8, 11, 11, 49, 22};
-    for (int r = 0; r < kRecs; ++r) {
-        SCOPED_TRACE(kRecNames[r]);
-        const auto got = record(*h, r);
-        EXPECT_EQ(got.size(), sizes[r]);
-        EXPECT_EQ(hex_of(got), hex_of(bytes_of(want[r])));
-    }
-    EXPECT_EQ(h->pvGet_SetUserDefinedLUT(), nullptr);
+    EXPECT_EQ(versions[1].holder->pvGet_SetUserDefinedLUT(), nullptr);
 }
 
 // The geometry goes where it belongs: the larger development value feeds X and
@@ -425,28 +413,30 @@ TEST(Traq3Records, BaseAnswersNothing) {
     base.vSetOffsetSetted(true);
     EXPECT_FALSE(base.bGetOffsetSetted());
     EXPECT_EQ(base.ucGetqltyCommandHeaderSize(), 0);
-}
-
-TEST(Traq3Records, OffsetFlag) {
+    // A holder keeps the offset flag.
     auto h = make_holder<CTRAQ3V1_2>();
     EXPECT_FALSE(h->bGetOffsetSetted());
     h->vSetOffsetSetted(true);
     EXPECT_TRUE(h->bGetOffsetSetted());
-    h->vSetOffsetSetted(false);
-    EXPECT_FALSE(h->bGetOffsetSetted());
 }
 
-// The encode buffer marks the last chunk of an image with status 1 and the
-// others with 0; the record follows through the base interface.
-TEST(Traq3Records, SendDataStatusAndLengthThroughTheInterface) {
-    std::unique_ptr<CTRAQ3V1> h = make_holder<CTRAQ3V1_1>();
-    h->vSetdsndObjectNumber(3);
-    h->vSetdsndStatus(0);
-    h->vSetdsndDataLength(0x00012345);
-    EXPECT_EQ(hex_of(record(*h, kDsnd)),
-              hex_of(bytes_of("1B 'd' 00 0E 'dsnd' '#:' 00 03 'S:' 00 00 '+:' 00 01 23 45")));
-    h->vSetdsndStatus(1);
-    EXPECT_EQ(record(*h, kDsnd)[15], 0x01);
+// The records of both versions, with the data behind dsnd, form a stream that
+// the stream validator accepts.
+TEST(Traq3Records, RecordsOfBothVersionsPassTheStreamValidator) {
+    std::unique_ptr<CTRAQ3V1> holders[] = {make_holder<CTRAQ3V1_1>(), make_holder<CTRAQ3V1_2>()};
+    holders[1]->vSetqltyPhoto(150, 1, 2, 3, 4, 5, 6, 3, nullptr);
+    for (auto& h : holders) {
+        h->vSetdsndDataLength(4);
+        std::vector<uint8_t> s;
+        for (int r : {int{kQlty}, int{kMake}, int{kMkim}, int{kDsnd}, -1, int{kProc}, int{kEndp}, int{kTerm}}) {
+            const auto b = r < 0 ? std::vector<uint8_t>{1, 2, 3, 4} : record(*h, r);
+            s.insert(s.end(), b.begin(), b.end());
+        }
+        const ovcg_test::StreamCheck c = ovcg_test::ValidateStream(s);
+        EXPECT_TRUE(c.ok) << c.error;
+        EXPECT_EQ(c.names(ovcg_test::StreamItemKind::kLevel3Record),
+                  (std::vector<std::string>{"qlty", "make", "mkim", "dsnd", "proc", "endp", "term"}));
+    }
 }
 
 }  // namespace

@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <initializer_list>
 #include <set>
+#include <stdexcept>
 
 #include "common/byte_cursor.h"
 
@@ -526,6 +527,31 @@ SpoolCheck ValidateSpool(const uint8_t* stream, size_t size, bool paired) {
     }
     out.ok = true;
     return out;
+}
+
+std::vector<uint8_t> bytes_of(const std::string& spec) {
+    std::vector<uint8_t> out;
+    for (size_t i = 0; i < spec.size();) {
+        if (spec[i] == ' ') {
+            ++i;
+        } else if (spec[i] == '\'') {
+            const size_t end = spec.find('\'', i + 1);
+            if (end == std::string::npos) throw std::invalid_argument("unterminated text: " + spec);
+            out.insert(out.end(), spec.begin() + static_cast<long>(i) + 1, spec.begin() + static_cast<long>(end));
+            i = end + 1;
+        } else {
+            if (i + 1 >= spec.size()) throw std::invalid_argument("odd hex: " + spec);
+            out.push_back(static_cast<uint8_t>(std::stoul(spec.substr(i, 2), nullptr, 16)));
+            i += 2;
+        }
+    }
+    return out;
+}
+
+std::string hex_of(const uint8_t* p, size_t n) {
+    std::string s;
+    for (size_t i = 0; i < n; ++i) s += (i ? " " : "") + hex2(p[i]);
+    return s;
 }
 
 }  // namespace ovcg_test
