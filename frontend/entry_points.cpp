@@ -112,8 +112,7 @@ int32_t pipeRasterOut(void* ctx, const uint8_t* line, uint32_t length, uint32_t 
         if (r != 0) return OVCG_ERR_ENGINE;
     }
     uint8_t* slot = c->band_bitmap.Bits + static_cast<size_t>(n % 2) * c->band_bitmap.WidthBytes;
-    std::memset(slot, 0xFF, c->band_bitmap.WidthBytes);
-    std::memcpy(slot, line, length);
+    copy_padded(slot, c->band_bitmap.WidthBytes, line, length);
     c->band.bottom = n + 1;
     if (taken) *taken = 1;
     return 0;

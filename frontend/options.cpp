@@ -386,29 +386,27 @@ static_assert(std::size(kPaperSize) == 43);
 static_assert(std::size(kPageSize) == 148);
 static_assert(std::size(kDensity) == 21);
 
-int32_t get_media(const char* c) { return ww_get_choice_value(kMediaType, c); }
-int32_t get_color_model(const char* c) { return ww_get_choice_value(kColorModel, c); }
-int32_t get_high_speed(const char* c) { return ww_get_choice_value(kHighSpeed, c); }
-int32_t get_mode(const char* c) { return ww_get_choice_value(kMode, c); }
-int32_t get_auto_cut(const char* c) { return ww_get_choice_value(kAutoCut, c); }
-int32_t get_density(const char* c) { return ww_get_choice_value(kDensity, c); }
-
-// The keyword table: option name, choice table and value getter.
+// The keyword table: option name, choice table and, where a choice is more
+// than a row of its table, the value getter.
 struct ww_keyword {
     const char* name;
     std::span<const ww_choice> choices;
     int32_t (*getter)(const char* choice);
+
+    int32_t value_of(const char* choice) const {
+        return getter ? getter(choice) : ww_get_choice_value(choices, choice);
+    }
 };
 
 const ww_keyword ww_KeywordHandlers[] = {
-    {"MediaType", kMediaType, get_media},
-    {"ColorModel", kColorModel, get_color_model},
-    {"HighSpeed", kHighSpeed, get_high_speed},
-    {"Mode", kMode, get_mode},
+    {"MediaType", kMediaType, nullptr},
+    {"ColorModel", kColorModel, nullptr},
+    {"HighSpeed", kHighSpeed, nullptr},
+    {"Mode", kMode, nullptr},
     {"PageSize", kPageSize, ww_get_PageSize},
-    {"AutoCut", kAutoCut, get_auto_cut},
-    {"BlackDensity", kDensity, get_density},
-    {"ColorDensity", kDensity, get_density},
+    {"AutoCut", kAutoCut, nullptr},
+    {"BlackDensity", kDensity, nullptr},
+    {"ColorDensity", kDensity, nullptr},
     {"media", kPageSize, ww_get_PageSize},  // second name of PageSize
 };
 constexpr uint32_t kOptionCount = 8;
@@ -496,11 +494,11 @@ int64_t to_dots(float value, double dots_per_unit) {
     return static_cast<int64_t>(d);
 }
 
-int32_t parse_custom_size(const char* spec) {
+int32_t parse_custom_size(const char* size_text) {
     char text[kPaperChoiceMax + 1];
     size_t n = 0;
-    for (; spec[n] && n < kPaperChoiceMax; ++n)
-        text[n] = static_cast<char>(std::tolower(static_cast<unsigned char>(spec[n])));
+    for (; size_text[n] && n < kPaperChoiceMax; ++n)
+        text[n] = static_cast<char>(std::tolower(static_cast<unsigned char>(size_text[n])));
     text[n] = '\0';
 
     const char* p = text;
@@ -531,6 +529,11 @@ int32_t parse_custom_size(const char* spec) {
 int32_t scale(int32_t v, double s) { return static_cast<int32_t>(static_cast<double>(v) * s); }
 int32_t scale_round(int32_t v, double s, bool exact) {
     return static_cast<int32_t>(static_cast<double>(v) * s + (exact ? 0.0 : 0.5));
+}
+
+// Sets planes first..last to one duty.
+void set_duties(tagMEDIAOPT_8* m, int first, int last, int32_t duty) {
+    for (int i = first; i <= last; ++i) media_options_set_duty(m, i, duty);
 }
 
 // Duty for a density in per cent (1024 = 100); an unset density is 100 per cent.
@@ -626,7 +629,7 @@ int32_t set_option_choice_by_order(const char* option, const char* choice) {
     int i = find_order(option);
     if (i < 0) return 0;  // unknown options (and the second name "media") are ignored
     const ww_keyword* k = find_keyword(ww_ParamDepOrders[i].name);
-    ww_ParamDepOrders[i].value = choice ? k->getter(choice) : kUnset;
+    ww_ParamDepOrders[i].value = choice ? k->value_of(choice) : kUnset;
     return 0;
 }
 
@@ -909,7 +912,7 @@ int32_t ww_check_and_set_BlackDensity(int32_t v, tagPRTSTRUCT3_12* job, tagHTSTR
     int32_t d = duty_of(v);
     if (job->prt_format == 0) {
         media_options_set_duty(m, 0, d);
-        for (int i = 1; i <= 3; ++i) media_options_set_duty(m, i, kDutyFull);
+        set_duties(m, 1, 3, kDutyFull);
     } else if (job->prt_format == 101) {
         media_options_set_duty(m, 3, d);
     }
@@ -922,10 +925,9 @@ int32_t ww_check_and_set_ColorDensity(int32_t v, tagPRTSTRUCT3_12* job, tagHTSTR
     tagMEDIAOPT_8* m = job->lpMediaOpt;
     if (!m) return kConvertNoMemory;
     if (job->prt_format == 0) {
-        for (int i = 1; i <= 3; ++i) media_options_set_duty(m, i, kDutyFull);
+        set_duties(m, 1, 3, kDutyFull);
     } else if (job->prt_format == 101) {
-        int32_t d = duty_of(v);
-        for (int i = 0; i <= 2; ++i) media_options_set_duty(m, i, d);
+        set_duties(m, 0, 2, duty_of(v));
         if (stored(kColorModelOpt) == 4) media_options_set_duty(m, 2, 0);
     }
     return 0;

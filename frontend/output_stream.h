@@ -34,10 +34,10 @@ void stream_error_clear_for_tests();
 int32_t StartJob(const char* job_id);
 int32_t EndJob();
 
-// The print engine's spool callback: writes the whole piece through the
+// The print engine's spool callback: writes the whole chunk through the
 // output function. Returns length, or 0 when the output function fails or
 // gives up (0 is a failure to every reader: the engine's spooler treats it
-// so, and it is never the count of a non-empty piece). Does not touch the
+// so, and it is never the count of a non-empty chunk). Does not touch the
 // stream-error flag.
 int32_t print_spool(void* context, const uint8_t* data, int32_t length);
 

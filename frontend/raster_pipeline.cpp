@@ -16,6 +16,51 @@ int32_t call_stage(ovcg_raster_stage_fn fn, void* ctx, const uint8_t* line, uint
     return fn(ctx, line, length, width, taken ? taken : &dummy);
 }
 
+// Hands a line on; a line the next stage accepted counts as taken.
+int32_t pass_on(ovcg_raster_stage_fn fn, void* ctx, const uint8_t* line, uint32_t length,
+                uint32_t width, int32_t* taken) {
+    int32_t r = call_stage(fn, ctx, line, length, width, taken);
+    if (r == 0) *taken = 1;
+    return r;
+}
+
+// Sends white lines to the pipe's next stage until sent reaches count.
+int32_t send_white_lines(const ovcg_raster_pipe* pipe, uint8_t* buffer, size_t bytes,
+                         uint32_t width, uint32_t& sent, uint32_t count) {
+    for (; sent < count; ++sent) {
+        std::memset(buffer, 0xFF, bytes);
+        int32_t t = 0;
+        int32_t r = call_stage(pipe->next, pipe->next_context, buffer,
+                               static_cast<uint32_t>(bytes), width, &t);
+        if (r != 0) return r;
+    }
+    return 0;
+}
+
+// A pipe's state: a line buffer and what the pipe keeps beside it. Made by
+// the pipe's init, released by its free.
+template <class State>
+State* new_state(ovcg_raster_pipe* pipe, size_t buffer_bytes) {
+    auto* s = static_cast<State*>(ovcg_malloc(sizeof(State)));
+    if (!s) return nullptr;
+    s->buffer = static_cast<uint8_t*>(ovcg_malloc(buffer_bytes));
+    if (!s->buffer) {
+        ovcg_free(s);
+        return nullptr;
+    }
+    pipe->state = s;
+    return s;
+}
+
+template <class State>
+void free_state(ovcg_raster_pipe* pipe) {
+    if (!pipe || !pipe->state) return;
+    auto* s = static_cast<State*>(pipe->state);
+    ovcg_free(s->buffer);
+    ovcg_free(s);
+    pipe->state = nullptr;
+}
+
 // ---- Offset pipe ------------------------------------------------------------
 
 struct offset_state {
@@ -171,14 +216,11 @@ int32_t output_to_printer(void* context, const uint8_t* line, uint32_t length, u
         return 0;
     }
     if (length < w->line_bytes) {
-        std::memset(w->pad_out, 0xFF, w->line_bytes);
-        std::memcpy(w->pad_out, line, length);
+        copy_padded(w->pad_out, w->line_bytes, line, length);
         line = w->pad_out;
     }
-    int32_t r = call_stage(w->sink.process, w->sink.context, line,
-                           static_cast<uint32_t>(w->line_bytes), info.width, taken);
-    if (r == 0) *taken = 1;
-    return r;
+    return pass_on(w->sink.process, w->sink.context, line, static_cast<uint32_t>(w->line_bytes),
+                   info.width, taken);
 }
 
 ovcg_raster_pipe* new_pipe(void* params, int32_t (*init)(ovcg_raster_pipe*),
@@ -223,15 +265,9 @@ disc_geometry disc_geometry_for(uint32_t resolution, uint32_t hole_mm) {
 int32_t ovcg_init_offset(ovcg_raster_pipe* pipe) {
     if (!pipe || !pipe->params) return 1;
     auto* prm = static_cast<offset_params*>(pipe->params);
-    auto* s = static_cast<offset_state*>(ovcg_malloc(sizeof(offset_state)));
+    auto* s = new_state<offset_state>(pipe, prm->line_bytes);
     if (!s) return 1;
-    s->buffer = static_cast<uint8_t*>(ovcg_malloc(prm->line_bytes));
-    if (!s->buffer) {
-        ovcg_free(s);
-        return 1;
-    }
     s->copy_bytes = prm->line_bytes - prm->left_bytes;
-    pipe->state = s;
     return 0;
 }
 
@@ -244,30 +280,18 @@ int32_t ovcg_process_offset(void* context, const uint8_t* line, uint32_t length,
     int32_t dummy = 0;
     if (!taken) taken = &dummy;
     if (!line) return call_stage(pipe->next, pipe->next_context, nullptr, length, prm->width, taken);
-    const uint32_t bytes = static_cast<uint32_t>(prm->line_bytes);
-    while (s->top_sent < prm->top_lines) {
-        std::memset(s->buffer, 0xFF, prm->line_bytes);
-        int32_t t = 0;
-        int32_t r = call_stage(pipe->next, pipe->next_context, s->buffer, bytes, prm->width, &t);
-        if (r != 0) return r;
-        ++s->top_sent;
-    }
+    int32_t r = send_white_lines(pipe, s->buffer, prm->line_bytes, prm->width, s->top_sent,
+                                 prm->top_lines);
+    if (r != 0) return r;
     uint32_t n = s->line_count++;
     if (n >= prm->body_lines) return 0;
     std::memset(s->buffer, 0xFF, prm->line_bytes);
     std::memcpy(s->buffer + prm->left_bytes, line, std::min<size_t>(s->copy_bytes, length));
-    int32_t r = call_stage(pipe->next, pipe->next_context, s->buffer, bytes, prm->width, taken);
-    if (r == 0) *taken = 1;
-    return r;
+    return pass_on(pipe->next, pipe->next_context, s->buffer,
+                   static_cast<uint32_t>(prm->line_bytes), prm->width, taken);
 }
 
-void ovcg_free_offset(ovcg_raster_pipe* pipe) {
-    if (!pipe || !pipe->state) return;
-    auto* s = static_cast<offset_state*>(pipe->state);
-    ovcg_free(s->buffer);
-    ovcg_free(s);
-    pipe->state = nullptr;
-}
+void ovcg_free_offset(ovcg_raster_pipe* pipe) { free_state<offset_state>(pipe); }
 
 // ---- Disc-mask pipe operations ----------------------------------------------
 
@@ -276,19 +300,15 @@ int32_t ovcg_init_cddvd(ovcg_raster_pipe* pipe) {
     auto* prm = static_cast<disc_params*>(pipe->params);
     if (prm->resolution == 0 || prm->resolution > kDiscMaxResolution) return 1;
     if (prm->bytes_per_pixel == 0 || prm->bytes_per_pixel > 16) return 1;
-    auto* s = static_cast<disc_state*>(ovcg_malloc(sizeof(disc_state)));
+    const disc_geometry geo = disc_geometry_for(prm->resolution, prm->hole_mm);
+    const size_t buffer_bytes = static_cast<size_t>(geo.disc_width) * prm->bytes_per_pixel;
+    auto* s = new_state<disc_state>(pipe, buffer_bytes);
     if (!s) return 1;
-    s->geo = disc_geometry_for(prm->resolution, prm->hole_mm);
-    s->buffer_bytes = static_cast<size_t>(s->geo.disc_width) * prm->bytes_per_pixel;
-    s->buffer = static_cast<uint8_t*>(ovcg_malloc(s->buffer_bytes));
-    if (!s->buffer) {
-        ovcg_free(s);
-        return 1;
-    }
+    s->geo = geo;
+    s->buffer_bytes = buffer_bytes;
     std::memset(s->buffer, 0xFF, s->buffer_bytes);
     const int32_t c = s->geo.outer_radius;
     s->prev = {false, false, c, c, c, c};
-    pipe->state = s;
     return 0;
 }
 
@@ -305,12 +325,10 @@ int32_t ovcg_process_cddvd(void* context, const uint8_t* line, uint32_t length, 
     if (!line) return call_stage(pipe->next, pipe->next_context, nullptr, length, disc_width, taken);
     if (!s->top_done) {
         s->top_done = true;
-        for (uint32_t i = 0; i < prm->top_lines; ++i) {
-            std::memset(s->buffer, 0xFF, s->buffer_bytes);
-            int32_t t = 0;
-            int32_t r = call_stage(pipe->next, pipe->next_context, s->buffer, bytes, disc_width, &t);
-            if (r != 0) return r;
-        }
+        uint32_t sent = 0;
+        int32_t r = send_white_lines(pipe, s->buffer, s->buffer_bytes, disc_width, sent,
+                                     prm->top_lines);
+        if (r != 0) return r;
     }
     disc_edges e = edges_for_line(s->geo, s->line_count++);
     span spans[24];
@@ -319,8 +337,7 @@ int32_t ovcg_process_cddvd(void* context, const uint8_t* line, uint32_t length, 
     s->prev = e;
 
     size_t n = std::min<size_t>(length, s->buffer_bytes);
-    std::memcpy(s->buffer, line, n);
-    std::memset(s->buffer + n, 0xFF, s->buffer_bytes - n);
+    copy_padded(s->buffer, s->buffer_bytes, line, n);
     const size_t bpp = prm->bytes_per_pixel;
     size_t x = 0;  // pixel
     for (const span* sp = spans; sp->code != kSpanEnd; ++sp) {
@@ -331,18 +348,10 @@ int32_t ovcg_process_cddvd(void* context, const uint8_t* line, uint32_t length, 
     }
     // Past the raster's width the disc is white.
     std::memset(s->buffer + x * bpp, 0xFF, s->buffer_bytes - x * bpp);
-    int32_t r = call_stage(pipe->next, pipe->next_context, s->buffer, bytes, disc_width, taken);
-    if (r == 0) *taken = 1;
-    return r;
+    return pass_on(pipe->next, pipe->next_context, s->buffer, bytes, disc_width, taken);
 }
 
-void ovcg_free_cddvd(ovcg_raster_pipe* pipe) {
-    if (!pipe || !pipe->state) return;
-    auto* s = static_cast<disc_state*>(pipe->state);
-    ovcg_free(s->buffer);
-    ovcg_free(s);
-    pipe->state = nullptr;
-}
+void ovcg_free_cddvd(ovcg_raster_pipe* pipe) { free_state<disc_state>(pipe); }
 
 // ---- Pipeline and writer ----------------------------------------------------
 
@@ -444,8 +453,7 @@ int32_t ovcg_raster_print(ovcg_raster_writer* writer, const uint8_t* line, int32
     const ovcg_raster_pipeline* pl = writer->pipeline;
     uint32_t len = static_cast<uint32_t>(length);
     if (line && len < writer->line_bytes) {
-        std::memset(writer->pad_in, 0xFF, writer->line_bytes);
-        std::memcpy(writer->pad_in, line, len);
+        copy_padded(writer->pad_in, writer->line_bytes, line, len);
         line = writer->pad_in;
         len = static_cast<uint32_t>(writer->line_bytes);
     }
@@ -460,10 +468,8 @@ int32_t ovcg_raster_print(ovcg_raster_writer* writer, const uint8_t* line, int32
     uint32_t n = writer->skip_count;
     if (writer->skip_count != UINT32_MAX) ++writer->skip_count;
     if (n < pl->info.skip_lines) return 0;
-    int32_t r = call_stage(writer->sink.process, writer->sink.context, line,
-                           static_cast<uint32_t>(writer->line_bytes), pl->info.width, taken);
-    if (r == 0) *taken = 1;
-    return r;
+    return pass_on(writer->sink.process, writer->sink.context, line,
+                   static_cast<uint32_t>(writer->line_bytes), pl->info.width, taken);
 }
 
 void ovcg_raster_free(ovcg_raster_writer* writer) {

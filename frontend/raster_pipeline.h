@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 
 #include "ovcg/ovcg.h"
 
@@ -67,6 +68,13 @@ struct disc_geometry {
     int32_t inner_radius;
 };
 disc_geometry disc_geometry_for(uint32_t resolution, uint32_t hole_mm);
+
+// Copies length bytes of a line into a buffer of size bytes (length <= size)
+// and fills the rest with white.
+inline void copy_padded(uint8_t* buffer, size_t size, const uint8_t* line, size_t length) {
+    std::memcpy(buffer, line, length);
+    std::memset(buffer + length, 0xFF, size - length);
+}
 
 // Largest line a writer accepts (bytes per pixel x width).
 inline constexpr size_t kMaxLineBytes = 0x7FFFFFFF;

@@ -59,22 +59,24 @@ int library_failure(const char* call, int32_t code) {
     return kExitLibrary;
 }
 
-std::vector<const char*> option_names() {
+// A name list of the library: list(count, null) asks for the count,
+// list(count, names) fills the names.
+template <class List>
+std::vector<const char*> names_from(List list) {
     uint32_t n = 0;
-    if (ovcgGetOptionList(&n, nullptr) != OVCG_OK) return {};
+    if (list(&n, nullptr) != OVCG_OK) return {};
     std::vector<const char*> names(n);
-    if (n == 0 || ovcgGetOptionList(&n, names.data()) != OVCG_OK) return {};
+    if (n == 0 || list(&n, names.data()) != OVCG_OK) return {};
     names.resize(n);
     return names;
 }
 
+std::vector<const char*> option_names() { return names_from(ovcgGetOptionList); }
+
 std::vector<const char*> choice_names(const char* option) {
-    uint32_t n = 0;
-    if (ovcgGetChoiceList(option, &n, nullptr) != OVCG_OK) return {};
-    std::vector<const char*> names(n);
-    if (n == 0 || ovcgGetChoiceList(option, &n, names.data()) != OVCG_OK) return {};
-    names.resize(n);
-    return names;
+    return names_from([option](uint32_t* count, const char** names) {
+        return ovcgGetChoiceList(option, count, names);
+    });
 }
 
 void print_help() {
@@ -278,36 +280,29 @@ int run(const Settings& s) {
         close_output();
         return library_failure("ovcgStartJob", r);
     }
-    uint32_t width = 0, height = 0;
-    if ((r = ovcgGetPageAttribute(OVCG_PAGE_WIDTH, &width)) != OVCG_OK ||
-        (r = ovcgGetPageAttribute(OVCG_PAGE_HEIGHT, &height)) != OVCG_OK) {
+    // A failure inside the job: the job is ended, the output closed.
+    auto job_failure = [&](const char* call) {
         ovcgEndJob();
         close_output();
-        return library_failure("ovcgGetPageAttribute", r);
-    }
+        return library_failure(call, r);
+    };
+    uint32_t width = 0, height = 0;
+    if ((r = ovcgGetPageAttribute(OVCG_PAGE_WIDTH, &width)) != OVCG_OK ||
+        (r = ovcgGetPageAttribute(OVCG_PAGE_HEIGHT, &height)) != OVCG_OK)
+        return job_failure("ovcgGetPageAttribute");
     const uint32_t channels = gray ? 1 : 3;
     std::vector<uint8_t> line(size_t{width} * channels);
     for (size_t p = 0; p < images.size(); ++p) {
         const ovcg_tool::Image& img = images[p];
-        if ((r = ovcgStartPage()) != OVCG_OK) {
-            ovcgEndJob();
-            close_output();
-            return library_failure("ovcgStartPage", r);
-        }
+        if ((r = ovcgStartPage()) != OVCG_OK) return job_failure("ovcgStartPage");
         for (uint32_t y = 0; y < height; ++y) {
             ovcg_tool::page_line(img, y, width, channels, line.data());
             if ((r = ovcgRasterOut(line.data(), static_cast<int32_t>(line.size()), 0)) != OVCG_OK) {
                 ovcgEndPage(1);
-                ovcgEndJob();
-                close_output();
-                return library_failure("ovcgRasterOut", r);
+                return job_failure("ovcgRasterOut");
             }
         }
-        if ((r = ovcgEndPage(0)) != OVCG_OK) {
-            ovcgEndJob();
-            close_output();
-            return library_failure("ovcgEndPage", r);
-        }
+        if ((r = ovcgEndPage(0)) != OVCG_OK) return job_failure("ovcgEndPage");
         std::fprintf(stderr, "ovcg-print: page %zu: %ux%u image printed as %ux%u %s\n", p + 1,
                      img.width, img.height, width, height, gray ? "gray" : "RGB");
     }

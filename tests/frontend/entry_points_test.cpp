@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cstring>
 #include <string>
+#include <tuple>
 
 #include "frontend/raster_pipeline.h"
 #include "frontend_fixture.h"
@@ -28,7 +29,7 @@ protected:
     }
 };
 
-TEST_F(Lifecycle, IncompleteCallbackRecords) {
+TEST_F(Lifecycle, FailedInitialisationLeavesNoContext) {
     EXPECT_EQ(ovcgInitialize("", nullptr), OVCG_ERR_CALLBACKS);
     for (int slot = 1; slot <= 7; ++slot) {
         SCOPED_TRACE(slot);
@@ -40,16 +41,13 @@ TEST_F(Lifecycle, IncompleteCallbackRecords) {
         EXPECT_EQ(fe::context(), nullptr);
     }
     ovcg_callbacks cb = counting_callbacks();
+    CountingHeap::fail_after = 0;
+    EXPECT_EQ(ovcgInitialize("", &cb), OVCG_ERR_NO_MEMORY);
+    EXPECT_EQ(fe::context(), nullptr);
+    CountingHeap::fail_after = -1;
     cb.unused = nullptr;  // slot 0 is not looked at
     EXPECT_EQ(ovcgInitialize("any model", &cb), OVCG_OK);
     EXPECT_NE(fe::context(), nullptr);
-}
-
-TEST_F(Lifecycle, OutOfMemoryAtInitialisation) {
-    CountingHeap::fail_after = 0;
-    ovcg_callbacks cb = counting_callbacks();
-    EXPECT_EQ(ovcgInitialize("", &cb), OVCG_ERR_NO_MEMORY);
-    EXPECT_EQ(fe::context(), nullptr);
 }
 
 TEST_F(Lifecycle, InitialisingTwiceReleasesTheFirstContext) {
@@ -155,6 +153,12 @@ TEST_F(EntryPoints, SetPrintOption) {
     EXPECT_EQ(fe::ww_stored_value("Mode"), fe::kUnset);
     EXPECT_EQ(ovcgSetPrintOption("Mode", "cad"), OVCG_OK);
     EXPECT_EQ(fe::ww_stored_value("Mode"), 3);
+    // The second name of PageSize lists its choices but stores nothing.
+    EXPECT_EQ(ovcgSetPrintOption("media", "A3"), OVCG_OK);
+    EXPECT_EQ(fe::ww_stored_value("PageSize"), fe::kUnset);
+    EXPECT_EQ(ovcgSetPrintOption("pagesize", "A3"), OVCG_OK);
+    EXPECT_EQ(fe::ww_stored_value("PageSize"), 80);
+    EXPECT_EQ(fe::ww_stored_value("Unknown"), fe::kUnset);
 }
 
 TEST_F(EntryPoints, PageAttributes) {
@@ -173,35 +177,28 @@ TEST_F(EntryPoints, PageAttributes) {
 
 // ---- Jobs -------------------------------------------------------------------
 
-TEST_F(EntryPoints, StartJobArguments) {
-    set_options({{"MediaType", "Media1_Q1"}, {"PageSize", "A4"}});
+TEST_F(EntryPoints, RefusedJobStartsWriteNothing) {
+    EXPECT_EQ(ovcgStartJob(Capture::output, "1"), OVCG_ERR_ARGUMENT);  // no media, no paper
+    set_options({{"MediaType", "Media1_Q1"}, {"PageSize", "A9"}});
+    EXPECT_EQ(ovcgStartJob(Capture::output, "1"), OVCG_ERR_ARGUMENT);  // unknown paper
+    set_options({{"PageSize", "A4"}});
     EXPECT_EQ(ovcgStartJob(nullptr, "1"), OVCG_ERR_ARGUMENT);
     EXPECT_EQ(ovcgStartJob(Capture::output, nullptr), OVCG_ERR_ARGUMENT);
     EXPECT_EQ(ovcgStartJob(Capture::output, std::string(32, '1').c_str()), OVCG_ERR_ARGUMENT);
+    ovcg_callbacks cb = counting_callbacks();
+    ASSERT_EQ(ovcgInitialize("", &cb), OVCG_OK);  // a fresh context has no resource path
+    EXPECT_EQ(ovcgStartJob(Capture::output, "1"), OVCG_ERR_ARGUMENT);
     EXPECT_TRUE(Capture::writes.empty());
     EXPECT_TRUE(fake.calls.empty());
+}
+
+TEST_F(EntryPoints, OneJobAtATimeWithIdentifiersUpTo31Characters) {
+    set_options({{"MediaType", "Media1_Q1"}, {"PageSize", "A4"}});
     std::string id31(31, '7');
     ASSERT_EQ(ovcgStartJob(Capture::output, id31.c_str()), OVCG_OK);
     EXPECT_STREQ(ctx().job_id, id31.c_str());
-    EXPECT_EQ(ovcgStartJob(Capture::output, "2"), OVCG_ERR_ARGUMENT);  // one job at a time
+    EXPECT_EQ(ovcgStartJob(Capture::output, "2"), OVCG_ERR_ARGUMENT);
     EXPECT_EQ(ovcgEndJob(), OVCG_OK);
-}
-
-TEST_F(EntryPoints, StartJobWithoutResourceFails) {
-    ovcg_callbacks cb = counting_callbacks();
-    ASSERT_EQ(ovcgInitialize("", &cb), OVCG_OK);  // a fresh context without a path
-    set_options({{"MediaType", "Media1_Q1"}, {"PageSize", "A4"}});
-    EXPECT_EQ(ovcgStartJob(Capture::output, "1"), OVCG_ERR_ARGUMENT);
-    EXPECT_TRUE(Capture::writes.empty());
-    EXPECT_TRUE(fake.calls.empty());
-}
-
-TEST_F(EntryPoints, StartJobWithUnusableOptionsWritesNothing) {
-    EXPECT_EQ(ovcgStartJob(Capture::output, "1"), OVCG_ERR_ARGUMENT);  // no media, no paper
-    set_options({{"MediaType", "Media1_Q1"}, {"PageSize", "A9"}});
-    EXPECT_EQ(ovcgStartJob(Capture::output, "1"), OVCG_ERR_ARGUMENT);
-    EXPECT_TRUE(Capture::writes.empty());
-    EXPECT_TRUE(fake.calls.empty());
 }
 
 TEST_F(EntryPoints, StartJobHandsTheRecordsToTheEngine) {
@@ -209,23 +206,18 @@ TEST_F(EntryPoints, StartJobHandsTheRecordsToTheEngine) {
     ASSERT_EQ(ovcgStartJob(Capture::output, "123"), OVCG_OK);
     EXPECT_EQ(Capture::bytes, expected_job_start(123));
     ASSERT_EQ(fake.calls, std::vector<std::string>{"InitJob"});
-    EXPECT_EQ(fake.job.version, 9);
-    EXPECT_NE(fake.job.ex_option & OVCG_EXO_NJ, 0u);
-    EXPECT_NE(fake.job.ex_option & OVCG_EXO_AC, 0u);
-    ASSERT_TRUE(fake.has_cut);
-    EXPECT_EQ(fake.cut.cut_option, 2);
+    const uint32_t flags = OVCG_EXO_NJ | OVCG_EXO_AC;
+    EXPECT_EQ(std::tuple(fake.job.version, fake.job.ex_option & flags, fake.has_cut, fake.cut.cut_option),
+              std::tuple(9, flags, true, 2));
     ASSERT_TRUE(fake.has_media_options);
-    EXPECT_EQ(fake.media_options.version, 8);
-    EXPECT_EQ(fake.media_options.field, OVCG_MO_DUTY_MULTI);
+    EXPECT_EQ(std::tuple(fake.media_options.version, fake.media_options.field),
+              std::tuple(8, OVCG_MO_DUTY_MULTI));
     for (int32_t d : fake.media_options.multi_duty) EXPECT_EQ(d, 1024);
-    EXPECT_EQ(fake.options.lpszHT_File, nullptr);
-    EXPECT_EQ(fake.options.lpszMW_File, nullptr);
-    EXPECT_EQ(fake.options.NumRsc, 1);
+    const tagOPTION& o = fake.options;
+    EXPECT_EQ(std::tuple(o.lpszHT_File, o.lpszMW_File, o.NumRsc, o.lpfuncSpool, o.hParam),
+              std::tuple(nullptr, nullptr, 1, &fe::print_spool, nullptr));
     EXPECT_EQ(fake.resource_files, std::vector<std::string>{"/models/test.res"});
-    EXPECT_EQ(fake.options.lpfuncSpool, &fe::print_spool);
-    EXPECT_EQ(fake.options.hParam, nullptr);
-    EXPECT_EQ(ctx().job, fake.handle);
-    EXPECT_EQ(ctx().page.word[fe::kPageCounter], 1u);
+    EXPECT_EQ(std::tuple(ctx().job, ctx().page.word[fe::kPageCounter]), std::tuple(fake.handle, 1u));
     EXPECT_EQ(ovcgEndJob(), OVCG_OK);
 }
 
@@ -250,21 +242,24 @@ TEST_F(EntryPoints, EngineOutputSitsInsideTheFraming) {
 }
 
 TEST_F(EntryPoints, EngineFailureAtInitJob) {
-    fake.init_job_result = -7;
-    EXPECT_EQ(start_default_job("1"), OVCG_ERR_ENGINE);
-    EXPECT_EQ(Capture::bytes, expected_job_start(1));  // the framing went out first
-    EXPECT_EQ(ovcgStartPage(), OVCG_ERR_ARGUMENT);
-    EXPECT_EQ(ovcgEndJob(), OVCG_ERR_ARGUMENT);
+    // A failing InitJob, and an interface table whose entries are not bound.
+    static const fe::ovcg_job_interface kUnbound{};
+    for (bool unbound : {false, true}) {
+        SCOPED_TRACE(unbound);
+        Capture::reset();
+        fake.calls.clear();
+        fake.init_job_result = -7;
+        if (unbound) fe::set_job_interface(&kUnbound);
+        EXPECT_EQ(start_default_job("1"), OVCG_ERR_ENGINE);
+        EXPECT_EQ(Capture::bytes, expected_job_start(1));  // the framing went out first
+        EXPECT_EQ(fake.calls.size(), unbound ? 0u : 1u);
+        EXPECT_EQ(ovcgStartPage(), OVCG_ERR_ARGUMENT);
+        EXPECT_EQ(ovcgEndJob(), OVCG_ERR_ARGUMENT);
+    }
+    fe::set_job_interface(&FakeJobInterface::table());
     fake.init_job_result = 0;
     EXPECT_EQ(start_default_job("1"), OVCG_OK);
     EXPECT_EQ(ovcgEndJob(), OVCG_OK);
-}
-
-TEST_F(EntryPoints, NoEngineBound) {
-    fe::set_job_interface(nullptr);
-    EXPECT_EQ(start_default_job("1"), OVCG_ERR_ENGINE);
-    EXPECT_EQ(Capture::bytes, expected_job_start(1));
-    EXPECT_TRUE(fake.calls.empty());
 }
 
 TEST_F(EntryPoints, OutputFailureAtJobStartSkipsTheEngineAndSticks) {
@@ -311,6 +306,8 @@ TEST_F(EntryPoints, ReleaseWithAJobAndPageOpenLeavesNothing) {
 
 // ---- Pages ------------------------------------------------------------------
 
+auto rect(const tagRECT& r) { return std::tuple(r.left, r.top, r.right, r.bottom); }
+
 struct BandSpan {
     uint32_t top, bottom;
 };
@@ -344,10 +341,14 @@ protected:
         FrontendTest::TearDown();
     }
     // A line whose every byte tells its line number and position.
-    std::vector<uint8_t> line(uint32_t n, uint32_t bytes = 0) const {
-        std::vector<uint8_t> v(bytes ? bytes : line_bytes);
+    std::vector<uint8_t> line(uint32_t n) const {
+        std::vector<uint8_t> v(line_bytes);
         for (size_t i = 0; i < v.size(); ++i) v[i] = static_cast<uint8_t>(n * 31 + i % 7);
         return v;
+    }
+    int32_t out(uint32_t n) {
+        auto l = line(n);
+        return ovcgRasterOut(l.data(), static_cast<int32_t>(l.size()), 0);
     }
     uint32_t width = 0, line_bytes = 0;
 };
@@ -357,24 +358,15 @@ TEST_F(Pages, BandsForPagesOfOneToFiveLines) {
         SCOPED_TRACE(n);
         fake.bands.clear();
         ASSERT_EQ(ovcgStartPage(), OVCG_OK);
-        for (uint32_t i = 0; i < n; ++i) {
-            auto l = line(i);
-            ASSERT_EQ(ovcgRasterOut(l.data(), static_cast<int32_t>(l.size()), 0), OVCG_OK);
-        }
+        for (uint32_t i = 0; i < n; ++i) ASSERT_EQ(out(i), OVCG_OK);
         ASSERT_EQ(ovcgEndPage(0), OVCG_OK);
         std::vector<BandSpan> expected = reference_bands(n);
         ASSERT_EQ(fake.bands.size(), expected.size());
         for (size_t b = 0; b < expected.size(); ++b) {
             const FakeBand& got = fake.bands[b];
             const uint32_t h = expected[b].bottom - expected[b].top;
-            EXPECT_EQ(got.band.left, 0u);
-            EXPECT_EQ(got.band.top, expected[b].top);
-            EXPECT_EQ(got.band.right, width);
-            EXPECT_EQ(got.band.bottom, expected[b].bottom);
-            EXPECT_EQ(got.clip.left, 0u);
-            EXPECT_EQ(got.clip.top, 0u);
-            EXPECT_EQ(got.clip.right, width);
-            EXPECT_EQ(got.clip.bottom, h);
+            EXPECT_EQ(rect(got.band), std::tuple(0u, expected[b].top, width, expected[b].bottom));
+            EXPECT_EQ(rect(got.clip), std::tuple(0u, 0u, width, h));
             EXPECT_FALSE(got.second_bitmap);
             EXPECT_FALSE(got.descriptor);
             EXPECT_EQ(got.width_bytes, (line_bytes + 3) & ~3u);
@@ -385,23 +377,10 @@ TEST_F(Pages, BandsForPagesOfOneToFiveLines) {
             }
         }
         ASSERT_EQ(fake.page_ends.size(), n);
-        EXPECT_EQ(fake.page_ends.back().version, 1);
-        EXPECT_EQ(fake.page_ends.back().bAbort, 0);
-        EXPECT_EQ(ctx().page.word[fe::kPageCounter], n + 1);
+        EXPECT_EQ(std::tuple(fake.page_ends.back().version, fake.page_ends.back().bAbort,
+                             ctx().page.word[fe::kPageCounter]),
+                  std::tuple(1, 0, n + 1));
     }
-}
-
-TEST_F(Pages, ShortLinesArePaddedWithWhite) {
-    ASSERT_EQ(ovcgStartPage(), OVCG_OK);
-    auto l = line(0, 10);
-    ASSERT_EQ(ovcgRasterOut(l.data(), 10, 0), OVCG_OK);
-    ASSERT_EQ(ovcgRasterOut(l.data(), 0, 0), OVCG_OK);
-    ASSERT_EQ(ovcgEndPage(0), OVCG_OK);
-    ASSERT_EQ(fake.bands.size(), 1u);
-    const FakeBand& b = fake.bands[0];
-    EXPECT_TRUE(std::equal(l.begin(), l.end(), b.lines.begin()));
-    for (uint32_t i = 10; i < b.width_bytes; ++i) ASSERT_EQ(b.lines[i], 0xFF) << i;
-    for (uint32_t i = 0; i < b.width_bytes; ++i) ASSERT_EQ(b.lines[b.width_bytes + i], 0xFF) << i;
 }
 
 TEST_F(Pages, LinesPastThePageAreDropped) {
@@ -422,10 +401,7 @@ TEST_F(Pages, LinesPastThePageAreDropped) {
 
 TEST_F(Pages, AbortSendsNoFinalBand) {
     ASSERT_EQ(ovcgStartPage(), OVCG_OK);
-    for (uint32_t i = 0; i < 3; ++i) {
-        auto l = line(i);
-        ASSERT_EQ(ovcgRasterOut(l.data(), static_cast<int32_t>(l.size()), 0), OVCG_OK);
-    }
+    for (uint32_t i = 0; i < 3; ++i) ASSERT_EQ(out(i), OVCG_OK);
     ASSERT_EQ(ovcgEndPage(1), OVCG_OK);
     EXPECT_EQ(fake.bands.size(), 1u);
     ASSERT_EQ(fake.page_ends.size(), 1u);
@@ -462,52 +438,37 @@ TEST_F(Pages, BandOutFailureWhileCollecting) {
     fake.band_out_result = -9;
     fake.band_out_fail_at = 0;
     ASSERT_EQ(ovcgStartPage(), OVCG_OK);
-    auto l = line(0);
-    const int32_t n = static_cast<int32_t>(l.size());
-    EXPECT_EQ(ovcgRasterOut(l.data(), n, 0), OVCG_OK);
-    EXPECT_EQ(ovcgRasterOut(l.data(), n, 0), OVCG_OK);
-    EXPECT_EQ(ovcgRasterOut(l.data(), n, 0), OVCG_ERR_ENGINE);
-    EXPECT_EQ(ctx().band.bottom, 2u);  // the line was not stored
-    EXPECT_EQ(ctx().band.top, 2u);
+    EXPECT_EQ(out(0), OVCG_OK);
+    EXPECT_EQ(out(0), OVCG_OK);
+    EXPECT_EQ(out(0), OVCG_ERR_ENGINE);
+    EXPECT_EQ(std::tuple(ctx().band.top, ctx().band.bottom), std::tuple(2u, 2u));  // not stored
     // The next line offers the refused band again, then is stored.
-    EXPECT_EQ(ovcgRasterOut(l.data(), n, 0), OVCG_OK);
+    EXPECT_EQ(out(0), OVCG_OK);
     EXPECT_EQ(ovcgEndPage(0), OVCG_OK);
     ASSERT_EQ(fake.bands.size(), 3u);
-    EXPECT_EQ(fake.bands[1].band.top, 0u);
-    EXPECT_EQ(fake.bands[1].band.bottom, 2u);
-    EXPECT_EQ(fake.bands[2].band.top, 2u);
-    EXPECT_EQ(fake.bands[2].band.bottom, 3u);
+    EXPECT_EQ(std::tuple(fake.bands[1].band.top, fake.bands[1].band.bottom, fake.bands[2].band.top,
+                         fake.bands[2].band.bottom),
+              std::tuple(0u, 2u, 2u, 3u));
 }
 
-TEST_F(Pages, FinalBandFailureIsReported) {
-    fake.band_out_result = -9;
-    ASSERT_EQ(ovcgStartPage(), OVCG_OK);
-    auto l = line(0);
-    ASSERT_EQ(ovcgRasterOut(l.data(), static_cast<int32_t>(l.size()), 0), OVCG_OK);
-    EXPECT_EQ(ovcgEndPage(0), OVCG_ERR_ENGINE);
-    EXPECT_EQ(fake.page_ends.size(), 1u);  // the page is still ended
-}
-
-TEST_F(Pages, TerminatePageFailure) {
-    fake.terminate_result = -1;
-    ASSERT_EQ(ovcgStartPage(), OVCG_OK);
-    EXPECT_EQ(ovcgEndPage(0), OVCG_ERR_ENGINE);
-    EXPECT_EQ(ovcgStartPage(), OVCG_OK);  // the next page may start
+TEST_F(Pages, EndPageFailuresAreReportedAndThePageEnds) {
+    // A failing final band, then a failing TerminatePageEx.
+    for (bool terminate_fails : {false, true}) {
+        SCOPED_TRACE(terminate_fails);
+        fake.band_out_result = terminate_fails ? 0 : -9;
+        fake.terminate_result = terminate_fails ? -1 : 0;
+        ASSERT_EQ(ovcgStartPage(), OVCG_OK);
+        ASSERT_EQ(out(0), OVCG_OK);
+        EXPECT_EQ(ovcgEndPage(0), OVCG_ERR_ENGINE);
+        EXPECT_EQ(fake.page_ends.size(), terminate_fails ? 2u : 1u);
+    }
     fake.terminate_result = 0;
+    EXPECT_EQ(ovcgStartPage(), OVCG_OK);  // the next page may start
     EXPECT_EQ(ovcgEndPage(0), OVCG_OK);
 }
 
-TEST_F(Pages, OutOfMemoryForTheBandBuffer) {
-    ASSERT_EQ(ovcgStartPage(), OVCG_OK);
-    CountingHeap::fail_after = CountingHeap::allocations;
-    auto l = line(0);
-    EXPECT_EQ(ovcgRasterOut(l.data(), static_cast<int32_t>(l.size()), 0), OVCG_ERR_NO_MEMORY);
-    CountingHeap::fail_after = -1;
-    EXPECT_EQ(ovcgRasterOut(l.data(), static_cast<int32_t>(l.size()), 0), OVCG_OK);
-    EXPECT_EQ(ovcgEndPage(0), OVCG_OK);
-}
-
-TEST_F(Pages, OutOfMemoryAtPageStart) {
+TEST_F(Pages, OutOfMemory) {
+    // At the page start, for each of its allocations in turn: no InitPage.
     for (long k = 0; k < 3; ++k) {
         SCOPED_TRACE(k);
         CountingHeap::fail_after = CountingHeap::allocations + k;
@@ -515,6 +476,13 @@ TEST_F(Pages, OutOfMemoryAtPageStart) {
         CountingHeap::fail_after = -1;
     }
     EXPECT_TRUE(std::find(fake.calls.begin(), fake.calls.end(), "InitPage") == fake.calls.end());
+    // For the band buffer: the line fails, the next one goes.
+    ASSERT_EQ(ovcgStartPage(), OVCG_OK);
+    CountingHeap::fail_after = CountingHeap::allocations;
+    EXPECT_EQ(out(0), OVCG_ERR_NO_MEMORY);
+    CountingHeap::fail_after = -1;
+    EXPECT_EQ(out(0), OVCG_OK);
+    EXPECT_EQ(ovcgEndPage(0), OVCG_OK);
 }
 
 TEST_F(Pages, EndJobAbandonsAnOpenPage) {
@@ -523,18 +491,6 @@ TEST_F(Pages, EndJobAbandonsAnOpenPage) {
     ASSERT_EQ(fake.page_ends.size(), 1u);
     EXPECT_EQ(fake.page_ends[0].bAbort, 1);
     EXPECT_EQ(fake.calls.back(), "DestroyJob");
-}
-
-TEST_F(Pages, BandBufferLivesFromTheFirstLineToTheJobEnd) {
-    ASSERT_EQ(ovcgStartPage(), OVCG_OK);
-    EXPECT_EQ(ctx().band_bitmap.Bits, nullptr);
-    auto l = line(0);
-    ASSERT_EQ(ovcgRasterOut(l.data(), static_cast<int32_t>(l.size()), 0), OVCG_OK);
-    ASSERT_EQ(ovcgEndPage(0), OVCG_OK);
-    EXPECT_NE(ctx().band_bitmap.Bits, nullptr);
-    ASSERT_EQ(ovcgEndJob(), OVCG_OK);
-    EXPECT_EQ(ctx().band_bitmap.Bits, nullptr);
-    EXPECT_EQ(ctx().band_bitmap.WidthBytes, 0u);
 }
 
 // ---- The band collector on its own -------------------------------------------
@@ -570,19 +526,6 @@ TEST_F(BandCollector, AGrowingLineKeepsTheBufferedLines) {
     EXPECT_EQ(b.band.right, 4u);
 }
 
-TEST_F(BandCollector, WidthBytesRoundUpToFour) {
-    for (uint32_t len : {1u, 4u, 5u, 8u, 9u}) {
-        ASSERT_EQ(put(std::vector<uint8_t>(len, 1), 1), 0);
-        EXPECT_EQ(c.band_bitmap.WidthBytes, std::max<uint32_t>(4, (len + 3) & ~3u)) << len;
-    }
-}
-
-TEST_F(BandCollector, EndOfPageIsIgnored) {
-    int32_t taken = 0;
-    EXPECT_EQ(fe::pipeRasterOut(&c, nullptr, 0, 0, &taken), 0);
-    EXPECT_EQ(c.band.bottom, 0u);
-}
-
 // ---- Raster information -----------------------------------------------------
 
 TEST(RasterInformation, BorderlessEnlargement) {
@@ -611,15 +554,10 @@ TEST(RasterInformation, BorderlessEnlargement) {
         page.word[fe::kPageSkipLines] = 3;
         ovcg_raster_info info;
         ASSERT_TRUE(fe::converter_set_rasterinfo_from_parameter_1(job, page, &info));
-        EXPECT_EQ(info.size, 56u);
-        EXPECT_EQ(info.x_resolution, 600u);
-        EXPECT_EQ(info.y_resolution, 300u);
-        EXPECT_EQ(info.bytes_per_pixel, 3u);
-        EXPECT_EQ(info.width, static_cast<uint32_t>(5000 + c.dw));
-        EXPECT_EQ(info.height, static_cast<uint32_t>(7000 + c.dh));
-        EXPECT_EQ(info.skip_lines, 3u);
-        EXPECT_EQ(info.offset_on, 0u);
-        EXPECT_EQ(info.disc_on, 0u);
+        EXPECT_EQ(std::tuple(info.size, info.x_resolution, info.y_resolution, info.bytes_per_pixel,
+                             info.width, info.height, info.skip_lines, info.offset_on, info.disc_on),
+                  std::tuple(56u, 600u, 300u, 3u, static_cast<uint32_t>(5000 + c.dw),
+                             static_cast<uint32_t>(7000 + c.dh), 3u, 0u, 0u));
     }
 }
 

@@ -7,6 +7,7 @@
 #include <map>
 #include <set>
 #include <string>
+#include <tuple>
 
 #include "frontend/media_options.h"
 #include "frontend_fixture.h"
@@ -24,18 +25,6 @@ std::string lower(std::string s) {
 
 // ---- Tables -----------------------------------------------------------------
 
-TEST(OptionTables, RowCounts) {
-    EXPECT_EQ(fe::ww_MediaType().size(), 74u);
-    EXPECT_EQ(fe::ww_ColorModel().size(), 4u);
-    EXPECT_EQ(fe::ww_HighSpeed().size(), 2u);
-    EXPECT_EQ(fe::ww_Mode().size(), 5u);
-    EXPECT_EQ(fe::ww_PageSize().size(), 148u);
-    EXPECT_EQ(fe::ww_AutoCut().size(), 4u);
-    EXPECT_EQ(fe::ww_Density().size(), 21u);
-    EXPECT_EQ(fe::TablePaperSize().size(), 43u);
-    EXPECT_EQ(fe::TableResourceParameter().size(), 74u);
-}
-
 TEST(OptionTables, NamesAndValuesAreUnique) {
     for (auto table : {fe::ww_MediaType(), fe::ww_ColorModel(), fe::ww_HighSpeed(), fe::ww_Mode(),
                        fe::ww_PageSize(), fe::ww_AutoCut(), fe::ww_Density()}) {
@@ -50,7 +39,7 @@ TEST(OptionTables, NamesAndValuesAreUnique) {
     }
 }
 
-TEST(OptionTables, EveryMediaChoiceHasItsResolutionRow) {
+TEST(OptionTables, ResolutionRowsAreUniqueAndSane) {
     std::set<int32_t> keys;
     for (const fe::ww_resource_parameter& r : fe::TableResourceParameter()) {
         EXPECT_TRUE(keys.insert(r.key).second) << r.key;
@@ -59,12 +48,6 @@ TEST(OptionTables, EveryMediaChoiceHasItsResolutionRow) {
         EXPECT_TRUE(r.mode == 4 || r.mode == 5 || r.mode == 7) << r.key;
         EXPECT_TRUE(r.bits_per_color == 1 || r.bits_per_color == 2) << r.key;
         EXPECT_TRUE(r.gray == 0 || r.gray == 1) << r.key;
-    }
-    for (const fe::ww_choice& m : fe::ww_MediaType()) {
-        EXPECT_NE(fe::ww_find_resource_parameter(m.value), nullptr) << m.name;
-        // The name tells the media number and the quality digit.
-        EXPECT_EQ(std::string(m.name),
-                  "Media" + std::to_string(m.value / 10) + "_Q" + std::to_string(m.value % 10));
     }
     EXPECT_EQ(keys.size(), fe::ww_MediaType().size());
 }
@@ -96,15 +79,6 @@ TEST(OptionTables, EveryPaperChoiceMapsToAPaperRow) {
     const fe::ww_paper_size* custom = fe::ww_find_paper(fe::kCustomPaper);
     ASSERT_NE(custom, nullptr);
     EXPECT_EQ(custom->width, -1);
-}
-
-TEST(OptionTables, DensityChoices) {
-    int v = 50;
-    for (const fe::ww_choice& c : fe::ww_Density()) {
-        EXPECT_EQ(c.value, v);
-        EXPECT_EQ(std::string(c.name), std::to_string(v));
-        v += 5;
-    }
 }
 
 // ---- Paper choice lookup ------------------------------------------------------
@@ -208,22 +182,14 @@ protected:
 };
 
 TEST_F(Conversion, Defaults) {
-    EXPECT_EQ(job.version, 9);
-    EXPECT_EQ(job.src_format, 1);
-    EXPECT_EQ(job.prt_format, 101);
-    EXPECT_EQ(job.lut_format, 101);
-    EXPECT_EQ(job.head_ID, 0xFFFF);
-    EXPECT_EQ(job.mw_type, 0u);
-    EXPECT_EQ(job.ex_option, 0u);
-    EXPECT_EQ(job.lpCutCmdData, nullptr);
-    EXPECT_EQ(job.lpTrimInfo, nullptr);
+    EXPECT_EQ(std::tuple(job.version, job.src_format, job.prt_format, job.lut_format, job.head_ID,
+                         job.mw_type, job.ex_option, job.lpCutCmdData, job.lpTrimInfo),
+              std::tuple(9, 1, 101, 101, 0xFFFF, 0u, 0u, nullptr, nullptr));
     ASSERT_NE(job.lpMediaOpt, nullptr);
     EXPECT_EQ(fe::media_options_version(job.lpMediaOpt), 8);
     EXPECT_EQ(fe::media_options_field(job.lpMediaOpt), 0x100000u);
     for (int i = 0; i < 16; ++i) EXPECT_EQ(duty(i), 1024);
-    EXPECT_EQ(ht.version, 3);
-    EXPECT_EQ(ht.gamma, 220);
-    EXPECT_EQ(ht.color_correction, 0);
+    EXPECT_EQ(std::tuple(ht.version, ht.gamma, ht.color_correction), std::tuple(3, 220, 0));
 }
 
 TEST_F(Conversion, MediaAndPaperAreRequired) {
@@ -237,16 +203,18 @@ TEST_F(Conversion, MediaAndPaperAreRequired) {
 TEST_F(Conversion, EveryMediaChoice) {
     for (const fe::ww_choice& m : fe::ww_MediaType()) {
         SCOPED_TRACE(m.name);
-        ASSERT_EQ(convert({{"MediaType", m.name}, {"PageSize", "A4"}}), 0);
+        // The name tells the media number and the quality digit.
+        EXPECT_EQ(std::string(m.name),
+                  "Media" + std::to_string(m.value / 10) + "_Q" + std::to_string(m.value % 10));
         const fe::ww_resource_parameter* row = fe::ww_find_resource_parameter(m.value);
-        EXPECT_EQ(job.media_type, m.value / 10);
-        EXPECT_EQ(job.src_resolution.x, row->src_x);
-        EXPECT_EQ(job.src_resolution.y, row->src_y);
-        EXPECT_EQ(job.prt_resolution.x, row->prt_x);
-        EXPECT_EQ(job.prt_resolution.y, row->prt_y);
-        EXPECT_EQ(job.mw_type, row->mode & ~OVCG_MW_HS);  // HighSpeed unset: off
-        EXPECT_EQ(job.bit_p_color, row->bits_per_color);
-        EXPECT_EQ(ht.halftone_type, 16);
+        ASSERT_NE(row, nullptr);
+        ASSERT_EQ(convert({{"MediaType", m.name}, {"PageSize", "A4"}}), 0);
+        // HighSpeed unset: off.
+        EXPECT_EQ(std::tuple(job.media_type, job.src_resolution.x, job.src_resolution.y,
+                             job.prt_resolution.x, job.prt_resolution.y, job.mw_type,
+                             job.bit_p_color, ht.halftone_type),
+                  std::tuple(m.value / 10, row->src_x, row->src_y, row->prt_x, row->prt_y,
+                             row->mode & ~OVCG_MW_HS, row->bits_per_color, 16));
         EXPECT_EQ(job.ex_option & (OVCG_EXO_DM | OVCG_EXO_BS | OVCG_EXO_CB),
                   OVCG_EXO_DM | OVCG_EXO_BS);
     }
@@ -277,57 +245,42 @@ TEST_F(Conversion, Black2UsesTheGrayModesOfSisterMedia) {
         SCOPED_TRACE(c.media);
         ASSERT_EQ(convert({{"ColorModel", "Black2"}, {"MediaType", c.media}, {"PageSize", "A4"}}), 0);
         const fe::ww_resource_parameter* row = fe::ww_find_resource_parameter(c.row);
-        EXPECT_EQ(job.media_type, c.media_number);
-        EXPECT_EQ(job.prt_resolution.x, row->prt_x);
-        EXPECT_EQ(job.prt_resolution.y, row->prt_y);
-        EXPECT_EQ(job.src_format, 0);
-        EXPECT_EQ(ht.color_correction, 13);
+        EXPECT_EQ(std::tuple(job.media_type, job.prt_resolution.x, job.prt_resolution.y,
+                             job.src_format, ht.color_correction),
+                  std::tuple(c.media_number, row->prt_x, row->prt_y, 0, 13));
     }
 }
 
-TEST_F(Conversion, ColorModels) {
-    struct Case {
-        const char* model;
-        const char* media;
-        int32_t src, prt;
-        bool cb;
-    };
-    const Case cases[] = {
-        {"RGB", "Media281_Q3", 1, 101, false},
-        {"YellowBack", "Media281_Q3", 1, 101, false},
-        {"Gray", "Media281_Q3", 0, 101, true},    // gray flag: colour inks
-        {"Black2", "Media281_Q3", 0, 101, true},
-        {"Gray", "Media306_Q4", 0, 0, false},     // mono inks
-        {"bogus", "Media306_Q4", 1, 101, false},  // unset: RGB
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(std::string(c.model) + " " + c.media);
-        ASSERT_EQ(convert({{"ColorModel", c.model}, {"MediaType", c.media}, {"PageSize", "A4"}}), 0);
-        EXPECT_EQ(job.src_format, c.src);
-        EXPECT_EQ(job.prt_format, c.prt);
-        EXPECT_EQ(job.lut_format, c.prt);
-        EXPECT_EQ((job.ex_option & OVCG_EXO_CB) != 0, c.cb);
-    }
-}
-
-TEST_F(Conversion, Modes) {
+TEST_F(Conversion, ColorModelsAndModes) {
     struct Case {
         const char* model;
         const char* mode;
+        const char* media;
+        int32_t src, prt;
+        bool cb;
         int32_t cc;
     };
     const Case cases[] = {
-        {"RGB", "NoCMM", 4},   {"RGB", "Standard", 0}, {"RGB", "c-BIZ", 12},
-        {"RGB", "CAD", 14},    {"RGB", "GIS", 90},     {"YellowBack", "gis", 90},
-        {"Gray", "CAD", 13},   {"Black2", "NoCMM", 13}, {"RGB", "bogus", 0},
-        {"bogus", "CAD", 14},
+        {"RGB", "NoCMM", "Media1_Q1", 1, 101, false, 4},
+        {"RGB", "Standard", "Media1_Q1", 1, 101, false, 0},
+        {"RGB", "c-BIZ", "Media1_Q1", 1, 101, false, 12},
+        {"RGB", "CAD", "Media281_Q3", 1, 101, false, 14},
+        {"RGB", "GIS", "Media1_Q1", 1, 101, false, 90},
+        {"RGB", "bogus", "Media1_Q1", 1, 101, false, 0},
+        {"YellowBack", "gis", "Media281_Q3", 1, 101, false, 90},
+        {"Gray", "CAD", "Media281_Q3", 0, 101, true, 13},    // gray flag: colour inks
+        {"Gray", "CAD", "Media306_Q4", 0, 0, false, 13},     // mono inks
+        {"Black2", "NoCMM", "Media281_Q3", 0, 101, true, 13},
+        {"bogus", "CAD", "Media306_Q4", 1, 101, false, 14},  // unset: RGB
     };
     for (const Case& c : cases) {
-        SCOPED_TRACE(std::string(c.model) + " " + c.mode);
-        ASSERT_EQ(convert({{"ColorModel", c.model}, {"Mode", c.mode}, {"MediaType", "Media1_Q1"},
+        SCOPED_TRACE(std::string(c.model) + " " + c.mode + " " + c.media);
+        ASSERT_EQ(convert({{"ColorModel", c.model}, {"Mode", c.mode}, {"MediaType", c.media},
                            {"PageSize", "A4"}}),
                   0);
-        EXPECT_EQ(ht.color_correction, c.cc);
+        EXPECT_EQ(std::tuple(job.src_format, job.prt_format, job.lut_format,
+                             (job.ex_option & OVCG_EXO_CB) != 0, ht.color_correction),
+                  std::tuple(c.src, c.prt, c.prt, c.cb, c.cc));
     }
 }
 
@@ -353,10 +306,7 @@ TEST_F(Conversion, Densities) {
         ASSERT_EQ(convert({{"ColorModel", c.model}, {"MediaType", c.media}, {"PageSize", "A4"},
                            {"BlackDensity", c.black}, {"ColorDensity", c.color}}),
                   0);
-        EXPECT_EQ(duty(0), c.d0);
-        EXPECT_EQ(duty(1), c.d1);
-        EXPECT_EQ(duty(2), c.d2);
-        EXPECT_EQ(duty(3), c.d3);
+        EXPECT_EQ(std::tuple(duty(0), duty(1), duty(2), duty(3)), std::tuple(c.d0, c.d1, c.d2, c.d3));
         for (int i = 4; i < 16; ++i) EXPECT_EQ(duty(i), 1024);
     }
 }
@@ -377,10 +327,9 @@ TEST_F(Conversion, AutoCut) {
             EXPECT_EQ(job.lpCutCmdData, nullptr);
         } else {
             ASSERT_NE(job.lpCutCmdData, nullptr);
-            EXPECT_EQ(job.lpCutCmdData->version, 1);
-            EXPECT_EQ(job.lpCutCmdData->cut_option, c.cut);
-            EXPECT_EQ(job.lpCutCmdData->top, 0);
-            EXPECT_EQ(job.lpCutCmdData->bottom, 0);
+            const tagCUTCMD& cut = *job.lpCutCmdData;
+            EXPECT_EQ(std::tuple(cut.version, cut.cut_option, cut.top, cut.bottom),
+                      std::tuple(1, c.cut, 0, 0));
         }
     }
 }
@@ -416,26 +365,26 @@ TEST_F(Conversion, NothingLeaksIntoTheNextJob) {
     ASSERT_EQ(convert({{"MediaType", "Media1_Q1"}, {"PageSize", "A1"}, {"ColorModel", "x"},
                        {"Mode", "x"}, {"AutoCut", "NormalCut"}, {"BlackDensity", "x"}}),
               0);
-    EXPECT_EQ(job.mw_type, 4u);  // HighSpeed is still on; MW and SP went
-    EXPECT_EQ(job.ex_option & OVCG_EXO_TB, 0u);
-    EXPECT_EQ(job.lpCutCmdData, nullptr);
-    EXPECT_EQ(job.src_format, 1);
-    EXPECT_EQ(job.prt_format, 101);
-    EXPECT_EQ(ht.color_correction, 0);
-    EXPECT_EQ(duty(3), 1024);
+    // HighSpeed is still on; MW and SP went.
+    EXPECT_EQ(std::tuple(job.mw_type, job.ex_option & OVCG_EXO_TB, job.lpCutCmdData, job.src_format,
+                         job.prt_format, ht.color_correction, duty(3)),
+              std::tuple(4u, 0u, nullptr, 1, 101, 0, 1024));
 }
 
-// Reference geometry of a paper choice at a source resolution.
-struct Geometry {
-    int32_t page_w, page_h;
-    int32_t paper_w, paper_h;
-    int32_t area_w, area_h;
-    int32_t margin_y;
-    int32_t bin;
-    bool borderless;
-};
+// The geometry a conversion leaves in the records: paper, bin, page width and
+// height (reported and printable), paper size, print area (and its extended
+// copy), margin, borderless flag, custom-size flag.
+auto geometry_of(const tagPRTSTRUCT3_12& job, const fe::ovcg_page_info& page) {
+    const uint32_t* w = page.word;
+    return std::tuple(job.paper_ID, job.bin_ID, w[fe::kPageWidth], w[fe::kPageHeight],
+                      w[fe::kPagePrintWidth], w[fe::kPagePrintHeight], job.src_paper_size.x,
+                      job.src_paper_size.y, job.src_print_area.x, job.src_print_area.y,
+                      job.src_print_area_ex.x, job.src_print_area_ex.y, job.src_margin.x,
+                      job.src_margin.y, (job.ex_option & OVCG_EXO_TB) != 0, page.custom_size);
+}
 
-Geometry reference_geometry(int32_t value, int32_t dpi) {
+// The same, worked out on its own for a paper choice at a source resolution.
+auto reference_geometry(int32_t value, int32_t dpi) {
     int32_t paper = value / 10, variant = value % 10;
     const fe::ww_paper_size* row = fe::ww_find_paper(paper);
     int32_t W = row->width, H = row->height;
@@ -449,11 +398,11 @@ Geometry reference_geometry(int32_t value, int32_t dpi) {
         default: aw = W - 70, ah = H - 70, my = 35, ph = H - 70, bin = 530; break;
     }
     const double s = dpi / 300.0;
-    return {static_cast<int32_t>(aw * s),           static_cast<int32_t>(ph * s),
-            static_cast<int32_t>(W * s),            static_cast<int32_t>(H * s),
-            static_cast<int32_t>(std::floor(aw * s + 0.5)), static_cast<int32_t>(std::floor(ah * s + 0.5)),
-            static_cast<int32_t>(my * s),           bin,
-            tb};
+    auto cut = [s](int32_t v) { return static_cast<int32_t>(v * s); };
+    auto nearest = [s](int32_t v) { return static_cast<int32_t>(std::floor(v * s + 0.5)); };
+    const uint32_t page_w = static_cast<uint32_t>(cut(aw)), page_h = static_cast<uint32_t>(cut(ph));
+    return std::tuple(paper, bin, page_w, page_h, page_w, page_h, cut(W), cut(H), nearest(aw),
+                      nearest(ah), nearest(aw), nearest(ah), 0, cut(my), tb, 0u);
 }
 
 TEST_F(Conversion, PageGeometryForEveryPaperAndResolution) {
@@ -463,44 +412,16 @@ TEST_F(Conversion, PageGeometryForEveryPaperAndResolution) {
         for (const fe::ww_choice& p : fe::ww_PageSize()) {
             SCOPED_TRACE(std::string(p.name) + " at " + std::to_string(dpi));
             ASSERT_EQ(convert({{"MediaType", media}, {"PageSize", p.name}}), 0);
-            Geometry g = reference_geometry(p.value, dpi);
-            EXPECT_EQ(job.paper_ID, p.value / 10);
-            EXPECT_EQ(job.bin_ID, g.bin);
-            EXPECT_EQ(page.word[fe::kPageWidth], static_cast<uint32_t>(g.page_w));
-            EXPECT_EQ(page.word[fe::kPageHeight], static_cast<uint32_t>(g.page_h));
-            EXPECT_EQ(page.word[fe::kPagePrintWidth], page.word[fe::kPageWidth]);
-            EXPECT_EQ(page.word[fe::kPagePrintHeight], page.word[fe::kPageHeight]);
-            EXPECT_EQ(job.src_paper_size.x, g.paper_w);
-            EXPECT_EQ(job.src_paper_size.y, g.paper_h);
-            EXPECT_EQ(job.src_print_area.x, g.area_w);
-            EXPECT_EQ(job.src_print_area.y, g.area_h);
-            EXPECT_EQ(job.src_print_area_ex.x, g.area_w);
-            EXPECT_EQ(job.src_print_area_ex.y, g.area_h);
-            EXPECT_EQ(job.src_margin.x, 0);
-            EXPECT_EQ(job.src_margin.y, g.margin_y);
-            EXPECT_EQ((job.ex_option & OVCG_EXO_TB) != 0, g.borderless);
-            EXPECT_EQ(page.custom_size, 0u);
+            EXPECT_EQ(geometry_of(job, page), reference_geometry(p.value, dpi));
         }
     }
 }
 
-TEST_F(Conversion, A3SheetCAt600Dpi) {
-    ASSERT_EQ(convert({{"MediaType", "Media334_Q1"}, {"PageSize", "A3_SheetC"}}), 0);
-    EXPECT_EQ(page.word[fe::kPageWidth], 6876u);
-    EXPECT_EQ(page.word[fe::kPageHeight], 8978u);
-    EXPECT_EQ(job.src_print_area_ex.x, 6876);
-    EXPECT_EQ(job.src_print_area_ex.y, 8978);
-    EXPECT_EQ(job.src_margin.y, 472);
-}
-
 TEST_F(Conversion, CustomPage) {
     ASSERT_EQ(convert({{"MediaType", "Media334_Q1"}, {"PageSize", "custom.10x20in"}}), 0);
-    EXPECT_EQ(job.paper_ID, 256);
-    EXPECT_EQ(job.bin_ID, 530);
-    EXPECT_EQ(page.custom_size, 1u);
-    EXPECT_EQ(page.word[fe::kPageWidth], (3000u - 70) * 2);
-    EXPECT_EQ(page.word[fe::kPageHeight], (6000u - 70) * 2);
-    EXPECT_EQ(job.src_paper_size.x, 6000);
+    EXPECT_EQ(std::tuple(job.paper_ID, job.bin_ID, page.custom_size, page.word[fe::kPageWidth],
+                         page.word[fe::kPageHeight], job.src_paper_size.x),
+              std::tuple(256, 530, 1u, (3000u - 70) * 2, (6000u - 70) * 2, 6000));
     // The flag goes with the next named paper.
     ASSERT_EQ(convert({{"PageSize", "A4"}}), 0);
     EXPECT_EQ(page.custom_size, 0u);
@@ -514,22 +435,10 @@ TEST_F(Conversion, TrimInformationIsScaled) {
     trim->layout_offset = {7, 8};
     job.lpTrimInfo = trim;
     ASSERT_EQ(convert({{"MediaType", "Media334_Q1"}, {"PageSize", "A4"}}), 0);
-    EXPECT_EQ(trim->src_t4base_parea.x, 200);
-    EXPECT_EQ(trim->src_t4base_parea.y, 400);
-    EXPECT_EQ(trim->src_t4base_parea_ex.x, 600);
-    EXPECT_EQ(trim->src_t4base_parea_ex.y, 800);
-    EXPECT_EQ(trim->layout_offset.x, 7);
-    EXPECT_EQ(page.word[fe::kPageWidth], 600u);
-    EXPECT_EQ(page.word[fe::kPageHeight], 800u);
-}
-
-TEST_F(Conversion, SecondNameOfPageSizeIsNotStored) {
-    h->SetOptionChoiceByOrder("media", "A3");
-    EXPECT_EQ(fe::ww_stored_value("PageSize"), kUnset);
-    h->SetOptionChoiceByOrder("pagesize", "A3");
-    EXPECT_EQ(fe::ww_stored_value("PageSize"), 80);
-    h->SetOptionChoiceByOrder("NoSuchOption", "A3");
-    EXPECT_EQ(fe::ww_stored_value("NoSuchOption"), kUnset);
+    EXPECT_EQ(std::tuple(trim->src_t4base_parea.x, trim->src_t4base_parea.y,
+                         trim->src_t4base_parea_ex.x, trim->src_t4base_parea_ex.y,
+                         trim->layout_offset.x, page.word[fe::kPageWidth], page.word[fe::kPageHeight]),
+              std::tuple(200, 400, 600, 800, 7, 600u, 800u));
 }
 
 }  // namespace

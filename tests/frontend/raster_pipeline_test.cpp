@@ -54,12 +54,20 @@ protected:
         fe::ovcg_heap_set_extern_functions(CountingHeap::allocate, CountingHeap::release);
     }
     void TearDown() override {
-        ovcg_raster_free(writer);
-        raster_helper_destroy_pipeline(pipeline);
+        release();
         EXPECT_EQ(CountingHeap::live, 0);
         fe::ovcg_heap_set_extern_functions(nullptr, nullptr);
     }
+    void release() {
+        ovcg_raster_free(writer);
+        writer = nullptr;
+        raster_helper_destroy_pipeline(pipeline);
+        pipeline = nullptr;
+    }
+    // A new pipeline and writer (releasing those of an earlier case) and an empty sink.
     void build(const ovcg_raster_info& info) {
+        release();
+        out = Collector{};
         pipeline = raster_helper_create_pipeline(&info);
         ASSERT_NE(pipeline, nullptr);
         const ovcg_raster_sink sink = {&out, Collector::process};
@@ -88,11 +96,10 @@ TEST_F(RasterPipeline, WithoutPipesLinesPassUnchangedOrPadded) {
     ASSERT_EQ(ovcg_raster_print(writer, &nothing, 0, 0, nullptr), 0);  // an empty line
     ASSERT_EQ(print(longer), 0);
     ASSERT_EQ(end_page(), 0);
-    ASSERT_EQ(out.lines.size(), 4u);  // the end of the page does not reach the sink
-    EXPECT_EQ(out.lines[0], full);
-    EXPECT_EQ(out.lines[1], (Line{1, 2, 3, 4, 5, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF}));
-    EXPECT_EQ(out.lines[2], Line(12, 0xFF));
-    EXPECT_EQ(out.lines[3], full);  // the full length only
+    // Padded, white, and the full length only; the end of the page does not reach the sink.
+    EXPECT_EQ(out.lines, (std::vector<Line>{
+                             full, {1, 2, 3, 4, 5, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF},
+                             Line(12, 0xFF), full}));
     for (uint32_t w : out.widths) EXPECT_EQ(w, 4u);
 }
 
@@ -139,15 +146,23 @@ TEST_F(RasterPipeline, Arguments) {
     raster_helper_destroy_pipeline(nullptr);
 }
 
-TEST_F(RasterPipeline, HugeLinesAreRefused) {
-    ovcg_raster_info info = make_info(0x40000000, 10, 4);
-    info.offset_on = 1;
-    pipeline = raster_helper_create_pipeline(&info);
-    ASSERT_NE(pipeline, nullptr);
-    EXPECT_EQ(pipeline->count, 0u);  // the offset pipe cannot be made
-    const ovcg_raster_sink sink = {&out, Collector::process};
-    EXPECT_NE(ovcg_raster_init(&writer, &sink, pipeline), 0);
-    EXPECT_EQ(writer, nullptr);
+TEST_F(RasterPipeline, UnusableSetUpsAreRefused) {
+    // Lines too long for the offset pipe (which is then left out) or the
+    // writer, and resolutions the disc pipe cannot lay out.
+    ovcg_raster_info huge = make_info(0x40000000, 10, 4), no_dpi = make_info(10, 10),
+                     high_dpi = make_info(10, 10);
+    huge.offset_on = no_dpi.disc_on = high_dpi.disc_on = 1;
+    no_dpi.x_resolution = 0;
+    high_dpi.x_resolution = 9601;
+    for (auto [info, pipes] : {std::pair{huge, 0u}, {no_dpi, 1u}, {high_dpi, 1u}}) {
+        release();
+        pipeline = raster_helper_create_pipeline(&info);
+        ASSERT_NE(pipeline, nullptr);
+        EXPECT_EQ(pipeline->count, pipes);
+        const ovcg_raster_sink sink = {&out, Collector::process};
+        EXPECT_EQ(ovcg_raster_init(&writer, &sink, pipeline), 1);
+        EXPECT_EQ(writer, nullptr);
+    }
 }
 
 TEST_F(RasterPipeline, OutOfMemory) {
@@ -206,7 +221,6 @@ TEST_F(RasterPipeline, OffsetPipeAgainstModel) {
     for (const Case& c : cases) {
         SCOPED_TRACE(::testing::Message() << c.width << "x" << c.height << " left " << c.left
                                           << " top " << c.top << " lines " << c.lines);
-        out = Collector{};
         ovcg_raster_info info = make_info(c.width, c.height, c.bpp);
         info.offset_on = 1;
         info.offset_left = c.left;
@@ -222,10 +236,6 @@ TEST_F(RasterPipeline, OffsetPipeAgainstModel) {
         // The writer pads short lines before the pipe.
         for (Line& l : in) l.resize(size_t{c.width} * c.bpp, 0xFF);
         EXPECT_EQ(out.lines, offset_model(in, c.width, c.bpp, c.height, c.left, c.top));
-        ovcg_raster_free(writer);
-        writer = nullptr;
-        raster_helper_destroy_pipeline(pipeline);
-        pipeline = nullptr;
     }
 }
 
@@ -284,7 +294,6 @@ TEST_F(RasterPipeline, DiscPipeAgainstModel) {
     std::mt19937 rng(11);
     for (const Case& c : cases) {
         SCOPED_TRACE(::testing::Message() << c.dpi << " dpi, width " << c.width);
-        out = Collector{};
         ovcg_raster_info info = make_info(c.width, 100000, c.bpp);
         info.x_resolution = info.y_resolution = c.dpi;
         info.disc_on = 1;
@@ -307,10 +316,6 @@ TEST_F(RasterPipeline, DiscPipeAgainstModel) {
             expected.resize(full, 0xFF);  // the final stage pads or cuts to the raster width
             ASSERT_EQ(out.lines[c.top + n], expected) << "disc line " << n;
         }
-        ovcg_raster_free(writer);
-        writer = nullptr;
-        raster_helper_destroy_pipeline(pipeline);
-        pipeline = nullptr;
     }
 }
 
@@ -353,21 +358,6 @@ TEST_F(RasterPipeline, DiscOutlinesAreBlackAndOnlyAtTheEdges) {
     }
     EXPECT_GT(black_total, 4u * g.outer_radius);
     EXPECT_LT(black_total, 40u * g.outer_radius);
-}
-
-TEST_F(RasterPipeline, DiscPipeRefusesUnusableResolutions) {
-    for (uint32_t dpi : {0u, 9601u}) {
-        ovcg_raster_info info = make_info(10, 10);
-        info.x_resolution = dpi;
-        info.disc_on = 1;
-        ovcg_raster_pipeline* pl = raster_helper_create_pipeline(&info);
-        ASSERT_NE(pl, nullptr);
-        ovcg_raster_writer* w = nullptr;
-        const ovcg_raster_sink sink = {&out, Collector::process};
-        EXPECT_EQ(ovcg_raster_init(&w, &sink, pl), 1) << dpi;
-        EXPECT_EQ(w, nullptr);
-        raster_helper_destroy_pipeline(pl);
-    }
 }
 
 TEST_F(RasterPipeline, BothPipesChainAndTheFinalStageStopsAtTheHeight) {

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "tools/netpbm.h"
@@ -26,14 +27,9 @@ TEST(Netpbm, ColourAndGrayImagesWithComments) {
     std::string error;
     ASSERT_TRUE(parse_netpbm(in, images, error)) << error;
     ASSERT_EQ(images.size(), 2u);
-    EXPECT_EQ(images[0].channels, 3u);
-    EXPECT_EQ(images[0].width, 2u);
-    EXPECT_EQ(images[0].height, 1u);
-    EXPECT_EQ(images[0].data, (Bytes{1, 2, 3, 4, 5, 6}));
-    EXPECT_EQ(images[1].channels, 1u);
-    EXPECT_EQ(images[1].width, 3u);
-    EXPECT_EQ(images[1].height, 2u);
-    EXPECT_EQ(images[1].data, (Bytes{10, 20, 30, 40, 50, 60}));
+    auto fields = [](const Image& i) { return std::tuple(i.channels, i.width, i.height, i.data); };
+    EXPECT_EQ(fields(images[0]), std::tuple(3u, 2u, 1u, Bytes{1, 2, 3, 4, 5, 6}));
+    EXPECT_EQ(fields(images[1]), std::tuple(1u, 3u, 2u, Bytes{10, 20, 30, 40, 50, 60}));
 }
 
 TEST(Netpbm, SamplesAreScaledToEightBits) {

@@ -59,9 +59,6 @@ protected:
         for (uint32_t i = 0; i < w * h * 3; ++i) b.push_back(static_cast<uint8_t>(i * 13));
         return b;
     }
-    static bool starts_with(const Bytes& b, const Bytes& prefix) {
-        return b.size() >= prefix.size() && std::equal(prefix.begin(), prefix.end(), b.begin());
-    }
     static bool contains(const std::string& s, const std::string& part) {
         return s.find(part) != std::string::npos;
     }
