@@ -1,7 +1,7 @@
 // The calls the front end makes into the print engine's job interface, as a
-// table of function pointers: the engine binds the real calls, tests bind a
-// recording fake. An entry left null makes that call fail, so with nothing
-// bound a job start writes its framing and then reports an engine failure.
+// table of function pointers: by default the engine's exported calls, while
+// tests bind a recording fake. An entry left null makes that call fail, so a
+// job start then writes its framing and reports an engine failure.
 #pragma once
 
 #include <cstdint>
