@@ -100,22 +100,14 @@ void FillHxrServiceTable(HXRServiceTable* table, void* context) {
 // ---------------------------------------------------------------------------
 // CHXRDLL
 
-CHXRDLL::CHXRDLL(const char* path, const HxrEngineTable& table)
-    : CDLL(m_nameList, 1), m_path(path ? path : ""), m_source(table) {
-    m_nameList[0] = m_path.data();
-    if (!SetProcAddress()) throw static_cast<int>(kBindError);
-    FillHxrServiceTable(&m_services, nullptr);
+bool AllBound(const HxrEngineTable& t) {
+    return t.GetDefaultValue && t.GetOutputColorOrderRough && t.CreateInstance && t.DeleteInstance &&
+           t.SetBRSFunc && t.StartPage && t.Halftone && t.ConvertColor && t.EndPage && t.GetOutputColorOrder &&
+           t.GetOutputBufferSize && t.GetDotCount && t.GetSlut && t.ResetSwitchingPos;
 }
 
-int CHXRDLL::SetProcAddress() {
-    const HxrEngineTable& t = m_source;
-    if (!t.GetDefaultValue || !t.GetOutputColorOrderRough || !t.CreateInstance || !t.DeleteInstance ||
-        !t.SetBRSFunc || !t.StartPage || !t.Halftone || !t.ConvertColor || !t.EndPage ||
-        !t.GetOutputColorOrder || !t.GetOutputBufferSize || !t.GetDotCount || !t.GetSlut ||
-        !t.ResetSwitchingPos)
-        return 0;
-    m_bound = t;
-    return 1;
+CHXRDLL::CHXRDLL(const char* path, const HxrEngineTable& table) : CBoundDLL(path, table) {
+    FillHxrServiceTable(&m_services, nullptr);
 }
 
 uint32_t CHXRDLL::HXR_GetDefaultValue(void* option) { return m_bound.GetDefaultValue(option); }

@@ -84,21 +84,16 @@ struct HxrEngineTable {
 // The engine linked into this library. Entries of engine functions that are
 // not linked yet are null.
 HxrEngineTable DefaultHxrEngineTable();
+bool AllBound(const HxrEngineTable& table);
 
-class CHXRDLL : public CDLL {
+// Throws kBindError (-206) when an entry of the table is empty.
+class CHXRDLL : public CBoundDLL<HxrEngineTable, -206> {
 public:
-    // Thrown when the table cannot be bound.
-    static constexpr int kBindError = -206;
     // Entries of the scratch colour-order list and of the buffer-size list.
     static constexpr int kOrderEntries = 12;
     static constexpr int kSizeEntries = 12;
 
-    // Throws kBindError when an entry of the table is empty.
     explicit CHXRDLL(const char* path, const HxrEngineTable& table = DefaultHxrEngineTable());
-    ~CHXRDLL() override = default;
-
-    // Stores the engine's entry points; 1 when every one is bound, else 0.
-    virtual int SetProcAddress();
 
     const HXRServiceTable* ServiceTable() const { return &m_services; }
     void* Context() const { return m_services.Context; }
@@ -129,11 +124,7 @@ public:
     uint32_t HXR_ResetSwitchingPos(void* handle, const int* switching);
 
 private:
-    std::string m_path;
-    char* m_nameList[1] = {nullptr};
-    HxrEngineTable m_source;
     HXRServiceTable m_services{};
-    HxrEngineTable m_bound{};
 };
 
 namespace ovcg {

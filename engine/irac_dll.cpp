@@ -50,30 +50,15 @@ void PutLe(uint8_t* p, uint64_t v, int bytes) {
 // ---------------------------------------------------------------------------
 // CIRACDLL
 
-CIRACDLL::CIRACDLL(const char* path, const IracEngineTable& table)
-    : CDLL(m_nameList, 1), m_path(path ? path : ""), m_source(table) {
-    m_nameList[0] = m_path.data();
-    if (!SetProcAddress()) throw static_cast<int>(kBindError);
-}
-
-int CIRACDLL::SetProcAddress() {
-    const IracEngineTable& t = m_source;
-    if (!t.StartJob || !t.EndJob || !t.StartPage || !t.EndPage || !t.DrawData || !t.AbortJob || !t.GetValue ||
-        !t.SetValue || !t.DecompressResource || !t.GetResourceDataSize)
-        return 0;
-    m_bound = t;
-    return 1;
+bool AllBound(const IracEngineTable& t) {
+    return t.StartJob && t.EndJob && t.StartPage && t.EndPage && t.DrawData && t.AbortJob && t.GetValue &&
+           t.SetValue && t.DecompressResource && t.GetResourceDataSize;
 }
 
 // ---------------------------------------------------------------------------
 // Codes and record layouts
 
-int32_t ConvertIracError(uint32_t code) {
-    const int64_t e = static_cast<int32_t>(code);
-    if (e <= 0) return static_cast<int32_t>(e);
-    const int64_t mapped = -2000 - e;
-    return mapped < INT32_MIN ? INT32_MIN : static_cast<int32_t>(mapped);
-}
+int32_t ConvertIracError(uint32_t code) { return ovcg::OffsetEngineCode(static_cast<int32_t>(code), -2000); }
 
 std::array<uint8_t, 16> IracIdentifierBytes(const IRACS_IDENTIFIER& id) {
     std::array<uint8_t, 16> b{};

@@ -35,18 +35,13 @@ struct IracEngineTable {
 // The engine linked into this library. Entries of engine functions that are
 // not linked yet are null.
 IracEngineTable DefaultIracEngineTable();
+bool AllBound(const IracEngineTable& table);
 
-class CIRACDLL : public CDLL {
+// Throws kBindError (-401) when an entry of the table is empty.
+class CIRACDLL : public CBoundDLL<IracEngineTable, -401> {
 public:
-    // Thrown when the table cannot be bound.
-    static constexpr int kBindError = -401;
-
-    // Throws kBindError when an entry of the table is empty.
-    explicit CIRACDLL(const char* path, const IracEngineTable& table = DefaultIracEngineTable());
-    ~CIRACDLL() override = default;
-
-    // Stores the entry points; 1 when every one is bound, else 0.
-    int SetProcAddress();
+    explicit CIRACDLL(const char* path, const IracEngineTable& table = DefaultIracEngineTable())
+        : CBoundDLL(path, table) {}
 
     uint32_t IRAC_StartJob(IRAC_INSTANCE_DEF** instance, const IRACS_IDENTIFIER* identifier,
                            const IRACS_PRINTDATA_INFO* printData, const IRACS_OPTION* option, IRACS_VALUE* value,
@@ -75,12 +70,6 @@ public:
     uint32_t IRAC_GetResourceDataSize(const void* packed, uint32_t packedSize, uint32_t* size) {
         return m_bound.GetResourceDataSize(packed, packedSize, size);
     }
-
-private:
-    std::string m_path;
-    char* m_nameList[1] = {nullptr};
-    IracEngineTable m_source;
-    IracEngineTable m_bound{};
 };
 
 // ---------------------------------------------------------------------------

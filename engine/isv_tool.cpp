@@ -13,24 +13,8 @@
 
 namespace {
 
-int32_t Saturate(int64_t v) {
-    if (v < INT32_MIN) return INT32_MIN;
-    if (v > INT32_MAX) return INT32_MAX;
-    return static_cast<int32_t>(v);
-}
-
 void PutLe32(uint8_t* p, uint32_t v) {
     for (int i = 0; i < 4; ++i) p[i] = static_cast<uint8_t>(v >> (8 * i));
-}
-
-bool AllBound(const IsvToolTable& t) {
-    return t.OpenPort && t.ClosePort && t.GetCidData && t.GetImsData && t.GetHeadData;
-}
-bool AllBound(const BrsCoreTable& t) {
-    return t.Start && t.End && t.GetCorrection && t.GetCorrectionEx && t.PageInit && t.ResetPageInfo;
-}
-bool AllBound(const CdgCoreTable& t) {
-    return t.CreateInstance && t.DeleteInstance && t.GenerateData && t.GetData && t.ReleaseData && t.Option;
 }
 
 constexpr uint32_t kOpenPageLength = IRAC_OPEN_PAGE_LENGTH;
@@ -55,23 +39,15 @@ CdgCoreTable DefaultCdgCoreTable() {
                         &CDG_GetData,        &CDG_ReleaseData,    &CDG_Option};
 }
 
-template <typename Table, int BindError>
-CCalibServiceDLL<Table, BindError>::CCalibServiceDLL(const char* path, const Table& table)
-    : CDLL(m_nameList, 1), m_path(path ? path : ""), m_source(table) {
-    m_nameList[0] = m_path.data();
-    if (!SetProcAddress()) throw static_cast<int>(BindError);
+bool AllBound(const IsvToolTable& t) {
+    return t.OpenPort && t.ClosePort && t.GetCidData && t.GetImsData && t.GetHeadData;
 }
-
-template <typename Table, int BindError>
-int CCalibServiceDLL<Table, BindError>::SetProcAddress() {
-    if (!AllBound(m_source)) return 0;
-    m_bound = m_source;
-    return 1;
+bool AllBound(const BrsCoreTable& t) {
+    return t.Start && t.End && t.GetCorrection && t.GetCorrectionEx && t.PageInit && t.ResetPageInfo;
 }
-
-template class CCalibServiceDLL<IsvToolTable, -10000>;
-template class CCalibServiceDLL<BrsCoreTable, -103>;
-template class CCalibServiceDLL<CdgCoreTable, -601>;
+bool AllBound(const CdgCoreTable& t) {
+    return t.CreateInstance && t.DeleteInstance && t.GenerateData && t.GetData && t.ReleaseData && t.Option;
+}
 
 // ---------------------------------------------------------------------------
 // CISVTool
@@ -153,7 +129,7 @@ int CISVTool::GetHeadData() {
 int CISVTool::ConvertISVToolError(uint32_t code) {
     if (code == 0 || code == 8 || code == 14) return 0;
     if (code == 10000) return -10000;
-    return Saturate(-10000 - static_cast<int64_t>(code));
+    return ovcg::Saturate32(-10000 - static_cast<int64_t>(code));
 }
 
 const uint8_t* CISVTool::RasterCalib(uint32_t* size) {
@@ -256,10 +232,7 @@ int CBRS::EndBRS() {
     return 0;
 }
 
-int CBRS::ConvertBRSError(int32_t code) {
-    if (code <= 0) return code;
-    return Saturate(-5000 - static_cast<int64_t>(code));
-}
+int CBRS::ConvertBRSError(int32_t code) { return ovcg::OffsetEngineCode(code, -5000); }
 
 // ---------------------------------------------------------------------------
 // CCDG
@@ -376,10 +349,7 @@ void CCDG::DeleteCalibData() {
     }
 }
 
-int CCDG::ConvertCDGError(int32_t code) {
-    if (code <= 0) return code;
-    return Saturate(-10000 - static_cast<int64_t>(code));
-}
+int CCDG::ConvertCDGError(int32_t code) { return ovcg::OffsetEngineCode(code, -10000); }
 
 // ---------------------------------------------------------------------------
 // Factories

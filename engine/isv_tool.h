@@ -55,39 +55,24 @@ struct CdgCoreTable {
 };
 CdgCoreTable DefaultCdgCoreTable();
 
-// One adapter shape for the three services: binds every entry of the table
-// or throws its code.
-template <typename Table, int BindError>
-class CCalibServiceDLL : public CDLL {
-public:
-    static constexpr int kBindError = BindError;
-    explicit CCalibServiceDLL(const char* path, const Table& table);
-    ~CCalibServiceDLL() override = default;
-    // 1 when every entry is bound, else 0.
-    int SetProcAddress();
-    const Table& Bound() const { return m_bound; }
+bool AllBound(const IsvToolTable& table);
+bool AllBound(const BrsCoreTable& table);
+bool AllBound(const CdgCoreTable& table);
 
-private:
-    std::string m_path;
-    char* m_nameList[1] = {nullptr};
-    Table m_source;
-    Table m_bound{};
-};
-
-class CISVTOOLDLL : public CCalibServiceDLL<IsvToolTable, -10000> {
+class CISVTOOLDLL : public CBoundDLL<IsvToolTable, -10000> {
 public:
     explicit CISVTOOLDLL(const char* path, const IsvToolTable& table = DefaultIsvToolTable())
-        : CCalibServiceDLL(path, table) {}
+        : CBoundDLL(path, table) {}
 };
-class CBRSDLL : public CCalibServiceDLL<BrsCoreTable, -103> {
+class CBRSDLL : public CBoundDLL<BrsCoreTable, -103> {
 public:
     explicit CBRSDLL(const char* path, const BrsCoreTable& table = DefaultBrsCoreTable())
-        : CCalibServiceDLL(path, table) {}
+        : CBoundDLL(path, table) {}
 };
-class CCDGDLL : public CCalibServiceDLL<CdgCoreTable, -601> {
+class CCDGDLL : public CBoundDLL<CdgCoreTable, -601> {
 public:
     explicit CCDGDLL(const char* path, const CdgCoreTable& table = DefaultCdgCoreTable())
-        : CCalibServiceDLL(path, table) {}
+        : CBoundDLL(path, table) {}
 };
 
 // ---------------------------------------------------------------------------

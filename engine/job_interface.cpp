@@ -48,15 +48,22 @@ struct Label {
     explicit Label(const char* name) { std::snprintf(text, sizeof text, "UNAXAPI2::%s()", name); }
 };
 
+int32_t RefuseHandle(const char* label) {
+    CISVLog::_STATIC_MESSAGE_X(label, "Illegal HPLIMO3 handle   ErrorCode=%d\n\n", kIllegalHandle);
+    return kIllegalHandle;
+}
+
+int32_t RefuseVersion(CISVLog& log, const char* label, const char* record) {
+    log._MESSAGE_X(label, "illegal structure version (%s)   ErrorCode=%d\n\n", record, -1);
+    return -1;
+}
+
 // The common frame of the calls that take a handle: checks it, runs the
 // call, logs its outcome, and turns an exception into -10.
 template <typename F>
-int32_t Frame(HPLIMO3 handle, const char* name, const char* failed, F&& body) {
+int32_t Frame(HPLIMO3 handle, const char* name, F&& body) {
     const Label label(name);
-    if (!handle) {
-        CISVLog::_STATIC_MESSAGE_X(label.text, "Illegal HPLIMO3 handle   ErrorCode=%d\n\n", kIllegalHandle);
-        return kIllegalHandle;
-    }
+    if (!handle) return RefuseHandle(label.text);
     CPlimo* plimo = Lookup(handle);
     CISVLog* log = plimo ? plimo->GetCISVLog() : nullptr;
     if (!log) {
@@ -68,7 +75,7 @@ int32_t Frame(HPLIMO3 handle, const char* name, const char* failed, F&& body) {
         log->_MESSAGE_X(label.text, "Start\n\n");
         const int32_t r = body(*plimo, *log, label.text);
         if (r != 0)
-            log->_MESSAGE_X(label.text, "failed to CPlimo::%s()   ErrorCode=%d\n\n", failed, r);
+            log->_MESSAGE_X(label.text, "failed to CPlimo::%s()   ErrorCode=%d\n\n", name, r);
         else
             log->_MESSAGE_X(label.text, "End   ErrorCode=%d\n\n", 0);
         return r;
@@ -102,29 +109,48 @@ void LogOptions(CISVLog& log, const tagOPTION& o) {
                        o.lppszRsc_File[i] ? o.lppszRsc_File[i] : "(null)");
 }
 
-// Upgrades the media options and job data of a job record into `mo` and
-// `jd` and points the record at them. 0, or -1 with its message logged.
-int32_t UpgradeSubRecords(CISVLog& log, const char* label, tagPRTSTRUCT3_12* job, tagMEDIAOPT_8* mo,
-                          tagJOBDATA_6* jd) {
-    if (job->lpMediaOpt) {
-        if (ovcg::UpgradeMediaOpt(job->lpMediaOpt, mo) != 0) {
-            log._MESSAGE_X(label, "illegal structure version (MEDIAOPT)   ErrorCode=%d\n\n", -1);
-            return -1;
-        }
-        job->lpMediaOpt = mo;
+// The job arguments of InitJob and ResetJob in the engine's layout.
+struct JobArgs {
+    tagPRTSTRUCT3_12 job;
+    tagMEDIAOPT_8 media;
+    tagJOBDATA_6 data;
+    bool sixteen_bit;
+};
+
+// Upgrades the caller's job record and the media options and job data it
+// points at into `a` (the record then points at a's copies), logs them and
+// splits the source format. A job's first call also takes the record's
+// debug-export callback. 0, -1 (a refused version) or -10 (no options).
+int32_t PrepareJob(CISVLog& log, const char* label, const tagPRTSTRUCT3_12* caller, const tagOPTION* options,
+                   bool first, JobArgs* a) {
+    tagPRTSTRUCT3_12& job = a->job;
+    if (ovcg::UpgradeJobRecord(caller, &job) != 0) return RefuseVersion(log, label, "PRTSTRUCT3");
+    if (first && job.lpCheckFunc) ovcg::SetDebugExportHook(job.lpCheckFunc);
+    LogJobRecord(log, job);
+    if (!options) {
+        log._MESSAGE_X(label, "no options   ErrorCode=%d\n\n", kException);
+        return kException;
     }
-    if (job->lpJobData) {
-        if (ovcg::UpgradeJobData(job->lpJobData, jd) != 0) {
-            log._MESSAGE_X(label, "illegal structure version (JOBDATA)   ErrorCode=%d\n\n", -1);
-            return -1;
-        }
-        job->lpJobData = jd;
+    LogOptions(log, *options);
+    if (const tagCUTCMD* c = job.lpCutCmdData)
+        log._MESSAGE_X("UNAXAPI2::CUTCMD", "version=%u cut_option=%u top=%d bottom=%d\n\n", c->version,
+                       c->cut_option, c->top, c->bottom);
+    if (job.lpMediaOpt) {
+        if (ovcg::UpgradeMediaOpt(job.lpMediaOpt, &a->media) != 0) return RefuseVersion(log, label, "MEDIAOPT");
+        job.lpMediaOpt = &a->media;
     }
-    if (const tagTRIMINFO* t = job->lpTrimInfo)
+    if (job.lpJobData) {
+        if (ovcg::UpgradeJobData(job.lpJobData, &a->data) != 0) return RefuseVersion(log, label, "JOBDATA");
+        job.lpJobData = &a->data;
+    }
+    if (const tagTRIMINFO* t = job.lpTrimInfo)
         log._MESSAGE_X("UNAXAPI2::TRIMINFO",
                        "version=%u t4base=%d,%d t4base_ex=%d,%d layout_offset=%d,%d\n\n", t->version,
                        t->src_t4base_parea.x, t->src_t4base_parea.y, t->src_t4base_parea_ex.x,
                        t->src_t4base_parea_ex.y, t->layout_offset.x, t->layout_offset.y);
+    const ovcg::SourceFormat split = ovcg::SplitSourceFormat(job.src_format);
+    job.src_format = split.format;
+    a->sixteen_bit = split.sixteen_bit;
     return 0;
 }
 
@@ -132,10 +158,7 @@ int32_t UpgradeSubRecords(CISVLog& log, const char* label, tagPRTSTRUCT3_12* job
 
 OVCG_API int32_t InitJob(HPLIMO3* handle, tagPRTSTRUCT3_12* job, tagOPTION* options) {
     const Label label("InitJob");
-    if (!handle) {
-        CISVLog::_STATIC_MESSAGE_X(label.text, "Illegal HPLIMO3 handle   ErrorCode=%d\n\n", kIllegalHandle);
-        return kIllegalHandle;
-    }
+    if (!handle) return RefuseHandle(label.text);
     *handle = nullptr;
     std::unique_ptr<CISVLog> log;
     std::unique_ptr<CPlimo> plimo;
@@ -143,34 +166,15 @@ OVCG_API int32_t InitJob(HPLIMO3* handle, tagPRTSTRUCT3_12* job, tagOPTION* opti
         log = std::make_unique<CISVLog>();
         log->_MESSAGE_X(label.text, "Start\n\n");
 
-        tagPRTSTRUCT3_12 local;
-        if (ovcg::UpgradeJobRecord(job, &local) != 0) {
-            log->_MESSAGE_X(label.text, "illegal structure version (PRTSTRUCT3)   ErrorCode=%d\n\n", -1);
-            return -1;
-        }
-        if (local.lpCheckFunc) ovcg::SetDebugExportHook(local.lpCheckFunc);
-        LogJobRecord(*log, local);
-        if (!options) {
-            log->_MESSAGE_X(label.text, "no options   ErrorCode=%d\n\n", kException);
-            return kException;
-        }
-        LogOptions(*log, *options);
-        if (const tagCUTCMD* c = local.lpCutCmdData)
-            log->_MESSAGE_X("UNAXAPI2::CUTCMD", "version=%u cut_option=%u top=%d bottom=%d\n\n", c->version,
-                            c->cut_option, c->top, c->bottom);
-
-        tagMEDIAOPT_8 media;
-        tagJOBDATA_6 data;
-        if (UpgradeSubRecords(*log, label.text, &local, &media, &data) != 0) return -1;
+        JobArgs args;
+        if (const int32_t r = PrepareJob(*log, label.text, job, options, true, &args)) return r;
 
         if (options->lppszRsc_File && options->NumRsc > 0 && options->lppszRsc_File[0])
             ovs_resLoadFile(options->lppszRsc_File[0]);
 
-        const ovcg::SourceFormat split = ovcg::SplitSourceFormat(local.src_format);
-        local.src_format = split.format;
-        plimo = std::make_unique<CPlimo>(split.sixteen_bit ? 1 : 0);
+        plimo = std::make_unique<CPlimo>(args.sixteen_bit ? 1 : 0);
         plimo->SetCISVLog(log.get());
-        const int32_t r = plimo->InitJob(&local, options);
+        const int32_t r = plimo->InitJob(&args.job, options);
         if (r != 0) {
             log->_MESSAGE_X(label.text, "failed to CPlimo::InitJob()   ErrorCode=%d\n\n", r);
             plimo->SetCISVLog(nullptr);
@@ -189,36 +193,18 @@ OVCG_API int32_t InitJob(HPLIMO3* handle, tagPRTSTRUCT3_12* job, tagOPTION* opti
 }
 
 OVCG_API int32_t ResetJob(HPLIMO3* handle, tagPRTSTRUCT3_12* job, tagOPTION* options) {
-    if (!handle) {
-        CISVLog::_STATIC_MESSAGE_X("UNAXAPI2::ResetJob()", "Illegal HPLIMO3 handle   ErrorCode=%d\n\n",
-                                   kIllegalHandle);
-        return kIllegalHandle;
-    }
-    return Frame(*handle, "ResetJob", "ResetJob", [&](CPlimo& p, CISVLog& log, const char* label) -> int32_t {
-        tagPRTSTRUCT3_12 local;
-        if (ovcg::UpgradeJobRecord(job, &local) != 0) {
-            log._MESSAGE_X(label, "illegal structure version (PRTSTRUCT3)   ErrorCode=%d\n\n", -1);
-            return -1;
-        }
-        if (!options) return kException;
-        LogJobRecord(log, local);
-        LogOptions(log, *options);
-        tagMEDIAOPT_8 media;
-        tagJOBDATA_6 data;
-        if (UpgradeSubRecords(log, label, &local, &media, &data) != 0) return -1;
-        const ovcg::SourceFormat split = ovcg::SplitSourceFormat(local.src_format);
-        local.src_format = split.format;
-        return p.ResetJob(&local, options, split.sixteen_bit ? 1 : 0);
+    if (!handle) return RefuseHandle("UNAXAPI2::ResetJob()");
+    return Frame(*handle, "ResetJob", [&](CPlimo& p, CISVLog& log, const char* label) -> int32_t {
+        JobArgs args;
+        if (const int32_t r = PrepareJob(log, label, job, options, false, &args)) return r;
+        return p.ResetJob(&args.job, options, args.sixteen_bit ? 1 : 0);
     });
 }
 
 OVCG_API int32_t InitPage(HPLIMO3 handle, tagHTSTRUCT3_5* halftone) {
-    return Frame(handle, "InitPage", "InitPage", [&](CPlimo& p, CISVLog& log, const char* label) -> int32_t {
+    return Frame(handle, "InitPage", [&](CPlimo& p, CISVLog& log, const char* label) -> int32_t {
         tagHTSTRUCT3_5 local;
-        if (ovcg::UpgradeHalftoneRecord(halftone, &local) != 0) {
-            log._MESSAGE_X(label, "illegal structure version (HTSTRUCT3)   ErrorCode=%d\n\n", -1);
-            return -1;
-        }
+        if (ovcg::UpgradeHalftoneRecord(halftone, &local) != 0) return RefuseVersion(log, label, "HTSTRUCT3");
         log._MESSAGE_X("UNAXAPI2::HTSTRUCT3",
                        "version=%u color_correction=%d doRotation=%d halftone_type=%d brightness=%d "
                        "contrast=%d saturation=%d r=%d g=%d b=%d gamma=%d OsCMM=%d page_option=0x%X "
@@ -239,7 +225,7 @@ OVCG_API int32_t InitPage(HPLIMO3 handle, tagHTSTRUCT3_5* halftone) {
 
 OVCG_API int32_t BandOut(HPLIMO3 handle, const tagRECT* clip, tagBANDBMP* bitmap, tagBANDBMP* second,
                          const tagRECT* band, tagOSDEP3* descriptor) {
-    return Frame(handle, "BandOut", "BandOut", [&](CPlimo& p, CISVLog& log, const char* label) -> int32_t {
+    return Frame(handle, "BandOut", [&](CPlimo& p, CISVLog& log, const char* label) -> int32_t {
         if (!clip || !band || !bitmap) {
             log._MESSAGE_X(label, "missing band argument   ErrorCode=%d\n\n", kException);
             return kException;
@@ -254,12 +240,12 @@ OVCG_API int32_t BandOut(HPLIMO3 handle, const tagRECT* clip, tagBANDBMP* bitmap
 }
 
 OVCG_API int32_t TerminatePage(HPLIMO3 handle) {
-    return Frame(handle, "TerminatePage", "TerminatePage",
+    return Frame(handle, "TerminatePage",
                  [&](CPlimo& p, CISVLog&, const char*) -> int32_t { return p.TerminatePage(); });
 }
 
 OVCG_API int32_t TerminatePageEx(HPLIMO3 handle, tagTPINFOSTRUCT* page_end) {
-    return Frame(handle, "TerminatePageEx", "TerminatePageEx",
+    return Frame(handle, "TerminatePageEx",
                  [&](CPlimo& p, CISVLog& log, const char* label) -> int32_t {
                      if (!page_end) return kException;
                      log._MESSAGE_X(label, "[TPINFOSTRUCT] version=%u bAbort=%d\n\n", page_end->version,
@@ -271,7 +257,7 @@ OVCG_API int32_t TerminatePageEx(HPLIMO3 handle, tagTPINFOSTRUCT* page_end) {
 OVCG_API int32_t DestroyJob(HPLIMO3 handle) {
     CPlimo* destroyed = nullptr;
     const int32_t r =
-        Frame(handle, "DestroyJob", "DestroyJob", [&](CPlimo& p, CISVLog&, const char*) -> int32_t {
+        Frame(handle, "DestroyJob", [&](CPlimo& p, CISVLog&, const char*) -> int32_t {
             destroyed = &p;
             return p.DestroyJob();
         });
@@ -290,7 +276,7 @@ OVCG_API int32_t DestroyJob(HPLIMO3 handle) {
 }
 
 OVCG_API int32_t GetInkAmount(HPLIMO3 handle, uint32_t* amounts) {
-    return Frame(handle, "GetInkAmount", "GetInkAmount", [&](CPlimo& p, CISVLog&, const char*) -> int32_t {
+    return Frame(handle, "GetInkAmount", [&](CPlimo& p, CISVLog&, const char*) -> int32_t {
         if (!amounts) return kException;
         return p.GetInkAmount(amounts);
     });
@@ -301,8 +287,8 @@ OVCG_API int32_t GetCalibData(tag_CalibDataReq_1* request) {
     try {
         CISVLog log;
         if (!request || !request->lpszPrinterName || !request->lpszDirPath ||
-            !std::memchr(request->lpszPrinterName, 0, ovcg::kPlimoMaxName + 1) ||
-            !std::memchr(request->lpszDirPath, 0, ovcg::kPlimoMaxName + 1)) {
+            ovcg::BoundedNameLength(request->lpszPrinterName) > ovcg::kPlimoMaxName ||
+            ovcg::BoundedNameLength(request->lpszDirPath) > ovcg::kPlimoMaxName) {
             log._MESSAGE_X(label, "illegal request   ErrorCode=%d\n\n", ovcg::kCalibFailed);
             return ovcg::kCalibFailed;
         }

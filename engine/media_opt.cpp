@@ -4,6 +4,7 @@
 #include <cstring>
 #include <limits>
 
+#include "engine/engine_error.h"
 #include "engine/records.h"
 
 namespace ovcg {
@@ -13,11 +14,6 @@ namespace {
 constexpr std::array<uint32_t, OVCG_MEDIAOPT_VERSION + 1> kFieldMasks = {
     0, 0x7F, 0x3FF, 0x7FF, 0xFFF, 0xFFFF, 0xFFFF, 0x7FFFF, 0xFFFFFFFFu,
 };
-
-int32_t Saturate32(int64_t v) {
-    return static_cast<int32_t>(std::clamp<int64_t>(v, std::numeric_limits<int32_t>::min(),
-                                                    std::numeric_limits<int32_t>::max()));
-}
 
 // value x default / 1024, truncating toward zero, without 32-bit overflow.
 int64_t Scaled(int32_t value, int16_t def) {
@@ -52,20 +48,11 @@ std::span<const MediaOptBitName> MediaOptBitNames() {
     return kNames;
 }
 
-size_t MediaOptSize(uint16_t version) {
-    return kMediaOptSizes[std::min<size_t>(version, kMediaOptSizes.size() - 1)];
-}
+size_t MediaOptSize(uint16_t version) { return VersionSize(kMediaOptSizes, version); }
 
 int UpgradeMediaOpt(const void* caller, tagMEDIAOPT_8* out) {
-    *out = tagMEDIAOPT_8{};
-    if (caller == nullptr) return kRecordVersionRefused;
-    uint16_t version = 0;
-    std::memcpy(&version, caller, sizeof version);
+    const uint16_t version = CopyVersionedPrefix(caller, kMediaOptSizes, out);
     if (version == 0) return kRecordVersionRefused;
-    // The record is the caller's in-memory C layout (no serialised bytes):
-    // the prefix its version has is taken as raw bytes, and going through
-    // unsigned char keeps an unaligned record harmless.
-    std::memcpy(static_cast<void*>(out), caller, MediaOptSize(version));
     std::memset(out->reserved, 0, sizeof out->reserved);
     const uint16_t effective = std::min<uint16_t>(version, OVCG_MEDIAOPT_VERSION);
     out->field &= kFieldMasks[effective];
@@ -73,7 +60,6 @@ int UpgradeMediaOpt(const void* caller, tagMEDIAOPT_8* out) {
         for (int32_t& d : out->multi_duty) d = kDutyFull;
         out->user_media_number = 0;
     }
-    out->version = OVCG_MEDIAOPT_VERSION;
     return 0;
 }
 

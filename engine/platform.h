@@ -6,6 +6,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
 
 // ---------------------------------------------------------------------------
 // Memory helpers. The engine's classes, the command generators and the
@@ -123,6 +124,38 @@ public:
 private:
     int m_count;
     char** m_names;
+};
+
+// An adapter that binds a table of an engine's entry points. Every entry must
+// be set (AllBound, declared beside each table, says so), else the
+// constructor throws BindError. The default tables bind the engines linked
+// into this library; tests hand in tables of fakes.
+template <typename Table, int BindError>
+class CBoundDLL : public CDLL {
+public:
+    static constexpr int kBindError = BindError;
+
+    CBoundDLL(const char* path, const Table& table)
+        : CDLL(m_nameList, 1), m_path(path ? path : ""), m_source(table) {
+        m_nameList[0] = m_path.data();
+        if (!SetProcAddress()) throw static_cast<int>(BindError);
+    }
+
+    // Stores the entry points; 1 when every one is bound, else 0.
+    int SetProcAddress() {
+        if (!AllBound(m_source)) return 0;
+        m_bound = m_source;
+        return 1;
+    }
+    const Table& Bound() const { return m_bound; }
+
+protected:
+    Table m_bound{};
+
+private:
+    std::string m_path;
+    char* m_nameList[1] = {nullptr};
+    Table m_source;
 };
 
 // How the resource adapter reaches the resource file. The default binds the

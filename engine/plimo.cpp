@@ -68,14 +68,27 @@ bool SameMediaOpt(const tagMEDIAOPT_8& a, const tagMEDIAOPT_8& b) {
 
 bool SamePoint(const tagPOINT& a, const tagPOINT& b) { return a.x == b.x && a.y == b.y; }
 
-// Bounded length of a caller string: -1 when no terminator lies within the
-// kept maximum.
-long BoundedLength(const char* s) {
-    const void* end = std::memchr(s, 0, kPlimoMaxName + 1);
-    return end ? static_cast<const char*>(end) - s : -1;
+// Copies a caller's string (not null), taken up to its stated size or its
+// terminator, whichever comes first: kPlimoNameTooLong when that is longer
+// than the kept maximum, kPlimoNameCopyFailed when memory runs out.
+int CopyBoundedName(const char* s, size_t size, std::string* out) {
+    const size_t n = BoundedNameLength(s, size);
+    if (n > kPlimoMaxName) return kPlimoNameTooLong;
+    try {
+        out->assign(s, n);
+    } catch (...) {
+        return kPlimoNameCopyFailed;
+    }
+    return 0;
 }
 
 }  // namespace
+
+size_t BoundedNameLength(const char* s, size_t size) {
+    const size_t limit = std::min<size_t>(size, kPlimoMaxName + 1);
+    const void* end = std::memchr(s, 0, limit);
+    return end ? static_cast<size_t>(static_cast<const char*>(end) - s) : limit;
+}
 
 uint32_t SaturateU32(uint64_t v) {
     return v > std::numeric_limits<uint32_t>::max() ? std::numeric_limits<uint32_t>::max()
@@ -236,13 +249,7 @@ int CPlimo::CopyName(const char* s, std::string* out, bool* present) {
     out->clear();
     *present = false;
     if (!s) return 0;
-    const long n = BoundedLength(s);
-    if (n < 0) return kPlimoNameTooLong;
-    try {
-        out->assign(s, static_cast<size_t>(n));
-    } catch (...) {
-        return kPlimoNameCopyFailed;
-    }
+    if (int r = CopyBoundedName(s, kPlimoMaxName + 1, out)) return r;
     *present = true;
     return 0;
 }
@@ -250,20 +257,8 @@ int CPlimo::CopyName(const char* s, std::string* out, bool* present) {
 int CPlimo::CacheJobData(const tagJOBDATA_6& d) {
     auto cache = std::make_unique<CachedJobData>();
     cache->version = d.version;
-    // A string is taken up to its stated size or its terminator, whichever
-    // comes first, and at most the kept maximum.
     const auto take = [](const char* s, uint32_t size, std::string* out) -> int {
-        if (!s) return 0;
-        const size_t limit = std::min<size_t>(size, kPlimoMaxName + 1);
-        const void* end = std::memchr(s, 0, limit);
-        const size_t n = end ? static_cast<size_t>(static_cast<const char*>(end) - s) : limit;
-        if (n > kPlimoMaxName) return kPlimoNameTooLong;
-        try {
-            out->assign(s, n);
-        } catch (...) {
-            return kPlimoNameCopyFailed;
-        }
-        return 0;
+        return s ? CopyBoundedName(s, size, out) : 0;
     };
     try {
         if (d.lpInkSetData && d.NumInkSetData)
@@ -545,13 +540,8 @@ int CPlimo::IsEnableInstanceCache(const tagPRTSTRUCT3_12* job) const {
             (inkCount && std::memcmp(k.ink_set.data(), nd->lpInkSetData, inkCount) != 0))
             return 1;
         std::string media;
-        if (nd->lpszMediaInfo) {
-            const size_t limit = std::min<size_t>(nd->MediaInfoSize, kPlimoMaxName + 1);
-            const void* end = std::memchr(nd->lpszMediaInfo, 0, limit);
-            media.assign(
-                nd->lpszMediaInfo,
-                end ? static_cast<size_t>(static_cast<const char*>(end) - nd->lpszMediaInfo) : limit);
-        }
+        if (nd->lpszMediaInfo)
+            media.assign(nd->lpszMediaInfo, BoundedNameLength(nd->lpszMediaInfo, nd->MediaInfoSize));
         if (k.media_info != media || k.disable_error_check != nd->DisablePrinterErrorCheck) return 1;
     }
 

@@ -30,6 +30,12 @@ inline constexpr int kPlimoHeadSelection = -400;
 // Longest kept name or job-data string, terminator excluded.
 inline constexpr size_t kPlimoMaxName = 259;
 
+// Length of a caller's string (not null) read through at most
+// min(size, kPlimoMaxName + 1) bytes: the terminator's position, or that
+// limit when no terminator lies within (so a result above kPlimoMaxName
+// means "too long").
+size_t BoundedNameLength(const char* s, size_t size = kPlimoMaxName + 1);
+
 // The engine's own copy of the caller's job data, so that the caller's record
 // need not outlive InitJob.
 struct CachedJobData {

@@ -17,11 +17,6 @@ constexpr uint16_t kNotGiven = kLinkNotGiven;
 
 int32_t Sext(uint16_t v) { return static_cast<int16_t>(v); }
 
-int32_t Saturate32(int64_t v) {
-    return static_cast<int32_t>(std::clamp<int64_t>(v, std::numeric_limits<int32_t>::min(),
-                                                    std::numeric_limits<int32_t>::max()));
-}
-
 // value x resolution / divisor in 64 bits, truncating, saturated to 32 bits.
 int32_t ScaleLength(int32_t value, int32_t resolution, int32_t divisor) {
     return Saturate32(static_cast<int64_t>(value) * resolution / divisor);

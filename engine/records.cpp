@@ -1,38 +1,9 @@
 #include "engine/records.h"
 
 #include <algorithm>
-#include <cstring>
 #include <limits>
-#include <type_traits>
 
 namespace ovcg {
-namespace {
-
-template <size_t N>
-size_t VersionSize(const std::array<size_t, N>& sizes, uint16_t version) {
-    return sizes[std::min<size_t>(version, N - 1)];
-}
-
-// Copies the prefix of the caller's record that its version has. These are
-// in-memory records of the caller's own C layout (pointers included), not
-// serialised bytes, so the prefix is taken as raw bytes; going through
-// unsigned char also makes an unaligned caller record harmless. Returns the
-// caller's version (0: refused, *out zeroed).
-template <typename Record, size_t N>
-uint16_t CopyVersionedPrefix(const void* caller, const std::array<size_t, N>& sizes, Record* out) {
-    static_assert(std::is_trivially_copyable_v<Record>);
-    static_assert(offsetof(Record, version) == 0);
-    *out = Record{};
-    if (caller == nullptr) return 0;
-    uint16_t version = 0;
-    std::memcpy(&version, caller, sizeof version);
-    if (version == 0) return 0;
-    std::memcpy(static_cast<void*>(out), caller, VersionSize(sizes, version));
-    out->version = static_cast<uint16_t>(N - 1);
-    return version;
-}
-
-}  // namespace
 
 size_t JobRecordSize(uint16_t version) { return VersionSize(kJobRecordSizes, version); }
 size_t HalftoneRecordSize(uint16_t version) { return VersionSize(kHalftoneRecordSizes, version); }

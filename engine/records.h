@@ -5,6 +5,8 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
+#include <type_traits>
 
 #include "ovcg/ovcg_records.h"
 
@@ -35,6 +37,33 @@ inline constexpr std::array<size_t, OVCG_JOBDATA_VERSION + 1> kJobDataSizes = {
 static_assert(kJobRecordSizes.back() == sizeof(tagPRTSTRUCT3_12));
 static_assert(kHalftoneRecordSizes.back() == sizeof(tagHTSTRUCT3_5));
 static_assert(kJobDataSizes.back() == sizeof(tagJOBDATA_6));
+
+// The size a record of `version` has in a table of sizes by version (a
+// version above the last is read as the last; 0 reads nothing).
+template <size_t N>
+constexpr size_t VersionSize(const std::array<size_t, N>& sizes, uint16_t version) {
+    return sizes[version < N ? version : N - 1];
+}
+
+// Copies the prefix of the caller's record that its version has into *out
+// (fully overwritten first) and sets out->version to the last version of
+// `sizes`. These are in-memory records of the caller's own C layout
+// (pointers included), not serialised bytes, so the prefix is taken as raw
+// bytes; going through unsigned char also makes an unaligned caller record
+// harmless. Returns the caller's version (0: refused, *out zeroed).
+template <typename Record, size_t N>
+uint16_t CopyVersionedPrefix(const void* caller, const std::array<size_t, N>& sizes, Record* out) {
+    static_assert(std::is_trivially_copyable_v<Record>);
+    static_assert(offsetof(Record, version) == 0);
+    *out = Record{};
+    if (caller == nullptr) return 0;
+    uint16_t version = 0;
+    std::memcpy(&version, caller, sizeof version);
+    if (version == 0) return 0;
+    std::memcpy(static_cast<void*>(out), caller, VersionSize(sizes, version));
+    out->version = static_cast<uint16_t>(N - 1);
+    return version;
+}
 
 // Bytes the engine reads of a record that declares `version` (a version above
 // the current one is read as the current one; 0 reads nothing).

@@ -13,6 +13,7 @@
 #include <string>
 
 #include "ovcg/ovcg_jobif.h"
+#include "temp_dir.h"
 
 namespace fs = std::filesystem;
 
@@ -21,9 +22,7 @@ namespace {
 class CalibRequestTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        char pattern[] = "/tmp/ovcg_calib_XXXXXX";
-        ASSERT_NE(mkdtemp(pattern), nullptr);
-        dir = pattern;
+        ASSERT_FALSE(dir.empty());
         // Each stand-in records its arguments one per line and exits with the
         // status written in the file "status" (0 when there is none).
         for (const char* name : {"isvtool_usb", "isvtool_lan"}) {
@@ -34,15 +33,9 @@ protected:
                                      "exit $s\n"));
         }
     }
-    void TearDown() override {
-        std::error_code ec;
-        fs::remove_all(dir, ec);
-        ovcg::SetKeptCalibTarget(nullptr, nullptr);
-    }
+    void TearDown() override { ovcg::SetKeptCalibTarget(nullptr, nullptr); }
     void Script(const std::string& name, const std::string& text, mode_t mode = 0755) {
-        const std::string path = dir + "/" + name;
-        std::ofstream(path) << text;
-        chmod(path.c_str(), mode);
+        chmod(tmp.write(name, text).c_str(), mode);
     }
     void SetStatus(int s) { std::ofstream(dir + "/status") << s; }
     std::string Args() const {
@@ -62,7 +55,8 @@ protected:
         return GetCalibData(&r);
     }
 
-    std::string dir;
+    ovcg_test::TempDir tmp;
+    const std::string dir = tmp.path();
 };
 
 TEST_F(CalibRequestTest, ExitStatusesAreMapped) {

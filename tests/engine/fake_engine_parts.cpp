@@ -423,4 +423,32 @@ std::unique_ptr<ICdgSession> FakeEngineParts::CreateCdgSession(IHxrAdapter*) {
     return std::make_unique<Cdg>(w_);
 }
 
+tagPRTSTRUCT3_12 PlainJob(uint32_t mw, uint32_t ex) {
+    tagPRTSTRUCT3_12 j{};
+    j.version = OVCG_PRTSTRUCT3_VERSION;
+    j.src_format = 1;  // RGB
+    j.prt_format = 1;
+    j.src_resolution = {300, 300};
+    j.prt_resolution = {600, 600};
+    j.src_paper_size = {120, 60};
+    j.src_print_area = {100, 50};
+    j.src_print_area_ex = {110, 55};
+    j.src_margin = {5, 5};
+    j.bit_p_color = 1;
+    j.num_copy = 1;
+    j.mw_type = mw;
+    j.ex_option = OVCG_EXO_DM | ex;
+    j.lut_format = 1;
+    j.quality_type = 1;
+    return j;
+}
+
+tagHTSTRUCT3_5 PlainHalftone() {
+    tagHTSTRUCT3_5 h{};
+    h.version = OVCG_HTSTRUCT3_VERSION;
+    h.color_correction = 2;
+    h.halftone_type = 1;
+    return h;
+}
+
 }  // namespace ovcg_test

@@ -140,6 +140,11 @@ private:
     FakeWorld* w_;
 };
 
+// A small RGB job (300 dpi source, 600 dpi print, level 2) and its page
+// record; mw and ex are added to the mode word and the extra options.
+tagPRTSTRUCT3_12 PlainJob(uint32_t mw = 0, uint32_t ex = 0);
+tagHTSTRUCT3_5 PlainHalftone();
+
 // Installs a fake factory as the process-wide default for its lifetime.
 class ScopedDefaultParts {
 public:

@@ -386,9 +386,4 @@ TEST_F(HxrDllTest, PlainForwardersPassArgumentsAndResults) {
     EXPECT_EQ(fake.log, want);
 }
 
-TEST_F(HxrDllTest, AdapterForTheEngineCore) {
-    ovcg::HxrAdapter adapter(nullptr, FakeTable());
-    EXPECT_EQ(adapter.Native(), &adapter.Dll());
-}
-
 }  // namespace

@@ -14,6 +14,8 @@
 #include <thread>
 #include <vector>
 
+#include "temp_dir.h"
+
 namespace {
 
 // 09:05:03 local time on 2026-03-04.
@@ -50,29 +52,6 @@ void Touch(const std::string& path, const std::string& content = "") {
 
 class IsvLog : public ::testing::Test {
 protected:
-    void SetUp() override {
-        char tmpl[] = "/tmp/ovcg_isvlog_XXXXXX";
-        ASSERT_NE(mkdtemp(tmpl), nullptr);
-        root_ = tmpl;
-        dir_ = root_ + "/";
-    }
-    void TearDown() override { RemoveTree(root_); }
-    static void RemoveTree(const std::string& path) {
-        if (DIR* d = opendir(path.c_str())) {
-            while (dirent* e = readdir(d)) {
-                const std::string name = e->d_name;
-                if (name == "." || name == "..") continue;
-                const std::string child = path + "/" + name;
-                struct stat st;
-                if (lstat(child.c_str(), &st) == 0 && S_ISDIR(st.st_mode))
-                    RemoveTree(child);
-                else
-                    unlink(child.c_str());
-            }
-            closedir(d);
-        }
-        rmdir(path.c_str());
-    }
     std::vector<std::string> Entries(const std::string& path) const {
         std::vector<std::string> names;
         if (DIR* d = opendir(path.c_str())) {
@@ -85,7 +64,8 @@ protected:
         std::sort(names.begin(), names.end());
         return names;
     }
-    std::string root_, dir_;
+    ovcg_test::TempDir tmp;
+    const std::string root_ = tmp.path(), dir_ = root_ + "/";
 };
 
 TEST_F(IsvLog, WithoutTheDirectoryNothingIsWritten) {
@@ -116,14 +96,6 @@ TEST_F(IsvLog, FileNameHeadersAndBodies) {
     }
     EXPECT_EQ(ReadFile(path), Header("HTM1 Log Start") + path + "\n\n" + Header("UNAXAPI2::InitJob()") +
                                   "value=42 ok\n" + Header("HTM1 Log End") + "\n\n");
-}
-
-TEST_F(IsvLog, HeaderLayout) {
-    CISVLog log(dir_.c_str(), &FixedClock);
-    const std::string before = ReadFile(log.Path());
-    log._MESSAGE_X("L", "%s", "");
-    const std::string added = ReadFile(log.Path()).substr(before.size());
-    EXPECT_EQ(added, "\n-----[09:05:03]-----<< L >>--------------------\n");
 }
 
 TEST_F(IsvLog, TakesTheFirstFreeNumber) {

@@ -17,39 +17,13 @@
 #include "engine/debug_export.h"
 #include "engine/hxr_dll.h"
 #include "support/res_writer.h"
+#include "temp_dir.h"
 
 namespace {
 
 using Bytes = std::vector<uint8_t>;
 
-// A temporary directory, removed with its files.
-class TempDir {
-public:
-    TempDir() {
-        char tmpl[] = "/tmp/ovcg_calibXXXXXX";
-        const char* made = mkdtemp(tmpl);
-        path_ = made ? made : "";
-    }
-    ~TempDir() {
-        for (const std::string& f : files_) ::unlink((path_ + "/" + f).c_str());
-        ::rmdir(path_.c_str());
-    }
-    const std::string& path() const { return path_; }
-    void track(const std::string& name) { files_.push_back(name); }
-    void write(const std::string& name, const std::string& text, bool executable = false) {
-        track(name);
-        const std::string p = path_ + "/" + name;
-        FILE* f = std::fopen(p.c_str(), "wb");
-        ASSERT_NE(f, nullptr);
-        std::fwrite(text.data(), 1, text.size(), f);
-        std::fclose(f);
-        if (executable) ::chmod(p.c_str(), 0755);
-    }
-
-private:
-    std::string path_;
-    std::vector<std::string> files_;
-};
+using ovcg_test::TempDir;
 
 // ---------------------------------------------------------------------------
 // CISVTool: paths and files
@@ -123,8 +97,6 @@ TEST(IsvToolTest, FilesLeftByStandInCalibrationProgram) {
                 "printf 'RASTER-CAL' > \"$2/$1.BZ1\"\n"
                 "exit 0\n",
                 true);
-    out.track("PR 1.HC1");
-    out.track("PR 1.BZ1");
     int status = -1;
     ASSERT_EQ(ovcg::RunCalibProgram(tools.path().c_str(), "isvtool_usb", "PR 1", out.path().c_str(), &status), 0);
     EXPECT_EQ(status, 0);

@@ -29,21 +29,8 @@ protected:
         options.lppszRsc_File = files;
         options.NumRsc = 1;
         options.lpfuncSpool = &CountingSpool;
-        job.version = OVCG_PRTSTRUCT3_VERSION;
-        job.src_format = 1;
-        job.prt_format = 1;
-        job.src_resolution = {300, 300};
-        job.prt_resolution = {600, 600};
-        job.src_paper_size = {120, 60};
-        job.src_print_area = {100, 50};
-        job.src_print_area_ex = {100, 50};
-        job.bit_p_color = 1;
-        job.num_copy = 1;
-        job.ex_option = OVCG_EXO_DM;
-        job.lut_format = 1;
-        job.quality_type = 1;
-        ht.version = OVCG_HTSTRUCT3_VERSION;
-        ht.color_correction = 2;
+        job = PlainJob();
+        ht = PlainHalftone();
         g_exports.clear();
     }
     void TearDown() override {
@@ -188,20 +175,6 @@ TEST_F(JobInterfaceTest, ExceptionsBecomeMinusTen) {
     tagTPINFOSTRUCT end{1, 1};
     EXPECT_EQ(TerminatePageEx(handle, &end), 0);
     EXPECT_EQ(w.page_ends.at(0).abort, 1u);
-}
-
-TEST_F(JobInterfaceTest, WholeJobThroughTheInterface) {
-    ASSERT_EQ(InitJob(&handle, &job, &options), 0);
-    ASSERT_NE(handle, nullptr);
-    for (int page = 0; page < 2; ++page) {
-        ASSERT_EQ(InitPage(handle, &ht), 0);
-        ASSERT_EQ(TerminatePage(handle), 0);
-    }
-    uint32_t ink[4];
-    EXPECT_EQ(GetInkAmount(handle, ink), -2);  // no dot counting in this mode
-    EXPECT_EQ(DestroyJob(handle), 0);
-    handle = nullptr;
-    EXPECT_TRUE(w.Has("print_mode.delete"));
 }
 
 TEST_F(JobInterfaceTest, ResetJobThroughTheInterface) {

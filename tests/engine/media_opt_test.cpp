@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "engine/records.h"
+#include "record_upgrade_check.h"
 #include "support/guard_page.h"
 
 namespace {
@@ -15,105 +16,46 @@ using ovcg::CMediaOpt;
 using ovcg::UpgradeMediaOpt;
 using ovcg_test::GuardedBytes;
 
-// ---- Reference model of the upgrade: per field, the version that added it --
+// ---- Upgrade of every version at a guard page --------------------------------
 
-struct Field {
-    const char* name;
-    size_t offset;
-    size_t size;
-    uint16_t since;
-};
-
-#define FIELD(f, v) Field{#f, offsetof(tagMEDIAOPT_8, f), sizeof(tagMEDIAOPT_8::f), v}
-const std::vector<Field> kFields = {
-    FIELD(duty, 1), FIELD(feeding_offset, 1), FIELD(path_delay_time, 1), FIELD(paper_thickness, 1),
-    FIELD(vacuum_intensity, 1), FIELD(cutting_adjustment, 1), FIELD(page_delay_time, 1),
-    FIELD(platen_gap_mode, 2), FIELD(feed_roller_type, 2), FIELD(auto_dp_delay_time, 2),
-    FIELD(roll_tension_mode, 3), FIELD(num_overprint, 4), FIELD(auto_dp_doc_type, 5),
+#define FIELD(f, v) RECORD_FIELD(tagMEDIAOPT_8, f, v)
+const std::vector<ovcg_test::Field> kFields = {
+    FIELD(field, 1), FIELD(duty, 1), FIELD(feeding_offset, 1), FIELD(path_delay_time, 1),
+    FIELD(paper_thickness, 1), FIELD(vacuum_intensity, 1), FIELD(cutting_adjustment, 1),
+    FIELD(page_delay_time, 1), FIELD(platen_gap_mode, 2), FIELD(feed_roller_type, 2),
+    FIELD(auto_dp_delay_time, 2), FIELD(roll_tension_mode, 3), FIELD(num_overprint, 4),
+    FIELD(auto_dp_doc_type, 5), FIELD(reserved, 0xFFFF),  // always cleared
     FIELD(page_margin, 7), FIELD(top_margin, 7), FIELD(eject_roller, 7), FIELD(multi_duty, 8),
     FIELD(user_media_number, 8),
 };
 #undef FIELD
 
-// Validity bits a record of each version keeps.
-uint32_t FieldMask(uint16_t v) {
+// Bytes of each version (index = version), worked out by hand.
+const std::vector<size_t> kMediaOptBytes = {0, 26, 32, 34, 36, 40, 40, 52, 120};
+
+void MediaOptDefaults(tagMEDIAOPT_8& e, uint16_t v) {
+    // Validity bits a record of each version keeps.
     static const uint32_t masks[] = {0, 0x7F, 0x3FF, 0x7FF, 0xFFF, 0xFFFF, 0xFFFF, 0x7FFFF, 0xFFFFFFFF};
-    return masks[v > 8 ? 8 : v];
+    e.field &= masks[v];
+    if (v < 8)
+        for (int32_t& d : e.multi_duty) d = 1024;
 }
 
-// A current-layout record whose every byte is non-zero, with the version.
-std::vector<uint8_t> FullRecord(uint16_t version) {
-    std::vector<uint8_t> b(sizeof(tagMEDIAOPT_8));
-    for (size_t i = 0; i < b.size(); ++i) b[i] = static_cast<uint8_t>(0x11 + i);
-    std::memcpy(b.data(), &version, 2);
-    const uint32_t field = 0xFFFFFFFFu;
-    std::memcpy(b.data() + offsetof(tagMEDIAOPT_8, field), &field, 4);
-    return b;
-}
-
-TEST(MediaOptUpgrade, FromEveryVersionAtItsExactSize) {
-    for (uint16_t v = 1; v <= 10; ++v) {
-        SCOPED_TRACE(v);
-        const size_t size = ovcg::MediaOptSize(v);
-        ASSERT_EQ(size, ovcg::kMediaOptSizes[v > 8 ? 8 : v]);
-        const std::vector<uint8_t> full = FullRecord(v);
-        // The caller's record ends where an inaccessible page begins: one
-        // byte read beyond its version's size faults.
-        GuardedBytes caller = GuardedBytes::EndingAtGuard(size);
-        caller.assign(full.data(), size);
-
-        tagMEDIAOPT_8 out;
-        std::memset(&out, 0xAB, sizeof out);
-        ASSERT_EQ(UpgradeMediaOpt(caller.data(), &out), 0);
-        EXPECT_EQ(out.version, 8);
-        uint32_t field;
-        std::memcpy(&field, full.data() + offsetof(tagMEDIAOPT_8, field), 4);
-        EXPECT_EQ(out.field, field & FieldMask(v));
-        const uint8_t* o = reinterpret_cast<const uint8_t*>(&out);
-        for (const Field& f : kFields) {
-            SCOPED_TRACE(f.name);
-            if (v >= f.since) {
-                EXPECT_EQ(std::memcmp(o + f.offset, full.data() + f.offset, f.size), 0);
-            } else if (f.offset == offsetof(tagMEDIAOPT_8, multi_duty)) {
-                for (int32_t d : out.multi_duty) EXPECT_EQ(d, 1024);
-            } else {
-                for (size_t i = 0; i < f.size; ++i) EXPECT_EQ(o[f.offset + i], 0) << i;
-            }
-        }
-        for (uint8_t r : out.reserved) EXPECT_EQ(r, 0);
-    }
+TEST(MediaOptUpgrade, EveryVersionAtItsExactSize) {
+    EXPECT_EQ(std::vector<size_t>(ovcg::kMediaOptSizes.begin(), ovcg::kMediaOptSizes.end()), kMediaOptBytes);
+    ovcg_test::CheckEveryVersion<tagMEDIAOPT_8>(UpgradeMediaOpt, kFields, OVCG_MEDIAOPT_VERSION, kMediaOptBytes,
+                                                MediaOptDefaults, nullptr, 1);
 }
 
 TEST(MediaOptUpgrade, RefusesVersionZeroAndNull) {
-    std::vector<uint8_t> rec = FullRecord(0);
+    std::vector<uint8_t> rec(sizeof(tagMEDIAOPT_8), 0x5A);
+    rec[0] = rec[1] = 0;
     tagMEDIAOPT_8 out;
     std::memset(&out, 0xAB, sizeof out);
     EXPECT_EQ(UpgradeMediaOpt(rec.data(), &out), ovcg::kRecordVersionRefused);
     EXPECT_EQ(out.version, 0);
     EXPECT_EQ(out.field, 0u);
     EXPECT_EQ(UpgradeMediaOpt(nullptr, &out), ovcg::kRecordVersionRefused);
-}
-
-TEST(MediaOptUpgrade, UnalignedCallerRecord) {
-    std::vector<uint8_t> full = FullRecord(8);
-    std::vector<uint8_t> shifted(full.size() + 1);
-    std::memcpy(shifted.data() + 1, full.data(), full.size());
-    tagMEDIAOPT_8 a, b;
-    ASSERT_EQ(UpgradeMediaOpt(full.data(), &a), 0);
-    ASSERT_EQ(UpgradeMediaOpt(shifted.data() + 1, &b), 0);
-    EXPECT_EQ(std::memcmp(&a, &b, sizeof a), 0);
-}
-
-TEST(MediaOptUpgrade, VersionOneWithAllBitsKeepsSevenAndHidesPlatenGap) {
-    std::vector<uint8_t> full = FullRecord(1);
-    tagMEDIAOPT_8 out;
-    ASSERT_EQ(UpgradeMediaOpt(full.data(), &out), 0);
-    EXPECT_EQ(out.field, 0x7Fu);
-    CMediaOpt m;
-    m.Init(&out);
-    uint16_t gap = 1;
-    EXPECT_EQ(m.Get_platen_gap_mode(&gap), 0);
-    EXPECT_EQ(gap, 0);
 }
 
 // ---- Getters --------------------------------------------------------------
@@ -317,27 +259,24 @@ TEST(MediaOptDuty, MultiDutyMeanAndPerPlane) {
     EXPECT_EQ(per[3], 2048);
 }
 
-TEST(MediaOptDuty, MultiDutyNeedsVersionEight) {
-    CMediaOpt m;
-    tagMEDIAOPT_8 r = Record(7, OVCG_MO_DUTY_MULTI);
-    m.Init(&r);
-    int32_t d = 0;
-    EXPECT_EQ(m.Get_duty(4, &d), 0);
-    EXPECT_EQ(d, 1024);
-    int32_t per[2] = {};
-    EXPECT_EQ(m.Get_duty_multi(2, per), 0);
-    EXPECT_EQ(per[0], 1024);
-    EXPECT_EQ(per[1], 1024);
-}
-
-TEST(MediaOptDuty, NoRecordOrVersionZeroGivesFull) {
-    for (bool withRecord : {false, true}) {
+TEST(MediaOptDuty, NotGivenIsFull) {
+    struct Case {
+        bool record;
+        uint16_t version;
+        uint32_t field;
+    } cases[] = {{true, 7, OVCG_MO_DUTY_MULTI}, {true, 0, OVCG_MO_DUTY | OVCG_MO_DUTY_MULTI},
+                 {false, 8, OVCG_MO_DUTY}};
+    for (const Case& c : cases) {
         CMediaOpt m;
-        tagMEDIAOPT_8 r = Record(0, OVCG_MO_DUTY | OVCG_MO_DUTY_MULTI);
-        if (withRecord) m.Init(&r);
+        tagMEDIAOPT_8 r = Record(c.version, c.field);
+        if (c.record) m.Init(&r);
         int32_t d = 0;
-        EXPECT_EQ(m.Get_duty(4, &d), 0);
+        EXPECT_EQ(m.Get_duty(4, &d), 0) << c.version;
         EXPECT_EQ(d, 1024);
+        int32_t per[2] = {};
+        EXPECT_EQ(m.Get_duty_multi(2, per), 0);
+        EXPECT_EQ(per[0], 1024);
+        EXPECT_EQ(per[1], 1024);
     }
 }
 
@@ -373,10 +312,6 @@ TEST(MediaOptDuty, DefaultsSurviveInit) {
     EXPECT_EQ(m.DutyDefault(15), 2048);
     EXPECT_EQ(m.FeedOffsetAdjustment(), 4);
 }
-
-}  // namespace
-
-namespace {
 
 TEST(MediaOptBitNames, OnePerNamedBitInOrder) {
     const auto names = ovcg::MediaOptBitNames();

@@ -19,6 +19,7 @@
 #include "ovcg/ovs_resource.h"
 #include "support/guard_page.h"
 #include "support/res_writer.h"
+#include "temp_dir.h"
 
 namespace {
 
@@ -212,22 +213,6 @@ TEST(Scan, MatchesNaiveScanForEveryAlignmentAndLength) {
     }
 }
 
-TEST(Scan, LongLinesMatchNaiveScan) {
-    std::mt19937 rng(7);
-    const int n = 40960;
-    std::vector<uint8_t> line(n + 8);
-    for (int off = 0; off < 8; ++off) {
-        uint8_t* p = line.data() + off;
-        for (int t = 0; t < 40; ++t) {
-            std::fill(line.begin(), line.end(), 0);
-            const int a = static_cast<int>(rng() % n), b = static_cast<int>(rng() % n);
-            if (t % 4 != 0) p[a] = 1, p[b] = 0x80;
-            EXPECT_EQ(OVF_memsearch(p, n), NaiveLead(p, n));
-            EXPECT_EQ(OVF_memrsearch(p, n), NaiveTrail(p, n));
-        }
-    }
-}
-
 // The range ends exactly at (or starts exactly after) an inaccessible page.
 // Also over heap blocks of exactly n bytes, whose end the address sanitizer
 // checks to the byte.
@@ -261,37 +246,17 @@ TEST(Scan, NeverReadsPastAGuardPage) {
 
 class FileCtrl : public ::testing::Test {
 protected:
-    void SetUp() override {
-        char tmpl[] = "/tmp/ovcg_filectrl_XXXXXX";
-        ASSERT_NE(mkdtemp(tmpl), nullptr);
-        dir_ = tmpl;
-    }
-    void TearDown() override {
-        for (const auto& f : files_) unlink(f.c_str());
-        rmdir(dir_.c_str());
-    }
     std::string File(const std::string& name, const Bytes& content) {
-        const std::string path = dir_ + "/" + name;
-        const int fd = open(path.c_str(), O_CREAT | O_WRONLY | O_TRUNC, 0600);
-        EXPECT_GE(fd, 0);
-        if (!content.empty()) {
-            EXPECT_EQ(write(fd, content.data(), content.size()), ssize_t(content.size()));
-        }
-        close(fd);
-        files_.push_back(path);
-        return path;
+        return tmp.write(name, std::string(content.begin(), content.end()));
     }
+    // A file of `size` bytes that takes no room on the disk.
     std::string Sparse(const std::string& name, off_t size) {
-        const std::string path = dir_ + "/" + name;
-        const int fd = open(path.c_str(), O_CREAT | O_WRONLY | O_TRUNC, 0600);
-        EXPECT_GE(fd, 0);
-        EXPECT_EQ(ftruncate(fd, size), 0);
-        close(fd);
-        files_.push_back(path);
+        const std::string path = File(name, {});
+        EXPECT_EQ(truncate(path.c_str(), size), 0);
         return path;
     }
-    std::string dir_;
-    std::vector<std::string> files_;
+    ovcg_test::TempDir tmp;
+    const std::string& dir_ = tmp.path();
 };
 
 TEST_F(FileCtrl, LoadsAWholeFileOnce) {

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -26,33 +27,6 @@ struct Spool {
     }
 };
 
-tagPRTSTRUCT3_12 PlainJob() {
-    tagPRTSTRUCT3_12 j{};
-    j.version = OVCG_PRTSTRUCT3_VERSION;
-    j.src_format = 1;  // RGB
-    j.prt_format = 1;
-    j.src_resolution = {300, 300};
-    j.prt_resolution = {600, 600};
-    j.src_paper_size = {120, 60};
-    j.src_print_area = {100, 50};
-    j.src_print_area_ex = {110, 55};
-    j.src_margin = {5, 5};
-    j.bit_p_color = 1;
-    j.num_copy = 1;
-    j.ex_option = OVCG_EXO_DM;
-    j.lut_format = 1;
-    j.quality_type = 1;
-    return j;
-}
-
-tagHTSTRUCT3_5 PlainHalftone() {
-    tagHTSTRUCT3_5 h{};
-    h.version = OVCG_HTSTRUCT3_VERSION;
-    h.color_correction = 2;
-    h.halftone_type = 1;
-    return h;
-}
-
 class PlimoTest : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -68,6 +42,13 @@ protected:
         return plimo->InitJob(&job, &options);
     }
     int Page(tagHTSTRUCT3_5 h = PlainHalftone()) { return plimo->InitPage(&h); }
+    // A job started and its first page opened.
+    bool Open(const tagPRTSTRUCT3_12& j = PlainJob(), int sixteen = 0) { return Start(j, sixteen) == 0 && Page() == 0; }
+    // A fresh world whose print-mode record is tweaked.
+    void Fresh(std::function<void(tagPRTINFOSTRUCT&)> tweak = nullptr) {
+        w = FakeWorld{};
+        w.tweak_info = std::move(tweak);
+    }
 
     // One band of `lines` lines of `pixels` RGB pixels.
     int Band(uint32_t top, uint32_t lines, uint32_t pixels, tagRECT clip = {0, 0, 0, 0}) {
@@ -136,10 +117,8 @@ TEST_F(PlimoTest, LevelFollowsTheModeWord) {
           Case{OVCG_MW_OVC, ovcg::CommandLevel::kPageLanguage, true},
           Case{OVCG_MW_P3 | OVCG_MW_OVC, ovcg::CommandLevel::kLevel3, true},
           Case{OVCG_MW_MW | OVCG_MW_HS, ovcg::CommandLevel::kLevel2, false}}) {
-        w = FakeWorld{};
-        tagPRTSTRUCT3_12 j = PlainJob();
-        j.mw_type = c.mw;
-        ASSERT_EQ(Start(j), 0) << c.mw;
+        Fresh();
+        ASSERT_EQ(Start(PlainJob(c.mw)), 0) << c.mw;
         EXPECT_EQ(plimo->Level(), c.level) << c.mw;
         EXPECT_EQ(w.Has("mwcmd.create"), c.generatorAtJobStart) << c.mw;
         EXPECT_EQ(w.Has("irac.create"), c.level == ovcg::CommandLevel::kLevel2) << c.mw;
@@ -165,10 +144,8 @@ TEST_F(PlimoTest, GeneratorSelectorsPerLevel) {
         {OVCG_MW_OVC, 1, -1},
     };
     for (const Case& c : cases) {
-        w = FakeWorld{};
-        w.tweak_info = [&](tagPRTINFOSTRUCT& i) { i.generator_selector = c.selector; };
-        tagPRTSTRUCT3_12 j = PlainJob();
-        j.mw_type = c.mw;
+        Fresh([&](tagPRTINFOSTRUCT& i) { i.generator_selector = c.selector; });
+        tagPRTSTRUCT3_12 j = PlainJob(c.mw);
         int r = Start(j);
         // Level 2 picks its generator at the first page.
         if (r == 0 && c.mw == 0) r = Page();
@@ -194,14 +171,11 @@ TEST_F(PlimoTest, Level3RecordAndEncoderSelectors) {
         {2, 2, 0, 2, 2}, {3, 0, -10, 0, 0},    {0, 3, -10, 1, 0xFFFF},
     };
     for (const Case& c : cases) {
-        w = FakeWorld{};
-        w.tweak_info = [&](tagPRTINFOSTRUCT& i) {
+        Fresh([&](tagPRTINFOSTRUCT& i) {
             i.record_selector = c.records;
             i.encoder_selector = c.encoder;
-        };
-        tagPRTSTRUCT3_12 j = PlainJob();
-        j.mw_type = OVCG_MW_P3;
-        EXPECT_EQ(Start(j), c.expected) << c.records << " " << c.encoder;
+        });
+        EXPECT_EQ(Start(PlainJob(OVCG_MW_P3)), c.expected) << c.records << " " << c.encoder;
         EXPECT_EQ(w.records_version, c.version);
         if (c.expected == 0) {
             EXPECT_EQ(w.encoder_kind, c.kind);
@@ -239,8 +213,7 @@ TEST_F(PlimoTest, WrongStates) {
 }
 
 TEST_F(PlimoTest, ASuccessAfterAFailureReportsSuccess) {
-    ASSERT_EQ(Start(PlainJob()), 0);
-    ASSERT_EQ(Page(), 0);
+    ASSERT_TRUE(Open());
     w.results["halftoner.BandOut"] = -3002;
     EXPECT_EQ(Band(0, 2, 4), -3002);
     EXPECT_EQ(plimo->LastError(), -3002);
@@ -257,13 +230,8 @@ TEST_F(PlimoTest, HeadSelection) {
     EXPECT_FALSE(plimo->JobOpen());
 
     // The other levels refuse the page, leaving the last error as it was.
-    w = FakeWorld{};
-    w.tweak_info = [](tagPRTINFOSTRUCT& i) { i.head_id_bytes[0] = 0xFFFF; };
-    tagPRTSTRUCT3_12 j = PlainJob();
-    j.mw_type = OVCG_MW_OVC;
-    ASSERT_EQ(Start(j), 0);
-    tagRECT clip{0, 0, 0, 0};
-    (void)clip;
+    Fresh([](tagPRTINFOSTRUCT& i) { i.head_id_bytes[0] = 0xFFFF; });
+    ASSERT_EQ(Start(PlainJob(OVCG_MW_OVC)), 0);
     EXPECT_EQ(plimo->TerminatePage(), -2);
     EXPECT_EQ(Page(), -400);
     EXPECT_EQ(plimo->LastError(), -2);
@@ -292,7 +260,7 @@ TEST_F(PlimoTest, ConstructorFailuresBecomeCodes) {
         {"mwcmd.SendStartDocCmd", 0, true, -15}, {"mwcmd.SendStartPageCmd", -1, true, -15},
     };
     for (const Case& c : cases) {
-        w = FakeWorld{};
+        Fresh();
         w.throws[c.call] = c.thrown;
         int r = Start(PlainJob());
         if (c.atPage) {
@@ -315,7 +283,7 @@ TEST_F(PlimoTest, PartFailuresAreStoredAndReturned) {
     const Case cases[] = {{"irac.StartJob", 0},     {"irac.StartPage", 1}, {"halftoner.StartPage", 1},
                           {"halftoner.EndPage", 2}, {"irac.EndPage", 2},   {"irac.EndJob", 3}};
     for (const Case& c : cases) {
-        w = FakeWorld{};
+        Fresh();
         w.results[c.call] = -2005;
         int r = Start(PlainJob());
         if (c.stage >= 1 && r == 0) r = Page();
@@ -331,8 +299,7 @@ TEST_F(PlimoTest, PartFailuresAreStoredAndReturned) {
 
 TEST_F(PlimoTest, GeneratorExceptionAtPageEndAndJobEnd) {
     w.throws["mwcmd.SendEndPageCmd"] = 0;
-    ASSERT_EQ(Start(PlainJob()), 0);
-    ASSERT_EQ(Page(), 0);
+    ASSERT_TRUE(Open());
     EXPECT_EQ(plimo->TerminatePage(), -15);
     EXPECT_FALSE(plimo->PageOpen());
     w.throws["mwcmd.SendEndDocCmd"] = 0;
@@ -340,8 +307,7 @@ TEST_F(PlimoTest, GeneratorExceptionAtPageEndAndJobEnd) {
 }
 
 TEST_F(PlimoTest, AbortBelongsToOnePageEnd) {
-    ASSERT_EQ(Start(PlainJob()), 0);
-    ASSERT_EQ(Page(), 0);
+    ASSERT_TRUE(Open());
     tagTPINFOSTRUCT end{1, 1};
     ASSERT_EQ(plimo->TerminatePageEx(&end), 0);
     ASSERT_EQ(Page(), 0);
@@ -361,8 +327,7 @@ TEST_F(PlimoTest, PageValuesReachTheGenerator) {
     w.first_raster = 12;
     w.next_raster = 480;
     w.skipped = 7;
-    ASSERT_EQ(Start(PlainJob()), 0);
-    ASSERT_EQ(Page(), 0);
+    ASSERT_TRUE(Open());
     ASSERT_EQ(plimo->TerminatePage(), 0);
     ASSERT_EQ(w.page_ends.size(), 1u);
     EXPECT_EQ(w.page_ends[0].page, 1u);
@@ -371,12 +336,9 @@ TEST_F(PlimoTest, PageValuesReachTheGenerator) {
     EXPECT_EQ(w.page_ends[0].feed_extra, 7u);
 
     // With "SP" the skipped rasters are not part of the feed.
-    w = FakeWorld{};
+    Fresh();
     w.skipped = 7;
-    tagPRTSTRUCT3_12 j = PlainJob();
-    j.ex_option |= OVCG_EXO_SP;
-    ASSERT_EQ(Start(j), 0);
-    ASSERT_EQ(Page(), 0);
+    ASSERT_TRUE(Open(PlainJob(0, OVCG_EXO_SP)));
     ASSERT_EQ(plimo->TerminatePage(), 0);
     EXPECT_EQ(w.page_ends[0].feed_extra, 0u);
 }
@@ -389,7 +351,7 @@ TEST_F(PlimoTest, StartPageCountFromThePageOptions) {
     for (const Case& c :
          {Case{0, 9, 0}, Case{OVCG_PAGEOPT_NEXTPAGE, 9, 1}, Case{OVCG_PAGEOPT_REMAINING_PAGES, 9, 9},
           Case{OVCG_PAGEOPT_REMAINING_PAGES | OVCG_PAGEOPT_NEXTPAGE, 4, 4}}) {
-        w = FakeWorld{};
+        Fresh();
         ASSERT_EQ(Start(PlainJob()), 0);
         tagHTSTRUCT3_5 h = PlainHalftone();
         h.page_option = c.option;
@@ -416,15 +378,13 @@ TEST_F(PlimoTest, PageResolutionOfHalftoneTypeAndColourCorrection) {
         {3, -1, 12, 0xFFFF, 3, 12},
     };
     for (const Case& c : cases) {
-        w = FakeWorld{};
-        w.tweak_info = [&](tagPRTINFOSTRUCT& i) {
+        Fresh([&](tagPRTINFOSTRUCT& i) {
             i.halftone_type_override = c.htOverride;
             i.color_correction_override = c.ccOverride;
             i.page_color_correction = c.pageCc;
             i.page_halftone_type = c.pageHt;
-        };
-        ASSERT_EQ(Start(PlainJob()), 0);
-        ASSERT_EQ(Page(), 0);
+        });
+        ASSERT_TRUE(Open());
         ASSERT_EQ(w.halftoner_inits.size(), 1u);
         const tagHTSTRUCT3_5* ht = w.halftoner_inits[0].ht_struct;
         EXPECT_EQ(ht->halftone_type, c.expectHt);
@@ -439,10 +399,8 @@ TEST_F(PlimoTest, PageResolutionOfHalftoneTypeAndColourCorrection) {
 
 TEST_F(PlimoTest, CompositeBlackRefusesTheAdjustingCorrections) {
     for (int cc : {10, 11, 2}) {
-        w = FakeWorld{};
-        tagPRTSTRUCT3_12 j = PlainJob();
-        j.ex_option |= OVCG_EXO_CB;
-        ASSERT_EQ(Start(j), 0);
+        Fresh();
+        ASSERT_EQ(Start(PlainJob(0, OVCG_EXO_CB)), 0);
         tagHTSTRUCT3_5 h = PlainHalftone();
         h.color_correction = cc;
         EXPECT_EQ(Page(h), cc == 2 ? 0 : -1) << cc;
@@ -465,8 +423,7 @@ TEST_F(PlimoTest, HalftoneInitRecord) {
     j.ex_option |= OVCG_EXO_OV | OVCG_EXO_FV;
     tagTRIMINFO trim{1, {1, 2}, {3, 4}, {9, 11}};
     j.lpTrimInfo = &trim;
-    ASSERT_EQ(Start(j, 1), 0);
-    ASSERT_EQ(Page(), 0);
+    ASSERT_TRUE(Open(j, 1));
     const tagHTINITSTRUCT& t = w.halftoner_inits.at(0);
     EXPECT_EQ(t.src_format, 7);  // RGB works as RGBX
     EXPECT_EQ(t.ink_set_id, -7);
@@ -497,8 +454,7 @@ TEST_F(PlimoTest, HalftoneInitRecord) {
 TEST_F(PlimoTest, GrayFiftyFourReachesTheHalftonerAsOneHundredFour) {
     tagPRTSTRUCT3_12 j = PlainJob();
     j.src_format = 54;
-    ASSERT_EQ(Start(j), 0);
-    ASSERT_EQ(Page(), 0);
+    ASSERT_TRUE(Open(j));
     EXPECT_EQ(w.halftoner_inits.at(0).src_format, 104);
 }
 
@@ -520,12 +476,8 @@ TEST_F(PlimoTest, BorderModeOfTheInitRecordAndTheEmptyPage) {
         {OVCG_MW_CLFL, 0x2, 1, 0, false},
     };
     for (const Case& c : cases) {
-        w = FakeWorld{};
-        w.tweak_info = [&](tagPRTINFOSTRUCT& i) { i.key12002_3 = c.attr; };
-        tagPRTSTRUCT3_12 j = PlainJob();
-        j.mw_type = c.mw;
-        ASSERT_EQ(Start(j), 0);
-        ASSERT_EQ(Page(), 0);
+        Fresh([&](tagPRTINFOSTRUCT& i) { i.key12002_3 = c.attr; });
+        ASSERT_TRUE(Open(PlainJob(c.mw)));
         const tagHTINITSTRUCT& t = w.halftoner_inits.at(0);
         EXPECT_EQ(t.cl_off, c.clOff) << c.mw;
         EXPECT_EQ(t.cl_mode, c.clMode) << c.mw;
@@ -538,10 +490,8 @@ TEST_F(PlimoTest, BorderModeOfTheInitRecordAndTheEmptyPage) {
 
 TEST_F(PlimoTest, HighlightPointMakesAnEmptyPageUnlessPatterned) {
     for (uint32_t mw : {0u, static_cast<unsigned>(OVCG_MW_TNMX | OVCG_MW_TNMXHPAT)}) {
-        w = FakeWorld{};
-        tagPRTSTRUCT3_12 j = PlainJob();
-        j.mw_type = mw;
-        ASSERT_EQ(Start(j), 0);
+        Fresh();
+        ASSERT_EQ(Start(PlainJob(mw)), 0);
         TNMX_PARAMS tnmx{};
         tnmx.highlight_point = 3;
         tagHTSTRUCT3_5 h = PlainHalftone();
@@ -582,8 +532,7 @@ TEST_F(PlimoTest, KeptHalftonerSeesTheRecordOfEachPage) {
 }
 
 TEST_F(PlimoTest, BandsIgnoredForAnEmptyClip) {
-    ASSERT_EQ(Start(PlainJob()), 0);
-    ASSERT_EQ(Page(), 0);
+    ASSERT_TRUE(Open());
     w.events.clear();
     EXPECT_EQ(Band(0, 2, 4, tagRECT{0, 0, 0, 0}), 0);  // replaced by the full clip in Band()
     w.events.clear();
@@ -597,8 +546,7 @@ TEST_F(PlimoTest, BandsIgnoredForAnEmptyClip) {
 }
 
 TEST_F(PlimoTest, BandConversionToTheWorkingFormat) {
-    ASSERT_EQ(Start(PlainJob()), 0);
-    ASSERT_EQ(Page(), 0);
+    ASSERT_TRUE(Open());
     ASSERT_EQ(Band(0, 2, 3), 0);
     ASSERT_EQ(w.bands.size(), 1u);
     EXPECT_EQ(w.bands[0].width_bytes, 12u);
@@ -607,11 +555,10 @@ TEST_F(PlimoTest, BandConversionToTheWorkingFormat) {
     ASSERT_EQ(plimo->DestroyJob(), 0);
 
     // A gray job's band passes unchanged.
-    w = FakeWorld{};
+    Fresh();
     tagPRTSTRUCT3_12 j = PlainJob();
     j.src_format = 0;
-    ASSERT_EQ(Start(j), 0);
-    ASSERT_EQ(Page(), 0);
+    ASSERT_TRUE(Open(j));
     std::vector<uint8_t> gray = {10, 20, 30, 40, 50, 60};
     tagBANDBMP bmp{3, gray.data()};
     const tagRECT band{0, 0, 3, 2}, clip{0, 0, 3, 2};
@@ -620,8 +567,7 @@ TEST_F(PlimoTest, BandConversionToTheWorkingFormat) {
 }
 
 TEST_F(PlimoTest, FailedConversionIsMinusFour) {
-    ASSERT_EQ(Start(PlainJob()), 0);
-    ASSERT_EQ(Page(), 0);
+    ASSERT_TRUE(Open());
     w.results["conv.Convert"] = 1;  // the fake then answers 0
     EXPECT_EQ(Band(0, 2, 4), -4);
     EXPECT_EQ(plimo->LastError(), -4);
@@ -639,10 +585,7 @@ TEST_F(PlimoTest, FailedConversionIsMinusFour) {
 
 TEST_F(PlimoTest, MirroringAndVerticalOffset) {
     w.tweak_info = [](tagPRTINFOSTRUCT& i) { i.page_length_extra = 30; };
-    tagPRTSTRUCT3_12 j = PlainJob();
-    j.ex_option |= OVCG_EXO_FH;
-    ASSERT_EQ(Start(j), 0);
-    ASSERT_EQ(Page(), 0);
+    ASSERT_TRUE(Open(PlainJob(0, OVCG_EXO_FH)));
     ASSERT_EQ(Band(4, 2, 4), 0);
     EXPECT_TRUE(w.Has("halftoner.GetFlipHBand"));
     EXPECT_EQ(w.bands.at(0).band.top, 34u);
@@ -710,11 +653,9 @@ TEST_F(PlimoTest, DotCountsAreSixtyFourBitAndSaturateForTheGenerator) {
     EXPECT_EQ(w.dot_count_planes, 4);
     EXPECT_EQ(w.dot_counts, (std::vector<uint32_t>{5, 600000000u, 0, 1000000000u, 0, 0, 1, 1, 1, 0, 0, 0}));
 
-    w = FakeWorld{};
-    w.tweak_info = [](tagPRTINFOSTRUCT& i) { i.remote_flags3 = 0x08000000u; };
+    Fresh([](tagPRTINFOSTRUCT& i) { i.remote_flags3 = 0x08000000u; });
     w.page_dots = {25, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 60000000000ull};
-    ASSERT_EQ(Start(PlainJob()), 0);
-    ASSERT_EQ(Page(), 0);
+    ASSERT_TRUE(Open());
     ASSERT_EQ(plimo->TerminatePage(), 0);
     ASSERT_EQ(plimo->DestroyJob(), 0);
     EXPECT_EQ(w.dot_counts[0], 2u);  // 25 becomes 2
@@ -728,8 +669,7 @@ TEST_F(PlimoTest, InkAmount) {
     ASSERT_EQ(Page(), 0);
     EXPECT_EQ(plimo->GetInkAmount(out), -2);  // no dot counting
 
-    w = FakeWorld{};
-    w.tweak_info = [](tagPRTINFOSTRUCT& i) {
+    Fresh([](tagPRTINFOSTRUCT& i) {
         i.remote_flags3 = 0x08000000u;
         i.dot_count_scale = 10;
         i.ink_weights[0][0] = 1;
@@ -738,10 +678,9 @@ TEST_F(PlimoTest, InkAmount) {
         i.ink_weights[1][0] = 1;
         i.ink_weights[2][0] = -5;
         i.ink_weights[3][2] = 1000000;
-    };
+    });
     w.page_dots = {1000, 100, 10, 7000000000ull, 0, 0, 99, 0, 0, 0, 0, 9000000000ull};
-    ASSERT_EQ(Start(PlainJob()), 0);
-    ASSERT_EQ(Page(), 0);
+    ASSERT_TRUE(Open());
     ASSERT_EQ(plimo->GetInkAmount(out), 0);
     EXPECT_EQ(out[0], (1000u * 1 + 100 * 2 + 10 * 3) * 100 / 100000);
     EXPECT_EQ(out[1], 7000000u);  // beyond 32 bits before the division
@@ -756,7 +695,6 @@ TEST_F(PlimoTest, InkAmount) {
 }
 
 TEST_F(PlimoTest, BorderInfo) {
-    EXPECT_EQ(ovcg::BorderMarginDots(120), 14);
     const std::pair<int, int> table[] = {{120, 14}, {180, 21},   {300, 35},   {360, 42}, {600, 70},
                                          {720, 84}, {1200, 140}, {1440, 168}, {400, 0},  {0, 0}};
     for (auto [res, dots] : table) EXPECT_EQ(ovcg::BorderMarginDots(res), dots) << res;
@@ -776,10 +714,8 @@ TEST_F(PlimoTest, BorderInfo) {
         {OVCG_EXO_TB | OVCG_EXO_T4, {0, 10, 0, 0}, {10, 70 + 20, 10, 70}, 15},
     };
     for (const Case& c : cases) {
-        w = FakeWorld{};
-        tagPRTSTRUCT3_12 j = PlainJob();
-        j.ex_option |= c.ex;
-        ASSERT_EQ(Start(j), 0);
+        Fresh();
+        ASSERT_EQ(Start(PlainJob(0, c.ex)), 0);
         int32_t out[4];
         int32_t flags = -9;
         plimo->SetBorderInfo(&c.in, out, &flags);
@@ -791,27 +727,21 @@ TEST_F(PlimoTest, BorderInfo) {
 TEST_F(PlimoTest, CalibrationAtPageStart) {
     w.ims_calib = {1, 2, 3};
     w.use_heads = {3, 0xFE, 5};
-    ASSERT_EQ(Start(PlainJob()), 0);
-    ASSERT_EQ(Page(), 0);
+    ASSERT_TRUE(Open());
     EXPECT_EQ(w.ims_head_count, 3u);
     EXPECT_EQ(w.ims_heads, (std::vector<int32_t>{3, -2, 5, 1, 1, 1, 1, 1}));
     EXPECT_NE(w.halftoner_inits.empty(), true);
 
     // Without the use-head record two heads are assumed.
-    w = FakeWorld{};
+    Fresh();
     w.ims_calib = {1};
-    ASSERT_EQ(Start(PlainJob()), 0);
-    ASSERT_EQ(Page(), 0);
+    ASSERT_TRUE(Open());
     EXPECT_EQ(w.ims_head_count, 2u);
 
     // Level 3 asks for the SLUTs; the raster one only with its flag.
     for (uint32_t flags : {0u, 0x40000000u}) {
-        w = FakeWorld{};
-        w.tweak_info = [&](tagPRTINFOSTRUCT& i) { i.remote_flags3 = flags; };
-        tagPRTSTRUCT3_12 j = PlainJob();
-        j.mw_type = OVCG_MW_P3;
-        ASSERT_EQ(Start(j), 0);
-        ASSERT_EQ(Page(), 0);
+        Fresh([&](tagPRTINFOSTRUCT& i) { i.remote_flags3 = flags; });
+        ASSERT_TRUE(Open(PlainJob(OVCG_MW_P3)));
         EXPECT_EQ(w.Has("cdg.GenerateRasterCalibSlut"), flags != 0);
         EXPECT_TRUE(w.Has("cdg.GenerateIMSCalibSlut"));
         EXPECT_EQ(w.cdg_mode_info.at(0), 2);
@@ -831,8 +761,7 @@ TEST_F(PlimoTest, CorrectionSessionAtTheFirstPage) {
     for (const Case& c :
          {Case{true, true, 0, 0, true}, Case{true, true, -5603, 0, false}, Case{true, true, -101, -101, true},
           Case{false, true, 0, 0, false}, Case{true, false, 0, 0, false}}) {
-        w = FakeWorld{};
-        w.tweak_info = [&](tagPRTINFOSTRUCT& i) { i.key10103_on = c.enabled ? 1 : 0; };
+        Fresh([&](tagPRTINFOSTRUCT& i) { i.key10103_on = c.enabled ? 1 : 0; });
         if (c.data) w.raster_calib = {9, 9};
         w.brs_start_result = c.start;
         ASSERT_EQ(Start(PlainJob()), 0);
@@ -875,7 +804,7 @@ TEST_F(PlimoTest, JobDataIsCachedAndNamesAreBounded) {
     std::string longName(300, 'n');
     data.lpszOwnerName = longName.c_str();
     data.OwnerNameSize = 300;
-    w = FakeWorld{};
+    Fresh();
     EXPECT_EQ(Start(j), -40);
 
     j = PlainJob();
@@ -900,8 +829,7 @@ TEST_F(PlimoTest, CalibrationToolTakesTheKeptNames) {
 class ResetJobTest : public PlimoTest {
 protected:
     void StartWith(const tagPRTSTRUCT3_12& j) {
-        ASSERT_EQ(Start(j), 0);
-        ASSERT_EQ(Page(), 0);
+        ASSERT_TRUE(Open(j));
         ASSERT_EQ(plimo->TerminatePage(), 0);
         w.events.clear();
     }
@@ -954,7 +882,7 @@ TEST_F(ResetJobTest, EachComparedFieldRebuilds) {
         {"quality_type", [](tagPRTSTRUCT3_12& j) { j.quality_type = 2; }},
     };
     for (const auto& [name, change] : changes) {
-        w = FakeWorld{};
+        Fresh();
         StartWith(PlainJob());
         tagPRTSTRUCT3_12 j = PlainJob();
         change(j);
@@ -967,7 +895,7 @@ TEST_F(ResetJobTest, EachComparedFieldRebuilds) {
     tagPRTSTRUCT3_12 j = PlainJob();
     j.printer_ID = 99;
     j.head_ID = 3;
-    w = FakeWorld{};
+    Fresh();
     StartWith(PlainJob());
     EXPECT_EQ(plimo->IsEnableInstanceCache(&j), 2);
 }
@@ -989,7 +917,7 @@ TEST_F(ResetJobTest, SixteenBitMarkAndCommandRecords) {
     EXPECT_EQ(plimo->ResetJob(&j, &options, 1), 0);
     EXPECT_TRUE(Rebuilt());
 
-    w = FakeWorld{};
+    Fresh();
     StartWith(PlainJob());
     int remote = 1;
     j = PlainJob();
@@ -1070,8 +998,7 @@ TEST_F(ResetJobTest, SubRecordsAreComparedByValue) {
 
 TEST_F(ResetJobTest, ContinuousRollInProgressIsNeverKept) {
     w.tweak_info = [](tagPRTINFOSTRUCT& i) { i.top_margin_offset_on = 1; };
-    ASSERT_EQ(Start(PlainJob()), 0);
-    ASSERT_EQ(Page(), 0);
+    ASSERT_TRUE(Open());
     tagPRTSTRUCT3_12 j = PlainJob();
     EXPECT_EQ(plimo->IsEnableInstanceCache(&j), 1);
 }

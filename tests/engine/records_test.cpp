@@ -8,24 +8,21 @@
 #include <string>
 #include <vector>
 
+#include "record_upgrade_check.h"
 #include "support/guard_page.h"
 
 namespace {
 
 using ovcg::ClampClipToBand;
 using ovcg::SplitSourceFormat;
+using ovcg_test::BytesOf;
+using ovcg_test::CheckEveryVersion;
+using ovcg_test::Field;
 using ovcg_test::GuardedBytes;
 
-// ---- Reference model of the upgrade: per field, the version that added it ----
+// ---- Per field, the version that added it -----------------------------------
 
-struct Field {
-    const char* name;
-    size_t offset;
-    size_t size;
-    uint16_t since;
-};
-
-#define FIELD(T, f, v) Field{#f, offsetof(T, f), sizeof(T::f), v}
+#define FIELD RECORD_FIELD
 
 const std::vector<Field> kJobRecordFields = {
     FIELD(tagPRTSTRUCT3_12, src_format, 1), FIELD(tagPRTSTRUCT3_12, prt_format, 1),
@@ -75,109 +72,15 @@ const std::vector<Field> kJobDataFields = {
 
 #undef FIELD
 
-// A current-layout record whose every byte is set (no field is 0), with the
-// given version.
-template <typename Record>
-Record Patterned(uint16_t version, uint8_t seed) {
-    Record r;
-    auto* p = reinterpret_cast<uint8_t*>(&r);
-    for (size_t i = 0; i < sizeof r; ++i) p[i] = static_cast<uint8_t>((i * 37u + seed) % 251u + 1u);
-    r.version = version;
-    return r;
-}
-
-template <typename Record>
-void CopyField(Record& to, const Record& from, const Field& f) {
-    std::memcpy(reinterpret_cast<uint8_t*>(&to) + f.offset,
-                reinterpret_cast<const uint8_t*>(&from) + f.offset, f.size);
-}
-
-// Literal statement of the upgrade rules, field by field.
-template <typename Record>
-Record ExpectedUpgrade(const Record& src, const std::vector<Field>& fields, uint16_t current);
-
-template <>
-tagPRTSTRUCT3_12 ExpectedUpgrade(const tagPRTSTRUCT3_12& src, const std::vector<Field>& fields,
-                                 uint16_t current) {
-    tagPRTSTRUCT3_12 e{};
-    const uint16_t v = src.version > current ? current : src.version;
-    for (const Field& f : fields)
-        if (f.since <= v) CopyField(e, src, f);
+// The defaults each record gives the fields its version lacks.
+void JobRecordDefaults(tagPRTSTRUCT3_12& e, uint16_t v) {
     if (v < 3) e.lut_format = e.prt_format;
     if (v < 12) e.quality_type = 1;
     if (v < 11 || (e.ex_option2 & 0x80000000u) == 0) e.lpCheckFunc = nullptr;
-    e.version = current;
-    return e;
 }
 
-template <>
-tagHTSTRUCT3_5 ExpectedUpgrade(const tagHTSTRUCT3_5& src, const std::vector<Field>& fields,
-                               uint16_t current) {
-    tagHTSTRUCT3_5 e{};
-    const uint16_t v = src.version > current ? current : src.version;
-    for (const Field& f : fields)
-        if (f.since <= v) CopyField(e, src, f);
-    e.version = current;
-    return e;
-}
-
-template <>
-tagJOBDATA_6 ExpectedUpgrade(const tagJOBDATA_6& src, const std::vector<Field>& fields,
-                             uint16_t current) {
-    tagJOBDATA_6 e{};
-    const uint16_t v = src.version > current ? current : src.version;
-    for (const Field& f : fields)
-        if (f.since <= v) CopyField(e, src, f);
+void JobDataDefaults(tagJOBDATA_6& e, uint16_t v) {
     if (v < 2) e.HostNameType = -1;
-    e.version = current;
-    return e;
-}
-
-// Compares every field (padding is not compared); names the first that differs.
-template <typename Record>
-std::string DiffFields(const Record& got, const Record& want, const std::vector<Field>& fields) {
-    if (got.version != want.version) return "version";
-    for (const Field& f : fields) {
-        if (std::memcmp(reinterpret_cast<const uint8_t*>(&got) + f.offset,
-                        reinterpret_cast<const uint8_t*>(&want) + f.offset, f.size) != 0)
-            return f.name;
-    }
-    return "";
-}
-
-enum class Placement { EndAtGuard, EndAtGuardUnaligned, StartAfterGuard };
-
-// The caller's record: exactly `size` bytes of src, placed against a guard page.
-struct CallerBytes {
-    GuardedBytes mem;
-    const uint8_t* record;
-};
-
-template <typename Record>
-CallerBytes PlaceRecord(const Record& src, size_t size, Placement where) {
-    switch (where) {
-        case Placement::EndAtGuard: {
-            GuardedBytes m = GuardedBytes::EndingAtGuard(size);
-            m.assign(&src, size);
-            const uint8_t* r = m.data();
-            return {std::move(m), r};
-        }
-        case Placement::EndAtGuardUnaligned: {
-            // One spare byte in front: the record starts at an odd address
-            // and still ends at the guard.
-            GuardedBytes m = GuardedBytes::EndingAtGuard(size + 1);
-            std::memcpy(m.data() + 1, &src, size);
-            const uint8_t* r = m.data() + 1;
-            return {std::move(m), r};
-        }
-        case Placement::StartAfterGuard:
-        default: {
-            GuardedBytes m = GuardedBytes::StartingAfterGuard(size);
-            m.assign(&src, size);
-            const uint8_t* r = m.data();
-            return {std::move(m), r};
-        }
-    }
 }
 
 // ---- Version sizes --------------------------------------------------------
@@ -188,34 +91,12 @@ const std::vector<size_t> kJobRecordBytes = {0, 96, 104, 120, 152, 160, 168, 184
 const std::vector<size_t> kHalftoneRecordBytes = {0, 64, 72, 96, 100, 104};
 const std::vector<size_t> kJobDataBytes = {0, 56, 80, 112, 128, 140, 144};
 
-size_t BytesOf(const std::vector<size_t>& table, uint16_t version) {
-    return table[std::min<size_t>(version, table.size() - 1)];
-}
-
 TEST(RecordSizes, EveryVersionIsTheLayoutCutAfterItsFields) {
     EXPECT_EQ(std::vector<size_t>(ovcg::kJobRecordSizes.begin(), ovcg::kJobRecordSizes.end()),
               kJobRecordBytes);
     EXPECT_EQ(std::vector<size_t>(ovcg::kHalftoneRecordSizes.begin(), ovcg::kHalftoneRecordSizes.end()),
               kHalftoneRecordBytes);
     EXPECT_EQ(std::vector<size_t>(ovcg::kJobDataSizes.begin(), ovcg::kJobDataSizes.end()), kJobDataBytes);
-}
-
-TEST(RecordSizes, EachVersionHoldsExactlyItsFields) {
-    // Every field of version v lies inside size(v); every later field starts
-    // at or after it.
-    auto check = [](const std::vector<Field>& fields, auto size_of, uint16_t current) {
-        for (uint16_t v = 1; v <= current; ++v) {
-            for (const Field& f : fields) {
-                if (f.since <= v)
-                    EXPECT_LE(f.offset + f.size, size_of(v)) << f.name << " v" << v;
-                else
-                    EXPECT_GE(f.offset, size_of(v)) << f.name << " v" << v;
-            }
-        }
-    };
-    check(kJobRecordFields, ovcg::JobRecordSize, OVCG_PRTSTRUCT3_VERSION);
-    check(kHalftoneRecordFields, ovcg::HalftoneRecordSize, OVCG_HTSTRUCT3_VERSION);
-    check(kJobDataFields, ovcg::JobDataSize, OVCG_JOBDATA_VERSION);
 }
 
 TEST(RecordSizes, NewerVersionsReadAsCurrentAndZeroReadsNothing) {
@@ -228,41 +109,10 @@ TEST(RecordSizes, NewerVersionsReadAsCurrentAndZeroReadsNothing) {
 
 // ---- Upgrade of every version at a guard page ------------------------------
 
-template <typename Record>
-void CheckEveryVersion(int (*upgrade)(const void*, Record*), const std::vector<Field>& fields,
-                       uint16_t current, const std::vector<size_t>& bytes,
-                       void (*tweak)(Record&, int variant), int variants) {
-    const std::vector<uint16_t> extra = {static_cast<uint16_t>(current + 1),
-                                         static_cast<uint16_t>(current + 7), 0xFFFF};
-    std::vector<uint16_t> versions;
-    for (uint16_t v = 1; v <= current; ++v) versions.push_back(v);
-    versions.insert(versions.end(), extra.begin(), extra.end());
-
-    for (uint16_t v : versions) {
-        for (int variant = 0; variant < variants; ++variant) {
-            for (Placement where : {Placement::EndAtGuard, Placement::EndAtGuardUnaligned,
-                                    Placement::StartAfterGuard}) {
-                SCOPED_TRACE("version " + std::to_string(v) + " variant " + std::to_string(variant) +
-                             " placement " + std::to_string(static_cast<int>(where)));
-                Record src = Patterned<Record>(v, static_cast<uint8_t>(v * 13 + variant));
-                if (tweak) tweak(src, variant);
-                CallerBytes caller = PlaceRecord(src, BytesOf(bytes, v), where);
-
-                Record out;
-                std::memset(static_cast<void*>(&out), 0xCC, sizeof out);
-                ASSERT_EQ(upgrade(caller.record, &out), 0);
-                const Record want = ExpectedUpgrade(src, fields, current);
-                EXPECT_EQ(DiffFields(out, want, fields), "");
-                EXPECT_EQ(out.version, current);
-            }
-        }
-    }
-}
-
 TEST(RecordUpgrade, JobRecordEveryVersion) {
     // Variant 0: ex_option2 bit 31 clear, 1: set.
     CheckEveryVersion<tagPRTSTRUCT3_12>(
-        ovcg::UpgradeJobRecord, kJobRecordFields, OVCG_PRTSTRUCT3_VERSION, kJobRecordBytes,
+        ovcg::UpgradeJobRecord, kJobRecordFields, OVCG_PRTSTRUCT3_VERSION, kJobRecordBytes, JobRecordDefaults,
         [](tagPRTSTRUCT3_12& r, int variant) {
             if (variant == 0)
                 r.ex_option2 &= ~OVCG_EXO2_CHECKFUNC;
@@ -274,12 +124,12 @@ TEST(RecordUpgrade, JobRecordEveryVersion) {
 
 TEST(RecordUpgrade, HalftoneRecordEveryVersion) {
     CheckEveryVersion<tagHTSTRUCT3_5>(ovcg::UpgradeHalftoneRecord, kHalftoneRecordFields,
-                                      OVCG_HTSTRUCT3_VERSION, kHalftoneRecordBytes, nullptr, 1);
+                                      OVCG_HTSTRUCT3_VERSION, kHalftoneRecordBytes, nullptr, nullptr, 1);
 }
 
 TEST(RecordUpgrade, JobDataEveryVersion) {
     CheckEveryVersion<tagJOBDATA_6>(ovcg::UpgradeJobData, kJobDataFields, OVCG_JOBDATA_VERSION,
-                                    kJobDataBytes, nullptr, 1);
+                                    kJobDataBytes, JobDataDefaults, nullptr, 1);
 }
 
 // ---- Refusals --------------------------------------------------------------
@@ -320,130 +170,53 @@ TEST(RecordUpgrade, NullRecordIsRefused) {
     EXPECT_EQ(jd.version, 0);
 }
 
-// ---- Named cases -------------------------------------------------------------
+// ---- Spot checks of the reference model with literal values ---------------
 
 int32_t DummyExport(int32_t, int32_t, void*) { return 0; }
 
-tagPRTSTRUCT3_12 FullJobRecord(uint16_t version) {
-    tagPRTSTRUCT3_12 r{};
-    r.version = version;
-    r.src_format = 1;
-    r.prt_format = 101;
-    r.lut_format = 55;
-    r.src_resolution = {600, 600};
-    r.head_ID = 0xFFFF;
-    r.lpRemoteCmd = &r;
-    r.lpCutCmdData = reinterpret_cast<tagCUTCMD*>(&r);
-    r.lpTrimInfo = reinterpret_cast<tagTRIMINFO*>(&r);
-    r.ex_option2 = OVCG_EXO2_CHECKFUNC | OVCG_EXO2_FMAT;
-    r.lpCheckFunc = DummyExport;
-    r.lpIsv = &r;
-    r.quality_type = 3;
-    return r;
-}
-
-tagPRTSTRUCT3_12 UpgradeAtGuard(const tagPRTSTRUCT3_12& src) {
-    GuardedBytes mem = GuardedBytes::EndingAtGuard(BytesOf(kJobRecordBytes, src.version));
-    mem.assign(&src, mem.size());
-    tagPRTSTRUCT3_12 out;
-    EXPECT_EQ(ovcg::UpgradeJobRecord(mem.data(), &out), 0);
-    return out;
-}
-
-TEST(RecordUpgrade, VersionTwoJobRecordGetsDefaults) {
-    const tagPRTSTRUCT3_12 out = UpgradeAtGuard(FullJobRecord(2));
-    EXPECT_EQ(out.version, 12);
-    EXPECT_EQ(out.prt_format, 101);
-    EXPECT_EQ(out.lut_format, 101);
-    EXPECT_EQ(out.quality_type, 1);
-    EXPECT_NE(out.lpRemoteCmd, nullptr);
-    EXPECT_EQ(out.lpCutCmdData, nullptr);
-    EXPECT_EQ(out.lpMediaOpt, nullptr);
-    EXPECT_EQ(out.lpJobData, nullptr);
-    EXPECT_EQ(out.lpTrimInfo, nullptr);
-    EXPECT_EQ(out.ex_option2, 0u);
-    EXPECT_EQ(out.lpCheckFunc, nullptr);
-    EXPECT_EQ(out.lpIsv, nullptr);
-}
-
-TEST(RecordUpgrade, VersionThreeKeepsItsOwnLutFormat) {
-    EXPECT_EQ(UpgradeAtGuard(FullJobRecord(3)).lut_format, 55);
-}
-
-TEST(RecordUpgrade, CheckFuncNeedsItsOptionBit) {
+TEST(RecordUpgrade, JobRecordDefaultsByVersion) {
     struct Case {
         uint16_t version;
         bool bit31;
-        bool kept;
+        int32_t lut_format;
+        int32_t quality_type;
+        bool check_func_kept;
     };
     const Case cases[] = {
-        {11, true, true}, {11, false, false}, {12, true, true}, {12, false, false},
-        {13, true, true}, {13, false, false}, {10, true, false},
+        {2, true, 101, 1, false}, {3, true, 55, 1, false},  {10, true, 55, 1, false}, {11, true, 55, 1, true},
+        {11, false, 55, 1, false}, {12, true, 55, 3, true}, {40, true, 55, 3, true},  {40, false, 55, 3, false},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE("version " + std::to_string(c.version) + (c.bit31 ? " bit set" : " bit clear"));
-        tagPRTSTRUCT3_12 src = FullJobRecord(c.version);
-        if (!c.bit31) src.ex_option2 &= ~OVCG_EXO2_CHECKFUNC;
-        const tagPRTSTRUCT3_12 out = UpgradeAtGuard(src);
-        EXPECT_EQ(out.lpCheckFunc, c.kept ? &DummyExport : nullptr);
-        EXPECT_EQ(out.lpIsv, c.version >= 11 ? &src : nullptr);
-        EXPECT_EQ(out.ex_option2, c.version >= 7 ? src.ex_option2 : 0u);
+        tagPRTSTRUCT3_12 src{};
+        src.version = c.version;
+        src.prt_format = 101;
+        src.lut_format = 55;
+        src.quality_type = 3;
+        src.ex_option2 = c.bit31 ? OVCG_EXO2_CHECKFUNC : 0u;
+        src.lpCheckFunc = DummyExport;
+        GuardedBytes mem = GuardedBytes::EndingAtGuard(BytesOf(kJobRecordBytes, c.version));
+        mem.assign(&src, mem.size());
+        tagPRTSTRUCT3_12 out;
+        ASSERT_EQ(ovcg::UpgradeJobRecord(mem.data(), &out), 0);
+        EXPECT_EQ(out.version, 12);
+        EXPECT_EQ(out.lut_format, c.lut_format);
+        EXPECT_EQ(out.quality_type, c.quality_type);
+        EXPECT_EQ(out.lpCheckFunc, c.check_func_kept ? &DummyExport : nullptr);
     }
 }
 
-TEST(RecordUpgrade, NewerJobRecordReadAsCurrent) {
-    const tagPRTSTRUCT3_12 out = UpgradeAtGuard(FullJobRecord(40));
-    EXPECT_EQ(out.version, 12);
-    EXPECT_EQ(out.quality_type, 3);
-    EXPECT_EQ(out.lut_format, 55);
-}
-
 TEST(RecordUpgrade, VersionOneJobDataGetsHostNameTypeMinusOne) {
-    tagJOBDATA_6 src{};
-    src.version = 1;
-    src.NumInkSetData = 4;
-    src.lpszDocName = "doc";
-    src.DocNameSize = 3;
-    src.HostNameType = 5;
-    src.dwJobID = 77;
-    GuardedBytes mem = GuardedBytes::EndingAtGuard(BytesOf(kJobDataBytes, 1));
-    mem.assign(&src, mem.size());
-    tagJOBDATA_6 out;
-    ASSERT_EQ(ovcg::UpgradeJobData(mem.data(), &out), 0);
-    EXPECT_EQ(out.version, 6);
-    EXPECT_EQ(out.NumInkSetData, 4u);
-    EXPECT_STREQ(out.lpszDocName, "doc");
-    EXPECT_EQ(out.HostNameType, -1);
-    EXPECT_EQ(out.lpszHostName, nullptr);
-    EXPECT_EQ(out.dwJobID, 0u);
-    EXPECT_EQ(out.lpHDDOption, nullptr);
-    EXPECT_EQ(out.DisablePrinterErrorCheck, 0);
-}
-
-TEST(RecordUpgrade, VersionTwoJobDataKeepsItsHostNameType) {
-    tagJOBDATA_6 src{};
-    src.version = 2;
-    src.HostNameType = 0;
-    GuardedBytes mem = GuardedBytes::EndingAtGuard(BytesOf(kJobDataBytes, 2));
-    mem.assign(&src, mem.size());
-    tagJOBDATA_6 out;
-    ASSERT_EQ(ovcg::UpgradeJobData(mem.data(), &out), 0);
-    EXPECT_EQ(out.HostNameType, 0);
-}
-
-TEST(RecordUpgrade, VersionFourHalftoneRecordStopsBeforeRemainingPages) {
-    // Version 4 ends 4 bytes short of the record's alignment.
-    tagHTSTRUCT3_5 src{};
-    src.version = 4;
-    src.page_option = OVCG_PAGEOPT_NEXTPAGE | OVCG_PAGEOPT_REMAINING_PAGES;
-    src.remaining_pages = 9;
-    GuardedBytes mem = GuardedBytes::EndingAtGuard(100);
-    mem.assign(&src, mem.size());
-    tagHTSTRUCT3_5 out;
-    ASSERT_EQ(ovcg::UpgradeHalftoneRecord(mem.data(), &out), 0);
-    EXPECT_EQ(out.version, 5);
-    EXPECT_EQ(out.page_option, 3u);
-    EXPECT_EQ(out.remaining_pages, 0);
+    for (uint16_t version : {1, 2}) {
+        tagJOBDATA_6 src{};
+        src.version = version;
+        src.HostNameType = 0;
+        GuardedBytes mem = GuardedBytes::EndingAtGuard(BytesOf(kJobDataBytes, version));
+        mem.assign(&src, mem.size());
+        tagJOBDATA_6 out;
+        ASSERT_EQ(ovcg::UpgradeJobData(mem.data(), &out), 0);
+        EXPECT_EQ(out.HostNameType, version == 1 ? -1 : 0);
+    }
 }
 
 // ---- Source format ---------------------------------------------------------
