@@ -182,7 +182,6 @@ private:
     bool m_rebuilt = false;    // the job was rebuilt by a reset
     uint32_t m_pages = 0;
     uint64_t m_jobLength = 0;  // source lines
-    int32_t m_abort = 0;
     uint16_t m_tpVersion = 0;
     bool m_emptyPage = false;
     tagHTSTRUCT3_5 m_ht{};  // the page's halftone record, alive for the job
