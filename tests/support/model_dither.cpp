@@ -10,14 +10,6 @@ namespace ovcg_test {
 namespace {
 
 void put8(Bytes& b, uint8_t v) { b.push_back(v); }
-void put16(Bytes& b, uint16_t v) {
-    b.push_back(uint8_t(v));
-    b.push_back(uint8_t(v >> 8));
-}
-void put32(Bytes& b, uint32_t v) {
-    put16(b, uint16_t(v));
-    put16(b, uint16_t(v >> 16));
-}
 void put_magic(Bytes& b, uint8_t a, uint8_t c, uint8_t d, uint8_t e) {
     put32(b, 0);  // bytes 0..3 are not read
     b.insert(b.end(), {a, c, d, e});

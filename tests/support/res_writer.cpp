@@ -9,14 +9,6 @@ namespace ovcg_test {
 
 namespace {
 
-void put16(Bytes& b, uint16_t v) {
-    b.push_back(uint8_t(v));
-    b.push_back(uint8_t(v >> 8));
-}
-void put32(Bytes& b, uint32_t v) {
-    put16(b, uint16_t(v));
-    put16(b, uint16_t(v >> 16));
-}
 // A string name in a resource header: UTF-16 characters and a terminator.
 void put_name(Bytes& b, const char* s) {
     for (; *s; ++s) put16(b, uint8_t(*s));

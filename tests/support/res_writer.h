@@ -9,6 +9,16 @@ namespace ovcg_test {
 
 using Bytes = std::vector<uint8_t>;
 
+// Little-endian appends, for the writers of resources and records.
+inline void put16(Bytes& b, uint16_t v) {
+    b.push_back(uint8_t(v));
+    b.push_back(uint8_t(v >> 8));
+}
+inline void put32(Bytes& b, uint32_t v) {
+    put16(b, uint16_t(v));
+    put16(b, uint16_t(v >> 16));
+}
+
 // One record as it stands in the file. The defaults make a well-formed
 // numeric-type, numeric-identifier record; tests change fields to break it.
 struct ResRecord {
