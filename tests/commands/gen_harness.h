@@ -25,7 +25,7 @@ using ovcg_test::bytes_of;
 using ovcg_test::hex_of;
 
 // A byte list as the hex text the captures are compared in.
-inline std::string H(const std::string& spec) { return hex_of(bytes_of(spec)); }
+inline std::string H(const std::string& text) { return hex_of(bytes_of(text)); }
 
 // A fixed clock for the time stamp: 2024-03-05 06:07:08.
 inline void FixedTime(OVS_SYSTEMTIME* t) {

@@ -189,8 +189,8 @@ TEST(StreamValidator, SurvivesMutatedStreams) {
 // A header-mode stream: data blocks as flushed chunks, escape markers between.
 struct SpoolBuilder {
     std::vector<uint8_t> out;
-    SpoolBuilder& data(const std::string& spec) {
-        const std::vector<uint8_t> d = B(spec);
+    SpoolBuilder& data(const std::string& text) {
+        const std::vector<uint8_t> d = B(text);
         out.push_back(static_cast<uint8_t>(d.size()));
         out.push_back(static_cast<uint8_t>(0x80 | (d.size() >> 8)));
         out.insert(out.end(), d.begin(), d.end());
