@@ -420,6 +420,70 @@ TEST(Traq3Records, BaseAnswersNothing) {
     EXPECT_TRUE(h->bGetOffsetSetted());
 }
 
+// Whole records after the fill sequences their users run, written out from
+// the record layouts: every field, the length field and the sent size at once.
+TEST(Traq3Records, FilledRecordsByteExact) {
+    struct Case {
+        const char* name;
+        int version;
+        int rec;
+        std::function<void(CTRAQ3V1&)> fill;
+        const char* want;
+    } cases[] = {
+        {"v1 qlty", 1, kQlty,
+         [](CTRAQ3V1& h) {
+             h.vSetqltyBlackAndWhitePrinting(2), h.vSetqltyMicroWeave(1), h.vSetqltyPrintingDirectionControl(1);
+             h.vSetqltyDotSize(0x10), h.vSetqltyHalftone(5), h.vSetqltyHtSubType(3);
+             h.vSetqltyIdOfUserDefinedLUT(0x0102), h.vSetqltyOverprint(1), h.vSetqltyUpperSkip(0);
+         },
+         "1B 'm' 00 29 'qlty' 'B:' 02 'W:' 01 'D:' 01 'Z:' 10 'H:' 01 68 'V:' 02 D0 'F:' 05 'S:' 03 "
+         "'L:' 01 02 'X:' 05 A0 'E:' 00 01 'J:' 00"},
+        {"v2 qlty, two photo values", 2, kQlty,
+         [](CTRAQ3V1& h) {
+             h.vSetqltyIntent(0x01020304), h.vSetqltyUnitNumber(1), h.vSetqltyCmSubType(0x0A);
+             const int values[2] = {0x0123, 4097};
+             h.vSetqltyPhoto(180, 1, -1, 50, -50, 0, 7, 2, values);
+         },
+         "1B 'm' 00 41 'qlty' 'B:' 00 'W:' 00 'D:' 00 'Z:' 00 'H:' 01 68 'V:' 02 D0 'F:' 01 'L:' FF FF "
+         "'X:' 05 A0 'I:' 01 02 03 04 'G:' 00 00 00 01 'U:' 00 00 00 0A "
+         "'P:' 00 B4 01 FF 32 CE 00 07 00 02 01 23 10 00"},
+        {"v1 slut", 1, kSlut, [](CTRAQ3V1& h) { h.vSetslutId(7), h.vSetslutDataLength(0x10000); },
+         "1B 'm' 00 0A 'slut' 'I:' 00 07 '+:' 00 01 00 00"},
+        {"v1 mkim", 1, kMkim,
+         [](CTRAQ3V1& h) {
+             h.vSetmkimObjectNumber(3), h.vSetmkimHorizontalPosition(0x100), h.vSetmkimVerticalPosition(0x20000);
+             h.vSetmkimPrintingAreaWidth(640), h.vSetmkimPrintingAreaHeight(16), h.vSetmkimVerticalJpegPosition(16);
+             h.vSetmkimFormat(2);  // version 1 has no format
+         },
+         "1B 'o' 00 26 'mkim' '#:' 00 03 'D:' 05 A0 'X:' 00 00 01 00 'Y:' 00 02 00 00 'W:' 00 00 02 80 "
+         "'H:' 00 00 00 10 'J:' 00 00 00 10"},
+        {"v2 mkim", 2, kMkim,
+         [](CTRAQ3V1& h) {
+             h.vSetmkimObjectNumber(3), h.vSetmkimHorizontalPosition(0x100), h.vSetmkimVerticalPosition(0x20000);
+             h.vSetmkimPrintingAreaWidth(640), h.vSetmkimPrintingAreaHeight(16), h.vSetmkimVerticalJpegPosition(16);
+             h.vSetmkimFormat(2);
+         },
+         "1B 'o' 00 29 'mkim' '#:' 00 03 'D:' 05 A0 'X:' 00 00 01 00 'Y:' 00 02 00 00 'W:' 00 00 02 80 "
+         "'H:' 00 00 00 10 'J:' 00 00 00 10 'F:' 02"},
+        {"v2 dsnd, a middle chunk", 2, kDsnd,
+         [](CTRAQ3V1& h) { h.vSetdsndObjectNumber(3), h.vSetdsndStatus(0), h.vSetdsndDataLength(0x1234); },
+         "1B 'd' 00 0E 'dsnd' '#:' 00 03 'S:' 00 00 '+:' 00 00 12 34"},
+        {"v1 make", 1, kMake, [](CTRAQ3V1& h) { h.vSetmakeArrangement(1); },
+         "1B 'p' 00 2B 'make' 'D:' 05 A0 'M:' 00 00 03 E8 'N:' 00 00 07 D0 'T:' 00 00 00 16 'L:' 00 00 00 0B "
+         "'W:' 00 00 03 84 'H:' 00 00 07 08 'A:' 01"},
+    };
+    for (const Case& t : cases) {
+        SCOPED_TRACE(t.name);
+        std::unique_ptr<CTRAQ3V1> h;
+        if (t.version == 1)
+            h = make_holder<CTRAQ3V1_1>();
+        else
+            h = make_holder<CTRAQ3V1_2>();
+        t.fill(*h);
+        EXPECT_EQ(hex_of(record(*h, t.rec)), hex_of(bytes_of(t.want)));
+    }
+}
+
 // The records of both versions, with the data behind dsnd, form a stream that
 // the stream validator accepts.
 TEST(Traq3Records, RecordsOfBothVersionsPassTheStreamValidator) {
