@@ -130,6 +130,53 @@ std::vector<ExactCase> exact_cases() {
                  Bytes{10, 0, 10, 0, 10, 0, 10, 0, 10, 0, 10, 0, 10, 0, 10, 0},
                  {Bytes{0x37, 0xFD, 0x01}, bits("0" + to_end), Bytes{0x37, 0xFD, 0x01},
                   bits("0" + to_end)}});
+
+    // Further prefixes and boundaries, derived bit by bit from the code tables.
+    // 255 x 4 on the first line: the initial last value 0xFF gives a
+    // last-value run, state-2 prefix 110.
+    v.push_back({"last_run_state2", 0, 4, 1, repeat(4, 255), {bits("110" + to_end)}});
+    // As second_value_run, then 100 100 in state 2: second-value run prefix 10.
+    v.push_back({"second_run_state2", 0, 9, 1, Bytes{50, 50, 100, 100, 50, 50, 50, 100, 100},
+                 {bits("1110 11110010011 101  0 11110010011  11110 001  10" + to_end)}});
+    // Last and second 7 apart: no second-value run, the 20 is a short
+    // difference and run (d -7 = 100 000). 8 apart: second-value run.
+    v.push_back({"second_gap_7", 0, 6, 1, Bytes{20, 20, 27, 27, 20, 20},
+                 {bits("1110 111000101 101  0 100111  0 100000")}});
+    v.push_back({"second_gap_8", 0, 6, 1, Bytes{20, 20, 28, 28, 20, 20},
+                 {bits("1110 111000101 101  0 1100001  11110" + to_end)}});
+    // Difference sequence in state 4 (prefix 111110), ended by the terminator
+    // and a closing run to the end of the line.
+    v.push_back({"sequence_state4_run_to_end", 0, 8, 1, Bytes{10, 10, 20, 30, 40, 40, 40, 40},
+                 {bits("1110" + d10 + "101  111110" + d10 + d10 + d10 + "1111111" + to_end)}});
+    // The sequence stops when three equal samples lie ahead (j + 2 the last
+    // sample), but not when only two are left: 40 bits = raw size, kept.
+    v.push_back({"sequence_stops_before_last_three", 0, 5, 1, Bytes{10, 20, 30, 30, 30},
+                 {bits("11110" + d10 + d10 + d10 + "1111111" + to_end)}});
+    v.push_back({"sequence_runs_to_end_with_two_left", 0, 4, 1, Bytes{10, 20, 30, 30},
+                 {bits("11110" + d10 + d10 + d10 + "101")}});
+    // Above-run of 256 that stops short of the end (255 more, then rest 1 =
+    // 101); the run leaves the state at 2 and makes 0 the last value.
+    v.push_back({"above_run_256", 0, 258, 1, cat(repeat(256, 0), {9, 9}),
+                 {bits("0" + more255 + "101  1110 1101001" + to_end)}});
+    // Runs of 254 (rest 254 -> -127 = 111110 0000000) and 256 (255 more, 101).
+    v.push_back({"run_254", 0, 256, 1, cat(repeat(255, 10), {20}),
+                 {bits("1110" + d10 + "111110 0000000  10" + d10)}});
+    v.push_back({"run_256", 0, 258, 1, cat(repeat(257, 10), {20}),
+                 {bits("1110" + d10 + more255 + "101  10" + d10)}});
+    // A difference of -128 has the code of the run to the end.
+    v.push_back({"difference_minus_128", 0, 4, 1, repeat(4, 128), {bits("1110 1111110" + to_end)}});
+    // Differences are taken modulo 256: 250 is -6 (100 100); under it,
+    // 3 - 250 is 9 (110 1001), long prefix 10 as run 3 != run2 1.
+    v.push_back({"difference_wraps", 0, 4, 2, cat(repeat(4, 250), repeat(4, 3)),
+                 {bits("1110 100100" + to_end), bits("10 1101001" + to_end)}});
+    // Three components, each with its own context: plane 0 is in state 4 on
+    // line 1 (above-run prefix 110), plane 1 still in state 2 (prefix 0);
+    // plane 2 predicts from above (6 - 5 = 1 = 001). Plane 0 of line 0 takes
+    // exactly its 3 raw bytes and stays coded.
+    v.push_back({"three_planes_own_context", 2, 3, 2,
+                 Bytes{10, 0, 5, 10, 0, 5, 10, 0, 5, 10, 0, 6, 10, 0, 6, 10, 0, 6},
+                 {bits("1110" + d10 + to_end), bits("0" + to_end), bits("1110 100101" + to_end),
+                  bits("110" + to_end), bits("0" + to_end), bits("10 001" + to_end)}});
     return v;
 }
 
@@ -179,6 +226,31 @@ TEST(Rhv2Exact, FourTensLeaveStateFour) {
     Context dctx;
     ASSERT_TRUE(ovcg::rhv2::decode_plane(out, 3, {4, true, false}, dctx, plane));
     EXPECT_EQ(dctx, ctx);
+}
+
+// Without the context carry there are no above-runs and every line starts
+// afresh: a zero line is a second-value run (second 0, last 0xFF; prefix
+// 10) to the end, and 5 6 7 8 is predicted from the left only (d 5, 1, 1, 1).
+TEST(Rhv2Exact, WithoutCarryBytes) {
+    ovcg::Rhv2Params p = coder_params(ovcg::kRhv2FmtGray, 4, 3);
+    p.context_carry = 0;
+    const Bytes img = {0, 0, 0, 0, 5, 6, 7, 8, 0, 0, 0, 0};
+    const std::vector<Bytes> want = {bits("10 1111110"), bits("11110 100101 001 001 001"),
+                                     bits("10 1111110")};
+    Bytes coded(64), table(12), work(8);
+    uint32_t size = 0;
+    ASSERT_EQ(ovcg::Vip2Rhv2Compress(img.data(), img.size(), coded.data(), coded.size(), table.data(),
+                                     table.size(), work.data(), work.size(), &p, &size),
+              0u);
+    const Bytes s = stream(1, 0, 3, want);
+    EXPECT_EQ(Bytes(table.begin(), table.end()), Bytes(s.begin() + 8, s.begin() + 20));
+    EXPECT_EQ(Bytes(coded.begin(), coded.begin() + size), Bytes(s.begin() + 20, s.end()));
+
+    Bytes out(12, 0xCC), dwork(4);
+    ASSERT_EQ(ovcg::Vip2Rhv2Decompress(s.data() + 20, s.size() - 20, out.data(), out.size(), s.data() + 8, 12,
+                                       dwork.data(), dwork.size(), &p),
+              0u);
+    EXPECT_EQ(out, img);
 }
 
 TEST(Rhv2Codes, DecodeTableInvertsEveryDifferenceCode) {
