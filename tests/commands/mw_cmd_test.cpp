@@ -802,5 +802,85 @@ TEST(MWCmd, SpoolerFailurePropagates) {
     EXPECT_THROW(h2.gen->SendDummyCom(), const char*);
 }
 
+// Many steps at once, so that their order is checked as well as each
+// step's bytes.
+TEST(MWCmd, RemoteBlockStepsInOrder) {
+    static const uint8_t own[] = {'Z', 'Z', 0x01, 0x00, 0x00};
+    static tagREMOTECMD block{1, sizeof own, own};
+    struct Case {
+        const char* name;
+        std::function<void(Harness&)> setup;
+        std::string bytes;
+    } cases[] = {
+        {"newer set",
+         [](Harness& h) {
+             h.info.remote_flags = 0x8025;
+             h.info.remote_flags2 = 0x400 | 0x8 | 0x100 | 0x1000;
+             h.info.remote_flags3 = 0x4 | 0x20 | 0x80 | 0x800 | 0x8000;
+             h.info.media_paper_id_on = 1; h.info.media_paper_id[0] = 0x41; h.info.media_paper_id[1] = 0x61;
+             h.info.user_media_number_on = 1; h.info.user_media_number_type = 7;
+             h.SetMedia(OVCG_MO_USER_MEDIA_NUMBER); h.mediaRecord.user_media_number = 5;
+             h.info.duplex_mode = 1; h.SetEx(kExDuplex);
+             h.SetEx(kExRollMedia);
+             h.info.ink_id = 0x21;
+             h.info.sn_table[0] = {0x30, 4}; h.info.sn_table[1] = {1, 9}; h.info.sn_modes[0] = 2;
+             h.SetMedia(OVCG_MO_PALATEN_GAP); h.mediaRecord.platen_gap_mode = 3;
+             h.info.user_setting_table[0] = {5, 0x107};
+             h.SetEx(kExTrimBanner); h.SetEx(kExCutLine); h.SetEx(kExPaperCheck);
+             h.info.custom_mode_count = 2; h.info.custom_mode_data[0] = 0x0A; h.info.custom_mode_data[1] = 0x0B;
+             h.info.dry_time_table[0] = {0x40, 5}; h.info.dry_time_modes[2] = 1;
+             h.info.paper_thickness_mode = 1; h.SetMedia(OVCG_MO_THICK_001); h.mediaRecord.paper_thickness = 95;
+             h.info.paper_path = 0x102; h.info.paper_path_value = 3;
+             h.job.lpRemoteCmd = &block;
+         },
+         "'TI' 08 00 00 07 E8 03 05 06 07 08 'JS' 04 00 00 00 00 00 'JU' 03 00 00 00 00"
+         " 'EX' 07 00 00 00 00 00 1C 05 07 'DP' 02 00 00 01 'IR' 02 00 00 01"
+         " 'SN' 01 00 00 'MI' 04 00 00 01 FC 61 'EX' 07 00 00 00 00 00 1C 05 07"
+         " 'US' 03 00 00 00 00 'US' 03 00 00 01 03 'US' 03 00 00 02 01"
+         " 'SN' 03 00 00 30 04 'SN' 03 00 00 01 03 'US' 03 00 00 05 07 'EX' 06 00 00 00 00 00 05 01"
+         " 'FP' 03 00 00 B0 FF 'EX' 0D 00 00 00 00 00 1A 0A 0B 00 00 00 00 00 00 'DR' 04 00 00 40 05 00"
+         " 'IK' 02 00 00 21 'EX' 06 00 00 00 00 00 14 00 'AC' 02 00 00 02 'AC' 02 00 00 40"
+         " 'PH' 02 00 00 09 'PC' 02 00 00 01 'PP' 03 00 00 02 03 'ZZ' 01 00 00"},
+        {"older set",
+         [](Harness& h) {
+             h.info.remote_flags = 0x4021;
+             h.info.remote_flags2 = 0x400 | 0x800 | 0x1000 | 0x8 | 0x100;
+             h.info.remote_flags3 = 0x4 | 0x20 | 0x200 | 0x2000 | (1u << 23) | (1u << 24) | (1u << 25);
+             h.info.ink_id = 0x22; h.SetEx(kExNozzleCheck);
+             h.withJobData = true; h.jobData.version = 6;
+             h.jobData.lpszDocName = "D"; h.jobData.DocNameSize = 1;
+             h.jobData.lpszOwnerName = "O"; h.jobData.OwnerNameSize = 1;
+             h.jobData.lpszHostName = "H"; h.jobData.HostNameSize = 1; h.jobData.HostNameType = 1; h.jobData.dwJobID = 9;
+             h.info.duplex_mode = 1; h.SetEx(kExDuplexAlt);
+             h.info.sn06_mode = 1; h.info.sn07_mode = 1; h.info.sn09_mode = 2; h.SetEx(kExForceMode2);
+             h.SetEx(kExRollMedia); h.SetEx(kExAutoCut);
+             h.withCut = true; h.cut = {1, OVCG_CUT_TWOCUT, 50, 75};
+             h.info.sn_table[0] = {0x82, 0}; h.info.sn_table[1] = {0x84, 7}; h.info.sn_table[2] = {6, 1};
+             h.info.sn_modes[4] = 1; h.info.sn_modes[5] = 2;
+             h.SetMedia(OVCG_MO_FEED_OFFSET); h.mediaRecord.feeding_offset = -10;
+             h.info.trim_banner_value = 0x0203;
+             h.info.dry_time_table[0] = {0, 3}; h.info.dry_time_table[1] = {1, 4};
+             h.info.dry_time_table[2] = {0x41, 2}; h.info.dry_time_table[3] = {0x42, 1};
+             h.info.dry_time_modes[0] = 1; h.info.dry_time_modes[1] = 2;
+             h.SetMedia(OVCG_MO_PATH_DELAY); h.mediaRecord.path_delay_time = 2;
+             h.SetMedia(OVCG_MO_PAGE_DELAY); h.mediaRecord.page_delay_time = 6;
+             h.info.paper_thickness_mode = 2; h.info.paper_thickness_default = 0x12;
+             h.info.paper_path = 4; h.info.paper_path_value = 5;
+         },
+         "'IK' 02 00 00 22 'NC' 02 00 00 01 'JS' 05 00 00 00 00 'D' 00 'JH' 07 00 00 01 09 00 00 00 'H'"
+         " 'PM' 02 00 00 00 'DP' 02 00 00 02 'IR' 02 00 00 01"
+         " 'SN' 03 00 00 82 3D 'SN' 03 00 00 84 02 'SN' 03 00 00 06 00 'SN' 03 00 00 07 00 'SN' 03 00 00 09 01"
+         " 'EX' 06 00 00 00 00 00 05 01 'FP' 03 00 00 02 03"
+         " 'DR' 04 00 00 00 CB 00 'DR' 04 00 00 01 0A 00 'DR' 04 00 00 42 01 00"
+         " 'PH' 03 00 00 B4 00 'PC' 02 00 00 00 'PP' 03 00 00 04 05"
+         " 'CO' 08 00 00 00 00 01 3C 00 00 00 'CO' 08 00 00 00 00 01 5A 00 00 00"},
+    };
+    for (const Case& c : cases) {
+        Harness h;
+        c.setup(h);
+        EXPECT_EQ(Block(h), H(c.bytes)) << c.name;
+    }
+}
+
 }  // namespace
 }  // namespace ovcg::test

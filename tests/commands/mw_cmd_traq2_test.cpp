@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <functional>
 #include <random>
 #include <string>
@@ -51,6 +52,12 @@ void SetJobDataFull(Harness& h, const std::string& text, uint32_t seed) {
     h.jobData.lpszMediaInfo = s; h.jobData.MediaInfoSize = size(5);
     h.jobData.lpHDDOption = reinterpret_cast<const uint8_t*>(s); h.jobData.NumHDDOption = size(6);
     h.jobData.DisablePrinterErrorCheck = static_cast<int32_t>(seed % 2);
+}
+
+// Enables exactly these JX items.
+void JxOnlyItems(Harness& h, std::initializer_list<int> items) {
+    for (auto& w : h.info.jx_items) w = 0xFFFF;
+    for (int i : items) h.info.jx_items[i] = 1;
 }
 
 // One page: start, then end with the page values given.
@@ -636,6 +643,144 @@ TEST(Traq2Random, EveryJobStreamIsWellFormed) {
         const SpoolCheck c = h.Check();
         ASSERT_TRUE(c.ok) << "round " << round << ": " << c.error;
     }
+}
+
+// Page ends whose length comes from the feed at page start, the extra feed,
+// the page-length extra and the page gap.
+TEST(Traq2PageEnd, LengthFromTheFeed) {
+    struct Case {
+        const char* name;
+        Gen kind;
+        std::function<void(Harness&)> setup;
+        uint32_t page, feedStart, feed, feedExtra, abort, empty;
+        std::string bytes;
+        uint32_t reported;
+    } cases[] = {
+        {"sheet, cut after the job: (F + Fx - F0) / y + L - A", Gen::kTraq2,
+         [](Harness& h) { h.SetEx(kExCutAfterJob); }, 1, 1000, 3400, 200, 0, 0,
+         "1B 28 53 08 00 C0 12 00 00 17 0B 00 00 0C", 0},
+        {"roll with a trim record: (F + Fx) / y alone", Gen::kTraq2,
+         [](Harness& h) {
+             h.SetEx(kExCutAfterJob); h.SetEx(kExRollMedia); h.SetEx(kExForceMode2); h.withTrim = true;
+         },
+         1, 1000, 3400, 200, 0, 1, "1B 28 53 08 00 C0 12 00 00 10 0E 00 00 0C", 0},
+        {"roll: the pages actually printed, with extra and gap", Gen::kTraq2,
+         [](Harness& h) { h.SetEx(kExRollMedia); h.info.page_length_extra = 10; h.info.page_gap = 100; },
+         3, 0, 6960, 0, 0, 0, "1B 28 53 08 00 C0 12 00 00 2C 1C 00 00 0C", 2},
+        {"no top-margin adjustment: the paper length", Gen::kTraq2,
+         [](Harness& h) { h.SetEx(kExCutAfterJob); h.info.top_margin_adjust = 0; }, 1, 1000, 3400, 200, 0, 0,
+         "1B 28 53 08 00 C0 12 00 00 20 1C 00 00 0C", 0},
+        {"bin 7: the paper length", Gen::kTraq2,
+         [](Harness& h) { h.SetEx(kExCutAfterJob); h.job.bin_ID = 7; }, 1, 1000, 3400, 200, 0, 0,
+         "1B 28 53 08 00 C0 12 00 00 20 1C 00 00 0C", 0},
+        {"variant: aborted sheet takes the feed since page start", Gen::kTraq2_1, [](Harness&) {}, 1, 1000, 3400,
+         200, 1, 0, "1B 28 53 08 00 C0 12 00 00 17 0B 00 00 0C", 0},
+    };
+    for (const Case& c : cases) {
+        Harness h;
+        h.info.remote_flags = 0x8000;
+        h.info.paper_dimension_at_end = 1;
+        c.setup(h);
+        CMWCmd& g = MakeJob(h, c.kind);
+        g.SetPageValues(c.page, c.feedStart, c.feed, c.feedExtra);
+        g.SetEmptyPage(c.empty);
+        g.SetPageAbort(c.abort);
+        g.SendEndPageCmd();
+        const SpoolCheck s = h.Check();
+        EXPECT_EQ(s.codes(), (std::vector<uint16_t>{3, 4})) << c.name;
+        EXPECT_EQ(Sec(s, 3), H(c.bytes)) << c.name;
+        EXPECT_EQ(g.PagesReported(), c.reported) << c.name;
+    }
+    // Older set on a roll: the blank pages fed take the extra into the page unit.
+    Harness h;
+    h.info.remote_flags = 0x4020;
+    h.info.page_length_extra = 10;
+    h.SetEx(kExRollMedia);
+    h.SetEx(kExLineFeedFirst);
+    CMWCmd& g = MakeJob(h, Gen::kTraq2);
+    g.SetPageValues(2, 0, 100, 0);
+    g.SendEndPageCmd();
+    EXPECT_EQ(Sec(h.Check(), 3), H("0C 0A 0C"));
+}
+
+TEST(Traq2DocStart, EveryHeaderStepInOrder) {
+    Harness h;
+    h.info.remote_flags = static_cast<uint16_t>(0x9000 | 0x400);  // no remote-mode block
+    h.info.remote_flags2 = 0x4;
+    h.info.remote_flags3 = 0x2 | (1u << 22);
+    h.info.data_proc_setting[0] = 3;
+    h.info.double_hres = 1;
+    h.info.page_length_on = 1;
+    h.info.paper_dimension_mode = 1;
+    h.info.mono_mode = 2;
+    h.info.page_length_extra = 20;
+    h.SetMedia(OVCG_MO_OVERPRINT);
+    h.mediaRecord.num_overprint = 4;
+    h.SetEx(kExUserSetting0On);
+    h.SetEx(kExTrimBanner);
+    h.withTrim = true;
+    h.trim.src_t4base_parea_ex = {1, 3000};
+    MakeJob(h, Gen::kTraq2).SendStartDocCmd(0);
+    const std::vector<uint8_t> s = h.Check().section(9);
+    ASSERT_GT(s.size(), 16384u);
+    EXPECT_EQ(std::count(s.begin(), s.begin() + 16384, 0x11), 16384);
+    EXPECT_EQ(hex_of(s.data() + 16384, s.size() - 16384),
+              H(kD4 + " " + kReset2 + " 1B 28 41 09 00 03 FF FF FF FF FF FF FF FF " + kGraphics +
+                " 1B 28 55 05 00 02 02 01 A0 05 1B 55 00 1B 28 43 04 00 38 1C 00 00"
+                " 1B 28 63 08 00 4A 00 00 00 B4 0E 00 00 1B 28 53 08 00 C0 12 00 00 38 1C 00 00"
+                " 1B 28 4B 02 00 00 02 1B 28 45 02 00 00 04"));
+}
+
+// The variants take the trim record for trim_banner only, and the bottom
+// margin as the least top.
+TEST(Traq2DocStart, VariantPageFormat) {
+    struct Case {
+        const char* name;
+        std::function<void(Harness&)> setup;
+        std::string format;
+    } cases[] = {
+        {"force_mode2 keeps the extended area",
+         [](Harness& h) { h.SetEx(kExForceMode2); }, "1B 28 63 08 00 6E 00 00 00 34 1C 00 00"},
+        {"trim_banner takes the trim record",
+         [](Harness& h) { h.SetEx(kExTrimBanner); }, "1B 28 63 08 00 6E 00 00 00 3C 05 00 00"},
+        {"a small bottom margin leaves 35/300 inch",
+         [](Harness& h) { h.job.src_margin.y = 10; }, "1B 28 63 08 00 4A 00 00 00 C8 1B 00 00"},
+    };
+    for (const Case& c : cases) {
+        Harness h;
+        h.SetEx(kExUserSetting0On);
+        h.withTrim = true;
+        h.trim.src_t4base_parea_ex = {1, 1000};
+        c.setup(h);
+        MakeJob(h, Gen::kTraq2_2).SendStartDocCmd(1);
+        EXPECT_EQ(Sec(h.Check(), 9), H(kUnit720 + " 1B 55 00 1B 28 43 04 00 20 1C 00 00 " + c.format)) << c.name;
+    }
+}
+
+TEST(Traq2DocEnd, PredictionDuplexAndBlanksInOrder) {
+    Harness h;
+    h.info.remote_flags2 = 0x8 | 0x400 | 0x20 | 0x2000;
+    h.info.remote_flags3 = 1u << 27;
+    JxOnlyItems(h, {0, 10, 11, 12});
+    h.info.plane_count = 2;
+    h.info.plane_sml_index[0] = 2;
+    h.info.plane_sml_index[1] = 0;
+    h.info.dot_count_scale = -2;
+    h.info.duplex_mode = 2;
+    h.SetEx(kExDuplex);
+    h.SetEx(kExDuplexEnd);
+    CMWCmd& g = MakeJob(h, Gen::kTraq2);
+    const tagSMLDATA table[2] = {{{1, 2, 3}}, {{0x10, 0x20, 0x30}}};
+    g.SetDotCount(table, 24, 0);
+    g.SetPageValues(4, 0, 100, 0);
+    g.SetPrintedLength(0x10203);
+    g.SendEndDocCmd();
+    EXPECT_EQ(Sec(h.Check(), 1),
+              H("1B 40 " +
+                Remote("'IR' 02 00 00 02 'JX' 24 00 00 00 10 02 04 00 21 18 40 00 00 00 80 00 00 00 C0 00 00 00"
+                       " 00 00 00 00 00 00 00 00 00 00 00 00 29 02 03 02 'DP' 02 00 00 00 'LD' 00 00"
+                       " 'JX' 05 00 00 00 01 01 02") +
+                " 00 00 00"));
 }
 
 TEST(Traq2, SpoolerFailureLeavesThePageEnd) {
