@@ -149,6 +149,8 @@ TEST(RdmSize, ResultsAndCodes) {
         {"null size", p, 10, true, 531, 7},
         {"header only", p, 9, false, 521, 7},
         {"packed", p, 10, false, 0, 0x01020304u + 9},
+        // Bytes 5-8 written out: 12 34 0A 56 hold bits 16-23, 0-7, 24-31, 8-15.
+        {"size byte order", {1, 0, 3, 0, 1, 0x12, 0x34, 0x0A, 0x56, 0}, 10, false, 0, 0x0A125634u + 9},
         {"flag 0", stub(5, 0), 10, false, 532, 7},
         {"flag 2", stub(5, 2), 10, false, 532, 7},
         // A stated size whose sum with the header would wrap is refused, not wrapped.
@@ -309,6 +311,78 @@ TEST(RdmCode, RebuildScheduleIs1096Then3704) {
     EXPECT_EQ(rebuilt_at, (std::vector<int>{1096, 1096 + 3704, 1096 + 2 * 3704, 1096 + 3 * 3704}));
     EXPECT_EQ(s.counter, 392);
     for (uint16_t f : s.freq) ASSERT_EQ(f, 1);
+}
+
+// Two rebuilds traced by hand. One symbol outweighs all others together, so
+// it takes the 1-bit code 0 and the other 391 fill a balanced subtree: 121
+// codes of 9 bits (256 up) and 270 of 10 bits (754 up), given in the order
+// the shell sort leaves them. The sort only swaps the few heavier symbols
+// forward, one gap at a time; `moved` lists where that leaves each displaced
+// symbol. The second profile also needs the leaf to win a tie in the merge
+// (the three 2s against the nodes of two 1s) to come out balanced like this.
+struct TracedProfile {
+    const char* name;
+    std::vector<std::pair<int, uint16_t>> freq;  // all others 1
+    std::vector<std::pair<int, int>> moved;      // sorted position, symbol
+};
+const TracedProfile kTraced[] = {
+    // 1096 'A' literals from the start.
+    {"one heavy symbol", {{0x41, 1097}}, {{0, 0x41}, {1, 0}, {4, 1}, {16, 4}, {65, 16}}},
+    // AB B0 A0, then 1093 more AB.
+    {"heavy symbol and three 2s",
+     {{0xAB, 1095}, {0xA0, 2}, {0xB0, 2}},
+     {{0, 0xAB}, {1, 0xA0}, {2, 0xB0}, {5, 2}, {13, 1}, {24, 0}, {29, 5}, {62, 13}, {73, 24}, {78, 29},
+      {160, 62}, {171, 73}, {176, 78}}},
+};
+
+TEST(RdmCode, RebuildsTracedByHand) {
+    for (const auto& t : kTraced) {
+        SCOPED_TRACE(t.name);
+        RdmWork w;
+        for (uint16_t& f : w.code.freq) f = 1;
+        for (auto [sym, f] : t.freq) w.code.freq[sym] = f;
+        RDM_MakecodeReverse(w);
+        std::vector<int> order(rdm::kSymbols);
+        for (int p = 0; p < rdm::kSymbols; ++p) order[p] = p;
+        for (auto [pos, sym] : t.moved) order[pos] = sym;
+        for (int p = 0; p < rdm::kSymbols; ++p) {
+            const int len = p == 0 ? 1 : p <= 121 ? 9 : 10;
+            const int code = p == 0 ? 0 : p <= 121 ? 255 + p : 632 + p;
+            ASSERT_EQ(w.code.length[order[p]], len) << "position " << p;
+            ASSERT_EQ(w.code.code[order[p]], code) << "position " << p;
+            ASSERT_EQ(w.decode[code << (12 - len)], order[p]) << "position " << p;
+        }
+    }
+}
+
+// The second traced profile inside a stream: the rebuild comes with the
+// 1096th symbol, and the next symbol is read with the new code.
+TEST(RdmStream, RebuildAfter1096Symbols) {
+    Bits b;
+    b.signature();
+    for (int i = 0; i < 1093; ++i) b.sym(0xAB);
+    const struct {
+        uint32_t code;
+        int len;
+    } after[] = {
+        {0, 1},     // AB
+        {256, 9},   // A0, position 1
+        {257, 9},   // B0, position 2
+        {279, 9},   // 00, position 24
+        {284, 9},   // 05, position 29
+        {792, 10},  // 3E, position 160
+        {808, 10},  // 4E, position 176
+        {887, 10},  // FF, position 255
+        {889, 10},  // match class 0/0: 3 bytes from distance 1
+        {0, 1},     // AB
+    };
+    for (const auto& a : after) b.put(a.code, a.len);
+    Bytes want = signed_body({});
+    want.insert(want.end(), 1094, 0xAB);
+    for (uint8_t x : {0xA0, 0xB0, 0x00, 0x05, 0x3E, 0x4E, 0xFF, 0xFF, 0xFF, 0xFF, 0xAB}) want.push_back(x);
+    const Result r = unpack(packed_from(b, static_cast<uint32_t>(want.size())));
+    ASSERT_EQ(r.code, 0u);
+    EXPECT_TRUE(r.out == irac_plain_resource(kPrefix, want));
 }
 
 // Independent optimal code: total bits and the depth of a Huffman tree for

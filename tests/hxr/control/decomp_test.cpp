@@ -129,6 +129,138 @@ TEST_F(Decomp, HandBuiltGoldens) {
     }
 }
 
+// Two rebuilds traced by hand. One symbol outweighs all others together, so
+// it takes the 1-bit code 0 and the other 391 fill a balanced subtree: 121
+// codes of 9 bits (256 up) and 270 of 10 bits (754 up), given in the order
+// the shell sort leaves them. The sort only swaps the few heavier symbols
+// forward, one gap at a time; `moved` lists where that leaves each displaced
+// symbol. The second profile also needs the leaf to win a tie in the merge.
+struct TracedProfile {
+    const char* name;
+    std::vector<std::pair<int, uint32_t>> freq;  // all others 1
+    std::vector<std::pair<int, int>> moved;      // sorted position, symbol
+};
+const TracedProfile kTraced[] = {
+    {"one heavy symbol", {{0x41, 1097}}, {{0, 0x41}, {1, 0}, {4, 1}, {16, 4}, {65, 16}}},
+    {"heavy symbol and three 2s",
+     {{0xAB, 1095}, {0xA0, 2}, {0xB0, 2}},
+     {{0, 0xAB}, {1, 0xA0}, {2, 0xB0}, {5, 2}, {13, 1}, {24, 0}, {29, 5}, {62, 13}, {73, 24}, {78, 29},
+      {160, 62}, {171, 73}, {176, 78}}},
+};
+
+TEST_F(Decomp, RebuildsTracedByHand) {
+    for (const auto& t : kTraced) {
+        SCOPED_TRACE(t.name);
+        auto code = std::make_unique<HXRHuffCode>();
+        for (auto& f : code->freq) f = 1;
+        for (auto [sym, f] : t.freq) code->freq[sym] = f;
+        HXRBuildHuffCode(*code);
+        std::vector<int> order(kHxrSymbolCount);
+        for (int p = 0; p < kHxrSymbolCount; ++p) order[p] = p;
+        for (auto [pos, sym] : t.moved) order[pos] = sym;
+        for (int p = 0; p < kHxrSymbolCount; ++p) {
+            const int len = p == 0 ? 1 : p <= 121 ? 9 : 10;
+            const int c = p == 0 ? 0 : p <= 121 ? 255 + p : 632 + p;
+            ASSERT_EQ(code->length[order[p]], len) << "position " << p;
+            ASSERT_EQ(code->code[order[p]], c) << "position " << p;
+            ASSERT_EQ(code->peek[c << (12 - len)], order[p]) << "position " << p;
+        }
+    }
+}
+
+// The first traced profile inside a stream: 1096 'A' literals (each the
+// 8-bit code 0x41) bring the rebuild, and the next symbol is read with the
+// new code.
+TEST_F(Decomp, RebuildAfter1096Symbols) {
+    ovcg_test::MsbBitWriter bits;
+    for (int i = 0; i < 1096; ++i) bits.put(0x41, 8);
+    const struct {
+        uint32_t code;
+        int len;
+    } after[] = {
+        {0, 1},     // 41
+        {256, 9},   // 00, position 1
+        {271, 9},   // 04, position 16
+        {320, 9},   // 10, position 65
+        {376, 9},   // 79, position 121
+        {754, 10},  // 7A, position 122
+        {887, 10},  // FF
+        {889, 10},  // match class 0/0: 3 bytes from distance 1
+        {0, 1},     // 41
+    };
+    for (const auto& a : after) bits.put(a.code, a.len);
+    Bytes want(1097, 0x41);
+    for (uint8_t x : {0x00, 0x04, 0x10, 0x79, 0x7A, 0xFF, 0xFF, 0xFF, 0xFF, 0x41}) want.push_back(x);
+    const uint32_t n = uint32_t(want.size());
+    Bytes stream = {uint8_t(n), uint8_t(n >> 8), 0, 0};
+    const Bytes body = bits.finish();
+    stream.insert(stream.end(), body.begin(), body.end());
+    uint32_t got = 0;
+    EXPECT_TRUE(decode(stream, n, &got) == want);
+    EXPECT_EQ(got, n);
+}
+
+// Envelopes written out byte by byte, their streams in the starting code.
+TEST_F(Decomp, HandBuiltEnvelopes) {
+    auto literals = [](const Bytes& data) {
+        ovcg_test::MsbBitWriter bits;
+        for (uint8_t s : data) bits.put(s < 120 ? s : 240u + (s - 120u), s < 120 ? 8 : 9);
+        return bits.finish();
+    };
+    auto envelope = [&](uint8_t last_magic, const Bytes& data) {
+        const Bytes body = literals(data);
+        const uint32_t packed = uint32_t(body.size() + 4), count = uint32_t(data.size());
+        Bytes b = {0x7A, 0xCF, 0x86, 0x5C, 0x7D, 0x90, 0x3C, last_magic};
+        for (uint32_t v : {packed, count})
+            for (int k = 0; k < 4; ++k) b.push_back(uint8_t(v >> (8 * k)));
+        b.insert(b.end(), body.begin(), body.end());
+        return b;
+    };
+    // A table of the first layout: grid 1 x 1 x 3, 2 channels; the body at
+    // 76 + 1 + 1 + 3 = 81, planar 10 11 12 | 20 21 22.
+    Bytes fixed(81, 0);
+    fixed[0] = 'O', fixed[1] = 'V', fixed[14] = ' ', fixed[15] = '1';
+    fixed[72] = 1, fixed[73] = 1, fixed[74] = 3, fixed[75] = 2;
+    Bytes fixed_out = fixed;
+    fixed.insert(fixed.end(), {0x10, 0x11, 0x12, 0x20, 0x21, 0x22});
+    fixed_out.insert(fixed_out.end(), {0x10, 0x20, 0x11, 0x21, 0x12, 0x22});
+    // The tagged layout: "clut" at 20 names offset 28, where the table's own
+    // "clut" has 3 dimensions, 2 channels and grid 3 x 1 x 1; the body at
+    // 28 + 10 + 2 + 5 = 45, planar 30 31 32 | 40 41 42.
+    Bytes tagged(45, 0);
+    tagged[0] = 'O', tagged[1] = 'V', tagged[15] = '5', tagged[16] = '5';
+    for (size_t at : {20u, 28u}) tagged[at] = 'c', tagged[at + 1] = 'l', tagged[at + 2] = 'u', tagged[at + 3] = 't';
+    tagged[24] = 28;
+    tagged[32] = 3, tagged[33] = 2, tagged[35] = 3, tagged[36] = 1, tagged[37] = 1;
+    Bytes tagged_out = tagged;
+    tagged.insert(tagged.end(), {0x30, 0x31, 0x32, 0x40, 0x41, 0x42});
+    tagged_out.insert(tagged_out.end(), {0x30, 0x40, 0x31, 0x41, 0x32, 0x42});
+    Bytes not_ov = fixed;
+    not_ov[1] = 'W';
+
+    const struct {
+        const char* name;
+        Bytes res;
+        int32_t rc;
+        Bytes want;
+    } cases[] = {
+        {"one literal", {0x7A, 0xCF, 0x86, 0x5C, 0x7D, 0x90, 0x3C, 0xB9, 5, 0, 0, 0, 1, 0, 0, 0, 0x41}, 0, {0x41}},
+        {"packed length one past the resource",
+         {0x7A, 0xCF, 0x86, 0x5C, 0x7D, 0x90, 0x3C, 0xB9, 6, 0, 0, 0, 1, 0, 0, 0, 0x41}, kHxrDeCompBadStream, {}},
+        {"data in the 9-bit range", envelope(0xB9, {0x77, 0x78, 0xFF}), 0, {0x77, 0x78, 0xFF}},
+        {"table, first layout", envelope(0xBA, fixed), 0, fixed_out},
+        {"table, tagged layout", envelope(0xBA, tagged), 0, tagged_out},
+        {"table without OV", envelope(0xBA, not_ov), kHxrDeCompBadLut, {}},
+    };
+    for (const auto& c : cases) {
+        int32_t rc = 1;
+        const Bytes out = unpack(c.res, &rc);
+        EXPECT_EQ(rc, c.rc) << c.name;
+        EXPECT_TRUE(out == c.want) << c.name;
+    }
+    EXPECT_EQ(HXRGetMemBlockCount(mm), 1u);
+}
+
 // The packer's independent code builder agrees with the decoder's, and every
 // code is complete and at most 12 bits long.
 TEST_F(Decomp, CodeLimitsAndKraftSumOnSkewedFrequencies) {
