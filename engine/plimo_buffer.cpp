@@ -39,7 +39,7 @@ CPlimoBuffer::CPlimoBuffer(int planes, int bitsPerDot, unsigned int offset, unsi
       m_lines(lines) {
     // Every resolution is a divisor below; a zero or negative one is refused.
     if (planes < 1 || width == 0 || (bitsPerDot != 1 && bitsPerDot != 2) || m_src.x <= 0 || m_src.y <= 0 ||
-        m_prt.x <= 0 || m_prt.y <= 0 || (allocate && lines == 0))
+        m_prt.x <= 0 || m_prt.y <= 0)
         ovcg::ThrowMessage(ovcg::kIllegalParameterException);
 
     SetHExpansion(m_src.x, m_prt.x);
@@ -71,6 +71,8 @@ CPlimoBuffer::CPlimoBuffer(int planes, int bitsPerDot, unsigned int offset, unsi
     m_allPlanesLineBytes = static_cast<unsigned int>(allPlanes);
     m_bufferBytes = static_cast<unsigned int>(bufferBytes);
 
+    // A band buffer of 0 lines is an empty allocation, which Mem_Alloc answers
+    // with null like any other failed one.
     if (allocate) {
         m_buffer = static_cast<uint8_t*>(Mem_Alloc(static_cast<int>(m_bufferBytes)));
         if (!m_buffer) ovcg::ThrowMessage(ovcg::kMemoryAllocationException);

@@ -11,9 +11,10 @@
 class CPlimoBuffer {
 public:
     // Throws "Illegal Parameter Exception" for planes < 1, bits per dot other
-    // than 1 or 2, a zero width (also once converted to print dots), a resolution that is not positive, a line
-    // geometry that does not fit 32 bits, or allocation asked with 0 lines;
-    // "Memory Allocation Exception" when the band buffer cannot be allocated.
+    // than 1 or 2, a zero width (also once converted to print dots), a
+    // resolution that is not positive, or a line geometry that does not fit
+    // 32 bits; "Memory Allocation Exception" when the band buffer cannot be
+    // allocated, which includes a band buffer of 0 lines.
     CPlimoBuffer(int planes, int bitsPerDot, unsigned int offset, unsigned int width,
                  tagPOINT srcResolution, tagPOINT prtResolution, unsigned int lines, int allocate);
     virtual ~CPlimoBuffer();

@@ -937,25 +937,84 @@ TEST(PrtModeTables, PlaneCounts) {
     for (int f : {-1, 17, 101}) EXPECT_EQ(CPrtMode::GetNumPlane(f), 0) << f;
 }
 
-TEST(PrtModeTables, Presets) {
+// The preset record byte by byte, from the field layout with natural
+// alignment: runs of 0xFF (not given), 0 (flags, lengths, padding) and the
+// fields that construction always writes (not checked).
+TEST(PrtModeTables, PresetImage) {
+    constexpr int kAny = -1;
+    struct Run {
+        size_t begin, end;
+        int fill;
+    };
+    const Run runs[] = {
+        {0, 4, kAny},        // num_planes
+        {4, 8, kAny},        // fixed_one, checked below
+        {8, 240, kAny},      // expanded flags, derived words
+        {240, 254, 0xFF},    // key10000 .. key10004
+        {254, 260, 0},       // padding, key10005_on
+        {260, 300, 0xFF},    // key10100 .. mono_mode, remote_flags3 among them
+        {300, 304, 0},       // key11018_on
+        {304, 310, 0xFF},    // key11019 .. key11021
+        {310, 316, 0},       // padding, double_hres
+        {316, 342, 0xFF},    // head_id_bytes .. color_correction_override
+        {342, 344, 0},       // padding
+        {344, 354, 0xFF},    // key11038, key12000 .. key12002_3
+        {354, 372, 0},       // padding, the four scaled lengths
+        {372, 376, 0xFF},    // sn04_kind
+        {376, 380, kAny},    // color_mode_key
+        {380, 400, 0xFF},    // media_paper_id .. key20003
+        {400, 404, kAny},    // bin_id_key
+        {404, 710, 0xFF},    // key12602, sn04_count, sn04_data, spare_blocks
+        {710, 712, 0},       // padding
+        {712, 716, 0xFF},    // spare_word
+        {716, 732, 0},       // adjust_feed, adjust_feed_ex
+        {732, 868, 0xFF},    // sn_table, dry_time_table, paper_path(_value), trim_banner_value
+        {868, 872, 0},       // custom_mode_count
+        {872, 946, 0xFF},    // custom_mode_data, ink_id, user_setting_table
+        {946, 952, 0},       // padding, length_12100
+        {952, 960, 0xFF},    // head_feed_lines, key12103
+        {960, 964, kAny},    // resolution_class
+        {964, 973, 0xFF},    // data_proc_setting
+        {973, 988, 0},       // padding, key10103_on, user_setting0_off, plane_count
+        {988, 1020, 0xFF},   // plane_sml_index
+        {1020, 1022, kAny},  // dot_count_scale, checked below
+        {1022, 1216, 0},     // padding, ink_weights
+        {1216, 1228, kAny},  // ex_option2_flag4, border_flag, top_margin_offset_on
+        {1228, 1244, 0},     // top_margin_offset (0 without type 13000) .. border_length_on
+        {1244, 1320, 0xFF},  // generator switches
+        {1320, 1330, kAny},  // selectors
+        {1330, 1340, 0xFF},  // per-page values, key12245, user_media_number_type
+    };
     tagPRTINFOSTRUCT p;
     std::memset(&p, 0x5A, sizeof p);
     ovcg::PresetPrtInfo(&p);
-    EXPECT_EQ(p.fixed_one, 1u);
-    EXPECT_EQ(p.key10000, -1);
-    EXPECT_EQ(p.remote_flags3, 0xFFFFFFFFu);
-    EXPECT_EQ(p.top_margin_offset, 0);
-    EXPECT_EQ(p.dot_count_scale, 1);
-    EXPECT_EQ(p.sn04_data[99], 0xFF);
-    EXPECT_EQ(p.custom_mode_data[7], 0xFF);
-    EXPECT_EQ(p.sn_table[15].code, 0xFFFF);
-    EXPECT_EQ(p.ink_weights[15][2], 0);
-    EXPECT_EQ(p.user_media_number_type, 0xFFFF);
-    EXPECT_EQ(p.generator_selector, 0xFFFF);
-    EXPECT_EQ(p.page_length_reset, 0xFFFF);
     const auto* b = reinterpret_cast<const uint8_t*>(&p);
-    EXPECT_EQ(b[254], 0);  // padding
-    EXPECT_EQ(b[offsetof(tagPRTINFOSTRUCT, double_hres) - 1], 0);
+    size_t next = 0;
+    for (const Run& r : runs) {
+        ASSERT_EQ(r.begin, next);
+        next = r.end;
+        if (r.fill == kAny) continue;
+        for (size_t i = r.begin; i < r.end; ++i) EXPECT_EQ(b[i], r.fill) << "byte " << i;
+    }
+    EXPECT_EQ(next, sizeof p);
+    EXPECT_EQ(p.fixed_one, 1u);
+    EXPECT_EQ(p.dot_count_scale, 1);
+
+    // Offsets the runs above rely on, beyond those the header asserts.
+    EXPECT_EQ(offsetof(tagPRTINFOSTRUCT, key10005_on), 256u);
+    EXPECT_EQ(offsetof(tagPRTINFOSTRUCT, key11018_on), 300u);
+    EXPECT_EQ(offsetof(tagPRTINFOSTRUCT, double_hres), 312u);
+    EXPECT_EQ(offsetof(tagPRTINFOSTRUCT, key11038), 344u);
+    EXPECT_EQ(offsetof(tagPRTINFOSTRUCT, length_12006), 356u);
+    EXPECT_EQ(offsetof(tagPRTINFOSTRUCT, spare_word), 712u);
+    EXPECT_EQ(offsetof(tagPRTINFOSTRUCT, custom_mode_count), 868u);
+    EXPECT_EQ(offsetof(tagPRTINFOSTRUCT, length_12100), 948u);
+    EXPECT_EQ(offsetof(tagPRTINFOSTRUCT, resolution_class), 960u);
+    EXPECT_EQ(offsetof(tagPRTINFOSTRUCT, data_proc_setting), 964u);
+    EXPECT_EQ(offsetof(tagPRTINFOSTRUCT, plane_sml_index), 988u);
+    EXPECT_EQ(offsetof(tagPRTINFOSTRUCT, dot_count_scale), 1020u);
+    EXPECT_EQ(offsetof(tagPRTINFOSTRUCT, top_margin_offset), 1228u);
+    EXPECT_EQ(offsetof(tagPRTINFOSTRUCT, key28500), 1320u);
 }
 
 ovcg::RscLinkResult Pairs(const PairList& list) {
@@ -999,6 +1058,11 @@ TEST(PrtModeSn04, EdgesOfTheBlock) {
         {{{20999, 1}}, 100, false, {}},
         {{{22000, 0xFFFF}}, 100, false, {}},
         {{{22000, 1}}, 101, false, {}},
+        {{{22005, 0x1234}}, 0, true, {{5, 0x34}}},  // a byte type keeps the low byte
+        // Later pairs overwrite earlier ones where they overlap.
+        {{{21003, 0x0201}, {23004, 0x0403}}, 0, true, {{6, 0x01}, {7, 0x03}, {8, 0x04}}},
+        // A refused pair ends the list: what came before stays written.
+        {{{22001, 9}, {22002, 0xFFFF}, {22003, 9}}, 0, false, {{1, 9}, {2, 0xFF}, {3, 0xFF}}},
     };
     for (const Case& c : cases) {
         uint8_t block[100];

@@ -62,13 +62,14 @@ TEST_F(SpoolerFixture, HeaderModeTenBytesThenFlush) {
     EXPECT_EQ(s.Count(), 0u);
 }
 
-// Sends `total` bytes into an empty spooler and checks the calls made and
-// what stays buffered.
+// Sends `total` bytes into a spooler that holds `prefill` bytes and checks
+// the calls made and what stays buffered.
 struct BigSendCase {
     int headerMode;
     unsigned total;
     std::vector<size_t> callSizes;  // sizes of the calls, in order
     unsigned buffered;
+    unsigned prefill = 0;
 };
 
 class BigSend : public ::testing::TestWithParam<BigSendCase> {};
@@ -77,8 +78,13 @@ TEST_P(BigSend, CallsAndRemainder) {
     const BigSendCase& c = GetParam();
     SpoolRecorder rec;
     CPlimoSpooler s(c.headerMode, &SpoolRecorder::Callback, &rec);
+    const Bytes pre = Pattern(c.prefill, 8);
+    s.SendData(Chars(pre), c.prefill);
+    ASSERT_TRUE(rec.calls().empty());
     const Bytes d = Pattern(c.total, 7);
     s.SendData(Chars(d), c.total);
+    Bytes all = pre;
+    all.insert(all.end(), d.begin(), d.end());
     std::vector<size_t> sizes;
     for (const auto& call : rec.calls()) sizes.push_back(call.size());
     EXPECT_EQ(sizes, c.callSizes);
@@ -97,14 +103,14 @@ TEST_P(BigSend, CallsAndRemainder) {
     if (c.headerMode) {
         const auto df = DeframeSpool(stream);
         ASSERT_TRUE(df.ok) << df.error;
-        EXPECT_EQ(df.data, d);
+        EXPECT_EQ(df.data, all);
         if (c.buffered) {
             ASSERT_FALSE(df.chunks.empty());
             EXPECT_TRUE(df.chunks.back().flushed);
             EXPECT_EQ(Header(rec.calls().back()), 0x8000 + c.buffered);
         }
     } else {
-        EXPECT_EQ(stream, d);
+        EXPECT_EQ(stream, all);
     }
 }
 
@@ -115,7 +121,11 @@ INSTANTIATE_TEST_SUITE_P(
                       // Data that exactly fill a chunk stay until the next call or flush.
                       BigSendCase{1, 32765, {}, 32765}, BigSendCase{0, 32767, {}, 32767},
                       BigSendCase{1, 32766, {32767}, 1}, BigSendCase{1, 65530, {32767}, 32765},
-                      BigSendCase{1, 65531, {32767, 2, 32765}, 1}));
+                      BigSendCase{1, 65531, {32767, 2, 32765}, 1},
+                      // Bytes already buffered go out first, in the filled chunk.
+                      BigSendCase{1, 32760, {32767}, 5, 10}, BigSendCase{1, 65540, {32767, 2, 32765}, 20, 10},
+                      BigSendCase{1, 1, {32767}, 1, 32765}, BigSendCase{0, 32667, {}, 32767, 100},
+                      BigSendCase{0, 65535, {32767, 32767}, 101, 100}));
 
 TEST_F(SpoolerFixture, FlushOfFullChunkCarriesFFFD) {
     CPlimoSpooler s(1, &SpoolRecorder::Callback, &rec);
