@@ -468,32 +468,17 @@ void log_handler(const char* option, int32_t value) {
     std::fprintf(stderr, "DEBUG: filter, WW_DEFINE_PARAM_HANDLER(%s=%d)\n", option, value);
 }
 
-// Parses a plain decimal number (digits, optionally a fraction), as a float.
-bool parse_decimal(const char*& p, float& out) {
-    const char* start = p;
-    bool digits = false;
-    while (std::isdigit(static_cast<unsigned char>(*p))) { ++p; digits = true; }
-    if (*p == '.') {
-        ++p;
-        while (std::isdigit(static_cast<unsigned char>(*p))) { ++p; digits = true; }
-    }
-    if (!digits) { p = start; return false; }
-    char buf[64];
-    size_t n = static_cast<size_t>(p - start);
-    if (n >= sizeof buf) return false;
-    std::memcpy(buf, start, n);
-    buf[n] = '\0';
-    out = std::strtof(buf, nullptr);
-    return true;
-}
-
-// Dots at 300 dpi for value units of the given size, rounded; -1 when absurd.
-int64_t to_dots(float value, double dots_per_unit) {
-    double d = static_cast<double>(value) * dots_per_unit + 0.5;
+// Dots at 300 dpi for a size in some unit, rounded; -1 when absurd (negative,
+// not a number, or far beyond any paper).
+int64_t to_dots(double dots) {
+    const double d = dots + 0.5;
     if (!(d >= 0.0) || d > 1e9) return -1;
     return static_cast<int64_t>(d);
 }
 
+// "<w>x<h><unit>": the two numbers in any form a C float conversion reads
+// (signs, exponents, leading blanks), the unit "in", "cm", "mm" or, for any
+// other text, points.
 int32_t parse_custom_size(const char* size_text) {
     char text[kPaperChoiceMax + 1];
     size_t n = 0;
@@ -501,23 +486,24 @@ int32_t parse_custom_size(const char* size_text) {
         text[n] = static_cast<char>(std::tolower(static_cast<unsigned char>(size_text[n])));
     text[n] = '\0';
 
-    const char* p = text;
     float w = 0, h = 0;
-    if (!parse_decimal(p, w) || *p != 'x') return kUnset;
-    ++p;
-    if (!parse_decimal(p, h)) return kUnset;
-    const char* unit = p;
-    double per_unit;
-    if (std::strstr(unit, "in"))
-        per_unit = 300.0;
-    else if (std::strstr(unit, "cm"))
-        per_unit = 0.3937 * 300.0;
-    else if (std::strstr(unit, "mm"))
-        per_unit = 0.03937 * 300.0;
-    else
-        per_unit = 300.0 / 72.0;  // points
-    int64_t wd = to_dots(w, per_unit);
-    int64_t hd = to_dots(h, per_unit);
+    int used = -1;
+    if (std::sscanf(text, "%fx%f%n", &w, &h, &used) != 2) return kUnset;
+    const char* unit = used >= 0 ? text + used : text + n;
+    int64_t wd, hd;
+    if (std::strstr(unit, "in")) {
+        wd = to_dots(static_cast<double>(w) * 300);
+        hd = to_dots(static_cast<double>(h) * 300);
+    } else if (std::strstr(unit, "cm")) {
+        wd = to_dots(static_cast<double>(w) * 0.3937 * 300);
+        hd = to_dots(static_cast<double>(h) * 0.3937 * 300);
+    } else if (std::strstr(unit, "mm")) {
+        wd = to_dots(static_cast<double>(w) * 0.03937 * 300);
+        hd = to_dots(static_cast<double>(h) * 0.03937 * 300);
+    } else {  // points of 1/72 inch
+        wd = to_dots(static_cast<double>(w) * 300 / 72);
+        hd = to_dots(static_cast<double>(h) * 300 / 72);
+    }
     if (wd < kCustomWidthMin || wd > kCustomWidthMax) return kUnset;
     if (hd < kCustomHeightMin || hd > kCustomHeightMax) return kUnset;
     ww_CustomPageSizeWidth = static_cast<uint32_t>(wd);

@@ -114,6 +114,10 @@ TEST_F(PaperChoice, CustomSizes) {
         {"custom.720x1440pt", 256, 3000, 6000},       // any other unit: points
         {"custom.4.20333x6in", 256, 1261, 1800},      // smallest
         {"custom.43.2x850.39333in", 256, 12960, 255118},  // largest
+        // The numbers read as a float conversion reads them.
+        {"custom.1e1x2e1in", 256, 3000, 6000},
+        {"custom. +10x 20in", 256, 3000, 6000},
+        {"custom.1.5e2x.25e3mm", 256, 1772, 2953},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.choice);
@@ -414,6 +418,38 @@ TEST_F(Conversion, PageGeometryForEveryPaperAndResolution) {
             ASSERT_EQ(convert({{"MediaType", media}, {"PageSize", p.name}}), 0);
             EXPECT_EQ(geometry_of(job, page), reference_geometry(p.value, dpi));
         }
+    }
+}
+
+// A few papers worked out by hand from the paper table and the variant rules.
+TEST_F(Conversion, PageGeometryByHand) {
+    struct Case {
+        const char* paper;
+        const char* media;  // 300, 600 or 1200 dpi
+        int32_t paper_id, bin;
+        uint32_t page_w, page_h;
+        int32_t paper_w, paper_h, area_w, area_h, margin_y;
+        bool borderless;
+    };
+    const Case cases[] = {
+        {"A3_SheetC", "Media334_Q1", 8, 4, 6876, 8978, 7016, 9922, 6876, 8978, 472, false},
+        {"A0_RollNMgn", "Media334_Q4", 605, 531, 40012, 56172, 39732, 56172, 40012, 56172, 0, true},
+        {"A1_SheetNMgn", "Media334_Q1", 606, 264, 14172, 19324, 14032, 19866, 14172, 19324, 70, true},
+        {"Letter_Sheet", "Media1_Q1", 1, 4, 2480, 3029, 2550, 3300, 2480, 3029, 35, false},
+        {"24x30in", "Media1_Q1", 653, 530, 7130, 8930, 7200, 9000, 7130, 8930, 35, false},
+        {"custom.10x20in", "Media334_Q4", 256, 530, 11720, 23720, 12000, 24000, 11720, 23720, 140,
+         false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.paper);
+        ASSERT_EQ(convert({{"MediaType", c.media}, {"PageSize", c.paper}}), 0);
+        EXPECT_EQ(std::tuple(job.paper_ID, job.bin_ID, page.word[fe::kPageWidth],
+                             page.word[fe::kPageHeight], job.src_paper_size.x, job.src_paper_size.y,
+                             job.src_print_area.x, job.src_print_area.y, job.src_print_area_ex.x,
+                             job.src_print_area_ex.y, job.src_margin.x, job.src_margin.y,
+                             (job.ex_option & OVCG_EXO_TB) != 0),
+                  std::tuple(c.paper_id, c.bin, c.page_w, c.page_h, c.paper_w, c.paper_h, c.area_w,
+                             c.area_h, c.area_w, c.area_h, 0, c.margin_y, c.borderless));
     }
 }
 

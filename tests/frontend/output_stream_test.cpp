@@ -48,6 +48,55 @@ TEST_F(OutputStreamTest, JobStartBytesForIdentifiers) {
     }
 }
 
+// The framing bytes written out by hand, hex, with the identifier's four bytes
+// left as "%s"; kept apart from the shared expected streams so that a misreading
+// in those would show here.
+std::vector<uint8_t> from_hex(const std::string& hex) {
+    std::vector<uint8_t> v;
+    for (size_t i = 0; i + 1 < hex.size();) {
+        if (hex[i] == ' ') { ++i; continue; }
+        v.push_back(static_cast<uint8_t>(std::stoi(hex.substr(i, 2), nullptr, 16)));
+        i += 2;
+    }
+    return v;
+}
+
+TEST_F(OutputStreamTest, FramingBytesByHand) {
+    const std::string head =
+        "00 00 00 1B 01 40 4B 52 51 20 31 32 38 34 2E 34 0A 40 4B 52 51 20 20 20 20 20 0A "
+        "1B 40 1B 40 1B 28 52 08 00 00 52 45 4D 4F 54 45 31 "
+        "4A 58 39 00 00 00 01 01 01 08 04 54 52 41 51 20 0B 01 ID 00 00 00 00 00 00 "
+        "0C 05 00 00 00 00 00 0D 05 00 00 00 00 00 18 0A 54 52 41 51 64 72 69 76 65 72 "
+        "17 05 4C 69 6E 75 78 1B 00 00 00";
+    const std::pair<const char*, const char*> cases[] = {
+        {"123", "7B 00 00 00"},
+        {"abc", "00 00 00 00"},
+        {"0000000000000000000000000000042", "2A 00 00 00"},  // 31 characters, decimal
+        {" +77", "4D 00 00 00"},
+        {"-2", "FE FF FF FF"},
+        {"3000000000", "00 5E D0 B2"},
+    };
+    for (auto [id, id_hex] : cases) {
+        SCOPED_TRACE(id);
+        Capture::reset();
+        ASSERT_EQ(StartJob(id), 0);
+        std::string h = head;
+        h.replace(h.find("ID"), 2, id_hex);
+        std::vector<uint8_t> expected = from_hex(h);
+        ASSERT_EQ(expected.size(), 109u);
+        for (int block = 0; block < 2; ++block) {
+            const auto pad = from_hex("1B 28 64 FF 7F");
+            expected.insert(expected.end(), pad.begin(), pad.end());
+            expected.insert(expected.end(), 32767, 0);
+        }
+        EXPECT_EQ(Capture::bytes, expected);
+    }
+    Capture::reset();
+    ASSERT_EQ(EndJob(), 0);
+    EXPECT_EQ(Capture::bytes, from_hex("1B 40 1B 28 52 08 00 00 52 45 4D 4F 54 45 31 4C 44 00 00 "
+                                       "4A 58 05 00 00 00 01 01 02 1B 00 00 00"));
+}
+
 TEST_F(OutputStreamTest, JobStartWritesOneCallPerGroupAndOnePerPaddingByte) {
     ASSERT_EQ(StartJob("7"), 0);
     std::vector<int32_t> expected = {27, 2, 2, 13, 61, 4};
