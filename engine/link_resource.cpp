@@ -1,5 +1,6 @@
 #include "engine/link_resource.h"
 
+#include <limits>
 #include <new>
 #include <vector>
 
@@ -35,7 +36,9 @@ uint16_t RscLinkResult::GetIndexedValue(int i) const {
 }
 
 bool RscLinkResult::NextIndex() {
-    if (m_cursor < m_count) ++m_cursor;
+    // The cursor may pass the end by one step at a time; the getters answer
+    // 0xFFFF there. Held back only where the counter itself would wrap.
+    if (m_cursor < std::numeric_limits<int>::max()) ++m_cursor;
     return m_cursor <= m_count;
 }
 

@@ -1,12 +1,15 @@
 #include "engine/link_resource.h"
 
+#include <gtest/gtest-spi.h>
 #include <gtest/gtest.h>
 
 #include <map>
 #include <random>
 #include <vector>
 
+#include "engine/prt_mode.h"
 #include "link_fixture.h"
+#include "support/model.h"
 #include "support/model_links.h"
 
 namespace {
@@ -94,7 +97,16 @@ TEST(RscLinkResult, KeyedIndexedAndIteration) {
     Pairs seen;
     for (r.ResetIndex(); r.IsMoreElement(); r.NextIndex()) seen.emplace_back(r.GetCurType(), r.GetCurValue());
     EXPECT_EQ(seen, (Pairs{{7, 1}, {8, 2}, {7, 3}}));
-    EXPECT_FALSE(r.NextIndex() && r.IsMoreElement());
+    // NextIndex answers whether the new cursor is at most the count.
+    r.ResetIndex();
+    EXPECT_TRUE(r.NextIndex());   // 1
+    EXPECT_TRUE(r.NextIndex());   // 2
+    EXPECT_TRUE(r.NextIndex());   // 3 = count
+    EXPECT_FALSE(r.NextIndex());  // 4
+    EXPECT_FALSE(r.IsMoreElement());
+    EXPECT_EQ(r.GetCurType(), 0xFFFF);
+    RscLinkResult none(4);
+    EXPECT_FALSE(none.NextIndex());
 }
 
 TEST(LRKeySet, SlotsAndUnknownKeys) {
@@ -374,6 +386,181 @@ TEST(LinkHostile, MutatedModelTablesNeverOverrun) {
         }
         EXPECT_EQ(store.outstanding(), 0);
     }
+}
+
+// ---- Table layouts written and read word by word ----------------------------
+
+// The writers of the test model against words laid out by hand from the
+// table descriptions (a writer and a reader sharing a misreading would
+// otherwise agree with each other).
+TEST(LinkLayout, WritersLayTheWordsOut) {
+    struct Case {
+        const char* name;
+        Bytes got;
+        std::vector<uint16_t> want;
+    } cases[] = {
+        {"chain", link_chain_entry(7, 21000, kLinkEnd), {7, 21000, 0xFFFF}},
+        {"leaf, two axes", link_leaf(9, {{1, {10, 11}}, {2, {20}}}, {100, 101}),
+         {9, 2, 1, 2, 10, 11, 2, 1, 20, 100, 101}},
+        {"leaf, empty axis", link_leaf(9, {{6, {}}}, {}), {9, 1, 6, 0}},
+        {"multi-key", link_multikey({1, 2}, {11, 12, 13}, {{3, 0xFFFF, 1, 2, 3}, {4, 5, 6, 7, 8}}),
+         {0, 0, 2, 2, 3, 1, 2, 11, 12, 13, 3, 0xFFFF, 1, 2, 3, 4, 5, 6, 7, 8}},
+    };
+    for (const Case& c : cases) {
+        Bytes want;
+        for (uint16_t w : c.want) {
+            want.push_back(uint8_t(w & 0xFF));
+            want.push_back(uint8_t(w >> 8));
+        }
+        EXPECT_EQ(c.got, want) << c.name;
+    }
+    // 21000 is 0x5208: low byte first.
+    EXPECT_EQ(link_chain_entry(7, 21000, kLinkEnd), (Bytes{0x07, 0x00, 0x08, 0x52, 0xFF, 0xFF}));
+    // A row or value table of the wrong length would shift every later word.
+    EXPECT_NONFATAL_FAILURE(link_multikey({1}, {11, 12}, {{1, 2}}), "multi-key row");
+    EXPECT_NONFATAL_FAILURE(link_leaf(0, {{1, {1, 2}}, {2, {3, 4, 5}}}, {1, 2, 3, 4, 5}), "leaf table");
+}
+
+// Lookups over words written by hand, not through the writers.
+TEST(LinkLayout, HandWrittenTablesAnswer) {
+    struct Case {
+        const char* name;
+        std::vector<uint16_t> words;
+        CLRKeySet keys;
+        uint16_t want;
+    } leaves[] = {
+        // Axes of 3 (media) and 4 (paper) keys; media 11 is j0 = 1, paper 22
+        // is j1 = 2: value[2 x 3 + 1].
+        {"two axes", {5, 2, 1, 3, 10, 11, 12, 2, 4, 20, 21, 22, 23, 0, 1, 2, 3, 4, 5, 6, 77, 8, 9, 10, 11},
+         Keys(11, 22), 77},
+        {"negative count", {5, 1, 1, 0x8000, 1, 2}, Keys(1), 5},
+        {"miss on axis 0 before a short axis 1", {5, 2, 1, 1, 10}, Keys(11), 5},
+        {"an unknown key id answers 65535, compared like any value", {5, 1, 999, 2, 4, 0xFFFF, 6, 3}, Keys(1), 3},
+        {"three axes all matching", {5, 3, 1, 1, 1, 2, 1, 9, 6, 1, 2, 4}, Keys(1, 9, 2), 0xFFFF},
+    };
+    for (const Case& c : leaves) EXPECT_EQ(Leaf({{21000, link_words(c.words)}}, 21000, c.keys), c.want) << c.name;
+
+    // Words 0 and 1 of a multi-key table are not read.
+    const Tables t = {{30000, link_words({0, 40000, 0xFFFF})},
+                      {40000, link_words({0xFFFF, 0x1234, 2, 1, 2, 1, 11, 12, 4, 1, 2, 0xFFFF, 3, 4})}};
+    EXPECT_EQ(Chain(t, 30000, Keys(4)).pairs, (Pairs{{11, 1}, {12, 2}}));
+    EXPECT_EQ(Chain(t, 30000, Keys(5)).pairs, (Pairs{{11, 3}, {12, 4}}));
+}
+
+// ---- Key slots filled from a job ------------------------------------------------
+
+// The value each key id has for a job changed in one place from the front
+// end's defaults, resolved against the default model.
+TEST(LRKeySet, FilledFromTheJob) {
+    const ovcg_test::ResWriter model = ovcg_test::build_model(ovcg_test::default_model());
+    static const uint8_t kInkSet[3] = {0x21, 0x22, 0x23};
+    struct Case {
+        const char* name;
+        void (*change)(tagPRTSTRUCT3_12&, tagJOBDATA_6&);
+        std::vector<std::pair<uint16_t, uint16_t>> keys;  // key id, value
+    } cases[] = {
+        {"defaults", [](tagPRTSTRUCT3_12&, tagJOBDATA_6&) {},
+         {{50, 1}, {7, 0}, {8, 0}, {9, 0}, {52, 0}, {55, 0}, {57, 0}, {66, 0}, {64, 0}, {58, 0}, {59, 0},
+          {51, 0}, {48, 0}, {56, 0}, {62, 0}, {63, 0}, {13, 0}, {47, 0}, {49, 0}, {1000, 20500}, {2000, 20500},
+          {14, 0xFFFF}, {53, 0}, {54, 0}, {13001, 0}, {15, 0xFFFF}, {21, 0xFFFF}, {1001, 0xFFFF},
+          {2002, 0xFFFF}, {12345, 0xFFFF}}},
+        {"fields",
+         [](tagPRTSTRUCT3_12& j, tagJOBDATA_6&) {
+             j.media_type = 3;
+             j.src_resolution = {600, 300};
+             j.bin_ID = 264;
+             j.trim_left_margin = 70000;  // low 16 bits
+         },
+         {{1, 3}, {60, 600}, {61, 300}, {5, 264}, {12, 70000 & 0xFFFF}}},
+        {"paper 9999", [](tagPRTSTRUCT3_12& j, tagJOBDATA_6&) { j.paper_ID = 9999; }, {{2, 9999}}},
+        {"paper 10000", [](tagPRTSTRUCT3_12& j, tagJOBDATA_6&) { j.paper_ID = 10000; }, {{2, 256}}},
+        {"mode word bits",
+         [](tagPRTSTRUCT3_12& j, tagJOBDATA_6&) { j.mw_type |= 0x1 | 0x4 | 0x100 | 0x800 | 0x2000; },
+         {{7, 1}, {8, 0}, {9, 1}, {52, 0}, {55, 1}, {57, 0}, {66, 1}, {64, 0}, {58, 1}, {59, 0}}},
+        {"other mode word bits",
+         [](tagPRTSTRUCT3_12& j, tagJOBDATA_6&) { j.mw_type |= 0x2 | 0x8 | 0x400 | 0x1000 | 0x4000; },
+         {{7, 0}, {8, 1}, {9, 0}, {52, 1}, {55, 0}, {57, 1}, {66, 0}, {64, 1}, {58, 0}, {59, 1}}},
+        {"tone-mix media class", [](tagPRTSTRUCT3_12& j, tagJOBDATA_6&) { j.mw_type |= 0x80; },
+         {{1000, 20540}, {2000, 20540}}},
+        {"option bits 0x1000000, 0x40000",
+         [](tagPRTSTRUCT3_12& j, tagJOBDATA_6&) { j.ex_option |= 0x1000000 | 0x40000; },
+         {{51, 1}, {48, 0}, {56, 1}, {1000, 20560}}},
+        {"option bit 0x200000", [](tagPRTSTRUCT3_12& j, tagJOBDATA_6&) { j.ex_option |= 0x200000; },
+         {{51, 0}, {48, 1}}},
+        {"second option bits", [](tagPRTSTRUCT3_12& j, tagJOBDATA_6&) { j.ex_option2 |= 0x1 | 0x2; },
+         {{62, 1}, {63, 1}}},
+        {"0x400", [](tagPRTSTRUCT3_12& j, tagJOBDATA_6&) { j.ex_option |= 0x400; }, {{13, 1}, {47, 0}}},
+        {"0x10000", [](tagPRTSTRUCT3_12& j, tagJOBDATA_6&) { j.ex_option |= 0x10000; }, {{13, 1}, {47, 0}}},
+        {"0x10", [](tagPRTSTRUCT3_12& j, tagJOBDATA_6&) { j.ex_option |= 0x10; }, {{13, 0}, {47, 1}}},
+        {"0x10 and 0x10000", [](tagPRTSTRUCT3_12& j, tagJOBDATA_6&) { j.ex_option |= 0x10 | 0x10000; },
+         {{13, 1}, {47, 2}}},
+        {"0x1000", [](tagPRTSTRUCT3_12& j, tagJOBDATA_6&) { j.ex_option |= 0x1000; }, {{49, 1}}},
+        {"0x400000", [](tagPRTSTRUCT3_12& j, tagJOBDATA_6&) { j.ex_option |= 0x400000; }, {{49, 2}}},
+        {"0x10000000", [](tagPRTSTRUCT3_12& j, tagJOBDATA_6&) { j.ex_option |= 0x10000000; }, {{49, 3}}},
+        {"media options",
+         [](tagPRTSTRUCT3_12& j, tagJOBDATA_6&) {
+             tagMEDIAOPT_8& m = *j.lpMediaOpt;
+             m.field |= OVCG_MO_CUT_ADJUST | OVCG_MO_PALATEN_GAP | OVCG_MO_FEED_ROLLER | OVCG_MO_PAGE_MARGIN;
+             m.cutting_adjustment = -2;
+             m.platen_gap_mode = 3;
+             m.feed_roller_type = 4;
+             m.page_margin = 5;
+         },
+         {{14, 0xFFFE}, {53, 3}, {54, 4}, {13001, 5}}},
+        {"ink-set bytes",
+         [](tagPRTSTRUCT3_12& j, tagJOBDATA_6& d) {
+             d.version = 6;
+             d.lpInkSetData = kInkSet;
+             d.NumInkSetData = 3;
+             j.lpJobData = &d;
+         },
+         {{15, 0x21}, {16, 0x22}, {17, 0x23}, {18, 0xFFFF}}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        ovcg_test::FrontEndJob fe;
+        ASSERT_TRUE(fe.ok());
+        tagJOBDATA_6 data{};
+        tagPRTSTRUCT3_12 job = fe.job();
+        c.change(job, data);
+        MemoryLinkStore store(model);
+        auto dll = store.Adapter();
+        std::unique_ptr<ovcg::CPrtMode> mode;
+        try {
+            mode = std::make_unique<ovcg::CPrtMode>(&job, dll.get());
+        } catch (const char* m) {
+            FAIL() << m;
+        }
+        CLRKeySet keys;
+        ASSERT_EQ(mode->SetLRKeySetValue(&keys, 21000), 1);
+        for (const auto& [key, value] : c.keys) EXPECT_EQ(keys.GetLRTargetKey(key), value) << "key " << key;
+    }
+}
+
+// Values of earlier resources reach the key slots of later lookups; the page
+// number reaches its two keys once a page has started.
+TEST(LRKeySet, EarlierValuesAndThePage) {
+    const ovcg_test::ModelDescription desc = ovcg_test::default_model();
+    const ovcg_test::ResWriter model = ovcg_test::build_model(desc);
+    ovcg_test::FrontEndJob fe;
+    ASSERT_TRUE(fe.ok());
+    MemoryLinkStore store(model);
+    auto dll = store.Adapter();
+    ovcg::CPrtMode mode(&fe.job(), dll.get());
+    const ovcg_test::ModelMediaModes mm = ovcg_test::model_media_modes(desc, uint16_t(fe.job().media_type));
+    CLRKeySet keys;
+    ASSERT_EQ(mode.SetLRKeySetValue(&keys, 21000), 1);
+    EXPECT_EQ(keys.GetLRTargetKey(10100), 1);        // resource 20050
+    EXPECT_EQ(keys.GetLRTargetKey(10000), mm.calibration_id);
+    EXPECT_EQ(keys.GetLRTargetKey(10002), mm.paper_id);
+    EXPECT_EQ(keys.GetLRTargetKey(11025), ovcg_test::kModelHeadId0);
+    EXPECT_EQ(keys.GetLRTargetKey(12102), desc.links.ink_id);
+    EXPECT_EQ(keys.GetLRTargetKey(1001), 0xFFFF);
+    mode.RefreshInitPage(13);
+    ASSERT_EQ(mode.SetLRKeySetValue(&keys, 30000), 1);
+    EXPECT_EQ(keys.GetLRTargetKey(1001), 13);
+    EXPECT_EQ(keys.GetLRTargetKey(2002), 13);
+    EXPECT_EQ(mode.SetLRKeySetValue(&keys, 12345), 0);  // not a resolution step
 }
 
 }  // namespace

@@ -3,6 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <climits>
+#include <cstddef>
+#include <initializer_list>
+#include <tuple>
 #include <cstring>
 #include <vector>
 
@@ -325,6 +328,131 @@ TEST(MediaOptBitNames, OnePerNamedBitInOrder) {
     EXPECT_STREQ(names[7].name, "PALATEN_GAP");
     EXPECT_STREQ(names[16].name, "THICK_001");
     EXPECT_STREQ(names[17].name, "DUTY_MULTI");
+}
+
+// ---- Layout and upgrade from bytes laid out by hand --------------------------
+
+// Offsets worked out by hand from the field list with natural alignment.
+TEST(MediaOptLayout, FieldOffsets) {
+    struct Case {
+        const char* name;
+        size_t got, want;
+    } cases[] = {
+        {"field", offsetof(tagMEDIAOPT_8, field), 4},
+        {"duty", offsetof(tagMEDIAOPT_8, duty), 8},
+        {"feeding_offset", offsetof(tagMEDIAOPT_8, feeding_offset), 12},
+        {"path_delay_time", offsetof(tagMEDIAOPT_8, path_delay_time), 14},
+        {"paper_thickness", offsetof(tagMEDIAOPT_8, paper_thickness), 16},
+        {"vacuum_intensity", offsetof(tagMEDIAOPT_8, vacuum_intensity), 18},
+        {"cutting_adjustment", offsetof(tagMEDIAOPT_8, cutting_adjustment), 20},
+        {"page_delay_time", offsetof(tagMEDIAOPT_8, page_delay_time), 24},
+        {"platen_gap_mode", offsetof(tagMEDIAOPT_8, platen_gap_mode), 26},
+        {"feed_roller_type", offsetof(tagMEDIAOPT_8, feed_roller_type), 28},
+        {"auto_dp_delay_time", offsetof(tagMEDIAOPT_8, auto_dp_delay_time), 30},
+        {"roll_tension_mode", offsetof(tagMEDIAOPT_8, roll_tension_mode), 32},
+        {"num_overprint", offsetof(tagMEDIAOPT_8, num_overprint), 34},
+        {"auto_dp_doc_type", offsetof(tagMEDIAOPT_8, auto_dp_doc_type), 36},
+        {"reserved", offsetof(tagMEDIAOPT_8, reserved), 40},
+        {"page_margin", offsetof(tagMEDIAOPT_8, page_margin), 46},
+        {"top_margin", offsetof(tagMEDIAOPT_8, top_margin), 48},
+        {"eject_roller", offsetof(tagMEDIAOPT_8, eject_roller), 50},
+        {"multi_duty", offsetof(tagMEDIAOPT_8, multi_duty), 52},
+        {"user_media_number", offsetof(tagMEDIAOPT_8, user_media_number), 116},
+        {"size", sizeof(tagMEDIAOPT_8), 120},
+    };
+    for (const Case& c : cases) EXPECT_EQ(c.got, c.want) << c.name;
+}
+
+// A caller's record given as little-endian values at byte offsets.
+std::vector<uint8_t> CallerRecord(size_t size, std::initializer_list<std::tuple<size_t, size_t, int64_t>> values) {
+    std::vector<uint8_t> b(size, 0xEE);  // every byte not written is noise
+    for (const auto& [offset, width, value] : values)
+        for (size_t i = 0; i < width; ++i) b.at(offset + i) = uint8_t(uint64_t(value) >> (8 * i));
+    return b;
+}
+
+TEST(MediaOptUpgrade, FromHandLaidBytes) {
+    // Version 3, 34 bytes, every validity bit: the bits of later fields go.
+    {
+        const auto b = CallerRecord(34, {{0, 2, 3}, {4, 4, 0xFFFFFFFF}, {8, 4, 512}, {12, 2, -5}, {14, 2, 7},
+                                         {16, 2, 12}, {18, 2, 13}, {20, 4, -14}, {24, 2, 15}, {26, 2, 16},
+                                         {28, 2, 17}, {30, 2, 18}, {32, 2, 19}});
+        tagMEDIAOPT_8 r;
+        ASSERT_EQ(UpgradeMediaOpt(b.data(), &r), 0);
+        EXPECT_EQ(r.version, 8);
+        EXPECT_EQ(r.field, 0x7FFu);
+        CMediaOpt m;
+        m.Init(&r);
+        int32_t i32 = 0;
+        int16_t i16 = 0;
+        uint16_t u16 = 0;
+        EXPECT_EQ(m.Get_duty(4, &i32), 1);
+        EXPECT_EQ(i32, 512);
+        EXPECT_EQ(m.Get_feeding_offset(&i16), 1);
+        EXPECT_EQ(i16, -5);
+        EXPECT_EQ(m.Get_paper_thickness(&u16), 1);
+        EXPECT_EQ(u16, 120);
+        EXPECT_EQ(m.Get_cutting_adjustment(&i32), 1);
+        EXPECT_EQ(i32, -14);
+        EXPECT_EQ(m.Get_platen_gap_mode(&u16), 1);
+        EXPECT_EQ(u16, 16);
+        EXPECT_EQ(m.Get_auto_dp_delay_time(&i16), 1);
+        EXPECT_EQ(i16, 18);
+        EXPECT_EQ(m.Get_roll_tension_mode(&u16), 1);
+        EXPECT_EQ(u16, 19);
+        EXPECT_EQ(m.Get_num_overprint(&u16), 0);
+        EXPECT_EQ(m.Get_auto_dp_doc_type(&i32), 0);
+        EXPECT_EQ(i32, 99);
+        EXPECT_EQ(r.multi_duty[15], 1024);
+        EXPECT_EQ(r.user_media_number, 0);
+    }
+    // Version 7, 52 bytes: margins kept, reserved cleared, 0x80000 dropped
+    // so the thickness is in tenths.
+    {
+        const auto b = CallerRecord(52, {{0, 2, 7}, {4, 4, 0xFFFFFFFF}, {16, 2, 3}, {34, 2, 2}, {36, 4, 5},
+                                         {46, 2, 46}, {48, 2, 48}, {50, 2, 50}});
+        tagMEDIAOPT_8 r;
+        ASSERT_EQ(UpgradeMediaOpt(b.data(), &r), 0);
+        EXPECT_EQ(r.field, 0x7FFFFu);
+        for (uint8_t x : r.reserved) EXPECT_EQ(x, 0);
+        CMediaOpt m;
+        m.Init(&r);
+        uint16_t u16 = 0;
+        int32_t i32 = 0;
+        EXPECT_EQ(m.Get_paper_thickness(&u16), 1);
+        EXPECT_EQ(u16, 30);
+        EXPECT_EQ(m.Get_num_overprint(&u16), 1);
+        EXPECT_EQ(u16, 2);
+        EXPECT_EQ(m.Get_auto_dp_doc_type(&i32), 1);
+        EXPECT_EQ(i32, 5);
+        EXPECT_EQ(m.Get_page_margin(&u16), 1);
+        EXPECT_EQ(u16, 46);
+        EXPECT_EQ(m.Get_top_margin(&u16), 1);
+        EXPECT_EQ(u16, 48);
+        EXPECT_EQ(m.Get_eject_roller(&u16), 1);
+        EXPECT_EQ(u16, 50);
+        EXPECT_EQ(m.Get_user_media_number(&i32), 0);
+    }
+    // Version 9, read as 8: field word kept, multi-duty and user media number.
+    {
+        const auto b = CallerRecord(120, {{0, 2, 9}, {4, 4, 0x380000}, {16, 2, 3}, {52, 4, 2048}, {56, 4, 0},
+                                          {60, 4, 1024}, {64, 4, 0}, {116, 4, 77}});
+        tagMEDIAOPT_8 r;
+        ASSERT_EQ(UpgradeMediaOpt(b.data(), &r), 0);
+        EXPECT_EQ(r.version, 8);
+        EXPECT_EQ(r.field, 0x380000u);
+        for (uint8_t x : r.reserved) EXPECT_EQ(x, 0);
+        CMediaOpt m;
+        m.Init(&r);
+        uint16_t u16 = 0;
+        int32_t i32 = 0;
+        EXPECT_EQ(m.Get_paper_thickness(&u16), 1);
+        EXPECT_EQ(u16, 3);
+        EXPECT_EQ(m.Get_duty(4, &i32), 1);
+        EXPECT_EQ(i32, (2048 + 0 + 1024 + 0) / 4);
+        EXPECT_EQ(m.Get_user_media_number(&i32), 1);
+        EXPECT_EQ(i32, 77);
+    }
 }
 
 }  // namespace

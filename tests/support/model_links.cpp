@@ -1,5 +1,7 @@
 #include "support/model_links.h"
 
+#include <gtest/gtest.h>
+
 #include <algorithm>
 #include <utility>
 
@@ -22,6 +24,14 @@ Bytes link_chain_entry(uint16_t type, uint16_t value, uint16_t next) {
 }
 
 Bytes link_leaf(uint16_t def, const std::vector<LeafAxis>& axes, const std::vector<uint16_t>& values) {
+    // One or two axes are looked up: their value table has one value per
+    // combination of key values.
+    if (axes.size() == 1 || axes.size() == 2) {
+        size_t combinations = 1;
+        for (const LeafAxis& a : axes) combinations *= a.keys.size();
+        if (values.size() != combinations)
+            ADD_FAILURE() << "leaf table: " << values.size() << " values for " << combinations << " key combinations";
+    }
     std::vector<uint16_t> w = {def, uint16_t(axes.size())};
     for (const LeafAxis& a : axes) {
         w.push_back(a.key_id);
@@ -34,6 +44,9 @@ Bytes link_leaf(uint16_t def, const std::vector<LeafAxis>& axes, const std::vect
 
 Bytes link_multikey(const std::vector<uint16_t>& key_ids, const std::vector<uint16_t>& types,
                     const std::vector<std::vector<uint16_t>>& rows) {
+    for (const auto& r : rows)
+        if (r.size() != key_ids.size() + types.size())
+            ADD_FAILURE() << "multi-key row of " << r.size() << " words, want " << key_ids.size() + types.size();
     std::vector<uint16_t> w = {0, 0, uint16_t(rows.size()), uint16_t(key_ids.size()), uint16_t(types.size())};
     w.insert(w.end(), key_ids.begin(), key_ids.end());
     w.insert(w.end(), types.begin(), types.end());
