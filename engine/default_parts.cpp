@@ -69,6 +69,34 @@ private:
     std::unique_ptr<CMWCmd> m_cmd;
 };
 
+// The library's calibration-data generation session behind the engine's
+// session interface, raster calibration included.
+class CdgPart final : public ICdgSession {
+public:
+    explicit CdgPart(IHxrAdapter* hxr) : m_cdg(nullptr, hxr ? hxr->Native() : nullptr) {}
+    int SetPrintModeInfo(int mode, const int32_t* info, int count) override {
+        return m_cdg.SetPrintModeInfo(mode, info, count);
+    }
+    int SetHalftoneInfo(int halftone, int correction) override {
+        return m_cdg.SetHalftoneInfo(halftone, correction);
+    }
+    int GenerateRasterCalibData(const uint8_t* data, int size) override {
+        return m_cdg.GenerateRasterCalib(data, size);
+    }
+    const void* GeneratedRasterCalib(int32_t* size) const override { return m_cdg.RasterCalib(size); }
+    int GenerateIMSCalib(const uint8_t* data, int size, unsigned count, const int32_t* heads) override {
+        return m_cdg.GenerateIMSCalib(data, size, count, heads);
+    }
+    int GenerateRasterCalibSlut() override { return m_cdg.GenerateRasterCalibSlut(); }
+    int GenerateIMSCalibSlut() override { return m_cdg.GenerateIMSCalibSlut(); }
+    const void* ImsCalib() const override { return m_cdg.ImsCalib(); }
+    const void* RasterSlut(int32_t* size) const override { return m_cdg.RasterSlut(size); }
+    const void* ImsSlut(int32_t* size) const override { return m_cdg.ImsSlut(size); }
+
+private:
+    CCDG m_cdg;
+};
+
 class BuiltInEngineParts final : public EngineParts {
 public:
     std::unique_ptr<IHxrAdapter> CreateHxrAdapter(const char* path) override { return MakeHxrAdapter(path); }
@@ -126,7 +154,9 @@ public:
                                                   uint32_t length) override {
         return MakeBrsSession(record, mode, length);
     }
-    std::unique_ptr<ICdgSession> CreateCdgSession(IHxrAdapter* hxr) override { return MakeCdgSession(hxr); }
+    std::unique_ptr<ICdgSession> CreateCdgSession(IHxrAdapter* hxr) override {
+        return std::make_unique<CdgPart>(hxr);
+    }
 };
 
 BuiltInEngineParts g_builtIn;

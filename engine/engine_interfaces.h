@@ -275,6 +275,15 @@ public:
     // type, colour correction, print-mode values, packed head selectors.
     virtual int SetPrintModeInfo(int mode, const int32_t* info, int count) = 0;
     virtual int SetHalftoneInfo(int halftone_type, int color_correction) = 0;
+    // Generates the raster calibration from the calibration tool's raster
+    // data (calibration mode); 0 or a code. A session without a generation
+    // core generates nothing.
+    virtual int GenerateRasterCalibData(const uint8_t* /*data*/, int /*size*/) { return 0; }
+    // The generated raster calibration; null and size 0 when there is none.
+    virtual const void* GeneratedRasterCalib(int32_t* size) const {
+        *size = 0;
+        return nullptr;
+    }
     virtual int GenerateIMSCalib(const uint8_t* data, int size, unsigned count, const int32_t* heads) = 0;
     virtual int GenerateRasterCalibSlut() = 0;
     virtual int GenerateIMSCalibSlut() = 0;

@@ -173,14 +173,16 @@ int CPlimo::InitJobSteps(tagPRTSTRUCT3_12* job, tagOPTION* options) {
         m_hasCut = true;
         job->lpCutCmdData = &m_cut;
     }
-    if (job->lpJobData) {
-        if (int r = CacheJobData(*job->lpJobData)) return r;
-        job->lpJobData = &m_jobData->record;
-    }
-    if (int r = CopyName(job->lpszHMM_File, &m_hmmFile, &m_hasHmmFile)) return r;
+    // A name or job-data string that cannot be kept fails the start only once
+    // the job's parts exist (so a part that cannot be made is reported first).
+    int copyFailure = CopyName(job->lpszHMM_File, &m_hmmFile, &m_hasHmmFile);
     if (m_hasHmmFile) job->lpszHMM_File = m_hmmFile.c_str();
     const char* rsc = (options->lppszRsc_File && options->NumRsc > 0) ? options->lppszRsc_File[0] : nullptr;
-    if (int r = CopyName(rsc, &m_rscFile, &m_hasRscFile)) return r;
+    if (!copyFailure) copyFailure = CopyName(rsc, &m_rscFile, &m_hasRscFile);
+    if (!copyFailure && job->lpJobData) {
+        copyFailure = CacheJobData(*job->lpJobData);
+        if (!copyFailure) job->lpJobData = &m_jobData->record;
+    }
 
     if (job->mw_type & OVCG_MW_P3)
         m_level = CommandLevel::kLevel3;
@@ -237,6 +239,7 @@ int CPlimo::InitJobSteps(tagPRTSTRUCT3_12* job, tagOPTION* options) {
         size = 0;
         if (const uint8_t* p = m_isvTool->ImsCalib(&size); p && size) m_imsCalib.assign(p, p + size);
     }
+    if (copyFailure) return copyFailure;
 
     switch (m_level) {
         case CommandLevel::kLevel3: return InitJob_TRAQ3();
@@ -657,7 +660,13 @@ void CPlimo::SetCDG(int halftone, int correction) {
 }
 
 int CPlimo::SetBRS() {
-    if (!m_brsEnabled || m_rasterCalib.empty()) return 0;
+    // The correction session runs only on raster calibration that the
+    // generation session could produce from the tool's raster data; without
+    // it there is nothing to correct with, and the page goes on without one.
+    if (!m_brsEnabled || m_rasterCalib.empty() || !m_cdg) return 0;
+    m_cdg->GenerateRasterCalibData(m_rasterCalib.data(), static_cast<int>(m_rasterCalib.size()));
+    int32_t generated = 0;
+    if (!m_cdg->GeneratedRasterCalib(&generated) || generated <= 0) return 0;
     const tagPRTINFOSTRUCT& info = m_prtMode->Info();
     const int32_t mode[5] = {IsContinuousRoll(info) ? 1 : 0, 0, 0, 0, static_cast<int32_t>(info.bin279_flag)};
     m_brs = m_parts->CreateBrsSession(m_calib, mode, static_cast<uint32_t>(std::max(PageLength(), 0)));
@@ -733,6 +742,9 @@ int CPlimo::InitPage(const tagHTSTRUCT3_5* halftone) {
         m_tnmx = *halftone->lpTNMX_params;
         m_ht.lpTNMX_params = &m_tnmx;
     }
+    // A page is counted once its start is attempted, even if that start
+    // fails; only a page refused because one is already open is not.
+    ++m_pages;
     return StartNewPage();
 }
 
@@ -878,7 +890,6 @@ int CPlimo::StartNewPage() {
     }
     if (int r = m_halftoner->StartPage()) return Fail(r);
     m_pageOpen = true;
-    ++m_pages;
     m_lastError = 0;
     return 0;
 }

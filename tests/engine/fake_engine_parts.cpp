@@ -278,6 +278,14 @@ public:
         w_->cdg_halftone_info.emplace_back(a, b);
         return Call(w_, "cdg.SetHalftoneInfo");
     }
+    int GenerateRasterCalibData(const uint8_t*, int size) override {
+        rasterSize_ = w_->cdg_generates_raster ? size : 0;
+        return Call(w_, "cdg.GenerateRasterCalib");
+    }
+    const void* GeneratedRasterCalib(int32_t* size) const override {
+        *size = rasterSize_;
+        return rasterSize_ > 0 ? &raster_ : nullptr;
+    }
     int GenerateIMSCalib(const uint8_t*, int, unsigned count, const int32_t* heads) override {
         w_->ims_head_count = count;
         w_->ims_heads.assign(heads, heads + 8);
@@ -298,6 +306,7 @@ public:
 private:
     FakeWorld* w_;
     int ims_ = 1, raster_ = 2, imsSlut_ = 3;
+    int32_t rasterSize_ = 0;
 };
 
 class Brs final : public IBrsSession {

@@ -103,6 +103,7 @@ struct FakeWorld {
     std::vector<int32_t> ims_heads;
     std::string tool_name, tool_dir;
     int brs_start_result = 0;
+    bool cdg_generates_raster = true;  // raster calibration comes out of the tool's data
 
     bool Has(const std::string& e) const;
     int Count(const std::string& e) const;

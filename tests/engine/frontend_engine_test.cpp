@@ -5,10 +5,12 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <cstdio>
 #include <cstdlib>
 #include <string>
 #include <vector>
 
+#include "engine/calib_request.h"
 #include "engine/plimo.h"
 #include "fake_engine_parts.h"
 #include "frontend/context.h"
@@ -50,8 +52,23 @@ public:
         generator_created = true;
         return ovcg::BuiltInEngineParts().CreateMWCmd(args);
     }
+    // With real_calibration the library's own calibration sessions run.
+    std::unique_ptr<ICalibTool> CreateCalibTool() override {
+        return real_calibration ? ovcg::BuiltInEngineParts().CreateCalibTool()
+                                : FakeEngineParts::CreateCalibTool();
+    }
+    std::unique_ptr<IBrsSession> CreateBrsSession(const CalibRecord& record, const int32_t* mode,
+                                                  uint32_t length) override {
+        return real_calibration ? ovcg::BuiltInEngineParts().CreateBrsSession(record, mode, length)
+                                : FakeEngineParts::CreateBrsSession(record, mode, length);
+    }
+    std::unique_ptr<ICdgSession> CreateCdgSession(IHxrAdapter* hxr) override {
+        return real_calibration ? ovcg::BuiltInEngineParts().CreateCdgSession(nullptr)
+                                : FakeEngineParts::CreateCdgSession(hxr);
+    }
     tagPRTSTRUCT3_12 print_mode_job{};
     bool generator_created = false;
+    bool real_calibration = false;
 };
 
 class FrontendEngineTest : public ::testing::Test {
@@ -143,6 +160,36 @@ TEST_F(FrontendEngineTest, OnePageThroughTheEngineCore) {
     EXPECT_TRUE(check.ok) << check.error;
     EXPECT_GE(check.count("FF"), 1u);
     EXPECT_GE(check.count("REMOTE1"), 1u);
+}
+
+TEST_F(FrontendEngineTest, CalibrationFilesWithoutGeneratedCorrectionDoNotStopThePage) {
+    // The model asks for the correction session and the calibration tool finds
+    // raster calibration data, but the library's generation core makes no
+    // correction of it: the page runs without a correction session.
+    char dir[] = "/tmp/ovcg_calib_XXXXXX";
+    ASSERT_NE(mkdtemp(dir), nullptr);
+    const std::string raster = std::string(dir) + "/PRN.BZ1";
+    FILE* f = std::fopen(raster.c_str(), "wb");
+    ASSERT_NE(f, nullptr);
+    std::fputs("raster calibration", f);
+    std::fclose(f);
+    ovcg::SetKeptCalibTarget("PRN", dir);
+    parts.real_calibration = true;
+
+    ASSERT_EQ(ovcgSetPrintOption("MediaType", "Media1_Q4"), OVCG_OK);
+    ASSERT_EQ(ovcgSetPrintOption("PageSize", "A4_Roll"), OVCG_OK);
+    ASSERT_EQ(ovcgStartJob(&Output, "7"), OVCG_OK);
+    const auto* engine = reinterpret_cast<const ovcg::CPlimo*>(ovcg::frontend::context()->job);
+    ASSERT_NE(engine, nullptr);
+    EXPECT_EQ(engine->PrintMode()->Info().key10103_on, 1u);
+    EXPECT_EQ(ovcgStartPage(), OVCG_OK);
+    EXPECT_EQ(engine->HalftoneInit().brs, nullptr);
+    EXPECT_EQ(ovcgEndPage(0), OVCG_OK);
+    EXPECT_EQ(ovcgEndJob(), OVCG_OK);
+
+    ovcg::SetKeptCalibTarget(nullptr, nullptr);
+    unlink(raster.c_str());
+    rmdir(dir);
 }
 
 TEST_F(FrontendEngineTest, EngineFailureBecomesTheFrontEndsCode) {

@@ -236,6 +236,8 @@ TEST_F(PlimoTest, HeadSelection) {
     EXPECT_EQ(Page(), -400);
     EXPECT_EQ(plimo->LastError(), -2);
     EXPECT_FALSE(plimo->PageOpen());
+    // A page whose start fails still counts; a refused second start does not.
+    EXPECT_EQ(plimo->Pages(), 1u);
 }
 
 TEST_F(PlimoTest, HeadSelectorsArePackedOnePerByte) {
@@ -449,6 +451,67 @@ TEST_F(PlimoTest, HalftoneInitRecord) {
     EXPECT_EQ(t.duty_multi_on, 0);
     for (int d : t.duty_multi) EXPECT_EQ(d, 1024);
     EXPECT_EQ(t.defer_skip, 0u);
+}
+
+TEST_F(PlimoTest, InitRecordFlagsFromTheJobsOptions) {
+    struct Case {
+        uint32_t ex, ex2;
+        int prtFormat;
+        uint32_t compositeBlack, binaFlag, deferSkip;
+    };
+    const Case cases[] = {
+        // "BINA" counts only for composite black or a mono printer format.
+        {0, OVCG_EXO2_BINA, 1, 0, 0, 0},
+        {OVCG_EXO_CB, OVCG_EXO2_BINA, 1, 1, 1, 0},
+        {OVCG_EXO_CB, 0, 1, 1, 0, 0},
+        {0, OVCG_EXO2_BINA, 0, 0, 1, 0},
+        // The deferred skip follows "SP" except on roll media.
+        {OVCG_EXO_SP, 0, 1, 0, 0, 1},
+        {OVCG_EXO_SP | OVCG_EXO_BR, 0, 1, 0, 0, 0},
+        {OVCG_EXO_BR, 0, 1, 0, 0, 0},
+    };
+    for (const Case& c : cases) {
+        Fresh();
+        tagPRTSTRUCT3_12 j = PlainJob(0, c.ex);
+        j.ex_option2 = c.ex2;
+        j.prt_format = c.prtFormat;
+        ASSERT_TRUE(Open(j)) << c.ex << " " << c.ex2;
+        const tagHTINITSTRUCT& t = w.halftoner_inits.at(0);
+        EXPECT_EQ(t.composite_black, c.compositeBlack) << c.ex << " " << c.ex2;
+        EXPECT_EQ(t.bina_flag, c.binaFlag) << c.ex << " " << c.ex2;
+        EXPECT_EQ(t.defer_skip, c.deferSkip) << c.ex << " " << c.ex2;
+    }
+}
+
+TEST_F(PlimoTest, EmptyPageEndOrderAtAFixedPageEnd) {
+    // The halftoner's empty-row calls: 100 + flag for EmptyPageEndOut,
+    // 200 + flag for EmptyPageEndFlush.
+    struct Case {
+        uint32_t mw, ex;
+        std::vector<int> calls;
+    };
+    const uint32_t empty = OVCG_MW_CL | OVCG_MW_CLFL;  // cl_mode 2
+    const Case cases[] = {
+        {empty, 0, {100, 200}},
+        {empty, OVCG_EXO_SP, {101, 200}},
+        {empty, OVCG_EXO_BR, {201}},
+        {empty, OVCG_EXO_BR | OVCG_EXO_SP, {200}},
+        {empty | OVCG_MW_P3, OVCG_EXO_BR, {}},
+        {empty | OVCG_MW_P3, 0, {100, 200}},
+        {0, OVCG_EXO_BR, {}},
+    };
+    for (const Case& c : cases) {
+        Fresh([](tagPRTINFOSTRUCT& i) { i.key12002_3 = 0x2; });
+        ASSERT_TRUE(Open(PlainJob(c.mw, c.ex)));
+        ASSERT_EQ(plimo->TerminatePage(), 0);
+        EXPECT_EQ(w.empty_calls, c.calls) << c.mw << " " << c.ex;
+        // An aborted page skips them.
+        w.empty_calls.clear();
+        ASSERT_EQ(Page(), 0);
+        tagTPINFOSTRUCT abort{1, 1};
+        ASSERT_EQ(plimo->TerminatePageEx(&abort), 0);
+        EXPECT_TRUE(w.empty_calls.empty()) << c.mw << " " << c.ex;
+    }
 }
 
 TEST_F(PlimoTest, GrayFiftyFourReachesTheHalftonerAsOneHundredFour) {
@@ -754,19 +817,29 @@ TEST_F(PlimoTest, CorrectionSessionAtTheFirstPage) {
     struct Case {
         bool enabled;
         bool data;
+        bool generated;  // the generation session makes raster calibration of the data
         int start;
         int expected;
         bool kept;
     };
-    for (const Case& c :
-         {Case{true, true, 0, 0, true}, Case{true, true, -5603, 0, false}, Case{true, true, -101, -101, true},
-          Case{false, true, 0, 0, false}, Case{true, false, 0, 0, false}}) {
+    for (const Case& c : {Case{true, true, true, 0, 0, true}, Case{true, true, true, -5603, 0, false},
+                          Case{true, true, true, -101, -101, true}, Case{false, true, true, 0, 0, false},
+                          Case{true, false, true, 0, 0, false}, Case{true, true, false, 0, 0, false}}) {
         Fresh([&](tagPRTINFOSTRUCT& i) { i.key10103_on = c.enabled ? 1 : 0; });
         if (c.data) w.raster_calib = {9, 9};
+        w.cdg_generates_raster = c.generated;
         w.brs_start_result = c.start;
         ASSERT_EQ(Start(PlainJob()), 0);
         EXPECT_EQ(Page(), c.expected);
         EXPECT_EQ(w.Has("brs.create") && !w.Has("brs.delete"), c.kept) << c.start;
+        EXPECT_EQ(w.Has("brs.create"), c.enabled && c.data && c.generated) << c.start;
+        if (c.enabled && c.data) {
+            // Generated after the print mode reached the session, before the generator exists.
+            EXPECT_LT(w.IndexOf("cdg.SetPrintModeInfo"), w.IndexOf("cdg.GenerateRasterCalib"));
+            if (c.expected == 0) {
+                EXPECT_LT(w.IndexOf("cdg.GenerateRasterCalib"), w.IndexOf("mwcmd.create"));
+            }
+        }
         if (c.kept && c.expected == 0) {
             EXPECT_TRUE(w.Has("brs.StartPageBRS"));
         }
@@ -806,10 +879,20 @@ TEST_F(PlimoTest, JobDataIsCachedAndNamesAreBounded) {
     data.OwnerNameSize = 300;
     Fresh();
     EXPECT_EQ(Start(j), -40);
+    // Refused after the job's parts are made and before the level's start,
+    // and everything made is released.
+    EXPECT_TRUE(w.Has("print_mode.create"));
+    EXPECT_TRUE(w.Has("print_mode.delete"));
+    EXPECT_FALSE(w.Has("irac.create"));
 
     j = PlainJob();
     j.lpszHMM_File = longName.c_str();
     EXPECT_EQ(Start(j), -40);
+    // A part that cannot be made is the failure reported.
+    Fresh();
+    w.throws["print_mode.create"] = -77;
+    EXPECT_EQ(Start(j), -77);
+    w.throws.clear();
     std::string fits(259, 'f');
     j.lpszHMM_File = fits.c_str();
     EXPECT_EQ(Start(j), 0);
