@@ -264,6 +264,97 @@ TEST(JpegApi, GreyBlockWithOneDifferentSampleIsNotSingleColoured) {
     EXPECT_EQ(blocks[1], flat);
 }
 
+// An 8 x 8 image of one colour: its MCU takes the single-colour shortcut, then
+// 1440 white MCUs fill the row (fewer than 1440 blocks). Codes worked out by
+// hand from the standard tables: luminance DC category 10 "11111110", 11
+// "111111110", 15 (16 categories) "1111111111110"; chrominance DC 0 "00";
+// end of block "1010" (luminance), "00" (chrominance).
+struct FlatCase {
+    const char* name;
+    SDataPattern p;
+    uint8_t level;        // every colour byte (or grey sample) of the image
+    const char* first;    // the image's MCU
+    const char* white;    // the first white MCU (DC jumps to white)
+    const char* again;    // every further white MCU (DC difference 0)
+};
+
+// Entropy bits to bytes: FF stuffed, the last byte padded with one-bits, the
+// end marker, zeros up to a multiple of 16 counted from the stream start.
+Bytes PackScan(const std::string& bits, size_t start) {
+    Bytes out;
+    auto put = [&](uint8_t b) {
+        out.push_back(b);
+        if (b == 0xFF) out.push_back(0x00);
+    };
+    size_t i = 0;
+    for (; i + 8 <= bits.size(); i += 8) put(static_cast<uint8_t>(std::stoi(bits.substr(i, 8), nullptr, 2)));
+    if (i < bits.size()) put(static_cast<uint8_t>(std::stoi((bits.substr(i) + "1111111").substr(0, 8), nullptr, 2)));
+    out.insert(out.end(), {0xFF, 0xD9});
+    while ((start + out.size()) % 16) out.push_back(0);
+    return out;
+}
+
+TEST(JpegApi, FlatImageThenWhiteColumnsGiveTheseExactBytes) {
+    SDataPattern mode2 = PlainPattern();
+    mode2.colourMode = 2;  // black reads as 32, white as 223
+    const FlatCase cases[] = {
+        // Y: -128 * 64 / 8 = -1024; white 127 -> 8 * 127 + 4 = 1020, difference 2044.
+        {"plain_black", PlainPattern(), 0, "111111110" "01111111111" "1010" "00" "00" "00" "00",
+         "111111110" "11111111100" "1010" "00" "00" "00" "00", "00" "1010" "00" "00" "00" "00"},
+        // 16 times: -16384, then 16320 (difference 32704).
+        {"plus_black", PlusPattern(), 0, "1111111111110" "011111111111111" "1010" "00" "00" "00" "00",
+         "1111111111110" "111111111000000" "1010" "00" "00" "00" "00", "00" "1010" "00" "00" "00" "00"},
+        // Quality 0, DC quantiser 2: -512; white 8 * 127 / 2 + 4 = 512.
+        {"q0_black", Pat(0, 2, 0, 0), 0, "11111110" "0111111111" "1010" "00" "00" "00" "00",
+         "111111110" "10000000000" "1010" "00" "00" "00" "00", "00" "1010" "00" "00" "00" "00"},
+        // Black 32 - 128 = -96 -> -768; white 223 - 127.5 = 95 -> 764 (difference 1532).
+        {"mode2_black", mode2, 0, "11111110" "0011111111" "1010" "00" "00" "00" "00",
+         "111111110" "10111111100" "1010" "00" "00" "00" "00", "00" "1010" "00" "00" "00" "00"},
+        // Grey 0: round(8 * -128) = -1024; white (8 * 255 - 1024) = 1016, without the 4.
+        {"grey_black", Pat(2, 0, 0, 1), 0, "111111110" "01111111111" "1010", "111111110" "11111111000" "1010", "00" "1010"},
+        {"plus_grey_black", Pat(2, 0, 0, 1, true), 0, "1111111111110" "011111111111111" "1010",
+         "1111111111110" "111111110000000" "1010", "00" "1010"},
+    };
+    for (const auto& c : cases) {
+        Image im = MakeImage(8, 8, c.p);
+        for (int y = 0; y < 8; ++y)
+            for (int x = 0; x < 8; ++x)
+                for (int k = 0; k < (c.p.pixelKind == 2 ? 1 : 3); ++k) im.px(x, y)[k] = c.level;
+        const Encoded e = Encode(im, c.p);
+        ASSERT_EQ(e.headerBytes, c.p.pixelKind == 2 ? 448u : 736u) << c.name;
+        const Bytes head(e.stream.begin(), e.stream.begin() + static_cast<ptrdiff_t>(e.headerBytes));
+        // Frame width 8 + 8 * 1440 = 11528 = 0x2D08.
+        EXPECT_EQ(Bytes(head.begin() + 124, head.begin() + 128), (Bytes{0x00, 0x08, 0x2D, 0x08})) << c.name;
+        std::string bits = std::string(c.first) + c.white;
+        for (int i = 1; i < 1440; ++i) bits += c.again;
+        EXPECT_EQ(Bytes(e.stream.begin() + static_cast<ptrdiff_t>(e.headerBytes), e.stream.end()),
+                  PackScan(bits, e.headerBytes))
+            << c.name;
+        for (size_t n : e.chunks) EXPECT_EQ(n % 16, 0u) << c.name;
+    }
+    // The packing above, spelled out once: FF is followed by 00.
+    Image im = MakeImage(8, 8, PlainPattern());
+    for (int y = 0; y < 8; ++y)
+        for (int x = 0; x < 8; ++x) std::fill(im.px(x, y), im.px(x, y) + 3, 0);
+    const Encoded e = Encode(im, PlainPattern());
+    EXPECT_EQ(Bytes(e.stream.begin() + 736, e.stream.begin() + 746),
+              (Bytes{0xFF, 0x00, 0x3F, 0xFA, 0x00, 0xFF, 0x00, 0x7F, 0xCA, 0x00}));
+    EXPECT_EQ(e.chunks, (std::vector<size_t>{736, 2528, 16}));
+    // 16 times DC precision: 2531 entropy bytes at the row end, so 2528 are
+    // sent and the last 3 (A0 02 80) open Close's chunk, followed by 3F (2
+    // pending zero bits and six one-bits), FF D9 and 10 zeros.
+    im = MakeImage(8, 8, PlusPattern());
+    for (int y = 0; y < 8; ++y)
+        for (int x = 0; x < 8; ++x) std::fill(im.px(x, y), im.px(x, y) + 3, 0);
+    const Encoded plus = Encode(im, PlusPattern());
+    EXPECT_EQ(Bytes(plus.stream.begin() + 736, plus.stream.begin() + 749),
+              (Bytes{0xFF, 0x00, 0xF3, 0xFF, 0x00, 0xFA, 0x00, 0xFF, 0x00, 0xF7, 0xFC, 0x0A, 0x00}));
+    EXPECT_EQ(plus.chunks, (std::vector<size_t>{736, 2528, 16}));
+    Bytes last = {0xA0, 0x02, 0x80, 0x3F, 0xFF, 0xD9};
+    last.resize(16, 0);
+    EXPECT_EQ(Bytes(plus.stream.end() - 16, plus.stream.end()), last);
+}
+
 // The arithmetic is single precision without contraction, so a stream is the
 // same on every build: a fixed image gives fixed bytes (checked by digest).
 TEST(JpegApi, StreamsAreReproducible) {

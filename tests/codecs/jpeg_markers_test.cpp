@@ -108,6 +108,37 @@ TEST(JpegMarkers, HuffmanSegments) {
     }
 }
 
+// The DC segments byte for byte: the counts per code length, then the
+// categories in order.
+TEST(JpegMarkers, DcSegmentBytes) {
+    struct Case {
+        const HuffmanSegment* seg;
+        Bytes head;  // marker, length, class and identifier, 16 counts
+        int symbols;
+    } cases[] = {
+        {&kYDcSegment, {0xFF, 0xC4, 0, 31, 0x00, 0, 1, 5, 1, 1, 1, 1, 1, 1, 0, 0, 0, 0, 0, 0, 0}, 12},
+        {&kCDcSegment, {0xFF, 0xC4, 0, 31, 0x01, 0, 3, 1, 1, 1, 1, 1, 1, 1, 1, 1, 0, 0, 0, 0, 0}, 12},
+        {&kYDcSegment16, {0xFF, 0xC4, 0, 35, 0x00, 0, 1, 5, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 0, 0, 0}, 16},
+        {&kCDcSegment16, {0xFF, 0xC4, 0, 35, 0x01, 0, 3, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 0}, 16},
+    };
+    for (const auto& c : cases) {
+        Bytes expected = c.head;
+        for (int k = 0; k < c.symbols; ++k) expected.push_back(static_cast<uint8_t>(k));
+        EXPECT_EQ(Written([&](COutputStream& s) { WriteHuffmanSegment(s, *c.seg); }), expected);
+    }
+    // The 16-bit AC tables: counts of lengths 1 to 10 as the 8-bit tables,
+    // none at 11 to 15, the rest (214 and 210) at 16.
+    const Bytes yAc = Written([](COutputStream& s) { WriteHuffmanSegment(s, kYAcSegment16); });
+    const Bytes cAc = Written([](COutputStream& s) { WriteHuffmanSegment(s, kCAcSegment16); });
+    EXPECT_EQ(Bytes(yAc.begin(), yAc.begin() + 21),
+              (Bytes{0xFF, 0xC4, 0x01, 0x05, 0x10, 0, 2, 1, 3, 3, 2, 4, 3, 5, 5, 0, 0, 0, 0, 0, 214}));
+    EXPECT_EQ(Bytes(cAc.begin(), cAc.begin() + 21),
+              (Bytes{0xFF, 0xC4, 0x01, 0x05, 0x11, 0, 2, 1, 2, 4, 4, 3, 4, 7, 5, 0, 0, 0, 0, 0, 210}));
+    // After the 28 kept luminance symbols: the smallest symbols not among them.
+    EXPECT_EQ(Bytes(yAc.begin() + 21 + 28, yAc.begin() + 21 + 32), (Bytes{0x09, 0x0A, 0x0B, 0x0C}));
+    EXPECT_EQ(yAc.back(), 0xFF);
+}
+
 TEST(JpegMarkers, InputLevelTables) {
     const uint8_t *id = InputLevelTable(1), *half = InputLevelTable(2), *tq = InputLevelTable(3);
     for (uint32_t mode : {4u, 5u, 6u, 7u, 8u}) EXPECT_EQ(InputLevelTable(mode), id);
@@ -142,6 +173,30 @@ TEST(JpegMarkers, HeaderLayoutOfBothConfigurations) {
                          480 & 255, 640 >> 8, 640 & 255, 3, 0, 0x11, 0, 1, 0x11, 1, 2, 0x11, 1}));
         EXPECT_EQ(buf[138 + 5 + 63], 3 * p.dqtAcScale);  // last luminance entry, scaled
         EXPECT_EQ(Bytes(buf.begin() + 52 + 32, buf.begin() + 52 + 38), Str("QUALTY", 6));
+    }
+}
+
+// The first 16 entries (zigzag order) of both quantisation segments as the
+// header writes them for the chosen quality and AC scale.
+TEST(JpegMarkers, QuantSegmentsInTheHeader) {
+    struct Case {
+        SDataPattern p;
+        Bytes luminance, chrominance;
+    } cases[] = {
+        {ovcg_test::jpegt::Pat(0, 2, 0, 0), {2, 2, 2, 2, 2, 2, 2, 2, 2, 2, 3, 2, 2, 2, 3, 4},
+         {3, 3, 3, 5, 4, 5, 9, 6, 6, 9, 13, 10, 9, 10, 13, 15}},
+        {ovcg_test::jpegt::PlusPattern(), {1, 16, 16, 16, 16, 16, 16, 16, 16, 16, 16, 16, 16, 16, 16, 16},
+         {1, 16, 16, 16, 16, 16, 16, 16, 16, 16, 32, 32, 16, 32, 32, 48}},
+    };
+    for (auto& c : cases) {
+        CJpegAPI enc;
+        Bytes buf(32768);
+        int written = 0;
+        enc.Open(buf.data(), &written, 32768, 64, 64, &c.p, 64 * 4, nullptr, 0);
+        EXPECT_EQ(Bytes(buf.begin() + 138, buf.begin() + 143), (Bytes{0xFF, 0xDB, 0x00, 0x43, 0x00}));
+        EXPECT_EQ(Bytes(buf.begin() + 143, buf.begin() + 159), c.luminance);
+        EXPECT_EQ(Bytes(buf.begin() + 207, buf.begin() + 212), (Bytes{0xFF, 0xDB, 0x00, 0x43, 0x01}));
+        EXPECT_EQ(Bytes(buf.begin() + 212, buf.begin() + 228), c.chrominance);
     }
 }
 
