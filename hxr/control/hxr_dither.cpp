@@ -448,7 +448,9 @@ uint32_t HXRGetDthResMgrUBECThresh(const HXRDthResMgr* mgr, uint32_t area, uint3
     const uint32_t w = uint32_t(m->width), h = uint32_t(m->height);
     if (bw > w || bh > h) return kHxrNoValue;
     const uint64_t cells = uint64_t(bw) * bh;
-    if (position >= cells) return kHxrNoValue;
+    // The sorted copy is one block of 16-bit values; its byte count must fit
+    // the allocator's 32-bit size (a huge 12-bit mask could exceed it).
+    if (position >= cells || cells > 0x7FFFFFFFu) return kHxrNoValue;
     const uint32_t per_row = w / bw;
     const uint64_t x0 = uint64_t(block % per_row) * bw, y0 = uint64_t(block / per_row) * bh;
     if (y0 + bh > h) return kHxrNoValue;  // block below the mask

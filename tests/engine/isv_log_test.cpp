@@ -101,11 +101,15 @@ TEST_F(IsvLog, FileNameHeadersAndBodies) {
 TEST_F(IsvLog, TakesTheFirstFreeNumber) {
     Touch(dir_ + kStem + "00.log", "old");
     mkdir((dir_ + kStem + "01.log").c_str(), 0755);  // anything under a name takes it
+    // A dangling link takes its name too: a probe that opens the name for
+    // reading would see it free, and every message would then be refused.
+    ASSERT_EQ(symlink((root_ + "/nowhere").c_str(), (dir_ + kStem + "02.log").c_str()), 0);
     {
         CISVLog log(dir_.c_str(), &FixedClock);
-        EXPECT_EQ(std::string(log.Path()), dir_ + kStem + "02.log");
+        EXPECT_EQ(std::string(log.Path()), dir_ + kStem + "03.log");
     }
     EXPECT_EQ(ReadFile(dir_ + kStem + "00.log"), "old");
+    EXPECT_EQ(ReadFile(dir_ + kStem + "03.log").rfind(Header("HTM1 Log Start"), 0), 0u);
 }
 
 TEST_F(IsvLog, AllHundredTakenUsesNumber99) {

@@ -5,7 +5,9 @@
 
 #include <algorithm>
 #include <cstring>
+#include <iterator>
 #include <memory>
+#include <random>
 #include <vector>
 
 namespace {
@@ -511,6 +513,162 @@ TEST_F(DitherMgr, PackedAndPlainModelsAgree) {
     ResWriter model = build_model(default_model());
     EXPECT_NE(model.find(kResTypeHalftone, kModelMask16Id + 100), nullptr);
     EXPECT_NE(model.find(kResTypeHalftone, kModelDitherOffsetId + 100), nullptr);
+}
+
+
+// ---- resources laid out byte by byte from their layouts, independently of
+// the writers: the writers must produce these bytes, and the parsers and the
+// manager must read them.
+
+// Little-endian words, for the all-word UBEC header.
+Bytes words(std::initializer_list<uint32_t> ws) {
+    Bytes b;
+    for (uint32_t w : ws)
+        for (int k = 0; k < 4; ++k) b.push_back(uint8_t(w >> (8 * k)));
+    return b;
+}
+Bytes cat(Bytes a, const Bytes& b) {
+    a.insert(a.end(), b.begin(), b.end());
+    return a;
+}
+
+// Plain 12-bit mask, 3 x 2, shift 5 vertical; `at` is the threshold offset.
+Bytes hand_plain(uint8_t at) {
+    Bytes b = {0, 0, 0, 0, 0xCF, 0xF9, 0x2E, 0x47,  // magic at 4
+               3, 3, at, 0,                         // form; threshold offset
+               3, 0, 2, 0,                          // W = 3, H = 2
+               0xF0, 0x0F, 0, 0,                    // maximum 4080
+               0, 0, 1, 4,                          // 12-bit packing
+               5, 0, 0, 0};                         // shift 5, vertical, 0
+    b.resize(at, 0);
+    // Six 12-bit thresholds: 0x001 0x002 0xFF0 0x00F 0xDAB 0xEFC.
+    return cat(b, {0x01, 0x20, 0x00, 0xF0, 0xFF, 0x00, 0xAB, 0xCD, 0xEF});
+}
+
+// UBEC mask 4 x 4 in 2 x 4 blocks of 8, shifts -2 and 4; the blocks start
+// `gap` bytes after the header. Block 0: entry j has order 7 - j and threshold
+// 100 (j + 1); block 1: order j and threshold 1000 + j.
+Bytes hand_ubec(uint32_t gap) {
+    Bytes b = words({0, 0x1E0DCBE7u,  // magic E7 CB 0D 1E at 4
+                     2, 72 + gap,      // version; offset of the blocks
+                     8, 2, 4, 2,       // block size, bw, bh, block count
+                     4, 4, 4080,       // W, H, maximum
+                     0, 0,             // 44, 48
+                     uint32_t(-2), 4,  // shifts H, V
+                     0, 0, gap});      // 60 reserved, 64, 68
+    b.resize(72 + gap, 0);
+    for (uint32_t j = 0; j < 8; ++j) b = cat(b, {uint8_t(100 * (j + 1)), uint8_t((7 - j) << 4 | (100 * (j + 1)) >> 8)});
+    for (uint32_t j = 0; j < 8; ++j) b = cat(b, {uint8_t(0xE8 + j), uint8_t(j << 4 | 0x03)});
+    return b;
+}
+
+TEST_F(Dither, WritersLayTheDocumentedBytes) {
+    EXPECT_EQ(write_plain_mask({3, 2, 12, 5, 0, {0x001, 0x002, 0xFF0, 0x00F, 0xDAB, 0xEFC}}), hand_plain(32));
+    UbecMaskSpec u;
+    u.block_size = 8, u.block_w = 2, u.block_h = 4, u.width = 4, u.height = 4, u.shift_h = -2, u.shift_v = 4;
+    for (uint16_t j = 0; j < 8; ++j) u.entries.push_back(uint16_t((7 - j) << 12 | 100 * (j + 1)));
+    for (uint16_t j = 0; j < 8; ++j) u.entries.push_back(uint16_t(j << 12 | (1000 + j)));
+    EXPECT_EQ(write_ubec_mask(u), hand_ubec(0));
+    DitherSwitchSpec sw;
+    sw.form = 2;
+    sw.areas = {{10, 11}, {12, 13}};
+    EXPECT_EQ(write_dither_switch(sw), Bytes({0, 0, 0, 0, 0xFC, 0xF9, 0x2E, 0xB8, 2, 2, 2, 0, 0, 0, 0, 0,  //
+                                              24, 0, 0, 0, 28, 0, 0, 0, 10, 0, 11, 0, 12, 0, 13, 0}));
+    sw.form = 1;
+    sw.areas = {{0x1234}};
+    EXPECT_EQ(write_dither_switch(sw),
+              Bytes({0, 0, 0, 0, 0xFC, 0xF9, 0x2E, 0xB8, 1, 1, 1, 0, 0, 0, 0, 0, 0x34, 0x12}));
+    EXPECT_EQ(write_dither_offset({{2, 1, 5, 1, 2, 0}}),
+              cat(words({0, 0xFF0DCBE7u, 1, 20, 1}), {2, 1, 5, 1, 2, 0}));
+}
+
+TEST_F(DitherMgr, HandLaidResourcesRead) {
+    // Form 2, one ink; the area table points backwards: area 0 at 26, area 1 at 24.
+    svc.add_resource(930, {0, 0, 0, 0, 0xFC, 0xF9, 0x2E, 0xB8, 2, 1, 2, 0, 0, 0, 0, 0,  //
+                           26, 0, 0, 0, 24, 0, 0, 0, 0xA3, 0x03, 0xA4, 0x03});  // 931 at 24, 932 at 26
+    svc.add_resource(931, hand_plain(28));
+    svc.add_resource(932, hand_ubec(8));
+    // Offset entries after a 4-byte gap: {3, 2, 1} across, {1, 3, 7} down.
+    svc.add_resource(933, cat(words({0, 0xFF0DCBE7u, 1, 24, 1, 0}), {3, 2, 1, 1, 3, 7}));
+    ASSERT_NE(make(0, 930, 933), nullptr);
+    EXPECT_EQ(error(), 0u);
+    ASSERT_EQ(HXRGetDthResAreaNum(d), 2u);
+
+    // Area 1: the plain mask.
+    const uint32_t plain[2][3] = {{0x001, 0x002, 0xFF0}, {0x00F, 0xDAB, 0xEFC}};
+    for (uint32_t y = 0; y < 2; ++y)
+        for (uint32_t x = 0; x < 3; ++x) EXPECT_EQ(HXRGetDthResMgrThresh(d, 1, 0, x, y), plain[y][x]);
+    EXPECT_EQ(HXRGetDthResMgrThresh(d, 1, 0, 3, 0), kHxrNoValue);  // plain masks do not repeat
+    EXPECT_EQ(HXRGetDthResMgrShiftV(d, 1, 0), 5u);
+    EXPECT_EQ(HXRGetDthResMgrShiftH(d, 1, 0), 0u);
+    EXPECT_EQ(HXRGetDthResMgrOffsetH(d, 1, 0), 5u);  // 3 * 3 / 2 + 1
+    EXPECT_EQ(HXRGetDthResMgrOffsetV(d, 1, 0), 7u);  // 2 * 1 / 3 + 7
+    uint32_t order = 0;
+    // The 3 x 2 block sorted: 001 002 00F DAB EFC FF0; position 2 held FF0 (rank 5).
+    EXPECT_EQ(HXRGetDthResMgrUBECThresh(d, 1, 0, 0, 2, 3, 2, &order), 0x00Fu);
+    EXPECT_EQ(order, 5u);
+
+    // Area 0: the UBEC mask.
+    EXPECT_EQ(HXRGetDthResMgrSizeH(d, 0, 0), 4u);
+    EXPECT_EQ(HXRGetDthResMgrShiftH(d, 0, 0), uint32_t(-2));
+    EXPECT_EQ(HXRGetDthResMgrShiftV(d, 0, 0), 4u);
+    EXPECT_EQ(HXRGetDthResMgrUBECBlockNum(d, 0, 0), 2u);
+    EXPECT_EQ(HXRGetDthResMgrUBECBlockNumH(d, 0, 0), 2u);
+    EXPECT_EQ(HXRGetDthResMgrUBECBlockNumV(d, 0, 0), 1u);
+    EXPECT_EQ(HXRGetDthResMgrUBECBlockSize(d, 0, 0), 8u);
+    EXPECT_EQ(HXRGetDthResMgrUBECBlockSizeH(d, 0, 0), 2u);
+    EXPECT_EQ(HXRGetDthResMgrUBECBlockSizeV(d, 0, 0), 4u);
+    EXPECT_EQ(HXRGetDthResMgrOffsetH(d, 0, 0), 7u);  // 4 * 3 / 2 + 1
+    EXPECT_EQ(HXRGetDthResMgrOffsetV(d, 0, 0), 8u);  // 4 * 1 / 3 + 7
+    const struct {
+        uint32_t x, y, want;
+    } px[] = {
+        {0, 0, 800},   // block 0, position 0 names entry 7
+        {1, 0, 700},   // position 1 names entry 6
+        {0, 1, 600},   // position 2 names entry 5
+        {1, 3, 100},   // position 7 names entry 0
+        {2, 0, 1000},  // block 1, position 0 names entry 0
+        {3, 2, 1005},  // block 1, position 5
+        {4, 0, 800},   // repeats across
+        {0, 4, 800},   // and down
+        {6, 5, 1002},  // block 1, position 2
+    };
+    for (const auto& p : px) EXPECT_EQ(HXRGetDthResMgrThresh(d, 0, 0, p.x, p.y), p.want) << p.x << "," << p.y;
+    EXPECT_EQ(HXRGetDthResMgrUBECThresh(d, 0, 0, 1, 3, 2, 4, &order), 1003u);
+    EXPECT_EQ(order, 3u);
+    EXPECT_EQ(HXRGetDthResMgrUBECThresh(d, 0, 0, 0, 3, 2, 4, &order), 400u);
+    EXPECT_EQ(order, 4u);
+}
+
+
+// Random bytes written over the headers: whatever parses must answer every
+// lookup from inside its resource (the buffers are exactly the resource's size).
+TEST_F(Dither, MutatedHeadersStayInsideTheResource) {
+    std::mt19937 rng(11);
+    const Bytes all[] = {hand_plain(28), hand_ubec(8), plain16(), ubec16(), switch2(), offsets()};
+    for (int round = 0; round < 3000; ++round) {
+        Bytes b = all[size_t(round) % std::size(all)];
+        const size_t span = std::min<size_t>(b.size() - 8, 64);
+        for (int k = 0, n = 1 + int(rng() % 3); k < n; ++k) b[8 + rng() % span] = uint8_t(rng());
+        if (HXRDthResParser* m = parse<HXRDthResParser>(HXRCreateDthResParser, b)) {
+            for (uint32_t y = 0; y < std::min(HXRGetDthSizeV(m), 40u); ++y)
+                for (uint32_t x = 0; x < std::min(HXRGetDthSizeH(m), 40u); ++x) HXRGetDthThresh(m, x, y);
+            const uint32_t blocks = HXRGetDthUBECBlockNum(m);
+            for (uint32_t blk = 0; blocks != kHxrNoValue && blk < std::min(blocks, 64u); ++blk)
+                for (uint32_t j = 0; j < 16; ++j) HXRGetDthUBECThresh(m, blk, j);
+            HXRDeleteDthResParser(m, mm);
+        }
+        if (HXRDthSwcResParser* sw = parse<HXRDthSwcResParser>(HXRCreateDthSwcResParser, b)) {
+            for (uint32_t a = 0; a < 7; ++a)
+                for (uint32_t k = 0; k < 13; ++k) HXRGetDthResNo(sw, a, k);
+            HXRDeleteDthSwcResParser(sw, mm);
+        }
+        if (HXRDthOffResParser* o = parse<HXRDthOffResParser>(HXRCreateDthOffResParser, b)) {
+            for (uint32_t k = 0; k < 13; ++k) HXRGetDthOffsetH(o, 0, k, 64), HXRGetDthOffsetV(o, 0, k, 64);
+            HXRDeleteDthOffResParser(o, mm);
+        }
+        held_.clear();
+    }
 }
 
 }  // namespace
