@@ -31,6 +31,20 @@ T* fail(uint32_t code) {
 
 uint32_t to_u32(int64_t v) { return static_cast<uint32_t>(static_cast<int32_t>(v)); }
 
+// Header fields of a resource, read through the bounds-checked cursor: a
+// field beyond the resource reads as 0 (the parsers check the header size
+// before they trust any field).
+class Header {
+public:
+    Header(const uint8_t* res, uint32_t size) : c_(res, size) {}
+    uint8_t u8(size_t at) const { uint8_t v = 0; c_.peek_u8(at, v); return v; }
+    uint16_t u16(size_t at) const { uint16_t v = 0; c_.peek_u16le(at, v); return v; }
+    uint32_t u32(size_t at) const { uint32_t v = 0; c_.peek_u32le(at, v); return v; }
+
+private:
+    ovcg::ByteCursor c_;
+};
+
 }  // namespace
 
 // ---------------------------------------------------------------- switch
@@ -47,10 +61,11 @@ HXRDthSwcResParser* HXRCreateDthSwcResParser(const uint8_t* res, uint32_t size, 
     if (!has_magic(res, size, cmp, kSwitchMagic)) return fail<HXRDthSwcResParser>(kHxrDthSwcMagic);
     if (size < kSwitchHeader) return fail<HXRDthSwcResParser>(kHxrDthSwcForm);
     ovcg::ByteCursor cur(res, size);
-    const uint8_t form = res[8], inks = res[9];
+    const Header hd(res, size);
+    const uint8_t form = hd.u8(8), inks = hd.u8(9);
     if (form != 1 && form != 2) return fail<HXRDthSwcResParser>(kHxrDthSwcForm);
     if (inks > kHxrMaxInks) return fail<HXRDthSwcResParser>(kHxrDthSwcTooManyInks);
-    const uint32_t areas = form == 1 ? 1u : res[10];
+    const uint32_t areas = form == 1 ? 1u : hd.u8(10);
     if (areas > kHxrMaxDthAreas) return fail<HXRDthSwcResParser>(kHxrDthSwcTooManyAreas);
     if (areas == 0) return fail<HXRDthSwcResParser>(kHxrDthSwcForm);
 
@@ -105,22 +120,23 @@ struct HXRDthResParser {
 namespace {
 
 HXRDthResParser* parse_plain(const uint8_t* res, uint32_t size, HXRMemMgr* mm) {
-    if (size < kPlainHeader || res[8] != 3 || res[9] != 3) return fail<HXRDthResParser>(kHxrDthMaskForm);
-    const uint32_t off = ovcg::load_u16le(res + 10);
-    const uint32_t w = ovcg::load_u16le(res + 12), h = ovcg::load_u16le(res + 14);
-    const int32_t max = static_cast<int32_t>(ovcg::load_u32le(res + 16));
+    const Header hd(res, size);
+    if (size < kPlainHeader || hd.u8(8) != 3 || hd.u8(9) != 3) return fail<HXRDthResParser>(kHxrDthMaskForm);
+    const uint32_t off = hd.u16(10);
+    const uint32_t w = hd.u16(12), h = hd.u16(14);
+    const int32_t max = static_cast<int32_t>(hd.u32(16));
     if (max != kHxrDthThresholdMax) return fail<HXRDthResParser>(kHxrDthMaskMaximum);
     if (w < 1 || h == 0) return fail<HXRDthResParser>(kHxrDthMaskSize);
-    const uint8_t dir = res[26];
+    const uint8_t dir = hd.u8(26);
     if (dir > 1) return fail<HXRDthResParser>(kHxrDthMaskDirection);
     uint32_t bits = 0;
-    if (res[22] == 2 && res[23] == 0)
+    if (hd.u8(22) == 2 && hd.u8(23) == 0)
         bits = 16;
-    else if (res[22] == 1 && res[23] == 4)
+    else if (hd.u8(22) == 1 && hd.u8(23) == 4)
         bits = 12;
     else
         return fail<HXRDthResParser>(kHxrDthMaskPacking);
-    if (res[27] != 0) return fail<HXRDthResParser>(kHxrDthMaskByte27);
+    if (hd.u8(27) != 0) return fail<HXRDthResParser>(kHxrDthMaskByte27);
     // Every threshold must lie inside the resource.
     const uint64_t n = uint64_t(w) * h;
     const uint64_t need = bits == 16 ? 2 * n : (3 * (n - 1)) / 2 + 2;
@@ -128,7 +144,7 @@ HXRDthResParser* parse_plain(const uint8_t* res, uint32_t size, HXRMemMgr* mm) {
 
     auto* m = static_cast<HXRDthResParser*>(HXRAllocMem(mm, sizeof(HXRDthResParser)));
     if (!m) return nullptr;
-    const uint16_t shift = ovcg::load_u16le(res + 24);
+    const uint16_t shift = hd.u16(24);
     m->data = res + off;
     m->max = max;
     m->width = static_cast<int32_t>(w);
@@ -141,8 +157,9 @@ HXRDthResParser* parse_plain(const uint8_t* res, uint32_t size, HXRMemMgr* mm) {
 }
 
 HXRDthResParser* parse_ubec(const uint8_t* res, uint32_t size, HXRMemMgr* mm) {
-    if (size < kUbecHeader || ovcg::load_u32le(res + 8) != 2) return fail<HXRDthResParser>(kHxrDthMaskForm);
-    auto s32 = [&](uint32_t at) { return static_cast<int64_t>(static_cast<int32_t>(ovcg::load_u32le(res + at))); };
+    const Header hd(res, size);
+    if (size < kUbecHeader || hd.u32(8) != 2) return fail<HXRDthResParser>(kHxrDthMaskForm);
+    auto s32 = [&](uint32_t at) { return static_cast<int64_t>(static_cast<int32_t>(hd.u32(at))); };
     const int64_t off = s32(12);
     if (off != s32(68) + kUbecHeader) return fail<HXRDthResParser>(kHxrUbecOffset);
     if (s32(40) != kHxrDthThresholdMax) return fail<HXRDthResParser>(kHxrUbecMaximum);
@@ -252,8 +269,9 @@ HXRDthOffResParser* HXRCreateDthOffResParser(const uint8_t* res, uint32_t size, 
                                              HXRMemMgr* mm) {
     if (!res || !cmp || !mm) return nullptr;
     if (!has_magic(res, size, cmp, kOffsetMagic)) return fail<HXRDthOffResParser>(kHxrDthOffMagic);
-    if (size < kOffsetHeader || ovcg::load_u32le(res + 8) != 1) return fail<HXRDthOffResParser>(kHxrDthOffVersion);
-    const uint32_t off = ovcg::load_u32le(res + 12), count = ovcg::load_u32le(res + 16);
+    const Header hd(res, size);
+    if (size < kOffsetHeader || hd.u32(8) != 1) return fail<HXRDthOffResParser>(kHxrDthOffVersion);
+    const uint32_t off = hd.u32(12), count = hd.u32(16);
     // Every entry must lie inside the resource.
     if (off > size || uint64_t(count) * kOffsetEntry > size - off) return fail<HXRDthOffResParser>(kHxrDthOffVersion);
     auto* p = static_cast<HXRDthOffResParser*>(HXRAllocMem(mm, sizeof(HXRDthOffResParser)));
