@@ -62,10 +62,16 @@ size_t read_at(int fd, void* buf, size_t n, uint64_t offset) {
     return done;
 }
 
-void clear_index(ResIndex& index) {
+// Drops every node. The path stays: a fetch after a failed load or an unload
+// still opens the file and reports the resource it cannot locate.
+void drop_nodes(ResIndex& index) {
     index.loaded = false;
-    index.path[0] = '\0';
     std::vector<ResIndexEntry>().swap(index.nodes);
+}
+
+void clear_index(ResIndex& index) {
+    drop_nodes(index);
+    index.path[0] = '\0';
 }
 
 int load(const char* path) {
@@ -86,14 +92,12 @@ int load(const char* path) {
     const int fd = ::open(path, O_RDONLY | O_CLOEXEC);
     if (fd < 0) {
         message("RES MGR : Failed to open Res File %s\n", path);
-        g_index.path[0] = '\0';
         return -1;
     }
     struct stat st {};
     if (::fstat(fd, &st) != 0 || st.st_size < 0) {
         ::close(fd);
         message("RES MGR : Failed to open Res File %s\n", path);
-        g_index.path[0] = '\0';
         return -1;
     }
     const uint64_t file_size = static_cast<uint64_t>(st.st_size);
@@ -129,7 +133,7 @@ int load(const char* path) {
     } catch (const std::bad_alloc&) {
         ::close(fd);
         message("RES MGR : Low Mem...Bailing out");
-        clear_index(g_index);
+        drop_nodes(g_index);
         return -2;
     }
     ::close(fd);
@@ -197,7 +201,7 @@ OVCG_API int ovs_resLoadFile(const char* path) {
 
 OVCG_API int ovs_resUnLoadFile(void) {
     std::lock_guard<std::mutex> lock(g_lock);
-    ovcg::clear_index(g_index);
+    ovcg::drop_nodes(g_index);
     return 0;
 }
 

@@ -290,7 +290,8 @@ TEST_F(RasterPipeline, DiscPipeAgainstModel) {
         uint32_t dpi, width, bpp, hole, top;
     };
     const Case cases[] = {{150, 700, 3, 15, 2}, {150, 500, 1, 40, 0}, {300, 1370, 3, 15, 1},
-                          {150, 685, 3, 0, 0}};
+                          {150, 685, 3, 0, 0},
+                          {150, 685, 1, 300, 0}};  // a hole wider than the disc: all white
     std::mt19937 rng(11);
     for (const Case& c : cases) {
         SCOPED_TRACE(::testing::Message() << c.dpi << " dpi, width " << c.width);
@@ -316,6 +317,83 @@ TEST_F(RasterPipeline, DiscPipeAgainstModel) {
             expected.resize(full, 0xFF);  // the final stage pads or cuts to the raster width
             ASSERT_EQ(out.lines[c.top + n], expected) << "disc line " << n;
         }
+    }
+}
+
+// Disc lines worked out by hand from the geometry (150 dpi: radius 342, a 15 mm
+// hole radius 44): the runs white, image, white, image, white of the line.
+TEST_F(RasterPipeline, DiscLinesWorkedByHand) {
+    struct Case {
+        uint32_t width, n;
+        std::vector<uint32_t> runs;
+    };
+    const Case cases[] = {
+        {685, 0, {685, 0, 0, 0, 0}},        // top line: a chord of 0
+        {685, 297, {3, 678, 0, 0, 4}},      // dy 45, just above the hole
+        {685, 300, {3, 326, 26, 326, 4}},   // dy 42: chords 339 and 13
+        {685, 342, {1, 298, 86, 298, 2}},   // dy 0 raised to 1
+        {685, 343, {0, 298, 88, 298, 1}},   // dy -1 raised to 0: the widest line
+        {685, 684, {316, 52, 0, 0, 317}},   // dy -341: chord 26
+        {685, 685, {685, 0, 0, 0, 0}},      // dy -342: the bottom line, a chord of 0
+        {685, 686, {685, 0, 0, 0, 0}},      // past the disc
+        {500, 342, {1, 298, 86, 115, 0}},   // a raster narrower than the disc
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(::testing::Message() << "width " << c.width << " line " << c.n);
+        ovcg_raster_info info = make_info(c.width, 100000, 1);
+        info.x_resolution = info.y_resolution = 150;
+        info.disc_on = 1;
+        info.disc_hole_diameter = 15;
+        build(info);
+        for (uint32_t i = 0; i <= c.n; ++i) ASSERT_EQ(print(Line(c.width, 0x55)), 0);
+        Line expected;
+        for (size_t k = 0; k < c.runs.size(); ++k)
+            expected.insert(expected.end(), c.runs[k], k % 2 ? 0x55 : 0xFF);
+        ASSERT_EQ(expected.size(), c.width);
+        EXPECT_EQ(out.lines.back(), expected);
+    }
+}
+
+// The taken flag: set for a line that went on (or that the final stage drops
+// past the page's height), not for a line skipped or dropped by a pipe, nor at
+// the end of the page.
+TEST_F(RasterPipeline, TakenFlag) {
+    struct Case {
+        const char* name;
+        uint32_t skip, offset_top, height;
+        bool disc;
+        int lines;  // lines printed before the one whose flag is read; -1: read the end of page
+        int32_t want;
+    };
+    const Case cases[] = {
+        {"no pipes", 0, 0, 10, false, 0, 1},
+        {"no pipes, a skipped line", 2, 0, 10, false, 1, 0},
+        {"no pipes, the first line after the skip", 2, 0, 10, false, 2, 1},
+        {"no pipes, end of page", 0, 0, 10, false, -1, 0},
+        {"offset pipe", 0, 1, 10, false, 0, 1},
+        {"offset pipe, past its body lines", 0, 1, 2, false, 1, 0},
+        {"offset pipe, end of page", 0, 1, 10, false, -1, 0},
+        {"disc pipe", 0, 0, 10, true, 0, 1},
+        {"disc pipe, past the page height", 0, 0, 2, true, 2, 1},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        ovcg_raster_info info = make_info(4, c.height, 1);
+        info.x_resolution = 150;
+        info.skip_lines = c.skip;
+        info.offset_on = c.offset_top != 0;
+        info.offset_top = c.offset_top;
+        info.disc_on = c.disc;
+        build(info);
+        for (int i = 0; i < c.lines; ++i) ASSERT_EQ(print(Line(4, 1)), 0);
+        const size_t before = out.lines.size();
+        int32_t taken = 0;
+        if (c.lines < 0)
+            ASSERT_EQ(ovcg_raster_print(writer, nullptr, 0, 0, &taken), 0);
+        else
+            ASSERT_EQ(print(Line(4, 1), &taken), 0);
+        EXPECT_EQ(taken, c.want);
+        EXPECT_LE(out.lines.size() - before, 2u);
     }
 }
 

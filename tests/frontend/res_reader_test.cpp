@@ -5,6 +5,9 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
+#include <functional>
+#include <tuple>
 #include <memory>
 #include <random>
 #include <string>
@@ -237,6 +240,110 @@ TEST_F(ResReader, RandomMutationsNeverReadOutsideTheFile) {
         }
     }
     testing::internal::GetCapturedStderr();
+}
+
+// A file laid out by hand, byte by byte, without the test writer: the
+// header fields sit at their offsets, DataSize 5 is followed by 3 padding
+// bytes, DataSize 8 by none, and a record whose name marker is 0 is stepped
+// over with its data.
+TEST_F(ResReader, HandLaidFileIndexesAtTheRightOffsets) {
+    Bytes file(32, 0);  // the leading empty entry
+    auto record = [&](uint32_t data_size, uint16_t type_marker, uint16_t type, uint16_t name_marker,
+                      uint16_t id, const Bytes& data, size_t pad) {
+        put32(file, data_size);
+        put32(file, 32);
+        put16(file, type_marker);
+        put16(file, type);
+        put16(file, name_marker);
+        put16(file, id);
+        put32(file, 0);       // DataVersion
+        put16(file, 0x1030);  // MemoryFlags
+        put16(file, 0x0409);  // LanguageId
+        put32(file, 0);       // Version
+        put32(file, 0);       // Characteristics
+        file.insert(file.end(), data.begin(), data.end());
+        file.insert(file.end(), pad, 0xEE);
+    };
+    record(5, 0xFFFF, 3000, 0xFFFF, 0x0102, {1, 2, 3, 4, 5}, 3);    // header 32, data 64
+    record(8, 0xFFFF, 4000, 0x0000, 0x0007, seq(8, 0x40), 0);       // header 72: skipped
+    record(8, 0xFFFF, 4000, 0xFFFF, 0x0007, seq(8, 0x50), 0);       // header 112, data 144
+    record(1, 0xFFFF, 2100, 0xFFFF, 0xFFFF, {0xAB}, 3);             // header 152, data 184
+    ASSERT_EQ(file.size(), 188u);
+    ASSERT_EQ(load(file), 0);
+    const auto idx = ovcg::res_index_entries();
+    ASSERT_EQ(idx.size(), 3u);
+    const std::tuple<uint16_t, uint16_t, uint64_t, uint32_t> want[] = {
+        {0x0102, 3000, 64, 5}, {7, 4000, 144, 8}, {0xFFFF, 2100, 184, 1}};
+    for (size_t i = 0; i < 3; ++i)
+        EXPECT_EQ(std::tuple(idx[i].id, idx[i].type, idx[i].offset, idx[i].size), want[i]) << i;
+    Fetched f = fetch(4000, 7);
+    ASSERT_NE(f.data, nullptr);
+    EXPECT_EQ(Bytes(f.data.get(), f.data.get() + f.size), seq(8, 0x50));
+    Fetched g = fetch(2100, -1);  // identifier 0xFFFF, taken as 16-bit
+    ASSERT_NE(g.data, nullptr);
+    EXPECT_EQ(Bytes(g.data.get(), g.data.get() + g.size), (Bytes{0xAB}));
+}
+
+TEST_F(ResReader, FilesShorterThanTheLeadingEntryGiveAnEmptyIndex) {
+    for (size_t n : {0, 10, 32, 63}) {
+        EXPECT_EQ(load(Bytes(n, 0)), 0) << n;
+        EXPECT_TRUE(ovcg::res_index_entries().empty()) << n;
+    }
+}
+
+// Which message a fetch gives once no index is held: the file is still opened
+// by its path, so an unload or a failed load reports the resource as not
+// located, and a file that has gone since it was indexed as not opened.
+TEST_F(ResReader, FetchMessagesWithoutAnIndex) {
+    const std::string missing = tmp_.path() + ".missing";
+    struct Case {
+        const char* name;
+        std::function<int()> setup;
+        std::string message;
+    };
+    const Case cases[] = {
+        {"after an unload",
+         [&] {
+             load(ResWriter().add(3000, 1, {1}).bytes());
+             return ovs_resUnLoadFile();
+         },
+         "RES MGR : Failed to locate [3000, 1]\n"},
+        {"after a load of a file that does not open",
+         [&] { return ovs_resLoadFile(missing.c_str()) + 1; },
+         "RES MGR : FR - Failed to open " + missing + "\n"},
+        {"indexed, then the file removed",
+         [&] {
+             int r = load(ResWriter().add(3000, 1, {1}).bytes());
+             std::remove(tmp_.path().c_str());
+             return r;
+         },
+         "RES MGR : FR - Failed to open " + tmp_.path() + "\n"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        testing::internal::CaptureStderr();
+        EXPECT_EQ(c.setup(), 0);
+        testing::internal::GetCapturedStderr();
+        testing::internal::CaptureStderr();
+        EXPECT_EQ(fetch(3000, 1).data, nullptr);
+        EXPECT_EQ(testing::internal::GetCapturedStderr(), c.message);
+    }
+}
+
+TEST(LocalTime, MatchesTheLocalClock) {
+    for (int attempt = 0; attempt < 3; ++attempt) {
+        const std::time_t before = std::time(nullptr);
+        OVS_SYSTEMTIME t;
+        GetLocalTime(&t);
+        if (std::time(nullptr) != before) continue;  // a second boundary: again
+        std::tm tm{};
+        localtime_r(&before, &tm);
+        EXPECT_EQ(std::vector<int>({t.wYear, t.wMonth, t.wDayOfWeek, t.wDay, t.wHour, t.wMinute,
+                                    t.wSecond, t.wMilliseconds}),
+                  std::vector<int>({tm.tm_year + 1900, tm.tm_mon + 1, tm.tm_wday, tm.tm_mday,
+                                    tm.tm_hour, tm.tm_min, tm.tm_sec, 0}));
+        return;
+    }
 }
 
 TEST(LocalTime, FillsEveryField) {
