@@ -2,7 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <climits>
+#include <cstddef>
 #include <cstdlib>
 #include <cstring>
 #include <string>
@@ -66,6 +68,16 @@ TEST_F(HxrServiceTest, SlotsInOrder) {
     EXPECT_EQ(t.StrLen, &HxrFn_strlen);
     EXPECT_EQ(t.AtoI, &HxrFn_atoi);
     static_assert(sizeof(HXRServiceTable) == 13 * sizeof(void*));
+    // The engine reaches the services by position, not by name.
+    const size_t offsets[] = {
+        offsetof(HXRServiceTable, Alloc),   offsetof(HXRServiceTable, Free),
+        offsetof(HXRServiceTable, GetResource), offsetof(HXRServiceTable, FreeResource),
+        offsetof(HXRServiceTable, Context), offsetof(HXRServiceTable, MemCpy),
+        offsetof(HXRServiceTable, MemSet),  offsetof(HXRServiceTable, MemCmp),
+        offsetof(HXRServiceTable, StrCpy),  offsetof(HXRServiceTable, StrCmp),
+        offsetof(HXRServiceTable, StrNCmp), offsetof(HXRServiceTable, StrLen),
+        offsetof(HXRServiceTable, AtoI)};
+    for (size_t i = 0; i < 13; ++i) EXPECT_EQ(offsets[i], i * sizeof(void*)) << "slot " << i + 1;
 }
 
 TEST_F(HxrServiceTest, CallocAgainstTheCountingAllocator) {
@@ -167,9 +179,11 @@ struct FakeHxr {
     const void* records[3] = {};
     uint32_t size_result = 0;
     int calls = 0;
+    const void* passed[3] = {};  // out rows, input planes, attribute planes of the last band call
     std::vector<std::string> log;
 };
 FakeHxr* g_hxr = nullptr;
+void* const kHandle = reinterpret_cast<void*>(0x5000);
 
 bool Zeroed(const signed char* p, int n) {
     for (int i = 0; i < n; ++i)
@@ -204,58 +218,77 @@ uint32_t FCreate(void** handle, const void* image, const void* halftone, const v
     *handle = reinterpret_cast<void*>(0x5000);
     return 0;
 }
-void FDelete(void*) { g_hxr->log.push_back("Delete"); }
-uint32_t FSetBRS(void*, const void*) {
+void FDelete(void* h) {
+    EXPECT_EQ(h, kHandle);
+    g_hxr->log.push_back("Delete");
+}
+uint32_t FSetBRS(void* h, const void*) {
+    EXPECT_EQ(h, kHandle);
     g_hxr->log.push_back("SetBRS");
     return 301;
 }
-uint32_t FStartPage(void*, const int* sw) {
+uint32_t FStartPage(void* h, const int* sw) {
+    EXPECT_EQ(h, kHandle);
     g_hxr->log.push_back("StartPage" + std::to_string(sw ? sw[0] : -1));
     return 0;
 }
-uint32_t FHalftone(void*, unsigned char**, int* anyDot, const void**, const unsigned char**, int pixels, int x,
-                   int lines, int first) {
+uint32_t FHalftone(void* h, unsigned char** out, int* anyDot, const void** planes, const unsigned char** attributes,
+                   int pixels, int x, int lines, int first) {
+    EXPECT_EQ(h, kHandle);
+    g_hxr->passed[0] = out;
+    g_hxr->passed[1] = planes;
+    g_hxr->passed[2] = attributes;
     g_hxr->log.push_back("Halftone" + std::to_string(pixels) + "," + std::to_string(x) + "," +
                          std::to_string(lines) + "," + std::to_string(first));
     if (anyDot) *anyDot = 1;
     return 701;
 }
-uint32_t FConvert(void*, unsigned char**, int* start, int* length, const void**, const unsigned char**, int pixels,
-                  int, int, int) {
+uint32_t FConvert(void* h, unsigned char** out, int* start, int* length, const void** planes,
+                  const unsigned char** attributes, int pixels, int, int, int) {
+    EXPECT_EQ(h, kHandle);
+    g_hxr->passed[0] = out;
+    g_hxr->passed[1] = planes;
+    g_hxr->passed[2] = attributes;
     g_hxr->log.push_back("Convert" + std::to_string(pixels));
     *start = 3;
     *length = 4;
     return 0;
 }
-uint32_t FEndPage(void*) {
+uint32_t FEndPage(void* h) {
+    EXPECT_EQ(h, kHandle);
     g_hxr->log.push_back("EndPage");
     return 902;
 }
-uint32_t FOrder(void*, signed char* order) {
+uint32_t FOrder(void* h, signed char* order) {
+    EXPECT_EQ(h, kHandle);
     g_hxr->log.push_back("Order");
     g_hxr->order_seen = order;
     g_hxr->order_zeroed = order && Zeroed(order, 12);
     if (order) order[0] = 7;
     return 1;
 }
-uint32_t FBufferSize(void*, int* sizes) {
+uint32_t FBufferSize(void* h, int* sizes) {
+    EXPECT_EQ(h, kHandle);
     g_hxr->log.push_back("BufferSize");
     for (int i = 0; i < 12; ++i) sizes[i] = 1000 + i;
     return g_hxr->size_result;
 }
-uint32_t FDotCount(void*, unsigned int* counts, int shift) {
+uint32_t FDotCount(void* h, unsigned int* counts, int shift) {
+    EXPECT_EQ(h, kHandle);
     g_hxr->log.push_back("DotCount" + std::to_string(shift));
     counts[0] = 25;
     return 0;
 }
-uint32_t FSlut(void*, unsigned char** data, int* size) {
+uint32_t FSlut(void* h, unsigned char** data, int* size) {
+    EXPECT_EQ(h, kHandle);
     g_hxr->log.push_back("Slut");
     static unsigned char slut[3] = {1, 2, 3};
     *data = slut;
     *size = 3;
     return 0;
 }
-uint32_t FResetSw(void*, const int* sw) {
+uint32_t FResetSw(void* h, const int* sw) {
+    EXPECT_EQ(h, kHandle);
     g_hxr->log.push_back("ResetSw" + std::to_string(sw[0]));
     return 502;
 }
@@ -363,13 +396,20 @@ TEST_F(HxrDllTest, PlainForwardersPassArgumentsAndResults) {
     EXPECT_EQ(dll.HXR_SetBRSFunc(h, nullptr), 301u);
     const int sw[6] = {2, 10, 20, 0, 0, 0};
     EXPECT_EQ(dll.HXR_StartPage(h, sw), 0u);
+    unsigned char* rows[2] = {};
+    const void* planes[3] = {};
+    const unsigned char* attributes[1] = {};
+    const void* const passed[3] = {rows, planes, attributes};
     int anyDot = 0;
-    EXPECT_EQ(dll.HXR_Halftone(h, nullptr, &anyDot, nullptr, nullptr, 640, 8, 2, 44), 701u);
+    EXPECT_EQ(dll.HXR_Halftone(h, rows, &anyDot, planes, attributes, 640, 8, 2, 44), 701u);
     EXPECT_EQ(anyDot, 1);
+    EXPECT_TRUE(std::equal(std::begin(passed), std::end(passed), fake.passed));
+    fake.passed[0] = fake.passed[1] = fake.passed[2] = nullptr;
     int start = 0, length = 0;
-    EXPECT_EQ(dll.HXR_ConvertColor(h, nullptr, &start, &length, nullptr, nullptr, 320, 0, 1, 0), 0u);
+    EXPECT_EQ(dll.HXR_ConvertColor(h, rows, &start, &length, planes, attributes, 320, 0, 1, 0), 0u);
     EXPECT_EQ(start, 3);
     EXPECT_EQ(length, 4);
+    EXPECT_TRUE(std::equal(std::begin(passed), std::end(passed), fake.passed));
     EXPECT_EQ(dll.HXR_EndPage(h), 902u);
     unsigned int counts[3] = {};
     EXPECT_EQ(dll.HXR_GetDotCount(h, counts, 3), 0u);
