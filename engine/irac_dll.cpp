@@ -38,8 +38,11 @@ using ovcg::OvfAlloc;
 using ovcg::OvfCopy;
 using ovcg::OvfFree;
 
-// Engine result "the resource is not packed".
-constexpr uint32_t kNotPacked = IRAC_RDM_SIZE_NOT_PACKED;
+// Size-query results after which the stored bytes are handed on as they are:
+// not marked packed, or too short to hold a packed header at all.
+bool StoredPlain(uint32_t sizeQuery) {
+    return sizeQuery == IRAC_RDM_SIZE_NOT_PACKED || sizeQuery == IRAC_RDM_PACKED_TOO_SHORT;
+}
 
 void PutLe(uint8_t* p, uint64_t v, int bytes) {
     for (int i = 0; i < bytes; ++i) p[i] = static_cast<uint8_t>(v >> (8 * i));
@@ -289,7 +292,9 @@ void* CIRAC::GetIracResource(void* data, unsigned int size, unsigned int* outSiz
             if (outSize) *outSize = unpacked;
             return block;
         }
-        if (r != kNotPacked) return nullptr;
+        // Packed but too large to unpack: a missing resource, never the
+        // packed bytes as if they were unpacked.
+        if (!StoredPlain(r)) return nullptr;
     }
     void* copy = OvfAlloc(size);
     if (!copy) return nullptr;

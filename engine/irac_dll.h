@@ -147,7 +147,8 @@ public:
 
     // CIracResourceHandler: the engine's heap copy of a fetched resource,
     // unpacked when asked and stored packed. Null (size 0) when the resource
-    // is packed but cannot be unpacked.
+    // is packed but cannot be unpacked; a resource too short to be packed is
+    // copied as it is.
     void* GetIracResource(void* data, unsigned int size, unsigned int* outSize, int unpack) override;
     void FreeIracResource(void* resource) override;
 

@@ -243,6 +243,46 @@ TEST_F(IracTest, StartRecordsByteForByte) {
     EXPECT_EQ(irac.EnginePtr(), init.engine_ptr);
 }
 
+// Hand-derived exports for the boundary values of the init record: the
+// identifier's low byte, a sign-extended direction, roll length, flag 0x11.
+TEST_F(IracTest, StartRecordBytesAtTheBoundaries) {
+    struct Case {
+        uint32_t identifier, selector, roll, head;
+        int8_t shift;
+        Bytes id;              // 16 bytes
+        Bytes length;          // print-data bytes 4-7
+        Bytes direction;       // option bytes 0-1
+        uint8_t flags;         // option byte 16
+    };
+    const Case cases[] = {
+        {0xA1B2C3FFu, 1, 1, 1, -128,
+         {0xFF, 0, 0, 0, 3, 0, 0, 0, 1, 0, 4, 0, 0xFF, 0xC3, 0xB2, 0xA1},
+         {0x8F, 0xB9, 0x48, 0x01}, {0x80, 0xFF}, 0x11},
+        {0x00000100u, 2, 0, 0, 127,
+         {0x00, 0, 0, 0, 1, 0, 0, 0, 1, 0, 4, 0, 0x00, 0x01, 0x00, 0x00},
+         {0xE8, 0x03, 0, 0}, {0x7F, 0x00}, 0x10},
+    };
+    for (const Case& c : cases) {
+        init.identifier = c.identifier;
+        init.paper_source_selector = c.selector;
+        init.paper_source[1] = c.roll;
+        init.head_selection = c.head;
+        init.pixel_shift = c.shift;
+        exports.clear();
+        CIRAC irac(&init);
+        ASSERT_EQ(irac.StartJob(), 0);
+        EXPECT_EQ(exports[2201], c.id) << c.identifier;
+        ASSERT_EQ(exports[2202].size(), 12u);
+        EXPECT_EQ(Bytes(exports[2202].begin() + 4, exports[2202].begin() + 8), c.length) << c.identifier;
+        EXPECT_EQ(Bytes(exports[2202].begin() + 8, exports[2202].end()), (Bytes{4, 0, 0, 0})) << c.identifier;
+        ASSERT_EQ(exports[2203].size(), 24u);
+        EXPECT_EQ(Bytes(exports[2203].begin(), exports[2203].begin() + 2), c.direction) << c.identifier;
+        EXPECT_EQ(Bytes(exports[2203].begin() + 2, exports[2203].begin() + 8), Bytes(6, 0)) << c.identifier;
+        EXPECT_EQ(Bytes(exports[2203].begin() + 16, exports[2203].end()), (Bytes{c.flags, 0, 0, 0, 0, 0, 0, 0}))
+            << c.identifier;
+    }
+}
+
 TEST_F(IracTest, PaperSourceRollAndHeadSelection) {
     struct Case {
         uint32_t selector, roll, head;
@@ -596,8 +636,15 @@ TEST_F(IracTest, ResourceCopies) {
         {"packed, copy", packed, 0, true, packed},
         {"truncated stream", corrupt, 1, false, {}},
         {"unknown pack flag", badFlag, 1, true, badFlag},
-        {"shorter than a header", Bytes{1, 2, 3, 4, 1, 0, 0, 0}, 1, false, {}},
+        // Too short to be packed, whatever byte 4 says: the stored bytes.
+        {"shorter than a header", Bytes{1, 2, 3, 4, 1, 0, 0, 0}, 1, true, Bytes{1, 2, 3, 4, 1, 0, 0, 0}},
+        {"short, unpack", Bytes{1, 2, 3}, 1, true, Bytes{1, 2, 3}},
         {"short, copy", Bytes{1, 2, 3}, 0, true, Bytes{1, 2, 3}},
+        // Unpacked size 0x7F000000 (byte 7 holds bits 24-31): packed, but
+        // beyond what is ever unpacked, so missing.
+        {"packed, too large", Bytes{1, 2, 3, 4, 1, 0, 0, 0x7F, 0, 0}, 1, false, {}},
+        {"packed, too large, copy", Bytes{1, 2, 3, 4, 1, 0, 0, 0x7F, 0, 0}, 0, true,
+         Bytes{1, 2, 3, 4, 1, 0, 0, 0x7F, 0, 0}},
     };
     for (const Case& c : cases) {
         unsigned int size = 12345;

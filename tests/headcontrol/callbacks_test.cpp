@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstddef>
 #include <cstring>
 #include <memory>
 
@@ -31,6 +32,20 @@ OVF_COMMON full_table() {
                  &ctx_send, a_get,   &ctx_res, a_free_res, a_log,   {},     &ctx_res2};
     return t;
 }
+
+// The caller's table is read by word index: every named word at its place.
+constexpr size_t kWord = sizeof(void*);
+static_assert(offsetof(OVF_COMMON, realloc) == 1 * kWord);
+static_assert(offsetof(OVF_COMMON, move) == 4 * kWord);
+static_assert(offsetof(OVF_COMMON, lead_zero_search) == 6 * kWord);
+static_assert(offsetof(OVF_COMMON, send_data) == 8 * kWord);
+static_assert(offsetof(OVF_COMMON, send_context) == 9 * kWord);
+static_assert(offsetof(OVF_COMMON, get_resource) == 10 * kWord);
+static_assert(offsetof(OVF_COMMON, resource_context) == 11 * kWord);
+static_assert(offsetof(OVF_COMMON, free_resource) == 12 * kWord);
+static_assert(offsetof(OVF_COMMON, debug_log) == 13 * kWord);
+static_assert(offsetof(OVF_COMMON, unused) == 14 * kWord);
+static_assert(offsetof(OVF_COMMON, resource_context2) == 18 * kWord);
 
 TEST(CallbackTable, RelaysEveryWordIntoTheInternalOrder) {
     const OVF_COMMON t = full_table();
