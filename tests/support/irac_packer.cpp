@@ -68,4 +68,10 @@ Bytes irac_pack(const Bytes& resource, const IracPackOptions& options, IracPackS
     return out;
 }
 
+void add_head_control_resource(ResWriter& writer, uint16_t id, const std::array<uint8_t, 4>& prefix,
+                               const Bytes& body, bool packed) {
+    const Bytes plain = irac_plain_resource(prefix, body);
+    writer.add(4000, id, packed ? irac_pack(plain) : plain);
+}
+
 }  // namespace ovcg_test

@@ -41,4 +41,8 @@ Bytes irac_plain_resource(const std::array<uint8_t, 4>& prefix, const Bytes& bod
 Bytes irac_pack(const Bytes& resource, const IracPackOptions& options = {},
                 IracPackStats* stats = nullptr);
 
+// Adds a head-control resource (type 4000) to a model file, packed or plain.
+void add_head_control_resource(ResWriter& writer, uint16_t id, const std::array<uint8_t, 4>& prefix,
+                               const Bytes& body, bool packed);
+
 }  // namespace ovcg_test
