@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <sstream>
 
 namespace ovcg_test {
 namespace {
@@ -161,9 +162,10 @@ TEST_P(Rhv2Coders, RoundTripEveryFormat) {
 INSTANTIATE_TEST_SUITE_P(Formats, Rhv2Coders, ::testing::ValuesIn(coder_cases()),
                          [](const auto& info) {
                              const CoderCase& c = info.param;
-                             return "f" + std::to_string(c.format) + "_d" + std::to_string(c.depth) +
-                                    "_a" + std::to_string(c.advance) + "_c" + std::to_string(c.carry) +
-                                    "_e" + std::to_string(c.escape) + "_p" + std::to_string(c.padding);
+                             std::ostringstream name;
+                             name << 'f' << c.format << "_d" << int(c.depth) << "_a" << c.advance << "_c"
+                                  << c.carry << "_e" << c.escape << "_p" << c.padding;
+                             return name.str();
                          });
 
 // ---- coder options ---------------------------------------------------------

@@ -32,8 +32,9 @@ Fetched fetch(int type, int id) {
 }
 
 Bytes seq(size_t n, uint8_t start) {
-    Bytes b(n);
-    for (size_t i = 0; i < n; ++i) b[i] = uint8_t(start + i);
+    Bytes b;
+    b.reserve(n);
+    for (size_t i = 0; i < n; ++i) b.push_back(uint8_t(start + i));
     return b;
 }
 

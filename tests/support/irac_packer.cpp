@@ -11,21 +11,23 @@ namespace {
 
 constexpr size_t kHeaderSize = 9;
 
-void put_size(Bytes& out, uint32_t size) {
-    out[5] = static_cast<uint8_t>(size >> 16);
-    out[6] = static_cast<uint8_t>(size);
-    out[7] = static_cast<uint8_t>(size >> 24);
-    out[8] = static_cast<uint8_t>(size >> 8);
+// The 9-byte envelope (the 4-byte prefix, the packed flag, then the unpacked
+// size with its bytes in the order 2, 0, 3, 1) followed by the payload.
+Bytes enveloped(const uint8_t* prefix, uint8_t packed, uint32_t size, const Bytes& payload) {
+    const uint8_t head[kHeaderSize] = {prefix[0], prefix[1], prefix[2], prefix[3], packed,
+                                       static_cast<uint8_t>(size >> 16), static_cast<uint8_t>(size),
+                                       static_cast<uint8_t>(size >> 24), static_cast<uint8_t>(size >> 8)};
+    Bytes out;
+    out.reserve(kHeaderSize + payload.size());
+    for (uint8_t b : head) out.push_back(b);
+    for (uint8_t b : payload) out.push_back(b);
+    return out;
 }
 
 }  // namespace
 
 Bytes irac_plain_resource(const std::array<uint8_t, 4>& prefix, const Bytes& body) {
-    Bytes out(kHeaderSize, 0);
-    std::copy(prefix.begin(), prefix.end(), out.begin());
-    put_size(out, static_cast<uint32_t>(body.size()));
-    out.insert(out.end(), body.begin(), body.end());
-    return out;
+    return enveloped(prefix.data(), 0, static_cast<uint32_t>(body.size()), body);
 }
 
 Bytes irac_pack(const Bytes& resource, const IracPackOptions& options, IracPackStats* stats) {
@@ -59,13 +61,7 @@ Bytes irac_pack(const Bytes& resource, const IracPackOptions& options, IracPackS
             }
         });
 
-    Bytes out(resource.begin(), resource.begin() + 4);
-    out.resize(kHeaderSize, 0);
-    out[4] = 1;
-    put_size(out, static_cast<uint32_t>(body.size()));
-    const Bytes code = bits.finish();
-    out.insert(out.end(), code.begin(), code.end());
-    return out;
+    return enveloped(resource.data(), 1, static_cast<uint32_t>(body.size()), bits.finish());
 }
 
 void add_head_control_resource(ResWriter& writer, uint16_t id, const std::array<uint8_t, 4>& prefix,

@@ -1,8 +1,8 @@
 #include "support/model_links.h"
 
-#include <gtest/gtest.h>
-
 #include <algorithm>
+#include <stdexcept>
+#include <string>
 #include <utility>
 
 namespace ovcg_test {
@@ -30,7 +30,8 @@ Bytes link_leaf(uint16_t def, const std::vector<LeafAxis>& axes, const std::vect
         size_t combinations = 1;
         for (const LeafAxis& a : axes) combinations *= a.keys.size();
         if (values.size() != combinations)
-            ADD_FAILURE() << "leaf table: " << values.size() << " values for " << combinations << " key combinations";
+            throw std::invalid_argument("leaf table: " + std::to_string(values.size()) + " values for " +
+                                        std::to_string(combinations) + " key combinations");
     }
     std::vector<uint16_t> w = {def, uint16_t(axes.size())};
     for (const LeafAxis& a : axes) {
@@ -46,7 +47,8 @@ Bytes link_multikey(const std::vector<uint16_t>& key_ids, const std::vector<uint
                     const std::vector<std::vector<uint16_t>>& rows) {
     for (const auto& r : rows)
         if (r.size() != key_ids.size() + types.size())
-            ADD_FAILURE() << "multi-key row of " << r.size() << " words, want " << key_ids.size() + types.size();
+            throw std::invalid_argument("multi-key row of " + std::to_string(r.size()) + " words, want " +
+                                        std::to_string(key_ids.size() + types.size()));
     std::vector<uint16_t> w = {0, 0, uint16_t(rows.size()), uint16_t(key_ids.size()), uint16_t(types.size())};
     w.insert(w.end(), key_ids.begin(), key_ids.end());
     w.insert(w.end(), types.begin(), types.end());

@@ -550,7 +550,10 @@ std::vector<uint8_t> bytes_of(const std::string& spec) {
 
 std::string hex_of(const uint8_t* p, size_t n) {
     std::string s;
-    for (size_t i = 0; i < n; ++i) s += (i ? " " : "") + hex2(p[i]);
+    for (size_t i = 0; i < n; ++i) {
+        if (i) s += ' ';
+        s += hex2(p[i]);
+    }
     return s;
 }
 
