@@ -1,4 +1,5 @@
-/* Halftone engine: the host service table.
+/* Halftone engine: the host service table and the three description records
+ * an instance is made from.
  *
  * The halftone engine never calls the runtime library itself. Its host hands
  * it this table of thirteen services when an instance is made; the engine
@@ -48,6 +49,54 @@ typedef struct HXRServiceTable {
     HXRStrLenFn StrLen;             /* 12 */
     HXRAtoIFn AtoI;                 /* 13 */
 } HXRServiceTable;
+
+/* The image record: how the input lines of a band are laid out. */
+typedef struct _HXR_IMAGE_INFO {
+    unsigned int colorMode;      /* 3 RGB, 4 CMYK, 110 ten components, 101..112 = 1..12 ink planes given directly */
+    unsigned int sampleBytes;    /* bytes per sample: 1, or 2 (host byte order, the high byte is used) */
+    unsigned int pixelOffset;    /* samples from one pixel to the next within a plane */
+    unsigned int attributeStride;/* bytes from one attribute byte to the next; 0 = no attribute plane */
+    unsigned int width;          /* input pixels per line */
+} _HXR_IMAGE_INFO;
+
+/* The halftone record: the print-mode query (words 0..7), then the output
+ * scale. Word 9 is a ratio: numerator in the low 16 bits, signed denominator
+ * in the high 16 bits, 0 counting as 1 (0x20001 is one half). */
+typedef struct _HXR_HALFTONE_INFO {
+    unsigned int inkSet;          /* 0: ink-set identifier (0 = monochrome job) */
+    unsigned int media;           /* 1 */
+    unsigned int docType;         /* 2: 7 = monochrome photo (TNMX) */
+    unsigned int subType;         /* 3 */
+    unsigned int htType;          /* 4: 3 dither, 5 and 6 hybrid error diffusion */
+    unsigned int xResolution;     /* 5 */
+    unsigned int yResolution;     /* 6 */
+    unsigned int outputBits;      /* 7: dot mode 1, 2, 34 (or 66) */
+    unsigned int htSubType;       /* 8 */
+    unsigned int scale;           /* 9: output columns per input pixel, as a ratio */
+    unsigned int extra;           /* 10: 1 as the band pipeline fills it */
+} _HXR_HALFTONE_INFO;
+
+/* The option record: tone words, blobs and per-colour settings. The blobs
+ * carry their own lengths (see each); the engine copies them at creation. */
+typedef struct _HXR_OPTION_INFO {
+    /* 0 gamma (-1 default), 1 brightness, 2 contrast, 3 saturation, 4..6 red,
+     * green and blue strength, 7..15 the monochrome-photo parameters
+     * (circle x, circle y, gamma, brightness, contrast, shadow tonality,
+     * highlight tonality, maximum density (220 default), highlight point). */
+    int tone[16];
+    /* Byte 0 blank: length byte 1 + 2; byte 0 '0': byte 1 + 256 x byte 2 + 3. */
+    const unsigned char* printerId;
+    /* Length: the u32 little-endian number in its first four bytes. */
+    const unsigned char* calibration;
+    /* 1024 = 100 % per colour, or a duty-factor record: the 16 bytes
+     * "DUTY_FACTOR_MODE", the factor (128..8192) and seven words 0xFFFFFFFF. */
+    unsigned int colorValue[12];
+    /* Length: (byte 2 + 256 x byte 3) x byte 0 + 4. */
+    const unsigned char* userColor;
+    unsigned int inkSelectionMode;  /* also intent 0's LUT channel mode; default 0 */
+    unsigned int secondDocType;     /* default 0xFFFFFFFF: none */
+    unsigned int channelMode1;      /* intent 1's LUT channel mode; default 0xFFFFFFFF */
+} _HXR_OPTION_INFO;
 
 #ifdef __cplusplus
 }
