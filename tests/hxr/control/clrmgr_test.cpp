@@ -1,5 +1,5 @@
 #include "hxr/control/hxr_clrmgr.h"
-#include "hxr_fixture.h"
+#include "support/hxr_fixture.h"
 
 #include <algorithm>
 #include <iterator>

@@ -1,5 +1,5 @@
 #include "hxr/control/hxr_decomp.h"
-#include "hxr_fixture.h"
+#include "support/hxr_fixture.h"
 #include "support/hxr_packer.h"
 #include "support/lz_pack.h"
 

@@ -1,5 +1,5 @@
 #include "hxr/control/hxr_dither.h"
-#include "hxr_fixture.h"
+#include "support/hxr_fixture.h"
 #include "support/model.h"
 #include "support/model_dither.h"
 

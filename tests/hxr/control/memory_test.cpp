@@ -1,5 +1,5 @@
 #include "hxr/control/hxr_memory.h"
-#include "hxr_fixture.h"
+#include "support/hxr_fixture.h"
 
 #include <atomic>
 #include <random>

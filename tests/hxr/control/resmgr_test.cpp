@@ -1,5 +1,5 @@
 #include "hxr/control/hxr_resmgr.h"
-#include "hxr_fixture.h"
+#include "support/hxr_fixture.h"
 #include "support/hxr_packer.h"
 
 #include <cstring>
