@@ -1,6 +1,7 @@
 #include "engine/prt_mode.h"
 
 #include <algorithm>
+#include <array>
 #include <cstring>
 #include <limits>
 #include <new>
@@ -28,7 +29,7 @@ uint16_t Combine16(uint16_t high, uint16_t low) { return static_cast<uint16_t>(h
 uint8_t Low8(uint16_t v) { return static_cast<uint8_t>(v & 0xFF); }
 
 // Plane counts of the printer formats 0..16.
-constexpr int kPlanesByFormat[17] = {1, 4, 3, 6, 7, 0, 7, 7, 6, 8, 8, 6, 7, 6, 8, 8, 10};
+constexpr std::array<int, 17> kPlanesByFormat = {1, 4, 3, 6, 7, 0, 7, 7, 6, 8, 8, 6, 7, 6, 8, 8, 10};
 
 // The flag-word bits the resolution tests.
 constexpr uint32_t kFlagAdjustFeed = 0x8;
@@ -287,7 +288,11 @@ void CPrtMode::BorderStep() {
 }
 
 int CPrtMode::GetNumPlane(int format) {
-    return format >= 0 && format < 17 ? kPlanesByFormat[format] : 0;
+    // Any other format has no planes, which refuses the job when the model
+    // gives no count either. The access is checked as well: a slip in the
+    // range test throws in every build instead of reading past the table.
+    if (format < 0 || static_cast<size_t>(format) >= kPlanesByFormat.size()) return 0;
+    return kPlanesByFormat.at(static_cast<size_t>(format));
 }
 
 uint16_t CPrtMode::MediaClassId() const {

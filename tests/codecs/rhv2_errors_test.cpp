@@ -249,8 +249,10 @@ TEST(Rhv2Hostile, MalformedLines) {
         // Run piece that is the terminator.
         {"terminator_as_run", 4, {bits("0 1111111")}},
         {"terminator_after_255", 300, {bits("0 1111101111111 1111111")}},
-        // Terminator as the first code of a difference sequence.
-        {"terminator_first_in_sequence", 4, {bits("11110 1111111 001")}},
+        // A sequence of one difference (0), the terminator and a run to the end.
+        {"control_sequence_of_one", 4, {bits("11110 101 1111111 1111110")}, true},
+        // The terminator at once after the sequence token, then a run to the end.
+        {"terminator_first_in_sequence", 4, {bits("11110 1111111 1111110")}},
         // Above-run of 5 (d 2 = 01 01) in a line of 4.
         {"run_past_end", 4, {bits("0 0101")}},
         // Runs of 255 more in a line of 100.

@@ -426,6 +426,13 @@ TEST(CommandConv, TextWriterPrintsWithoutTerminatorAndChecksRoom) {
     EXPECT_EQ(C::WriteTRAQage(nullptr, 0, "%s", ""), 0);
     // Exactly full: no terminator needs room.
     EXPECT_EQ(C::WriteTRAQage(buf, 3, "abc"), 3);
+    // A text of exactly the 255-byte maximum is written whole; one more is refused.
+    std::vector<uint8_t> big(300, kGuard);
+    const std::string max_text(255, 't');
+    EXPECT_EQ(C::WriteTRAQage(big.data(), big.size(), "%s", max_text.c_str()), 255);
+    EXPECT_EQ(std::string(big.begin(), big.begin() + 255), max_text);
+    EXPECT_EQ(big[255], kGuard);
+    EXPECT_EQ(C::WriteTRAQage(big.data(), big.size(), "%s!", max_text.c_str()), C::kBadArg);
 }
 
 TEST(CommandConv, PlaneTables) {

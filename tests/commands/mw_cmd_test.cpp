@@ -286,6 +286,14 @@ TEST(MWCmd, JxStartVariants) {
              h.jobData.lpszVenderInfo = nullptr; h.jobData.lpszOsVerInfo = nullptr; h.jobData.lpszMediaInfo = nullptr;
          },
          "'JX' 13 00 00 00 01 01 01 02 08 01 01 00 00 00 00 00 00 0F 02 01 00"},
+        {"exactly 8 disk-option bytes are sent as given",
+         [](Harness& h) {
+             static const uint8_t eight[8] = {1, 2, 3, 4, 5, 6, 7, 8};
+             SetJobData(h); h.jobData.lpHDDOption = eight; h.jobData.NumHDDOption = 8;
+             h.jobData.lpszDocName = nullptr; h.jobData.lpszOwnerName = nullptr; h.jobData.lpszHostName = nullptr;
+             h.jobData.lpszVenderInfo = nullptr; h.jobData.lpszOsVerInfo = nullptr; h.jobData.lpszMediaInfo = nullptr;
+         },
+         "'JX' 13 00 00 00 01 01 01 02 08 01 02 03 04 05 06 07 08 0F 02 01 00"},
         {"negative host-name type drops the identifier item",
          [](Harness& h) {
              SetJobData(h); h.jobData.HostNameType = -1;
@@ -660,6 +668,8 @@ TEST(MWCmd, SnTableRules) {
         {"feed offset not given, rule 1", 0x82, 10, 4, 1, [](Harness&) {}, "0A"},
         {"feed offset, rule 0", 0x82, 10, 4, 0, [](Harness&) {}, nullptr},
         {"top margin 10", 8, 9, 1, 1, [](Harness& h) { h.info.top_margin_adjust = 1; h.SetMedia(OVCG_MO_TOP_MARGIN); h.mediaRecord.top_margin = 10; }, "00"},
+        {"top margin 14 gives 0", 8, 9, 1, 1, [](Harness& h) { h.info.top_margin_adjust = 1; h.SetMedia(OVCG_MO_TOP_MARGIN); h.mediaRecord.top_margin = 14; }, "00"},
+        {"top margin 15 is kept", 8, 9, 1, 1, [](Harness& h) { h.info.top_margin_adjust = 1; h.SetMedia(OVCG_MO_TOP_MARGIN); h.mediaRecord.top_margin = 15; }, "0F"},
         {"top margin 300", 8, 9, 1, 1, [](Harness& h) { h.info.top_margin_adjust = 1; h.SetMedia(OVCG_MO_TOP_MARGIN); h.mediaRecord.top_margin = 300; }, "FF"},
         {"top margin with offset", 8, 9, 1, 2,
          [](Harness& h) {
@@ -685,6 +695,8 @@ TEST(MWCmd, SnTableRules) {
         {"no automatic cut, rule 1", 0x84, 9, 5, 1, [](Harness&) {}, "00"},
         {"no automatic cut, rule 2", 0x84, 9, 5, 2, [](Harness&) {}, nullptr},
         {"eject roller", 0x85, 9, 6, 2, [](Harness& h) { h.SetMedia(OVCG_MO_EJECT_ROLLER); h.mediaRecord.eject_roller = 2; }, "02"},
+        {"eject roller 3", 0x85, 9, 6, 2, [](Harness& h) { h.SetMedia(OVCG_MO_EJECT_ROLLER); h.mediaRecord.eject_roller = 3; }, "03"},
+        {"eject roller 4 counts as not given", 0x85, 9, 6, 2, [](Harness& h) { h.SetMedia(OVCG_MO_EJECT_ROLLER); h.mediaRecord.eject_roller = 4; }, nullptr},
         {"feed roller sets but does not give", 0x85, 9, 6, 2, [](Harness& h) { h.SetMedia(OVCG_MO_FEED_ROLLER); h.mediaRecord.feed_roller_type = 3; }, nullptr},
         {"feed roller value under rule 1", 0x85, 9, 6, 1, [](Harness& h) { h.SetMedia(OVCG_MO_FEED_ROLLER); h.mediaRecord.feed_roller_type = 3; }, "03"},
         {"roll tension", 0x89, 9, 7, 2, [](Harness& h) { h.SetMedia(OVCG_MO_ROLL_TENSION); h.mediaRecord.roll_tension_mode = 3; }, "03"},

@@ -783,6 +783,37 @@ TEST(Traq2DocEnd, PredictionDuplexAndBlanksInOrder) {
                 " 00 00 00"));
 }
 
+// The page count of a prediction record is the pages since the last report:
+// the record restarts the reported count, so a second record counts only the
+// pages reported after the first.
+TEST(Traq2DocEnd, PredictionRestartsTheReportedCount) {
+    Harness h;
+    h.info.remote_flags = 0x8000;
+    h.SetEx(kExCutAfterJob);
+    JxOnlyItems(h, {10});
+    CMWCmd& g = MakeJob(h, Gen::kTraq2);
+    auto send = [&](const std::string& text) {
+        const std::vector<uint8_t> b = bytes_of(text);
+        h.spooler->SendData(reinterpret_cast<const char*>(b.data()), static_cast<unsigned>(b.size()));
+    };
+    auto prediction = [&] {
+        h.Clear();
+        send(kEnter);
+        g.SendJXPredictionInfoCmd();
+        send(kExit);
+        return h.Hex();
+    };
+    Page(g, 1, 0);  // nothing fed on a cut-after-job sheet: reported
+    Page(g, 2, 0);
+    ASSERT_EQ(g.PagesReported(), 2u);
+    g.SetPageValues(5, 0, 100, 0);
+    EXPECT_EQ(prediction(), H(Remote("'JX' 06 00 00 00 10 02 03 00")));  // 5 - 2
+    EXPECT_EQ(g.PagesReported(), 0u);
+    Page(g, 6, 0);
+    ASSERT_EQ(g.PagesReported(), 1u);
+    EXPECT_EQ(prediction(), H(Remote("'JX' 06 00 00 00 10 02 05 00")));  // 6 - 1
+}
+
 TEST(Traq2, SpoolerFailureLeavesThePageEnd) {
     Harness h;
     h.recorder.FailCall(0);

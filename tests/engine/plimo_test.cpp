@@ -656,6 +656,60 @@ TEST_F(PlimoTest, MirroringAndVerticalOffset) {
     EXPECT_EQ(w.halftoner_inits.at(0).page_length, 80);
 }
 
+// The page offset moves the band in 32-bit page rows: a band that then ends
+// on the last row is handed on, one that would end past it is a conversion
+// failure.
+TEST_F(PlimoTest, VerticalOffsetAtTheEndOfTheRowRange) {
+    const struct {
+        uint32_t top;
+        int result;
+    } cases[] = {{0xFFFFFFFFu - 32, 0}, {0xFFFFFFFFu - 31, -4}};
+    for (const auto& c : cases) {
+        Fresh([](tagPRTINFOSTRUCT& i) { i.page_length_extra = 30; });
+        ASSERT_TRUE(Open());
+        EXPECT_EQ(Band(c.top, 2, 4), c.result) << c.top;
+        if (c.result == 0) {
+            ASSERT_EQ(w.bands.size(), 1u);
+            EXPECT_EQ(w.bands[0].band.bottom, 0xFFFFFFFFu);
+        } else {
+            EXPECT_TRUE(w.bands.empty());
+        }
+    }
+}
+
+// A band of no lines is not an inverted one: a source that needs no
+// conversion hands it on, while the RGB expander refuses a band without
+// pixels. The clip is the one the job interface leaves after clamping.
+TEST_F(PlimoTest, ZeroHeightBandWithAClip) {
+    const struct {
+        const char* name;
+        int32_t src_format;
+        tagRECT band;
+        int result;
+    } cases[] = {
+        {"RGB", 1, {0, 5, 4, 5}, -4},
+        {"gray", 0, {0, 5, 4, 5}, 0},
+        {"gray, inverted", 0, {0, 5, 4, 4}, -4},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        Fresh();
+        tagPRTSTRUCT3_12 j = PlainJob();
+        j.src_format = c.src_format;
+        ASSERT_TRUE(Open(j));
+        std::vector<uint8_t> px(12);
+        tagBANDBMP bmp{12, px.data()};
+        const tagRECT clip{0, 0, 4, 0};
+        EXPECT_EQ(plimo->BandOut(&clip, &bmp, nullptr, &c.band, nullptr), c.result);
+        EXPECT_EQ(plimo->LastError(), c.result);
+        ASSERT_EQ(w.bands.size(), c.result == 0 ? 1u : 0u);
+        if (c.result == 0) {
+            EXPECT_EQ(w.bands[0].band.top, 5u);
+            EXPECT_EQ(w.bands[0].band.bottom, 5u);
+        }
+    }
+}
+
 TEST_F(PlimoTest, ContinuousRollKeepsOnePageOpen) {
     w.tweak_info = [](tagPRTINFOSTRUCT& i) {
         i.top_margin_offset_on = 1;

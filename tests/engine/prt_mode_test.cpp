@@ -264,6 +264,33 @@ TEST(PrtModeDefault, DeepCopiesOutliveTheCallersRecords) {
     EXPECT_EQ(keys.GetLRTargetKey(17), 0xFFFF);
 }
 
+// One to seven ink-set bytes become keys 15 to 21; more are not used at all.
+TEST(PrtModeDefault, InkSetKeysFromOneToSevenBytes) {
+    const struct {
+        uint32_t count;
+        bool keys;
+    } cases[] = {{1, true}, {7, true}, {8, false}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.count);
+        FrontEndJob fe;
+        ASSERT_TRUE(fe.ok());
+        std::vector<uint8_t> ink = {3, 1, 4, 1, 5, 9, 2, 6};
+        tagJOBDATA_6 data{};
+        data.version = 6;
+        data.lpInkSetData = ink.data();
+        data.NumInkSetData = c.count;
+        tagPRTSTRUCT3_12 job = fe.job();
+        job.lpJobData = &data;
+        Resolver resolver(DefaultModel());
+        const Resolved r = resolver.Run(job);
+        ASSERT_EQ(r.error, "");
+        CLRKeySet keys;
+        ASSERT_EQ(r.mode->SetLRKeySetValue(&keys, 20000), 1);
+        for (uint32_t i = 0; i < 7; ++i)
+            EXPECT_EQ(keys.GetLRTargetKey(uint16_t(15 + i)), c.keys && i < c.count ? ink[i] : 0xFFFF) << i;
+    }
+}
+
 // ---- Refused option combinations ----------------------------------------------
 
 TEST(PrtModeRefusal, OptionCombinationsBeforeAnyResource) {
@@ -335,6 +362,8 @@ const Breakage kBreakages[] = {
      [](ResWriter& w) { ovcg_test::PrependToChain(w, 20500, {{11002, 0xFF}, {11003, 0xFF}}); }, &kLoad},
     {"double resolution with a multiplier above 1",
      [](ResWriter& w) { ovcg_test::PrependToChain(w, 20500, {{11022, 1}, {11026, 2}}); }, &kLoad},
+    {"double resolution with multiplier 1",
+     [](ResWriter& w) { ovcg_test::PrependToChain(w, 20500, {{11022, 1}, {11026, 1}}); }, nullptr},
     {"plane count 0", [](ResWriter& w) { ovcg_test::PrependToChain(w, 20500, {{11031, 0}}); }, &kIllegal},
     {"plane count 17", [](ResWriter& w) { ovcg_test::PrependToChain(w, 20500, {{11031, 17}}); }, &kIllegal},
     {"no plane count for format 101",
@@ -391,6 +420,21 @@ TEST(PrtModeBroken, OptionalResourcesLeaveTheirValuesUnset) {
     EXPECT_EQ(r.info().key28502, 0xFFFF);
     EXPECT_EQ(r.info().encoder_selector, 0xFFFF);
     EXPECT_EQ(r.info().record_selector, 0xFFFF);
+}
+
+// Keys 28001 to 28014 enable the JX items one word each, the last (28014)
+// the error-check item.
+TEST(PrtModeBroken, EachJxEnableWordFromItsOwnKey) {
+    for (int item = 0; item < 14; ++item) {
+        SCOPED_TRACE(item);
+        FrontEndJob fe;
+        ASSERT_TRUE(fe.ok());
+        ResWriter model = DefaultModel();
+        ovcg_test::ReplaceChain(model, 28000, {{uint16_t(28001 + item), 1}});
+        const Resolved r = ResolveJob(model, fe.job());
+        ASSERT_EQ(r.error, "");
+        for (int i = 0; i < 14; ++i) EXPECT_EQ(r.info().jx_items[i], i == item ? 1 : 0xFFFF) << i;
+    }
 }
 
 TEST(PrtModeBroken, MissingSn04LengthOrKindRefuses) {

@@ -206,6 +206,29 @@ TEST_F(ResReader, LoadFailures) {
               0u);
 }
 
+// The index keeps paths of up to 255 characters: one of exactly that length
+// loads and fetches (extra slashes name the same file), one more is refused.
+TEST_F(ResReader, PathLengthLimit) {
+    ASSERT_TRUE(write_bytes(tmp_.path(), ResWriter().add(3000, 1, seq(5, 1)).bytes()));
+    ASSERT_LT(tmp_.path().size(), ovcg::kResPathMax);
+    const struct {
+        size_t length;
+        int load;
+    } cases[] = {{ovcg::kResPathMax, 0}, {ovcg::kResPathMax + 1, -1}};
+    for (const auto& c : cases) {
+        const std::string path = std::string(c.length - tmp_.path().size(), '/') + tmp_.path();
+        ASSERT_EQ(path.size(), c.length);
+        testing::internal::CaptureStderr();
+        EXPECT_EQ(ovs_resLoadFile(path.c_str()), c.load) << c.length;
+        const Fetched f = fetch(3000, 1);
+        testing::internal::GetCapturedStderr();
+        EXPECT_EQ(f.data != nullptr, c.load == 0) << c.length;
+        if (f.data) {
+            EXPECT_EQ(Bytes(f.data.get(), f.data.get() + f.size), seq(5, 1));
+        }
+    }
+}
+
 TEST_F(ResReader, ReloadReplacesAndUnloadClears) {
     ASSERT_EQ(load(ResWriter().add(3000, 1, {1}).bytes()), 0);
     TempFile other("res_reader_other");

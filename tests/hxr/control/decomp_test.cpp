@@ -392,6 +392,29 @@ TEST_F(Decomp, HostileEnvelopes) {
     EXPECT_EQ(HXRGetMemBlockCount(mm), 1u);
 }
 
+// A stream of n bytes codes at most 8n x 257 bytes (one-bit codes of the
+// longest match): a claim beyond that is refused before anything is
+// allocated, one at the limit is tried (and fails on the stream).
+TEST_F(Decomp, ClaimedLengthBoundedByTheStream) {
+    const struct {
+        uint32_t claimed;
+        bool allocates;
+    } cases[] = {{32 * 257, true}, {32 * 257 + 1, false}, {0x7FFFFFFFu, false}};
+    for (const auto& c : cases) {
+        // Magic, packed length 8 (the unpacked count and 4 stream bytes), the claim, 4 stream bytes.
+        Bytes res(kHxrMagicPacked, kHxrMagicPacked + 8);
+        for (uint32_t v : {8u, c.claimed})
+            for (int k = 0; k < 4; ++k) res.push_back(uint8_t(v >> (8 * k)));
+        res.insert(res.end(), {0x12, 0x34, 0x56, 0x78});
+        const size_t allocs = svc.allocations();
+        int32_t rc = 0;
+        unpack(res, &rc);
+        EXPECT_EQ(rc, kHxrDeCompBadStream) << c.claimed;
+        EXPECT_EQ(svc.allocations() > allocs, c.allocates) << c.claimed;
+    }
+    EXPECT_EQ(HXRGetMemBlockCount(mm), 1u);
+}
+
 TEST_F(Decomp, EmptyPackedResource) {
     int32_t rc = 1;
     const Bytes out = unpack(ovcg_test::hxr_pack({}), &rc);

@@ -223,6 +223,23 @@ TEST_F(Dither, SwitchAnswersIdentifiers) {
     EXPECT_EQ(HXRDeleteDthResMgr(nullptr, mm), kHxrDthMgrNone);
 }
 
+// The most a switch holds, 12 inks in each of 6 areas, parses; the rows
+// above refuse 13 inks and 7 areas.
+TEST_F(Dither, SwitchAtItsLimits) {
+    DitherSwitchSpec s;
+    s.form = 2;
+    s.areas.resize(6);
+    for (uint16_t a = 0; a < 6; ++a)
+        for (uint16_t k = 0; k < 12; ++k) s.areas[a].push_back(uint16_t(100 * a + k));
+    HXRDthSwcResParser* p = parse<HXRDthSwcResParser>(HXRCreateDthSwcResParser, write_dither_switch(s));
+    ASSERT_NE(p, nullptr);
+    EXPECT_EQ(error(), 0u);
+    EXPECT_EQ(HXRGetDthSwcResInkNum(p), 12u);
+    EXPECT_EQ(HXRGetDthSwcResAreaNum(p), 6u);
+    EXPECT_EQ(HXRGetDthResNo(p, 5, 11), 511u);
+    EXPECT_EQ(HXRDeleteDthSwcResParser(p, mm), 0u);
+}
+
 TEST_F(Dither, Offsets) {
     HXRDthOffResParser* p = parse<HXRDthOffResParser>(HXRCreateDthOffResParser, offsets());
     ASSERT_NE(p, nullptr);
@@ -366,6 +383,25 @@ TEST_F(DitherMgr, TwoAreasWithUbecMasks) {
     EXPECT_EQ(order, uint32_t(s8.entries[5 * 8 + 3] >> 12));
     EXPECT_EQ(HXRGetDthResMgrUBECThresh(d, 1, 0, 5, 3, 2, 4, &order), kHxrNoValue);  // other shape
     EXPECT_EQ(HXRGetDthResMgrUBECThresh(d, 1, 0, 16, 0, 4, 2, &order), kHxrNoValue);
+}
+
+// Masks whose block grid is wider than tall, and taller than wide: the block
+// of a pixel counts rows of blocks across, and repeats each way on its own.
+TEST_F(DitherMgr, UbecThresholdsOnGridsThatAreNotSquare) {
+    const struct {
+        int32_t width, height, block_w, block_h;
+    } shapes[] = {{16, 4, 4, 2}, {8, 16, 4, 4}};
+    uint16_t id = 902;
+    for (const auto& sh : shapes) {
+        const UbecMaskSpec s = model_ubec_mask(sh.width, sh.height, sh.block_w, sh.block_h);
+        ASSERT_NE(s.width / s.block_w, s.height / s.block_h);
+        svc.add_resource(id, write_ubec_mask(s));
+        ASSERT_NE(make(0, id++), nullptr);
+        for (uint32_t y = 0; y < 40; ++y)
+            for (uint32_t x = 0; x < 40; ++x)
+                ASSERT_EQ(HXRGetDthResMgrThresh(d, 0, 0, x, y), ubec_reference(s, x, y))
+                    << sh.width << "x" << sh.height << " at " << x << "," << y;
+    }
 }
 
 TEST_F(DitherMgr, UbecOrderBeyondTheBlockIsRefused) {
