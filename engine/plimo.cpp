@@ -915,7 +915,9 @@ int CPlimo::BandOut(const tagRECT* clip, tagBANDBMP* in, tagBANDBMP* second, con
         where.bottom = static_cast<uint32_t>(bottom);
     }
 
-    if (band->bottom < band->top || band->right < band->left) return Fail(kPlimoConversionFailed);
+    // A band without lines or pixels is refused for every source format, as
+    // the pixel expander refuses it for RGB.
+    if (band->bottom <= band->top || band->right <= band->left) return Fail(kPlimoConversionFailed);
     tagBANDBMP out{};
     if (m_conv->Convert(band->bottom - band->top, band->right - band->left, in, &out) != 1)
         return Fail(kPlimoConversionFailed);

@@ -688,7 +688,9 @@ TEST_F(PlimoTest, ZeroHeightBandWithAClip) {
         int result;
     } cases[] = {
         {"RGB", 1, {0, 5, 4, 5}, -4},
-        {"gray", 0, {0, 5, 4, 5}, 0},
+        {"gray", 0, {0, 5, 4, 5}, -4},
+        {"gray, no pixels", 0, {4, 5, 4, 6}, -4},
+        {"gray, one line", 0, {0, 5, 4, 6}, 0},
         {"gray, inverted", 0, {0, 5, 4, 4}, -4},
     };
     for (const auto& c : cases) {
@@ -705,7 +707,7 @@ TEST_F(PlimoTest, ZeroHeightBandWithAClip) {
         ASSERT_EQ(w.bands.size(), c.result == 0 ? 1u : 0u);
         if (c.result == 0) {
             EXPECT_EQ(w.bands[0].band.top, 5u);
-            EXPECT_EQ(w.bands[0].band.bottom, 5u);
+            EXPECT_EQ(w.bands[0].band.bottom, 6u);
         }
     }
 }
