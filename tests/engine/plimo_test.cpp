@@ -677,9 +677,9 @@ TEST_F(PlimoTest, VerticalOffsetAtTheEndOfTheRowRange) {
     }
 }
 
-// A band of no lines is not an inverted one: a source that needs no
-// conversion hands it on, while the RGB expander refuses a band without
-// pixels. The clip is the one the job interface leaves after clamping.
+// A band of no lines or no pixels is refused with the conversion code for
+// every source format, as the RGB expander refuses it; one line is handed on.
+// The clip is the one the job interface leaves after clamping.
 TEST_F(PlimoTest, ZeroHeightBandWithAClip) {
     const struct {
         const char* name;
