@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <array>
-#include <bit>
 #include <cstring>
 
 namespace ovcg::jpeg {
@@ -77,23 +76,20 @@ struct FloatLanes {
     static V Mul(V v, AanConstant c) { return v * kK[c]; }
 };
 
-// 16-bit values in memory (samples, the results of the row pass and of the
-// column pass), 32-bit lanes in between; a product by a 10-bit constant is
-// rounded back to unit scale. For samples in -128..128 no intermediate
-// exceeds 22023 in magnitude, so 32-bit and 16-bit sums agree.
+// 32-bit lanes; a product by a 10-bit constant is rounded back to unit
+// scale. The transform keeps its intermediates to 16 bits; for samples in
+// -128..128 none exceeds 22023 in magnitude, so 32-bit lanes give the same
+// values.
 struct IntLanes {
-    using Elem = int16_t;
+    using Elem = int32_t;
     using V = V4i;
     static constexpr int32_t kK[4] = {724, 392, 554, 1338};
-    static V Load(const int16_t* p) {
-        V4s v;
+    static V Load(const int32_t* p) {
+        V v;
         std::memcpy(&v, p, sizeof v);
-        return __builtin_convertvector(v, V4i);
+        return v;
     }
-    static void Store(int16_t* p, V v) {
-        const V4s s = __builtin_convertvector(v, V4s);
-        std::memcpy(p, &s, sizeof s);
-    }
+    static void Store(int32_t* p, V v) { std::memcpy(p, &v, sizeof v); }
     static V Mul(V v, AanConstant c) { return (v * kK[c] + 512) >> 10; }
 };
 
@@ -133,20 +129,21 @@ inline void AanColumns(typename L::Elem* b) {
     }
 }
 
-template <typename T>
-inline void Transpose(const T* in, T* out) {
+template <typename In, typename Out>
+inline void Transpose(const In* in, Out* out) {
     for (int r = 0; r < 8; ++r)
-        for (int c = 0; c < 8; ++c) out[c * 8 + r] = in[r * 8 + c];
+        for (int c = 0; c < 8; ++c) out[c * 8 + r] = static_cast<Out>(in[r * 8 + c]);
 }
 
-// Rows first (as columns of the transposed block), then columns.
-template <class L>
-inline void AanTransform(typename L::Elem* block) {
+// Rows first (as columns of the transposed block), then columns; `out` may
+// be `in`.
+template <class L, typename In>
+inline void AanTransform(const In* in, typename L::Elem* out) {
     alignas(32) typename L::Elem t[64];
-    Transpose(block, t);
+    Transpose(in, t);
     AanColumns<L>(t);
-    Transpose(t, block);
-    AanColumns<L>(block);
+    Transpose(t, out);
+    AanColumns<L>(out);
 }
 }  // namespace
 
@@ -162,7 +159,7 @@ void ConvTableFloat(const int16_t* q, bool dc16, bool ac16, FloatDivisors* out) 
 }
 
 void DctAndQtiz_Chen_Float(int* out, float* block, const float* mul, const float* half) {
-    AanTransform<FloatLanes>(block);
+    AanTransform<FloatLanes>(block, block);
     // Round half away from zero: add the half divisor with the value's sign,
     // scale, truncate.
     for (int k = 0; k < 64; k += 4) {
@@ -180,31 +177,40 @@ void ConvTableInt(const int16_t* q, bool dc16, bool ac16, IntDivisors* out) {
         out->triple[k][0] = static_cast<int16_t>(d / 2);
         out->triple[k][1] = static_cast<int16_t>(-(d / 2));
         out->triple[k][2] = static_cast<int16_t>(d);
-        out->shift[k] = (k == 0 ? dc16 : ac16) ? 4 : 0;
-        // Rounding the reciprocal up makes the quotient exact for numerators
-        // below 2^24: the error n e / (d 2^s), e = recip d - 2^s < d <= 2^l,
-        // stays below 1/d.
-        const int l = std::bit_width(static_cast<unsigned>(d - 1));
-        const uint64_t two = uint64_t{1} << (24 + l);
-        out->recip[k] = static_cast<uint32_t>((two + static_cast<uint64_t>(d) - 1) / static_cast<uint64_t>(d));
-        out->recipShift[k] = static_cast<uint8_t>(24 + l);
+        out->scale[k] = (k == 0 ? dc16 : ac16) ? 16.0f : 1.0f;
+        out->halfPlusHalf[k] = static_cast<float>(d / 2) + 0.5f;
+        out->reciprocal[k] = 1.0f / static_cast<float>(d);
+    }
+}
+
+// Integer quotients in single precision: with n the numerator (below 2^21)
+// and Q = floor(n / d), (n + 1/2) / d lies at least 1/(2d) from Q and from
+// Q + 1, while n + 1/2 is exact and its product with the rounded reciprocal
+// is within (n + 1/2) 2^-23 < 1/(2d) of it: the truncated product is Q.
+template <bool Quick>
+void QuantiseInt(int* out, const int32_t* v, const IntDivisors& t) {
+    for (int k = 0; k < 64; k += 4) {
+        V4i x;
+        std::memcpy(&x, v + k, sizeof x);
+        const V4i negative = x < 0;
+        const V4 n = __builtin_convertvector(negative ? -x : x, V4) * FloatLanes::Load(t.scale + k) +
+                     (Quick ? V4{0.5f, 0.5f, 0.5f, 0.5f} : FloatLanes::Load(t.halfPlusHalf + k));
+        const V4i quotient = __builtin_convertvector(n * FloatLanes::Load(t.reciprocal + k), V4i);
+        const V4i result = negative ? -quotient : quotient;
+        std::memcpy(out + k, &result, sizeof result);
     }
 }
 
 template <bool Quick>
-void DctAndQtizInt(int* out, int16_t* block, const IntDivisors& t) {
-    AanTransform<IntLanes>(block);
-    // Numerators stay below 2^21 (16-bit values, times 16, plus a half divisor).
-    for (int k = 0; k < 64; ++k) {
-        const int v = block[k];
-        uint32_t n = static_cast<uint32_t>(v < 0 ? -v : v) << t.shift[k];
-        if constexpr (!Quick) n += static_cast<uint32_t>(t.triple[k][0]);
-        const int quotient = static_cast<int>((static_cast<uint64_t>(n) * t.recip[k]) >> t.recipShift[k]);
-        out[k] = v < 0 ? -quotient : quotient;
-    }
+void DctAndQtizInt(int* out, const int16_t* block, const IntDivisors& t) {
+    alignas(32) int32_t v[64];
+    AanTransform<IntLanes>(block, v);
+    QuantiseInt<Quick>(out, v, t);
 }
 
-template void DctAndQtizInt<false>(int*, int16_t*, const IntDivisors&);
-template void DctAndQtizInt<true>(int*, int16_t*, const IntDivisors&);
+template void QuantiseInt<false>(int*, const int32_t*, const IntDivisors&);
+template void QuantiseInt<true>(int*, const int32_t*, const IntDivisors&);
+template void DctAndQtizInt<false>(int*, const int16_t*, const IntDivisors&);
+template void DctAndQtizInt<true>(int*, const int16_t*, const IntDivisors&);
 
 }  // namespace ovcg::jpeg

@@ -50,26 +50,29 @@ struct IntDivisors {
     // Per coefficient: half divisor d / 2, its negation, and d = (q A + 1024)
     // >> 11, A the 14-bit AAN scale: d divides out the transform's scaling too.
     int16_t triple[64][3];
-    // 4 where the coefficient is kept at 16 times precision, else 0.
-    uint8_t shift[64];
-    // n / d == (n * recip) >> recipShift for every n below 2^24.
-    uint32_t recip[64];
-    uint8_t recipShift[64];
+    // The same in single precision for the quantiser: 16 where the
+    // coefficient is kept at 16 times precision, else 1; d / 2 + 1/2; 1 / d.
+    float scale[64];
+    float halfPlusHalf[64];
+    float reciprocal[64];
 };
 
 // Derives the divisors of a table (dc16, ac16 as for ConvTableFloat).
 void ConvTableInt(const int16_t* q, bool dc16, bool ac16, IntDivisors* out);
 
-// Integer transform of 64 level-shifted samples in -128..128 (natural order;
-// the block is overwritten by the unquantised output). The flow graph uses the
-// 10-bit constants 724, 392, 554 and 1338, each product rounded by +512 >> 10;
-// every intermediate stays within 16 bits. Quantisation: c = 2^shift v, then
+// Quantises 64 transform outputs (|v| < 2^16): c = v times the scale, then
 // (c + d/2) / d, or (c - d/2) / d when v < 0, dividing toward zero; the quick
 // variant divides c / d without the half divisor.
 template <bool Quick>
-void DctAndQtizInt(int* out, int16_t* block, const IntDivisors& t);
+void QuantiseInt(int* out, const int32_t* v, const IntDivisors& t);
 
-using IntDct = void (*)(int* out, int16_t* block, const IntDivisors& t);
+// Integer transform of 64 level-shifted samples in -128..128 (natural order)
+// and quantisation as above. The flow graph is the float one's, with the
+// 10-bit constants 724, 392, 554 and 1338, each product rounded by +512 >> 10.
+template <bool Quick>
+void DctAndQtizInt(int* out, const int16_t* block, const IntDivisors& t);
+
+using IntDct = void (*)(int* out, const int16_t* block, const IntDivisors& t);
 inline constexpr IntDct DctAndQtiz_Chen = &DctAndQtizInt<false>;
 inline constexpr IntDct DctAndQtiz_Chen_Quick = &DctAndQtizInt<true>;
 

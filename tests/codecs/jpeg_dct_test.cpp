@@ -187,6 +187,7 @@ struct IntCase {
     const int16_t* table;
     bool dc16, ac16;
 };
+void PrintTo(const IntCase& c, std::ostream* os) { *os << c.name; }
 
 class JpegIntDct : public ::testing::TestWithParam<IntCase> {};
 
@@ -198,10 +199,8 @@ TEST_P(JpegIntDct, BothVariantsMatchTheLiteralFlowGraph) {
     Narrow n;
     for (const auto& blk : IntBlocks(rng, 600)) {
         for (bool quick : {false, true}) {
-            int16_t work[64];
-            std::copy(blk.begin(), blk.end(), work);
             int out[64];
-            (quick ? DctAndQtiz_Chen_Quick : DctAndQtiz_Chen)(out, work, t);
+            (quick ? DctAndQtiz_Chen_Quick : DctAndQtiz_Chen)(out, blk.data(), t);
             const std::array<int, 64> want = LiteralIntDct(blk.data(), c.table, c.dc16, c.ac16, quick, n);
             for (size_t k = 0; k < 64; ++k) ASSERT_EQ(out[k], want[k]) << "coefficient " << k << " quick " << quick;
         }
@@ -224,14 +223,11 @@ TEST_P(JpegIntDct, StaysWithinItsRoundingOfTheExactTransform) {
     std::mt19937 rng(12);
     for (const auto& blk : IntBlocks(rng, 300)) {
         const std::array<double, 64> exact = ovcg_test::jpegt::ExactDct(blk.data());
-        int16_t work[64];
         float fwork[64];
-        std::copy(blk.begin(), blk.end(), work);
         std::copy(blk.begin(), blk.end(), fwork);
         int rounded[64], quick[64], flt[64];
-        DctAndQtiz_Chen(rounded, work, t);
-        std::copy(blk.begin(), blk.end(), work);
-        DctAndQtiz_Chen_Quick(quick, work, t);
+        DctAndQtiz_Chen(rounded, blk.data(), t);
+        DctAndQtiz_Chen_Quick(quick, blk.data(), t);
         DctAndQtiz_Chen_Float(flt, fwork, f.mul, f.half);
         for (size_t k = 0; k < 64; ++k) {
             const double s = (k == 0 ? c.dc16 : c.ac16) ? 16.0 : 1.0;
@@ -261,9 +257,10 @@ INSTANTIATE_TEST_SUITE_P(Cases, JpegIntDct,
                          [](const auto& i) { return std::string(i.param.name); });
 
 // The divisors: the triples from the 14-bit scales (whose first entries are
-// 16384, 22725, 21407, 19266), and a reciprocal that divides exactly for every
-// numerator the transform can give, for every table value 1..255.
-TEST(JpegIntDct, DivisorsAndTheirReciprocals) {
+// 16384, 22725, 21407, 19266); and the quantiser divides exactly, for every
+// table value 1..255 and every transform output, however close to a multiple
+// of the divisor.
+TEST(JpegIntDct, DivisorsAndQuantisation) {
     const std::array<int, 64> A = ScalesFromDefinition();
     EXPECT_EQ((std::array<int, 4>{A[0], A[1], A[2], A[3]}), (std::array<int, 4>{16384, 22725, 21407, 19266}));
     for (size_t k = 0; k < 64; ++k) EXPECT_EQ(kAanScales14[k], A[k]) << k;
@@ -271,22 +268,34 @@ TEST(JpegIntDct, DivisorsAndTheirReciprocals) {
     for (int q = 1; q <= 255; ++q) {
         int16_t table[64];
         std::fill(table, table + 64, static_cast<int16_t>(q));
+        const bool dc16 = q % 2 == 0, ac16 = q % 3 == 0;
         IntDivisors t;
-        ConvTableInt(table, q % 2 == 0, q % 3 == 0, &t);
+        ConvTableInt(table, dc16, ac16, &t);
         for (size_t k = 0; k < 64; ++k) {
             const int d = (q * A[k] + 1024) >> 11;
             ASSERT_EQ(t.triple[k][2], d);
             ASSERT_EQ(t.triple[k][0], d / 2);
             ASSERT_EQ(t.triple[k][1], -(d / 2));
-            ASSERT_EQ(t.shift[k], (k == 0 ? q % 2 == 0 : q % 3 == 0) ? 4 : 0);
-            auto divides = [&](uint32_t num) {
-                return static_cast<uint32_t>((static_cast<uint64_t>(num) * t.recip[k]) >> t.recipShift[k]) == num / static_cast<uint32_t>(d);
-            };
-            for (uint32_t m : {0u, 1u, 2u, 100u, 1000u, (1u << 21) / static_cast<uint32_t>(d), (1u << 24) / static_cast<uint32_t>(d) - 1}) {
-                const uint32_t base = m * static_cast<uint32_t>(d);
-                for (uint32_t num : {base, base + 1, base + static_cast<uint32_t>(d) - 1}) ASSERT_TRUE(divides(num)) << num << " / " << d;
+        }
+        // Outputs just around multiples of each coefficient's divisor, with
+        // the half divisor (and the factor 16) taken into account, up to 2^16.
+        for (int round = 0; round < 40; ++round) {
+            int32_t v[64];
+            for (size_t k = 0; k < 64; ++k) {
+                const int d = t.triple[k][2], s = (k == 0 ? dc16 : ac16) ? 16 : 1;
+                const int m = round < 4 ? round : static_cast<int>(rng() % static_cast<unsigned>(65535 * s / d + 1));
+                const int target = m * d - (round % 2 ? d / 2 : 0) + static_cast<int>(rng() % 3) - 1;
+                v[k] = std::clamp(target / s + static_cast<int>(rng() % 2), 0, 65535) * (rng() % 2 ? -1 : 1);
             }
-            for (int i = 0; i < 20; ++i) ASSERT_TRUE(divides(rng() & 0xFFFFFFu));
+            for (bool quick : {false, true}) {
+                int out[64];
+                (quick ? QuantiseInt<true> : QuantiseInt<false>)(out, v, t);
+                for (size_t k = 0; k < 64; ++k) {
+                    const int d = t.triple[k][2], c = v[k] * ((k == 0 ? dc16 : ac16) ? 16 : 1);
+                    const int half = quick ? 0 : d / 2;
+                    ASSERT_EQ(out[k], c >= 0 ? (c + half) / d : (c - half) / d) << v[k] << " / " << d << " quick " << quick;
+                }
+            }
         }
     }
 }
