@@ -57,7 +57,6 @@ constexpr std::array<int32_t, 64> MakeAanScales14() {
 // Four lanes; every lane gets exactly the scalar operations.
 typedef float V4 __attribute__((vector_size(16)));
 typedef int32_t V4i __attribute__((vector_size(16)));
-typedef int16_t V4s __attribute__((vector_size(8)));
 
 // The multiplications of the flow graph.
 enum AanConstant { kC0707, kC0382, kC0541, kC1306 };
