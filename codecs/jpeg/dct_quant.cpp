@@ -61,17 +61,22 @@ typedef int32_t V4i __attribute__((vector_size(16)));
 // The multiplications of the flow graph.
 enum AanConstant { kC0707, kC0382, kC0541, kC1306 };
 
-// Single precision throughout.
-struct FloatLanes {
-    using Elem = float;
-    using V = V4;
-    static constexpr float kK[4] = {0.707106781f, 0.382683433f, 0.541196100f, 1.306562965f};
-    static V Load(const float* p) {
+// Loads and stores of four lanes of element type E.
+template <typename E, typename Vec>
+struct Lanes {
+    using Elem = E;
+    using V = Vec;
+    static V Load(const E* p) {
         V v;
         std::memcpy(&v, p, sizeof v);
         return v;
     }
-    static void Store(float* p, V v) { std::memcpy(p, &v, sizeof v); }
+    static void Store(E* p, V v) { std::memcpy(p, &v, sizeof v); }
+};
+
+// Single precision throughout.
+struct FloatLanes : Lanes<float, V4> {
+    static constexpr float kK[4] = {0.707106781f, 0.382683433f, 0.541196100f, 1.306562965f};
     static V Mul(V v, AanConstant c) { return v * kK[c]; }
 };
 
@@ -79,16 +84,8 @@ struct FloatLanes {
 // scale. The transform keeps its intermediates to 16 bits; for samples in
 // -128..128 none exceeds 22023 in magnitude, so 32-bit lanes give the same
 // values.
-struct IntLanes {
-    using Elem = int32_t;
-    using V = V4i;
+struct IntLanes : Lanes<int32_t, V4i> {
     static constexpr int32_t kK[4] = {724, 392, 554, 1338};
-    static V Load(const int32_t* p) {
-        V v;
-        std::memcpy(&v, p, sizeof v);
-        return v;
-    }
-    static void Store(int32_t* p, V v) { std::memcpy(p, &v, sizeof v); }
     static V Mul(V v, AanConstant c) { return (v * kK[c] + 512) >> 10; }
 };
 
@@ -164,8 +161,7 @@ void DctAndQtiz_Chen_Float(int* out, float* block, const float* mul, const float
     for (int k = 0; k < 64; k += 4) {
         const V4 v = FloatLanes::Load(block + k), h = FloatLanes::Load(half + k), m = FloatLanes::Load(mul + k);
         const V4 c = v > 0.0f ? v + h : v - h;
-        const V4i q = __builtin_convertvector(c * m, V4i);
-        std::memcpy(out + k, &q, sizeof q);
+        IntLanes::Store(out + k, __builtin_convertvector(c * m, V4i));
     }
 }
 
@@ -189,14 +185,12 @@ void ConvTableInt(const int16_t* q, bool dc16, bool ac16, IntDivisors* out) {
 template <bool Quick>
 void QuantiseInt(int* out, const int32_t* v, const IntDivisors& t) {
     for (int k = 0; k < 64; k += 4) {
-        V4i x;
-        std::memcpy(&x, v + k, sizeof x);
+        const V4i x = IntLanes::Load(v + k);
         const V4i negative = x < 0;
         const V4 n = __builtin_convertvector(negative ? -x : x, V4) * FloatLanes::Load(t.scale + k) +
                      (Quick ? V4{0.5f, 0.5f, 0.5f, 0.5f} : FloatLanes::Load(t.halfPlusHalf + k));
         const V4i quotient = __builtin_convertvector(n * FloatLanes::Load(t.reciprocal + k), V4i);
-        const V4i result = negative ? -quotient : quotient;
-        std::memcpy(out + k, &result, sizeof result);
+        IntLanes::Store(out + k, negative ? -quotient : quotient);
     }
 }
 
