@@ -169,9 +169,7 @@ void ConvTableInt(const int16_t* q, bool dc16, bool ac16, IntDivisors* out) {
     for (size_t k = 0; k < 64; ++k) {
         // The tables hold 1..255, so 1 <= d < 2^12.
         const int d = std::max(1, (q[k] * kAanScales14[k] + 1024) >> 11);
-        out->triple[k][0] = static_cast<int16_t>(d / 2);
-        out->triple[k][1] = static_cast<int16_t>(-(d / 2));
-        out->triple[k][2] = static_cast<int16_t>(d);
+        out->divisor[k] = static_cast<int16_t>(d);
         out->scale[k] = (k == 0 ? dc16 : ac16) ? 16.0f : 1.0f;
         out->halfPlusHalf[k] = static_cast<float>(d / 2) + 0.5f;
         out->reciprocal[k] = 1.0f / static_cast<float>(d);

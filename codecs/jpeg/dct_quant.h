@@ -47,11 +47,11 @@ extern const std::array<int32_t, 64> kAanScales14;
 
 // Integer divisor form of one quantisation table.
 struct IntDivisors {
-    // Per coefficient: half divisor d / 2, its negation, and d = (q A + 1024)
-    // >> 11, A the 14-bit AAN scale: d divides out the transform's scaling too.
-    int16_t triple[64][3];
-    // The same in single precision for the quantiser: 16 where the
-    // coefficient is kept at 16 times precision, else 1; d / 2 + 1/2; 1 / d.
+    // Per coefficient d = (q A + 1024) >> 11, A the 14-bit AAN scale: d
+    // divides out the transform's scaling too.
+    int16_t divisor[64];
+    // For the quantiser, in single precision: 16 where the coefficient is
+    // kept at 16 times precision, else 1; d / 2 + 1/2; 1 / d.
     float scale[64];
     float halfPlusHalf[64];
     float reciprocal[64];

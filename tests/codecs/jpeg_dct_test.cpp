@@ -78,15 +78,6 @@ TEST(JpegFloatDct, QuantisationRoundsHalfAwayFromZero) {
     }
 }
 
-}  // namespace
-}  // namespace ovcg::jpeg
-
-// ---------------------------------------------------------------------------
-// Integer transform.
-
-namespace ovcg::jpeg {
-namespace {
-
 // A 16-bit intermediate; records whether any value ever needed more bits.
 struct Narrow {
     bool overflow = false;
@@ -231,7 +222,7 @@ TEST_P(JpegIntDct, StaysWithinItsRoundingOfTheExactTransform) {
         DctAndQtiz_Chen_Float(flt, fwork, f.mul, f.half);
         for (size_t k = 0; k < 64; ++k) {
             const double s = (k == 0 ? c.dc16 : c.ac16) ? 16.0 : 1.0;
-            const int d = t.triple[k][2];
+            const int d = t.divisor[k];
             const double scaled = exact[k] * A[k] / 2048.0 * s / d;  // 8 a a F 16^acc / d
             const double slack = 12.0 * s / d;                       // the flow graph's rounding
             EXPECT_LE(std::fabs(rounded[k] - scaled), 0.5 + slack) << "coefficient " << k;
@@ -256,10 +247,9 @@ INSTANTIATE_TEST_SUITE_P(Cases, JpegIntDct,
                                            IntCase{"default_chroma_dc16", kCQuantumT, true, false}),
                          [](const auto& i) { return std::string(i.param.name); });
 
-// The divisors: the triples from the 14-bit scales (whose first entries are
-// 16384, 22725, 21407, 19266); and the quantiser divides exactly, for every
-// table value 1..255 and every transform output, however close to a multiple
-// of the divisor.
+// The 14-bit scales (whose first entries are 16384, 22725, 21407, 19266),
+// and the quantiser divides exactly, for every table value 1..255 and every
+// transform output, however close to a multiple of the divisor.
 TEST(JpegIntDct, DivisorsAndQuantisation) {
     const std::array<int, 64> A = ScalesFromDefinition();
     EXPECT_EQ((std::array<int, 4>{A[0], A[1], A[2], A[3]}), (std::array<int, 4>{16384, 22725, 21407, 19266}));
@@ -271,18 +261,10 @@ TEST(JpegIntDct, DivisorsAndQuantisation) {
         const bool dc16 = q % 2 == 0, ac16 = q % 3 == 0;
         IntDivisors t;
         ConvTableInt(table, dc16, ac16, &t);
-        for (size_t k = 0; k < 64; ++k) {
-            const int d = (q * A[k] + 1024) >> 11;
-            ASSERT_EQ(t.triple[k][2], d);
-            ASSERT_EQ(t.triple[k][0], d / 2);
-            ASSERT_EQ(t.triple[k][1], -(d / 2));
-        }
-        // Outputs just around multiples of each coefficient's divisor, with
-        // the half divisor (and the factor 16) taken into account, up to 2^16.
         for (int round = 0; round < 40; ++round) {
             int32_t v[64];
-            for (size_t k = 0; k < 64; ++k) {
-                const int d = t.triple[k][2], s = (k == 0 ? dc16 : ac16) ? 16 : 1;
+            for (size_t k = 0; k < 64; ++k) {  // around a multiple of d, or of d less its half
+                const int d = (q * A[k] + 1024) >> 11, s = (k == 0 ? dc16 : ac16) ? 16 : 1;
                 const int m = round < 4 ? round : static_cast<int>(rng() % static_cast<unsigned>(65535 * s / d + 1));
                 const int target = m * d - (round % 2 ? d / 2 : 0) + static_cast<int>(rng() % 3) - 1;
                 v[k] = std::clamp(target / s + static_cast<int>(rng() % 2), 0, 65535) * (rng() % 2 ? -1 : 1);
@@ -291,7 +273,7 @@ TEST(JpegIntDct, DivisorsAndQuantisation) {
                 int out[64];
                 (quick ? QuantiseInt<true> : QuantiseInt<false>)(out, v, t);
                 for (size_t k = 0; k < 64; ++k) {
-                    const int d = t.triple[k][2], c = v[k] * ((k == 0 ? dc16 : ac16) ? 16 : 1);
+                    const int d = (q * A[k] + 1024) >> 11, c = v[k] * ((k == 0 ? dc16 : ac16) ? 16 : 1);
                     const int half = quick ? 0 : d / 2;
                     ASSERT_EQ(out[k], c >= 0 ? (c + half) / d : (c - half) / d) << v[k] << " / " << d << " quick " << quick;
                 }
@@ -309,10 +291,8 @@ TEST(JpegIntDct, FlatBlocks) {
         bool dc16;
         int16_t v;
         int dc, quickDc;
-    } cases[] = {{1, false, 1, 8, 8},     {1, false, -128, -1024, -1024}, {3, false, 1, 3, 2},     {3, false, -1, -3, -2},
-                 {16, false, 1, 1, 0},    {16, false, -1, -1, 0},         {3, true, 1, 43, 42},    {3, true, -1, -43, -42},
-                 {1, true, 0, 0, 0},      {3, true, 0, 0, 0},             {2, true, 128, 8192, 8192}, {16, true, 1, 8, 8},
-                 {16, true, -3, -24, -24}, {5, true, 7, 179, 179}};
+    } cases[] = {{1, false, -128, -1024, -1024}, {3, false, -1, -3, -2}, {16, false, 1, 1, 0},
+                 {3, true, 1, 43, 42}, {3, true, 0, 0, 0}, {2, true, 128, 8192, 8192}, {5, true, -7, -179, -179}};
     for (const auto& c : cases) {
         int16_t table[64];
         std::fill(table, table + 64, static_cast<int16_t>(c.q));
