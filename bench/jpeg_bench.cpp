@@ -1,6 +1,8 @@
 // Encoding throughput of the level-3 band JPEG encoder on a large photo-like
 // image, in the two configurations the encode buffers use, beside libjpeg's
-// own float-DCT baseline encoder on the same image with the same tables.
+// own float-DCT baseline encoder on the same image with the same tables; and
+// the integer configurations (16-bit converters with the integer matrix,
+// integer transform, rounding or quick) beside libjpeg's integer encoder.
 #include "codecs/jpeg/dct_quant.h"
 #include "codecs/jpeg/jpeg_api.h"
 
@@ -52,12 +54,14 @@ void ReportThroughput(benchmark::State& state, size_t bytes) {
     state.SetItemsProcessed(static_cast<int64_t>(state.iterations()) * kWidth * kHeight);
 }
 
-void EncodeImage(benchmark::State& state, SDataPattern pattern) {
+// speed: -1 as Open forces it (2), else the speed the encoder is made to use.
+void EncodeImage(benchmark::State& state, SDataPattern pattern, int speed = -1) {
     const std::vector<uint8_t>& im = PhotoImage();
     std::vector<uint8_t> out(32768);
     size_t bytes = 0;
     for (auto _ : state) {
         CJpegAPI enc;
+        if (speed >= 0) enc.OverrideSpeed(static_cast<uint32_t>(speed));
         SDataPattern p = pattern;
         int written = 0;
         enc.Open(out.data(), &written, 32768, kWidth, kHeight, &p, kWidth * 4, nullptr, 0);
@@ -75,6 +79,8 @@ void EncodeImage(benchmark::State& state, SDataPattern pattern) {
 
 void BM_JpegEncodePhoto8(benchmark::State& state) { EncodeImage(state, {0, 2, 0, 1, 2, 1, 0, 1, 0, 1}); }
 void BM_JpegEncodePhoto12(benchmark::State& state) { EncodeImage(state, {0, 2, 0, 1, 2, 1, 1, 1, 0, 16}); }
+void BM_JpegEncodePhoto8Int(benchmark::State& state) { EncodeImage(state, {0, 2, 0, 1, 2, 1, 0, 0, 0, 1}, 1); }
+void BM_JpegEncodePhoto8IntQuick(benchmark::State& state) { EncodeImage(state, {0, 2, 0, 1, 2, 1, 0, 0, 0, 1}, 0); }
 
 // libjpeg's destination: one 32 KB buffer sent (counted) whenever it fills,
 // as the encode buffers send our encoder's chunks.
@@ -102,8 +108,8 @@ void ChunkTerm(j_compress_ptr cinfo) {
 }
 
 // libjpeg with the tables of our 8-bit configuration (quality 1), 4:4:4 as our
-// 8x8 MCUs, the float DCT and the standard Huffman tables; errors end the run.
-void BM_LibjpegFloatEncodePhoto8(benchmark::State& state) {
+// 8x8 MCUs, the given DCT and the standard Huffman tables; errors end the run.
+void LibjpegEncode(benchmark::State& state, J_DCT_METHOD method) {
     const std::vector<uint8_t>& im = PhotoImage();
     unsigned int luminance[64], chrominance[64];
     for (int k = 0; k < 64; ++k) {
@@ -137,7 +143,7 @@ void BM_LibjpegFloatEncodePhoto8(benchmark::State& state) {
         jpeg_add_quant_table(&cinfo, 0, luminance, 100, TRUE);
         jpeg_add_quant_table(&cinfo, 1, chrominance, 100, TRUE);
         for (int c = 0; c < 3; ++c) cinfo.comp_info[c].h_samp_factor = cinfo.comp_info[c].v_samp_factor = 1;
-        cinfo.dct_method = JDCT_FLOAT;
+        cinfo.dct_method = method;
         cinfo.optimize_coding = FALSE;
         jpeg_start_compress(&cinfo, TRUE);
         while (cinfo.next_scanline < cinfo.image_height) {
@@ -158,8 +164,18 @@ void BM_LibjpegFloatEncodePhoto8(benchmark::State& state) {
     ReportThroughput(state, dest.sent);
 }
 
+void BM_LibjpegFloatEncodePhoto8(benchmark::State& state) { LibjpegEncode(state, JDCT_FLOAT); }
+// The integer transform of the same flow graph as ours, with scaled divisors,
+// and libjpeg's default (more accurate) integer transform.
+void BM_LibjpegIntEncodePhoto8(benchmark::State& state) { LibjpegEncode(state, JDCT_IFAST); }
+void BM_LibjpegIntSlowEncodePhoto8(benchmark::State& state) { LibjpegEncode(state, JDCT_ISLOW); }
+
 BENCHMARK(BM_JpegEncodePhoto8)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_JpegEncodePhoto12)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_LibjpegFloatEncodePhoto8)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_JpegEncodePhoto8Int)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_JpegEncodePhoto8IntQuick)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_LibjpegIntEncodePhoto8)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_LibjpegIntSlowEncodePhoto8)->Unit(benchmark::kMillisecond);
 
 }  // namespace

@@ -3,6 +3,7 @@
 #include "codecs/jpeg/markers.h"
 
 #include <array>
+#include <type_traits>
 
 namespace ovcg::jpeg {
 namespace {
@@ -25,48 +26,79 @@ inline FloatYcc TableColour(uint8_t r, uint8_t g, uint8_t b) {
             TBL_R4V[r] + TBL_G4V[g] + TBL_B4V[b]};
 }
 
-inline IntYcc MatrixColour(int r, int g, int b) {
-    const auto& m = kColourMatrix;
-    return {(m[0][0] * r + m[0][1] * g + m[0][2] * b + kMatrixOffsets[0]) >> 10,
-            (m[1][0] * r + m[1][1] * g + m[1][2] * b + kMatrixOffsets[1]) >> 10,
-            (m[2][0] * r + m[2][1] * g + m[2][2] * b + kMatrixOffsets[2]) >> 10};
+// One row of the integer matrix: (c1 R + c2 G + c3 B + offset) >> 10.
+template <int Row>
+inline int MatrixRow(int r, int g, int b) {
+    const auto& m = kColourMatrix[Row];
+    return (m[0] * r + m[1] * g + m[2] * b + kMatrixOffsets[Row]) >> 10;
 }
 
-template <PixelOrder Order, int Sampling, bool Float>
-void ConvertMcuImpl(const ConvertParams& p, const uint8_t* px, ptrdiff_t stride, float* mcu) {
+inline IntYcc MatrixColour(int r, int g, int b) {
+    return {MatrixRow<0>(r, g, b), MatrixRow<1>(r, g, b), MatrixRow<2>(r, g, b)};
+}
+
+// floor(x) for |x| < 2^31.
+inline int Floor(float x) {
+    const int t = static_cast<int>(x);
+    return static_cast<float>(t) > x ? t - 1 : t;
+}
+
+// One pixel's samples of the chosen type and arithmetic.
+template <typename Sample, bool Float>
+struct PixelColour {
+    static Sample Y(uint8_t r, uint8_t g, uint8_t b) {
+        if constexpr (std::is_same_v<Sample, float>) {
+            if constexpr (Float) return TBL_R4Y[r] + TBL_G4Y[g] + TBL_B4Y[b] - 128.0f;
+            else return static_cast<float>(MatrixRow<0>(r, g, b));
+        } else {
+            if constexpr (Float) return static_cast<int16_t>(Floor(TBL_R4Y[r] + TBL_G4Y[g] + TBL_B4Y[b] - 127.5f));
+            else return static_cast<int16_t>(MatrixRow<0>(r, g, b));
+        }
+    }
+    static void CbCr(uint8_t r, uint8_t g, uint8_t b, Sample* cb, Sample* cr) {
+        if constexpr (std::is_same_v<Sample, float>) {
+            if constexpr (Float) {
+                *cb = TBL_R4U[r] + TBL_G4U[g] + TBL_B4U[b];
+                *cr = TBL_R4V[r] + TBL_G4V[g] + TBL_B4V[b];
+            } else {
+                *cb = static_cast<float>(MatrixRow<1>(r, g, b));
+                *cr = static_cast<float>(MatrixRow<2>(r, g, b));
+            }
+        } else {
+            if constexpr (Float) {
+                *cb = static_cast<int16_t>(Floor(TBL_R4U[r] + TBL_G4U[g] + TBL_B4U[b] + 0.5f));
+                *cr = static_cast<int16_t>(Floor(TBL_R4V[r] + TBL_G4V[g] + TBL_B4V[b] + 0.5f));
+            } else {
+                *cb = static_cast<int16_t>(MatrixRow<1>(r, g, b));
+                *cr = static_cast<int16_t>(MatrixRow<2>(r, g, b));
+            }
+        }
+    }
+};
+
+template <PixelOrder Order, int Sampling, typename Sample, bool Float>
+void ConvertMcuImpl(const ConvertParams& p, const uint8_t* px, ptrdiff_t stride, Sample* mcu) {
+    using C = PixelColour<Sample, Float>;
     constexpr int kW = McuWidth(Sampling), kH = McuHeight(Sampling);
     constexpr int kBlocksAcross = kW / 8;
     constexpr int kSx = kW / 8, kSy = kH / 8;  // chrominance subsampling factors
     constexpr int kYBlocks = YBlocks(Sampling);
-    float* cb = mcu + kYBlocks * 64;
-    float* cr = cb + 64;
+    Sample* cb = mcu + kYBlocks * 64;
+    Sample* cr = cb + 64;
     const uint8_t* lv = p.levels;
     const int step = p.pixelStep;
     for (int y = 0; y < kH; ++y) {
         const uint8_t* s = px + y * stride;
-        float* yRow = mcu + ((y / 8) * kBlocksAcross) * 64 + (y % 8) * 8;
+        Sample* yRow = mcu + ((y / 8) * kBlocksAcross) * 64 + (y % 8) * 8;
         const bool chromaLine = (y % kSy) == 0;
         for (int x = 0; x < kW; ++x, s += step) {
             const uint8_t r = lv[Order == PixelOrder::Rgb ? s[0] : s[2]];
             const uint8_t g = lv[s[1]];
             const uint8_t b = lv[Order == PixelOrder::Rgb ? s[2] : s[0]];
-            const int yPos = (x / 8) * 64 + (x % 8);
-            const bool chroma = chromaLine && (x % kSx) == 0;
-            const int cPos = 8 * (y / kSy) + x / kSx;
-            if constexpr (Float) {
-                const FloatYcc c = TableColour(r, g, b);
-                yRow[yPos] = c.y;
-                if (chroma) {
-                    cb[cPos] = c.cb;
-                    cr[cPos] = c.cr;
-                }
-            } else {
-                const IntYcc c = MatrixColour(r, g, b);
-                yRow[yPos] = static_cast<float>(c.y);
-                if (chroma) {
-                    cb[cPos] = static_cast<float>(c.cb);
-                    cr[cPos] = static_cast<float>(c.cr);
-                }
+            yRow[(x / 8) * 64 + (x % 8)] = C::Y(r, g, b);
+            if (chromaLine && (x % kSx) == 0) {
+                const int cPos = 8 * (y / kSy) + x / kSx;
+                C::CbCr(r, g, b, cb + cPos, cr + cPos);
             }
         }
     }
@@ -77,26 +109,32 @@ void ConvertMcuImpl(const ConvertParams& p, const uint8_t* px, ptrdiff_t stride,
 FloatYcc FloatColour(uint8_t r, uint8_t g, uint8_t b) { return TableColour(r, g, b); }
 IntYcc IntColour(uint8_t r, uint8_t g, uint8_t b) { return MatrixColour(r, g, b); }
 
-template <PixelOrder Order, int Sampling>
-void ConvertMcu(const ConvertParams& p, const uint8_t* px, ptrdiff_t stride, float* mcu) {
+template <PixelOrder Order, int Sampling, typename Sample>
+void ConvertMcu(const ConvertParams& p, const uint8_t* px, ptrdiff_t stride, Sample* mcu) {
     if (p.floatArithmetic) {
-        ConvertMcuImpl<Order, Sampling, true>(p, px, stride, mcu);
+        ConvertMcuImpl<Order, Sampling, Sample, true>(p, px, stride, mcu);
     } else {
-        ConvertMcuImpl<Order, Sampling, false>(p, px, stride, mcu);
+        ConvertMcuImpl<Order, Sampling, Sample, false>(p, px, stride, mcu);
     }
 }
 
-template void ConvertMcu<PixelOrder::Rgb, 0>(const ConvertParams&, const uint8_t*, ptrdiff_t, float*);
-template void ConvertMcu<PixelOrder::Rgb, 1>(const ConvertParams&, const uint8_t*, ptrdiff_t, float*);
-template void ConvertMcu<PixelOrder::Rgb, 2>(const ConvertParams&, const uint8_t*, ptrdiff_t, float*);
-template void ConvertMcu<PixelOrder::Rgb, 3>(const ConvertParams&, const uint8_t*, ptrdiff_t, float*);
-template void ConvertMcu<PixelOrder::Bgr, 0>(const ConvertParams&, const uint8_t*, ptrdiff_t, float*);
-template void ConvertMcu<PixelOrder::Bgr, 1>(const ConvertParams&, const uint8_t*, ptrdiff_t, float*);
-template void ConvertMcu<PixelOrder::Bgr, 2>(const ConvertParams&, const uint8_t*, ptrdiff_t, float*);
-template void ConvertMcu<PixelOrder::Bgr, 3>(const ConvertParams&, const uint8_t*, ptrdiff_t, float*);
+#define OVCG_CONVERTERS(T)                                                                              \
+    template void ConvertMcu<PixelOrder::Rgb, 0, T>(const ConvertParams&, const uint8_t*, ptrdiff_t, T*); \
+    template void ConvertMcu<PixelOrder::Rgb, 1, T>(const ConvertParams&, const uint8_t*, ptrdiff_t, T*); \
+    template void ConvertMcu<PixelOrder::Rgb, 2, T>(const ConvertParams&, const uint8_t*, ptrdiff_t, T*); \
+    template void ConvertMcu<PixelOrder::Rgb, 3, T>(const ConvertParams&, const uint8_t*, ptrdiff_t, T*); \
+    template void ConvertMcu<PixelOrder::Bgr, 0, T>(const ConvertParams&, const uint8_t*, ptrdiff_t, T*); \
+    template void ConvertMcu<PixelOrder::Bgr, 1, T>(const ConvertParams&, const uint8_t*, ptrdiff_t, T*); \
+    template void ConvertMcu<PixelOrder::Bgr, 2, T>(const ConvertParams&, const uint8_t*, ptrdiff_t, T*); \
+    template void ConvertMcu<PixelOrder::Bgr, 3, T>(const ConvertParams&, const uint8_t*, ptrdiff_t, T*);
+OVCG_CONVERTERS(float)
+OVCG_CONVERTERS(int16_t)
+#undef OVCG_CONVERTERS
 
 const McuConverter kFloatConverters[8] = {
     RgbToYuv111_Float, RgbToYuvH211_Float, RgbToYuvW211_Float, RgbToYuv411_Float,
     BgrToYuv111_Float, BrgToYuvH211_Float, BgrToYuvW211_Float, BgrToYuv411_Float};
+const McuConverterInt kIntConverters[8] = {RgbToYuv111, RgbToYuvH211, RgbToYuvW211, RgbToYuv411,
+                                           BgrToYuv111, BrgToYuvH211, BgrToYuvW211, BgrToYuv411};
 
 }  // namespace ovcg::jpeg

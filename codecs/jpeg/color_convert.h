@@ -2,8 +2,10 @@
 // samples in block order, with the chrominance subsampled by picking one pixel
 // per group (no averaging).
 //
-// One template serves every byte order and sampling; the converters below are
-// its instantiations, indexed by 4 * (BGR order) + sampling.
+// One template serves every byte order, sampling and sample type; the
+// converters below are its instantiations, indexed by 4 * (BGR order) +
+// sampling. The 16-bit converters feed the integer DCT, the float ones the
+// float DCT.
 #pragma once
 
 #include <cstddef>
@@ -29,21 +31,39 @@ inline constexpr int kMaxMcuSamples = 6 * 64;
 
 // Reads the MCU at `px` (lines `stride` bytes apart) and fills `mcu` with the
 // Y blocks (left to right, then top to bottom), then Cb, then Cr.
-template <PixelOrder Order, int Sampling>
-void ConvertMcu(const ConvertParams& p, const uint8_t* px, ptrdiff_t stride, float* mcu);
+//
+// Float samples: with float arithmetic the unrounded float formulas below,
+// otherwise the integer matrix. 16-bit samples: the integer matrix, or with
+// float arithmetic the float formulas rounded to the nearest integer (half
+// up, like the matrix's +512 >> 10): floor(Y + 0.5), floor(Cb + 0.5),
+// floor(Cr + 0.5).
+template <PixelOrder Order, int Sampling, typename Sample>
+void ConvertMcu(const ConvertParams& p, const uint8_t* px, ptrdiff_t stride, Sample* mcu);
 
-using McuConverter = void (*)(const ConvertParams&, const uint8_t*, ptrdiff_t, float*);
+template <typename Sample>
+using McuConverterOf = void (*)(const ConvertParams&, const uint8_t*, ptrdiff_t, Sample*);
+using McuConverter = McuConverterOf<float>;
+using McuConverterInt = McuConverterOf<int16_t>;
 
 extern const McuConverter kFloatConverters[8];
+extern const McuConverterInt kIntConverters[8];
 
-inline constexpr McuConverter RgbToYuv111_Float = &ConvertMcu<PixelOrder::Rgb, 0>;
-inline constexpr McuConverter RgbToYuvH211_Float = &ConvertMcu<PixelOrder::Rgb, 1>;
-inline constexpr McuConverter RgbToYuvW211_Float = &ConvertMcu<PixelOrder::Rgb, 2>;
-inline constexpr McuConverter RgbToYuv411_Float = &ConvertMcu<PixelOrder::Rgb, 3>;
-inline constexpr McuConverter BgrToYuv111_Float = &ConvertMcu<PixelOrder::Bgr, 0>;
-inline constexpr McuConverter BrgToYuvH211_Float = &ConvertMcu<PixelOrder::Bgr, 1>;
-inline constexpr McuConverter BgrToYuvW211_Float = &ConvertMcu<PixelOrder::Bgr, 2>;
-inline constexpr McuConverter BgrToYuv411_Float = &ConvertMcu<PixelOrder::Bgr, 3>;
+inline constexpr McuConverterInt RgbToYuv111 = &ConvertMcu<PixelOrder::Rgb, 0, int16_t>;
+inline constexpr McuConverterInt RgbToYuvH211 = &ConvertMcu<PixelOrder::Rgb, 1, int16_t>;
+inline constexpr McuConverterInt RgbToYuvW211 = &ConvertMcu<PixelOrder::Rgb, 2, int16_t>;
+inline constexpr McuConverterInt RgbToYuv411 = &ConvertMcu<PixelOrder::Rgb, 3, int16_t>;
+inline constexpr McuConverterInt BgrToYuv111 = &ConvertMcu<PixelOrder::Bgr, 0, int16_t>;
+inline constexpr McuConverterInt BrgToYuvH211 = &ConvertMcu<PixelOrder::Bgr, 1, int16_t>;
+inline constexpr McuConverterInt BgrToYuvW211 = &ConvertMcu<PixelOrder::Bgr, 2, int16_t>;
+inline constexpr McuConverterInt BgrToYuv411 = &ConvertMcu<PixelOrder::Bgr, 3, int16_t>;
+inline constexpr McuConverter RgbToYuv111_Float = &ConvertMcu<PixelOrder::Rgb, 0, float>;
+inline constexpr McuConverter RgbToYuvH211_Float = &ConvertMcu<PixelOrder::Rgb, 1, float>;
+inline constexpr McuConverter RgbToYuvW211_Float = &ConvertMcu<PixelOrder::Rgb, 2, float>;
+inline constexpr McuConverter RgbToYuv411_Float = &ConvertMcu<PixelOrder::Rgb, 3, float>;
+inline constexpr McuConverter BgrToYuv111_Float = &ConvertMcu<PixelOrder::Bgr, 0, float>;
+inline constexpr McuConverter BrgToYuvH211_Float = &ConvertMcu<PixelOrder::Bgr, 1, float>;
+inline constexpr McuConverter BgrToYuvW211_Float = &ConvertMcu<PixelOrder::Bgr, 2, float>;
+inline constexpr McuConverter BgrToYuv411_Float = &ConvertMcu<PixelOrder::Bgr, 3, float>;
 
 // The float colour formulas, shared with the single-colour shortcut so that
 // both give the same samples: Y = 0.299 R + 0.587 G + 0.114 B - 128,

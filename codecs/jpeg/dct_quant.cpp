@@ -1,5 +1,7 @@
 #include "codecs/jpeg/dct_quant.h"
 
+#include <algorithm>
+#include <array>
 #include <cstring>
 
 namespace ovcg::jpeg {
@@ -31,64 +33,117 @@ const int16_t kCQuantumT10_16[64] = {
     1, 1, 1, 2, 6, 6, 6, 6, 1, 1, 1, 4, 6, 6, 6, 6, 1, 1, 3, 6, 6, 6, 6, 6, 2, 4, 6, 6, 6, 6, 6, 6,
     6, 6, 6, 6, 6, 6, 6, 6, 6, 6, 6, 6, 6, 6, 6, 6, 6, 6, 6, 6, 6, 6, 6, 6, 6, 6, 6, 6, 6, 6, 6, 6};
 
+// The example tables of the JPEG standard (luminance, chrominance).
+const int16_t kYQuantumT[64] = {
+    16, 11, 10, 16, 24,  40,  51,  61,  12, 12, 14, 19, 26,  58,  60,  55,  14, 13, 16, 24, 40,  57,
+    69, 56, 14, 17, 22,  29,  51,  87,  80, 62, 18, 22, 37,  56,  68,  109, 103, 77, 24, 35, 55, 64,
+    81, 104, 113, 92, 49, 64, 78, 87, 103, 121, 120, 101, 72, 92, 95, 98, 112, 100, 103, 99};
+const int16_t kCQuantumT[64] = {
+    17, 18, 24, 47, 99, 99, 99, 99, 18, 21, 26, 66, 99, 99, 99, 99, 24, 26, 56, 99, 99, 99,
+    99, 99, 47, 66, 99, 99, 99, 99, 99, 99, 99, 99, 99, 99, 99, 99, 99, 99, 99, 99, 99, 99,
+    99, 99, 99, 99, 99, 99, 99, 99, 99, 99, 99, 99, 99, 99, 99, 99, 99, 99, 99, 99};
+
 namespace {
 // AAN output scale factors: a[0] = 1, a[k] = cos(k * pi / 16) * sqrt(2).
 constexpr double kAanScale[8] = {1.0,         1.387039845, 1.306562965, 1.175875602,
                                  1.0,         0.785694958, 0.541196100, 0.275899379};
 
-// Four single-precision lanes; every lane gets exactly the scalar operations.
-typedef float V4 __attribute__((vector_size(16)));
-
-inline V4 Load(const float* p) {
-    V4 v;
-    std::memcpy(&v, p, sizeof v);
-    return v;
+constexpr std::array<int32_t, 64> MakeAanScales14() {
+    std::array<int32_t, 64> a{};
+    for (size_t k = 0; k < 64; ++k) a[k] = static_cast<int32_t>(16384.0 * kAanScale[k >> 3] * kAanScale[k & 7] + 0.5);
+    return a;
 }
-inline void Store(float* p, V4 v) { std::memcpy(p, &v, sizeof v); }
+
+// Four lanes; every lane gets exactly the scalar operations.
+typedef float V4 __attribute__((vector_size(16)));
+typedef int32_t V4i __attribute__((vector_size(16)));
+
+// The multiplications of the flow graph.
+enum AanConstant { kC0707, kC0382, kC0541, kC1306 };
+
+// Loads and stores of four lanes of element type E.
+template <typename E, typename Vec>
+struct Lanes {
+    using Elem = E;
+    using V = Vec;
+    static V Load(const E* p) {
+        V v;
+        std::memcpy(&v, p, sizeof v);
+        return v;
+    }
+    static void Store(E* p, V v) { std::memcpy(p, &v, sizeof v); }
+};
+
+// Single precision throughout.
+struct FloatLanes : Lanes<float, V4> {
+    static constexpr float kK[4] = {0.707106781f, 0.382683433f, 0.541196100f, 1.306562965f};
+    static V Mul(V v, AanConstant c) { return v * kK[c]; }
+};
+
+// 32-bit lanes; a product by a 10-bit constant is rounded back to unit
+// scale. The transform keeps its intermediates to 16 bits; for samples in
+// -128..128 none exceeds 22023 in magnitude, so 32-bit lanes give the same
+// values.
+struct IntLanes : Lanes<int32_t, V4i> {
+    static constexpr int32_t kK[4] = {724, 392, 554, 1338};
+    static V Mul(V v, AanConstant c) { return (v * kK[c] + 512) >> 10; }
+};
 
 // One 8-point pass of the scaled AAN forward DCT down every column of `b`,
 // four columns side by side.
-inline void AanColumns(float* b) {
-    const V4 k0707 = {0.707106781f, 0.707106781f, 0.707106781f, 0.707106781f};
-    const V4 k0382 = {0.382683433f, 0.382683433f, 0.382683433f, 0.382683433f};
-    const V4 k0541 = {0.541196100f, 0.541196100f, 0.541196100f, 0.541196100f};
-    const V4 k1306 = {1.306562965f, 1.306562965f, 1.306562965f, 1.306562965f};
+template <class L>
+inline void AanColumns(typename L::Elem* b) {
+    using V = typename L::V;
     for (int c = 0; c < 8; c += 4) {
-        const V4 d0 = Load(b + c), d1 = Load(b + 8 + c), d2 = Load(b + 16 + c), d3 = Load(b + 24 + c);
-        const V4 d4 = Load(b + 32 + c), d5 = Load(b + 40 + c), d6 = Load(b + 48 + c), d7 = Load(b + 56 + c);
-        const V4 tmp0 = d0 + d7, tmp7 = d0 - d7;
-        const V4 tmp1 = d1 + d6, tmp6 = d1 - d6;
-        const V4 tmp2 = d2 + d5, tmp5 = d2 - d5;
-        const V4 tmp3 = d3 + d4, tmp4 = d3 - d4;
+        const V d0 = L::Load(b + c), d1 = L::Load(b + 8 + c), d2 = L::Load(b + 16 + c), d3 = L::Load(b + 24 + c);
+        const V d4 = L::Load(b + 32 + c), d5 = L::Load(b + 40 + c), d6 = L::Load(b + 48 + c), d7 = L::Load(b + 56 + c);
+        const V tmp0 = d0 + d7, tmp7 = d0 - d7;
+        const V tmp1 = d1 + d6, tmp6 = d1 - d6;
+        const V tmp2 = d2 + d5, tmp5 = d2 - d5;
+        const V tmp3 = d3 + d4, tmp4 = d3 - d4;
 
         // Even part.
-        const V4 tmp10 = tmp0 + tmp3, tmp13 = tmp0 - tmp3;
-        const V4 tmp11 = tmp1 + tmp2, tmp12 = tmp1 - tmp2;
-        Store(b + c, tmp10 + tmp11);
-        Store(b + 32 + c, tmp10 - tmp11);
-        const V4 z1 = (tmp12 + tmp13) * k0707;
-        Store(b + 16 + c, tmp13 + z1);
-        Store(b + 48 + c, tmp13 - z1);
+        const V tmp10 = tmp0 + tmp3, tmp13 = tmp0 - tmp3;
+        const V tmp11 = tmp1 + tmp2, tmp12 = tmp1 - tmp2;
+        L::Store(b + c, tmp10 + tmp11);
+        L::Store(b + 32 + c, tmp10 - tmp11);
+        const V z1 = L::Mul(tmp12 + tmp13, kC0707);
+        L::Store(b + 16 + c, tmp13 + z1);
+        L::Store(b + 48 + c, tmp13 - z1);
 
         // Odd part.
-        const V4 o10 = tmp4 + tmp5, o11 = tmp5 + tmp6, o12 = tmp6 + tmp7;
-        const V4 z5 = (o10 - o12) * k0382;
-        const V4 z2 = k0541 * o10 + z5;
-        const V4 z4 = k1306 * o12 + z5;
-        const V4 z3 = o11 * k0707;
-        const V4 z11 = tmp7 + z3, z13 = tmp7 - z3;
-        Store(b + 40 + c, z13 + z2);
-        Store(b + 24 + c, z13 - z2);
-        Store(b + 8 + c, z11 + z4);
-        Store(b + 56 + c, z11 - z4);
+        const V o10 = tmp4 + tmp5, o11 = tmp5 + tmp6, o12 = tmp6 + tmp7;
+        const V z5 = L::Mul(o10 - o12, kC0382);
+        const V z2 = L::Mul(o10, kC0541) + z5;
+        const V z4 = L::Mul(o12, kC1306) + z5;
+        const V z3 = L::Mul(o11, kC0707);
+        const V z11 = tmp7 + z3, z13 = tmp7 - z3;
+        L::Store(b + 40 + c, z13 + z2);
+        L::Store(b + 24 + c, z13 - z2);
+        L::Store(b + 8 + c, z11 + z4);
+        L::Store(b + 56 + c, z11 - z4);
     }
 }
 
-inline void Transpose(const float* in, float* out) {
+template <typename In, typename Out>
+inline void Transpose(const In* in, Out* out) {
     for (int r = 0; r < 8; ++r)
-        for (int c = 0; c < 8; ++c) out[c * 8 + r] = in[r * 8 + c];
+        for (int c = 0; c < 8; ++c) out[c * 8 + r] = static_cast<Out>(in[r * 8 + c]);
+}
+
+// Rows first (as columns of the transposed block), then columns; `out` may
+// be `in`.
+template <class L, typename In>
+inline void AanTransform(const In* in, typename L::Elem* out) {
+    alignas(32) typename L::Elem t[64];
+    Transpose(in, t);
+    AanColumns<L>(t);
+    Transpose(t, out);
+    AanColumns<L>(out);
 }
 }  // namespace
+
+constexpr std::array<int32_t, 64> kAanScales14 = MakeAanScales14();
 
 void ConvTableFloat(const int16_t* q, bool dc16, bool ac16, FloatDivisors* out) {
     for (int k = 0; k < 64; ++k) {
@@ -100,21 +155,53 @@ void ConvTableFloat(const int16_t* q, bool dc16, bool ac16, FloatDivisors* out) 
 }
 
 void DctAndQtiz_Chen_Float(int* out, float* block, const float* mul, const float* half) {
-    // Rows first (as columns of the transposed block), then columns.
-    alignas(32) float t[64];
-    Transpose(block, t);
-    AanColumns(t);
-    Transpose(t, block);
-    AanColumns(block);
+    AanTransform<FloatLanes>(block, block);
     // Round half away from zero: add the half divisor with the value's sign,
     // scale, truncate.
-    typedef int32_t V4i __attribute__((vector_size(16)));
     for (int k = 0; k < 64; k += 4) {
-        const V4 v = Load(block + k), h = Load(half + k), m = Load(mul + k);
+        const V4 v = FloatLanes::Load(block + k), h = FloatLanes::Load(half + k), m = FloatLanes::Load(mul + k);
         const V4 c = v > 0.0f ? v + h : v - h;
-        const V4i q = __builtin_convertvector(c * m, V4i);
-        std::memcpy(out + k, &q, sizeof q);
+        IntLanes::Store(out + k, __builtin_convertvector(c * m, V4i));
     }
 }
+
+void ConvTableInt(const int16_t* q, bool dc16, bool ac16, IntDivisors* out) {
+    for (size_t k = 0; k < 64; ++k) {
+        // The tables hold 1..255, so 1 <= d < 2^12.
+        const int d = std::max(1, (q[k] * kAanScales14[k] + 1024) >> 11);
+        out->divisor[k] = static_cast<int16_t>(d);
+        out->scale[k] = (k == 0 ? dc16 : ac16) ? 16.0f : 1.0f;
+        out->halfPlusHalf[k] = static_cast<float>(d / 2) + 0.5f;
+        out->reciprocal[k] = 1.0f / static_cast<float>(d);
+    }
+}
+
+// Integer quotients in single precision: with n the numerator (below 2^21)
+// and Q = floor(n / d), (n + 1/2) / d lies at least 1/(2d) from Q and from
+// Q + 1, while n + 1/2 is exact and its product with the rounded reciprocal
+// is within (n + 1/2) 2^-23 < 1/(2d) of it: the truncated product is Q.
+template <bool Quick>
+void QuantiseInt(int* out, const int32_t* v, const IntDivisors& t) {
+    for (int k = 0; k < 64; k += 4) {
+        const V4i x = IntLanes::Load(v + k);
+        const V4i negative = x < 0;
+        const V4 n = __builtin_convertvector(negative ? -x : x, V4) * FloatLanes::Load(t.scale + k) +
+                     (Quick ? V4{0.5f, 0.5f, 0.5f, 0.5f} : FloatLanes::Load(t.halfPlusHalf + k));
+        const V4i quotient = __builtin_convertvector(n * FloatLanes::Load(t.reciprocal + k), V4i);
+        IntLanes::Store(out + k, negative ? -quotient : quotient);
+    }
+}
+
+template <bool Quick>
+void DctAndQtizInt(int* out, const int16_t* block, const IntDivisors& t) {
+    alignas(32) int32_t v[64];
+    AanTransform<IntLanes>(block, v);
+    QuantiseInt<Quick>(out, v, t);
+}
+
+template void QuantiseInt<false>(int*, const int32_t*, const IntDivisors&);
+template void QuantiseInt<true>(int*, const int32_t*, const IntDivisors&);
+template void DctAndQtizInt<false>(int*, const int16_t*, const IntDivisors&);
+template void DctAndQtizInt<true>(int*, const int16_t*, const IntDivisors&);
 
 }  // namespace ovcg::jpeg

@@ -1,13 +1,20 @@
 // Forward DCT and quantisation of the JPEG encoder.
 //
-// The transform is the scaled AAN flow graph in single precision; its output
-// scaling is folded into per-coefficient multipliers, so quantising is one
-// multiply per coefficient.
+// Both transforms are the scaled AAN flow graph, written once: in single
+// precision, its output scaling folded into per-coefficient multipliers so
+// that quantising is one multiply per coefficient; and in integer arithmetic
+// on 16-bit samples, quantised by integer divisors that carry the scaling.
 #pragma once
 
+#include <array>
 #include <cstdint>
 
 namespace ovcg::jpeg {
+
+// The coder's tables before a quality is chosen (the example tables of the
+// JPEG standard), natural order.
+extern const int16_t kYQuantumT[64];
+extern const int16_t kCQuantumT[64];
 
 // Quantisation tables in natural (row-major) order, by quality.
 extern const int16_t kYQuantumT8[64];
@@ -34,5 +41,39 @@ void ConvTableFloat(const int16_t* q, bool dc16, bool ac16, FloatDivisors* out);
 // overwritten) and stores the 64 quantised coefficients, rounded half away
 // from zero, in natural order.
 void DctAndQtiz_Chen_Float(int* out, float* block, const float* mul, const float* half);
+
+// AAN scale factors of 14-bit precision: round(16384 a[row] a[col]).
+extern const std::array<int32_t, 64> kAanScales14;
+
+// Integer divisor form of one quantisation table.
+struct IntDivisors {
+    // Per coefficient d = (q A + 1024) >> 11, A the 14-bit AAN scale: d
+    // divides out the transform's scaling too.
+    int16_t divisor[64];
+    // For the quantiser, in single precision: 16 where the coefficient is
+    // kept at 16 times precision, else 1; d / 2 + 1/2; 1 / d.
+    float scale[64];
+    float halfPlusHalf[64];
+    float reciprocal[64];
+};
+
+// Derives the divisors of a table (dc16, ac16 as for ConvTableFloat).
+void ConvTableInt(const int16_t* q, bool dc16, bool ac16, IntDivisors* out);
+
+// Quantises 64 transform outputs (|v| < 2^16): c = v times the scale, then
+// (c + d/2) / d, or (c - d/2) / d when v < 0, dividing toward zero; the quick
+// variant divides c / d without the half divisor.
+template <bool Quick>
+void QuantiseInt(int* out, const int32_t* v, const IntDivisors& t);
+
+// Integer transform of 64 level-shifted samples in -128..128 (natural order)
+// and quantisation as above. The flow graph is the float one's, with the
+// 10-bit constants 724, 392, 554 and 1338, each product rounded by +512 >> 10.
+template <bool Quick>
+void DctAndQtizInt(int* out, const int16_t* block, const IntDivisors& t);
+
+using IntDct = void (*)(int* out, const int16_t* block, const IntDivisors& t);
+inline constexpr IntDct DctAndQtiz_Chen = &DctAndQtizInt<false>;
+inline constexpr IntDct DctAndQtiz_Chen_Quick = &DctAndQtizInt<true>;
 
 }  // namespace ovcg::jpeg

@@ -19,6 +19,11 @@ constexpr int kMaxMcuBytes = 16 * 16 * 4;
 CJpegAPI::CJpegAPI() = default;
 CJpegAPI::~CJpegAPI() = default;
 
+void CJpegAPI::OverrideSpeed(uint32_t speed) {
+    if (opened_ || speed > 2) throw ERR_ARGUMENT;
+    speedOverride_ = static_cast<int>(speed);
+}
+
 int CJpegAPI::Open(unsigned char* out, int* written, int outSize, int width, int height,
                    SDataPattern* pattern, unsigned int lineBytes, const void* appData, int appLen) {
     if (!pattern) throw ERR_ARGUMENT;
@@ -35,6 +40,7 @@ int CJpegAPI::Open(unsigned char* out, int* written, int outSize, int width, int
     width_ = width;
     height_ = height;
     pattern_ = *pattern;
+    if (speedOverride_ >= 0) pattern_.speed = static_cast<uint32_t>(speedOverride_);
 
     const bool dc16 = pattern_.dcPrecision16 == 1, ac16 = pattern_.acPrecision16 == 1;
     if (pattern_.colourMode < 1 || pattern_.colourMode > 8) throw ERR_ARGUMENT;
@@ -68,9 +74,15 @@ int CJpegAPI::Open(unsigned char* out, int* written, int outSize, int width, int
         mcuHeight_ = McuHeight(s);
         yBlocksPerMcu_ = YBlocks(s);
         ySampling_ = static_cast<uint8_t>((mcuWidth_ / 8) << 4 | (mcuHeight_ / 8));
-        converter_ = kFloatConverters[(pattern_.pixelKind == 1 ? 4 : 0) + s];
+        // Speeds 0 and 1 take the 16-bit converters and the integer transform,
+        // 0 its quick form; grey blocks take the float transform at any speed.
+        const int index = (pattern_.pixelKind == 1 ? 4 : 0) + s;
+        integer_ = pattern_.speed != 2;
+        converter_ = kFloatConverters[index];
+        intConverter_ = kIntConverters[index];
         convert_ = {levels_, bytesPerPixel_, pattern_.floatArithmetic == 1};
     }
+    SetQuickDct(pattern_.speed == 0);
     mcusAcross_ = (width + mcuWidth_ - 1) / mcuWidth_;
     // The appended white columns are whole MCUs, so the frame grows by that
     // many MCU widths (for 8-pixel MCUs, 8 pixels a block column).
@@ -249,8 +261,13 @@ void CJpegAPI::SelectCompressColor(const uint8_t* px, ptrdiff_t stride) {
         }
     }
     if (!uniform) {
-        converter_(convert_, px, stride, mcu_);
-        YuvToHuffman_Float(mcu_, yBlocksPerMcu_);
+        if (integer_) {
+            intConverter_(convert_, px, stride, mcuInt_);
+            YuvToHuffman(mcuInt_, yBlocksPerMcu_);
+        } else {
+            converter_(convert_, px, stride, mcu_);
+            YuvToHuffman_Float(mcu_, yBlocksPerMcu_);
+        }
         return;
     }
     const bool bgr = pattern_.pixelKind == 1;

@@ -20,7 +20,7 @@ struct SDataPattern {
     uint32_t pixelPadding;     // 0 none, 1 pad byte before the samples, 2 after
     uint32_t sampling;         // colour: 0 8x8, 1 8x16, 2 16x8, 3 16x16 MCU
     uint32_t quality;          // 0, 1 or 2
-    uint32_t speed;            // forced to 2 by Open
+    uint32_t speed;            // forced to 2 by Open (see OverrideSpeed)
     uint32_t colourMode;       // 1..8: input level table, written into the option segment
     uint32_t dcPrecision16;    // 1: DC at 16 times precision, 12-bit frame
     uint32_t floatArithmetic;  // 1: float colour coefficients
@@ -43,6 +43,13 @@ public:
 
     CJpegAPI();
     ~CJpegAPI() override;
+
+    // Open forces the speed to 2 (float converters and transform), in the
+    // caller's record too. For tests and measurements, this sets the speed
+    // Open uses instead: 1 the 16-bit converters and the integer transform, 0
+    // the same with the quick integer transform, 2 as forced. Call before
+    // Open; anything else throws ERR 1.
+    void OverrideSpeed(uint32_t speed);
 
     int Open(unsigned char* out, int* written, int outSize, int width, int height, SDataPattern* pattern,
              unsigned int lineBytes, const void* appData, int appLen);
@@ -87,10 +94,14 @@ private:
     int yBlocksPerMcu_ = 1;
     uint8_t ySampling_ = 0x11;
     const uint8_t* levels_ = nullptr;
+    int speedOverride_ = -1;  // none
+    bool integer_ = false;    // 16-bit converters and the integer transform
     McuConverter converter_ = nullptr;
+    McuConverterInt intConverter_ = nullptr;
     ConvertParams convert_ = {};
     int whiteDc_[3] = {0, 0, 0};
     alignas(16) float mcu_[kMaxMcuSamples] = {};
+    alignas(16) int16_t mcuInt_[kMaxMcuSamples] = {};
 };
 
 }  // namespace ovcg::jpeg

@@ -5,9 +5,9 @@
 namespace ovcg::jpeg {
 
 // Open loads the pair of the chosen quality; until then the coder holds the
-// pair the encode buffers use.
+// standard's example pair.
 CJpegCoder::CJpegCoder() {
-    SetJpegQuality(kYQuantumT10, kCQuantumT10);
+    SetJpegQuality(kYQuantumT, kCQuantumT);
     SetPrecision(false, false);
 }
 
@@ -22,6 +22,7 @@ void CJpegCoder::ConvTable() {
     for (int c = 0; c < 2; ++c) {
         dcQuant_[c] = quant_[c][0];
         ConvTableFloat(quant_[c], dc16_, ac16_, &div_[c]);
+        ConvTableInt(quant_[c], dc16_, ac16_, &intDiv_[c]);
     }
 }
 
@@ -57,6 +58,17 @@ void CJpegCoder::YuvToHuffman_Float(float* mcu, int yBlocks) {
     }
     for (int c = 1; c <= 2; ++c) {
         DctAndQtiz_Chen_Float(coeff_, mcu + 64 * (yBlocks + c - 1), div_[1].mul, div_[1].half);
+        FirstCodeHuffman(c);
+    }
+}
+
+void CJpegCoder::YuvToHuffman(int16_t* mcu, int yBlocks) {
+    for (int b = 0; b < yBlocks; ++b) {
+        intDct_(coeff_, mcu + 64 * b, intDiv_[0]);
+        FirstCodeHuffman(0);
+    }
+    for (int c = 1; c <= 2; ++c) {
+        intDct_(coeff_, mcu + 64 * (yBlocks + c - 1), intDiv_[1]);
         FirstCodeHuffman(c);
     }
 }

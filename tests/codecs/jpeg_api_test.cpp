@@ -152,7 +152,8 @@ TEST(JpegApi, HundredByEightGetsFourteenTwentyEightWhiteColumns) {
 }
 
 TEST(JpegApi, StreamIsTheSameForEveryChunkSizeAndChunksAreMultiplesOfSixteen) {
-    for (const SDataPattern& p : {PlainPattern(), PlusPattern()}) {
+    for (const SDataPattern& p : {PlainPattern(), PlusPattern(), Speed(PlainPattern(), 2, 0), Speed(PlainPattern(), 1),
+                                  Speed(PlusPattern(), 1, 0), Speed(Pat(1, 2, 3, 1), 0), Speed(Pat(0, 0, 1, 0), 0, 0)}) {
         Image im = MakeImage(256, 100, p);
         FillRandom(im, p, 3);  // high entropy: several chunks per row
         const Encoded big = Encode(im, p, 32768);
@@ -191,15 +192,17 @@ TEST(JpegApi, RowEndCutsToSixteenAndCarriesTheTail) {
 // Pad bytes and line tails (read by neither full, edge nor single-coloured
 // MCUs) never change the stream.
 TEST(JpegApi, PadBytesNeverChangeTheStream) {
-    for (uint32_t pad : {1u, 2u}) {
-        for (uint32_t kind : {0u, 1u, 2u}) {
-            SDataPattern p = Pat(kind, pad, 0, 1);
-            Image a = MakeImage(13, 20, p, 7, 0x00), b = MakeImage(13, 20, p, 7, 0xFF);
-            FillPhoto(a, p, 8);
-            FillPhoto(b, p, 8);
-            for (int i = 0; i < 64; ++i)  // one single-coloured MCU
-                for (int k = 0; k < (kind == 2 ? 1 : 3); ++k) a.px(i % 8, 8 + i / 8)[k] = b.px(i % 8, 8 + i / 8)[k] = 77;
-            EXPECT_EQ(Encode(a, p).stream, Encode(b, p).stream) << pad << " " << kind;
+    for (uint32_t speed : {0u, 2u}) {
+        for (uint32_t pad : {1u, 2u}) {
+            for (uint32_t kind : {0u, 1u, 2u}) {
+                SDataPattern p = Speed(Pat(kind, pad, 0, 1), speed, speed == 0 ? 0 : 1);
+                Image a = MakeImage(13, 20, p, 7, 0x00), b = MakeImage(13, 20, p, 7, 0xFF);
+                FillPhoto(a, p, 8);
+                FillPhoto(b, p, 8);
+                for (int i = 0; i < 64; ++i)  // one single-coloured MCU
+                    for (int k = 0; k < (kind == 2 ? 1 : 3); ++k) a.px(i % 8, 8 + i / 8)[k] = b.px(i % 8, 8 + i / 8)[k] = 77;
+                EXPECT_EQ(Encode(a, p).stream, Encode(b, p).stream) << pad << " " << kind << " " << speed;
+            }
         }
     }
 }
@@ -214,39 +217,49 @@ TEST(JpegApi, SingleColourShortcutGivesTheFullPathCoefficients) {
     for (uint32_t quality : {0u, 1u, 2u})
         for (int plus = 0; plus < 2; ++plus)
             for (uint32_t arith : {1u, 0u})
-                for (uint32_t mode : {1u, 2u, 3u}) {
-                    if (plus && arith == 0) continue;  // the integer shortcut rounds before the factor 16
-                    SDataPattern p = Pat(0, 2, 0, quality, plus != 0);
-                    p.floatArithmetic = arith;
-                    p.colourMode = mode;
-                    Image im = MakeImage(8 * 40, 8, p);
-                    for (int m = 0; m < 40; ++m) {
-                        const uint32_t col = m < 4 ? 0x555555u * static_cast<uint32_t>(m) : static_cast<uint32_t>(rng());
-                        for (int i = 0; i < 64; ++i)
-                            for (int k = 0; k < 3; ++k) im.px(m * 8 + i % 8, i / 8)[k] = static_cast<uint8_t>(col >> (8 * k));
-                    }
-                    const Encoded e = Encode(im, p);
-                    DecodedJpeg d;
-                    ASSERT_TRUE(DecodeJpeg(e.stream.data(), e.stream.size(), d)) << d.error;
-                    CJpegCoder ref;
-                    ref.SetPrecision(plus != 0, false);
-                    ref.SetJpegQuality(yq[quality], cq[quality]);
-                    ref.ConvTable();
-                    for (int m = 0; m < 40; ++m) {
-                        float mcu[kMaxMcuSamples];
-                        RgbToYuv111_Float({InputLevelTable(mode), 4, arith == 1}, im.px(m * 8, 0),
-                                          static_cast<ptrdiff_t>(im.stride), mcu);
-                        for (size_t comp = 0; comp < 3; ++comp) {
-                            int coeff[64];
-                            const auto& div = ref.divisors(comp == 0 ? 0 : 1);
-                            DctAndQtiz_Chen_Float(coeff, mcu + 64 * comp, div.mul, div.half);
-                            const auto& got = d.comps[comp].coeffs[static_cast<size_t>(m)];
-                            ASSERT_EQ(got[0], coeff[0]) << "quality " << quality << " plus " << plus << " arith "
-                                                        << arith << " mode " << mode << " mcu " << m << " comp " << comp;
-                            for (int k = 1; k < 64; ++k) ASSERT_EQ(got[static_cast<size_t>(k)], 0);
+                for (uint32_t mode : {1u, 2u, 3u})
+                    for (uint32_t speed : {2u, 1u}) {
+                        if (plus && arith == 0) continue;  // the integer shortcut rounds before the factor 16
+                        // The integer path rounds its samples first; the float
+                        // shortcut does not.
+                        if (speed == 1 && arith == 1) continue;
+                        SDataPattern p = Speed(Pat(0, 2, 0, quality, plus != 0), speed, arith);
+                        p.colourMode = mode;
+                        Image im = MakeImage(8 * 40, 8, p);
+                        for (int m = 0; m < 40; ++m) {
+                            const uint32_t col = m < 4 ? 0x555555u * static_cast<uint32_t>(m) : static_cast<uint32_t>(rng());
+                            for (int i = 0; i < 64; ++i)
+                                for (int k = 0; k < 3; ++k) im.px(m * 8 + i % 8, i / 8)[k] = static_cast<uint8_t>(col >> (8 * k));
+                        }
+                        const Encoded e = Encode(im, p);
+                        DecodedJpeg d;
+                        ASSERT_TRUE(DecodeJpeg(e.stream.data(), e.stream.size(), d)) << d.error;
+                        CJpegCoder ref;
+                        ref.SetPrecision(plus != 0, false);
+                        ref.SetJpegQuality(yq[quality], cq[quality]);
+                        ref.ConvTable();
+                        for (int m = 0; m < 40; ++m) {
+                            const ConvertParams cp{InputLevelTable(mode), 4, arith == 1};
+                            float mcu[kMaxMcuSamples];
+                            int16_t mcuInt[kMaxMcuSamples];
+                            RgbToYuv111_Float(cp, im.px(m * 8, 0), static_cast<ptrdiff_t>(im.stride), mcu);
+                            RgbToYuv111(cp, im.px(m * 8, 0), static_cast<ptrdiff_t>(im.stride), mcuInt);
+                            for (size_t comp = 0; comp < 3; ++comp) {
+                                int coeff[64];
+                                const int cls = comp == 0 ? 0 : 1;
+                                if (speed == 2) {
+                                    DctAndQtiz_Chen_Float(coeff, mcu + 64 * comp, ref.divisors(cls).mul, ref.divisors(cls).half);
+                                } else {
+                                    DctAndQtiz_Chen(coeff, mcuInt + 64 * comp, ref.intDivisors(cls));
+                                }
+                                const auto& got = d.comps[comp].coeffs[static_cast<size_t>(m)];
+                                ASSERT_EQ(got[0], coeff[0]) << "quality " << quality << " plus " << plus << " arith "
+                                                            << arith << " mode " << mode << " speed " << speed
+                                                            << " mcu " << m << " comp " << comp;
+                                for (int k = 1; k < 64; ++k) ASSERT_EQ(got[static_cast<size_t>(k)], 0);
+                            }
                         }
                     }
-                }
 }
 
 TEST(JpegApi, GreyBlockWithOneDifferentSampleIsNotSingleColoured) {
@@ -355,8 +368,9 @@ TEST(JpegApi, FlatImageThenWhiteColumnsGiveTheseExactBytes) {
     EXPECT_EQ(Bytes(plus.stream.end() - 16, plus.stream.end()), last);
 }
 
-// The arithmetic is single precision without contraction, so a stream is the
-// same on every build: a fixed image gives fixed bytes (checked by digest).
+// The arithmetic is single precision without contraction, or integer, so a
+// stream is the same on every build: a fixed image gives fixed bytes (checked
+// by digest), at every speed and colour arithmetic.
 TEST(JpegApi, StreamsAreReproducible) {
     struct Case {
         SDataPattern p;
@@ -364,14 +378,43 @@ TEST(JpegApi, StreamsAreReproducible) {
     } cases[] = {{PlainPattern(), 5179065145775654557ull},
                  {PlusPattern(), 2500054980904650593ull},
                  {Pat(1, 1, 3, 0), 3919268461982393915ull},
-                 {Pat(2, 0, 0, 2), 4461222199654030828ull}};
+                 {Pat(2, 0, 0, 2), 4461222199654030828ull},
+                 {Speed(PlainPattern(), 2, 0), 232092636338229351ull},
+                 {Speed(PlainPattern(), 1), 7166535860805301799ull},
+                 {Speed(PlusPattern(), 1, 0), 3003254385378958325ull},
+                 {Speed(Pat(1, 1, 3, 0), 0), 15693924033521353279ull},
+                 {Speed(Pat(0, 2, 2, 1), 0, 0), 11938947499819813812ull}};
     for (const auto& c : cases) {
         Image im = MakeImage(72, 40, c.p);
         FillPhoto(im, c.p, 77);
         uint64_t h = 1469598103934665603ull;  // FNV-1a
         for (uint8_t b : Encode(im, c.p).stream) h = (h ^ b) * 1099511628211ull;
-        EXPECT_EQ(h, c.digest);
+        EXPECT_EQ(h, c.digest) << "speed " << c.p.speed << " arithmetic " << c.p.floatArithmetic;
     }
+}
+
+// Open forces speed 2 in the caller's record and in its own copy; only
+// OverrideSpeed, before Open, chooses another, and the option segment names
+// the speed used.
+TEST(JpegApi, SpeedOverride) {
+    struct Case {
+        int speed;  // -1: no override
+        const char* text;
+    } cases[] = {{-1, "QUALTY"}, {2, "QUALTY"}, {1, "NORMAL"}, {0, " QUICK"}};
+    for (const auto& c : cases) {
+        CJpegAPI enc;
+        if (c.speed >= 0) enc.OverrideSpeed(static_cast<uint32_t>(c.speed));
+        SDataPattern p = Speed(PlainPattern(), 0);
+        Bytes out(32768);
+        int written = 0;
+        enc.Open(out.data(), &written, 32768, 64, 64, &p, 256, nullptr, 0);
+        EXPECT_EQ(p.speed, 2u);
+        EXPECT_EQ(std::string(out.begin() + 52 + 32, out.begin() + 52 + 38), c.text);
+        EXPECT_EQ(enc.quickDct(), c.speed == 0);
+        EXPECT_EQ(ErrOf([&] { enc.OverrideSpeed(1); }), 1u);  // after Open
+    }
+    CJpegAPI enc;
+    EXPECT_EQ(ErrOf([&] { enc.OverrideSpeed(3); }), 1u);
 }
 
 }  // namespace

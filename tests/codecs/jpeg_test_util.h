@@ -22,6 +22,13 @@ using ovcg::jpeg::SDataPattern;
 inline SDataPattern PlainPattern() { return {0, 2, 0, 1, 2, 1, 0, 1, 0, 1}; }
 inline SDataPattern PlusPattern() { return {0, 2, 0, 1, 2, 1, 1, 1, 0, 16}; }
 
+// A pattern at another speed and colour arithmetic.
+inline SDataPattern Speed(SDataPattern p, uint32_t speed, uint32_t floatArithmetic = 1) {
+    p.speed = speed;
+    p.floatArithmetic = floatArithmetic;
+    return p;
+}
+
 // One of the two patterns with the pixel layout, sampling and quality changed.
 inline SDataPattern Pat(uint32_t kind, uint32_t pad, uint32_t sampling, uint32_t quality, bool plus = false) {
     SDataPattern p = plus ? PlusPattern() : PlainPattern();
@@ -120,10 +127,12 @@ struct Encoded {
 };
 
 // Open, one SetData per MCU row with Compress until 3, Close: as the encode
-// buffers run it, with `chunk`-byte chunks.
+// buffers run it, with `chunk`-byte chunks. A pattern whose speed is not 2
+// has the encoder use that speed (Open forces 2 otherwise).
 inline Encoded Encode(const Image& im, SDataPattern p, int chunk = 32768, const void* app = nullptr, int appLen = 0) {
     Encoded e;
     CJpegAPI enc;
+    if (p.speed != 2) enc.OverrideSpeed(p.speed);
     Bytes buf(static_cast<size_t>(std::max(chunk, 32768)));
     int written = 0;
     enc.Open(buf.data(), &written, static_cast<int>(buf.size()), im.width, im.height, &p,
