@@ -210,6 +210,52 @@ TEST_F(DitherKernels, ZeroGroupsAndInkZero) {
     }
 }
 
+// 16-bit values past the row's last level take the last level: a row of 256
+// levels for the direct converter, 65535 for the expanded monochrome photo.
+TEST_F(DitherKernels, SixteenBitValuesPastTheLastLevel) {
+    DitherRecord rec = make_dither_record(4, 1, 0, 0, {100, 100, 100, 100});
+    const HXRDthOffset off{0, 0};
+    HXRDitherBinarizer* b = binarizer(kVariants[4]);
+    struct Case {
+        uint32_t levels;
+        std::vector<uint16_t> ink;
+        uint8_t byte;
+    };
+    // Only the last level prints.
+    const Case cases[] = {
+        {256, {255, 256, 300, 65535, 254, 0, 1, 2}, 0xF0},
+        {65535, {65534, 65535, 65533, 0, 0, 0, 0, 0}, 0xC0},
+    };
+    for (const Case& c : cases) {
+        std::vector<uint32_t> r(c.levels, 0);
+        r.back() = 4080;
+        Row row(c.levels, 1, r);
+        uint8_t plane = 0;
+        uint32_t counts[7] = {};
+        ASSERT_EQ(run(b, &plane, counts, c.ink, 0, 8, &rec.data, &off, &row.data, 0), 0u);
+        EXPECT_EQ(plane, c.byte) << c.levels;
+    }
+}
+
+// A span that ends on a byte boundary touches nothing past it, even with
+// n = 0: the plane and the ink row hold exactly the span's bytes.
+TEST_F(DitherKernels, ExactBuffers) {
+    DitherRecord rec = make_dither_record(5, 3, 1, 1, std::vector<uint16_t>(15, 0));
+    const HXRDthOffset off{0, 0};
+    for (const Variant& v : kVariants) {
+        HXRDitherBinarizer* b = binarizer(v);
+        const int32_t per = 8 / v.bits;
+        Row row(256, v.bits == 1 ? 1 : 3, std::vector<uint32_t>(v.bits == 1 ? 256 : 768, 4080));
+        for (auto [x0, n] : {std::pair{per, 0}, {0, per}, {per, per}, {3, per - 3}, {0, 0}}) {
+            auto plane = std::make_unique<uint8_t[]>(size_t(x0 + n) / size_t(per) + (x0 + n == 0));
+            const std::vector<uint16_t> ink(size_t(x0 + n + (x0 + n == 0)), 1);
+            uint32_t counts[7] = {};
+            EXPECT_EQ(run(b, plane.get(), counts, ink, x0, n, &rec.data, &off, &row.data, 0), 0u);
+            EXPECT_EQ(counts[v.bits == 1 ? 1 : 3], uint32_t(n)) << v.name << " " << x0;
+        }
+    }
+}
+
 // A matrix 6 wide: the group at column 4 runs into the next tile.
 TEST_F(DitherKernels, NarrowTileWalk) {
     std::vector<uint16_t> t(6 * 5);
