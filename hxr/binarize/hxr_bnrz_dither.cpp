@@ -123,24 +123,18 @@ void HXRDitherKernelT(uint8_t* plane, uint32_t* counts, const In* ink, const uin
     mend_span<Bits>(plane, counts, saved, x0, n);
 }
 
-template void HXRDitherKernelT<uint8_t, 1, true>(uint8_t*, uint32_t*, const uint8_t*, const uint8_t*,
-                                                 const uint32_t* const*, const HXRDthData*, const HXRDthOffset*,
-                                                 int32_t, int32_t, uint32_t, uint32_t);
-template void HXRDitherKernelT<uint8_t, 2, true>(uint8_t*, uint32_t*, const uint8_t*, const uint8_t*,
-                                                 const uint32_t* const*, const HXRDthData*, const HXRDthOffset*,
-                                                 int32_t, int32_t, uint32_t, uint32_t);
-template void HXRDitherKernelT<uint8_t, 1, false>(uint8_t*, uint32_t*, const uint8_t*, const uint8_t*,
-                                                  const uint32_t* const*, const HXRDthData*, const HXRDthOffset*,
-                                                  int32_t, int32_t, uint32_t, uint32_t);
-template void HXRDitherKernelT<uint8_t, 2, false>(uint8_t*, uint32_t*, const uint8_t*, const uint8_t*,
-                                                  const uint32_t* const*, const HXRDthData*, const HXRDthOffset*,
-                                                  int32_t, int32_t, uint32_t, uint32_t);
-template void HXRDitherKernelT<uint16_t, 1, true>(uint8_t*, uint32_t*, const uint16_t*, const uint8_t*,
-                                                  const uint32_t* const*, const HXRDthData*, const HXRDthOffset*,
-                                                  int32_t, int32_t, uint32_t, uint32_t);
-template void HXRDitherKernelT<uint16_t, 2, true>(uint8_t*, uint32_t*, const uint16_t*, const uint8_t*,
-                                                  const uint32_t* const*, const HXRDthData*, const HXRDthOffset*,
-                                                  int32_t, int32_t, uint32_t, uint32_t);
+// The six kernels.
+#define OVCG_DITHER_KERNEL(In, Bits, Skip)                                                                    \
+    template void HXRDitherKernelT<In, Bits, Skip>(uint8_t*, uint32_t*, const In*, const uint8_t*,          \
+                                                   const uint32_t* const*, const HXRDthData*,                \
+                                                   const HXRDthOffset*, int32_t, int32_t, uint32_t, uint32_t);
+OVCG_DITHER_KERNEL(uint8_t, 1, true)
+OVCG_DITHER_KERNEL(uint8_t, 2, true)
+OVCG_DITHER_KERNEL(uint8_t, 1, false)
+OVCG_DITHER_KERNEL(uint8_t, 2, false)
+OVCG_DITHER_KERNEL(uint16_t, 1, true)
+OVCG_DITHER_KERNEL(uint16_t, 2, true)
+#undef OVCG_DITHER_KERNEL
 
 const HXRDitherFuncRow DitherFuncTable[] = {
     {1, HXRBinarizeDitherIn8BitOut1Bit, HXRBinarizeDitherIn16BitOut1Bit},

@@ -99,7 +99,8 @@ uint32_t HXRGetBnrzDitherDthThreshAddition(const HXRDitherBinarizer* b);
 // The converter kind; 0xFFFFFFFF for null.
 uint32_t HXRGetBnrzDitheMode(const HXRDitherBinarizer* b);
 // Span mending of a kernel's partial first and last byte (`saved`: the first
-// byte as it was before the kernel ran; only read when x0 is not on a byte
-// boundary).
+// byte as it was before the kernel ran; only used when x0 is not on a byte
+// boundary). x0 >= 0, n >= 0, and the plane holds the bytes of x0 and x0 + n
+// where those are not on a byte boundary.
 void HXRBinarizeFraction1Bit(uint8_t* plane, uint32_t* counts, uint8_t saved, int32_t x0, int32_t n);
 void HXRBinarizeFraction2Bit(uint8_t* plane, uint32_t* counts, uint8_t saved, int32_t x0, int32_t n);
