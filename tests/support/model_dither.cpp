@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <stdexcept>
+#include <utility>
 
 namespace ovcg_test {
 
@@ -99,6 +100,30 @@ PlainMaskSpec model_plain_mask(uint16_t width, uint16_t height, int bits) {
     return s;
 }
 
+PlainMaskSpec model_scattered_mask(uint16_t width, uint16_t height, int bits, uint16_t shift, uint8_t direction) {
+    PlainMaskSpec s;
+    s.width = width;
+    s.height = height;
+    s.bits = bits;
+    s.shift = shift;
+    s.direction = direction;
+    const uint32_t cells = uint32_t(width) * height;
+    if (cells == 0) throw std::invalid_argument("empty mask");
+    // The smallest stride above cells / 3 that shares no factor with the count.
+    auto gcd = [](uint32_t a, uint32_t b) {
+        while (b) a %= b, std::swap(a, b);
+        return a;
+    };
+    uint32_t stride = cells / 3 + 1;
+    while (gcd(stride, cells) != 1) ++stride;
+    for (uint32_t i = 0; i < cells; ++i)
+        s.thresholds.push_back(uint16_t(uint64_t(i) * stride % cells * 4080 / cells));
+    return s;
+}
+
+PlainMaskSpec model_odd_mask_37() { return model_scattered_mask(37, 16, 16, 11, 1); }
+PlainMaskSpec model_odd_mask_5() { return model_scattered_mask(5, 8, 12, 3, 0); }
+
 Bytes write_ubec_mask(const UbecMaskSpec& s) {
     Bytes b;
     put_magic(b, 0xE7, 0xCB, 0x0D, 0x1E);
@@ -185,6 +210,8 @@ void add_model_dither(ResWriter& w, const ModelDescription& model, DitherPacking
     put(kModelMask12Id, write_plain_mask(model_plain_mask(32, 32, 12)), true);
     put(kModelMaskUbecId, write_ubec_mask(model_ubec_mask(32, 32, 4, 4)), true);
     put(kModelMaskUbec8Id, write_ubec_mask(model_ubec_mask(16, 8, 4, 2)), true);
+    put(kModelMaskOdd37Id, write_plain_mask(model_odd_mask_37()), true);
+    put(kModelMaskOdd5Id, write_plain_mask(model_odd_mask_5()), true);
     put(kModelDitherOffsetId, write_dither_offset(model_dither_offsets()), false);
 }
 
