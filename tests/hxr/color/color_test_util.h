@@ -3,6 +3,7 @@
 // valid colour tables the converters accept.
 #pragma once
 
+#include "hxr/binarize/hxr_randnum.h"
 #include "hxr/color/hxr_interm.h"
 #include "hxr/control/hxr_clrmgr.h"
 #include "hxr/control/hxr_lut_data.h"
@@ -12,6 +13,7 @@
 
 #include <cstdint>
 #include <cstring>
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -66,8 +68,67 @@ struct TestLut {
     }
 };
 
+class ColorTest;
+
+// The arguments of one band call, converter-neutral.
+struct BandCall {
+    void* cvt = nullptr;
+    HXRIntermediateData* ink = nullptr;
+    HXRRandNum* random = nullptr;
+    const uint8_t* planes[2 * kHxrMaxInkNum] = {};
+    const uint8_t* attrs[2] = {};
+    bool planeArray = true, attrArray = true;  // false: pass null for the array
+    int32_t count = 4, start = 2, lines = 2, line = 0;
+    uint32_t width = 0;  // the converter's image width
+    int32_t inks = 0;    // the descriptor's ink count
+    const uint8_t* const* planeArg() const { return planeArray ? planes : nullptr; }
+    const uint8_t* const* attrArg() const { return attrArray ? attrs : nullptr; }
+};
+using BandRun = std::function<uint32_t(const BandCall&)>;
+struct Refusal {
+    const char* what;
+    std::function<void(BandCall&, ColorTest&)> breakIt;
+};
+
 class ColorTest : public HxrTest {
 public:
+    // A band that `make` builds passes; each case breaks a fresh one, which
+    // is refused with the descriptor unchanged byte for byte. Every
+    // converter refuses the common cases (bands of end x scale + 1 > 8
+    // columns, attribute stride 1, lines 2).
+    void expect_refusals(const std::function<BandCall()>& make, const BandRun& run,
+                         const std::vector<Refusal>& cases) {
+        BandCall ok = make();
+        EXPECT_EQ(run(ok), 0u) << "the unbroken band";
+        std::vector<Refusal> all = {
+            {"null converter", [](BandCall& b, ColorTest&) { b.cvt = nullptr; }},
+            {"null descriptor", [](BandCall& b, ColorTest&) { b.ink = nullptr; }},
+            {"null random state", [](BandCall& b, ColorTest&) { b.random = nullptr; }},
+            {"negative start", [](BandCall& b, ColorTest&) { b.start = -2; }},
+            {"negative count", [](BandCall& b, ColorTest&) { b.count = -1; }},
+            {"one past the width", [](BandCall& b, ColorTest&) { b.count = static_cast<int32_t>(b.width) - b.start + 1; }},
+            {"start + count wraps", [](BandCall& b, ColorTest&) { b.start = b.count = INT32_MAX; }},
+            {"lines 0", [](BandCall& b, ColorTest&) { b.lines = 0; }},
+            {"lines 3", [](BandCall& b, ColorTest&) { b.lines = 3; }},
+            {"no plane array", [](BandCall& b, ColorTest&) { b.planeArray = false; }},
+            {"no attribute array", [](BandCall& b, ColorTest&) { b.attrArray = false; }},
+            {"line 1 attributes missing", [](BandCall& b, ColorTest&) { b.attrs[1] = nullptr; }},
+            {"16-bit descriptor", [](BandCall& b, ColorTest& t) { b.ink = t.buffer(b.inks, 64, 2); }},
+            {"rows too short", [](BandCall& b, ColorTest& t) { b.ink = t.buffer(b.inks, 1); }},
+        };
+        all.insert(all.end(), cases.begin(), cases.end());
+        for (const Refusal& c : all) {
+            SCOPED_TRACE(c.what);
+            BandCall b = make();
+            c.breakIt(b, *this);
+            const Snapshot before = b.ink ? snap(b.ink) : Snapshot{};
+            EXPECT_EQ(run(b), 1u);
+            if (b.ink) {
+                EXPECT_TRUE(snap(b.ink) == before);
+            }
+        }
+    }
+
     // Colour manager with `count` output colours (kept until the manager goes).
     const HXRClrMgr* clr(uint32_t count) {
         HXRClrMgr* c = HXRCreateClrMgr(ink_set_for(count), 1, 0, mm);

@@ -147,6 +147,8 @@ TEST_F(ColourController, GettersOnEveryKind) {
             EXPECT_EQ(HXRGetTNMXLutData(c.ctl, intent), nullptr);
         }
     }
+    EXPECT_EQ(HXRGetColorCvt3DLutGridNumCore(), 64u);
+    EXPECT_EQ(HXRGetColorCvt4DLutGridNumCore(), 32u);
     // Kinds that are never made: a record written by hand.
     HXRColorCvtController odd{3, cases[0].ctl->converter};
     for (uint32_t kind : {0u, 3u, 7u, 0xFFFFFFFFu}) {

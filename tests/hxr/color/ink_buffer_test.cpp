@@ -190,17 +190,13 @@ TEST_F(InkBuffer, SettersAndNullAnswers) {
     EXPECT_EQ(HXRGetReductionMethod(d), 1u);
     EXPECT_EQ(HXRSetVExpansion(d, 2), 1u);
     EXPECT_EQ(d->vExpansion, 0u);
-    EXPECT_EQ(HXRGetInkDirectInkOffFlag(d, -1), 0u);
-    EXPECT_EQ(HXRGetInkDirectInkOffFlag(d, 2), 0u);
-
-    EXPECT_EQ(HXRSetReductionMethod(nullptr, 0), 1u);
-    EXPECT_EQ(HXRSetVExpansion(nullptr, 0), 1u);
-    EXPECT_EQ(HXRGetReductionMethod(nullptr), 0u);
-    EXPECT_EQ(HXRGet1Color1LinePixelSize(nullptr), 0u);
-    EXPECT_EQ(HXRGetInkNum(nullptr), 0u);
+    EXPECT_EQ(HXRGetInkDirectInkOffFlag(d, -1) + HXRGetInkDirectInkOffFlag(d, 2), 0u);
+    EXPECT_EQ(HXRSetReductionMethod(nullptr, 0) + HXRSetVExpansion(nullptr, 0), 2u);
+    EXPECT_EQ(HXRGetReductionMethod(nullptr) + HXRGet1Color1LinePixelSize(nullptr) + HXRGetInkNum(nullptr) +
+                  HXRGetInkDirectInkOffFlag(nullptr, 0),
+              0u);
     EXPECT_EQ(HXRGetInkElementSize(nullptr), 0xFFFFFFFFu);
     EXPECT_EQ(HXRGetIntermClearPos(nullptr), 0);
-    EXPECT_EQ(HXRGetInkDirectInkOffFlag(nullptr, 0), 0u);
     EXPECT_EQ(HXRGetInkQuantityBuf(nullptr, 0, 0), nullptr);
     EXPECT_EQ(HXRGetInkQuantityBuf16(nullptr, 0, 0), nullptr);
     EXPECT_EQ(HXRGetIntentBuf(nullptr, 0), nullptr);
