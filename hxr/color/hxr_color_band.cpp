@@ -2,14 +2,14 @@
 
 #include <cstddef>
 
-bool HXRPrepareBand(const HXRBandShape& shape, const uint8_t* const* planes, const uint8_t* const* attrs,
-                    int32_t count, int32_t start, int32_t lines, HXRBandInput* out) {
-    if (start < 0 || count < 0 || static_cast<int64_t>(start) + count > static_cast<int64_t>(shape.width))
-        return false;
+namespace {
+
+// The line count and the caller's pointers.
+bool CheckInputData(const HXRBandShape& shape, const uint8_t* const* planes, const uint8_t* const* attrs,
+                    int32_t lines) {
     if (lines != 1 && lines != 2) return false;
     if (!planes || shape.planesPerLine < 1 || shape.planesPerLine > kHxrMaxInkNum) return false;
-    const size_t m = shape.planesPerLine;
-    const size_t given = static_cast<size_t>(lines) * m;
+    const size_t given = static_cast<size_t>(lines) * shape.planesPerLine;
     if (shape.everyPlane) {
         for (size_t j = 0; j < given; ++j)
             if (!planes[j]) return false;
@@ -19,7 +19,13 @@ bool HXRPrepareBand(const HXRBandShape& shape, const uint8_t* const* planes, con
         for (int32_t l = 0; l < lines; ++l)
             if (!attrs[l]) return false;
     }
+    return true;
+}
 
+// The working arrays: a one-line band repeats line 0.
+void GetInputData(const HXRBandShape& shape, const uint8_t* const* planes, const uint8_t* const* attrs,
+                  int32_t lines, HXRBandInput* out) {
+    const size_t m = shape.planesPerLine;
     for (size_t j = 0; j < m; ++j) {
         out->planes[j] = planes[j];
         out->planes[m + j] = lines == 2 ? planes[m + j] : planes[j];
@@ -30,10 +36,26 @@ bool HXRPrepareBand(const HXRBandShape& shape, const uint8_t* const* planes, con
     } else {
         out->attrs[0] = out->attrs[1] = shape.noAttribute;
     }
-    bool same = true;
-    for (size_t j = 0; j < m; ++j) same = same && out->planes[j] == out->planes[m + j];
-    if (shape.attrStride != 0) same = same && out->attrs[0] == out->attrs[1];
-    out->vExpansion = same ? 1 : 0;
+}
+
+// Line 1 is line 0 again: every plane pointer, and with an attribute plane
+// the attribute pointer, is the same.
+uint32_t IsVExpansion(const HXRBandShape& shape, const HXRBandInput& in) {
+    const size_t m = shape.planesPerLine;
+    for (size_t j = 0; j < m; ++j)
+        if (in.planes[j] != in.planes[m + j]) return 0;
+    return shape.attrStride == 0 || in.attrs[0] == in.attrs[1] ? 1 : 0;
+}
+
+}  // namespace
+
+bool HXRPrepareBand(const HXRBandShape& shape, const uint8_t* const* planes, const uint8_t* const* attrs,
+                    int32_t count, int32_t start, int32_t lines, HXRBandInput* out) {
+    if (start < 0 || count < 0 || static_cast<int64_t>(start) + count > static_cast<int64_t>(shape.width))
+        return false;
+    if (!CheckInputData(shape, planes, attrs, lines)) return false;
+    GetInputData(shape, planes, attrs, lines, out);
+    out->vExpansion = IsVExpansion(shape, *out);
     return true;
 }
 

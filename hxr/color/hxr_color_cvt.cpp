@@ -20,7 +20,7 @@ bool is_pattern_d(const HXRValueSettings& v) {
 
 uint32_t grid_num(uint32_t dimension) { return dimension == 3 ? kHxr3DLutGridNum : kHxr4DLutGridNum; }
 
-HXRColorCvt* create(const _HXR_IMAGE_INFO* image, HXRValueSettings* values, int32_t scale,
+HXRColorCvt* CreateColorCvt(const _HXR_IMAGE_INFO* image, HXRValueSettings* values, int32_t scale,
                     const HXRClrMgr* clr, HXRMemMgr* memory, uint32_t dimension) {
     if (!image || !values || !clr || !is_lut_scale(scale)) return nullptr;
     const bool patternD = is_pattern_d(*values);
@@ -37,20 +37,20 @@ HXRColorCvt* create(const _HXR_IMAGE_INFO* image, HXRValueSettings* values, int3
                                                : (patternD ? kColor4DPatternD : kColor4D);
         userFamily = underWhite ? (patternD ? kColor4DUserSpecUnderWhitePatternD : kColor4DUserSpecUnderWhite)
                                 : (patternD ? kColor4DUserSpecPatternD : kColor4DUserSpec);
-        if (!HXRLookupColorFunc(HXRGetColorFuncTable(main), n, scale, color)) return nullptr;
+        if (!GetColorCvtColorFunc(HXRGetColorFuncTable(main), n, scale, color)) return nullptr;
     } else {
         wprintMode = values->wprint.outputMode != kHxrWPrintOff;
         if (!wprintMode) {
-            if (!HXRLookupColorFunc(HXRGetColorFuncTable(patternD ? kColor3DPatternD : kColor3D), n, scale, color))
+            if (!GetColorCvtColorFunc(HXRGetColorFuncTable(patternD ? kColor3DPatternD : kColor3D), n, scale, color))
                 return nullptr;
         } else {
-            if (!HXRLookupColorFunc(HXRGetColorFuncTable(kColor3DWprint), n, scale, wprint)) return nullptr;
+            if (!GetColorCvtColorFunc(HXRGetColorFuncTable(kColor3DWprint), n, scale, wprint)) return nullptr;
             wChannel = HXRGetLutColorOrder(clr, kHxrWhiteInkCode);
             if (wChannel >= kHxrWPrintChannels) return nullptr;
         }
         userFamily = patternD ? kColor3DUserSpecPatternD : kColor3DUserSpec;
     }
-    if (!HXRLookupColorFunc(HXRGetColorFuncTable(userFamily), n, scale, user)) return nullptr;
+    if (!GetColorCvtColorFunc(HXRGetColorFuncTable(userFamily), n, scale, user)) return nullptr;
 
     auto* c = static_cast<HXRColorCvt*>(HXRAllocMem(memory, sizeof(HXRColorCvt)));
     if (!c) return nullptr;
@@ -139,12 +139,12 @@ uint32_t convert(HXRColorCvt* c, uint32_t dimension, HXRIntermediateData* ink, H
 
 HXRColorCvt* HXRCreateColorCvt3D(const _HXR_IMAGE_INFO* imageInfo, HXRValueSettings* values, int32_t scale,
                                  const HXRClrMgr* colourManager, HXRMemMgr* memory) {
-    return create(imageInfo, values, scale, colourManager, memory, 3);
+    return CreateColorCvt(imageInfo, values, scale, colourManager, memory, 3);
 }
 
 HXRColorCvt* HXRCreateColorCvt4D(const _HXR_IMAGE_INFO* imageInfo, HXRValueSettings* values, int32_t scale,
                                  const HXRClrMgr* colourManager, HXRMemMgr* memory) {
-    return create(imageInfo, values, scale, colourManager, memory, 4);
+    return CreateColorCvt(imageInfo, values, scale, colourManager, memory, 4);
 }
 
 uint32_t HXRSetColorCvt3DData(HXRColorCvt* converter, const HXRColorCvtLutSet* set) {

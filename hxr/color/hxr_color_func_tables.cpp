@@ -194,7 +194,7 @@ const HXRColorFuncTables* HXRBindColorFuncTables(const HXRColorFuncTables* table
     return g_bound.exchange(tables, std::memory_order_acq_rel);
 }
 
-bool HXRLookupColorFunc(const HXRColorFuncRow* table, uint32_t count, int32_t scale, HXRColorKernel out[2]) {
+bool GetColorCvtColorFunc(const HXRColorFuncRow* table, uint32_t count, int32_t scale, HXRColorKernel out[2]) {
     out[0] = out[1] = nullptr;
     if (!table) return false;
     const HXRColorFuncRow* row = table;

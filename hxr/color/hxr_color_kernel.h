@@ -116,4 +116,4 @@ const HXRColorFuncTables* HXRBindColorFuncTables(const HXRColorFuncTables* table
 // both, an even scale Normal in slot 0 (distinct lines) and ExpandH2NxV2 in
 // slot 1 (identical lines). False, with both slots null, when the table has
 // no such row or a slot would be null.
-bool HXRLookupColorFunc(const HXRColorFuncRow* table, uint32_t count, int32_t scale, HXRColorKernel out[2]);
+bool GetColorCvtColorFunc(const HXRColorFuncRow* table, uint32_t count, int32_t scale, HXRColorKernel out[2]);

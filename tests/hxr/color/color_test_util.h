@@ -10,6 +10,7 @@
 #include "support/hxr_fixture.h"
 
 #include <gtest/gtest.h>
+#include <sys/mman.h>
 
 #include <cstdint>
 #include <cstring>
@@ -41,6 +42,37 @@ inline _HXR_IMAGE_INFO image(uint32_t mode, uint32_t width, uint32_t pixelOffset
                              uint32_t attrStride = 0) {
     return _HXR_IMAGE_INFO{mode, sampleBytes, pixelOffset, attrStride, width};
 }
+
+// Address space reserved but not committed: pages far apart become usable
+// on demand, so samples gigabytes from a line start can be placed.
+class SparseSpace {
+public:
+    explicit SparseSpace(size_t size) : size_(size) {
+        void* p = mmap(nullptr, size, PROT_NONE, MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE, -1, 0);
+        base_ = p == MAP_FAILED ? nullptr : static_cast<uint8_t*>(p);
+    }
+    ~SparseSpace() {
+        if (base_) munmap(base_, size_);
+    }
+    SparseSpace(const SparseSpace&) = delete;
+    SparseSpace& operator=(const SparseSpace&) = delete;
+    uint8_t* base() { return base_; }
+    // The byte at `offset`, its page made readable and writable.
+    uint8_t* at(size_t offset) {
+        const size_t page = offset & ~size_t{4095};
+        EXPECT_EQ(mprotect(base_ + page, 4096, PROT_READ | PROT_WRITE), 0);
+        return base_ + offset;
+    }
+
+private:
+    uint8_t* base_;
+    size_t size_;
+};
+
+// Pixel 3 at a pixel offset of 0x7FFFFFFF samples lies past 4 GiB; a 32-bit
+// product would wrap to this offset instead.
+inline constexpr size_t kFarOffset = size_t{3} * 0x7FFFFFFF;
+inline constexpr size_t kWrappedOffset = kFarOffset & 0xFFFFFFFF;
 
 // The descriptor's record and every byte of its row block.
 struct Snapshot {

@@ -117,6 +117,21 @@ TEST_F(DirectConverter, AttributesFromTheLineStart) {
     EXPECT_EQ(std::count(i0, i0 + 2 * d->linePixelSize, 0xA5), static_cast<long>(2 * d->linePixelSize));
 }
 
+// Sample and attribute offsets are taken in pointer width.
+TEST_F(DirectConverter, FarPixelsAreNotWrapped) {
+    SparseSpace space(kFarOffset + 4096);
+    ASSERT_NE(space.base(), nullptr);
+    *space.at(kFarOffset) = 77;
+    *space.at(kWrappedOffset) = 11;
+    HXRColorCvtDirect* c = make(1, 1, 4, 0x7FFFFFFF, 1, 0x7FFFFFFF);
+    HXRIntermediateData* d = buffer(1, 4);
+    const uint8_t* planes[1] = {space.base()};
+    const uint8_t* attrs[1] = {space.base()};
+    ASSERT_EQ(HXRColorConvertDirect(c, d, random(), planes, attrs, 1, 3, 1, 0), 0u);
+    EXPECT_EQ(HXRGetInkQuantityBuf(d, 0, 0)[3], 77);
+    EXPECT_EQ(HXRGetIntentBuf(d, 0)[3], 77);
+}
+
 TEST_F(DirectConverter, InkCountsOfBothTables) {
     const std::vector<uint32_t> direct = {1, 4, 5, 6, 7, 8, 9, 10, 12}, tnmx = {6, 7, 8, 10, 12};
     for (uint32_t n = 0; n <= 13; ++n) {

@@ -128,8 +128,8 @@ TEST_F(LutConverterFrame, DescriptionRowsAndUnboundCreation) {
         for (uint32_t dim : {3u, 4u}) {
             HXRColorKernel pair[2];
             const bool kernels =
-                HXRLookupColorFunc(kHxrColorFuncTables.table[dim == 3 ? kColor3D : kColor4D], n, 2, pair) &&
-                HXRLookupColorFunc(kHxrColorFuncTables.table[dim == 3 ? kColor3DUserSpec : kColor4DUserSpec], n, 2,
+                GetColorCvtColorFunc(kHxrColorFuncTables.table[dim == 3 ? kColor3D : kColor4D], n, 2, pair) &&
+                GetColorCvtColorFunc(kHxrColorFuncTables.table[dim == 3 ? kColor3DUserSpec : kColor4DUserSpec], n, 2,
                                    pair);
             const HXRColorCvt* cvt = dim == 3 ? HXRCreateColorCvt3D(&im, &v, 2, clr(n), mm)
                                               : HXRCreateColorCvt4D(&im, &v, 2, clr(n), mm);

@@ -158,6 +158,21 @@ TEST_F(TnmxConverter, MatchesLiteralModelOnRandomBands) {
     }
 }
 
+// Sample offsets are taken in pointer width.
+TEST_F(TnmxConverter, FarPixelsAreNotWrapped) {
+    SparseSpace space(kFarOffset + 4096);
+    ASSERT_NE(space.base(), nullptr);
+    for (size_t k = 0; k < 3; ++k) {
+        *space.at(kFarOffset + k) = 255;
+        *space.at(kWrappedOffset + k) = 0;
+    }
+    HXRColorCvtTNMX* c = make(1, 4, 0x7FFFFFFF);
+    HXRIntermediateData* d = buffer(1, 4);
+    const uint8_t* planes[3] = {space.base(), space.base() + 1, space.base() + 2};
+    ASSERT_EQ(HXRColorConvertTNMX(c, d, HXRCreateRandNum(mm), planes, nullptr, 1, 3, 1, 0), 0u);
+    EXPECT_EQ(HXRGetInkQuantityBuf(d, 0, 0)[3], 255);
+}
+
 TEST_F(TnmxConverter, RefusedBandsLeaveTheDescriptor) {
     HXRColorCvtTNMX* c = make(2, 10, 3, 1, 1);
     ASSERT_NE(c, nullptr);
