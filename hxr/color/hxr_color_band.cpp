@@ -23,8 +23,8 @@ bool CheckInputData(const HXRBandShape& shape, const uint8_t* const* planes, con
 }
 
 // The working arrays: a one-line band repeats line 0.
-void GetInputData(const HXRBandShape& shape, const uint8_t* const* planes, const uint8_t* const* attrs,
-                  int32_t lines, HXRBandInput* out) {
+void GetInputData(const HXRBandShape& shape, const uint8_t* const* planes, const uint8_t* const* attrs, int32_t lines,
+                  HXRBandInput* out) {
     const size_t m = shape.planesPerLine;
     for (size_t j = 0; j < m; ++j) {
         out->planes[j] = planes[j];
@@ -49,10 +49,9 @@ uint32_t IsVExpansion(const HXRBandShape& shape, const HXRBandInput& in) {
 
 }  // namespace
 
-bool HXRPrepareBand(const HXRBandShape& shape, const uint8_t* const* planes, const uint8_t* const* attrs,
-                    int32_t count, int32_t start, int32_t lines, HXRBandInput* out) {
-    if (start < 0 || count < 0 || static_cast<int64_t>(start) + count > static_cast<int64_t>(shape.width))
-        return false;
+bool HXRPrepareBand(const HXRBandShape& shape, const uint8_t* const* planes, const uint8_t* const* attrs, int32_t count,
+                    int32_t start, int32_t lines, HXRBandInput* out) {
+    if (start < 0 || count < 0 || static_cast<int64_t>(start) + count > static_cast<int64_t>(shape.width)) return false;
     if (!CheckInputData(shape, planes, attrs, lines)) return false;
     GetInputData(shape, planes, attrs, lines, out);
     out->vExpansion = IsVExpansion(shape, *out);

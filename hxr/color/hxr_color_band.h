@@ -19,11 +19,11 @@ struct HXRBandInput {
 };
 
 struct HXRBandShape {
-    uint32_t width;               // input pixels per line
-    uint32_t attrStride;          // 0 = no attribute plane
-    uint32_t planesPerLine;       // 1..12
-    bool everyPlane;              // false: a single plane pointer may be null (direct input)
-    const uint8_t* noAttribute;   // both attribute pointers without an attribute plane
+    uint32_t width;              // input pixels per line
+    uint32_t attrStride;         // 0 = no attribute plane
+    uint32_t planesPerLine;      // 1..12
+    bool everyPlane;             // false: a single plane pointer may be null (direct input)
+    const uint8_t* noAttribute;  // both attribute pointers without an attribute plane
 };
 
 // False unless start >= 0, count >= 0, start + count <= width (in 64 bits),
@@ -31,8 +31,8 @@ struct HXRBandShape {
 // first lines x planesPerLine pointers, and with an attribute plane the
 // attribute array and its first lines pointers. Then fills `out`: a one-line
 // band repeats line 0, so it is always a vertical-expansion band.
-bool HXRPrepareBand(const HXRBandShape& shape, const uint8_t* const* planes, const uint8_t* const* attrs,
-                    int32_t count, int32_t start, int32_t lines, HXRBandInput* out);
+bool HXRPrepareBand(const HXRBandShape& shape, const uint8_t* const* planes, const uint8_t* const* attrs, int32_t count,
+                    int32_t start, int32_t lines, HXRBandInput* out);
 
 // Elements every row needs for a band ending at input pixel `end`: the last
 // output column written plus one, end x scale + 1 (the lone last column of an

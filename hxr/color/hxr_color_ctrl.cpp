@@ -24,7 +24,7 @@ uint32_t kind_for(uint32_t mode, uint32_t docType) {
 
 HXRColorCvt* lut_cvt(const HXRColorCvtController* c) {
     return c && (c->kind == kHxrColorCvt3D || c->kind == kHxrColorCvt4D) ? static_cast<HXRColorCvt*>(c->converter)
-                                                                          : nullptr;
+                                                                         : nullptr;
 }
 HXRColorCvtTNMX* tnmx_cvt(const HXRColorCvtController* c) {
     return c && c->kind == kHxrColorCvtTNMX ? static_cast<HXRColorCvtTNMX*>(c->converter) : nullptr;
@@ -46,8 +46,7 @@ uint32_t HXRDirectColorModePlanes(uint32_t mode) {
 }
 
 HXRColorCvtController* HXRCreateColorCvtController(const _HXR_IMAGE_INFO* image, const _HXR_HALFTONE_INFO* halftone,
-                                                   HXRValueSettings* values, const HXRClrMgr* clr,
-                                                   HXRMemMgr* memory) {
+                                                   HXRValueSettings* values, const HXRClrMgr* clr, HXRMemMgr* memory) {
     if (!image || !halftone || !clr) return nullptr;
     if (static_cast<int32_t>(image->pixelOffset) < 0 || static_cast<int32_t>(image->attributeStride) < 0 ||
         static_cast<int32_t>(image->width) < 0 || (image->sampleBytes != 1 && image->sampleBytes != 2)) {

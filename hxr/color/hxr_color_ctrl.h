@@ -66,14 +66,14 @@ uint32_t HXRColorConvert(HXRColorCvtController* controller, HXRIntermediateData*
                          const uint8_t* const* planes, const uint8_t* const* attrs, int32_t count, int32_t start,
                          int32_t lines, int32_t lineNumber);
 
-uint32_t HXRGeColorCvtMode(const HXRColorCvtController* controller);             // the kind; 0 when null
-uint32_t HXRGetColorCvtLutType(const HXRColorCvtController* controller);         // 3, 4, 17 or 0
-uint32_t HXRIfUseLut(const HXRColorCvtController* controller);                   // LUT type != 0
-uint32_t HXRGetColorCvtLutGridInfoType(const HXRColorCvtController* controller); // as HXRIfUseLut
-uint32_t HXRGetColorCvtLutGridNum(const HXRColorCvtController* controller);      // 64, 32, 256 or 0
-uint32_t HXRGetInkQuantityElementSize(const HXRColorCvtController* controller);  // 1, 2 or 0
-uint32_t HXRGetColorCvtTextEnhance(const HXRColorCvtController* controller);     // kinds 1, 2; else 0
-uint32_t HXRGetColorCvtPixelOffset(const HXRColorCvtController* controller);     // kinds 1, 2; else 0
+uint32_t HXRGeColorCvtMode(const HXRColorCvtController* controller);              // the kind; 0 when null
+uint32_t HXRGetColorCvtLutType(const HXRColorCvtController* controller);          // 3, 4, 17 or 0
+uint32_t HXRIfUseLut(const HXRColorCvtController* controller);                    // LUT type != 0
+uint32_t HXRGetColorCvtLutGridInfoType(const HXRColorCvtController* controller);  // as HXRIfUseLut
+uint32_t HXRGetColorCvtLutGridNum(const HXRColorCvtController* controller);       // 64, 32, 256 or 0
+uint32_t HXRGetInkQuantityElementSize(const HXRColorCvtController* controller);   // 1, 2 or 0
+uint32_t HXRGetColorCvtTextEnhance(const HXRColorCvtController* controller);      // kinds 1, 2; else 0
+uint32_t HXRGetColorCvtPixelOffset(const HXRColorCvtController* controller);      // kinds 1, 2; else 0
 // The TNMX converter's table record / table of intent 0 or 1; null for any
 // other kind or intent.
 const HXRLutTNMXData* HXRGetTNMXLutInfo(const HXRColorCvtController* controller, uint32_t intent);

@@ -20,8 +20,8 @@ bool is_pattern_d(const HXRValueSettings& v) {
 
 uint32_t grid_num(uint32_t dimension) { return dimension == 3 ? kHxr3DLutGridNum : kHxr4DLutGridNum; }
 
-HXRColorCvt* CreateColorCvt(const _HXR_IMAGE_INFO* image, HXRValueSettings* values, int32_t scale,
-                    const HXRClrMgr* clr, HXRMemMgr* memory, uint32_t dimension) {
+HXRColorCvt* CreateColorCvt(const _HXR_IMAGE_INFO* image, HXRValueSettings* values, int32_t scale, const HXRClrMgr* clr,
+                            HXRMemMgr* memory, uint32_t dimension) {
     if (!image || !values || !clr || !is_lut_scale(scale)) return nullptr;
     const bool patternD = is_pattern_d(*values);
     const uint32_t n = HXRGetOutputColorNum(clr);
@@ -105,8 +105,8 @@ uint32_t attach(HXRColorCvt* c, const HXRColorCvtLutSet* set, uint32_t dimension
 }
 
 uint32_t convert(HXRColorCvt* c, uint32_t dimension, HXRIntermediateData* ink, HXRRandNum* random,
-                 const uint8_t* const* planes, const uint8_t* const* attrs, int32_t count, int32_t start,
-                 int32_t lines, int32_t lineNumber) {
+                 const uint8_t* const* planes, const uint8_t* const* attrs, int32_t count, int32_t start, int32_t lines,
+                 int32_t lineNumber) {
     if (!c || !ink || !random || c->dimension != dimension || !c->lut[0]) return 1;
     const HXRBandShape shape = {c->width, c->attrStride, dimension, true, &kZeroAttribute};
     HXRBandInput in;
@@ -130,8 +130,8 @@ uint32_t convert(HXRColorCvt* c, uint32_t dimension, HXRIntermediateData* ink, H
     HXRSetVExpansion(ink, in.vExpansion);
     // Both lines of a pair, and every band starting at the same line, share a seed.
     const uint32_t seed = HXRGetRandNum(random, static_cast<uint32_t>(lineNumber / 2));
-    kernel(c->lut, aux, ink, seed, c->pixelOffset, c->sampleBytes, c->scale, in.planes, in.attrs, c->attrStride,
-           start, end);
+    kernel(c->lut, aux, ink, seed, c->pixelOffset, c->sampleBytes, c->scale, in.planes, in.attrs, c->attrStride, start,
+           end);
     return 0;
 }
 
@@ -156,14 +156,14 @@ uint32_t HXRSetColorCvt4DData(HXRColorCvt* converter, const HXRColorCvtLutSet* s
 }
 
 uint32_t HXRColorConvert3D(HXRColorCvt* converter, HXRIntermediateData* ink, HXRRandNum* random,
-                           const uint8_t* const* planes, const uint8_t* const* attrs, int32_t count,
-                           int32_t start, int32_t lines, int32_t lineNumber) {
+                           const uint8_t* const* planes, const uint8_t* const* attrs, int32_t count, int32_t start,
+                           int32_t lines, int32_t lineNumber) {
     return convert(converter, 3, ink, random, planes, attrs, count, start, lines, lineNumber);
 }
 
 uint32_t HXRColorConvert4D(HXRColorCvt* converter, HXRIntermediateData* ink, HXRRandNum* random,
-                           const uint8_t* const* planes, const uint8_t* const* attrs, int32_t count,
-                           int32_t start, int32_t lines, int32_t lineNumber) {
+                           const uint8_t* const* planes, const uint8_t* const* attrs, int32_t count, int32_t start,
+                           int32_t lines, int32_t lineNumber) {
     return convert(converter, 4, ink, random, planes, attrs, count, start, lines, lineNumber);
 }
 

@@ -79,11 +79,11 @@ uint32_t HXRSetColorCvt4DData(HXRColorCvt* converter, const HXRColorCvtLutSet* s
 // cannot take the band (ink count other than N, element size other than 1,
 // a missing row, rows too short). Else 0 after the kernel ran.
 uint32_t HXRColorConvert3D(HXRColorCvt* converter, HXRIntermediateData* ink, HXRRandNum* random,
-                           const uint8_t* const* planes, const uint8_t* const* attrs, int32_t count,
-                           int32_t start, int32_t lines, int32_t lineNumber);
+                           const uint8_t* const* planes, const uint8_t* const* attrs, int32_t count, int32_t start,
+                           int32_t lines, int32_t lineNumber);
 uint32_t HXRColorConvert4D(HXRColorCvt* converter, HXRIntermediateData* ink, HXRRandNum* random,
-                           const uint8_t* const* planes, const uint8_t* const* attrs, int32_t count,
-                           int32_t start, int32_t lines, int32_t lineNumber);
+                           const uint8_t* const* planes, const uint8_t* const* attrs, int32_t count, int32_t start,
+                           int32_t lines, int32_t lineNumber);
 
 uint32_t HXRGetColorCvtClrTextEnhance(const HXRColorCvt* converter);  // 0 when null
 uint32_t HXRGetColorCvtClrPixelOffset(const HXRColorCvt* converter);  // 0 when null

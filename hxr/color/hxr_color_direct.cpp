@@ -118,9 +118,9 @@ HXRColorCvtDirect* HXRCreateColorCvtDirectTNMX(const _HXR_IMAGE_INFO* imageInfo,
     return create(imageInfo, scale, colourManager, memory, TNMXDirectFuncTable);
 }
 
-void HXRColorConvertDirectExpand(int32_t colorNum, uint32_t vExpansion, HXRIntermediateData* ink,
-                                 uint32_t pixelOffset, uint32_t sampleBytes, int32_t scale, const uint8_t** planes,
-                                 const uint8_t** attrs, uint32_t attrStride, int32_t start, int32_t end) {
+void HXRColorConvertDirectExpand(int32_t colorNum, uint32_t vExpansion, HXRIntermediateData* ink, uint32_t pixelOffset,
+                                 uint32_t sampleBytes, int32_t scale, const uint8_t** planes, const uint8_t** attrs,
+                                 uint32_t attrStride, int32_t start, int32_t end) {
     if (sampleBytes != 1 && sampleBytes != 2) return;
     HXRSetWritingArea(ink, start * scale, end * scale);
     const uint32_t lines = vExpansion == 1 ? 1 : 2;
@@ -142,8 +142,8 @@ void HXRColorConvertDirectExpand(int32_t colorNum, uint32_t vExpansion, HXRInter
 }
 
 uint32_t HXRColorConvertDirect(HXRColorCvtDirect* c, HXRIntermediateData* ink, HXRRandNum* random,
-                               const uint8_t* const* planes, const uint8_t* const* attrs, int32_t count,
-                               int32_t start, int32_t lines, int32_t) {
+                               const uint8_t* const* planes, const uint8_t* const* attrs, int32_t count, int32_t start,
+                               int32_t lines, int32_t) {
     if (!c || !ink || !random) return 1;
     const HXRBandShape shape = {c->width, c->attrStride, c->colorNum, false, nullptr};
     HXRBandInput in;

@@ -25,9 +25,9 @@
 // The converter guarantees: inkNum == N, element size == sample bytes, rows
 // of end x scale + 1 elements, valid flags that match the plane pointers,
 // 0 <= start <= end <= width, scale 1, 2, 4 or 8.
-using HXRDirectKernel = void (*)(int32_t colorNum, uint32_t vExpansion, HXRIntermediateData* ink,
-                                 uint32_t pixelOffset, uint32_t sampleBytes, int32_t scale, const uint8_t** planes,
-                                 const uint8_t** attrs, uint32_t attrStride, int32_t start, int32_t end);
+using HXRDirectKernel = void (*)(int32_t colorNum, uint32_t vExpansion, HXRIntermediateData* ink, uint32_t pixelOffset,
+                                 uint32_t sampleBytes, int32_t scale, const uint8_t** planes, const uint8_t** attrs,
+                                 uint32_t attrStride, int32_t start, int32_t end);
 
 // {ink count, routine for scales up to 0x10000, routine for larger scales};
 // a count of -1 ends a table.
@@ -46,12 +46,12 @@ HXRDirectKernel HXRLookupDirectFunc(const HXRDirectFuncRow* table, uint32_t coun
 
 struct HXRColorCvtDirect {
     HXRDirectKernel directFunc;
-    uint32_t colorNum;     // ink planes = the output colour count
+    uint32_t colorNum;  // ink planes = the output colour count
     uint32_t pixelOffset;
     uint32_t sampleBytes;  // also the element size of the ink rows
     uint32_t attrStride;
     uint32_t width;
-    int32_t scale;         // 1, 2, 4 or 8
+    int32_t scale;  // 1, 2, 4 or 8
 };
 
 // Null when the image record or colour manager is null, the output colour
@@ -71,16 +71,16 @@ HXRColorCvtDirect* HXRCreateColorCvtDirectTNMX(const _HXR_IMAGE_INFO* imageInfo,
 // its rows too short. Else 0 after the routine ran. The random state and the
 // line number are not used.
 uint32_t HXRColorConvertDirect(HXRColorCvtDirect* converter, HXRIntermediateData* ink, HXRRandNum* random,
-                               const uint8_t* const* planes, const uint8_t* const* attrs, int32_t count,
-                               int32_t start, int32_t lines, int32_t lineNumber);
+                               const uint8_t* const* planes, const uint8_t* const* attrs, int32_t count, int32_t start,
+                               int32_t lines, int32_t lineNumber);
 
 // The routine of both tables. Pixel x of a plane is the sample at
 // x x pixelOffset samples from the line start; its attribute byte is at
 // x x attrStride bytes from the line start. Writes nothing for a sample size
 // other than 1 or 2.
-void HXRColorConvertDirectExpand(int32_t colorNum, uint32_t vExpansion, HXRIntermediateData* ink,
-                                 uint32_t pixelOffset, uint32_t sampleBytes, int32_t scale, const uint8_t** planes,
-                                 const uint8_t** attrs, uint32_t attrStride, int32_t start, int32_t end);
+void HXRColorConvertDirectExpand(int32_t colorNum, uint32_t vExpansion, HXRIntermediateData* ink, uint32_t pixelOffset,
+                                 uint32_t sampleBytes, int32_t scale, const uint8_t** planes, const uint8_t** attrs,
+                                 uint32_t attrStride, int32_t start, int32_t end);
 
 uint32_t HXRGetColorCvtDirectElementSize(const HXRColorCvtDirect* converter);  // 0 when null
 uint32_t HXRGetColorCvtDirectColorNum(const HXRColorCvtDirect* converter);     // 0 when null

@@ -11,11 +11,11 @@ std::atomic<const HXRColorFuncTables*> g_bound{nullptr};
 
 }  // namespace
 
-void HXRColorConvertDummy(const HXRLutData* const*, const void*, HXRIntermediateData*, uint32_t, uint32_t,
-                          uint32_t, int32_t, const uint8_t**, const uint8_t**, uint32_t, int32_t, int32_t) {}
+void HXRColorConvertDummy(const HXRLutData* const*, const void*, HXRIntermediateData*, uint32_t, uint32_t, uint32_t,
+                          int32_t, const uint8_t**, const uint8_t**, uint32_t, int32_t, int32_t) {}
 
-void HXRColorConvertDummyWp(const HXRLutData* const*, const void*, HXRIntermediateData*, uint32_t, uint32_t,
-                            uint32_t, int32_t, const uint8_t**, const uint8_t**, uint32_t, int32_t, int32_t) {}
+void HXRColorConvertDummyWp(const HXRLutData* const*, const void*, HXRIntermediateData*, uint32_t, uint32_t, uint32_t,
+                            int32_t, const uint8_t**, const uint8_t**, uint32_t, int32_t, int32_t) {}
 
 // Rows {output colours, ExpandH2NxV2, Normal, ReduceH}. The tables without a
 // reduction form hold a dummy in that slot; kernel slots are filled as the
@@ -47,7 +47,8 @@ const HXRColorFuncTables kHxrColorFuncTables = {{
         {12, nullptr, nullptr, nullptr},
         kEnd,
     },
-    // Color3DUserSpecFuncTable: one form serves both line cases, so ExpandH2NxV2 and Normal name the same UserNormal kernel
+    // Color3DUserSpecFuncTable: one user form serves both line cases, in
+    // the ExpandH2NxV2 and the Normal slot alike
     {
         {1, nullptr, nullptr, HXRColorConvertDummy},
         {4, nullptr, nullptr, HXRColorConvertDummy},

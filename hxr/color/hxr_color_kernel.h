@@ -46,22 +46,19 @@
 
 #include <cstdint>
 
-using HXRColorKernel = void (*)(const HXRLutData* const* luts, const void* aux, HXRIntermediateData* ink,
-                                uint32_t seed, uint32_t pixelOffset, uint32_t sampleBytes, int32_t scale,
-                                const uint8_t** planes, const uint8_t** attrs, uint32_t attrStride,
-                                int32_t start, int32_t end);
+using HXRColorKernel = void (*)(const HXRLutData* const* luts, const void* aux, HXRIntermediateData* ink, uint32_t seed,
+                                uint32_t pixelOffset, uint32_t sampleBytes, int32_t scale, const uint8_t** planes,
+                                const uint8_t** attrs, uint32_t attrStride, int32_t start, int32_t end);
 
 // Kernels that return at once and write nothing: the reduction slot of the
 // tables that have no reduction form. The frame refuses a band that would be
 // dispatched to either (it would leave the previous band's rows and span).
-void HXRColorConvertDummy(const HXRLutData* const* luts, const void* aux, HXRIntermediateData* ink,
-                          uint32_t seed, uint32_t pixelOffset, uint32_t sampleBytes, int32_t scale,
-                          const uint8_t** planes, const uint8_t** attrs, uint32_t attrStride, int32_t start,
-                          int32_t end);
-void HXRColorConvertDummyWp(const HXRLutData* const* luts, const void* aux, HXRIntermediateData* ink,
-                            uint32_t seed, uint32_t pixelOffset, uint32_t sampleBytes, int32_t scale,
-                            const uint8_t** planes, const uint8_t** attrs, uint32_t attrStride, int32_t start,
-                            int32_t end);
+void HXRColorConvertDummy(const HXRLutData* const* luts, const void* aux, HXRIntermediateData* ink, uint32_t seed,
+                          uint32_t pixelOffset, uint32_t sampleBytes, int32_t scale, const uint8_t** planes,
+                          const uint8_t** attrs, uint32_t attrStride, int32_t start, int32_t end);
+void HXRColorConvertDummyWp(const HXRLutData* const* luts, const void* aux, HXRIntermediateData* ink, uint32_t seed,
+                            uint32_t pixelOffset, uint32_t sampleBytes, int32_t scale, const uint8_t** planes,
+                            const uint8_t** attrs, uint32_t attrStride, int32_t start, int32_t end);
 
 // One row of a kernel table: output colour count and its three forms.
 struct HXRColorFuncRow {

@@ -11,9 +11,9 @@
 #include <cstdint>
 
 struct HXRColorCvtLutSet {
-    const HXRLutData* lut3D[2];          // per intent; null when the intent has none
+    const HXRLutData* lut3D[2];  // per intent; null when the intent has none
     const HXRLutData* lut4D[2];
     const HXRLutTNMXData* lutTNMX[2];
-    const HXRLutUserData* userTable;     // null when the job has none
-    uint32_t userChannels;               // channels per user-table entry (the table has no header)
+    const HXRLutUserData* userTable;  // null when the job has none
+    uint32_t userChannels;            // channels per user-table entry (the table has no header)
 };

@@ -25,8 +25,8 @@ template <uint32_t SampleBytes, int Scale>
 void gray_line(uint8_t* out, const uint8_t* r, const uint8_t* g, const uint8_t* b, size_t step, int32_t count) {
     for (int32_t i = 0; i < count; ++i) {
         const size_t o = static_cast<size_t>(i) * step;
-        const uint8_t v = HXRTNMXGray(sample<SampleBytes>(r + o), sample<SampleBytes>(g + o),
-                                      sample<SampleBytes>(b + o));
+        const uint8_t v =
+            HXRTNMXGray(sample<SampleBytes>(r + o), sample<SampleBytes>(g + o), sample<SampleBytes>(b + o));
         for (int k = 0; k < Scale; ++k) out[static_cast<size_t>(i) * Scale + k] = v;
     }
     if (Scale == 1 && (count & 1) != 0) out[count] = out[count - 1];
@@ -75,14 +75,13 @@ void HXRTNMXConvertNormal(HXRIntermediateData* ink, uint32_t pixelOffset, uint32
     convert_lines(ink, pixelOffset, sampleBytes, scale, planes, start, end, 2);
 }
 
-void HXRTNMXConvertExpandH2NxV2(HXRIntermediateData* ink, uint32_t pixelOffset, uint32_t sampleBytes,
-                                int32_t scale, const uint8_t** planes, const uint8_t**, int32_t start,
-                                int32_t end) {
+void HXRTNMXConvertExpandH2NxV2(HXRIntermediateData* ink, uint32_t pixelOffset, uint32_t sampleBytes, int32_t scale,
+                                const uint8_t** planes, const uint8_t**, int32_t start, int32_t end) {
     convert_lines(ink, pixelOffset, sampleBytes, scale, planes, start, end, 1);
 }
 
-HXRColorCvtTNMX* HXRCreateColorCvtTNMX(const _HXR_IMAGE_INFO* imageInfo, int32_t scale,
-                                       const HXRClrMgr* colourManager, HXRMemMgr* memory) {
+HXRColorCvtTNMX* HXRCreateColorCvtTNMX(const _HXR_IMAGE_INFO* imageInfo, int32_t scale, const HXRClrMgr* colourManager,
+                                       HXRMemMgr* memory) {
     if (!imageInfo || !colourManager) return nullptr;
     if (HXRGetOutputColorNum(colourManager) == 0) return nullptr;
     if (scale != 1 && scale != 2 && scale != 4 && scale != 8) return nullptr;
@@ -107,8 +106,8 @@ uint32_t HXRSetColorCvtTNMXData(HXRColorCvtTNMX* c, const HXRColorCvtLutSet* set
 }
 
 uint32_t HXRColorConvertTNMX(HXRColorCvtTNMX* c, HXRIntermediateData* ink, HXRRandNum* random,
-                             const uint8_t* const* planes, const uint8_t* const* attrs, int32_t count,
-                             int32_t start, int32_t lines, int32_t lineNumber) {
+                             const uint8_t* const* planes, const uint8_t* const* attrs, int32_t count, int32_t start,
+                             int32_t lines, int32_t lineNumber) {
     if (!c || !ink || !random) return 1;
     const HXRBandShape shape = {c->width, c->attrStride, 3, true, nullptr};
     HXRBandInput in;

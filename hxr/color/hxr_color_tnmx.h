@@ -27,18 +27,17 @@ inline constexpr uint32_t kHxrTNMXLutGridNum = 256;
 // The converter guarantees what the LUT kernels are guaranteed (see
 // hxr_color_kernel.h) for ink 0: the rows it fetches exist and hold
 // end x scale + 1 elements. Neither kernel writes intent rows.
-using HXRTNMXKernel = void (*)(HXRIntermediateData* ink, uint32_t pixelOffset, uint32_t sampleBytes,
-                               int32_t scale, const uint8_t** planes, const uint8_t** attrs, int32_t start,
-                               int32_t end);
+using HXRTNMXKernel = void (*)(HXRIntermediateData* ink, uint32_t pixelOffset, uint32_t sampleBytes, int32_t scale,
+                               const uint8_t** planes, const uint8_t** attrs, int32_t start, int32_t end);
 
 struct HXRColorCvtTNMX {
-    HXRTNMXKernel convertFunc[2];         // [0] distinct lines, [1] identical lines
-    const HXRLutTNMXData* lutInfo[2];     // per intent; null until attached
+    HXRTNMXKernel convertFunc[2];      // [0] distinct lines, [1] identical lines
+    const HXRLutTNMXData* lutInfo[2];  // per intent; null until attached
     uint32_t pixelOffset;
     uint32_t sampleBytes;
     uint32_t attrStride;
     uint32_t width;
-    int32_t scale;                        // 1, 2, 4 or 8
+    int32_t scale;  // 1, 2, 4 or 8
 };
 
 // The gray code of an RGB pixel.
@@ -49,8 +48,8 @@ constexpr uint8_t HXRTNMXGray(uint32_t r, uint32_t g, uint32_t b) {
 // Null when the image record or colour manager is null, the output colour
 // count is 0, the scale is not 1, 2, 4 or 8 (there is no 2:1 reduction form),
 // or memory runs out.
-HXRColorCvtTNMX* HXRCreateColorCvtTNMX(const _HXR_IMAGE_INFO* imageInfo, int32_t scale,
-                                       const HXRClrMgr* colourManager, HXRMemMgr* memory);
+HXRColorCvtTNMX* HXRCreateColorCvtTNMX(const _HXR_IMAGE_INFO* imageInfo, int32_t scale, const HXRClrMgr* colourManager,
+                                       HXRMemMgr* memory);
 // 0 after attaching intent 0's table and intent 1's (or intent 0's again);
 // 1 when the converter or set is null or intent 0 has no table.
 uint32_t HXRSetColorCvtTNMXData(HXRColorCvtTNMX* converter, const HXRColorCvtLutSet* set);
@@ -61,17 +60,16 @@ uint32_t HXRSetColorCvtTNMXData(HXRColorCvtTNMX* converter, const HXRColorCvtLut
 // or rows too short. Else 0 after the kernel ran. Reseeds the random state
 // from the line number as the LUT converters do.
 uint32_t HXRColorConvertTNMX(HXRColorCvtTNMX* converter, HXRIntermediateData* ink, HXRRandNum* random,
-                             const uint8_t* const* planes, const uint8_t* const* attrs, int32_t count,
-                             int32_t start, int32_t lines, int32_t lineNumber);
+                             const uint8_t* const* planes, const uint8_t* const* attrs, int32_t count, int32_t start,
+                             int32_t lines, int32_t lineNumber);
 
 // Both lines into ink 0's rows 0 and 1; with scale 1 an odd band's last
 // gray code is also written one column past the span.
 void HXRTNMXConvertNormal(HXRIntermediateData* ink, uint32_t pixelOffset, uint32_t sampleBytes, int32_t scale,
                           const uint8_t** planes, const uint8_t** attrs, int32_t start, int32_t end);
 // Identical lines at an even scale: line 0 into row 0 only.
-void HXRTNMXConvertExpandH2NxV2(HXRIntermediateData* ink, uint32_t pixelOffset, uint32_t sampleBytes,
-                                int32_t scale, const uint8_t** planes, const uint8_t** attrs, int32_t start,
-                                int32_t end);
+void HXRTNMXConvertExpandH2NxV2(HXRIntermediateData* ink, uint32_t pixelOffset, uint32_t sampleBytes, int32_t scale,
+                                const uint8_t** planes, const uint8_t** attrs, int32_t start, int32_t end);
 
 uint32_t HXRGetColorCvtTNMXLutGridNum(const HXRColorCvtTNMX* converter);  // 256; 0 when null
 // The table record of intent 0 or 1; null when null or another intent.

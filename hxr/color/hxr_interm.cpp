@@ -19,11 +19,10 @@ uint8_t* row_address(const HXRIntermediateData* d, int32_t ink, uint32_t line, u
 
 }  // namespace
 
-HXRIntermediateData* HXRCreateIntermediateData(int32_t inkNum, int32_t width, int32_t elementSize,
-                                               uint32_t withIntent, const uint32_t* directInkOff,
-                                               int32_t clearPos, HXRMemMgr* memory) {
-    if (inkNum < 1 || inkNum > kHxrMaxInkNum || width < 1 || (elementSize != 1 && elementSize != 2) ||
-        withIntent > 1 || clearPos < -1 || clearPos >= inkNum)
+HXRIntermediateData* HXRCreateIntermediateData(int32_t inkNum, int32_t width, int32_t elementSize, uint32_t withIntent,
+                                               const uint32_t* directInkOff, int32_t clearPos, HXRMemMgr* memory) {
+    if (inkNum < 1 || inkNum > kHxrMaxInkNum || width < 1 || (elementSize != 1 && elementSize != 2) || withIntent > 1 ||
+        clearPos < -1 || clearPos >= inkNum)
         return nullptr;
     const uint64_t rowLength = (static_cast<uint64_t>(width) + 8) & ~uint64_t{7};
     const uint64_t inkBytes = static_cast<uint64_t>(elementSize) * rowLength * static_cast<uint64_t>(inkNum) * 2;

@@ -18,18 +18,18 @@
 inline constexpr int32_t kHxrMaxInkNum = 12;
 
 struct HXRIntermediateData {
-    int32_t inkNum;              // 1..12; ink k = LUT channel k
-    uint32_t linePixelSize;      // row length in elements: (width + 8) & ~7, at least width + 1
-    uint32_t elementSize;        // 1 (8-bit rows) or 2 (16-bit rows)
-    uint8_t* inkQuantityBuf;     // every row: ink k line l at element (2k + l) x linePixelSize
-    uint8_t* intentBuf;          // two rows of one byte per pixel after the ink rows, or null
-    uint32_t reductionMethod;    // 2:1 reduction: 0 plain average, 1 mean of the decoded amounts
-    int32_t writtenStart;        // span of the last band: [writtenStart, writtenEnd)
+    int32_t inkNum;            // 1..12; ink k = LUT channel k
+    uint32_t linePixelSize;    // row length in elements: (width + 8) & ~7, at least width + 1
+    uint32_t elementSize;      // 1 (8-bit rows) or 2 (16-bit rows)
+    uint8_t* inkQuantityBuf;   // every row: ink k line l at element (2k + l) x linePixelSize
+    uint8_t* intentBuf;        // two rows of one byte per pixel after the ink rows, or null
+    uint32_t reductionMethod;  // 2:1 reduction: 0 plain average, 1 mean of the decoded amounts
+    int32_t writtenStart;      // span of the last band: [writtenStart, writtenEnd)
     int32_t writtenEnd;
-    uint32_t vExpansion;         // 1: line 1 is served from line 0's rows
+    uint32_t vExpansion;                    // 1: line 1 is served from line 0's rows
     uint32_t validInput[kHxrMaxInkNum][2];  // 1 = row holds data
     uint32_t directInkOff[kHxrMaxInkNum];   // direct converter writes 0 for a flagged ink
-    int32_t clearPos;            // LUT channel of the under-white ink, or -1
+    int32_t clearPos;                       // LUT channel of the under-white ink, or -1
 };
 
 // A new descriptor, or null when an argument is out of range or memory runs
@@ -39,9 +39,8 @@ struct HXRIntermediateData {
 // bytes, computed in 64 bits) must fit the allocator's 32-bit size.
 // directInkOff holds one flag per ink; null means no ink is switched off.
 // Every ink row starts valid.
-HXRIntermediateData* HXRCreateIntermediateData(int32_t inkNum, int32_t width, int32_t elementSize,
-                                               uint32_t withIntent, const uint32_t* directInkOff,
-                                               int32_t clearPos, HXRMemMgr* memory);
+HXRIntermediateData* HXRCreateIntermediateData(int32_t inkNum, int32_t width, int32_t elementSize, uint32_t withIntent,
+                                               const uint32_t* directInkOff, int32_t clearPos, HXRMemMgr* memory);
 
 // 0 and stores [start, end); 1 when null, start < 0, start > end or end is
 // beyond the row.
@@ -69,8 +68,8 @@ uint32_t HXRGetInkNum(const HXRIntermediateData* d);                // 0 when nu
 uint32_t HXRGetInkElementSize(const HXRIntermediateData* d);        // 0xFFFFFFFF when null
 // The ink's flag; 0 when null or the ink is out of range.
 uint32_t HXRGetInkDirectInkOffFlag(const HXRIntermediateData* d, int32_t ink);
-int32_t HXRGetIntermClearPos(const HXRIntermediateData* d);         // 0 when null
-uint32_t HXRGetReductionMethod(const HXRIntermediateData* d);       // 0 when null
+int32_t HXRGetIntermClearPos(const HXRIntermediateData* d);    // 0 when null
+uint32_t HXRGetReductionMethod(const HXRIntermediateData* d);  // 0 when null
 // 0 and stores 0 or 1; 1 (nothing stored) when null or method >= 2, so the
 // engine's "not set" value leaves the descriptor's own method.
 uint32_t HXRSetReductionMethod(HXRIntermediateData* d, uint32_t method);

@@ -27,23 +27,23 @@ struct HXRColorCvtWPrintParam {
     uint32_t cap[kHxrWPrintChannels];     // decoded-amount scale x 4096
     uint32_t upperBound;
     uint32_t lowerBound;
-    uint32_t scaledUpperBound;            // min(upper x factor, 0xFF00000)
+    uint32_t scaledUpperBound;  // min(upper x factor, 0xFF00000)
     uint32_t scaledLowerBound;
-    uint32_t factor;                      // 0..16
-    uint32_t firstLevels[4];              // three levels 0..255 and 0; read by no kernel
-    uint32_t secondLevels[4];             // three levels 0..255 and 0
-    int32_t reductionRange;               // largest of the three second levels
-    const uint32_t* colourCurve;          // 256 multipliers, 4096 = 1.0
-    const uint32_t* wCurve;               // 256 multipliers, 4096 = 1.0
+    uint32_t factor;              // 0..16
+    uint32_t firstLevels[4];      // three levels 0..255 and 0; read by no kernel
+    uint32_t secondLevels[4];     // three levels 0..255 and 0
+    int32_t reductionRange;       // largest of the three second levels
+    const uint32_t* colourCurve;  // 256 multipliers, 4096 = 1.0
+    const uint32_t* wCurve;       // 256 multipliers, 4096 = 1.0
 };
 
 inline constexpr uint32_t kHxrPatternDChannels = 12;
 
 // The block of set values the converters read, in the instance's order.
 struct HXRValueSettings {
-    HXRColorCvtWPrintParam wprint;                   // keys 1024..1026
-    uint32_t patternD[2][kHxrPatternDChannels];      // keys 256, 257: a word in 1..255 makes a PatternD job
-    uint32_t underWhite;                             // key 258: non-zero takes the under-white CMYK tables
-    uint32_t reductionMethod;                        // key 16: 0 or 1; 0xFFFFFFFF leaves the ink buffer's own
-    uint32_t textEnhance;                            // key 17: 0 or 3, kept for the text-edge step
+    HXRColorCvtWPrintParam wprint;               // keys 1024..1026
+    uint32_t patternD[2][kHxrPatternDChannels];  // keys 256, 257: a word in 1..255 makes a PatternD job
+    uint32_t underWhite;                         // key 258: non-zero takes the under-white CMYK tables
+    uint32_t reductionMethod;                    // key 16: 0 or 1; 0xFFFFFFFF leaves the ink buffer's own
+    uint32_t textEnhance;                        // key 17: 0 or 3, kept for the text-edge step
 };

@@ -128,8 +128,7 @@ public:
     // is refused with the descriptor unchanged byte for byte. Every
     // converter refuses the common cases (bands of end x scale + 1 > 8
     // columns, attribute stride 1, lines 2).
-    void expect_refusals(const std::function<BandCall()>& make, const BandRun& run,
-                         const std::vector<Refusal>& cases) {
+    void expect_refusals(const std::function<BandCall()>& make, const BandRun& run, const std::vector<Refusal>& cases) {
         BandCall ok = make();
         EXPECT_EQ(run(ok), 0u) << "the unbroken band";
         std::vector<Refusal> all = {
@@ -138,7 +137,8 @@ public:
             {"null random state", [](BandCall& b, ColorTest&) { b.random = nullptr; }},
             {"negative start", [](BandCall& b, ColorTest&) { b.start = -2; }},
             {"negative count", [](BandCall& b, ColorTest&) { b.count = -1; }},
-            {"one past the width", [](BandCall& b, ColorTest&) { b.count = static_cast<int32_t>(b.width) - b.start + 1; }},
+            {"one past the width",
+             [](BandCall& b, ColorTest&) { b.count = static_cast<int32_t>(b.width) - b.start + 1; }},
             {"start + count wraps", [](BandCall& b, ColorTest&) { b.start = b.count = INT32_MAX; }},
             {"lines 0", [](BandCall& b, ColorTest&) { b.lines = 0; }},
             {"lines 3", [](BandCall& b, ColorTest&) { b.lines = 3; }},

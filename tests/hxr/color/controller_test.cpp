@@ -88,8 +88,8 @@ TEST_F(ColourController, KindOrCode) {
 }
 
 TEST_F(ColourController, FirstCodeKeptAndNullArguments) {
-    EXPECT_EQ(make(3, 0, 1, 4, 0), nullptr);    // 9001
-    EXPECT_EQ(make(3, 0, 5, 4), nullptr);       // 9011
+    EXPECT_EQ(make(3, 0, 1, 4, 0), nullptr);       // 9001
+    EXPECT_EQ(make(3, 0, 5, 4), nullptr);          // 9011
     EXPECT_EQ(make(112, 0, 1, 4, 1, 1), nullptr);  // 9003
     expect_error(kHxrColorCvtImageInvalid);
 
@@ -111,9 +111,9 @@ TEST_F(ColourController, FirstCodeKeptAndNullArguments) {
 
 TEST_F(ColourController, DirectModePlanes) {
     const std::pair<uint32_t, uint32_t> cases[] = {
-        {0, 0},   {99, 0},   {100, 0},  {101, 1},  {102, 0},  {103, 0},  {104, 4},   {105, 5},  {106, 6},
-        {107, 7}, {108, 8},  {109, 9},  {110, 10}, {111, 0},  {112, 12}, {113, 0},   {132, 0},  {133, 0},
-        {0x80000064, 0}, {0xFFFFFFFF, 0},
+        {0, 0},    {99, 0},  {100, 0}, {101, 1}, {102, 0},        {103, 0},        {104, 4},
+        {105, 5},  {106, 6}, {107, 7}, {108, 8}, {109, 9},        {110, 10},       {111, 0},
+        {112, 12}, {113, 0}, {132, 0}, {133, 0}, {0x80000064, 0}, {0xFFFFFFFF, 0},
     };
     for (auto [mode, planes] : cases) EXPECT_EQ(HXRDirectColorModePlanes(mode), planes) << mode;
 }
@@ -124,12 +124,9 @@ TEST_F(ColourController, GettersOnEveryKind) {
         uint32_t kind, lutType, useLut, grid, element, text, offset;
     };
     const Case cases[] = {
-        {make(3, 0, 1, 4, 1, 5), 1, 3, 1, 64, 1, 3, 5},
-        {make(4, 0, 2, 4, 1, 6), 2, 4, 1, 32, 1, 3, 6},
-        {make(3, 7, 1, 4, 2, 3), 4, 17, 1, 256, 1, 0, 0},
-        {make(104, 0, 1, 4, 2, 1), 5, 0, 0, 0, 2, 0, 0},
-        {make(108, 7, 4, 8, 1, 1), 6, 0, 0, 0, 1, 0, 0},
-        {nullptr, 0, 0, 0, 0, 0, 0, 0},
+        {make(3, 0, 1, 4, 1, 5), 1, 3, 1, 64, 1, 3, 5},   {make(4, 0, 2, 4, 1, 6), 2, 4, 1, 32, 1, 3, 6},
+        {make(3, 7, 1, 4, 2, 3), 4, 17, 1, 256, 1, 0, 0}, {make(104, 0, 1, 4, 2, 1), 5, 0, 0, 0, 2, 0, 0},
+        {make(108, 7, 4, 8, 1, 1), 6, 0, 0, 0, 1, 0, 0},  {nullptr, 0, 0, 0, 0, 0, 0, 0},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.kind);

@@ -154,8 +154,7 @@ TEST_F(DirectConverter, InkCountsOfBothTables) {
     }
     EXPECT_EQ(HXRLookupDirectFunc(nullptr, 4, 1), nullptr);
     const _HXR_IMAGE_INFO im = image(104, 8, 1);
-    for (int32_t scale : {0, -4, 3, 16})
-        EXPECT_EQ(HXRCreateColorCvtDirect(&im, scale, clr(4), mm), nullptr) << scale;
+    for (int32_t scale : {0, -4, 3, 16}) EXPECT_EQ(HXRCreateColorCvtDirect(&im, scale, clr(4), mm), nullptr) << scale;
     EXPECT_EQ(HXRCreateColorCvtDirect(nullptr, 1, clr(4), mm), nullptr);
     EXPECT_EQ(HXRCreateColorCvtDirectTNMX(&im, 1, nullptr, mm), nullptr);
     const HXRClrMgr* c4 = clr(4);
@@ -178,9 +177,9 @@ TEST_F(DirectConverter, MatchesLiteralModelOnRandomBands) {
         const bool same = lines == 2 && pick(3) == 0;
         const int32_t start = static_cast<int32_t>(pick(width + 1));
         const int32_t count = static_cast<int32_t>(pick(width - start + 1));
-        SCOPED_TRACE(testing::Message() << "round " << round << " n " << n << " scale " << scale << " width "
-                                        << width << " po " << po << " sb " << sb << " attr " << attr << " lines "
-                                        << lines << " same " << same << " " << start << "+" << count);
+        SCOPED_TRACE(testing::Message() << "round " << round << " n " << n << " scale " << scale << " width " << width
+                                        << " po " << po << " sb " << sb << " attr " << attr << " lines " << lines
+                                        << " same " << same << " " << start << "+" << count);
         HXRColorCvtDirect* c = make(n, scale, width, po, sb, attr);
         ASSERT_NE(c, nullptr);
         uint32_t off[12];
@@ -188,7 +187,8 @@ TEST_F(DirectConverter, MatchesLiteralModelOnRandomBands) {
         HXRIntermediateData* d = HXRCreateIntermediateData(static_cast<int32_t>(n), static_cast<int32_t>(width) * scale,
                                                            static_cast<int32_t>(sb), pick(2), off, -1, mm);
         ASSERT_NE(d, nullptr);
-        for (uint32_t i = 0, size = HXRGetMemSize(mm, d->inkQuantityBuf); i < size; ++i) d->inkQuantityBuf[i] = rng() & 0xFF;
+        for (uint32_t i = 0, size = HXRGetMemSize(mm, d->inkQuantityBuf); i < size; ++i)
+            d->inkQuantityBuf[i] = rng() & 0xFF;
         std::vector<std::vector<uint8_t>> bytes(2 * n);
         std::vector<const uint8_t*> planes(2 * n);
         for (uint32_t j = 0; j < 2 * n; ++j) {
@@ -252,10 +252,11 @@ TEST_F(DirectConverter, RefusedBandsLeaveTheDescriptor) {
         return b;
     };
     const BandRun run = [](const BandCall& b) {
-        return HXRColorConvertDirect(static_cast<HXRColorCvtDirect*>(b.cvt), b.ink, b.random, b.planeArg(),
-                                     b.attrArg(), b.count, b.start, b.lines, b.line);
+        return HXRColorConvertDirect(static_cast<HXRColorCvtDirect*>(b.cvt), b.ink, b.random, b.planeArg(), b.attrArg(),
+                                     b.count, b.start, b.lines, b.line);
     };
-    expect_refusals(band, run, {{"descriptor of five inks", [](BandCall& b, ColorTest& t) { b.ink = t.buffer(5, 20); }}});
+    expect_refusals(band, run,
+                    {{"descriptor of five inks", [](BandCall& b, ColorTest& t) { b.ink = t.buffer(5, 20); }}});
 }
 
 }  // namespace

@@ -33,7 +33,7 @@ TEST_F(InkBuffer, CreationTable) {
         {1, 8, 3, 0, -1, false, 0},
         {1, 8, 1, 2, -1, false, 0},
         {4, 8, 1, 0, -2, false, 0},
-        {4, 8, 1, 0, 4, false, 0},    // clear position beyond the inks
+        {4, 8, 1, 0, 4, false, 0},  // clear position beyond the inks
         {4, 8, 1, 0, 3, true, 16},
         // 0x80000000-element rows: the block would need 2^32 bytes or more.
         {1, 0x7FFFFFFF, 1, 0, -1, false, 0},
@@ -45,8 +45,8 @@ TEST_F(InkBuffer, CreationTable) {
     for (const Case& c : cases) {
         const size_t before = svc.allocations();
         HXRIntermediateData* d = HXRCreateIntermediateData(c.inks, c.width, c.element, c.intent, off, c.clear, mm);
-        SCOPED_TRACE(testing::Message() << c.inks << " x " << c.width << " e" << c.element << " i" << c.intent
-                                        << " c" << c.clear);
+        SCOPED_TRACE(testing::Message() << c.inks << " x " << c.width << " e" << c.element << " i" << c.intent << " c"
+                                        << c.clear);
         ASSERT_EQ(d != nullptr, c.made);
         if (!d) {
             EXPECT_EQ(svc.allocations(), before);  // refused before anything was allocated
@@ -130,8 +130,8 @@ TEST_F(InkBuffer, SpanBounds) {
         int32_t start, end;
         uint32_t result;
     };
-    const Case cases[] = {{0, 0, 0}, {0, 16, 0}, {3, 9, 0}, {16, 16, 0}, {0, 17, 1},
-                          {-1, 4, 1}, {5, 4, 1}, {0, -1, 1}, {INT32_MIN, 0, 1}, {0, INT32_MAX, 1}};
+    const Case cases[] = {{0, 0, 0},  {0, 16, 0}, {3, 9, 0},  {16, 16, 0},       {0, 17, 1},
+                          {-1, 4, 1}, {5, 4, 1},  {0, -1, 1}, {INT32_MIN, 0, 1}, {0, INT32_MAX, 1}};
     for (const Case& c : cases) {
         HXRSetWritingArea(d, 2, 5);
         EXPECT_EQ(HXRSetWritingArea(d, c.start, c.end), c.result) << c.start << ".." << c.end;

@@ -41,7 +41,8 @@ protected:
 
 // Expected kernel pair for a family at a scale.
 void expect_pair(const HXRColorKernel got[2], HXRColorFamily family, int32_t scale) {
-    const bool plain = family == kColor3D || family == kColor3DPatternD || family == kColor4D || family == kColor4DPatternD;
+    const bool plain =
+        family == kColor3D || family == kColor3DPatternD || family == kColor4D || family == kColor4DPatternD;
     const HXRColorKernel reduce = family == kColor3DWprint ? HXRColorConvertDummyWp
                                   : plain                  ? recorder(family, kReduce)
                                                            : HXRColorConvertDummy;
@@ -104,11 +105,12 @@ TEST_F(LutConverterFrame, DescriptionRowsAndUnboundCreation) {
         const HXRColorFuncRow* rows = HXRGetColorFuncTable(family);
         ASSERT_EQ(rows, kHxrColorFuncTables.table[f]);
         const auto& counts = family < kColor4D ? counts3 : counts4;
-        const bool plainReduce = family == kColor3D || family == kColor3DPatternD || family == kColor4D ||
-                                 family == kColor4DPatternD;
+        const bool plainReduce =
+            family == kColor3D || family == kColor3DPatternD || family == kColor4D || family == kColor4DPatternD;
         for (size_t r = 0; r < counts.size(); ++r) {
             EXPECT_EQ(rows[r].count, counts[r]) << f;
-            const bool noForm = rows[r].count == 1 && (family == kColor3DPatternD || family == kColor3DUserSpecPatternD);
+            const bool noForm =
+                rows[r].count == 1 && (family == kColor3DPatternD || family == kColor3DUserSpecPatternD);
             if (noForm) {
                 EXPECT_TRUE(!rows[r].expandH2NxV2 && !rows[r].normal && !rows[r].reduceH) << f;
             } else if (!plainReduce) {
@@ -130,9 +132,9 @@ TEST_F(LutConverterFrame, DescriptionRowsAndUnboundCreation) {
             const bool kernels =
                 GetColorCvtColorFunc(kHxrColorFuncTables.table[dim == 3 ? kColor3D : kColor4D], n, 2, pair) &&
                 GetColorCvtColorFunc(kHxrColorFuncTables.table[dim == 3 ? kColor3DUserSpec : kColor4DUserSpec], n, 2,
-                                   pair);
-            const HXRColorCvt* cvt = dim == 3 ? HXRCreateColorCvt3D(&im, &v, 2, clr(n), mm)
-                                              : HXRCreateColorCvt4D(&im, &v, 2, clr(n), mm);
+                                     pair);
+            const HXRColorCvt* cvt =
+                dim == 3 ? HXRCreateColorCvt3D(&im, &v, 2, clr(n), mm) : HXRCreateColorCvt4D(&im, &v, 2, clr(n), mm);
             EXPECT_EQ(cvt != nullptr, kernels) << dim << "D " << n;
         }
     }
@@ -162,8 +164,8 @@ TEST_F(LutConverterFrame, PatternDWords) {
         uint32_t table, channel, value;
         bool patternD;
     };
-    const Case cases[] = {{0, 0, 0, false},   {0, 3, 256, false}, {1, 11, 0xFFFFFFFF, false},
-                          {0, 0, 1, true},    {1, 11, 255, true},  {1, 5, 128, true}};
+    const Case cases[] = {{0, 0, 0, false}, {0, 3, 256, false}, {1, 11, 0xFFFFFFFF, false},
+                          {0, 0, 1, true},  {1, 11, 255, true}, {1, 5, 128, true}};
     for (const Case& c : cases) {
         HXRValueSettings v = values();
         v.patternD[c.table][c.channel] = c.value;
@@ -216,10 +218,9 @@ TEST_F(LutConverterFrame, WhitePrintBlock) {
 
 uint32_t run_lut(uint32_t dimension, const BandCall& b) {
     auto* c = static_cast<HXRColorCvt*>(b.cvt);
-    return dimension == 3 ? HXRColorConvert3D(c, b.ink, b.random, b.planeArg(), b.attrArg(), b.count, b.start,
-                                              b.lines, b.line)
-                          : HXRColorConvert4D(c, b.ink, b.random, b.planeArg(), b.attrArg(), b.count, b.start,
-                                              b.lines, b.line);
+    return dimension == 3
+               ? HXRColorConvert3D(c, b.ink, b.random, b.planeArg(), b.attrArg(), b.count, b.start, b.lines, b.line)
+               : HXRColorConvert4D(c, b.ink, b.random, b.planeArg(), b.attrArg(), b.count, b.start, b.lines, b.line);
 }
 
 // Converters with tables attached, descriptors and bands that pass.
@@ -286,7 +287,8 @@ TEST_F(LutBand, EachCheckRefusesWithoutTouchingTheDescriptor) {
                 return r;
             };
             std::vector<Refusal> cases = {
-                {"no table attached", [](BandCall& b, ColorTest&) { static_cast<HXRColorCvt*>(b.cvt)->lut[0] = nullptr; }},
+                {"no table attached",
+                 [](BandCall& b, ColorTest&) { static_cast<HXRColorCvt*>(b.cvt)->lut[0] = nullptr; }},
                 {"last plane of line 1 missing", [dim](BandCall& b, ColorTest&) { b.planes[2 * dim - 1] = nullptr; }},
                 {"first plane missing", [](BandCall& b, ColorTest&) { b.planes[0] = nullptr; }},
                 {"descriptor of other ink count", [](BandCall& b, ColorTest& t) { b.ink = t.buffer(5, 40); }},

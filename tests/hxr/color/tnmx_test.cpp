@@ -91,8 +91,7 @@ TEST_F(TnmxConverter, LoneLastColumnAndOneLineBands) {
 
 // The converter's walk written out literally: pairs of output columns; at
 // scale 1 a pair takes two input pixels, the last lone pixel filling both.
-void model_line(uint8_t* row, const std::function<uint8_t(int32_t)>& gray, int32_t scale, int32_t start,
-                int32_t end) {
+void model_line(uint8_t* row, const std::function<uint8_t(int32_t)>& gray, int32_t scale, int32_t start, int32_t end) {
     size_t out = static_cast<size_t>(start) * scale;
     if (scale == 1) {
         for (int32_t x = start; x < end;) {
@@ -117,13 +116,14 @@ TEST_F(TnmxConverter, MatchesLiteralModelOnRandomBands) {
         const bool same = lines == 2 && pick(3) == 0;
         const int32_t start = static_cast<int32_t>(pick(width + 1));
         const int32_t count = static_cast<int32_t>(pick(width - start + 1));
-        SCOPED_TRACE(testing::Message() << "round " << round << " scale " << scale << " width " << width << " po "
-                                        << po << " sb " << sb << " lines " << lines << " same " << same << " "
-                                        << start << "+" << count);
+        SCOPED_TRACE(testing::Message() << "round " << round << " scale " << scale << " width " << width << " po " << po
+                                        << " sb " << sb << " lines " << lines << " same " << same << " " << start << "+"
+                                        << count);
         HXRColorCvtTNMX* c = make(scale, width, po, sb, attr);
         ASSERT_NE(c, nullptr);
         HXRIntermediateData* d = buffer(1 + static_cast<int32_t>(pick(12)), static_cast<int32_t>(width) * scale);
-        for (uint32_t i = 0, size = HXRGetMemSize(mm, d->inkQuantityBuf); i < size; ++i) d->inkQuantityBuf[i] = rng() & 0xFF;
+        for (uint32_t i = 0, size = HXRGetMemSize(mm, d->inkQuantityBuf); i < size; ++i)
+            d->inkQuantityBuf[i] = rng() & 0xFF;
         std::vector<uint8_t> planeBytes[6];
         const uint8_t* planes[6];
         for (int j = 0; j < 6; ++j) {
