@@ -6,8 +6,10 @@
 #pragma once
 
 #include "hxr/color/hxr_interm.h"
+#include "ovcg/hxr.h"
 
 #include <cstdint>
+#include <type_traits>
 
 inline constexpr uint32_t kHxrMaxBandPlanes = 2 * kHxrMaxInkNum;
 
@@ -44,3 +46,27 @@ uint64_t HXRBandRowNeed(int32_t end, int32_t scale);
 // and, unless `vExpansion`, on line 1.
 bool HXRInkRowsFit(const HXRIntermediateData* d, uint32_t elementSize, uint64_t need, int32_t presentInks,
                    uint32_t vExpansion);
+
+// The instantiation `pick` returns for a horizontal scale of 1, 2, 4 or 8
+// (given as a std::integral_constant), or null for any other scale: one
+// routine per scale, chosen once per band.
+template <class Pick>
+auto HXRForScale(int32_t scale, Pick pick) -> decltype(pick(std::integral_constant<int, 1>{})) {
+    switch (scale) {
+        case 1: return pick(std::integral_constant<int, 1>{});
+        case 2: return pick(std::integral_constant<int, 2>{});
+        case 4: return pick(std::integral_constant<int, 4>{});
+        case 8: return pick(std::integral_constant<int, 8>{});
+        default: return nullptr;
+    }
+}
+
+// Copies what every converter keeps of the image record, and the scale.
+template <class Converter>
+void HXRKeepImageGeometry(Converter* c, const _HXR_IMAGE_INFO& image, int32_t scale) {
+    c->pixelOffset = image.pixelOffset;
+    c->sampleBytes = image.sampleBytes;
+    c->attrStride = image.attributeStride;
+    c->width = image.width;
+    c->scale = scale;
+}

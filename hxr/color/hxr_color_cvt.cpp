@@ -67,11 +67,7 @@ HXRColorCvt* CreateColorCvt(const _HXR_IMAGE_INFO* image, HXRValueSettings* valu
         c->lut[s] = nullptr;
     }
     c->userTable = nullptr;
-    c->pixelOffset = image->pixelOffset;
-    c->sampleBytes = image->sampleBytes;
-    c->attrStride = image->attributeStride;
-    c->width = image->width;
-    c->scale = scale;
+    HXRKeepImageGeometry(c, *image, scale);
     c->textEnhance = values->textEnhance;
     c->wprintParam = values->wprint;
     c->dimension = dimension;

@@ -47,13 +47,7 @@ using PlaneFn = void (*)(T*, const uint8_t*, size_t, size_t);
 
 template <typename T>
 PlaneFn<T> plane_fn(int32_t scale) {
-    switch (scale) {
-        case 1: return expand_plane<T, 1>;
-        case 2: return expand_plane<T, 2>;
-        case 4: return expand_plane<T, 4>;
-        case 8: return expand_plane<T, 8>;
-        default: return nullptr;
-    }
+    return HXRForScale(scale, [](auto s) -> PlaneFn<T> { return expand_plane<T, s()>; });
 }
 
 template <typename T>
@@ -91,11 +85,7 @@ HXRColorCvtDirect* create(const _HXR_IMAGE_INFO* image, int32_t scale, const HXR
     if (!c) return nullptr;
     c->directFunc = fn;
     c->colorNum = n;
-    c->pixelOffset = image->pixelOffset;
-    c->sampleBytes = image->sampleBytes;
-    c->attrStride = image->attributeStride;
-    c->width = image->width;
-    c->scale = scale;
+    HXRKeepImageGeometry(c, *image, scale);
     return c;
 }
 

@@ -34,20 +34,9 @@ void gray_line(uint8_t* out, const uint8_t* r, const uint8_t* g, const uint8_t* 
 
 using GrayLine = void (*)(uint8_t*, const uint8_t*, const uint8_t*, const uint8_t*, size_t, int32_t);
 
-template <uint32_t SampleBytes>
-GrayLine gray_line_for_scale(int32_t scale) {
-    switch (scale) {
-        case 1: return gray_line<SampleBytes, 1>;
-        case 2: return gray_line<SampleBytes, 2>;
-        case 4: return gray_line<SampleBytes, 4>;
-        case 8: return gray_line<SampleBytes, 8>;
-        default: return nullptr;
-    }
-}
-
 GrayLine gray_line_for(uint32_t sampleBytes, int32_t scale) {
-    if (sampleBytes == 1) return gray_line_for_scale<1>(scale);
-    if (sampleBytes == 2) return gray_line_for_scale<2>(scale);
+    if (sampleBytes == 1) return HXRForScale(scale, [](auto s) -> GrayLine { return gray_line<1, s()>; });
+    if (sampleBytes == 2) return HXRForScale(scale, [](auto s) -> GrayLine { return gray_line<2, s()>; });
     return nullptr;
 }
 
@@ -90,11 +79,7 @@ HXRColorCvtTNMX* HXRCreateColorCvtTNMX(const _HXR_IMAGE_INFO* imageInfo, int32_t
     c->convertFunc[0] = HXRTNMXConvertNormal;
     c->convertFunc[1] = scale % 2 != 0 ? HXRTNMXConvertNormal : HXRTNMXConvertExpandH2NxV2;
     c->lutInfo[0] = c->lutInfo[1] = nullptr;
-    c->pixelOffset = imageInfo->pixelOffset;
-    c->sampleBytes = imageInfo->sampleBytes;
-    c->attrStride = imageInfo->attributeStride;
-    c->width = imageInfo->width;
-    c->scale = scale;
+    HXRKeepImageGeometry(c, *imageInfo, scale);
     return c;
 }
 

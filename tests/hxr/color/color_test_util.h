@@ -124,6 +124,19 @@ struct Refusal {
 
 class ColorTest : public HxrTest {
 public:
+    // A passing band for a converter of image width 10 at scale 2: lines of
+    // `perLine` planes over `pixels` (64 bytes), attribute bytes from it too,
+    // a painted descriptor of `inks` inks and 20 columns.
+    BandCall plain_band(void* cvt, int32_t inks, uint32_t perLine, const uint8_t* pixels) {
+        BandCall b{cvt, buffer(inks, 20), HXRCreateRandNum(mm)};
+        for (uint32_t j = 0; j < 2 * perLine; ++j) b.planes[j] = pixels + 32 * (j / perLine) + j % perLine;
+        b.attrs[0] = pixels;
+        b.attrs[1] = pixels + 1;
+        b.width = 10;
+        b.inks = inks;
+        paint(b.ink);
+        return b;
+    }
     // A band that `make` builds passes; each case breaks a fresh one, which
     // is refused with the descriptor unchanged byte for byte. Every
     // converter refuses the common cases (bands of end x scale + 1 > 8

@@ -241,14 +241,8 @@ TEST_F(DirectConverter, RefusedBandsLeaveTheDescriptor) {
     ASSERT_NE(c, nullptr);
     std::vector<uint8_t> px(64, 3);
     const auto band = [&] {
-        BandCall b{c, buffer(4, 20), random()};
-        for (int j = 0; j < 8; ++j) b.planes[j] = px.data() + 16 * (j / 4) + j % 4;
+        BandCall b = plain_band(c, 4, 4, px.data());
         b.planes[5] = nullptr;  // a missing plane is no failure
-        b.attrs[0] = px.data();
-        b.attrs[1] = px.data() + 1;
-        b.width = 10;
-        b.inks = 4;
-        paint(b.ink);
         return b;
     };
     const BandRun run = [](const BandCall& b) {

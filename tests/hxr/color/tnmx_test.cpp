@@ -177,16 +177,7 @@ TEST_F(TnmxConverter, RefusedBandsLeaveTheDescriptor) {
     HXRColorCvtTNMX* c = make(2, 10, 3, 1, 1);
     ASSERT_NE(c, nullptr);
     std::vector<uint8_t> px(64, 3);
-    const auto band = [&] {
-        BandCall b{c, buffer(2, 20), HXRCreateRandNum(mm)};
-        for (int j = 0; j < 6; ++j) b.planes[j] = px.data() + 32 * (j / 3) + j % 3;
-        b.attrs[0] = px.data();
-        b.attrs[1] = px.data() + 1;
-        b.width = 10;
-        b.inks = 2;
-        paint(b.ink);
-        return b;
-    };
+    const auto band = [&] { return plain_band(c, 2, 3, px.data()); };
     const BandRun run = [](const BandCall& b) {
         return HXRColorConvertTNMX(static_cast<HXRColorCvtTNMX*>(b.cvt), b.ink, b.random, b.planeArg(), b.attrArg(),
                                    b.count, b.start, b.lines, b.line);
