@@ -1,0 +1,217 @@
+// The kernel tables and the lookup that picks a converter's kernels.
+#include "hxr/color/hxr_color_kernel.h"
+
+#include <atomic>
+
+namespace {
+
+constexpr HXRColorFuncRow kEnd = {-1, nullptr, nullptr, nullptr};
+
+std::atomic<const HXRColorFuncTables*> g_bound{nullptr};
+
+}  // namespace
+
+void HXRColorConvertDummy(const HXRLutData* const*, const void*, HXRIntermediateData*, uint32_t, uint32_t, uint32_t,
+                          int32_t, const uint8_t**, const uint8_t**, uint32_t, int32_t, int32_t) {}
+
+void HXRColorConvertDummyWp(const HXRLutData* const*, const void*, HXRIntermediateData*, uint32_t, uint32_t, uint32_t,
+                            int32_t, const uint8_t**, const uint8_t**, uint32_t, int32_t, int32_t) {}
+
+// Rows {output colours, ExpandH2NxV2, Normal, ReduceH}. The tables without a
+// reduction form hold a dummy in that slot; kernel slots are filled as the
+// kernel families are written. The 4D families have no one-ink row.
+const HXRColorFuncTables kHxrColorFuncTables = {{
+    // Color3DFuncTable
+    {
+        {1, nullptr, nullptr, nullptr},
+        {4, nullptr, nullptr, nullptr},
+        {5, nullptr, nullptr, nullptr},
+        {6, nullptr, nullptr, nullptr},
+        {7, nullptr, nullptr, nullptr},
+        {8, nullptr, nullptr, nullptr},
+        {9, nullptr, nullptr, nullptr},
+        {10, nullptr, nullptr, nullptr},
+        {12, nullptr, nullptr, nullptr},
+        kEnd,
+    },
+    // Color3DPatternDFuncTable
+    {
+        {1, nullptr, nullptr, nullptr},  // PatternD has no one-ink form
+        {4, nullptr, nullptr, nullptr},
+        {5, nullptr, nullptr, nullptr},
+        {6, nullptr, nullptr, nullptr},
+        {7, nullptr, nullptr, nullptr},
+        {8, nullptr, nullptr, nullptr},
+        {9, nullptr, nullptr, nullptr},
+        {10, nullptr, nullptr, nullptr},
+        {12, nullptr, nullptr, nullptr},
+        kEnd,
+    },
+    // Color3DUserSpecFuncTable: one user form serves both line cases, in
+    // the ExpandH2NxV2 and the Normal slot alike
+    {
+        {1, nullptr, nullptr, HXRColorConvertDummy},
+        {4, nullptr, nullptr, HXRColorConvertDummy},
+        {5, nullptr, nullptr, HXRColorConvertDummy},
+        {6, nullptr, nullptr, HXRColorConvertDummy},
+        {7, nullptr, nullptr, HXRColorConvertDummy},
+        {8, nullptr, nullptr, HXRColorConvertDummy},
+        {9, nullptr, nullptr, HXRColorConvertDummy},
+        {10, nullptr, nullptr, HXRColorConvertDummy},
+        {12, nullptr, nullptr, HXRColorConvertDummy},
+        kEnd,
+    },
+    // Color3DUserSpecPatternDFuncTable (slots as Color3DUserSpecFuncTable)
+    {
+        {1, nullptr, nullptr, nullptr},  // PatternD has no one-ink form
+        {4, nullptr, nullptr, HXRColorConvertDummy},
+        {5, nullptr, nullptr, HXRColorConvertDummy},
+        {6, nullptr, nullptr, HXRColorConvertDummy},
+        {7, nullptr, nullptr, HXRColorConvertDummy},
+        {8, nullptr, nullptr, HXRColorConvertDummy},
+        {9, nullptr, nullptr, HXRColorConvertDummy},
+        {10, nullptr, nullptr, HXRColorConvertDummy},
+        {12, nullptr, nullptr, HXRColorConvertDummy},
+        kEnd,
+    },
+    // Color3DWprintFuncTable
+    {
+        {1, nullptr, nullptr, HXRColorConvertDummyWp},
+        {4, nullptr, nullptr, HXRColorConvertDummyWp},
+        {5, nullptr, nullptr, HXRColorConvertDummyWp},
+        {6, nullptr, nullptr, HXRColorConvertDummyWp},
+        {7, nullptr, nullptr, HXRColorConvertDummyWp},
+        {8, nullptr, nullptr, HXRColorConvertDummyWp},
+        {9, nullptr, nullptr, HXRColorConvertDummyWp},
+        {10, nullptr, nullptr, HXRColorConvertDummyWp},
+        {12, nullptr, nullptr, HXRColorConvertDummyWp},
+        kEnd,
+    },
+    // Color4DFuncTable
+    {
+        {4, nullptr, nullptr, nullptr},
+        {5, nullptr, nullptr, nullptr},
+        {6, nullptr, nullptr, nullptr},
+        {7, nullptr, nullptr, nullptr},
+        {8, nullptr, nullptr, nullptr},
+        {9, nullptr, nullptr, nullptr},
+        {10, nullptr, nullptr, nullptr},
+        {12, nullptr, nullptr, nullptr},
+        kEnd,
+    },
+    // Color4DPatternDFuncTable
+    {
+        {4, nullptr, nullptr, nullptr},
+        {5, nullptr, nullptr, nullptr},
+        {6, nullptr, nullptr, nullptr},
+        {7, nullptr, nullptr, nullptr},
+        {8, nullptr, nullptr, nullptr},
+        {9, nullptr, nullptr, nullptr},
+        {10, nullptr, nullptr, nullptr},
+        {12, nullptr, nullptr, nullptr},
+        kEnd,
+    },
+    // Color4DUnderWhiteFuncTable
+    {
+        {4, nullptr, nullptr, HXRColorConvertDummy},
+        {5, nullptr, nullptr, HXRColorConvertDummy},
+        {6, nullptr, nullptr, HXRColorConvertDummy},
+        {7, nullptr, nullptr, HXRColorConvertDummy},
+        {8, nullptr, nullptr, HXRColorConvertDummy},
+        {9, nullptr, nullptr, HXRColorConvertDummy},
+        {10, nullptr, nullptr, HXRColorConvertDummy},
+        {12, nullptr, nullptr, HXRColorConvertDummy},
+        kEnd,
+    },
+    // Color4DUnderWhitePatternDFuncTable
+    {
+        {4, nullptr, nullptr, HXRColorConvertDummy},
+        {5, nullptr, nullptr, HXRColorConvertDummy},
+        {6, nullptr, nullptr, HXRColorConvertDummy},
+        {7, nullptr, nullptr, HXRColorConvertDummy},
+        {8, nullptr, nullptr, HXRColorConvertDummy},
+        {9, nullptr, nullptr, HXRColorConvertDummy},
+        {10, nullptr, nullptr, HXRColorConvertDummy},
+        {12, nullptr, nullptr, HXRColorConvertDummy},
+        kEnd,
+    },
+    // Color4DUserSpecFuncTable (UserNormal in both line slots)
+    {
+        {4, nullptr, nullptr, HXRColorConvertDummy},
+        {5, nullptr, nullptr, HXRColorConvertDummy},
+        {6, nullptr, nullptr, HXRColorConvertDummy},
+        {7, nullptr, nullptr, HXRColorConvertDummy},
+        {8, nullptr, nullptr, HXRColorConvertDummy},
+        {9, nullptr, nullptr, HXRColorConvertDummy},
+        {10, nullptr, nullptr, HXRColorConvertDummy},
+        {12, nullptr, nullptr, HXRColorConvertDummy},
+        kEnd,
+    },
+    // Color4DUserSpecPatternDFuncTable
+    {
+        {4, nullptr, nullptr, HXRColorConvertDummy},
+        {5, nullptr, nullptr, HXRColorConvertDummy},
+        {6, nullptr, nullptr, HXRColorConvertDummy},
+        {7, nullptr, nullptr, HXRColorConvertDummy},
+        {8, nullptr, nullptr, HXRColorConvertDummy},
+        {9, nullptr, nullptr, HXRColorConvertDummy},
+        {10, nullptr, nullptr, HXRColorConvertDummy},
+        {12, nullptr, nullptr, HXRColorConvertDummy},
+        kEnd,
+    },
+    // Color4DUserSpecUnderWhiteFuncTable
+    {
+        {4, nullptr, nullptr, HXRColorConvertDummy},
+        {5, nullptr, nullptr, HXRColorConvertDummy},
+        {6, nullptr, nullptr, HXRColorConvertDummy},
+        {7, nullptr, nullptr, HXRColorConvertDummy},
+        {8, nullptr, nullptr, HXRColorConvertDummy},
+        {9, nullptr, nullptr, HXRColorConvertDummy},
+        {10, nullptr, nullptr, HXRColorConvertDummy},
+        {12, nullptr, nullptr, HXRColorConvertDummy},
+        kEnd,
+    },
+    // Color4DUserSpecUnderWhitePatternDFuncTable
+    {
+        {4, nullptr, nullptr, HXRColorConvertDummy},
+        {5, nullptr, nullptr, HXRColorConvertDummy},
+        {6, nullptr, nullptr, HXRColorConvertDummy},
+        {7, nullptr, nullptr, HXRColorConvertDummy},
+        {8, nullptr, nullptr, HXRColorConvertDummy},
+        {9, nullptr, nullptr, HXRColorConvertDummy},
+        {10, nullptr, nullptr, HXRColorConvertDummy},
+        {12, nullptr, nullptr, HXRColorConvertDummy},
+        kEnd,
+    },
+}};
+
+const HXRColorFuncRow* HXRGetColorFuncTable(HXRColorFamily family) {
+    if (family >= kColorFamilyCount) return nullptr;
+    const HXRColorFuncTables* bound = g_bound.load(std::memory_order_acquire);
+    return (bound ? bound : &kHxrColorFuncTables)->table[family];
+}
+
+const HXRColorFuncTables* HXRBindColorFuncTables(const HXRColorFuncTables* tables) {
+    return g_bound.exchange(tables, std::memory_order_acq_rel);
+}
+
+bool GetColorCvtColorFunc(const HXRColorFuncRow* table, uint32_t count, int32_t scale, HXRColorKernel out[2]) {
+    out[0] = out[1] = nullptr;
+    if (!table) return false;
+    const HXRColorFuncRow* row = table;
+    for (uint32_t i = 0; i < kColorFuncRowsMax && row->count != -1; ++i, ++row) {
+        if (static_cast<uint32_t>(row->count) != count) continue;
+        if (scale > 0x10000) {
+            out[0] = out[1] = row->reduceH;
+        } else {
+            out[0] = row->normal;
+            out[1] = scale % 2 != 0 ? row->normal : row->expandH2NxV2;
+        }
+        if (!out[0] || !out[1]) {
+            out[0] = out[1] = nullptr;
+            return false;
+        }
+        return true;
+    }
+    return false;
+}
