@@ -439,6 +439,9 @@ TEST_F(HalftoneTest, RowBuffersForTheParallelPath) {
     EXPECT_EQ(h->SetBufferForRasterOut(ptrs.data(), 2, 5, 1), -203);
     EXPECT_EQ(h->SetBufferForRasterOut(ptrs.data(), 2, 4, static_cast<int>(bytes) + 1), -203);
     EXPECT_EQ(h->SetBufferForRasterOut(nullptr, 1, 1, 1), -203);
+    // The bit phase of the window's left edge: 13 dots of 1 bit.
+    h->SetHTPosition(13, 64);
+    EXPECT_EQ(h->BitPhase(), 5u);
 }
 
 TEST(ClearRasterBufTest, WhitePerColourType) {
