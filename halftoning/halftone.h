@@ -15,6 +15,9 @@
 // path's CallHXRConvertColor / CallHXRHalftoneHT) and RasterOut or
 // EmptyRasterOut; EndPage; GetDotCount when the job asks for ink use; the
 // owner deletes the engine instances (DeleteHXRHandle) before the object.
+// Threads: CallHXRHalftoneHT may run on several threads at once, one per
+// per-channel instance, while the calling thread uses the rest; it only
+// reads the band's window and the skip count, which stay fixed during a band.
 //
 // Errors: the constructor throws an int (-204 unsupported record contents,
 // -205 no memory). Every other operation returns 0 or a code:
@@ -98,7 +101,8 @@ public:
     // Engine instances: handles[0] the main one, handles[1..channels] the
     // per-channel ones (hybrid error diffusion only, channels <= 12).
     // docTypes[0] / [1]: the job's first and second document types, -1 for
-    // none. The last argument is not read.
+    // none. The last argument is not read. -201 without a handle list, -204
+    // for more than 12 channels.
     int GetHXRHandle(void** handles, unsigned int channels, const int* docTypes, const int* unused);
     int HalftoneInit(void** handles);
     int HalftoneInitInputInkEachChannel(void** handle, unsigned int channels, unsigned int index);

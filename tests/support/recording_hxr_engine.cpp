@@ -258,33 +258,75 @@ uint32_t RecordingHxrEngine::SetBRSFunc(void* handle, const void* brs) {
     return r.result;
 }
 
-uint32_t RecordingHxrEngine::StartPage(void* handle, const int* switching) {
+uint32_t RecordingHxrEngine::PageCall(HxrCall kind, void* handle, uint32_t refusal, const int* switching) {
     HxrCallRecord r;
-    r.kind = HxrCall::kStartPage;
+    r.kind = kind;
     r.instance = IndexOf(handle);
     if (switching) r.switching.assign(switching, switching + 6);
-    r.result = r.instance < 0 ? 601u : current_->Fail(r);
+    r.result = r.instance < 0 ? refusal : current_->Fail(r);
     current_->Record(r);
     return r.result;
+}
+
+uint32_t RecordingHxrEngine::StartPage(void* handle, const int* switching) {
+    return PageCall(HxrCall::kStartPage, handle, 601, switching);
 }
 
 uint32_t RecordingHxrEngine::ResetSwitchingPos(void* handle, const int* switching) {
-    HxrCallRecord r;
-    r.kind = HxrCall::kResetSwitchingPos;
-    r.instance = IndexOf(handle);
-    if (switching) r.switching.assign(switching, switching + 6);
-    r.result = r.instance < 0 ? 501u : current_->Fail(r);
-    current_->Record(r);
-    return r.result;
+    return PageCall(HxrCall::kResetSwitchingPos, handle, 501, switching);
 }
 
-uint32_t RecordingHxrEngine::EndPage(void* handle) {
-    HxrCallRecord r;
-    r.kind = HxrCall::kEndPage;
+uint32_t RecordingHxrEngine::EndPage(void* handle) { return PageCall(HxrCall::kEndPage, handle, 901, nullptr); }
+
+// What a band call reads: whether a line is white at a pixel and whether
+// colour k prints there (ink planes: plane k; other input: every colour).
+struct RecordingHxrEngine::BandInput {
+    const _HXR_IMAGE_INFO& image;
+    const void** planes;
+    unsigned entries;
+    int x_offset;
+
+    bool NotWhite(int line, int x) const {
+        const size_t at = static_cast<size_t>(x_offset + x);
+        for (unsigned m = 0; m < entries; ++m) {
+            const void* p = planes[static_cast<size_t>(line) * entries + m];
+            if (!p) continue;
+            const uint8_t v = Sample(p, image, at);
+            if (image.colorMode == 3 ? v != 255 : v != 0) return true;
+        }
+        return false;
+    }
+    bool Inked(int line, unsigned k, int x) const {
+        if (!InkPlanes(image.colorMode)) return NotWhite(line, x);
+        const void* p = k < entries ? planes[static_cast<size_t>(line) * entries + k] : nullptr;
+        return p && Sample(p, image, static_cast<size_t>(x_offset + x)) != 0;
+    }
+};
+
+RecordingHxrEngine::Instance* RecordingHxrEngine::BeginBandCall(HxrCallRecord& r, void* handle,
+                                                                unsigned char** out, const void** planes,
+                                                                const unsigned char** attributes,
+                                                                unsigned outEntries, uint32_t refusal) {
+    RecordingHxrEngine* e = current_;
     r.instance = IndexOf(handle);
-    r.result = r.instance < 0 ? 901u : current_->Fail(r);
-    current_->Record(r);
-    return r.result;
+    Instance* inst = nullptr;
+    if (r.instance >= 0) {
+        std::lock_guard<std::mutex> lock(e->mutex_);
+        inst = e->instances_[r.instance];
+    }
+    if (!inst || !out || !planes || r.lines < 1 || r.pixels < 0) {
+        r.result = refusal;
+        e->Record(r);
+        return nullptr;
+    }
+    ReadLines(r, inst->image, planes, EntriesOf(inst->image.colorMode), attributes);
+    for (unsigned i = 0; i < outEntries; ++i) r.out_rows.push_back(out[i]);
+    r.result = e->Fail(r);
+    if (r.result) {
+        e->Record(r);
+        return nullptr;
+    }
+    return inst;
 }
 
 uint32_t RecordingHxrEngine::Halftone(void* handle, unsigned char** out, int* anyDot, const void** planes,
@@ -293,58 +335,21 @@ uint32_t RecordingHxrEngine::Halftone(void* handle, unsigned char** out, int* an
     RecordingHxrEngine* e = current_;
     HxrCallRecord r;
     r.kind = HxrCall::kHalftone;
-    r.instance = IndexOf(handle);
-    r.pixels = pixels;
-    r.x_offset = xOffset;
-    r.lines = lines;
-    r.first_row = firstRow;
-    Instance* inst = nullptr;
-    if (r.instance >= 0) {
-        std::lock_guard<std::mutex> lock(e->mutex_);
-        inst = e->instances_[r.instance];
-    }
-    if (!inst || !out || !planes || lines < 1 || pixels < 0) {
-        r.result = 701;
-        e->Record(r);
-        return r.result;
-    }
-    const _HXR_IMAGE_INFO& image = inst->image;
-    const unsigned entries = EntriesOf(image.colorMode);
-    ReadLines(r, image, planes, entries, attributes);
+    r.pixels = pixels, r.x_offset = xOffset, r.lines = lines, r.first_row = firstRow;
     const unsigned colours = static_cast<unsigned>(e->config.colours.size());
     const unsigned perRow = std::max(1u, e->config.lines_per_row);
-    const unsigned rows = (static_cast<unsigned>(lines) + perRow - 1) / perRow;
-    for (unsigned i = 0; i < rows * colours; ++i) r.out_rows.push_back(out[i]);
-    r.result = e->Fail(r);
-    if (r.result) {
-        e->Record(r);
-        return r.result;
-    }
-    const unsigned bits = inst->halftone.outputBits == 1 ? 1u : 2u;
-    const unsigned levels = (1u << bits) - 1;
-    // Whether a line's input is not white at pixel x, and whether colour k
-    // prints there (ink planes: plane k; other input: every colour).
-    auto notWhite = [&](int line, int x) {
-        const size_t at = static_cast<size_t>(xOffset + x);
-        for (unsigned m = 0; m < entries; ++m) {
-            const void* p = planes[static_cast<size_t>(line) * entries + m];
-            if (!p) continue;
-            const uint8_t v = Sample(p, image, at);
-            if (image.colorMode == 3 ? v != 255 : v != 0) return true;
-        }
-        return false;
-    };
-    auto inked = [&](int line, unsigned k, int x) {
-        if (!InkPlanes(image.colorMode)) return notWhite(line, x);
-        const void* p = k < entries ? planes[static_cast<size_t>(line) * entries + k] : nullptr;
-        return p && Sample(p, image, static_cast<size_t>(xOffset + x)) != 0;
-    };
+    const unsigned rows = (static_cast<unsigned>(std::max(lines, 0)) + perRow - 1) / perRow;
+    Instance* inst = BeginBandCall(r, handle, out, planes, attributes, rows * colours, 701);
+    if (!inst) return r.result;
+    const BandInput in{inst->image, planes, EntriesOf(inst->image.colorMode), xOffset};
     for (int j = 0; j < lines && !r.any_dot; ++j)
         for (int x = 0; x < pixels; ++x)
-            if (notWhite(j, x)) {
+            if (in.NotWhite(j, x)) {
                 r.any_dot = 1;
                 break;
             }
+    const unsigned bits = inst->halftone.outputBits == 1 ? 1u : 2u;
+    const unsigned levels = (1u << bits) - 1;
     for (unsigned row = 0; row < rows; ++row) {
         const int number = firstRow / static_cast<int>(perRow) + static_cast<int>(row);
         for (unsigned k = 0; k < colours; ++k) {
@@ -353,7 +358,7 @@ uint32_t RecordingHxrEngine::Halftone(void* handle, unsigned char** out, int* an
             for (int x = 0; x < pixels; ++x) {
                 bool dot = false;
                 for (unsigned j = row * perRow; j < std::min<unsigned>((row + 1) * perRow, lines); ++j)
-                    dot = dot || inked(static_cast<int>(j), k, x);
+                    dot = dot || in.Inked(static_cast<int>(j), k, x);
                 if (!dot) continue;
                 const unsigned column = static_cast<unsigned>(xOffset + x);
                 const unsigned value = 1 + (column + static_cast<unsigned>(number) + k) % levels;
@@ -378,49 +383,16 @@ uint32_t RecordingHxrEngine::ConvertColor(void* handle, unsigned char** out, int
     RecordingHxrEngine* e = current_;
     HxrCallRecord r;
     r.kind = HxrCall::kConvertColor;
-    r.instance = IndexOf(handle);
-    r.pixels = pixels;
-    r.x_offset = xOffset;
-    r.lines = lines;
-    r.first_row = firstRow;
-    Instance* inst = nullptr;
-    if (r.instance >= 0) {
-        std::lock_guard<std::mutex> lock(e->mutex_);
-        inst = e->instances_[r.instance];
-    }
-    if (!inst || !out || !planes || lines < 1 || pixels < 0) {
-        r.result = 801;
-        e->Record(r);
-        return r.result;
-    }
-    const _HXR_IMAGE_INFO& image = inst->image;
-    const unsigned entries = EntriesOf(image.colorMode);
-    ReadLines(r, image, planes, entries, attributes);
+    r.pixels = pixels, r.x_offset = xOffset, r.lines = lines, r.first_row = firstRow;
     const unsigned colours = static_cast<unsigned>(e->config.colours.size());
-    for (unsigned i = 0; i < static_cast<unsigned>(lines) * colours; ++i) r.out_rows.push_back(out[i]);
-    r.result = e->Fail(r);
-    if (r.result) {
-        e->Record(r);
-        return r.result;
-    }
+    Instance* inst =
+        BeginBandCall(r, handle, out, planes, attributes, static_cast<unsigned>(std::max(lines, 0)) * colours, 801);
+    if (!inst) return r.result;
+    const BandInput in{inst->image, planes, EntriesOf(inst->image.colorMode), xOffset};
     for (int j = 0; j < lines; ++j)
-        for (unsigned k = 0; k < colours; ++k) {
-            unsigned char* q = out[static_cast<size_t>(j) * colours + k];
-            if (!q) continue;
-            for (int x = 0; x < pixels; ++x) {
-                const size_t at = static_cast<size_t>(xOffset + x);
-                bool ink = false;
-                for (unsigned m = 0; m < entries; ++m) {
-                    const void* p = planes[static_cast<size_t>(j) * entries + m];
-                    if (!p) continue;
-                    const uint8_t v = Sample(p, image, at);
-                    if (InkPlanes(image.colorMode) ? (m == k && v != 0)
-                                                   : (image.colorMode == 3 ? v != 255 : v != 0))
-                        ink = true;
-                }
-                q[at] = ink ? 255 : 0;
-            }
-        }
+        for (unsigned k = 0; k < colours; ++k)
+            if (unsigned char* q = out[static_cast<size_t>(j) * colours + k])
+                for (int x = 0; x < pixels; ++x) q[xOffset + x] = in.Inked(j, k, x) ? 255 : 0;
     if (start) *start = xOffset;
     if (length) *length = pixels;
     e->Record(r);

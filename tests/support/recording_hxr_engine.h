@@ -117,7 +117,16 @@ public:
 
 private:
     struct Instance;
+    struct BandInput;
     static RecordingHxrEngine* current_;
+
+    // Records a band call's arguments, reads its lines and answers the
+    // instance, or records the refusal or failure and answers null.
+    // A call that only records its handle (and switching record): the
+    // refusal for an unknown handle, else the on-demand failure.
+    static uint32_t PageCall(HxrCall kind, void* handle, uint32_t refusal, const int* switching);
+    static Instance* BeginBandCall(HxrCallRecord& r, void* handle, unsigned char** out, const void** planes,
+                                   const unsigned char** attributes, unsigned outEntries, uint32_t refusal);
 
     uint32_t Fail(const HxrCallRecord& r);
     void Record(HxrCallRecord r);
