@@ -166,6 +166,10 @@ public:
     int StartPageBRS() override;
     int ResetPageBRS(int skipped);
     int EndBRS() override;
+    // The core's correction entry and the session's core handle (null
+    // before StartBRS), as the halftone engine's correction hook takes them.
+    using CorrectionFunction = int32_t (*)(void* handle, const void* in, void* out);
+    CorrectionFunction Correction() const { return m_dll->Bound().GetCorrection; }
     void* Native() override { return this; }
     static int ConvertBRSError(int32_t code);
 

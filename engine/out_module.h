@@ -22,6 +22,24 @@ public:
                           unsigned int width) = 0;
     // A run of blank rasters.
     virtual int EmptyRasterOut(unsigned int count, unsigned int position) = 0;
+
+    // The head-control queries of the halftoning's upper skip. A module
+    // without a head-control engine answers as one that has none of them:
+    // no switching positions, no minimum length (0x7FFFFFFF), any skip taken.
+    // out[0] = count, out[1..count] = positions, at most capacity words.
+    virtual int GetSwitchingPosition(int* out, int capacity) {
+        (void)out, (void)capacity;
+        return 0;
+    }
+    virtual int GetMinimumLength(int* out) {
+        if (out) *out = 0x7FFFFFFF;
+        return 0;
+    }
+    // The rasters skipped at the top of the page.
+    virtual int SetSkipLength(int skipped) {
+        (void)skipped;
+        return 0;
+    }
 };
 
 class CMWOutput : public COutModule {
@@ -35,6 +53,11 @@ public:
     }
     // Blank rasters need no output: the caller only advances its position.
     int EmptyRasterOut(unsigned int, unsigned int) override { return 0; }
+    int GetSwitchingPosition(int* out, int capacity) override {
+        return m_irac->GetSwitchingPosition(out, capacity);
+    }
+    int GetMinimumLength(int* out) override { return m_irac->GetMinimumLength(out); }
+    int SetSkipLength(int skipped) override { return m_irac->SetSkipLength(skipped); }
 
     CIRAC* Irac() const { return m_irac.get(); }
 

@@ -752,6 +752,36 @@ TEST_F(IracTest, OutputModuleForwardsRunsOnly) {
     EXPECT_EQ(module.RasterOut(2, 9, lines, 4), -2014);
 }
 
+TEST_F(IracTest, OutputModuleAnswersTheUpperSkipQueries) {
+    CMWOutput out(&init);
+    COutModule& module = out;
+    int record[6] = {0, 1, 0, 0, 0, 0};
+    int minimum = 0;
+    ASSERT_EQ(out.Irac()->StartJob(), 0);
+    fake.switching = {11, 22, 33, 44, 55, 66, 77};
+    fake.switching_count = 7;
+    EXPECT_EQ(module.GetSwitchingPosition(record, 6), 0);
+    EXPECT_EQ(std::vector<int>(record, record + 6), (std::vector<int>{5, 11, 22, 33, 44, 55}));
+    EXPECT_EQ(module.GetMinimumLength(&minimum), 0);
+    EXPECT_EQ(minimum, 1234);
+    EXPECT_EQ(module.SetSkipLength(30), 0);
+    EXPECT_EQ(out.Irac()->SkippedRasters(), 30u);
+    fake.get_result[6] = 9;
+    EXPECT_EQ(module.GetMinimumLength(&minimum), -2009);
+
+    // A module without a head-control engine: no positions, no minimum.
+    struct Plain : COutModule {
+        int RasterOut(unsigned, unsigned, unsigned char**, unsigned) override { return 0; }
+        int EmptyRasterOut(unsigned, unsigned) override { return 0; }
+    } plain;
+    int untouched[6] = {0, 1, 0, 0, 0, 0};
+    EXPECT_EQ(plain.GetSwitchingPosition(untouched, 6), 0);
+    EXPECT_EQ(std::vector<int>(untouched, untouched + 6), (std::vector<int>{0, 1, 0, 0, 0, 0}));
+    EXPECT_EQ(plain.GetMinimumLength(&minimum), 0);
+    EXPECT_EQ(minimum, 0x7FFFFFFF);
+    EXPECT_EQ(plain.SetSkipLength(5), 0);
+}
+
 TEST_F(IracTest, HeadControlOwnsItsAdapterWhenNoneIsGiven) {
     init.irac_dll = nullptr;
     {
