@@ -30,11 +30,6 @@ void Free(void* p) {
     if (p) --g_blocks;
     std::free(p);
 }
-void* Copy(void* d, const void* s, uint32_t n) { return n ? std::memcpy(d, s, n) : d; }
-void* Move(void* d, const void* s, uint32_t n) { return n ? std::memmove(d, s, n) : d; }
-void* Fill(void* d, int v, uint32_t n) { return n ? std::memset(d, v, n) : d; }
-int Search(const void*, int n) { return n; }
-int Send(void*, const void*, uint32_t, int) { return 1; }
 void* Get(void*, int kind, uint32_t* size) {
     *size = 0;
     if (kind != kModelResourceKind) return nullptr;
@@ -181,16 +176,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (size > (1u << 20)) return 0;
     g_data = data;
     g_size = size;
-    OVF_COMMON ovf{};
+    // The default callbacks, with counted memory and the input as the resource.
+    OVF_COMMON ovf = defaults::table();
     ovf.alloc = Alloc;
     ovf.realloc = Realloc;
     ovf.free = Free;
-    ovf.copy = Copy;
-    ovf.move = Move;
-    ovf.fill = Fill;
-    ovf.lead_zero_search = Search;
-    ovf.trail_zero_search = Search;
-    ovf.send_data = Send;
     ovf.get_resource = Get;
     ovf.free_resource = Release;
     const CallbackTable cb = relay_callbacks(ovf);

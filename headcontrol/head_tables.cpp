@@ -8,18 +8,6 @@ namespace ovcg::irac {
 namespace {
 
 template <class T>
-uint32_t allocate_table(T** out, const CallbackTable* cb, uint32_t code) {
-    if (!out) return code;
-    *out = nullptr;
-    if (!cb) return code;
-    T* t = nullptr;
-    if (alloc_record(*cb, code, t)) return code;
-    t->cb = cb;
-    *out = t;
-    return 0;
-}
-
-template <class T>
 void free_pointer_table(const CallbackTable& cb, T**& table, int32_t count) {
     if (!table) return;
     for (int32_t i = 0; i < count; ++i) release_ptr(cb, table[i]);
@@ -105,11 +93,11 @@ void free_lht_layers(LhtTable* t) {
 
 // ---- Life cycle -------------------------------------------------------------------
 
-uint32_t LHT_Allocate(LhtTable** out, const CallbackTable* cb) { return allocate_table(out, cb, kLhtNoTable); }
-uint32_t SSS_Allocate(SssTable** out, const CallbackTable* cb) { return allocate_table(out, cb, kSssNoTable); }
-uint32_t YDS_Allocate(YdsTable** out, const CallbackTable* cb) { return allocate_table(out, cb, kYdsNoTable); }
-uint32_t NLM_Allocate(NlmTable** out, const CallbackTable* cb) { return allocate_table(out, cb, kNlmNoTable); }
-uint32_t RLS_Allocate(RlsTable** out, const CallbackTable* cb) { return allocate_table(out, cb, kRlsNoTable); }
+uint32_t LHT_Allocate(LhtTable** out, const CallbackTable* cb) { return allocate_owned(out, cb, kLhtNoTable); }
+uint32_t SSS_Allocate(SssTable** out, const CallbackTable* cb) { return allocate_owned(out, cb, kSssNoTable); }
+uint32_t YDS_Allocate(YdsTable** out, const CallbackTable* cb) { return allocate_owned(out, cb, kYdsNoTable); }
+uint32_t NLM_Allocate(NlmTable** out, const CallbackTable* cb) { return allocate_owned(out, cb, kNlmNoTable); }
+uint32_t RLS_Allocate(RlsTable** out, const CallbackTable* cb) { return allocate_owned(out, cb, kRlsNoTable); }
 
 void LHT_Free(LhtTable** table, const CallbackTable* cb) {
     if (!table || !*table || !cb) return;

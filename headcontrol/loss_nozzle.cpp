@@ -8,18 +8,6 @@ namespace ovcg::irac {
 namespace {
 
 template <class T>
-uint32_t allocate_module(T** out, const CallbackTable* cb, uint32_t code) {
-    if (!out) return code;
-    *out = nullptr;
-    if (!cb) return code;
-    T* t = nullptr;
-    if (alloc_record(*cb, code, t)) return code;
-    t->cb = cb;
-    *out = t;
-    return 0;
-}
-
-template <class T>
 void free_module(T** object, const CallbackTable* cb) {
     if (!object || !*object || !cb) return;
     (*object)->cb = nullptr;
@@ -88,10 +76,10 @@ uint32_t pmc_record(LossNozzleResources* holder, const CallbackTable& cb, PmcRes
 
 // ---- Objects ------------------------------------------------------------------------
 
-uint32_t CCMN_Allocate(CcmnStore** out, const CallbackTable* cb) { return allocate_module(out, cb, kCcmnNoStore); }
-uint32_t CMS_Allocate(CmsObject** out, const CallbackTable* cb) { return allocate_module(out, cb, kCmsNoObject); }
-uint32_t NHC_Allocate(NhcObject** out, const CallbackTable* cb) { return allocate_module(out, cb, kNhcNoObject); }
-uint32_t PMC_Allocate(PmcObject** out, const CallbackTable* cb) { return allocate_module(out, cb, kPmcNoObject); }
+uint32_t CCMN_Allocate(CcmnStore** out, const CallbackTable* cb) { return allocate_owned(out, cb, kCcmnNoStore); }
+uint32_t CMS_Allocate(CmsObject** out, const CallbackTable* cb) { return allocate_owned(out, cb, kCmsNoObject); }
+uint32_t NHC_Allocate(NhcObject** out, const CallbackTable* cb) { return allocate_owned(out, cb, kNhcNoObject); }
+uint32_t PMC_Allocate(PmcObject** out, const CallbackTable* cb) { return allocate_owned(out, cb, kPmcNoObject); }
 void CCMN_Free(CcmnStore** store, const CallbackTable* cb) { free_module(store, cb); }
 void CMS_Free(CmsObject** object, const CallbackTable* cb) { free_module(object, cb); }
 void NHC_Free(NhcObject** object, const CallbackTable* cb) { free_module(object, cb); }
@@ -101,7 +89,7 @@ uint32_t LNC_Allocate(LncObject** out, const CallbackTable* cb) {
     if (!out) return kLncNoObject;
     *out = nullptr;
     LncObject* o = nullptr;
-    if (allocate_module(&o, cb, kLncNoObject)) return kLncNoObject;
+    if (allocate_owned(&o, cb, kLncNoObject)) return kLncNoObject;
     uint32_t e = CCMN_Allocate(&o->store, cb);
     if (!e) e = CMS_Allocate(&o->cms, cb);
     if (!e) e = NHC_Allocate(&o->nhc, cb);

@@ -86,6 +86,18 @@ uint32_t select_entry(ByteCursor& c, ModelFormat fmt, uint32_t id, uint32_t abse
     return 0;
 }
 
+// A signed count, then two arrays of that many bytes.
+uint32_t read_byte_pairs(ByteCursor& c, const CallbackTable& cb, uint32_t code, int16_t& count, uint8_t*& first,
+                         uint8_t*& second) {
+    int16_t n = 0;
+    if (uint32_t e = read_count(c, n)) return e;
+    if (!has_room(c, uint64_t(n), 2)) return kRscBadResource;
+    if (uint32_t e = read_array(c, cb, uint64_t(n), code, first)) return e;
+    if (uint32_t e = read_array(c, cb, uint64_t(n), code, second)) return e;
+    count = n;
+    return 0;
+}
+
 class Parser {
 public:
     Parser(RscObject* o, ModelFormat fmt)
@@ -117,13 +129,7 @@ private:
 };
 
 uint32_t Parser::color_table(ByteCursor& c) {
-    int16_t n = 0;
-    if (uint32_t e = read_count(c, n)) return e;
-    if (!has_room(c, uint64_t(n), 2)) return kRscBadResource;
-    if (uint32_t e = read_array(c, cb_, uint64_t(n), kRscNoColorTable, icm_.inkCodes)) return e;
-    if (uint32_t e = read_array(c, cb_, uint64_t(n), kRscNoColorTable, icm_.colorCodes)) return e;
-    icm_.colorTableNum = n;
-    return 0;
+    return read_byte_pairs(c, cb_, kRscNoColorTable, icm_.colorTableNum, icm_.inkCodes, icm_.colorCodes);
 }
 
 uint32_t Parser::layer_kinds(ByteCursor& e, int16_t count) {
@@ -450,13 +456,7 @@ uint32_t Parser::encoder_entry(ByteCursor e) {
     if (read_into(e, codes, esc_.colorCodes)) return kRscBadResource;
     esc_.colorCodeNum = codes;
     if (!(esc_.encoderFlags & kEncRemap)) return 0;
-    int16_t k = 0;
-    if (uint32_t rc = read_count(e, k)) return rc;
-    if (!has_room(e, uint64_t(k), 2)) return kRscBadResource;
-    if (uint32_t rc = read_array(e, cb_, uint64_t(k), kRscNoColorRemap, esc_.remapFrom)) return rc;
-    if (uint32_t rc = read_array(e, cb_, uint64_t(k), kRscNoColorRemap, esc_.remapTo)) return rc;
-    esc_.colorRemapNum = k;
-    return 0;
+    return read_byte_pairs(e, cb_, kRscNoColorRemap, esc_.colorRemapNum, esc_.remapFrom, esc_.remapTo);
 }
 
 // ---- The headOptionMask tables --------------------------------------------------

@@ -39,6 +39,20 @@ uint32_t alloc_record(const CallbackTable& cb, uint32_t code, T*& out) {
     return alloc_array(cb, 1, code, out);
 }
 
+// A zeroed record that keeps the callback table (its `cb` member): `code`
+// for a null argument or a failed allocation, and *out null.
+template <class T>
+uint32_t allocate_owned(T** out, const CallbackTable* cb, uint32_t code) {
+    if (!out) return code;
+    *out = nullptr;
+    if (!cb) return code;
+    T* t = nullptr;
+    if (alloc_record(*cb, code, t)) return code;
+    t->cb = cb;
+    *out = t;
+    return 0;
+}
+
 // Frees through the table and clears the pointer; null is ignored.
 template <class T>
 void release_ptr(const CallbackTable& cb, T*& p) {

@@ -189,27 +189,30 @@ TEST(LossNozzleResources, TruncatedAndFailingLoadsLeaveNothing) {
         LNC_FreeResourceMemory(&holder, &cb);
         EXPECT_EQ(ovf.live_blocks(), 0u) << n;
     }
-    // Record, sets, two table lists, three tables, the mask: 951 wherever it fails.
-    for (size_t n = 1; n <= 8; ++n) {
-        FakeOvf ovf;
-        const CallbackTable cb = relay_callbacks(ovf.table());
-        ovf.fail_alloc_from(n);
-        LossNozzleResources holder{};
-        ByteCursor cur(model.data(), model.size());
-        EXPECT_EQ(PMC_LoadModelResource(&holder, cur, 1, &cb), n <= 7 ? kPmcNoResource : 0u) << n;
-        LNC_FreeResourceMemory(&holder, &cb);
-        EXPECT_EQ(ovf.live_blocks(), 0u) << n;
-    }
+    // Each allocation of a loader fails with the loader's code and leaves nothing.
     const Bytes cms = {1, 0, 0, 0, 2, 10, 20, 1, 2};
-    for (size_t n = 1; n <= 4; ++n) {
-        FakeOvf ovf;
-        const CallbackTable cb = relay_callbacks(ovf.table());
-        ovf.fail_alloc_from(n);
-        LossNozzleResources holder{};
-        ByteCursor cur(cms.data(), cms.size());
-        EXPECT_EQ(CMS_LoadUnitResource(&holder, cur, 1, &cb), n <= 3 ? kCmsNoResource : 0u) << n;
-        LNC_FreeResourceMemory(&holder, &cb);
-        EXPECT_EQ(ovf.live_blocks(), 0u) << n;
+    const struct {
+        const char* what;
+        const Bytes& bytes;
+        uint32_t (*load)(LossNozzleResources*, ByteCursor&, int, const CallbackTable*);
+        size_t allocations;
+        uint32_t code;
+    } sweeps[] = {
+        {"PMC model: record, sets, two table lists, three tables, mask", model, &PMC_LoadModelResource, 7,
+         kPmcNoResource},
+        {"CMS unit: record, thresholds, types", cms, &CMS_LoadUnitResource, 3, kCmsNoResource},
+    };
+    for (const auto& w : sweeps) {
+        for (size_t n = 1; n <= w.allocations + 1; ++n) {
+            FakeOvf ovf;
+            const CallbackTable cb = relay_callbacks(ovf.table());
+            ovf.fail_alloc_from(n);
+            LossNozzleResources holder{};
+            ByteCursor cur(w.bytes.data(), w.bytes.size());
+            EXPECT_EQ(w.load(&holder, cur, 1, &cb), n <= w.allocations ? w.code : 0u) << w.what << " " << n;
+            LNC_FreeResourceMemory(&holder, &cb);
+            EXPECT_EQ(ovf.live_blocks(), 0u) << w.what << " " << n;
+        }
     }
 }
 
