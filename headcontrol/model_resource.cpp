@@ -52,7 +52,7 @@ uint32_t check_heads(const HeadRecord& h, int64_t mult) {
     return total < 1 || total > kMaxVirtualNozzles ? kRscBadValue : 0;
 }
 
-// A table of entries: u16 count, the ids (u32 with F12, else u8), count x
+// A table of entries: u16 count, the ids (u32 from format 1.2, else u8), count x
 // u32 sizes, the entries back to back. `entry` covers the first entry with
 // the id; the cursor is left after all entries.
 uint32_t select_entry(ByteCursor& c, ModelFormat fmt, uint32_t id, uint32_t absent, ByteCursor& entry) {
@@ -351,14 +351,16 @@ uint32_t Parser::mode_entry(ByteCursor e) {
     mle_.modeValue5 = v5;
     icm_.nozzleArrayNum = mle_.nozzleArrayNum = arrays;
 
-    if (uint32_t rc = layer_kinds(e, kinds)) return rc;                                        // E1
-    if (uint32_t rc = read_array(e, cb_, uint64_t(modeBytes), kRscNoModeBytes, icm_.modeBytes)) return rc;  // E2
+    // Layer kinds, mode bytes, the unit values the unit mask announces.
+    if (uint32_t rc = layer_kinds(e, kinds)) return rc;
+    if (uint32_t rc = read_array(e, cb_, uint64_t(modeBytes), kRscNoModeBytes, icm_.modeBytes)) return rc;
     icm_.modeByteCount = modeBytes;
-    if ((unitMask & 0x8) && !e.u32le(mle_.unitValue8)) return kRscBadResource;                  // E3
+    if ((unitMask & 0x8) && !e.u32le(mle_.unitValue8)) return kRscBadResource;
     if ((unitMask & 0x6) && !(e.u32le(icm_.unitValue2) && e.u32le(icm_.unitValue4))) return kRscBadResource;
-    if (uint32_t rc = sub_mode_values(e, subModeMask)) return rc;                              // E4
+    if (uint32_t rc = sub_mode_values(e, subModeMask)) return rc;
 
-    const uint32_t ff = icm_.functionFlags;                                                      // E5
+    // The function flags of the job's sub-mode switch the rest of the entry.
+    const uint32_t ff = icm_.functionFlags;
     if ((ff & kFnBlockB) && v0 == 0) return kRscBadValue;  // the cycle counter divides by it
     mle_.mleFlag = (ff & kFnMle) ? 1 : 0;
     LHT_SetOnOff((ff & kFnLayeredHalftone) != 0, o_->lht);
@@ -366,30 +368,30 @@ uint32_t Parser::mode_entry(ByteCursor e) {
     SSS_SetOnOff((ff & kFnShiftList) != 0, o_->sss);
     RLS_SetArrayOfNozzleAreaOfDischargeTimingExistence((ff & kFnDischargeTiming) != 0, o_->rls);
 
-    if (uint32_t rc = color_order(e)) return rc;                                                // E6
-    if (uint32_t rc = read_array(e, cb_, uint64_t(arrays), kRscNoArrayValues, mle_.nozzleArrayValues))  // E7
-        return rc;
-    if (uint32_t rc = optional_blocks(e)) return rc;                                            // E8
+    if (uint32_t rc = color_order(e)) return rc;
+    if (uint32_t rc = read_array(e, cb_, uint64_t(arrays), kRscNoArrayValues, mle_.nozzleArrayValues)) return rc;
+    if (uint32_t rc = optional_blocks(e)) return rc;
     if (uint32_t rc = split(e)) return rc;
-    if (uint32_t rc = head_tables(e)) return rc;                                                // E9
-    mle_.optionWordLow = 0;                                                                     // E10
+    if (uint32_t rc = head_tables(e)) return rc;
+    // The lower-edge record: off (mode 2) unless the flags give its mode.
+    mle_.optionWordLow = 0;
     mle_.optionWordHigh = 2;
     if (ff & kFnLowerEdge) {
         mle_.optionWordLow = 1;
         if (!e.u8(mle_.optionWordHigh)) return kRscBadResource;
     }
-    if (uint32_t rc = layer_values(e, kinds, declaredValues)) return rc;                        // E11
-    uint32_t switching = 0;                                                                      // E12
+    if (uint32_t rc = layer_values(e, kinds, declaredValues)) return rc;
+    uint32_t switching = 0;
     uint32_t rc = pick(e, sel_, switching);
     if (!rc) rc = pick(e, sel_, mle_.brsCalculationMethod);
     if (!rc) rc = pick(e, sel_, mle_.subModeValue4);
     if (rc) return rc;
     mle_.htMaskSwitchingPosition = static_cast<int32_t>(switching);
-    const int16_t heads = mle_.head.headNum;                                                     // E13
+    const int16_t heads = mle_.head.headNum;
     if (uint32_t rc2 = read_array(e, cb_, uint64_t(heads), kRscNoUseHead, icm_.useHeadBytes)) return rc2;
     icm_.useHead.headNum = heads;
     icm_.useHead.heads = icm_.useHeadBytes;
-    return unit_selectors(e, unitMask);                                                         // E14, E15
+    return unit_selectors(e, unitMask);
 }
 
 uint32_t Parser::units(ByteCursor& c) {

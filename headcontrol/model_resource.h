@@ -180,7 +180,7 @@ struct MLEResourceData {
     int16_t unitNum;
     MicroweaveLogicRecord* units;   // unitNum
     HeadRecord head;
-    uint16_t* nozzleArrayValues;    // nozzleArrayNum
+    uint16_t* nozzleArrayValues;    // per nozzle array: its offset on the head, in rasters
     uint16_t headValueA;
     int16_t modeValue1;
     int16_t modeValue3;
@@ -200,7 +200,7 @@ struct MLEResourceData {
     uint32_t subModeValue4;
     uint32_t minLength;
     int32_t preBufferingRaster;
-    uint16_t colorNum;
+    uint16_t colorNum;              // the mode's mask planes, as in ICMResourceData
 };
 
 struct ICMResourceData {

@@ -173,29 +173,29 @@ Bytes hand_laid_all_sections() {
     mode.u16(1).i16(600).u16(2).i16(3).u16(2).u32(4)     // values 0-3, colorNum 2, value 5
         .i16(2).i16(2).i16(2)                               // layer kinds, mode bytes, nozzle arrays
         .u16(0x0A).u16(0x0F).u16(1);                        // sub-modes 1 and 3, four slots, layer values 1
-    mode.u16(0x10).i16(1).u16(0x55);                         // E1 simple kind, one value
+    mode.u16(0x10).i16(1).u16(0x55);                         // simple kind, one value
     mode.u16(0x4240).i16(8).u16(4).u8(0).u8(1).u16(1).u16(5).u16(0).u16(8).u8(0);  // 0x40, 0x4000, 0x200 blocks
-    mode.bytes({1, 2});                                      // E2 mode bytes
-    mode.u32(0x80).u32(0x20).u32(0x40);                      // E3 unit values 8, 2, 4
-    mode.u32(100).u32(300).bytes({0xFF, 0xFD}).u32(11).u32(13).u32(21).u32(23)  // E4 per sub-mode
+    mode.bytes({1, 2});                                      // mode bytes
+    mode.u32(0x80).u32(0x20).u32(0x40);                      // unit values 8, 2, 4
+    mode.u32(100).u32(300).bytes({0xFF, 0xFD}).u32(11).u32(13).u32(21).u32(23)  // per sub-mode
         .u32(31).u32(33).i32(41).i32(43).u32(kAllFlags).u32(kAllFlags);
-    mode.bytes({0x10, 0x11}).u16(0).u16(1);                  // E6 colour order (split: no more), E7
-    mode.u16(1).u16(2).u16(3).u16(4);                        // E8 0x800
+    mode.bytes({0x10, 0x11}).u16(0).u16(1);                  // colour order (split: no more), array offsets
+    mode.u16(1).u16(2).u16(3).u16(4);                        // 0x800
     mode.u16(5).i16(1).u16(6).u16(7).u16(8);                 // 0x2000: list of 1, per colour 2
     mode.u32(9).u32(10).u32(11).u16(12).i16(1).u8(13);       // 0x400
     mode.u8(14).i16(2).bytes({0x10, 0x12, 0x11, 0x13, 0x10, 0x12, 0x11, 0x13});  // 0x200: 2 heads x 2 arrays x 2
     mode.u16(15).i16(1).u16(16);                             // 0x100
     mode.u16(2).i16(2).bytes({0x10, 0x11, 0x20, 0x21}).u16(0).u16(1);  // 0x40
-    mode.i16(2).u16(0).u16(5).u16(0).u16(6).u16(1).u16(2).u16(3).u16(4).u8(1);  // E9 LHT, stacked
+    mode.i16(2).u16(0).u16(5).u16(0).u16(6).u16(1).u16(2).u16(3).u16(4).u8(1);  // LHT, stacked
     mode.u16(1440).i16(2).u16(1).u16(2);                     // SSS
     mode.i16(2).i16(1).u16(1).i16(2).u16(2).u16(3);          // RLS timings
     mode.u8(1).u16(3).bytes({1, 2, 3});                      // PMC unit, form 1
     mode.u8(1).bytes({0, 0, 0}).u8(2).bytes({10, 20, 1, 2}); // CMS unit
-    mode.u8(3);                                              // E10 lower-edge mode
-    mode.u16(0).u16(1);                                      // E11 1 x blockE.n values
-    mode.i32(51).i32(53).u32(1).u32(1).u32(61).u32(63);      // E12
-    mode.bytes({1, 0});                                      // E13 use heads
-    for (int sub = 0; sub < 2; ++sub) mode.i32(1).i32(0).i32(2).i32(5).i32(1).i32(0).i32(-1).i32(-1);  // E14
+    mode.u8(3);                                              // lower-edge mode
+    mode.u16(0).u16(1);                                      // 1 x blockE.n values
+    mode.i32(51).i32(53).u32(1).u32(1).u32(61).u32(63);      // switching, method, offset per sub-mode
+    mode.bytes({1, 0});                                      // use heads
+    for (int sub = 0; sub < 2; ++sub) mode.i32(1).i32(0).i32(2).i32(5).i32(1).i32(0).i32(-1).i32(-1);  // selectors per sub-mode
 
     Lay unitA;
     unitA.u16(2).u16(0).u32(1).i16(1).u16(0x61).u16(0).i32(2).u16(10).u16(2).u32(3).u32(1).i16(1).i16(1).i16(1);

@@ -236,7 +236,7 @@ Out write_mode(const Format& f, const HcMode& m, size_t heads) {
     o.u16(sub_mask, "subModeMask");
     o.u16(m.unit_mask, "unitMask");
     o.u16(m.layer_value_count, "layerValueCount");
-    for (size_t i = 0; i < m.layer_kinds.size(); ++i) {  // E1
+    for (size_t i = 0; i < m.layer_kinds.size(); ++i) {
         const HcLayerKind& k = m.layer_kinds[i];
         const std::string name = at("layerKind", i);
         const bool values = !(k.flags & 0x420C);
@@ -259,13 +259,13 @@ Out write_mode(const Format& f, const HcMode& m, size_t heads) {
             o.u8(k.stored_record);
         }
     }
-    o.bytes(m.mode_bytes);  // E2
-    if (m.unit_mask & 0x8) o.u32(m.unit_value8, "unitValue8");  // E3
+    o.bytes(m.mode_bytes);
+    if (m.unit_mask & 0x8) o.u32(m.unit_value8, "unitValue8");  // unit values
     if (m.unit_mask & 0x6) {
         o.u32(m.unit_value2, "unitValue2");
         o.u32(m.unit_value4, "unitValue4");
     }
-    // E4: seven arrays of one entry per sub-mode.
+    // Seven arrays of one entry per sub-mode.
     auto per_sub = [&](const char* field, auto write) {
         for (size_t i = 0; i < m.sub_modes.size(); ++i)
             write(m.sub_modes[i], "sub" + std::to_string(m.sub_modes[i].number) + "." + field);
@@ -280,15 +280,15 @@ Out write_mode(const Format& f, const HcMode& m, size_t heads) {
 
     const uint32_t ff = m.function_flags;  // lays out the rest of the entry
     const bool split = ff & 0x200;
-    o.bytes(m.color_order);  // E6
+    o.bytes(m.color_order);  // colour order of head 0
     if (!split) {
         require(m.color_order_more.size() == arrays * (std::max<size_t>(heads, 1) - 1),
                 "colour order of the further heads");
         o.bytes(m.color_order_more);
     }
-    o.mark("arrayValues", 2);  // E7
+    o.mark("arrayValues", 2);
     o.words(m.array_values);
-    if (ff & 0x800)  // E8
+    if (ff & 0x800)  // optional blocks
         for (uint16_t v : m.block_a) o.u16(v);
     if (ff & 0x2000) {
         require(m.block_b.per_color.size() == m.block_b.list.size() * m.color_num, "block 0x2000 per colour");
@@ -325,7 +325,7 @@ Out write_mode(const Format& f, const HcMode& m, size_t heads) {
         o.bytes(m.block_e.codes);
         o.words(m.block_e.shifts);
     }
-    if (ff & 0x10000) {  // E9
+    if (ff & 0x10000) {  // head tables and loss-nozzle units
         const auto& l = m.lht;
         const size_t layers = l.starts.empty() ? 0 : l.starts[0].size();
         require(l.starts.size() == arrays && l.halftones.size() == arrays, "LHT tables per nozzle array");
@@ -370,15 +370,15 @@ Out write_mode(const Format& f, const HcMode& m, size_t heads) {
             o.bytes(c.types);
         }
     }
-    if (ff & 0x20) o.u8(m.lower_edge_mode, "lowerEdgeMode");  // E10
-    o.mark("layerValues", 2);  // E11
+    if (ff & 0x20) o.u8(m.lower_edge_mode, "lowerEdgeMode");
+    o.mark("layerValues", 2);
     o.words(m.layer_values);
     per_sub("htMaskSwitching", [&](const HcSubMode& s, const std::string& n) { o.i32(s.ht_mask_switching, n); });
     per_sub("brsMethod", [&](const HcSubMode& s, const std::string& n) { o.u32(s.brs_method, n); });
     per_sub("switchingOffset", [&](const HcSubMode& s, const std::string& n) { o.u32(s.switching_offset, n); });
-    require(m.use_heads.size() == heads, "one use-head byte per head");  // E13
+    require(m.use_heads.size() == heads, "one use-head byte per head");
     o.bytes(m.use_heads);
-    for (const HcSubMode& s : m.sub_modes) {  // E14
+    for (const HcSubMode& s : m.sub_modes) {  // unit selectors
         for (size_t slot = 0; slot < 4; ++slot) {
             if (!(m.unit_mask & (1u << slot))) continue;
             const std::string name = "sub" + std::to_string(s.number) + at(".unit", slot);

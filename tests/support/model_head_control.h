@@ -141,7 +141,7 @@ struct HcMode {
     uint32_t function_flags = 0;
     Bytes color_order;                   // per nozzle array of head 0: the array count
     Bytes color_order_more;              // further heads, without function flag 0x200
-    std::vector<uint16_t> array_values;  // per nozzle array
+    std::vector<uint16_t> array_values;  // per nozzle array: its offset on the head, in rasters
     std::array<uint16_t, 4> block_a{};   // 0x800
     struct {
         uint16_t value = 0;
