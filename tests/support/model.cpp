@@ -1,6 +1,7 @@
 #include "support/model.h"
 
 #include "support/model_dither.h"
+#include "support/model_head_control.h"
 #include "support/model_links.h"
 
 namespace ovcg_test {
@@ -25,6 +26,7 @@ ModelDescription default_model() {
     m.head = {180, 180, 6};
     // The front end prints colour as format 101 with the CMYK ink set.
     m.links = {{{101, 1}}, 0x21, 24};
+    m.head_control = default_head_control(m);
     return m;
 }
 
@@ -33,6 +35,7 @@ ResWriter build_model(const ModelDescription& model) {
     // Each resource kind adds its writer call here.
     add_model_dither(w, model);
     add_model_links(w, model);
+    add_model_head_control(w, model);
     (void)model;
     return w;
 }

@@ -5,6 +5,7 @@
 // on purpose, and load the result.
 #pragma once
 
+#include "support/model_head_control.h"
 #include "support/res_writer.h"
 
 #include <cstdint>
@@ -58,6 +59,7 @@ struct ModelDescription {
     std::vector<ModelInkSet> ink_sets;
     ModelHead head;
     ModelLinks links;
+    ModelHeadControl head_control;  // the model resource of the head-control engine
 };
 
 // The made-up printer that the default model file describes.

@@ -1,0 +1,104 @@
+// Result codes of the model resource reader, the five head tables and the
+// loss-nozzle complement's set-up (objects, switches, resources).
+//
+// Every operation returns an unsigned 32-bit code, 0 for success. A module's
+// code passes through its callers unchanged: a head-table loader called by
+// the resource reader returns its own code to the reader's caller.
+#pragma once
+
+#include <cstdint>
+
+namespace ovcg::irac {
+
+// ---- Model resource reader (101-190) --------------------------------------
+inline constexpr uint32_t kRscNoObject = 101;          // RSC object not allocated
+inline constexpr uint32_t kRscNoBlocks = 102;          // one of the four blocks
+inline constexpr uint32_t kRscNotAvailable = 103;      // resource 256 absent; a getter without object
+inline constexpr uint32_t kRscBadResource = 104;       // a count, array, entry or size sum runs past its end
+inline constexpr uint32_t kRscPacked = 105;            // the resource is still packed
+inline constexpr uint32_t kRscBadValue = 106;          // a value later used as divisor, index or count is refused
+inline constexpr uint32_t kRscNoLineValues = 112;
+inline constexpr uint32_t kRscNoOptionArrays = 115;    // the headOptionMask tables
+inline constexpr uint32_t kRscNoHeadNozzles = 116;
+inline constexpr uint32_t kRscNoHeadOverlaps = 117;
+inline constexpr uint32_t kRscNoLossNozzleRecord = 118;
+inline constexpr uint32_t kRscNoColorTable = 122;
+inline constexpr uint32_t kRscNoBlockB = 135;          // function flag 0x2000
+inline constexpr uint32_t kRscNoColorOrder = 136;
+inline constexpr uint32_t kRscNoArrayValues = 137;
+inline constexpr uint32_t kRscNoModeBytes = 150;
+inline constexpr uint32_t kRscNoLayerKinds = 151;      // LayerKindInfo records or their value arrays
+inline constexpr uint32_t kRscNoBlockE = 152;          // function flag 0x40
+inline constexpr uint32_t kRscNoLayerValues = 153;
+inline constexpr uint32_t kRscNoUseHead = 159;
+inline constexpr uint32_t kRscLayerValuesWithoutBlockE = 161;  // flags 0x80 and 0x40, empty 0x40 block
+inline constexpr uint32_t kRscNoSplitOrder = 162;      // function flag 0x200
+inline constexpr uint32_t kRscNoBlockC = 163;          // function flag 0x400
+inline constexpr uint32_t kRscNoBlockD = 164;          // function flag 0x100
+inline constexpr uint32_t kRscNoMode = 165;            // mode id not in the mode table
+inline constexpr uint32_t kRscNoSubMode = 166;         // sub-mode not in the mode's sub-mode mask
+inline constexpr uint32_t kRscNoUnitRecords = 172;     // the array of parsed microweave units
+inline constexpr uint32_t kRscNoLayers = 173;          // a unit's layer records
+inline constexpr uint32_t kRscNoLogicArrays = 174;     // head units and moving-range tables
+inline constexpr uint32_t kRscNoLayerArrays = 175;     // a layer's feed, range, selector, group, step lists
+inline constexpr uint32_t kRscNoUnit = 176;            // a selected unit not in the unit table
+inline constexpr uint32_t kRscNoCodeLists = 177;       // a unit's null-pass lists
+inline constexpr uint32_t kRscNoColorRemap = 183;
+inline constexpr uint32_t kRscNoEncoderMode = 184;     // mode id not in the encoder mode table
+inline constexpr uint32_t kRscBadFormat = 190;         // negative format number
+
+// ---- Head tables ------------------------------------------------------------
+inline constexpr uint32_t kLhtNoTable = 901;
+inline constexpr uint32_t kLhtNoStartTable = 902;      // per-array pointers to layerStart
+inline constexpr uint32_t kLhtNoHalftoneTable = 903;   // per-array pointers to halftoneIndex
+inline constexpr uint32_t kLhtNoStarts = 904;          // a layerStart array
+inline constexpr uint32_t kLhtNoHalftones = 905;       // a halftoneIndex array
+inline constexpr uint32_t kLhtNoNozzleArrays = 906;    // the per-nozzle layer and halftone arrays
+
+inline constexpr uint32_t kSssNoTable = 921;
+inline constexpr uint32_t kSssNoShifts = 922;
+
+inline constexpr uint32_t kYdsNoTable = 970;
+inline constexpr uint32_t kYdsNoHeadColumns = 971;
+inline constexpr uint32_t kYdsNoNumeratorTable = 972;
+inline constexpr uint32_t kYdsNoNumerators = 973;
+inline constexpr uint32_t kYdsNoDenominatorTable = 974;
+inline constexpr uint32_t kYdsNoDenominators = 975;
+inline constexpr uint32_t kYdsNoCorrection = 976;
+inline constexpr uint32_t kYdsNoColorCodes = 977;
+inline constexpr uint32_t kYdsBadCorrectionInput = 978;  // head column >= columnNum, zero denominator, bad count
+inline constexpr uint32_t kYdsTooFewCodes = 1001;
+inline constexpr uint32_t kYdsSplitNoArrays = 1002;
+inline constexpr uint32_t kYdsSplitTooFewCodes = 1003;
+
+inline constexpr uint32_t kNlmNoTable = 980;
+inline constexpr uint32_t kNlmNoHeadKinds = 981;
+inline constexpr uint32_t kNlmNoChips = 982;
+inline constexpr uint32_t kNlmNoVerticalShifts = 983;
+inline constexpr uint32_t kNlmNoColorCodes = 984;
+inline constexpr uint32_t kNlmTooFewCodes = 985;
+inline constexpr uint32_t kNlmSplitNoArrays = 986;
+inline constexpr uint32_t kNlmSplitTooFewCodes = 987;
+inline constexpr uint32_t kNlmBadChipList = 988;       // kind not 1 or 2, empty list, chip >= headNum
+
+inline constexpr uint32_t kRlsNoTable = 990;
+inline constexpr uint32_t kRlsNoHeadKinds = 991;
+inline constexpr uint32_t kRlsNoTimings = 992;
+inline constexpr uint32_t kRlsNoAreas = 993;
+inline constexpr uint32_t kRlsNoKind2Lines = 994;
+inline constexpr uint32_t kRlsNoColorCodes = 995;
+inline constexpr uint32_t kRlsTooFewCodes = 996;
+inline constexpr uint32_t kRlsSplitNoArrays = 997;
+inline constexpr uint32_t kRlsSplitTooFewCodes = 998;
+
+// ---- Loss-nozzle complement set-up -----------------------------------------
+inline constexpr uint32_t kLncNoObject = 930;
+inline constexpr uint32_t kCcmnNoStore = 931;
+inline constexpr uint32_t kCcmnNegativeMaximum = 942;
+inline constexpr uint32_t kCmsNoObject = 945;
+inline constexpr uint32_t kCmsNoResource = 946;
+inline constexpr uint32_t kPmcNoObject = 950;
+inline constexpr uint32_t kPmcNoResource = 951;        // also: a mask height above 65535
+inline constexpr uint32_t kNhcNoObject = 960;
+
+}  // namespace ovcg::irac

@@ -1,0 +1,825 @@
+#include "support/model_head_control.h"
+
+#include "support/irac_packer.h"
+#include "support/model.h"
+#include "support/model_links.h"
+
+#include <algorithm>
+#include <functional>
+#include <stdexcept>
+
+namespace ovcg_test {
+
+namespace {
+
+// Bytes of one section or entry, with the fields it named.
+class Out {
+public:
+    void u8(uint8_t v, const std::string& name = {}) { put(v, 1, name); }
+    void i8(int8_t v, const std::string& name = {}) { put(uint8_t(v), 1, name); }
+    void u16(uint16_t v, const std::string& name = {}) { put(v, 2, name); }
+    void i16(int16_t v, const std::string& name = {}) { put(uint16_t(v), 2, name); }
+    void u32(uint32_t v, const std::string& name = {}) { put(v, 4, name); }
+    void i32(int32_t v, const std::string& name = {}) { put(uint32_t(v), 4, name); }
+    void bytes(const Bytes& v) { b.insert(b.end(), v.begin(), v.end()); }
+    template <class T>
+    void words(const std::vector<T>& v) {
+        for (T x : v) put(uint64_t(x), sizeof(T), {});
+    }
+    // A count of entries, as the resource's signed 16-bit count.
+    void count(size_t n, const std::string& name) {
+        if (n > 0x7FFF) throw std::invalid_argument(name + ": too many entries");
+        u16(uint16_t(n), name);
+    }
+    void append(const Out& child) {
+        for (const auto& [name, f] : child.fields) fields[name] = HcField{f.offset + b.size(), f.width};
+        bytes(child.b);
+    }
+    void mark(const std::string& name, size_t width) { fields[name] = HcField{b.size(), width}; }
+
+    Bytes b;
+    HcLayout fields;
+
+private:
+    void put(uint64_t v, size_t width, const std::string& name) {
+        if (!name.empty()) fields[name] = HcField{b.size(), width};
+        for (size_t i = 0; i < width; ++i) b.push_back(uint8_t(v >> (8 * i)));
+    }
+};
+
+struct Format {
+    int16_t major, minor;
+    bool at_least(int16_t m) const { return (major == 1 && minor >= m) || major > 1; }
+    bool f12() const { return at_least(2); }
+    bool f13() const { return at_least(3); }
+    bool f14() const { return at_least(4); }
+};
+
+void require(bool ok, const std::string& what) {
+    if (!ok) throw std::invalid_argument("head-control model: " + what);
+}
+
+std::string at(const std::string& base, size_t i) { return base + "[" + std::to_string(i) + "]"; }
+
+void write_id(Out& o, const Format& f, uint32_t id, const std::string& name) {
+    if (f.f12()) {
+        o.u32(id, name);
+    } else {
+        require(id <= 0xFF, name + " does not fit one byte below format 1.2");
+        o.u8(uint8_t(id), name);
+    }
+}
+
+// ---- Head section ---------------------------------------------------------------------
+
+uint16_t section_flags(const HcHeadSection& h) {
+    if (h.section_flags) return *h.section_flags;
+    return uint16_t((h.yds_resolution ? 0x8 : 0) | (h.yds_columns.empty() ? 0 : 0x10) |
+                    (h.head_kinds.empty() ? 0 : 0x20));
+}
+
+uint16_t option_mask(const HcHeadSection& h) {
+    if (h.option_mask) return *h.option_mask;
+    uint16_t m = 0;
+    if (!h.pol_base_a.empty()) m |= 0x1;
+    if (!h.pol_base_b.empty()) m |= 0x2;
+    if (!h.pol_base_c.empty()) m |= 0x4;
+    if (!h.pol_offsets64.empty()) m |= 0x8;
+    if (!h.pol_offsets32.empty()) m |= 0x10;
+    if (!h.pol_dispersion.empty()) m |= 0x20;
+    if (!h.pol_order.empty()) m |= 0x40;
+    if (!h.pol_matrices.empty()) m |= 0x100;
+    if (!h.pol_stored.empty()) m |= 0x200;
+    if (h.pmc_model) m |= 0x400;
+    return m;
+}
+
+void write_pmc_model(Out& o, const Format& f, const HcPmcModel& p) {
+    const bool form1 = f.f14();
+    if (form1) o.u32(p.flags, "pmc.flags");
+    require(p.sets.size() <= 0xFF, "too many PMC sets");
+    o.u8(uint8_t(p.sets.size()), "pmc.setCount");
+    for (size_t s = 0; s < p.sets.size(); ++s) {
+        for (const HcPmcTableGroup* g : {&p.sets[s].first, &p.sets[s].second}) {
+            const std::string name = at("pmc.set", s) + (g == &p.sets[s].first ? ".group1" : ".group2");
+            o.u16(g->rows, name + ".rows");
+            o.u16(g->columns, name + ".columns");
+            require(g->tables.size() <= 0xFF, "too many PMC tables");
+            o.u8(uint8_t(g->tables.size()), name + ".count");
+            for (const auto& t : g->tables) {
+                require(t.size() == size_t{g->rows} * g->columns, name + ": table size");
+                o.words(t);
+            }
+        }
+    }
+    if (form1 && !(p.flags & 1u)) return;
+    o.u8(p.mask_width, "pmc.maskWidth");
+    o.u16(p.mask_rows, "pmc.maskRows");
+    const uint8_t mult = form1 ? p.multiplier : 1;
+    if (form1) o.u8(p.multiplier, "pmc.multiplier");
+    require(p.mask.size() == size_t{p.mask_width} * p.mask_rows * mult, "PMC mask size");
+    o.bytes(p.mask);
+}
+
+void write_head_section(Out& o, const Format& f, const HcHeadSection& h) {
+    const size_t heads = h.nozzles.size(), lines = h.line_values.size();
+    require(h.overlaps.size() + 1 == std::max<size_t>(heads, 1), "one overlap per pair of heads");
+    o.u16(h.value_a, "head.valueA");
+    o.u32(h.value_b, "head.valueB");
+    o.count(heads, "head.headNum");
+    o.count(lines, "head.nozzleLineNum");
+    o.u16(h.value_c, "head.valueC");
+    o.u16(h.value_d, "head.valueD");
+    const uint16_t flags = f.f13() ? section_flags(h) : 0;
+    if (f.f13()) o.u16(flags, "head.sectionFlags");
+    const uint16_t mask = option_mask(h);
+    o.u16(mask, "head.optionMask");
+    for (uint32_t v : h.discarded) o.u32(v);
+    o.mark("head.nozzles", 2);
+    o.words(h.nozzles);
+    if (heads > 1) {
+        o.mark("head.overlaps", 2);
+        o.words(h.overlaps);
+    }
+    o.words(h.line_values);
+    if (f.f13()) {
+        if (flags & 0x8) o.u16(h.yds_resolution.value_or(0), "head.ydsResolution");
+        if (flags & 0x10) {
+            require(h.yds_columns.size() == lines, "one YDS column per line");
+            o.words(h.yds_columns);
+        }
+        if (flags & 0x20) {
+            require(h.head_kinds.size() == lines, "one head kind per line");
+            o.mark("head.headKinds", 2);
+            o.words(h.head_kinds);
+        }
+    }
+    const bool offsets = !(mask & 0x8000);
+    struct Table {
+        uint16_t bit;
+        bool offset;
+        size_t n;
+        const char* name;
+    };
+    const Table tables[] = {
+        {0x1, false, h.pol_base_a.size(), "head.polBaseA"},  {0x2, false, h.pol_base_b.size(), "head.polBaseB"},
+        {0x4, false, h.pol_base_c.size(), "head.polBaseC"},  {0x8, true, h.pol_offsets64.size(), "head.polOffset64"},
+        {0x10, true, h.pol_offsets32.size(), "head.polOffset32"},
+        {0x100, false, h.pol_matrices.size(), "head.polMatrices"},
+        {0x200, false, h.pol_stored.size(), "head.polStored"},
+        {0x20, false, h.pol_dispersion.size(), "head.polDispersion"},
+        {0x40, true, h.pol_order.size(), "head.polOrder"},
+    };
+    bool written[std::size(tables)] = {};
+    for (size_t i = 0; i < std::size(tables); ++i) {
+        written[i] = (mask & tables[i].bit) && (offsets || !tables[i].offset);
+        if (written[i]) o.count(tables[i].n, std::string(tables[i].name) + ".count");
+    }
+    if (written[0]) o.words(h.pol_base_a);
+    if (written[1]) o.words(h.pol_base_b);
+    if (written[2]) o.words(h.pol_base_c);
+    if (written[3]) o.bytes(h.pol_offsets64);
+    if (written[4]) o.bytes(h.pol_offsets32);
+    if (written[5]) {
+        for (size_t i = 0; i < h.pol_matrices.size(); ++i) {
+            const HcMatrix& m = h.pol_matrices[i];
+            require(m.rows >= 0 && m.data.size() == size_t(m.rows) * m.columns, "matrix size");
+            o.i8(m.rows, at("head.matrix", i) + ".rows");
+            o.u8(m.columns, at("head.matrix", i) + ".columns");
+            o.bytes(m.data);
+        }
+    }
+    if (written[6]) {
+        for (size_t i = 0; i < h.pol_stored.size(); ++i) {
+            const HcTaggedBytes& t = h.pol_stored[i];
+            const uint32_t tags = f.f14() ? t.tags : 0;
+            require(t.columns >= 0 && t.data.size() == size_t{t.rows} * size_t(t.columns), "stored pattern size");
+            require((tags & 1u) ? t.extra.size() == size_t(t.columns) : t.extra.empty(), "stored pattern extra");
+            if (f.f14()) o.u32(t.tags, at("head.stored", i) + ".tags");
+            o.u8(t.rows, at("head.stored", i) + ".rows");
+            o.i16(t.columns, at("head.stored", i) + ".columns");
+            o.bytes(t.data);
+            o.bytes(t.extra);
+        }
+    }
+    if (written[7]) o.bytes(h.pol_dispersion);
+    if (written[8]) o.bytes(h.pol_order);
+    if (mask & 0x400) {
+        require(h.pmc_model.has_value(), "option bit 0x400 without a PMC model part");
+        write_pmc_model(o, f, *h.pmc_model);
+    }
+}
+
+// ---- Mode entry -------------------------------------------------------------------------
+
+uint32_t sub_mode_flags(const HcMode& m, const HcSubMode& s) { return s.function_flags.value_or(m.function_flags); }
+
+Out write_mode(const Format& f, const HcMode& m, size_t heads) {
+    Out o;
+    const size_t arrays = m.color_order.size();
+    uint16_t sub_mask = 0;
+    for (const HcSubMode& s : m.sub_modes) {
+        require(s.number < 5 && !(sub_mask & (1u << s.number)) && (sub_mask >> s.number) == 0,
+                "sub-modes must be distinct, 0 to 4, ascending");
+        sub_mask = uint16_t(sub_mask | (1u << s.number));
+    }
+    require(m.array_values.size() == arrays, "one array value per nozzle array");
+    o.u16(m.value0, "value0");
+    o.i16(m.value1, "value1");
+    o.u16(m.bits_per_pixel, "bitsPerPixel");
+    o.i16(m.value3, "value3");
+    o.u16(m.color_num, "colorNum");
+    o.u32(m.value5, "value5");
+    o.count(m.layer_kinds.size(), "layerKindCount");
+    o.count(m.mode_bytes.size(), "modeByteCount");
+    o.count(arrays, "nozzleArrayNum");
+    o.u16(sub_mask, "subModeMask");
+    o.u16(m.unit_mask, "unitMask");
+    o.u16(m.layer_value_count, "layerValueCount");
+    for (size_t i = 0; i < m.layer_kinds.size(); ++i) {
+        const HcLayerKind& k = m.layer_kinds[i];
+        const std::string name = at("layerKind", i);
+        const bool values = !(k.flags & 0x420C);
+        o.u16(k.flags, name + ".flags");
+        if (values) {
+            o.count(k.values.size(), name + ".n");
+            o.words(k.values);
+        } else {
+            o.i16(k.grades, name + ".n");
+        }
+        if (k.flags & 0x40) {
+            o.u16(k.dither_row_bytes);
+            o.u8(k.dither_matrix);
+            o.u8(k.dither_step);
+        }
+        if (k.flags & 0x4000)
+            for (uint16_t v : k.range) o.u16(v);
+        if (k.flags & 0x200) {
+            o.u16(k.stored_row_bytes);
+            o.u8(k.stored_record);
+        }
+    }
+    o.bytes(m.mode_bytes);
+    if (m.unit_mask & 0x8) o.u32(m.unit_value8, "unitValue8");  // unit values
+    if (m.unit_mask & 0x6) {
+        o.u32(m.unit_value2, "unitValue2");
+        o.u32(m.unit_value4, "unitValue4");
+    }
+    // Seven arrays of one entry per sub-mode.
+    auto per_sub = [&](const char* field, auto write) {
+        for (size_t i = 0; i < m.sub_modes.size(); ++i)
+            write(m.sub_modes[i], "sub" + std::to_string(m.sub_modes[i].number) + "." + field);
+    };
+    per_sub("headTopValue", [&](const HcSubMode& s, const std::string& n) { o.u32(s.head_top_value, n); });
+    per_sub("headTopMode", [&](const HcSubMode& s, const std::string& n) { o.i8(s.head_top_mode, n); });
+    per_sub("ignoreTop", [&](const HcSubMode& s, const std::string& n) { o.u32(s.ignore_top, n); });
+    per_sub("ignoreBottom", [&](const HcSubMode& s, const std::string& n) { o.u32(s.ignore_bottom, n); });
+    per_sub("minLength", [&](const HcSubMode& s, const std::string& n) { o.u32(s.min_length, n); });
+    per_sub("preBuffering", [&](const HcSubMode& s, const std::string& n) { o.i32(s.pre_buffering, n); });
+    per_sub("functionFlags", [&](const HcSubMode& s, const std::string& n) { o.u32(sub_mode_flags(m, s), n); });
+
+    const uint32_t ff = m.function_flags;  // lays out the rest of the entry
+    const bool split = ff & 0x200;
+    o.bytes(m.color_order);  // colour order of head 0
+    if (!split) {
+        require(m.color_order_more.size() == arrays * (std::max<size_t>(heads, 1) - 1),
+                "colour order of the further heads");
+        o.bytes(m.color_order_more);
+    }
+    o.mark("arrayValues", 2);
+    o.words(m.array_values);
+    if (ff & 0x800)  // optional blocks
+        for (uint16_t v : m.block_a) o.u16(v);
+    if (ff & 0x2000) {
+        require(m.block_b.per_color.size() == m.block_b.list.size() * m.color_num, "block 0x2000 per colour");
+        o.u16(m.block_b.value);
+        o.count(m.block_b.list.size(), "blockB.n");
+        o.words(m.block_b.list);
+        o.words(m.block_b.per_color);
+    }
+    if (ff & 0x400) {
+        o.u32(m.block_c.v0);
+        o.u32(m.block_c.v1);
+        o.u32(m.block_c.v2);
+        o.u16(m.block_c.v3);
+        o.count(m.block_c.bytes.size(), "blockC.n");
+        o.bytes(m.block_c.bytes);
+    }
+    if (split) {
+        require(m.split.n >= 1 && m.split.codes.size() == heads * arrays * size_t(m.split.n), "split order size");
+        o.u8(m.split.value);
+        o.i16(m.split.n, "split.n");
+        o.bytes(m.split.codes);
+    }
+    if (ff & 0x100) {
+        o.u16(m.block_d.value);
+        o.count(m.block_d.list.size(), "blockD.n");
+        o.words(m.block_d.list);
+    }
+    if (ff & 0x40) {
+        const size_t n = m.block_e.colors.size();
+        require(m.block_e.codes.size() == n && m.block_e.shifts.size() == n, "block 0x40 columns");
+        o.u16(m.block_e.rows);
+        o.count(n, "blockE.n");
+        o.bytes(m.block_e.colors);
+        o.bytes(m.block_e.codes);
+        o.words(m.block_e.shifts);
+    }
+    if (ff & 0x10000) {  // head tables and loss-nozzle units
+        const auto& l = m.lht;
+        const size_t layers = l.starts.empty() ? 0 : l.starts[0].size();
+        require(l.starts.size() == arrays && l.halftones.size() == arrays, "LHT tables per nozzle array");
+        o.count(layers, "lht.layerNum");
+        for (const auto& v : l.starts) {
+            require(v.size() == layers, "LHT layer starts");
+            o.words(v);
+        }
+        for (const auto& v : l.halftones) {
+            require(v.size() == layers, "LHT halftone indices");
+            o.words(v);
+        }
+        if (f.f13()) o.u8(l.stacked, "lht.stacked");
+    }
+    if (ff & 0x20000) {
+        o.u16(m.sss.resolution, "sss.resolution");
+        o.count(m.sss.shifts.size(), "sss.shiftNum");
+        o.words(m.sss.shifts);
+    }
+    if (ff & 0x40000) {
+        o.count(m.timings.size(), "rls.timingNum");
+        for (size_t i = 0; i < m.timings.size(); ++i) {
+            o.count(m.timings[i].size(), at("rls.timing", i) + ".n");
+            o.words(m.timings[i]);
+        }
+    }
+    if (ff & 0x80000) {
+        o.u8(m.pmc_unit.kind, "pmcUnit.kind");
+        if (!f.f14()) o.u8(0);
+        require(m.pmc_unit.data.size() <= 0xFFFF, "PMC unit data");
+        o.u16(uint16_t(m.pmc_unit.data.size()), "pmcUnit.length");
+        o.bytes(m.pmc_unit.data);
+    }
+    if (ff & 0x200000) {
+        const auto& c = m.cms_unit;
+        o.u8(c.flags, "cmsUnit.flags");
+        o.bytes({0, 0, 0});
+        if (c.flags & 1u) {
+            require(c.thresholds.size() == c.types.size() && c.types.size() <= 0xFF, "CMS unit tables");
+            o.u8(uint8_t(c.types.size()), "cmsUnit.n");
+            o.bytes(c.thresholds);
+            o.bytes(c.types);
+        }
+    }
+    if (ff & 0x20) o.u8(m.lower_edge_mode, "lowerEdgeMode");
+    o.mark("layerValues", 2);
+    o.words(m.layer_values);
+    per_sub("htMaskSwitching", [&](const HcSubMode& s, const std::string& n) { o.i32(s.ht_mask_switching, n); });
+    per_sub("brsMethod", [&](const HcSubMode& s, const std::string& n) { o.u32(s.brs_method, n); });
+    per_sub("switchingOffset", [&](const HcSubMode& s, const std::string& n) { o.u32(s.switching_offset, n); });
+    require(m.use_heads.size() == heads, "one use-head byte per head");
+    o.bytes(m.use_heads);
+    for (const HcSubMode& s : m.sub_modes) {  // unit selectors
+        for (size_t slot = 0; slot < 4; ++slot) {
+            if (!(m.unit_mask & (1u << slot))) continue;
+            const std::string name = "sub" + std::to_string(s.number) + at(".unit", slot);
+            o.i32(s.units[slot].logic, name + ".logic");
+            if (f.f12()) o.i32(s.units[slot].variant, name + ".variant");
+        }
+    }
+    return o;
+}
+
+// ---- Microweave unit ----------------------------------------------------------------------
+
+Out write_logic(const HcLogic& u) {
+    Out o;
+    o.u16(u.pitch, "pitch");
+    o.u16(u.top_offset, "topOffset");
+    o.u32(uint32_t(u.layers.size()), "layerCount");
+    o.count(u.head_units.size(), "headUnitCount");
+    o.u16(u.flags, "flags");
+    o.u16(u.flags2, "flags2");
+    o.i32(int32_t(u.null_passes.size()), "nullPassCount");
+    for (const auto& p : u.null_passes) o.u16(p.first);
+    for (const auto& p : u.null_passes) o.u32(p.second);
+    o.count(u.normal.size(), "normalCount");
+    o.count(u.ftrans.size(), "fTransCount");
+    o.count(u.mwsw.size(), "mwswCount");
+    for (size_t i = 0; i < u.layers.size(); ++i) {
+        const HcLayer& l = u.layers[i];
+        const std::string name = at("layer", i);
+        const size_t cycle = l.feed.size();
+        require(l.range.size() == cycle, name + ": one range per feed step");
+        require(l.step_values.empty() || l.step_values.size() == cycle, name + ": step values per step");
+        o.i16(l.kind, name + ".kind");
+        o.i32(l.start, name + ".start");
+        o.i32(l.end, name + ".end");
+        o.count(cycle, name + ".cycleLength");
+        o.count(l.selector.size(), name + ".selectorCount");
+        o.count(l.group.size(), name + ".groupCount");
+        o.u16(l.step_values.empty() ? 0 : 1, name + ".hasStepValues");
+        o.words(l.feed);
+        for (const auto& r : l.range) {
+            o.u16(r.first);
+            o.u16(r.second);
+        }
+        o.words(l.selector);
+        o.words(l.group);
+        o.words(l.step_values);
+    }
+    if (u.flags & 0x40) {
+        o.u16(u.feed_base, "feedBase");
+        if ((u.flags & 0x61) == 0x61) o.u16(u.lower_sum_steps, "lowerSumSteps");
+    }
+    o.words(u.head_units);
+    for (const auto* t : {&u.normal, &u.ftrans}) {
+        for (const HcRangeRow& r : *t) o.u16(r.width);
+        for (const HcRangeRow& r : *t) o.u16(r.add_remainder);
+        for (const HcRangeRow& r : *t) o.i16(r.value);
+        for (const HcRangeRow& r : *t) o.i16(r.phase);
+    }
+    for (const HcMwswRow& r : u.mwsw) o.u16(r.width);
+    for (const HcMwswRow& r : u.mwsw) o.u16(r.feed);
+    for (const HcMwswRow& r : u.mwsw) o.u16(r.phase);
+    return o;
+}
+
+// ---- Encoder entry -------------------------------------------------------------------------
+
+Out write_encoder(const Format& f, const HcEncoder& e, size_t sub_modes) {
+    Out o;
+    require(e.sub_mode_values.size() == sub_modes, "one encoder value per sub-mode");
+    for (size_t i = 0; i < e.sub_mode_values.size(); ++i) o.u32(e.sub_mode_values[i], at("subModeValue", i));
+    o.u8(e.dot_size, "value0");
+    if (f.f12()) {
+        o.u32(e.page_format, "value1");
+    } else {
+        o.u8(uint8_t(e.page_format), "value1");
+    }
+    o.i8(e.run_length, "value2");
+    require(e.init_record.size() <= 0xFFFF, "extra record");
+    o.u16(uint16_t(e.init_record.size()), "colorCodeNum");
+    o.u16(e.base_unit, "value3");
+    o.u16(e.h_divisor, "value4");
+    o.u16(e.v_divisor, "value5");
+    o.u16(e.word3, "word3");
+    o.u16(e.flags, "flags");
+    o.bytes(e.init_record);
+    if (e.flags & 1u) {
+        o.count(e.remap.size(), "remapNum");
+        for (const auto& r : e.remap) o.u8(r.first);
+        for (const auto& r : e.remap) o.u8(r.second);
+    }
+    return o;
+}
+
+// A table of entries: count, ids, sizes, the entries.
+void write_table(Out& o, const std::string& name, const std::vector<Out>& entries,
+                 const std::function<void(Out&, size_t)>& write_entry_id) {
+    require(entries.size() <= 0xFFFF, name + ": too many entries");
+    o.u16(uint16_t(entries.size()), name + ".count");
+    for (size_t i = 0; i < entries.size(); ++i) write_entry_id(o, i);
+    for (size_t i = 0; i < entries.size(); ++i) o.u32(uint32_t(entries[i].b.size()), at(name + ".size", i));
+    for (size_t i = 0; i < entries.size(); ++i) {
+        Out named;
+        for (const auto& [field, where] : entries[i].fields) named.fields[at(name, i) + "." + field] = where;
+        named.b = entries[i].b;
+        o.append(named);
+    }
+}
+
+}  // namespace
+
+void patch_field(Bytes& resource, const HcLayout& layout, const std::string& name, uint64_t value) {
+    const auto it = layout.find(name);
+    if (it == layout.end()) throw std::invalid_argument("no field " + name);
+    const HcField f = it->second;
+    if (f.offset + f.width > resource.size()) throw std::invalid_argument("field " + name + " outside the resource");
+    for (size_t i = 0; i < f.width; ++i) resource[f.offset + i] = uint8_t(value >> (8 * i));
+}
+
+Bytes head_control_resource(const ModelHeadControl& hc, HcLayout* layout) {
+    const Format f{hc.format_major, hc.format_minor};
+    Out o;
+    // The rest of the 16-byte header: the body of a packed resource must
+    // begin AB B0 A0.
+    o.bytes({0xAB, 0xB0, 0xA0, 0, 0, 0, 0});
+    write_head_section(o, f, hc.head);
+    o.count(hc.color_table.size(), "colorTable.count");
+    for (const auto& c : hc.color_table) o.u8(c.first);
+    for (const auto& c : hc.color_table) o.u8(c.second);
+    o.bytes({0, 0, 0, 0});
+
+    std::vector<Out> modes, units, encoders;
+    for (const HcMode& m : hc.modes) modes.push_back(write_mode(f, m, hc.head.nozzles.size()));
+    write_table(o, "modes", modes, [&](Out& t, size_t i) { write_id(t, f, hc.modes[i].id, at("modes.id", i)); });
+    for (const HcLogic& u : hc.units) units.push_back(write_logic(u));
+    write_table(o, "units", units, [&](Out& t, size_t i) {
+        t.i32(hc.units[i].logic_id, at("units.logic", i));
+        if (f.f12()) t.i32(hc.units[i].variant_id, at("units.variant", i));
+    });
+    // The encoder entries take the sub-mode count of the mode with their id.
+    for (const HcEncoder& e : hc.encoders) {
+        size_t subs = 0;
+        for (const HcMode& m : hc.modes)
+            if (m.id == e.id) {
+                subs = m.sub_modes.size();
+                break;
+            }
+        encoders.push_back(write_encoder(f, e, subs == 0 ? e.sub_mode_values.size() : subs));
+    }
+    write_table(o, "encoders", encoders,
+                [&](Out& t, size_t i) { write_id(t, f, hc.encoders[i].id, at("encoders.id", i)); });
+
+    const std::array<uint8_t, 4> prefix = {uint8_t(hc.format_major), uint8_t(uint16_t(hc.format_major) >> 8),
+                                           uint8_t(hc.format_minor), uint8_t(uint16_t(hc.format_minor) >> 8)};
+    if (layout) {
+        layout->clear();
+        // The envelope takes the first 9 bytes.
+        for (const auto& [name, where] : o.fields) (*layout)[name] = HcField{where.offset + 9, where.width};
+        (*layout)["header.major"] = HcField{0, 2};
+        (*layout)["header.minor"] = HcField{2, 2};
+        (*layout)["header.packed"] = HcField{4, 1};
+    }
+    return irac_plain_resource(prefix, o.b);
+}
+
+// ---- The model's head control ----------------------------------------------------------------
+
+uint32_t model_head_mode_id() {
+    // Keys 11025, 11035, 11036 and 11037 of the media-class tables, packed
+    // low byte first as the job side packs its head selectors.
+    return uint32_t(kModelHeadId0) | (1u << 8) | (2u << 16) | (3u << 24);
+}
+
+namespace {
+struct InkLetter {
+    char letter;
+    uint8_t ink;    // halftone ink code
+    uint8_t color;  // command colour code
+};
+constexpr InkLetter kInkLetters[] = {
+    {'K', 0, 0x10}, {'C', 1, 0x11}, {'M', 2, 0x12}, {'Y', 3, 0x13},
+    {'c', 4, 0x14}, {'m', 5, 0x15}, {'k', 7, 0x17},
+};
+const InkLetter& ink_letter(char letter) {
+    for (const InkLetter& l : kInkLetters)
+        if (l.letter == letter) return l;
+    throw std::invalid_argument(std::string("head-control model: unknown ink letter ") + letter);
+}
+}  // namespace
+
+uint8_t model_ink_code(char letter) { return ink_letter(letter).ink; }
+uint8_t model_color_code(char letter) { return ink_letter(letter).color; }
+
+ModelHeadControl default_head_control(const ModelDescription& model) {
+    // Every ink of every ink set, in order of first appearance, has a nozzle
+    // array of the one head.
+    std::vector<char> letters;
+    for (const ModelInkSet& s : model.ink_sets)
+        for (char c : s.inks)
+            if (std::find(letters.begin(), letters.end(), c) == letters.end()) letters.push_back(c);
+    require(int32_t(letters.size()) <= model.head.rows, "more inks than nozzle arrays");
+    const uint16_t nozzles = uint16_t(model.head.nozzles_per_row);
+    const size_t arrays = size_t(model.head.rows);
+
+    ModelHeadControl hc;
+    hc.head.value_a = 600;  // the vertical resolution of the front end's default media
+    hc.head.nozzles = {nozzles};
+    hc.head.line_values.assign(arrays, 0);
+    for (char c : letters) hc.color_table.push_back({model_ink_code(c), model_color_code(c)});
+    std::sort(hc.color_table.begin(), hc.color_table.end());
+
+    HcMode m;
+    m.id = model_head_mode_id();
+    m.value0 = 1;
+    m.value1 = 600;
+    m.bits_per_pixel = 2;  // the front end's media print two bits per dot
+    m.color_num = 1;
+    m.unit_mask = 0x1;
+    for (char c : letters) m.color_order.push_back(model_color_code(c));
+    m.color_order.resize(arrays, 0);  // arrays beyond the inks carry no colour
+    m.array_values.assign(arrays, 0);
+    m.use_heads = {1};
+    // Sub-mode 1 (sheets and rolls of fixed length) and 3 (open length).
+    for (uint8_t number : {uint8_t(1), uint8_t(3)}) {
+        HcSubMode s;
+        s.number = number;
+        s.min_length = nozzles;
+        s.units[0] = {1, 0};
+        m.sub_modes.push_back(s);
+    }
+    hc.modes.push_back(m);
+
+    // One pass per head height: pitch 1, the whole head, feed = nozzle count.
+    HcLogic u;
+    u.logic_id = 1;
+    u.layers.push_back(HcLayer{1, 0, 0, {int16_t(nozzles)}, {{0, nozzles}}, {0}, {0}, {}});
+    u.head_units = {0};
+    u.normal = {{nozzles, 0, 0, 0}};
+    hc.units.push_back(u);
+
+    HcEncoder e;
+    e.id = m.id;
+    // The band buffer holds the head's reach: pitch x nozzles + the largest array offset.
+    const uint32_t reach = uint32_t(u.pitch) * nozzles + *std::max_element(m.array_values.begin(), m.array_values.end());
+    e.sub_mode_values = {reach, reach};
+    e.dot_size = 0x11;
+    e.run_length = 2;
+    e.base_unit = 1200;
+    e.h_divisor = 4;  // 300 dpi
+    e.v_divisor = 2;  // 600 dpi
+    e.word3 = 1;
+    hc.encoders.push_back(e);
+    return hc;
+}
+
+namespace {
+
+ModelHeadControl all_sections(const ModelDescription& model) {
+    ModelHeadControl hc = default_head_control(model);
+    HcHeadSection& h = hc.head;
+    h = HcHeadSection{};
+    h.value_a = 600;
+    h.value_b = 7;
+    h.value_c = 3;
+    h.value_d = 4;
+    h.nozzles = {10, 12};
+    h.overlaps = {2};
+    h.line_values = {5, 6};
+    h.yds_resolution = 720;
+    h.yds_columns = {0, 1};
+    h.head_kinds = {1, 2};
+    h.discarded = {0x11111111, 0x22222222, 0x33333333};
+    h.pol_base_a = {0xA1A2A3A4, 0xB1B2B3B4};
+    h.pol_base_b = {1};
+    h.pol_base_c = {2};
+    h.pol_offsets64 = {3};
+    h.pol_offsets32 = {4};
+    h.pol_matrices = {HcMatrix{1, 2, {5, 6}}};
+    h.pol_stored = {HcTaggedBytes{1, 1, 2, {7, 8}, {9, 10}}};
+    h.pol_dispersion = {11};
+    h.pol_order = {12};
+    HcPmcModel pmc;
+    pmc.sets = {{HcPmcTableGroup{1, 2, {{1, 2}}}, HcPmcTableGroup{1, 1, {{3}}}}};
+    pmc.mask_width = 2;
+    pmc.mask_rows = 1;
+    pmc.multiplier = 2;
+    pmc.mask = {0xF0, 0x0F, 0xCC, 0x33};
+    h.pmc_model = pmc;
+    hc.color_table = {{0, 0x10}, {1, 0x11}};
+
+    HcMode& m = hc.modes[0];
+    m.value3 = 3;
+    m.color_num = 2;
+    m.value5 = 4;
+    HcLayerKind simple;
+    simple.flags = 0x10;
+    simple.values = {0x55};
+    HcLayerKind patterned;
+    patterned.flags = 0x4240;
+    patterned.grades = 8;
+    patterned.dither_row_bytes = 4;
+    patterned.dither_step = 1;
+    patterned.range = {1, 5, 0};
+    patterned.stored_row_bytes = 8;
+    m.layer_kinds = {simple, patterned};
+    m.mode_bytes = {1, 2};
+    m.unit_mask = 0xF;
+    m.unit_value8 = 0x80;
+    m.unit_value2 = 0x20;
+    m.unit_value4 = 0x40;
+    m.layer_value_count = 1;
+    m.function_flags = 0x20 | 0x40 | 0x80 | 0x100 | 0x200 | 0x400 | 0x800 | 0x1000 | 0x2000 | 0x10000 |
+                       0x20000 | 0x40000 | 0x80000 | 0x200000;
+    for (HcSubMode& s : m.sub_modes) {
+        const uint32_t k = s.number;  // distinct values per sub-mode
+        s.head_top_value = 100 * k;
+        s.head_top_mode = int8_t(-int(k));
+        s.ignore_top = 10 + k;
+        s.ignore_bottom = 20 + k;
+        s.min_length = 30 + k;
+        s.pre_buffering = int32_t(40 + k);
+        s.ht_mask_switching = int32_t(50 + k);
+        s.brs_method = 1;
+        s.switching_offset = 60 + k;
+        s.units = {HcUnitSelector{1, 0}, HcUnitSelector{2, 5}, HcUnitSelector{1, 0}, HcUnitSelector{-1, -1}};
+    }
+    m.color_order = {0x10, 0x11};
+    m.array_values = {0, 1};
+    m.block_a = {1, 2, 3, 4};
+    m.block_b.value = 5;
+    m.block_b.list = {6};
+    m.block_b.per_color = {7, 8};
+    m.block_c = {9, 10, 11, 12, {13}};
+    m.split.value = 14;
+    m.split.n = 2;
+    m.split.codes = {0x10, 0x12, 0x11, 0x13, 0x10, 0x12, 0x11, 0x13};
+    m.block_d.value = 15;
+    m.block_d.list = {16};
+    m.block_e.rows = 2;
+    m.block_e.colors = {0x10, 0x11};
+    m.block_e.codes = {0x20, 0x21};
+    m.block_e.shifts = {0, 1};
+    m.lht.starts = {{0, 5}, {0, 6}};
+    m.lht.halftones = {{1, 2}, {3, 4}};
+    m.lht.stacked = 1;
+    m.sss.resolution = 1440;
+    m.sss.shifts = {1, 2};
+    m.timings = {{1}, {2, 3}};
+    m.pmc_unit.kind = 1;
+    m.pmc_unit.data = {1, 2, 3};
+    m.cms_unit.thresholds = {10, 20};
+    m.cms_unit.types = {1, 2};
+    m.lower_edge_mode = 3;
+    m.layer_values = {0, 1};
+    m.use_heads = {1, 0};
+
+    HcLogic a;
+    a.logic_id = 1;
+    a.pitch = 2;
+    a.flags = 0x61;
+    a.layers = {HcLayer{1, 0, 0, {4}, {{0, 4}}, {0}, {0}, {7}}};
+    a.null_passes = {{10, 3}, {2, 1}};
+    a.feed_base = 1;
+    a.lower_sum_steps = 2;
+    a.head_units = {0};
+    a.normal = {{4, 0, 0, 0}};
+    a.ftrans = {{2, 1, -1, 0}};
+    a.mwsw = {{3, 1, 0x0102}};
+    HcLogic b;
+    b.logic_id = 2;
+    b.variant_id = 5;
+    b.layers = {HcLayer{2, -10, -1, {2, 3}, {{0, 2}, {1, 3}}, {}, {1}, {}}};
+    b.head_units = {0, 10};
+    b.normal = {{5, 0, 0, 0}};
+    hc.units = {a, b};
+
+    HcEncoder& e = hc.encoders[0];
+    e.sub_mode_values = {100, 300};
+    e.page_format = 0x01020304;
+    e.run_length = -3;
+    e.base_unit = 1440;
+    e.h_divisor = 8;
+    e.v_divisor = 12;
+    e.word3 = 2;
+    e.flags = 0xD;
+    e.init_record = {1, 2, 3};
+    e.remap = {{0x10, 0x40}, {0x11, 0x41}};
+    return hc;
+}
+
+}  // namespace
+
+ModelHeadControl head_control_variant(const ModelDescription& model, HcVariant variant) {
+    ModelHeadControl hc = default_head_control(model);
+    switch (variant) {
+        case HcVariant::Default: break;
+        case HcVariant::Format10:
+        case HcVariant::Format11:
+        case HcVariant::Format12:
+        case HcVariant::Format13: {
+            hc.format_minor = int16_t(int(variant) - int(HcVariant::Format10));
+            if (!Format{1, hc.format_minor}.f12()) {
+                // One-byte mode ids: the short mode number.
+                for (HcMode& m : hc.modes) m.id &= 0xFF;
+                for (HcEncoder& e : hc.encoders) e.id &= 0xFF;
+            }
+            break;
+        }
+        case HcVariant::AllSections: hc = all_sections(model); break;
+        case HcVariant::TwoHeads: {
+            // The head's nozzles in two heads that share 4 nozzles.
+            const uint16_t n = hc.head.nozzles[0];
+            hc.head.nozzles = {uint16_t(n / 2 + 2), uint16_t(n - n / 2 + 2)};
+            hc.head.overlaps = {4};
+            HcMode& m = hc.modes[0];
+            m.color_order_more = m.color_order;
+            m.use_heads = {1, 1};
+            break;
+        }
+        case HcVariant::SharedUnits: {
+            HcMode& m = hc.modes[0];
+            m.unit_mask = 0xF;
+            for (HcSubMode& s : m.sub_modes)
+                s.units = {HcUnitSelector{1, 0}, HcUnitSelector{-1, -1}, HcUnitSelector{2, 0}, HcUnitSelector{1, 0}};
+            HcLogic second = hc.units[0];
+            second.logic_id = 2;
+            second.pitch = 2;
+            // A unit with the first unit's ids ahead of it: the later one is taken.
+            HcLogic shadowed = hc.units[0];
+            shadowed.pitch = 9;
+            hc.units = {shadowed, hc.units[0], second};
+            break;
+        }
+    }
+    return hc;
+}
+
+void add_model_head_control(ResWriter& writer, const ModelDescription& model) {
+    const ModelHeadControl& hc = model.head_control;
+    const Bytes plain = head_control_resource(hc);
+    writer.add(kResTypeHeadControl, kHeadControlModelId, hc.packed ? irac_pack(plain) : plain);
+}
+
+}  // namespace ovcg_test

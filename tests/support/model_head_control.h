@@ -1,0 +1,273 @@
+// The head-control part of the synthetic model: a description of the model
+// resource (type 4000, identifier 256) and its writer.
+//
+// The description mirrors the resource section by section. Counts, sizes,
+// the head-option mask and the head-section flags are computed from what the
+// description holds; the writer records where it put every named field
+// (HcLayout), so a test may set any field to any value afterwards with
+// patch_field() to break the resource on purpose. Misuse (arrays that
+// disagree with each other, an id too wide for the format) throws
+// std::invalid_argument.
+//
+// Variants of the model (head_control_variant) are made from the default by
+// small changes; later users add theirs to HcVariant.
+#pragma once
+
+#include "support/res_writer.h"
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <map>
+#include <optional>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace ovcg_test {
+
+struct ModelDescription;
+
+inline constexpr uint16_t kHeadControlModelId = 256;
+
+// Where the writer put a named field of the (unpacked) resource.
+struct HcField {
+    size_t offset;
+    size_t width;
+};
+using HcLayout = std::map<std::string, HcField>;
+
+// Overwrites a field, little-endian, in its recorded width.
+void patch_field(Bytes& resource, const HcLayout& layout, const std::string& name, uint64_t value);
+
+// ---- Head section ---------------------------------------------------------------
+struct HcMatrix {
+    int8_t rows = 0;
+    uint8_t columns = 0;
+    Bytes data;  // rows x columns
+};
+
+struct HcTaggedBytes {
+    uint32_t tags = 0;  // written from format 1.4; bit 0: extra follows
+    uint8_t rows = 0;
+    int16_t columns = 0;
+    Bytes data;   // rows x columns
+    Bytes extra;  // columns, with tag bit 0
+};
+
+struct HcPmcTableGroup {
+    uint16_t rows = 0, columns = 0;
+    std::vector<std::vector<uint16_t>> tables;  // each rows x columns
+};
+
+struct HcPmcModel {
+    uint32_t flags = 1;  // form 1 (format 1.4 on): bit 0, the mask follows
+    std::vector<std::pair<HcPmcTableGroup, HcPmcTableGroup>> sets;
+    uint8_t mask_width = 0;
+    uint16_t mask_rows = 0;
+    uint8_t multiplier = 1;  // form 1 only
+    Bytes mask;              // width x rows x multiplier
+};
+
+struct HcHeadSection {
+    uint16_t value_a = 1;
+    uint32_t value_b = 0;
+    uint16_t value_c = 0, value_d = 0;  // the off-area top and bottom
+    std::vector<uint16_t> nozzles;      // per head: the head count
+    std::vector<uint16_t> overlaps;     // heads - 1
+    std::vector<uint16_t> line_values;  // per nozzle line: the line count
+    // Format 1.3 on. Default: bit 3 with yds_resolution, bit 4 with
+    // yds_columns, bit 5 with head_kinds.
+    std::optional<uint16_t> section_flags;
+    std::optional<uint16_t> yds_resolution;
+    std::vector<uint16_t> yds_columns;  // per line
+    std::vector<uint16_t> head_kinds;   // per line
+    // Default: the bit of every table below that holds entries, 0x400 with a PMC model part.
+    std::optional<uint16_t> option_mask;
+    std::array<uint32_t, 3> discarded{};
+    std::vector<uint32_t> pol_base_a, pol_base_b, pol_base_c;
+    Bytes pol_offsets64, pol_offsets32;
+    std::vector<HcMatrix> pol_matrices;
+    std::vector<HcTaggedBytes> pol_stored;
+    Bytes pol_dispersion, pol_order;
+    std::optional<HcPmcModel> pmc_model;
+};
+
+// ---- Mode entry ------------------------------------------------------------------
+struct HcLayerKind {
+    uint16_t flags = 0;
+    std::vector<uint16_t> values;  // written unless flags hold 0x4, 0x8, 0x200 or 0x4000
+    int16_t grades = 0;            // the count written when no values are
+    uint16_t dither_row_bytes = 0;  // flag 0x40
+    uint8_t dither_matrix = 0, dither_step = 0;
+    std::array<uint16_t, 3> range{};  // flag 0x4000
+    uint16_t stored_row_bytes = 0;    // flag 0x200
+    uint8_t stored_record = 0;
+};
+
+struct HcUnitSelector {
+    int32_t logic = -1;
+    int32_t variant = -1;  // written from format 1.2; -1/-1: the slot has no unit
+};
+
+struct HcSubMode {
+    uint8_t number = 0;  // 0 to 4; sub-modes in ascending order
+    uint32_t head_top_value = 0;
+    int8_t head_top_mode = 0;
+    uint32_t ignore_top = 0, ignore_bottom = 0;
+    uint32_t min_length = 1;
+    int32_t pre_buffering = -1;
+    std::optional<uint32_t> function_flags;  // default: the mode's (which lays out the entry)
+    int32_t ht_mask_switching = 0;
+    uint32_t brs_method = 0xFFFFFFFFu;
+    uint32_t switching_offset = 0;
+    std::array<HcUnitSelector, 4> units{};  // per slot; slots of the unit mask are written
+};
+
+struct HcMode {
+    uint32_t id = 0;
+    uint16_t value0 = 1;
+    int16_t value1 = 0;
+    uint16_t bits_per_pixel = 2;
+    int16_t value3 = 0;
+    uint16_t color_num = 1;
+    uint32_t value5 = 0;
+    std::vector<HcLayerKind> layer_kinds;
+    Bytes mode_bytes;
+    uint16_t unit_mask = 1;
+    uint16_t layer_value_count = 0;  // the declared count (read with function flag 0x80)
+    uint32_t unit_value8 = 0, unit_value2 = 0, unit_value4 = 0;
+    std::vector<HcSubMode> sub_modes;
+    uint32_t function_flags = 0;
+    Bytes color_order;                   // per nozzle array of head 0: the array count
+    Bytes color_order_more;              // further heads, without function flag 0x200
+    std::vector<uint16_t> array_values;  // per nozzle array: its offset on the head, in rasters
+    std::array<uint16_t, 4> block_a{};   // 0x800
+    struct {
+        uint16_t value = 0;
+        std::vector<uint16_t> list, per_color;  // list.size() x color_num
+    } block_b;                            // 0x2000
+    struct {
+        uint32_t v0 = 0, v1 = 0, v2 = 0;
+        uint16_t v3 = 0;
+        Bytes bytes;
+    } block_c;                            // 0x400
+    struct {
+        uint8_t value = 0;
+        int16_t n = 1;
+        Bytes codes;  // heads x arrays x n
+    } split;                              // 0x200
+    struct {
+        uint16_t value = 0;
+        std::vector<uint16_t> list;
+    } block_d;                            // 0x100
+    struct {
+        uint16_t rows = 0;
+        Bytes colors, codes;
+        std::vector<uint16_t> shifts;
+    } block_e;                            // 0x40
+    struct {
+        std::vector<std::vector<uint16_t>> starts, halftones;  // per nozzle array
+        uint8_t stacked = 0;                                    // format 1.3 on
+    } lht;                                // 0x10000
+    struct {
+        uint16_t resolution = 0;
+        std::vector<uint16_t> shifts;
+    } sss;                                // 0x20000
+    std::vector<std::vector<uint16_t>> timings;  // 0x40000
+    struct {
+        uint8_t kind = 0;
+        Bytes data;
+    } pmc_unit;                           // 0x80000
+    struct {
+        uint8_t flags = 1;
+        Bytes thresholds, types;
+    } cms_unit;                           // 0x200000
+    uint8_t lower_edge_mode = 0;          // 0x20
+    std::vector<uint16_t> layer_values;
+    Bytes use_heads;                      // per head
+};
+
+// ---- Microweave units ---------------------------------------------------------------
+struct HcLayer {
+    int16_t kind = 1;
+    int32_t start = 0, end = 0;
+    std::vector<int16_t> feed;                              // the cycle length
+    std::vector<std::pair<uint16_t, uint16_t>> range;       // per cycle step
+    std::vector<uint16_t> selector, group, step_values;     // step values: none or per step
+};
+
+struct HcRangeRow {
+    uint16_t width = 0, add_remainder = 0;
+    int16_t value = 0, phase = 0;
+};
+
+struct HcMwswRow {
+    uint16_t width = 0, feed = 0, phase = 0;
+};
+
+struct HcLogic {
+    int32_t logic_id = 0, variant_id = 0;  // the variant is written from format 1.2
+    uint16_t pitch = 1, top_offset = 0, flags = 0, flags2 = 0;
+    std::vector<HcLayer> layers;
+    std::vector<std::pair<uint16_t, uint32_t>> null_passes;  // {code, pass}
+    uint16_t feed_base = 0, lower_sum_steps = 0;
+    std::vector<uint16_t> head_units;
+    std::vector<HcRangeRow> normal, ftrans;
+    std::vector<HcMwswRow> mwsw;
+};
+
+// ---- Encoder entry ------------------------------------------------------------------
+struct HcEncoder {
+    uint32_t id = 0;
+    std::vector<uint32_t> sub_mode_values;  // one per sub-mode of the mode: the buffering margin
+    uint8_t dot_size = 0;
+    uint32_t page_format = 0;
+    int8_t run_length = 0;
+    uint16_t base_unit = 1, h_divisor = 1, v_divisor = 1;
+    uint16_t word3 = 1;
+    uint16_t flags = 0;
+    Bytes init_record;
+    std::vector<std::pair<uint8_t, uint8_t>> remap;  // with flag 0x1
+};
+
+struct ModelHeadControl {
+    int16_t format_major = 1, format_minor = 4;
+    HcHeadSection head;
+    std::vector<std::pair<uint8_t, uint8_t>> color_table;  // {ink code, command colour code}
+    std::vector<HcMode> modes;
+    std::vector<HcLogic> units;
+    std::vector<HcEncoder> encoders;
+    bool packed = true;  // how the model file stores it
+};
+
+// The resource as the engine receives it (unpacked): the 16-byte header
+// (format, packed flag 0, the size of what follows byte 8, then AB B0 A0 and
+// four zero bytes), then the sections.
+Bytes head_control_resource(const ModelHeadControl& hc, HcLayout* layout = nullptr);
+
+// The mode identifier the job side sends for the default model's print
+// modes: the four head selectors of the link tables, one byte each.
+uint32_t model_head_mode_id();
+// Halftone ink code and command colour code of an ink letter of an ink set.
+uint8_t model_ink_code(char letter);
+uint8_t model_color_code(char letter);
+
+enum class HcVariant {
+    Default,      // format 1.4, one head, one one-pass logic
+    Format10,     // the default in formats 1.0 to 1.3 (mode ids one byte below 1.2)
+    Format11,
+    Format12,
+    Format13,
+    AllSections,  // every optional section, two heads, split order, two units over four slots
+    TwoHeads,     // the default head split in two overlapping heads
+    SharedUnits,  // four slots naming two units, one slot empty, a duplicate unit id
+};
+ModelHeadControl head_control_variant(const ModelDescription& model, HcVariant variant);
+ModelHeadControl default_head_control(const ModelDescription& model);
+
+// Adds the model's head-control resource (type 4000, identifier 256),
+// packed or plain as its description says.
+void add_model_head_control(ResWriter& writer, const ModelDescription& model);
+
+}  // namespace ovcg_test
