@@ -1,6 +1,7 @@
 #include "support/model.h"
 
 #include "support/model_dither.h"
+#include "support/model_index.h"
 #include "support/model_links.h"
 
 namespace ovcg_test {
@@ -33,6 +34,7 @@ ResWriter build_model(const ModelDescription& model) {
     // Each resource kind adds its writer call here.
     add_model_dither(w, model);
     add_model_links(w, model);
+    add_model_halftone(w, model);
     (void)model;
     return w;
 }
