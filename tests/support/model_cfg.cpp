@@ -65,7 +65,7 @@ Bytes write_cfg(const CfgSpec& s, CfgLayout* layout) {
 
 std::vector<uint16_t> model_cfg_values(size_t block, size_t entry) {
     if (entry % 3 == 2) return {uint16_t(entry + 1)};
-    return {uint16_t(entry + 1), uint16_t(100 * (block + 1) + entry)};
+    return {uint16_t(entry + 1), uint16_t(30 * (block + 1) + entry)};
 }
 
 CfgSpec model_cfg(const ModelDescription& model) {
