@@ -56,7 +56,8 @@ uint32_t HXRDeleteRateResParser(HXRRateResParser* p, HXRMemMgr* mm) { return HXR
 
 namespace {
 
-// The line `index` of the ink's first entry, or null; `code` records why not.
+// The line `index` of the ink's first entry, or null; `record`: a bad index
+// is written to the error record.
 const uint8_t* find_line(const HXRRateResParser* p, uint32_t ink, uint32_t index, bool record) {
     if (!p) return nullptr;
     if (index >= p->offsets) {

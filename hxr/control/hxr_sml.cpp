@@ -160,17 +160,24 @@ HXRSmlResParser* HXRCreateSmlResParser(const uint8_t* res, uint32_t size, HXRStr
 
 uint32_t HXRDeleteSmlResParser(HXRSmlResParser* p, HXRMemMgr* mm) { return HXRFreeObject(mm, p, kHxrSmlNone); }
 
-uint32_t HXRGetSmlGradNum(const HXRSmlResParser* p, uint32_t ink) {
-    const Ink* i = find(p, ink);
-    return i ? i->grad : kHxrNoValue;
+namespace {
+
+// A field of the ink, or `absent` when the parser has no ink of the code.
+uint32_t ink_field(const HXRSmlResParser* p, uint32_t code, uint32_t Ink::*field, uint32_t absent) {
+    const Ink* i = find(p, code);
+    return i ? i->*field : absent;
 }
-uint32_t HXRGetSmlMaxValue(const HXRSmlResParser* p, uint32_t ink) {
-    const Ink* i = find(p, ink);
-    return i ? i->max : kHxrNoValue;
+
+}  // namespace
+
+uint32_t HXRGetSmlGradNum(const HXRSmlResParser* p, uint32_t ink) { return ink_field(p, ink, &Ink::grad, kHxrNoValue); }
+uint32_t HXRGetSmlMaxValue(const HXRSmlResParser* p, uint32_t ink) { return ink_field(p, ink, &Ink::max, kHxrNoValue); }
+uint32_t HXRGetSmlDotNum(const HXRSmlResParser* p, uint32_t ink) { return ink_field(p, ink, &Ink::dots, 0); }
+uint32_t HXRGetSmlDoubleGamma0(const HXRSmlResParser* p, uint32_t ink) {
+    return ink_field(p, ink, &Ink::dbg0, kHxrNoValue);
 }
-uint32_t HXRGetSmlDotNum(const HXRSmlResParser* p, uint32_t ink) {
-    const Ink* i = find(p, ink);
-    return i ? i->dots : 0;
+uint32_t HXRGetSmlDoubleGamma255(const HXRSmlResParser* p, uint32_t ink) {
+    return ink_field(p, ink, &Ink::dbg255, kHxrNoValue);
 }
 uint32_t HXRGetSmlDotWeight(const HXRSmlResParser* p, uint32_t ink, uint32_t dot) {
     const Ink* i = find(p, ink);
@@ -180,12 +187,4 @@ uint32_t HXRGetSmlGenerateRate(const HXRSmlResParser* p, uint32_t ink, uint32_t 
     const Ink* i = find(p, ink);
     if (!i || dot >= i->dots || level >= i->grad) return kHxrNoValue;
     return ovcg::load_u16le(i->rates + (uint64_t(i->grad) * dot + level) * i->stride);
-}
-uint32_t HXRGetSmlDoubleGamma0(const HXRSmlResParser* p, uint32_t ink) {
-    const Ink* i = find(p, ink);
-    return i ? i->dbg0 : kHxrNoValue;
-}
-uint32_t HXRGetSmlDoubleGamma255(const HXRSmlResParser* p, uint32_t ink) {
-    const Ink* i = find(p, ink);
-    return i ? i->dbg255 : kHxrNoValue;
 }

@@ -202,19 +202,31 @@ void add_common(LutSpec& s) {
     s.mlut = m;
 }
 
+// A clut of `nodes` per axis whose node value of each ink is ink(code,
+// levels of the node's axes).
+template <typename Ink>
+LutClut model_clut(const std::vector<uint8_t>& codes, uint8_t dim, size_t nodes, Ink ink) {
+    LutClut c;
+    c.dim = dim;
+    c.inks = codes;
+    c.pos = model_grid(nodes);
+    const size_t count = power(nodes, dim);
+    for (size_t n = 0; n < count; ++n) {
+        int level[4] = {};
+        for (size_t a = dim, rest = n; a-- > 0; rest /= nodes) level[a] = c.pos[rest % nodes];
+        for (uint8_t code : codes) c.table.push_back(ink(code, level));
+    }
+    return c;
+}
+
 }  // namespace
 
 LutSpec model_lut_3d(const ModelDescription& model, int shade) {
     const std::vector<uint8_t> codes = model_lut_codes(model_colour_ink_set(model));
     LutSpec s;
-    LutClut c;
-    c.inks = codes;
-    c.pos = model_grid(17);
-    for (uint8_t r : c.pos)
-        for (uint8_t g : c.pos)
-            for (uint8_t b : c.pos)
-                for (uint8_t code : codes) c.table.push_back(separate(code, 255 - r, 255 - g, 255 - b, shade));
-    s.clut = c;
+    s.clut = model_clut(codes, 3, 17, [shade](uint8_t code, const int* rgb) {
+        return separate(code, 255 - rgb[0], 255 - rgb[1], 255 - rgb[2], shade);
+    });
     LutGray gray;
     gray.gamma = kModelGamma;
     gray.inks = codes;
@@ -229,17 +241,9 @@ LutSpec model_lut_3d(const ModelDescription& model, int shade) {
 LutSpec model_lut_4d(const ModelDescription& model) {
     const std::vector<uint8_t> codes = model_lut_codes(model_colour_ink_set(model));
     LutSpec s;
-    LutClut c;
-    c.dim = 4;
-    c.inks = codes;
-    c.pos = model_grid(9);
-    for (uint8_t cy : c.pos)
-        for (uint8_t ma : c.pos)
-            for (uint8_t ye : c.pos)
-                for (uint8_t k : c.pos)
-                    for (uint8_t code : codes)
-                        c.table.push_back(code == 0 ? k : separate(code, cy, ma, ye, 0));
-    s.clut = c;
+    s.clut = model_clut(codes, 4, 9, [](uint8_t code, const int* cmyk) {
+        return code == 0 ? uint8_t(cmyk[3]) : separate(code, cmyk[0], cmyk[1], cmyk[2], 0);
+    });
     add_common(s);
     return s;
 }

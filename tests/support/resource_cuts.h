@@ -9,6 +9,8 @@
 #include <cstdint>
 #include <cstring>
 #include <initializer_list>
+#include <memory>
+#include <vector>
 
 namespace ovcg_test {
 
@@ -33,6 +35,20 @@ public:
 
 private:
     GuardedBytes g_;
+};
+
+// Guarded copies that live as long as the holder: parsers point into their
+// resources, which must outlive them.
+class GuardedCopies {
+public:
+    const GuardedCopy& hold(const Bytes& b) {
+        held_.push_back(std::make_unique<GuardedCopy>(b));
+        return *held_.back();
+    }
+    const GuardedCopy& last() const { return *held_.back(); }
+
+private:
+    std::vector<std::unique_ptr<GuardedCopy>> held_;
 };
 
 // Calls f(bytes, n) for every prefix of b (n = 0 .. size - 1), each placed

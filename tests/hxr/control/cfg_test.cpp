@@ -3,7 +3,6 @@
 #include "support/model_cfg.h"
 #include "support/resource_cuts.h"
 
-#include <memory>
 #include <vector>
 
 namespace {
@@ -20,10 +19,10 @@ protected:
         return HXRCreateCfgResParser(p, n, svc.table()->StrNCmp, mm);
     }
     HXRCfgResParser* parse(const Bytes& b) {
-        held_.push_back(std::make_unique<GuardedCopy>(b));
-        return parse_at(held_.back()->data(), held_.back()->size());
+        const GuardedCopy& g = copies.hold(b);
+        return parse_at(g.data(), g.size());
     }
-    const uint8_t* base() const { return held_.back()->data(); }
+    const uint8_t* base() const { return copies.last().data(); }
     std::vector<uint16_t> offsets(const uint8_t* block, uint32_t ink, uint32_t dot, uint32_t value_size,
                                   const HXRClrMgr* clr) {
         const HXRCorrectOffset r = HXRGetCorrectOffset(block, ink, dot, value_size, clr);
@@ -31,7 +30,7 @@ protected:
         return std::vector<uint16_t>(r.values, r.values + r.count);
     }
     CfgSpec spec;
-    std::vector<std::unique_ptr<GuardedCopy>> held_;
+    GuardedCopies copies;
 };
 
 TEST_F(CfgResource, ModesAreFoundByKeysAndNames) {

@@ -4,7 +4,6 @@
 #include "support/model_lut.h"
 #include "support/resource_cuts.h"
 
-#include <memory>
 #include <vector>
 
 namespace {
@@ -19,10 +18,10 @@ protected:
         return HXRCreateLutResParser(p, n, t->StrNCmp, t->AtoI, t->MemCmp, mm);
     }
     HXRLutResParser* parse(const Bytes& b) {
-        held_.push_back(std::make_unique<GuardedCopy>(b));
-        return parse_at(held_.back()->data(), held_.back()->size());
+        const GuardedCopy& g = copies.hold(b);
+        return parse_at(g.data(), g.size());
     }
-    std::vector<std::unique_ptr<GuardedCopy>> held_;
+    GuardedCopies copies;
 };
 
 // A small LUT with every block: a 3-node 3D clut of two inks, a 2-level mono

@@ -6,7 +6,6 @@
 #include "support/resource_cuts.h"
 
 #include <algorithm>
-#include <memory>
 #include <vector>
 
 namespace {
@@ -20,10 +19,10 @@ protected:
         return HXRCreateRateResParser(p, n, svc.table()->StrNCmp, mm);
     }
     HXRRateResParser* parse(const Bytes& b) {
-        held_.push_back(std::make_unique<GuardedCopy>(b));
-        return parse_at(held_.back()->data(), held_.back()->size());
+        const GuardedCopy& g = copies.hold(b);
+        return parse_at(g.data(), g.size());
     }
-    std::vector<std::unique_ptr<GuardedCopy>> held_;
+    GuardedCopies copies;
 };
 
 // The corrected value by the line's formula, in 64 bits, saturated.

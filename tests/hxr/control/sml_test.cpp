@@ -4,7 +4,6 @@
 #include "support/model_sml.h"
 #include "support/resource_cuts.h"
 
-#include <memory>
 #include <vector>
 
 namespace {
@@ -18,8 +17,8 @@ protected:
         return HXRCreateSmlResParser(p, n, svc.table()->StrNCmp, mm);
     }
     HXRSmlResParser* parse(const Bytes& b) {
-        held_.push_back(std::make_unique<GuardedCopy>(b));
-        return parse_at(held_.back()->data(), held_.back()->size());
+        const GuardedCopy& g = copies.hold(b);
+        return parse_at(g.data(), g.size());
     }
     // Every answer of the parser for the inks of the spec matches the spec.
     void expect_reads(const HXRSmlResParser* p, const SmlSpec& s) {
@@ -40,7 +39,7 @@ protected:
             EXPECT_EQ(HXRGetSmlGenerateRate(p, ink.code, dots, 0), kNo);
         }
     }
-    std::vector<std::unique_ptr<GuardedCopy>> held_;
+    GuardedCopies copies;
 };
 
 // Two inks of two levels: the second with two dots, a stride of 3 and a
