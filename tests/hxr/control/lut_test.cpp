@@ -1,3 +1,4 @@
+#include "hxr/control/hxr_clrmgr.h"
 #include "hxr/control/hxr_lut.h"
 #include "support/hxr_fixture.h"
 #include "support/model_index.h"
@@ -435,6 +436,23 @@ TEST_F(LutResource, UserColourTable) {
     EXPECT_EQ(out[2], 22u);
     EXPECT_EQ(HXRGetUserLutData(&p, 2, out), 0u);
     EXPECT_EQ(HXRGetUserLutData(nullptr, 0, out), 0u);
+}
+
+}  // namespace
+
+namespace {
+
+// The model's colour tables are written in the colour manager's orders.
+TEST(ModelInkOrders, AgreeWithTheColourManager) {
+    const ovcg_test::ModelDescription model = ovcg_test::default_model();
+    for (const ovcg_test::ModelInkSet& set : model.ink_sets) {
+        const HXRInkRow* lut = HXRGetLutTable(uint32_t(set.prt_format));
+        const HXRInkRow* out = HXRGetBaseOutputTable(uint32_t(set.prt_format));
+        ASSERT_TRUE(lut && out) << set.prt_format;
+        EXPECT_EQ(ovcg_test::model_lut_codes(set.prt_format), std::vector<uint8_t>(lut->codes, lut->codes + lut->count));
+        EXPECT_EQ(ovcg_test::model_output_codes(model, set.prt_format),
+                  std::vector<uint8_t>(out->codes, out->codes + out->count));
+    }
 }
 
 }  // namespace
