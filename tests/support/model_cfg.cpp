@@ -1,7 +1,9 @@
 #include "support/model_cfg.h"
 
+#include "common/byte_cursor.h"
 #include "support/model_index.h"
 
+#include <algorithm>
 #include <stdexcept>
 
 namespace ovcg_test {
@@ -21,19 +23,18 @@ void put_names(Bytes& b, const std::vector<CfgName>& names) {
 
 Bytes write_cfg(const CfgSpec& s, CfgLayout* layout) {
     CfgLayout l;
-    Bytes b = {'H', 'L', '<', 'c', 0, 0, 0, 0};
-    put16(b, s.version);
-    b.resize(32, 0);
-    const auto set_offset = [&](size_t at, size_t v) {
-        for (int i = 0; i < 4; ++i) b[at + size_t(i)] = uint8_t(v >> (8 * i));
-    };
+    Bytes b(32, 0);
+    const char magic[4] = {'H', 'L', '<', 'c'};
+    std::copy(magic, magic + 4, b.begin());
+    ovcg::store_u16le(b.data() + 8, s.version);
+    const auto set_offset = [&](size_t at, size_t v) { ovcg::store_u32le(b.data() + at, uint32_t(v)); };
     l.list_a = b.size();
     put_names(b, s.list_a);
     l.list_b = b.size();
     put_names(b, s.list_b);
     l.modes = b.size();
     b.push_back(uint8_t(s.modes.size()));
-    b.resize(b.size() + 8 * s.modes.size(), 0);
+    b.insert(b.end(), 8 * s.modes.size(), uint8_t(0));
     const size_t value_size = s.version == 2 ? 1 : 2;
     for (const CfgBlock& blk : s.blocks) {
         l.blocks.push_back(b.size());

@@ -1,5 +1,6 @@
 #include "support/model_lut.h"
 
+#include "common/byte_cursor.h"
 #include "support/hxr_packer.h"
 #include "support/model_index.h"
 
@@ -136,18 +137,18 @@ Bytes write_lut(const LutSpec& s, std::map<std::string, size_t>* offsets) {
     }
     if (s.version.size() != 4) throw std::invalid_argument("the version has four characters");
 
-    Bytes b = {'O', 'V'};
-    b.resize(16, 0);
+    const size_t table = 24;
+    Bytes b(table + 8 * blocks.size(), 0);
+    b[0] = 'O';
+    b[1] = 'V';
     if (s.planar_mark) b[15] = '5';
-    b.insert(b.end(), s.version.begin(), s.version.end());
-    put32(b, uint32_t(blocks.size()));
-    const size_t table = b.size();
-    b.resize(table + 8 * blocks.size(), 0);
+    std::copy(s.version.begin(), s.version.end(), b.begin() + 16);
+    ovcg::store_u32le(b.data() + 20, uint32_t(blocks.size()));
     for (size_t k = 0; k < blocks.size(); ++k) {
-        b.resize((b.size() + 3) & ~size_t(3), 0);
+        b.insert(b.end(), (4 - b.size() % 4) % 4, uint8_t(0));
         const size_t at = b.size();
         std::copy_n(blocks[k].first.begin(), 4, b.begin() + long(table + 8 * k));
-        for (int i = 0; i < 4; ++i) b[table + 8 * k + 4 + size_t(i)] = uint8_t(at >> (8 * i));
+        ovcg::store_u32le(b.data() + table + 8 * k + 4, uint32_t(at));
         if (offsets && k < blocks.size() - s.extra.size()) (*offsets)[blocks[k].first] = at;
         b.insert(b.end(), blocks[k].second.begin(), blocks[k].second.end());
     }

@@ -1,20 +1,22 @@
 #include "support/model_rate.h"
 
+#include "common/byte_cursor.h"
 #include "support/model_index.h"
 
+#include <algorithm>
 #include <stdexcept>
 
 namespace ovcg_test {
 
 Bytes write_rate(const RateSpec& s) {
-    Bytes b = {0xA9, 0x81, 0x55, 0x27, 0x40, 0xAA, 0x35, 0x4A};
-    put16(b, s.version);
-    b.resize(16, 0);
-    put16(b, 0x1234);  // kept, not used
-    b.push_back(uint8_t(s.entries.size()));
-    b.push_back(s.k);
-    b.push_back(s.byte20);
-    b.resize(kRateEntriesAt, 0);
+    Bytes b(kRateEntriesAt, 0);
+    const uint8_t magic[8] = {0xA9, 0x81, 0x55, 0x27, 0x40, 0xAA, 0x35, 0x4A};
+    std::copy(magic, magic + 8, b.begin());
+    ovcg::store_u16le(b.data() + 8, s.version);
+    ovcg::store_u16le(b.data() + 16, 0x1234);  // kept, not used
+    b[18] = uint8_t(s.entries.size());
+    b[19] = s.k;
+    b[20] = s.byte20;
     size_t line_at = kRateEntriesAt + s.entries.size() * (size_t(s.k) + 1) * 2;
     Bytes lines;
     for (const RateEntry& e : s.entries) {

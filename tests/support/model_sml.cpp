@@ -1,7 +1,9 @@
 #include "support/model_sml.h"
 
+#include "common/byte_cursor.h"
 #include "support/model_index.h"
 
+#include <algorithm>
 #include <stdexcept>
 
 namespace ovcg_test {
@@ -9,20 +11,19 @@ namespace ovcg_test {
 namespace {
 
 void put8(Bytes& b, uint8_t v) { b.push_back(v); }
-void patch32(Bytes& b, size_t at, size_t v) {
-    for (int i = 0; i < 4; ++i) b.at(at + size_t(i)) = uint8_t(v >> (8 * i));
-}
+void patch32(Bytes& b, size_t at, size_t v) { ovcg::store_u32le(b.data() + at, uint32_t(v)); }
 
 }  // namespace
 
 Bytes write_sml(const SmlSpec& s, SmlLayout* layout) {
     SmlLayout l;
     const size_t n = s.inks.size();
-    Bytes b = {0, 0, 0, 0, 0xFB, 0x69, 0xF7, 0xDC};
-    put32(b, 5);
-    put32(b, 20);
-    put16(b, s.grad);
-    put16(b, 0);
+    Bytes b(20, 0);
+    const uint8_t magic[4] = {0xFB, 0x69, 0xF7, 0xDC};
+    std::copy(magic, magic + 4, b.begin() + 4);
+    ovcg::store_u32le(b.data() + 8, 5);
+    ovcg::store_u32le(b.data() + 12, 20);
+    ovcg::store_u16le(b.data() + 16, s.grad);
     l.directory = b.size();
     put8(b, uint8_t(s.skipped_tables ? 6 : 4));
     // The four tables, entries filled below: kind, count, entry size, entries.
@@ -31,7 +32,7 @@ Bytes write_sml(const SmlSpec& s, SmlLayout* layout) {
         put8(b, uint8_t(n));
         put8(b, size);
         const size_t at = b.size();
-        b.resize(at + n * size, 0);
+        b.insert(b.end(), n * size, uint8_t(0));
         return at;
     };
     l.ink_table = table(0, 5);
@@ -54,7 +55,7 @@ Bytes write_sml(const SmlSpec& s, SmlLayout* layout) {
         b.insert(b.end(), {0, 0, uint8_t(k), uint8_t(dots), uint8_t(k), 0});
         for (uint16_t r : ink.rates) {
             put16(b, r);
-            b.resize(b.size() + ink.stride - 2, 0xEE);
+            b.insert(b.end(), size_t(ink.stride - 2), uint8_t(0xEE));
         }
 
         l.info.push_back(b.size());

@@ -4,6 +4,7 @@
 #include "support/resource_cuts.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <functional>
 #include <string>
 #include <vector>
@@ -58,7 +59,11 @@ void expect_row_a(const HXRIndexRow& r) {
 
 std::vector<std::string> names(const char* stem, size_t n) {
     std::vector<std::string> v;
-    for (size_t i = 0; i < n; ++i) v.push_back(stem + std::to_string(i));
+    char name[32];
+    for (size_t i = 0; i < n; ++i) {
+        std::snprintf(name, sizeof name, "%s%zu", stem, i);
+        v.emplace_back(name);
+    }
     return v;
 }
 
