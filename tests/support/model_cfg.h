@@ -18,7 +18,7 @@ struct CfgName {
 };
 struct CfgMode {
     uint8_t ink_set, bits, a = 255, b = 255;
-    size_t block;  // index into the spec's blocks
+    size_t block;  // index into CfgSpec::blocks
 };
 struct CfgBlock {
     uint8_t width = 1;

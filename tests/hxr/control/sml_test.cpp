@@ -20,7 +20,7 @@ protected:
         const GuardedCopy& g = copies.hold(b);
         return parse_at(g.data(), g.size());
     }
-    // Every answer of the parser for the inks of the spec matches the spec.
+    // Every answer of the parser for the written inks matches what was written.
     void expect_reads(const HXRSmlResParser* p, const SmlSpec& s) {
         for (const SmlInk& ink : s.inks) {
             const uint32_t dots = uint32_t(ink.weights.size());
