@@ -2,6 +2,7 @@
 
 #include "support/model_dither.h"
 #include "support/model_head_control.h"
+#include "support/model_index.h"
 #include "support/model_links.h"
 
 namespace ovcg_test {
@@ -36,6 +37,7 @@ ResWriter build_model(const ModelDescription& model) {
     add_model_dither(w, model);
     add_model_links(w, model);
     add_model_head_control(w, model);
+    add_model_halftone(w, model);
     (void)model;
     return w;
 }

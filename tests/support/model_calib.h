@@ -1,0 +1,22 @@
+// Writer of the calibration blob a caller may hand the halftone engine: per
+// output colour a table of 256 signed 16-bit values.
+#pragma once
+
+#include "support/res_writer.h"
+
+#include <cstdint>
+#include <vector>
+
+namespace ovcg_test {
+
+struct CalibTable {
+    uint32_t id = 0;
+    std::vector<int16_t> values;  // 256
+};
+// A 128-byte header (length, 400, 256 levels, 12, count, index), then the
+// tables at 128 + 512 k; the length is exactly 128 + 512 n.
+Bytes write_calib(const std::vector<CalibTable>& tables);
+// A table that bends level v by `bend` at mid-scale.
+CalibTable model_calib_table(uint32_t id, int bend);
+
+}  // namespace ovcg_test

@@ -1,0 +1,83 @@
+// Writer of the halftone engine's print-mode index text, and the model's set
+// of halftone resources: the index, whose rows derive from the model
+// description, and the LUT, SML, rate and configuration resources its rows
+// name (beside the dither resources of model_dither.h).
+#pragma once
+
+#include "support/model.h"
+#include "support/res_writer.h"
+
+#include <cstdint>
+#include <map>
+#include <string>
+#include <vector>
+
+namespace ovcg_test {
+
+// The column names the engine knows, in their usual order.
+extern const std::vector<std::string> kIndexColumns;
+
+struct IndexTextSpec {
+    std::vector<std::string> preamble;      // lines before the header
+    std::string header = "//1";
+    std::string comment = "print modes";    // the line after the header
+    std::vector<std::string> columns = kIndexColumns;
+    // Cells by column name; a column without a cell is written "-".
+    std::vector<std::map<std::string, std::string>> rows;
+    std::string rows_end = "//";
+    std::vector<std::string> halftones;
+    std::string media_base;                 // first entry of the media list; "" none
+    std::vector<std::string> media;
+    size_t media_per_line = 0;              // > 0: "@" after so many names, then a new line
+    bool blank_before_at = false;
+    std::vector<std::string> doc_a, doc_b;
+    std::vector<std::string> trailer;       // lines after the DocType lists
+    std::string eol = "\r\n";
+};
+std::string write_index_text(const IndexTextSpec& spec);
+Bytes text_bytes(const std::string& text);
+
+// Engine identifiers of the model's halftone resources (stored as type 2000
+// with identifier + 100).
+inline constexpr uint16_t kModelIndexId = 0;
+inline constexpr uint16_t kModelLut3dId = 10;       // + resolution index: 3D colour and mono
+inline constexpr uint16_t kModelLut4dId = 20;       // 4D colour and mono (sub-type 1)
+inline constexpr uint16_t kModelLutTnmxId = 30;     // monochrome photo (document type 7)
+inline constexpr uint16_t kModelSmlColourId = 40;   // + output bits
+inline constexpr uint16_t kModelSmlMonoId = 50;     // + output bits
+inline constexpr uint16_t kModelRateId = 60;        // named by the rows of output bits 2
+inline constexpr uint16_t kModelCfgId = 991;
+// Double gammas the index checks and the LUTs and SMLs carry.
+inline constexpr uint16_t kModelColourDbg0 = 120, kModelColourDbg255 = 100;
+inline constexpr uint16_t kModelMonoDbg0 = 110, kModelMonoDbg255 = 100;
+inline constexpr uint32_t kModelTnmxDocType = 7;
+
+// One print mode of the model: the query words the engine is given.
+struct ModelPrintMode {
+    uint32_t media;  // the paper table's calibration identifier
+    uint32_t doc_type, sub_type, ht_type, h_res, v_res, out_bits;
+};
+// What the row of a print mode names (0xFFFFFFFF: nothing).
+struct ModelModeResources {
+    uint32_t lut, sml_colour, sml_mono, rate, dither, dither_offset;
+    std::string micro;
+};
+// Every print mode the model's index holds: each media, resolution, output
+// bits 1 and 2 and halftone type 3, 5 and 6, with document type 0 and
+// sub-type 0, document type 7, and sub-type 1.
+std::vector<ModelPrintMode> model_print_modes(const ModelDescription& model);
+ModelModeResources model_mode_resources(const ModelDescription& model, const ModelPrintMode& mode);
+IndexTextSpec model_index(const ModelDescription& model);
+
+// The ink set the colour tables serve (the one the front end's colour format
+// prints with), and ink codes of the model's ink sets.
+int32_t model_colour_ink_set(const ModelDescription& model);
+std::vector<uint8_t> model_output_codes(const ModelDescription& model, int32_t ink_set);
+std::vector<uint8_t> model_lut_codes(int32_t ink_set);
+// The output codes of every colour ink set, each once.
+std::vector<uint8_t> model_colour_codes(const ModelDescription& model);
+
+// Adds the index, LUT, SML, rate and configuration resources.
+void add_model_halftone(ResWriter& writer, const ModelDescription& model);
+
+}  // namespace ovcg_test
