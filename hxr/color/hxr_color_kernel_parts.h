@@ -30,8 +30,20 @@
 #include <bit>
 #include <cstddef>
 #include <cstdint>
+#include <type_traits>
+#include <utility>
 
 namespace ovcg {
+
+// f(0), f(1), ..., f(Count - 1), each index a compile-time constant: the
+// loops over inks, lane pairs and channels written out, whatever the
+// optimiser would decide.
+template <int Count, class F>
+[[gnu::always_inline]] inline void unrolled(F&& f) {
+    [&]<int... I>(std::integer_sequence<int, I...>) {
+        (f(std::integral_constant<int, I>{}), ...);
+    }(std::make_integer_sequence<int, Count>{});
+}
 
 // ---------------------------------------------------------------- random
 
@@ -84,10 +96,10 @@ struct InkLanes {
         return ((a + b + round * kLaneOne) >> 1) & kLaneMask;
     }
     static void unpack(const uint32_t* lanes, uint8_t* levels) {
-        for (int k = 0; k < N; ++k) levels[k] = static_cast<uint8_t>(level(lanes, k));
+        unrolled<N>([&](auto k) { levels[k] = static_cast<uint8_t>(level(lanes, k)); });
     }
     static void codes(const uint32_t* node, uint8_t* out) {
-        for (int k = 0; k < N; ++k) out[k] = static_cast<uint8_t>(code(node, k));
+        unrolled<N>([&](auto k) { out[k] = static_cast<uint8_t>(code(node, k)); });
     }
 };
 
@@ -121,11 +133,11 @@ bool is_flat(const LutBlock<C>& b) {
     const int lut = lut_choice(b.tl.attr);
     if (lut_choice(b.tr.attr) != lut || lut_choice(b.bl.attr) != lut || lut_choice(b.br.attr) != lut) return false;
     bool flat = true;
-    for (int c = 0; c < C; ++c) {
+    unrolled<C>([&](auto c) {
         flat &= near(b.tl.v[c], b.br.v[c], kFlatBound);
         flat &= near(b.tr.v[c], b.tl.v[c], kFlatBound);
         flat &= near(b.tr.v[c], b.bl.v[c], kFlatBound);
-    }
+    });
     return flat;
 }
 
@@ -148,14 +160,14 @@ struct FlatMemory {
     bool smooths(const uint32_t* v, int lutChoice) const {
         if (!flat || lutChoice != lut) return false;
         bool close = true;
-        for (int c = 0; c < C; ++c) close &= near(v[c], ref[c], kSmoothBound[c]);
+        unrolled<C>([&](auto c) { close &= near(v[c], ref[c], kSmoothBound[c]); });
         return close;
     }
     void keep(const uint32_t* v, int lutChoice, const uint32_t* final) {
         flat = true;
         lut = lutChoice;
-        for (int c = 0; c < C; ++c) ref[c] = v[c];
-        for (int j = 0; j < Pairs; ++j) lanes[j] = final[j];
+        unrolled<C>([&](auto c) { ref[c] = v[c]; });
+        unrolled<Pairs>([&](auto j) { lanes[j] = final[j]; });
     }
     void forget() {
         flat = false;
@@ -206,7 +218,7 @@ public:
     LutPixel<C> read(int l, size_t k) const {
         LutPixel<C> p;
         const size_t at = off_ + k * step_;
-        for (int c = 0; c < C; ++c) p.v[c] = s_[l][c][at];
+        unrolled<C>([&](auto c) { p.v[c] = s_[l][c][at]; });
         p.attr = a_[l][attrOff_ + k * attrStep_];
         return p;
     }

@@ -73,15 +73,15 @@ struct RgbPlain {
     template <int N>
     static void put_pair(const State&, const InkRows<N>& rows, int line, uint32_t o, const uint8_t* left,
                          const uint8_t* right) {
-        for (int k = 0; k < N; ++k) {
+        unrolled<N>([&](auto k) {
             uint8_t* row = rows.ink[k][line] + o;
             row[0] = left[k];
             row[1] = right[k];
-        }
+        });
     }
     template <int N>
     static void put_one(const State&, const InkRows<N>& rows, int line, uint32_t o, const uint8_t* codes) {
-        for (int k = 0; k < N; ++k) rows.ink[k][line][o] = codes[k];
+        unrolled<N>([&](auto k) { rows.ink[k][line][o] = codes[k]; });
     }
 };
 
@@ -118,7 +118,7 @@ public:
         const int lut = lut_choice(b.tl.attr);
         if (is_flat(b) && F::flat_extra(state_, b)) {
             uint32_t m[3];
-            for (int c = 0; c < 3; ++c) m[c] = (b.tl.v[c] + b.tr.v[c] + b.bl.v[c] + b.br.v[c] + x.rho()) >> 2;
+            means(b, x, m);
             uint8_t levels[N];
             flat(m, b.tl.v, b.tl.v, lut, r, x, true, levels);
             F::template put_pair<N>(state_, rows_, 0, o, levels, levels);
@@ -156,7 +156,7 @@ public:
         const int lut = lut_choice(b.tl.attr);
         if (is_flat(b) && F::flat_extra(state_, b)) {
             uint32_t m[3];
-            for (int c = 0; c < 3; ++c) m[c] = (b.tl.v[c] + b.tr.v[c] + b.bl.v[c] + b.br.v[c] + x.rho()) >> 2;
+            means(b, x, m);
             uint8_t levels[N];
             flat(m, b.tl.v, m, lut, r, x, false, levels);
             F::template put_one<N>(state_, rows_, 0, o, levels);
@@ -181,6 +181,11 @@ public:
     }
 
 private:
+    // The four-pixel mean of each channel, rounded with rho.
+    static void means(const Block& b, const LutRandom& x, uint32_t* m) {
+        unrolled<3>([&](auto c) { m[c] = (b.tl.v[c] + b.tr.v[c] + b.bl.v[c] + b.br.v[c] + x.rho()) >> 2; });
+    }
+
     // A flat block: `input` looked up at r/2 and r/2 + 128, averaged with
     // beta; with `smooth`, blended with the previous flat block when `ref`
     // (the levels a walk remembers: Normal TL, ExpandH2NxV2 the pixel,
@@ -193,9 +198,9 @@ private:
         const uint32_t* a = F::stage_node(state_, lut, input, grid_node(lut, input, h), scratch[0]);
         const uint32_t* e = F::stage_node(state_, lut, input, grid_node(lut, input, h + 128), scratch[1]);
         uint32_t v[kPairs];
-        for (int j = 0; j < kPairs; ++j) v[j] = Lanes::average(Lanes::pair(a, j), Lanes::pair(e, j), x.beta());
+        unrolled<kPairs>([&](auto j) { v[j] = Lanes::average(Lanes::pair(a, j), Lanes::pair(e, j), x.beta()); });
         if (smooth && memory_.smooths(ref, lut)) {
-            for (int j = 0; j < kPairs; ++j) v[j] = Lanes::average(v[j], memory_.lanes[j], x.gamma());
+            unrolled<kPairs>([&](auto j) { v[j] = Lanes::average(v[j], memory_.lanes[j], x.gamma()); });
         }
         Lanes::unpack(v, levels);
         F::stage_levels(state_, *this, View{input, tl, lut, memory_}, levels);
@@ -221,7 +226,7 @@ private:
                 out[k] = static_cast<uint8_t>(HXRGetMeanInkValueDecodeEncode(pair, decode, encode_[lutA]));
             }
         } else {
-            for (int k = 0; k < N; ++k) out[k] = static_cast<uint8_t>((a[k] + b[k]) >> 1);
+            unrolled<N>([&](auto k) { out[k] = static_cast<uint8_t>((a[k] + b[k]) >> 1); });
         }
     }
 
@@ -234,9 +239,11 @@ private:
     Memory memory_;
 };
 
-// One RGB kernel: the common kernel call of hxr_color_kernel.h.
+// One RGB kernel: the common kernel call of hxr_color_kernel.h. The whole
+// walk is inlined into it (flatten): the pieces are small functions that the
+// compiler would otherwise keep apart and call per pixel.
 template <int N, class Walk, class F>
-void RgbKernel(const HXRLutData* const* luts, const void* aux, HXRIntermediateData* ink, uint32_t seed,
+[[gnu::flatten]] void RgbKernel(const HXRLutData* const* luts, const void* aux, HXRIntermediateData* ink, uint32_t seed,
                uint32_t pixelOffset, uint32_t sampleBytes, int32_t scale, const uint8_t** planes,
                const uint8_t** attrs, uint32_t attrStride, int32_t start, int32_t end) {
     RunLutKernel<N, Walk, 3>(ink, seed, pixelOffset, sampleBytes, scale, planes, attrs, attrStride, start, end,
