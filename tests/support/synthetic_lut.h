@@ -1,6 +1,6 @@
 // Synthetic colour tables (HXRLutData) for the colour-kernel tests, the
 // fuzz target and the benchmarks: no resource is read, every byte follows
-// from the spec below.
+// from the LutSpec below.
 //
 // Grids (lane layout of hxr_lut_data.h, ink k of a node in word k / 4 at
 // bit shift 0, 16, 8, 24):
@@ -118,8 +118,8 @@ public:
             case LutGrid::Smooth: {
                 // Cyan, magenta, yellow from the complements of the node's
                 // levels, a grey component, and light inks as halves.
-                uint32_t comp[4];
-                for (uint32_t i = 0; i < 4; ++i) comp[i] = i < d ? 255 - levels_[g[i]] : 0;
+                uint32_t comp[4] = {};
+                for (uint32_t i = 0; i < d && i < 4; ++i) comp[i] = 255 - levels_[g[i]];
                 uint32_t grey = comp[0] < comp[1] ? comp[0] : comp[1];
                 grey = grey < comp[2] ? grey : comp[2];
                 const uint32_t base = k % 4 == 3 ? grey : comp[k % 4] - grey / 2;
