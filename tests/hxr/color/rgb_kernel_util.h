@@ -1,6 +1,7 @@
 // Bands of RGB input for the kernel tests: sample planes of depth 1 or 2 in
-// any pixel stride, an attribute plane of any stride, each plane ending at an
-// inaccessible page so a read past the band's last pixel faults; and
+// any pixel stride (16-bit ones at odd addresses), an attribute plane of any
+// stride, each plane ending at an inaccessible page so a read past the band's
+// last pixel faults; and
 // photo-like content (uniform patches, gradients, noise, edges).
 #pragma once
 
@@ -46,7 +47,10 @@ public:
                     planes[l * 3 + c] = planes[l * 3] + c * depth;
                     continue;
                 }
-                const size_t bytes = ((w - 1) * pixelOffset + (interleaved ? 3 : 1)) * depth;
+                // 16-bit planes start at an odd address (one byte of slack
+                // before the guard): nothing may assume their alignment.
+                const size_t odd = depth == 2 ? 1 : 0;
+                const size_t bytes = ((w - 1) * pixelOffset + (interleaved ? 3 : 1)) * depth + odd;
                 blocks_.push_back(std::make_unique<ovcg_test::GuardedBytes>(bytes));
                 planes[l * 3 + c] = blocks_.back()->data();
             }
