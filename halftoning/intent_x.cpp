@@ -416,8 +416,11 @@ int CIntentX::ExecBandOutNormal() {
             e.kind = GroupRow::kBand;
             e.inClip = InClip(RowOf(u));
             e.index = u;
-            e.left = m_place.left;
-            e.right = m_place.right;
+            // A window without rows or pixels gives its rows no pixels.
+            if (!m_place.Empty()) {
+                e.left = m_place.left;
+                e.right = m_place.right;
+            }
             if (int r = AddGroupRow(e)) return r;
         }
         return HoldBandRows();
