@@ -9,6 +9,7 @@
 namespace ovcg_test {
 namespace {
 
+using ovcg::CHalftone;
 using ovcg::CIntentX;
 
 // ---------------------------------------------------------------------------
@@ -136,6 +137,100 @@ TEST_F(IntentXTest, HandDerivedCallSequences) {
         EXPECT_EQ(calls, c.calls);
         EXPECT_EQ(runs, c.runs);
     }
+}
+
+// ---------------------------------------------------------------------------
+// Construction and the engine's interface
+
+TEST_F(IntentXTest, DocumentTypesAndAttributeUse) {
+    const struct {
+        int correction, attrType, attrFlags, clMode;
+        int first, second;
+        bool attr;
+    } rows[] = {{10, 0, 0, 0, 0, 2, true},  {11, 0, 0, 0, 5, 2, true}, {4, 2, 2, 1, 4, 4, true},
+                {4, 2, 2, 2, 4, -1, false}, {4, 2, 1, 1, 4, -1, false}, {7, 1, 2, 1, 7, -1, false}};
+    for (const auto& r : rows) {
+        SCOPED_TRACE(r.correction);
+        Setup(8, 720, 720);
+        ht.color_correction = r.correction;
+        init.attr_type = r.attrType;
+        init.attr_flags = uint16_t(r.attrFlags);
+        init.cl_mode = r.clMode;
+        engine.ClearCalls();
+        auto x = MakeX();
+        EXPECT_EQ(x->DocTypes()[0], r.first);
+        EXPECT_EQ(x->DocTypes()[1], r.second);
+        EXPECT_EQ(x->AttributeUse(), r.attr);
+        const auto created = engine.CallsOf(HxrCall::kCreateInstance).at(0);
+        EXPECT_EQ(int(created.halftone.docType), CHalftone::GetDocType(r.first));
+        EXPECT_EQ(created.option.secondDocType, r.second < 0 ? 0xFFFFFFFFu : unsigned(CHalftone::GetDocType(r.second)));
+    }
+}
+
+TEST_F(IntentXTest, ConstructionFailuresLeaveNoInstance) {
+    const struct {
+        const char* name;
+        std::function<void()> setUp;
+        int code;
+    } rows[] = {
+        {"unsupported source format", [this] { init.src_format = 5; }, -204},
+        {"three lines a call", [this] { init.band_lines = 3; }, -204},
+        {"every instance creation fails",
+         [this] { engine.FailTimes(HxrCall::kCreateInstance, 9, 201); }, -3001},
+        {"a per-channel instance fails after the main one",
+         [this] {
+             ht.halftone_type = 6;
+             engine.SetFailHook([](const HxrCallRecord& r) {
+                 return r.kind == HxrCall::kCreateInstance && r.image.colorMode == 102 ? 5001u : 0u;
+             });
+         },
+         -3002},
+    };
+    for (const auto& r : rows) {
+        SCOPED_TRACE(r.name);
+        Setup(8, 720, 720);
+        engine.SetFailHook(nullptr);
+        r.setUp();
+        EXPECT_EQ(ThrowX(), r.code);
+        EXPECT_EQ(engine.LiveInstances(), 0);
+    }
+    engine.SetFailHook(nullptr);
+}
+
+TEST_F(IntentXTest, TheFactoryBuildsTheBandDriver) {
+    Setup(8, 720, 720);
+    ovcg::EngineParts& parts = ovcg::BuiltInEngineParts();
+    try {
+        parts.CreateHalftoner(true, &init, 0, 0);
+        ADD_FAILURE() << "a level-3 band driver is not part of the library yet";
+    } catch (const char* message) {
+        EXPECT_STREQ(message, "HT Exception");
+    }
+    EXPECT_EQ(engine.LiveInstances(), 0);
+    std::unique_ptr<ovcg::IHalftoner> h = parts.CreateHalftoner(false, &init, 0, 0);
+    ASSERT_NE(h, nullptr);
+    uint8_t order[32] = {};
+    EXPECT_EQ(h->GetHalftoneColor(order), 0);
+    EXPECT_EQ(order[1], 1);
+    ASSERT_EQ(h->StartPage(), 0);
+    TestBand tb;
+    tb.Make(2, 32);
+    for (unsigned px = 0; px < 8; ++px) tb.Put(source, px, 0, px == 2 ? 0 : 255), tb.Put(source, px, 1, 255);
+    const tagRECT band{0, 0, 8, 2};
+    tagRECT window{0, 0, 3, 2};
+    EXPECT_EQ(h->GetFlipHBand(&tb.bmp, nullptr, &band, &window), 0);
+    EXPECT_EQ(window.left, 5u);
+    ASSERT_EQ(h->BandOut(&window, &tb.bmp, nullptr, &band, nullptr), 0);
+    ASSERT_EQ(h->EndPage(), 0);
+    uint64_t counts[6] = {7, 0, 0, 7, 0, 0};
+    EXPECT_EQ(h->GetDotCount(counts, 2), 0);
+    EXPECT_EQ((std::vector<uint64_t>(counts, counts + 6)), (std::vector<uint64_t>{7, 0, 0, 7, 0, 0}));  // rounded to thousands
+    EXPECT_EQ(engine.CallsOf(HxrCall::kGetDotCount).size(), 1u);
+    EXPECT_EQ(engine.CallsOf(HxrCall::kHalftone).at(0).x_offset, 5);
+    EXPECT_EQ(h->ResetPageLength(100), 0);
+    EXPECT_EQ(h->ResetPage(&init), 1);
+    h.reset();
+    EXPECT_EQ(engine.LiveInstances(), 0);
 }
 
 // ---------------------------------------------------------------------------
