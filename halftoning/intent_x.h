@@ -29,8 +29,11 @@
 // Empty rows (outside the clip, gaps between bands, the page end) go to the
 // output module as empty runs; in empty-page mode the gaps and the page end
 // are halftoned as white lines, so the engine's page state advances as for
-// printed rows. With defer_skip, empty rows before the page's first output
-// are dropped without being counted.
+// printed rows. A window without rows or pixels halftones nothing: its rows
+// count as empty. With defer_skip, empty rows before the page's first output
+// are dropped without being counted. The white line is written in the source
+// format (16-bit samples for 16-bit jobs) and converted once, by a converter
+// of its own, so it stays white and leaves the rows' dither seed alone.
 //
 // Nothing is read outside a band: the band's line stride must cover the
 // frame offset and every byte the converter and the engine read up to the
@@ -40,7 +43,8 @@
 // Calling order: constructor (creates the engine instances); per page
 // StartPage, BandOut for the page's bands (GetFlipHBand before each for
 // mirrored jobs), EmptyPageEndOut / EmptyPageEndFlush, EndPage; GetDotCount
-// when the job asks for ink use; ResetPage before a later page.
+// when the job asks for ink use; ResetPage before a later page. One thread
+// at a time.
 //
 // Errors: the constructor throws an int (-204 unsupported format or white
 // pattern, -205 no memory, or the instance creation's code). Operations

@@ -132,8 +132,11 @@ TEST_F(IntentXTest, HandDerivedCallSequences) {
             for (int j = 0; j < r.lines; ++j) s += Letter(r.planes.at(static_cast<size_t>(j) * 3));
             calls.push_back(s);
         }
-        for (const auto& r : out->runs())
-            runs.push_back((r.empty ? "E" : "R") + std::to_string(r.count) + "@" + std::to_string(r.position));
+        for (const auto& r : out->runs()) {
+            std::string s(1, r.empty ? 'E' : 'R');
+            s.append(std::to_string(r.count)).append(1, '@').append(std::to_string(r.position));
+            runs.push_back(s);
+        }
         EXPECT_EQ(calls, c.calls);
         EXPECT_EQ(runs, c.runs);
     }
