@@ -8,10 +8,12 @@
 // One walk (RunEdLine) serves all kernels. It is a template over
 //  - a share table (Spread1x1 ... SpreadAllEDOnly1x1): constexpr data, per
 //    case the parts of the residual given to each position of this line and
-//    the next; the walk derives from it the six carried values, the far adds
+//    the next; the walk derives from it the carried values, the far adds
 //    into the error line and the stores after the run;
 //  - a decision (Decide1Bit, Decide2Bit<K>): the pixel's level, the dither
-//    test, the dot code, its packing and its counting.
+//    test, the dot code, its packing and its counting. What the level alone
+//    decides (L, the two thresholds, the case bits) is worked out once per
+//    run for the 256 ink values.
 // Five share tables times four decisions make the twenty bodies behind the
 // thirty-two entries of the kernel tables (hxr_bnrz_hybrid_ed.h).
 //
@@ -41,12 +43,17 @@
 //  - carries: E (error of pixel x), E1 (error so far of x + 1), Q3..Q0 (the
 //    next line's sums for x - 3 .. x); E starts at cell x0, E1 at cell
 //    x0 + 1, the Q at 0;
-//  - per pixel: P = cell x + 2; decide; E = E1 + s(+1), E1 = P + s(+2),
+//  - per pixel: P = cell x + 2 (its content plus the shares of offset 3 and
+//    more sent to it); decide; E = E1 + s(+1), E1 = P + s(+2),
 //    Q3 = Q2 + n(-2), Q2 = Q1 + n(-1), Q1 = Q0 + n(0), Q0 = n(+1); cell x - 3
 //    gets the old Q3 plus n(-3); shares to x + 3 .. x + 15 and x - 15 .. x - 4
-//    are added to the cells in place;
+//    are added to the cells;
 //  - after the last pixel Q3, Q2, Q1 go to cells end - 3 .. end - 1; E, E1,
-//    Q0 and the same-line shares to end and end + 1 are dropped.
+//    Q0 and the same-line shares of offset 1 and 2 past the end are dropped.
+// The cells ahead up to the farthest same-line share of the mean cases (x + 3,
+// x + 4) are held in registers (Carries::f) and written back as the walk
+// leaves them: a share added to memory and read back a pixel later would
+// wait on the store. Only the minority cases add to the line in place.
 // So cells x0 - 3 .. end - 1 hold the next line's error, cells end .. end + 14
 // the same-line shares sent past the run, cells x0 - 15 .. x0 - 4 the
 // next-line shares sent left of it.

@@ -123,6 +123,14 @@ const char* reference_shares(EdFamily family, const char* name) {
     return nullptr;
 }
 
+int64_t reference_share(EdFamily family, const char* name, bool next, int k, int32_t r) {
+    int64_t v = 0;
+    for (const Share& s : parse(reference_shares(family, name)))
+        if (s.next == next && s.offset == k)
+            for (int shift : s.shifts) v += r >> shift;
+    return v;
+}
+
 void reference_hybrid_ed(const EdKernelSpec& spec, const EdRun& run, std::vector<uint8_t>& plane, uint32_t* counts,
                          std::vector<int32_t>& line) {
     if (run.n <= 0) return;

@@ -48,4 +48,8 @@ void reference_hybrid_ed(const EdKernelSpec& spec, const EdRun& run, std::vector
 // 1x1 family's "D" serves as G and N).
 const char* reference_shares(EdFamily family, const char* name);
 
+// The share a case gives to offset k of the next line (`next`) or of this
+// line, for residual r; 0 where the case lists none.
+int64_t reference_share(EdFamily family, const char* name, bool next, int k, int32_t r);
+
 }  // namespace ovcg_test
