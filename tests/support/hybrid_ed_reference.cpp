@@ -149,28 +149,16 @@ void reference_hybrid_ed(const EdKernelSpec& spec, const EdRun& run, std::vector
         const uint32_t p = run.ink[x];
         const uint32_t cell = reference_cell(*run.dither, run.offset, run.nozzle, first, x);
         auto prints = [&](uint32_t level) { return ((cell - level) >> 12) & 1u; };
-        // Level and table.
-        uint32_t level, m = 0;
-        if (spec.bits == 1) {
-            level = run.rates[p];
-        } else {
-            const uint32_t* r = run.rates + 3 * p;
-            level = r[spec.k];
-            if (p != 0) m = prints(r[0]) + prints(r[1]) + prints(r[2]);
-        }
+        // Level and dither count m: 1 bit, the dither bit; 2 bits, the values
+        // above the threshold (none for ink 0). The test size is k + 1.
+        const uint32_t* r3 = run.rates + (spec.bits == 1 ? p : 3 * p);
+        const uint32_t level = spec.bits == 1 ? r3[0] : r3[spec.k];
+        const uint32_t m = spec.bits == 1 ? prints(level) : p ? prints(r3[0]) + prints(r3[1]) + prints(r3[2]) : 0;
         const int32_t big_l = level > 7 ? wrap(int64_t(level) * 4) : 0;
         const int64_t index = level > 4087 ? 255 : (int64_t(big_l) + 32) >> 6;
         const int32_t e = wrap(int64_t(cur[at(x)]) + big_l);
-        uint32_t code = 0;
-        if (spec.bits == 1) {
-            const int32_t t = prints(level) ? b[index] : a[index];
-            code = t < e ? 1 : 0;
-        } else if (m > spec.k + 1) {
-            code = m;
-        } else {
-            const int32_t t = m == spec.k + 1 ? b[index] : a[index];
-            code = t < e ? spec.k + 1 : 0;
-        }
+        uint32_t code = m;
+        if (m <= spec.k + 1) code = (m == spec.k + 1 ? b[index] : a[index]) < e ? spec.k + 1 : 0;
         const int32_t r = code ? wrap(int64_t(e) - 16320) : e;
         // Fold and case.
         int32_t folded = big_l;
@@ -198,8 +186,7 @@ void reference_hybrid_ed(const EdKernelSpec& spec, const EdRun& run, std::vector
         const size_t byte = size_t(x / per);
         if (x == x0 || x % per == 0) plane[byte] = 0;
         plane[byte] = uint8_t(plane[byte] | code << (8 - spec.bits * (x % per + 1)));
-        if (spec.bits == 1) counts[1] += code;
-        else if (code) ++counts[code];
+        if (code) ++counts[code];
     }
     // The after-run rule.
     for (int64_t c = x0 - 15; c < x0 - 3; ++c)

@@ -92,181 +92,107 @@ protected:
     HXRRandNum* random = nullptr;
 };
 
-// The fast kernel through its wrapper, against the model on copies of the
-// same line, plane and counts; `line` carries the buffer from call to call.
-struct Runner {
-    std::mt19937& rng;
-    uint32_t pick(uint32_t lo, uint32_t hi) { return std::uniform_int_distribution<uint32_t>(lo, hi)(rng); }
+uint32_t pick(std::mt19937& rng, uint32_t lo, uint32_t hi) {
+    return std::uniform_int_distribution<uint32_t>(lo, hi)(rng);
+}
 
-    // A dither record of random geometry.
-    DitherRecord dither(bool zero_mask) {
-        const int32_t w = int32_t(pick(0, 3) ? pick(4, 40) : pick(4, 7)), h = int32_t(pick(1, 20));
-        std::vector<uint16_t> t(size_t(w * h));
-        for (uint16_t& x : t) x = uint16_t(zero_mask ? 0 : pick(0, 4095));
-        return make_dither_record(w, h, int32_t(pick(0, 80)) - 20, int32_t(pick(0, 30)) - 5,
-                                  t, pick(0, 1) ? uint32_t(w + 3 + int32_t(pick(0, 3))) : 0);
+// A dither record of random geometry (or every threshold 0).
+DitherRecord random_dither(std::mt19937& rng, bool zero_mask) {
+    const int32_t w = int32_t(pick(rng, 0, 3) ? pick(rng, 4, 40) : pick(rng, 4, 7)), h = int32_t(pick(rng, 1, 20));
+    std::vector<uint16_t> t(size_t(w * h));
+    for (uint16_t& x : t) x = uint16_t(zero_mask ? 0 : pick(rng, 0, 4095));
+    const uint32_t stride = pick(rng, 0, 1) ? uint32_t(w + 3) + pick(rng, 0, 3) : 0;
+    return make_dither_record(w, h, int32_t(pick(rng, 0, 80)) - 20, int32_t(pick(rng, 0, 30)) - 5, t, stride);
+}
+
+// Monotone in the ink value, arbitrary in 0..4080, or (hostile) now and then
+// past the scale up to 0xFFFFFFFF.
+Sml random_sml(std::mt19937& rng, int bits, bool hostile) {
+    const bool monotone = !hostile && pick(rng, 0, 1);
+    std::vector<uint32_t> r;
+    for (uint32_t v = 0; v < 256; ++v) {
+        uint32_t a[3] = {v * 16, v * v / 16, v * v * v / 65536};
+        for (uint32_t& x : a)
+            if (!monotone) x = hostile && pick(rng, 0, 3) == 0 ? pick(rng, 4080, 0xFFFFFFFF) : pick(rng, 0, 4080);
+        if (bits == 1) r.push_back(a[0]);
+        else if (hostile) r.insert(r.end(), a, a + 3);
+        else r.insert(r.end(), {a[0], std::min(a[0], a[1]), std::min({a[0], a[1], a[2]})});
     }
-    // Monotone in the ink value, or arbitrary values in 0..4080.
-    Sml sml(int bits) {
-        const bool monotone = pick(0, 1);
-        std::vector<uint32_t> r;
-        for (uint32_t v = 0; v < 256; ++v) {
-            uint32_t a = monotone ? v * 16 : pick(0, 4080), b = monotone ? v * v / 16 : pick(0, 4080),
-                     c = monotone ? v * v * v / 4096 / 16 : pick(0, 4080);
-            if (bits == 1) r.push_back(a);
-            else r.insert(r.end(), {a, std::min(a, b), std::min({a, b, c})});
-        }
-        return Sml(bits, r);
-    }
-    // Flat, ramp, noise or zeros.
-    std::vector<uint8_t> ink(size_t pixels) {
-        std::vector<uint8_t> row(pixels);
-        const int style = int(pick(0, 3));
-        const uint8_t flat = uint8_t(pick(0, 255));
-        for (size_t x = 0; x < pixels; ++x)
-            row[x] = style == 0 ? flat : style == 1 ? uint8_t(x * 3) : style == 2 ? uint8_t(pick(0, 255)) : 0;
-        return row;
-    }
+    return Sml(bits, r);
+}
+
+// Flat, ramp, noise or zeros.
+std::vector<uint8_t> random_ink(std::mt19937& rng, size_t pixels) {
+    std::vector<uint8_t> row(pixels);
+    const uint32_t style = pick(rng, 0, 3), flat = pick(rng, 0, 255);
+    for (size_t x = 0; x < pixels; ++x)
+        row[x] = uint8_t(style == 0 ? flat : style == 1 ? x * 3 : style == 2 ? pick(rng, 0, 255) : 0);
+    return row;
+}
+
+// Random: random rows, records, offsets and spans (every alignment, short
+// and whole-line, varying by line), the model starting each line from the
+// kernel's buffer. Steady: one span, the model without the margin mend on its
+// own buffer: the margins drift apart but reach no pixel of the run, so
+// planes, counts and cells x0 - 3 .. end - 1 agree line after line. Hostile:
+// cells near INT32_MIN and INT32_MAX, levels past the scale, an all-zero mask
+// (every 2-bit pixel of a non-zero ink a placed large dot): the sums wrap as
+// the model's do, and no signed type overflows (the sanitizer build checks).
+enum class Kind { Random, Steady, Hostile };
+struct Scenario {
+    Kind kind;
+    uint32_t pixels;
+    int lines;
 };
+constexpr Scenario kScenarios[] = {
+    {Kind::Random, 160, 320}, {Kind::Random, 9928, 3}, {Kind::Steady, 96, 200}, {Kind::Hostile, 64, 40}};
 
+// The whole plane with canaries on both sides, all seven counts, the whole
+// buffer (cells x0 - 3 .. end - 1 for Steady).
 TEST_P(HybridEdReference, EqualsTheModel) {
     const Body& body = GetParam();
     std::mt19937 rng(uint32_t(body.bits * 100 + body.k * 10 + int(body.family)));
-    Runner gen{rng};
     const int32_t per = 8 / body.bits;
-    struct Width {
-        uint32_t pixels;
-        int lines;
-    };
-    for (const Width width : {Width{160, 320}, Width{9928, 3}}) {
-        HXRHybridEDBinarizer* b = make(body, width.pixels);
+    for (const Scenario& sc : kScenarios) {
+        HXRHybridEDBinarizer* b = make(body, sc.pixels);
         ASSERT_NE(b, nullptr);
-        const HXRHybridEDErrorBuffers& eb = *b->errorBuffers;
-        DitherRecord rec = gen.dither(false);
-        const int32_t p = int32_t(width.pixels);
-        for (int y = 0; y < width.lines; ++y) {
-            if (y % 40 == 39) rec = gen.dither(false);
-            const Sml sml = gen.sml(body.bits);
-            const std::vector<uint8_t> ink = gen.ink(size_t(p));
-            // Every alignment, short and whole-line spans, varying by line.
-            const int32_t x0 = int32_t(y % 4 == 0 ? gen.pick(0, 17) : gen.pick(0, uint32_t(p - 1)));
-            const int32_t room = p - x0;
-            const int32_t n = y % 5 == 0 ? room : std::min(room, int32_t(gen.pick(0, 20)));
-            const HXRDthOffset off{gen.pick(0, 500), gen.pick(0, 500)};
-            const uint32_t nozzle = gen.pick(0, 400);
-            int32_t* line = HXRGetHybridEDErrorBuffer(b, random, uint32_t(y), 0);
-            ASSERT_NE(line, nullptr);
-            std::vector<int32_t> model(eb.buffer[eb.current], eb.buffer[eb.current] + eb.cellCount);
-            // Planes with canaries on both sides; counts from random values.
-            const size_t bytes = size_t(p / per + 2);
-            std::vector<uint8_t> fast(bytes);
-            for (uint8_t& x : fast) x = uint8_t(gen.pick(0, 255));
-            std::vector<uint8_t> slow = fast;
+        const int32_t p = int32_t(sc.pixels);
+        DitherRecord rec = random_dither(rng, sc.kind == Kind::Hostile);
+        int32_t* line = HXRGetHybridEDErrorBuffer(b, random, 0, 0);
+        if (sc.kind == Kind::Hostile)
+            for (int32_t k = -30; k < p + 30; ++k)
+                line[k] = k % 2 ? INT32_MIN + int32_t(pick(rng, 0, 30000)) : INT32_MAX - int32_t(pick(rng, 0, 30000));
+        std::vector<int32_t> model(line - 30, line + p + 30);
+        for (int y = 0; y < sc.lines; ++y) {
+            if (sc.kind == Kind::Random && y % 40 == 39) rec = random_dither(rng, false);
+            if (sc.kind != Kind::Steady) model.assign(line - 30, line + p + 30);
+            const Sml sml = random_sml(rng, body.bits, sc.kind == Kind::Hostile);
+            const std::vector<uint8_t> ink = random_ink(rng, size_t(p));
+            int32_t x0 = y % 4 == 0 ? int32_t(pick(rng, 0, 17)) : int32_t(pick(rng, 0, uint32_t(p - 1)));
+            int32_t n = y % 5 == 0 ? p - x0 : std::min(p - x0, int32_t(pick(rng, 0, 20)));
+            if (sc.kind == Kind::Steady) x0 = 21, n = 50;
+            const HXRDthOffset off{pick(rng, 0, 500), pick(rng, 0, 500)};
+            const uint32_t nozzle = pick(rng, 0, 400);
+            std::vector<uint8_t> fast(size_t(p / per + 2));
+            for (uint8_t& x : fast) x = uint8_t(pick(rng, 0, 255));
+            std::vector<uint8_t> slow(fast.begin() + 1, fast.end());
             uint32_t cf[7], cs[7];
-            for (int k = 0; k < 7; ++k) cf[k] = cs[k] = gen.pick(0, 1000);
+            for (int k = 0; k < 7; ++k) cf[k] = cs[k] = pick(rng, 0, 1000);
             const HXRSmlColorData* pair[2] = {&sml.row, &sml.row};
             ASSERT_EQ(HXRBinarizeHybridED(b, fast.data() + 1, cf, ink.data(), nullptr, line, x0, n, &rec.data, &off,
                                           pair, nozzle),
                       0u);
-            EdRun run;
-            run.ink = ink.data();
-            run.rates = sml.rates.data();
-            run.dither = &rec;
-            run.offset = off;
-            run.nozzle = nozzle;
-            run.thresholds = b->thresholds;
-            run.x0 = x0;
-            run.n = n;
-            std::vector<uint8_t> mid(slow.begin() + 1, slow.end());
-            reference_hybrid_ed({body.family, body.bits, body.k}, run, mid, cs, model);
-            std::copy(mid.begin(), mid.end(), slow.begin() + 1);
-            ASSERT_EQ(fast, slow) << body.name << " line " << y << " x0 " << x0 << " n " << n;
-            for (int k = 0; k < 7; ++k) ASSERT_EQ(cf[k], cs[k]) << body.name << " line " << y << " count " << k;
-            ASSERT_TRUE(std::equal(model.begin(), model.end(), eb.buffer[eb.current]))
-                << body.name << " line " << y << " x0 " << x0 << " n " << n;
+            const EdRun run{ink.data(), sml.rates.data(), &rec, off, nozzle, b->thresholds, x0, n,
+                            sc.kind != Kind::Steady};
+            reference_hybrid_ed({body.family, body.bits, body.k}, run, slow, cs, model);
+            slow.insert(slow.begin(), fast[0]);
+            const auto where = [&] { return std::string(body.name) + " line " + std::to_string(y); };
+            ASSERT_EQ(fast, slow) << where() << " x0 " << x0 << " n " << n;
+            ASSERT_TRUE(std::equal(cf, cf + 7, cs)) << where();
+            const int32_t from = sc.kind == Kind::Steady ? x0 - 3 : -30, to = sc.kind == Kind::Steady ? x0 + n : p + 30;
+            ASSERT_TRUE(std::equal(line + from, line + to, model.begin() + 30 + from)) << where();
             HXRSetHybridEDVPostion(b, uint32_t(y));
         }
-    }
-}
-
-// Without the margin mend the margins drift, but on a steady span nothing of
-// them reaches the run: planes, counts and cells x0 - 3 .. end - 1 agree.
-TEST_P(HybridEdReference, MarginMendKeepsSteadySpans) {
-    const Body& body = GetParam();
-    std::mt19937 rng(77);
-    Runner gen{rng};
-    HXRHybridEDBinarizer* b = make(body, 96);
-    ASSERT_NE(b, nullptr);
-    const DitherRecord rec = gen.dither(false);
-    const HXRDthOffset off{3, 5};
-    const int32_t x0 = 21, n = 50;
-    int32_t* line = HXRGetHybridEDErrorBuffer(b, random, 0, 0);
-    std::vector<int32_t> plain(line - 30, line - 30 + b->errorBuffers->cellCount);
-    for (int y = 0; y < 200; ++y) {
-        const Sml sml = gen.sml(body.bits);
-        const std::vector<uint8_t> ink = gen.ink(96);
-        std::vector<uint8_t> fast(24), slow(24);
-        uint32_t cf[7] = {}, cs[7] = {};
-        const HXRSmlColorData* pair[2] = {&sml.row, &sml.row};
-        ASSERT_EQ(HXRBinarizeHybridED(b, fast.data(), cf, ink.data(), nullptr, line, x0, n, &rec.data, &off, pair,
-                                      uint32_t(y)),
-                  0u);
-        EdRun run;
-        run.ink = ink.data();
-        run.rates = sml.rates.data();
-        run.dither = &rec;
-        run.offset = off;
-        run.nozzle = uint32_t(y);
-        run.thresholds = b->thresholds;
-        run.x0 = x0;
-        run.n = n;
-        run.mend_margins = false;
-        reference_hybrid_ed({body.family, body.bits, body.k}, run, slow, cs, plain);
-        ASSERT_EQ(fast, slow) << body.name << " line " << y;
-        ASSERT_TRUE(std::equal(cf, cf + 7, cs)) << body.name << " line " << y;
-        ASSERT_TRUE(std::equal(line + x0 - 3, line + x0 + n, plain.begin() + 30 + x0 - 3)) << body.name << " " << y;
-    }
-}
-
-// Driven hard: error cells near INT32_MIN and INT32_MAX, levels past the
-// scale (up to 0xFFFFFFFF), an all-zero mask that makes every 2-bit pixel
-// of a non-zero ink a placed large dot. The arithmetic wraps as the model's
-// does; nothing overflows a signed type (the sanitizer build checks).
-TEST_P(HybridEdReference, HostileValuesStayDefined) {
-    const Body& body = GetParam();
-    std::mt19937 rng(5);
-    Runner gen{rng};
-    HXRHybridEDBinarizer* b = make(body, 64);
-    ASSERT_NE(b, nullptr);
-    const DitherRecord rec = gen.dither(true);
-    const HXRDthOffset off{1, 2};
-    int32_t* line = HXRGetHybridEDErrorBuffer(b, random, 0, 0);
-    for (int32_t k = -30; k < 94; ++k)
-        line[k] = k % 2 ? INT32_MIN + int32_t(gen.pick(0, 30000)) : INT32_MAX - int32_t(gen.pick(0, 30000));
-    for (int y = 0; y < 40; ++y) {
-        std::vector<uint32_t> r(768);
-        for (uint32_t& v : r) v = gen.pick(0, 3) ? gen.pick(0, 4095) : gen.pick(4080, 0xFFFFFFFF);
-        const Sml sml(body.bits, std::vector<uint32_t>(r.begin(), r.begin() + (body.bits == 1 ? 256 : 768)));
-        const std::vector<uint8_t> ink = gen.ink(64);
-        std::vector<uint8_t> fast(16), slow(16);
-        uint32_t cf[7] = {}, cs[7] = {};
-        std::vector<int32_t> model(line - 30, line + 94);
-        const HXRSmlColorData* pair[2] = {&sml.row, &sml.row};
-        const int32_t x0 = int32_t(gen.pick(0, 10)), n = int32_t(gen.pick(0, uint32_t(64 - x0)));
-        ASSERT_EQ(HXRBinarizeHybridED(b, fast.data(), cf, ink.data(), nullptr, line, x0, n, &rec.data, &off, pair, 0),
-                  0u);
-        EdRun run;
-        run.ink = ink.data();
-        run.rates = sml.rates.data();
-        run.dither = &rec;
-        run.offset = off;
-        run.thresholds = b->thresholds;
-        run.x0 = x0;
-        run.n = n;
-        reference_hybrid_ed({body.family, body.bits, body.k}, run, slow, cs, model);
-        ASSERT_EQ(fast, slow) << body.name << " " << y;
-        ASSERT_TRUE(std::equal(cf, cf + 7, cs)) << body.name << " " << y;
-        ASSERT_TRUE(std::equal(model.begin(), model.end(), line - 30)) << body.name << " " << y;
     }
 }
 
