@@ -100,7 +100,7 @@ inline constexpr uint32_t kTableSize = 256;
 // ---- Share tables -------------------------------------------------------
 
 // Parts of the residual: q2 = r >> 2 ... q5 = r >> 5.
-enum Part : uint8_t { kQ2 = 1, kQ3 = 2, kQ4 = 4, kQ5 = 8 };
+enum Shift : uint8_t { kQ2 = 1, kQ3 = 2, kQ4 = 4, kQ5 = 8 };
 enum class Line : uint8_t { Same, Next };
 
 // `parts` to every position from .. to (offsets from the pixel) of a line.
@@ -301,7 +301,8 @@ template <const Spread& C, int W>
 }
 
 // The minority cases (a dot in a light area, a gap in a dark one; folded
-// level 1..576) are rare: kept out of the pixel loop, carries by value.
+// level up to 576) are rare: kept out of the pixel loop, on a copy of the
+// carries (the loop's own stay in registers).
 template <class Table, int W>
 [[gnu::noinline]] void spread_minority(Carries<W>& c, int32_t r, int32_t* cell, int32_t folded) {
     if (folded >= kCaseM1) spread<Table::m1>(c, r, cell);
@@ -350,9 +351,8 @@ struct Decision {
     uint32_t code, dot;
     int32_t r;
 };
-// The dot test of the error-diffusion size: t < e, signed, on e = E + L modulo
-// 2^32; a dot takes a full dot's worth (16320) from e. Branch-free: a dot is
-// as likely as not in mid tones.
+// The residual: e = E + L modulo 2^32, less a full dot's worth (16320) where
+// a dot was placed. Branch-free: a dot is as likely as not in mid tones.
 inline Decision residual(uint32_t code, uint32_t dot, uint32_t error, uint32_t big_l) {
     const int32_t e = int32_t(error + big_l);
     const int32_t taken = int32_t(uint32_t(e) - uint32_t(kFullDot));
@@ -391,8 +391,7 @@ struct Decide1Bit {
         }
     }
     static Decision decide(const Ink& in, uint32_t cell, uint32_t error) {
-        const uint32_t t = uint32_t(in.t[prints(cell, in.level)]);
-        const uint32_t dot = uint32_t(int32_t(t) < int32_t(error + in.big_l));
+        const uint32_t dot = uint32_t(in.t[prints(cell, in.level)] < int32_t(error + in.big_l));
         return residual(dot, dot, error, in.big_l);
     }
     // Counts per output byte: its dots.
