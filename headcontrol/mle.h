@@ -30,6 +30,7 @@
 #include "headcontrol/callbacks.h"
 #include "headcontrol/head_tables.h"
 #include "headcontrol/microweave.h"
+#include "headcontrol/mle_walk.h"
 #include "headcontrol/model_resource.h"
 
 #include <cstdint>
@@ -104,6 +105,7 @@ struct MleHeadEntry {
     uint16_t group;
     uint16_t rangeFirst;  // window of the layer step that filled the entry
     uint16_t rangeEnd;
+    uint8_t filled;       // the builders' record of what the pass set (selector, window)
 };
 
 // Virtual nozzles [first, end) that heads i and i + 1 share.
@@ -149,19 +151,11 @@ struct LowerEdgeRecord {
     uint8_t* passFlags;  // one per lower pass
 };
 
-// Per layer of the schedule: what bounds the walks over its passes.
-struct MleLayerInfo {
-    int64_t first;      // position of its pass 0
-    int64_t passCount;  // its passes from `first` within its range
-    int32_t prefixMin;  // extremes of the feed sums within one cycle from its phase
-    int32_t prefixMax;
-};
-
 // The page schedule: zeroed at each page start, filled by CreateSchedule,
 // freed by FreeSchedule.
 struct MleSchedule {
     MicroweaveLogicRecord logic;     // copy of the selected logic; `layers` is a private copy
-    MleLayerInfo* layerInfo;         // logic.layerCount entries
+    walk::LayerSpan* spans;          // per layer: what bounds the walks over its passes
     // Classified layers (the last layer of a kind wins).
     MicroweaveLayerRecord* upper;        // kind 0
     MicroweaveLayerRecord* normal;       // kind 1
@@ -229,7 +223,19 @@ struct MleHeadTable {
     MleNozzleInfo info;
 };
 
-struct MleMirList;  // the per-pass feed list (MLE_GetMIR)
+// The per-pass feed list of the page (MLE_GetMIR): one section per pass group.
+struct MleMirSection {
+    uint32_t kind;
+    uint32_t passes;
+    uint32_t valueCount;
+    uint32_t* values;
+};
+struct MleMirList {
+    uint32_t sectionCount;
+    MleMirSection* sections;
+    uint32_t markSection;
+    uint32_t markStep;
+};
 
 struct MLE_INSTANCE {
     int16_t printDirection;         // non-zero: per-colour direction correction, its sign the rounding
@@ -333,6 +339,8 @@ bool IsInsertNullPass(const MicroweaveLogicRecord& logic, uint16_t code, uint32_
 bool MakeHeadTable(MLE_INSTANCE& engine, int32_t pass);
 // False for a head or ink outside the page, or missing layered-halftone arrays.
 bool GetNozzleInfo(MLE_INSTANCE& engine, int32_t head, int32_t ink);
+// The head fields of the nozzle information (head, entry, boundaries) alone.
+void FillHeadInfo(MLE_INSTANCE& engine, int32_t head);
 int32_t CalcHeadTopPosition(const MLE_INSTANCE& engine);
 
 }  // namespace ovcg::irac
