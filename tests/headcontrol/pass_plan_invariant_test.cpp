@@ -24,6 +24,7 @@ const LogicCase kLogics[] = {
     {"interleaved, 8 nozzles", HcVariant::Interleaved8},
     {"two heads split at the middle of their overlap", HcVariant::TwoHeads},
     {"two heads printing their overlap both", HcVariant::TwoHeadsOverlap},
+    {"an upper and a pre-normal pass", HcVariant::PreNormal},
 };
 
 // Page lengths around the logics' cycles and pass heights, then random ones.
@@ -58,6 +59,36 @@ TEST(PassPlanInvariant, EveryRasterOnceForEveryLogicAndLength) {
         }
         EXPECT_EQ(engine.release(), "") << logic.name;
     }
+}
+
+// Every layer type of the upper, pre-normal and normal groups at once (head
+// overlaps, overlap priorities and appends): whatever the overlaps make of
+// the rasters, every window stays inside its head and the printed window,
+// states stay within 0-3 and every raster read lies within the reach.
+TEST(PassPlanInvariant, EveryLayerTypeStaysInBounds) {
+    PassEngine engine(hc_variant(HcVariant::EveryPassLayer));
+    ASSERT_EQ(engine.code, 0u);
+    const int64_t height = MLE_GetHeadheight(engine.mle);
+    for (uint32_t length : page_lengths()) {
+        const PagePlan plan = plan_page(engine, {length, six_inks(), {}, 0});
+        ASSERT_EQ(plan.code, 0u) << length << ": " << plan.failedCall;
+        for (const PassRecord& p : plan.passes)
+            for (const NozzleRecord& r : p.nozzles) {
+                EXPECT_LE(0, r.info.firstNozzle);
+                EXPECT_LE(r.info.firstNozzle, r.info.endNozzle);
+                EXPECT_LE(r.info.endNozzle, r.info.headNozzles);
+                for (size_t k = 0; k < r.states.size(); ++k) {
+                    EXPECT_LE(r.states[k], 3);
+                    const int64_t raster = r.raster(r.info.firstNozzle + int32_t(k));
+                    EXPECT_GE(raster, p.vPos + MLE_GetOffsetNozzleMax(engine.mle));
+                    EXPECT_LT(raster, p.vPos + MLE_GetOffsetNozzleMax(engine.mle) + height);
+                    if (r.states[k] != 0) {
+                        EXPECT_TRUE(raster >= 0 && raster < int64_t(length)) << raster;
+                    }
+                }
+            }
+    }
+    EXPECT_EQ(engine.release(), "");
 }
 
 }  // namespace

@@ -856,6 +856,37 @@ ModelHeadControl head_control_variant(const ModelDescription& model, HcVariant v
             u.layers.push_back(HcLayer{36, 0, 0, u.layers[0].feed, {{shared, n}}, {1}, {0}, {7}});
             break;
         }
+        case HcVariant::PreNormal: {
+            interleave(hc, 8, 2, 5);
+            std::vector<HcLayer>& l = hc.units[0].layers;
+            l[0].feed = {2};  // one upper pass, at 0
+            HcLayer pre = l[0];
+            pre.kind = 9;  // the pre-normal pass at 1
+            pre.start = pre.end = 1;
+            pre.feed = {1};
+            l.insert(l.begin() + 1, pre);
+            break;
+        }
+        case HcVariant::EveryPassLayer: {
+            hc = head_control_variant(model, HcVariant::PreNormal);
+            // Two heads of 6 sharing 4: virtual nozzles 0-7, head 1 from 2.
+            hc.head.nozzles = {6, 6};
+            hc.head.overlaps = {4};
+            HcMode& m = hc.modes[0];
+            m.color_order_more = m.color_order;
+            m.use_heads = {1, 1};
+            std::vector<HcLayer>& l = hc.units[0].layers;
+            const std::vector<int16_t> feeds = l[2].feed;
+            const std::vector<std::pair<uint16_t, uint16_t>> shared(4, {2, 6});
+            // Upper: head 1's entry; pre-normal: the overlap with the upper pass and head 1's entry.
+            l.push_back(HcLayer{35, 0, 0, {1}, {{2, 6}}, {1}, {0}, {3}});
+            l.push_back(HcLayer{11, 1, 1, {1}, {{0, 2}}, {1}, {0}, {4}});
+            l.push_back(HcLayer{38, 1, 1, {1}, {{2, 6}}, {1}, {0}, {5}});
+            l.push_back(HcLayer{13, 2, 20, feeds, {{5, 8}, {5, 8}, {0, 0}, {0, 0}}, {1}, {0}, {6, 6, 0, 0}});
+            l.push_back(HcLayer{14, 2, 30, feeds, {{0, 0}, {0, 0}, {0, 3}, {0, 3}}, {1}, {0}, {0, 0, 7, 7}});
+            l.push_back(HcLayer{36, 2, 0, feeds, shared, {1}, {0}, {8, 8, 8, 8}});
+            break;
+        }
         case HcVariant::SplitColors: {
             // K in two rows (the second 2 nozzles further down), C in one, Y
             // in a row 1 nozzle down; the other colours one row each.

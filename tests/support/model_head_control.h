@@ -268,6 +268,8 @@ enum class HcVariant {
     TwoHeadsOverlap,  // TwoHeads with a head-overlap layer: the heads share nozzles 88-91
     SplitColors,      // a split colour table: ink rows of one command colour, shifted
     Corrected,        // direction-correction values, nozzle-array offsets and head-top mode 7
+    PreNormal,        // Interleaved8 whose second top pass is a pre-normal pass
+    EveryPassLayer,   // Interleaved8 on two heads with every layer type of the three first groups
 };
 ModelHeadControl head_control_variant(const ModelDescription& model, HcVariant variant);
 
