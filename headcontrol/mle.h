@@ -205,6 +205,7 @@ struct MleSchedule {
     uint16_t* stepValue;
     uint16_t* overlapWidth;
     uint8_t* lhtEnable;             // with layered halftoning
+    int32_t* cover;                 // maxNozzle + 1: scratch of the head table's builders
 };
 
 // The head table of the current pass.

@@ -167,17 +167,30 @@ void Builder::append(const MicroweaveLayerRecord& l, uint8_t state, int32_t i, i
 }
 
 // Later passes of the layer print the rasters they reach: a raster is
-// printed by the last pass that reaches it.
+// printed by the last pass that reaches it. The windows are gathered as a
+// coverage count first, so that many passes cost one sweep of the nozzles.
 void Builder::update(const MicroweaveLayerRecord& l, const MleHeadEntry& entry) {
+    int32_t* cover = s_.cover;
+    std::fill(cover, cover + maxNozzle_ + 1, 0);
+    bool any = false;
     const int64_t hi = std::min<int64_t>(l.end, reach());
     walk::for_each_pass_in(l, span(l), headPos_ + 1, hi, [&](int64_t j, int64_t s) {
         int64_t delta = 0;
         if (walk::selector_of(l, j) != entry.selector || !aligned(s, headPos_, pitch_, delta)) return true;
         const Window w = window(l, step_of(l, j), delta);
-        for (int32_t n = w.first; n < w.end; ++n)
-            if (s_.state[n] == kNozzleAlone) s_.state[n] = kNozzleIdle;
+        if (w.first < w.end) {
+            ++cover[w.first];
+            --cover[w.end];
+            any = true;
+        }
         return true;
     });
+    if (!any) return;
+    int32_t covered = 0;
+    for (int32_t n = 0; n < maxNozzle_; ++n) {
+        covered += cover[n];
+        if (covered > 0 && s_.state[n] == kNozzleAlone) s_.state[n] = kNozzleIdle;
+    }
 }
 
 // Nozzles printing alone whose rasters an overlap layer's pass shares take
@@ -226,13 +239,15 @@ void Builder::pol_priority(const MicroweaveLayerRecord& l, const MleHeadEntry& e
         const Window w = window(l, own, delta);
         if (w.first >= t_.activeEnd || w.end <= t_.activeFirst) return true;
         if (partner) {
-            const Window p = window(*partner, int32_t(floor_mod(int64_t{partner->phase} + c, partner->cycleLength)), delta);
+            const int32_t partnerStep = int32_t(floor_mod(int64_t{partner->phase} + c, partner->cycleLength));
+            const Window p = window(*partner, partnerStep, delta);
             for (int32_t n = p.first; n < w.first; ++n)
                 if (s_.state[n] == kNozzleFirstHalf) clear(n);
             for (int32_t n = w.end; n < p.end; ++n)
                 if (s_.state[n] == kNozzleSecondHalf) clear(n);
         }
-        for (int32_t n = w.first; n < w.end; ++n) mark(n, state, w.origin, h, walk::step_value(l, own, kMleNoStepValue));
+        const uint16_t value = walk::step_value(l, own, kMleNoStepValue);
+        for (int32_t n = w.first; n < w.end; ++n) mark(n, state, w.origin, h, value);
         if (w.first < w.end) (state == kNozzleSecondHalf ? t_.polPassSecond : t_.polPassFirst) = uint32_t(c);
         return true;
     });
@@ -403,7 +418,7 @@ bool Builder::finish_entries() {
 }
 
 bool Builder::build(int32_t pass) {
-    if (!s_.overlapWidth || (!s_.state && maxNozzle_ > 0)) return false;  // no schedule
+    if (!s_.overlapWidth || !s_.cover) return false;  // no schedule
     reset();
     int32_t i = 0;
     const PassGroup g = find_group(pass, i);

@@ -153,12 +153,15 @@ uint32_t counted(const MicroweaveLayerRecord& l, int64_t first, int32_t& out) {
 
 // Steps from the layer's first pass until a later pass has the first
 // pass's selector at the same position modulo the pitch; 1 when none does
-// within the range. The pair (step, selector index, position mod pitch)
-// repeats after C x selectorCount x pitch passes, which bounds the search.
+// within the range. The triple (step, selector index, position mod pitch)
+// repeats after C x selectorCount x pitch passes, which bounds the search;
+// so does kMaxPolCycleSearch, far beyond any real overlap cycle.
+constexpr int64_t kMaxPolCycleSearch = int64_t{1} << 22;
+
 int32_t pol_cycle(const MicroweaveLayerRecord& l, int64_t pitch) {
     const int64_t passes = count_passes(l, l.start, l.end);
     const int64_t period = int64_t{l.cycleLength} * std::max<int16_t>(l.selectorCount, 1) * pitch;
-    const int64_t last = std::min(passes, period + 1);
+    const int64_t last = std::min({passes, period + 1, kMaxPolCycleSearch});
     const uint16_t sel0 = walk::selector_of(l, 0);
     int64_t pos = l.start;
     for (int64_t j = 1; j < last; ++j) {
@@ -277,6 +280,7 @@ void FreeSchedule(MLE_INSTANCE& e) {
     release_ptr(cb, s.stepValue);
     release_ptr(cb, s.overlapWidth);
     release_ptr(cb, s.lhtEnable);
+    release_ptr(cb, s.cover);
     s.upper = s.normal = s.lower = s.normalPol = s.lowerPol = s.mwsw = s.mwswPol = s.preNormal = s.fTrans =
         s.fTransPol = s.secondNormal = nullptr;
     s.segmentCount = 0;
@@ -348,6 +352,7 @@ uint32_t CreateSchedule(MLE_INSTANCE& e, uint32_t pageLength, bool firstBuild) {
         if (!rc) rc = alloc_array(cb, nozzles, kMleNoSchedule, s.headNo);
         if (!rc) rc = alloc_array(cb, nozzles, kMleNoSchedule, s.stepValue);
         if (!rc) rc = alloc_array(cb, nozzles, kMleNoSchedule, s.state);
+        if (!rc) rc = alloc_array(cb, nozzles + 1, kMleNoSchedule, s.cover);
         if (!rc) rc = alloc_array(cb, uint64_t(e.resource->head.headNum), kMleNoSchedule, s.overlapWidth);
         if (!rc && LHT_GetEnable(e.lht)) rc = alloc_array(cb, nozzles, kMleNoSchedule, s.lhtEnable);
         if (rc) return rc;

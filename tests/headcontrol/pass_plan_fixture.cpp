@@ -3,7 +3,6 @@
 #include "support/model.h"
 
 #include <algorithm>
-#include <map>
 #include <sstream>
 
 namespace ovcg::irac::test {
@@ -114,11 +113,22 @@ std::string check_plan(const PagePlan& plan, int32_t inks, int64_t lo, int64_t h
     struct Hit {
         int32_t pass;
         uint8_t state;
-        bool operator<(const Hit& o) const { return pass != o.pass ? pass < o.pass : state < o.state; }
-        bool operator==(const Hit& o) const { return pass == o.pass && state == o.state; }
     };
+    // The nozzles reaching one raster; two heads' nozzles of one pass with
+    // one state count once. More than four is a breach in any case.
+    struct Cell {
+        uint8_t n = 0;
+        Hit hits[4];
+        void add(Hit h) {
+            for (uint8_t i = 0; i < std::min<uint8_t>(n, 4); ++i)
+                if (hits[i].pass == h.pass && hits[i].state == h.state) return;
+            if (n < 4) hits[n] = h;
+            ++n;
+        }
+    };
+    std::vector<Cell> cells(size_t(std::max<int64_t>(hi - lo, 0)));
     for (int32_t ink = 0; ink < inks && breaches < 5; ++ink) {
-        std::vector<std::vector<Hit>> hits(size_t(std::max<int64_t>(hi - lo, 0)));
+        std::fill(cells.begin(), cells.end(), Cell{});
         for (const PassRecord& p : plan.passes) {
             for (const NozzleRecord& r : p.nozzles) {
                 if (r.ink != ink) continue;
@@ -131,33 +141,25 @@ std::string check_plan(const PagePlan& plan, int32_t inks, int64_t lo, int64_t h
                     if (st == 0) continue;
                     if (st > 3) {
                         breach() << "pass " << p.pass << " state " << int(st) << "; ";
-                        continue;
-                    }
-                    if (raster < lo || raster >= hi) {
+                    } else if (raster < lo || raster >= hi) {
                         breach() << "pass " << p.pass << " ink " << ink << " head " << r.head << " prints raster "
                                  << raster << " outside [" << lo << ", " << hi << "); ";
-                        continue;
+                    } else {
+                        cells[size_t(raster - lo)].add(Hit{p.pass, st});
                     }
-                    hits[size_t(raster - lo)].push_back(Hit{p.pass, st});
                 }
             }
         }
         for (int64_t r = lo; r < hi && breaches < 5; ++r) {
-            std::vector<Hit>& h = hits[size_t(r - lo)];
-            std::sort(h.begin(), h.end());
-            h.erase(std::unique(h.begin(), h.end()), h.end());  // two heads, one pass, one state
-            int n[4] = {};
-            for (const Hit& x : h) ++n[x.state];
-            const bool alone = n[1] == 1 && n[2] == 0 && n[3] == 0;
-            bool shared = n[1] == 0 && n[2] == 1 && n[3] == 1;
-            if (shared) {
-                int32_t p2 = -1, p3 = -1;
-                for (const Hit& x : h) (x.state == 2 ? p2 : p3) = x.pass;
-                shared = p2 != p3;
-            }
+            const Cell& cell = cells[size_t(r - lo)];
+            const Hit* h = cell.hits;
+            const bool alone = cell.n == 1 && h[0].state == 1;
+            const bool shared = cell.n == 2 && h[0].pass != h[1].pass &&
+                                ((h[0].state == 2 && h[1].state == 3) || (h[0].state == 3 && h[1].state == 2));
             if (!alone && !shared) {
                 breach() << "ink " << ink << " raster " << r << ":";
-                for (const Hit& x : h) out << " pass " << x.pass << " state " << int(x.state);
+                for (uint8_t i = 0; i < std::min<uint8_t>(cell.n, 4); ++i)
+                    out << " pass " << h[i].pass << " state " << int(h[i].state);
                 out << "; ";
             }
         }

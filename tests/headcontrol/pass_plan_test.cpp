@@ -369,6 +369,24 @@ TEST(PassPlanEngine, AccessorsOfOneAndTwoHeads) {
         EXPECT_EQ(MLE_GetNozzleInfo(e.mle, -1, 0, &info), kMleNoNozzleInfo);
     }
     {
+        // A head-overlap window wider than the shared nozzles (80-99): the
+        // connection values land only on the 4 shared ones.
+        ModelHeadControl hc = hc_variant(HcVariant::TwoHeadsOverlap);
+        hc.units[0].layers.back().range = {{80, 100}};
+        PassEngine e(hc);
+        const uint8_t ink = K;
+        ASSERT_EQ(MLE_StartPage(e.mle, 1000, 1, &ink, nullptr, nullptr), 0u);
+        ASSERT_EQ(MLE_CreateSchedulingTable(e.mle, 0, nullptr), 0u);
+        EXPECT_EQ(std::vector<uint16_t>(e.mle->table.overlapValues[0], e.mle->table.overlapValues[0] + 4),
+                  (std::vector<uint16_t>{7, 7, 7, 7}));
+        const MleNozzleInfo* info = nullptr;
+        ASSERT_EQ(MLE_GetNozzleInfo(e.mle, 0, 0, &info), 0u);
+        EXPECT_EQ(info->endNozzle, 92);
+        ASSERT_EQ(MLE_GetNozzleInfo(e.mle, 1, 0, &info), 0u);
+        EXPECT_EQ(info->firstNozzle, 0);
+        EXPECT_EQ(e.release(), "");
+    }
+    {
         // Without a head-overlap layer the heads split the 4 shared nozzles.
         PassEngine e(hc_variant(HcVariant::TwoHeads));
         const uint8_t ink = K;
@@ -685,9 +703,9 @@ std::vector<uint32_t> sweep(const ModelHeadControl& hc) {
 TEST(PassPlanAlloc, EachAllocationGivesItsCodeAndLeavesNothing) {
     // Object, input-ink record, head entries and first nozzles; the page's
     // ink codes and nozzle lines; the layer copy, the layers' walk bounds,
-    // four per-nozzle arrays, the overlap widths; the layered-halftone
+    // four per-nozzle arrays, the builders' scratch, the overlap widths; the layered-halftone
     // nozzle arrays (two tables of pointers and a pair per nozzle array).
-    std::vector<uint32_t> one = {201, 201, 204, 204, 201, 201, 202, 203, 203, 203, 203, 203, 203};
+    std::vector<uint32_t> one = {201, 201, 204, 204, 201, 201, 202, 203, 203, 203, 203, 203, 203, 203};
     one.insert(one.end(), 14, kLhtNoNozzleArrays);
     EXPECT_EQ(sweep(hc_variant(HcVariant::Default)), one);
     // Two heads add the overlap zones, their array table and one array.
