@@ -24,7 +24,9 @@
 // Errors (codes.h, 2xx): every operation returns 0 or its code at once;
 // arrays already allocated stay attached and are freed by MLE_EndPage or
 // MLE_Destructor. Head tables that cannot be built are reported with the
-// caller's code (222-226, 262, 283).
+// caller's code (222-226, 262, 283). A logic whose values cannot serve as
+// divisors, indexes or loop steps, and a plan whose passes or positions do
+// not fit 31 bits, give 249.
 #pragma once
 
 #include "headcontrol/callbacks.h"
