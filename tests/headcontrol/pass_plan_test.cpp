@@ -18,6 +18,12 @@ using ovcg_test::ModelHeadControl;
 
 constexpr uint8_t K = 0x10, C = 0x11, M = 0x12, Y = 0x13, c = 0x14, m = 0x15;
 
+// Starts a page of the inks and plans it with logic 0: the first failing code.
+uint32_t begin_page(PassEngine& e, uint32_t length, const std::vector<uint8_t>& inks) {
+    if (uint32_t rc = MLE_StartPage(e.mle, length, uint16_t(inks.size()), inks.data(), nullptr, nullptr)) return rc;
+    return MLE_CreateSchedulingTable(e.mle, 0, nullptr);
+}
+
 std::string states_of(const NozzleRecord& r) {
     std::string s;
     for (uint8_t st : r.states) s += char('0' + st);
@@ -302,9 +308,7 @@ TEST(PassPlanEngine, AccessorsOfOneAndTwoHeads) {
         EXPECT_TRUE(MLE_FindPOLIndex(e.mle, 2));
         EXPECT_FALSE(MLE_FindPOLIndex(e.mle, 3));
         EXPECT_FALSE(MLE_GetLayeredHTEnable(e.mle));
-        const uint8_t ink = K;
-        ASSERT_EQ(MLE_StartPage(e.mle, 1000, 1, &ink, nullptr, nullptr), 0u);
-        ASSERT_EQ(MLE_CreateSchedulingTable(e.mle, 0, nullptr), 0u);
+        ASSERT_EQ(begin_page(e, 1000, {K}), 0u);
         EXPECT_EQ(MLE_GetNozzlePitchIncludedNozzleInfo(e.mle), 2);
         EXPECT_EQ(e.mle->schedule.polCycle, 2);
     }
@@ -338,9 +342,7 @@ TEST(PassPlanEngine, AccessorsOfOneAndTwoHeads) {
         PassEngine e(hc_variant(HcVariant::TwoHeadsOverlap));
         EXPECT_EQ(MLE_GetHeadheight(e.mle), 180u);
         EXPECT_EQ(MLE_GetNozzleMax(e.mle), 92);
-        const uint8_t inks[] = {K, C};
-        ASSERT_EQ(MLE_StartPage(e.mle, 1000, 2, inks, nullptr, nullptr), 0u);
-        ASSERT_EQ(MLE_CreateSchedulingTable(e.mle, 0, nullptr), 0u);
+        ASSERT_EQ(begin_page(e, 1000, {K, C}), 0u);
         ASSERT_EQ(MLE_Next(e.mle, nullptr, nullptr), 0u);  // pass 1 at 180
         const MleNozzleInfo* info = nullptr;
         ASSERT_EQ(MLE_GetNozzleInfo(e.mle, 0, 1, &info), 0u);
@@ -374,9 +376,7 @@ TEST(PassPlanEngine, AccessorsOfOneAndTwoHeads) {
         ModelHeadControl hc = hc_variant(HcVariant::TwoHeadsOverlap);
         hc.units[0].layers.back().range = {{80, 100}};
         PassEngine e(hc);
-        const uint8_t ink = K;
-        ASSERT_EQ(MLE_StartPage(e.mle, 1000, 1, &ink, nullptr, nullptr), 0u);
-        ASSERT_EQ(MLE_CreateSchedulingTable(e.mle, 0, nullptr), 0u);
+        ASSERT_EQ(begin_page(e, 1000, {K}), 0u);
         EXPECT_EQ(std::vector<uint16_t>(e.mle->table.overlapValues[0], e.mle->table.overlapValues[0] + 4),
                   (std::vector<uint16_t>{7, 7, 7, 7}));
         const MleNozzleInfo* info = nullptr;
@@ -389,9 +389,7 @@ TEST(PassPlanEngine, AccessorsOfOneAndTwoHeads) {
     {
         // Without a head-overlap layer the heads split the 4 shared nozzles.
         PassEngine e(hc_variant(HcVariant::TwoHeads));
-        const uint8_t ink = K;
-        ASSERT_EQ(MLE_StartPage(e.mle, 1000, 1, &ink, nullptr, nullptr), 0u);
-        ASSERT_EQ(MLE_CreateSchedulingTable(e.mle, 0, nullptr), 0u);
+        ASSERT_EQ(begin_page(e, 1000, {K}), 0u);
         const MleNozzleInfo* info = nullptr;
         ASSERT_EQ(MLE_GetNozzleInfo(e.mle, 0, 0, &info), 0u);
         EXPECT_EQ(info->endNozzle, 90);
@@ -438,9 +436,7 @@ TEST(PassPlanEngine, ValueQueries) {
         t.edit(hc);
         PassEngine e(hc);
         ASSERT_EQ(e.code, 0u);
-        const uint8_t ink = K;
-        ASSERT_EQ(MLE_StartPage(e.mle, 1000, 1, &ink, nullptr, nullptr), 0u);
-        ASSERT_EQ(MLE_CreateSchedulingTable(e.mle, 0, nullptr), 0u);
+        ASSERT_EQ(begin_page(e, 1000, {K}), 0u);
         uint32_t length = 0;
         EXPECT_EQ(MLE_GetMinLength(e.mle, &length), t.minLengthCode);
         if (!t.minLengthCode) {
@@ -497,9 +493,7 @@ TEST(PassPlanNozzleInfo, LayeredHalftoneDisablesNozzlesWithoutIndex) {
     PassEngine e(hc);
     ASSERT_EQ(e.code, 0u);
     EXPECT_TRUE(MLE_GetLayeredHTEnable(e.mle));
-    const uint8_t ink = C;
-    ASSERT_EQ(MLE_StartPage(e.mle, 1000, 1, &ink, nullptr, nullptr), 0u);
-    ASSERT_EQ(MLE_CreateSchedulingTable(e.mle, 0, nullptr), 0u);
+    ASSERT_EQ(begin_page(e, 1000, {C}), 0u);
     const MleNozzleInfo* info = nullptr;
     ASSERT_EQ(MLE_GetNozzleInfo(e.mle, 0, 0, &info), 0u);
     ASSERT_EQ(info->endNozzle, 180);
@@ -521,9 +515,7 @@ TEST(PassPlanNozzleInfo, LayeredHalftoneWithoutArrays) {
     hc.modes[0].lht.halftones.assign(6, {1});
     hc.units[0].layers[0].range = {{0, 0}};
     PassEngine e(hc);
-    const uint8_t ink = K;
-    ASSERT_EQ(MLE_StartPage(e.mle, 1000, 1, &ink, nullptr, nullptr), 0u);
-    ASSERT_EQ(MLE_CreateSchedulingTable(e.mle, 0, nullptr), 0u);
+    ASSERT_EQ(begin_page(e, 1000, {K}), 0u);
     const MleNozzleInfo* info = nullptr;
     EXPECT_EQ(MLE_GetNozzleInfo(e.mle, 0, 0, &info), kMleNoNozzleInfo);
 }
@@ -574,9 +566,7 @@ TEST(PassPlanNozzleInfo, FeedDirectionShiftRenumbersTheWindow) {
     const int16_t* nums[] = {num};
     const int16_t* dens[] = {den};
     ASSERT_EQ(YDS_SetCorrectionArray(1, 1, nums, dens, e.mle->yds), 0u);
-    const uint8_t ink = K;
-    ASSERT_EQ(MLE_StartPage(e.mle, 400, 1, &ink, nullptr, nullptr), 0u);
-    ASSERT_EQ(MLE_CreateSchedulingTable(e.mle, 0, nullptr), 0u);
+    ASSERT_EQ(begin_page(e, 400, {K}), 0u);
     const MleNozzleInfo* info = nullptr;
     ASSERT_EQ(MLE_GetNozzleInfo(e.mle, 0, 0, &info), 0u);
     EXPECT_EQ(info->yShift, 2);
