@@ -1,5 +1,5 @@
-// Result codes of the model resource reader, the five head tables and the
-// loss-nozzle complement's set-up (objects, switches, resources).
+// Result codes of the model resource reader, the pass engine, the five head
+// tables and the loss-nozzle complement's set-up (objects, switches, resources).
 //
 // Every operation returns an unsigned 32-bit code, 0 for success. A module's
 // code passes through its callers unchanged: a head-table loader called by
@@ -46,6 +46,45 @@ inline constexpr uint32_t kRscNoCodeLists = 177;       // a unit's null-pass lis
 inline constexpr uint32_t kRscNoColorRemap = 183;
 inline constexpr uint32_t kRscNoEncoderMode = 184;     // mode id not in the encoder mode table
 inline constexpr uint32_t kRscBadFormat = 190;         // negative format number
+
+// ---- Pass engine (201-290) --------------------------------------------------
+inline constexpr uint32_t kMleNoObject = 201;          // object or input-ink record
+inline constexpr uint32_t kMleNoLayers = 202;          // the schedule's layer copy
+inline constexpr uint32_t kMleNoSchedule = 203;        // any other array of the schedule
+inline constexpr uint32_t kMleNoHeadTables = 204;      // per-head entries and first nozzles
+inline constexpr uint32_t kMleNoOverlapTables = 205;   // per-boundary overlap arrays and zones
+inline constexpr uint32_t kMleNoMir = 206;             // the per-pass feed list
+inline constexpr uint32_t kMleNextFailed = 222;        // MLE_Next: head table
+inline constexpr uint32_t kMleChangeFailed = 223;      // MLE_ChangeMicroWeaveLogic: head table
+inline constexpr uint32_t kMleFooterTopFailed = 224;   // MLE_GetFooterTopPosition: head table
+inline constexpr uint32_t kMleCreateFailed = 225;      // MLE_CreateSchedulingTable: head table
+inline constexpr uint32_t kMleMakeFailed = 226;        // MLE_MakeHeadTable
+inline constexpr uint32_t kMleAutoBottomPasses = 240;
+inline constexpr uint32_t kMleAutoBottomNoLayer = 241;
+inline constexpr uint32_t kMleNoLogic = 242;           // the slot has no logic
+inline constexpr uint32_t kMleUnknownInk = 243;        // an ink the colour table lacks
+inline constexpr uint32_t kMleNoExtraPasses = 244;
+inline constexpr uint32_t kMleAutoBottomShort = 245;
+inline constexpr uint32_t kMleNegativeRange = 246;     // page shorter than the fixed part; a layer ends before it starts
+inline constexpr uint32_t kMleEmptyRangeTable = 247;   // a moving-range table empty or its widths below 1
+inline constexpr uint32_t kMleBadLowerFeed = 248;
+inline constexpr uint32_t kMleBadLogic = 249;          // a logic value the planner cannot use; a plan beyond 31 bits
+inline constexpr uint32_t kMleTooManyInks = 250;       // more than 32 inks; a colour without correction value
+inline constexpr uint32_t kMleBrsCorrectFTrans = 251;
+inline constexpr uint32_t kMleBrsCorrectFailed = 252;
+inline constexpr uint32_t kMleBrsGapNegative = 253;
+inline constexpr uint32_t kMleBrsGapFailed = 254;
+inline constexpr uint32_t kMleNoNozzleInfo = 255;      // head or ink outside the page; no layer arrays for the ink
+inline constexpr uint32_t kMleChangeBehind = 260;
+inline constexpr uint32_t kMleChangeTooFar = 261;
+inline constexpr uint32_t kMleReplanFailed = 262;      // re-planning: head table
+inline constexpr uint32_t kMleMirFailed = 271;
+inline constexpr uint32_t kMleNoMinLength = 281;
+inline constexpr uint32_t kMleNoSwitchingPosition = 282;
+inline constexpr uint32_t kMleSwitchingTableFailed = 283;
+inline constexpr uint32_t kMleSwitchingNoWindow = 284;
+inline constexpr uint32_t kMleNoPreBuffering = 290;
+inline constexpr uint32_t kMleHeadPosFailed = 957;     // MLE_GetHeadPosAfterPass: head table
 
 // ---- Head tables ------------------------------------------------------------
 inline constexpr uint32_t kLhtNoTable = 901;

@@ -614,7 +614,7 @@ ModelHeadControl default_head_control(const ModelDescription& model) {
     // One pass per head height: pitch 1, the whole head, feed = nozzle count.
     HcLogic u;
     u.logic_id = 1;
-    u.layers.push_back(HcLayer{1, 0, 0, {int16_t(nozzles)}, {{0, nozzles}}, {0}, {0}, {}});
+    u.layers.push_back(HcLayer{1, 0, 0, {int16_t(nozzles)}, {{0, nozzles}}, {1}, {0}, {}});
     u.head_units = {0};
     u.normal = {{nozzles, 0, 0, 0}};
     hc.units.push_back(u);
@@ -771,6 +771,38 @@ ModelHeadControl all_sections(const ModelDescription& model) {
 
 }  // namespace
 
+HcLogic interleaved_logic(uint16_t n, uint16_t v, int16_t a) {
+    require(n > v && a > 0 && (a & 1) && a < 2 * (n - v), "interleaved logic: 0 < a < 2(n - v), a odd");
+    const int16_t f1 = int16_t(2 * (n - v) - a), f3 = int16_t(2 * n - a);
+    const std::vector<int16_t> feeds = {a, f1, a, f3};
+    HcLogic u;
+    u.logic_id = 1;
+    u.pitch = 2;
+    u.layers = {
+        HcLayer{0, 0, 1, {1}, {{0, n}}, {1}, {0}, {}},
+        HcLayer{1, 2, 0, feeds, {{0, n}, {0, n}, {0, n}, {0, n}}, {1}, {0}, {}},
+        // Passes 0 and 1 of a cycle share their last v nozzles with passes 2 and 3.
+        HcLayer{3, 2, 0, feeds, {{uint16_t(n - v), n}, {uint16_t(n - v), n}, {0, 0}, {0, 0}}, {1}, {0}, {1, 2, 0, 0}},
+        HcLayer{4, 2, 0, feeds, {{0, 0}, {0, 0}, {0, v}, {0, v}}, {1}, {0}, {0, 0, 1, 2}},
+    };
+    u.head_units = {0};
+    u.normal = {{uint16_t(4 * n - 2 * v), 0, 0, 0}};
+    return u;
+}
+
+namespace {
+
+// A head of n nozzles printed by the interleaved logic.
+void interleave(ModelHeadControl& hc, uint16_t n, uint16_t v, int16_t a) {
+    hc.head.nozzles = {n};
+    hc.units = {interleaved_logic(n, v, a)};
+    for (HcSubMode& s : hc.modes[0].sub_modes) s.min_length = n;
+    const uint32_t reach = 2u * n;
+    hc.encoders[0].sub_mode_values = {reach, reach};
+}
+
+}  // namespace
+
 ModelHeadControl head_control_variant(const ModelDescription& model, HcVariant variant) {
     ModelHeadControl hc = default_head_control(model);
     switch (variant) {
@@ -810,6 +842,74 @@ ModelHeadControl head_control_variant(const ModelDescription& model, HcVariant v
             HcLogic shadowed = hc.units[0];
             shadowed.pitch = 9;
             hc.units = {shadowed, hc.units[0], second};
+            break;
+        }
+        case HcVariant::Interleaved: interleave(hc, hc.head.nozzles[0], 20, 91); break;
+        case HcVariant::Interleaved8: interleave(hc, 8, 2, 5); break;
+        case HcVariant::TwoHeadsOverlap: {
+            hc = head_control_variant(model, HcVariant::TwoHeads);
+            // Head 1's entry: both heads print the 4 shared nozzles, whose
+            // head-connection value is 7.
+            const uint16_t n = hc.head.nozzles[0];
+            const uint16_t shared = uint16_t(n - hc.head.overlaps[0]);
+            HcLogic& u = hc.units[0];
+            u.layers.push_back(HcLayer{36, 0, 0, u.layers[0].feed, {{shared, n}}, {1}, {0}, {7}});
+            break;
+        }
+        case HcVariant::PreNormal: {
+            interleave(hc, 8, 2, 5);
+            std::vector<HcLayer>& l = hc.units[0].layers;
+            l[0].feed = {2};  // one upper pass, at 0
+            HcLayer pre = l[0];
+            pre.kind = 9;  // the pre-normal pass at 1
+            pre.start = pre.end = 1;
+            pre.feed = {1};
+            l.insert(l.begin() + 1, pre);
+            break;
+        }
+        case HcVariant::EveryPassLayer: {
+            hc = head_control_variant(model, HcVariant::PreNormal);
+            // Two heads of 6 sharing 4: virtual nozzles 0-7, head 1 from 2.
+            hc.head.nozzles = {6, 6};
+            hc.head.overlaps = {4};
+            HcMode& m = hc.modes[0];
+            m.color_order_more = m.color_order;
+            m.use_heads = {1, 1};
+            std::vector<HcLayer>& l = hc.units[0].layers;
+            const std::vector<int16_t> feeds = l[2].feed;
+            const std::vector<std::pair<uint16_t, uint16_t>> shared(4, {2, 6});
+            // Upper: head 1's entry; pre-normal: the overlap with the upper pass and head 1's entry.
+            l.push_back(HcLayer{35, 0, 0, {1}, {{2, 6}}, {1}, {0}, {3}});
+            l.push_back(HcLayer{11, 1, 1, {1}, {{0, 2}}, {1}, {0}, {4}});
+            l.push_back(HcLayer{38, 1, 1, {1}, {{2, 6}}, {1}, {0}, {5}});
+            l.push_back(HcLayer{13, 2, 20, feeds, {{5, 8}, {5, 8}, {0, 0}, {0, 0}}, {1}, {0}, {6, 6, 0, 0}});
+            l.push_back(HcLayer{14, 2, 30, feeds, {{0, 0}, {0, 0}, {0, 3}, {0, 3}}, {1}, {0}, {0, 0, 7, 7}});
+            l.push_back(HcLayer{36, 2, 0, feeds, shared, {1}, {0}, {8, 8, 8, 8}});
+            break;
+        }
+        case HcVariant::SplitColors: {
+            // K in two rows (the second 2 nozzles further down), C in one, Y
+            // in a row 1 nozzle down; the other colours one row each.
+            HcMode& m = hc.modes[0];
+            m.function_flags |= 0x40;
+            m.block_e.rows = 2;
+            m.block_e.colors = {0x10, 0x10, 0x11, 0x12, 0x13, 0x14, 0x15};
+            m.block_e.codes = {0x30, 0x31, 0x32, 0x33, 0x34, 0x35, 0x36};
+            m.block_e.shifts = {0, 2, 0, 0, 1, 0, 0};
+            for (HcSubMode& s : m.sub_modes) s.head_top_mode = 7;
+            break;
+        }
+        case HcVariant::Corrected: {
+            HcMode& m = hc.modes[0];
+            m.function_flags |= 0x1000;
+            m.value1 = 720;
+            m.array_values = {0, 12, 4, 12, 30, 7};
+            hc.head.line_values = {40, 0, 25, 40, 10, 0};
+            hc.encoders[0].sub_mode_values = {210, 210};  // the head's reach and the largest offset
+            for (HcSubMode& s : m.sub_modes) {
+                s.head_top_mode = 7;
+                s.head_top_value = 100;
+            }
             break;
         }
     }

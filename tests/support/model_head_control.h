@@ -262,8 +262,23 @@ enum class HcVariant {
     AllSections,  // every optional section, two heads, split order, two units over four slots
     TwoHeads,     // the default head split in two overlapping heads
     SharedUnits,  // four slots naming two units, one slot empty, a duplicate unit id
+    // Pass planning.
+    Interleaved,      // pitch 2 on the default head: two upper passes, overlap layers 3 and 4
+    Interleaved8,     // the same logic on a head of 8 nozzles
+    TwoHeadsOverlap,  // TwoHeads with a head-overlap layer: the heads share nozzles 88-91
+    SplitColors,      // a split colour table: ink rows of one command colour, shifted
+    Corrected,        // direction-correction values, nozzle-array offsets and head-top mode 7
+    PreNormal,        // Interleaved8 whose second top pass is a pre-normal pass
+    EveryPassLayer,   // Interleaved8 on two heads with every layer type of the three first groups
 };
 ModelHeadControl head_control_variant(const ModelDescription& model, HcVariant variant);
+
+// An interleaved logic at pitch 2 over n nozzles whose normal passes stand
+// a, 2(n - v) - a, a, 2n - a rasters apart (a odd): every second pass prints
+// one parity of rasters; passes 0 and 2 of a cycle share v nozzles (overlap
+// layers 3 and 4), passes 2 and 4 share none. The normal layer starts at
+// raster 2; two upper passes at rasters 0 and 1 print what it does not reach.
+HcLogic interleaved_logic(uint16_t n, uint16_t v, int16_t a);
 ModelHeadControl default_head_control(const ModelDescription& model);
 
 // Adds the model's head-control resource (type 4000, identifier 256),
