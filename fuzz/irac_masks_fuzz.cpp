@@ -7,6 +7,7 @@
 // sanitizer sees; a complement that is not the NOT of its row (for the kinds
 // that make it so) and a block left over are findings.
 #include "headcontrol/pmm_masks.h"
+#include "irac_fuzz_platform.h"
 
 #include <cstdint>
 #include <cstdlib>
@@ -19,29 +20,7 @@ using namespace ovcg::irac;
 
 constexpr size_t kConfig = 16;
 
-const uint8_t* g_data = nullptr;
-size_t g_size = 0;
-long g_blocks = 0;
-
-void* Alloc(uint32_t size) {
-    if (size == 0 || size > (64u << 20)) return nullptr;
-    ++g_blocks;
-    return std::malloc(size);
-}
-void* Realloc(void* p, uint32_t size) { return size ? std::realloc(p, size) : nullptr; }
-void Free(void* p) {
-    if (p) --g_blocks;
-    std::free(p);
-}
-void* Get(void*, int kind, uint32_t* size) {
-    *size = 0;
-    if (kind != kModelResourceKind) return nullptr;
-    void* p = std::malloc(g_size ? g_size : 1);
-    if (g_size) std::memcpy(p, g_data, g_size);
-    *size = static_cast<uint32_t>(g_size);
-    return p;
-}
-void Release(void*, void* p) { std::free(p); }
+using irac_fuzz::g_blocks;
 
 // The pass engine's answers from the configuration bytes.
 struct Engine {
@@ -95,17 +74,11 @@ void use_patterns(const POLMaskWork& w, uint32_t seed) {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (size < kConfig || size > (1u << 20)) return 0;
-    g_data = data + kConfig;
-    g_size = size - kConfig;
-    OVF_COMMON ovf = defaults::table();
-    ovf.alloc = Alloc;
-    ovf.realloc = Realloc;
-    ovf.free = Free;
-    ovf.get_resource = Get;
-    ovf.free_resource = Release;
-    const CallbackTable cb = relay_callbacks(ovf);
+    const CallbackTable cb = relay_callbacks(irac_fuzz::platform(data + kConfig, size - kConfig));
     RscObject* rsc = nullptr;
-    if (RSC_Constructor(&rsc, {0x03020131u, 1}, 0x10, &cb) != 0) {
+    const uint32_t parsed = RSC_Constructor(&rsc, {0x03020131u, 1}, 0x10, &cb);
+    if (irac_fuzz::g_resources != 0) std::abort();
+    if (parsed != 0) {
         if (g_blocks != 0) std::abort();
         return 0;
     }

@@ -5,6 +5,7 @@
 // disagrees with its array is an overrun the sanitizer sees), then all of it
 // is freed; a block left over is a finding.
 #include "headcontrol/model_resource.h"
+#include "irac_fuzz_platform.h"
 
 #include <cstdint>
 #include <cstdlib>
@@ -15,35 +16,8 @@ namespace {
 
 using namespace ovcg::irac;
 
-const uint8_t* g_data = nullptr;
-size_t g_size = 0;
-long g_blocks = 0;
-long g_resources = 0;
-
-void* Alloc(uint32_t size) {
-    if (size == 0 || size > (64u << 20)) return nullptr;
-    ++g_blocks;
-    return std::malloc(size);
-}
-void* Realloc(void* p, uint32_t size) { return size ? std::realloc(p, size) : nullptr; }
-void Free(void* p) {
-    if (p) --g_blocks;
-    std::free(p);
-}
-void* Get(void*, int kind, uint32_t* size) {
-    *size = 0;
-    if (kind != kModelResourceKind) return nullptr;
-    // An exact copy: a read past its end is caught.
-    void* p = std::malloc(g_size ? g_size : 1);
-    if (g_size) std::memcpy(p, g_data, g_size);
-    *size = static_cast<uint32_t>(g_size);
-    ++g_resources;
-    return p;
-}
-void Release(void*, void* p) {
-    --g_resources;
-    std::free(p);
-}
+using irac_fuzz::g_blocks;
+using irac_fuzz::g_resources;
 
 volatile uint32_t g_sink;
 
@@ -174,16 +148,8 @@ void run(IdentifierPair id, const CallbackTable& cb) {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (size > (1u << 20)) return 0;
-    g_data = data;
-    g_size = size;
     // The default callbacks, with counted memory and the input as the resource.
-    OVF_COMMON ovf = defaults::table();
-    ovf.alloc = Alloc;
-    ovf.realloc = Realloc;
-    ovf.free = Free;
-    ovf.get_resource = Get;
-    ovf.free_resource = Release;
-    const CallbackTable cb = relay_callbacks(ovf);
+    const CallbackTable cb = relay_callbacks(irac_fuzz::platform(data, size));
     // The default model's print mode (long mode number) with both sub-modes,
     // and its short number, which the formats below 1.2 carry.
     run({0x03020131u, 1}, cb);

@@ -180,12 +180,22 @@ uint32_t build_gradation(ICMResourceData& icm, const LayerKindInfo& kind, uint32
     return 0;
 }
 
+// The record a dither or stored kind names, for rows of w bytes: 83 for
+// rows of no bytes, 84 for an index beyond the list.
+template <class T>
+uint32_t kind_record(const CountedArray<T>& list, uint32_t w, uint32_t index, const T*& out) {
+    if (w == 0) return kPmmBadTable;
+    if (index >= uint32_t(list.count > 0 ? list.count : 0) || !list.items) return kPmmBadIndex;
+    out = &list.items[index];
+    return 0;
+}
+
 uint32_t build_dither(const ICMResourceData& icm, const LayerKindInfo& kind, uint32_t G, const CallbackTable& cb,
                       POLMaskPattern& p) {
     const uint32_t w = kind.ditherRowBytes;
-    if (w == 0) return kPmmBadTable;
-    if (kind.ditherMatrix >= icm.polThresholdMatrices.count) return kPmmBadIndex;
-    const MatrixRecord& m = icm.polThresholdMatrices.items[kind.ditherMatrix];
+    const MatrixRecord* record = nullptr;
+    if (uint32_t rc = kind_record(icm.polThresholdMatrices, w, kind.ditherMatrix, record)) return rc;
+    const MatrixRecord& m = *record;
     const uint32_t h = m.rows > 0 ? uint32_t(m.rows) : 0, c = m.columns;
     if (h * c == 0 || !m.data) return kPmmBadTable;
     const uint32_t b = icm.bitsPerPixel == 2 ? 2 : 1;
@@ -234,9 +244,9 @@ uint8_t double_bits(uint32_t nibble) {
 uint32_t build_stored(const ICMResourceData& icm, const LayerKindInfo& kind, uint32_t G, const CallbackTable& cb,
                       POLMaskPattern& p) {
     const uint32_t w = kind.storedRowBytes;
-    if (w == 0) return kPmmBadTable;
-    if (kind.storedRecord >= icm.polStoredPatterns.count) return kPmmBadIndex;
-    const TaggedBytesRecord& rec = icm.polStoredPatterns.items[kind.storedRecord];
+    const TaggedBytesRecord* record = nullptr;
+    if (uint32_t rc = kind_record(icm.polStoredPatterns, w, kind.storedRecord, record)) return rc;
+    const TaggedBytesRecord& rec = *record;
     const uint32_t r = rec.rows, k = rec.columns > 0 ? uint32_t(rec.columns) : 0;
     if (r == 0 || !rec.data) return kPmmBadTable;
     if (G > k / 2) return kPmmStoredTooShort;

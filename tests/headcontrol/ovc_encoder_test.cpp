@@ -10,6 +10,7 @@
 #include "support/guard_page.h"
 #include "support/model.h"
 #include "support/model_head_control.h"
+#include "parsed_model.h"
 #include "tiff_packbits.h"
 
 #include <gtest/gtest.h>
@@ -26,38 +27,25 @@ namespace {
 using ovcg_test::Bytes;
 using ovcg_test::FakeOvf;
 
-const Bytes& encoder_resource() {
-    static const Bytes res = ovcg_test::head_control_resource(
-        ovcg_test::head_control_variant(ovcg_test::default_model(), ovcg_test::HcVariant::EncoderModes));
+const Bytes& encoder_modes() {
+    static const Bytes res = ovcg_test::head_control_variant_resource(ovcg_test::HcVariant::EncoderModes);
     return res;
 }
 
 // Encoder case indexes of HcVariant::EncoderModes.
 enum : size_t { kPlain, kPlus1, kMinus1, kPlus2, kMinus2, kPlus3, kMinus128, kRemap, kMulti, kShortFormat };
 
-// An encoder of one encoder case on its own fake platform; nothing may be
-// left allocated at the end.
-struct Encoder {
-    FakeOvf ovf;
-    CallbackTable cb;
-    RscObject* rsc = nullptr;
+// An encoder of one encoder case.
+struct Encoder : ParsedModel {
     OvcContext* ctx = nullptr;
     uint32_t code = 0;
 
-    explicit Encoder(size_t encoderCase, int32_t width = 64, int32_t lines = 1, size_t failAlloc = 0) {
-        ovf.set_resource(kModelResourceKind, encoder_resource());
-        cb = relay_callbacks(ovf.table());
-        code = RSC_Constructor(&rsc, {ovcg_test::hc_encoder_mode_id(encoderCase), 1}, IRAC_OPT_ENGINE, &cb);
-        if (code) return;
+    explicit Encoder(size_t encoderCase, int32_t width = 64, int32_t lines = 1, size_t failAlloc = 0)
+        : ParsedModel(encoder_modes(), ovcg_test::hc_encoder_mode_id(encoderCase)) {
         if (failAlloc) ovf.fail_alloc_from(ovf.alloc_calls() + failAlloc);
         code = OVC_Constructor(&ctx, &cb, rsc, width, lines);
     }
-    ~Encoder() {
-        OVC_Destructor(ctx);
-        RSC_Destructor(rsc);
-        EXPECT_EQ(ovf.live_blocks(), 0u);
-        EXPECT_EQ(ovf.bad_frees(), 0u);
-    }
+    ~Encoder() { OVC_Destructor(ctx); }
 };
 
 const Bytes kLine = {1, 1, 1, 1, 5, 6};

@@ -5,7 +5,7 @@
 #include "headcontrol/pmm_masks.h"
 
 #include "headcontrol/codes.h"
-#include "support/fake_ovf.h"
+#include "parsed_model.h"
 #include "support/model.h"
 #include "support/model_head_control.h"
 
@@ -56,19 +56,14 @@ ModelHeadControl mask_model() {
     return ovcg_test::head_control_variant(ovcg_test::default_model(), ovcg_test::HcVariant::MaskKinds);
 }
 
-// The parsed model of a description and a work area on one fake platform.
-struct Masks {
-    FakeOvf ovf;
-    CallbackTable cb;
-    RscObject* rsc = nullptr;
+// A work area over the parsed model of a description.
+struct Masks : ParsedModel {
     ICMResourceData* icm = nullptr;
     POLMaskWork work{};
     FakePassEngine engine;
 
-    explicit Masks(const ModelHeadControl& hc = mask_model()) {
-        ovf.set_resource(kModelResourceKind, ovcg_test::head_control_resource(hc));
-        cb = relay_callbacks(ovf.table());
-        EXPECT_EQ(RSC_Constructor(&rsc, {ovcg_test::model_head_mode_id(), 1}, IRAC_OPT_ENGINE, &cb), 0u);
+    explicit Masks(const ModelHeadControl& hc = mask_model())
+        : ParsedModel(ovcg_test::head_control_resource(hc), ovcg_test::model_head_mode_id()) {
         RSC_GetICMResourceData(rsc, &icm);
         for (uint16_t r = 0; r < 16; ++r) engine.used.insert(r);
     }
@@ -86,12 +81,7 @@ struct Masks {
         const uint8_t* base = (complement ? p.complement : p.mask) + r * size_t(p.rowBytes);
         return Bytes(base, base + p.rowBytes);
     }
-    ~Masks() {
-        PMM_Free_POLMaskWork(&work);
-        RSC_Destructor(rsc);
-        EXPECT_EQ(ovf.live_blocks(), 0u);
-        EXPECT_EQ(ovf.bad_frees(), 0u);
-    }
+    ~Masks() { PMM_Free_POLMaskWork(&work); }
 };
 
 Bytes be64(uint64_t x) {

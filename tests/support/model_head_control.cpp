@@ -944,6 +944,10 @@ ModelHeadControl head_control_variant(const ModelDescription& model, HcVariant v
     return hc;
 }
 
+Bytes head_control_variant_resource(HcVariant variant) {
+    return head_control_resource(head_control_variant(default_model(), variant));
+}
+
 void add_model_head_control(ResWriter& writer, const ModelDescription& model) {
     const ModelHeadControl& hc = model.head_control;
     const Bytes plain = head_control_resource(hc);

@@ -297,6 +297,8 @@ enum HcMaskKind : uint16_t {
     kHcMaskKindCount
 };
 ModelHeadControl head_control_variant(const ModelDescription& model, HcVariant variant);
+// The resource of a variant of the default model.
+Bytes head_control_variant_resource(HcVariant variant);
 ModelHeadControl default_head_control(const ModelDescription& model);
 
 // Adds the model's head-control resource (type 4000, identifier 256),
