@@ -27,7 +27,7 @@
 // the kind of row i0 (the first F-trans segment's row) in that column.
 //
 // Results: 0 or a code (codes.h): 26, 27, 34, 36, 38, 48, 49, 50, 75-78 and
-// 91 as named there, 83 a table a kind needs is missing, empty or of width 0
+// 91 as named there, 83 a table a kind needs is missing, too short or of width 0
 // (base words, offset table, dispersion offsets, threshold matrix h x c,
 // stored record width, row bytes), 84 an index outside its table (base word
 // of a level, matrix or record, kind index in the pass-colour table, the

@@ -566,14 +566,5 @@ TEST(HeadRasterMasks, MaskingIsTheByteFormulaForAnyLengthAndStart) {
     EXPECT_EQ(line, Bytes(10, 0));
 }
 
-TEST(HeadRasterMasks, KindQueries) {
-    EXPECT_TRUE(PMM_CheckKindPOLMaskPatternExists(0x200));
-    EXPECT_TRUE(PMM_CheckKindPOLMaskPatternExists(0x8));
-    EXPECT_FALSE(PMM_CheckKindPOLMaskPatternExists(0x10 | 0x20 | 0x4000 | 0x8000));
-    EXPECT_TRUE(PMM_CheckKindGradationDispersionPOL(0x2));
-    EXPECT_FALSE(PMM_CheckKindGradationDispersionPOL(0x4));
-    EXPECT_EQ(PMM_CountPOLMaskSetNum(nullptr), 0xFFFFFFFFu);
-}
-
 }  // namespace
 }  // namespace ovcg::irac

@@ -236,13 +236,6 @@ TEST(HeadRasterBandBuffer, RingSlotsKnowTheirRaster) {
     EXPECT_EQ(RBM_StartPage(band.rbm, -1, 0, 0, 0, 0, nullptr), kRbmBadIndex);
     EXPECT_EQ(RBM_CalcRasterGraphicsWidth(band.rbm, -1, 0, &first, &last), kRbmBadIndex);
     EXPECT_EQ(RBM_CalcRasterGraphicsWidth(band.rbm, 0, band.planeLine + 1, &first, &last), kRbmBadIndex);
-    // Nothing in the engine searches the buffer.
-    EXPECT_EQ(RBM_SearchNextRaster(band.rbm, 0, 9), -1);
-    EXPECT_EQ(RBM_SearchNextColorRaster(band.rbm, 0, 9), -1);
-    EXPECT_EQ(RBM_SearchNextMonoRaster(band.rbm, 0, 9), -1);
-    EXPECT_EQ(RBM_CountBlankRaster(band.rbm, 0, 9, 0), 0);
-    EXPECT_EQ(RBM_GetRasterbufferSize(band.rbm), 0u);
-    EXPECT_EQ(RBM_SumAllocateMemorySize(band.rbm), 0u);
     EXPECT_EQ(RBM_GetRepeatNum(band.rbm), 2);
 }
 
