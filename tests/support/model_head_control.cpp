@@ -769,6 +769,106 @@ ModelHeadControl all_sections(const ModelDescription& model) {
     return hc;
 }
 
+// Each case a copy of the default mode and encoder entry under its own id.
+ModelHeadControl encoder_modes(ModelHeadControl hc) {
+    const HcMode mode = hc.modes[0];
+    const HcEncoder enc = hc.encoders[0];
+    const auto& cases = hc_encoder_cases();
+    for (size_t i = 0; i < cases.size(); ++i) {
+        HcMode m = mode;
+        m.id = hc_encoder_mode_id(i);
+        hc.modes.push_back(m);
+        HcEncoder e = enc;
+        e.id = m.id;
+        e.run_length = cases[i].run_length;
+        e.flags = cases[i].flags;
+        e.base_unit = 1440;  // 1/120 inch vertically, 1/180 inch horizontally
+        e.h_divisor = 8;
+        e.v_divisor = 12;
+        e.dot_size = uint8_t(0x20 + i);
+        e.page_format = 0x0A0B0C00u + uint32_t(i);
+        if (e.flags & 0x1) e.remap = {{0x10, 0x40}, {0x11, 0x41}, {0x10, 0x50}};
+        if (e.flags & 0x8) e.init_record = {0xE1, 0xE2, 0xE3};
+        hc.encoders.push_back(e);
+    }
+    return hc;
+}
+
+ModelHeadControl band_modes(ModelHeadControl hc) {
+    const HcMode mode = hc.modes[0];
+    const HcEncoder enc = hc.encoders[0];
+    for (const HcBandMode& b : hc_band_modes()) {
+        HcMode m = mode;
+        m.id = hc_band_mode_id(b);
+        m.value0 = b.repeat;
+        m.color_num = b.planes;
+        m.bits_per_pixel = b.bits;
+        hc.modes.push_back(m);
+        HcEncoder e = enc;
+        e.id = m.id;
+        e.word3 = 1;
+        hc.encoders.push_back(e);
+    }
+    return hc;
+}
+
+ModelHeadControl mask_kinds(ModelHeadControl hc) {
+    HcHeadSection& h = hc.head;
+    // Base words of levels 0 to 7 (two words a level), the rotation bases,
+    // one 4 x 3 threshold matrix, one stored record of 8 columns of 4-byte
+    // rows, two dispersion offsets and an order table. The offset tables
+    // are absent, so the defaults are built.
+    for (uint32_t level = 0; level < 8; ++level) {
+        h.pol_base_a.push_back(0x80000000u >> (4 * level));
+        h.pol_base_a.push_back(0x00000001u << (3 * level));
+    }
+    h.pol_base_b = {0x80000000u, 0};
+    h.pol_base_c = {0x12345678u, 0x9ABCDEF0u};
+    h.pol_matrices = {HcMatrix{4, 3, {10, 200, 30, 240, 50, 60, 170, 80, 90, 100, 110, 120}}};
+    Bytes stored;
+    for (uint8_t i = 0; i < 32; ++i) stored.push_back(uint8_t(0x11 * (i % 16) ^ (i / 16 ? 0xFF : 0)));
+    h.pol_stored = {HcTaggedBytes{0, 4, 8, stored, {}}};
+    h.pol_dispersion = {0, 5};
+    h.pol_order = {0, 1, 2, 3};
+
+    HcMode& m = hc.modes[0];
+    std::vector<HcLayerKind> kinds(kHcMaskKindCount);
+    kinds[kHcSimple].flags = 0x10;
+    kinds[kHcSimple].values = {0x55};
+    kinds[kHcGradation64].flags = 0x1;
+    kinds[kHcGradation64].values = {0, 1, 2, 3, 4, 5};
+    kinds[kHcGradation32].flags = 0x2 | 0x4000;
+    kinds[kHcGradation32].grades = 5;
+    kinds[kHcGradation32].range = {2, 6, 0};
+    kinds[kHcRotation64].flags = 0x4 | 0x8000;
+    kinds[kHcRotation64].grades = 200;
+    kinds[kHcRotation32].flags = 0x8;
+    kinds[kHcRotation32].grades = 200;
+    kinds[kHcDither].flags = 0x40;
+    kinds[kHcDither].values = {40, 90, 130, 200};
+    kinds[kHcDither].dither_row_bytes = 6;
+    kinds[kHcDither].dither_matrix = 0;
+    kinds[kHcDither].dither_step = 2;
+    kinds[kHcDitherRange].flags = 0x40 | 0x4000;
+    kinds[kHcDitherRange].dither_row_bytes = 5;
+    kinds[kHcDitherRange].dither_step = 1;
+    kinds[kHcDitherRange].range = {1, 250, 0};
+    kinds[kHcStored].flags = 0x200;
+    kinds[kHcStored].grades = 3;
+    kinds[kHcStored].stored_row_bytes = 10;
+    kinds[kHcStored].stored_record = 0;
+    kinds[kHcSimpleSecond].flags = 0x20;
+    kinds[kHcSimpleSecond].values = {0xAA};
+    m.layer_kinds = kinds;
+    m.layer_values.clear();
+    for (uint16_t i = 0; i < kHcMaskKindCount; ++i) m.layer_values.push_back(i);
+    // Two mode bytes per nozzle array: the per-colour kind table of the
+    // 0x8000 kind.
+    m.mode_bytes.clear();
+    for (size_t i = 0; i < 2 * m.color_order.size(); ++i) m.mode_bytes.push_back(uint8_t(i + 1));
+    return hc;
+}
+
 }  // namespace
 
 HcLogic interleaved_logic(uint16_t n, uint16_t v, int16_t a) {
@@ -802,6 +902,30 @@ void interleave(ModelHeadControl& hc, uint16_t n, uint16_t v, int16_t a) {
 }
 
 }  // namespace
+const std::vector<HcEncoderCase>& hc_encoder_cases() {
+    static const std::vector<HcEncoderCase> cases = {
+        {0, 0}, {1, 0}, {-1, 0}, {2, 0}, {-2, 0}, {3, 0}, {-128, 0}, {2, 0x1}, {-2, 0x4}, {2, 0x8},
+    };
+    return cases;
+}
+
+uint32_t hc_encoder_mode_id(size_t case_index) { return 0x45000000u + uint32_t(case_index); }
+
+const std::vector<HcBandMode>& hc_band_modes() {
+    static const std::vector<HcBandMode> modes = [] {
+        const std::pair<uint16_t, uint16_t> pairs[] = {{1, 1}, {1, 2}, {1, 4}, {2, 2}, {2, 4},
+                                                       {2, 8}, {4, 4}, {8, 8}, {16, 16}};
+        std::vector<HcBandMode> v;
+        for (uint16_t bits : {uint16_t(1), uint16_t(2)})
+            for (const auto& [r, p] : pairs) v.push_back({r, p, bits});
+        return v;
+    }();
+    return modes;
+}
+
+uint32_t hc_band_mode_id(const HcBandMode& b) {
+    return 0x42000000u | uint32_t(b.repeat) << 16 | uint32_t(b.planes) << 8 | b.bits;
+}
 
 ModelHeadControl head_control_variant(const ModelDescription& model, HcVariant variant) {
     ModelHeadControl hc = default_head_control(model);
@@ -912,8 +1036,15 @@ ModelHeadControl head_control_variant(const ModelDescription& model, HcVariant v
             }
             break;
         }
+        case HcVariant::EncoderModes: hc = encoder_modes(hc); break;
+        case HcVariant::BandModes: hc = band_modes(hc); break;
+        case HcVariant::MaskKinds: hc = mask_kinds(hc); break;
     }
     return hc;
+}
+
+Bytes head_control_variant_resource(HcVariant variant) {
+    return head_control_resource(head_control_variant(default_model(), variant));
 }
 
 void add_model_head_control(ResWriter& writer, const ModelDescription& model) {
