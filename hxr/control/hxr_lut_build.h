@@ -79,10 +79,6 @@ enum : uint32_t {
     kHxrAdditionalLutSize = 20403,
 };
 
-// The identifier of a duty-factor block, 16 bytes without terminator.
-inline constexpr char kHxrDutyModeId[] = "DUTY_FACTOR_MODE";
-inline constexpr uint32_t kHxrDutyModeIdSize = 16;
-
 // Node words of K channels in lane layout: ceil(K / 4).
 inline constexpr uint32_t HXRGetLutUnitSizeU32(uint32_t colorNum) { return (colorNum + 3) / 4; }
 // Byte of channel k inside a lane-layout node (little-endian words).

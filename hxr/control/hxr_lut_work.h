@@ -11,6 +11,9 @@ inline constexpr uint32_t kHxrLutGrayMaxGrid = 64;  // nodes of a resource gray 
 inline constexpr uint32_t kHxrTnmxMaxGrid = 256;
 inline constexpr uint32_t kHxrDuty100 = 1024;       // duty factor of 100 %
 inline constexpr int32_t kHxrNoOrder = -1;
+// The identifier of a duty-factor block, 16 bytes without terminator.
+inline constexpr char kHxrDutyModeId[] = "DUTY_FACTOR_MODE";
+inline constexpr uint32_t kHxrDutyIdBytes = 16;
 
 // A colour table: Ns^D nodes of K ink codes in resource (LUT) order, node
 // (i0, i1, i2[, i3]) at ((i0 Ns + i1) Ns + i2)[Ns + i3] x K.
