@@ -221,6 +221,11 @@ HXRLutData* HXRCreateTRAQ2LutColorData(const HXRLutResParser* p, uint32_t lutTyp
     if (!lut->paddedTable) return nullptr;
     for (uint64_t n = 0; n < nodes; ++n) std::memcpy(lut->paddedTable + n * padded, w.table + n * k, k);
     if (HXRGetSrcLutGridPosIndex(lut->srcGridIndex, w.gridNum, w.gridPos) != 0) return nullptr;
+    uint32_t levels[64];
+    if (HXRGetRebuildGridPos(levels, gridNum, w.dimension) != 0) {
+        fail(kHxrLutTargetGrid);
+        return nullptr;
+    }
     if (gray) {
         lut->grayAxis = static_cast<uint8_t*>(blocks.alloc(uint64_t(gridNum) * 4 * HXRGetLutUnitSizeU32(k)));
         if (!lut->grayAxis) return nullptr;

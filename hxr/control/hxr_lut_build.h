@@ -23,10 +23,11 @@
 //   6201 null slice, 6202 slice of another type (delete)
 //   6301 null colour table, 7401 null monochrome-photo table (delete)
 //   6351 / 6352 colour count / ink codes differ from the colour table's
-//   6353 colour table missing or dimension not 3 or 4
+//     (also when the resource has no colour table)
+//   6353 colour table dimension not 3 or 4
 //   6354 colour table grid count not 2..32
 //   6355 table gamma missing or outside 50..300
-//   6356 / 6357 monochrome ink count / code mismatch
+//   6356 / 6357 monochrome ink count (also no mono table) / code mismatch
 //   6358 / 6359 monochrome dimension not 1 / grid count not 2..32
 //   6360 / 6361 gray table ink count / code mismatch
 //   6362 gray dimension not 1, 6363 gray grid count not 2..64,
