@@ -245,6 +245,12 @@ uint32_t HXRAdjustColor(HXRLutWork* work, HXRGrayLutWork* gray, const _HXR_OPTIO
                         HXRMemMgr* mem) {
     if (!work || !work->table || !option || !mem) return 1;
     if (work->dimension != 3) return 0;
+    if (!HXRLutLevelsValid(work->gridPos, work->gridNum, kHxrLutSrcMaxGrid) || work->colorNum < 1 ||
+        work->colorNum > kHxrMaxInks)
+        return 1;
+    if (gray && gray->table &&
+        (!HXRLutLevelsValid(gray->gridPos, gray->gridNum, kHxrLutGrayMaxGrid) || gray->colorNum != work->colorNum))
+        return 1;
     const int32_t* tone = option->tone;
     for (uint32_t w = kToneBrightness; w <= kToneBalance3; ++w) {
         if (!in_range(tone[w], -kControlLimit, kControlLimit)) {
@@ -304,7 +310,8 @@ uint32_t duty_of(const uint32_t* block, const char* id, uint32_t* duty) {
 }  // namespace
 
 uint32_t HXRAdjustDuty(HXRLutWork* work, HXRGrayLutWork* gray, const uint32_t* block, const char* id) {
-    if (!work) return 1;
+    if (!work || !work->table || work->gridNum > kHxrLutSrcMaxGrid || work->colorNum > kHxrMaxInks) return 1;
+    if (gray && gray->gridNum > kHxrLutGrayMaxGrid) return 1;
     uint32_t d = kHxrDuty100;
     if (duty_of(block, id, &d) != 0) return 1;
     work->duty = kHxrDuty100;
@@ -558,7 +565,9 @@ bool tnmx_ink_limit(HXRLutTNMXWork& w) {
 }  // namespace
 
 uint32_t HXRAdjustColorTNMX(HXRLutTNMXWork* w, const int32_t* v, HXRMemMgr* mem) {
-    if (!w || !w->table || !v || !mem || w->colorNum < 1 || w->colorNum > kHxrMaxInks) return 1;
+    if (!w || !w->table || !v || !mem || w->colorNum < 1 || w->colorNum > kHxrMaxInks || w->gridNum < 1 ||
+        w->gridNum > kHxrTnmxMaxGrid)
+        return 1;
     if (!tnmx_controls_valid(v)) return 1;
     auto* x = static_cast<double*>(HXRAllocMem(mem, 256 * sizeof(double)));
     if (!x) return 1;

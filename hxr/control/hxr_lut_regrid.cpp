@@ -268,6 +268,11 @@ void rebuild_gray(const HXRGrayLutWork& g, const HXRLutWork& w, const uint32_t* 
     }
 }
 
+// A gray table spans 0..255 in non-decreasing levels with the grid's channels.
+bool gray_usable(const HXRGrayLutWork* g, uint32_t k) {
+    return g && g->table && g->colorNum == k && HXRLutLevelsValid(g->gridPos, g->gridNum, kHxrLutGrayMaxGrid);
+}
+
 }  // namespace
 
 uint32_t* HXRRebuildLut(const HXRLutWork* w, const HXRGrayLutWork* g, const uint32_t* dec, const uint32_t* enc,
@@ -293,7 +298,7 @@ uint32_t* HXRRebuildLut(const HXRLutWork* w, const HXRGrayLutWork* g, const uint
     if (w->dimension == 3) {
         rebuild_3d(*w, p, n, dec, enc, index, grid);
         if (white) grid[(nodes - 1) * words + clearWord] &= clearMask;
-        if (g && g->table && grayOut) rebuild_gray(*g, *w, p, n, dec, enc, grid, grayOut);
+        if (gray_usable(g, w->colorNum) && grayOut) rebuild_gray(*g, *w, p, n, dec, enc, grid, grayOut);
     } else {
         rebuild_4d(*w, p, n, dec, enc, index, grid);
         if (white) grid[clearWord] &= clearMask;

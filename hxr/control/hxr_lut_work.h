@@ -15,6 +15,15 @@ inline constexpr int32_t kHxrNoOrder = -1;
 inline constexpr char kHxrDutyModeId[] = "DUTY_FACTOR_MODE";
 inline constexpr uint32_t kHxrDutyIdBytes = 16;
 
+// Grid levels a working table can be interpolated on: n of them (2..max),
+// from 0 to 255, never falling.
+inline bool HXRLutLevelsValid(const uint32_t* levels, uint32_t n, uint32_t max) {
+    if (!levels || n < 2 || n > max || levels[0] != 0 || levels[n - 1] != 255) return false;
+    for (uint32_t j = 1; j < n; ++j)
+        if (levels[j] < levels[j - 1]) return false;
+    return true;
+}
+
 // A colour table: Ns^D nodes of K ink codes in resource (LUT) order, node
 // (i0, i1, i2[, i3]) at ((i0 Ns + i1) Ns + i2)[Ns + i3] x K.
 struct HXRLutWork {
