@@ -4,6 +4,7 @@
 #include "hxr/control/hxr_lut_adjust.h"
 
 #include <cstring>
+#include <initializer_list>
 
 namespace {
 
@@ -13,8 +14,9 @@ constexpr uint32_t kGrayMax = 255;
 constexpr uint32_t kDocNoGray = 4;
 constexpr uint32_t kMaxBlock = 0xFFFFFFFFu;
 
+// Records the code (0: refuse without one).
 bool fail(uint32_t code) {
-    HXRSetErrorInfo(code);
+    if (code != 0) HXRSetErrorInfo(code);
     return false;
 }
 
@@ -71,6 +73,46 @@ private:
     uint32_t n_ = 0;
 };
 
+// One of the resource's tables as the builder checks it: its getters, the
+// dimensions and grid counts it may have, and the code of each mismatch.
+struct TableKind {
+    uint32_t (*inkNum)(const HXRLutResParser*);
+    uint32_t (*inkCode)(const HXRLutResParser*, uint32_t);
+    uint32_t (*dimension)(const HXRLutResParser*);
+    uint32_t (*gridNum)(const HXRLutResParser*);
+    uint32_t (*gridPos)(const HXRLutResParser*, uint32_t);
+    uint32_t dimLow, dimHigh, gridMin, gridMax;
+    uint32_t numCode, codeCode, dimCode, gridCode;
+};
+constexpr TableKind kColourTable = {HXRGetLutColorInkNum, HXRGetLutColorInkCode, HXRGetLutColorDimension,
+                                    HXRGetLutColorGridNum, HXRGetLutColorGridPos, 3, 4, 2, kHxrLutSrcMaxGrid,
+                                    kHxrLutColorNum, kHxrLutColorCode, kHxrLutColorDim, kHxrLutColorGrid};
+constexpr TableKind kMonoTable = {HXRGetLutMonoInkNum, HXRGetLutMonoInkCode, HXRGetLutMonoDimension,
+                                  HXRGetLutMonoGridNum, HXRGetLutMonoGridPos, 1, 1, 2, kHxrLutSrcMaxGrid,
+                                  kHxrLutMonoNum, kHxrLutMonoCode, kHxrLutMonoDim, kHxrLutMonoGrid};
+constexpr TableKind kGrayTable = {HXRGetLut16GrayInkNum, HXRGetLut16GrayInkCode, HXRGetLut16GrayDimension,
+                                  HXRGetLut16GrayGridNum, HXRGetLut16GrayGridPos, 1, 1, 2, kHxrLutGrayMaxGrid,
+                                  kHxrLutGrayNum, kHxrLutGrayCode, kHxrLutGrayDim, kHxrLutGrayGrid};
+// The monochrome-photo table refuses without codes.
+constexpr TableKind kTnmxTable = {HXRGetLutTNMXInkNum, HXRGetLutTNMXInkCode, HXRGetLutTNMXDimension,
+                                  HXRGetLutTNMXGridNum, HXRGetLutTNMXGridPos, 1, 1, 1, kHxrTnmxMaxGrid, 0, 0, 0, 0};
+
+// The table's ink count and codes against the colour manager's K LUT
+// channels, then its dimension and grid count; fills its levels (0xFFFFFFFF
+// past the count). The grid count, or 0 with the kind's code recorded.
+uint32_t check_table(const TableKind& t, const HXRLutResParser* p, const HXRClrMgr* clr, uint32_t k,
+                     uint32_t* levels) {
+    if (t.inkNum(p) != k) return fail(t.numCode);
+    for (uint32_t c = 0; c < k; ++c)
+        if (HXRGetLutColorCode(clr, c) != t.inkCode(p, c)) return fail(t.codeCode);
+    const uint32_t d = t.dimension(p);
+    if (d != t.dimLow && d != t.dimHigh) return fail(t.dimCode);
+    const uint32_t n = t.gridNum(p);
+    if (n < t.gridMin || n > t.gridMax) return fail(t.gridCode);
+    for (uint32_t g = 0; g < t.gridMax; ++g) levels[g] = g < n ? t.gridPos(p, g) : kHxrNoValue;
+    return n;
+}
+
 bool read_gamma(uint32_t gamma, uint32_t* out, uint32_t code) {
     if (gamma < kGammaMin || gamma > kGammaMax) return fail(code);  // also a missing gamma (0xFFFFFFFF)
     *out = gamma;
@@ -80,13 +122,9 @@ bool read_gamma(uint32_t gamma, uint32_t* out, uint32_t code) {
 // The resource's 3D or 4D colour table, read with the channel mode.
 bool read_colour(const HXRLutResParser* p, const HXRClrMgr* clr, uint32_t k, ReadMode rm, int32_t clear,
                  HXRLutWork& w, Blocks& blocks) {
-    if (HXRGetLutColorInkNum(p) != k) return fail(kHxrLutColorNum);
-    for (uint32_t c = 0; c < k; ++c)
-        if (HXRGetLutColorCode(clr, c) != HXRGetLutColorInkCode(p, c)) return fail(kHxrLutColorCode);
+    const uint32_t ns = check_table(kColourTable, p, clr, k, w.gridPos);
+    if (ns == 0) return false;
     const uint32_t d = HXRGetLutColorDimension(p);
-    if (d != 3 && d != 4) return fail(kHxrLutColorDim);
-    const uint32_t ns = HXRGetLutColorGridNum(p);
-    if (ns < 2 || ns > kHxrLutSrcMaxGrid) return fail(kHxrLutColorGrid);
     uint64_t nodes = 1;
     for (uint32_t a = 0; a < d; ++a) nodes *= ns;
     w.table = static_cast<uint8_t*>(blocks.alloc(nodes * k));
@@ -101,7 +139,6 @@ bool read_colour(const HXRLutResParser* p, const HXRClrMgr* clr, uint32_t k, Rea
         if (rc != 0) return false;
     }
     w.gridNum = ns;
-    for (uint32_t g = 0; g < kHxrLutSrcMaxGrid; ++g) w.gridPos[g] = g < ns ? HXRGetLutColorGridPos(p, g) : kHxrNoValue;
     w.colorNum = k;
     w.dimension = d;
     w.whiteNode = rm.white;
@@ -111,12 +148,8 @@ bool read_colour(const HXRLutResParser* p, const HXRClrMgr* clr, uint32_t k, Rea
 
 // The mono table laid on the gray axis (j, j, j) of an Ns^3 grid.
 bool read_mono(const HXRLutResParser* p, const HXRClrMgr* clr, uint32_t k, HXRLutWork& w, Blocks& blocks) {
-    if (HXRGetLutMonoInkNum(p) != k) return fail(kHxrLutMonoNum);
-    for (uint32_t c = 0; c < k; ++c)
-        if (HXRGetLutColorCode(clr, c) != HXRGetLutMonoInkCode(p, c)) return fail(kHxrLutMonoCode);
-    if (HXRGetLutMonoDimension(p) != 1) return fail(kHxrLutMonoDim);
-    const uint32_t ns = HXRGetLutMonoGridNum(p);
-    if (ns < 2 || ns > kHxrLutSrcMaxGrid) return fail(kHxrLutMonoGrid);
+    const uint32_t ns = check_table(kMonoTable, p, clr, k, w.gridPos);
+    if (ns == 0) return false;
     w.table = static_cast<uint8_t*>(blocks.alloc(uint64_t(ns) * ns * ns * k));
     if (!w.table) return false;
     uint8_t level[256];  // a level holds the mono table's unit size of bytes
@@ -125,7 +158,6 @@ bool read_mono(const HXRLutResParser* p, const HXRClrMgr* clr, uint32_t k, HXRLu
         std::memcpy(w.table + size_t(j) * (ns * ns + ns + 1) * k, level, k);
     }
     w.gridNum = ns;
-    for (uint32_t g = 0; g < kHxrLutSrcMaxGrid; ++g) w.gridPos[g] = g < ns ? HXRGetLutMonoGridPos(p, g) : kHxrNoValue;
     w.colorNum = k;
     w.dimension = 3;
     w.whiteNode = 0;
@@ -137,12 +169,8 @@ bool read_mono(const HXRLutResParser* p, const HXRClrMgr* clr, uint32_t k, HXRLu
 // each must be an ink code 0..255.
 bool read_gray(const HXRLutResParser* p, const HXRClrMgr* clr, uint32_t k, ReadMode rm, int32_t clear,
                HXRGrayLutWork& g, Blocks& blocks) {
-    if (HXRGetLut16GrayInkNum(p) != k) return fail(kHxrLutGrayNum);
-    for (uint32_t c = 0; c < k; ++c)
-        if (HXRGetLutColorCode(clr, c) != HXRGetLut16GrayInkCode(p, c)) return fail(kHxrLutGrayCode);
-    if (HXRGetLut16GrayDimension(p) != 1) return fail(kHxrLutGrayDim);
-    const uint32_t ng = HXRGetLut16GrayGridNum(p);
-    if (ng < 2 || ng > kHxrLutGrayMaxGrid) return fail(kHxrLutGrayGrid);
+    const uint32_t ng = check_table(kGrayTable, p, clr, k, g.gridPos);
+    if (ng == 0) return false;
     if (HXRGetLut16GrayMaxValue(p) != kGrayMax) return fail(kHxrLutGrayMax);
     g.table = static_cast<uint32_t*>(blocks.alloc(uint64_t(ng) * k * 4));
     if (!g.table) return false;
@@ -153,7 +181,6 @@ bool read_gray(const HXRLutResParser* p, const HXRClrMgr* clr, uint32_t k, ReadM
             if (v[c] > kGrayMax) return fail(kHxrLutGrayMax);
     }
     g.gridNum = ng;
-    for (uint32_t j = 0; j < kHxrLutGrayMaxGrid; ++j) g.gridPos[j] = j < ng ? HXRGetLut16GrayGridPos(p, j) : kHxrNoValue;
     g.colorNum = k;
     g.whiteNode = rm.white;
     g.clearOrder = clear;
@@ -242,19 +269,28 @@ HXRLutData* HXRCreateTRAQ2LutColorData(const HXRLutResParser* p, uint32_t lutTyp
     return lut;
 }
 
-uint32_t HXRDeleteTRAQ2LutColorData(HXRLutData* lut, HXRMemMgr* mem) {
-    if (!lut) {
-        HXRSetErrorInfo(kHxrLutColorNone);
-        return kHxrLutColorNone;
-    }
-    void* blocks[6] = {lut->grid, lut->paddedTable, lut->grayAxis, lut->additional ? lut->additional->data : nullptr,
-                       lut->additional, lut};
+namespace {
+
+// Frees an object's blocks, then the object: the first failing free's code;
+// none_code (recorded) for no object.
+uint32_t free_object(HXRMemMgr* mem, void* object, uint32_t none_code, std::initializer_list<void*> blocks) {
+    if (!object) return HXRFreeObject(mem, object, none_code);
     uint32_t first = 0;
     for (void* b : blocks) {
         const uint32_t rc = HXRFreeMem(mem, b);
         if (first == 0) first = rc;
     }
-    return first;
+    const uint32_t rc = HXRFreeMem(mem, object);
+    return first != 0 ? first : rc;
+}
+
+}  // namespace
+
+uint32_t HXRDeleteTRAQ2LutColorData(HXRLutData* lut, HXRMemMgr* mem) {
+    if (!lut) return free_object(mem, lut, kHxrLutColorNone, {});
+    return free_object(mem, lut, kHxrLutColorNone,
+                       {lut->grid, lut->paddedTable, lut->grayAxis,
+                        lut->additional ? lut->additional->data : nullptr, lut->additional});
 }
 
 HXRLutData* HXRCreateTRAQ2LutColorDataOnlyDbg(const HXRLutResParser* p, uint32_t colourFlag, HXRMemMgr* mem) {
@@ -272,15 +308,12 @@ HXRLutTNMXData* HXRCreateTRAQ2LutTNMXData(const HXRLutResParser* p, uint32_t lut
                                           const int32_t* controls, const HXRClrMgr* clr, HXRMemMgr* mem) {
     if (!p || !controls || !clr || !mem || lutType != kHxrLutType1D) return nullptr;
     const uint32_t k = HXRGetLutColorNum(clr);
-    if (k < 1 || k > kHxrMaxInks || HXRGetLutTNMXInkNum(p) != k) return nullptr;
-    for (uint32_t c = 0; c < k; ++c)
-        if (HXRGetLutColorCode(clr, c) != HXRGetLutTNMXInkCode(p, c)) return nullptr;
     HXRLutTNMXWork w{};
+    const uint32_t g = k >= 1 && k <= kHxrMaxInks ? check_table(kTnmxTable, p, clr, k, w.gridPos) : 0;
+    if (g == 0) return nullptr;
     const uint32_t codes[5] = {kInkC, kInkLc, kInkM, kInkLm, kInkY};
     for (uint32_t i = 0; i < 5; ++i) w.order[i] = order_of(clr, codes[i]);
     if ((w.order[kTnmxOrderLc] < 0) != (w.order[kTnmxOrderLm] < 0)) return nullptr;
-    const uint32_t g = HXRGetLutTNMXGridNum(p);
-    if (HXRGetLutTNMXDimension(p) != 1 || g < 1 || g > kHxrTnmxMaxGrid) return nullptr;
 
     uint32_t tone[kHxrTnmxAxes][6], rate[kHxrTnmxAxes][6];
     w.gridNum = g;
@@ -300,7 +333,6 @@ HXRLutTNMXData* HXRCreateTRAQ2LutTNMXData(const HXRLutResParser* p, uint32_t lut
             w.toneOut[a][i] = int32_t(rate[a][i]);
         }
     }
-    for (uint32_t i = 0; i < kHxrTnmxMaxGrid; ++i) w.gridPos[i] = i < g ? HXRGetLutTNMXGridPos(p, i) : kHxrNoValue;
 
     Blocks blocks(mem);
     auto* out = static_cast<HXRLutTNMXData*>(blocks.alloc(sizeof(HXRLutTNMXData)));
@@ -319,13 +351,7 @@ HXRLutTNMXData* HXRCreateTRAQ2LutTNMXData(const HXRLutResParser* p, uint32_t lut
 }
 
 uint32_t HXRDeleteTRAQ2LutTNMXData(HXRLutTNMXData* lut, HXRMemMgr* mem) {
-    if (!lut) {
-        HXRSetErrorInfo(kHxrLutTNMXNone);
-        return kHxrLutTNMXNone;
-    }
-    const uint32_t rc = HXRFreeMem(mem, lut->table);
-    const uint32_t rc2 = HXRFreeMem(mem, lut);
-    return rc != 0 ? rc : rc2;
+    return free_object(mem, lut, kHxrLutTNMXNone, {lut ? lut->table : nullptr});
 }
 
 // ---------------------------------------------------------------- user colours
