@@ -56,22 +56,25 @@ struct LaneNodes {
     static constexpr uint32_t kLaneShift[4] = {0, 16, 8, 24};
 };
 
-// The node interpolator. D = 3: out[c] = encode(sum of w x amount >> 7) over
-// the tetrahedron t at `base`. D = 4: the same tetrahedron at node j and j + 1
-// of the fourth axis (stride3), blended linearly with f3.
-template <int D, class Nodes>
-inline void interpolate_node(uint8_t* out, const HXRTetra& t, size_t base, size_t stride3, uint32_t f3,
-                             uint32_t channels, const Nodes& nodes, const uint32_t* enc) {
+// The tetrahedron t's weighted sum of the decoded amounts of channel c at
+// `base` (weights of 128).
+template <class Nodes>
+inline uint64_t tetra_sum(const HXRTetra& t, size_t base, uint32_t c, const Nodes& nodes) {
+    uint64_t sum = 0;
+    for (int v = 0; v < 4; ++v) sum += uint64_t(t.w[v]) * nodes(base + t.off[v], c);
+    return sum;
+}
+
+// The node interpolator over the tetrahedron sums: sums(j, c) is the sum of
+// channel c at fourth-axis node j = 0 or 1 past the base. D = 3 encodes the
+// sum at the base; D = 4 blends the sums at j = 0 and 1 linearly with f3.
+template <int D, class Sums>
+inline void interpolate_node(uint8_t* out, uint32_t f3, uint32_t channels, const Sums& sums, const uint32_t* enc) {
     for (uint32_t c = 0; c < channels; ++c) {
-        uint64_t sum = 0;
-        for (int v = 0; v < 4; ++v) sum += uint64_t(t.w[v]) * nodes(base + t.off[v], c);
-        if constexpr (D == 3) {
-            out[c] = encode_amount(enc, sum >> 7);
-        } else {
-            uint64_t upper = 0;
-            for (int v = 0; v < 4; ++v) upper += uint64_t(t.w[v]) * nodes(base + stride3 + t.off[v], c);
-            out[c] = encode_amount(enc, (sum * (kFull - f3) + upper * f3) >> 14);
-        }
+        if constexpr (D == 3)
+            out[c] = encode_amount(enc, sums(0, c) >> 7);
+        else
+            out[c] = encode_amount(enc, (sums(0, c) * (kFull - f3) + sums(1, c) * f3) >> 14);
     }
 }
 
@@ -149,7 +152,10 @@ uint32_t interpolate_pixel(uint8_t* out, const uint32_t* level, const uint32_t* 
     }
     const uint32_t f[3] = {ax[0].frac, ax[1].frac, ax[2].frac};
     const HXRTetra t = HXRTetraWeights(kFull, f, stride);
-    interpolate_node<D>(out, t, base, D == 4 ? stride[3] : 0, D == 4 ? ax[3].frac : 0, k, LaneNodes{grid, dec}, enc);
+    const LaneNodes nodes{grid, dec};
+    const size_t stride3 = D == 4 ? stride[3] : 0;
+    interpolate_node<D>(out, D == 4 ? ax[3].frac : 0, k,
+                        [&](uint32_t j, uint32_t c) { return tetra_sum(t, base + j * stride3, c, nodes); }, enc);
     if constexpr (D == 4) boost_channels(out, k, excess2);
     return 0;
 }
@@ -194,7 +200,9 @@ void rebuild_3d(const HXRLutWork& w, const uint32_t* p, uint32_t n, const uint32
             for (uint32_t i2 = 0; i2 < n; ++i2, node += words) {
                 const uint32_t f[3] = {ax[i0].frac, ax[i1].frac, ax[i2].frac};
                 const HXRTetra t = HXRTetraWeights(kFull, f, stride);
-                interpolate_node<3>(codes, t, base01 + ax[i2].node * stride[2], 0, 0, k, nodes, enc);
+                const size_t base = base01 + ax[i2].node * stride[2];
+                interpolate_node<3>(codes, 0, k, [&](uint32_t, uint32_t c) { return tetra_sum(t, base, c, nodes); },
+                                    enc);
                 store_node(node, codes, k);
             }
         }
@@ -213,6 +221,9 @@ void rebuild_4d(const HXRLutWork& w, const uint32_t* p, uint32_t n, const uint32
         ax[i] = axis_at(index, clamp_level(q, ex2[i]), ns);
     }
     const ByteNodes nodes{w.table, dec};
+    // The tetrahedron of axes 0..2 is the same for every node of the fourth
+    // axis: its sums at each source node j are taken once.
+    uint64_t sums[kHxrLutSrcMaxGrid * kHxrMaxInks];
     uint8_t codes[kHxrMaxInks];
     uint32_t* node = grid;
     for (uint32_t i0 = 0; i0 < n; ++i0) {
@@ -221,9 +232,12 @@ void rebuild_4d(const HXRLutWork& w, const uint32_t* p, uint32_t n, const uint32
                 const uint32_t f[3] = {ax[i0].frac, ax[i1].frac, ax[i2].frac};
                 const HXRTetra t = HXRTetraWeights(kFull, f, stride);
                 const size_t base = ax[i0].node * stride[0] + ax[i1].node * stride[1] + ax[i2].node * stride[2];
+                for (uint32_t j = 0; j < ns; ++j)
+                    for (uint32_t c = 0; c < k; ++c) sums[j * k + c] = tetra_sum(t, base + j * stride[3], c, nodes);
                 const uint64_t ex012 = ex2[i0] + ex2[i1] + ex2[i2];
                 for (uint32_t i3 = 0; i3 < n; ++i3, node += words) {
-                    interpolate_node<4>(codes, t, base + ax[i3].node * stride[3], stride[3], ax[i3].frac, k, nodes,
+                    const uint64_t* at = sums + ax[i3].node * k;
+                    interpolate_node<4>(codes, ax[i3].frac, k, [&](uint32_t j, uint32_t c) { return at[j * k + c]; },
                                         enc);
                     boost_channels(codes, k, ex012 + ex2[i3]);
                     store_node(node, codes, k);
