@@ -1,6 +1,5 @@
 #include "hxr/control/hxr_dblgamma.h"
 #include "hxr/control/hxr_lut_adjust.h"
-#include "hxr/control/hxr_lut_tetra.h"
 #include "lut_build_fixture.h"
 #include "support/model.h"
 #include "support/model_index.h"
@@ -161,16 +160,8 @@ RefTable random_table(std::mt19937& rng, uint32_t dim, uint32_t ns, uint32_t k, 
 }
 
 HXRLutWork work_of(RefTable& t, int32_t clear, uint32_t duty) {
-    HXRLutWork w{};
-    w.table = t.bytes.data();
-    w.gridNum = uint32_t(t.levels.size());
-    for (uint32_t i = 0; i < kHxrLutSrcMaxGrid; ++i) w.gridPos[i] = i < w.gridNum ? t.levels[i] : 0xFFFFFFFFu;
-    w.colorNum = t.width;
-    w.dimension = t.dim;
-    w.gamma = 100;
-    w.whiteNode = clear >= 0;
-    w.clearOrder = clear;
-    w.duty = duty;
+    HXRLutWork w{t.bytes.data(), uint32_t(t.levels.size()), {}, t.width, t.dim, 100, clear >= 0, clear, duty};
+    std::copy(t.levels.begin(), t.levels.end(), w.gridPos);
     return w;
 }
 
@@ -220,27 +211,6 @@ TEST_F(LutBuild, SourceGridIndexGoldens) {
     EXPECT_EQ(HXRGetSrcLutGridPosIndex(idx, 3, nullptr), 1u);
     const uint32_t falling[3] = {0, 200, 100};
     EXPECT_EQ(HXRGetSrcLutGridPosIndex(idx, 3, falling), 1u);
-}
-
-TEST_F(LutBuild, TetrahedronOrderFollowsTheFractions) {
-    const size_t stride[3] = {100, 10, 1};
-    const struct {
-        uint32_t f[3];
-        size_t off1, off2;
-    } cases[] = {{{9, 5, 2}, 100, 110}, {{9, 5, 5}, 100, 110}, {{9, 2, 5}, 100, 101}, {{5, 2, 9}, 1, 101},
-                 {{5, 5, 9}, 1, 101},   {{5, 9, 2}, 10, 110},  {{2, 9, 5}, 10, 11},   {{2, 9, 9}, 10, 11},
-                 {{2, 5, 9}, 1, 11},    {{7, 7, 7}, 100, 110}};
-    for (const auto& c : cases) {
-        const HXRTetra t = HXRTetraWeights(128, c.f, stride);
-        const std::array<int, 3> o = ref_order(c.f);
-        EXPECT_EQ(t.off[1], c.off1);
-        EXPECT_EQ(t.off[2], c.off2);
-        EXPECT_EQ(t.off[3], 111u);
-        EXPECT_EQ(t.off[1], stride[o[0]]);
-        EXPECT_EQ(t.w[0] + t.w[1] + t.w[2] + t.w[3], 128u);
-        EXPECT_EQ(t.w[0], 128 - c.f[o[0]]);
-        EXPECT_EQ(t.w[3], c.f[o[2]]);
-    }
 }
 
 // The fast build against the reference on random tables: every node of 3D
