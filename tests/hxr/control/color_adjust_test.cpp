@@ -102,12 +102,13 @@ struct Work {
     HXRGrayLutWork g{};
 };
 
-Work make_work(HXRMemMgr* mm, std::mt19937& rng, uint32_t ns, uint32_t k, const std::vector<uint8_t>& levels) {
+Work make_work(HXRMemMgr* mm, std::mt19937& rng, uint32_t ns, uint32_t k, const std::vector<uint8_t>& levels,
+               bool repeats) {
     Work t;
     t.w = {static_cast<uint8_t*>(HXRAllocMem(mm, ns * ns * ns * k)), ns, {}, k, 3, 180, 0, -1, 1024};
     for (uint32_t i = 0; i < ns * ns * ns * k; ++i) t.w.table[i] = uint8_t(rng());
     for (uint32_t i = 0; i < ns; ++i) t.w.gridPos[i] = levels[i];
-    const std::vector<uint8_t> gl = random_levels(rng, 9, false);
+    const std::vector<uint8_t> gl = random_levels(rng, 9, repeats);
     t.g = {static_cast<uint32_t*>(HXRAllocMem(mm, 9 * k * 4)), 9, {}, k, 180, 0, -1};
     for (uint32_t i = 0; i < 9 * k; ++i) t.g.table[i] = rng() % 256;
     for (uint32_t i = 0; i < 9; ++i) t.g.gridPos[i] = gl[i];
@@ -119,7 +120,7 @@ TEST_F(ColorAdjust, InvariantsOfTheResampling) {
     for (uint32_t ns : {2u, 5u, 17u}) {
         for (bool repeats : {false, true}) {
             const std::vector<uint8_t> levels = random_levels(rng, ns, repeats);
-            Work base = make_work(mm, rng, ns, 5, levels);
+            Work base = make_work(mm, rng, ns, 5, levels, repeats);
             const std::vector<uint8_t> table(base.w.table, base.w.table + ns * ns * ns * 5);
             const std::vector<uint32_t> gray(base.g.table, base.g.table + 45);
             auto adjusted = [&](int32_t saturation, int32_t brightness) {

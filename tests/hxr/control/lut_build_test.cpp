@@ -508,6 +508,7 @@ TEST_F(LutBuild, ColourBuildRefusals) {
          [](LutSpec& s, auto&) { s = small_spec({1, 2, 3, 0}, 4, 3), s.egry->selector = 3; }},
         {"no identifier", 0, 1, 3, 64, 0, [](LutSpec&, auto& o) { set_duty(o, 127), o.colorValue[0] ^= 1; }, 200, true},
         {"trailing word", 0, 1, 3, 64, 0, [](LutSpec&, auto& o) { set_duty(o, 127), o.colorValue[11] = 0; }, 200, true},
+        {"ink set 26: 4 LUT colours of 5 outputs", 0, 26, 3, 64, 0, [](LutSpec&, auto&) {}, 200, true},
         {"duty 128", 0, 1, 3, 64, 0, [](LutSpec&, auto& o) { set_duty(o, 128); }, 25, true},  // (200 x 128 + 512) >> 10
         {"duty 8192", 0, 1, 4, 32, 0, [](LutSpec& s, auto& o) { s = small_spec({1, 2, 3, 0}, 4, 3), set_duty(o, 8192); }},
     };

@@ -203,13 +203,16 @@ TEST_F(TnmxTone, Refusals) {
     EXPECT_EQ(HXRCreateTRAQ2LutTNMXData(p, 1, 256, 7, ok, clr(3), mm), nullptr);  // six inks, four in the table
     EXPECT_EQ(HXRCreateTRAQ2LutTNMXData(p, 3, 256, 7, ok, clr(1), mm), nullptr);
     EXPECT_EQ(error(), 0u);  // no code for any of them
-    // Through the slice: type 17 with the option record's nine words.
+    // The default model's table through the slice, with the engine's default
+    // controls (gamma 220 over the table's 100).
     _HXR_HALFTONE_INFO ht{};
     ht.inkSet = 1;
     ht.docType = 7;
-    HXRLutSlc* s = HXRCreateTRAQ2LutSlc(p, 17, 256, 0, &ht, &options, kHxrDutyModeId, 0, clr(1), mm);
+    const LutSpec model = model_lut_tnmx(default_model());
+    HXRLutSlc* s = HXRCreateTRAQ2LutSlc(parse(model), 17, 256, 0, &ht, &options, kHxrDutyModeId, 0, clr(1), mm);
     ASSERT_NE(s, nullptr);
-    EXPECT_NE(HXRGetTRAQ2LutTNMX(s), nullptr);
+    const std::vector<uint32_t> want = ref_tone(rows_of(*model.tnmx), 4, options.tone + 7, 100);
+    EXPECT_TRUE(std::equal(want.begin(), want.end(), HXRGetTRAQ2LutTNMX(s)->table));
     EXPECT_EQ(HXRGetTRAQ2LutDbgDecTable(s), nullptr);
     EXPECT_EQ(HXRSetTRAQ2LUTSlcPatternDitherUpperValue(s, 1, 0), 0u);
     EXPECT_EQ(HXRDeleteTRAQ2LutSlc(s, mm), 0u);
