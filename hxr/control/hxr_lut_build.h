@@ -144,7 +144,7 @@ uint32_t HXR8SetTRAQ2LutColorCopyAdditionalLUT(HXRLutData* lut, const HXRAdditio
 
 // The colour table of an intent. colourFlag 0 builds the monochrome table
 // (the mono LUT laid on the gray axis of a 3D grid). docType is halftone word
-// 2 (4 disables the gray table, as do non-zero balances); dutyBlock the twelve
+// 2 (4 disables the gray table, as do non-zero balances and a 4D table); dutyBlock the twelve
 // per-colour words (a duty-factor block or not). The object records gridNum,
 // dimension and channels; its padded copy and gray-axis copy stay attached.
 HXRLutData* HXRCreateTRAQ2LutColorData(const HXRLutResParser* parser, uint32_t lutType, uint32_t gridNum,
