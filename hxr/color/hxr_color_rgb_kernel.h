@@ -48,9 +48,6 @@
 
 namespace ovcg {
 
-template <int N, class F>
-class RgbBlocks;
-
 // The plain kernels: grid nodes only, no stage, every ink row written.
 struct RgbPlain {
     struct State {};
