@@ -90,6 +90,11 @@ public:
         m_feedExtra = feedExtra;
     }
     void SetEmptyPage(uint32_t empty) { m_emptyPage = empty; }
+    // The rows skipped at the top of the page when the generator defers the
+    // skip (the halftoning's upper skip, in source rows times the vertical
+    // ratio). Kept for the page; no command reads it yet.
+    void SetSkippedRows(uint32_t rows) { m_skippedRows = rows; }
+    uint32_t SkippedRows() const { return m_skippedRows; }
     void SetPrintedLength(uint32_t millimetres) { m_printedLength = millimetres; }
 
     // The clock of the time stamp (GetLocalTime unless replaced).
@@ -189,6 +194,7 @@ protected:
     uint32_t m_feedExtra = 0;
     uint32_t m_pagesReported = 0;
     uint32_t m_emptyPage = 0;
+    uint32_t m_skippedRows = 0;
     uint8_t m_cmd[kCmdBufferSize] = {};
     unsigned short m_margin[2] = {0xFFFF, 0xFFFF};
     uint8_t* m_dotCount = nullptr;

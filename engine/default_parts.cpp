@@ -13,6 +13,7 @@
 #include "engine/out_module.h"
 #include "engine/pixel_expander.h"
 #include "engine/prt_mode.h"
+#include "halftoning/intent_x.h"
 
 namespace ovcg {
 namespace {
@@ -133,8 +134,9 @@ public:
                                                     const char* path) override {
         return MakeHeadControl(init, path);
     }
-    std::unique_ptr<IHalftoner> CreateHalftoner(bool, const tagHTINITSTRUCT*, int, int) override {
-        ThrowMessage(kHTException);
+    std::unique_ptr<IHalftoner> CreateHalftoner(bool level3, const tagHTINITSTRUCT* init, int, int) override {
+        if (level3) ThrowMessage(kHTException);
+        return MakeSerialHalftoner(init);
     }
     std::unique_ptr<CTRAQ3V1> CreateLevel3Records(uint16_t version, const tagPRTSTRUCT3_12& job) override {
         const CTRAQ3V1::Point development{job.src_resolution.x, job.src_resolution.y};

@@ -221,7 +221,10 @@ public:
     virtual int EmptyPageEndFlush(int flag) = 0;
     // Adds the page's dot counts: three per plane, `planes` planes.
     virtual int GetDotCount(uint64_t* counts, int planes) = 0;
-    virtual int GetFlipHBand(tagBANDBMP* band, const tagRECT* rect) = 0;
+    // Mirrors the band's rows (rect's width of pixels) in place, the
+    // attribute band (may be null) likewise, and the window (may be null)
+    // within the band's width.
+    virtual int GetFlipHBand(tagBANDBMP* band, tagBANDBMP* attributes, const tagRECT* rect, tagRECT* window) = 0;
     virtual int ResetPageLength(int length) = 0;
     // The page's output colour order (32 bytes).
     virtual int GetHalftoneColor(uint8_t* order) = 0;
@@ -307,7 +310,8 @@ public:
     virtual std::unique_ptr<IMWCmd> CreateMWCmd(const MWCmdArgs& args) = 0;
     virtual std::unique_ptr<IHeadControl> CreateHeadControl(const tagIRACINITSTRUCT* init,
                                                             const char* engine_path) = 0;
-    // level3: CIntentX_TRAQ3 with the rotation and overprint count.
+    // level3: CIntentX_TRAQ3 with the rotation and overprint count; else the
+    // serial band driver CIntentX.
     virtual std::unique_ptr<IHalftoner> CreateHalftoner(bool level3, const tagHTINITSTRUCT* init,
                                                         int rotation, int overprint) = 0;
     // Null for an unknown selector.

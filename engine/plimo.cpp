@@ -692,6 +692,11 @@ int CPlimo::SendStartDocCmd() {
 int CPlimo::InitPage(const tagHTSTRUCT3_5* halftone) {
     if (!halftone) return Fail(kPlimoConstructionFailed);
     if (!m_jobOpen || !m_prtMode) return Fail(kPlimoWrongState);
+    // Two source rows to one printed row take four lines a call, which the
+    // halftone engine cannot halftone (it takes one or two). Refused before
+    // any byte of the job's pages is sent, wherever bands reach the engine.
+    if (m_buffer && m_buffer->VConversion() == -1 && (m_level != CommandLevel::kLevel3 || m_dotCounting))
+        return Fail(kPlimoBandRefused);
 
     // Resolve the page against the new record without yet replacing the one
     // a running roll page is using.
@@ -922,9 +927,13 @@ int CPlimo::BandOut(const tagRECT* clip, tagBANDBMP* in, tagBANDBMP* second, con
     if (m_conv->Convert(band->bottom - band->top, band->right - band->left, in, &out) != 1)
         return Fail(kPlimoConversionFailed);
 
-    if (info.ex_option_flags[kExFlipH]) m_halftoner->GetFlipHBand(&out, &where);
+    // A mirrored band takes its clip along.
+    tagRECT window = *clip;
+    if (info.ex_option_flags[kExFlipH]) {
+        if (int r = m_halftoner->GetFlipHBand(&out, second, &where, &window)) return Fail(r);
+    }
 
-    if (int r = m_halftoner->BandOut(clip, &out, second, &where, descriptor)) return Fail(r);
+    if (int r = m_halftoner->BandOut(&window, &out, second, &where, descriptor)) return Fail(r);
     return 0;
 }
 

@@ -26,6 +26,9 @@ inline constexpr int kPlimoSendFailed = -15;
 inline constexpr int kPlimoNameTooLong = -40;
 inline constexpr int kPlimoNameCopyFailed = -41;
 inline constexpr int kPlimoHeadSelection = -400;
+// The halftoning pipeline's "bad band": a job whose bands the halftone engine
+// cannot take (two source rows to one printed row) is refused at its first page.
+inline constexpr int kPlimoBandRefused = -203;
 
 // Longest kept name or job-data string, terminator excluded.
 inline constexpr size_t kPlimoMaxName = 259;

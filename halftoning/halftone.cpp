@@ -387,6 +387,7 @@ int CHalftone::StartPage(void** handles, unsigned int channels) {
     m_pageHasOutput = false;
     m_deferredSkip = 0;
     m_skipError = 0;
+    if (m_cmd && m_init.defer_skip) m_cmd->SetSkippedRows(0);
     const int fresh[kSwitchingWords] = {0, 1, 0, 0, 0, 0};
     std::copy(std::begin(fresh), std::end(fresh), m_switching);
     if (m_out) {
@@ -610,6 +611,7 @@ int CHalftone::SkipUpperProcess(void* handle) {
         if (m_cmd) m_cmd->SendVPosCmd(s);
     } else {
         m_deferredSkip = s;
+        if (m_cmd) m_cmd->SetSkippedRows(s);
     }
     int first = 0;
     auto keep = [&first](int r) {
@@ -683,6 +685,12 @@ int CHalftone::PassRows(void* handle, unsigned int rows, bool empty) {
 }
 
 int CHalftone::RasterOut(void* handle, unsigned int rows) { return PassRows(handle, rows, false); }
+
+void CHalftone::StepBackRows(uint32_t rows) {
+    rows = std::min(rows, m_rows);
+    m_rows -= rows;
+    if (!m_skipDone) m_skip -= std::min(rows, m_skip);
+}
 
 int CHalftone::EmptyRasterOut(void* handle, unsigned int rows) {
     if (rows == 0) return 0;

@@ -65,6 +65,7 @@ inline constexpr int kHtEngineCodeMiddle = -3002;  // 5000..5999
 inline constexpr int kHtEngineCodeHigh = -3003;    // 6000..7999
 inline constexpr int kHtEngineCodeOther = -3004;   // 8000 and above
 inline constexpr int kHtNoOutputColour = -3005;
+inline constexpr int kHtBandNoMemory = -4;  // no memory inside a band call
 
 // The halftone engine's correction hook (_HXR_BRS_FUNC): the correction
 // session's correction entry and its context.
@@ -191,7 +192,7 @@ public:
     uint32_t PageLength() const { return m_pageLength; }
     bool PageHasOutput() const { return m_pageHasOutput; }
     // The skip of a page whose generator defers it (the init record's
-    // defer_skip): the engine core adds it to the generator's position.
+    // defer_skip), as handed to the generator's SetSkippedRows.
     uint32_t DeferredSkipRows() const { return m_deferredSkip; }
     CBMPFormat* Converter() const { return m_converter.get(); }
     bool HasGrayExpansion() const { return m_gray[0] != nullptr; }
@@ -218,6 +219,11 @@ protected:
     COutModule* OutModule() const { return m_out; }
     // The parallel path decides the skip from the source rows before the band.
     void SetSkipRows(uint32_t rows) { m_skip = rows; }
+    // Takes back the last `rows` rows passed (at most all of them), so that
+    // a call re-covers them: the four-line groups re-send blank rows of a
+    // group as white lines. While the skip is open those rows were skipped
+    // rows and leave the skip too.
+    void StepBackRows(uint32_t rows);
 
 private:
     struct RecordSet {

@@ -200,7 +200,9 @@ public:
             counts[i] += w_->page_dots[i];
         return r;
     }
-    int GetFlipHBand(tagBANDBMP*, const tagRECT*) override { return Call(w_, "halftoner.GetFlipHBand"); }
+    int GetFlipHBand(tagBANDBMP*, tagBANDBMP*, const tagRECT*, tagRECT*) override {
+        return Call(w_, "halftoner.GetFlipHBand");
+    }
     int ResetPageLength(int length) override {
         w_->page_lengths.push_back(length);
         return Call(w_, "halftoner.ResetPageLength");

@@ -11,6 +11,8 @@
 #include <vector>
 
 #include "engine/calib_request.h"
+#include "engine/hxr_dll.h"
+#include "engine/out_module.h"
 #include "engine/plimo.h"
 #include "fake_engine_parts.h"
 #include "frontend/context.h"
@@ -19,6 +21,7 @@
 #include "frontend/output_stream.h"
 #include "ovcg/ovcg.h"
 #include "support/model.h"
+#include "support/recording_hxr_engine.h"
 #include "support/stream_validator.h"
 
 using namespace ovcg_test;
@@ -207,6 +210,151 @@ TEST_F(FrontendEngineTest, EngineFailureBecomesTheFrontEndsCode) {
     ASSERT_EQ(ovcgEndPage(1), OVCG_OK);
     EXPECT_EQ(w.irac_end_page_aborts, std::vector<int>{1});
     ASSERT_EQ(ovcgEndJob(), OVCG_OK);
+}
+
+// ---------------------------------------------------------------------------
+// A level-2 page through the library's band driver, with the halftone and
+// head-control engines faked behind their adapters.
+
+// A head-control engine that writes every raster it is given as a plain
+// raster command per colour through its send callback.
+struct FakeHeadEngine {
+    OVF_COMMON ovf{};
+    IRACS_PRINTDATA_INFO print{};
+    std::vector<uint32_t> firsts;  // first raster of each run
+    uint32_t rasters = 0, inked = 0;
+};
+FakeHeadEngine* g_head = nullptr;
+
+uint32_t HeadStartJob(IRAC_INSTANCE_DEF** instance, const IRACS_IDENTIFIER*, const IRACS_PRINTDATA_INFO* print,
+                      const IRACS_OPTION*, IRACS_VALUE* value, const OVF_COMMON* ovf) {
+    g_head->ovf = *ovf;
+    g_head->print = *print;
+    value->value = 0;
+    *instance = reinterpret_cast<IRAC_INSTANCE_DEF*>(g_head);
+    return 0;
+}
+void HeadEndJob(IRAC_INSTANCE_DEF*) {}
+uint32_t HeadStartPage(IRAC_INSTANCE_DEF*, int32_t, const uint8_t*) { return 0; }
+uint32_t HeadEndPage(IRAC_INSTANCE_DEF*) { return 0; }
+void HeadAbort(IRAC_INSTANCE_DEF*) {}
+uint32_t HeadDraw(IRAC_INSTANCE_DEF*, const IRACS_RASTERDATA* d) {
+    g_head->firsts.push_back(d->first_raster);
+    const uint32_t bytes = g_head->print.raster_width;
+    for (uint32_t j = 0; j < d->raster_count; ++j) {
+        bool ink = false;
+        for (uint32_t k = 0; k < g_head->print.color_count; ++k) {
+            const uint8_t* row = d->lines[j] + size_t{k} * d->line_width;
+            const uint8_t head[9] = {0x1B, 'i', uint8_t(k), 0, 1, uint8_t(bytes), uint8_t(bytes >> 8), 1, 0};
+            g_head->ovf.send_data(g_head->ovf.send_context, head, 9, 0);
+            g_head->ovf.send_data(g_head->ovf.send_context, row, bytes, 0);
+            for (uint32_t b = 0; b < bytes; ++b) ink |= row[b] != 0;
+        }
+        const uint8_t cr = 0x0D;
+        g_head->ovf.send_data(g_head->ovf.send_context, &cr, 1, 0);
+        ++g_head->rasters;
+        g_head->inked += ink;
+    }
+    return 0;
+}
+uint32_t HeadGetValue(IRAC_INSTANCE_DEF*, int32_t code, void* out) {
+    if (code == 6) *static_cast<int32_t*>(out) = 0x7FFFFFFF;  // no minimum length
+    if (code == 7) *static_cast<IracSwitchingPositions*>(out) = IracSwitchingPositions{0, nullptr};
+    return code == 6 || code == 7 ? 0u : 93u;
+}
+uint32_t HeadSetValue(IRAC_INSTANCE_DEF*, int32_t, const void*) { return 0; }
+
+IracEngineTable HeadTable() {
+    IracEngineTable t = DefaultIracEngineTable();
+    t.StartJob = &HeadStartJob;
+    t.EndJob = &HeadEndJob;
+    t.StartPage = &HeadStartPage;
+    t.EndPage = &HeadEndPage;
+    t.DrawData = &HeadDraw;
+    t.AbortJob = &HeadAbort;
+    t.GetValue = &HeadGetValue;
+    t.SetValue = &HeadSetValue;
+    return t;
+}
+
+// The library's parts, the two engines faked behind their adapters, the
+// calibration sessions faked.
+class LibraryParts : public FakeEngineParts {
+public:
+    LibraryParts(FakeWorld* w, RecordingHxrEngine* hxr) : FakeEngineParts(w), hxr_(hxr) {}
+    std::unique_ptr<IHxrAdapter> CreateHxrAdapter(const char* path) override {
+        return std::make_unique<ovcg::HxrAdapter>(path, hxr_->Table());
+    }
+    std::unique_ptr<CLinkRscDLL> CreateLinkResources(const char* const* files, int count) override {
+        return ovcg::BuiltInEngineParts().CreateLinkResources(files, count);
+    }
+    std::unique_ptr<IPixelConverter> CreatePixelConverter() override {
+        return ovcg::BuiltInEngineParts().CreatePixelConverter();
+    }
+    std::unique_ptr<IPrintMode> CreatePrintMode(const tagPRTSTRUCT3_12* job, CLinkRscDLL* links) override {
+        return ovcg::BuiltInEngineParts().CreatePrintMode(job, links);
+    }
+    std::unique_ptr<IMWCmd> CreateMWCmd(const MWCmdArgs& args) override {
+        return ovcg::BuiltInEngineParts().CreateMWCmd(args);
+    }
+    std::unique_ptr<IHeadControl> CreateHeadControl(const tagIRACINITSTRUCT* init, const char* path) override {
+        return std::make_unique<ovcg::HeadControl>(init, path, HeadTable());
+    }
+    std::unique_ptr<IHalftoner> CreateHalftoner(bool level3, const tagHTINITSTRUCT* init, int rotation,
+                                                int overprint) override {
+        return ovcg::BuiltInEngineParts().CreateHalftoner(level3, init, rotation, overprint);
+    }
+
+private:
+    RecordingHxrEngine* hxr_;
+};
+
+TEST_F(FrontendEngineTest, ALevel2PageThroughTheBandDriver) {
+    FakeHeadEngine head;
+    g_head = &head;
+    RecordingHxrEngine hxr;
+    hxr.config.row_bytes = 1 << 20;
+    LibraryParts library(&w, &hxr);
+    ScopedDefaultParts scopedLibrary(&library);
+    ASSERT_EQ(ovcgSetPrintOption("MediaType", "Media1_Q4"), OVCG_OK);
+    ASSERT_EQ(ovcgSetPrintOption("PageSize", "A4_Roll"), OVCG_OK);
+    ASSERT_EQ(ovcgStartJob(&Output, "26"), OVCG_OK);
+    ASSERT_EQ(ovcgStartPage(), OVCG_OK);
+    uint32_t width = 0;
+    ASSERT_EQ(ovcgGetPageAttribute(OVCG_PAGE_WIDTH, &width), OVCG_OK);
+    const auto* engine = reinterpret_cast<const ovcg::CPlimo*>(ovcg::frontend::context()->job);
+    ASSERT_NE(engine, nullptr);
+    const tagPOINT src = engine->HalftoneInit().src_resolution, prt = engine->HalftoneInit().prt_resolution;
+    const uint32_t ratio = uint32_t(prt.y / src.y);
+    // Eleven lines, each with one black pixel: every printed row has a dot.
+    const uint32_t lines = 11;
+    std::vector<uint8_t> line(size_t{width} * 3);
+    for (uint32_t y = 0; y < lines; ++y) {
+        std::fill(line.begin(), line.end(), 255);
+        std::fill_n(line.begin() + (y * 5 % width) * 3, 3, 0);
+        ASSERT_EQ(ovcgRasterOut(line.data(), int32_t(line.size()), 0), OVCG_OK);
+    }
+    ASSERT_EQ(ovcgEndPage(0), OVCG_OK);
+    ASSERT_EQ(ovcgEndJob(), OVCG_OK);
+    g_head = nullptr;
+
+    // The engine halftoned the page's lines in two-line calls from row 0.
+    const auto calls = hxr.CallsOf(HxrCall::kHalftone);
+    ASSERT_FALSE(calls.empty());
+    EXPECT_EQ(calls[0].first_row, 0);
+    EXPECT_EQ(calls[0].pixels, int(width));
+    for (const auto& c : calls) EXPECT_LE(c.lines, 2);
+    // Every printed row reached the head-control engine with its dots, in
+    // order; the stream is well formed around them.
+    EXPECT_EQ(head.rasters, lines * ratio);
+    EXPECT_EQ(head.inked, lines * ratio);
+    EXPECT_EQ(head.firsts.front(), 0u);
+    EXPECT_TRUE(std::is_sorted(head.firsts.begin(), head.firsts.end()));
+    const StreamCheck check = ValidateStream(g_out);
+    EXPECT_TRUE(check.ok) << check.error;
+    EXPECT_EQ(check.count("ESC i"), size_t{head.rasters} * head.print.color_count);
+    EXPECT_EQ(check.count("FF"), 1u);
+    EXPECT_EQ(hxr.LiveInstances(), 0);
 }
 
 }  // namespace

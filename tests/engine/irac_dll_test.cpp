@@ -435,7 +435,7 @@ struct FakeHalftoner : ovcg::IHalftoner {
     int EmptyPageEndOut(int) override { return 0; }
     int EmptyPageEndFlush(int) override { return 0; }
     int GetDotCount(uint64_t*, int) override { return 0; }
-    int GetFlipHBand(tagBANDBMP*, const tagRECT*) override { return 0; }
+    int GetFlipHBand(tagBANDBMP*, tagBANDBMP*, const tagRECT*, tagRECT*) override { return 0; }
     int ResetPageLength(int) override { return 0; }
     int GetHalftoneColor(uint8_t* order) override {
         for (int i = 0; i < 32; ++i) order[i] = static_cast<uint8_t>(i < 4 ? 10 + i : 0);

@@ -12,6 +12,8 @@
 
 #include "engine/calib_request.h"
 #include "fake_engine_parts.h"
+#include "link_fixture.h"
+#include "support/model.h"
 
 using namespace ovcg_test;
 using ovcg::CPlimo;
@@ -1179,6 +1181,88 @@ TEST_F(PlimoTest, JobRecordCopiesPointToTheEnginesOwnSubRecords) {
     ASSERT_EQ(Page(), 0);
     ASSERT_EQ(plimo->TerminatePage(), 0);
     ASSERT_EQ(plimo->DestroyJob(), 0);
+}
+
+// Two source rows to one printed row take four lines an engine call, which
+// the halftone engine cannot take: refused at the first page, before any byte
+// of it, wherever the bands reach the engine.
+TEST_F(PlimoTest, TwoSourceRowsAPrintedRowAreRefusedBeforeAnyByte) {
+    const struct {
+        const char* name;
+        uint32_t mw;
+        bool dotCounting;
+        int want;
+    } rows[] = {{"level 2", 0, false, -203},
+                {"page language", OVCG_MW_OVC, false, -203},
+                {"level 3 without dot counting", OVCG_MW_P3, false, 0},
+                {"level 3 counting dots", OVCG_MW_P3, true, -203}};
+    for (const auto& r : rows) {
+        SCOPED_TRACE(r.name);
+        Fresh([&](tagPRTINFOSTRUCT& info) {
+            if (r.dotCounting) info.remote_flags3 |= 0x08000000u;
+        });
+        spool.bytes.clear();
+        tagPRTSTRUCT3_12 j = PlainJob(r.mw);
+        j.src_resolution = {300, 1200};  // 1200 source rows to 600 printed
+        ASSERT_EQ(Start(j), 0);
+        const size_t before = spool.bytes.size();
+        EXPECT_EQ(Page(), r.want);
+        if (r.want) {
+            EXPECT_EQ(spool.bytes.size(), before);
+            EXPECT_FALSE(w.Has("mwcmd.SendStartDocCmd"));
+            EXPECT_FALSE(w.Has("halftoner.create"));
+            EXPECT_EQ(plimo->LastError(), -203);
+            EXPECT_FALSE(plimo->PageOpen());
+        }
+    }
+}
+
+// The library's print mode over the default model; everything else faked.
+class ModelPrintModeParts : public FakeEngineParts {
+public:
+    ModelPrintModeParts(FakeWorld* w, const MemoryLinkStore& store) : FakeEngineParts(w), store_(store) {}
+    std::unique_ptr<CLinkRscDLL> CreateLinkResources(const char* const*, int) override { return store_.Adapter(); }
+    std::unique_ptr<IPrintMode> CreatePrintMode(const tagPRTSTRUCT3_12* job, CLinkRscDLL* links) override {
+        return ovcg::BuiltInEngineParts().CreatePrintMode(job, links);
+    }
+
+private:
+    const MemoryLinkStore& store_;
+};
+
+TEST_F(PlimoTest, ModelAttributeFlagsLeadACLJobIntoEmptyPageMode) {
+    const MemoryLinkStore store(build_model(default_model()));
+    const struct {
+        uint16_t media;
+        uint32_t mw;
+        uint16_t flags;
+        uint32_t clOff;
+        int32_t clMode;
+        uint32_t empty;
+    } rows[] = {{2, OVCG_MW_CL | OVCG_MW_CLFL, 3, 0, 2, 1},
+                {2, OVCG_MW_CL | OVCG_MW_CLAT | OVCG_MW_CLFL, 3, 0, 1, 0},
+                {0, OVCG_MW_CL | OVCG_MW_CLFL, 1, 1, 0, 0}};
+    for (const auto& r : rows) {
+        SCOPED_TRACE(std::to_string(r.media) + " mw " + std::to_string(r.mw));
+        Fresh();
+        ModelPrintModeParts modelParts(&w, store);
+        FrontEndJob fe;
+        ASSERT_TRUE(fe.ok());
+        job = fe.job();
+        job.media_type = r.media;
+        job.mw_type |= r.mw;
+        plimo = std::make_unique<CPlimo>(0, &modelParts);
+        ASSERT_EQ(plimo->InitJob(&job, &options), 0);
+        ASSERT_EQ(plimo->InitPage(&fe.halftone()), 0);
+        const ovcg::tagHTINITSTRUCT& init = plimo->HalftoneInit();
+        EXPECT_EQ(init.attr_flags, r.flags);
+        EXPECT_EQ(init.cl_off, r.clOff);
+        EXPECT_EQ(init.cl_mode, r.clMode);
+        EXPECT_EQ(init.empty_page, r.empty);
+        EXPECT_EQ(plimo->TerminatePage(), 0);
+        EXPECT_EQ(plimo->DestroyJob(), 0);
+        plimo.reset();
+    }
 }
 
 }  // namespace

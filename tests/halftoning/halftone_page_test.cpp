@@ -297,6 +297,7 @@ TEST_F(HalftoneTest, EndOfTheSkipTellsGeneratorHeadControlAndEngine) {
         ASSERT_EQ(h->CallHXRHalftone(handles[0], 1, lines, nullptr, 8), 0);
         EXPECT_EQ(cmd.feeds, defer ? std::vector<unsigned>{} : std::vector<unsigned>{7});
         EXPECT_EQ(h->DeferredSkipRows(), defer ? 7u : 0u);
+        EXPECT_EQ(cmd.SkippedRows(), defer ? 7u : 0u);
         EXPECT_EQ(out->skip_lengths().back(), 7);
         EXPECT_EQ(engine.CallsOf(HxrCall::kResetSwitchingPos).at(0).switching,
                   (std::vector<int>{5, 10, 20, 30, 40, 50}));

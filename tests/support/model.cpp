@@ -14,7 +14,7 @@ ModelDescription default_model() {
     m.media = {
         {0, "Plain paper", true},
         {1, "Coated paper", true},
-        {2, "Photo paper glossy", true},
+        {2, "Photo paper glossy", true, 3},
         {3, "Photo paper matte", false},
         {4, "Film", false},
     };

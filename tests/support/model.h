@@ -24,6 +24,9 @@ struct ModelMedia {
     uint16_t number;       // media number (media_type of the job record)
     std::string name;      // for readers of the tests only
     bool roll;             // roll media, else cut sheet
+    // The print mode's attribute flags (keys 12002 high byte, 12003 low
+    // byte); bit 1 lets a job with the CL mode bit use object attributes.
+    uint16_t attribute_flags = 1;
 };
 
 struct ModelResolution {

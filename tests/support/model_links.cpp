@@ -255,8 +255,20 @@ void add_commands(LinkTableWriter& t, const ModelDescription& model) {
     row(kLinkAny, false);
     const uint16_t common = t.multikey({kKeyMedia}, types, rows);
 
+    // The attribute flags per media (a media the model does not list: 1).
+    std::vector<uint16_t> media, high, low;
+    for (const ModelMedia& m : model.media) {
+        media.push_back(m.number);
+        high.push_back(uint16_t(m.attribute_flags >> 8));
+        low.push_back(uint16_t(m.attribute_flags & 0xFF));
+    }
     // Per plane count: the dot-count indices and the ink weights.
-    std::vector<Entry> entries = {{12000, 1}, {12001, 0}, {12002, 0}, {12003, 1}, {0, common}};
+    // Colour type 7: the engine hands RGB bands on as RGBX.
+    std::vector<Entry> entries = {{12000, 7},
+                                  {12001, 0},
+                                  {12002, t.leaf(0, {{kKeyMedia, media}}, high)},
+                                  {12003, t.leaf(1, {{kKeyMedia, media}}, low)},
+                                  {0, common}};
     std::vector<int> counts;
     for (int32_t f : known_formats(model)) {
         const int n = model_planes(model, f);

@@ -359,16 +359,16 @@ uint32_t RecordingHxrEngine::Halftone(void* handle, unsigned char** out, int* an
                 bool dot = false;
                 for (unsigned j = row * perRow; j < std::min<unsigned>((row + 1) * perRow, lines); ++j)
                     dot = dot || in.Inked(static_cast<int>(j), k, x);
-                if (!dot) continue;
                 const unsigned column = static_cast<unsigned>(xOffset + x);
-                const unsigned value = 1 + (column + static_cast<unsigned>(number) + k) % levels;
+                const unsigned value = dot ? 1 + (column + static_cast<unsigned>(number) + k) % levels : 0;
                 const unsigned bit = column * bits;
-                if (k < 12) {
+                if (dot && k < 12) {
                     std::lock_guard<std::mutex> lock(e->mutex_);
                     ++inst->dots[k * 3 + value - 1];
                 }
                 if (bit / 8 >= e->config.row_bytes) continue;
-                q[bit / 8] = static_cast<unsigned char>(q[bit / 8] | value << (8 - bits - bit % 8));
+                const unsigned shift = 8 - bits - bit % 8;
+                q[bit / 8] = static_cast<unsigned char>((q[bit / 8] & ~(levels << shift)) | value << shift);
             }
         }
     }

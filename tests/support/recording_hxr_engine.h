@@ -14,10 +14,12 @@
 //    per-channel instance (100 + N) when the channel's byte is 0;
 //  - an output row stands for config.lines_per_row input lines and is inked
 //    where any of them is; its row number is first_row / lines_per_row + r;
-//  - Halftone writes, for every inked pixel x and every output colour k whose
-//    row pointer is not null, the dot value 1 + (column + row + k) mod
-//    (2^bits - 1) at column x_offset + x (bits: 1 for output bits 1, else 2;
-//    MSB first), ORed into the row, never beyond config.row_bytes bytes;
+//  - Halftone writes, for every pixel x of the span and every output colour k
+//    whose row pointer is not null, the pixel's dot at column x_offset + x
+//    (bits: 1 for output bits 1, else 2; MSB first): 1 + (column + row + k)
+//    mod (2^bits - 1) where the pixel is inked, else 0. Like the engine's
+//    kernels it replaces exactly the bits of its span, never beyond
+//    config.row_bytes bytes;
 //    it reports any_dot = 1 exactly when some input line is not white;
 //  - ConvertColor writes ink 255 (inked) or 0 into out[line x C + k] at column
 //    x_offset + x (C the output colour count), lines_per_row ignored;
