@@ -275,23 +275,25 @@ TEST_F(SmlCorrect, CorrectionIdsPickFactors) {
     HXRSmlData* d = sml(1);
     RateSpec r;
     r.k = 1;
-    r.entries = {{1, {RateLine{0, -50, 255, -50}}},  // 19968: halves the dot
-                 {2, {RateLine{0, 341, 255, 341}}},  // 120064: capped at 98048
+    r.entries = {{1, {RateLine{0, -50, 255, -19}}},  // 20000 at ID 1: halves the dot
+                 {2, {RateLine{0, 342, 255, 24}}},   // 120000 at ID 1: capped at 98048
                  {3, {std::nullopt}},                // no line: no correction
-                 {0, {RateLine{0, 0, 255, 255}}}};   // 256 id + 32768
+                 {0, {RateLine{0, 0, 255, 255}}}};   // 256 ID + 32768
     const HXRRateResParser* rates = rate(r);
-    const Bytes pid = write_printer_id({40, 60, 0}, false);
-    // Entries in dither-offset order (K C M Y); K averages IDs 0 and 1.
+    for (auto [ink, want] : {std::pair{1u, 20000u}, std::pair{2u, 120000u}})
+        EXPECT_EQ(HXRGetCorrectValue(rates, ink, 0, 1), want);
+    const Bytes pid = write_printer_id({1, 4, 0}, false);
+    // Entries in dither-offset order (K C M Y); K averages IDs 1 and 4 (2.5 rounds up).
     CfgSpec s;
     s.list_a = {{"0", 1}};
     CfgBlock b;
     b.width = 2;
-    b.entries = {{0, 1}, {0, 0xFFFF}, {1, 0xFFFF}, {2, 0xFFFF}};
+    b.entries = {{0, 1}, {0, 0xFFFF}, {0, 0xFFFF}, {2, 0xFFFF}};
     s.blocks = {b};
     s.modes = {{1, 1, 255, 255, 0}};
     HXRSmlCorrectData* c = correct(d, {}, blob(pid), cfg(s), rates);
     ASSERT_NE(c, nullptr);
-    const uint32_t factor[4] = {32768, 98048, 0x10000, 256 * 50 + 32768};  // C M Y K
+    const uint32_t factor[4] = {32768, 98048, 0x10000, 256 * 3 + 32768};  // C M Y K
     for (uint32_t k = 0; k < 4; ++k) {
         const Table want = expected_a(d->entry[k], {factor[k]});
         EXPECT_TRUE(std::equal(want.begin(), want.end(), c->tableA[k])) << k;

@@ -196,6 +196,16 @@ TEST_F(SmlData, MonochromePhotoMergeMatchesReference) {
     EXPECT_EQ(HXRGetTRAQ2SmlTNMXMergeLut(&row.row, 3, &lut, 0, 7, tnmx), 1u);
     // A mode-1 table has no room for the 65535-level expansion.
     EXPECT_EQ(HXRGetTRAQ2SmlTNMXExpand(&row.row, 3, tnmx), 1u);
+    // Swapping tables with a row of the entry's shape.
+    uint32_t* mine = row.row.rates;
+    uint32_t* theirs = tnmx->entry[3].rates;
+    ASSERT_EQ(HXRResetTRAQ2SmlTNMX(&row.row, 3, tnmx), 0u);
+    EXPECT_EQ(row.row.rates, theirs);
+    EXPECT_EQ(tnmx->entry[3].rates, mine);
+    EXPECT_EQ(tnmx->room[3], 256u * 3);
+    ASSERT_EQ(HXRResetTRAQ2SmlTNMX(&row.row, 3, tnmx), 0u);
+    row.row.gradationNum = 255;
+    EXPECT_EQ(HXRResetTRAQ2SmlTNMX(&row.row, 3, tnmx), 1u);
 }
 
 TEST_F(SmlData, MonochromePhotoExpansionMatchesReference) {
