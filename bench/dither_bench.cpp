@@ -3,34 +3,20 @@
 // (line, colour, head). Reported in Mpx/s per colour-line.
 #include <benchmark/benchmark.h>
 
-#include <cmath>
 #include <cstdint>
-#include <random>
 #include <vector>
 
+#include "binarize_lines.h"
 #include "hxr/binarize/hxr_bnrz_dither.h"
 #include "support/dither_record.h"
 #include "support/model_dither.h"
 
 namespace {
 
-constexpr int32_t kWidth = 9921;
-constexpr int kLines = 64;
-
-void* bench_alloc(size_t count, size_t size) { return count && size ? calloc(count, size) : nullptr; }
-void bench_free(void* p) { free(p); }
-
-// Rows of a smooth tone field with a little grain, or one mid tone.
-std::vector<std::vector<uint8_t>> rows(bool photo) {
-    std::mt19937 rng(7);
-    std::vector<std::vector<uint8_t>> r(kLines, std::vector<uint8_t>(size_t(kWidth + 8) / 8 * 8));
-    for (int y = 0; y < kLines; ++y)
-        for (size_t x = 0; x < r[size_t(y)].size(); ++x) {
-            const double t = 127.5 + 110 * std::sin(double(x) / 700.0) * std::cos(double(y) / 40.0);
-            r[size_t(y)][x] = photo ? uint8_t(std::lround(t) + int(rng() % 9) - 4) : uint8_t(128);
-        }
-    return r;
-}
+using ovcg_bench::bench_alloc;
+using ovcg_bench::bench_free;
+constexpr int32_t kWidth = ovcg_bench::kLineWidth;
+constexpr int kLines = ovcg_bench::kLineCount;
 
 void BM_dither_8bit(benchmark::State& state) {
     const int bits = int(state.range(0));
@@ -49,7 +35,7 @@ void BM_dither_8bit(benchmark::State& state) {
     }
     HXRSmlColorData row{256, uint32_t(bits == 1 ? 1 : 3), {}, r.data()};
     const HXRSmlColorData* pair[2] = {&row, &row};
-    const auto ink = rows(photo);
+    const auto ink = ovcg_bench::ink_rows(photo);
     std::vector<uint8_t> plane(size_t(kWidth) * bits / 8 + 1);
     uint32_t counts[7] = {};
     uint32_t line = 0;

@@ -1,8 +1,12 @@
-// Fuzzes the ordered-dither wrappers: random dither records, SML rows, spans
-// and ink rows, each in a buffer of exactly the size its contract names.
-// After every accepted call, counts 1..3 must equal the span's histogram and
-// the pixels before the span must be as they were.
+// Fuzzes the ordered-dither wrappers and the HybridED object and wrapper
+// (first byte 0x80 and up): random dither records, SML rows, spans and ink
+// rows, each in a buffer of exactly the size its contract names. After every
+// accepted call, counts 1..3 must equal the span's histogram and the pixels
+// before the span must be as they were; a HybridED run must leave every
+// byte outside its span's bytes, and every position of them outside the
+// span, as the contract says, over several lines, heads and re-seedings.
 #include "hxr/binarize/hxr_bnrz_dither.h"
+#include "hxr/binarize/hxr_bnrz_hybrid_ed.h"
 
 #include <cstdlib>
 #include <cstring>
@@ -32,11 +36,92 @@ struct Variant {
 constexpr Variant kVariants[] = {{1, 1, 1}, {1, 1, 2}, {6, 1, 1}, {4, 1, 34}, {5, 2, 1}, {6, 2, 2}};
 constexpr uint32_t kLevels[] = {256, 255, 65535, 1, 300, 0};
 
+// Reads a code of `bits` bits at pixel x of an MSB-first plane.
+uint32_t code_at(const std::vector<uint8_t>& plane, size_t x, int bits) {
+    const size_t per = size_t(8 / bits);
+    return (plane[x / per] >> (8 - bits * int(x % per + 1))) & ((1u << bits) - 1);
+}
+
+void hybrid_ed(Reader& in) {
+    struct Ratio {
+        int32_t h, v;
+    };
+    constexpr Ratio kRatios[] = {{720, 720}, {720, 360}, {1440, 360}, {360, 720}, {720, 1080}, {1080, 720}};
+    const Ratio ratio = kRatios[in.u8() % 6];
+    const uint32_t dotMode = 1 + in.u8() % 2, htType = 5 + in.u8() % 2;
+    const int bits = int(dotMode), per = 8 / bits;
+    const uint32_t pixels = 1 + in.u16() % 2048;
+    // The four records of creation and the row of the runs: 256 levels of
+    // 1 or 3 values, from the input (now and then past the scale).
+    const uint32_t dots = dotMode == 1 ? 1 : 3;
+    std::vector<uint32_t> rates(256 * dots);
+    for (uint32_t& r : rates) r = in.u8() == 0xFF ? in.u32() : in.u16() % 4096;
+    const HXRSmlColorData row{256, dots, {}, rates.data()};
+    const HXRSmlColorData* four[4] = {in.u8() % 2 ? &row : nullptr, &row, nullptr, nullptr};
+    const HXRSmlColorData* pair[2] = {&row, &row};
+    const int32_t w = 4 + in.u8() % 60, h = 1 + in.u8() % 40;
+    const uint32_t stride = uint32_t(w) + 3 + in.u8() % 4;
+    std::vector<uint16_t> cells(size_t(stride) * uint32_t(h));
+    for (uint16_t& c : cells) c = in.u8() == 0xFF ? in.u16() : uint16_t(8192 + in.u16() % 4096);
+    const HXRDthData dth{w, h, int32_t(in.u32()), int32_t(in.u32()), cells.data(), stride};
+    const HXRDthOffset off{in.u32(), in.u32()};
+
+    HXRMemMgr* mm = HXRCreateMemMgr(fuzz_alloc, fuzz_free);
+    HXRRandNum* random = mm ? HXRCreateRandNum(mm) : nullptr;
+    HXRIntermediateData interm{};
+    interm.linePixelSize = pixels;
+    HXRHybridEDBinarizer* b = HXRCreateBinarizeHybridED(0, ratio.h, ratio.v, 1, 1, dotMode, htType, in.u16(), four,
+                                                        &interm, random, mm);
+    for (int line = 0, lines = 1 + in.u8() % 8; b && line < lines; ++line) {
+        const int32_t heads = int32_t(in.u8() % 4), head = int32_t(in.u8() % 3);
+        const uint32_t y = in.u8() % 4 ? uint32_t(line) : in.u32();
+        if (HXRSwitchHybridEDErrorBuff(b, heads) != 0) continue;
+        int32_t* error = HXRGetHybridEDErrorBuffer(b, random, y, head);
+        if (!error) continue;
+        int32_t x0 = int32_t(in.u16() % (pixels + 1)), n = int32_t(in.u16() % (pixels + 1));
+        if (in.u8() == 0xFF) x0 = -x0 - 1;
+        std::vector<uint8_t> ink(pixels), plane((size_t(pixels) * size_t(bits) + 7) / 8, 0xA5);
+        for (uint8_t& x : ink) x = in.u8();
+        const std::vector<uint8_t> before = plane;
+        uint32_t counts[7] = {};
+        const uint32_t result = HXRBinarizeHybridED(b, plane.data(), counts, ink.data(), nullptr, error, x0, n, &dth,
+                                                    &off, pair, in.u32());
+        const bool inside = x0 >= 0 && n >= 0 && int64_t(x0) + n <= int64_t(pixels);
+        if (result != (inside ? 0u : 1u)) std::abort();
+        if (result == 0 && n > 0) {
+            uint32_t histogram[4] = {};
+            const size_t first = size_t(x0) / size_t(per), last = size_t(x0 + n - 1) / size_t(per);
+            for (size_t x = first * size_t(per); x < (last + 1) * size_t(per); ++x) {
+                const uint32_t code = code_at(plane, x, bits);
+                if (x < size_t(x0) || x >= size_t(x0 + n)) {
+                    if (code != 0) std::abort();
+                } else {
+                    ++histogram[code];
+                }
+            }
+            for (int k = 1; k < 4; ++k)
+                if (counts[k] != histogram[k]) std::abort();
+            if (counts[0] != 0) std::abort();
+            for (size_t i = 0; i < plane.size(); ++i)
+                if ((i < first || i > last) && plane[i] != before[i]) std::abort();
+        } else if (plane != before) {
+            std::abort();
+        }
+        HXRSetHybridEDVPostion(b, y);
+    }
+    HXRDeleteMemMgr(mm);
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     Reader in(data, size);
-    const Variant v = kVariants[in.u8() % 6];
+    const uint8_t selector = in.u8();
+    if (selector & 0x80) {
+        hybrid_ed(in);
+        return 0;
+    }
+    const Variant v = kVariants[selector % 6];
     const int32_t w = int8_t(in.u8()), h = int8_t(in.u8());
     const int32_t stride_extra = in.u8() % 8;
     const int32_t shift_h = int32_t(in.u32()), shift_v = int32_t(in.u32());
