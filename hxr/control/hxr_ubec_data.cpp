@@ -2,6 +2,7 @@
 
 #include "hxr/control/hxr_alloc_array.h"
 #include "hxr/control/hxr_dblgamma.h"
+#include "hxr/control/hxr_lut_build.h"
 
 #include <algorithm>
 #include <bit>
@@ -26,15 +27,15 @@ uint32_t below(const uint32_t* sorted, uint32_t n, uint32_t r) {
     return uint32_t(std::lower_bound(sorted, sorted + n, r) - sorted);
 }
 
-// The double-gamma tables of a colour slice, or null.
-const HXRLutData* dbg_tables(const HXRLutSlc* lut) {
-    if (!lut || !lut->table || (lut->type != kLutSlice3D && lut->type != kLutSlice4D)) return nullptr;
-    return static_cast<const HXRLutData*>(lut->table);
-}
+// The double-gamma tables of a colour slice.
+struct DblGamma {
+    const uint32_t* decode;
+    const uint32_t* encode;
+};
 
 // A table for one colour's SML row and UBEC blocks; 0, a code or kNoCode.
 uint32_t make_table(const HXRTRAQ2UBECDthData* u, const HXRSmlColorData& sml, uint32_t step,
-                    const HXRLutData* dbg, HXRMemMgr* mm, HXRTRAQ2UBECTable** out) {
+                    const DblGamma& dbg, HXRMemMgr* mm, HXRTRAQ2UBECTable** out) {
     const uint32_t n = u->blockW * u->blockH;
     const uint32_t p = HXRUbecPostDecodeSize(n), l = HXRUbecListSize(step, n);
     const uint64_t blocks = uint64_t(u->blocksH) * u->blocksV;
@@ -57,7 +58,7 @@ uint32_t make_table(const HXRTRAQ2UBECDthData* u, const HXRSmlColorData& sml, ui
         }
         t->order[b] = word;
         if (code == 0)
-            code = HXRUbecBuildBlock(u->thresholds + b * n, n, &sml, l, dbg->decode, dbg->encode,
+            code = HXRUbecBuildBlock(u->thresholds + b * n, n, &sml, l, dbg.decode, dbg.encode,
                                      t->preDecode + b * l, t->encode + b * l);
     }
     if (code != 0) {
@@ -88,7 +89,7 @@ uint32_t prepare_row(HXRSmlDataMgr* sml, const HXRClrMgr* clr, uint32_t h, uint3
 }
 
 // 0, a code or kNoCode.
-uint32_t make_data(HXRTRAQ2UBECDataMgr* mgr, const HXRLutData* dbg, HXRSmlDataMgr* sml,
+uint32_t make_data(HXRTRAQ2UBECDataMgr* mgr, const DblGamma& dbg, HXRSmlDataMgr* sml,
                    const HXRTRAQ2DthDataMgr* dither, uint32_t step, uint32_t calib, const HXRClrMgr* clr,
                    HXRMemMgr* mm) {
     const uint32_t hc = HXRGetHalftoneColorNum(clr);
@@ -219,8 +220,8 @@ HXRTRAQ2UBECDataMgr* HXRCreateTRAQ2UBECDataMgr(const HXRLutSlc* lut, HXRSmlDataM
         return nullptr;
     }
     if (tableKind != kHxrUbecTableKind) return nullptr;
-    const HXRLutData* dbg = dbg_tables(lut);
-    if (!dbg) {
+    const DblGamma dbg{HXRGetTRAQ2LutDbgDecTable(lut), HXRGetTRAQ2LutDbgEncTable(lut)};
+    if (!dbg.decode || !dbg.encode) {
         HXRSetErrorInfo(kHxrUbecNoDblGamma);
         return nullptr;
     }
