@@ -20,7 +20,7 @@ struct Job {
         svc.add_resources_from(build_model(model));
         for (const ModelPrintMode& m : model_print_modes(model))
             if (m.doc_type == 0 && m.sub_type == 0 && m.ht_type == ht && m.out_bits == bits) {
-                q = {3, m.media, 0, 0, ht, m.h_res, m.v_res, bits, 0, 1, 1};
+                q = {1, m.media, 0, 0, ht, m.h_res, m.v_res, bits, 0, 1, 1};
                 break;
             }
         std::fill(option.colorValue, option.colorValue + 12, 1024u);
@@ -29,7 +29,7 @@ struct Job {
         values.printerId = {pid.data(), uint32_t(pid.size())};
         mm = HXRCreateMemMgr(svc.table()->Alloc, svc.table()->Free);
         ctrl = HXRCreateResReadController(svc.table(), mm);
-        if (HXRFindPrintMode(ctrl, &q, &option) == 0) clr = HXRCreateClrMgr(3, bits, HXRGetBlackInkCode(ctrl), mm);
+        if (HXRFindPrintMode(ctrl, &q, &option) == 0) clr = HXRCreateClrMgr(1, bits, HXRGetBlackInkCode(ctrl), mm);
         if (clr && HXRReadAllResource(ctrl, clr) != 0) clr = nullptr;
     }
     ~Job() {
@@ -56,7 +56,7 @@ HXRHtCtrlAnswers answers(bool ubec) {
     a.needLut = 1, a.lutType = 3, a.lutGridNum = 64, a.colorConvertMode = 1, a.smlGradNum = 256;
     a.needDth = 1, a.dthOrder = 1, a.dthThreshAddition = 8192, a.dthDataBytes = 2, a.dthUpdatePixel = 4;
     a.dthDataType = ubec ? 3 : 1, a.needUBEC = ubec, a.ubecBlockKind = 2, a.ubecEncodeStep = 1, a.ubecTableType = 1;
-    a.halftoneColorNum = 6;
+    a.halftoneColorNum = 4;
     return a;
 }
 
