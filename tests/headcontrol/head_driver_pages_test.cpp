@@ -122,7 +122,7 @@ TEST(HeadDriverPages, EveryVariantPrintsEachPageOnceThroughTheVirtualPrinter) {
         const std::vector<uint8_t> inks = ink_codes(t.inks);
         for (int n = 0; n < 50; ++n) {
             const uint32_t width = 1 + rng() % (n % 5 == 0 ? 60 : 12);
-            const uint32_t length = 3 + t.top + t.bottom + rng() % 420;
+            const uint32_t length = 3 + t.top + t.bottom + rng() % 360;
             Page page = random_page(rng, kinds[n % 5], uint32_t(inks.size()), length, width);
             if (grouped) {
                 // Ink 8 shares K's line: its dots where K has none.
