@@ -226,7 +226,8 @@ uint32_t build(IcmJob& j, const OptionCopy& option) {
     if (uint32_t rc = RSC_GetICMResourceData(j.rsc, &j.res)) return rc;
     const ICMResourceData& r = *j.res;
     if (uint32_t rc = check_model(r)) return rc;
-    if (base_print_length(j) < 1) return kIcmBadArgument;
+    // Rasters are numbered in 31 bits, as the pass engine's positions are.
+    if (base_print_length(j) < 1 || base_print_length(j) > INT32_MAX) return kIcmBadArgument;
     ICM_SetFunctionFlag(r.functionFlags, &j.on);
     if (uint32_t rc = allocate_blocks(j)) return rc;
     RSC_TransferSss(&j.sss, j.rsc);

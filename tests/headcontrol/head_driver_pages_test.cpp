@@ -35,6 +35,7 @@ struct PageCase {
     int64_t step = 1;
     std::function<void(VpModel&, const std::vector<char>&)> lines;
     uint32_t top = 0, bottom = 0;  // ignored rasters
+    uint32_t longest = 360;        // page lengths up to
 };
 
 void with_pitch(VpModel& m, const std::vector<char>& inks, int64_t pitch) {
@@ -61,14 +62,36 @@ std::vector<PageCase> cases() {
                  {}, 1, IRAC_OPT_ENGINE, 0, 1, 1, plain});
     v.push_back({"pitch 2 with overlap masks", HcVariant::DriverOverlapMasks, {}, {}, 1, IRAC_OPT_ENGINE, 0, 2, 1,
                  [](VpModel& m, const std::vector<char>& inks) { with_pitch(m, inks, 2); }});
-    v.push_back({"two overlapping heads", HcVariant::DriverTwoHeads, {}, {}, 1, IRAC_OPT_ENGINE, 0, 1, 1,
+    // Head 1 starts at virtual nozzle 88, its lines 0x10 above head 0's.
+    auto twoHeads = [](VpModel& m, const std::vector<char>& inks) {
+        for (size_t i = 0; i < inks.size(); ++i) {
+            const uint8_t c = ovcg_test::model_color_code(inks[i]);
+            m.add(c, VpLineMap{int(i), 0, 1});
+            m.add(uint8_t(c + 0x10), VpLineMap{int(i), 88, 1});
+        }
+    };
+    auto multiLine = [](ModelHeadControl& hc) { hc.encoders[0].flags = 0x4; };
+    v.push_back({"two overlapping heads", HcVariant::DriverTwoHeads, {}, {}, 1, IRAC_OPT_ENGINE, 0, 1, 1, twoHeads});
+    v.push_back({"two overlapping heads, multi-line form", HcVariant::DriverTwoHeads, multiLine, {}, 1,
+                 IRAC_OPT_ENGINE, 0, 1, 1, twoHeads});
+    // Row 2 a gradation mask of one block; the m line one raster up ranks 1,
+    // so its overlap index passes the blocks and is clamped.
+    v.push_back({"pitch 2, gradation masks, column offsets", HcVariant::DriverOverlapMasks,
+                 [](ModelHeadControl& hc) {
+                     auto& kind = hc.modes[0].layer_kinds[1];
+                     kind = {};
+                     kind.flags = 0x1;
+                     kind.values = {0, 1, 2, 3};
+                     for (uint32_t level = 0; level < 4; ++level)
+                         hc.head.pol_base_a.insert(hc.head.pol_base_a.end(), {0xC3A50F96u >> level, 0x3C5AF069u << level});
+                     hc.head.pol_dispersion = {3};
+                     hc.modes[0].array_values = {0, 0, 0, 0, 0, 1};
+                     hc.encoders[0].sub_mode_values = {361, 361};
+                 },
+                 {}, 1, IRAC_OPT_ENGINE, 0, 2, 1,
                  [](VpModel& m, const std::vector<char>& inks) {
-                     // Head 1 starts at virtual nozzle 88, its lines 0x10 above head 0's.
-                     for (size_t i = 0; i < inks.size(); ++i) {
-                         const uint8_t c = ovcg_test::model_color_code(inks[i]);
-                         m.add(c, VpLineMap{int(i), 0, 1});
-                         m.add(uint8_t(c + 0x10), VpLineMap{int(i), 88, 1});
-                     }
+                     for (size_t i = 0; i < inks.size(); ++i)
+                         m.add(ovcg_test::model_color_code(inks[i]), VpLineMap{int(i), inks[i] == 'm' ? -1 : 0, 2});
                  }});
     v.push_back({"deferred feed, sub-mode 2, option 0x1", HcVariant::DriverDeferredFeed, {}, {}, 2,
                  IRAC_OPT_ENGINE | IRAC_OPT_EARLY_FEED, 0, 1, 1, plain});
@@ -84,6 +107,8 @@ std::vector<PageCase> cases() {
                          m.add(uint8_t(c + 0x30), VpLineMap{int(i), 1, 2});
                      }
                  }});
+    v.push_back({"split lines, multi-line form", HcVariant::DriverSplit, multiLine, {}, 1, IRAC_OPT_ENGINE, 0, 1, 1,
+                 v.back().lines});
     v.push_back({"cycle block", HcVariant::DriverCycle, {}, {}, 1, IRAC_OPT_ENGINE, 0, 1, 1, plain});
     v.push_back({"vertical correction", HcVariant::DriverCorrected, {}, {}, 1, IRAC_OPT_ENGINE, 0, 1, 1, plain});
     PageCase ignored{"ignored rasters", HcVariant::DriverIgnored, {}, {}, 1, IRAC_OPT_ENGINE, 0, 1, 1, plain};
@@ -93,6 +118,10 @@ std::vector<PageCase> cases() {
     v.push_back({"two planes, repeat 2", HcVariant::DriverTwoPlanes, {}, {'K', 'C', 'M', 'Y'}, 1, IRAC_OPT_ENGINE, 0, 1,
                  2, plain});
     v.push_back({"open length", HcVariant::Default, {}, {'C', 'M', 'Y', 'K'}, 3, IRAC_OPT_ENGINE, 0, 1, 1, plain});
+    // The interleaved logic's second overlap (passes 1 and 3, rasters 413
+    // on) needs longer pages.
+    for (PageCase& c : v)
+        if (c.variant == HcVariant::DriverOverlapMasks) c.longest = 1400;
     return v;
 }
 
@@ -122,7 +151,7 @@ TEST(HeadDriverPages, EveryVariantPrintsEachPageOnceThroughTheVirtualPrinter) {
         const std::vector<uint8_t> inks = ink_codes(t.inks);
         for (int n = 0; n < 50; ++n) {
             const uint32_t width = 1 + rng() % (n % 5 == 0 ? 60 : 12);
-            const uint32_t length = 3 + t.top + t.bottom + rng() % 360;
+            const uint32_t length = 3 + t.top + t.bottom + rng() % t.longest;
             Page page = random_page(rng, kinds[n % 5], uint32_t(inks.size()), length, width);
             if (grouped) {
                 // Ink 8 shares K's line: its dots where K has none.

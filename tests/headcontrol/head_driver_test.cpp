@@ -71,6 +71,7 @@ TEST(HeadDriverEntry, StartJobChecksArgumentsInOrderAndLeavesNothingOnFailure) {
         {"sub-kind 3 takes the short mode number", [](StartArgs& a) { a.id.sub_kind = 3; }, kRscNoMode},
         {"sub-mode 5", [](StartArgs& a) { a.id.sub_mode = 5; }, kIcmBadArgument},
         {"page length 0", [](StartArgs& a) { a.pd.page_length = 0; }, kIcmBadArgument},
+        {"a page beyond 31 bits", [](StartArgs& a) { a.pd.page_length = 0x80000000u; }, kIcmBadArgument},
         {"no colours", [](StartArgs& a) { a.pd.color_count = 0; }, kIcmBadArgument},
         {"33 colours", [](StartArgs& a) { a.pd.color_count = 33; }, kIcmBadArgument},
         {"direction 128", [](StartArgs& a) { a.option.direction = 128; }, kIcmBadArgument},
@@ -579,6 +580,23 @@ TEST(HeadDriverModel, ValuesTheDriverRefuses) {
         }
         EXPECT_EQ(d.release(), "");
     }
+}
+
+// A layer row whose kind is 0xFFFF has no mask: its shared rasters print
+// whole in both passes, without a refusal.
+TEST(HeadDriverModel, ARowWithoutAKindPrintsUnmasked) {
+    ModelHeadControl hc = variant(HcVariant::DriverOverlapMasks);
+    hc.modes[0].layer_values = {0, 0xFFFF, 1};
+    std::mt19937 rng(9);
+    const Page page = random_page(rng, PageKind::Dense, 6, 700, 4);
+    DriverJob d(hc, JobRequest{1, 4, 700});
+    ASSERT_EQ(print_page(d, page, model_inks(), rng), 0u);
+    ovcg_test::VpModel printer;
+    printer.bits = 2;
+    for (uint32_t c = 0; c < 6; ++c) printer.add(uint8_t(0x10 + c), {int(c), 0, 2});
+    const auto read = ovcg_test::RunVirtualPrinter(printer, sent_from(d.ovf, 0));
+    ASSERT_TRUE(read.ok) << read.error;
+    EXPECT_GT(read.pages[0].twice, 0u);
 }
 
 // ---- Queries -----------------------------------------------------------------------------------
