@@ -132,7 +132,7 @@ struct IcmJob {
     uint8_t scheduleChange;
     uint8_t pageFinished;
     uint8_t passBlank;
-    uint8_t lengthChanged;  // a change of specification happened on this page
+    uint8_t lengthChanged;  // ICM_ChangeSpecification changed this page
     POLMaskWork masks;
     PmmPassEngine passEngine;  // the pass engine as the masks see it
     uint16_t repeat;

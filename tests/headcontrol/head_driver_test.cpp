@@ -669,7 +669,7 @@ TEST(HeadDriverValues, TheJobKeepsCopiesOfTheCallersRecords) {
     IRAC_EndJob(a.handle);
 }
 
-// The accessors no value code reaches, and the change of specification.
+// The accessors no value code reaches, and ICM_ChangeSpecification.
 TEST(HeadDriverValues, UnreachableAccessors) {
     StateJob s(1);
     IcmJob* j = s.d.job();
