@@ -524,6 +524,37 @@ uint32_t colour_mono_step(IcmJob& j) {
     return 0;
 }
 
+// At the page's end: true when no pass from the current one on can reach a
+// raster of the printed length, judged from the planned groups' layers (a
+// pass reads no raster above its position plus the largest column offset,
+// and a layer's positions fall by no more than its cycle's lowest prefix).
+// A model whose layers run far past the page would otherwise step through
+// every blank pass to their end.
+bool nothing_left(const IcmJob& j) {
+    const MLE_INSTANCE& m = *j.mle;
+    const MleSchedule& s = m.schedule;
+    if (s.mwswPasses || s.fTransPasses || s.lowerPasses || NLM_IsValid(m.nlm)) return false;
+    const struct {
+        const MicroweaveLayerRecord* layer;
+        int64_t passes;
+    } groups[] = {{s.upper, s.upperPasses}, {s.preNormal, s.preNormalPasses}, {s.normal, s.normalPasses}};
+    int64_t pass = m.passNo;
+    for (const auto& g : groups) {
+        if (pass >= g.passes) {
+            pass -= g.passes;
+            continue;
+        }
+        const MicroweaveLayerRecord* l = g.layer;
+        if (!l || l->cycleLength < 1 || l->cycleFeed < 1) return false;
+        int32_t lo = 0, hi = 0;
+        walk::prefix_extremes(*l, lo, hi);
+        const int64_t lowest = int64_t{l->start} + pass / l->cycleLength * l->cycleFeed + lo;
+        if (lowest + MLE_GetOffsetNozzleMax(&m) < j.printLength) return false;
+        pass = 0;
+    }
+    return true;
+}
+
 }  // namespace
 
 void ICM_Updata_Bufferingarea(IcmJob* j) {
@@ -570,6 +601,10 @@ uint32_t ICM_Calc_ARC_vpos(IcmJob* j, uint32_t position) {
 uint32_t ICM_Draw_Rasterdata(IcmJob* j) {
     while (j->stored >= j->bufferingEnd) {
         if (j->pageFinished) return 0;
+        if (j->state == kIcmJobOpen && j->stored >= j->printLength && nothing_left(*j)) {
+            j->pageFinished = 1;
+            return 0;
+        }
         if (uint32_t rc = auto_bottom(*j)) return rc;
         bool ended = false;
         if (uint32_t rc = brs_switch(*j, ended)) return rc;
