@@ -901,6 +901,128 @@ void interleave(ModelHeadControl& hc, uint16_t n, uint16_t v, int16_t a) {
     hc.encoders[0].sub_mode_values = {reach, reach};
 }
 
+// One pass per step of `feeds`, every pass the nozzles [0, n) of the head
+// with the selectors of `selectors` in turn.
+HcLogic stepping_logic(uint16_t n, std::vector<int16_t> feeds, std::vector<uint16_t> selectors) {
+    HcLogic u;
+    u.logic_id = 1;
+    const std::vector<std::pair<uint16_t, uint16_t>> ranges(feeds.size(), {0, n});
+    int32_t width = 0;
+    for (int16_t f : feeds) width += f;
+    u.layers.push_back(HcLayer{1, 0, 0, feeds, ranges, selectors, {0}, {}});
+    u.head_units = {0};
+    u.normal = {{uint16_t(width), 0, 0, 0}};
+    return u;
+}
+
+// The head's reach as the band buffer's margin, for every sub-mode.
+void set_reach(ModelHeadControl& hc, uint32_t reach) {
+    hc.encoders[0].sub_mode_values.assign(hc.modes[0].sub_modes.size(), reach);
+}
+
+ModelHeadControl driver_variant(const ModelDescription& model, HcVariant variant) {
+    ModelHeadControl hc = default_head_control(model);
+    HcMode& m = hc.modes[0];
+    const uint16_t n = hc.head.nozzles[0];
+    switch (variant) {
+        case HcVariant::DriverOneBit: m.bits_per_pixel = 1; break;
+        case HcVariant::DriverOverlapMasks: {
+            hc = head_control_variant(model, HcVariant::Interleaved);
+            // Row 0: the word's kind; row 1 (passes 0 and 2 of a cycle): the
+            // simple mask by phase; row 2 (passes 1 and 3): a rotation mask.
+            std::vector<HcLayerKind> kinds(3);
+            kinds[0].flags = 0x20;
+            kinds[0].values = {0x55};
+            kinds[1].flags = 0x4;
+            kinds[1].grades = 200;
+            kinds[2].flags = 0x10;
+            kinds[2].values = {0xAA};
+            hc.modes[0].layer_kinds = kinds;
+            hc.modes[0].layer_values = {0, 2, 1};
+            hc.head.pol_base_b = {0x5A3C96E1u, 0x0F1E2D4Bu};
+            break;
+        }
+        case HcVariant::DriverTwoHeads: {
+            hc = head_control_variant(model, HcVariant::TwoHeadsOverlap);
+            HcMode& t = hc.modes[0];
+            t.color_order_more.clear();
+            for (uint8_t c : t.color_order) t.color_order_more.push_back(uint8_t(c + 0x10));
+            // Per-colour layer values (function flag 0x80): every row, the
+            // shared nozzles' head-connection value 7 among them, names the
+            // simple kind.
+            HcLayerKind simple;
+            simple.flags = 0x20;
+            simple.values = {0x55};
+            t.layer_kinds = {simple};
+            t.function_flags |= 0x80;
+            t.layer_value_count = 8;
+            t.layer_values.assign(8 * t.color_order.size(), 0);
+            break;
+        }
+        case HcVariant::DriverDeferredFeed: {
+            m.function_flags |= 0x4;
+            HcSubMode s2 = m.sub_modes[0];
+            s2.number = 2;
+            m.sub_modes.insert(m.sub_modes.begin() + 1, s2);
+            set_reach(hc, hc.encoders[0].sub_mode_values[0]);
+            break;
+        }
+        case HcVariant::DriverGrouped: {
+            // Ink 8 prints with K's nozzle line, from its nozzle 90 on; every
+            // pass uses nozzles [0, 90) of the pattern, starting 90 rasters
+            // above the page so that the lower half reaches the top.
+            hc.color_table.push_back({8, 0x30});
+            m.function_flags |= 0x40;
+            m.block_e.rows = 2;
+            m.block_e.colors = {0x10, 0x10, 0x11, 0x12, 0x13, 0x14, 0x15};
+            m.block_e.codes = {0x10, 0x30, 0x11, 0x12, 0x13, 0x14, 0x15};
+            m.block_e.shifts = {0, uint16_t(n / 2), 0, 0, 0, 0, 0};
+            hc.units = {stepping_logic(n, {int16_t(n / 2)}, {1})};
+            hc.units[0].layers[0].range = {{0, uint16_t(n / 2)}};
+            hc.units[0].top_offset = uint16_t(n / 2);
+            break;
+        }
+        case HcVariant::DriverSplit: {
+            // The reader doubles the head: 2n nozzles, even ones the first sub-line.
+            m.function_flags |= 0x200;
+            m.split.n = 2;
+            m.split.codes.clear();
+            for (uint8_t c : m.color_order) {
+                m.split.codes.push_back(c);
+                m.split.codes.push_back(uint8_t(c + 0x30));
+            }
+            hc.units = {stepping_logic(uint16_t(2 * n), {int16_t(2 * n)}, {1})};
+            for (HcSubMode& s : m.sub_modes) s.min_length = 2u * n;
+            set_reach(hc, 2u * n);
+            break;
+        }
+        case HcVariant::DriverCycle:
+            m.function_flags |= 0x2000;
+            m.block_b.value = m.value0;
+            m.block_b.list = {1, 2};
+            m.block_b.per_color = {0, 0};
+            break;
+        case HcVariant::DriverCorrected:
+            m.function_flags |= 0x100;
+            m.block_d.value = uint16_t(m.value1);
+            m.block_d.list = {0, 0, 0};
+            break;
+        case HcVariant::DriverIgnored:
+            for (HcSubMode& s : m.sub_modes) {
+                s.ignore_top = 7;
+                s.ignore_bottom = 5;
+            }
+            break;
+        case HcVariant::DriverTwoPlanes:
+            m.value0 = 2;
+            m.color_num = 2;
+            hc.units = {stepping_logic(n, {0, int16_t(n)}, {1, 2})};
+            break;
+        default: break;
+    }
+    return hc;
+}
+
 }  // namespace
 const std::vector<HcEncoderCase>& hc_encoder_cases() {
     static const std::vector<HcEncoderCase> cases = {
@@ -1039,6 +1161,7 @@ ModelHeadControl head_control_variant(const ModelDescription& model, HcVariant v
         case HcVariant::EncoderModes: hc = encoder_modes(hc); break;
         case HcVariant::BandModes: hc = band_modes(hc); break;
         case HcVariant::MaskKinds: hc = mask_kinds(hc); break;
+        default: hc = driver_variant(model, variant); break;
     }
     return hc;
 }

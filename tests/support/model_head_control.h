@@ -274,6 +274,17 @@ enum class HcVariant {
     EncoderModes, // one copy of the default mode per encoder case (hc_encoder_cases), ids hc_encoder_mode_id
     BandModes,    // one copy per repeat number, plane count and bits per dot, ids hc_band_mode_id
     MaskKinds,    // layer kinds of every overlap-mask kind with their tables; offset tables absent
+    // Job driver.
+    DriverOneBit,        // the default at one bit per dot
+    DriverOverlapMasks,  // Interleaved whose overlap rows 1 and 2 take a simple mask by phase and a rotation mask
+    DriverTwoHeads,      // TwoHeadsOverlap, head 1's lines 0x20-0x25, a simple mask for the shared nozzles
+    DriverDeferredFeed,  // function flag 0x4 and a sub-mode 2
+    DriverGrouped,       // function flag 0x40: ink 8 (0x30) in K's nozzle line 90 nozzles down; 90-nozzle passes
+    DriverSplit,         // function flag 0x200: each line two sub-lines (0x10+a even, 0x40+a odd nozzles)
+    DriverCycle,         // function flag 0x2000 whose cycle keeps every position
+    DriverCorrected,     // function flag 0x100 whose correction is the plain feed
+    DriverIgnored,       // 7 ignored rasters at the top, 5 at the bottom
+    DriverTwoPlanes,     // repeat 2 and two planes: two passes at each position, one per plane
 };
 ModelHeadControl head_control_variant(const ModelDescription& model, HcVariant variant);
 
