@@ -58,9 +58,12 @@ void release(const CallbackTable& cb, void* block);
 struct FetchedResource {
     const uint8_t* data = nullptr;
     uint32_t size = 0;
+    void* context = nullptr;  // handed back to free-resource
     explicit operator bool() const { return data != nullptr; }
 };
 FetchedResource fetch_resource(const CallbackTable& cb, int kind);
+// The same through the second resource context (the band-path resource).
+FetchedResource fetch_resource2(const CallbackTable& cb, int kind);
 void release_resource(const CallbackTable& cb, FetchedResource& res);
 
 // Sends one command piece; false when the callback reports failure.

@@ -217,6 +217,10 @@ uint32_t ICM_Calc_hpos(const IcmJob* job, int32_t shift, uint32_t top, int32_t* 
 uint32_t ICM_Calc_ARC_vpos(IcmJob* job, uint32_t position);
 
 // ---- Value accessors ----------------------------------------------------------------
+// Positions rounded to the nearest multiple of the unit raster (halves up);
+// without a unit raster (0) the last one is made even when `even`. The
+// position 0x7FFFFFFF (none) is left as it is.
+void ICM_RoundPositions(uint32_t unitRaster, uint32_t* positions, int count, bool even);
 uint32_t ICM_GetValue_BRS_STARTJOB(IcmJob* job, IRACS_BRS_JOB* out);
 uint32_t ICM_GetValue_BRS_STARTPAGE(IcmJob* job, IRACS_BRS_PAGE* out);
 uint32_t ICM_GetValue_MINIMUM_LENGTH(IcmJob* job, uint32_t* out);

@@ -23,10 +23,11 @@ uint32_t brs_check(const IcmJob* j) {
     return (j->res->functionFlags & kFnBrs) ? kIcmBrsFlag : 0;
 }
 
-// Positions rounded to the unit raster U (nearest multiple) when U is set;
-// without U the second is made even when `even`.
-void round_positions(const IcmJob* j, uint32_t* p, int n, bool even) {
-    const uint32_t U = j->unitRaster;
+void round_positions(const IcmJob* j, uint32_t* p, int n, bool even) { ICM_RoundPositions(j->unitRaster, p, n, even); }
+
+}  // namespace
+
+void ICM_RoundPositions(uint32_t U, uint32_t* p, int n, bool even) {
     for (int i = 0; i < n; ++i) {
         if (p[i] == kNoPosition) continue;
         if (U > 0) {
@@ -36,8 +37,6 @@ void round_positions(const IcmJob* j, uint32_t* p, int n, bool even) {
         }
     }
 }
-
-}  // namespace
 
 uint32_t ICM_GetValue_BRS_STARTJOB(IcmJob* j, IRACS_BRS_JOB* out) {
     if (!job_or_page(j)) return kIcmValueState;
