@@ -38,8 +38,8 @@ CallbackTable relay_callbacks(const OVF_COMMON& ovf) {
     cb.resource_context2 = ovf.resource_context2;
     cb.send_data = ovf.send_data;
     cb.send_context = ovf.send_context;
-    cb.host_hook[0] = nullptr;
-    cb.host_hook[1] = nullptr;
+    cb.complement_list = nullptr;
+    cb.loss_nozzle_query = nullptr;
     cb.debug_log = ovf.debug_log;
     return cb;
 }

@@ -132,15 +132,37 @@ inline constexpr uint32_t kRlsTooFewCodes = 996;
 inline constexpr uint32_t kRlsSplitNoArrays = 997;
 inline constexpr uint32_t kRlsSplitTooFewCodes = 998;
 
-// ---- Loss-nozzle complement set-up -----------------------------------------
+// ---- Loss-nozzle complement (930-963) ----------------------------------------
 inline constexpr uint32_t kLncNoObject = 930;
 inline constexpr uint32_t kCcmnNoStore = 931;
+inline constexpr uint32_t kCcmnNoLossArrays = 932;
+inline constexpr uint32_t kCcmnNoComplementArrays = 933;
+inline constexpr uint32_t kCcmnNoHeadPositions = 934;
+inline constexpr uint32_t kCcmnNoHeadRecords = 935;    // also: a negative head count
+inline constexpr uint32_t kCcmnBadNozzle = 936;        // no pitch, or a raster's nozzle outside the heads
+inline constexpr uint32_t kCcmnBadHead = 937;          // a lost nozzle's head
+inline constexpr uint32_t kCcmnBadLossNozzle = 938;    // a lost nozzle's number
+inline constexpr uint32_t kCcmnUnknownLossInk = 939;   // a lost nozzle's ink code
+inline constexpr uint32_t kCcmnInkNotFound = 940;
+inline constexpr uint32_t kCcmnNoTable = 941;          // missing table or list; an index past a table
 inline constexpr uint32_t kCcmnNegativeMaximum = 942;
+inline constexpr uint32_t kCcmnNoPerInk = 943;         // no loss nozzles per ink, or an ink count outside 1..32
+inline constexpr uint32_t kCcmnNoSearchArrays = 944;
 inline constexpr uint32_t kCmsNoObject = 945;
 inline constexpr uint32_t kCmsNoResource = 946;
 inline constexpr uint32_t kPmcNoObject = 950;
 inline constexpr uint32_t kPmcNoResource = 951;        // also: a mask height above 65535
+inline constexpr uint32_t kPmcNoRing = 952;
+inline constexpr uint32_t kPmcNozzleBeyondLimit = 953;
+inline constexpr uint32_t kPmcBadStackTable = 954;     // an index or level outside the model's tables
+inline constexpr uint32_t kPmcStackOrPass = 955;       // a stack or pass index above 31
+inline constexpr uint32_t kLncTooManyPasses = 956;
+inline constexpr uint32_t kPmcNullObject = 958;
+inline constexpr uint32_t kCcmnHostQueryFailed = 959;
 inline constexpr uint32_t kNhcNoObject = 960;
+inline constexpr uint32_t kNhcNullObject = 961;
+inline constexpr uint32_t kNhcNoList = 962;
+inline constexpr uint32_t kNhcHostRefused = 963;
 
 // ---- Band path (601-636, 701-705) --------------------------------------------------
 inline constexpr uint32_t kStmNoJob = 601;
