@@ -8,7 +8,21 @@ namespace {
 
 using namespace ovcg_test;
 
-class BnrzCtrl : public BnrzJob {};
+class BnrzCtrl : public BnrzJob {
+public:
+    // A controller of ink set 1 at type 3 made directly.
+    HXRBinarizeController* make(uint32_t dotMode, uint32_t count, const HXRClrMgr* colours,
+                                const HXRBnrzDataOps* ops = FakeDataSet::ops(), bool withInfo = true,
+                                bool withMode = true) {
+        _HXR_HALFTONE_INFO info{};
+        info.inkSet = 1;
+        info.htType = 3;
+        info.outputBits = dotMode;
+        const int mode = 0;
+        return HXRCreateBinarizeController(withInfo ? &info : nullptr, withMode ? &mode : nullptr, 1, count, 1,
+                                           colours, mm, ops);
+    }
+};
 
 TEST_F(BnrzCtrl, Creation) {
     struct Case {
@@ -46,38 +60,27 @@ TEST_F(BnrzCtrl, Creation) {
     }
     // Dot mode 66 (no dither kernel) and null arguments: null, no error.
     const HXRClrMgr* clr2 = HXRCreateClrMgr(1, 2, 0, mm);
-    _HXR_HALFTONE_INFO info{};
-    info.inkSet = 1;
-    info.htType = 3;
-    info.outputBits = 66;
-    const int mode = 0;
-    EXPECT_EQ(HXRCreateBinarizeController(&info, &mode, 1, 8, 1, clr2, mm, FakeDataSet::ops()), nullptr);
-    info.outputBits = 2;
-    EXPECT_NE(HXRCreateBinarizeController(&info, &mode, 1, 8, 1, clr2, mm, FakeDataSet::ops()), nullptr);
-    EXPECT_EQ(HXRCreateBinarizeController(nullptr, &mode, 1, 8, 1, clr2, mm, FakeDataSet::ops()), nullptr);
-    EXPECT_EQ(HXRCreateBinarizeController(&info, nullptr, 1, 8, 1, clr2, mm, FakeDataSet::ops()), nullptr);
-    EXPECT_EQ(HXRCreateBinarizeController(&info, &mode, 1, 8, 1, nullptr, mm, FakeDataSet::ops()), nullptr);
-    EXPECT_EQ(HXRCreateBinarizeController(&info, &mode, 1, 8, 1, clr2, mm, nullptr), nullptr);
+    EXPECT_EQ(make(66, 8, clr2), nullptr);
+    EXPECT_NE(make(2, 8, clr2), nullptr);
+    EXPECT_EQ(make(2, 8, clr2, FakeDataSet::ops(), false), nullptr);
+    EXPECT_EQ(make(2, 8, clr2, FakeDataSet::ops(), true, false), nullptr);
+    EXPECT_EQ(make(2, 8, nullptr), nullptr);
+    EXPECT_EQ(make(2, 8, clr2, nullptr), nullptr);
     EXPECT_EQ(error(), 0u);
 }
 
 TEST_F(BnrzCtrl, PixelSizeRoundsUpWithoutWrapping) {
     const HXRClrMgr* c = HXRCreateClrMgr(1, 1, 0, mm);
-    _HXR_HALFTONE_INFO info{};
-    info.inkSet = 1;
-    info.htType = 3;
-    info.outputBits = 1;
-    const int mode = 0;
     const std::pair<uint32_t, uint32_t> sizes[] = {{0, 0}, {1, 8}, {8, 8}, {9, 16}, {0xFFFFFFF8u, 0xFFFFFFF8u}};
     for (auto [count, size] : sizes) {
-        const HXRBinarizeController* b = HXRCreateBinarizeController(&info, &mode, 1, count, 1, c, mm, FakeDataSet::ops());
+        const HXRBinarizeController* b = make(1, count, c);
         ASSERT_NE(b, nullptr) << count;
         EXPECT_EQ(HXRGetBnrzPixelSize(b), size) << count;
         EXPECT_EQ(b->everyColor->planePixels, size) << count;
     }
     // Rounded up, these would wrap to a plane of 0 pixels.
     for (uint32_t count : {0xFFFFFFF9u, 0xFFFFFFFFu})
-        EXPECT_EQ(HXRCreateBinarizeController(&info, &mode, 1, count, 1, c, mm, FakeDataSet::ops()), nullptr) << count;
+        EXPECT_EQ(make(1, count, c), nullptr) << count;
 }
 
 // Every query and forwarder for a working controller, one of another kind and
