@@ -60,7 +60,7 @@ struct HXRBnrzDataOps {
     const HXRDthDataOps* dither;
     const HXRSmlDataOps* sml;
     // The dither data manager of intent 0 or 1, or null.
-    const HXRTRAQ2DthDataMgr* (*HXRGetDthDataMgr)(const HXRTRAQ2Data* set, uint32_t intent);
+    HXRTRAQ2DthDataMgr* (*HXRGetDthDataMgr)(const HXRTRAQ2Data* set, uint32_t intent);
     // The SML data manager of (intent, slot 0 primary / 1 secondary), or null.
     HXRSmlDataMgr* (*HXRGetSmlDataMgr)(const HXRTRAQ2Data* set, uint32_t intent, uint32_t slot);
     // 0 when the intent has no secondary manager or its two managers agree.

@@ -11,9 +11,9 @@ namespace {
 
 const FakeDataSet* data_set(const HXRTRAQ2Data* s) { return reinterpret_cast<const FakeDataSet*>(s); }
 
-const HXRTRAQ2DthDataMgr* get_dither(const HXRTRAQ2Data* s, uint32_t intent) {
+HXRTRAQ2DthDataMgr* get_dither(const HXRTRAQ2Data* s, uint32_t intent) {
     if (!s || intent > 1 || !data_set(s)->dither[intent]) return nullptr;
-    return data_set(s)->dither[intent]->handle();
+    return const_cast<HXRTRAQ2DthDataMgr*>(data_set(s)->dither[intent]->handle());
 }
 
 HXRSmlDataMgr* get_sml(const HXRTRAQ2Data* s, uint32_t intent, uint32_t slot) {
