@@ -15,120 +15,7 @@ namespace {
 
 using namespace ovcg_test;
 
-constexpr uint8_t kFill = 0x5A;
-
-// Planes of a band: heads x lines x HC entries, each a buffer of the plane's
-// bytes filled with kFill (head-1 entries are canaries: nothing may touch them).
-struct Planes {
-    std::vector<std::vector<uint8_t>> bytes;
-    std::vector<uint8_t*> table;
-    Planes(uint32_t entries, uint32_t size) : bytes(entries, std::vector<uint8_t>(size, kFill)) {
-        for (auto& b : bytes) table.push_back(b.data());
-    }
-};
-
-uint32_t code_at(const std::vector<uint8_t>& plane, int bits, int64_t x) {
-    const int64_t per = 8 / bits;
-    return uint32_t(plane[size_t(x / per)] >> (8 - bits * (x % per + 1))) & ((1u << bits) - 1);
-}
-
-class EveryColor : public BnrzJob {
-public:
-    int bits() const { return int(spec.dotMode & 15); }
-
-    // The band through the controller and, colour by colour, the same work
-    // done by direct kernel calls on reference planes; compares the planes,
-    // checks the canaries and adds each colour's codes to `histogram`.
-    void band_against_kernels(int32_t first, int32_t lines, std::vector<std::array<uint64_t, 4>>& histogram) {
-        const uint32_t n_hc = hc(), entries = 2 * uint32_t(lines) * n_hc;
-        Planes got(entries, plane_bytes()), want(entries, plane_bytes());
-        uint32_t any = 7;
-        ASSERT_EQ(HXRBinarize(ctrl, interm, random, got.table.data(), &any, lines, first, nullptr), 0u);
-        uint32_t start = 0, count = 0;
-        HXRGetWrittenArea(interm, &start, &count);
-        uint64_t dots = 0;
-        for (int32_t i = 0; i < lines; ++i) {
-            const int32_t y = first + i;
-            for (uint32_t c = 0; c < n_hc; ++c) {
-                const uint32_t code = HXRGetHalftoneColorCode(clr, c);
-                const uint32_t ord = HXRGetOutputColorOrder(clr, code);
-                const int32_t ink = spec.kind == kHxrCvtTNMX ? 0 : int32_t(HXRGetLutColorOrder(clr, code));
-                const int32_t area = HXRGetDthArea(ctrl->everyColor->runtimeDither, y);
-                const HXRDthData* rec = &records[size_t(area) * 12 + ord].data;
-                const HXRDthOffset* off = &dth.offset[area][ord];
-                const std::vector<uint32_t> rates = kernel_rates(code);
-                HXRSmlColorData row{256, uint32_t(bits() == 1 ? 1 : 3), {}, const_cast<uint32_t*>(rates.data())};
-                const HXRSmlColorData* pair[2] = {&row, &row};
-                uint32_t counts[7] = {};
-                uint8_t* plane = want.table[size_t(i) * n_hc + c];
-                if (spec.htType == kHxrHtTypeDither) {
-                    const uint32_t r =
-                        spec.elementSize == 1
-                            ? HXRBinarizeDither(ref_dither, plane, counts, HXRGetInkQuantityBuf(interm, ink, uint32_t(i)),
-                                                nullptr, int32_t(start), int32_t(count), rec, off, pair, uint32_t(y))
-                            : HXRBinarizeDither16bit(ref_dither, plane, counts,
-                                                     HXRGetInkQuantityBuf16(interm, ink, uint32_t(i)), nullptr,
-                                                     int32_t(start), int32_t(count), rec, off, pair, uint32_t(y));
-                    ASSERT_EQ(r, 0u);
-                } else {
-                    HXRHybridEDBinarizer* h = ref_hybrid[c];
-                    ASSERT_EQ(HXRSwitchHybridEDErrorBuff(h, 1), 0u);
-                    int32_t* error = HXRGetHybridEDErrorBuffer(h, ref_random, uint32_t(y), 0);
-                    ASSERT_EQ(HXRBinarizeHybridED(h, plane, counts, HXRGetInkQuantityBuf(interm, ink, uint32_t(i)),
-                                                  nullptr, error, int32_t(start), int32_t(count), rec, off, pair,
-                                                  uint32_t(y)),
-                              0u);
-                    ASSERT_EQ(HXRSetHybridEDVPostion(h, uint32_t(y)), 0u);
-                }
-                const size_t e = size_t(i) * n_hc + c;
-                ASSERT_EQ(got.bytes[e], want.bytes[e]) << "line " << y << " colour " << c;
-                for (uint32_t x = start; x < start + count; ++x) {
-                    const uint32_t k = code_at(got.bytes[e], bits(), x);
-                    ++histogram[c][k];
-                    dots += k != 0;
-                }
-            }
-        }
-        for (uint32_t e = uint32_t(lines) * n_hc; e < entries; ++e)
-            EXPECT_EQ(got.bytes[e], std::vector<uint8_t>(plane_bytes(), kFill)) << "canary " << e;
-        EXPECT_EQ(any, dots ? 1u : 0u);
-    }
-
-    // The direct calls' own objects, made as the binariser makes its own.
-    void make_references() {
-        ref_dither = HXRCreateBinarizeDither(spec.kind, spec.elementSize, spec.dotMode, mm);
-        ASSERT_NE(ref_dither, nullptr);
-        ref_random = HXRCreateRandNum(mm);
-        if (spec.htType == kHxrHtTypeDither) return;
-        for (uint32_t c = 0; c < hc(); ++c) {
-            const uint32_t code = HXRGetHalftoneColorCode(clr, c);
-            const HXRSmlColorData* row = &sml[0][0].plain[HXRGetOutputColorOrder(clr, code)];
-            const HXRSmlColorData* rows[4] = {row, row, row, row};
-            ref_hybrid[c] = HXRCreateBinarizeHybridED(spec.inkSet, spec.hRes, spec.vRes, spec.kind, 1, spec.dotMode,
-                                                      spec.htType, code, rows, interm, ref_random, mm);
-            ASSERT_NE(ref_hybrid[c], nullptr);
-            ASSERT_EQ(HXRSetHybridEDErrorBuffInitialValue(ref_hybrid[c], ref_random, 0), 0u);
-        }
-    }
-
-    // Counts read through the controller against the histograms.
-    void expect_counts(const std::vector<std::array<uint64_t, 4>>& histogram) {
-        const uint32_t r = HXRGetRealOutputColorNum(clr);
-        std::vector<uint64_t> got(3 * r + 1, 99);
-        ASSERT_EQ(HXRGetBnrzCtrlDotCounter(ctrl, got.data(), 3 * r), 3 * r);
-        for (uint32_t k = 0; k < r; ++k)
-            for (uint32_t d = 0; d < 3; ++d)
-                EXPECT_EQ(got[3 * k + d], d < uint32_t((1 << bits()) - 1) ? histogram[k][d + 1] : 0) << k << " " << d;
-        EXPECT_EQ(got[3 * r], 99u);
-        // A second read gives zeros.
-        ASSERT_EQ(HXRGetBnrzCtrlDotCounter(ctrl, got.data(), 3 * r), 3 * r);
-        for (uint32_t v = 0; v < 3 * r; ++v) EXPECT_EQ(got[v], 0u);
-    }
-
-    const HXRDitherBinarizer* ref_dither = nullptr;
-    HXRRandNum* ref_random = nullptr;
-    HXRHybridEDBinarizer* ref_hybrid[12] = {};
-};
+class EveryColor : public BnrzJob {};
 
 struct BandCase {
     const char* name;
@@ -185,7 +72,7 @@ TEST_F(EveryColor, NoDotsLeaveAnyDotZeroAndAFailingBandLeavesIt) {
     any = 5;
     EXPECT_EQ(HXRBinarize(ctrl, interm, random, q.table.data(), &any, 2, 4, nullptr), 1u);
     EXPECT_EQ(any, 5u);
-    const std::vector<uint8_t> untouched(plane_bytes(), kFill);
+    const std::vector<uint8_t> untouched(plane_bytes(), kPlaneFill);
     EXPECT_NE(q.bytes[0], untouched);
     EXPECT_NE(q.bytes[1], untouched);
     for (size_t e = 2; e < q.bytes.size(); ++e) EXPECT_EQ(q.bytes[e], untouched) << e;
@@ -218,7 +105,7 @@ TEST_F(EveryColor, RefusedBandsWriteNothing) {
                   1u)
             << c.name;
         EXPECT_EQ(any, 9u) << c.name;
-        for (const auto& b : p.bytes) EXPECT_EQ(b, std::vector<uint8_t>(plane_bytes(), kFill)) << c.name;
+        for (const auto& b : p.bytes) EXPECT_EQ(b, std::vector<uint8_t>(plane_bytes(), kPlaneFill)) << c.name;
     }
     // One line at INT32_MAX is a line like any other.
     Planes p(8, plane_bytes());
@@ -310,7 +197,7 @@ TEST_F(EveryColor, JobStartRefusals) {
             fill_ink(5, 0, 100);
             Planes p(4 * hc(), plane_bytes());
             EXPECT_EQ(HXRBinarize(ctrl, interm, random, p.table.data(), nullptr, 2, 0, nullptr), 1u);
-            for (const auto& b : p.bytes) EXPECT_EQ(b, std::vector<uint8_t>(plane_bytes(), kFill));
+            for (const auto& b : p.bytes) EXPECT_EQ(b, std::vector<uint8_t>(plane_bytes(), kPlaneFill));
         }
         EXPECT_EQ(error(), 0u);
         TearDown();
@@ -331,7 +218,7 @@ TEST_F(EveryColor, ErrorLineResetFailsForAColourWithoutItsObject) {
     fill_ink(6, 0, 100);
     Planes p(4 * hc(), plane_bytes());
     EXPECT_EQ(HXRBinarize(ctrl, interm, random, p.table.data(), nullptr, 1, 0, nullptr), 1u);
-    EXPECT_EQ(p.bytes[2], std::vector<uint8_t>(plane_bytes(), kFill));
+    EXPECT_EQ(p.bytes[2], std::vector<uint8_t>(plane_bytes(), kPlaneFill));
 }
 
 // The written span must lie inside the plane: one reaching past it is refused
@@ -349,12 +236,12 @@ TEST_F(EveryColor, SpanPastThePlaneIsRefused) {
             std::vector<uint8_t*> table(8 * hc());
             for (uint32_t e = 0; e < hc(); ++e) {
                 guarded.push_back(GuardedBytes::EndingAtGuard(plane_bytes()));
-                std::memset(guarded.back().data(), kFill, plane_bytes());
+                std::memset(guarded.back().data(), kPlaneFill, plane_bytes());
                 table[e] = guarded.back().data();
             }
             EXPECT_EQ(HXRBinarize(ctrl, interm, random, table.data(), nullptr, 1, 0, nullptr), 1u);
             for (GuardedBytes& g : guarded)
-                EXPECT_EQ(std::vector<uint8_t>(g.begin(), g.end()), std::vector<uint8_t>(plane_bytes(), kFill));
+                EXPECT_EQ(std::vector<uint8_t>(g.begin(), g.end()), std::vector<uint8_t>(plane_bytes(), kPlaneFill));
             // Up to the plane's last pixel the kernels write its last byte.
             ASSERT_EQ(HXRSetWritingArea(interm, 3, 40), 0u);
             EXPECT_EQ(HXRBinarize(ctrl, interm, random, table.data(), nullptr, 1, 0, nullptr), 0u);

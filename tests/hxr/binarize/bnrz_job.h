@@ -2,8 +2,10 @@
 // ink set, a binarize controller, ink buffer descriptor and random state, and
 // the host halftoning data set as fakes (dither and SML data managers per
 // intent and slot, the coordination answer), with the dither records and the
-// SML rows the fakes hand out kept here, so that a test can call the kernels
-// directly with the same data and compare.
+// SML rows the fakes hand out kept here. A job over the real data set of the
+// model derives from it and answers the same questions from the real
+// managers. Bands run through the controller are compared, colour by colour,
+// with direct kernel calls on the same rows, records and SML tables.
 #pragma once
 
 #include "hxr/binarize/hxr_bnrz_ctrl.h"
@@ -12,6 +14,7 @@
 #include "support/fake_ht_data.h"
 #include "support/hxr_fixture.h"
 
+#include <array>
 #include <deque>
 #include <functional>
 #include <vector>
@@ -28,6 +31,8 @@ public:
     uint32_t coordination[2] = {};
 };
 
+using RateFn = std::function<uint32_t(uint32_t g, uint32_t d)>;
+
 struct BnrzJobSpec {
     uint32_t inkSet = 1, dotMode = 1, htType = 3, kind = 1, elementSize = 1;
     int32_t hRes = 720, vRes = 720;
@@ -36,7 +41,7 @@ struct BnrzJobSpec {
     int32_t areas = 1;
     int32_t maskWidth = 32;
     // Rate of dot size d at level g (before cumulation); null: a ramp.
-    std::function<uint32_t(uint32_t g, uint32_t d)> rate = nullptr;
+    RateFn rate = nullptr;
 
     BnrzJobSpec& converter(uint32_t k, uint32_t size) { return kind = k, elementSize = size, *this; }
     BnrzJobSpec& resolution(int32_t h, int32_t v) { return hRes = h, vRes = v, *this; }
@@ -44,7 +49,7 @@ struct BnrzJobSpec {
     BnrzJobSpec& dot_sizes(uint32_t d) { return dots = d, *this; }
     BnrzJobSpec& dither_areas(int32_t a) { return areas = a, *this; }
     BnrzJobSpec& mask_width(int32_t w) { return maskWidth = w, *this; }
-    BnrzJobSpec& rates(std::function<uint32_t(uint32_t, uint32_t)> f) { return rate = std::move(f), *this; }
+    BnrzJobSpec& rates(RateFn f) { return rate = std::move(f), *this; }
 };
 inline BnrzJobSpec job_of(uint32_t inkSet, uint32_t dotMode, uint32_t htType) {
     BnrzJobSpec s;
@@ -54,12 +59,37 @@ inline BnrzJobSpec job_of(uint32_t inkSet, uint32_t dotMode, uint32_t htType) {
     return s;
 }
 
+inline constexpr uint8_t kPlaneFill = 0x5A;
+
+// Planes of a band: heads x lines x HC entries, each a buffer of the plane's
+// bytes filled with kPlaneFill.
+struct Planes {
+    std::vector<std::vector<uint8_t>> bytes;
+    std::vector<uint8_t*> table;
+    Planes(uint32_t entries, uint32_t size) : bytes(entries, std::vector<uint8_t>(size, kPlaneFill)) {
+        for (auto& b : bytes) table.push_back(b.data());
+    }
+    bool untouched(size_t e) const {
+        for (uint8_t b : bytes[e])
+            if (b != kPlaneFill) return false;
+        return true;
+    }
+};
+
+// Dot code of pixel x of a plane of `bits` bits per pixel.
+uint32_t plane_code(const uint8_t* plane, int bits, int64_t x);
+
+// A level's rates (dot sizes 0..dots-1 from `rate`) as a kernel reads them:
+// cumulative from the largest dot for three and five dot sizes, cut to three
+// (a derived colour keeps the first three, its base the rest), at most 4080.
+std::vector<uint32_t> kernel_row(uint32_t code, uint32_t dots, uint32_t levels, const RateFn& rate);
+
 class BnrzJob : public HxrTest {
 public:
     // The job up to the controller, with the fakes filled; nothing attached.
     // False when the controller could not be made.
     bool build(const BnrzJobSpec& spec);
-    uint32_t attach() { return HXRSetBinarizeData(ctrl, set.handle(), clr, mm); }
+    uint32_t attach() { return HXRSetBinarizeData(ctrl, dataSet ? dataSet : set.handle(), clr, mm); }
     uint32_t hybrid() {
         return HXRSetHybridEDBinarize(ctrl, &ht, spec.kind, spec.elementSize, clr, interm, random, mm);
     }
@@ -70,10 +100,27 @@ public:
 
     uint32_t hc() const { return HXRGetHalftoneColorNum(clr); }
     uint32_t lc() const { return HXRGetLutColorNum(clr); }
-    uint32_t plane_bytes() const { return HXRGetBnrzPixelSize(ctrl) * (spec.dotMode & 15) / 8; }
-    // The SML row a kernel reads for a halftone colour code: the fake's
-    // rates made cumulative and cut to three as the runtime state does.
-    std::vector<uint32_t> kernel_rates(uint32_t code) const;
+    int bits() const { return int(spec.dotMode & 15); }
+    uint32_t plane_bytes() const { return HXRGetBnrzPixelSize(ctrl) * uint32_t(bits()) / 8; }
+
+    // What the data set hands out: the dither data and offsets of an area and
+    // output order, the SML row a kernel reads for a halftone colour code, and
+    // an output order's uncorrected SML row.
+    virtual const HXRDthData* dither_of(int32_t area, uint32_t ord) const;
+    virtual const HXRDthOffset* offset_of(int32_t area, uint32_t ord) const;
+    virtual std::vector<uint32_t> kernel_rates(uint32_t code) const;
+    virtual const HXRSmlColorData* org_row(uint32_t ord) const;
+
+    // The direct calls' own objects, made as the binariser makes its own.
+    void make_references();
+    // The band through the controller and, colour by colour, the same work
+    // done by direct kernel calls on reference planes; compares the planes,
+    // checks that head-1 entries (canaries) stay untouched and adds each
+    // colour's codes to `histogram`.
+    void band_against_kernels(int32_t first, int32_t lines, std::vector<std::array<uint64_t, 4>>& histogram);
+    // Counts read through the controller against the histograms; a second
+    // read gives zeros.
+    void expect_counts(const std::vector<std::array<uint64_t, 4>>& histogram);
 
     BnrzJobSpec spec;
     _HXR_HALFTONE_INFO ht{};
@@ -84,7 +131,12 @@ public:
     FakeDthMgr dth;
     FakeSmlMgr sml[2][2];
     FakeDataSet set;
-    std::deque<DitherRecord> records;  // by area x 12 + output order
+    const HXRTRAQ2Data* dataSet = nullptr;  // attached instead of the fakes when set
+    std::deque<DitherRecord> records;       // by area x 12 + output order
+
+    const HXRDitherBinarizer* refDither = nullptr;
+    HXRRandNum* refRandom = nullptr;
+    HXRHybridEDBinarizer* refHybrid[12] = {};
 };
 
 }  // namespace ovcg_test
