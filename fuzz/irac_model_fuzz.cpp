@@ -5,6 +5,7 @@
 // disagrees with its array is an overrun the sanitizer sees), then all of it
 // is freed; a block left over is a finding.
 #include "headcontrol/model_resource.h"
+#include "irac_fuzz_platform.h"
 
 #include <cstdint>
 #include <cstdlib>
@@ -14,36 +15,6 @@
 namespace {
 
 using namespace ovcg::irac;
-
-const uint8_t* g_data = nullptr;
-size_t g_size = 0;
-long g_blocks = 0;
-long g_resources = 0;
-
-void* Alloc(uint32_t size) {
-    if (size == 0 || size > (64u << 20)) return nullptr;
-    ++g_blocks;
-    return std::malloc(size);
-}
-void* Realloc(void* p, uint32_t size) { return size ? std::realloc(p, size) : nullptr; }
-void Free(void* p) {
-    if (p) --g_blocks;
-    std::free(p);
-}
-void* Get(void*, int kind, uint32_t* size) {
-    *size = 0;
-    if (kind != kModelResourceKind) return nullptr;
-    // An exact copy: a read past its end is caught.
-    void* p = std::malloc(g_size ? g_size : 1);
-    if (g_size) std::memcpy(p, g_data, g_size);
-    *size = static_cast<uint32_t>(g_size);
-    ++g_resources;
-    return p;
-}
-void Release(void*, void* p) {
-    --g_resources;
-    std::free(p);
-}
 
 volatile uint32_t g_sink;
 
@@ -140,9 +111,9 @@ void walk_blocks(RscObject* rsc) {
 void run(IdentifierPair id, const CallbackTable& cb) {
     RscObject* rsc = nullptr;
     const uint32_t code = RSC_Constructor(&rsc, id, 0x10, &cb);
-    if (g_resources != 0) std::abort();
+    if (irac_fuzz::g_platform.resources != 0) std::abort();
     if (code != 0) {
-        if (rsc || g_blocks != 0) std::abort();
+        if (rsc || irac_fuzz::g_platform.blocks != 0) std::abort();
         return;
     }
     walk_blocks(rsc);
@@ -167,23 +138,15 @@ void run(IdentifierPair id, const CallbackTable& cb) {
     YDS_Free(&yds, &cb);
     NLM_Free(&nlm, &cb);
     RLS_Free(&rls, &cb);
-    if (g_blocks != 0) std::abort();
+    if (irac_fuzz::g_platform.blocks != 0) std::abort();
 }
 
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (size > (1u << 20)) return 0;
-    g_data = data;
-    g_size = size;
     // The default callbacks, with counted memory and the input as the resource.
-    OVF_COMMON ovf = defaults::table();
-    ovf.alloc = Alloc;
-    ovf.realloc = Realloc;
-    ovf.free = Free;
-    ovf.get_resource = Get;
-    ovf.free_resource = Release;
-    const CallbackTable cb = relay_callbacks(ovf);
+    const CallbackTable cb = irac_fuzz::callbacks(data, size);
     // The default model's print mode (long mode number) with both sub-modes,
     // and its short number, which the formats below 1.2 carry.
     run({0x03020131u, 1}, cb);

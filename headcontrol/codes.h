@@ -1,5 +1,6 @@
-// Result codes of the model resource reader, the five head tables and the
-// loss-nozzle complement's set-up (objects, switches, resources).
+// Result codes of the model resource reader, the pass engine, the five head
+// tables, the loss-nozzle complement's set-up (objects, switches, resources),
+// the command encoder, the band buffer and the overlap masks.
 //
 // Every operation returns an unsigned 32-bit code, 0 for success. A module's
 // code passes through its callers unchanged: a head-table loader called by
@@ -46,6 +47,45 @@ inline constexpr uint32_t kRscNoCodeLists = 177;       // a unit's null-pass lis
 inline constexpr uint32_t kRscNoColorRemap = 183;
 inline constexpr uint32_t kRscNoEncoderMode = 184;     // mode id not in the encoder mode table
 inline constexpr uint32_t kRscBadFormat = 190;         // negative format number
+
+// ---- Pass engine (201-290) --------------------------------------------------
+inline constexpr uint32_t kMleNoObject = 201;          // object or input-ink record
+inline constexpr uint32_t kMleNoLayers = 202;          // the schedule's layer copy
+inline constexpr uint32_t kMleNoSchedule = 203;        // any other array of the schedule
+inline constexpr uint32_t kMleNoHeadTables = 204;      // per-head entries and first nozzles
+inline constexpr uint32_t kMleNoOverlapTables = 205;   // per-boundary overlap arrays and zones
+inline constexpr uint32_t kMleNoMir = 206;             // the per-pass feed list
+inline constexpr uint32_t kMleNextFailed = 222;        // MLE_Next: head table
+inline constexpr uint32_t kMleChangeFailed = 223;      // MLE_ChangeMicroWeaveLogic: head table
+inline constexpr uint32_t kMleFooterTopFailed = 224;   // MLE_GetFooterTopPosition: head table
+inline constexpr uint32_t kMleCreateFailed = 225;      // MLE_CreateSchedulingTable: head table
+inline constexpr uint32_t kMleMakeFailed = 226;        // MLE_MakeHeadTable
+inline constexpr uint32_t kMleAutoBottomPasses = 240;
+inline constexpr uint32_t kMleAutoBottomNoLayer = 241;
+inline constexpr uint32_t kMleNoLogic = 242;           // the slot has no logic
+inline constexpr uint32_t kMleUnknownInk = 243;        // an ink the colour table lacks
+inline constexpr uint32_t kMleNoExtraPasses = 244;
+inline constexpr uint32_t kMleAutoBottomShort = 245;
+inline constexpr uint32_t kMleNegativeRange = 246;     // page shorter than the fixed part; a layer ends before it starts
+inline constexpr uint32_t kMleEmptyRangeTable = 247;   // a moving-range table empty or its widths below 1
+inline constexpr uint32_t kMleBadLowerFeed = 248;
+inline constexpr uint32_t kMleBadLogic = 249;          // a logic value the planner cannot use; a plan beyond 31 bits
+inline constexpr uint32_t kMleTooManyInks = 250;       // more than 32 inks; a colour without correction value
+inline constexpr uint32_t kMleBrsCorrectFTrans = 251;
+inline constexpr uint32_t kMleBrsCorrectFailed = 252;
+inline constexpr uint32_t kMleBrsGapNegative = 253;
+inline constexpr uint32_t kMleBrsGapFailed = 254;
+inline constexpr uint32_t kMleNoNozzleInfo = 255;      // head or ink outside the page; no layer arrays for the ink
+inline constexpr uint32_t kMleChangeBehind = 260;
+inline constexpr uint32_t kMleChangeTooFar = 261;
+inline constexpr uint32_t kMleReplanFailed = 262;      // re-planning: head table
+inline constexpr uint32_t kMleMirFailed = 271;
+inline constexpr uint32_t kMleNoMinLength = 281;
+inline constexpr uint32_t kMleNoSwitchingPosition = 282;
+inline constexpr uint32_t kMleSwitchingTableFailed = 283;
+inline constexpr uint32_t kMleSwitchingNoWindow = 284;
+inline constexpr uint32_t kMleNoPreBuffering = 290;
+inline constexpr uint32_t kMleHeadPosFailed = 957;     // MLE_GetHeadPosAfterPass: head table
 
 // ---- Head tables ------------------------------------------------------------
 inline constexpr uint32_t kLhtNoTable = 901;
@@ -100,5 +140,60 @@ inline constexpr uint32_t kCmsNoResource = 946;
 inline constexpr uint32_t kPmcNoObject = 950;
 inline constexpr uint32_t kPmcNoResource = 951;        // also: a mask height above 65535
 inline constexpr uint32_t kNhcNoObject = 960;
+
+// ---- Command encoder (301-346) -----------------------------------------------
+inline constexpr uint32_t kOvcNoContext = 301;         // context or band-path buffers not allocated
+inline constexpr uint32_t kOvcNoBuffers = 302;         // null-line or code buffer not allocated
+inline constexpr uint32_t kOvcCodeNoRoom = 303;        // a coded line does not fit its buffer; nothing written
+inline constexpr uint32_t kOvcLengthMismatch = 304;    // announced length differs from the coded data; nothing sent
+inline constexpr uint32_t kOvcBadSize = 305;           // a buffer beyond 32-bit sizes, a mode or divisor out of range
+inline constexpr uint32_t kOvcNegativeHPos = 317;
+inline constexpr uint32_t kOvcHeadTooLarge = 318;      // single-line header over 32767 bytes per line or lines
+inline constexpr uint32_t kOvcMultiHeadTooLarge = 319; // multi-line or band-path header over its limit
+inline constexpr uint32_t kOvcSendUnit = 331;
+inline constexpr uint32_t kOvcSendPageFormat = 332;
+inline constexpr uint32_t kOvcSendExtraHeader = 333;
+inline constexpr uint32_t kOvcSendExtraData = 334;
+inline constexpr uint32_t kOvcSendFeed = 335;
+inline constexpr uint32_t kOvcSendHPos = 336;
+inline constexpr uint32_t kOvcSendHead = 337;
+inline constexpr uint32_t kOvcSendData = 338;
+inline constexpr uint32_t kOvcSendCR = 339;
+inline constexpr uint32_t kOvcSendDirection = 340;
+inline constexpr uint32_t kOvcSendDotSize = 341;
+inline constexpr uint32_t kOvcSendDeferredFeed = 342;
+inline constexpr uint32_t kOvcSendColorMono = 343;
+inline constexpr uint32_t kOvcSendMultiHead = 344;
+inline constexpr uint32_t kOvcSendMultiData = 345;
+inline constexpr uint32_t kOvcSendZeroFeed = 346;
+
+// ---- Band buffer (401-409) ----------------------------------------------------
+inline constexpr uint32_t kRbmNoObject = 401;
+inline constexpr uint32_t kRbmNoStore = 402;
+inline constexpr uint32_t kRbmNoFlags = 403;
+inline constexpr uint32_t kRbmNoSpaceArrays = 404;     // first/last arrays
+inline constexpr uint32_t kRbmNoTables = 405;
+inline constexpr uint32_t kRbmBadRepeat = 406;         // repeat number and plane count do not match
+inline constexpr uint32_t kRbmNotHeld = 407;           // raster overwritten or never stored in its slot
+inline constexpr uint32_t kRbmBadIndex = 408;          // colour, layer, plane, raster or argument out of range
+inline constexpr uint32_t kRbmBadSize = 409;           // slot count 0, bits per dot, or a size the platform cannot take
+
+// ---- Overlap masks (within the job driver's 9-93) -------------------------------
+inline constexpr uint32_t kPmmNoFtransRecord = 26;
+inline constexpr uint32_t kPmmNoKindTable = 27;        // the pass-colour kind table
+inline constexpr uint32_t kPmmNoWork = 34;
+inline constexpr uint32_t kPmmNoGradation = 36;
+inline constexpr uint32_t kPmmNoRotation = 38;
+inline constexpr uint32_t kPmmNoDither = 48;
+inline constexpr uint32_t kPmmNoOffsets64 = 49;
+inline constexpr uint32_t kPmmNoOffsets32 = 50;
+inline constexpr uint32_t kPmmStoredTooShort = 75;     // more grades than half the stored record's columns
+inline constexpr uint32_t kPmmNoStored = 76;
+inline constexpr uint32_t kPmmNoColourKinds = 77;      // the per-colour kind table
+inline constexpr uint32_t kPmmNoPatternList = 78;
+inline constexpr uint32_t kPmmBadTable = 83;           // a table a mask kind divides by or reads is missing, too short or of width 0
+inline constexpr uint32_t kPmmBadIndex = 84;           // an index from the model or the pass engine outside its table
+inline constexpr uint32_t kPmmSimpleCount = 91;        // a simple-word kind with more than one value
+inline constexpr uint32_t kPmmRasterOutside = 92;
 
 }  // namespace ovcg::irac

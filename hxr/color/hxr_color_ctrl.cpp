@@ -124,6 +124,17 @@ uint32_t HXRColorConvert(HXRColorCvtController* c, HXRIntermediateData* ink, HXR
     return r != 0 ? 1 : 0;
 }
 
+uint32_t HXRGetColorConvertColorConvertData(const HXRColorCvtController* c, uint8_t* out, const uint8_t* pixel,
+                                            uint32_t colourMode, uint32_t mode, uint32_t useAttribute,
+                                            int32_t channels) {
+    if (!c || !out || !pixel) return 1;
+    if (colourMode == kHxrColorModeRGB && c->kind == kHxrColorCvt3D)
+        return HXRGetColorConvert3DData(lut_cvt(c), out, pixel, mode, useAttribute, channels);
+    if (colourMode == kHxrColorModeCMYK && c->kind == kHxrColorCvt4D)
+        return HXRGetColorConvert4DData(lut_cvt(c), out, pixel, mode, useAttribute, channels);
+    return 1;
+}
+
 uint32_t HXRGeColorCvtMode(const HXRColorCvtController* c) { return c ? c->kind : 0; }
 
 uint32_t HXRGetColorCvtLutType(const HXRColorCvtController* c) {

@@ -74,6 +74,14 @@ uint32_t HXRGetColorCvtLutGridNum(const HXRColorCvtController* controller);     
 uint32_t HXRGetInkQuantityElementSize(const HXRColorCvtController* controller);   // 1, 2 or 0
 uint32_t HXRGetColorCvtTextEnhance(const HXRColorCvtController* controller);      // kinds 1, 2; else 0
 uint32_t HXRGetColorCvtPixelOffset(const HXRColorCvtController* controller);      // kinds 1, 2; else 0
+// One pixel through the converter's table (HXRGetColorConvert3DData on a 3D
+// controller with colourMode 3, HXRGetColorConvert4DData on a 4D one with
+// colourMode 4): 0 with `channels` codes at out; 1 for any other
+// combination, a null controller, out or pixel, or the converter's refusal.
+uint32_t HXRGetColorConvertColorConvertData(const HXRColorCvtController* controller, uint8_t* out,
+                                            const uint8_t* pixel, uint32_t colourMode, uint32_t mode,
+                                            uint32_t useAttribute, int32_t channels);
+
 // The TNMX converter's table record / table of intent 0 or 1; null for any
 // other kind or intent.
 const HXRLutTNMXData* HXRGetTNMXLutInfo(const HXRColorCvtController* controller, uint32_t intent);

@@ -1,6 +1,10 @@
 #include "hxr/color/hxr_color_cvt.h"
 
 #include "hxr/color/hxr_color_band.h"
+#include "hxr/control/hxr_dblgamma.h"
+#include "hxr/control/hxr_lut_build.h"
+
+#include <cstring>
 
 namespace {
 
@@ -131,6 +135,30 @@ uint32_t convert(HXRColorCvt* c, uint32_t dimension, HXRIntermediateData* ink, H
     return 0;
 }
 
+// One pixel through HXR8TRAQ2LutInterpolate3D / 4D. The interpolation runs
+// over all N channels of the node, so the node width matches the table
+// whatever `channels` asks for; only the first `channels` codes are written.
+uint32_t lookup_one(const HXRColorCvt* c, uint32_t dimension, uint8_t* out, const uint8_t* pixel, uint32_t mode,
+                    uint32_t useAttribute, int32_t channels) {
+    if (!c || c->dimension != dimension || !out || !pixel || !c->lut[0]) return 1;
+    if (channels < 1 || static_cast<uint32_t>(channels) > c->colorNum) return 1;
+    const uint32_t grid = grid_num(dimension);
+    uint32_t levels[kHxr3DLutGridNum];
+    if (HXRGetRebuildGridPos(levels, grid, dimension == 3 ? kHxrLutType3D : kHxrLutType4D) != 0) return 1;
+    uint32_t index[256];
+    if (HXRGetSrcLutGridPosIndex(index, grid, levels) != 0 || mode != 1) return 1;
+    const HXRLutData* lut = c->lut[useAttribute == 1 && (pixel[dimension] & 3) == 1 ? 1 : 0];
+    uint8_t codes[kHxrMaxInkNum];
+    const uint32_t failed =
+        dimension == 3 ? HXR8TRAQ2LutInterpolate3D(codes, pixel[0], pixel[1], pixel[2], lut->decode, lut->encode,
+                                                   lut->grid, grid, c->colorNum, index)
+                       : HXR8TRAQ2LutInterpolate4D(codes, pixel[0], pixel[1], pixel[2], pixel[3], lut->decode,
+                                                   lut->encode, lut->grid, grid, c->colorNum, index);
+    if (failed) return 1;
+    std::memcpy(out, codes, static_cast<size_t>(channels));
+    return 0;
+}
+
 }  // namespace
 
 HXRColorCvt* HXRCreateColorCvt3D(const _HXR_IMAGE_INFO* imageInfo, HXRValueSettings* values, int32_t scale,
@@ -161,6 +189,16 @@ uint32_t HXRColorConvert4D(HXRColorCvt* converter, HXRIntermediateData* ink, HXR
                            const uint8_t* const* planes, const uint8_t* const* attrs, int32_t count, int32_t start,
                            int32_t lines, int32_t lineNumber) {
     return convert(converter, 4, ink, random, planes, attrs, count, start, lines, lineNumber);
+}
+
+uint32_t HXRGetColorConvert3DData(const HXRColorCvt* converter, uint8_t* out, const uint8_t* pixel, uint32_t mode,
+                                  uint32_t useAttribute, int32_t channels) {
+    return lookup_one(converter, 3, out, pixel, mode, useAttribute, channels);
+}
+
+uint32_t HXRGetColorConvert4DData(const HXRColorCvt* converter, uint8_t* out, const uint8_t* pixel, uint32_t mode,
+                                  uint32_t useAttribute, int32_t channels) {
+    return lookup_one(converter, 4, out, pixel, mode, useAttribute, channels);
 }
 
 uint32_t HXRGetColorCvtClrTextEnhance(const HXRColorCvt* c) { return c ? c->textEnhance : 0; }

@@ -85,6 +85,19 @@ uint32_t HXRColorConvert4D(HXRColorCvt* converter, HXRIntermediateData* ink, HXR
                            const uint8_t* const* planes, const uint8_t* const* attrs, int32_t count, int32_t start,
                            int32_t lines, int32_t lineNumber);
 
+// The ink codes of one pixel, interpolated exactly (tetrahedrally, in
+// decoded ink amounts) in the converter's grid, not by the kernels' random
+// node choice: pixel holds R, G, B (4D: four colour bytes) and then the
+// attribute byte; LUT1 when useAttribute is 1 and the attribute's two low
+// bits are 1, else LUT0. Writes the first `channels` codes (LUT order) to
+// out and answers 0. 1, writing nothing, when the converter is null or of
+// the other dimension, out or pixel is null, mode is not 1, channels is
+// outside 1..N, no table is attached, or the grid positions cannot be made.
+uint32_t HXRGetColorConvert3DData(const HXRColorCvt* converter, uint8_t* out, const uint8_t* pixel, uint32_t mode,
+                                  uint32_t useAttribute, int32_t channels);
+uint32_t HXRGetColorConvert4DData(const HXRColorCvt* converter, uint8_t* out, const uint8_t* pixel, uint32_t mode,
+                                  uint32_t useAttribute, int32_t channels);
+
 uint32_t HXRGetColorCvtClrTextEnhance(const HXRColorCvt* converter);  // 0 when null
 uint32_t HXRGetColorCvtClrPixelOffset(const HXRColorCvt* converter);  // 0 when null
 uint32_t HXRGetColorCvt3DLutGridNum(const HXRColorCvt* converter);    // 64; 0 when null

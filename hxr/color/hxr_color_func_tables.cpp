@@ -1,6 +1,8 @@
 // The kernel tables and the lookup that picks a converter's kernels.
 #include "hxr/color/hxr_color_kernel.h"
 
+#include "hxr/color/hxr_color_rgb_kernels.h"
+
 #include <atomic>
 
 namespace {
@@ -23,15 +25,15 @@ void HXRColorConvertDummyWp(const HXRLutData* const*, const void*, HXRIntermedia
 const HXRColorFuncTables kHxrColorFuncTables = {{
     // Color3DFuncTable
     {
-        {1, nullptr, nullptr, nullptr},
-        {4, nullptr, nullptr, nullptr},
-        {5, nullptr, nullptr, nullptr},
-        {6, nullptr, nullptr, nullptr},
-        {7, nullptr, nullptr, nullptr},
-        {8, nullptr, nullptr, nullptr},
-        {9, nullptr, nullptr, nullptr},
-        {10, nullptr, nullptr, nullptr},
-        {12, nullptr, nullptr, nullptr},
+        {1, HXRColorConvert3D1CExpandH2NxV2, HXRColorConvert3D1CNormal, HXRColorConvert3D1CReduceH},
+        {4, HXRColorConvert3D4CExpandH2NxV2, HXRColorConvert3D4CNormal, HXRColorConvert3D4CReduceH},
+        {5, HXRColorConvert3D5CExpandH2NxV2, HXRColorConvert3D5CNormal, HXRColorConvert3D5CReduceH},
+        {6, HXRColorConvert3D6CExpandH2NxV2, HXRColorConvert3D6CNormal, HXRColorConvert3D6CReduceH},
+        {7, HXRColorConvert3D7CExpandH2NxV2, HXRColorConvert3D7CNormal, HXRColorConvert3D7CReduceH},
+        {8, HXRColorConvert3D8CExpandH2NxV2, HXRColorConvert3D8CNormal, HXRColorConvert3D8CReduceH},
+        {9, HXRColorConvert3D9CExpandH2NxV2, HXRColorConvert3D9CNormal, HXRColorConvert3D9CReduceH},
+        {10, HXRColorConvert3D10CExpandH2NxV2, HXRColorConvert3D10CNormal, HXRColorConvert3D10CReduceH},
+        {12, HXRColorConvert3D12CExpandH2NxV2, HXRColorConvert3D12CNormal, HXRColorConvert3D12CReduceH},
         kEnd,
     },
     // Color3DPatternDFuncTable

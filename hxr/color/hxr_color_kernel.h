@@ -45,10 +45,13 @@
 #include "hxr/control/hxr_lut_data.h"
 
 #include <cstdint>
+#include <type_traits>
 
 using HXRColorKernel = void (*)(const HXRLutData* const* luts, const void* aux, HXRIntermediateData* ink, uint32_t seed,
                                 uint32_t pixelOffset, uint32_t sampleBytes, int32_t scale, const uint8_t** planes,
                                 const uint8_t** attrs, uint32_t attrStride, int32_t start, int32_t end);
+// The function type itself, to declare named kernels in one line each.
+using HXRColorKernelFn = std::remove_pointer_t<HXRColorKernel>;
 
 // Kernels that return at once and write nothing: the reduction slot of the
 // tables that have no reduction form. The frame refuses a band that would be

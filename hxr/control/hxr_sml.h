@@ -18,13 +18,13 @@
 // the resource, which must outlive it.
 #pragma once
 
+#include "hxr/control/hxr_ht_data.h"  // kHxrSmlMaxDots
 #include "hxr/control/hxr_memory.h"
 
 #include <cstdint>
 
 inline constexpr uint32_t kHxrResKindSml = 2;
 inline constexpr uint32_t kHxrSmlVersion = 5;
-inline constexpr uint32_t kHxrSmlMaxDots = 6;
 inline constexpr uint8_t kHxrSmlMagic[4] = {0xFB, 0x69, 0xF7, 0xDC};
 
 enum : uint32_t {

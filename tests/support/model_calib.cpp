@@ -2,6 +2,7 @@
 
 #include "common/byte_cursor.h"
 
+#include <algorithm>
 #include <stdexcept>
 
 namespace ovcg_test {
@@ -30,6 +31,12 @@ CalibTable model_calib_table(uint32_t id, int bend) {
     CalibTable t;
     t.id = id;
     for (int v = 0; v < 256; ++v) t.values.push_back(int16_t(v + bend * v * (255 - v) / (128 * 128)));
+    return t;
+}
+
+CalibTable model_calib_positions(uint32_t id, int bend) {
+    CalibTable t = model_calib_table(id, bend);
+    for (int16_t& v : t.values) v = int16_t(std::clamp(16 * int(v), 0, 16 * 255));
     return t;
 }
 

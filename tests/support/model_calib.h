@@ -18,5 +18,8 @@ struct CalibTable {
 Bytes write_calib(const std::vector<CalibTable>& tables);
 // A table that bends level v by `bend` at mid-scale.
 CalibTable model_calib_table(uint32_t id, int bend);
+// A table of positions for the SML correction: level v maps to the level
+// v + bend v (255 - v) / 16384 of the ink-weight table, in 1/16 levels.
+CalibTable model_calib_positions(uint32_t id, int bend);
 
 }  // namespace ovcg_test

@@ -614,7 +614,7 @@ ModelHeadControl default_head_control(const ModelDescription& model) {
     // One pass per head height: pitch 1, the whole head, feed = nozzle count.
     HcLogic u;
     u.logic_id = 1;
-    u.layers.push_back(HcLayer{1, 0, 0, {int16_t(nozzles)}, {{0, nozzles}}, {0}, {0}, {}});
+    u.layers.push_back(HcLayer{1, 0, 0, {int16_t(nozzles)}, {{0, nozzles}}, {1}, {0}, {}});
     u.head_units = {0};
     u.normal = {{nozzles, 0, 0, 0}};
     hc.units.push_back(u);
@@ -769,7 +769,163 @@ ModelHeadControl all_sections(const ModelDescription& model) {
     return hc;
 }
 
+// Each case a copy of the default mode and encoder entry under its own id.
+ModelHeadControl encoder_modes(ModelHeadControl hc) {
+    const HcMode mode = hc.modes[0];
+    const HcEncoder enc = hc.encoders[0];
+    const auto& cases = hc_encoder_cases();
+    for (size_t i = 0; i < cases.size(); ++i) {
+        HcMode m = mode;
+        m.id = hc_encoder_mode_id(i);
+        hc.modes.push_back(m);
+        HcEncoder e = enc;
+        e.id = m.id;
+        e.run_length = cases[i].run_length;
+        e.flags = cases[i].flags;
+        e.base_unit = 1440;  // 1/120 inch vertically, 1/180 inch horizontally
+        e.h_divisor = 8;
+        e.v_divisor = 12;
+        e.dot_size = uint8_t(0x20 + i);
+        e.page_format = 0x0A0B0C00u + uint32_t(i);
+        if (e.flags & 0x1) e.remap = {{0x10, 0x40}, {0x11, 0x41}, {0x10, 0x50}};
+        if (e.flags & 0x8) e.init_record = {0xE1, 0xE2, 0xE3};
+        hc.encoders.push_back(e);
+    }
+    return hc;
+}
+
+ModelHeadControl band_modes(ModelHeadControl hc) {
+    const HcMode mode = hc.modes[0];
+    const HcEncoder enc = hc.encoders[0];
+    for (const HcBandMode& b : hc_band_modes()) {
+        HcMode m = mode;
+        m.id = hc_band_mode_id(b);
+        m.value0 = b.repeat;
+        m.color_num = b.planes;
+        m.bits_per_pixel = b.bits;
+        hc.modes.push_back(m);
+        HcEncoder e = enc;
+        e.id = m.id;
+        e.word3 = 1;
+        hc.encoders.push_back(e);
+    }
+    return hc;
+}
+
+ModelHeadControl mask_kinds(ModelHeadControl hc) {
+    HcHeadSection& h = hc.head;
+    // Base words of levels 0 to 7 (two words a level), the rotation bases,
+    // one 4 x 3 threshold matrix, one stored record of 8 columns of 4-byte
+    // rows, two dispersion offsets and an order table. The offset tables
+    // are absent, so the defaults are built.
+    for (uint32_t level = 0; level < 8; ++level) {
+        h.pol_base_a.push_back(0x80000000u >> (4 * level));
+        h.pol_base_a.push_back(0x00000001u << (3 * level));
+    }
+    h.pol_base_b = {0x80000000u, 0};
+    h.pol_base_c = {0x12345678u, 0x9ABCDEF0u};
+    h.pol_matrices = {HcMatrix{4, 3, {10, 200, 30, 240, 50, 60, 170, 80, 90, 100, 110, 120}}};
+    Bytes stored;
+    for (uint8_t i = 0; i < 32; ++i) stored.push_back(uint8_t(0x11 * (i % 16) ^ (i / 16 ? 0xFF : 0)));
+    h.pol_stored = {HcTaggedBytes{0, 4, 8, stored, {}}};
+    h.pol_dispersion = {0, 5};
+    h.pol_order = {0, 1, 2, 3};
+
+    HcMode& m = hc.modes[0];
+    std::vector<HcLayerKind> kinds(kHcMaskKindCount);
+    kinds[kHcSimple].flags = 0x10;
+    kinds[kHcSimple].values = {0x55};
+    kinds[kHcGradation64].flags = 0x1;
+    kinds[kHcGradation64].values = {0, 1, 2, 3, 4, 5};
+    kinds[kHcGradation32].flags = 0x2 | 0x4000;
+    kinds[kHcGradation32].grades = 5;
+    kinds[kHcGradation32].range = {2, 6, 0};
+    kinds[kHcRotation64].flags = 0x4 | 0x8000;
+    kinds[kHcRotation64].grades = 200;
+    kinds[kHcRotation32].flags = 0x8;
+    kinds[kHcRotation32].grades = 200;
+    kinds[kHcDither].flags = 0x40;
+    kinds[kHcDither].values = {40, 90, 130, 200};
+    kinds[kHcDither].dither_row_bytes = 6;
+    kinds[kHcDither].dither_matrix = 0;
+    kinds[kHcDither].dither_step = 2;
+    kinds[kHcDitherRange].flags = 0x40 | 0x4000;
+    kinds[kHcDitherRange].dither_row_bytes = 5;
+    kinds[kHcDitherRange].dither_step = 1;
+    kinds[kHcDitherRange].range = {1, 250, 0};
+    kinds[kHcStored].flags = 0x200;
+    kinds[kHcStored].grades = 3;
+    kinds[kHcStored].stored_row_bytes = 10;
+    kinds[kHcStored].stored_record = 0;
+    kinds[kHcSimpleSecond].flags = 0x20;
+    kinds[kHcSimpleSecond].values = {0xAA};
+    m.layer_kinds = kinds;
+    m.layer_values.clear();
+    for (uint16_t i = 0; i < kHcMaskKindCount; ++i) m.layer_values.push_back(i);
+    // Two mode bytes per nozzle array: the per-colour kind table of the
+    // 0x8000 kind.
+    m.mode_bytes.clear();
+    for (size_t i = 0; i < 2 * m.color_order.size(); ++i) m.mode_bytes.push_back(uint8_t(i + 1));
+    return hc;
+}
+
 }  // namespace
+
+HcLogic interleaved_logic(uint16_t n, uint16_t v, int16_t a) {
+    require(n > v && a > 0 && (a & 1) && a < 2 * (n - v), "interleaved logic: 0 < a < 2(n - v), a odd");
+    const int16_t f1 = int16_t(2 * (n - v) - a), f3 = int16_t(2 * n - a);
+    const std::vector<int16_t> feeds = {a, f1, a, f3};
+    HcLogic u;
+    u.logic_id = 1;
+    u.pitch = 2;
+    u.layers = {
+        HcLayer{0, 0, 1, {1}, {{0, n}}, {1}, {0}, {}},
+        HcLayer{1, 2, 0, feeds, {{0, n}, {0, n}, {0, n}, {0, n}}, {1}, {0}, {}},
+        // Passes 0 and 1 of a cycle share their last v nozzles with passes 2 and 3.
+        HcLayer{3, 2, 0, feeds, {{uint16_t(n - v), n}, {uint16_t(n - v), n}, {0, 0}, {0, 0}}, {1}, {0}, {1, 2, 0, 0}},
+        HcLayer{4, 2, 0, feeds, {{0, 0}, {0, 0}, {0, v}, {0, v}}, {1}, {0}, {0, 0, 1, 2}},
+    };
+    u.head_units = {0};
+    u.normal = {{uint16_t(4 * n - 2 * v), 0, 0, 0}};
+    return u;
+}
+
+namespace {
+
+// A head of n nozzles printed by the interleaved logic.
+void interleave(ModelHeadControl& hc, uint16_t n, uint16_t v, int16_t a) {
+    hc.head.nozzles = {n};
+    hc.units = {interleaved_logic(n, v, a)};
+    for (HcSubMode& s : hc.modes[0].sub_modes) s.min_length = n;
+    const uint32_t reach = 2u * n;
+    hc.encoders[0].sub_mode_values = {reach, reach};
+}
+
+}  // namespace
+const std::vector<HcEncoderCase>& hc_encoder_cases() {
+    static const std::vector<HcEncoderCase> cases = {
+        {0, 0}, {1, 0}, {-1, 0}, {2, 0}, {-2, 0}, {3, 0}, {-128, 0}, {2, 0x1}, {-2, 0x4}, {2, 0x8},
+    };
+    return cases;
+}
+
+uint32_t hc_encoder_mode_id(size_t case_index) { return 0x45000000u + uint32_t(case_index); }
+
+const std::vector<HcBandMode>& hc_band_modes() {
+    static const std::vector<HcBandMode> modes = [] {
+        const std::pair<uint16_t, uint16_t> pairs[] = {{1, 1}, {1, 2}, {1, 4}, {2, 2}, {2, 4},
+                                                       {2, 8}, {4, 4}, {8, 8}, {16, 16}};
+        std::vector<HcBandMode> v;
+        for (uint16_t bits : {uint16_t(1), uint16_t(2)})
+            for (const auto& [r, p] : pairs) v.push_back({r, p, bits});
+        return v;
+    }();
+    return modes;
+}
+
+uint32_t hc_band_mode_id(const HcBandMode& b) {
+    return 0x42000000u | uint32_t(b.repeat) << 16 | uint32_t(b.planes) << 8 | b.bits;
+}
 
 ModelHeadControl head_control_variant(const ModelDescription& model, HcVariant variant) {
     ModelHeadControl hc = default_head_control(model);
@@ -812,8 +968,83 @@ ModelHeadControl head_control_variant(const ModelDescription& model, HcVariant v
             hc.units = {shadowed, hc.units[0], second};
             break;
         }
+        case HcVariant::Interleaved: interleave(hc, hc.head.nozzles[0], 20, 91); break;
+        case HcVariant::Interleaved8: interleave(hc, 8, 2, 5); break;
+        case HcVariant::TwoHeadsOverlap: {
+            hc = head_control_variant(model, HcVariant::TwoHeads);
+            // Head 1's entry: both heads print the 4 shared nozzles, whose
+            // head-connection value is 7.
+            const uint16_t n = hc.head.nozzles[0];
+            const uint16_t shared = uint16_t(n - hc.head.overlaps[0]);
+            HcLogic& u = hc.units[0];
+            u.layers.push_back(HcLayer{36, 0, 0, u.layers[0].feed, {{shared, n}}, {1}, {0}, {7}});
+            break;
+        }
+        case HcVariant::PreNormal: {
+            interleave(hc, 8, 2, 5);
+            std::vector<HcLayer>& l = hc.units[0].layers;
+            l[0].feed = {2};  // one upper pass, at 0
+            HcLayer pre = l[0];
+            pre.kind = 9;  // the pre-normal pass at 1
+            pre.start = pre.end = 1;
+            pre.feed = {1};
+            l.insert(l.begin() + 1, pre);
+            break;
+        }
+        case HcVariant::EveryPassLayer: {
+            hc = head_control_variant(model, HcVariant::PreNormal);
+            // Two heads of 6 sharing 4: virtual nozzles 0-7, head 1 from 2.
+            hc.head.nozzles = {6, 6};
+            hc.head.overlaps = {4};
+            HcMode& m = hc.modes[0];
+            m.color_order_more = m.color_order;
+            m.use_heads = {1, 1};
+            std::vector<HcLayer>& l = hc.units[0].layers;
+            const std::vector<int16_t> feeds = l[2].feed;
+            const std::vector<std::pair<uint16_t, uint16_t>> shared(4, {2, 6});
+            // Upper: head 1's entry; pre-normal: the overlap with the upper pass and head 1's entry.
+            l.push_back(HcLayer{35, 0, 0, {1}, {{2, 6}}, {1}, {0}, {3}});
+            l.push_back(HcLayer{11, 1, 1, {1}, {{0, 2}}, {1}, {0}, {4}});
+            l.push_back(HcLayer{38, 1, 1, {1}, {{2, 6}}, {1}, {0}, {5}});
+            l.push_back(HcLayer{13, 2, 20, feeds, {{5, 8}, {5, 8}, {0, 0}, {0, 0}}, {1}, {0}, {6, 6, 0, 0}});
+            l.push_back(HcLayer{14, 2, 30, feeds, {{0, 0}, {0, 0}, {0, 3}, {0, 3}}, {1}, {0}, {0, 0, 7, 7}});
+            l.push_back(HcLayer{36, 2, 0, feeds, shared, {1}, {0}, {8, 8, 8, 8}});
+            break;
+        }
+        case HcVariant::SplitColors: {
+            // K in two rows (the second 2 nozzles further down), C in one, Y
+            // in a row 1 nozzle down; the other colours one row each.
+            HcMode& m = hc.modes[0];
+            m.function_flags |= 0x40;
+            m.block_e.rows = 2;
+            m.block_e.colors = {0x10, 0x10, 0x11, 0x12, 0x13, 0x14, 0x15};
+            m.block_e.codes = {0x30, 0x31, 0x32, 0x33, 0x34, 0x35, 0x36};
+            m.block_e.shifts = {0, 2, 0, 0, 1, 0, 0};
+            for (HcSubMode& s : m.sub_modes) s.head_top_mode = 7;
+            break;
+        }
+        case HcVariant::Corrected: {
+            HcMode& m = hc.modes[0];
+            m.function_flags |= 0x1000;
+            m.value1 = 720;
+            m.array_values = {0, 12, 4, 12, 30, 7};
+            hc.head.line_values = {40, 0, 25, 40, 10, 0};
+            hc.encoders[0].sub_mode_values = {210, 210};  // the head's reach and the largest offset
+            for (HcSubMode& s : m.sub_modes) {
+                s.head_top_mode = 7;
+                s.head_top_value = 100;
+            }
+            break;
+        }
+        case HcVariant::EncoderModes: hc = encoder_modes(hc); break;
+        case HcVariant::BandModes: hc = band_modes(hc); break;
+        case HcVariant::MaskKinds: hc = mask_kinds(hc); break;
     }
     return hc;
+}
+
+Bytes head_control_variant_resource(HcVariant variant) {
+    return head_control_resource(head_control_variant(default_model(), variant));
 }
 
 void add_model_head_control(ResWriter& writer, const ModelDescription& model) {

@@ -262,8 +262,59 @@ enum class HcVariant {
     AllSections,  // every optional section, two heads, split order, two units over four slots
     TwoHeads,     // the default head split in two overlapping heads
     SharedUnits,  // four slots naming two units, one slot empty, a duplicate unit id
+    // Pass planning.
+    Interleaved,      // pitch 2 on the default head: two upper passes, overlap layers 3 and 4
+    Interleaved8,     // the same logic on a head of 8 nozzles
+    TwoHeadsOverlap,  // TwoHeads with a head-overlap layer: the heads share nozzles 88-91
+    SplitColors,      // a split colour table: ink rows of one command colour, shifted
+    Corrected,        // direction-correction values, nozzle-array offsets and head-top mode 7
+    PreNormal,        // Interleaved8 whose second top pass is a pre-normal pass
+    EveryPassLayer,   // Interleaved8 on two heads with every layer type of the three first groups
+    // Raster side.
+    EncoderModes, // one copy of the default mode per encoder case (hc_encoder_cases), ids hc_encoder_mode_id
+    BandModes,    // one copy per repeat number, plane count and bits per dot, ids hc_band_mode_id
+    MaskKinds,    // layer kinds of every overlap-mask kind with their tables; offset tables absent
 };
 ModelHeadControl head_control_variant(const ModelDescription& model, HcVariant variant);
+
+// An interleaved logic at pitch 2 over n nozzles whose normal passes stand
+// a, 2(n - v) - a, a, 2n - a rasters apart (a odd): every second pass prints
+// one parity of rasters; passes 0 and 2 of a cycle share v nozzles (overlap
+// layers 3 and 4), passes 2 and 4 share none. The normal layer starts at
+// raster 2; two upper passes at rasters 0 and 1 print what it does not reach.
+HcLogic interleaved_logic(uint16_t n, uint16_t v, int16_t a);
+
+// The encoder entries of HcVariant::EncoderModes: run-length modes 0, 1,
+// -1, 2, -2, 3, -128, then flag 0x1 (with remap pairs, 0x10 twice: the
+// last pair wins), 0x4 and 0x8.
+struct HcEncoderCase {
+    int8_t run_length;
+    uint16_t flags;
+};
+const std::vector<HcEncoderCase>& hc_encoder_cases();
+uint32_t hc_encoder_mode_id(size_t case_index);
+// The band modes of HcVariant::BandModes: every valid (repeat number r,
+// planes P) pair at 1 and 2 bits per dot (mode value 0 = r, encoder word 3 = 1).
+struct HcBandMode {
+    uint16_t repeat, planes, bits;
+};
+const std::vector<HcBandMode>& hc_band_modes();
+uint32_t hc_band_mode_id(const HcBandMode& mode);
+// The layer kinds of HcVariant::MaskKinds, by index.
+enum HcMaskKind : uint16_t {
+    kHcSimple,        // 0x10, value 0x55
+    kHcGradation64,   // 0x1, values: levels
+    kHcGradation32,   // 0x2 | 0x4000: levels from the range, no values
+    kHcRotation64,    // 0x4 | 0x8000, 200 grades
+    kHcRotation32,    // 0x8, 200 grades
+    kHcDither,        // 0x40, values: thresholds
+    kHcDitherRange,   // 0x40 | 0x4000, no grade count (taken from the F-trans overlap)
+    kHcStored,        // 0x200, 3 grades
+    kHcSimpleSecond,  // 0x20: not the first simple kind, so not read
+    kHcMaskKindCount
+};
+// The resource of a variant of the default model.
+Bytes head_control_variant_resource(HcVariant variant);
 ModelHeadControl default_head_control(const ModelDescription& model);
 
 // Adds the model's head-control resource (type 4000, identifier 256),

@@ -78,35 +78,31 @@ Bytes write_sml(const SmlSpec& s, SmlLayout* layout) {
     return b;
 }
 
-SmlInk model_sml_ink(uint8_t code, int dots, uint16_t dbg0, uint16_t dbg255) {
+SmlInk model_sml_ink(uint8_t code, int dots, uint16_t dbg0, uint16_t dbg255, uint16_t grad, int zero_dot) {
+    if (dots < 1 || dots > 6 || grad < 2 || zero_dot >= dots || (zero_dot >= 0 && dots < 2))
+        throw std::invalid_argument("model SML: 1..6 dots, 2 or more levels");
     SmlInk ink;
     ink.code = code;
     ink.dbg0 = dbg0;
     ink.dbg255 = dbg255;
-    if (dots == 1) {
-        ink.weights = {100};
-        for (uint32_t v = 0; v < 256; ++v) ink.rates.push_back(uint16_t(v * 4080 / 255));
-        return ink;
+    const int16_t three[3] = {30, 60, 100};
+    for (int d = 0; d < dots; ++d) {
+        const int16_t w = dots == 1 ? 100 : dots == 3 ? three[d] : int16_t(20 + 80 * d / (dots - 1));
+        ink.weights.push_back(d == zero_dot ? int16_t(0) : w);
     }
-    if (dots != 3) throw std::invalid_argument("model SML: 1 or 3 dots");
-    // Small dots up to full coverage, then medium ones replace them, then large.
-    ink.weights = {30, 60, 100};
-    ink.rates.assign(3 * 256, 0);
-    for (uint32_t v = 0; v < 256; ++v) {
-        const uint32_t x = v * 3 * 4080 / 255;
-        uint32_t small = 0, medium = 0, large = 0;
-        if (x <= 4080) {
-            small = x;
-        } else if (x <= 8160) {
-            medium = x - 4080;
-            small = 4080 - medium;
-        } else {
-            large = x - 8160;
-            medium = 4080 - large;
-        }
-        ink.rates[v] = uint16_t(small);
-        ink.rates[256 + v] = uint16_t(medium);
-        ink.rates[512 + v] = uint16_t(large);
+    std::vector<int> active;
+    for (int d = 0; d < dots; ++d)
+        if (d != zero_dot) active.push_back(d);
+    const uint32_t n = uint32_t(active.size());
+    ink.rates.assign(size_t(dots) * grad, 0);
+    // Level v lays x = v n 4080 / (G - 1) of ink: segment s (boundaries
+    // belong to the lower one) hands dot s - 1's share to dot s.
+    for (uint32_t v = 0; v < grad; ++v) {
+        const uint32_t x = v * n * 4080 / (grad - 1u);
+        const uint32_t s = std::min(x == 0 ? 0u : (x - 1) / 4080, n - 1);
+        const uint32_t rem = x - 4080 * s;
+        ink.rates[size_t(active[s]) * grad + v] = uint16_t(rem);
+        if (s > 0) ink.rates[size_t(active[s - 1]) * grad + v] = uint16_t(4080 - rem);
     }
     return ink;
 }

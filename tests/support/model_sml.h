@@ -31,9 +31,14 @@ struct SmlLayout {
 };
 Bytes write_sml(const SmlSpec& spec, SmlLayout* layout = nullptr);
 
-// The model's rates for `dots` dot sizes (1 or 3) at 256 levels: rows sum to
-// at most 4080 and the ink they put down never decreases.
-SmlInk model_sml_ink(uint8_t code, int dots, uint16_t dbg0, uint16_t dbg255);
+// The model's rates for `dots` dot sizes (1..6) at `grad` levels: the ink
+// passes from each dot size to the next larger one as the level rises, so
+// rows sum to at most 4080 and the ink they put down never decreases. Dot
+// weights rise with the dot size (1: 10, 3: 3, 6, 10, else evenly from 2 to
+// 10). zero_dot >= 0 gives that dot weight 0 and no rates (the ramp runs over
+// the other dots).
+SmlInk model_sml_ink(uint8_t code, int dots, uint16_t dbg0, uint16_t dbg255, uint16_t grad = 256,
+                     int zero_dot = -1);
 // The SML of the colour ink sets' inks, or of the monochrome ink, for output
 // bits 1 or 2.
 SmlSpec model_sml(const ModelDescription& model, bool colour, int out_bits);

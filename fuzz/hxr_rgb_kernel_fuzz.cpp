@@ -1,0 +1,164 @@
+// Fuzzes the plain RGB LUT kernels against the literal reference model: the
+// input draws the ink count, walk and scale, sample size, pixel and
+// attribute strides, span, reduction method, tables and seed, then the
+// band's samples and attribute bytes. Input planes are exactly as long as the
+// span needs (a read past them trips the address sanitizer); kernel and
+// model write into painted descriptors that must agree byte for byte,
+// outside the span as well, with the same span and the same moved pointers.
+#include "hxr/color/hxr_color_kernel.h"
+#include "hxr/color/hxr_interm.h"
+#include "hxr_fuzz_services.h"
+#include "tests/support/rgb_reference.h"
+#include "tests/support/synthetic_lut.h"
+
+#include <cstdlib>
+#include <cstring>
+#include <map>
+#include <memory>
+#include <vector>
+
+namespace {
+
+using ovcg_test::RgbWalk;
+
+constexpr int kInks[] = {1, 4, 5, 6, 7, 8, 9, 10, 12};
+struct WalkScale {
+    RgbWalk walk;
+    int32_t scale;
+};
+constexpr WalkScale kWalks[] = {{RgbWalk::Normal, 1}, {RgbWalk::Normal, 2}, {RgbWalk::Normal, 4},
+                                {RgbWalk::Normal, 8}, {RgbWalk::Expand, 2}, {RgbWalk::Expand, 4},
+                                {RgbWalk::Expand, 8}, {RgbWalk::Reduce, 0x20001}};
+// Double-gamma pairs of LUT1; the last two decode past 65535.
+constexpr uint32_t kGammas[][2] = {{100, 100}, {100, 50}, {300, 50}};
+
+// Tables by ink count and gamma variant, built on first use.
+const ovcg_test::SyntheticLut& table(int inks, int variant) {
+    static std::map<int, std::unique_ptr<ovcg_test::SyntheticLut>> cache;
+    auto& slot = cache[inks * 8 + variant];
+    if (!slot) {
+        ovcg_test::LutSpec spec;
+        spec.inks = uint32_t(inks);
+        spec.salt = uint32_t(variant + 1);
+        if (variant > 0) {
+            spec.levels.resize(64);
+            for (uint32_t k = 0; k < 64; ++k) spec.levels[k] = k * 255 / 63;
+            spec.gamma0 = kGammas[variant - 1][0];
+            spec.gamma255 = kGammas[variant - 1][1];
+        }
+        slot = std::make_unique<ovcg_test::SyntheticLut>(spec);
+    }
+    return *slot;
+}
+
+HXRColorKernel kernel_of(int inks, RgbWalk walk) {
+    for (const HXRColorFuncRow* row = kHxrColorFuncTables.table[kColor3D]; row->count != -1; ++row)
+        if (row->count == inks) return walk == RgbWalk::Normal ? row->normal
+                                       : walk == RgbWalk::Expand ? row->expandH2NxV2
+                                                                 : row->reduceH;
+    return nullptr;
+}
+
+class Reader {
+public:
+    Reader(const uint8_t* data, size_t size) : data_(data), size_(size) {}
+    uint32_t byte() { return pos_ < size_ ? data_[pos_++] : 0; }
+    uint32_t word() { return byte() | byte() << 8 | byte() << 16 | byte() << 24; }
+    // Content bytes, cycling over what is left (zeros when nothing is).
+    uint8_t content() {
+        if (pos_ >= size_) return 0;
+        const uint8_t b = data_[pos_ + cursor_ % (size_ - pos_)];
+        ++cursor_;
+        return b;
+    }
+
+private:
+    const uint8_t* data_;
+    size_t size_, pos_ = 0, cursor_ = 0;
+};
+
+struct Run {
+    HXRIntermediateData* d;
+    const uint8_t* planes[6];
+    const uint8_t* attrs[2];
+};
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    Reader in(data, size);
+    const int inks = kInks[in.byte() % 9];
+    const WalkScale w = kWalks[in.byte() % 8];
+    const uint32_t flags = in.byte();
+    const uint32_t depth = flags & 1 ? 2 : 1, pixelOffset = (flags >> 4) % 5 + 1, attrStride = in.byte() % 5;
+    const bool intents = flags & 2, two = flags & 4;
+    const uint32_t method = flags >> 3 & 1;
+    int32_t start = int32_t(in.byte() % 64);
+    int32_t count = int32_t(in.byte());
+    count |= int32_t(in.byte() & 1) << 8;
+    const uint32_t seed = in.word();
+    const int variant = two ? int(in.byte() % 3) + 1 : 0;
+    if (w.walk == RgbWalk::Reduce) start &= ~1, count &= ~1;
+    const int32_t end = start + count;
+    const int lines = w.walk == RgbWalk::Expand ? 1 : 2;
+
+    // The planes: interleaved for a stride of 3 or more, else one per channel.
+    const size_t pixels = size_t(end > 0 ? end : 1);
+    const bool interleaved = pixelOffset >= 3;
+    std::vector<std::vector<uint8_t>> store;
+    const uint8_t* planes[6];
+    const uint8_t* attrs[2];
+    static const uint8_t kZero = 0;
+    for (int l = 0; l < lines; ++l) {
+        for (int c = 0; c < 3; ++c) {
+            if (interleaved && c > 0) {
+                planes[l * 3 + c] = planes[l * 3] + c * depth;
+                continue;
+            }
+            store.emplace_back(((pixels - 1) * pixelOffset + (interleaved ? 3 : 1)) * depth);
+            for (uint8_t& b : store.back()) b = in.content();
+            planes[l * 3 + c] = store.back().data();
+        }
+        if (attrStride) {
+            store.emplace_back((pixels - 1) * attrStride + 1);
+            for (uint8_t& b : store.back()) b = in.content();
+            attrs[l] = store.back().data();
+        } else {
+            attrs[l] = &kZero;
+        }
+    }
+    for (int l = lines; l < 2; ++l) {
+        for (int c = 0; c < 3; ++c) planes[l * 3 + c] = planes[c];
+        attrs[l] = attrs[0];
+    }
+
+    const HXRLutData* luts[2] = {table(inks, 0).get(), table(inks, variant).get()};
+    const int32_t columns = w.walk == RgbWalk::Reduce ? end / 2 : end * w.scale;
+    HXRMemMgr* mm = HXRCreateMemMgr(hxr_fuzz::alloc, hxr_fuzz::release);
+    if (!mm) return 0;
+    Run runs[2];
+    for (int r = 0; r < 2; ++r) {
+        Run& run = runs[r];
+        run.d = HXRCreateIntermediateData(inks, columns > 0 ? columns : 1, 1, intents ? 1 : 0, nullptr, -1, mm);
+        if (!run.d) std::abort();
+        std::memset(run.d->inkQuantityBuf, 0xA5, HXRGetMemSize(mm, run.d->inkQuantityBuf));
+        HXRSetReductionMethod(run.d, method);
+        HXRSetVExpansion(run.d, lines == 1 ? 1 : 0);
+        std::memcpy(run.planes, planes, sizeof planes);
+        std::memcpy(run.attrs, attrs, sizeof attrs);
+    }
+    kernel_of(inks, w.walk)(luts, nullptr, runs[0].d, seed, pixelOffset, depth, w.scale, runs[0].planes,
+                            runs[0].attrs, attrStride, start, end);
+    ovcg_test::RgbReference(inks, w.walk)
+        .run(luts, nullptr, runs[1].d, seed, pixelOffset, depth, w.scale, runs[1].planes, runs[1].attrs, attrStride,
+             start, end);
+
+    const uint32_t bytes = HXRGetMemSize(mm, runs[0].d->inkQuantityBuf);
+    if (std::memcmp(runs[0].d->inkQuantityBuf, runs[1].d->inkQuantityBuf, bytes) != 0 ||
+        runs[0].d->writtenStart != runs[1].d->writtenStart || runs[0].d->writtenEnd != runs[1].d->writtenEnd ||
+        std::memcmp(runs[0].planes, runs[1].planes, sizeof planes) != 0 ||
+        std::memcmp(runs[0].attrs, runs[1].attrs, sizeof attrs) != 0)
+        std::abort();
+    HXRDeleteMemMgr(mm);
+    return 0;
+}

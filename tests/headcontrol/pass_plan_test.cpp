@@ -1,0 +1,708 @@
+// The pass engine against plans derived by hand, the page's ink columns,
+// the accessors, every refusal and every allocation failure.
+#include "pass_plan_fixture.h"
+
+#include "headcontrol/codes.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace ovcg::irac::test {
+namespace {
+
+using ovcg_test::HcLayer;
+using ovcg_test::HcVariant;
+using ovcg_test::ModelHeadControl;
+
+constexpr uint8_t K = 0x10, C = 0x11, M = 0x12, Y = 0x13, c = 0x14, m = 0x15;
+
+// Starts a page of the inks and plans it with logic 0: the first failing code.
+uint32_t begin_page(PassEngine& e, uint32_t length, const std::vector<uint8_t>& inks) {
+    if (uint32_t rc = MLE_StartPage(e.mle, length, uint16_t(inks.size()), inks.data(), nullptr, nullptr)) return rc;
+    return MLE_CreateSchedulingTable(e.mle, 0, nullptr);
+}
+
+std::string states_of(const NozzleRecord& r) {
+    std::string s;
+    for (uint8_t st : r.states) s += char('0' + st);
+    return s;
+}
+
+// ---- Plans derived by hand ---------------------------------------------------------------
+
+// One pass per head height (180 nozzles, pitch 1, feed 180) on a 1000-raster
+// page: the normal table's one row of width 180 leaves the layer at [0, 999];
+// whole cycles (999 / 180 = 5) and one more step put six passes at 0, 180,
+// ..., 900. The last reaches rasters 900-1079, of which 900-999 are the page.
+TEST(PassPlanGolden, OnePassLogicOnAThousandRasters) {
+    PassEngine e(hc_variant(HcVariant::Default));
+    const PagePlan plan = plan_page(e, {1000, {K}, {}, 0});
+    ASSERT_EQ(plan.code, 0u) << plan.failedCall;
+    ASSERT_EQ(plan.passes.size(), 6u);
+    for (int32_t i = 0; i < 6; ++i) {
+        const PassRecord& p = plan.passes[size_t(i)];
+        SCOPED_TRACE(i);
+        EXPECT_EQ(p.vPos, 180 * i);
+        EXPECT_EQ(p.entries[0].selector, 1);
+        EXPECT_EQ(p.entries[0].group, 0);
+        const NozzleRecord& r = p.nozzles[0];
+        EXPECT_EQ(r.info.nozzlePos, 180 * i);
+        EXPECT_EQ(r.info.firstNozzle, 0);
+        EXPECT_EQ(r.info.endNozzle, i < 5 ? 180 : 100);
+        EXPECT_EQ(states_of(r), std::string(size_t(r.info.endNozzle), '1'));
+        EXPECT_EQ(r.offsets.back(), uint32_t(r.info.endNozzle - 1));
+        // No overlap layer: the cycle of the overlap masks is 1 pass.
+        EXPECT_EQ(p.polFirst, uint32_t(i));
+        EXPECT_EQ(p.polSecond, uint32_t(i + 1));
+        EXPECT_EQ(p.polPhase, i % 2);
+    }
+}
+
+// The interleaved logic on 8 nozzles at pitch 2 (feeds 5, 7, 5, 11; cycle
+// 28), on a 40-raster page, ink K at offset 0 and C 4 rasters higher.
+//   upper layer [0, 1], feed 1: passes at 0 and 1.
+//   normal layer [2, 39]: 37 / 28 = 1 cycle (4 passes at 2, 7, 14, 19),
+//   then 30 and 35 (42 > 39): 6 passes.
+// Upper pass 0 reaches 0, 2, ..., 14; normal pass 0 (at 2, one pitch on)
+// prints 2-16, so only nozzle 0 (raster 0) is left. Upper pass 1 reaches 1,
+// 3, ..., 15; normal pass 1 (at 7, 3 pitches on) prints 7-21: nozzles 0-2
+// (rasters 1, 3, 5) are left. Normal passes at steps 0 and 1 share their
+// nozzles 6-7 (state 2, step values 1 and 2) with the passes two later,
+// whose nozzles 0-1 print them second (state 3, step values 1 and 2). The
+// overlap cycle is 2 passes (pass 2 is the first at the same parity); the
+// normal pass i has partners i and i + 2 and phase (i / 2 + i mod 2) odd.
+// The last passes stop at the page end: (40 - 30) / 2 = 5 nozzles and
+// (40 - 35) / 2 -> 3. Ink C (offset -4) reads 4 rasters higher: its window
+// starts where its rasters reach 0 and ends where they reach 40.
+TEST(PassPlanGolden, InterleavedLogicOnFortyRasters) {
+    ModelHeadControl hc = hc_variant(HcVariant::Interleaved8);
+    hc.modes[0].array_values[1] = 4;
+    PassEngine e(hc);
+    const PagePlan plan = plan_page(e, {40, {K, C}, {}, 0});
+    ASSERT_EQ(plan.code, 0u) << plan.failedCall;
+    const struct {
+        int32_t vPos;
+        const char* kStates;
+        int16_t cFirst, cEnd;
+        uint32_t polFirst, polSecond;
+        uint16_t phase;
+    } want[] = {
+        {0, "1", 0, 0, kMleNoPolPass, kMleNoPolPass, 0},  // C: first raster 0 needs nozzle 2 > active end
+        {1, "111", 2, 3, kMleNoPolPass, kMleNoPolPass, 0},
+        {2, "11111122", 1, 8, 0, 2, 0},
+        {7, "11111122", 0, 8, 1, 3, 1},
+        {14, "33111111", 0, 8, 2, 4, 1},
+        {19, "33111111", 0, 8, 3, 5, 0},
+        {30, "11111", 0, 7, 4, 6, 0},
+        {35, "111", 0, 5, 5, 7, 1},
+    };
+    ASSERT_EQ(plan.passes.size(), std::size(want));
+    for (size_t i = 0; i < std::size(want); ++i) {
+        SCOPED_TRACE(i);
+        const PassRecord& p = plan.passes[i];
+        EXPECT_EQ(p.vPos, want[i].vPos);
+        EXPECT_EQ(p.entries[0].selector, 1);
+        EXPECT_EQ(p.entries[0].rangeFirst, 0);
+        EXPECT_EQ(p.entries[0].rangeEnd, 8);
+        const NozzleRecord& k = p.nozzles[0];
+        EXPECT_EQ(k.info.firstNozzle, 0);
+        EXPECT_EQ(states_of(k), want[i].kStates);
+        const NozzleRecord& cr = p.nozzles[1];
+        EXPECT_EQ(cr.info.nozzlePos, want[i].vPos - 4);
+        EXPECT_EQ(cr.info.firstNozzle, want[i].cFirst);
+        EXPECT_EQ(cr.info.endNozzle, want[i].cEnd);
+        EXPECT_EQ(p.polFirst, want[i].polFirst);
+        EXPECT_EQ(p.polSecond, want[i].polSecond);
+        EXPECT_EQ(p.polPhase, want[i].phase);
+    }
+    // Raster offsets and step values: in pass 3 (step 1) nozzles 6-7 are the
+    // overlap window's first two; in pass 4 (step 2) nozzles 0-1 are, and
+    // nozzles 2-7 keep their place in the normal window.
+    EXPECT_EQ(plan.passes[3].nozzles[0].offsets, (std::vector<uint32_t>{0, 1, 2, 3, 4, 5, 0, 1}));
+    EXPECT_EQ(plan.passes[3].nozzles[0].steps,
+              (std::vector<uint16_t>{65535, 65535, 65535, 65535, 65535, 65535, 2, 2}));
+    EXPECT_EQ(plan.passes[4].nozzles[0].offsets, (std::vector<uint32_t>{0, 1, 2, 3, 4, 5, 6, 7}));
+    EXPECT_EQ(plan.passes[4].nozzles[0].steps,
+              (std::vector<uint16_t>{1, 1, 65535, 65535, 65535, 65535, 65535, 65535}));
+}
+
+// A logic whose layer starts above the page (start 0 less topOffset 50):
+// the first pass stands at -50 and its nozzles 50-179 print rasters 0-129.
+TEST(PassPlanGolden, PassesAboveThePageTopAreNegative) {
+    ModelHeadControl hc = hc_variant(HcVariant::Default);
+    hc.units[0].top_offset = 50;
+    PassEngine e(hc);
+    const PagePlan plan = plan_page(e, {400, {K}, {}, 0});
+    ASSERT_EQ(plan.code, 0u) << plan.failedCall;
+    ASSERT_EQ(plan.passes.size(), 3u);  // -50, 130, 310 (490 > 399)
+    EXPECT_EQ(plan.passes[0].vPos, -50);
+    EXPECT_EQ(plan.passes[0].nozzles[0].info.nozzlePos, -50);
+    EXPECT_EQ(plan.passes[0].nozzles[0].info.firstNozzle, 50);
+    EXPECT_EQ(plan.passes[0].nozzles[0].info.endNozzle, 180);
+    EXPECT_EQ(plan.passes[2].nozzles[0].info.endNozzle, 90);
+    EXPECT_EQ(check_plan(plan, 1, 0, 400, 0, 180), "");
+}
+
+// ---- Page start: ink columns -------------------------------------------------------------
+
+struct ColumnCase {
+    const char* what;
+    HcVariant variant;
+    int32_t direction;
+    int16_t resolution;                // mode value 1 (R); 0 keeps the variant's
+    std::vector<uint16_t> lineValues;  // empty keeps the variant's
+    std::vector<uint8_t> inks;
+    uint32_t code;
+    std::vector<int32_t> offsets;  // per ink
+    std::vector<int16_t> ranks;    // per ink
+    int16_t minColumn, maxColumn, upper, lower;
+    int32_t top;
+};
+
+// Corrected: offsets K 0, C 12, M 4, Y 12, c 30, m 7; correction values
+// 40, 0, 25, 40, 10, 0 (D = 40); head-top mode 7 with value 100, so the
+// head top is minNegOffset (-30) - the smallest column offset + 100.
+// With R = 25400 the correction is t = (40 - corr) x dir x 10 / 40 +- 5,
+// and the offset t / 10 - o (each division truncating).
+const ColumnCase kColumns[] = {
+    {"offsets alone: ranks share ties", HcVariant::Corrected, 0, 0, {}, {K, C, M, Y, c, m}, 0,
+     {0, -12, -4, -12, -30, -7}, {0, 3, 1, 3, 4, 2}, 4, 0, 0, 4, 100},
+    // K: t = 0 + 5 -> 0; C: 10 + 5 -> 1 - 12; M: 150 / 40 = 3, + 5 -> 0 - 4;
+    // Y: 5 -> -12; c: 300 / 40 = 7, + 5 -> 1 - 30; m: 15 -> 1 - 7.
+    {"direction +1", HcVariant::Corrected, 1, 25400, {}, {K, C, M, Y, c, m}, 0,
+     {0, -11, -4, -12, -29, -6}, {0, 3, 1, 3, 4, 2}, 4, 0, 0, 4, 99},
+    // C: -10 - 5 -> -1 - 12; M: -3 - 5 -> 0 - 4; c: -7 - 5 -> -1 - 30; m: -15 -> -1 - 7.
+    {"direction -1", HcVariant::Corrected, -1, 25400, {}, {K, C, M, Y, c, m}, 0,
+     {0, -13, -4, -12, -31, -8}, {0, 3, 1, 3, 4, 2}, 4, 0, 0, 4, 101},
+    // R = 12700 halves: C 1200 / 40 = 30 -> 15 + 5 -> 2; M 450 / 40 = 11 -> 5,
+    // + 5 -> 1; c 900 / 40 = 22 -> 11, + 5 -> 1; m 30 -> 15 + 5 -> 2.
+    {"direction 3, truncations", HcVariant::Corrected, 3, 12700, {}, {K, C, M, Y, c, m}, 0,
+     {0, -10, -3, -12, -29, -5}, {0, 3, 1, 3, 4, 2}, 4, 0, 0, 4, 99},
+    {"every correction value 0: none", HcVariant::Corrected, 1, 25400, {0, 0, 0, 0, 0, 0}, {K, C, M, Y, c, m}, 0,
+     {0, -12, -4, -12, -30, -7}, {0, 3, 1, 3, 4, 2}, 4, 0, 0, 4, 100},
+    // Values -12, -30, -4: M's is the largest and becomes 0.
+    {"normalised to the largest", HcVariant::Corrected, 0, 0, {}, {C, c, M}, 0, {-8, -26, 0}, {1, 2, 0}, 1, 2, 2, 1,
+     96},
+    {"first of equal extremes wins", HcVariant::Corrected, 0, 0, {}, {C, Y, K}, 0, {-12, -12, 0}, {1, 1, 0}, 0, 2, 2,
+     0, 100},
+    {"head-top mode other than 7: its value", HcVariant::Default, 0, 0, {}, {K}, 0, {0}, {0}, 0, 0, 0, 0, 0},
+    {"an ink the colour table lacks", HcVariant::Default, 0, 0, {}, {K, 0x99}, kMleUnknownInk, {}, {}, 0, 0, 0, 0, 0},
+    {"a colour without a correction value", HcVariant::Corrected, 1, 0, {5, 5, 5, 5, 5}, {K}, kMleTooManyInks, {}, {},
+     0, 0, 0, 0, 0},
+    {"no correction value needed without a direction", HcVariant::Corrected, 0, 0, {5, 5, 5, 5, 5}, {K, C}, 0,
+     {0, -12}, {0, 1}, 1, 0, 0, 1, 100},
+};
+
+TEST(PassPlanStartPage, ColumnsOffsetsRanksAndHeadTop) {
+    for (const ColumnCase& t : kColumns) {
+        SCOPED_TRACE(t.what);
+        ModelHeadControl hc = hc_variant(t.variant);
+        if (t.resolution) hc.modes[0].value1 = t.resolution;
+        if (!t.lineValues.empty()) hc.head.line_values = t.lineValues;
+        PassEngine e(hc, t.direction);
+        ASSERT_EQ(e.code, 0u);
+        int32_t top = -1;
+        ASSERT_EQ(MLE_StartPage(e.mle, 1000, uint16_t(t.inks.size()), t.inks.data(), nullptr, &top), t.code);
+        if (t.code) continue;
+        for (size_t i = 0; i < t.inks.size(); ++i) {
+            EXPECT_EQ(MLE_GetOffsetNozzle(e.mle, int32_t(i)), t.offsets[i]) << "ink " << i;
+            EXPECT_EQ(MLE_GetIndexNozzle(e.mle, int32_t(i)), t.ranks[i]) << "ink " << i;
+        }
+        EXPECT_EQ(e.mle->minOffsetColumn, t.minColumn);
+        EXPECT_EQ(MLE_GetUpperColumnIndex(e.mle), t.maxColumn);
+        EXPECT_EQ(MLE_GetOffsetNozzleMax(e.mle), t.offsets[size_t(t.minColumn)]);
+        EXPECT_EQ(e.mle->upperInk, t.upper);
+        EXPECT_EQ(e.mle->lowerInk, t.lower);
+        EXPECT_EQ(top, t.top);
+        EXPECT_EQ(MLE_GetHeadTopPosition(e.mle), t.top);
+    }
+}
+
+// The split colour table: K's rows 0x30 and 0x31 (shift 2) and C, Y (shift
+// 1) rows; offsets K 0, C 5, Y 3. Inks 0x30, 0x31, 0x32, 0x34 take columns
+// K, K, C, Y; their p = shift x pitch + column offset: 0, 2, -5, -2, so ink 1
+// stands highest and ink 2 lowest. Head top (mode 7, value 50): -(0 + 2) +
+// 50, plus the largest row shift x pitch - offset of its colour (K's 2).
+TEST(PassPlanStartPage, SplitColourTableColumnsAndShifts) {
+    ModelHeadControl hc = hc_variant(HcVariant::SplitColors);
+    hc.modes[0].array_values = {0, 5, 0, 3, 0, 0};
+    for (auto& s : hc.modes[0].sub_modes) s.head_top_value = 50;
+    PassEngine e(hc);
+    ASSERT_EQ(e.code, 0u);
+    const std::vector<uint8_t> inks = {0x30, 0x31, 0x32, 0x34};
+    int32_t top = 0;
+    ASSERT_EQ(MLE_StartPage(e.mle, 500, 4, inks.data(), nullptr, &top), 0u);
+    EXPECT_EQ(e.mle->columnCount, 3);
+    EXPECT_EQ(std::vector<int16_t>(e.mle->inkColumn, e.mle->inkColumn + 4), (std::vector<int16_t>{0, 0, 1, 2}));
+    EXPECT_EQ(std::vector<int32_t>(e.mle->inkNozzleShift, e.mle->inkNozzleShift + 4),
+              (std::vector<int32_t>{0, 2, 0, 1}));
+    EXPECT_EQ(MLE_GetOffsetNozzle(e.mle, 2), -5);
+    EXPECT_EQ(e.mle->upperInk, 1);
+    EXPECT_EQ(e.mle->lowerInk, 2);
+    EXPECT_EQ(top, 50);
+    // The shifted row's window is the pattern's moved 2 nozzles down: on a
+    // 500-raster page the last pass (at 360) prints 140 rasters, ink 1 from
+    // its nozzle 2.
+    uint32_t pos = 0;
+    ASSERT_EQ(MLE_CreateSchedulingTable(e.mle, 0, &pos), 0u);
+    const MleNozzleInfo* info = nullptr;
+    ASSERT_EQ(MLE_GetNozzleInfo(e.mle, 0, 1, &info), 0u);
+    EXPECT_EQ(info->firstNozzle, 2);
+    EXPECT_EQ(info->endNozzle, 180);
+    // A code that no row of the table holds.
+    const uint8_t command = K;
+    EXPECT_EQ(MLE_StartPage(e.mle, 500, 1, &command, nullptr, &top), kMleUnknownInk);
+}
+
+TEST(PassPlanStartPage, AtMostThirtyTwoInks) {
+    PassEngine e(hc_variant(HcVariant::Default));
+    const std::vector<uint8_t> inks(33, K);
+    EXPECT_EQ(MLE_StartPage(e.mle, 100, 33, inks.data(), nullptr, nullptr), kMleTooManyInks);
+    EXPECT_EQ(MLE_StartPage(e.mle, 100, 32, inks.data(), nullptr, nullptr), 0u);
+    EXPECT_EQ(MLE_StartPage(e.mle, 100, 1, nullptr, nullptr, nullptr), kMleUnknownInk);
+}
+
+// ---- Stepping and accessors ---------------------------------------------------------------
+
+TEST(PassPlanEngine, NextPastTheEndKeepsReportingTheEnd) {
+    PassEngine e(hc_variant(HcVariant::Default));
+    const uint8_t ink = K;
+    ASSERT_EQ(MLE_StartPage(e.mle, 360, 1, &ink, nullptr, nullptr), 0u);
+    uint32_t pos = 99;
+    ASSERT_EQ(MLE_CreateSchedulingTable(e.mle, 0, &pos), 0u);
+    EXPECT_EQ(pos, 0u);
+    EXPECT_FALSE(MLE_IsLastPass(e.mle));
+    uint8_t end = 9;
+    ASSERT_EQ(MLE_Next(e.mle, &pos, &end), 0u);
+    EXPECT_EQ(end, 0);
+    EXPECT_EQ(pos, 180u);
+    EXPECT_TRUE(MLE_IsLastPass(e.mle));
+    for (int i = 0; i < 3; ++i) {
+        ASSERT_EQ(MLE_Next(e.mle, &pos, &end), 0u);
+        EXPECT_EQ(end, 1);
+        EXPECT_EQ(e.mle->passNo, 2);
+        EXPECT_EQ(MLE_GetVPos(e.mle), 180u);
+    }
+    // A new length re-plans from logic 0, keeping the pass: 720 rasters, 4 passes.
+    ASSERT_EQ(MLE_ReCreateSchedulingTable(e.mle, 720), 0u);
+    EXPECT_EQ(e.mle->schedule.normalPasses, 4);
+    EXPECT_EQ(MLE_GetVPos(e.mle), 360u);
+    EXPECT_FALSE(MLE_IsLastPass(e.mle));
+    MLE_EndPage(e.mle);
+    MLE_EndPage(e.mle);  // twice is harmless
+}
+
+TEST(PassPlanEngine, AccessorsOfOneAndTwoHeads) {
+    {
+        PassEngine e(hc_variant(HcVariant::Interleaved));
+        EXPECT_EQ(MLE_GetHeadheight(e.mle), 359u);  // (180 - 1) x 2 + 1
+        EXPECT_EQ(MLE_GetNozzleMax(e.mle), 180);
+        EXPECT_EQ(MLE_GetNormalMaxFeed(e.mle), 269);
+        EXPECT_TRUE(MLE_BRSUpper(e.mle));
+        EXPECT_FALSE(MLE_BRSLower(e.mle));
+        EXPECT_FALSE(MLE_BRS(e.mle));
+        EXPECT_FALSE(MLE_BRSAutoLower(e.mle));
+        EXPECT_FALSE(MLE_BRSPositioning(e.mle));
+        EXPECT_TRUE(MLE_FindPOLIndex(e.mle, 2));
+        EXPECT_FALSE(MLE_FindPOLIndex(e.mle, 3));
+        EXPECT_FALSE(MLE_GetLayeredHTEnable(e.mle));
+        ASSERT_EQ(begin_page(e, 1000, {K}), 0u);
+        EXPECT_EQ(MLE_GetNozzlePitchIncludedNozzleInfo(e.mle), 2);
+        EXPECT_EQ(e.mle->schedule.polCycle, 2);
+    }
+    {
+        // The reach takes the largest pitch of the mode's logics (slot 2's, 2).
+        PassEngine e(hc_variant(HcVariant::SharedUnits));
+        EXPECT_EQ(e.mle->resource->units[0].pitch, 1);
+        EXPECT_EQ(MLE_GetHeadheight(e.mle), 359u);
+        EXPECT_TRUE(MLE_BRSAutoLower(e.mle));  // slot 3 holds a logic
+    }
+    {
+        // Corrected, no direction: offsets 0 to -30 widen the reach by 30.
+        PassEngine e(hc_variant(HcVariant::Corrected));
+        EXPECT_EQ(MLE_GetHeadheight(e.mle), 210u);
+        EXPECT_EQ(MLE_GetNozzleOffsetTRAQ(e.mle, C), 12);
+        EXPECT_EQ(MLE_GetNozzleOffsetTRAQ(e.mle, 0x99), 0);  // the first colour's
+        int32_t n = 0;
+        uint8_t codes[4] = {};
+        MLE_GetTRAQColorCode(e.mle, &n, codes, 4);
+        EXPECT_EQ(n, 6);
+        EXPECT_EQ(std::vector<uint8_t>(codes, codes + 4), (std::vector<uint8_t>{K, C, M, Y}));
+    }
+    {
+        PassEngine e(hc_variant(HcVariant::SplitColors));
+        int32_t n = 0;
+        MLE_GetTRAQColorCode(e.mle, &n, nullptr, 0);
+        EXPECT_EQ(n, 7);  // the row codes
+    }
+    {
+        // Two heads of 92 sharing 4: virtual nozzles 0-179, head 1 from 88.
+        PassEngine e(hc_variant(HcVariant::TwoHeadsOverlap));
+        EXPECT_EQ(MLE_GetHeadheight(e.mle), 180u);
+        EXPECT_EQ(MLE_GetNozzleMax(e.mle), 92);
+        ASSERT_EQ(begin_page(e, 1000, {K, C}), 0u);
+        ASSERT_EQ(MLE_Next(e.mle, nullptr, nullptr), 0u);  // pass 1 at 180
+        const MleNozzleInfo* info = nullptr;
+        ASSERT_EQ(MLE_GetNozzleInfo(e.mle, 0, 1, &info), 0u);
+        EXPECT_EQ(info->head, 0);
+        EXPECT_EQ(info->nozzlePos, 180);
+        EXPECT_EQ(info->firstNozzle, 0);
+        EXPECT_EQ(info->endNozzle, 92);  // up to the overlap layer's end
+        EXPECT_EQ(info->prevOverlapValues, nullptr);
+        EXPECT_EQ(info->nextOverlap.first, 88);
+        EXPECT_EQ(info->nextOverlap.end, 92);
+        ASSERT_NE(info->nextOverlapValues, nullptr);
+        EXPECT_EQ(std::vector<uint16_t>(info->nextOverlapValues, info->nextOverlapValues + 4),
+                  (std::vector<uint16_t>{7, 7, 7, 7}));
+        ASSERT_EQ(MLE_GetNozzleInfo(e.mle, 1, 0, &info), 0u);
+        EXPECT_EQ(info->head, 1);
+        EXPECT_EQ(info->headNozzles, 92);
+        EXPECT_EQ(info->nozzlePos, 180 + 88);
+        EXPECT_EQ(info->firstNozzle, 0);  // from the overlap layer's start
+        EXPECT_EQ(info->endNozzle, 92);
+        EXPECT_EQ(info->prevOverlap.first, 0);
+        EXPECT_EQ(info->prevOverlap.end, 4);
+        EXPECT_EQ(info->nextOverlapValues, nullptr);
+        EXPECT_EQ(MLE_GetNozzleInfo(e.mle, 2, 0, &info), kMleNoNozzleInfo);
+        EXPECT_EQ(info, nullptr);
+        EXPECT_EQ(MLE_GetNozzleInfo(e.mle, 0, 2, &info), kMleNoNozzleInfo);
+        EXPECT_EQ(MLE_GetNozzleInfo(e.mle, -1, 0, &info), kMleNoNozzleInfo);
+    }
+    {
+        // A head-overlap window wider than the shared nozzles (80-99): the
+        // connection values land only on the 4 shared ones.
+        ModelHeadControl hc = hc_variant(HcVariant::TwoHeadsOverlap);
+        hc.units[0].layers.back().range = {{80, 100}};
+        PassEngine e(hc);
+        ASSERT_EQ(begin_page(e, 1000, {K}), 0u);
+        EXPECT_EQ(std::vector<uint16_t>(e.mle->table.overlapValues[0], e.mle->table.overlapValues[0] + 4),
+                  (std::vector<uint16_t>{7, 7, 7, 7}));
+        const MleNozzleInfo* info = nullptr;
+        ASSERT_EQ(MLE_GetNozzleInfo(e.mle, 0, 0, &info), 0u);
+        EXPECT_EQ(info->endNozzle, 92);
+        ASSERT_EQ(MLE_GetNozzleInfo(e.mle, 1, 0, &info), 0u);
+        EXPECT_EQ(info->firstNozzle, 0);
+        EXPECT_EQ(e.release(), "");
+    }
+    {
+        // Without a head-overlap layer the heads split the 4 shared nozzles.
+        PassEngine e(hc_variant(HcVariant::TwoHeads));
+        ASSERT_EQ(begin_page(e, 1000, {K}), 0u);
+        const MleNozzleInfo* info = nullptr;
+        ASSERT_EQ(MLE_GetNozzleInfo(e.mle, 0, 0, &info), 0u);
+        EXPECT_EQ(info->endNozzle, 90);
+        ASSERT_EQ(MLE_GetNozzleInfo(e.mle, 1, 0, &info), 0u);
+        EXPECT_EQ(info->firstNozzle, 2);
+        EXPECT_EQ(info->endNozzle, 92);
+    }
+}
+
+struct ValueCase {
+    const char* what;
+    void (*edit)(ModelHeadControl&);
+    uint32_t minLengthCode;
+    uint32_t minLength;
+    uint32_t preBufferingCode;
+    int32_t preBuffering;
+    uint32_t switchingCode;
+    int32_t switching, switchingSecond;
+};
+
+const ValueCase kValues[] = {
+    {"the default sub-mode", [](ModelHeadControl&) {}, 0, 180, 0, -1, 0, 0, 0x7fffffff},
+    {"minimum length 0", [](ModelHeadControl& h) { h.modes[0].sub_modes[0].min_length = 0; }, kMleNoMinLength, 0, 0,
+     -1, 0, 0, 0x7fffffff},
+    {"pre-buffering -2",
+     [](ModelHeadControl& h) { h.modes[0].sub_modes[0].pre_buffering = -2; }, 0, 180, kMleNoPreBuffering, 0, 0, 0,
+     0x7fffffff},
+    {"no switching position",
+     [](ModelHeadControl& h) { h.modes[0].sub_modes[0].ht_mask_switching = -1; }, 0, 180, 0, -1,
+     kMleNoSwitchingPosition, 0, 0},
+    // The pass after the normal group lies in no group: no head table.
+    {"switching from a pass after the last",
+     [](ModelHeadControl& h) {
+         h.modes[0].sub_modes[0].ht_mask_switching = 77;
+         h.modes[0].sub_modes[0].brs_method = 1;
+     },
+     0, 180, 0, -1, kMleSwitchingTableFailed, 77, 0},
+};
+
+TEST(PassPlanEngine, ValueQueries) {
+    for (const ValueCase& t : kValues) {
+        SCOPED_TRACE(t.what);
+        ModelHeadControl hc = hc_variant(HcVariant::Default);
+        t.edit(hc);
+        PassEngine e(hc);
+        ASSERT_EQ(e.code, 0u);
+        ASSERT_EQ(begin_page(e, 1000, {K}), 0u);
+        uint32_t length = 0;
+        EXPECT_EQ(MLE_GetMinLength(e.mle, &length), t.minLengthCode);
+        if (!t.minLengthCode) {
+            EXPECT_EQ(length, t.minLength);
+        }
+        int32_t pre = 5;
+        EXPECT_EQ(MLE_GetPreBuffringRasterPos(e.mle, &pre), t.preBufferingCode);
+        if (!t.preBufferingCode) {
+            EXPECT_EQ(pre, t.preBuffering);
+        }
+        int32_t a = -9, b = -9;
+        EXPECT_EQ(MLE_GetHTMaskSwitchingPosition(e.mle, &a, &b), t.switchingCode);
+        if (t.switchingCode != kMleNoSwitchingPosition) {
+            EXPECT_EQ(a, t.switching);
+        }
+        if (!t.switchingCode) {
+            EXPECT_EQ(b, t.switchingSecond);
+        }
+        // The current pass's table is intact.
+        EXPECT_EQ(e.mle->table.headPos, 0);
+        EXPECT_EQ(e.mle->table.activeEnd, 180);
+    }
+}
+
+// Null passes after the normal group: (10, 0) is the first F-trans null
+// pass, (2, 0) the first lower one, right after it.
+TEST(PassPlanEngine, NullPassQueries) {
+    ModelHeadControl hc = hc_variant(HcVariant::Default);
+    hc.units[0].null_passes = {{10, 0}, {2, 0}, {2, 5}};
+    PassEngine e(hc);
+    const uint8_t ink = K;
+    ASSERT_EQ(MLE_StartPage(e.mle, 1000, 1, &ink, nullptr, nullptr), 0u);
+    ASSERT_EQ(MLE_CreateSchedulingTable(e.mle, 0, nullptr), 0u);  // 6 normal passes
+    for (int32_t p = 0; p < 6; ++p) EXPECT_FALSE(MLE_IsInsertNullPass(e.mle, p)) << p;
+    EXPECT_TRUE(MLE_IsInsertNullPass(e.mle, 6));
+    EXPECT_TRUE(MLE_IsInsertNullPass(e.mle, 7));
+    EXPECT_FALSE(MLE_IsInsertNullPass(e.mle, 8));  // only 2 other entries: (2, 5) is out of reach
+    EXPECT_FALSE(MLE_IsInsertNullPass(e.mle, -1));
+    EXPECT_EQ(MLE_GetInsertNullPassNum(e.mle, 0, 100), 2u);
+    EXPECT_EQ(MLE_GetInsertNullPassNum(e.mle, 7, 0xFFFFFFFFu), 1u);
+    EXPECT_EQ(MLE_GetInsertNullPassNum(e.mle, 0, 6), 0u);
+}
+
+// ---- Corrections of the nozzle information -------------------------------------------------
+
+// Layered halftoning: every nozzle array puts nozzles 0-89 in layer 0
+// (halftone index 3) and 90 on in layer 1, whose index is negative: those
+// nozzles do not print, whatever their state.
+TEST(PassPlanNozzleInfo, LayeredHalftoneDisablesNozzlesWithoutIndex) {
+    ModelHeadControl hc = hc_variant(HcVariant::Default);
+    hc.modes[0].function_flags |= 0x10000;
+    hc.modes[0].lht.starts.assign(6, {0, 90});
+    hc.modes[0].lht.halftones.assign(6, {3, 0xFFFF});
+    PassEngine e(hc);
+    ASSERT_EQ(e.code, 0u);
+    EXPECT_TRUE(MLE_GetLayeredHTEnable(e.mle));
+    ASSERT_EQ(begin_page(e, 1000, {C}), 0u);
+    const MleNozzleInfo* info = nullptr;
+    ASSERT_EQ(MLE_GetNozzleInfo(e.mle, 0, 0, &info), 0u);
+    ASSERT_EQ(info->endNozzle, 180);
+    ASSERT_NE(info->lhtLayer, nullptr);
+    EXPECT_EQ(info->state[89], 1);
+    EXPECT_EQ(info->state[90], 0);
+    EXPECT_EQ(info->lhtLayer[89], 0);
+    EXPECT_EQ(info->lhtLayer[90], 1);
+    EXPECT_EQ(info->lhtHalftone[0], 3);
+    EXPECT_EQ(e.mle->schedule.state[90], 1);  // the pass's own state is untouched
+}
+
+// Layered halftoning without layer arrays for the ink (no nozzle has a
+// window, so none were built): no nozzle information.
+TEST(PassPlanNozzleInfo, LayeredHalftoneWithoutArrays) {
+    ModelHeadControl hc = hc_variant(HcVariant::Default);
+    hc.modes[0].function_flags |= 0x10000;
+    hc.modes[0].lht.starts.assign(6, {0});
+    hc.modes[0].lht.halftones.assign(6, {1});
+    hc.units[0].layers[0].range = {{0, 0}};
+    PassEngine e(hc);
+    ASSERT_EQ(begin_page(e, 1000, {K}), 0u);
+    const MleNozzleInfo* info = nullptr;
+    EXPECT_EQ(MLE_GetNozzleInfo(e.mle, 0, 0, &info), kMleNoNozzleInfo);
+}
+
+// The nozzle-line map, once chips are set: C's line is of head kind 2
+// (chip 0: vertical shift 2 - 1 - 0 = 1, the base line), the others of kind
+// 1 (chip 1: shift 0). K's head-top shift 1 - 0 moves its base down by head
+// 1's first nozzle (88); C's 0 keeps it but takes the next head ((h + 1)
+// mod 2). Every pass stands 88 rasters lower (the base head's first nozzle).
+TEST(PassPlanNozzleInfo, NozzleLineMapMovesBaseAndHead) {
+    ModelHeadControl hc = hc_variant(HcVariant::TwoHeads);
+    hc.head.head_kinds = {1, 1, 1, 1, 2, 1};  // lines hold the colour order reversed: line 4 is C
+    PassEngine e(hc);
+    ASSERT_EQ(e.code, 0u);
+    const uint16_t one = 1, zero = 0;
+    ASSERT_EQ(NLM_SetChipUsed(1, 1, &one, e.mle->nlm), 0u);
+    ASSERT_EQ(NLM_SetChipUsed(2, 1, &zero, e.mle->nlm), 0u);
+    const uint8_t inks[] = {K, C};
+    ASSERT_EQ(MLE_StartPage(e.mle, 1000, 2, inks, nullptr, nullptr), 0u);
+    uint32_t pos = 0;
+    ASSERT_EQ(MLE_CreateSchedulingTable(e.mle, 0, &pos), 0u);
+    EXPECT_EQ(pos, 88u);
+    ASSERT_EQ(MLE_Next(e.mle, &pos, nullptr), 0u);
+    EXPECT_EQ(pos, 180u + 88u);
+    const MleNozzleInfo* info = nullptr;
+    ASSERT_EQ(MLE_GetNozzleInfo(e.mle, 0, 0, &info), 0u);
+    EXPECT_EQ(info->head, 0);
+    EXPECT_EQ(info->nozzlePos, 180 + 88);
+    ASSERT_EQ(MLE_GetNozzleInfo(e.mle, 0, 1, &info), 0u);
+    EXPECT_EQ(info->head, 1);
+    EXPECT_EQ(info->nozzlePos, 180 + 88);
+    ASSERT_EQ(MLE_GetNozzleInfo(e.mle, 1, 1, &info), 0u);
+    EXPECT_EQ(info->head, 0);
+    EXPECT_EQ(info->nozzlePos, 180);
+}
+
+// The feed-direction shift (resolution 2, numerator 1 / 1: 2 nozzles)
+// renumbers the window without moving its rasters; a window starting at
+// nozzle 0 cannot move below it and keeps its numbers.
+TEST(PassPlanNozzleInfo, FeedDirectionShiftRenumbersTheWindow) {
+    ModelHeadControl hc = hc_variant(HcVariant::Default);
+    hc.units[0].top_offset = 50;
+    hc.head.yds_resolution = 2;
+    hc.head.yds_columns.assign(6, 0);
+    PassEngine e(hc);
+    ASSERT_EQ(e.code, 0u);
+    const int16_t num[] = {1}, den[] = {1};
+    const int16_t* nums[] = {num};
+    const int16_t* dens[] = {den};
+    ASSERT_EQ(YDS_SetCorrectionArray(1, 1, nums, dens, e.mle->yds), 0u);
+    ASSERT_EQ(begin_page(e, 400, {K}), 0u);
+    const MleNozzleInfo* info = nullptr;
+    ASSERT_EQ(MLE_GetNozzleInfo(e.mle, 0, 0, &info), 0u);
+    EXPECT_EQ(info->yShift, 2);
+    EXPECT_EQ(info->firstNozzle, 48);
+    EXPECT_EQ(info->endNozzle, 178);
+    EXPECT_EQ(info->nozzlePos + (info->yShift + info->firstNozzle) * info->pitch, 0);
+    EXPECT_EQ(info->state, e.mle->schedule.state + 50);
+    ASSERT_EQ(MLE_Next(e.mle, nullptr, nullptr), 0u);
+    ASSERT_EQ(MLE_GetNozzleInfo(e.mle, 0, 0, &info), 0u);
+    EXPECT_EQ(info->yShift, 0);
+    EXPECT_EQ(info->firstNozzle, 0);
+}
+
+// ---- Refusals ----------------------------------------------------------------------------
+
+struct RefusalCase {
+    const char* what;
+    HcVariant variant;
+    void (*edit)(ModelHeadControl&);
+    uint32_t length;
+    int32_t logic;
+    uint32_t code;
+};
+
+HcLayer& normal_layer(ModelHeadControl& h) { return h.units[0].layers[0]; }
+
+const RefusalCase kRefusals[] = {
+    {"slot 1 without a logic", HcVariant::Default, [](ModelHeadControl&) {}, 1000, 1, kMleNoLogic},
+    {"slot -1", HcVariant::Default, [](ModelHeadControl&) {}, 1000, -1, kMleNoLogic},
+    {"slot 4", HcVariant::Default, [](ModelHeadControl&) {}, 1000, 4, kMleNoLogic},
+    {"page shorter than the normal layer's start", HcVariant::Interleaved, [](ModelHeadControl&) {}, 1, 0,
+     kMleNegativeRange},
+    {"normal layer ending before its start", HcVariant::Interleaved, [](ModelHeadControl&) {}, 2, 0,
+     kMleNegativeRange},
+    {"empty normal table", HcVariant::Default, [](ModelHeadControl& h) { h.units[0].normal.clear(); }, 1000, 0,
+     kMleEmptyRangeTable},
+    {"normal table of width 0", HcVariant::Default, [](ModelHeadControl& h) { h.units[0].normal[0].width = 0; }, 1000,
+     0, kMleEmptyRangeTable},
+    {"pitch 0", HcVariant::Default, [](ModelHeadControl& h) { h.units[0].pitch = 0; }, 1000, 0, kMleBadLogic},
+    {"no head units", HcVariant::Default, [](ModelHeadControl& h) { h.units[0].head_units.clear(); }, 1000, 0,
+     kMleBadLogic},
+    {"negative kind", HcVariant::Default, [](ModelHeadControl& h) { normal_layer(h).kind = -1; }, 1000, 0,
+     kMleBadLogic},
+    {"kind of head 1 with one head", HcVariant::Default, [](ModelHeadControl& h) { normal_layer(h).kind = 21; }, 1000,
+     0, kMleBadLogic},
+    {"cycle length 0", HcVariant::Default,
+     [](ModelHeadControl& h) {
+         normal_layer(h).feed.clear();
+         normal_layer(h).range.clear();
+     },
+     1000, 0, kMleBadLogic},
+    {"range end above 32767", HcVariant::Default, [](ModelHeadControl& h) { normal_layer(h).range[0].second = 40000; },
+     1000, 0, kMleBadLogic},
+    {"feed sum 0", HcVariant::Default, [](ModelHeadControl& h) { normal_layer(h).feed[0] = 0; }, 1000, 0,
+     kMleBadLogic},
+    {"feed sum negative", HcVariant::Interleaved,
+     [](ModelHeadControl& h) { h.units[0].layers[3].feed = {-5, -1, 0, 1}; }, 1000, 0, kMleBadLogic},
+    {"feed sum past 16 bits", HcVariant::Default,
+     [](ModelHeadControl& h) {
+         normal_layer(h).feed = {20000, 20000};
+         normal_layer(h).range = {{0, 180}, {0, 180}};
+     },
+     1000, 0, kMleBadLogic},
+    {"a lower layer (edge planning)", HcVariant::Default,
+     [](ModelHeadControl& h) { h.units[0].layers.push_back(normal_layer(h)), h.units[0].layers.back().kind = 2; },
+     1000, 0, kMleBadLogic},
+    {"repeat mode (edge planning)", HcVariant::Default, [](ModelHeadControl& h) { h.units[0].flags = 0x100; }, 1000, 0,
+     kMleBadLogic},
+    {"the lower-edge record (edge planning)", HcVariant::Default,
+     [](ModelHeadControl& h) { h.modes[0].function_flags |= 0x20; }, 1000, 0, kMleBadLogic},
+    // 32767 passes per raster of cycle feed 1 on an open-length page: 7 x 10^11 passes.
+    {"more than 2^31 - 1 passes", HcVariant::Default,
+     [](ModelHeadControl& h) {
+         normal_layer(h).feed.assign(32767, 0);
+         normal_layer(h).feed[0] = 1;
+         normal_layer(h).range.assign(32767, {0, 180});
+     },
+     21543311, 0, kMleBadLogic},
+    {"a page end beyond 31 bits", HcVariant::Default, [](ModelHeadControl&) {}, 0x80000001u, 0, kMleBadLogic},
+    {"a selector outside 1..colorNum", HcVariant::Default, [](ModelHeadControl& h) { normal_layer(h).selector = {2}; },
+     1000, 0, kMleCreateFailed},
+    {"an empty selector list reads 0", HcVariant::Default,
+     [](ModelHeadControl& h) { normal_layer(h).selector.clear(); }, 1000, 0, kMleCreateFailed},
+};
+
+TEST(PassPlanEngine, RefusalsOneFieldAtATime) {
+    for (const RefusalCase& t : kRefusals) {
+        SCOPED_TRACE(t.what);
+        ModelHeadControl hc = hc_variant(t.variant);
+        t.edit(hc);
+        PassEngine e(hc);
+        ASSERT_EQ(e.code, 0u);
+        const uint8_t ink = K;
+        ASSERT_EQ(MLE_StartPage(e.mle, t.length, 1, &ink, nullptr, nullptr), 0u);
+        EXPECT_EQ(MLE_CreateSchedulingTable(e.mle, t.logic, nullptr), t.code);
+        EXPECT_EQ(e.release(), "");
+    }
+}
+
+// ---- Allocation failures ---------------------------------------------------------------------
+
+// Fails the n-th allocation of the engine (and every later one) in the
+// constructor, the page start or the schedule; each gives its code, and
+// ending the page and the job leaves nothing allocated.
+std::vector<uint32_t> sweep(const ModelHeadControl& hc) {
+    std::vector<uint32_t> codes;
+    for (size_t n = 1; n < 200; ++n) {
+        PassEngine e(hc, 0, 1, n);
+        uint32_t code = e.code;
+        if (!code) {
+            const std::vector<uint8_t> inks = six_inks();
+            code = MLE_StartPage(e.mle, 1000, 6, inks.data(), nullptr, nullptr);
+            if (!code) code = MLE_CreateSchedulingTable(e.mle, 0, nullptr);
+            MLE_EndPage(e.mle);
+        }
+        if (code != 0 && e.mle && n <= 4) ADD_FAILURE() << "object returned on failure, allocation " << n;
+        EXPECT_EQ(e.release(), "") << "allocation " << n;
+        if (!code) break;
+        codes.push_back(code);
+    }
+    return codes;
+}
+
+TEST(PassPlanAlloc, EachAllocationGivesItsCodeAndLeavesNothing) {
+    // Object, input-ink record, head entries and first nozzles; the page's
+    // ink codes and nozzle lines; the layer copy, the layers' walk bounds,
+    // four per-nozzle arrays, the builders' scratch, the overlap widths; the layered-halftone
+    // nozzle arrays (two tables of pointers and a pair per nozzle array).
+    std::vector<uint32_t> one = {201, 201, 204, 204, 201, 201, 202, 203, 203, 203, 203, 203, 203, 203};
+    one.insert(one.end(), 14, kLhtNoNozzleArrays);
+    EXPECT_EQ(sweep(hc_variant(HcVariant::Default)), one);
+    // Two heads add the overlap zones, their array table and one array.
+    std::vector<uint32_t> two = {201, 201, 204, 204, 205, 205, 205};
+    two.insert(two.end(), one.begin() + 4, one.end());
+    EXPECT_EQ(sweep(hc_variant(HcVariant::TwoHeadsOverlap)), two);
+}
+
+}  // namespace
+}  // namespace ovcg::irac::test

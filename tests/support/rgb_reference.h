@@ -1,0 +1,351 @@
+// A slow, literal model of the RGB LUT kernels, for comparison byte for
+// byte with the fast ones. It follows the kernels' description step by step:
+// one block, one pixel and one ink at a time, codes taken out of the node
+// words one by one, averages per ink (no lane words), 16-bit samples read as
+// whole host-order values. It shares no code with the kernels.
+//
+// It is parametrised like the kernel template: the ink count and the walk
+// at construction, the features through virtual hooks that later kernel
+// families override (a pixel's codes, an extra flat condition, a stage on
+// looked-up codes, a stage on a flat block's levels, the row writer, the
+// non-flat notice). With no override it is the plain kernel.
+//
+// Choices the model shares with the kernels, where the descriptions leave
+// room: ExpandH2NxV2 moves only line 0's pointers (the only ones it reads);
+// the mean of reduction method 1 clamps its encode-table index at 255.
+#pragma once
+
+#include "hxr/color/hxr_interm.h"
+#include "hxr/control/hxr_lut_data.h"
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <cstring>
+
+namespace ovcg_test {
+
+enum class RgbWalk { Normal, Expand, Reduce };
+
+using InkCodes = std::array<uint32_t, 12>;
+
+struct RefPixel {
+    uint32_t level[3];
+    uint32_t attr;
+    int lut() const { return (attr & 3) == 1 ? 1 : 0; }
+};
+
+// What the model counted on its last run.
+struct RefStats {
+    uint64_t flat = 0, nonFlat = 0, smoothed = 0;
+};
+
+// The previous flat block as a flat block sees it.
+struct RefPrevious {
+    bool flat = false;       // the block before was flat (ReduceH: a flat block came since the last non-flat)
+    uint32_t ref[3] = {};    // Normal: its TL; ExpandH2NxV2: its pixel; ReduceH: its means
+    int lut = -1;
+    InkCodes levels{};       // its final levels (after smoothing, before any levels stage)
+};
+
+struct RefFlatView {
+    const uint32_t* input;  // the levels looked up: means, or the pixel
+    const uint32_t* tl;
+    int lut;
+    const RefPrevious& previous;
+};
+
+class RgbReference {
+public:
+    RgbReference(int inks, RgbWalk walk) : n_(inks), walk_(walk) {}
+    virtual ~RgbReference() = default;
+
+    RefStats stats;
+
+    // The common kernel call.
+    void run(const HXRLutData* const* luts, const void* aux, HXRIntermediateData* ink, uint32_t seed,
+             uint32_t pixelOffset, uint32_t sampleBytes, int32_t scale, const uint8_t** planes, const uint8_t** attrs,
+             uint32_t attrStride, int32_t start, int32_t end) {
+        luts_[0] = luts[0];
+        luts_[1] = luts[1];
+        aux_ = aux;
+        ink_ = ink;
+        planes_ = planes;
+        attrs_ = attrs;
+        stride_ = pixelOffset;
+        depth_ = sampleBytes;
+        attrStride_ = attrStride;
+        stats = {};
+        previous_ = {};
+        const int lines = walk_ == RgbWalk::Expand ? 1 : 2;
+        for (int k = 0; k < n_; ++k)
+            for (int l = 0; l < lines; ++l) rows_[k][l] = HXRGetInkQuantityBuf(ink, k, static_cast<uint32_t>(l));
+        intents_ = true;
+        for (int l = 0; l < lines; ++l) {
+            intent_[l] = HXRGetIntentBuf(ink, static_cast<uint32_t>(l));
+            intents_ = intents_ && intent_[l] != nullptr;
+        }
+        int64_t first, last;
+        if (walk_ == RgbWalk::Reduce) {
+            method_ = HXRGetReductionMethod(ink);
+            const int32_t d = scale >> 16, m = scale & 0xFFFF;
+            if (d == 0) return;
+            first = int64_t{start} * m / d;
+            last = int64_t{end} * m / d;
+        } else {
+            first = int64_t{start} * scale;
+            last = int64_t{end} * scale;
+        }
+        HXRSetWritingArea(ink, static_cast<int32_t>(first), static_cast<int32_t>(last));
+        if (start > 0) advance(lines, static_cast<size_t>(start));
+        x_ = seed;
+        kept_ = (seed >> 24) & 254;
+        if (last <= first) return;
+        switch (walk_) {
+            case RgbWalk::Normal: normal(first, last, scale); break;
+            case RgbWalk::Expand: expand(start, end, scale); break;
+            case RgbWalk::Reduce: reduce(first, last); break;
+        }
+    }
+
+protected:
+    // ---- hooks (the plain kernel's behaviour)
+
+    // The N codes of a pixel looked up singly at offset t.
+    virtual InkCodes pixel_codes(const RefPixel& p, uint32_t t) { return lookup(p.lut(), p.level, t); }
+    // A further condition for a block to be flat (TL, TR, BL, BR).
+    virtual bool flat_extra(const RefPixel*) { return true; }
+    // A stage on looked-up codes before they are averaged or written.
+    virtual InkCodes stage_codes(int /*lut*/, const uint32_t* /*input*/, const InkCodes& codes) { return codes; }
+    // A stage on a flat block's final levels before they are written.
+    virtual void stage_levels(const RefFlatView&, InkCodes&) {}
+    virtual void non_flat() {}
+    // Ink k's code goes to column `column` of row `line`.
+    virtual void write(int line, int64_t column, const InkCodes& codes) {
+        for (int k = 0; k < n_; ++k) rows_[k][line][column] = static_cast<uint8_t>(codes[k]);
+    }
+
+    // ---- what hooks may use
+
+    // Node of the levels at offset t in LUT `lut`: coordinate (pre[v] + t)
+    // >> 8 of LUT0's pre-table per channel; ink k is the byte at shift 0, 16,
+    // 8, 24 of node word k / 4.
+    InkCodes lookup(int lut, const uint32_t* level, uint32_t t) const {
+        const uint32_t* pre = luts_[0]->preTable;
+        const uint32_t r = (pre[level[0]] + t) >> 8, g = (pre[level[1]] + t) >> 8, b = (pre[level[2]] + t) >> 8;
+        const size_t node = (size_t{r} * 64 + g) * 64 + b;
+        const size_t words = (static_cast<size_t>(n_) + 3) / 4;
+        static constexpr uint32_t kShift[4] = {0, 16, 8, 24};
+        InkCodes c{};
+        for (int k = 0; k < n_; ++k) c[k] = (luts_[lut]->grid[node * words + k / 4] >> kShift[k % 4]) & 255;
+        return c;
+    }
+    int inks() const { return n_; }
+    const void* aux() const { return aux_; }
+    const HXRLutData* lut(int k) const { return luts_[k]; }
+
+private:
+    static bool within(uint32_t a, uint32_t b, uint32_t bound) {
+        const int64_t d = int64_t{a} - int64_t{b};
+        return d >= -int64_t{bound} && d <= int64_t{bound};
+    }
+
+    uint32_t sample(int line, int c, size_t pixel) const {
+        const uint8_t* p = planes_[line * 3 + c];
+        if (depth_ == 1) return p[pixel * stride_];
+        uint16_t v;
+        std::memcpy(&v, p + 2 * pixel * stride_, 2);
+        return v >> 8u;
+    }
+    RefPixel read(int line, size_t pixel) const {
+        RefPixel p;
+        for (int c = 0; c < 3; ++c) p.level[c] = sample(line, c, pixel);
+        p.attr = attrs_[line][pixel * attrStride_];
+        return p;
+    }
+    void advance(int lines, size_t pixels) {
+        for (int l = 0; l < lines; ++l) {
+            for (int c = 0; c < 3; ++c) planes_[l * 3 + c] += pixels * stride_ * depth_;
+            attrs_[l] += pixels * attrStride_;
+        }
+    }
+    // The node offset of the block at column o: fresh when (o & mask) is 0.
+    uint32_t offset(int64_t o, uint32_t mask) {
+        if ((static_cast<uint32_t>(o) & mask) == 0) {
+            kept_ = (x_ >> 24) & 254;
+            return kept_;
+        }
+        return kept_ ^ 128;
+    }
+    void step() { x_ = x_ * 69069u + 62003u; }
+
+    bool flat_test(const RefPixel* q) {
+        const RefPixel &tl = q[0], &tr = q[1], &bl = q[2], &br = q[3];
+        for (int c = 0; c < 3; ++c) {
+            if (!within(tl.level[c], br.level[c], 25) || !within(tr.level[c], tl.level[c], 25) ||
+                !within(tr.level[c], bl.level[c], 25))
+                return false;
+        }
+        if (tr.lut() != tl.lut() || bl.lut() != tl.lut() || br.lut() != tl.lut()) return false;
+        return flat_extra(q);
+    }
+
+    // Flat-block steps: two lookups of `input` at h = r >> 1 and h + 128,
+    // averaged per ink with beta; smoothed (gamma) when `smooth` allows it
+    // and the previous flat block is close to `ref` on the same LUT.
+    InkCodes flat_levels(const uint32_t* input, const uint32_t* tl, const uint32_t* ref, int lut, uint32_t r,
+                         bool smooth) {
+        const uint32_t beta = (x_ >> 22) & 1, gamma = (x_ >> 20) & 1;
+        const InkCodes e1 = stage_codes(lut, input, lookup(lut, input, r >> 1));
+        const InkCodes e2 = stage_codes(lut, input, lookup(lut, input, (r >> 1) + 128));
+        InkCodes v{};
+        for (int k = 0; k < n_; ++k) v[k] = (e1[k] + e2[k] + beta) >> 1;
+        if (smooth && previous_.flat && within(ref[0], previous_.ref[0], 8) && within(ref[1], previous_.ref[1], 8) &&
+            within(ref[2], previous_.ref[2], 20) && lut == previous_.lut) {
+            for (int k = 0; k < n_; ++k) v[k] = (v[k] + previous_.levels[k] + gamma) >> 1;
+            ++stats.smoothed;
+        }
+        InkCodes out = v;
+        stage_levels(RefFlatView{input, tl, lut, previous_}, out);
+        previous_.flat = true;
+        for (int c = 0; c < 3; ++c) previous_.ref[c] = ref[c];
+        previous_.lut = lut;
+        previous_.levels = v;
+        ++stats.flat;
+        return out;
+    }
+    void means(const RefPixel* q, uint32_t* m) const {
+        const uint32_t rho = (x_ >> 23) & 3;
+        for (int c = 0; c < 3; ++c) m[c] = (q[0].level[c] + q[1].level[c] + q[2].level[c] + q[3].level[c] + rho) >> 2;
+    }
+    InkCodes single(const RefPixel& p, uint32_t r) { return stage_codes(p.lut(), p.level, pixel_codes(p, r)); }
+    void broken() {
+        previous_.flat = false;
+        previous_.lut = -1;
+        ++stats.nonFlat;
+        non_flat();
+    }
+
+    void normal(int64_t first, int64_t last, int32_t scale) {
+        int64_t q = scale;
+        const size_t stepPixels = scale == 1 ? 2 : 1;
+        for (int64_t o = first; o < last; o += 2) {
+            const uint32_t r = offset(o, 2);
+            const bool one = q > 1 || o == last - 1;
+            RefPixel p[4];  // TL, TR, BL, BR
+            p[0] = read(0, 0);
+            p[2] = read(1, 0);
+            p[1] = one ? p[0] : read(0, 1);
+            p[3] = one ? p[2] : read(1, 1);
+            q -= 2;
+            if (!one || q <= 0) {
+                advance(2, stepPixels);
+                q += scale * static_cast<int64_t>(stepPixels);
+            }
+            if (flat_test(p)) {
+                uint32_t m[3];
+                means(p, m);
+                const InkCodes v = flat_levels(m, p[0].level, p[0].level, p[0].lut(), r, true);
+                write(0, o, v);
+                write(0, o + 1, v);
+                write(1, o, v);
+                write(1, o + 1, v);
+            } else {
+                write(0, o, single(p[0], r));
+                write(0, o + 1, single(p[1], r));
+                write(1, o, single(p[2], r));
+                write(1, o + 1, single(p[3], r));
+                broken();
+            }
+            if (intents_) {
+                intent_[0][o] = static_cast<uint8_t>(p[0].attr);
+                intent_[0][o + 1] = static_cast<uint8_t>(p[1].attr);
+                intent_[1][o] = static_cast<uint8_t>(p[2].attr);
+                intent_[1][o + 1] = static_cast<uint8_t>(p[3].attr);
+            }
+            step();
+        }
+    }
+
+    void expand(int32_t start, int32_t end, int32_t scale) {
+        bool firstPair = true;
+        for (int64_t px = start; px < end; ++px) {
+            const int64_t base = px * scale;
+            RefPixel p{};
+            for (int64_t o = base; o < base + scale; o += 2) {
+                if (o == base) {
+                    p = read(0, 0);
+                    advance(1, 1);
+                }
+                const uint32_t r = offset(o, 2);
+                const InkCodes v = flat_levels(p.level, p.level, p.level, p.lut(), r, !firstPair);
+                firstPair = false;
+                write(0, o, v);
+                write(0, o + 1, v);
+                if (intent_[0]) intent_[0][o] = intent_[0][o + 1] = static_cast<uint8_t>(p.attr);
+                step();
+            }
+        }
+    }
+
+    // The code of the mean decoded amount of a and b, re-encoded with E.
+    static uint32_t mean_code(uint32_t a, uint32_t b, const uint32_t* da, const uint32_t* db, const uint32_t* e) {
+        const uint32_t t = ((db[b] + da[a]) << 7) + 64;
+        uint32_t i = t >> 16;
+        if (i > 255) i = 255;
+        const uint32_t f = (t >> 8) & 255;
+        return (e[i] + ((f * (e[i + 1] - e[i])) >> 8) + 16) >> 5;
+    }
+    uint32_t merge(uint32_t a, uint32_t b, int lutA, int lutB) const {
+        if (method_ == 0) return (a + b) >> 1;
+        return mean_code(a, b, luts_[lutA]->decode, luts_[lutB]->decode, luts_[lutA]->encode);
+    }
+
+    void reduce(int64_t first, int64_t last) {
+        for (int64_t o = first; o < last; ++o) {
+            const uint32_t r = offset(o, 1);
+            RefPixel p[4] = {read(0, 0), read(0, 1), read(1, 0), read(1, 1)};
+            advance(2, 2);
+            if (flat_test(p)) {
+                uint32_t m[3];
+                means(p, m);
+                const InkCodes v = flat_levels(m, p[0].level, m, p[0].lut(), r, false);
+                write(0, o, v);
+                write(1, o, v);
+            } else {
+                const InkCodes tl = single(p[0], r), tr = single(p[1], r), bl = single(p[2], r),
+                               br = single(p[3], r);
+                InkCodes top{}, bottom{};
+                for (int k = 0; k < n_; ++k) {
+                    top[k] = merge(tl[k], tr[k], p[0].lut(), p[1].lut());
+                    bottom[k] = merge(bl[k], br[k], p[2].lut(), p[3].lut());
+                }
+                write(0, o, top);
+                write(1, o, bottom);
+                broken();
+            }
+            if (intents_) {
+                intent_[0][o] = static_cast<uint8_t>(p[0].attr);
+                intent_[1][o] = static_cast<uint8_t>(p[2].attr);
+            }
+            step();
+        }
+    }
+
+    int n_;
+    RgbWalk walk_;
+    const HXRLutData* luts_[2] = {};
+    const void* aux_ = nullptr;
+    HXRIntermediateData* ink_ = nullptr;
+    const uint8_t** planes_ = nullptr;
+    const uint8_t** attrs_ = nullptr;
+    size_t stride_ = 0, depth_ = 1, attrStride_ = 0;
+    uint32_t method_ = 0;
+    uint8_t* rows_[12][2] = {};
+    uint8_t* intent_[2] = {};
+    bool intents_ = false;
+    uint32_t x_ = 0, kept_ = 0;
+    RefPrevious previous_;
+};
+
+}  // namespace ovcg_test
