@@ -1,6 +1,9 @@
 #include "hxr/binarize/hxr_bnrz_evrclr.h"
 
 #include "hxr/binarize/hxr_bnrz_mode.h"
+#include "hxr/control/hxr_dth_data.h"
+#include "hxr/control/hxr_sml_mgr.h"
+#include "hxr/control/hxr_traq2_data.h"
 
 #include <climits>
 
@@ -178,6 +181,9 @@ uint32_t run_brs(Band& band, int32_t y) {
 
 }  // namespace
 
+const HXRBnrzDataOps kHxrBnrzDataSetOps = {&kHxrDthDataMgrOps, &kHxrSmlDataMgrOps, HXRGetDthDataMgr,
+                                           HXRGetSmlDataMgr, HXRCheckCoordinationSml};
+
 HXREveryColorBinarizer* HXRCreateBinarizeEveryColor(uint32_t htType, uint32_t inkSet, int32_t, int32_t,
                                                     uint32_t dotMode, uint32_t kind, uint32_t elementSize,
                                                     const HXRClrMgr* clr, HXRMemMgr* mm, const HXRBnrzDataOps* ops,
@@ -226,6 +232,8 @@ uint32_t HXRCreateBinarizeEveryColorHybridED(HXREveryColorBinarizer* b, uint32_t
                                                    interm, random, mm);
         if (!b->hybridED[c]) result = 1;
     }
+    // A job the set-up refuses runs no band.
+    if (result != 0) b->dataReady = 0;
     return result;
 }
 

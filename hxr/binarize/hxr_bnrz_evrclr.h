@@ -18,9 +18,11 @@
 // halftone colour whose output order or ink row lies outside the LUT colours,
 // an output colour missing for a LUT colour, a dither record of any area that
 // the walk cannot run on or that has no offsets, and an SML row of any slot
-// that does not cover the kernels; the HybridED set-up refuses a halftone
-// colour that is not HybridED or gets no object, and ink rows other than 8-bit.
-// A band before a successful attachment is refused.
+// that does not cover the kernels (the monochrome-photo kind 4 merges each
+// band's table record into its rows, which its kernels check); the HybridED
+// set-up refuses a halftone colour that is not HybridED or gets no object,
+// and ink rows other than 8-bit. A band before a successful attachment, or
+// after a refused HybridED set-up, is refused.
 //
 // Plane table of a band: the plane of head h, band line i and halftone colour
 // c is entry h x (L x HC) + i x HC + c (L the band's line count, HC the
@@ -54,8 +56,8 @@ inline constexpr uint32_t kHxrDotCountsPerColor = 3;
 struct HXRTRAQ2Data;
 
 // What data attachment reads of the data set, and the calls through which
-// the runtime state reaches the data set's managers. The data set binds them
-// to its own functions; tests bind fakes.
+// the runtime state reaches the data set's managers: kHxrBnrzDataSetOps binds
+// the data set's own functions; tests bind fakes.
 struct HXRBnrzDataOps {
     const HXRDthDataOps* dither;
     const HXRSmlDataOps* sml;
@@ -66,6 +68,9 @@ struct HXRBnrzDataOps {
     // 0 when the intent has no secondary manager or its two managers agree.
     uint32_t (*HXRCheckCoordinationSml)(const HXRTRAQ2Data* set, uint32_t intent);
 };
+
+// The job's data set (hxr/control/hxr_traq2_data.h) and its managers.
+extern const HXRBnrzDataOps kHxrBnrzDataSetOps;
 
 struct HXREveryColorBinarizer {
     uint32_t modes[kHxrBnrzColors];  // per halftone colour index (hxr_bnrz_mode.h); 0 beyond HC
@@ -93,7 +98,8 @@ HXREveryColorBinarizer* HXRCreateBinarizeEveryColor(uint32_t htType, uint32_t in
 // One HybridED object per halftone colour (from the four uncorrected SML rows
 // of the colour: intent 0 primary and secondary, intent 1 primary and
 // secondary). 0 only when every halftone colour is a HybridED colour and got
-// its object, and the element size and the descriptor's are 1; else 1.
+// its object, and the element size and the descriptor's are 1; else 1, and
+// the binariser refuses every band.
 uint32_t HXRCreateBinarizeEveryColorHybridED(HXREveryColorBinarizer* b, uint32_t inkSet, int32_t hRes, int32_t vRes,
                                              uint32_t converterKind, uint32_t elementSize, uint32_t dotMode,
                                              uint32_t htType, const HXRIntermediateData* interm, HXRRandNum* random,

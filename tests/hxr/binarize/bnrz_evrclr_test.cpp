@@ -192,8 +192,8 @@ TEST_F(EveryColor, JobStartRefusals) {
         if (a == 0 && spec.htType != kHxrHtTypeDither) {
             EXPECT_EQ(hybrid(), c.refusedAt == kHybrid ? 1u : 0u);
         }
-        if (c.refusedAt == kAttach) {
-            // No band runs after a refused attachment.
+        if (c.refusedAt != kNone) {
+            // No band runs after a refused set-up.
             fill_ink(5, 0, 100);
             Planes p(4 * hc(), plane_bytes());
             EXPECT_EQ(HXRBinarize(ctrl, interm, random, p.table.data(), nullptr, 2, 0, nullptr), 1u);
