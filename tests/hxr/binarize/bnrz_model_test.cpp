@@ -7,6 +7,7 @@
 #include "bnrz_job.h"
 #include "hxr/control/hxr_readctrl.h"
 #include "hxr/control/hxr_traq2_data.h"
+#include "support/bnrz_model_job.h"
 #include "support/model_binarize.h"
 #include "support/model_dither.h"
 
@@ -18,15 +19,10 @@ namespace {
 
 using namespace ovcg_test;
 
-constexpr char kDutyId[] = "DUTY_FACTOR_MODE";
-
 class ModelBand : public BnrzJob {
 public:
     void TearDown() override {
-        if (readCtrl) {
-            EXPECT_EQ(HXRDeleteResReadController(readCtrl), 0u);
-        }
-        readCtrl = nullptr;
+        job.release();
         BnrzJob::TearDown();
     }
 
@@ -40,46 +36,16 @@ public:
         ResWriter file = build_model(model);
         add_model_binarize(file, model, shape);
         if (edit) edit(file);
-        for (const ResRecord& r : file.records())  // replacing what an earlier job served
-            if (r.type == kResTypeHalftone) svc.add_resource(int(r.id) - 100, r.data);
-        ht = {s.inkSet, model_print_modes(model).front().media, docType, 0, s.htType, uint32_t(s.hRes),
-              uint32_t(s.vRes), s.dotMode, 0, 1, 1};
-        option = {};
-        option.tone[0] = -1, option.tone[9] = 220;
-        std::fill(option.colorValue, option.colorValue + 12, 1024u);
-        option.secondDocType = 0xFFFFFFFFu, option.channelMode1 = 0xFFFFFFFFu;
-        readCtrl = HXRCreateResReadController(svc.table(), mm);
-        if (!readCtrl || HXRFindPrintMode(readCtrl, &ht, &option) != 0) return false;
-        clr = HXRCreateClrMgr(s.inkSet, s.dotMode, HXRGetBlackInkCode(readCtrl), mm);
-        if (!clr || HXRReadAllResource(readCtrl, clr) != 0) return false;
-        ctrl = HXRCreateBinarizeController(&ht, &option, s.kind, uint32_t(s.width), s.elementSize, clr, mm,
-                                           &kHxrBnrzDataSetOps);
-        if (!ctrl) return false;
-        // What the halftone controller answers the data set, from the
-        // binarize controller.
-        HXRHtCtrlAnswers a{};
-        a.colorConvertMode = s.kind;
-        a.smlGradNum = smlGrad;
-        a.needDth = HXRIfUseDth(ctrl);
-        a.dthOrder = HXRGetBnrzDthOrder(ctrl);
-        a.dthThreshAddition = HXRGetBnrzDthThreshAddition(ctrl);
-        a.dthDataBytes = HXRGetBnrzDthDataBytes(ctrl);
-        a.dthUpdatePixel = HXRGetBnrzDthThreshUpdatePixel(ctrl);
-        a.dthDataType = HXRGetBnrzDthDataType(ctrl);
-        a.needUBEC = HXRIfUseUBEC(ctrl);
-        a.ubecBlockKind = HXRGetBnrzUBECBlockSize(ctrl);
-        a.ubecEncodeStep = HXRGetBnrzUBECEncodeStep(ctrl);
-        a.ubecTableType = HXRGetBnrzUBECTableType(ctrl);
-        a.halftoneColorNum = HXRGetBnrzHalftoneColorNum(ctrl);
-        HXRDataSetOptions values{};
-        values.colorWords[0] = values.colorWords[1] = option.colorValue;
-        data = HXRCreateTRAQ2Data(readCtrl, &a, &ht, &option, &values, svc.table(), clr, mm, kDutyId);
-        if (!data) return false;
+        BnrzModelQuery q{s.inkSet, s.dotMode, s.htType, s.hRes, s.vRes, s.kind, s.elementSize, s.width, docType, smlGrad};
+        const bool made = job.make(file, q, mm);
+        ht = job.ht;
+        clr = job.clr;
+        ctrl = job.ctrl;
+        interm = job.interm;
+        random = job.random;
+        data = job.data;
         dataSet = data;
-        random = HXRCreateRandNum(mm);
-        const uint32_t inks = s.kind == kHxrCvtTNMX ? 1 : HXRGetOutputColorNum(clr);
-        interm = HXRCreateIntermediateData(int32_t(inks), s.width, int32_t(s.elementSize), 0, nullptr, -1, mm);
-        return random && interm;
+        return made;
     }
 
     HXRSmlDataMgr* primary() const { return HXRGetSmlDataMgr(data, 0, 0); }
@@ -101,8 +67,7 @@ public:
     const HXRSmlColorData* org_row(uint32_t ord) const override { return &HXRGetSDMOrgSmlTable(primary())[ord]; }
 
     const ModelDescription model = default_model();
-    _HXR_OPTION_INFO option{};
-    HXRResReadController* readCtrl = nullptr;
+    BnrzModelJob job{svc};
     HXRTRAQ2Data* data = nullptr;
 };
 
