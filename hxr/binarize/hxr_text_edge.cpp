@@ -95,8 +95,8 @@ uint32_t HXRTextEnhanceColor(uint32_t setting, const HXRColorCvtController* cvt,
     for (int32_t l = 0; l < lines; ++l) {
         const uint8_t* const* line = input + size_t(l) * kChannels;
         uint8_t* const* row = planes + size_t(l) * hc;
-        const uint32_t r = bytes == 1 ? pass_line<uint8_t>(setting, line, row, stride, uint64_t(x0), pairs, p0, hc, target)
-                                      : pass_line<uint16_t>(setting, line, row, stride, uint64_t(x0), pairs, p0, hc, target);
+        const auto pass = bytes == 1 ? pass_line<uint8_t> : pass_line<uint16_t>;
+        const uint32_t r = pass(setting, line, row, stride, uint64_t(x0), pairs, p0, hc, target);
         if (r != 0) return 1;
     }
     return 0;

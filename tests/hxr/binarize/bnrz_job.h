@@ -1,11 +1,9 @@
 // A binarisation job for the driver's tests: the real colour manager of an
 // ink set, a binarize controller, ink buffer descriptor and random state, and
 // the host halftoning data set as fakes (dither and SML data managers per
-// intent and slot, the coordination answer), with the dither records and the
-// SML rows the fakes hand out kept here. A job over the real data set of the
-// model derives from it and answers the same questions from the real
-// managers. Bands run through the controller are compared, colour by colour,
-// with direct kernel calls on the same rows, records and SML tables.
+// intent and slot, the coordination answer), with the dither records the
+// fakes hand out kept here. A job over the model's real data set derives
+// from it (bnrz_model_test.cpp).
 #pragma once
 
 #include "hxr/binarize/hxr_bnrz_ctrl.h"
@@ -14,7 +12,6 @@
 #include "support/fake_ht_data.h"
 #include "support/hxr_fixture.h"
 
-#include <array>
 #include <deque>
 #include <functional>
 #include <vector>
@@ -79,11 +76,6 @@ struct Planes {
 // Dot code of pixel x of a plane of `bits` bits per pixel.
 uint32_t plane_code(const uint8_t* plane, int bits, int64_t x);
 
-// A level's rates (dot sizes 0..dots-1 from `rate`) as a kernel reads them:
-// cumulative from the largest dot for three and five dot sizes, cut to three
-// (a derived colour keeps the first three, its base the rest), at most 4080.
-std::vector<uint32_t> kernel_row(uint32_t code, uint32_t dots, uint32_t levels, const RateFn& rate);
-
 class BnrzJob : public HxrTest {
 public:
     // The job up to the controller, with the fakes filled; nothing attached.
@@ -103,25 +95,6 @@ public:
     int bits() const { return int(spec.dotMode & 15); }
     uint32_t plane_bytes() const { return HXRGetBnrzPixelSize(ctrl) * uint32_t(bits()) / 8; }
 
-    // What the data set hands out: the dither data and offsets of an area and
-    // output order, the SML row a kernel reads for a halftone colour code, and
-    // an output order's uncorrected SML row.
-    virtual const HXRDthData* dither_of(int32_t area, uint32_t ord) const;
-    virtual const HXRDthOffset* offset_of(int32_t area, uint32_t ord) const;
-    virtual std::vector<uint32_t> kernel_rates(uint32_t code) const;
-    virtual const HXRSmlColorData* org_row(uint32_t ord) const;
-
-    // The direct calls' own objects, made as the binariser makes its own.
-    void make_references();
-    // The band through the controller and, colour by colour, the same work
-    // done by direct kernel calls on reference planes; compares the planes,
-    // checks that head-1 entries (canaries) stay untouched and adds each
-    // colour's codes to `histogram`.
-    void band_against_kernels(int32_t first, int32_t lines, std::vector<std::array<uint64_t, 4>>& histogram);
-    // Counts read through the controller against the histograms; a second
-    // read gives zeros.
-    void expect_counts(const std::vector<std::array<uint64_t, 4>>& histogram);
-
     BnrzJobSpec spec;
     _HXR_HALFTONE_INFO ht{};
     HXRClrMgr* clr = nullptr;
@@ -133,10 +106,6 @@ public:
     FakeDataSet set;
     const HXRTRAQ2Data* dataSet = nullptr;  // attached instead of the fakes when set
     std::deque<DitherRecord> records;       // by area x 12 + output order
-
-    const HXRDitherBinarizer* refDither = nullptr;
-    HXRRandNum* refRandom = nullptr;
-    HXRHybridEDBinarizer* refHybrid[12] = {};
 };
 
 }  // namespace ovcg_test
