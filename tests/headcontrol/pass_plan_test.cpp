@@ -630,13 +630,11 @@ const RefusalCase kRefusals[] = {
          normal_layer(h).range = {{0, 180}, {0, 180}};
      },
      1000, 0, kMleBadLogic},
-    {"a lower layer (edge planning)", HcVariant::Default,
+    {"lower passes without a segment layer", HcVariant::Default,
      [](ModelHeadControl& h) { h.units[0].layers.push_back(normal_layer(h)), h.units[0].layers.back().kind = 2; },
+     1000, 0, kMleNoExtraPasses},
+    {"repeat mode with a lower split of 0", HcVariant::Default, [](ModelHeadControl& h) { h.units[0].flags = 0x100; },
      1000, 0, kMleBadLogic},
-    {"repeat mode (edge planning)", HcVariant::Default, [](ModelHeadControl& h) { h.units[0].flags = 0x100; }, 1000, 0,
-     kMleBadLogic},
-    {"the lower-edge record (edge planning)", HcVariant::Default,
-     [](ModelHeadControl& h) { h.modes[0].function_flags |= 0x20; }, 1000, 0, kMleBadLogic},
     // 32767 passes per raster of cycle feed 1 on an open-length page: 7 x 10^11 passes.
     {"more than 2^31 - 1 passes", HcVariant::Default,
      [](ModelHeadControl& h) {
