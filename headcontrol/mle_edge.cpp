@@ -257,6 +257,26 @@ private:
     int64_t firstHalf_ = 0;
 };
 
+// How far (in the pass's nozzles, from `first` on) the lower-region
+// overlap layer's passes of the selector reach a lower pass at P: the
+// lower-edge marking prints up to there in overlap runs.
+int64_t overlap_reach(const MleSchedule& s, int64_t P, int64_t first, int64_t end, uint16_t selector) {
+    const MicroweaveLayerRecord* l = s.lowerPol;
+    int64_t furthest = first;
+    if (!l) return furthest;
+    const int64_t pitch = s.logic.pitch, hi = std::min<int64_t>(l->end, P + (end - 1) * pitch);
+    walk::for_each_pass_in(*l, span_of(s, *l), P - int64_t{s.maxNozzle} * pitch, hi, [&](int64_t j, int64_t Q) {
+        int64_t delta = 0;
+        if (walk::selector_of(*l, j) != selector || !aligned(Q, P, pitch, delta)) return true;
+        const MicroweaveRange r = l->range[step_of(*l, j)];
+        const int64_t f = std::clamp<int64_t>(r.first + delta, 0, s.maxNozzle);
+        const int64_t e = std::clamp<int64_t>(r.end + delta, 0, s.maxNozzle);
+        if (f < e) furthest = std::max(furthest, e);
+        return true;
+    });
+    return furthest;
+}
+
 // The lower table: each lower pass's window, narrowed to the rasters it
 // takes from the virtual passes, with their selector and group; then the
 // passes of other groups cut where a pass of the same selector starts
@@ -283,17 +303,23 @@ uint32_t lower_table(MLE_INSTANCE& e, VirtualPasses& v, int64_t passBase, uint32
                          uint8_t(walk::group_of(L, i))};
         const VirtualPasses::Hit hit = v.search(P, r.first, r.end, want);
         if (hit.segment < 0) continue;
+        int64_t limit = P + int64_t{r.end} * pitch;
+        // A segment's repeat counter restarts where a pass takes its rasters
+        // from another segment or from an earlier virtual pass. Such a pass
+        // prints nothing beyond the overlap's reach (lower-edge marking), so
+        // it takes no rasters beyond it: the next pass does.
+        if (flags && previous.segment >= 0 && (hit.segment != previous.segment || hit.row < previous.row)) {
+            flags[i] = 1;
+            limit = P + overlap_reach(s, P, hit.nozzle, r.end, hit.selector) * pitch;
+        }
+        previous = hit;
         const int64_t r0 = P + hit.nozzle * pitch;
-        const int64_t r1 = v.run_end(r0, P + int64_t{r.end} * pitch, want);
+        const int64_t r1 = std::max(r0, v.run_end(r0, limit, want));
         v.claim(r0, r1, want);
         out.first = int16_t(hit.nozzle);
         out.end = int16_t(hit.nozzle + (r1 - r0) / pitch);
         out.selector = hit.selector;
         out.group = hit.group;
-        // A segment's repeat counter restarts where a pass takes its rasters
-        // from another segment or from an earlier virtual pass.
-        if (flags && previous.segment >= 0 && (hit.segment != previous.segment || hit.row < previous.row)) flags[i] = 1;
-        previous = hit;
     }
     // UpdateNozzle: a later pass of the same selector and another group that
     // reaches a pass's first raster prints only above it.

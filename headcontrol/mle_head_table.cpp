@@ -615,7 +615,9 @@ void Builder::run_lower(int32_t sweep, const MicroweaveLayerRecord& l, int32_t i
     if (s_.lowerEdge) {
         switch (t) {
             case 2: footer(l, i, h); copy_entries(); break;
-            case 4: lower_edge_mark(l, entry, i, h); break;
+            case 4:
+                if (&l == s_.lowerPol) lower_edge_mark(l, entry, i, h);
+                break;
             case 17: heads_overlap(l, i, h, true); break;
             default: break;
         }
