@@ -15,8 +15,9 @@ using walk::floor_mod;
 using walk::step_of;
 
 // F-trans, lower and virtual passes a schedule may hold: far beyond any
-// page edge, and a bound on the claims' work.
+// page edge; and the virtual rows the claims may visit in all.
 constexpr int64_t kMaxEdgeEntries = int64_t{1} << 16;
+constexpr int64_t kMaxRowVisits = int64_t{1} << 26;
 
 bool fits31(int64_t v) { return v >= INT32_MIN && v <= INT32_MAX; }
 
@@ -90,6 +91,9 @@ public:
 
     // Takes [r0, r1) of r0's pitch grid out of the virtual windows of the
     // selector (0: any): their first nozzles move past r1.
+    // True when the claims visited more rows than a plan may cost.
+    bool exhausted() const { return visits_ > kMaxRowVisits; }
+
     void claim(int64_t r0, int64_t r1, uint16_t selector) {
         rows_in(r0 - reach_, r1, [&](int32_t j, int64_t i, int64_t Q) {
             LowerEntry& w = row(j, i);
@@ -110,6 +114,7 @@ private:
         for (int32_t j = 0; j < s_.segmentCount; ++j) {
             const MicroweaveLayerRecord& l = *s_.segments[j];
             walk::for_each_pass_in(l, span_of(s_, l), lo, hi, [&](int64_t pass, int64_t pos) {
+                if (++visits_ > kMaxRowVisits) return false;
                 if (pass < passBase_) return true;
                 if (pass - passBase_ >= rows_) return false;
                 fn(j, pass - passBase_, pos);
@@ -123,6 +128,7 @@ private:
     const int64_t rows_;
     const int64_t pitch_;
     const int64_t reach_;
+    int64_t visits_ = 0;
 };
 
 // The lower-edge record: how far the overlap layer's first steps advance
@@ -393,6 +399,7 @@ uint32_t MakeEdgeTables(MLE_INSTANCE& e, int64_t headOffset, uint32_t pageLength
         if (uint32_t rc = ftrans_table(s, v, passBase)) return rc;
     if (lower)
         if (uint32_t rc = lower_table(e, v, passBase, pageLength)) return rc;
+    if (v.exhausted()) return kMleBadLogic;
     release_ptr(cb, s.dummyHeadTable);
     release_ptr(cb, s.segments);
     return 0;
