@@ -50,6 +50,12 @@ struct PassWant {
     const char* states;
 };
 
+// The edge invariants over the whole page of `length` rasters.
+std::string covers(PassEngine& e, uint32_t length, const std::vector<uint8_t>& inks = {K}) {
+    return check_edge_plan(plan_page(e, {length, inks, {}, 0}), int32_t(inks.size()), 0, length, 0,
+                           MLE_GetHeadheight(e.mle));
+}
+
 void expect_passes(const PagePlan& plan, const std::vector<PassWant>& want) {
     ASSERT_EQ(plan.code, 0u) << plan.failedCall;
     ASSERT_EQ(plan.passes.size(), want.size());
@@ -218,8 +224,7 @@ TEST(PassPlanEdgeGolden, LowerEdgeFlagsWhereTheSegmentChanges) {
     ASSERT_NE(s.lowerEdge->passFlags, nullptr);
     EXPECT_EQ(std::vector<uint8_t>(s.lowerEdge->passFlags, s.lowerEdge->passFlags + 9),
               (std::vector<uint8_t>{0, 1, 0, 0, 1, 0, 0, 1, 0}));
-    const PagePlan plan = plan_page(e, {45, {K}, {}, 0});
-    EXPECT_EQ(check_edge_plan(plan, 1, 0, 45, 0, MLE_GetHeadheight(e.mle)), "");
+    EXPECT_EQ(covers(e, 45), "");
 }
 
 // FTrans on 57: (57 + 8 - 24) mod 8 = 1, H = 40: normal passes at 0 ... 24,
@@ -293,7 +298,7 @@ TEST(PassPlanEdgeGolden, FTransOverlapFromThePolLayer) {
     }
     EXPECT_EQ(MLE_GetFtransCalcPassNum(e.mle), 0);  // the table carries no POL indices without flag 0x10
     EXPECT_EQ(lower_entries(e.mle->schedule), (std::vector<Entry>{{4, 8}, {5, 8}}));
-    EXPECT_EQ(check_edge_plan(plan_page(e, {57, six_inks(), {}, 0}), 6, 0, 57, 0, MLE_GetHeadheight(e.mle)), "");
+    EXPECT_EQ(covers(e, 57, six_inks()), "");
     }
     hc.units[0].layers[2].range = {{0, 20}};
     PassEngine wide(hc);
@@ -347,7 +352,7 @@ TEST(PassPlanEdgeGolden, MwswSuppressionAndOverlap) {
     ASSERT_EQ(ps.code, 0u);
     EXPECT_EQ(states_of(ps.passes[5].nozzles[0]), "11111111");
     EXPECT_EQ(ps.passes[6].nozzles[0].info.endNozzle, ps.passes[6].nozzles[0].info.firstNozzle);
-    EXPECT_EQ(check_edge_plan(ps, 1, 0, 57, 0, MLE_GetHeadheight(same.mle)), "");
+    EXPECT_EQ(covers(same, 57), "");
 }
 
 // Repeat on 57: (57 - 24) mod 4 = 1: normal passes at 8 ... 36 (end 39),
@@ -458,66 +463,6 @@ TEST(PassPlanEdgeGolden, TwoTablesWithFTransSumSteps) {
     EXPECT_EQ(s.fTransPasses, 3);
 }
 
-struct FeedRefusal {
-    const char* what;
-    HcVariant variant;
-    void (*edit)(ModelHeadControl&);
-    uint32_t code;
-};
-
-const FeedRefusal kFeedRefusals[] = {
-    {"an extended lower cycle summing to 0", HcVariant::TwoTables,
-     [](ModelHeadControl& h) { h.units[0].feed_base = 8; }, kMleBadLowerFeed},
-    {"an extended lower cycle summing below 0", HcVariant::TwoTables,
-     [](ModelHeadControl& h) { h.units[0].feed_base = 12; }, kMleBadLowerFeed},
-    {"a lower cycle not a multiple of the normal cycle", HcVariant::TwoTables,
-     [](ModelHeadControl& h) {
-         for (size_t i : {1u, 2u}) {
-             h.units[0].layers[i].feed = {4, 4};
-             h.units[0].layers[i].range = {{0, 8}, {0, 8}};
-         }
-     },
-     kMleBadLowerFeed},
-    {"a negative sum of F-trans steps", HcVariant::FTrans,
-     [](ModelHeadControl& h) {
-         HcLogic& u = h.units[0];
-         u.flags = ovcg_test::kHcTwoTables | ovcg_test::kHcFixedFTrans | ovcg_test::kHcLowerPositioning;
-         u.feed_base = 5;
-         u.lower_sum_steps = 2;
-         u.layers[0].feed = {0};
-         u.layers[1].feed = {-5, 3};  // extended -2, 6
-         u.layers[1].range = {{0, 8}, {0, 8}};
-     },
-     kMleBadLowerFeed},
-    {"two tables without a normal layer", HcVariant::TwoTables,
-     [](ModelHeadControl& h) { h.units[0].layers[1].kind = 9; }, kMleBadLogic},
-    {"an MWSW feed column summing to 0", HcVariant::Mwsw,
-     [](ModelHeadControl& h) { h.units[0].mwsw[0].feed = 0; }, kMleEmptyRangeTable},
-    {"an empty F-trans table", HcVariant::FTrans, [](ModelHeadControl& h) { h.units[0].ftrans.clear(); },
-     kMleEmptyRangeTable},
-    {"a lower layer with a feed sum of 0", HcVariant::Lower,
-     [](ModelHeadControl& h) { h.units[0].layers[0].feed = {0}; }, kMleBadLogic},
-    {"lower selector blocks with a lower split of 0", HcVariant::Lower,
-     [](ModelHeadControl& h) { h.units[0].flags = 0x8000; }, kMleBadLogic},
-    {"lower passes without virtual passes", HcVariant::Lower,
-     [](ModelHeadControl& h) { h.units[0].layers[2].end = -17; }, kMleNoExtraPasses},
-    {"repeat mode with fewer normal passes than the split", HcVariant::Repeat,
-     [](ModelHeadControl& h) { h.modes[0].value3 = 40; }, kMleNegativeRange},
-};
-
-TEST(PassPlanEdgeGolden, RefusalsOneFieldAtATime) {
-    for (const FeedRefusal& t : kFeedRefusals) {
-        SCOPED_TRACE(t.what);
-        ModelHeadControl hc = hc_variant(t.variant);
-        t.edit(hc);
-        PassEngine e(hc);
-        ASSERT_EQ(e.code, 0u);
-        EXPECT_EQ(begin_page(e, 57), t.code);
-        MLE_EndPage(e.mle);
-        EXPECT_EQ(e.release(), "");
-    }
-}
-
 // Lower selector blocks (lowerSplit 8, blocks of 2) from the normal list
 // {1, 2} and the second head's {3, 4}, each from index passBase (3) - 4:
 // 0x8000 takes turns (A A B B A A B B -> 2 1 4 3 2 1 4 3), 0x4000 takes
@@ -564,7 +509,7 @@ TEST(PassPlanEdgeGolden, LowerSelectorsClaimTheirOwnPlane) {
     std::vector<uint8_t> selectors;
     for (int32_t i = 0; i < s.lowerPasses; ++i) selectors.push_back(s.lowerTable[i].selector);
     EXPECT_EQ(selectors, (std::vector<uint8_t>{2, 1, 2, 1, 2, 1, 2}));
-    EXPECT_EQ(check_edge_plan(plan_page(e, {45, {K}, {}, 0}), 1, 0, 45, 0, MLE_GetHeadheight(e.mle)), "");
+    EXPECT_EQ(covers(e, 45), "");
 }
 
 // ---- MIR list and null passes --------------------------------------------------------------
