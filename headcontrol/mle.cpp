@@ -379,7 +379,7 @@ uint16_t MLE_GetNozzleMax(const MLE_INSTANCE* o) {
 
 bool MLE_BRS(const MLE_INSTANCE* o) {
     const MicroweaveLogicRecord* g = o ? mle_slot_logic(*o->resource, 0) : nullptr;
-    return g && (g->flags2 & 0x8000);
+    return g && (g->flags2 & kMwBrsLogic);
 }
 
 namespace {

@@ -193,13 +193,13 @@ struct MleSchedule {
     uint32_t notPrintEnd;
     int64_t rangeStart;
     int64_t rangeBase;
-    // Edge planning.
-    FTransPass* fTransTable;
-    LowerEntry* lowerTable;
-    LowerEntry* dummyHeadTable;
+    // Edge planning (mle_edge.h).
+    FTransPass* fTransTable;         // fTransPasses
+    LowerEntry* lowerTable;          // lowerPasses (the count before the recount allocated)
+    LowerEntry* dummyHeadTable;      // the virtual passes' windows while the tables are built
     LowerEdgeRecord* lowerEdge;
-    uint16_t* lowerFeedTable;
-    int16_t* workArrays[3];
+    uint16_t* lowerFeedTable;        // two tables: per normal step, its feed less feedBase (signed 16 bits)
+    int16_t* workArrays[3];          // [0]: private copies of the feeds the two tables extend
     // Per-nozzle arrays of the head table (maxNozzle entries) and per-head overlap widths.
     uint8_t* state;
     uint32_t* rasterOffset;

@@ -208,8 +208,8 @@ uint32_t ftrans_table(MleSchedule& s, VirtualPasses& v, int64_t passBase) {
     return 0;
 }
 
-// The selector every lower pass must take its rasters from (0: any). With
-// flag 0x8000 or 0x4000 the lower table's selectors are laid out first:
+// MakeFooterTable's selectors: the one every lower pass must take its
+// rasters from (0: any). With flag 0x8000 or 0x4000 they are laid out first:
 // copied from the F-trans passes, or taken in blocks from the normal layer's
 // selector list (and the second head's normal layer's): blocks of
 // max(lowerSplit / 4, 1) passes, taking turns with 0x8000 (A B A B ...),
@@ -283,7 +283,7 @@ int64_t overlap_reach(const MleSchedule& s, int64_t P, int64_t first, int64_t en
     return furthest;
 }
 
-// The lower table: each lower pass's window, narrowed to the rasters it
+// MakeFooterTable: each lower pass's window, narrowed to the rasters it
 // takes from the virtual passes, with their selector and group; then the
 // passes of other groups cut where a pass of the same selector starts
 // (UpdateNozzle), the recount, and the lower-edge record's flags.

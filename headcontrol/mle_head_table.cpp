@@ -333,8 +333,9 @@ void Builder::pol_append(const MicroweaveLayerRecord& l, uint8_t state, int32_t 
     for (int32_t n = std::max(from, w.end); n < p.end; ++n) mark(n, kNozzleAlone, n, h, kMleNoStepValue);
 }
 
-// Fills head entry h from the layer's step (selector and group from head 0
-// for the edge groups) and writes the step value into the overlap array of
+// MakeLayerHeadsOLAppend (and, with the selector and group of head 0 for
+// the edge groups, MakeLayerHeadsOLFooter): fills head entry h from the
+// layer's step and writes the step value into the overlap array of
 // the boundary with head h - 1 where nozzles print; only positions inside
 // that array are written.
 void Builder::heads_overlap(const MicroweaveLayerRecord& l, int32_t i, int32_t h, bool fromHead0) {
