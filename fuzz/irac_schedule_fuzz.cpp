@@ -63,7 +63,7 @@ void check_pass(MLE_INSTANCE* m, int64_t offsetMax, int64_t height) {
 // window, and each layer's walk visits at most one pass per raster of the
 // head's reach.
 void walk_passes(MLE_INSTANCE* m, int64_t offsetMax, int64_t height) {
-    int64_t budget = int64_t{20} << 20;
+    int64_t budget = int64_t{10} << 20;
     const int64_t nozzles = int64_t{m->schedule.maxNozzle} + 16;
     const int64_t perPass = 2 * nozzles * (1 + m->inkCount) +
                             int64_t{m->schedule.logic.layerCount} * m->schedule.logic.pitch * nozzles;
@@ -86,15 +86,15 @@ void edge_queries(MLE_INSTANCE* m, uint32_t value) {
     uint8_t flag = 0;
     uint16_t selector = 0;
     uint32_t size = 0;
-    g_sink = g_sink + MLE_GetAutoBottomRange(m, &a, &b) + uint32_t(a + b);
+    g_sink = g_sink + MLE_GetAutoBottomRange(m, &a, &b) + uint32_t(a) + uint32_t(b);
     g_sink = g_sink + MLE_GetFooterTopPosition(m, &a, &flag) + uint32_t(a) + flag;
-    g_sink = g_sink + MLE_BRSPositioningGap(m, &a) + MLE_BRSCorrectLowerPosition(m, &b) + uint32_t(a + b);
+    g_sink = g_sink + MLE_BRSPositioningGap(m, &a) + MLE_BRSCorrectLowerPosition(m, &b) + uint32_t(a) + uint32_t(b);
     g_sink = g_sink + MLE_SumAllocateMemorySize(m, &size) + size + uint32_t(MLE_GetUNDIndex(m, int32_t(value)));
     for (int32_t ink = 0; ink < m->inkCount && ink < 4; ++ink)
         g_sink = g_sink + MLE_GetNozzleEndPosition(m, ink) + uint32_t(MLE_GetEndHeadNo(m, ink));
     int32_t c = 0;
     g_sink = g_sink + MLE_GetHeadPosAfterPass(m, int32_t(value % 7) - 3, &flag, &a, &b, &c, &selector) +
-             uint32_t(a + b + c) + selector;
+             uint32_t(a) + uint32_t(b) + uint32_t(c) + selector;
 }
 
 void plan(const CallbackTable& cb, RscObject* rsc, const uint8_t* page, const uint8_t* codes) {
@@ -133,7 +133,7 @@ void plan(const CallbackTable& cb, RscObject* rsc, const uint8_t* page, const ui
         uint8_t colours[64];
         int32_t n = 0;
         MLE_GetTRAQColorCode(m, &n, colours, 64);
-        g_sink = g_sink + uint32_t(p + q + n) + MLE_GetInsertNullPassNum(m, 0, 0xFFFFFFFFu) +
+        g_sink = g_sink + uint32_t(p) + uint32_t(q) + uint32_t(n) + MLE_GetInsertNullPassNum(m, 0, 0xFFFFFFFFu) +
                  MLE_FindPOLIndex(m, 1) + uint32_t(MLE_GetNormalMaxFeed(m)) + MLE_GetHeadTopPosition(m);
     }
     MLE_EndPage(m);

@@ -17,7 +17,7 @@ using walk::step_of;
 // F-trans, lower and virtual passes a schedule may hold: far beyond any
 // page edge; and the virtual rows the claims may visit in all.
 constexpr int64_t kMaxEdgeEntries = int64_t{1} << 16;
-constexpr int64_t kMaxRowVisits = int64_t{1} << 26;
+constexpr int64_t kMaxRowVisits = int64_t{1} << 20;
 
 bool fits31(int64_t v) { return v >= INT32_MIN && v <= INT32_MAX; }
 
@@ -91,7 +91,9 @@ public:
 
     // Takes [r0, r1) of r0's pitch grid out of the virtual windows of the
     // selector (0: any): their first nozzles move past r1.
-    // True when the claims visited more rows than a plan may cost.
+    // Counts a pass visited while building the tables; false once they
+    // visited more than a plan may cost.
+    bool visit() { return ++visits_ <= kMaxRowVisits; }
     bool exhausted() const { return visits_ > kMaxRowVisits; }
 
     void claim(int64_t r0, int64_t r1, uint16_t selector) {
@@ -108,13 +110,16 @@ public:
 private:
     LowerEntry& row(int32_t j, int64_t i) { return s_.dummyHeadTable[j * rows_ + i]; }
 
-    // Every row of every segment whose pass stands in [lo, hi].
+    // Every row of every segment whose pass stands in [lo, hi]; the walk
+    // starts at the cycle of the first virtual pass.
     template <class Fn>
     void rows_in(int64_t lo, int64_t hi, Fn&& fn) {
         for (int32_t j = 0; j < s_.segmentCount; ++j) {
             const MicroweaveLayerRecord& l = *s_.segments[j];
-            walk::for_each_pass_in(l, span_of(s_, l), lo, hi, [&](int64_t pass, int64_t pos) {
-                if (++visits_ > kMaxRowVisits) return false;
+            const walk::LayerSpan& sp = span_of(s_, l);
+            const int64_t firstRow = sp.first + passBase_ / l.cycleLength * l.cycleFeed + sp.prefixMin;
+            walk::for_each_pass_in(l, sp, std::max(lo, firstRow), hi, [&](int64_t pass, int64_t pos) {
+                if (!visit()) return false;
                 if (pass < passBase_) return true;
                 if (pass - passBase_ >= rows_) return false;
                 fn(j, pass - passBase_, pos);
@@ -335,6 +340,7 @@ uint32_t lower_table(MLE_INSTANCE& e, VirtualPasses& v, int64_t passBase, uint32
         if (en.first >= en.end) continue;
         const int64_t target = P + int64_t{en.first} * pitch;
         walk::for_each_pass_in(L, sp, target - int64_t{s.maxNozzle} * pitch, target, [&](int64_t m, int64_t Pm) {
+            if (!v.visit()) return false;
             if (m <= i) return true;
             if (m >= s.lowerPasses) return false;
             LowerEntry& o = s.lowerTable[m];

@@ -18,8 +18,8 @@
 // it first half (state 2).
 //
 // Codes: 203 allocation, 244 edge passes without virtual passes, 249 more
-// than 65536 F-trans, lower or virtual passes, claims that would visit
-// more than 2^26 virtual passes, or a value beyond 16 bits.
+// than 65536 F-trans, lower or virtual passes, tables whose building would
+// visit more than 2^20 passes, or a value beyond 16 bits.
 #pragma once
 
 #include "headcontrol/mle.h"
