@@ -686,6 +686,15 @@ const RefusalCase kRefusals[] = {
      [](ModelHeadControl& h) { h.units[0].layers[2].end = -17; }, 57, 0, kMleNoExtraPasses},
     {"repeat mode with fewer normal passes than the split", HcVariant::Repeat,
      [](ModelHeadControl& h) { h.modes[0].value3 = 40; }, 57, 0, kMleNegativeRange},
+    // 20,000 lower passes feeding 1, each searching 2000 virtual passes of feed 1.
+    {"edge tables too costly to build", HcVariant::Lower,
+     [](ModelHeadControl& h) {
+         h.units[0].layers[0].start = 0;
+         h.units[0].layers[0].feed = {1};
+         h.units[0].layers[2].feed = {1};
+         h.units[0].layers[2].range = {{0, 2000}};
+     },
+     20000, 0, kMleBadLogic},
 };
 
 TEST(PassPlanEngine, RefusalsOneFieldAtATime) {
