@@ -21,8 +21,8 @@
 //     or the block means): when P <= range (signed), f = curve[(255 P +
 //     range / 2) / range] (colour curve, W curve for the W channel), or 0 for
 //     range 0; amount[k] = (amount[k] x f + 2048) >> 12
-//   code k = HXREncodeDoubleGamma(encode, min(amount[k], 65535)), packed
-//     back into node words (HXRRearrangeLut) for the lane averaging.
+//   code k = HXREncodeDoubleGamma(encode, amount[k]), packed back into node
+//     words (HXRRearrangeLut) for the lane averaging.
 // A flat block's code is therefore the rounded mean of two re-encoded codes.
 // The writer then keeps, per output mode, every code (2), every code but
 // W's, which becomes 0 (1), or only W's, the others 0 (0); any other mode
@@ -34,8 +34,9 @@
 // bits, so the results are those of 32-bit arithmetic; tables whose decoded
 // amounts exceed 65535 (double gamma 255 below 100) or values outside the
 // limits no longer wrap, and upper below lower gives t = lower. Amounts
-// above 65535 (a curve entry above 4096) encode as 65535, the top of the
-// encoder's range. A W channel outside 0..N-1 counts as no W channel and a
+// above 65535 (a curve entry above 4096) encode as 65535 would, the top of
+// the encoder's range: the encoder holds its table index at 255 and the
+// table's last entry repeats the one before. A W channel outside 0..N-1 counts as no W channel and a
 // reduction flag without both curves as no reduction: the converter never
 // passes such a block, but the kernels then stay inside their arrays.
 //
@@ -78,7 +79,6 @@ struct RgbUser : RgbPlain {
 
 inline constexpr uint32_t kWprintWInfo = 1;
 inline constexpr uint32_t kWprintReduction = 2;
-inline constexpr uint64_t kEncoderTop = 65535;
 
 // The W amount of one node's amounts (W info present).
 template <int N>
@@ -137,9 +137,7 @@ struct RgbWprint : RgbPlain {
             if (s.reduce) reduce(s, std::max({input[0], input[1], input[2]}), amount);
             uint32_t codes[N];
             const uint32_t* encode = s.encode[lut];
-            unrolled<N>([&](auto k) {
-                codes[k] = HXREncodeDoubleGamma(encode, static_cast<uint32_t>(std::min<uint64_t>(amount[k], kEncoderTop)));
-            });
+            unrolled<N>([&](auto k) { codes[k] = HXREncodeDoubleGamma(encode, amount[k]); });
             HXRRearrangeLut(scratch, codes, N);
             return scratch;
         }
