@@ -72,6 +72,25 @@ protected:
         p.weight[p.wChannel] = p.cap[p.wChannel] = 0;
         return p;
     }
+
+    // A matrix band: the layout's varying parts (pixel stride, start, count,
+    // intent rows, seed) from the running number `n`; `parity` makes the
+    // start (bit 0) and the count (bit 1) odd. Counts the reference's blocks.
+    void expect_layout(KernelCase k, int parity, uint32_t& n, const HXRLutData* const* luts) {
+        k.pixelOffset = std::array<uint32_t, 3>{3, 1, 4}[n % 3];
+        k.start = 2 * int32_t(n % 5) + (parity & 1);
+        k.count = 10 + int32_t(n % 23) + ((parity >> 1) & 1);
+        k.intents = n % 7 != 0;
+        k.seed = n++ * 0x9E3779B9u;
+        const RefStats s = expect_match(k, luts);
+        total.flat += s.flat, total.nonFlat += s.nonFlat, total.smoothed += s.smoothed;
+    }
+    void expect_all_kinds_of_block() {
+        EXPECT_GT(total.flat, 1000u);
+        EXPECT_GT(total.nonFlat, 1000u);
+        EXPECT_GT(total.smoothed, 1000u);
+    }
+    RefStats total;
 };
 
 // ---------------------------------------------------------------- matrix
@@ -80,8 +99,7 @@ protected:
 // x sample size x attribute stride x odd/even start and count x one or two
 // tables, photo-like bands whose attribute bytes mark user pixels.
 TEST_F(RgbFamilyTest, UserColourAgainstReference) {
-    RefStats total;
-    uint32_t seed = 11;
+    uint32_t n = 11;
     for (int inks : {1, 4, 5, 6, 7, 8, 9, 10, 12}) {
         const SyntheticLut lut0(LutSpec{.inks = uint32_t(inks), .salt = 21});
         const SyntheticLut lut1(LutSpec{.inks = uint32_t(inks), .salt = 22, .gamma0 = 160, .gamma255 = 80});
@@ -91,24 +109,15 @@ TEST_F(RgbFamilyTest, UserColourAgainstReference) {
                 for (uint32_t depth : {1u, 2u})
                     for (uint32_t attrStride : {0u, 1u, 3u})
                         for (int parity = 0; parity < 4; ++parity) {
-                            KernelCase k{.family = RgbFamily::User, .inks = inks, .scale = scale, .depth = depth};
-                            k.pixelOffset = std::array<uint32_t, 3>{3, 1, 4}[seed % 3];
-                            k.attrStride = attrStride;
-                            k.start = 2 * int32_t(seed % 5) + (parity & 1);
-                            k.count = 10 + int32_t(seed % 23) + ((parity >> 1) & 1);
-                            k.intents = seed % 7 != 0;
-                            k.sameLines = same;
-                            k.seed = seed++ * 0x9E3779B9u;
-                            k.aux = table.data();
+                            const KernelCase k{.family = RgbFamily::User, .inks = inks, .scale = scale,
+                                               .depth = depth, .attrStride = attrStride, .sameLines = same,
+                                               .aux = table.data()};
                             const HXRLutData* luts[2] = {lut0.get(), parity & 1 ? lut1.get() : lut0.get()};
-                            const RefStats s = expect_match(k, luts);
-                            total.flat += s.flat, total.nonFlat += s.nonFlat, total.smoothed += s.smoothed;
+                            expect_layout(k, parity, n, luts);
                             if (HasFailure()) return;
                         }
     }
-    EXPECT_GT(total.flat, 1000u);
-    EXPECT_GT(total.nonFlat, 1000u);
-    EXPECT_GT(total.smoothed, 1000u);
+    expect_all_kinds_of_block();
 }
 
 // White print: every ink count x Normal at scales 1 to 8 and ExpandH2NxV2 at
@@ -122,8 +131,7 @@ TEST_F(RgbFamilyTest, WhitePrintAgainstReference) {
                                                  {RgbWalk::Expand, 8}};
     const int32_t modes[] = {2, 1, 0, 3, -1, 2, 0};
     std::mt19937 rng(5);
-    RefStats total;
-    uint32_t seed = 3;
+    uint32_t n = 3;
     for (int inks : {1, 4, 5, 6, 7, 8, 9, 10, 12}) {
         const SyntheticLut lut0(LutSpec{.inks = uint32_t(inks), .salt = 31});
         const SyntheticLut lut1(LutSpec{.inks = uint32_t(inks), .salt = 32, .gamma0 = 160, .gamma255 = 80});
@@ -132,25 +140,15 @@ TEST_F(RgbFamilyTest, WhitePrintAgainstReference) {
                 for (uint32_t attrStride : {0u, 1u})
                     for (int parity = 0; parity < 4; ++parity) {
                         const HXRColorCvtWPrintParam p =
-                            random_block(inks, modes[seed % 7], seed % 11 == 0 ? 4 : seed % 4, rng);
-                        KernelCase k{.family = RgbFamily::Wprint, .inks = inks, .walk = walk, .scale = scale};
-                        k.depth = depth;
-                        k.pixelOffset = std::array<uint32_t, 3>{3, 1, 4}[seed % 3];
-                        k.attrStride = attrStride;
-                        k.start = 2 * int32_t(seed % 5) + (parity & 1);
-                        k.count = 10 + int32_t(seed % 23) + ((parity >> 1) & 1);
-                        k.intents = seed % 7 != 0;
-                        k.seed = seed++ * 0x9E3779B9u;
-                        k.aux = &p;
+                            random_block(inks, modes[n % 7], n % 11 == 0 ? 4 : n % 4, rng);
+                        const KernelCase k{.family = RgbFamily::Wprint, .inks = inks, .walk = walk, .scale = scale,
+                                           .depth = depth, .attrStride = attrStride, .aux = &p};
                         const HXRLutData* luts[2] = {lut0.get(), parity & 2 ? lut1.get() : lut0.get()};
-                        const RefStats s = expect_match(k, luts);
-                        total.flat += s.flat, total.nonFlat += s.nonFlat, total.smoothed += s.smoothed;
+                        expect_layout(k, parity, n, luts);
                         if (HasFailure()) return;
                     }
     }
-    EXPECT_GT(total.flat, 1000u);
-    EXPECT_GT(total.nonFlat, 1000u);
-    EXPECT_GT(total.smoothed, 1000u);
+    expect_all_kinds_of_block();
 }
 
 // Blocks the converter never passes: a W channel outside the inks is no W
