@@ -1,6 +1,7 @@
 #include "headcontrol/loss_nozzle.h"
 
 #include "headcontrol/codes.h"
+#include "headcontrol/loss_nozzle_proc.h"
 #include "headcontrol/loss_nozzle_store.h"
 #include "headcontrol/resource_stream.h"
 
@@ -86,8 +87,14 @@ void CCMN_Free(CcmnStore** store, const CallbackTable* cb) {
     free_module(store, cb);
 }
 void CMS_Free(CmsObject** object, const CallbackTable* cb) { free_module(object, cb); }
-void NHC_Free(NhcObject** object, const CallbackTable* cb) { free_module(object, cb); }
-void PMC_Free(PmcObject** object, const CallbackTable* cb) { free_module(object, cb); }
+void NHC_Free(NhcObject** object, const CallbackTable* cb) {
+    if (object && *object && cb) NHC_ExitWorkArea(*object);
+    free_module(object, cb);
+}
+void PMC_Free(PmcObject** object, const CallbackTable* cb) {
+    if (object && *object && cb) PMC_ExitWorkArea(*object);
+    free_module(object, cb);
+}
 
 uint32_t LNC_Allocate(LncObject** out, const CallbackTable* cb) {
     if (!out) return kLncNoObject;

@@ -48,6 +48,11 @@ struct CcmnComplement {
     uint8_t stackNo[kCcmnPassMax];
     uint8_t cmsType;
     CcmnLossNozzle* loss;
+    // Kept by the pass-mask planning per complement pass: the virtual nozzle
+    // that prints the raster, and whether the joint neighbour's overlap mask
+    // has a grade there.
+    uint32_t nozzle[kCcmnPassMax];
+    uint8_t neighbourGrade[kCcmnPassMax];
 };
 
 // One head of an ink in the current pass (nozzles relative to `start`).
@@ -115,14 +120,36 @@ struct CmsObject {
     const CallbackTable* cb;
 };
 
+// One record of the printer-complement list, as the host receives it.
+inline constexpr uint32_t kNhcRecordBytes = 16;
+
 struct NhcObject {
     uint8_t onOff;
     const CallbackTable* cb;
+    uint8_t* list;          // loss nozzle maximum x 16 bytes
+    uint32_t listCapacity;  // records
 };
+
+// A pass-mask complement of a coming pass: the virtual nozzle and the
+// values for its own head and its joint neighbour (0xFFFF: none).
+struct PmcEntry {
+    uint16_t nozzle;
+    uint16_t own;
+    uint16_t neighbour;
+};
+inline constexpr uint16_t kPmcNone = 0xFFFF;
 
 struct PmcObject {
     uint8_t onOff;
     const CallbackTable* cb;
+    // The ring: 32 slots (one per coming pass) x inks, each with its count
+    // and `slotCapacity` entries.
+    uint16_t* counts;
+    PmcEntry* entries;
+    int16_t inks;
+    uint32_t slotCapacity;
+    uint8_t maskIndex;
+    uint8_t ringIndex;
 };
 
 struct LncObject {

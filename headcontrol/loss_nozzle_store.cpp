@@ -208,6 +208,109 @@ uint8_t CCMN_GetNozzleState(const CcmnStore* s, int32_t ink, uint16_t head, uint
     return 0;
 }
 
+uint32_t CCMN_CalcVirtualNozzleNo(MLE_INSTANCE* mle, int32_t ink, int64_t raster, int64_t base, uint8_t* onPitch,
+                                  uint32_t* nozzle) {
+    *onPitch = 0;
+    *nozzle = 0;
+    const uint32_t pitch = MLE_GetNozzlePitchIncludedNozzleInfo(mle);
+    if (pitch == 0) return kCcmnBadNozzle;
+    const int64_t d = raster - (base + MLE_GetOffsetNozzle(mle, ink));
+    if (d % pitch != 0) return 0;
+    const int64_t n = d / pitch;
+    if (n < 0 || n >= MLE_GetVirtualNozzleNum(mle)) return kCcmnBadNozzle;
+    *onPitch = 1;
+    *nozzle = static_cast<uint32_t>(n);
+    return 0;
+}
+
+uint32_t CCMN_CollectHeadInfo(MLE_INSTANCE* mle, CcmnStore* s) {
+    if (!s || !s->heads) return kCcmnNoTable;
+    for (int32_t i = 0; i < s->inkCount; ++i) {
+        for (int32_t h = 0; h < s->headCount; ++h) {
+            CcmnHeadRecord& r = s->heads[i][h];
+            r = CcmnHeadRecord{};
+            int32_t offset = 0;
+            uint16_t nozzles = 0;
+            MleNozzleRange window{}, previous{}, next{};
+            const uint8_t* states = nullptr;
+            const uint16_t* halftones = nullptr;
+            // A head the ink does not reach this pass keeps a zero record.
+            if (MLE_GetHeadInfo(mle, i, h, &offset, &nozzles, &window, &previous, &next, &states, &halftones)) continue;
+            auto u16 = [](int32_t v) { return static_cast<uint16_t>(v < 0 ? 0 : v > 0xFFFF ? 0xFFFF : v); };
+            r.head = uint16_t(h);
+            r.start = u16(offset);
+            r.nozzles = nozzles;
+            r.activeFirst = u16(window.first);
+            r.activeEnd = u16(window.end);
+            r.upperFirst = u16(previous.first);
+            r.upperEnd = u16(previous.end);
+            r.lowerFirst = u16(next.first);
+            r.lowerEnd = u16(next.end);
+            r.positions1 = states;
+            r.positions2 = halftones;
+            r.positionCount = window.end > window.first ? uint16_t(window.end - window.first) : 0;
+        }
+    }
+    return 0;
+}
+
+uint32_t CCMN_ConvertVirtualNozzleOffset(const CcmnStore* s, MLE_INSTANCE* mle, uint16_t head, uint16_t nozzle,
+                                         uint8_t code, uint32_t* offset) {
+    *offset = 0;
+    int32_t ink = -1;
+    if (uint32_t rc = CCMN_ConvertInputInkIndex(s, code, &ink)) return rc;
+    int64_t shift = 0, multiplier = 1;
+    if (s->splitFlag) {
+        multiplier = split_entries(s);
+        for (uint32_t k = 0; k < s->split->codeCount; ++k)
+            if (s->split->codes[k] == code) {
+                shift = k % uint32_t(multiplier);
+                break;
+            }
+    }
+    const int64_t pitch = MLE_GetNozzlePitchIncludedNozzleInfo(mle);
+    const int64_t v = pitch * (int64_t{nozzle} * multiplier + MLE_GetHeadOffset(mle, ink, head) + shift);
+    if (v < 0 || v > INT32_MAX) return kCcmnBadNozzle;
+    *offset = static_cast<uint32_t>(v);
+    return 0;
+}
+
+uint32_t CCMN_UpdateLossNozzleInfo(CcmnStore* s, MLE_INSTANCE* mle, uint32_t v1, uint32_t v2, uint32_t v3) {
+    if (!s || !s->cb || !s->lossCount) return kCcmnNoTable;
+    LncLossNozzleList list{};
+    if (!s->cb->loss_nozzle_query || !s->cb->loss_nozzle_query(0, 0, &list, v1, v2, v3)) return kCcmnHostQueryFailed;
+    if (list.count == 0) return 0;
+    if (!list.entries) return kCcmnNoTable;
+    ByteCursor c(list.entries, size_t{list.count} * 8);
+    const uint32_t e = s->splitFlag ? split_entries(s) : 1;
+    for (uint32_t n = 0; n < list.count; ++n) {
+        const uint16_t head = c.u16le();
+        const uint8_t code = c.u8();
+        const uint16_t nozzle = c.u16le();
+        const uint8_t action = c.u8();
+        c.skip(2);
+        if (head >= MLE_GetHeadNum(mle)) return kCcmnBadHead;
+        if (e == 0 || nozzle >= MLE_GetNozzleNum(mle, head, int32_t(e))) return kCcmnBadLossNozzle;
+        int32_t ink = -1;
+        if (CCMN_ConvertInputInkIndex(s, code, &ink)) return kCcmnUnknownLossInk;
+        uint32_t offset = 0;
+        if (uint32_t rc = CCMN_ConvertVirtualNozzleOffset(s, mle, head, nozzle, code, &offset)) return rc;
+        CcmnLossNozzle* list0 = s->loss[ink];
+        uint16_t& count = s->lossCount[ink];
+        int32_t found = -1;
+        for (int32_t i = 0; i < count && found < 0; ++i)
+            if (list0[i].head == head && list0[i].inkCode == code && list0[i].nozzle == nozzle) found = i;
+        if (found >= 0 && action != 1) {
+            for (int32_t i = found; i + 1 < count; ++i) list0[i] = list0[i + 1];
+            list0[--count] = CcmnLossNozzle{};
+        } else if (found < 0 && action == 1 && count < s->lossNozzleMaxPerInk) {
+            const int32_t base = int32_t(s->baseRaster[ink]);
+            list0[count++] = CcmnLossNozzle{head, code, nozzle, 1, offset, uint32_t(base < 0 ? 0 : base), 0};
+        }
+    }
+    return 0;
+}
+
 uint8_t CCMN_JudgeSearchLoopEnd(const CcmnStore* s, MLE_INSTANCE* mle, int64_t raster) {
     if (!s || !s->searchEnd) return 1;
     for (int32_t i = 0; i < s->inkCount; ++i) {
