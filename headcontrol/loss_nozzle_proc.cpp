@@ -55,6 +55,17 @@ bool pmc_ready(const PmcObject* p, int32_t ink) { return p && p->counts && ink >
 
 // ---- CMS -------------------------------------------------------------------------------
 
+uint8_t CMS_TypeOfGrade(const CmsUnitResource* res, uint8_t kind, uint8_t g) {
+    kind &= 0x7F;
+    if (kind == kNozzleAlone) return kTypePrinter;
+    if (kind != kNozzleFirstHalf && kind != kNozzleSecondHalf) return 0;
+    const uint32_t n = res ? res->n : 0;
+    if (n == 0) return 0;
+    for (uint32_t j = 0; j + 1 < n; ++j)
+        if (res->thresholds[j] <= g && g < res->thresholds[j + 1]) return res->types[j];
+    return res->types[n - 1];
+}
+
 uint32_t CMS_InitWorkArea(CmsObject*) { return 0; }
 void CMS_ExitWorkArea(CmsObject*) {}
 
@@ -69,22 +80,7 @@ uint32_t CMS_Proc(CmsObject*, CcmnStore* s, MLE_INSTANCE* mle, const CmsUnitReso
     if (uint32_t rc = PMM_GetPOLMaskGrad(mle, static_cast<const POLMaskWork*>(s->polMask[0]), ink, loss->head,
                                          position, &kind, &g))
         return rc;
-    uint8_t type = 0;
-    kind &= 0x7F;
-    if (kind == kNozzleFirstHalf || kind == kNozzleSecondHalf) {
-        const uint32_t n = res ? res->n : 0;
-        if (n > 0) {
-            type = res->types[n - 1];
-            for (uint32_t j = 0; j + 1 < n; ++j)
-                if (res->thresholds[j] <= g && g < res->thresholds[j + 1]) {
-                    type = res->types[j];
-                    break;
-                }
-        }
-    } else if (kind == kNozzleAlone) {
-        type = kTypePrinter;
-    }
-    CCMN_SetCMSComplateType(s, ink, e, type);
+    CCMN_SetCMSComplateType(s, ink, e, CMS_TypeOfGrade(res, kind, g));
     return 0;
 }
 

@@ -56,6 +56,10 @@ void LNC_Next(LncObject* object, MLE_INSTANCE* mle);
 uint8_t LNC_IsSkipOlMaskProc(LncObject* object, MLE_INSTANCE* mle, int32_t ink, uint16_t head, uint16_t nozzle,
                              uint8_t colour);
 
+// The complement type of an overlap kind and grade: kinds 2 and 3 (low 7
+// bits) by the thresholds (the j-th type for t[j] <= g < t[j+1], else the
+// last; 0 without thresholds), kind 1 type 2, others 0.
+uint8_t CMS_TypeOfGrade(const CmsUnitResource* resource, uint8_t kind, uint8_t grade);
 uint32_t CMS_InitWorkArea(CmsObject* object);
 void CMS_ExitWorkArea(CmsObject* object);
 // The complement type of complement raster `entry` of `ink`.
