@@ -303,7 +303,7 @@ TEST(LossNozzleComplement, NextLeavesTheBaseWhenNoHeadPrints) {
 }
 
 TEST(LossNozzleComplement, HostRefusesTheListAndTooManyPassesAhead) {
-    Complement c(kLncNhc | kLncPmc);
+    Complement c(kLncNhc | kLncPmc, 24, HcVariant::LossNozzle, 20000);  // more than 32 passes
     ASSERT_EQ(0u, c.init());
     report({{0, 0x10, 3, 1}});
     ASSERT_EQ(0u, LNC_UpdateLossNozzleInfo(c.lnc, c.pe.mle, 0, 0, 0));
