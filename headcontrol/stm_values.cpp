@@ -31,28 +31,15 @@ uint32_t brs_check(const StmJob* j) {
 uint32_t STM_GetValue_BRS_STARTJOB(StmJob* j, IRACS_BRS_JOB* out) {
     if (!job_or_page(j)) return kIcmValueState;
     if (uint32_t rc = brs_check(j)) return rc;
-    const bool autoLower = MLE_BRSAutoLower(j->mle);
-    out->upper = MLE_BRSUpper(j->mle);
-    out->lower = autoLower ? 1 : MLE_BRSLower(j->mle);
-    out->auto_lower = autoLower;
     // The BRS value of the head-control data, as on the pass path.
-    out->top = j->identifier.sub_mode == 2 ? j->hcData->subModeValue2 : 0;
+    ICM_FillBrsJob(j->mle, j->identifier.sub_mode == 2 ? j->hcData->subModeValue2 : 0, out);
     return 0;
 }
 
 uint32_t STM_GetValue_BRS_STARTPAGE(StmJob* j, IRACS_BRS_PAGE* out) {
     if (!page(j)) return kIcmValueState;
     if (uint32_t rc = brs_check(j)) return rc;
-    // The corrected lower position and the positioning gap are the edge
-    // planning's queries.
-    if (MLE_IsBRSCalculationMethod(j->mle)) return kMleBadLogic;
-    int32_t first = 0, second = 0;
-    if (uint32_t rc = MLE_GetHTMaskSwitchingPosition(j->mle, &first, &second)) return rc;
-    uint32_t p[1] = {static_cast<uint32_t>(second)};
-    ICM_RoundPositions(j->unitRaster, p, 1, true);
-    out->position = p[0];
-    out->gap = 0;
-    return 0;
+    return ICM_FillBrsPage(j->mle, j->unitRaster, out);
 }
 
 uint32_t STM_GetValue_MINIMUM_LENGTH(StmJob* j, uint32_t* out) {

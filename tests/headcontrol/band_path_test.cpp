@@ -40,11 +40,11 @@ ModelBandPath band_model(const BandRequest& q) {
 // A band-path job on a fake platform, with the bit length and head form set.
 class BandJob {
 public:
-    BandJob(const BandRequest& q, const Bytes& resource) {
+    BandJob(const BandRequest& q, const Bytes& resource, const ovcg_test::ModelHeadControl* hc = nullptr) {
         ovf.set_resource(kBandResourceKind, resource);
         if (q.flags & IRAC_OPT_ENGINE)
             ovf.set_resource(kModelResourceKind,
-                             ovcg_test::head_control_resource(ovcg_test::default_model().head_control));
+                             ovcg_test::head_control_resource(hc ? *hc : ovcg_test::default_model().head_control));
         const IRACS_IDENTIFIER id{0, q.subMode, 1, 4, ovcg_test::model_head_mode_id()};
         const IRACS_PRINTDATA_INFO pd{q.width, q.pageLength, q.colours};
         const IRACS_OPTION option{0, shifts.data(), q.flags};
@@ -530,6 +530,37 @@ TEST(BandPathValues, QueriesAndSettingsByState) {
         Bytes line(12, 1);
         for (uint32_t r = 0; r < 8; ++r) ASSERT_EQ(0u, j.line(r, {line}));
         EXPECT_EQ(kIcmSetState, IRAC_SetValue(j.handle, IRAC_SET_LENGTH, &longer));
+        EXPECT_EQ("", j.release());
+    }
+}
+
+// A logic with BRS (second flag word bit 15): the job answer from the
+// logic's layers, the page answer from the pass engine's positions.
+TEST(BandPathValues, BrsAnswersWithThePassEngine) {
+    for (uint32_t method : {0xFFFFFFFFu, 1u}) {
+        ovcg_test::ModelHeadControl hc = ovcg_test::default_model().head_control;
+        hc.units[0].flags2 |= 0x8000;
+        for (auto& s : hc.modes[0].sub_modes) s.brs_method = method, s.ignore_top = 9;
+        BandRequest q;
+        q.colours = 1, q.flags |= IRAC_OPT_ENGINE, q.subMode = 1;
+        BandJob j(q, ovcg_test::band_path_resource(band_model(q)), &hc);
+        ASSERT_EQ(0u, j.code);
+        IRACS_BRS_JOB brs{};
+        brs.top = 5;
+        ASSERT_EQ(0u, IRAC_GetValue(j.handle, IRAC_GET_BRS_STARTJOB, &brs));
+        EXPECT_EQ(0u, brs.top);  // paper source 1: no BRS value
+        EXPECT_EQ(0, brs.upper | brs.lower | brs.auto_lower);
+        IRACS_BRS_PAGE page{};
+        EXPECT_EQ(kIcmValueState, IRAC_GetValue(j.handle, IRAC_GET_BRS_STARTPAGE, &page));
+        const uint8_t ink = model_inks()[0];
+        ASSERT_EQ(0u, IRAC_StartPage(j.handle, 0, &ink));
+        ASSERT_EQ(0u, IRAC_GetValue(j.handle, IRAC_GET_BRS_STARTPAGE, &page));
+        if (method != 1) {
+            EXPECT_EQ(0x7FFFFFFFu, page.position);
+        } else {
+            EXPECT_EQ(0u, page.position % 2);
+        }
+        EXPECT_EQ(0u, page.gap);
         EXPECT_EQ("", j.release());
     }
 }
