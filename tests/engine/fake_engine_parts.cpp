@@ -224,7 +224,20 @@ public:
     uint32_t ulGetBaseVPosition() const override { return w_->base_position; }
     uint32_t ulGetLastWritePos() const override { return w_->last_write; }
     void ResetPageHeight(uint32_t h) override { w_->page_heights.push_back(h); }
-    void vBaseVPositionIncriment() override {}
+    void vBaseVPositionIncriment() override { w_->events.push_back("encode.Increment"); }
+    uint32_t ulGetNextRaster() const override { return 0; }
+    bool bOutBunnerObject() override { return true; }
+    void vBaseVPositionDecriment() override {}
+    void vResetBaseVPosition() override {}
+    void vSetBaseVPosition(uint32_t) override {}
+    void vStartPage() override {}
+    bool bInitEncodeBuffa(unsigned int, int, int, const tagPOINT&) override { return true; }
+    bool bWriteENCODEBuff(const ovcg::TRAQ3_tagBitmapParam*, uint32_t, const ovcg::TRAQ3_tagTargetPositionForBitmap*,
+                          bool) override {
+        return true;
+    }
+    bool bCanInput8bitGray() const override { return false; }
+    unsigned BytesPerPixel() const override { return 4; }
 
 private:
     FakeWorld* w_;
