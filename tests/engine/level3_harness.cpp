@@ -153,6 +153,9 @@ JobResult RunJob(const JobSpec& spec, const std::vector<Page>& pages, RecordingH
     HPLIMO3 h = nullptr;
     res.init_job = InitJob(&h, &job, &opt);
     if (res.init_job != 0) return res;
+    const ovcg::tagPRTINFOSTRUCT& info = reinterpret_cast<const ovcg::CPlimo*>(h)->PrintMode()->Info();
+    res.page_length_extra = info.page_length_extra;
+    res.page_gap = info.page_gap;
     tagHTSTRUCT3_5 ht{};
     ht.version = OVCG_HTSTRUCT3_VERSION;
     ht.color_correction = 2;
@@ -181,7 +184,7 @@ JobResult RunJob(const JobSpec& spec, const std::vector<Page>& pages, RecordingH
     return res;
 }
 
-std::vector<Expected> ExpectedPages(const JobSpec& s, const std::vector<Page>& pages) {
+std::vector<Expected> ExpectedPages(const JobSpec& s, const std::vector<Page>& pages, int32_t extra, int32_t gap) {
     const uint16_t encoder = EncoderOf(s.media);
     const bool jpeg = encoder != 1;
     const bool grayJob = s.prt_format == 0;
@@ -190,16 +193,27 @@ std::vector<Expected> ExpectedPages(const JobSpec& s, const std::vector<Page>& p
     // The channels the encode buffer takes.
     int channels = 3;
     if (!jpeg) channels = (grayJob || s.src_format == kGray) ? 1 : 3;
-    const uint32_t L = s.length, W = s.width;
+    const uint32_t W = s.width;
     std::vector<Expected> out;
     Reducer reducer;
-    for (const Page& page : pages) {
-        Expected e;
-        e.width = s.rotate ? L : W;
-        e.height = s.rotate ? W : L;
-        e.channels = channels;
-        e.pixels.assign(size_t{e.width} * e.height * size_t(channels), 255);
-        e.written.assign(size_t{e.width} * e.height, 0);
+    int64_t base = 0;
+    for (size_t pn = 0; pn < pages.size(); ++pn) {
+        const Page& page = pages[pn];
+        // A roll's page k: below the pages before it, its bands lowered.
+        const int64_t offset = !s.continuous ? 0 : pn == 0 ? extra : gap;
+        const uint32_t L = s.length + uint32_t(s.continuous ? extra + (pn > 0 ? gap : 0) : 0);
+        if (!s.continuous || pn == 0) {
+            Expected e;
+            e.width = s.rotate ? L : W;
+            e.height = s.rotate ? W : L;
+            if (s.continuous) e.height = uint32_t(s.length + extra) * uint32_t(pages.size()) + gap * uint32_t(pages.size() - 1);
+            e.channels = channels;
+            e.check = !page.abort;
+            e.pixels.assign(size_t{e.width} * e.height * size_t(channels), 255);
+            e.written.assign(size_t{e.width} * e.height, 0);
+            out.push_back(std::move(e));
+        }
+        Expected& e = out.back();
         int64_t firstRow = -1;
         for (const Band& b : page.bands) {
             const int64_t f = b.frame ? b.desc.ImageFrameSize : 0;
@@ -227,7 +241,7 @@ std::vector<Expected> ExpectedPages(const JobSpec& s, const std::vector<Page>& p
                     // right edge losing it on that side too.
                     const int64_t right = s.empty_page || b.clip.right >= w ? w - f : int64_t(b.clip.right);
                     if (c < f || c >= right) continue;
-                    int64_t x = c - f, y = b.band.top - f + r;
+                    int64_t x = c - f, y = b.band.top + offset - f + r;
                     if (x >= W || y < 0 || y >= L) continue;
                     const uint8_t* p = bits + size_t(r) * stride + size_t(c) * bpp;
                     unsigned R, G, B;
@@ -257,12 +271,12 @@ std::vector<Expected> ExpectedPages(const JobSpec& s, const std::vector<Page>& p
             }
             for (const Px& q : px) {
                 if (q.row < shift) continue;
-                const size_t at = size_t(q.row - shift) * e.width + size_t(q.col);
+                const size_t at = size_t(base + q.row - shift) * e.width + size_t(q.col);
                 for (int k = 0; k < channels; ++k) e.pixels[at * size_t(channels) + size_t(k)] = q.v[k];
                 e.written[at] = 1;
             }
         }
-        out.push_back(std::move(e));
+        base += L;
     }
     return out;
 }
@@ -276,6 +290,7 @@ std::string CompareWithObjects(const Level3Job& job, const std::vector<Expected>
     size_t count = 0;
     for (size_t p = 0; p < expected.size(); ++p) {
         const Expected& e = expected[p];
+        if (!e.check) continue;
         Level3Canvas canvas(e.width, e.height, e.channels, e.white);
         for (size_t i = 0; i < job.pages[p].objects.size(); ++i) {
             const Level3Object& o = job.pages[p].objects[i];

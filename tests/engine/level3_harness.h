@@ -59,6 +59,7 @@ struct Page {
 
 struct JobResult {
     int32_t init_job = 0, destroy = 0;
+    int32_t page_length_extra = 0, page_gap = 0;  // the print mode's roll offsets
     std::vector<int32_t> init_page, band_out, end_page;
     std::vector<uint8_t> spool;
     SpoolCheck check;  // the header-mode stream taken apart and validated
@@ -113,13 +114,15 @@ JobResult RunJob(const JobSpec& spec, const std::vector<Page>& pages, RecordingH
 // the output page (rotated: length x width). written marks the pixels some
 // band wrote.
 struct Expected {
+    bool check = true;  // false for an aborted page (its last lines are dropped)
     uint32_t width = 0, height = 0;
     int channels = 0;
     uint8_t white = 255;
     std::vector<uint8_t> pixels;
     std::vector<uint8_t> written;
 };
-std::vector<Expected> ExpectedPages(const JobSpec& spec, const std::vector<Page>& pages);
+std::vector<Expected> ExpectedPages(const JobSpec& spec, const std::vector<Page>& pages, int32_t extra = 0,
+                                    int32_t gap = 0);
 
 // The encoder (0 JPEG with identification data, 1 RHV2, 2 JPEG) of a media.
 uint16_t EncoderOf(uint16_t media);
