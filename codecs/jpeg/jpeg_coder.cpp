@@ -2,11 +2,13 @@
 
 #include <cstring>
 
+#include "codecs/jpeg/wide_kernels.h"
+
 namespace ovcg::jpeg {
 
 // Open loads the pair of the chosen quality; until then the coder holds the
 // standard's example pair.
-CJpegCoder::CJpegCoder() {
+CJpegCoder::CJpegCoder() : blockCoder_(BlockCoderFor(UseWideKernels())) {
     SetJpegQuality(kYQuantumT, kCQuantumT);
     SetPrecision(false, false);
 }
@@ -39,8 +41,7 @@ void CJpegCoder::FirstCodeHuffman(int component) {
     const BlockTables& t = TablesFor(component);
     const int diff = coeff_[0] - pred_[component];
     pred_[component] = coeff_[0];
-    EmitDc(stream_, diff, *t.dc);
-    EmitAc(stream_, coeff_, t);
+    EmitBlock(stream_, diff, coeff_, t, blockCoder_);
 }
 
 void CJpegCoder::CodeHuffmanUniColor(int dc, int component) {
