@@ -1,7 +1,5 @@
 #include "codecs/jpeg/huffman.h"
 
-#include "codecs/jpeg/wide_kernels.h"
-
 #include <bit>
 #include <cstring>
 
@@ -373,41 +371,15 @@ void EmitAc(COutputStream& out, const int* coeff, const BlockTables& t) {
     Ac(sink, coeff, t);
 }
 
-namespace {
-
-[[gnu::always_inline]] inline void DirectBlock(COutputStream& out, int diff, const int* coeff, const BlockTables& t) {
-    DirectSink sink(out);
-    Dc(sink, diff, *t.dc);
-    Ac(sink, coeff, t);
-}
-
-void DirectBlockPlain(COutputStream& out, int diff, const int* coeff, const BlockTables& t) {
-    DirectBlock(out, diff, coeff, t);
-}
-
-#if OVCG_JPEG_WIDE_KERNELS
-OVCG_JPEG_WIDE_TARGET void DirectBlockWide(COutputStream& out, int diff, const int* coeff, const BlockTables& t) {
-    DirectBlock(out, diff, coeff, t);
-}
-#endif
-
-}  // namespace
-
-BlockCoder BlockCoderFor(bool wide) {
-#if OVCG_JPEG_WIDE_KERNELS
-    if (wide) return &DirectBlockWide;
-#endif
-    (void)wide;
-    return &DirectBlockPlain;
-}
-
-void EmitBlock(COutputStream& out, int diff, const int* coeff, const BlockTables& t, BlockCoder direct) {
+void EmitBlock(COutputStream& out, int diff, const int* coeff, const BlockTables& t) {
     if (!out.HasRoom(kMaxBlockBytes)) {
         EmitDc(out, diff, *t.dc);
         EmitAc(out, coeff, t);
         return;
     }
-    direct(out, diff, coeff, t);
+    DirectSink sink(out);
+    Dc(sink, diff, *t.dc);
+    Ac(sink, coeff, t);
 }
 
 void WriteHuffmanSegment(COutputStream& out, const HuffmanSegment& seg) {

@@ -75,12 +75,9 @@ void EmitDc(COutputStream& out, int diff, const SHuffmanCodeTable& dc);
 void EmitAc(COutputStream& out, const int* coeff, const BlockTables& t);
 
 // Codes a whole block (DC difference and AC coefficients) with the same bytes
-// as EmitDc and EmitAc: straight into the buffer by `direct` while it has
+// as EmitDc and EmitAc, straight into the buffer from registers while it has
 // room for the largest block, else through the stream.
-using BlockCoder = void (*)(COutputStream& out, int diff, const int* coeff, const BlockTables& t);
-// The direct coder of the plain or the wide kernels (codecs/jpeg/wide_kernels.h).
-BlockCoder BlockCoderFor(bool wide);
-void EmitBlock(COutputStream& out, int diff, const int* coeff, const BlockTables& t, BlockCoder direct);
+void EmitBlock(COutputStream& out, int diff, const int* coeff, const BlockTables& t);
 
 // Writes the DHT segment of a table.
 void WriteHuffmanSegment(COutputStream& out, const HuffmanSegment& seg);

@@ -2,13 +2,11 @@
 
 #include <cstring>
 
-#include "codecs/jpeg/wide_kernels.h"
-
 namespace ovcg::jpeg {
 
 // Open loads the pair of the chosen quality; until then the coder holds the
 // standard's example pair.
-CJpegCoder::CJpegCoder() : blockCoder_(BlockCoderFor(UseWideKernels())) {
+CJpegCoder::CJpegCoder() {
     SetJpegQuality(kYQuantumT, kCQuantumT);
     SetPrecision(false, false);
 }
@@ -41,7 +39,7 @@ void CJpegCoder::FirstCodeHuffman(int component) {
     const BlockTables& t = TablesFor(component);
     const int diff = coeff_[0] - pred_[component];
     pred_[component] = coeff_[0];
-    EmitBlock(stream_, diff, coeff_, t, blockCoder_);
+    EmitBlock(stream_, diff, coeff_, t);
 }
 
 void CJpegCoder::CodeHuffmanUniColor(int dc, int component) {

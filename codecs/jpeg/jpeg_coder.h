@@ -71,7 +71,6 @@ private:
     bool dc16_ = false;
     bool ac16_ = false;
     BlockTables tables_[2] = {};  // luminance, chrominance
-    BlockCoder blockCoder_;       // the kernels' build, chosen once
 };
 
 }  // namespace ovcg::jpeg
