@@ -276,7 +276,7 @@ std::vector<Expected> ExpectedPages(const JobSpec& s, const std::vector<Page>& p
                 e.written[at] = 1;
             }
         }
-        base += L;
+        if (s.continuous) base += L;
     }
     return out;
 }

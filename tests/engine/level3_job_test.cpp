@@ -172,9 +172,10 @@ const RunCase kRuns[] = {
     // A roll whose caller's pages run on as one page.
     {"continuous_roll_jpeg", Spec(0, [](JobSpec& s) { s.continuous = true; }), 3, -1},
     {"continuous_roll_rhv2", Spec(1, [](JobSpec& s) { s.continuous = true; }), 2, -1},
-    // Empty-page mode: the gaps and the page end go out as white rows.
+    // Empty-page mode (media 2 lets jobs use object attributes): the gaps
+    // and the page end go out as white rows.
     {"empty_page_gray_source", Spec(2, [](JobSpec& s) { s.empty_page = true, s.src_format = kGray; }), 2, -1},
-    {"empty_page_rhv2_rotated", Spec(1, [](JobSpec& s) { s.empty_page = true, s.rotate = true; }), 1, -1},
+    {"empty_page_rotated", Spec(2, [](JobSpec& s) { s.empty_page = true, s.rotate = true; }), 1, -1},
     // An aborted page between two pages; its held lines are dropped.
     {"aborted_middle_page", Spec(4), 3, 1},
     {"roll_banner", Spec(3, [](JobSpec& s) { s.roll = true; }), 2, -1},
