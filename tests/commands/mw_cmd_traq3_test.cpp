@@ -10,6 +10,7 @@
 #include <string>
 
 #include "gen_harness.h"
+#include "support/null_encode_buffer.h"
 
 namespace ovcg::test {
 namespace {
@@ -17,28 +18,13 @@ namespace {
 using ovcg_test::SpoolCheck;
 
 // An encode buffer that only answers what the page end asks.
-struct FakeEncode final : IEncodeBuffer {
+struct FakeEncode final : ovcg_test::NullEncodeBuffer {
     uint32_t next = 0;
     bool flushOk = true;
     int flushes = 0, banners = 0;
     uint32_t ulGetNextRaster() const override { return next; }
     bool bOutBunnerObject() override { return ++banners, true; }
-    void vBaseVPositionIncriment() override {}
-    void vBaseVPositionDecriment() override {}
-    uint32_t ulGetBaseVPosition() const override { return 0; }
-    void vResetBaseVPosition() override {}
-    void vSetBaseVPosition(uint32_t) override {}
-    uint32_t ulGetLastWritePos() const override { return 0; }
-    void vStartPage() override {}
-    bool bInitEncodeBuffa(unsigned, int, int, const tagPOINT&) override { return true; }
-    bool bWriteENCODEBuff(const TRAQ3_tagBitmapParam*, uint32_t, const TRAQ3_tagTargetPositionForBitmap*,
-                          bool) override {
-        return true;
-    }
     bool bFlushENCODEBuff() override { return ++flushes, flushOk; }
-    void ResetPageHeight(uint32_t) override {}
-    bool bCanInput8bitGray() const override { return false; }
-    unsigned BytesPerPixel() const override { return 4; }
 };
 
 enum class L3 { kTraq3, kTraq3_1, kPage };

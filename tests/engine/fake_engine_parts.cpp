@@ -6,6 +6,7 @@
 #include "engine/engine_error.h"
 #include "engine/pixel_expander.h"
 #include "engine/spooler.h"
+#include "support/null_encode_buffer.h"
 
 namespace ovcg_test {
 
@@ -216,7 +217,7 @@ private:
     FakeWorld* w_;
 };
 
-class EncodeBuffer final : public IEncodeBuffer {
+class EncodeBuffer final : public NullEncodeBuffer {
 public:
     explicit EncodeBuffer(FakeWorld* w) : w_(w) {}
     ~EncodeBuffer() override { w_->events.push_back("encode.delete"); }
@@ -225,19 +226,6 @@ public:
     uint32_t ulGetLastWritePos() const override { return w_->last_write; }
     void ResetPageHeight(uint32_t h) override { w_->page_heights.push_back(h); }
     void vBaseVPositionIncriment() override { w_->events.push_back("encode.Increment"); }
-    uint32_t ulGetNextRaster() const override { return 0; }
-    bool bOutBunnerObject() override { return true; }
-    void vBaseVPositionDecriment() override {}
-    void vResetBaseVPosition() override {}
-    void vSetBaseVPosition(uint32_t) override {}
-    void vStartPage() override {}
-    bool bInitEncodeBuffa(unsigned int, int, int, const tagPOINT&) override { return true; }
-    bool bWriteENCODEBuff(const ovcg::TRAQ3_tagBitmapParam*, uint32_t, const ovcg::TRAQ3_tagTargetPositionForBitmap*,
-                          bool) override {
-        return true;
-    }
-    bool bCanInput8bitGray() const override { return false; }
-    unsigned BytesPerPixel() const override { return 4; }
 
 private:
     FakeWorld* w_;

@@ -9,6 +9,7 @@
 #include "commands/traq3_records.h"
 #include "engine/spooler.h"
 #include "intent_x_fixture.h"
+#include "support/null_encode_buffer.h"
 #include "support/spool_deframer.h"
 
 namespace ovcg_test {
@@ -22,19 +23,10 @@ struct Written {
     Bytes pixels;  // w x h x bytes per pixel
 };
 
-struct CaptureEncode final : ovcg::IEncodeBuffer {
+struct CaptureEncode final : NullEncodeBuffer {
     unsigned bpp = 4;
     bool gray = false, initOk = true;
     std::vector<Written> writes;
-    uint32_t ulGetNextRaster() const override { return 0; }
-    bool bOutBunnerObject() override { return true; }
-    void vBaseVPositionIncriment() override {}
-    void vBaseVPositionDecriment() override {}
-    uint32_t ulGetBaseVPosition() const override { return 0; }
-    void vResetBaseVPosition() override {}
-    void vSetBaseVPosition(uint32_t) override {}
-    uint32_t ulGetLastWritePos() const override { return 0; }
-    void vStartPage() override {}
     bool bInitEncodeBuffa(unsigned, int, int, const tagPOINT&) override { return initOk; }
     bool bWriteENCODEBuff(const ovcg::TRAQ3_tagBitmapParam* b, uint32_t stride,
                           const ovcg::TRAQ3_tagTargetPositionForBitmap* t, bool) override {
@@ -45,8 +37,6 @@ struct CaptureEncode final : ovcg::IEncodeBuffer {
         writes.push_back(w);
         return true;
     }
-    bool bFlushENCODEBuff() override { return true; }
-    void ResetPageHeight(uint32_t) override {}
     bool bCanInput8bitGray() const override { return gray; }
     unsigned BytesPerPixel() const override { return bpp; }
 };
@@ -103,6 +93,14 @@ protected:
         for (unsigned i = 0; i < rows * width; ++i)
             for (unsigned k = 0; k < bpp; ++k) t.bits[i * bpp + k] = uint8_t(pixel[k] + (pixel.size() > bpp ? i : 0));
         return t;
+    }
+    // A gray source on a one-byte gray encoder, the encoder's record cleared.
+    void GraySource() {
+        init.src_format = 0;
+        init.color_type = 0;
+        encode = CaptureEncode{};
+        encode.bpp = 1;
+        encode.gray = true;
     }
 
     ovcg_test::SpoolRecorder recorder;
@@ -208,14 +206,10 @@ TEST_F(Traq3Test, FlipsAndQuarterTurn) {
         {false, false, true, {6, 1, 2, 3, {13, 10, 14, 11, 15, 12}}},
         {true, true, true, {4, 12, 2, 3, {12, 15, 11, 14, 10, 13}}},
     };
-    init.src_format = 0;
-    init.color_type = 0;
     for (const Case& c : cases) {
+        GraySource();
         init.flip_h = c.flipH;
         init.flip_v = c.flipV;
-        encode = CaptureEncode{};
-        encode.bpp = 1;
-        encode.gray = true;
         auto x = MakeL3(c.rotate);
         TestBand b = Band(2, 4, 1, {10, 0});
         const tagRECT band{0, 4, 4, 6}, clip{1, 0, 4, 2};
@@ -235,11 +229,8 @@ TEST_F(Traq3Test, FlipsAndQuarterTurn) {
 // The deferred skip: rows become relative to the page's first printed row,
 // rows above it are not printed; a zero clip writes nothing.
 TEST_F(Traq3Test, DeferredSkipAndZeroClip) {
-    init.src_format = 0;
-    init.color_type = 0;
+    GraySource();
     init.defer_skip = 1;
-    encode.bpp = 1;
-    encode.gray = true;
     auto x = MakeL3();
     TestBand b = Band(3, 4, 1, {1, 0});
     const tagRECT zero{0, 0, 0, 0};
@@ -262,11 +253,8 @@ TEST_F(Traq3Test, DeferredSkipAndZeroClip) {
 // previous band's end, so the position saturates at row 0), and so do the
 // rows after the last band at the page end.
 TEST_F(Traq3Test, BlankRowsInEmptyPageMode) {
-    init.src_format = 0;
-    init.color_type = 0;
+    GraySource();
     init.empty_page = 1;
-    encode.bpp = 1;
-    encode.gray = true;
     auto x = MakeL3();
     TestBand b = Band(2, 22, 1, {1, 0});
     tagOSDEP3 frame{0, 0, 0, 3, 0, 0};
