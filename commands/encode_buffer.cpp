@@ -19,20 +19,17 @@ constexpr uint32_t kMaxObjectLines = 65528;
 constexpr uint16_t kStatusMore = 0;
 constexpr uint16_t kStatusLast = 1;
 
-// The pixel formats of the bands.
-constexpr int kFormatGray = 0;
-constexpr int kFormatCmyk = 4;
-constexpr int kFormatRgbx = 7;
-constexpr int kFormatBgrx = 8;
-
-bool JpegFormat(int format) { return format == kFormatGray || format == kFormatRgbx || format == kFormatBgrx; }
+// Gray, RGBX and BGRX: the formats both encoders take (RHV2 takes CMYK too).
+bool JpegFormat(int format) {
+    return format == kBandFormatGray || format == kBandFormatRgbx || format == kBandFormatBgrx;
+}
 
 // The encoder's parameter words for 4-byte pixels: colour in R, G, B order
 // (B, G, R for BGRX), the pad byte last, 8x8 MCUs, quality 1, colour mode 1,
 // float arithmetic.
 jpeg::SDataPattern JpegPattern(int format, bool plus) {
     jpeg::SDataPattern p{};
-    p.pixelKind = format == kFormatBgrx ? 1u : 0u;
+    p.pixelKind = format == kBandFormatBgrx ? 1u : 0u;
     p.pixelPadding = 2;
     p.sampling = 0;
     p.quality = 1;
@@ -80,7 +77,7 @@ bool CEncodeBuffer::InitCommon(unsigned int resolution, int format, int convert,
     m_denominator = static_cast<uint16_t>(resolution);
     m_bytesPerPixel = bytesPerPixel;
     // White: no ink in CMYK, full level in every other layout.
-    m_white = format == kFormatCmyk && bytesPerPixel == 4 ? 0x00 : 0xFF;
+    m_white = format == kBandFormatCmyk && bytesPerPixel == 4 ? 0x00 : 0xFF;
     return true;
 }
 
@@ -300,11 +297,11 @@ void CEncodeRhv2Buffer::ReleaseCodecBuffers() {
 
 bool CEncodeRhv2Buffer::bInitEncodeBuffa(unsigned int resolution, int format, int convert, const tagPOINT& print) {
     uint32_t mode;
-    if (convert && format == kFormatCmyk)
+    if (convert && format == kBandFormatCmyk)
         mode = kRhv2Four;
-    else if (convert && (format == kFormatRgbx || format == kFormatBgrx))
+    else if (convert && (format == kBandFormatRgbx || format == kBandFormatBgrx))
         mode = kRhv2Three;
-    else if (format == kFormatGray || format == kFormatCmyk || format == kFormatRgbx || format == kFormatBgrx)
+    else if (format == kBandFormatCmyk || JpegFormat(format))
         mode = kRhv2Gray;
     else
         return false;
@@ -323,7 +320,7 @@ bool CEncodeRhv2Buffer::SendSlices(const uint8_t* first, size_t stride, uint32_t
         size_t srcSize = size_t{n - 1} * stride + size_t{width} * pixelBytes;
         if (m_mode == kRhv2Three) {
             // 4-byte pixels packed to R, G, B in the buffer's own memory.
-            const bool bgr = m_format == kFormatBgrx;
+            const bool bgr = m_format == kBandFormatBgrx;
             for (uint32_t i = 0; i < n; ++i) {
                 const uint8_t* s = src + size_t{i} * stride;
                 uint8_t* d = &m_packed[size_t{i} * width * 3];

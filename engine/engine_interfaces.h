@@ -255,6 +255,14 @@ struct TRAQ3_tagTargetPositionForBitmap {
     uint32_t lines;
 };
 
+// The band pixel formats the level-3 band driver and encode buffers handle:
+// 1-byte gray, 4-byte CMYK, 4-byte RGB with a pad byte last (RGBX) or
+// blue first (BGRX).
+constexpr int kBandFormatGray = 0;
+constexpr int kBandFormatCmyk = 4;
+constexpr int kBandFormatRgbx = 7;
+constexpr int kBandFormatBgrx = 8;
+
 // The level-3 encode buffer: gathers band lines into blocks of 8, compresses
 // them and sends them as image objects (commands/encode_buffer.h). Writers
 // answer false for a band they refuse or an object they could not send; a

@@ -15,10 +15,6 @@
 namespace ovcg {
 namespace {
 
-constexpr int kFormatGray = 0;
-constexpr int kFormatCmyk = 4;
-constexpr int kFormatRgbx = 7;
-constexpr int kFormatBgrx = 8;
 constexpr int kPhotoValues = 16;
 constexpr int kDutyValues = 12;
 
@@ -74,7 +70,7 @@ CIntentX_TRAQ3::CIntentX_TRAQ3(const tagHTINITSTRUCT* init, int rotate, unsigned
       m_flipH(Init().flip_h != 0),
       m_flipV(Init().flip_v != 0),
       m_sixteen(Init().sixteen_bit != 0),
-      m_bgr(Init().src_format == kFormatBgrx),
+      m_bgr(Init().src_format == kBandFormatBgrx),
       m_format(Init().src_format),
       m_srcBpp(SourcePixelBytes(Init().src_format)),
       m_pageWidth(Buffer()->Width()) {
@@ -107,8 +103,8 @@ CIntentX_TRAQ3::CIntentX_TRAQ3(const tagHTINITSTRUCT* init, int rotate, unsigned
     m_outBpp = m_encode->BytesPerPixel();
 
     // What each pixel becomes, decided once for the job.
-    const bool colour = m_format == kFormatRgbx || m_format == kFormatBgrx;
-    if (m_srcBpp == 1 && m_format == kFormatGray)
+    const bool colour = m_format == kBandFormatRgbx || m_format == kBandFormatBgrx;
+    if (m_srcBpp == 1 && m_format == kBandFormatGray)
         m_op = m_outBpp == 4 ? PixelOp::kGrayToColour : PixelOp::kCopy;
     else if (m_srcBpp == 4 && m_outBpp == 1 && colour)
         m_op = PixelOp::kColourToGray;
@@ -119,7 +115,7 @@ CIntentX_TRAQ3::CIntentX_TRAQ3(const tagHTINITSTRUCT* init, int rotate, unsigned
     else
         m_op = PixelOp::kRefuse;
     // The white of the source format.
-    if (m_format == kFormatGray)
+    if (m_format == kBandFormatGray)
         m_whitePixel[0] = 0xFF;
     else if (colour)
         m_whitePixel[0] = m_whitePixel[1] = m_whitePixel[2] = 0xFF;
