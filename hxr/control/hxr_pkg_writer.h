@@ -62,9 +62,9 @@ struct HXRPkgSum {
 
 // Runs `layout(cursor)` as a sizing pass, allocates a block of that size from
 // the memory manager and runs it again as the writing pass. The block, or null
-// after recording sizeCode (the size exceeds 32 bits, or the writing pass
-// disagrees with the sizing pass) or the layout's own code; *size receives the
-// byte count.
+// after recording the layout's own code or sizeCode (the size exceeds 32 bits,
+// or the writing pass disagrees with the sizing pass); *size receives the byte
+// count.
 template <typename Layout>
 uint8_t* HXRWriteTwoPass(HXRMemMgr* manager, uint32_t sizeCode, uint32_t* size, Layout&& layout) {
     const uint64_t total = layout(HXRPkgCursor{nullptr});
@@ -78,7 +78,7 @@ uint8_t* HXRWriteTwoPass(HXRMemMgr* manager, uint32_t sizeCode, uint32_t* size, 
     ovcg::ByteWriter w(block, static_cast<size_t>(total));
     const uint64_t written = layout(HXRPkgCursor{&w});
     if (written != total || !w.ok() || w.size() != total) {
-        if (written != kHxrPkgFail) HXRSetErrorInfo(sizeCode);
+        HXRSetErrorInfo(sizeCode);  // kept only when the layout recorded nothing itself
         HXRFreeMem(manager, block);
         return nullptr;
     }
