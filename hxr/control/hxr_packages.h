@@ -45,6 +45,10 @@ enum : uint32_t {
     kHxrSlutColourCode = 7155,       // an output colour code without record identifiers
     kHxrSlutDitherLayout = 7156,     // more than 4 dither matrices or more than 3 dither areas
     kHxrSlutSize = 7157,             // the package exceeds 32 bits, or the two passes disagree
+    kHxrSlutNoLut = 7158,            // no colour table the package can carry: the job converts without
+                                     // one, a second intent of a table that is not 3D, an intent's table
+                                     // missing or of another type
+    kHxrSlutNoDither = 7159,         // the job needs no dither data
 
     // RH package: the build.
     kHxrRhBadArgument = 7201,        // HXRGetRHData: a null argument; build: K above 8, or an

@@ -335,7 +335,11 @@ HXRTRAQ2Data* HXRCreateTRAQ3DataSet(const HXRResReadController* readCtrl, const 
     ok = ok && HXRPkgMakeSml(set, sml, colours, manager);
     // Row pairs of two-byte thresholds, as the printer takes them.
     const HXRDthLayout layout{kHxrDthOrderRowPairs, 0, 2, 2, kHxrUbecBlockOwn, kHxrDthDataDither};
-    ok = ok && a.needDth && HXRPkgMakeDither(set, readCtrl, layout, colours, manager);
+    if (ok && !a.needDth) {
+        HXRSetErrorInfo(kHxrSlutNoDither);
+        ok = false;
+    }
+    ok = ok && HXRPkgMakeDither(set, readCtrl, layout, colours, manager);
     if (ok) return set;
     HXRDeleteTRAQ2Data(set, manager);
     return nullptr;

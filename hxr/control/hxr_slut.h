@@ -13,7 +13,7 @@
 //
 // Record writers take the two-pass cursor (hxr_pkg_writer.h) and return the
 // bytes the record or records take (header included), or kHxrPkgFail with
-// the failure recorded (7153..7158, or none where the cause is a missing
+// the failure recorded (7153..7159, or none where the cause is a missing
 // object that the builder reports itself).
 #pragma once
 
@@ -22,10 +22,6 @@
 #include "hxr/control/hxr_rate.h"
 
 #include <cstdint>
-
-enum : uint32_t {
-    kHxrSlutNoLut = 7158,  // an intent without a colour table of the package's type
-};
 
 inline constexpr uint32_t kSlutId3D = 16;  // + intent
 inline constexpr uint32_t kSlutId4D = 48;

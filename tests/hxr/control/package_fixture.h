@@ -105,6 +105,23 @@ protected:
                      ovcg_test::text_bytes(ovcg_test::write_index_text(index_)));
     }
 
+    // Makes every allocation of `build` (a package build into inst) fail once,
+    // until the build no longer needs the failing one: each failure must leave
+    // nothing behind, the last build succeeds and adds its two blocks.
+    template <typename Build>
+    void sweep_allocations(Build&& build) {
+        bool built = false;
+        for (long n = 0; !built && n < 2000; ++n) {
+            svc.fail_allocation_after(n);
+            const uint32_t before = HXRGetMemBlockCount(inst);
+            built = build();
+            svc.fail_allocation_after(-1);
+            EXPECT_EQ(HXRGetMemBlockCount(inst), before + (built ? 2 : 0)) << n;
+            HXRSetErrorInfo(0);
+        }
+        EXPECT_TRUE(built);
+    }
+
     HXRMemMgr* inst = nullptr;
     ovcg_test::IndexTextSpec index_ = ovcg_test::model_index(model);
 };

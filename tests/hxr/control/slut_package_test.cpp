@@ -383,7 +383,7 @@ TEST_F(SlutPackage, CodesOfTheBuild) {
          kHxrSlutDutyOutOfRange},
         {"no colour table", [](Job&, HXRHtCtrlAnswers& a) { a.needLut = 0; }, kHxrSlutNoLut},
         {"two intents of a 4D table", [](Job&, HXRHtCtrlAnswers& a) { a = printer_answers(4, 32); }, kHxrSlutNoLut, 1},
-        {"no dither data", [](Job&, HXRHtCtrlAnswers& a) { a.needDth = 0; }, 0},
+        {"no dither data", [](Job&, HXRHtCtrlAnswers& a) { a.needDth = 0; }, kHxrSlutNoDither},
         {"grid count the rebuilt table lacks", [](Job&, HXRHtCtrlAnswers& a) { a.lutGridNum = 48; }, 6369},
     };
     for (const Case& c : cases) {
@@ -410,21 +410,12 @@ TEST_F(SlutPackage, CodesOfTheBuild) {
 }
 
 TEST_F(SlutPackage, FailedAllocationsLeaveNothing) {
-    // Every allocation of a two-intent build fails once, until the build
-    // needs none of them to succeed.
     Job j = job(mode(0, 3, 2, 2), 1, 1);
     ASSERT_NE(j.ctrl, nullptr);
     const HXRHtCtrlAnswers a = printer_answers(3, 32);
-    HXRSlut* s = nullptr;
-    for (long n = 0; !s && n < 1000; ++n) {
-        svc.fail_allocation_after(n);
-        const uint32_t before = HXRGetMemBlockCount(inst);
-        s = HXRCreateTRAQ3Data(j.ctrl, &a, &j.q, &j.option, j.vals(), svc.table(), j.clr, inst, kDutyId);
-        svc.fail_allocation_after(-1);
-        EXPECT_EQ(HXRGetMemBlockCount(inst), before + (s ? 2 : 0)) << n;
-        HXRSetErrorInfo(0);
-    }
-    EXPECT_NE(s, nullptr);
+    sweep_allocations([&] {
+        return HXRCreateTRAQ3Data(j.ctrl, &a, &j.q, &j.option, j.vals(), svc.table(), j.clr, inst, kDutyId) != nullptr;
+    });
 }
 
 }  // namespace
