@@ -74,7 +74,7 @@ bool sml_row_ok(const HXRSmlColorData* r) {
 
 uint64_t WritePreLutRH(HXRPkgCursor c, const uint8_t* nodes, uint64_t count, uint32_t nodeBytes,
                        const uint32_t* channel, uint32_t k) {
-    if (!nodes || k == 0 || k > kRhMaxColours) return fail(kNoCode);
+    if (!nodes || k == 0 || k > kRhMaxColours) return fail(0);
     for (uint32_t i = 0; i < k; ++i)
         if (channel[i] >= nodeBytes) return fail(kHxrRhBadArgument);
     const uint32_t width = padded(k);
@@ -145,7 +145,7 @@ uint64_t HXRGetRHPrePos(HXRPkgCursor c, const HXRLutData* lut) {
 }
 
 uint64_t HXRGetRHSml(HXRPkgCursor c, const HXRSmlColorData* row) {
-    if (!sml_row_ok(row)) return fail(kNoCode);
+    if (!sml_row_ok(row)) return fail(0);
     if (c)
         for (uint32_t g = 0; g < row->gradationNum; ++g)
             for (uint32_t j = 0; j < 3; ++j) c->u16le(static_cast<uint16_t>(sml_value(row, g, j)));
@@ -255,13 +255,13 @@ uint32_t HXRGetRHDitherOffset(HXRRhDitherPlan* plan, const HXRTRAQ2DthDataMgr* d
 }
 
 uint64_t HXRGetDitherMaskData(HXRPkgCursor c, const HXRTRAQ2DthSingleData* m) {
-    if (!m || m->view.SizeH <= 0 || m->view.SizeV <= 0) return fail(kNoCode);
+    if (!m || m->view.SizeH <= 0 || m->view.SizeV <= 0) return fail(0);
     const uint32_t w = uint32_t(m->view.SizeH), h = uint32_t(m->view.SizeV);
     if (c)
         for (uint32_t y = 0; y < h; ++y)
             for (uint32_t x = 0; x < w; ++x) {
                 const uint32_t t = HXRPkgThreshold(m, x, y);
-                if (t > 0xFFFF) return fail(kNoCode);
+                if (t > 0xFFFF) return fail(0);
                 c->u16le(static_cast<uint16_t>(t));
             }
     return 2 * uint64_t(w) * h;

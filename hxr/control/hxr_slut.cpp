@@ -39,7 +39,7 @@ uint64_t power(uint32_t n, uint32_t d) {
     return r;
 }
 
-// 0 for an object whose matrix cannot be written (sizes outside 1..65535).
+// Whether a matrix can be written: sizes 1..65535.
 bool matrix_fits(const HXRTRAQ2DthSingleData* d) {
     return d && d->view.SizeH > 0 && d->view.SizeH <= 0xFFFF && d->view.SizeV > 0 && d->view.SizeV <= 0xFFFF;
 }
