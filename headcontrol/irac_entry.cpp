@@ -107,14 +107,15 @@ uint32_t IRAC_StartJob(IRAC_INSTANCE_DEF** instance, const IRACS_IDENTIFIER* ide
     return 0;
 }
 
+// The path is read once: the job is gone after either call.
 void IRAC_EndJob(IRAC_INSTANCE_DEF* instance) {
+    if (StmJob* b = band_job(instance)) return STM_Destructor(b);
     ICM_EndJob(pass_job(instance));
-    STM_Destructor(band_job(instance));
 }
 
 void IRAC_AbortJob(IRAC_INSTANCE_DEF* instance) {
+    if (StmJob* b = band_job(instance)) return STM_AbortJob(b);
     ICM_AbortJob(pass_job(instance));
-    STM_AbortJob(band_job(instance));
 }
 
 uint32_t IRAC_StartPage(IRAC_INSTANCE_DEF* instance, int32_t leftOffset, const uint8_t* inkCodes) {

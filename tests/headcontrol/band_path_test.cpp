@@ -438,7 +438,7 @@ TEST(BandPathCodes, PageAndRunCodesAndTheirStates) {
     };
     for (const Case& c : cases) {
         BandRequest q;
-        q.colours = 1;
+        q.colours = 1, q.width = 4;
         q.bits = std::string(c.name) == "page without bit length" ? 0 : 1;
         if (!c.act) q.width = 0x7FFFFFF0u;
         BandJob j(q);
@@ -458,7 +458,7 @@ TEST(BandPathCodes, EndAndAbortInEveryState) {
         for (uint32_t state = 1; state <= 4; ++state)
             for (bool abort : {false, true}) {
                 BandRequest q;
-                q.colours = 1, q.flags = flags, q.subMode = flags & IRAC_OPT_ENGINE ? 1 : 0;
+                q.colours = 1, q.width = 4, q.flags = flags, q.subMode = flags & IRAC_OPT_ENGINE ? 1 : 0;
                 BandJob j(q);
                 ASSERT_EQ(0u, j.code);
                 if (state >= 2) {
