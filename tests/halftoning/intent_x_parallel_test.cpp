@@ -3,13 +3,13 @@
 // printed either way must reach the output module row for row the same,
 // whatever order the threads run in (every band call sleeps a random time).
 // Then the edge cases, the failures, and the pool's threads.
-#include <filesystem>
 #include <functional>
 #include <map>
 #include <random>
 #include <sstream>
 
 #include "intent_x_fixture.h"
+#include "support/process_threads.h"
 
 namespace ovcg_test {
 namespace {
@@ -17,11 +17,7 @@ namespace {
 using ovcg::CIntentX;
 using Row = RecordingOutModule::Row;
 
-int ThreadCount() {
-    int n = 0;
-    for ([[maybe_unused]] const auto& e : std::filesystem::directory_iterator("/proc/self/task")) ++n;
-    return n;
-}
+int ThreadCount() { return ProcessThreadCount(); }
 
 struct PBand {
     unsigned top, rows;
