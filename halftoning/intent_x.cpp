@@ -8,6 +8,7 @@
 #include "engine/platform.h"
 #include "engine/plimo_buffer.h"
 #include "halftoning/channel_pool.h"
+#include "halftoning/ht_thread.h"
 
 namespace ovcg {
 namespace {

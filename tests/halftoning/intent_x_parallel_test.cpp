@@ -273,8 +273,11 @@ TEST_F(IntentXParallelTest, AdjacentEmptyAndInkedRowsGoAlone) {
         const tagRECT band{0, 0, 20, 2}, clip = c.bands[0].clip;
         ASSERT_EQ(x->BandOut(&clip, &tb.bmp, nullptr, &band, nullptr), 0);
         std::vector<std::string> runs;
-        for (const auto& r : out->runs())
-            runs.push_back((r.empty ? "E" : "R") + std::to_string(r.count) + "@" + std::to_string(r.position));
+        for (const auto& r : out->runs()) {
+            std::string run(1, r.empty ? 'E' : 'R');
+            run.append(std::to_string(r.count)).append(1, '@').append(std::to_string(r.position));
+            runs.push_back(run);
+        }
         EXPECT_EQ(runs, (std::vector<std::string>{"E2@0", "E1@2", "R2@3", "R1@5"}));
     }
 }
