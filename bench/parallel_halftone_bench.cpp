@@ -246,6 +246,32 @@ void BM_HybridPage(benchmark::State& state) {
     state.counters["rows"] = double(page.Rows()) / double(state.iterations() + 1);
 }
 
+// The bench engine's two kernels on one row: the conversion to N inks (the
+// calling thread's share of the parallel path) and one ink's diffusion (a
+// worker's). The parallel path cannot beat serial / max(the two).
+void BM_HybridKernels(benchmark::State& state) {
+    const unsigned inks = unsigned(state.range(1));
+    HybridPage page(inks, false, 1);  // the tables
+    _HXR_IMAGE_INFO image{};
+    image.pixelOffset = 4;
+    BenchInstance in{image, inks, std::vector<uint8_t>(size_t{inks} * (kWidth + 1)), std::vector<uint16_t>(kWidth + 1)};
+    std::vector<uint8_t> rgbx(size_t{kWidth} * 4, 0x5A), dots(kWidth / 4 + 1);
+    for (size_t i = 0; i < rgbx.size(); ++i) rgbx[i] = uint8_t(i * 37 >> 3);
+    const void* rgb[3] = {rgbx.data(), rgbx.data() + 1, rgbx.data() + 2};
+    unsigned char* rows[kMaxInks];
+    for (unsigned k = 0; k < inks; ++k) rows[k] = in.scratch.data() + size_t{k} * (kWidth + 1);
+    for (auto _ : state) {
+        if (state.range(0) == 0)
+            Convert(in, rgb, kWidth, 0, rows);
+        else
+            Diffuse(rows[0], kWidth, 0, dots.data());
+        benchmark::DoNotOptimize(rows[0]);
+        benchmark::DoNotOptimize(dots.data());
+    }
+}
+
+BENCHMARK(BM_HybridKernels)->ArgNames({"diffuse", "inks"})->Args({0, 1})->Args({0, 8})->Args({1, 1});
+
 BENCHMARK(BM_HybridPage)
     ->ArgNames({"inks", "parallel", "band"})
     ->ArgsProduct({{1, 2, 4, 8}, {0, 1}, {2, 50}})
