@@ -218,6 +218,7 @@ TEST_F(IntentXParallelTest, PrintsWhatTheSerialPathPrints) {
          {7, 7, 1, false}, 2, 20, 30},
         {"direct ink planes (104)", 4, 1440, {{0, 70, {2, 3, 19, 70}}, {70, 5}}, nullptr, ink4, 2},
         {"16-bit RGB", 2, 720, {{0, 66}}, nullptr, rgb16},
+        {"gray, one ink", 1, 1440, {{0, 40, {0, 3, 20, 37}}}, nullptr, {0, 0, 1, false}},
         {"alternating empty rows", 3, 1440, Alternating(40, 20)},
         {"alternating empty rows, R = 1", 2, 720, Alternating(25, 20)},
         {"gaps between bands and a layout offset", 3, 2160, {{2, 7}, {15, 1}, {16, 40}},
