@@ -106,6 +106,10 @@ void CChannelPool::Close() {
 void CChannelPool::SetOutput(uint32_t count) {
     std::lock_guard<std::mutex> lock(m_mutex);
     m_output = count;
+    if (m_spaceWaited) {
+        m_spaceWaited = false;
+        m_workers.notify_all();
+    }
 }
 
 void CChannelPool::Abort() {
@@ -175,8 +179,11 @@ bool CChannelPool::Ready(uint32_t i, uint32_t* rows, bool* ink) const {
     // A run that the next published row may still lengthen waits for it.
     if (n < m_geometry.runLines && i + n == m_published && !m_closed) return false;
     // Its dot rows must be handed on already (the calling thread's limit
-    // keeps this true).
-    if (i + n > m_output + kSlots) return false;
+    // keeps this true; SetOutput wakes a worker that waits for it).
+    if (i + n > m_output + kSlots) {
+        m_spaceWaited = true;
+        return false;
+    }
     *rows = n;
     *ink = true;
     return true;

@@ -141,6 +141,7 @@ private:
     uint32_t m_published = 0;
     bool m_closed = false;
     uint32_t m_output = 0;
+    mutable bool m_spaceWaited = false;  // a worker waits for dot rows to be handed on
     uint32_t m_progress[kMaxChannels] = {};
     bool m_abort = false;
     bool m_workerFailed = false;
