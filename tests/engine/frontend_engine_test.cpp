@@ -366,7 +366,7 @@ TEST_F(FrontendEngineTest, AHybridColourJobRunsOnTheChannelPool) {
     // converts, one instance and one worker per ink halftones, and the head
     // receives the rasters that the serial path gives a medium of the same
     // resolutions. The workers live from the first band to DestroyJob.
-    const int threads = ProcessThreadCount();
+    const int threads = SettledThreadCount();
     struct Job {
         std::vector<std::vector<uint8_t>> rows;
         int instances = 0, conversions = 0, mainHalftones = 0, duringJob = 0;
@@ -408,13 +408,13 @@ TEST_F(FrontendEngineTest, AHybridColourJobRunsOnTheChannelPool) {
     };
     const Job serial = run("Media1_Q4");
     EXPECT_EQ(serial.instances, 0);
-    EXPECT_EQ(serial.duringJob, threads);
+    EXPECT_EQ(serial.duringJob, threads);  // no worker for the serial path
     const Job hybrid = run("Media274_Q4");
     EXPECT_EQ(hybrid.instances, 4);
     EXPECT_GT(hybrid.conversions, 0);
     EXPECT_EQ(hybrid.mainHalftones, 0);
     EXPECT_EQ(hybrid.duringJob, threads + 4);
-    EXPECT_EQ(ProcessThreadCount(), threads);
+    EXPECT_EQ(SettledThreadCount(threads), threads);
     ASSERT_FALSE(serial.rows.empty());
     EXPECT_EQ(hybrid.rows, serial.rows);
 }

@@ -17,7 +17,6 @@ namespace {
 using ovcg::CIntentX;
 using Row = RecordingOutModule::Row;
 
-int ThreadCount() { return ProcessThreadCount(); }
 
 struct PBand {
     unsigned top, rows;
@@ -403,7 +402,7 @@ TEST_F(IntentXParallelTest, AFailedBandLeavesThePoolServingTheNext) {
     for (const Failure& f : failures) {
         SCOPED_TRACE(f.name);
         const PageLog serial = RunPage(c, false);
-        const int threads = ThreadCount();
+        const int threads = SettledThreadCount();
         Prepare(c, true);
         auto x = MakeX();
         ASSERT_EQ(x->StartPage(), 0);
@@ -416,7 +415,7 @@ TEST_F(IntentXParallelTest, AFailedBandLeavesThePoolServingTheNext) {
             out->raster_fail_at = 0;
             // The pool stays, its workers idle; the next band prints.
             EXPECT_TRUE(x->HasWorkerPool());
-            EXPECT_EQ(ThreadCount(), threads + 4);
+            EXPECT_EQ(ProcessThreadCount(), threads + 4);
             const size_t before = out->rows().size();
             const tagRECT next{0, 50, 20, 100}, clip{0, 0, 20, 50};
             TestBand tb2 = MakeBand(c, 1, 50);
@@ -428,13 +427,13 @@ TEST_F(IntentXParallelTest, AFailedBandLeavesThePoolServingTheNext) {
             ASSERT_EQ(x->StartPage(), 0);
         }
         x.reset();
-        EXPECT_EQ(ThreadCount(), threads);
+        EXPECT_EQ(SettledThreadCount(threads), threads);
     }
 }
 
 TEST_F(IntentXParallelTest, AWorkerThatCannotStart) {
     const ParallelCase c{"", 5, 720, {{0, 30}}};
-    const int threads = ThreadCount();
+    const int threads = SettledThreadCount();
     for (int failAt : {0, 2, 4}) {
         SCOPED_TRACE(failAt);
         const PageLog serial = RunPage(c, false);
@@ -447,23 +446,23 @@ TEST_F(IntentXParallelTest, AWorkerThatCannotStart) {
         EXPECT_EQ(x.BandOut(&band, &tb.bmp, nullptr, &band, nullptr), -10);
         // The pool is gone, the started workers joined, no row passed.
         EXPECT_FALSE(x.HasWorkerPool());
-        EXPECT_EQ(ThreadCount(), threads);
+        EXPECT_EQ(SettledThreadCount(threads), threads);
         EXPECT_EQ(x.starts, failAt + 1);
         EXPECT_TRUE(out->runs().empty());
         // The next band starts the pool again and prints the band.
         ASSERT_EQ(x.StartPage(), 0);
         TestBand again = MakeBand(c, 0, 0);
         ASSERT_EQ(x.BandOut(&band, &again.bmp, nullptr, &band, nullptr), 0);
-        EXPECT_EQ(ThreadCount(), threads + 5);
+        EXPECT_EQ(ProcessThreadCount(), threads + 5);
         EXPECT_EQ(out->rows(), serial.bands[0]);
     }
-    EXPECT_EQ(ThreadCount(), threads);
+    EXPECT_EQ(SettledThreadCount(threads), threads);
 }
 
 TEST_F(IntentXParallelTest, RingsThatCannotBeAllocated) {
     // Twelve channels of a page 2.9 million pixels wide: 64 ink rows of
     // each are beyond what one block holds. Nothing starts; no row passes.
-    const int threads = ThreadCount();
+    const int threads = SettledThreadCount();
     Build(HtGeometry{12, 1, 2'900'000u, {720, 720}, {720, 720}});
     ht.halftone_type = 6;
     auto x = MakeX();
@@ -474,29 +473,29 @@ TEST_F(IntentXParallelTest, RingsThatCannotBeAllocated) {
     EXPECT_EQ(x->BandOut(&clip, &tb.bmp, nullptr, &band, nullptr), -4);
     EXPECT_EQ(x->BandOut(&clip, &tb.bmp, nullptr, &band, nullptr), -4);
     EXPECT_FALSE(x->HasWorkerPool());
-    EXPECT_EQ(ThreadCount(), threads);
+    EXPECT_EQ(SettledThreadCount(threads), threads);
     EXPECT_TRUE(out->runs().empty());
 }
 
 TEST_F(IntentXParallelTest, ThePoolLivesFromTheFirstParallelBandToTheEnd) {
     const ParallelCase c{"", 7, 720, {{0, 8}}};
-    const int threads = ThreadCount();
+    const int threads = SettledThreadCount();
     Prepare(c, true);
     {
         auto x = MakeX();
         ASSERT_EQ(x->StartPage(), 0);
         EXPECT_FALSE(x->HasWorkerPool());
-        EXPECT_EQ(ThreadCount(), threads);
+        EXPECT_EQ(SettledThreadCount(threads), threads);
         for (int page = 0; page < 3; ++page) {
             TestBand tb = MakeBand(c, 0, 0);
             const tagRECT band{0, 0, 20, 8};
             ASSERT_EQ(x->BandOut(&band, &tb.bmp, nullptr, &band, nullptr), 0);
-            EXPECT_EQ(ThreadCount(), threads + 7);
+            EXPECT_EQ(ProcessThreadCount(), threads + 7);
             ASSERT_EQ(x->EndPage(), 0);
             ASSERT_EQ(x->StartPage(), 0);
         }
     }
-    EXPECT_EQ(ThreadCount(), threads);
+    EXPECT_EQ(SettledThreadCount(threads), threads);
     EXPECT_EQ(engine.LiveInstances(), 0);
 }
 
