@@ -51,6 +51,13 @@ uint16_t& slot_count(const PmcObject* p, int32_t ink, uint32_t slot) {
 }
 bool pmc_ready(const PmcObject* p, int32_t ink) { return p && p->counts && ink >= 0 && ink < p->inks; }
 
+// The first virtual nozzle of a head (nozzles, not rasters: the pass
+// engine's offset size is rasters, cut to 16 bits); 0 for no such head.
+uint32_t head_start(const MLE_INSTANCE* mle, int32_t head) {
+    if (!mle || !mle->table.headStart || head < 0 || head >= MLE_GetHeadNum(mle)) return 0;
+    return mle->table.headStart[head];
+}
+
 }  // namespace
 
 // ---- CMS -------------------------------------------------------------------------------
@@ -169,7 +176,6 @@ uint16_t PMC_GetSlot(const PmcObject* o, int32_t ink, uint32_t ahead, const PmcE
 
 uint32_t PMC_Proc(PmcObject* o, CcmnStore* s, MLE_INSTANCE* mle, const PmcResource* res, uint8_t mode) {
     if (!o || !o->counts) return kPmcNullObject;
-    const uint32_t pitch = MLE_GetNozzlePitchIncludedNozzleInfo(mle);
     for (uint32_t k = 0;; ++k) {
         AheadPass pass{};
         if (uint32_t rc = pass_ahead(s, mle, k, &pass)) return rc;
@@ -205,10 +211,8 @@ uint32_t PMC_Proc(PmcObject* o, CcmnStore* s, MLE_INSTANCE* mle, const PmcResour
                 if (c.pmcKind[stack] != 2) {
                     // The unit data is indexed by virtual nozzle: v plus the
                     // first nozzle (not raster) of the head that ends the ink.
-                    const int32_t H = MLE_GetHeadNum(mle);
-                    const int32_t endHead = H - 1 - MLE_GetEndHeadNo(mle, ink);
-                    const uint64_t headStart = pitch ? MLE_GetHeadOffsetSize(mle, endHead) / pitch : 0;
-                    const uint64_t at = uint64_t{v} + headStart;
+                    const int32_t endHead = MLE_GetHeadNum(mle) - 1 - MLE_GetEndHeadNo(mle, ink);
+                    const uint64_t at = uint64_t{v} + head_start(mle, endHead);
                     if (!res || !res->unitData || at >= res->unitLength) return kPmcBadStackTable;
                     c.pmcKind[stack] = res->unitData[at];
                 }

@@ -277,7 +277,10 @@ uint32_t STM_DrawRasterData(StmJob* j, const RasterRun* run) {
     if (!run) return fail(kStmNoRun);
     // A run that starts below the line counter would be stored at the
     // counter's line: refused, as lines already passed cannot be rewritten.
-    if (!run->lines || run->line_width > uint32_t(INT32_MAX) || run->raster_count < 1 || run->raster_count > 2 ||
+    // A line width below the raster width would read the last colour past
+    // the caller's block.
+    if (!run->lines || run->line_width > uint32_t(INT32_MAX) || run->line_width < j->printData.raster_width ||
+        run->raster_count < 1 || run->raster_count > 2 ||
         run->first_raster > uint32_t(INT32_MAX) || run->first_raster < j->lineCounter)
         return fail(kStmBadRun);
     for (uint32_t k = 0; k < run->raster_count; ++k)

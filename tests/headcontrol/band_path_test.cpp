@@ -419,6 +419,7 @@ TEST(BandPathCodes, PageAndRunCodesAndTheirStates) {
         {"count 0", [&](BandJob& j) { open(j); return run(lines, 4, 0, 0)(j); }, kStmBadRun, 3},
         {"count above 16 bits", [&](BandJob& j) { open(j); return run(lines, 4, 0x10001, 0)(j); }, kStmBadRun, 3},
         {"negative width", [&](BandJob& j) { open(j); return run(lines, 0x80000000u, 1, 0)(j); }, kStmBadRun, 3},
+        {"width below the raster's", [&](BandJob& j) { open(j); return run(lines, 3, 1, 0)(j); }, kStmBadRun, 3},
         {"negative first raster", [&](BandJob& j) { open(j); return run(lines, 4, 1, 0x80000000u)(j); },
          kStmBadRun, 3},
         // A raster already passed would be stored at the counter's line.

@@ -17,6 +17,7 @@
 namespace ovcg::irac::test {
 namespace {
 
+using ovcg_test::HcPmcTableGroup;
 using ovcg_test::HcVariant;
 
 // The host: its lost-nozzle list and the complement lists it received.
@@ -55,7 +56,9 @@ void report(std::initializer_list<std::array<uint32_t, 4>> lost) {  // {head, in
 struct Complement {
     explicit Complement(uint32_t modules, int16_t maximum = 24, HcVariant v = HcVariant::LossNozzle,
                         uint32_t length = 600)
-        : pe(hc_variant(v)) {
+        : Complement(modules, hc_variant(v), maximum, length) {}
+    Complement(uint32_t modules, const ovcg_test::ModelHeadControl& hc, int16_t maximum = 24, uint32_t length = 600)
+        : pe(hc) {
         g_host = Host{};
         pe.cb.loss_nozzle_query = query;
         pe.cb.complement_list = complement_list;
@@ -465,6 +468,50 @@ TEST(LossNozzleRing, MaskHooksAndTheNozzleLimit) {
     EXPECT_EQ(0, LNC_IsSkipOlMaskProc(c.lnc, c.pe.mle, 0, 0, 3, 0x10));
 }
 
+// The model's stack numbers and PMC sections broken one at a time: the
+// planning of a lost nozzle's rasters stops with a code.
+TEST(LossNozzleRing, BrokenModelTablesGiveCodes) {
+    using Tweak = void (*)(ovcg_test::ModelHeadControl&);
+    struct Case {
+        const char* name;
+        Tweak tweak;
+        uint32_t code;
+    };
+    const Case cases[] = {
+        {"stack number 40",
+         [](ovcg_test::ModelHeadControl& hc) {
+             for (auto& h : hc.modes[0].lht.halftones) h.assign(h.size(), 40);
+         },
+         kPmcStackOrPass},
+        {"unit data of one byte", [](ovcg_test::ModelHeadControl& hc) { hc.modes[0].pmc_unit.data.resize(1); },
+         kPmcBadStackTable},
+        {"no sets", [](ovcg_test::ModelHeadControl& hc) { hc.head.pmc_model->sets.clear(); }, kPmcBadStackTable},
+        {"values reaching the none marker",
+         [](ovcg_test::ModelHeadControl& hc) {
+             for (auto& [first, second] : hc.head.pmc_model->sets)
+                 for (HcPmcTableGroup* group : {&first, &second})
+                     for (auto& table : group->tables) table.assign(table.size(), 0x7FFF);
+         },
+         kPmcBadStackTable},
+    };
+    for (const Case& k : cases) {
+        ovcg_test::ModelHeadControl hc = hc_variant(HcVariant::LossNozzle);
+        k.tweak(hc);
+        Complement c(kLncPmc, hc);
+        ASSERT_EQ(0u, c.init()) << k.name;
+        report({{0, 0x10, 20, 1}});
+        ASSERT_EQ(0u, LNC_UpdateLossNozzleInfo(c.lnc, c.pe.mle, 0, 0, 0)) << k.name;
+        uint32_t rc = 0;
+        for (uint8_t end = 0; !end && !rc;) {
+            rc = LNC_Proc(c.lnc, c.pe.rsc->icm->lossNozzleModelData, c.pe.mle);
+            LNC_Next(c.lnc, c.pe.mle);
+            uint32_t pos = 0;
+            ASSERT_EQ(0u, MLE_Next(c.pe.mle, &pos, &end));
+        }
+        EXPECT_EQ(k.code, rc) << k.name;
+    }
+}
+
 TEST(LossNozzleRing, PassMaskPlanningOnTheModel) {
     Complement c(kLncPmc);
     ASSERT_EQ(0u, c.init());
@@ -473,13 +520,21 @@ TEST(LossNozzleRing, PassMaskPlanningOnTheModel) {
     const LossNozzleResources* res = c.pe.rsc->icm->lossNozzleModelData;
     ASSERT_NE(nullptr, res->pmc);
     EXPECT_EQ(3, res->pmc->setCount);
+    size_t planned = 0;
     for (uint8_t end = 0; !end;) {
-        const uint32_t rc = LNC_Proc(c.lnc, res, c.pe.mle);
-        ASSERT_TRUE(rc == 0 || rc == kPmcBadStackTable) << rc;
+        ASSERT_EQ(0u, LNC_Proc(c.lnc, res, c.pe.mle));
+        // The current pass's entries name nozzles of the pass.
+        for (int32_t ink : {0, 1}) {
+            const PmcEntry* entries = nullptr;
+            const uint16_t n = PMC_GetSlot(c.lnc->pmc, ink, 0, &entries);
+            for (uint16_t i = 0; i < n; ++i) EXPECT_LT(entries[i].nozzle, MLE_GetVirtualNozzleNum(c.pe.mle));
+            planned += n;
+        }
         LNC_Next(c.lnc, c.pe.mle);
         uint32_t pos = 0;
         ASSERT_EQ(0u, MLE_Next(c.pe.mle, &pos, &end));
     }
+    EXPECT_GT(planned, 0u);
     uint32_t size = 0;
     uint8_t width = 0;
     uint16_t height = 0;
