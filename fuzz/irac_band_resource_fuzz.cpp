@@ -25,6 +25,42 @@ constexpr int kBandKind = 768;
 
 int Discard(void*, const void*, uint32_t, int) { return 1; }
 
+// Memory with a budget for all live blocks together: a resource asking for
+// bands of millions of lines meets a failed allocation (and its code) long
+// before the fuzzer's memory limit. Each block carries its size in front.
+constexpr size_t kBudget = size_t{192} << 20;
+constexpr size_t kHeader = 16;
+size_t g_live = 0;
+
+void* BudgetAlloc(uint32_t size) {
+    if (size == 0 || size > kBudget - g_live) return nullptr;
+    auto* p = static_cast<uint8_t*>(std::malloc(kHeader + size));
+    if (!p) return nullptr;
+    std::memcpy(p, &size, sizeof size);
+    g_live += size;
+    ++irac_fuzz::g_platform.blocks;
+    return p + kHeader;
+}
+void BudgetFree(void* block) {
+    if (!block) return;
+    uint8_t* p = static_cast<uint8_t*>(block) - kHeader;
+    uint32_t size = 0;
+    std::memcpy(&size, p, sizeof size);
+    g_live -= size;
+    --irac_fuzz::g_platform.blocks;
+    std::free(p);
+}
+void* BudgetRealloc(void* block, uint32_t size) {
+    if (!block) return BudgetAlloc(size);
+    void* fresh = BudgetAlloc(size);
+    if (!fresh) return nullptr;
+    uint32_t old = 0;
+    std::memcpy(&old, static_cast<uint8_t*>(block) - kHeader, sizeof old);
+    std::memcpy(fresh, block, old < size ? old : size);
+    BudgetFree(block);
+    return fresh;
+}
+
 void* GetBand(void*, int kind, uint32_t* size) {
     *size = 0;
     if (kind != kBandKind) return nullptr;
@@ -51,6 +87,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const size_t resourceSize = size - kHead;
 
     OVF_COMMON ovf = irac_fuzz::platform_table(resource, resourceSize);
+    ovf.alloc = BudgetAlloc;
+    ovf.realloc = BudgetRealloc;
+    ovf.free = BudgetFree;
     ovf.get_resource = GetBand;
     ovf.send_data = Discard;
     const IRACS_IDENTIFIER id{0, 0, 0, 0, 0};
