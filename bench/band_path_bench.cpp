@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "headcontrol/callbacks.h"
+#include "irac_platform.h"
 #include "ovcg/irac.h"
 #include "support/model.h"
 #include "support/model_band_path.h"
@@ -24,15 +25,6 @@ constexpr uint32_t kRasters = 2000;
 constexpr int kDistinct = 16;
 constexpr int kColours = 4;
 
-void* Serve(void* context, int, uint32_t* size) {
-    const auto* r = static_cast<const std::vector<uint8_t>*>(context);
-    void* p = std::malloc(r->size());
-    std::memcpy(p, r->data(), r->size());
-    *size = uint32_t(r->size());
-    return p;
-}
-void Release(void*, void* p) { std::free(p); }
-
 void BM_BandPathPage(benchmark::State& state) {
     const size_t n = size_t(state.range(0));
     const int32_t left = int32_t(state.range(1));
@@ -40,8 +32,8 @@ void BM_BandPathPage(benchmark::State& state) {
     band.lines = 64;
     std::vector<uint8_t> resource = ovcg_test::band_path_resource(band);
     OVF_COMMON ovf = defaults::table();
-    ovf.get_resource = Serve;
-    ovf.free_resource = Release;
+    ovf.get_resource = ovcg_bench::serve_resource;
+    ovf.free_resource = ovcg_bench::release_resource;
     ovf.resource_context2 = &resource;
     const IRACS_IDENTIFIER id{0, 0, 0, 0, 0};
     const IRACS_PRINTDATA_INFO pd{uint32_t(n), kRasters, kColours};

@@ -64,11 +64,7 @@ public:
     std::string release(bool abort = false) {
         abort ? IRAC_AbortJob(handle) : IRAC_EndJob(handle);
         handle = nullptr;
-        std::string trouble;
-        if (ovf.live_blocks()) trouble += std::to_string(ovf.live_blocks()) + " blocks left; ";
-        if (ovf.bad_frees()) trouble += "bad free; ";
-        if (ovf.resources_out()) trouble += "resource kept; ";
-        return trouble;
+        return platform_trouble(ovf);
     }
     // One run of one raster; the colours' lines one after the other.
     uint32_t line(uint32_t raster, const std::vector<Bytes>& colourLines) {

@@ -17,14 +17,18 @@ DriverJob::DriverJob(const ModelHeadControl& hc, const JobRequest& q) : request(
     code = IRAC_StartJob(&handle, &id, &pd, &option, &value, &ovf.table());
 }
 
-std::string DriverJob::release() {
-    IRAC_EndJob(handle);
-    handle = nullptr;
+std::string platform_trouble(const ovcg_test::FakeOvf& ovf) {
     std::string trouble;
     if (ovf.live_blocks()) trouble += std::to_string(ovf.live_blocks()) + " blocks left; ";
     if (ovf.bad_frees()) trouble += "bad free; ";
     if (ovf.resources_out()) trouble += "resource kept; ";
     return trouble;
+}
+
+std::string DriverJob::release() {
+    IRAC_EndJob(handle);
+    handle = nullptr;
+    return platform_trouble(ovf);
 }
 
 DriverJob::~DriverJob() { release(); }

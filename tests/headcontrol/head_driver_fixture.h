@@ -74,6 +74,9 @@ ovcg_test::VpPlane expected_plane(const Page& page, uint32_t colour, uint32_t to
 
 // The bytes sent from piece `from` on.
 std::vector<uint8_t> sent_from(const ovcg_test::FakeOvf& ovf, size_t from);
+// What the platform saw go wrong after a job's end: blocks left, a bad
+// free, a resource kept; empty when nothing.
+std::string platform_trouble(const ovcg_test::FakeOvf& ovf);
 
 // The default model's inks K C M Y c m: ink codes and command colours.
 std::vector<uint8_t> model_inks();
