@@ -109,7 +109,14 @@ uint32_t start_steps(HXRInstance* inst, Started& s) {
     const uint32_t flags = inst->outputFlags;
     // Step 2: the print mode.
     s.readCtrl = HXRCreateResReadController(&inst->services, mm);
-    if (!s.readCtrl || HXRFindPrintMode(s.readCtrl, &inst->halftone, &inst->option) != 0) return kHxrStartPrintMode;
+    if (!s.readCtrl) return kHxrStartPrintMode;
+    // The reader's own result goes to the error record when no more specific
+    // failure is there (a resource that is missing or cannot be unpacked
+    // records nothing by itself).
+    if (const uint32_t r = HXRFindPrintMode(s.readCtrl, &inst->halftone, &inst->option)) {
+        HXRSetErrorInfo(r);
+        return kHxrStartPrintMode;
+    }
     const uint32_t black = HXRGetBlackInkCode(s.readCtrl);
     if (black == kNone) return kHxrStartPrintMode;
     // Step 3: the colours and the resources.
@@ -118,7 +125,10 @@ uint32_t start_steps(HXRInstance* inst, Started& s) {
         HXRSetErrorInfo(kHxrRecordColourManager);
         return kHxrStartPrintMode;
     }
-    if (HXRReadAllResource(s.readCtrl, s.colours) != 0) return kHxrStartPrintMode;
+    if (const uint32_t r = HXRReadAllResource(s.readCtrl, s.colours)) {
+        HXRSetErrorInfo(r);
+        return kHxrStartPrintMode;
+    }
     // Step 4: the controller.
     if (flags & (HXR_OUTPUT_HOST | HXR_OUTPUT_SLUT)) {
         s.ctrl = HXRCreateHtController(&inst->image, &inst->halftone, &inst->option, &inst->values, s.colours, mm);
@@ -296,11 +306,11 @@ unsigned int HXR_StartJob(void* handle) {
     if (!(inst->state & kHxrStateCreated)) return kHxrStartNotCreated;
     if (inst->state & kStartedOrFailed) return kHxrStartAgain;
     inst->state |= kHxrStateStartFailed;  // until every step has passed
-    if (HXRCheckColorCvtWPrintParam(&inst->values.wprint) == 0) return kHxrStartWPrint;
-
     Started s;
-    uint32_t r = start_steps(inst, s);
+    const uint32_t r = HXRCheckColorCvtWPrintParam(&inst->values.wprint) == 0 ? kHxrStartWPrint : start_steps(inst, s);
     if (r != 0) {
+        // A failure without a more specific record is recorded by its own code.
+        HXRSetErrorInfo(r);
         HXRDeleteResReadController(s.readCtrl);
         return r;
     }
