@@ -329,5 +329,60 @@ TEST_F(HxrInterface, BridgeEntriesForwardUnchanged) {
     A_OvhtHXR_DeleteInstance(nullptr);
 }
 
+
+TEST_F(HxrInterface, APageOfBandsGivesRowsOfTheReportedSizes) {
+    void* h = nullptr;
+    ASSERT_EQ(create_started(records(1, nullptr, 101), &h), 0u) << error();
+    int sizes[12] = {};
+    ASSERT_EQ(HXR_GetOutputBufferSize(h, sizes), 0u);
+    int inkBytes = 0;
+    ASSERT_EQ(HXR_GetInkBufferSize(h, &inkBytes), 0u);
+    const int switching[6] = {0, 1, 0, 0, 0, 0};
+    ASSERT_EQ(HXR_StartPage(h, switching), 0u);
+    EXPECT_EQ(bnrz.world().lastSwitchMode, 0u);
+    constexpr size_t kGuard = 16;
+    constexpr uint8_t kFill = 0xA5;
+    size_t dotted = 0;
+    for (int row = 0; row < 10; row += 2) {
+        // Two lines of RGB, dark to light across the line.
+        std::vector<uint8_t> rgb(2 * 3 * 101);
+        for (size_t i = 0; i < rgb.size(); ++i) rgb[i] = uint8_t((i / 3 % 101) * 2 + row);
+        const void* in[6] = {&rgb[0], &rgb[1], &rgb[2], &rgb[303], &rgb[304], &rgb[305]};
+        std::vector<std::vector<uint8_t>> planes(8);
+        unsigned char* out[8];
+        for (size_t p = 0; p < 8; ++p) {
+            planes[p].assign(size_t(sizes[p % 4]) + kGuard, 0);
+            std::fill(planes[p].end() - kGuard, planes[p].end(), kFill);
+            out[p] = planes[p].data();
+        }
+        int anyDot = -1;
+        ASSERT_EQ(HXR_Halftone(h, out, &anyDot, in, nullptr, 101, 0, 2, row), 0u) << error();
+        bool any = false;
+        for (const auto& p : planes) {
+            for (size_t i = p.size() - kGuard; i < p.size(); ++i) ASSERT_EQ(p[i], kFill);
+            for (size_t i = 0; i < p.size() - kGuard; ++i) any |= p[i] != 0;
+        }
+        EXPECT_EQ(anyDot, any ? 1 : 0);
+        dotted += any;
+
+        // The parallel path's ink rows for the same band.
+        std::vector<std::vector<uint8_t>> inks(8, std::vector<uint8_t>(size_t(inkBytes) + kGuard, kFill));
+        unsigned char* inkRows[8];
+        for (size_t p = 0; p < 8; ++p) inkRows[p] = inks[p].data();
+        int start = -1, length = -1;
+        ASSERT_EQ(HXR_ConvertColor(h, inkRows, &start, &length, in, nullptr, 101, 0, 2, row), 0u);
+        EXPECT_EQ(start, 0);
+        EXPECT_EQ(length, 101);
+        for (const auto& p : inks)
+            for (size_t i = size_t(length); i < p.size(); ++i) ASSERT_EQ(p[i], kFill);
+    }
+    EXPECT_GT(dotted, 0u);
+    EXPECT_EQ(HXR_EndPage(h), 0u);
+    bnrz.world().counts = {5, 6, 7};
+    unsigned counts[36] = {};
+    EXPECT_EQ(HXR_GetDotCount(h, counts, 0), 0u);
+    EXPECT_EQ(counts[2], 7u);
+}
+
 }  // namespace
 }  // namespace hxr_test
