@@ -2,7 +2,6 @@
 // buffer and the fake binariser: ink rows and selection flags, creation
 // refusals, the set-up, page and band codes, the monochrome-photo rows of the
 // parallel path, and the getters.
-#include "fake_binarizer.h"
 #include "hxr/color/hxr_color_tnmx.h"
 #include "hxr/color/recording_kernels.h"
 #include "hxr/control/hxr_ht_ctrl.h"
@@ -40,7 +39,7 @@ protected:
     }
 
     FakeBinarizerScope bnrz;
-    color_test::BoundTables kernels{filled_tables()};
+    KernelTablesScope kernels;
     _HXR_IMAGE_INFO image{};
     _HXR_HALFTONE_INFO halftone{};
     _HXR_OPTION_INFO option{};

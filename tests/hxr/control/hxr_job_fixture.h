@@ -5,31 +5,15 @@
 // resource.
 #pragma once
 
-#include "fake_binarizer.h"
-#include "hxr/color/recording_kernels.h"
 #include "hxr/control/hxr_instance.h"
 #include "support/counting_services.h"
+#include "support/hxr_engine_fakes.h"
 #include "support/model.h"
 #include "support/model_index.h"
 
 #include <gtest/gtest.h>
 
 namespace hxr_test {
-
-// The kernel description with every empty slot recording.
-inline HXRColorFuncTables filled_tables() {
-    HXRColorFuncTables t = kHxrColorFuncTables;
-    const HXRColorFuncTables rec = color_test::recording_tables();
-    for (uint32_t f = 0; f < kColorFamilyCount; ++f)
-        for (uint32_t r = 0; r < kColorFuncRowsMax; ++r) {
-            HXRColorFuncRow& row = t.table[f][r];
-            const HXRColorFuncRow& with = rec.table[f][r];
-            if (!row.expandH2NxV2) row.expandH2NxV2 = with.expandH2NxV2;
-            if (!row.normal) row.normal = with.normal;
-            if (!row.reduceH) row.reduceH = with.reduceH;
-        }
-    return t;
-}
 
 struct JobRecords {
     _HXR_IMAGE_INFO image;
@@ -104,7 +88,7 @@ protected:
 
     ovcg_test::CountingServices svc;
     FakeBinarizerScope bnrz;
-    color_test::BoundTables kernels{filled_tables()};
+    KernelTablesScope kernels;
     const ovcg_test::ModelDescription model = ovcg_test::default_model();
     ovcg_test::ResWriter file = ovcg_test::build_model(model);
 

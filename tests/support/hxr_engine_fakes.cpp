@@ -1,4 +1,4 @@
-#include "fake_binarizer.h"
+#include "support/hxr_engine_fakes.h"
 
 #include "hxr/control/hxr_alloc_array.h"
 
