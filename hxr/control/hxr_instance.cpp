@@ -172,7 +172,7 @@ uint32_t start_steps(HXRInstance* inst, Started& s) {
 }
 
 // Step 9: the double gammas of the table and of every output colour's dot sizes.
-void record_gammas(HXRInstance* inst, const HXRResReadController* rc) {
+void record_gammas(HXRInstance* inst, const HXRResReadController* rc, const HXRClrMgr* colours) {
     const HXRLutResParser* lut = HXRGetLutParser(rc, 0);
     const bool colour = inst->halftone.inkSet != 0;
     const uint32_t g0 = colour ? HXRGetLutColorDblGamma0(lut) : HXRGetLutMonoDblGamma0(lut);
@@ -181,10 +181,10 @@ void record_gammas(HXRInstance* inst, const HXRResReadController* rc) {
     inst->lutGamma[1] = lut && g255 == HXRGetDblGamma255(rc, 0) ? g255 : kNone;
     for (auto& pair : inst->dotGamma) pair[0] = pair[1] = kNone;
     const HXRSmlResParser* sml = HXRGetSmlParser(rc, 0, 0);
-    const uint32_t n = HXRGetOutputColorNum(inst->colours);
+    const uint32_t n = HXRGetOutputColorNum(colours);
     if (!sml || n < 1 || n > kHxrMaxInks) return;
     for (uint32_t i = 0; i < n; ++i) {
-        const uint32_t code = HXRGetOutputColorCode(inst->colours, i);
+        const uint32_t code = HXRGetOutputColorCode(colours, i);
         inst->dotGamma[i][0] = HXRGetSmlDoubleGamma0(sml, code);
         inst->dotGamma[i][1] = HXRGetSmlDoubleGamma255(sml, code);
     }
@@ -314,14 +314,8 @@ unsigned int HXR_StartJob(void* handle) {
         HXRDeleteResReadController(s.readCtrl);
         return r;
     }
-    // Step 9.
-    inst->colours = s.colours;
-    inst->htCtrl = s.ctrl;
-    inst->dataSet = s.dataSet;
-    inst->slut = s.slut;
-    inst->rh = s.rh;
-    record_gammas(inst, s.readCtrl);
-    // Step 10.
+    // Step 9 (the gammas), step 10, and only then the job's objects are recorded.
+    record_gammas(inst, s.readCtrl, s.colours);
     if (HXRDeleteResReadController(s.readCtrl) != 0) return kHxrStartDeleteReadCtrl;
     static constexpr uint32_t kFreeCodes[kHxrBlobCount] = {kHxrStartFreePrinterId, kHxrStartFreeCalibration,
                                                            kHxrStartFreeUserColor};
@@ -331,6 +325,11 @@ unsigned int HXR_StartJob(void* handle) {
         slot = nullptr;
         inst->blobSize[kind] = 0;
     }
+    inst->colours = s.colours;
+    inst->htCtrl = s.ctrl;
+    inst->dataSet = s.dataSet;
+    inst->slut = s.slut;
+    inst->rh = s.rh;
     inst->state = (inst->state & ~kHxrStateStartFailed) | kHxrStateStarted;
     return 0;
 }
