@@ -8,6 +8,7 @@
 #include "hxr/control/hxr_instance.h"
 #include "support/counting_services.h"
 #include "support/hxr_engine_fakes.h"
+#include "support/hxr_fixture.h"
 #include "support/model.h"
 #include "support/model_index.h"
 
@@ -21,18 +22,18 @@ struct JobRecords {
     _HXR_OPTION_INFO option;
 };
 
-class HxrJobTest : public ::testing::Test {
+class HxrJobTest : public HxrTest {
 protected:
-    void SetUp() override { HXRSetErrorInfo(0); }
+    // Instances bring their own memory managers: the counts start at zero.
+    void SetUp() override {
+        HxrTest::SetUp();
+        HXRDeleteMemMgr(mm);
+        mm = nullptr;
+    }
     void TearDown() override {
         for (void* h : instances_) HXR_DeleteInstance(h);
-        EXPECT_EQ(svc.live_blocks(), 0u);
-        EXPECT_EQ(svc.bad_frees(), 0u);
-        EXPECT_EQ(svc.live_resources(), 0u);
-        EXPECT_EQ(svc.bad_resource_frees(), 0u);
-        HXRSetErrorInfo(0);
+        HxrTest::TearDown();
     }
-    uint32_t error() { return HXRGetErrorInfo(nullptr); }
 
     // The first model print mode with these words.
     ovcg_test::ModelPrintMode mode(uint32_t doc = 0, uint32_t ht = 3, uint32_t bits = 2, uint32_t sub = 0) const {
@@ -86,7 +87,6 @@ protected:
     }
     static HXRInstance* inst(void* h) { return static_cast<HXRInstance*>(h); }
 
-    ovcg_test::CountingServices svc;
     FakeBinarizerScope bnrz;
     KernelTablesScope kernels;
     const ovcg_test::ModelDescription model = ovcg_test::default_model();
