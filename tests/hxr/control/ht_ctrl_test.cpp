@@ -336,9 +336,6 @@ TEST_F(HtController, GettersAndAnswers) {
     EXPECT_EQ(HXRGetWriteInkBufSize(nullptr), 0u);
     EXPECT_EQ(HXRResetHtCtrlErrorBuffer(nullptr), 1u);
     EXPECT_EQ(HXRGetHtCtrlDotCounter(nullptr, counts, kHxrHtDotCounts), 0u);
-    EXPECT_EQ(HXRGetHtCtrlTextEnhance(nullptr) + HXRGetHtCtrlInkQtElementSize(nullptr) +
-                  HXRGetHtCtrlPixelOffset(nullptr) + HXRIfAddBiggerDotRate(nullptr) + HXRNeedUBECSmlCalib(nullptr),
-              0u);
 }
 
 }  // namespace

@@ -355,24 +355,5 @@ TEST_F(HxrJobStart, AFailedStartRecordsNothingAndCannotRunAgain) {
     }
 }
 
-TEST_F(HxrJobStart, ErrorRecordKeepsEachJobsFirstFailure) {
-    JobRecords lost = records();
-    lost.halftone.media = 999;
-    void* a = create(lost);
-    EXPECT_EQ(HXR_StartJob(a), kHxrStartPrintMode);
-    EXPECT_EQ(error(), kHxrRecordNoMode);
-    // The next job's own failure is not hidden behind the last one's.
-    JobRecords cmyk = records();
-    cmyk.image.colorMode = 102;
-    void* b = create(cmyk);
-    EXPECT_EQ(error(), 0u);
-    EXPECT_EQ(HXR_StartJob(b), kHxrStartController);
-    EXPECT_EQ(HXR_GetErrorInfo(nullptr), kHxrColorCvtModeInvalid);
-    char* message = nullptr;
-    HXR_GetErrorInfo(&message);
-    ASSERT_NE(message, nullptr);
-    EXPECT_STREQ(message, "");
-}
-
 }  // namespace
 }  // namespace hxr_test
