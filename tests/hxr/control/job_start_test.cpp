@@ -249,6 +249,12 @@ TEST_F(HxrJobStart, ColourOrdersAndBufferSizes) {
         EXPECT_EQ(ink, c.inkBytes);
         drop(h);
     }
+    // A job without a host controller has no rows to size.
+    void* h = create(records(), 0);
+    ASSERT_EQ(HXR_StartJob(h), 0u);
+    int sizes[12], ink = 0;
+    EXPECT_EQ(HXR_GetOutputBufferSize(h, sizes), 1002u);
+    EXPECT_EQ(HXR_GetInkBufferSize(h, &ink), 1102u);
 }
 
 TEST_F(HxrJobStart, DoubleGammaPairs) {
