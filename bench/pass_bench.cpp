@@ -57,8 +57,15 @@ void PlanPage(benchmark::State& state, ovcg_test::HcVariant variant) {
 
 void BM_PassPlanInterleaved(benchmark::State& state) { PlanPage(state, ovcg_test::HcVariant::Interleaved); }
 void BM_PassPlanOnePass(benchmark::State& state) { PlanPage(state, ovcg_test::HcVariant::Default); }
+// Edge logics on a head of 8 nozzles: normal, F-trans and lower passes
+// (the tables claimed from the virtual passes at the schedule), and normal
+// passes whose head tables look for MWSW passes to suppress against.
+void BM_PassPlanEdgeFTrans(benchmark::State& state) { PlanPage(state, ovcg_test::HcVariant::FTrans); }
+void BM_PassPlanEdgeMwsw(benchmark::State& state) { PlanPage(state, ovcg_test::HcVariant::Mwsw); }
 
 }  // namespace
 
 BENCHMARK(BM_PassPlanInterleaved)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_PassPlanOnePass)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_PassPlanEdgeFTrans)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_PassPlanEdgeMwsw)->Unit(benchmark::kMillisecond);

@@ -37,6 +37,14 @@ HxrEngineTable DefaultHxrEngineTable() {
 
 IracEngineTable DefaultIracEngineTable() {
     IracEngineTable t{};
+    t.StartJob = &IRAC_StartJob;
+    t.EndJob = &IRAC_EndJob;
+    t.StartPage = &IRAC_StartPage;
+    t.EndPage = &IRAC_EndPage;
+    t.DrawData = &IRAC_DrawData;
+    t.AbortJob = &IRAC_AbortJob;
+    t.GetValue = &IRAC_GetValue;
+    t.SetValue = &IRAC_SetValue;
     t.DecompressResource = &IRAC_DecompressResource;
     t.GetResourceDataSize = &IRAC_GetResourceDataSize;
     return t;

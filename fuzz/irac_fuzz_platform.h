@@ -46,8 +46,8 @@ inline void Release(void*, void* p) {
 }
 
 // The default callbacks with the counted memory and the resource above,
-// serving `size` bytes at `data`.
-inline ovcg::irac::CallbackTable callbacks(const uint8_t* data, size_t size) {
+// serving `size` bytes at `data`: as the caller's table, and re-laid.
+inline OVF_COMMON platform_table(const uint8_t* data, size_t size) {
     g_platform.data = data;
     g_platform.size = size;
     OVF_COMMON ovf = ovcg::irac::defaults::table();
@@ -56,7 +56,10 @@ inline ovcg::irac::CallbackTable callbacks(const uint8_t* data, size_t size) {
     ovf.free = Free;
     ovf.get_resource = Get;
     ovf.free_resource = Release;
-    return ovcg::irac::relay_callbacks(ovf);
+    return ovf;
+}
+inline ovcg::irac::CallbackTable callbacks(const uint8_t* data, size_t size) {
+    return ovcg::irac::relay_callbacks(platform_table(data, size));
 }
 
 }  // namespace irac_fuzz

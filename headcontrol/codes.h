@@ -1,6 +1,6 @@
 // Result codes of the model resource reader, the pass engine, the five head
 // tables, the loss-nozzle complement's set-up (objects, switches, resources),
-// the command encoder, the band buffer and the overlap masks.
+// the command encoder, the band buffer, the job driver and the overlap masks.
 //
 // Every operation returns an unsigned 32-bit code, 0 for success. A module's
 // code passes through its callers unchanged: a head-table loader called by
@@ -177,6 +177,48 @@ inline constexpr uint32_t kRbmBadRepeat = 406;         // repeat number and plan
 inline constexpr uint32_t kRbmNotHeld = 407;           // raster overwritten or never stored in its slot
 inline constexpr uint32_t kRbmBadIndex = 408;          // colour, layer, plane, raster or argument out of range
 inline constexpr uint32_t kRbmBadSize = 409;           // slot count 0, bits per dot, or a size the platform cannot take
+
+// ---- Job driver and output loop (9-93, shared with the overlap masks) -----------
+inline constexpr uint32_t kIcmBadArgument = 9;         // job-start value out of range
+inline constexpr uint32_t kIcmBadPixelShift = 10;      // a shift outside -16..16, or no shift table
+inline constexpr uint32_t kIcmBadPageArgument = 11;    // no ink list, or a negative left offset
+inline constexpr uint32_t kIcmBadRun = 14;             // null lines, count not 1 or 2, going back, beyond the page
+inline constexpr uint32_t kIcmSimilarIncomplete = 15;  // never reached: the similar-colour grouping is off
+inline constexpr uint32_t kIcmNotInSplitOrder = 16;
+inline constexpr uint32_t kIcmNotInColourTable = 17;   // also: stacked inks need more lines than the list holds
+inline constexpr uint32_t kIcmNotInGrouping = 18;      // also: the 0x40 grouping opens more columns than it has
+inline constexpr uint32_t kIcmBufferTooShort = 19;     // the band buffer holds fewer rasters than one pass spans
+inline constexpr uint32_t kIcmBlockOverflow = 21;      // the rows of a block would send more lines than its head has
+inline constexpr uint32_t kIcmBadModelValue = 23;      // a model value the driver divides by or indexes with
+inline constexpr uint32_t kIcmChangeRefused = 25;
+inline constexpr uint32_t kIcmNoSlotColours = 28;
+inline constexpr uint32_t kIcmNoSlotTables = 29;
+inline constexpr uint32_t kIcmNoLineColours = 30;
+inline constexpr uint32_t kIcmNoInstance = 31;
+inline constexpr uint32_t kIcmNoWorkLine = 32;
+inline constexpr uint32_t kIcmNoZeroLines = 35;
+inline constexpr uint32_t kIcmNoCorrectionBlock = 41;  // function flag 0x100
+inline constexpr uint32_t kIcmNoCycleBlock = 42;       // 0x2000
+inline constexpr uint32_t kIcmNoAutoBottomBlock = 43;  // 0x2
+inline constexpr uint32_t kIcmNoColourMonoBlock = 44;  // 0x400
+inline constexpr uint32_t kIcmNoBrsBlock = 45;         // 0x1
+inline constexpr uint32_t kIcmPageStartState = 52;
+inline constexpr uint32_t kIcmPageEndState = 53;
+inline constexpr uint32_t kIcmRunState = 54;
+inline constexpr uint32_t kIcmValueState = 55;
+inline constexpr uint32_t kIcmChangeState = 58;
+inline constexpr uint32_t kIcmSetState = 59;
+inline constexpr uint32_t kIcmNoBrs = 61;
+inline constexpr uint32_t kIcmBrsFlag = 62;
+inline constexpr uint32_t kIcmAfterFirstPass = 63;
+inline constexpr uint32_t kIcmChangedBefore = 64;
+inline constexpr uint32_t kIcmFeedsNotSuppressed = 65;
+inline constexpr uint32_t kIcmMaskSetCount = 66;
+inline constexpr uint32_t kIcmMaskSetMismatch = 67;
+inline constexpr uint32_t kIcmScheduleBehind = 80;     // a rebuilt schedule would move the head back
+inline constexpr uint32_t kIcmUnitRasterZero = 81;
+inline constexpr uint32_t kIcmLengthBelowMinimum = 82;
+inline constexpr uint32_t kIcmNoUseHead = 93;
 
 // ---- Overlap masks (within the job driver's 9-93) -------------------------------
 inline constexpr uint32_t kPmmNoFtransRecord = 26;

@@ -38,6 +38,11 @@ inline constexpr uint16_t kMwFTransFromNormal = 0x10;
 inline constexpr uint16_t kMwFixedFTrans = 0x20;
 inline constexpr uint16_t kMwTwoTables = 0x40;
 inline constexpr uint16_t kMwRepeat = 0x100;
+inline constexpr uint16_t kMwLowerSelectorsConsecutive = 0x4000;  // lower-table selector blocks one after the other
+inline constexpr uint16_t kMwLowerSelectorsInterleaved = 0x8000;  // lower-table selector blocks taking turns
+// Second flag word (MicroweaveLogicRecord::flags2).
+inline constexpr uint16_t kMwNoPositioningGap = 0x1;
+inline constexpr uint16_t kMwBrsLogic = 0x8000;
 // Null-pass code of an F-trans pass (other codes name lower passes).
 inline constexpr uint16_t kMwNullPassFTrans = 10;
 

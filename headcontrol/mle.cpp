@@ -15,26 +15,11 @@ namespace ovcg::irac {
 
 namespace {
 
-int64_t total_passes(const MleSchedule& s) {
-    return int64_t{s.upperPasses} + s.preNormalPasses + s.normalPasses + s.mwswPasses + s.fTransPasses +
-           s.lowerPasses;
-}
-
 // Index of a command colour code in the resource's colour order; -1 when absent.
 int32_t color_index(const MLEResourceData& r, uint8_t code) {
     for (int32_t i = 0; i < r.nozzleArrayNum; ++i)
         if (r.colorOrder[i] == code) return i;
     return -1;
-}
-
-const MicroweaveLogicRecord* first_logic(const MLEResourceData& r) {
-    return r.unitNum > 0 && r.units ? &r.units[0] : nullptr;
-}
-
-// The logic of slot 0 (null when the slot is empty).
-const MicroweaveLogicRecord* slot0_logic(const MLEResourceData& r) {
-    const int32_t i = r.unitIndexOfSlot[0];
-    return i >= 0 && i < r.unitNum && r.units ? &r.units[i] : nullptr;
 }
 
 // The per-colour direction correction: a colour's nozzle line prints later
@@ -68,32 +53,7 @@ int64_t colour_value(const MLE_INSTANCE& e, const Correction& c, int32_t index) 
     return t / 10 - o;
 }
 
-int64_t virtual_nozzles(const MLE_INSTANCE& e) {
-    const HeadRecord& h = e.resource->head;
-    return int64_t{e.table.headStart[h.headNum - 1]} + h.nozzleNumOfHead[h.headNum - 1];
-}
-
 uint32_t as_u32(int64_t v) { return static_cast<uint32_t>(static_cast<int32_t>(v)); }
-
-// The head table of `pass` and the vertical position of the pass.
-bool build_pass(MLE_INSTANCE& e, int32_t pass) {
-    if (!MakeHeadTable(e, pass)) return false;
-    int64_t v = e.table.headPos;
-    if (NLM_IsValid(e.nlm)) {
-        const int32_t heads = e.resource->head.headNum;
-        v += int64_t{e.table.headStart[walk::floor_mod(NLM_GetBaseHeadVerticalShiftAmount(e.nlm), heads)]} *
-             e.schedule.logic.pitch;
-    }
-    if (v < INT32_MIN || v > INT32_MAX) return false;
-    e.vPos = static_cast<int32_t>(v);
-    return true;
-}
-
-uint32_t plan(MLE_INSTANCE& e, int32_t selector, uint32_t failCode) {
-    if (uint32_t rc = GetResouceData(e, *e.cb, selector)) return rc;
-    if (uint32_t rc = CreateSchedule(e, e.schedule.scheduleLength, true)) return rc;
-    return build_pass(e, e.passNo) ? 0 : failCode;
-}
 
 void free_head_tables(MLE_INSTANCE& e) {
     const CallbackTable& cb = *e.cb;
@@ -269,7 +229,7 @@ uint32_t MLE_StartPage(MLE_INSTANCE* o, uint32_t length, uint16_t inkCount, cons
         o->columnOffset[c] = static_cast<int32_t>(v);
     }
     // 7. The inks whose nozzles stand lowest and highest.
-    const MicroweaveLogicRecord* g0 = first_logic(r);
+    const MicroweaveLogicRecord* g0 = mle_first_logic(r);
     const int64_t pitch = g0 ? g0->pitch : 0;
     int64_t hiP = 0, loP = 0;
     for (int32_t i = 0; i < inkCount; ++i) {
@@ -301,7 +261,7 @@ uint32_t MLE_StartPage(MLE_INSTANCE* o, uint32_t length, uint16_t inkCount, cons
 
 uint32_t MLE_CreateSchedulingTable(MLE_INSTANCE* o, int32_t selector, uint32_t* vPos) {
     if (!o) return kMleNoObject;
-    const uint32_t rc = plan(*o, selector, kMleCreateFailed);
+    const uint32_t rc = mle_plan(*o, selector, kMleCreateFailed);
     if (!rc && vPos) *vPos = as_u32(o->vPos);
     return rc;
 }
@@ -309,29 +269,29 @@ uint32_t MLE_CreateSchedulingTable(MLE_INSTANCE* o, int32_t selector, uint32_t* 
 uint32_t MLE_ReCreateSchedulingTable(MLE_INSTANCE* o, uint32_t length) {
     if (!o) return kMleNoObject;
     o->schedule.scheduleLength = length;
-    return plan(*o, 0, kMleReplanFailed);
+    return mle_plan(*o, 0, kMleReplanFailed);
 }
 
 uint32_t MLE_MakeHeadTable(MLE_INSTANCE* o) {
-    if (!o || !build_pass(*o, o->passNo)) return kMleMakeFailed;
+    if (!o || !mle_build_pass(*o, o->passNo)) return kMleMakeFailed;
     FillHeadInfo(*o, 0);
     return 0;
 }
 
 uint32_t MLE_Next(MLE_INSTANCE* o, uint32_t* vPos, uint8_t* end) {
     if (!o) return kMleNextFailed;
-    const int64_t last = total_passes(o->schedule) - 1;
+    const int64_t last = mle_total_passes(o->schedule) - 1;
     if (end) *end = 1;
     if (o->passNo > last) return 0;
     ++o->passNo;
     if (o->passNo > last) return 0;
     if (end) *end = 0;
-    if (!build_pass(*o, o->passNo)) return kMleNextFailed;
+    if (!mle_build_pass(*o, o->passNo)) return kMleNextFailed;
     if (vPos) *vPos = as_u32(o->vPos);
     return 0;
 }
 
-bool MLE_IsLastPass(const MLE_INSTANCE* o) { return o && o->passNo >= total_passes(o->schedule) - 1; }
+bool MLE_IsLastPass(const MLE_INSTANCE* o) { return o && o->passNo >= mle_total_passes(o->schedule) - 1; }
 
 uint32_t MLE_GetVPos(const MLE_INSTANCE* o) { return o ? as_u32(o->vPos) : 0; }
 
@@ -375,7 +335,7 @@ uint32_t MLE_GetHeadheight(const MLE_INSTANCE* o) {
     }
     int64_t pitch = 0;
     for (int32_t u = 0; u < r.unitNum; ++u) pitch = std::max<int64_t>(pitch, r.units[u].pitch);
-    const int64_t height = (hi - lo) + (virtual_nozzles(*o) - 1) * pitch + 1;
+    const int64_t height = (hi - lo) + (mle_virtual_nozzles(*o) - 1) * pitch + 1;
     return static_cast<uint32_t>(std::clamp<int64_t>(height, 0, UINT32_MAX));
 }
 
@@ -393,7 +353,7 @@ int16_t MLE_GetUpperColumnIndex(const MLE_INSTANCE* o) { return o ? o->maxOffset
 
 int16_t MLE_GetNormalMaxFeed(const MLE_INSTANCE* o) {
     if (!o) return 0;
-    const MicroweaveLogicRecord* g = o->schedule.logic.layers ? &o->schedule.logic : slot0_logic(*o->resource);
+    const MicroweaveLogicRecord* g = o->schedule.logic.layers ? &o->schedule.logic : mle_slot_logic(*o->resource, 0);
     if (!g) return 0;
     for (uint32_t i = 0; i < g->layerCount; ++i) {
         const MicroweaveLayerRecord& l = g->layers[i];
@@ -418,13 +378,13 @@ uint16_t MLE_GetNozzleMax(const MLE_INSTANCE* o) {
 }
 
 bool MLE_BRS(const MLE_INSTANCE* o) {
-    const MicroweaveLogicRecord* g = o ? slot0_logic(*o->resource) : nullptr;
-    return g && (g->flags2 & 0x8000);
+    const MicroweaveLogicRecord* g = o ? mle_slot_logic(*o->resource, 0) : nullptr;
+    return g && (g->flags2 & kMwBrsLogic);
 }
 
 namespace {
 bool slot0_has_kind(const MLE_INSTANCE* o, int16_t kind) {
-    const MicroweaveLogicRecord* g = o ? slot0_logic(*o->resource) : nullptr;
+    const MicroweaveLogicRecord* g = o ? mle_slot_logic(*o->resource, 0) : nullptr;
     if (!g) return false;
     for (uint32_t i = 0; i < g->layerCount; ++i)
         if (g->layers[i].kind == kind) return true;
@@ -438,7 +398,7 @@ bool MLE_BRSAutoLower(const MLE_INSTANCE* o) {
     return o && o->resource->unitIndexOfSlot[3] >= 0 && o->resource->unitIndexOfSlot[3] < o->resource->unitNum;
 }
 bool MLE_BRSPositioning(const MLE_INSTANCE* o) {
-    const MicroweaveLogicRecord* g = o ? slot0_logic(*o->resource) : nullptr;
+    const MicroweaveLogicRecord* g = o ? mle_slot_logic(*o->resource, 0) : nullptr;
     return g && (g->flags & kMwLowerPositioning);
 }
 
@@ -509,7 +469,7 @@ uint32_t MLE_GetHTMaskSwitchingPosition(MLE_INSTANCE* o, int32_t* pos, int32_t* 
             }
         }
     }
-    if (o->passNo < total_passes(s)) build_pass(*o, o->passNo);
+    if (o->passNo < mle_total_passes(s)) mle_build_pass(*o, o->passNo);
     return rc;
 }
 
@@ -524,7 +484,7 @@ bool MLE_IsBRSCalculationMethod(const MLE_INSTANCE* o) { return o && o->resource
 // Null passes of the F-trans group (code 10) and, after them, of the lower
 // group (the other codes), from the first logic's null-pass list.
 bool MLE_IsInsertNullPass(const MLE_INSTANCE* o, int32_t pass) {
-    const MicroweaveLogicRecord* g = o ? first_logic(*o->resource) : nullptr;
+    const MicroweaveLogicRecord* g = o ? mle_first_logic(*o->resource) : nullptr;
     if (!g) return false;
     const MleSchedule& s = o->schedule;
     int64_t p = pass;
@@ -540,7 +500,7 @@ bool MLE_IsInsertNullPass(const MLE_INSTANCE* o, int32_t pass) {
 }
 
 uint32_t MLE_GetInsertNullPassNum(const MLE_INSTANCE* o, int32_t first, uint32_t count) {
-    const MicroweaveLogicRecord* g = o ? first_logic(*o->resource) : nullptr;
+    const MicroweaveLogicRecord* g = o ? mle_first_logic(*o->resource) : nullptr;
     if (!g || g->nullPassCount < 1) return 0;
     // Only passes after the MWSW group, within the F-trans and lower groups
     // and their null entries, can be null passes.

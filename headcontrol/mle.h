@@ -17,16 +17,16 @@
 // layer's passes: positions, steps, counts; no allocation), mle_schedule
 // (page-edge mapping: the moving range, layer ranges, phases and pass
 // counts), mle_head_table (the per-pass nozzle states and the nozzle
-// information of one head and ink). Logics with lower, MWSW or F-trans
-// layers, two moving-range tables, repeat mode or a lower-edge record are
-// planned by the edge planning (mle_edge.h).
+// information of one head and ink), mle_edge (the tables of the MWSW,
+// F-trans and lower groups, the MIR list) and mle_replan (re-planning
+// within a page, the lower-edge and BRS queries, the loss-nozzle queries).
 //
 // Errors (codes.h, 2xx): every operation returns 0 or its code at once;
 // arrays already allocated stay attached and are freed by MLE_EndPage or
 // MLE_Destructor. Head tables that cannot be built are reported with the
-// caller's code (222-226, 262, 283). A logic whose values cannot serve as
-// divisors, indexes or loop steps, and a plan whose passes or positions do
-// not fit 31 bits, give 249.
+// caller's code (222-226, 252, 254, 262, 271, 283, 957). A logic whose
+// values cannot serve as divisors, moduli, indexes or loop steps, and a plan
+// whose passes or positions do not fit 31 bits, give 249.
 #pragma once
 
 #include "headcontrol/callbacks.h"
@@ -193,13 +193,13 @@ struct MleSchedule {
     uint32_t notPrintEnd;
     int64_t rangeStart;
     int64_t rangeBase;
-    // Edge planning.
-    FTransPass* fTransTable;
-    LowerEntry* lowerTable;
-    LowerEntry* dummyHeadTable;
+    // Edge planning (mle_edge.h).
+    FTransPass* fTransTable;         // fTransPasses
+    LowerEntry* lowerTable;          // lowerPasses (the count before the recount allocated)
+    LowerEntry* dummyHeadTable;      // the virtual passes' windows while the tables are built
     LowerEdgeRecord* lowerEdge;
-    uint16_t* lowerFeedTable;
-    int16_t* workArrays[3];
+    uint16_t* lowerFeedTable;        // two tables: per normal step, its feed less feedBase (signed 16 bits)
+    int16_t* workArrays[3];          // [0]: private copies of the feeds the two tables extend
     // Per-nozzle arrays of the head table (maxNozzle entries) and per-head overlap widths.
     uint8_t* state;
     uint32_t* rasterOffset;
@@ -328,6 +328,68 @@ uint32_t MLE_GetInsertNullPassNum(const MLE_INSTANCE* object, int32_t first, uin
 uint16_t MLE_GetNozzlePitchIncludedNozzleInfo(const MLE_INSTANCE* object);
 bool MLE_GetLayeredHTEnable(const MLE_INSTANCE* object);
 
+// ---- Re-planning within a page ------------------------------------------------------
+// Frees the schedule and loads logic max(selector, 0): selector -1 re-plans
+// logic 0 for the page length `value`; 0-2 load that logic with its
+// non-negative layer starts moved down by `value` (kept as layerShift) and
+// the pass counter back at 0; 3 loads the lower-edge logic for the length
+// of MLE_GetAutoBottomRange, its starts moved by a positive layerShift.
+// 242 for a selector outside -1..3 (the schedule left as it was) or an
+// empty slot (the schedule freed); the schedule's codes; 223 head table.
+uint32_t MLE_ChangeMicroWeaveLogic(MLE_INSTANCE* object, int32_t selector, uint32_t value, uint32_t* vPos);
+// Re-plans logic 0 for `length` and steps `back` passes back: `before` the
+// head position of the pass before the new one (the head top for pass 0),
+// `after` the new pass's vPos. 260 more passes back than made, 261 a new
+// pass beyond the normal group or the plan (the new schedule stands, the
+// pass counter unchanged), 262 a head table; the schedule's codes.
+uint32_t MLE_ChangeSpecification(MLE_INSTANCE* object, int32_t* before, int32_t* after, uint32_t length, int32_t back);
+// The lower-edge logic's range (autoBottomLength is set): 241 no layer of
+// kind 6, 1 or 3, 245 the page ends above that layer, 240 the range lies
+// beyond the group's passes.
+uint32_t MLE_GetAutoBottomRange(MLE_INSTANCE* object, int32_t* top, int32_t* length);
+// The per-pass feed list of the page, one section per group with passes
+// (kinds 1 upper, 2 pre-normal, 3 normal, 5 F-trans, 6 lower); it stays the
+// engine's until the next call or MLE_Destructor. 206 memory, 271 a head
+// table (or no schedule).
+uint32_t MLE_GetMIR(MLE_INSTANCE* object, const MleMirList** list);
+// The head position of the first pass after the normal group; present 0
+// (and 0) without lower passes. 224 head table.
+uint32_t MLE_GetFooterTopPosition(MLE_INSTANCE* object, int32_t* pos, uint8_t* present);
+// The BRS queries: 253 a negative gap, 254 / 252 a head table, 251 a
+// logic with F-trans passes.
+uint32_t MLE_BRSPositioningGap(MLE_INSTANCE* object, int32_t* gap);
+uint32_t MLE_BRSCorrectLowerPosition(MLE_INSTANCE* object, int32_t* pos);
+// The schedule memory the mode's logics need at most (the page's schedule
+// is kept); a logic's schedule code when one fails.
+uint32_t MLE_SumAllocateMemorySize(MLE_INSTANCE* object, uint32_t* size);
+int32_t MLE_GetUNDIndex(const MLE_INSTANCE* object, int32_t raster);
+
+// ---- Loss-nozzle queries (positions in rasters) ---------------------------------------
+// The last raster the ink prints in the current pass over the heads it
+// uses; 0xFFFFFFFF when none prints.
+uint32_t MLE_GetNozzleEndPosition(MLE_INSTANCE* object, int32_t ink);
+// yShift plus, for head > 0, the head's first virtual nozzle (0 for a
+// head or ink outside the page).
+int32_t MLE_GetHeadOffset(MLE_INSTANCE* object, int32_t ink, int32_t head);
+// The nozzle information of the head and ink as separate values: 255 as
+// MLE_GetNozzleInfo.
+uint32_t MLE_GetHeadInfo(MLE_INSTANCE* object, int32_t ink, int32_t head, int32_t* offset, uint16_t* nozzles,
+                         MleNozzleRange* window, MleNozzleRange* lowerPair, MleNozzleRange* upperPair,
+                         const uint8_t** states, const uint16_t** halftoneIndices);
+// Builds the head table of pass passNo + n in place (it stays): valid 0
+// beyond the last pass; 957 head table.
+uint32_t MLE_GetHeadPosAfterPass(MLE_INSTANCE* object, int32_t n, uint8_t* valid, int32_t* vPos, int32_t* headPos,
+                                 int32_t* vPosShifted, uint16_t* selector);
+int32_t MLE_GetEndHeadNo(const MLE_INSTANCE* object, int32_t ink);
+uint16_t MLE_GetHeadOffsetSize(const MLE_INSTANCE* object, int32_t head);
+int32_t MLE_GetHeadNum(const MLE_INSTANCE* object);
+uint16_t MLE_GetNozzleNum(const MLE_INSTANCE* object, int32_t head, int32_t divisor);  // 0 for divisor 0
+int32_t MLE_GetVirtualNozzleNum(const MLE_INSTANCE* object);
+uint32_t MLE_SetYdsCorrectionArray(MLE_INSTANCE* object, int32_t columnNum, int32_t valuesPerLine,
+                                   const int16_t* const* numerators, const int16_t* const* denominators);
+uint32_t MLE_SetNlmChipUsed(MLE_INSTANCE* object, int32_t kind, int32_t count, const uint16_t* chips);
+void MLE_SetRlsDischargeTiming(MLE_INSTANCE* object, int32_t timing);
+
 // ---- Schedule builder and head table (mle_schedule.cpp, mle_head_table.cpp) ----------
 // Loads the logic of slot `selector` into the schedule: 242 without one,
 // 249 a logic the engine cannot plan, 202 the layer copy.
@@ -338,7 +400,8 @@ void FreeInputInkInfoContent(const CallbackTable& cb, InputInkInfo& record);
 // True when the pair (code, pass) is in the logic's null-pass list.
 bool IsInsertNullPass(const MicroweaveLogicRecord& logic, uint16_t code, uint32_t pass);
 // False when the pass lies in no group or its head table breaks a rule
-// (a head entry's selector outside 1..colorNum).
+// (a head entry's selector outside 1..colorNum; in repeat mode a pass off
+// the normal cycle's nozzle grid).
 bool MakeHeadTable(MLE_INSTANCE& engine, int32_t pass);
 // False for a head or ink outside the page, or missing layered-halftone arrays.
 bool GetNozzleInfo(MLE_INSTANCE& engine, int32_t head, int32_t ink);

@@ -1,13 +1,25 @@
-// Edge planning: what logics with lower, segment, MWSW or F-trans layers,
-// two moving-range tables, repeat mode or a lower-edge record need beyond
-// the upper, pre-normal and normal groups (the lower table, the F-trans
-// pass table, the lower-edge record, the MIR list and their head tables).
+// Edge planning: the tables that the MWSW, F-trans and lower groups need
+// beyond the layers' positions, and the engine helpers that the accessors
+// of those groups share.
 //
-// This build plans the upper, pre-normal and normal groups: a logic that
-// needs edge planning is refused with 249 when it is loaded, so the edge
-// groups never hold passes. The schedule keeps the edge tables' pointers
-// (MleSchedule) and FreeSchedule frees them, so the edge planning only
-// fills them.
+// The lower region. The segment layers (type 5, one per head) carry the
+// normal (or MWSW) cycle on past its last pass: their passes from
+// `passBase` on (normalPasses, or mwswPasses with an MWSW layer), the
+// "virtual" passes, hold the rasters that the real passes leave to the
+// edge groups. Their windows, selectors and groups form the dummy head
+// table (mwswExtraPasses rows per segment). Each F-trans pass and then each
+// lower pass, in pass order, claims from the virtual windows: from its own
+// window's first nozzle it searches the first nozzle whose raster a virtual
+// window still holds (SearchNozzle), prints from there, and the rasters it
+// prints are taken out of every virtual window that held them (their first
+// nozzles move past them), so that no later pass prints them again. An
+// F-trans pass claims only up to its overlap start: its overlap zone is
+// printed second half (state 3) and claimed by the next pass, which prints
+// it first half (state 2).
+//
+// Codes: 203 allocation, 244 edge passes without virtual passes, 249 more
+// than 65536 F-trans, lower or virtual passes, tables whose building would
+// visit more than 2^20 passes, or a value beyond 16 bits.
 #pragma once
 
 #include "headcontrol/mle.h"
@@ -16,19 +28,32 @@
 
 namespace ovcg::irac {
 
-// Layer types (kind mod 20) that only the edge planning handles.
-inline constexpr bool is_edge_layer_type(int32_t type) {
-    switch (type) {
-        case 2: case 5: case 6: case 7: case 8: case 10: case 12: case 17: case 19: return true;
-        default: return false;
-    }
-}
-
-// True when the logic (with the resource's lower-edge switch) needs what
-// this build does not plan.
-bool mle_needs_edge_planning(const MLEResourceData& resource, const MicroweaveLogicRecord& logic);
+// Step 8 of the schedule (first build only): the lower-edge record, the
+// F-trans pass table, the lower table and their recounts; in repeat mode
+// the recount of the last group's passes.
+uint32_t MakeEdgeTables(MLE_INSTANCE& e, int64_t headOffset, uint32_t pageLength);
 
 // Frees the MIR list and clears the pointer (null is ignored).
 void mle_free_mir(const CallbackTable& cb, MleMirList*& mir);
+
+// ---- Engine helpers ----------------------------------------------------------------
+
+int64_t mle_total_passes(const MleSchedule& s);
+// The head table of `pass` and its vertical position (vPos); false when the
+// head table cannot be built or the position leaves 31 bits.
+bool mle_build_pass(MLE_INSTANCE& e, int32_t pass);
+// Rebuilds the current pass's head table after a query built others.
+void mle_restore_pass(MLE_INSTANCE& e);
+// headPos of `pass` (its head table built in place); false when it fails.
+bool mle_head_pos(MLE_INSTANCE& e, int64_t pass, int64_t& pos);
+// Loads the logic of `selector`, builds the schedule for scheduleLength
+// and the head table of passNo (`failCode` when that fails).
+uint32_t mle_plan(MLE_INSTANCE& e, int32_t selector, uint32_t failCode);
+// The logic of slot 0 and the first record of the resource's logic array
+// (null when absent).
+const MicroweaveLogicRecord* mle_slot_logic(const MLEResourceData& r, int32_t slot);
+const MicroweaveLogicRecord* mle_first_logic(const MLEResourceData& r);
+// Virtual nozzles of the heads: the last head's first nozzle plus its count.
+int64_t mle_virtual_nozzles(const MLE_INSTANCE& e);
 
 }  // namespace ovcg::irac

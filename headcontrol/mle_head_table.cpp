@@ -8,6 +8,14 @@
 // rasters with those nozzles. The builders below mark or clear nozzles of
 // the current pass through that correspondence; every window is clipped to
 // [0, maxNozzle).
+//
+// The edge groups: an MWSW pass and the normal passes next to it suppress
+// (state 5) the nozzles whose rasters a pass of the other group reaches;
+// the MWSW overlap layers give such nozzles back as the two halves of an
+// MWSW overlap (states 6 and 7). F-trans and lower passes print what the
+// schedule's F-trans pass table and lower table assign them. In repeat
+// mode the passes before and after the normal group print a normal pass's
+// pattern, moved to their own position (nozzleShift).
 #include "headcontrol/codes.h"
 #include "headcontrol/mle.h"
 #include "headcontrol/mle_walk.h"
@@ -45,10 +53,13 @@ private:
     };
 
     const walk::LayerSpan& span(const MicroweaveLayerRecord& l) const { return s_.spans[&l - s_.logic.layers]; }
+    // Nozzles [f, e) moved by delta, clipped.
+    Window clip(int64_t f, int64_t e) const {
+        return {int32_t(std::clamp<int64_t>(f, 0, maxNozzle_)), int32_t(std::clamp<int64_t>(e, 0, maxNozzle_)), f};
+    }
     // The window of step `step` of layer l, moved by delta nozzles.
     Window window(const MicroweaveLayerRecord& l, int32_t step, int64_t delta) const {
-        const int64_t f = l.range[step].first + delta, e = l.range[step].end + delta;
-        return {int32_t(std::clamp<int64_t>(f, 0, maxNozzle_)), int32_t(std::clamp<int64_t>(e, 0, maxNozzle_)), f};
+        return clip(l.range[step].first + delta, l.range[step].end + delta);
     }
     void mark(int32_t n, uint8_t state, int64_t origin, int32_t head, uint16_t step) {
         s_.state[n] = state;
@@ -57,24 +68,47 @@ private:
         s_.stepValue[n] = step;
     }
     void clear(int32_t n) { mark(n, kNozzleIdle, n, 0, kMleNoStepValue); }
+    void widen(const Window& w) {
+        if (w.first >= w.end) return;
+        t_.activeFirst = static_cast<int16_t>(std::min<int32_t>(t_.activeFirst, w.first));
+        t_.activeEnd = static_cast<int16_t>(std::max<int32_t>(t_.activeEnd, w.end));
+    }
     // The highest raster row the current window reaches.
     int64_t reach() const { return (int64_t{t_.activeEnd} - 1) * pitch_ + headPos_; }
     const MicroweaveLayerRecord* first_kind(int16_t kind) const;
     const MicroweaveLayerRecord* last_type(int32_t type) const;
+    // Visits the layer's passes that can meet the current window (its reach
+    // above and below headPos), all but the one at headPos; `limit` more
+    // stops after that many passes. fn(j, position, delta) for aligned ones.
+    template <class Fn>
+    void near_passes(const MicroweaveLayerRecord& l, int64_t limit, Fn&& fn);
 
     void reset();
     PassGroup find_group(int32_t pass, int32_t& index) const;
     bool group_position(PassGroup g, int32_t i);
     void run(PassGroup g, const MicroweaveLayerRecord& l, int32_t i);
+    void run_mwsw(int32_t sweep, const MicroweaveLayerRecord& l, int32_t i);
+    void run_lower(int32_t sweep, const MicroweaveLayerRecord& l, int32_t i);
     void append(const MicroweaveLayerRecord& l, uint8_t state, int32_t i, int32_t h, bool fill);
     void update(const MicroweaveLayerRecord& l, const MleHeadEntry& entry);
     void pol(const MicroweaveLayerRecord& l, const MleHeadEntry& entry, uint8_t state, int32_t h, int64_t counterBase);
     void pol_priority(const MicroweaveLayerRecord& l, const MleHeadEntry& entry, uint8_t state, int32_t h);
     void pol_append(const MicroweaveLayerRecord& l, uint8_t state, int32_t i, int32_t h);
-    void heads_overlap_append(const MicroweaveLayerRecord& l, int32_t i, int32_t h);
+    void heads_overlap(const MicroweaveLayerRecord& l, int32_t i, int32_t h, bool fromHead0);
     void overlap_width(const MicroweaveLayerRecord& l, int32_t i, int32_t h);
+    // The MWSW region's builders.
+    void suppress(const MicroweaveLayerRecord& l, const MleHeadEntry& entry, bool normal);
+    void footer_update(const MicroweaveLayerRecord& l, const MleHeadEntry& entry);
+    void mwsw_pol(const MicroweaveLayerRecord& l, const MleHeadEntry& entry, uint8_t state, int32_t h);
+    void mwsw_pol_update(const MicroweaveLayerRecord& l, uint8_t state, int32_t i, int32_t h);
+    // The F-trans and lower groups' builders.
+    void ftrans_mark(int32_t i, int32_t h);
+    void ftrans_pol(const MleHeadEntry& entry, int32_t h);
+    void footer(const MicroweaveLayerRecord& l, int32_t i, int32_t h);
+    void lower_edge_mark(const MicroweaveLayerRecord& l, const MleHeadEntry& entry, int32_t i, int32_t h);
     void copy_entries();
     void pol_phase(PassGroup g, int32_t i);
+    bool repeat_position(int32_t pass, int32_t mapped);
     void trim();
     bool finish_entries();
 
@@ -98,6 +132,18 @@ const MicroweaveLayerRecord* Builder::last_type(int32_t type) const {
     for (uint32_t i = 0; i < s_.logic.layerCount; ++i)
         if (s_.logic.layers[i].kind % 20 == type) found = &s_.logic.layers[i];
     return found;
+}
+
+template <class Fn>
+void Builder::near_passes(const MicroweaveLayerRecord& l, int64_t limit, Fn&& fn) {
+    const int64_t range = (int64_t{maxNozzle_} - 1) * pitch_;
+    const int64_t hi = std::min<int64_t>(l.end, headPos_ + range);
+    walk::for_each_pass_in(l, span(l), headPos_ - range, hi, [&](int64_t j, int64_t s) {
+        if (j >= limit) return false;
+        int64_t delta = 0;
+        if (s != headPos_ && aligned(s, headPos_, pitch_, delta)) fn(j, s, delta);
+        return true;
+    });
 }
 
 void Builder::reset() {
@@ -138,11 +184,24 @@ PassGroup Builder::find_group(int32_t pass, int32_t& index) const {
 // The head position of the group's pass i, set before the builders run so
 // that a layer placed before the group's own layer sees it.
 bool Builder::group_position(PassGroup g, int32_t i) {
-    const MicroweaveLayerRecord* own = g == PassGroup::Upper       ? s_.upper
-                                       : g == PassGroup::PreNormal ? s_.preNormal
-                                                                   : s_.normal;
+    const MicroweaveLayerRecord* own = nullptr;
+    switch (g) {
+        case PassGroup::Upper: own = s_.upper; break;
+        case PassGroup::PreNormal: own = s_.preNormal; break;
+        case PassGroup::Normal: own = s_.normal; break;
+        case PassGroup::Mwsw: own = s_.mwsw; break;
+        case PassGroup::FTrans:
+            if (s_.fTransTable) {
+                headPos_ = s_.fTransTable[i].headPos;
+                return true;
+            }
+            own = s_.fTrans;
+            break;
+        case PassGroup::Lower: own = s_.lower; break;
+        default: break;
+    }
     if (!own) return true;
-    headPos_ = walk::pass_position(*own, own->start, i);
+    headPos_ = walk::pass_position(*own, span(*own).first, i);
     return fits31(headPos_);
 }
 
@@ -150,14 +209,12 @@ void Builder::append(const MicroweaveLayerRecord& l, uint8_t state, int32_t i, i
     const int32_t step = step_of(l, i);
     const MicroweaveRange r = l.range[step];
     if (fill) {
-        headPos_ = walk::pass_position(l, l.start, i);
+        headPos_ = walk::pass_position(l, span(l).first, i);
         t_.entries[h] = MleHeadEntry{walk::selector_of(l, i), walk::group_of(l, i), r.first, r.end,
                                      uint8_t(kEntrySelector | kEntryRange)};
     }
     const Window w = window(l, step, 0);
-    if (w.first >= w.end) return;
-    t_.activeFirst = static_cast<int16_t>(std::min<int32_t>(t_.activeFirst, w.first));
-    t_.activeEnd = static_cast<int16_t>(std::max<int32_t>(t_.activeEnd, w.end));
+    widen(w);
     for (int32_t n = w.first; n < w.end; ++n) {
         s_.state[n] = state;
         s_.rasterOffset[n] = uint32_t(n - w.first);
@@ -276,15 +333,18 @@ void Builder::pol_append(const MicroweaveLayerRecord& l, uint8_t state, int32_t 
     for (int32_t n = std::max(from, w.end); n < p.end; ++n) mark(n, kNozzleAlone, n, h, kMleNoStepValue);
 }
 
-// Fills head entry h from the layer's step and writes the step value into
-// the overlap array of the boundary with head h - 1 where nozzles print;
-// only positions inside that array are written.
-void Builder::heads_overlap_append(const MicroweaveLayerRecord& l, int32_t i, int32_t h) {
+// MakeLayerHeadsOLAppend (and, with the selector and group of head 0 for
+// the edge groups, MakeLayerHeadsOLFooter): fills head entry h from the
+// layer's step and writes the step value into the overlap array of
+// the boundary with head h - 1 where nozzles print; only positions inside
+// that array are written.
+void Builder::heads_overlap(const MicroweaveLayerRecord& l, int32_t i, int32_t h, bool fromHead0) {
     if (heads_ < 2) return;
     const int32_t step = step_of(l, i);
     const MicroweaveRange r = l.range[step];
-    t_.entries[h] = MleHeadEntry{walk::selector_of(l, i), walk::group_of(l, i), r.first, r.end,
-                                 uint8_t(kEntrySelector | kEntryRange)};
+    const uint16_t selector = fromHead0 ? t_.entries[0].selector : walk::selector_of(l, i);
+    const uint16_t group = fromHead0 ? t_.entries[0].group : walk::group_of(l, i);
+    t_.entries[h] = MleHeadEntry{selector, group, r.first, r.end, uint8_t(kEntrySelector | kEntryRange)};
     if (h < 1 || !l.hasStepValues) return;
     const MleOverlapZone z = t_.zones[h - 1];
     const Window w = window(l, step, 0);
@@ -296,6 +356,162 @@ void Builder::overlap_width(const MicroweaveLayerRecord& l, int32_t i, int32_t h
     if (s_.overlapWidth[h] != 0) return;
     const MicroweaveRange r = l.range[step_of(l, i)];
     s_.overlapWidth[h] = r.end > r.first ? uint16_t(r.end - r.first) : 0;
+}
+
+// MakeLayerNormalUpdate (normal) and MakeLayerMWSWUpdate: the layer's
+// passes of another group that reach the current window suppress what the
+// current pass would print there (state 5). With `normal`, from the first
+// pass of the entry's own group on, those passes print their rasters
+// instead (state 0).
+void Builder::suppress(const MicroweaveLayerRecord& l, const MleHeadEntry& entry, bool normal) {
+    if (s_.mwswPasses < 1) return;
+    bool own = false;
+    near_passes(l, normal ? INT64_MAX : s_.mwswPasses, [&](int64_t j, int64_t, int64_t delta) {
+        if (walk::selector_of(l, j) != entry.selector) return;
+        const uint16_t group = walk::group_of(l, j);
+        if (group == entry.group && !normal) return;
+        own |= normal && group == entry.group;
+        const Window w = window(l, step_of(l, j), delta);
+        for (int32_t n = w.first; n < w.end; ++n)
+            if (s_.state[n] >= kNozzleAlone && s_.state[n] <= kNozzleSecondHalf)
+                s_.state[n] = own ? kNozzleIdle : kNozzleSuppressed;
+    });
+}
+
+// MakeLayerFooterUpdate: as the MWSW suppression, with the lower passes'
+// windows, selectors and groups from the lower table.
+void Builder::footer_update(const MicroweaveLayerRecord& l, const MleHeadEntry& entry) {
+    if (s_.mwswPasses < 1 || &l != s_.lower || !s_.lowerTable) return;
+    near_passes(l, s_.lowerPasses, [&](int64_t j, int64_t, int64_t delta) {
+        const LowerEntry& en = s_.lowerTable[j];
+        if (en.selector != entry.selector || en.group == entry.group) return;
+        const Window w = clip(en.first + delta, en.end + delta);
+        for (int32_t n = w.first; n < w.end; ++n)
+            if (s_.state[n] >= kNozzleAlone && s_.state[n] <= kNozzleSecondHalf) s_.state[n] = kNozzleSuppressed;
+    });
+}
+
+// MakeLayerMWSWPOL: where an MWSW overlap layer's pass of another group
+// reaches the current window, every nozzle that prints or was suppressed
+// takes the overlap state.
+void Builder::mwsw_pol(const MicroweaveLayerRecord& l, const MleHeadEntry& entry, uint8_t state, int32_t h) {
+    if (s_.mwswPasses < 1) return;
+    near_passes(l, s_.mwswPasses, [&](int64_t j, int64_t, int64_t delta) {
+        if (walk::selector_of(l, j) != entry.selector || walk::group_of(l, j) == entry.group) return;
+        const int32_t step = step_of(l, j);
+        const Window w = window(l, step, delta);
+        for (int32_t n = w.first; n < w.end; ++n)
+            if (s_.state[n] != kNozzleIdle) mark(n, state, w.origin, h, walk::step_value(l, step, kMleNoStepValue));
+    });
+}
+
+// MakeLayerMWSWPOLUpdate: the MWSW pass's own overlap window gives its
+// suppressed nozzles back in the overlap state.
+void Builder::mwsw_pol_update(const MicroweaveLayerRecord& l, uint8_t state, int32_t i, int32_t h) {
+    const int32_t step = step_of(l, i);
+    const Window w = window(l, step, 0);
+    for (int32_t n = w.first; n < w.end; ++n)
+        if (s_.state[n] == kNozzleSuppressed) mark(n, state, w.origin, h, walk::step_value(l, step, kMleNoStepValue));
+}
+
+// F-trans marking: the pass table's entry i gives the head entry and the
+// window; its overlap zone prints second half.
+void Builder::ftrans_mark(int32_t i, int32_t h) {
+    if (!s_.fTransTable || i >= s_.fTransPasses) return;
+    const FTransPass& f = s_.fTransTable[i];
+    headPos_ = f.headPos;
+    t_.entries[h] = MleHeadEntry{f.selector, f.group, f.first, f.end, uint8_t(kEntrySelector | kEntryRange)};
+    const int32_t zone = std::max(f.first, f.overlapStart);
+    const Window alone = clip(f.first, zone), shared = clip(zone, f.end);
+    widen(clip(f.first, f.end));
+    for (int32_t n = alone.first; n < alone.end; ++n) mark(n, kNozzleAlone, alone.origin, h, kMleNoStepValue);
+    for (int32_t n = shared.first; n < shared.end; ++n) mark(n, kNozzleSecondHalf, shared.origin, h, f.polIndex);
+    t_.polPassSecond = uint32_t(int64_t{i} + s_.normalPasses + s_.polCycle);
+}
+
+// MakeLayerFTransPOL: the current pass prints the first half of the F-trans
+// passes' overlap zones that it reaches.
+void Builder::ftrans_pol(const MleHeadEntry& entry, int32_t h) {
+    if (!s_.fTransTable || !s_.fTrans) return;
+    const MicroweaveLayerRecord& F = *s_.fTrans;
+    const int64_t range = int64_t{maxNozzle_} * pitch_;
+    walk::for_each_pass_in(F, span(F), headPos_ - range, headPos_ + range, [&](int64_t j, int64_t s) {
+        if (j >= s_.fTransPasses) return false;
+        const FTransPass& f = s_.fTransTable[j];
+        int64_t delta = 0;
+        if (f.selector != entry.selector || !aligned(s, headPos_, pitch_, delta)) return true;
+        const Window w = clip(int64_t{f.overlapStart} + delta, int64_t{f.end} + delta);
+        bool changed = false;
+        for (int32_t n = w.first; n < w.end; ++n) {
+            if (s_.state[n] != kNozzleAlone) continue;
+            mark(n, kNozzleFirstHalf, w.origin, h, f.polIndex);
+            changed = true;
+        }
+        if (changed) t_.polPassFirst = uint32_t(int64_t{s_.normalPasses} + j);
+        return true;
+    });
+}
+
+// MakeLayerFooter: the lower table's entry i gives the head entry and the
+// nozzles that print.
+void Builder::footer(const MicroweaveLayerRecord& l, int32_t i, int32_t h) {
+    if (&l != s_.lower || !s_.lowerTable || i >= s_.lowerPasses) return;
+    const LowerEntry& en = s_.lowerTable[i];
+    headPos_ = walk::pass_position(l, span(l).first, i);
+    t_.entries[h] = MleHeadEntry{en.selector, en.group, uint16_t(std::max<int16_t>(en.first, 0)),
+                                 uint16_t(std::max<int16_t>(en.end, 0)), uint8_t(kEntrySelector | kEntryRange)};
+    const int32_t step = step_of(l, i);
+    const Window w = clip(en.first, en.end);
+    widen(w);
+    for (int32_t n = w.first; n < w.end; ++n)
+        mark(n, kNozzleAlone, w.origin, h, walk::step_value(l, step, kMleNoStepValue));
+}
+
+// Lower-edge marking: the overlap layer's passes that reach the lower pass
+// give its printing nozzles their head and step value and tell how far the
+// overlap reaches; from the pass's first nozzle to there the nozzles print
+// in runs of the overlap window's width, the first run first half, the
+// later ones second half. A pass whose segment restarts prints nothing
+// beyond the overlap.
+void Builder::lower_edge_mark(const MicroweaveLayerRecord& l, const MleHeadEntry& entry, int32_t i, int32_t h) {
+    LowerEdgeRecord* rec = s_.lowerEdge;
+    if (!rec || !s_.lowerTable || i >= s_.lowerPasses) return;
+    const LowerEntry& en = s_.lowerTable[i];
+    rec->work[0] = en.first;
+    int32_t furthest = en.first, step = -1;
+    const int64_t hi = std::min<int64_t>(l.end, reach());
+    walk::for_each_pass_in(l, span(l), headPos_ - int64_t{maxNozzle_} * pitch_, hi, [&](int64_t j, int64_t s) {
+        int64_t delta = 0;
+        if (walk::selector_of(l, j) != entry.selector || !aligned(s, headPos_, pitch_, delta)) return true;
+        const int32_t k = step_of(l, j);
+        const Window w = window(l, k, delta);
+        for (int32_t n = w.first; n < w.end; ++n) {
+            if (s_.state[n] != kNozzleAlone) continue;
+            s_.headNo[n] = uint16_t(h);
+            s_.stepValue[n] = walk::step_value(l, k, kMleNoStepValue);
+        }
+        if (w.first < w.end && w.end > furthest) {
+            furthest = w.end;
+            step = k;
+        }
+        t_.polPassFirst = t_.polPassSecond = uint32_t(j);
+        return true;
+    });
+    rec->work[1] = furthest;
+    const int32_t width = step >= 0 ? int32_t(l.range[step].end) - int32_t(l.range[step].first) : 0;
+    if (width >= 1) {
+        const Window runs = clip(en.first, furthest);
+        widen(runs);
+        const uint16_t value = walk::step_value(l, step, kMleNoStepValue);
+        for (int32_t n = runs.first; n < runs.end; ++n) {
+            const int64_t run = (n - int64_t{en.first}) / width;
+            mark(n, run == 0 ? kNozzleFirstHalf : kNozzleSecondHalf, en.first + run * width, h, value);
+        }
+    }
+    if (rec->passFlags && rec->passFlags[i]) {
+        const Window rest = clip(furthest, en.end);
+        for (int32_t n = rest.first; n < rest.end; ++n) clear(n);
+    }
 }
 
 void Builder::copy_entries() {
@@ -318,7 +534,7 @@ void Builder::run(PassGroup g, const MicroweaveLayerRecord& l, int32_t i) {
                 case 3: pol(l, entry, kNozzleSecondHalf, h, 0); overlap_width(l, i, h); break;
                 case 11: pol(l, entry, kNozzleSecondHalf, h, s_.preNormalPasses); overlap_width(l, i, h); break;
                 case 13: pol_priority(l, entry, kNozzleSecondHalf, h); break;
-                case 15: heads_overlap_append(l, i, h); break;
+                case 15: heads_overlap(l, i, h, false); break;
                 default: break;
             }
             break;
@@ -329,23 +545,102 @@ void Builder::run(PassGroup g, const MicroweaveLayerRecord& l, int32_t i) {
                 case 9: append(l, kNozzleAlone, i, h, true); update(l, entry); copy_entries(); break;
                 case 11: append(l, kNozzleFirstHalf, i, h, false); break;
                 case 13: pol_priority(l, entry, kNozzleSecondHalf, h); break;
-                case 18: heads_overlap_append(l, i, h); break;
+                case 18: heads_overlap(l, i, h, false); break;
                 default: break;
             }
             break;
         case PassGroup::Normal:
-            // Types 2, 6, 7 and 8 act only with MWSW passes (edge planning).
             switch (t) {
                 case 1: append(l, kNozzleAlone, i, h, true); break;
+                case 2: footer_update(l, entry); break;
                 case 3: append(l, kNozzleFirstHalf, i, h, false); break;
                 case 4: append(l, kNozzleSecondHalf, i, h, false); overlap_width(l, i, h); break;
+                case 6: suppress(l, entry, false); break;
+                case 7: mwsw_pol(l, entry, kNozzleMwswSecond, h); break;
+                case 8: mwsw_pol(l, entry, kNozzleMwswFirst, h); break;
                 case 13: pol_append(l, kNozzleFirstHalf, i, h); break;
                 case 14: pol_append(l, kNozzleSecondHalf, i, h); break;
-                case 16: heads_overlap_append(l, i, h); break;
+                case 16: heads_overlap(l, i, h, false); break;
+                default: break;
+            }
+            break;
+        case PassGroup::FTrans:
+            switch (t) {
+                case 4: pol(l, entry, kNozzleFirstHalf, h, 0); break;
+                case 10:
+                    if (&l != s_.fTrans) break;
+                    ftrans_mark(i, h);
+                    ftrans_pol(t_.entries[h], h);
+                    copy_entries();
+                    break;
+                case 14: pol_priority(l, entry, kNozzleFirstHalf, h); break;
+                case 19: heads_overlap(l, i, h, true); break;
                 default: break;
             }
             break;
         default: break;
+    }
+}
+
+// The MWSW group's three sweeps: its own pass, then what the other
+// groups' passes suppress and share, then its overlap windows.
+void Builder::run_mwsw(int32_t sweep, const MicroweaveLayerRecord& l, int32_t i) {
+    const int32_t t = l.kind % 20, h = l.kind / 20;
+    const MleHeadEntry& entry = t_.entries[h];
+    if (sweep == 0) {
+        if (t == 6) {
+            append(l, kNozzleAlone, i, h, true);
+            copy_entries();
+        }
+        if (t == 16) heads_overlap(l, i, h, false);
+    } else if (sweep == 1) {
+        switch (t) {
+            case 1: case 4: suppress(l, entry, true); break;
+            case 2: footer_update(l, entry); break;
+            case 6: suppress(l, entry, false); break;
+            case 7: mwsw_pol(l, entry, kNozzleMwswSecond, h); break;
+            case 8: mwsw_pol(l, entry, kNozzleMwswFirst, h); break;
+            default: break;
+        }
+    } else {
+        if (t == 7) mwsw_pol_update(l, kNozzleMwswFirst, i, h);
+        if (t == 8) mwsw_pol_update(l, kNozzleMwswSecond, i, h);
+    }
+}
+
+// The lower group: with the lower-edge record one sweep; without, the
+// lower pass and its overlaps, then what the normal and MWSW passes print.
+void Builder::run_lower(int32_t sweep, const MicroweaveLayerRecord& l, int32_t i) {
+    const int32_t t = l.kind % 20, h = l.kind / 20;
+    const MleHeadEntry& entry = t_.entries[h];
+    if (s_.lowerEdge) {
+        switch (t) {
+            case 2: footer(l, i, h); copy_entries(); break;
+            case 4:
+                if (&l == s_.lowerPol) lower_edge_mark(l, entry, i, h);
+                break;
+            case 17: heads_overlap(l, i, h, true); break;
+            default: break;
+        }
+    } else if (sweep == 0) {
+        switch (t) {
+            case 2: footer(l, i, h); copy_entries(); break;
+            case 4: pol(l, entry, kNozzleFirstHalf, h, 0); break;
+            case 10:
+                if (&l == s_.fTrans) ftrans_pol(entry, h);
+                break;
+            case 14: pol_priority(l, entry, kNozzleFirstHalf, h); break;
+            case 17: heads_overlap(l, i, h, true); break;
+            default: break;
+        }
+    } else {
+        switch (t) {
+            case 1: suppress(l, entry, true); break;
+            case 6: suppress(l, entry, false); break;
+            case 7: mwsw_pol(l, entry, kNozzleMwswSecond, h); break;
+            case 8: mwsw_pol(l, entry, kNozzleMwswFirst, h); break;
+            default: break;
+        }
     }
 }
 
@@ -367,8 +662,49 @@ void Builder::pol_phase(PassGroup g, int32_t i) {
             t_.polPassSecond = uint32_t(int64_t{i} + s_.polCycle);
             t_.polPhase = parity(i) != 0 ? 1 : 0;
             break;
+        case PassGroup::FTrans:
+        case PassGroup::Lower:
+            if (t_.polPassFirst != kMleNoPolPass) {
+                t_.polPhase = parity(int32_t(t_.polPassFirst)) == 0 ? 1 : 0;
+                t_.polPassFirst = uint32_t(int64_t{int32_t(t_.polPassFirst)} + s_.polCycle);
+            }
+            break;
         default: break;
     }
+}
+
+// Repeat mode: a pass outside the normal group printed the pattern of
+// normal pass `mapped`; it stands at its own layer's position and prints
+// the rasters of the normal cycle's pass at its place (before the normal
+// layer's start, or after its last pass), the pattern moved by the
+// distance in nozzles. False when that distance is not a whole number of
+// pitches, or would move the pattern above nozzle 0 or past 16 bits.
+bool Builder::repeat_position(int32_t pass, int32_t mapped) {
+    const int64_t u = int64_t{s_.upperPasses} + s_.preNormalPasses, v = u + s_.normalPasses;
+    if (pass >= u && pass < v) return true;
+    const MicroweaveLayerRecord* N = s_.normal;
+    const int64_t moved = int64_t{pass} - mapped;
+    for (uint32_t* p : {&t_.polPassFirst, &t_.polPassSecond})
+        if (*p != kMleNoPolPass) *p = uint32_t(int64_t{int32_t(*p)} + moved);
+    const int64_t normalPos = walk::pass_position(*N, span(*N).first, int64_t{pass} - u);
+    int32_t i = 0;
+    const PassGroup g = find_group(pass, i);
+    const MicroweaveLayerRecord* own = nullptr;
+    switch (g) {
+        case PassGroup::Upper: own = s_.upper; break;
+        case PassGroup::PreNormal: own = s_.preNormal; break;
+        case PassGroup::Mwsw: own = s_.mwsw; break;
+        case PassGroup::FTrans: own = s_.fTrans; break;
+        case PassGroup::Lower: own = s_.lower; break;
+        default: break;
+    }
+    if (!own) return false;
+    const int64_t o = walk::pass_position(*own, span(*own).first, i);
+    int64_t shift = 0;
+    if (!aligned(normalPos, o, pitch_, shift) || shift < 0 || shift > UINT16_MAX) return false;
+    headPos_ = o;
+    t_.nozzleShift = uint16_t(shift);
+    return true;
 }
 
 // Narrows or widens [activeFirst, activeEnd) to the run of printing
@@ -420,17 +756,44 @@ bool Builder::finish_entries() {
 bool Builder::build(int32_t pass) {
     if (!s_.overlapWidth || !s_.cover) return false;  // no schedule
     reset();
+    // Repeat mode: the passes before and after the normal group take the
+    // pattern of a normal pass, cyclically over the lower split.
+    const bool repeat = s_.logic.flags & kMwRepeat;
+    const int64_t u = int64_t{s_.upperPasses} + s_.preNormalPasses, v = u + s_.normalPasses;
+    int64_t mapped = pass;
+    if (repeat && (pass < u || pass >= v)) {
+        const int64_t split = e_.resource->modeValue3;
+        if (split < 1) return false;
+        mapped = u + floor_mod(int64_t{pass} - u, split);
+        if (mapped >= v) return false;
+    }
     int32_t i = 0;
-    const PassGroup g = find_group(pass, i);
-    // The MWSW, F-trans and lower groups are the edge planning's.
-    if (g != PassGroup::Upper && g != PassGroup::PreNormal && g != PassGroup::Normal) return false;
-    if (!group_position(g, i)) return false;
-    for (uint32_t k = 0; k < s_.logic.layerCount; ++k) run(g, s_.logic.layers[k], i);
+    const PassGroup g = find_group(int32_t(mapped), i);
+    if (g == PassGroup::None || !group_position(g, i)) return false;
+    const uint32_t n = s_.logic.layerCount;
+    const MicroweaveLayerRecord* layers = s_.logic.layers;
+    switch (g) {
+        case PassGroup::Mwsw:
+            for (int32_t sweep = 0; sweep < 3; ++sweep)
+                for (uint32_t k = 0; k < n; ++k) run_mwsw(sweep, layers[k], i);
+            break;
+        case PassGroup::Lower:
+            for (int32_t sweep = 0; sweep < (s_.lowerEdge ? 1 : 2); ++sweep)
+                for (uint32_t k = 0; k < n; ++k) run_lower(sweep, layers[k], i);
+            break;
+        default:
+            for (uint32_t k = 0; k < n; ++k) run(g, layers[k], i);
+            break;
+    }
     if (!fits31(headPos_)) return false;
     for (int32_t h = 1; h < heads_; ++h)
         if (s_.overlapWidth[h] == 0) s_.overlapWidth[h] = s_.overlapWidth[0];
     pol_phase(g, i);
-    trim();
+    if (repeat) {
+        if (!repeat_position(pass, int32_t(mapped))) return false;
+    } else {
+        trim();
+    }
     t_.headPos = static_cast<int32_t>(headPos_);
     return finish_entries();
 }

@@ -1,5 +1,7 @@
 // The page schedule: loading a logic, the moving range that maps its layers
-// onto the page, and the phases and pass counts of its layers.
+// onto the page, and the phases and pass counts of its layers. The tables of
+// the edge groups (lower table, F-trans pass table, lower-edge record) are
+// built by mle_edge.cpp once the layers stand on the page.
 #include "headcontrol/codes.h"
 #include "headcontrol/mle.h"
 #include "headcontrol/mle_edge.h"
@@ -20,9 +22,14 @@ constexpr int32_t kMaxRangeEnd = 32767;
 constexpr int32_t kMaxCycleFeed = 32767;
 
 // Layer types whose passes the planner walks by their own feeds: their
-// cycle must advance. Types 13, 15, 16 and 18 only lend windows, selectors
+// cycle must advance. Types 12, 13 and 15-19 only lend windows, selectors
 // and step values at a pass index.
-constexpr bool walked_type(int32_t type) { return type != 13 && type != 15 && type != 16 && type != 18; }
+constexpr bool walked_type(int32_t type) {
+    switch (type) {
+        case 12: case 13: case 15: case 16: case 17: case 18: case 19: return false;
+        default: return true;
+    }
+}
 
 int32_t layer_type(const MicroweaveLayerRecord& l) { return l.kind % 20; }
 
@@ -32,92 +39,359 @@ int64_t feed_sum(const MicroweaveLayerRecord& l) {
     return sum;
 }
 
+// With two moving-range tables the feeds of the lower, F-trans and F-trans
+// POL layers are steps added to the normal feed: their own sums say nothing
+// until the schedule has extended them (248 then).
+bool extended_kind(const MicroweaveLogicRecord& g, int16_t kind) {
+    return (g.flags & kMwTwoTables) && (kind == 2 || kind == 10 || kind == 12);
+}
+
 // Values of a logic that serve as divisors, moduli, indexes or loop steps.
-uint32_t check_logic(const MicroweaveLogicRecord& g, int32_t heads) {
+uint32_t check_logic(const MicroweaveLogicRecord& g, const MLEResourceData& r) {
     if (g.pitch < 1 || g.headUnitCount < 1 || !g.headUnits || g.nullPassCount < 0) return kMleBadLogic;
     if (g.normal.count < 0 || g.fTrans.count < 0 || g.mwsw.count < 0) return kMleBadLogic;
     if (g.layerCount > 0 && !g.layers) return kMleBadLogic;
+    bool normal = false, lower = false;
     for (uint32_t i = 0; i < g.layerCount; ++i) {
         const MicroweaveLayerRecord& l = g.layers[i];
-        if (l.kind < 0 || l.kind / 20 >= heads) return kMleBadLogic;
+        if (l.kind < 0 || l.kind / 20 >= r.head.headNum) return kMleBadLogic;
         if (l.cycleLength < 1 || !l.feed || !l.range || l.selectorCount < 0 || l.groupCount < 0) return kMleBadLogic;
         for (int32_t k = 0; k < l.cycleLength; ++k)
             if (l.range[k].end > kMaxRangeEnd) return kMleBadLogic;
-        if (walked_type(layer_type(l))) {
+        if (walked_type(layer_type(l)) && !extended_kind(g, l.kind)) {
             const int64_t sum = feed_sum(l);
             if (sum < 1 || sum > kMaxCycleFeed) return kMleBadLogic;
         }
+        normal |= l.kind == 1;
+        lower |= l.kind == 2;
     }
+    // The two-table mode extends feeds by the normal cycle's.
+    if ((g.flags & kMwTwoTables) && !normal) return kMleBadLogic;
+    // The lower split is a modulus of repeat mode and of the lower selector blocks.
+    const bool blocks = g.flags & (kMwLowerSelectorsConsecutive | kMwLowerSelectorsInterleaved);
+    if (r.modeValue3 < 1 && ((g.flags & kMwRepeat) || (lower && blocks))) return kMleBadLogic;
     return 0;
 }
 
 bool fits31(int64_t v) { return v >= INT32_MIN && v <= INT32_MAX; }
 
-// The rows of a moving-range table that a value x walks past from row 0:
-// while what is left is at least the row's width, the row is passed.
+int64_t column_sum(const uint16_t* column, int16_t count) {
+    int64_t sum = 0;
+    for (int32_t i = 0; i < count; ++i) sum += column[i];
+    return sum;
+}
+
+// A walk over a table column from a row with a value x: while what is left
+// (x less the values passed) is at least the row's value, the row is
+// passed, wrapping from the last row to row 0. Whole turns of the table are
+// taken at once, so every loop is bounded by the row count; `also` sums a
+// second column over the rows passed.
 struct TableWalk {
     int32_t row = 0;
-    int64_t passed = 0;  // widths of the rows passed
+    int64_t passed = 0;
+    int64_t alsoPassed = 0;
 };
 
-TableWalk walk_table(const MovingRangeTable& t, int64_t x) {
+TableWalk walk_column(const uint16_t* column, int16_t count, int32_t row, int64_t x, const uint16_t* also = nullptr) {
     TableWalk w;
-    for (int32_t n = 0; n < t.count && x - w.passed >= t.width[w.row]; ++n) {
-        w.passed += t.width[w.row];
-        w.row = (w.row + 1) % t.count;
+    w.row = count > 0 ? int32_t(floor_mod(row, count)) : 0;
+    if (count < 1) return w;
+    const int64_t total = column_sum(column, count);
+    if (total >= 1 && x >= 2 * total) {
+        const int64_t turns = x / total - 1;
+        w.passed = turns * total;
+        if (also) w.alsoPassed = turns * column_sum(also, count);
+    }
+    for (int32_t n = 0; n <= 2 * count && x - w.passed >= column[w.row]; ++n) {
+        w.passed += column[w.row];
+        if (also) w.alsoPassed += also[w.row];
+        w.row = (w.row + 1) % count;
     }
     return w;
 }
 
-// What SetMovingRange needs of the moving range.
+// What SetMovingRange and SetLayerParam need of the moving range.
 struct MovingRange {
-    int64_t remainder = 0;     // R
-    int64_t widthsWalked = 0;  // W
-    int64_t lowerValue = 0;    // V
+    int64_t remainder = 0;       // R
+    int64_t widthsWalked = 0;    // W
+    int64_t lowerValue = 0;      // V
     int64_t tableRemainder = 0;  // B
     int64_t tableWalked = 0;     // Wf
     int64_t tableValue = 0;      // Vf
-    int32_t phase = 0;           // P
-    int32_t lowerPhase = 0;      // Q
+    int64_t phase = 0;           // P
+    int64_t lowerPhase = 0;      // Q
 };
 
-// The one-table moving range of a logic without MWSW and F-trans layers:
-// the page length's remainder over the normal table's total width selects
-// the row that positions the lower layers.
-uint32_t one_table_moving_range(const MleSchedule& s, int64_t pageLength, MovingRange& m) {
+// The page-end frame shared by the moving-range cases.
+struct Frame {
+    int64_t length;       // L
+    int64_t top;          // topOffset
+    int64_t normalStart;  // raw
+    int64_t lowerStart;   // raw, 0 without a lower layer
+    int64_t lastFeed;     // F: the normal layer's last feed step, 0 with flag 0x4
+    int64_t total;        // T: the normal table's widths
+};
+
+// V and Q from the normal table's row where a walk stopped; `left` is what
+// the walk left of its value.
+void lower_row(const MovingRangeTable& t, const TableWalk& w, int64_t left, MovingRange& m) {
+    m.lowerValue = t.value[w.row] + (t.addRemainder[w.row] ? left : 0);
+    m.lowerPhase = t.phase[w.row];
+}
+
+// Without MWSW and F-trans layers: the page length's remainder over the
+// normal table's total width selects the row that positions the lower layers.
+uint32_t one_table_range(const MleSchedule& s, const Frame& f, MovingRange& m) {
     const MovingRangeTable& t = s.logic.normal;
-    int64_t total = 0;
-    for (int32_t i = 0; i < t.count; ++i) total += t.width[i];
-    if (t.count < 1 || total < 1) return kMleEmptyRangeTable;
-    const int64_t normalStart = s.normal ? s.normal->start : 0;
-    const int64_t lowerStart = s.lower ? s.lower->start : 0;
-    const int64_t d = pageLength - (normalStart - s.logic.topOffset - lowerStart);
+    const int64_t d = f.length - (f.normalStart - f.top - f.lowerStart);
     if (d < 0) return kMleNegativeRange;
-    const int64_t x = d % total;
-    const TableWalk w = walk_table(t, x);
+    const int64_t x = d % f.total;
+    const TableWalk w = walk_column(t.width, t.count, 0, x);
     m.remainder = x;
     m.widthsWalked = w.passed;
-    m.lowerValue = t.value[w.row] + (t.addRemainder[w.row] ? x - w.passed : 0);
-    m.lowerPhase = t.phase[w.row];
+    lower_row(t, w, x - w.passed, m);
+    return 0;
+}
+
+// With an MWSW region: its table places the MWSW layers, and its feed
+// column, walked on from there, the normal table's row for the lower layers.
+uint32_t mwsw_range(const MleSchedule& s, const Frame& f, MovingRange& m) {
+    const MwswRangeTable& mt = s.logic.mwsw;
+    const MovingRangeTable& nt = s.logic.normal;
+    const int64_t mwswStart = s.mwsw->start;
+    const int64_t d = f.length - (f.normalStart - f.lastFeed - f.top - mwswStart);
+    if (d < 0) return kMleNegativeRange;
+    const int64_t feeds = column_sum(mt.feed, mt.count);
+    if (mt.count > 0 && feeds < 1) return kMleEmptyRangeTable;  // the feed walk would not end
+    int64_t U = column_sum(mt.width, mt.count);
+    if (U == 0) U = 1;
+    m.tableRemainder = d % U;
+    const TableWalk w = walk_column(mt.width, mt.count, 0, m.tableRemainder, mt.feed);
+    m.tableWalked = w.passed;
+    const int64_t left = m.tableRemainder - w.passed;
+    m.tableValue = mt.count > 0 ? mt.feed[w.row] : 0;
+    m.phase = mt.count > 0 ? mt.phase[w.row] : 0;
+    const int64_t x = floor_mod(f.lowerStart - mwswStart + left, f.total);
+    const TableWalk fw = walk_column(mt.feed, mt.count, w.row, x);
+    const int64_t acc = fw.passed;
+    m.remainder = x - acc;
+    // The normal table's first row: its widths taken from (acc + the feeds
+    // passed) while what is left stays positive.
+    int64_t v = floor_mod(acc + w.alsoPassed, f.total);
+    int32_t row = 0;
+    while (row < nt.count - 1 && v - nt.width[row] > 0) v -= nt.width[row++];
+    const TableWalk nw = walk_column(nt.width, nt.count, row, x - acc);
+    m.widthsWalked = nw.passed;
+    lower_row(nt, nw, x - acc - nw.passed, m);
+    return 0;
+}
+
+// Indexes of the fixed F-trans positioning walk: from 1, wrapping to 1
+// after the cycle (a one-step cycle stays at 0).
+int64_t next_index(int64_t i, int64_t C) { return i + 1 < C ? i + 1 : (C > 1 ? 1 : 0); }
+
+// With an F-trans region: its table places the F-trans layers; how the
+// normal table's row follows depends on the fixed-range flags.
+uint32_t ftrans_range(MleSchedule& s, const Frame& f, MovingRange& m) {
+    const MicroweaveLogicRecord& g = s.logic;
+    const MovingRangeTable& ft = g.fTrans;
+    const MovingRangeTable& nt = g.normal;
+    MicroweaveLayerRecord& FT = *s.fTrans;
+    const int64_t C = FT.cycleLength;
+    const int64_t S = column_sum(ft.width, ft.count);
+    if (ft.count < 1 || S < 1) return kMleEmptyRangeTable;
+    const int64_t d = f.length - (f.normalStart - f.lastFeed - f.top - FT.start);
+    if (d < 0) return kMleNegativeRange;
+    m.tableRemainder = d % S;
+    const TableWalk w = walk_column(ft.width, ft.count, 0, m.tableRemainder);
+    m.tableWalked = w.passed;
+    const int64_t left = m.tableRemainder - w.passed;
+    m.tableValue = ft.value[w.row] + (ft.addRemainder[w.row] ? left : 0);
+    const int64_t p = floor_mod(ft.phase[w.row], C);
+    if (!(g.flags & kMwFixedFTrans)) {
+        const int64_t x = floor_mod(f.lowerStart - FT.start + left, f.total);
+        // The normal table's first row follows the F-trans feeds from the
+        // cycle's last step up to the phase; like every walk it wraps.
+        int32_t row = 0;
+        for (int64_t t = 0, steps = floor_mod(p + 1, C); t < steps; ++t)
+            row = walk_column(nt.width, nt.count, row, FT.feed[(C - 1 + t) % C]).row;
+        const TableWalk nw = walk_column(nt.width, nt.count, row, x);
+        m.remainder = x;
+        m.widthsWalked = nw.passed;
+        lower_row(nt, nw, x - nw.passed, m);
+        m.phase = p + 1;
+        return 0;
+    }
+    if (!(g.flags & kMwFTransPhaseRule)) {
+        const TableWalk nw = walk_column(nt.width, nt.count, 0, m.tableRemainder);
+        m.remainder = m.tableRemainder;
+        m.widthsWalked = nw.passed;
+        lower_row(nt, nw, m.tableRemainder - nw.passed, m);
+        m.phase = p;
+        return 0;
+    }
+    // Fixed range with the alternative phase rule: the F-trans layer's steps
+    // from its start to its end, a second index from the phase summing W.
+    int64_t turn = 0;  // what one turn of the indexes (1 .. C - 1) adds
+    for (int64_t i = C > 1 ? 1 : 0; i < C; ++i) turn += FT.feed[i];
+    int64_t pos = int64_t{FT.start} + FT.feed[0], i1 = next_index(0, C), i2 = p + 1 < C ? p + 1 : next_index(C - 1, C);
+    const int64_t end = FT.end;
+    int64_t sum = 0;
+    if (pos < end) {
+        if (turn < 1) return kMleBadLogic;  // no progress towards the end
+        const int64_t turns = (end - pos) / turn - 1;
+        if (turns > 0) {
+            pos += turns * turn;
+            sum += turns * turn;
+        }
+    }
+    int64_t guard = 4 * C + 4;
+    for (; pos < end && guard > 0; --guard) {
+        pos += FT.feed[i1];
+        sum += FT.feed[i2];
+        i1 = next_index(i1, C);
+        i2 = next_index(i2, C);
+    }
+    for (; pos <= end && guard > 0; --guard) {
+        pos += FT.feed[i1];
+        sum += FT.feed[i2];
+        i1 = next_index(i1, C);
+        i2 = next_index(i2, C);
+    }
+    if (guard == 0) return kMleBadLogic;
+    const TableWalk nw = walk_column(nt.width, nt.count, int32_t(i2 % C), 0);
+    FT.end = FT.start;
+    m.widthsWalked = sum;
+    lower_row(nt, nw, -nw.passed, m);
+    m.remainder = left - m.tableValue;
+    m.phase = p + 1;
+    return 0;
+}
+
+// Adds the lower feed table (from entry `offset` on, cyclically) to the
+// layer's feed steps from `phase` on, and sets its cycle sum.
+uint32_t extend_feeds(MicroweaveLayerRecord& l, int64_t phase, int64_t offset, const uint16_t* table, int64_t n) {
+    for (int64_t j = 0; j < l.cycleLength; ++j) {
+        int16_t& feed = l.feed[floor_mod(phase + j, l.cycleLength)];
+        const int64_t v = int64_t{feed} + int16_t(table[floor_mod(offset + j, n)]);
+        if (v < INT16_MIN || v > INT16_MAX) return kMleBadLowerFeed;
+        feed = static_cast<int16_t>(v);
+    }
+    const int64_t sum = feed_sum(l);
+    if (sum < 1 || sum > kMaxCycleFeed) return kMleBadLowerFeed;
+    l.cycleFeed = static_cast<int16_t>(sum);
+    return 0;
+}
+
+// Two moving-range tables: the lower and F-trans layers' feeds are steps
+// added to the normal feed less feedBase (the lower feed table), taken
+// from the point of the normal cycle where the page end falls.
+uint32_t two_table_range(MLE_INSTANCE& e, const Frame& f, MovingRange& m) {
+    const CallbackTable& cb = *e.cb;
+    MleSchedule& s = e.schedule;
+    MicroweaveLogicRecord& g = s.logic;
+    const MicroweaveLayerRecord& N = *s.normal;
+    const int64_t Cn = N.cycleLength;
+    if (alloc_array(cb, uint64_t(Cn), kMleNoSchedule, s.lowerFeedTable)) return kMleNoSchedule;
+    for (int64_t k = 0; k < Cn; ++k) {
+        const int64_t v = int64_t{N.feed[k]} - g.feedBase;
+        if (v < INT16_MIN || v > INT16_MAX) return kMleBadLowerFeed;
+        s.lowerFeedTable[k] = uint16_t(int16_t(v));
+    }
+    // Private copies of the feeds that change.
+    uint64_t copies = 0;
+    for (uint32_t i = 0; i < g.layerCount; ++i)
+        if (extended_kind(g, g.layers[i].kind)) copies += uint64_t(g.layers[i].cycleLength);
+    if (alloc_array(cb, copies, kMleNoSchedule, s.workArrays[0])) return kMleNoSchedule;
+    int16_t* next = s.workArrays[0];
+    for (uint32_t i = 0; i < g.layerCount; ++i) {
+        MicroweaveLayerRecord& l = g.layers[i];
+        if (!extended_kind(g, l.kind)) continue;
+        std::copy(l.feed, l.feed + l.cycleLength, next);
+        l.feed = next;
+        next += l.cycleLength;
+    }
+    // The normal feed steps from index 0 whose running sum first exceeds `widths`.
+    auto offset_after = [&](int64_t widths) {
+        int64_t sum = 0, k = 0;
+        while (k < 2 * Cn && sum <= widths) sum += N.feed[k++ % Cn];
+        return k % Cn;
+    };
+    int64_t r = 0, lowerOffset = 0;
+    if (s.fTrans) {
+        MicroweaveLayerRecord& FT = *s.fTrans;
+        const MovingRangeTable& ft = g.fTrans;
+        const int64_t S = column_sum(ft.width, ft.count);
+        if (ft.count < 1 || S < 1) return kMleEmptyRangeTable;
+        const int64_t ePos = f.length + FT.start - (f.normalStart - f.top);
+        if (ePos < 0) return kMleNegativeRange;
+        const int64_t eS = ePos % S;
+        const TableWalk w = walk_column(ft.width, ft.count, 0, eS);
+        int64_t value = ft.value[w.row] + (ft.addRemainder[w.row] ? eS - w.passed : 0);
+        m.phase = ft.phase[w.row];
+        const int64_t o = offset_after(w.passed);
+        for (uint32_t i = 0; i < g.layerCount; ++i) {
+            MicroweaveLayerRecord& l = g.layers[i];
+            if (l.kind == 10 || l.kind == 12)
+                if (uint32_t rc = extend_feeds(l, m.phase, o, s.lowerFeedTable, Cn)) return rc;
+        }
+        int64_t added = 0;
+        if (g.lowerSumSteps > 1) {
+            for (int64_t t = 0; t < g.lowerSumSteps - 1; ++t) added += FT.feed[floor_mod(m.phase + t, FT.cycleLength)];
+            if (added < 0) return kMleBadLowerFeed;
+        }
+        value += added;
+        for (uint32_t i = 0; i < g.layerCount; ++i) {
+            MicroweaveLayerRecord& l = g.layers[i];
+            if (l.kind != 10 && l.kind != 12 && layer_type(l) != 19) continue;
+            l.cycleFeed = FT.cycleFeed;
+            if (!fits31(int64_t{l.start} + added)) return kMleBadLogic;
+            l.end = static_cast<int32_t>(l.start + added);
+        }
+        r = f.lowerStart - FT.start + eS - value;
+        m.tableRemainder = eS;
+        m.tableWalked = w.passed;
+        m.tableValue = value;
+        lowerOffset = floor_mod(g.lowerSumSteps + o, Cn);
+    } else {
+        const int64_t d = f.length - (f.normalStart - f.top - f.lowerStart);
+        if (d < 0) return kMleNegativeRange;
+        r = d % f.total;
+    }
+    const TableWalk nw = walk_column(g.normal.width, g.normal.count, 0, r);
+    m.remainder = r;
+    m.widthsWalked = nw.passed;
+    lower_row(g.normal, nw, r - nw.passed, m);
+    if (!s.fTrans) lowerOffset = offset_after(nw.passed);
+    for (uint32_t i = 0; i < g.layerCount; ++i) {
+        MicroweaveLayerRecord& l = g.layers[i];
+        if (l.kind != 2) continue;
+        if (l.cycleLength % Cn != 0) return kMleBadLowerFeed;
+        if (uint32_t rc = extend_feeds(l, m.lowerPhase, lowerOffset, s.lowerFeedTable, Cn)) return rc;
+    }
     return 0;
 }
 
 // Absolute layer positions: a non-negative value counts from the top less
 // topOffset, a negative one from the moving range at the page end; an end
-// of 0 is the page's last raster.
-uint32_t SetMovingRange(MleSchedule& s, int64_t L, const MovingRange& m) {
+// of 0 is the page's last raster. `fixed` is the variant of a fixed F-trans
+// range with lower positioning.
+uint32_t SetMovingRange(MleSchedule& s, int64_t L, const MovingRange& m, bool fixed) {
     const bool hasMwsw = s.mwsw != nullptr, hasFTrans = s.fTrans != nullptr;
     const int64_t lowerForm = L - m.remainder + m.widthsWalked + m.lowerValue;
     const int64_t tableForm = L - m.tableRemainder + m.tableWalked + m.tableValue;
+    const int64_t tableEnd = L - m.tableRemainder + m.tableWalked;
+    const int64_t restEnd = L - m.remainder + m.widthsWalked;
     for (uint32_t i = 0; i < s.logic.layerCount; ++i) {
         MicroweaveLayerRecord& l = s.logic.layers[i];
         const int32_t t = layer_type(l);
+        const bool fTransType = t == 10 || t == 12;
         int64_t start = l.start, end = l.end;
         if (start >= 0) {
             start -= s.logic.topOffset;
         } else if (t == 2) {
             start += lowerForm;
-        } else if (l.kind == 10 || l.kind == 12 || (t >= 6 && t <= 8) || (t == 5 && hasMwsw)) {
+        } else if (fTransType || (!fixed && ((t >= 6 && t <= 8) || (t == 5 && hasMwsw)))) {
             start += tableForm;
         } else {
             start += L - m.remainder;
@@ -128,12 +402,14 @@ uint32_t SetMovingRange(MleSchedule& s, int64_t L, const MovingRange& m) {
             end -= s.logic.topOffset;
         } else if (t == 2) {
             end += lowerForm;
-        } else if (!hasMwsw && !hasFTrans) {
-            end += L - m.remainder + m.widthsWalked;
+        } else if (fixed && fTransType) {
+            end += tableForm;
+        } else if (!fixed && !hasMwsw && !hasFTrans) {
+            end += restEnd;
         } else if (t == 1 || t == 3 || t == 4) {
-            end += L - m.tableRemainder + m.tableWalked;
+            end += tableEnd;
         } else {
-            end += L - m.remainder + m.widthsWalked;
+            end += restEnd;
         }
         if (!fits31(start) || !fits31(end)) return kMleBadLogic;
         l.start = static_cast<int32_t>(start);
@@ -181,9 +457,9 @@ uint32_t SetLayerParam(MLE_INSTANCE& e, int64_t headOffset, bool firstBuild, con
         MicroweaveLayerRecord& l = layers[i];
         l.phase = l.selectorPhase = l.groupPhase = 0;
         const int32_t t = layer_type(l);
-        if (l.kind == 2 || t == 17) l.phase = static_cast<int16_t>(m.lowerPhase);
+        if (l.kind == 2 || t == 17) l.phase = static_cast<int16_t>(floor_mod(m.lowerPhase, l.cycleLength));
         if (l.kind == 10 || l.kind == 12 || t == 19) l.phase = static_cast<int16_t>(floor_mod(m.phase, l.cycleLength));
-        if (t >= 5 && t <= 8 && s.mwsw) l.phase = static_cast<int16_t>(m.phase);
+        if (t >= 5 && t <= 8 && s.mwsw) l.phase = static_cast<int16_t>(floor_mod(m.phase, l.cycleLength));
     }
     int32_t segment = 0;
     for (uint32_t i = 0; i < n; ++i) {
@@ -293,8 +569,7 @@ uint32_t GetResouceData(MLE_INSTANCE& e, const CallbackTable& cb, int32_t select
     const int32_t index = r.unitIndexOfSlot[selector];
     if (index < 0 || index >= r.unitNum || !r.units) return kMleNoLogic;
     const MicroweaveLogicRecord& src = r.units[index];
-    if (uint32_t rc = check_logic(src, r.head.headNum)) return rc;
-    if (mle_needs_edge_planning(r, src)) return kMleBadLogic;
+    if (uint32_t rc = check_logic(src, r)) return rc;
     MleSchedule& s = e.schedule;
     s.logic = src;
     s.logic.layers = nullptr;
@@ -361,13 +636,35 @@ uint32_t CreateSchedule(MLE_INSTANCE& e, uint32_t pageLength, bool firstBuild) {
     // 4. The most negative column offset moves the lower layers' first passes.
     const int32_t minOffset = e.columnOffset[e.minOffsetColumn];
     const int64_t headOffset = minOffset < 1 ? minOffset : 0;
-    // 5-7. Moving range, absolute layer ranges, phases and pass counts.
+    // 5. The moving range: where the page end falls in the layers' patterns.
+    Frame f{};
+    f.length = pageLength;
+    f.top = g.topOffset;
+    f.normalStart = s.normal ? s.normal->start : 0;
+    f.lowerStart = s.lower ? s.lower->start : 0;
+    f.lastFeed = s.normal && !(g.flags & kMwNoTrailingFeed) ? s.normal->feed[s.normal->cycleLength - 1] : 0;
+    f.total = column_sum(g.normal.width, g.normal.count);
+    if (g.normal.count < 1 || f.total < 1) return kMleEmptyRangeTable;
     MovingRange m;
-    if (uint32_t rc = one_table_moving_range(s, pageLength, m)) return rc;
-    if (uint32_t rc = SetMovingRange(s, pageLength, m)) return rc;
+    uint32_t rc = 0;
+    if (g.flags & kMwTwoTables) {
+        rc = two_table_range(e, f, m);
+    } else if (s.fTrans) {
+        rc = ftrans_range(s, f, m);
+    } else if (s.mwsw) {
+        rc = mwsw_range(s, f, m);
+    } else {
+        rc = one_table_range(s, f, m);
+    }
+    if (rc) return rc;
+    // 6-7. Absolute layer ranges, phases and pass counts.
+    const bool fixed = (g.flags & kMwFixedFTrans) && (g.flags & kMwLowerPositioning);
+    if (uint32_t r6 = SetMovingRange(s, pageLength, m, fixed)) return r6;
     s.rangeStart = int64_t{pageLength} - m.remainder;
     s.rangeBase = m.tableRemainder;
-    return SetLayerParam(e, headOffset, firstBuild, m);
+    if (uint32_t r7 = SetLayerParam(e, headOffset, firstBuild, m)) return r7;
+    // 8. The edge groups' tables, on the first build of a page.
+    return firstBuild ? MakeEdgeTables(e, headOffset, pageLength) : 0;
 }
 
 }  // namespace ovcg::irac

@@ -18,6 +18,7 @@
 #include "headcontrol/microweave.h"
 
 #include <algorithm>
+#include <climits>
 #include <cstdint>
 
 namespace ovcg::irac::walk {
@@ -56,8 +57,10 @@ inline int64_t cycle_prefix(const MicroweaveLayerRecord& l, int64_t m) {
     return sum;
 }
 
+// Pass j's position; a negative j extends the layer's cycle backwards
+// (pass -1 stands the feed before pass 0 above it).
 inline int64_t pass_position(const MicroweaveLayerRecord& l, int64_t first, int64_t j) {
-    return first + (j / l.cycleLength) * l.cycleFeed + cycle_prefix(l, j % l.cycleLength);
+    return first + floor_div(j, l.cycleLength) * l.cycleFeed + cycle_prefix(l, floor_mod(j, l.cycleLength));
 }
 
 // Extremes of cycle_prefix(m) over m = 0 .. C - 1.
@@ -120,6 +123,33 @@ inline int64_t first_pass_at_or_after(const MicroweaveLayerRecord& l, const Laye
         return false;
     });
     return found;
+}
+
+// The last pass j < count (in pass order) with position + extra(step) below
+// `limit`; -1 when none. extra(step) is a value per cycle step (a window's
+// first nozzle in rasters, say). Positions rise by cycleFeed per cycle, so
+// only the cycle where the value last falls below the limit is scanned,
+// and the one before it.
+template <class Extra>
+int64_t last_pass_below(const MicroweaveLayerRecord& l, int64_t first, int64_t count, int64_t limit, Extra&& extra) {
+    if (count <= 0) return -1;
+    const int64_t C = l.cycleLength, F = l.cycleFeed;
+    int64_t lowest = INT64_MAX, prefix = 0;
+    for (int64_t m = 0; m < C; ++m) {
+        lowest = std::min(lowest, prefix + extra(step_of(l, m)));
+        prefix += feed_at(l, m);
+    }
+    // The last cycle q whose lowest value lies below the limit.
+    const int64_t qLimit = floor_div(limit - 1 - first - lowest, F);
+    for (int64_t q = std::min(qLimit, (count - 1) / C); q >= 0; --q) {
+        int64_t pos = first + q * F, found = -1;
+        for (int64_t m = 0; m < C && q * C + m < count; ++m) {
+            if (pos + extra(step_of(l, m)) < limit) found = q * C + m;
+            pos += feed_at(l, m);
+        }
+        if (found >= 0) return found;
+    }
+    return -1;
 }
 
 // True when position s lies a whole number of pitches from `from`; `delta`

@@ -70,6 +70,53 @@ typedef struct IRACS_USE_HEAD {
     const uint8_t* heads;   /* one byte per head */
 } IRACS_USE_HEAD;
 
+/* Value codes of IRAC_GetValue (output record named) and IRAC_SetValue (input). */
+#define IRAC_GET_BRS_STARTJOB 0         /* IRACS_BRS_JOB */
+#define IRAC_GET_BRS_STARTPAGE 1        /* IRACS_BRS_PAGE */
+#define IRAC_GET_MINIMUM_LENGTH 6       /* uint32_t */
+#define IRAC_GET_SWITCHING_POSITION 7   /* IRACS_SWITCHING_POSITION */
+#define IRAC_GET_USE_HEAD 8             /* IRACS_USE_HEAD* */
+#define IRAC_GET_PREBUFF_RASTER 9       /* int32_t */
+#define IRAC_GET_LAYERS_INKCODE 100     /* band path only */
+#define IRAC_GET_SHIFT_COUNT 508        /* IRACS_SHIFT_LIST: enable and count */
+#define IRAC_GET_SHIFTS 509             /* IRACS_SHIFT_LIST: resolution, count and shifts */
+#define IRAC_SET_UNITRASTER 0           /* uint32_t */
+#define IRAC_SET_LENGTH 1               /* uint32_t: the page length in rasters */
+#define IRAC_SET_BITLEN 2               /* int32_t, band path only */
+#define IRAC_SET_ESCIFORM 100           /* int8_t, band path only */
+
+typedef struct IRACS_BRS_JOB {
+    uint32_t spare0;       /* not written */
+    uint32_t top;          /* ignored top rasters in sub-mode 2, else 0 */
+    uint32_t spare1;       /* not written */
+    uint8_t upper;
+    uint8_t lower;
+    uint8_t auto_lower;
+} IRACS_BRS_JOB;
+
+typedef struct IRACS_BRS_PAGE {
+    uint32_t position;
+    uint32_t spare;        /* not written */
+    uint32_t gap;
+} IRACS_BRS_PAGE;
+
+/* Two positions, owned by the engine until the next query or IRAC_EndJob. */
+typedef struct IRACS_SWITCHING_POSITION {
+    uint32_t count;
+    const uint32_t* positions;
+} IRACS_SWITCHING_POSITION;
+
+/* Code 509: `count` on entry is the capacity of `shifts`; when it is below
+ * the shifts the model holds, nothing is written but the needed count, and
+ * the query answers 22. */
+typedef struct IRACS_SHIFT_LIST {
+    uint8_t enable;
+    uint8_t spare;
+    uint16_t resolution;
+    int16_t count;
+    uint16_t* shifts;
+} IRACS_SHIFT_LIST;
+
 /* Platform callbacks, as the engine calls them. */
 typedef void* (*OVF_PFN_ALLOC)(uint32_t size);
 typedef void* (*OVF_PFN_REALLOC)(void* block, uint32_t size);

@@ -96,4 +96,13 @@ PagePlan plan_page(PassEngine& engine, const PageRequest& request);
 std::string check_plan(const PagePlan& plan, int32_t inks, int64_t notPrintStart, int64_t notPrintEnd,
                        int64_t offsetMax, int64_t headHeight);
 
+// The invariants of plans with edge groups, for each ink: every raster of
+// [notPrintStart, notPrintEnd) is reached by a state-1 nozzle, or by a
+// state-2 and a state-3 nozzle of two passes, or by a state-6 and a
+// state-7 nozzle of two passes, and by no two state-1 nozzles; no nozzle in
+// states 1-3, 6 or 7 reaches a raster outside it; every state is 0-3 or
+// 5-7; every raster a window reads lies in the reach.
+std::string check_edge_plan(const PagePlan& plan, int32_t inks, int64_t notPrintStart, int64_t notPrintEnd,
+                            int64_t offsetMax, int64_t headHeight);
+
 }  // namespace ovcg::irac::test

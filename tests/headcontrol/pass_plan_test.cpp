@@ -630,13 +630,11 @@ const RefusalCase kRefusals[] = {
          normal_layer(h).range = {{0, 180}, {0, 180}};
      },
      1000, 0, kMleBadLogic},
-    {"a lower layer (edge planning)", HcVariant::Default,
+    {"lower passes without a segment layer", HcVariant::Default,
      [](ModelHeadControl& h) { h.units[0].layers.push_back(normal_layer(h)), h.units[0].layers.back().kind = 2; },
+     1000, 0, kMleNoExtraPasses},
+    {"repeat mode with a lower split of 0", HcVariant::Default, [](ModelHeadControl& h) { h.units[0].flags = 0x100; },
      1000, 0, kMleBadLogic},
-    {"repeat mode (edge planning)", HcVariant::Default, [](ModelHeadControl& h) { h.units[0].flags = 0x100; }, 1000, 0,
-     kMleBadLogic},
-    {"the lower-edge record (edge planning)", HcVariant::Default,
-     [](ModelHeadControl& h) { h.modes[0].function_flags |= 0x20; }, 1000, 0, kMleBadLogic},
     // 32767 passes per raster of cycle feed 1 on an open-length page: 7 x 10^11 passes.
     {"more than 2^31 - 1 passes", HcVariant::Default,
      [](ModelHeadControl& h) {
@@ -650,6 +648,53 @@ const RefusalCase kRefusals[] = {
      1000, 0, kMleCreateFailed},
     {"an empty selector list reads 0", HcVariant::Default,
      [](ModelHeadControl& h) { normal_layer(h).selector.clear(); }, 1000, 0, kMleCreateFailed},
+    // The edge logics.
+    {"an extended lower cycle summing to 0", HcVariant::TwoTables,
+     [](ModelHeadControl& h) { h.units[0].feed_base = 8; }, 57, 0, kMleBadLowerFeed},
+    {"an extended lower cycle summing below 0", HcVariant::TwoTables,
+     [](ModelHeadControl& h) { h.units[0].feed_base = 12; }, 57, 0, kMleBadLowerFeed},
+    {"a lower cycle not a multiple of the normal cycle", HcVariant::TwoTables,
+     [](ModelHeadControl& h) {
+         for (size_t i : {1u, 2u}) {
+             h.units[0].layers[i].feed = {4, 4};
+             h.units[0].layers[i].range = {{0, 8}, {0, 8}};
+         }
+     },
+     57, 0, kMleBadLowerFeed},
+    {"a negative sum of F-trans steps", HcVariant::FTrans,
+     [](ModelHeadControl& h) {
+         ovcg_test::HcLogic& u = h.units[0];
+         u.flags = ovcg_test::kHcTwoTables | ovcg_test::kHcFixedFTrans | ovcg_test::kHcLowerPositioning;
+         u.feed_base = 5;
+         u.lower_sum_steps = 2;
+         u.layers[0].feed = {0};
+         u.layers[1].feed = {-5, 3};  // extended -2, 6
+         u.layers[1].range = {{0, 8}, {0, 8}};
+     },
+     57, 0, kMleBadLowerFeed},
+    {"two tables without a normal layer", HcVariant::TwoTables,
+     [](ModelHeadControl& h) { h.units[0].layers[1].kind = 9; }, 57, 0, kMleBadLogic},
+    {"an MWSW feed column summing to 0", HcVariant::Mwsw,
+     [](ModelHeadControl& h) { h.units[0].mwsw[0].feed = 0; }, 57, 0, kMleEmptyRangeTable},
+    {"an empty F-trans table", HcVariant::FTrans, [](ModelHeadControl& h) { h.units[0].ftrans.clear(); },
+     57, 0, kMleEmptyRangeTable},
+    {"a lower layer with a feed sum of 0", HcVariant::Lower,
+     [](ModelHeadControl& h) { h.units[0].layers[0].feed = {0}; }, 57, 0, kMleBadLogic},
+    {"lower selector blocks with a lower split of 0", HcVariant::Lower,
+     [](ModelHeadControl& h) { h.units[0].flags = 0x8000; }, 57, 0, kMleBadLogic},
+    {"lower passes without virtual passes", HcVariant::Lower,
+     [](ModelHeadControl& h) { h.units[0].layers[2].end = -17; }, 57, 0, kMleNoExtraPasses},
+    {"repeat mode with fewer normal passes than the split", HcVariant::Repeat,
+     [](ModelHeadControl& h) { h.modes[0].value3 = 40; }, 57, 0, kMleNegativeRange},
+    // 20,000 lower passes feeding 1, each searching 2000 virtual passes of feed 1.
+    {"edge tables too costly to build", HcVariant::Lower,
+     [](ModelHeadControl& h) {
+         h.units[0].layers[0].start = 0;
+         h.units[0].layers[0].feed = {1};
+         h.units[0].layers[2].feed = {1};
+         h.units[0].layers[2].range = {{0, 2000}};
+     },
+     20000, 0, kMleBadLogic},
 };
 
 TEST(PassPlanEngine, RefusalsOneFieldAtATime) {

@@ -901,6 +901,249 @@ void interleave(ModelHeadControl& hc, uint16_t n, uint16_t v, int16_t a) {
     hc.encoders[0].sub_mode_values = {reach, reach};
 }
 
+// One pass per step of `feeds`, every pass the nozzles [0, n) of the head
+// with the selectors of `selectors` in turn.
+HcLogic stepping_logic(uint16_t n, std::vector<int16_t> feeds, std::vector<uint16_t> selectors) {
+    HcLogic u;
+    u.logic_id = 1;
+    const std::vector<std::pair<uint16_t, uint16_t>> ranges(feeds.size(), {0, n});
+    int32_t width = 0;
+    for (int16_t f : feeds) width += f;
+    u.layers.push_back(HcLayer{1, 0, 0, feeds, ranges, selectors, {0}, {}});
+    u.head_units = {0};
+    u.normal = {{uint16_t(width), 0, 0, 0}};
+    return u;
+}
+
+// The head's reach as the band buffer's margin, for every sub-mode.
+void set_reach(ModelHeadControl& hc, uint32_t reach) {
+    hc.encoders[0].sub_mode_values.assign(hc.modes[0].sub_modes.size(), reach);
+}
+
+ModelHeadControl driver_variant(const ModelDescription& model, HcVariant variant) {
+    ModelHeadControl hc = default_head_control(model);
+    HcMode& m = hc.modes[0];
+    const uint16_t n = hc.head.nozzles[0];
+    switch (variant) {
+        case HcVariant::DriverOneBit: m.bits_per_pixel = 1; break;
+        case HcVariant::DriverOverlapMasks: {
+            hc = head_control_variant(model, HcVariant::Interleaved);
+            // Row 0: the word's kind; row 1 (passes 0 and 2 of a cycle): the
+            // simple mask by phase; row 2 (passes 1 and 3): a rotation mask.
+            std::vector<HcLayerKind> kinds(3);
+            kinds[0].flags = 0x20;
+            kinds[0].values = {0x55};
+            kinds[1].flags = 0x4;
+            kinds[1].grades = 200;
+            kinds[2].flags = 0x10;
+            kinds[2].values = {0xAA};
+            hc.modes[0].layer_kinds = kinds;
+            hc.modes[0].layer_values = {0, 2, 1};
+            hc.head.pol_base_b = {0x5A3C96E1u, 0x0F1E2D4Bu};
+            break;
+        }
+        case HcVariant::DriverTwoHeads: {
+            hc = head_control_variant(model, HcVariant::TwoHeadsOverlap);
+            HcMode& t = hc.modes[0];
+            t.color_order_more.clear();
+            for (uint8_t c : t.color_order) t.color_order_more.push_back(uint8_t(c + 0x10));
+            // Per-colour layer values (function flag 0x80): every row, the
+            // shared nozzles' head-connection value 7 among them, names the
+            // simple kind.
+            HcLayerKind simple;
+            simple.flags = 0x20;
+            simple.values = {0x55};
+            t.layer_kinds = {simple};
+            t.function_flags |= 0x80;
+            t.layer_value_count = 8;
+            t.layer_values.assign(8 * t.color_order.size(), 0);
+            break;
+        }
+        case HcVariant::DriverDeferredFeed: {
+            m.function_flags |= 0x4;
+            HcSubMode s2 = m.sub_modes[0];
+            s2.number = 2;
+            m.sub_modes.insert(m.sub_modes.begin() + 1, s2);
+            set_reach(hc, hc.encoders[0].sub_mode_values[0]);
+            break;
+        }
+        case HcVariant::DriverGrouped: {
+            // Ink 8 prints with K's nozzle line, from its nozzle 90 on; every
+            // pass uses nozzles [0, 90) of the pattern, starting 90 rasters
+            // above the page so that the lower half reaches the top.
+            hc.color_table.push_back({8, 0x30});
+            m.function_flags |= 0x40;
+            m.block_e.rows = 2;
+            m.block_e.colors = {0x10, 0x10, 0x11, 0x12, 0x13, 0x14, 0x15};
+            m.block_e.codes = {0x10, 0x30, 0x11, 0x12, 0x13, 0x14, 0x15};
+            m.block_e.shifts = {0, uint16_t(n / 2), 0, 0, 0, 0, 0};
+            hc.units = {stepping_logic(n, {int16_t(n / 2)}, {1})};
+            hc.units[0].layers[0].range = {{0, uint16_t(n / 2)}};
+            hc.units[0].top_offset = uint16_t(n / 2);
+            break;
+        }
+        case HcVariant::DriverSplit: {
+            // The reader doubles the head: 2n nozzles, even ones the first sub-line.
+            m.function_flags |= 0x200;
+            m.split.n = 2;
+            m.split.codes.clear();
+            for (uint8_t c : m.color_order) {
+                m.split.codes.push_back(c);
+                m.split.codes.push_back(uint8_t(c + 0x30));
+            }
+            hc.units = {stepping_logic(uint16_t(2 * n), {int16_t(2 * n)}, {1})};
+            for (HcSubMode& s : m.sub_modes) s.min_length = 2u * n;
+            set_reach(hc, 2u * n);
+            break;
+        }
+        case HcVariant::DriverCycle:
+            m.function_flags |= 0x2000;
+            m.block_b.value = m.value0;
+            m.block_b.list = {1, 2};
+            m.block_b.per_color = {0, 0};
+            break;
+        case HcVariant::DriverCorrected:
+            m.function_flags |= 0x100;
+            m.block_d.value = uint16_t(m.value1);
+            m.block_d.list = {0, 0, 0};
+            break;
+        case HcVariant::DriverIgnored:
+            for (HcSubMode& s : m.sub_modes) {
+                s.ignore_top = 7;
+                s.ignore_bottom = 5;
+            }
+            break;
+        case HcVariant::DriverTwoPlanes:
+            m.value0 = 2;
+            m.color_num = 2;
+            hc.units = {stepping_logic(n, {0, int16_t(n)}, {1, 2})};
+            break;
+        default: break;
+    }
+    return hc;
+}
+
+// The edge logics' head: one head of 8 nozzles.
+void edge_head(ModelHeadControl& hc, HcLogic logic) {
+    hc.head.nozzles = {8};
+    hc.units = {std::move(logic)};
+    for (HcSubMode& s : hc.modes[0].sub_modes) s.min_length = 8;
+    hc.encoders[0].sub_mode_values = {16, 16};
+}
+
+// Pitch 1, feed 8. With one normal-table row of width 8 and the page end
+// L, let G = L - 16 - ((L - 16) mod 8): the normal passes stand at 0, 8,
+// ..., G - 8 (end -17 is G - 1), the segment layer carries them on to the
+// page end, and the lower passes start at G - 4 (the row's value) feeding 3
+// with the whole head: each takes the next 3 rasters from the virtual
+// passes. Pages from 24 rasters.
+HcLogic lower_logic() {
+    HcLogic u;
+    u.logic_id = 1;
+    u.layers = {
+        HcLayer{2, -16, 0, {3}, {{0, 8}}, {1}, {0}, {}},
+        HcLayer{1, 0, -17, {8}, {{0, 8}}, {1}, {0}, {}},
+        HcLayer{5, 0, 0, {8}, {{0, 8}}, {1}, {0}, {}},
+    };
+    u.head_units = {0};
+    u.normal = {{8, 0, -4, 0}};
+    return u;
+}
+
+// Normal passes feeding 6 whose last 2 nozzles print second half (type 4);
+// the lower passes take the first half of the last normal pass's. Rows of
+// width 6: G = L - 16 - ((L - 16) mod 6), normal passes to G - 6.
+HcLogic lower_edge_logic() {
+    HcLogic u = lower_logic();
+    u.layers = {
+        HcLayer{2, -16, 0, {3}, {{0, 8}}, {1}, {0}, {}},
+        HcLayer{1, 0, -17, {6}, {{0, 8}}, {1}, {0}, {}},
+        HcLayer{4, 0, -17, {6}, {{6, 8}}, {1}, {0}, {4}},
+        HcLayer{5, 0, 0, {6}, {{0, 8}}, {1}, {0}, {}},
+    };
+    u.normal = {{6, 0, -4, 0}};
+    return u;
+}
+
+// Normal passes of group 0 at 0, 8, ..., G' - 8 (G' = L - 8 - ((L - 8)
+// mod 8)), then MWSW passes of group 1 from G' - 4 feeding 4 over 4
+// nozzles to the page end: the first shares its rasters with the last
+// normal pass, nozzles 0-1 through layer 7, 2-3 through layer 8. Pages
+// from 23 rasters.
+HcLogic mwsw_logic() {
+    HcLogic u;
+    u.logic_id = 1;
+    u.layers = {
+        HcLayer{1, 0, -16, {8}, {{0, 8}}, {1}, {0}, {}},
+        HcLayer{6, -16, 0, {4}, {{0, 4}}, {1}, {1}, {}},
+        HcLayer{7, -16, 0, {4}, {{0, 2}}, {1}, {1}, {5}},
+        HcLayer{8, -16, 0, {4}, {{2, 4}}, {1}, {1}, {6}},
+    };
+    u.head_units = {0};
+    u.normal = {{8, 0, 0, 0}};
+    u.mwsw = {{8, 4, 0}};
+    return u;
+}
+
+// Lower with five F-trans passes between, feeding 4 from 2 rasters above the
+// first virtual pass (H = L - 16 - ((L - 16) mod 8) - 8 + 8: normal passes
+// to H - 16, F-trans passes at H - 10 ... H + 6, lower passes from H + 8).
+// Every second F-trans pass reaches 2 rasters into the virtual pass after
+// the one it takes from: its overlap zone, POL index 9. Pages from 39 rasters.
+HcLogic ftrans_logic() {
+    HcLogic u;
+    u.logic_id = 1;
+    u.flags = kHcFTransFromNormal;
+    u.layers = {
+        HcLayer{2, -16, 0, {3}, {{0, 8}}, {1}, {0}, {}},
+        HcLayer{10, -24, -10, {4}, {{0, 8}}, {1}, {0}, {}},
+        HcLayer{12, -24, -10, {4}, {{0, 2}}, {1}, {0}, {9}},
+        HcLayer{1, 0, -25, {8}, {{0, 8}}, {1}, {0}, {}},
+        HcLayer{5, 0, 0, {8}, {{0, 8}}, {1}, {0}, {}},
+    };
+    u.null_passes = {{10, 3}, {2, 0}};
+    u.head_units = {0};
+    u.normal = {{8, 0, 8, 0}};
+    u.ftrans = {{8, 0, -2, 0}};
+    return u;
+}
+
+// Repeat mode, lower split 2: the normal passes print nozzles 0-3 feeding 4
+// from raster 8 (topOffset 4); the upper passes at -2 and 2 and the lower
+// passes from 2 rasters above the normal cycle's next pass print its
+// pattern with nozzles 2-5. Pages from 39 rasters.
+HcLogic repeat_logic() {
+    HcLogic u;
+    u.logic_id = 1;
+    u.top_offset = 4;
+    u.flags = kHcRepeat;
+    u.layers = {
+        HcLayer{0, 2, 6, {4}, {{2, 6}}, {1}, {0}, {}},
+        HcLayer{1, 12, -17, {4}, {{0, 4}}, {1}, {0}, {}},
+        HcLayer{2, -16, 0, {4}, {{2, 6}}, {1}, {0}, {}},
+    };
+    u.head_units = {0};
+    u.normal = {{4, 0, -2, 0}};
+    return u;
+}
+
+// The interleaved logic at pitch 2 without overlaps (feeds 5, 11, 5, 11)
+// carried on by a segment layer; the normal passes end at a cycle boundary
+// G (end -45 from the row), the lower passes start at G - 2 feeding 3, so
+// that they take both parities in turn. Pages from 105 rasters.
+HcLogic lower_interleaved_logic() {
+    HcLogic u = interleaved_logic(8, 0, 5);
+    u.layers.resize(2);  // upper and normal
+    u.layers[1].end = -45;
+    HcLayer segment = u.layers[1];
+    segment.kind = 5;
+    segment.end = 0;
+    u.layers.insert(u.layers.begin(), HcLayer{2, -40, 0, {3}, {{0, 8}}, {1}, {0}, {}});
+    u.layers.push_back(segment);
+    u.normal = {{32, 0, -4, 0}};
+    return u;
+}
+
 }  // namespace
 const std::vector<HcEncoderCase>& hc_encoder_cases() {
     static const std::vector<HcEncoderCase> cases = {
@@ -1039,6 +1282,45 @@ ModelHeadControl head_control_variant(const ModelDescription& model, HcVariant v
         case HcVariant::EncoderModes: hc = encoder_modes(hc); break;
         case HcVariant::BandModes: hc = band_modes(hc); break;
         case HcVariant::MaskKinds: hc = mask_kinds(hc); break;
+        case HcVariant::Lower: edge_head(hc, lower_logic()); break;
+        case HcVariant::LowerEdge: {
+            edge_head(hc, lower_edge_logic());
+            hc.modes[0].function_flags |= 0x20;
+            hc.modes[0].lower_edge_mode = 2;
+            break;
+        }
+        case HcVariant::Mwsw: edge_head(hc, mwsw_logic()); break;
+        case HcVariant::FTrans: edge_head(hc, ftrans_logic()); break;
+        case HcVariant::Repeat: {
+            edge_head(hc, repeat_logic());
+            hc.modes[0].value3 = 2;
+            break;
+        }
+        case HcVariant::TwoTables: {
+            HcLogic u = lower_logic();
+            u.flags = kHcTwoTables;
+            u.feed_base = 5;
+            u.layers[0].feed = {0};  // 0 + (8 - 5)
+            edge_head(hc, u);
+            break;
+        }
+        case HcVariant::LowerEdgeSlot: {
+            HcLogic edge = lower_logic();
+            edge.logic_id = 2;
+            edge.layers[0].feed = {2};
+            edge_head(hc, lower_logic());
+            hc.units.push_back(edge);
+            HcMode& m = hc.modes[0];
+            m.unit_mask = 0x9;
+            for (HcSubMode& s : m.sub_modes) s.units[3] = {2, 0};
+            break;
+        }
+        case HcVariant::LowerInterleaved: {
+            edge_head(hc, lower_interleaved_logic());
+            hc.encoders[0].sub_mode_values = {32, 32};
+            break;
+        }
+        default: hc = driver_variant(model, variant); break;
     }
     return hc;
 }

@@ -206,6 +206,14 @@ struct HcMwswRow {
     uint16_t width = 0, feed = 0, phase = 0;
 };
 
+// Logic flags the variants use (HcLogic::flags).
+inline constexpr uint16_t kHcLowerPositioning = 0x1;
+inline constexpr uint16_t kHcFTransPhaseRule = 0x2;
+inline constexpr uint16_t kHcFTransFromNormal = 0x10;
+inline constexpr uint16_t kHcFixedFTrans = 0x20;
+inline constexpr uint16_t kHcTwoTables = 0x40;
+inline constexpr uint16_t kHcRepeat = 0x100;
+
 struct HcLogic {
     int32_t logic_id = 0, variant_id = 0;  // the variant is written from format 1.2
     uint16_t pitch = 1, top_offset = 0, flags = 0, flags2 = 0;
@@ -274,6 +282,26 @@ enum class HcVariant {
     EncoderModes, // one copy of the default mode per encoder case (hc_encoder_cases), ids hc_encoder_mode_id
     BandModes,    // one copy per repeat number, plane count and bits per dot, ids hc_band_mode_id
     MaskKinds,    // layer kinds of every overlap-mask kind with their tables; offset tables absent
+    // Job driver.
+    DriverOneBit,        // the default at one bit per dot
+    DriverOverlapMasks,  // Interleaved whose overlap rows 1 and 2 take a simple mask by phase and a rotation mask
+    DriverTwoHeads,      // TwoHeadsOverlap, head 1's lines 0x20-0x25, a simple mask for the shared nozzles
+    DriverDeferredFeed,  // function flag 0x4 and a sub-mode 2
+    DriverGrouped,       // function flag 0x40: ink 8 (0x30) in K's nozzle line 90 nozzles down; 90-nozzle passes
+    DriverSplit,         // function flag 0x200: each line two sub-lines (0x10+a even, 0x40+a odd nozzles)
+    DriverCycle,         // function flag 0x2000 whose cycle keeps every position
+    DriverCorrected,     // function flag 0x100 whose correction is the plain feed
+    DriverIgnored,       // 7 ignored rasters at the top, 5 at the bottom
+    DriverTwoPlanes,     // repeat 2 and two planes: two passes at each position, one per plane
+    // Edge planning, all on one head of 8 nozzles.
+    Lower,            // pitch 1, feed 8: normal passes to a cycle boundary, a segment layer carrying them on, lower passes feeding 3
+    LowerEdge,        // Lower with normal passes overlapping by 2 (type-4 layer) and the lower-edge record
+    Mwsw,             // normal passes, then MWSW passes feeding 4 whose first shares 4 rasters (overlap layers 7 and 8)
+    FTrans,           // Lower with F-trans passes between (flag 0x10, a POL index source), null passes (10, 3) and (2, 0)
+    Repeat,           // repeat mode: the upper and lower passes print the normal pattern moved 2 nozzles
+    TwoTables,        // Lower whose lower feeds are steps over the normal feed less feedBase (two moving-range tables)
+    LowerEdgeSlot,    // Lower in slot 0 and a lower-edge logic (lower feed 2) in slot 3
+    LowerInterleaved, // pitch 2: the interleaved logic (no overlap) carried on by a segment layer, lower passes feeding 3
 };
 ModelHeadControl head_control_variant(const ModelDescription& model, HcVariant variant);
 

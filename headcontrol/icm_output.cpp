@@ -1,0 +1,669 @@
+// The per-pass output loop: after every stored raster (and once more at page
+// end) it prints every head pass whose rasters are all in the band buffer.
+//
+// A block is what one head prints for one slot column in one pass, sent as
+// one raster command (or one per sub-block with the split colour order): the
+// feed (once per pass, before its first block with data), the horizontal
+// position, the header, one line per nozzle of the head (a zero line where a
+// nozzle does not print), the carriage return. Line i of a command is nozzle
+// j + s i of the head for sub-block j of s; the rows of a column fill the
+// head's nozzles in row order and may not overlap.
+//
+// Masks: a nozzle that shares its raster with another pass (or another head)
+// prints the raster ANDed with the mask its state and the kind of its layer
+// row choose; the two sharers take complementary masks at the same byte
+// positions, so together they print every dot once. The model carries no
+// reading table: pattern rows are read from the block's byte offset.
+#include "headcontrol/icm_driver.h"
+
+#include "headcontrol/codes.h"
+#include "headcontrol/mle_walk.h"
+
+#include <algorithm>
+#include <climits>
+
+namespace ovcg::irac {
+
+namespace {
+
+using walk::ceil_div;
+using walk::floor_div;
+
+constexpr uint8_t kSkipColour = 255;
+constexpr uint16_t kKindGradation = 0x3;
+constexpr uint16_t kKindPatterns = 0x24F;      // pattern kinds (states 2 and 3)
+constexpr uint16_t kKindPatternsMwsw = 0x4F;   // pattern kinds (states 6 and 7)
+constexpr uint16_t kKindSimpleByPhase = 0x10;
+constexpr uint16_t kKindSimpleWord = 0x20;
+constexpr uint16_t kKindLowerEdgeRows = 0x200;
+constexpr uint8_t kSplitKindShifted = 2;
+
+bool feeds_suppressed(const IcmJob& j) { return j.option.page_flag != 0; }
+
+// ---- Blocks ----------------------------------------------------------------------------
+
+// One nozzle of a block as the walks hand it over: the line index within the
+// command, and, for a nozzle of a row's window, its row's nozzle information
+// and its index in the window (info null: a zero line).
+struct Nozzle {
+    int64_t index;
+    const MleNozzleInfo* info;
+    int32_t at;     // index into the window's arrays
+    int32_t k;      // head nozzle number
+    int16_t line;   // nozzle line
+    int16_t ink;    // page ink (the band buffer's colour)
+    int64_t raster() const { return int64_t{info->nozzlePos} + (int64_t{info->yShift} + k) * info->pitch; }
+    uint8_t state() const { return info->state[at]; }
+};
+
+struct BlockGeometry {
+    int32_t column;
+    int32_t head;
+    int32_t nozzles;  // n: lines of the whole block
+    int32_t plane;    // v - 1: the plane it prints and its horizontal shift
+    int32_t v;        // the head entry's selector
+};
+
+// Walks the lines of sub-block `sub` of `split`: visit(Nozzle) for every
+// line in order, returning 0 to go on. 21 when two rows' windows overlap.
+template <class Visit>
+uint32_t walk_block(IcmJob& j, const BlockGeometry& g, int32_t split, int32_t sub, Visit&& visit) {
+    const int64_t lines = g.nozzles / split;
+    int64_t next = 0;
+    for (int32_t r = 0; r < j.rows; ++r) {
+        const int64_t slot = int64_t(r) * j.linesPerRow + g.column;
+        const int16_t line = j.slotLine[slot];
+        if (line < 0) continue;
+        const MleNozzleInfo* info = nullptr;
+        if (uint32_t rc = MLE_GetNozzleInfo(j.mle, g.head, line, &info)) return rc;
+        const int64_t f = info->firstNozzle, e = info->endNozzle;
+        if (f >= e) continue;
+        const int64_t iF = ceil_div(f - sub, split), iE = std::min(ceil_div(e - sub, split), lines);
+        if (iF < next) return kIcmBlockOverflow;
+        for (; next < iF && next < lines; ++next)
+            if (uint32_t rc = visit(Nozzle{next, nullptr, 0, 0, line, j.slotInk[slot]})) return rc;
+        for (int64_t i = iF; i < iE; ++i) {
+            const int32_t k = int32_t(sub + split * i);
+            if (uint32_t rc = visit(Nozzle{i, info, int32_t(k - f), k, line, j.slotInk[slot]})) return rc;
+        }
+        next = std::max(next, iE);
+    }
+    for (; next < lines; ++next)
+        if (uint32_t rc = visit(Nozzle{next, nullptr, 0, 0, -1, -1})) return rc;
+    return 0;
+}
+
+// The first nozzle line of a column; -1 when it holds none.
+int16_t column_line(const IcmJob& j, int32_t column) {
+    for (int32_t r = 0; r < j.rows; ++r) {
+        const int16_t line = j.slotLine[int64_t(r) * j.linesPerRow + column];
+        if (line >= 0) return line;
+    }
+    return -1;
+}
+
+// The plane line of a printing nozzle: 1 with data, 0 without (or not printing).
+uint32_t nozzle_line(IcmJob& j, const BlockGeometry& g, const Nozzle& z, uint8_t** out) {
+    *out = nullptr;
+    if (!z.info || (z.state() & 0x7F) == 0) return 0;
+    const int64_t raster = z.raster();
+    if (raster < INT32_MIN || raster > INT32_MAX) return kRbmBadIndex;
+    return RBM_GetRasterdata(j.rbm, int32_t(raster), z.ink, 0, int16_t(g.plane), out);
+}
+
+// The blank test: the smallest first byte and trailing-zero count of the
+// block's printing lines. False (blank) when none has data.
+struct Extent {
+    bool data = false;
+    uint32_t top;
+    uint32_t lastZero;
+};
+
+uint32_t block_extent(IcmJob& j, const BlockGeometry& g, Extent& x) {
+    x = Extent{false, j.bandBytes, j.bandBytes};
+    return walk_block(j, g, 1, 0, [&](const Nozzle& z) -> uint32_t {
+        if (!z.info || (z.state() & 0x7F) == 0) return 0;
+        const int64_t raster = z.raster();
+        if (raster < INT32_MIN || raster > INT32_MAX) return kRbmBadIndex;
+        uint32_t first = 0, lastZero = 0;
+        const uint32_t rc = RBM_GetSpacesize(j.rbm, int32_t(raster), z.ink, 0, int16_t(g.plane), &first, &lastZero);
+        if (rc > 1) return rc;
+        if (rc == 1) {
+            x.data = true;
+            x.top = std::min(x.top, first);
+            x.lastZero = std::min(x.lastZero, lastZero);
+        }
+        return 0;
+    });
+}
+
+// ---- Masks -------------------------------------------------------------------------------
+
+struct MaskSet {
+    const POLMaskPattern* pattern;  // null: no kind for the row
+    uint16_t flags;
+};
+
+// The mask set of layer row `row` for nozzle line `line`.
+uint32_t mask_set(const IcmJob& j, uint32_t row, int32_t line, MaskSet& out) {
+    out = MaskSet{nullptr, 0};
+    const PassColorKindTable* t = j.masks.kindTable;
+    if (!t || !t->entries || row >= t->rowNum || t->colNum == 0) return 0;
+    const uint16_t kind = t->entries[size_t(row) * t->colNum + uint32_t(line) % t->colNum];
+    if (kind == kPolNone) return 0;
+    if (kind >= j.masks.patternCount) return kPmmBadIndex;
+    out = MaskSet{&j.masks.patterns[kind], j.masks.patterns[kind].flags};
+    return 0;
+}
+
+// A mask word of plane v (its complement with `second`): 23 when the model
+// has no such word.
+uint32_t word_slot(const IcmJob& j, int32_t v, bool second, PolMaskSlot& slot) {
+    const uint32_t* words = second ? j.masks.complementWord : j.masks.maskWord;
+    if (!words || v < 1 || v > j.masks.colorNum) return kIcmBadModelValue;
+    slot = PolMaskSlot{reinterpret_cast<const uint8_t*>(&words[v - 1]), 4, 0};
+    return 0;
+}
+
+// A row of a pattern set: the grade row `grade`, of the overlap block
+// `block` for the gradation kinds, read from the block's byte offset.
+uint32_t pattern_slot(const MaskSet& m, bool second, int64_t grade, int32_t block, uint32_t offset,
+                      PolMaskSlot& slot) {
+    const POLMaskPattern& p = *m.pattern;
+    if (p.rowCount < 1 || p.rowBytes < 1 || !p.mask || !p.complement) return kPmmBadTable;
+    const int64_t row = walk::floor_mod(grade, p.rowCount);
+    int64_t at = row * p.rowBytes;
+    if (m.flags & kKindGradation) at += int64_t(std::clamp<int32_t>(block, 0, int32_t(p.blocks) - 1)) * p.rowCount * p.rowBytes;
+    if (at + p.rowBytes > int64_t(p.size)) return kPmmBadIndex;
+    slot = PolMaskSlot{(second ? p.complement : p.mask) + at, uint32_t(p.rowBytes), offset % uint32_t(p.rowBytes)};
+    return 0;
+}
+
+// The mask of one nozzle for its pass's overlap: R 0 none, 1 a fixed word
+// or its complement, 2 a pattern row, in slot 0 of the work area.
+uint32_t ICM_SetMaskInfo(IcmJob& j, uint32_t offset, const Nozzle& z, const BlockGeometry& g, int32_t overlapIndex,
+                         int32_t split, int& R) {
+    R = 0;
+    const MleNozzleInfo& info = *z.info;
+    const uint32_t state = z.state() & 0x7F;
+    MaskSet m{};
+    if (uint32_t rc = mask_set(j, info.stepValue[z.at], z.line, m)) return rc;
+    const uint16_t F = m.pattern ? m.flags : 0;
+    const bool mwsw = state == 6 || state == 7;
+    const bool pattern = F & (mwsw ? kKindPatternsMwsw : kKindPatterns);
+    const bool byPhase = !mwsw && (F & kKindSimpleByPhase);
+    const bool word = !mwsw && (F & kKindSimpleWord);
+    enum { kNone, kWord, kComplement, kFirst, kSecond } choice = kNone;
+    switch (state) {
+        case 2: choice = pattern ? kFirst : byPhase ? (info.polPhase == 0 ? kWord : kComplement) : word ? kWord : kNone; break;
+        case 3: choice = pattern ? kSecond : byPhase ? (info.polPhase == 0 ? kWord : kComplement) : word ? kComplement : kNone; break;
+        case 5: choice = info.stepValue[z.at] == g.v ? kWord : kComplement; break;
+        case 6: choice = pattern ? kFirst : kWord; break;
+        case 7: choice = pattern ? kSecond : kComplement; break;
+        default: break;
+    }
+    PolMaskSlot& slot = j.masks.info.slot[0];
+    if (choice == kWord || choice == kComplement) {
+        R = 1;
+        return word_slot(j, g.v, choice == kComplement, slot);
+    }
+    if (choice == kNone) return 0;
+    R = 2;
+    int64_t grade = info.rasterOffset[z.at];
+    const int64_t rows = m.pattern->rowCount;
+    const int64_t e = info.lowerEdge ? info.lowerEdgeRest : 0;
+    if (state == 3 && (F & kKindLowerEdgeRows) && e > 0 && e < rows) grade += rows - e;
+    if (j.on.split && j.res->splitColorOrder.value == kSplitKindShifted && split > 0) grade /= split;
+    return pattern_slot(m, choice == kSecond, grade, overlapIndex, offset, slot);
+}
+
+// A nozzle inside the overlap of two heads: the head-connection value of
+// its place there names a second mask, so that the two heads share the
+// raster's dots. R becomes 1-5 (above 2: two masks).
+uint32_t ICM_SetMaskInfoToHeadConnection(IcmJob& j, uint32_t offset, const Nozzle& z, const BlockGeometry& g,
+                                         int32_t overlapIndex, int& R) {
+    const MleNozzleInfo& info = *z.info;
+    bool lower = false;
+    int32_t place = -1;
+    uint16_t value = 0;
+    if (info.nextOverlapValues && z.k >= info.nextOverlap.first && z.k < info.nextOverlap.end) {
+        lower = true;
+        place = z.k - info.nextOverlap.first;
+        value = info.nextOverlapValues[place];
+    } else if (info.prevOverlapValues && z.k >= info.prevOverlap.first && z.k < info.prevOverlap.end) {
+        place = z.k - info.prevOverlap.first;
+        value = info.prevOverlapValues[place];
+    }
+    if (place < 0) return 0;
+    MaskSet m{};
+    if (uint32_t rc = mask_set(j, value, z.line, m)) return rc;
+    const uint16_t F = m.pattern ? m.flags : 0;
+    const bool pattern = F & kKindPatterns;
+    const bool word = F & (kKindSimpleByPhase | kKindSimpleWord);
+    if (!pattern && !word) return 0;
+    const int slot = R == 0 ? 0 : 1;
+    PolMaskSlot& s = j.masks.info.slot[slot];
+    if (pattern) {
+        R = R == 0 ? 2 : R == 1 ? 4 : 5;
+        return pattern_slot(m, !lower, place, overlapIndex, offset, s);
+    }
+    R = R == 0 ? 1 : R == 1 ? 3 : 4;
+    return word_slot(j, g.v, !lower, s);
+}
+
+// The bytes to send for a printing nozzle: the plane line at the block's
+// offset, or the work line holding it masked.
+uint32_t masked_line(IcmJob& j, const BlockGeometry& g, const Nozzle& z, const uint8_t* line, uint32_t offset,
+                     uint32_t width, int32_t overlapIndex, int32_t split, const uint8_t** out) {
+    *out = line + offset;
+    int R = 0;
+    if (uint32_t rc = ICM_SetMaskInfo(j, offset, z, g, overlapIndex, split, R)) return rc;
+    if (uint32_t rc = ICM_SetMaskInfoToHeadConnection(j, offset, z, g, overlapIndex, R)) return rc;
+    if (R == 0) return 0;
+    j.masking = R > 2 ? PMM_Masking_RasterData_polpol : PMM_Masking_RasterData_pol;
+    j.masking(line + offset, width, &j.masks.info, j.workLine);
+    *out = j.workLine;
+    return 0;
+}
+
+// ---- Coding -------------------------------------------------------------------------------
+
+// Single-line form: code when the coded lines (unmasked, at the block's
+// offset) and zero lines do not exceed the raw size n x width.
+uint32_t coding_pays(IcmJob& j, const BlockGeometry& g, uint32_t offset, uint32_t width, uint8_t& code) {
+    code = 1;
+    if (j.res->colorNum > 1) return 0;
+    code = 0;
+    const int64_t budget = int64_t(g.nozzles) * width;
+    const int64_t zero = OVC_ClacRunLengthEncodingSize(j.ovc, j.zeroLine, width);
+    int64_t sum = 0;
+    constexpr uint32_t kOver = 0xFFFFFFFFu;
+    const uint32_t rc = walk_block(j, g, 1, 0, [&](const Nozzle& z) -> uint32_t {
+        uint8_t* line = nullptr;
+        const uint32_t got = nozzle_line(j, g, z, &line);
+        if (got > 1) return got;
+        sum += got ? OVC_ClacRunLengthEncodingSize(j.ovc, line + offset, width) : zero;
+        return sum > budget ? kOver : 0;
+    });
+    if (rc == kOver) return 0;
+    if (rc) return rc;
+    code = 1;
+    return 0;
+}
+
+// ---- One pass -------------------------------------------------------------------------------
+
+struct SubBlock {
+    int32_t split;
+    int32_t sub;
+    uint8_t colour;
+    int32_t overlapIndex;
+};
+
+uint32_t send_lines(IcmJob& j, const BlockGeometry& g, const SubBlock& b, uint32_t offset, uint32_t width, bool multi) {
+    return walk_block(j, g, b.split, b.sub, [&](const Nozzle& z) -> uint32_t {
+        uint8_t* line = nullptr;
+        const uint32_t got = nozzle_line(j, g, z, &line);
+        if (got > 1) return got;
+        if (!got) return multi ? OVC_SendRasterImage_data_multi(j.ovc, j.zeroLine)
+                               : OVC_SendRasterImage_data(j.ovc, j.zeroLine, 1);
+        const uint8_t* bytes = nullptr;
+        if (uint32_t rc = masked_line(j, g, z, line, offset, width, b.overlapIndex, b.split, &bytes)) return rc;
+        return multi ? OVC_SendRasterImage_data_multi(j.ovc, bytes) : OVC_SendRasterImage_data(j.ovc, bytes, 0);
+    });
+}
+
+// The multi-line form with coding on: the whole sub-block coded into the
+// encoder's code buffer; its length in *total.
+uint32_t ICM_MakeRLERastergraphics(IcmJob& j, const BlockGeometry& g, const SubBlock& b, uint32_t offset,
+                                   uint32_t width, uint32_t* total) {
+    uint64_t sum = 0;
+    const uint32_t rc = walk_block(j, g, b.split, b.sub, [&](const Nozzle& z) -> uint32_t {
+        uint8_t* line = nullptr;
+        const uint32_t got = nozzle_line(j, g, z, &line);
+        if (got > 1) return got;
+        int32_t n = 0;
+        if (!got) {
+            n = OVC_EncodeNullRastergraphics(j.ovc, width);
+        } else {
+            const uint8_t* bytes = nullptr;
+            if (uint32_t m = masked_line(j, g, z, line, offset, width, b.overlapIndex, b.split, &bytes)) return m;
+            n = OVC_EncodeRastergraphics(j.ovc, bytes, width);
+        }
+        if (n < 0) return kOvcCodeNoRoom;
+        sum += uint32_t(n);
+        return 0;
+    });
+    *total = uint32_t(sum);
+    return rc;
+}
+
+uint32_t send_sub_block(IcmJob& j, const BlockGeometry& g, const SubBlock& b, int32_t hpos, uint32_t offset,
+                        uint32_t width, uint8_t code) {
+    const uint32_t lines = uint32_t(g.nozzles / b.split);
+    if (uint32_t rc = OVC_SendHPos(j.ovc, hpos)) return rc;
+    if (j.res->encoderFlag2) {
+        const uint32_t block = uint32_t(g.head) + 1;
+        if (OVC_CheckCompress(j.ovc)) {
+            uint32_t total = 0;
+            if (uint32_t rc = ICM_MakeRLERastergraphics(j, g, b, offset, width, &total)) return rc;
+            if (uint32_t rc = OVC_SendRasterImage_head_multi(j.ovc, block, b.colour, width, total, lines, 1)) return rc;
+            if (uint32_t rc = OVC_SendRasterImage_data_multi(j.ovc, nullptr)) return rc;
+        } else {
+            if (uint32_t rc = OVC_SendRasterImage_head_multi(j.ovc, block, b.colour, width, lines * width, lines, 0))
+                return rc;
+            if (uint32_t rc = send_lines(j, g, b, offset, width, true)) return rc;
+        }
+    } else {
+        if (uint32_t rc = OVC_SendRasterImage_head(j.ovc, b.colour, width, int32_t(lines), code, j.zeroLine)) return rc;
+        if (uint32_t rc = send_lines(j, g, b, offset, width, false)) return rc;
+        OVC_SetNozzlePitch(j.ovc, MLE_GetNozzlePitchIncludedNozzleInfo(j.mle));
+    }
+    return OVC_SendCR(j.ovc);
+}
+
+uint32_t print_block(IcmJob& j, int32_t column, int32_t head) {
+    const int16_t first = column_line(j, column);
+    if (first < 0) return 0;
+    const MleNozzleInfo* info = nullptr;
+    if (uint32_t rc = MLE_GetNozzleInfo(j.mle, head, first, &info)) return rc;
+    BlockGeometry g{column, head, j.res->head->nozzleNumOfHead[head], info->selector - 1, info->selector};
+    if (g.v < 1 || g.v > j.res->colorNum) return kIcmBadModelValue;
+    Extent x{};
+    if (uint32_t rc = block_extent(j, g, x)) return rc;
+    if (!x.data) return 0;
+    // The pass's feed, once, before its first block with data.
+    if (j.passBlank) {
+        j.passBlank = 0;
+        if (!feeds_suppressed(j))
+            if (uint32_t rc = OVC_SendVPos(j.ovc, MLE_GetVPos(j.mle))) return rc;
+    }
+    const uint32_t top = RBM_CalcRasterTop(j.rbm, x.top);
+    int32_t hpos = 0;
+    if (uint32_t rc = ICM_Calc_hpos(&j, g.plane, top, &hpos)) return rc;
+    uint32_t offset = 0, width = 0;
+    if (top > uint32_t(INT32_MAX)) return kRbmBadIndex;
+    if (uint32_t rc = RBM_CalcRasterGraphicsWidth(j.rbm, int32_t(top), x.lastZero, &offset, &width)) return rc;
+    // An odd width takes one more byte: a zero of the plane line's tail.
+    width += width & 1;
+    if (uint64_t{offset} + width > j.lineBytes) return kRbmBadIndex;
+    uint8_t code = 0;
+    if (!j.res->encoderFlag2)
+        if (uint32_t rc = coding_pays(j, g, offset, width, code)) return rc;
+    const ICMResourceData& r = *j.res;
+    const int32_t split = j.on.split ? r.splitColorOrder.n : 1;
+    if (g.nozzles % split != 0) return kIcmBadModelValue;
+    const int32_t index = MLE_GetIndexNozzle(j.mle, first);
+    for (int32_t sub = 0; sub < split; ++sub) {
+        SubBlock b{split, sub, 0, index};
+        if (j.on.split) {
+            const int64_t at = int64_t(split) * (int64_t(head) * r.nozzleArrayNum + j.splitPosition[first]) + sub;
+            if (at >= int64_t(r.head->headNum) * r.nozzleArrayNum * split) return kIcmBadModelValue;
+            b.colour = r.splitColorOrder.codes[at];
+            if (b.colour == kSkipColour) continue;
+            if (r.splitColorOrder.value == kSplitKindShifted) b.overlapIndex = index + split - 1 - sub;
+        } else {
+            const int64_t at = int64_t(head) * j.linesPerRow + column;
+            b.colour = at < j.slotColourCapacity ? j.slotColour[at] : j.slotColour[column];
+        }
+        if (uint32_t rc = send_sub_block(j, g, b, hpos, offset, width, code)) return rc;
+    }
+    return 0;
+}
+
+uint32_t print_pass(IcmJob& j) {
+    if (uint32_t rc = MLE_MakeHeadTable(j.mle)) return rc;
+    for (int32_t column = 0; column < j.linesPerRow; ++column)
+        for (int32_t head = 0; head < j.heads; ++head)
+            if (uint32_t rc = print_block(j, column, head)) return rc;
+    return 0;
+}
+
+// ---- The switches the band buffer's searches drive ------------------------------------------
+
+// Logics change only through a rebuild of logic 0 in this pass engine; the
+// bottom, BRS and colour/mono logics are the edge planning's.
+uint32_t change_logic(IcmJob& j, int32_t kind, uint32_t value, uint32_t* position) {
+    if (kind != -1) return kMleBadLogic;
+    if (uint32_t rc = MLE_ReCreateSchedulingTable(j.mle, value)) return rc;
+    *position = MLE_GetVPos(j.mle);
+    return 0;
+}
+
+int64_t clamp_i32(int64_t v) { return std::clamp<int64_t>(v, INT32_MIN, INT32_MAX); }
+
+// Auto-bottom: once the page's rasters are all stored, the bottom logic
+// would take over when data ends inside the bottom range.
+uint32_t auto_bottom(IcmJob& j) {
+    IcmAutoBottomBlock* a = j.autoBottom;
+    if (!j.on.autoBottom || !a || !a->armed || j.stored < j.printLength) return 0;
+    a->armed = 0;
+    const int32_t after = int32_t(clamp_i32(int64_t{a->top} + a->length));
+    if (RBM_SearchNextRaster(j.rbm, after, INT32_MAX) < 0 && RBM_SearchNextRaster(j.rbm, a->top, a->length) >= 0) {
+        uint32_t position = 0;
+        if (uint32_t rc = change_logic(j, 3, 0, &position)) return rc;
+        if (j.brs) j.brs->armed = 0;
+    }
+    return 0;
+}
+
+// The BRS switch: until data shows in the head's reach the passes step on
+// without printing; then the lower logic takes over. True when it ended
+// the call.
+uint32_t brs_switch(IcmJob& j, bool& ended) {
+    ended = false;
+    IcmBrsBlock* b = j.brs;
+    if (!j.on.brs || !b || !b->armed || j.res->modeValue3 <= 0 || j.passCounter % j.res->modeValue3 != 0) return 0;
+    ended = true;
+    const int32_t start = int32_t(clamp_i32(int64_t{j.passPosition} + j.res->unitValue2 + j.res->unitValue4));
+    const int32_t raster = RBM_SearchNextRaster(j.rbm, start, int32_t(MLE_GetHeadheight(j.mle)));
+    if (raster < 0) {
+        do {
+            uint32_t position = 0;
+            uint8_t end = 0;
+            if (uint32_t rc = MLE_Next(j.mle, &position, &end)) return rc;
+            ++j.passCounter;
+            if (end) {
+                j.pageFinished = 1;
+                break;
+            }
+            j.passPosition = int32_t(position);
+        } while (j.passCounter % j.res->modeValue3 != 0);
+        ICM_Updata_Bufferingarea(&j);
+        return 0;
+    }
+    uint32_t position = 0;
+    if (uint32_t rc = change_logic(j, 2, uint32_t(raster), &position)) return rc;
+    b->armed = 0;
+    b->switched = 1;
+    b->raster = raster;
+    return 0;
+}
+
+bool colour_mono_boundary(const IcmJob& j) {
+    return j.colourMono && j.res->blockC.value0 != 0 && j.colourMono->passes % j.res->blockC.value0 == 0;
+}
+
+// Colour/mono switching: queue the next switch the band buffer finds.
+void colour_mono_search(IcmJob& j) {
+    IcmColourMonoBlock* c = j.colourMono;
+    if (!j.on.colourMono || !colour_mono_boundary(j)) return;
+    IcmSwitchRecord& pending = j.switches[j.switchWrite & 1];
+    if (c->kind == 1) {
+        const int64_t from = std::max<int64_t>(pending.raster, int64_t{j.passPosition} + j.res->blockC.value3);
+        const int32_t raster = RBM_SearchNextMonoRaster(j.rbm, int32_t(clamp_i32(from)), INT32_MAX);
+        if (raster < 0) return;
+        pending = IcmSwitchRecord{1, raster, raster, 0};
+        ++j.switchWrite;
+        c->kind = 2;
+        MLE_SetNotPrintRaster(j.mle, -1, raster);
+    } else if (c->kind == 3) {
+        const int32_t raster = RBM_SearchNextColorRaster(j.rbm, j.passPosition, INT32_MAX);
+        if (raster < 0) return;
+        pending = IcmSwitchRecord{0, raster, raster, 0};
+        ++j.switchWrite;
+        c->kind = 4;
+    }
+}
+
+// A queued switch whose position the passes reached takes effect.
+uint32_t colour_mono_step(IcmJob& j) {
+    IcmColourMonoBlock* c = j.colourMono;
+    if (!j.on.colourMono || !c) return 0;
+    ++c->passes;
+    IcmSwitchRecord& s = j.switches[j.switchRead & 1];
+    if (!colour_mono_boundary(j) || s.position == kIcmNoSwitch || j.passPosition < s.position) return 0;
+    uint32_t position = 0;
+    if (uint32_t rc = change_logic(j, int32_t(s.kind), uint32_t(s.raster), &position)) return rc;
+    const bool toMono = s.kind == 1;
+    c->kind = toMono ? 3 : 1;
+    if (uint32_t rc = OVC_SendColorMonoSelection(j.ovc, toMono ? 1 : 2)) return rc;
+    OVC_ChangeCurrentHeadPos(j.ovc, toMono ? -c->headOffset : c->headOffset);
+    s.position = kIcmNoSwitch;
+    ++j.switchRead;
+    return 0;
+}
+
+// At the page's end: true when no pass from the current one on can reach a
+// raster of the printed length, judged from the planned groups' layers (a
+// pass reads no raster above its position plus the largest column offset,
+// and a layer's positions fall by no more than its cycle's lowest prefix).
+// A model whose layers run far past the page would otherwise step through
+// every blank pass to their end.
+bool nothing_left(const IcmJob& j) {
+    const MLE_INSTANCE& m = *j.mle;
+    const MleSchedule& s = m.schedule;
+    if (s.mwswPasses || s.fTransPasses || s.lowerPasses || NLM_IsValid(m.nlm)) return false;
+    const struct {
+        const MicroweaveLayerRecord* layer;
+        int64_t passes;
+    } groups[] = {{s.upper, s.upperPasses}, {s.preNormal, s.preNormalPasses}, {s.normal, s.normalPasses}};
+    int64_t pass = m.passNo;
+    for (const auto& g : groups) {
+        if (pass >= g.passes) {
+            pass -= g.passes;
+            continue;
+        }
+        const MicroweaveLayerRecord* l = g.layer;
+        if (!l || l->cycleLength < 1 || l->cycleFeed < 1) return false;
+        int32_t lo = 0, hi = 0;
+        walk::prefix_extremes(*l, lo, hi);
+        const int64_t lowest = int64_t{l->start} + pass / l->cycleLength * l->cycleFeed + lo;
+        if (lowest + MLE_GetOffsetNozzleMax(&m) < j.printLength) return false;
+        pass = 0;
+    }
+    return true;
+}
+
+}  // namespace
+
+void ICM_Updata_Bufferingarea(IcmJob* j) {
+    int64_t end = int64_t{j->passPosition} + MLE_GetOffsetNozzleMax(j->mle) + int64_t{j->res->encoderSubModeValue};
+    const bool openPage = j->identifier.sub_mode == uint32_t(kIcmOpenLengthSubMode) && j->state == kIcmPageOpen;
+    if (!openPage) end = std::min(end, j->printLength);
+    j->bufferingEnd = end;
+}
+
+uint32_t ICM_Calc_hpos(const IcmJob* j, int32_t shift, uint32_t top, int32_t* position) {
+    const ICMResourceData& r = *j->res;
+    int64_t p = RBM_GetLeftOffset(j->rbm);
+    if (top > 0) p += int64_t{top} * 8 / r.bitsPerPixel;
+    if (j->on.cycle && j->cycle) {
+        const int64_t at = int64_t{shift} + int64_t{j->cycle->index} * r.colorNum;
+        if (at < 0 || at >= int64_t{r.blockB.n} * r.colorNum || r.modeValue0 == 0) return kIcmBadModelValue;
+        p = p * r.blockB.value / r.modeValue0 + r.blockB.perColor[at];
+    } else {
+        p += shift;
+    }
+    if (p < 0 || p > INT32_MAX) return kOvcNegativeHPos;
+    *position = static_cast<int32_t>(p);
+    return 0;
+}
+
+uint32_t ICM_Calc_ARC_vpos(IcmJob* j, uint32_t position) {
+    IcmCorrectionBlock* c = j->correction;
+    const ICMResourceData& r = *j->res;
+    if (!c || r.modeValue1 == 0 || r.blockD.n < 1) return kIcmBadModelValue;
+    int64_t d = (int64_t{int32_t(position)} - int64_t{int32_t(c->last)}) * r.blockD.value;
+    int64_t divisor = r.modeValue1;
+    if (divisor < 0) {
+        d = -d;
+        divisor = -divisor;
+    }
+    const int64_t q = c->count < 1 ? ceil_div(d, divisor) : floor_div(d, divisor);
+    const int64_t correction = q + r.blockD.list[c->count % r.blockD.n];
+    OVC_Set_arc_vpos(j->ovc, int32_t(clamp_i32(correction)));
+    c->last = position;
+    if (c->count < INT32_MAX) ++c->count;
+    return 0;
+}
+
+uint32_t ICM_Draw_Rasterdata(IcmJob* j) {
+    while (j->stored >= j->bufferingEnd) {
+        if (j->pageFinished) return 0;
+        if (j->state == kIcmJobOpen && j->stored >= j->printLength && nothing_left(*j)) {
+            j->pageFinished = 1;
+            return 0;
+        }
+        if (uint32_t rc = auto_bottom(*j)) return rc;
+        bool ended = false;
+        if (uint32_t rc = brs_switch(*j, ended)) return rc;
+        if (ended) return 0;
+        colour_mono_search(*j);
+        if (j->scheduleChange) {
+            j->scheduleChange = 0;
+            uint32_t position = 0;
+            if (uint32_t rc = change_logic(*j, -1, uint32_t(std::min<int64_t>(j->printLength, INT32_MAX)), &position))
+                return rc;
+            if (uint32_t rc = PMM_ReAlloc_POLMaskPattern(&j->masks, j->res, j->passEngine,
+                                                         PmmPageColours{uint16_t(j->pageLines), j->lineColour}))
+                return rc;
+            const int32_t now = static_cast<int32_t>(position);
+            if (j->passPosition < now) {
+                j->passPosition = now;
+                ICM_Updata_Bufferingarea(j);
+                return 0;
+            }
+            if (j->passPosition > now) return kIcmScheduleBehind;
+        }
+        j->passBlank = 1;
+        const bool suppressed = feeds_suppressed(*j);
+        if (!suppressed && MLE_IsInsertNullPass(j->mle, int32_t(clamp_i32(j->passCounter)))) {
+            if (uint32_t rc = OVC_SendVPosZero(j->ovc)) return rc;
+            ++j->passCounter;
+            continue;
+        }
+        if (uint32_t rc = print_pass(*j)) return rc;
+        const bool last = MLE_IsLastPass(j->mle);
+        uint32_t position = 0;
+        uint8_t end = 0;
+        if (uint32_t rc = MLE_Next(j->mle, &position, &end)) return rc;
+        ++j->passCounter;
+        j->pageFinished = end;
+        if (!end) j->passPosition = static_cast<int32_t>(position);
+        if (!suppressed) {
+            if (uint32_t rc = colour_mono_step(*j)) return rc;
+            ICM_Updata_Bufferingarea(j);
+        } else {
+            ICM_Updata_Bufferingarea(j);
+            if (!end && MLE_IsInsertNullPass(j->mle, int32_t(clamp_i32(j->passCounter)))) {
+                if (uint32_t rc = OVC_SendVPosZero(j->ovc)) return rc;
+                ++j->passCounter;
+            }
+            const uint32_t rc = last ? OVC_SendVPosZero(j->ovc) : OVC_SendVPos(j->ovc, MLE_GetVPos(j->mle));
+            if (rc) return rc;
+        }
+        if (j->on.verticalCorrection && j->correction)
+            if (uint32_t rc = ICM_Calc_ARC_vpos(j, MLE_GetVPos(j->mle))) return rc;
+        if (j->on.cycle && j->cycle) {
+            IcmCycleBlock& c = *j->cycle;
+            if (++c.count >= j->res->blockB.list[c.index]) {
+                c.count = 0;
+                c.index = (c.index + 1) % j->res->blockB.n;
+            }
+        }
+    }
+    return 0;
+}
+
+}  // namespace ovcg::irac
