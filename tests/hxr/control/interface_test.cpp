@@ -14,6 +14,9 @@ namespace hxr_test {
 namespace {
 
 class HxrInterface : public HxrJobTest {
+public:
+    using HxrJobTest::bnrz;
+
 protected:
     enum State { kNone, kCreated, kValuesSet, kStarted, kByCreate, kFailed, kStates };
 
@@ -322,42 +325,46 @@ TEST_F(HxrInterface, BridgeEntriesForwardUnchanged) {
     A_OvhtHXR_DeleteInstance(made);
 }
 
-TEST_F(HxrInterface, APageOfBandsGivesRowsOfTheReportedSizes) {
-    void* h = nullptr;
-    ASSERT_EQ(create_started(records(1, nullptr, 101), &h), 0u) << error();
+// A page of two-line bands: rows of the reported sizes, nothing written past
+// them, the dot counts of the page, and the parallel path's ink rows.
+// `real`: the library's binariser, else the fake (whose counts are set).
+void page_of_bands(HxrInterface* t, void* h, bool real) {
     int sizes[12] = {};
     ASSERT_EQ(HXR_GetOutputBufferSize(h, sizes), 0u);
     int inkBytes = 0;
     ASSERT_EQ(HXR_GetInkBufferSize(h, &inkBytes), 0u);
     const int switching[6] = {0, 1, 0, 0, 0, 0};
-    ASSERT_EQ(HXR_StartPage(h, switching), 0u);
-    EXPECT_EQ(bnrz.world().lastSwitchMode, 0u);
-    constexpr size_t kGuard = 16;
+    ASSERT_EQ(HXR_StartPage(h, switching), 0u) << HXR_GetErrorInfo(nullptr);
+    constexpr size_t kGuard = 16, kPlanes = 2 * 2 * 4;  // heads x lines x colours
     constexpr uint8_t kFill = 0xA5;
+    uint64_t codes[4][4] = {};  // per colour, per 2-bit code
     size_t dotted = 0;
     for (int row = 0; row < 10; row += 2) {
         // Two lines of RGB, dark to light across the line.
         std::vector<uint8_t> rgb(2 * 3 * 101);
-        for (size_t i = 0; i < rgb.size(); ++i) rgb[i] = uint8_t((i / 3 % 101) * 2 + row);
+        for (size_t i = 0; i < rgb.size(); ++i) rgb[i] = uint8_t((i / 3 % 101) * 2 + row * (1 + i % 3));
         const void* in[6] = {&rgb[0], &rgb[1], &rgb[2], &rgb[303], &rgb[304], &rgb[305]};
-        std::vector<std::vector<uint8_t>> planes(8);
-        unsigned char* out[8];
-        for (size_t p = 0; p < 8; ++p) {
+        std::vector<std::vector<uint8_t>> planes(kPlanes);
+        unsigned char* out[kPlanes];
+        for (size_t p = 0; p < kPlanes; ++p) {
             planes[p].assign(size_t(sizes[p % 4]) + kGuard, 0);
             std::fill(planes[p].end() - kGuard, planes[p].end(), kFill);
             out[p] = planes[p].data();
         }
         int anyDot = -1;
-        ASSERT_EQ(HXR_Halftone(h, out, &anyDot, in, nullptr, 101, 0, 2, row), 0u) << error();
+        ASSERT_EQ(HXR_Halftone(h, out, &anyDot, in, nullptr, 101, 0, 2, row), 0u) << HXR_GetErrorInfo(nullptr);
         bool any = false;
-        for (const auto& p : planes) {
-            for (size_t i = p.size() - kGuard; i < p.size(); ++i) ASSERT_EQ(p[i], kFill);
-            for (size_t i = 0; i < p.size() - kGuard; ++i) any |= p[i] != 0;
+        for (size_t p = 0; p < kPlanes; ++p) {
+            const auto& plane = planes[p];
+            for (size_t i = plane.size() - kGuard; i < plane.size(); ++i) ASSERT_EQ(plane[i], kFill);
+            for (size_t i = 0; i < plane.size() - kGuard; ++i) {
+                any |= plane[i] != 0;
+                for (int q = 0; q < 4; ++q) ++codes[p % 4][(plane[i] >> (6 - 2 * q)) & 3];
+            }
         }
         EXPECT_EQ(anyDot, any ? 1 : 0);
         dotted += any;
 
-        // The parallel path's ink rows for the same band.
         std::vector<std::vector<uint8_t>> inks(8, std::vector<uint8_t>(size_t(inkBytes) + kGuard, kFill));
         unsigned char* inkRows[8];
         for (size_t p = 0; p < 8; ++p) inkRows[p] = inks[p].data();
@@ -370,10 +377,34 @@ TEST_F(HxrInterface, APageOfBandsGivesRowsOfTheReportedSizes) {
     }
     EXPECT_GT(dotted, 0u);
     EXPECT_EQ(HXR_EndPage(h), 0u);
-    bnrz.world().counts = {5, 6, 7};
+    if (!real) t->bnrz.world().counts = {5, 6, 7};
     unsigned counts[36] = {};
-    EXPECT_EQ(HXR_GetDotCount(h, counts, 0), 0u);
-    EXPECT_EQ(counts[2], 7u);
+    ASSERT_EQ(HXR_GetDotCount(h, counts, 0), 0u);
+    if (!real) {
+        EXPECT_EQ(counts[2], 7u);
+        return;
+    }
+    // The binariser's counts are the dots it placed, by colour and size.
+    for (uint32_t k = 0; k < 4; ++k)
+        for (uint32_t d = 1; d <= 3; ++d) EXPECT_EQ(counts[3 * k + d - 1], codes[k][d]) << k << " " << d;
+}
+
+TEST_F(HxrInterface, APageOfBandsGivesRowsOfTheReportedSizes) {
+    void* h = nullptr;
+    ASSERT_EQ(create_started(records(), &h), 0u) << error();
+    page_of_bands(this, h, false);
+}
+
+TEST_F(HxrInterface, APageThroughTheLibrarysBinariser) {
+    HXRSetBinarizeOps(nullptr);
+    for (uint32_t ht : {3u, 6u}) {
+        SCOPED_TRACE(ht);
+        const auto m = mode(0, ht, 2);
+        void* h = nullptr;
+        ASSERT_EQ(create_started(records(1, &m), &h), 0u) << error();
+        page_of_bands(this, h, true);
+        drop(h);
+    }
 }
 
 }  // namespace
