@@ -4,7 +4,7 @@
 #include "hxr/control/hxr_alloc_array.h"
 #include "hxr/control/hxr_lut_build.h"
 #include "hxr/control/hxr_readctrl.h"
-#include "hxr/control/hxr_wprint.h"
+#include "hxr/color/hxr_color_wprint.h"
 
 #include <algorithm>
 #include <iterator>

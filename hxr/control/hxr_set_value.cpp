@@ -4,7 +4,7 @@
 #include "hxr/control/hxr_instance.h"
 
 #include "hxr/control/hxr_lut_build.h"
-#include "hxr/control/hxr_wprint.h"
+#include "hxr/color/hxr_color_wprint.h"
 
 #include <algorithm>
 
@@ -96,6 +96,11 @@ uint32_t set_wprint(HXRInstance* inst, uint32_t key, const void* value) {
     if (!ok) return key == HXR_KEY_WPRINT_OUTPUT ? kHxrSetWPrintOutput
                       : key == HXR_KEY_WPRINT_W  ? kHxrSetWPrintW
                                                  : kHxrSetWPrintReduction;
+    // Curves a new reduction setting replaced belong to no converter yet
+    // (converters are made at the job start): they go at once.
+    const HXRColorCvtWPrintParam& old = inst->values.wprint;
+    if (block.colourCurve != old.colourCurve) HXRFreeMem(inst->memory, const_cast<uint32_t*>(old.colourCurve));
+    if (block.wCurve != old.wCurve) HXRFreeMem(inst->memory, const_cast<uint32_t*>(old.wCurve));
     inst->values.wprint = block;
     return 0;
 }

@@ -1,6 +1,6 @@
 // HXR_SetValue: every key accepted and every refusal by its code; a refused
 // call leaves the instance's bytes and blocks as they were.
-#include "hxr/control/hxr_wprint.h"
+#include "hxr/color/hxr_color_wprint.h"
 #include "hxr_job_fixture.h"
 
 #include <cstring>
@@ -9,6 +9,8 @@
 
 namespace hxr_test {
 namespace {
+
+constexpr uint32_t kWInfo = 1, kReductionInfo = 2;  // info flags of the white-print block
 
 using Words = std::vector<uint32_t>;
 
@@ -184,7 +186,7 @@ TEST_F(HxrSetValue, AcceptedValuesLandWhereTheJobReadsThem) {
     EXPECT_EQ(i->values.wprint.cap[3], 0xFF00000u);
     EXPECT_EQ(i->values.wprint.scaledUpperBound, 0xFF00000u);  // capped, not 0xFF000000
     EXPECT_EQ(i->values.wprint.scaledLowerBound, 0x100u * 256 * 16);
-    EXPECT_EQ(i->values.wprint.infoFlags, kHxrWPrintInfoW);
+    EXPECT_EQ(i->values.wprint.infoFlags, kWInfo);
 
     // Reduction: the chosen curves widened, the fourth levels 0; a second
     // setting replaces the curves without keeping the old blocks.
@@ -197,11 +199,11 @@ TEST_F(HxrSetValue, AcceptedValuesLandWhereTheJobReadsThem) {
     EXPECT_EQ(i->values.wprint.firstLevels[3], 0u);
     EXPECT_EQ(i->values.wprint.secondLevels[3], 0u);
     EXPECT_EQ(i->values.wprint.reductionRange, 250);
-    red.colourCurve = 0;
+    red.colourCurveNumber = 0;
     ASSERT_EQ(HXR_SetValue(h, 1026, &red), 0u);
     EXPECT_EQ(HXRGetMemBlockCount(i->memory), blocks);
     EXPECT_EQ(i->values.wprint.colourCurve[0], 4096u);
-    EXPECT_EQ(i->values.wprint.infoFlags, kHxrWPrintInfoW | kHxrWPrintInfoReduction);
+    EXPECT_EQ(i->values.wprint.infoFlags, kWInfo | kReductionInfo);
 }
 
 TEST_F(HxrSetValue, ChecksBeforeTheKey) {
@@ -245,7 +247,7 @@ TEST_F(HxrSetValue, WhitePrintBlockIsCheckedAtTheJobStart) {
     } cases[] = {
         {"defaults", -1, false, false, 0, 0},
         {"colour only", 1, false, false, 0, 0},
-        {"colour only drops W", 1, true, true, 0, kHxrWPrintInfoReduction},
+        {"colour only drops W", 1, true, true, 0, kReductionInfo},
         {"W only without info", 0, false, false, kHxrStartWPrint, 0},
         {"both without info", 2, false, true, kHxrStartWPrint, 0},
         {"reduction alone, off", -1, false, true, kHxrStartWPrint, 0},
