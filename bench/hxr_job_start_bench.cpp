@@ -4,8 +4,6 @@
 //     and the mono ink set, output flags 1 (the host halftones) and 3 (and
 //     the printer's package; its builder is a stub until the package
 //     builders are part of the library, so flag 3 measures everything else).
-//     Binariser and missing kernel families are the test stand-ins until
-//     they are linked.
 //   BM_HxrIndexParse: the print-mode index resource parsed and deleted.
 //   BM_HxrLutBuild: the colour table of the default job built and deleted.
 #include <benchmark/benchmark.h>
@@ -14,7 +12,6 @@
 #include "hxr/control/hxr_instance.h"
 #include "hxr/control/hxr_lut_build.h"
 #include "support/counting_services.h"
-#include "support/hxr_engine_fakes.h"
 #include "support/model.h"
 #include "support/model_index.h"
 
@@ -44,8 +41,6 @@ void BM_HxrJobStart(benchmark::State& state) {
     CountingServices svc;
     const ModelDescription model = default_model();
     svc.add_resources_from(build_model(model));
-    hxr_test::FakeBinarizerScope binarizer;
-    hxr_test::KernelTablesScope kernels;
     HXRSetPackageOps(&kStubPackages);
     const ModelPrintMode m = default_mode(model);
     const _HXR_IMAGE_INFO image = {3, 1, 3, 0, 4800};
