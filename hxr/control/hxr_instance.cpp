@@ -107,7 +107,7 @@ struct Started {
 uint32_t start_steps(HXRInstance* inst, Started& s) {
     HXRMemMgr* mm = inst->memory;
     const uint32_t flags = inst->outputFlags;
-    // Step 2: the print mode.
+    // The print mode.
     s.readCtrl = HXRCreateResReadController(&inst->services, mm);
     if (!s.readCtrl) return kHxrStartPrintMode;
     // The reader's own result goes to the error record when no more specific
@@ -119,7 +119,7 @@ uint32_t start_steps(HXRInstance* inst, Started& s) {
     }
     const uint32_t black = HXRGetBlackInkCode(s.readCtrl);
     if (black == kNone) return kHxrStartPrintMode;
-    // Step 3: the colours and the resources.
+    // The colours and the resources.
     s.colours = HXRCreateClrMgr(inst->halftone.inkSet, inst->halftone.outputBits, black, mm);
     if (!s.colours) {
         HXRSetErrorInfo(kHxrRecordColourManager);
@@ -129,7 +129,7 @@ uint32_t start_steps(HXRInstance* inst, Started& s) {
         HXRSetErrorInfo(r);
         return kHxrStartPrintMode;
     }
-    // Step 4: the controller.
+    // The controller.
     if (flags & (HXR_OUTPUT_HOST | HXR_OUTPUT_SLUT)) {
         s.ctrl = HXRCreateHtController(&inst->image, &inst->halftone, &inst->option, &inst->values, s.colours, mm);
         if (!s.ctrl) return kHxrStartController;
@@ -140,7 +140,7 @@ uint32_t start_steps(HXRInstance* inst, Started& s) {
     const HXRPackageInputs in{s.readCtrl, s.ctrl ? &answers : nullptr, &inst->halftone, &inst->option,
                               &values,    inst->added,                   &inst->services, s.colours,
                               mm,         kHxrDutyFactorModeId};
-    // Step 5: the data sets.
+    // The data sets.
     if (flags & HXR_OUTPUT_HOST) {
         s.dataSet = HXRCreateTRAQ2Data(s.readCtrl, &answers, &inst->halftone, &inst->option, &values, &inst->services,
                                        s.colours, mm, kHxrDutyFactorModeId);
@@ -150,14 +150,14 @@ uint32_t start_steps(HXRInstance* inst, Started& s) {
         s.slut = ops->createSlut ? ops->createSlut(&in) : nullptr;
         if (!s.slut) return kHxrStartSlut;
     }
-    // Step 6.
+    // The two-to-one reduction.
     if (half_scale_refused(inst, s.ctrl)) return kHxrStartHalfScale;
-    // Step 7.
+    // The RH package.
     if (flags & HXR_OUTPUT_RH) {
         s.rh = ops->createRH ? ops->createRH(&in) : nullptr;
         if (!s.rh) return kHxrStartRH;
     }
-    // Step 8: the controller takes the data set, or goes.
+    // The controller takes the data set, or goes.
     if (flags & HXR_OUTPUT_HOST) {
         if (HXRSetResourceData(s.ctrl, s.dataSet, s.colours, mm) != 0) return kHxrStartResourceData;
         const uint32_t ht = inst->halftone.htType;
@@ -171,7 +171,7 @@ uint32_t start_steps(HXRInstance* inst, Started& s) {
     return 0;
 }
 
-// Step 9: the double gammas of the table and of every output colour's dot sizes.
+// The double gammas of the table and of every output colour's dot sizes.
 void record_gammas(HXRInstance* inst, const HXRResReadController* rc, const HXRClrMgr* colours) {
     const HXRLutResParser* lut = HXRGetLutParser(rc, 0);
     const bool colour = inst->halftone.inkSet != 0;
@@ -314,7 +314,7 @@ unsigned int HXR_StartJob(void* handle) {
         HXRDeleteResReadController(s.readCtrl);
         return r;
     }
-    // Step 9 (the gammas), step 10, and only then the job's objects are recorded.
+    // The gammas, the reader and the blob copies go; only then are the job's objects recorded.
     record_gammas(inst, s.readCtrl, s.colours);
     if (HXRDeleteResReadController(s.readCtrl) != 0) return kHxrStartDeleteReadCtrl;
     static constexpr uint32_t kFreeCodes[kHxrBlobCount] = {kHxrStartFreePrinterId, kHxrStartFreeCalibration,
