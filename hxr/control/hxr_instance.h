@@ -18,7 +18,7 @@
 #include "hxr/control/hxr_ht_ctrl.h"
 #include "hxr/control/hxr_lut_data.h"
 #include "hxr/control/hxr_memory.h"
-#include "hxr/control/hxr_packages.h"
+#include "hxr/control/hxr_package_ops.h"
 #include "hxr/control/hxr_traq2_data.h"
 #include "hxr/control/hxr_value_settings.h"
 #include "ovcg/hxr.h"

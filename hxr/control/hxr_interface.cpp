@@ -181,10 +181,12 @@ unsigned int HXR_GetSlut(void* handle, unsigned char** data, int* size) {
     if (!inst || !data || !size) return 1401;
     if (!started(inst)) return 1403;
     const HXRPackageOps* ops = HXRGetPackageOps();
-    uint8_t* bytes = nullptr;
+    const uint8_t* bytes = nullptr;
     uint32_t got = 0;
     if (!inst->slut || !ops->getSlut || ops->getSlut(inst->slut, &bytes, &got) != 0 || got > INT32_MAX) return 1402;
-    *data = bytes;
+    // The caller sends the package as it stands; the interface hands it out
+    // as the host's buffer type.
+    *data = const_cast<unsigned char*>(bytes);
     *size = static_cast<int>(got);
     return 0;
 }
@@ -214,7 +216,10 @@ unsigned int HXR_GetDoubleGamma(void* handle, unsigned int* gamma0, unsigned int
 
 unsigned int HXR_GetRHData(void* handle, void** data, unsigned int* size) {
     return rh_call(handle, data, size, 1700, [&](const HXRPackageOps* o, HXRInstance* inst, uint32_t* got) {
-        return o->getRHData ? o->getRHData(inst->rh, data, got) : 1u;
+        const void* bytes = nullptr;
+        const uint32_t r = o->getRHData ? o->getRHData(inst->rh, &bytes, got) : 1u;
+        if (r == 0) *data = const_cast<void*>(bytes);
+        return r;
     });
 }
 
