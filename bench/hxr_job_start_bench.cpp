@@ -2,8 +2,7 @@
 // largest parts.
 //   BM_HxrJobStart: HXR_CreateInstance and HXR_DeleteInstance for the colour
 //     and the mono ink set, output flags 1 (the host halftones) and 3 (and
-//     the printer's package; its builder is a stub until the package
-//     builders are part of the library, so flag 3 measures everything else).
+//     the printer's SLUT package).
 //   BM_HxrIndexParse: the print-mode index resource parsed and deleted.
 //   BM_HxrLutBuild: the colour table of the default job built and deleted.
 #include <benchmark/benchmark.h>
@@ -19,16 +18,6 @@ namespace {
 
 using namespace ovcg_test;
 
-struct StubSlut {
-    uint8_t byte;
-};
-const HXRPackageOps kStubPackages = {
-    [](const HXRPackageInputs* in) {
-        return reinterpret_cast<HXRSlut*>(HXRAllocMem(in->memory, sizeof(StubSlut)));
-    },
-    nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
-};
-
 ModelPrintMode default_mode(const ModelDescription& model) {
     for (const ModelPrintMode& m : model_print_modes(model))
         if (m.doc_type == 0 && m.sub_type == 0 && m.ht_type == 3 && m.out_bits == 2) return m;
@@ -41,7 +30,6 @@ void BM_HxrJobStart(benchmark::State& state) {
     CountingServices svc;
     const ModelDescription model = default_model();
     svc.add_resources_from(build_model(model));
-    HXRSetPackageOps(&kStubPackages);
     const ModelPrintMode m = default_mode(model);
     const _HXR_IMAGE_INFO image = {3, 1, 3, 0, 4800};
     const _HXR_HALFTONE_INFO halftone = {inkSet, m.media, 0, 0, 3, m.h_res, m.v_res, 2, 0, 1, 1};
@@ -55,7 +43,6 @@ void BM_HxrJobStart(benchmark::State& state) {
         }
         HXR_DeleteInstance(h);
     }
-    HXRSetPackageOps(nullptr);
 }
 BENCHMARK(BM_HxrJobStart)
     ->ArgNames({"ink_set", "flags"})
