@@ -306,6 +306,28 @@ TEST_F(HxrInterface, DotCountsRoundHalfUpAndSaturate) {
     EXPECT_EQ(HXR_GetDotCount64(h, nullptr), 1301u);
 }
 
+// A binariser reporting a bit count without a row layout (0, 3, 4 or more
+// bits per colour) gives no row size: the caller gets 1003, never a size
+// computed by a division by zero.
+TEST_F(HxrInterface, OutputRowsOfUnknownBitCountsAreRefused) {
+    static HXRBinarizeOps ops;
+    for (uint32_t bits : {0u, 3u, 4u, 8u, 1u}) {
+        SCOPED_TRACE(bits);
+        ops = *FakeBinarizeOps();
+        static uint32_t g_bits;
+        g_bits = bits;
+        ops.bitPerColor = [](const HXRBinarizeController* c) -> uint32_t { return c ? g_bits : 0; };
+        HXRSetBinarizeOps(&ops);
+        void* h = nullptr;
+        ASSERT_EQ(create_started(records(), &h), 0u) << error();
+        int sizes[12] = {};
+        EXPECT_EQ(HXR_GetOutputBufferSize(h, sizes), bits == 1 ? 0u : 1003u);
+        EXPECT_EQ(sizes[0], bits == 1 ? 13 : 0);
+        drop(h);
+        HXRSetBinarizeOps(FakeBinarizeOps());
+    }
+}
+
 // The bridge entries are the adapter's way in: each gives the entry's answer.
 TEST_F(HxrInterface, BridgeEntriesForwardUnchanged) {
     void* h = nullptr;
