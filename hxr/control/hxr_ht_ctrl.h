@@ -127,8 +127,7 @@ struct HXRBinarizeOps {
 // installed another. Null restores the default.
 const HXRBinarizeOps* HXRGetBinarizeOps();
 void HXRSetBinarizeOps(const HXRBinarizeOps* ops);
-// The library's own binding; entries of a binariser that is not linked yet
-// are null.
+// The library's own binding: the binarize controller and the text-edge step.
 const HXRBinarizeOps* HXRDefaultBinarizeOps();
 // 1 when every entry of the table is set.
 uint32_t HXRBinarizeOpsComplete(const HXRBinarizeOps* ops);
