@@ -82,6 +82,9 @@ public:
             decode_[k] = luts[k]->decode;
             encode_[k] = luts[k]->encode;
         }
+        // The clear ink's lane pair loses its byte; the others keep all.
+        for (int j = 0; j < kPairs; ++j)
+            clearMask_[j] = (F & kCmykUnderWhite) != 0 && j == clear / 2 ? ~(0xFFu << (16 * (clear & 1))) : ~0u;
     }
 
     // Normal: columns o and o + 1 of both rows.
@@ -235,10 +238,11 @@ private:
         const uint32_t* b = node(lut, p, h + 128);
         uint32_t v[kPairs];
         unrolled<kPairs>([&](auto j) { v[j] = Lanes::average(Lanes::pair(a, j), Lanes::pair(b, j), x.beta()); });
-        Lanes::unpack(v, codes);
         if constexpr ((F & kCmykUnderWhite) != 0) {
-            if (blank(px.v) && (px.attr & kCmykExemptAttr) == 0) codes[clear_] = 0;
+            const uint32_t keep = blank(px.v) && (px.attr & kCmykExemptAttr) == 0 ? 0 : ~0u;
+            unrolled<kPairs>([&](auto j) { v[j] &= clearMask_[j] | keep; });
         }
+        Lanes::unpack(v, codes);
     }
 
     // The clear ink of one cell of a blank flat block, unless its own
@@ -280,31 +284,44 @@ private:
     const uint32_t* grid_[2];
     const uint32_t* decode_[2];
     const uint32_t* encode_[2];
+    uint32_t clearMask_[kPairs];
     FlatMemory<4, kPairs> memory_;
 };
 
-// One CMYK kernel: the common kernel call of hxr_color_kernel.h. The whole
-// walk is inlined into it (flatten): the pieces are small functions that the
-// compiler would otherwise keep apart and call per pixel.
+// The walk over one band with the features F: everything is inlined into it
+// (flatten), since the pieces are small functions that the compiler would
+// otherwise keep apart and call per pixel. `clear` is an ink below N when F
+// has the under-white feature.
 template <int N, class Walk, unsigned F>
-[[gnu::flatten]] void CmykKernel(const HXRLutData* const* luts, const void* aux, HXRIntermediateData* ink,
-                                 uint32_t seed, uint32_t pixelOffset, uint32_t sampleBytes, int32_t scale,
-                                 const uint8_t** planes, const uint8_t** attrs, uint32_t attrStride, int32_t start,
-                                 int32_t end) {
+[[gnu::flatten, gnu::noinline]] void CmykWalkBand(const HXRLutData* const* luts, const void* aux, HXRIntermediateData* ink,
+                                              uint32_t seed, uint32_t pixelOffset, uint32_t sampleBytes,
+                                              int32_t scale, const uint8_t** planes, const uint8_t** attrs,
+                                              uint32_t attrStride, int32_t start, int32_t end, int32_t clear) {
     static_assert(F == 0 || !std::is_same_v<Walk, ReduceWalk>, "the reduction has no feature form");
-    int32_t clear = -1;
-    if constexpr ((F & kCmykUnderWhite) != 0) {
-        // Decided once per call: without a clear ink the kernel is the one
-        // without the feature.
-        clear = HXRGetIntermClearPos(ink);
-        if (clear < 0 || clear >= N) {
-            CmykKernel<N, Walk, F & ~kCmykUnderWhite>(luts, aux, ink, seed, pixelOffset, sampleBytes, scale, planes,
-                                                      attrs, attrStride, start, end);
-            return;
-        }
-    }
     RunLutKernel<N, Walk, 4>(ink, seed, pixelOffset, sampleBytes, scale, planes, attrs, attrStride, start, end,
                              [&](const InkRows<N>& rows) { return CmykBlocks<N, F>(luts, aux, rows, clear); });
+}
+
+// One CMYK kernel: the common kernel call of hxr_color_kernel.h. Under-white
+// is decided once per call: without a clear ink the band goes to the walk
+// without the feature (the same code as the kernel without it).
+template <int N, class Walk, unsigned F>
+void CmykKernel(const HXRLutData* const* luts, const void* aux, HXRIntermediateData* ink, uint32_t seed,
+                uint32_t pixelOffset, uint32_t sampleBytes, int32_t scale, const uint8_t** planes,
+                const uint8_t** attrs, uint32_t attrStride, int32_t start, int32_t end) {
+    if constexpr ((F & kCmykUnderWhite) != 0) {
+        const int32_t clear = HXRGetIntermClearPos(ink);
+        if (clear < 0 || clear >= N) {
+            CmykWalkBand<N, Walk, F & ~kCmykUnderWhite>(luts, aux, ink, seed, pixelOffset, sampleBytes, scale, planes,
+                                                    attrs, attrStride, start, end, -1);
+        } else {
+            CmykWalkBand<N, Walk, F>(luts, aux, ink, seed, pixelOffset, sampleBytes, scale, planes, attrs, attrStride,
+                                 start, end, clear);
+        }
+    } else {
+        CmykWalkBand<N, Walk, F>(luts, aux, ink, seed, pixelOffset, sampleBytes, scale, planes, attrs, attrStride, start,
+                             end, -1);
+    }
 }
 
 }  // namespace ovcg
