@@ -1,16 +1,20 @@
-// Fuzzes the plain RGB LUT kernels against the literal reference model: the
-// input draws the ink count, walk and scale, sample size, pixel and
-// attribute strides, span, reduction method, tables and seed, then the
-// band's samples and attribute bytes. Input planes are exactly as long as the
+// Fuzzes the RGB LUT kernels (plain, user colour, white print) against the
+// literal reference models: the input draws the ink count, walk and scale,
+// sample size, pixel and attribute strides, span, reduction method, tables
+// and seed, the family with its user table or white-print block (any output
+// mode, flags, W channel, weights, caps, bounds, factor, range and curves,
+// in range or not), then the band's samples and attribute bytes. Input planes are exactly as long as the
 // span needs (a read past them trips the address sanitizer); kernel and
 // model write into painted descriptors that must agree byte for byte,
 // outside the span as well, with the same span and the same moved pointers.
 #include "hxr/color/hxr_color_kernel.h"
 #include "hxr/color/hxr_interm.h"
+#include "hxr/control/hxr_value_settings.h"
 #include "hxr_fuzz_services.h"
 #include "tests/support/rgb_reference.h"
 #include "tests/support/synthetic_lut.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <map>
@@ -51,8 +55,11 @@ const ovcg_test::SyntheticLut& table(int inks, int variant) {
     return *slot;
 }
 
-HXRColorKernel kernel_of(int inks, RgbWalk walk) {
-    for (const HXRColorFuncRow* row = kHxrColorFuncTables.table[kColor3D]; row->count != -1; ++row)
+enum Family : uint32_t { kPlain, kUser, kWprint };
+
+HXRColorKernel kernel_of(Family family, int inks, RgbWalk walk) {
+    const HXRColorFamily f = family == kUser ? kColor3DUserSpec : family == kWprint ? kColor3DWprint : kColor3D;
+    for (const HXRColorFuncRow* row = kHxrColorFuncTables.table[f]; row->count != -1; ++row)
         if (row->count == inks) return walk == RgbWalk::Normal ? row->normal
                                        : walk == RgbWalk::Expand ? row->expandH2NxV2
                                                                  : row->reduceH;
@@ -88,7 +95,7 @@ struct Run {
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     Reader in(data, size);
     const int inks = kInks[in.byte() % 9];
-    const WalkScale w = kWalks[in.byte() % 8];
+    WalkScale w = kWalks[in.byte() % 8];
     const uint32_t flags = in.byte();
     const uint32_t depth = flags & 1 ? 2 : 1, pixelOffset = (flags >> 4) % 5 + 1, attrStride = in.byte() % 5;
     const bool intents = flags & 2, two = flags & 4;
@@ -98,9 +105,51 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     count |= int32_t(in.byte() & 1) << 8;
     const uint32_t seed = in.word();
     const int variant = two ? int(in.byte() % 3) + 1 : 0;
+    // The family: user colour has the Normal walk only, white print no
+    // reduction.
+    const auto family = Family(in.byte() % 3);
+    if (family == kUser || (family == kWprint && w.walk == RgbWalk::Reduce)) w = kWalks[0];
+    std::vector<uint32_t> user;
+    uint32_t curves[2][256];
+    HXRColorCvtWPrintParam wp{};
+    bool sameLines = false;  // user colour also runs on one line given twice
+    if (family == kUser) {
+        uint32_t x = in.word();
+        sameLines = x & 1;
+        user.resize(256 * size_t((inks + 3) / 4));
+        for (uint32_t& v : user) v = x = x * 1664525u + 1013904223u;
+    } else if (family == kWprint) {
+        wp.outputMode = int32_t(in.byte() % 6) - 1;
+        wp.infoFlags = in.byte() % 8;
+        const uint32_t wb = in.byte();
+        wp.wChannel = wb < 240 ? int32_t(wb % uint32_t(inks)) : int32_t(wb) - 250;
+        const bool limits = in.byte() % 4 != 0;  // mostly within the setters' limits
+        for (uint32_t k = 0; k < kHxrWPrintChannels; ++k) {
+            wp.weight[k] = limits ? in.word() % 32769 : in.word();
+            wp.cap[k] = limits ? in.word() % 0xFF001 << 8 : in.word();
+        }
+        wp.upperBound = limits ? in.word() % 0xFF001 << 8 : in.word();
+        wp.lowerBound = limits ? in.word() % (wp.upperBound / 256 + 1) << 8 : in.word();
+        wp.factor = limits ? in.byte() % 17 : in.word();
+        wp.scaledUpperBound = limits ? uint32_t(std::min<uint64_t>(uint64_t{wp.upperBound} * wp.factor, 0xFF00000))
+                                     : in.word();
+        wp.scaledLowerBound = limits ? uint32_t(std::min<uint64_t>(uint64_t{wp.lowerBound} * wp.factor, 0xFF00000))
+                                     : in.word();
+        if (wp.wChannel >= 0 && wp.wChannel < inks && limits) wp.weight[wp.wChannel] = wp.cap[wp.wChannel] = 0;
+        wp.reductionRange = limits ? int32_t(in.byte()) - (in.byte() % 8 == 0 ? 300 : 0) : int32_t(in.word());
+        uint32_t x = in.word();
+        for (auto& curve : curves)
+            for (uint32_t& v : curve) v = (x = x * 1664525u + 1013904223u) >> (limits ? 18 : 0);
+        const uint32_t present = in.byte() % 8;
+        wp.colourCurve = present != 1 ? curves[0] : nullptr;
+        wp.wCurve = present != 2 ? curves[1] : nullptr;
+    }
+    const void* aux = family == kUser ? static_cast<const void*>(user.data())
+                      : family == kWprint ? static_cast<const void*>(&wp)
+                                          : nullptr;
     if (w.walk == RgbWalk::Reduce) start &= ~1, count &= ~1;
     const int32_t end = start + count;
-    const int lines = w.walk == RgbWalk::Expand ? 1 : 2;
+    const int lines = w.walk == RgbWalk::Expand || sameLines ? 1 : 2;
 
     // The planes: interleaved for a stride of 3 or more, else one per channel.
     const size_t pixels = size_t(end > 0 ? end : 1);
@@ -147,11 +196,17 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         std::memcpy(run.planes, planes, sizeof planes);
         std::memcpy(run.attrs, attrs, sizeof attrs);
     }
-    kernel_of(inks, w.walk)(luts, nullptr, runs[0].d, seed, pixelOffset, depth, w.scale, runs[0].planes,
-                            runs[0].attrs, attrStride, start, end);
-    ovcg_test::RgbReference(inks, w.walk)
-        .run(luts, nullptr, runs[1].d, seed, pixelOffset, depth, w.scale, runs[1].planes, runs[1].attrs, attrStride,
-             start, end);
+    kernel_of(family, inks, w.walk)(luts, aux, runs[0].d, seed, pixelOffset, depth, w.scale, runs[0].planes,
+                                    runs[0].attrs, attrStride, start, end);
+    std::unique_ptr<ovcg_test::RgbReference> ref;
+    if (family == kUser)
+        ref = std::make_unique<ovcg_test::RgbUserReference>(inks);
+    else if (family == kWprint)
+        ref = std::make_unique<ovcg_test::RgbWprintReference>(inks, w.walk);
+    else
+        ref = std::make_unique<ovcg_test::RgbReference>(inks, w.walk);
+    ref->run(luts, aux, runs[1].d, seed, pixelOffset, depth, w.scale, runs[1].planes, runs[1].attrs, attrStride, start,
+             end);
 
     const uint32_t bytes = HXRGetMemSize(mm, runs[0].d->inkQuantityBuf);
     if (std::memcmp(runs[0].d->inkQuantityBuf, runs[1].d->inkQuantityBuf, bytes) != 0 ||

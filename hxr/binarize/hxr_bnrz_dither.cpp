@@ -2,7 +2,6 @@
 
 #include "hxr/binarize/hxr_runtime_sml.h"
 
-#include <bit>
 #include <cstring>
 #include <iterator>
 
@@ -42,10 +41,15 @@ template <typename In, bool Skip>
 inline uint32_t group1(const In* ink, const uint16_t* cell, const uint32_t* rate, uint32_t last, uint32_t& tested,
                        uint32_t& dots) {
     if (Skip && all_zero(ink)) return 0;
+    // The dots are summed as they are made: without a hardware population
+    // count in the target, std::popcount is a library call per group.
     uint32_t bits = 0;
-    for (int j = 0; j < 4; ++j) bits = (bits << 1) | prints(cell[j], rate[level_index(ink[j], last)]);
+    for (int j = 0; j < 4; ++j) {
+        const uint32_t p = prints(cell[j], rate[level_index(ink[j], last)]);
+        bits = (bits << 1) | p;
+        dots += p;
+    }
     tested += 4;
-    dots += uint32_t(std::popcount(bits));
     return bits;
 }
 

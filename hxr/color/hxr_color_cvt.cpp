@@ -49,8 +49,9 @@ HXRColorCvt* CreateColorCvt(const _HXR_IMAGE_INFO* image, HXRValueSettings* valu
                 return nullptr;
         } else {
             if (!GetColorCvtColorFunc(HXRGetColorFuncTable(kColor3DWprint), n, scale, wprint)) return nullptr;
+            // The W channel must be one of the rows the kernels write.
             wChannel = HXRGetLutColorOrder(clr, kHxrWhiteInkCode);
-            if (wChannel >= kHxrWPrintChannels) return nullptr;
+            if (wChannel >= n || wChannel >= kHxrWPrintChannels) return nullptr;
         }
         userFamily = patternD ? kColor3DUserSpecPatternD : kColor3DUserSpec;
     }

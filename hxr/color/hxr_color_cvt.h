@@ -52,7 +52,8 @@ struct HXRColorCvt {
 // Null when the image record, the value block or the colour manager is null,
 // the scale is not 1, 2, 4, 8 or 0x20001, the output colour count has no row
 // or a needed slot is empty in a chosen table (main or white-print, and
-// UserSpec), white print finds no LUT channel of colour code 16, or memory
+// UserSpec), white print finds no LUT channel of colour code 16 among the N
+// output channels, or memory
 // runs out. A 3D converter in white-print mode (output mode other than -1)
 // writes the W channel, and zero weight and cap for it, into the caller's
 // block only once nothing can fail any more, then copies the block.

@@ -25,7 +25,8 @@
 // holds its node. rho, beta and gamma are bits of x before the block's step.
 //
 // Features. A policy is a struct with the static members of RgbPlain below;
-// a later family derives from RgbPlain and hides what it changes:
+// a family (hxr_color_rgb_families.h) derives from RgbPlain and hides what it
+// changes:
 //  State          per-call state, made by begin(luts, aux)
 //  pixel_node     the node of a pixel looked up singly (grid or user entry)
 //  flat_extra     a condition a flat block must also meet
@@ -48,27 +49,34 @@
 
 namespace ovcg {
 
-// The plain kernels: grid nodes only, no stage, every ink row written.
+// The plain kernels: grid nodes only, no stage, every ink row written. Every
+// hook takes the family's State as a template parameter, so a family that
+// brings its own State still inherits the hooks it does not replace.
 struct RgbPlain {
     struct State {};
     static State begin(const HXRLutData* const*, const void*) { return {}; }
 
-    template <class Blocks>
-    static const uint32_t* pixel_node(const State&, const Blocks& b, const LutPixel<3>& p, uint32_t offset) {
+    template <class S, class Blocks>
+    static const uint32_t* pixel_node(const S&, const Blocks& b, const LutPixel<3>& p, uint32_t offset) {
         return b.grid_node(lut_choice(p.attr), p.v, offset);
     }
-    static bool flat_extra(const State&, const LutBlock<3>&) { return true; }
-    static const uint32_t* stage_node(State&, int /*lut*/, const uint32_t* /*input*/, const uint32_t* node,
+    template <class S>
+    static bool flat_extra(const S&, const LutBlock<3>&) {
+        return true;
+    }
+    template <class S>
+    static const uint32_t* stage_node(S&, int /*lut*/, const uint32_t* /*input*/, const uint32_t* node,
                                       uint32_t* /*scratch*/) {
         return node;
     }
-    template <class Blocks, class View>
-    static void stage_levels(State&, const Blocks&, const View&, uint8_t* /*levels*/) {}
-    static void non_flat(State&) {}
+    template <class S, class Blocks, class View>
+    static void stage_levels(S&, const Blocks&, const View&, uint8_t* /*levels*/) {}
+    template <class S>
+    static void non_flat(S&) {}
     static constexpr bool kKeepsReduceMemory = false;
 
-    template <int N>
-    static void put_pair(const State&, const InkRows<N>& rows, int line, uint32_t o, const uint8_t* left,
+    template <int N, class S>
+    static void put_pair(const S&, const InkRows<N>& rows, int line, uint32_t o, const uint8_t* left,
                          const uint8_t* right) {
         unrolled<N>([&](auto k) {
             uint8_t* row = rows.ink[k][line] + o;
@@ -76,8 +84,8 @@ struct RgbPlain {
             row[1] = right[k];
         });
     }
-    template <int N>
-    static void put_one(const State&, const InkRows<N>& rows, int line, uint32_t o, const uint8_t* codes) {
+    template <int N, class S>
+    static void put_one(const S&, const InkRows<N>& rows, int line, uint32_t o, const uint8_t* codes) {
         unrolled<N>([&](auto k) { rows.ink[k][line][o] = codes[k]; });
     }
 };
@@ -248,3 +256,12 @@ template <int N, class Walk, class F>
 }
 
 }  // namespace ovcg
+
+// Defines the named kernel `name` as one instantiation: `call` is the
+// template to forward the common kernel call to.
+#define OVCG_RGB_KERNEL(name, call)                                                                                   \
+    void name(const HXRLutData* const* luts, const void* aux, HXRIntermediateData* ink, uint32_t seed,               \
+              uint32_t pixelOffset, uint32_t sampleBytes, int32_t scale, const uint8_t** planes,                     \
+              const uint8_t** attrs, uint32_t attrStride, int32_t start, int32_t end) {                              \
+        call(luts, aux, ink, seed, pixelOffset, sampleBytes, scale, planes, attrs, attrStride, start, end);          \
+    }

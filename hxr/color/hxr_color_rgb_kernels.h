@@ -1,18 +1,30 @@
-// The plain RGB LUT kernels: for 1, 4, 5, 6, 7, 8, 9, 10 and 12 inks the
-// form for identical lines at an even scale (ExpandH2NxV2), for distinct
-// lines (Normal) and for the 2:1 reduction (ReduceH). They fill the rows of
-// Color3DFuncTable; each is RgbKernel (hxr_color_rgb_kernel.h) with the plain
-// features, and takes the common kernel call of hxr_color_kernel.h.
+// The named RGB LUT kernels, each RgbKernel (hxr_color_rgb_kernel.h) with a
+// feature policy (hxr_color_rgb_families.h), all taking the common kernel
+// call of hxr_color_kernel.h, for 1, 4, 5, 6, 7, 8, 9, 10 and 12 inks:
+//  plain (rows of Color3DFuncTable): the form for identical lines at an even
+//   scale (ExpandH2NxV2), for distinct lines (Normal) and for the 2:1
+//   reduction (ReduceH);
+//  user colour (both line slots of Color3DUserSpecFuncTable): UserNormal,
+//   aux the user colour table;
+//  white print (Color3DWprintFuncTable): WpExpandH2NxV2 and WpNormal, aux
+//   the converter's HXRColorCvtWPrintParam copy.
 #pragma once
 
 #include "hxr/color/hxr_color_kernel.h"
 
-HXRColorKernelFn HXRColorConvert3D1CExpandH2NxV2, HXRColorConvert3D1CNormal, HXRColorConvert3D1CReduceH;
-HXRColorKernelFn HXRColorConvert3D4CExpandH2NxV2, HXRColorConvert3D4CNormal, HXRColorConvert3D4CReduceH;
-HXRColorKernelFn HXRColorConvert3D5CExpandH2NxV2, HXRColorConvert3D5CNormal, HXRColorConvert3D5CReduceH;
-HXRColorKernelFn HXRColorConvert3D6CExpandH2NxV2, HXRColorConvert3D6CNormal, HXRColorConvert3D6CReduceH;
-HXRColorKernelFn HXRColorConvert3D7CExpandH2NxV2, HXRColorConvert3D7CNormal, HXRColorConvert3D7CReduceH;
-HXRColorKernelFn HXRColorConvert3D8CExpandH2NxV2, HXRColorConvert3D8CNormal, HXRColorConvert3D8CReduceH;
-HXRColorKernelFn HXRColorConvert3D9CExpandH2NxV2, HXRColorConvert3D9CNormal, HXRColorConvert3D9CReduceH;
-HXRColorKernelFn HXRColorConvert3D10CExpandH2NxV2, HXRColorConvert3D10CNormal, HXRColorConvert3D10CReduceH;
-HXRColorKernelFn HXRColorConvert3D12CExpandH2NxV2, HXRColorConvert3D12CNormal, HXRColorConvert3D12CReduceH;
+#define OVCG_RGB_DECLARE_ROW(inks)                                                                                   \
+    HXRColorKernelFn HXRColorConvert3D##inks##CExpandH2NxV2, HXRColorConvert3D##inks##CNormal,                       \
+        HXRColorConvert3D##inks##CReduceH, HXRColorConvert3D##inks##CUserNormal,                                     \
+        HXRColorConvert3D##inks##CWpExpandH2NxV2, HXRColorConvert3D##inks##CWpNormal;
+
+OVCG_RGB_DECLARE_ROW(1)
+OVCG_RGB_DECLARE_ROW(4)
+OVCG_RGB_DECLARE_ROW(5)
+OVCG_RGB_DECLARE_ROW(6)
+OVCG_RGB_DECLARE_ROW(7)
+OVCG_RGB_DECLARE_ROW(8)
+OVCG_RGB_DECLARE_ROW(9)
+OVCG_RGB_DECLARE_ROW(10)
+OVCG_RGB_DECLARE_ROW(12)
+
+#undef OVCG_RGB_DECLARE_ROW

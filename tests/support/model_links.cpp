@@ -135,6 +135,15 @@ ModelMediaModes model_media_modes(const ModelDescription& model, uint16_t media)
     return r;
 }
 
+ModelLevel3Modes model_level3_modes(uint16_t media) {
+    // Every encoder with both record versions across the media, the two
+    // level-3 generators alternating.
+    static constexpr ModelLevel3Modes kModes[] = {
+        {kLinkAny, 0, 1}, {1, 1, 2}, {kLinkAny, 2, 1}, {1, 0, 2}, {kLinkAny, 1, 1},
+    };
+    return kModes[media % (sizeof kModes / sizeof kModes[0])];
+}
+
 std::vector<std::pair<uint16_t, uint16_t>> model_sn04_pairs(const ModelDescription& model) {
     return {
         {22000, uint16_t(model.printer_id & 0xFF)},
@@ -322,7 +331,7 @@ void add_remote(LinkTableWriter& t, const ModelDescription& model) {
                                    {{kLinkAny, 1, 2, 300, 400, 3, 4}})}});
 }
 
-void add_generators(LinkTableWriter& t) {
+void add_generators(LinkTableWriter& t, const ModelDescription& model) {
     std::vector<uint16_t> types, level2 = {kLinkAny}, level3 = {1};
     for (int k = 28000; k <= 28037; ++k) {
         types.push_back(u16(k));
@@ -330,9 +339,22 @@ void add_generators(LinkTableWriter& t) {
         level3.push_back(k % 2 == 0 ? 1 : kLinkAny);
     }
     t.chain(28000, {{0, t.multikey({kKeyLevel3}, types, {level3, level2})}});
-    t.chain(28500, {{28500, 0}, {28501, t.leaf(2, {{kKeyLevel3, {0, 1}}}, {2, 3})}, {28502, 0}});
-    t.chain(29000, {{0, t.multikey({kKeyLevel3, kKeyPageLang}, {29000, 29001},
-                                   {{1, kLinkAny, 1, 1}, {kLinkAny, 1, 2, 0}, {kLinkAny, kLinkAny, 0, 0}})}});
+    // Generators: level 2 the second variant; level 3 by media (see
+    // model_level3_modes); the page language its only one.
+    Rows generators, encoders;
+    for (const ModelMedia& m : model.media) {
+        const ModelLevel3Modes l3 = model_level3_modes(m.number);
+        generators.push_back({1, kLinkAny, m.number, 0, l3.generator, 0});
+        encoders.push_back({1, kLinkAny, m.number, l3.encoder, l3.records});
+    }
+    generators.push_back({1, kLinkAny, kLinkAny, 0, kLinkAny, 0});
+    generators.push_back({kLinkAny, 1, kLinkAny, 0, kLinkAny, 0});
+    generators.push_back({kLinkAny, kLinkAny, kLinkAny, 0, 2, 0});
+    encoders.push_back({1, kLinkAny, kLinkAny, 1, 1});
+    encoders.push_back({kLinkAny, 1, kLinkAny, 2, 0});
+    encoders.push_back({kLinkAny, kLinkAny, kLinkAny, 0, 0});
+    t.chain(28500, {{0, t.multikey({kKeyLevel3, kKeyPageLang, kKeyMedia}, {28500, 28501, 28502}, generators)}});
+    t.chain(29000, {{0, t.multikey({kKeyLevel3, kKeyPageLang, kKeyMedia}, {29000, 29001}, encoders)}});
 }
 
 void add_page(LinkTableWriter& t, const ModelDescription& model) {
@@ -357,7 +379,7 @@ void add_model_links(ResWriter& w, const ModelDescription& model) {
     add_media_classes(t, model);
     add_commands(t, model);
     add_remote(t, model);
-    add_generators(t);
+    add_generators(t, model);
     add_page(t, model);
 }
 

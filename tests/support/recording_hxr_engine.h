@@ -93,7 +93,9 @@ public:
         std::vector<signed char> colours{0, 1, 2, 3};  // output colour codes
         unsigned lines_per_row = 1;
         unsigned row_bytes = 0;  // writable bytes of an output row (0: no dots)
-        std::vector<uint8_t> slut;
+        // The printer-side halftoning package GetSlut hands out (a level-3
+        // job sends it behind its slut record).
+        std::vector<uint8_t> slut{'S', 'L', 'U', 'T', 0x00, 0x01, 0x02, 0x03, 0xFC, 0xFD, 0xFE, 0xFF};
     };
 
     RecordingHxrEngine();

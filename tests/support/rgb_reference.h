@@ -5,10 +5,12 @@
 // whole host-order values. It shares no code with the kernels.
 //
 // It is parametrised like the kernel template: the ink count and the walk
-// at construction, the features through virtual hooks that later kernel
+// at construction, the features through virtual hooks that the kernel
 // families override (a pixel's codes, an extra flat condition, a stage on
 // looked-up codes, a stage on a flat block's levels, the row writer, the
-// non-flat notice). With no override it is the plain kernel.
+// non-flat notice). With no override it is the plain kernel;
+// RgbUserReference and RgbWprintReference below are the user-colour and
+// white-print kernels.
 //
 // Choices the model shares with the kernels, where the descriptions leave
 // room: ExpandH2NxV2 moves only line 0's pointers (the only ones it reads);
@@ -17,7 +19,9 @@
 
 #include "hxr/color/hxr_interm.h"
 #include "hxr/control/hxr_lut_data.h"
+#include "hxr/control/hxr_value_settings.h"
 
+#include <algorithm>
 #include <array>
 #include <cstddef>
 #include <cstdint>
@@ -142,6 +146,7 @@ protected:
     }
     int inks() const { return n_; }
     const void* aux() const { return aux_; }
+    uint8_t* ink_row(int k, int line) const { return rows_[k][line]; }
     const HXRLutData* lut(int k) const { return luts_[k]; }
 
 private:
@@ -346,6 +351,105 @@ private:
     bool intents_ = false;
     uint32_t x_ = 0, kept_ = 0;
     RefPrevious previous_;
+};
+
+// The user-colour kernels (Normal walk): a pixel whose attribute has bit 2
+// set takes its codes from user-table entry B (its third level), byte by
+// byte out of the entry's words, with no offset and no LUT; a block with such
+// a pixel is never flat.
+class RgbUserReference : public RgbReference {
+public:
+    explicit RgbUserReference(int inks) : RgbReference(inks, RgbWalk::Normal) {}
+
+protected:
+    InkCodes pixel_codes(const RefPixel& p, uint32_t t) override {
+        if ((p.attr & 4) == 0) return RgbReference::pixel_codes(p, t);
+        const uint32_t* table = static_cast<const uint32_t*>(aux());
+        const size_t words = (static_cast<size_t>(inks()) + 3) / 4;
+        const uint32_t* entry = table + p.level[2] * words;
+        static constexpr uint32_t kShift[4] = {0, 16, 8, 24};
+        InkCodes c{};
+        for (int k = 0; k < inks(); ++k) c[k] = (entry[k / 4] >> kShift[k % 4]) & 255;
+        return c;
+    }
+    bool flat_extra(const RefPixel* q) override {
+        for (int i = 0; i < 4; ++i)
+            if (q[i].attr & 4) return false;
+        return true;
+    }
+};
+
+// The white-print kernels (Normal and ExpandH2NxV2 walks), aux the
+// parameter block. Every looked-up node's codes go through the stage when
+// the info flags are not 0: decode, W amount (flag bit 0), reduction by the
+// peak of the looked-up levels (flag bit 1), encode; the writer keeps codes
+// by output mode. Written as the description reads, in 64-bit integers:
+// t = max(upper - S, lower), the scaled bounds as limits, the curve index
+// (255 P + range / 2) / range; amounts above 65535 encode as 65535. A W
+// channel outside the inks is no W channel; a reduction flag without both
+// curves no reduction.
+class RgbWprintReference : public RgbReference {
+public:
+    RgbWprintReference(int inks, RgbWalk walk) : RgbReference(inks, walk) {}
+
+protected:
+    const HXRColorCvtWPrintParam& param() const { return *static_cast<const HXRColorCvtWPrintParam*>(aux()); }
+    int white() const {
+        const int w = param().wChannel;
+        return w >= 0 && w < inks() ? w : -1;
+    }
+
+    InkCodes stage_codes(int lutIndex, const uint32_t* input, const InkCodes& codes) override {
+        const HXRColorCvtWPrintParam& p = param();
+        if (p.infoFlags == 0) return codes;
+        const HXRLutData* table = lut(lutIndex);
+        const int w = white();
+        std::array<uint64_t, 12> amount{};
+        for (int k = 0; k < inks(); ++k) amount[k] = table->decode[codes[k]];
+        if ((p.infoFlags & 1) && w >= 0) {
+            uint64_t sum = 0;
+            for (int k = 0; k < inks(); ++k) sum += std::min<uint64_t>(p.cap[k], amount[k] * p.weight[k]);
+            const int64_t t = std::max<int64_t>(int64_t{p.upperBound} - int64_t(sum), int64_t{p.lowerBound});
+            uint64_t v = uint64_t(t) * p.factor;
+            if (v > p.scaledUpperBound) v = p.scaledUpperBound;
+            else if (v < p.scaledLowerBound) v = p.scaledLowerBound;
+            amount[w] = (v + 2048) >> 12;
+        }
+        const uint32_t peak = std::max(input[0], std::max(input[1], input[2]));
+        if ((p.infoFlags & 2) && p.colourCurve && p.wCurve && int64_t{peak} <= int64_t{p.reductionRange}) {
+            uint64_t colour = 0, whiteFactor = 0;
+            if (p.reductionRange != 0) {
+                const uint64_t i = (uint64_t{peak} * 255 + uint64_t(p.reductionRange) / 2) / uint64_t(p.reductionRange);
+                colour = p.colourCurve[i];
+                whiteFactor = p.wCurve[i];
+            }
+            for (int k = 0; k < inks(); ++k) amount[k] = (amount[k] * (k == w ? whiteFactor : colour) + 2048) >> 12;
+        }
+        InkCodes out{};
+        const uint32_t* e = table->encode;
+        for (int k = 0; k < inks(); ++k) {
+            const uint64_t a = std::min<uint64_t>(amount[k], 65535);
+            const uint32_t i = uint32_t(a >> 8), f = uint32_t(a & 255);
+            out[k] = (e[i] + (((e[i + 1] - e[i]) * f) >> 8) + 16) >> 5;
+        }
+        return out;
+    }
+
+    void write(int line, int64_t column, const InkCodes& codes) override {
+        const int w = white();
+        switch (param().outputMode) {
+            case 2: RgbReference::write(line, column, codes); break;
+            case 1:
+                RgbReference::write(line, column, codes);
+                if (w >= 0) ink_row(w, line)[column] = 0;
+                break;
+            case 0:
+                for (int k = 0; k < inks(); ++k) ink_row(k, line)[column] = 0;
+                if (w >= 0) ink_row(w, line)[column] = static_cast<uint8_t>(codes[w]);
+                break;
+            default: break;  // no ink row
+        }
+    }
 };
 
 }  // namespace ovcg_test
