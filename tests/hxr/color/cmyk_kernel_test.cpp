@@ -4,6 +4,7 @@
 // position; goldens derived by hand from the kernels' edge cases;
 // invariants between the families; and the kernels behind the converter.
 #include "color_test_util.h"
+#include "kernel_outcome.h"
 #include "lut_band.h"
 
 #include "hxr/color/hxr_color_cvt.h"
@@ -75,17 +76,7 @@ struct Case {
 // colours (bit 2) and exemptions (bit 4) among blank runs.
 const PhotoOptions kCmykContent{true, {0, 1, 1, 2, 3, 4, 5, 0x10, 0x11, 0x14, 0x15, 0xFD, 0x20, 0, 0}};
 
-// What a call leaves: the descriptor and where the pointers stopped.
-struct Outcome {
-    HXRIntermediateData* d;
-    Snapshot snap;
-    std::array<const uint8_t*, 8> planes;
-    std::array<const uint8_t*, 2> attrs;
-    bool same_rows(const Outcome& o) const {
-        return snap.block == o.snap.block && d->writtenStart == o.d->writtenStart && d->writtenEnd == o.d->writtenEnd;
-    }
-    bool operator==(const Outcome& o) const { return same_rows(o) && planes == o.planes && attrs == o.attrs; }
-};
+using Outcome = KernelOutcome<8>;
 
 class CmykKernelTest : public ColorTest {
 protected:
@@ -133,32 +124,15 @@ protected:
         CmykStats stats;
         const Outcome want = run(nullptr, c, band, luts, user, &stats);
         const Outcome got = run(c, band, luts, user);
-        EXPECT_TRUE(got == want) << c.describe() << difference(got, want);
+        EXPECT_TRUE(got == want) << c.describe() << outcome_difference(got, want);
         for (const Outcome* o : {&want, &got}) {  // the manager's lookups walk every block
             HXRFreeMem(mm, o->d->inkQuantityBuf);
             HXRFreeMem(mm, o->d);
         }
         return stats;
     }
-    static std::string difference(const Outcome& got, const Outcome& want) {
-        std::ostringstream s;
-        if (!got.same_rows(want)) {
-            s << "; span " << got.d->writtenStart << ".." << got.d->writtenEnd << " want " << want.d->writtenStart
-              << ".." << want.d->writtenEnd;
-        }
-        const uint32_t row = got.d->linePixelSize;
-        for (size_t i = 0; i < got.snap.block.size() && i < want.snap.block.size(); ++i) {
-            if (got.snap.block[i] == want.snap.block[i]) continue;
-            s << "; row " << i / row << " column " << i % row << ": " << int(got.snap.block[i]) << " want "
-              << int(want.snap.block[i]);
-            break;
-        }
-        if (got.planes != want.planes || got.attrs != want.attrs) s << "; pointers moved differently";
-        return s.str();
-    }
     static std::vector<uint8_t> row(const HXRIntermediateData* d, int k, uint32_t l, int32_t from, int32_t to) {
-        const uint8_t* r = HXRGetInkQuantityBuf(d, k, l);
-        return {r + from, r + to};
+        return ink_row(d, k, l, from, to);
     }
 };
 
