@@ -6,6 +6,7 @@
 #pragma once
 
 #include "hxr/color/hxr_interm.h"
+#include "tests/support/band_layout.h"
 
 #include <cstdint>
 #include <cstring>
@@ -31,37 +32,16 @@ private:
     size_t size_, pos_ = 0, cursor_ = 0;
 };
 
-// `lines` lines of `pixels` pixels of C channels, filled from the input:
-// interleaved for a pixel stride of C or more, else one plane per channel;
-// without an attribute plane both attribute pointers address one zero byte;
-// a one-line band repeats line 0's pointers.
+// `lines` lines of `pixels` pixels of C channels (band_layout.h), filled
+// from the input block by block.
 template <int C>
 struct Band {
     Band(Reader& in, int lines, size_t pixels, uint32_t depth, uint32_t pixelOffset, uint32_t attrStride) {
-        static const uint8_t kZero = 0;
-        const bool interleaved = pixelOffset >= C;
-        for (int l = 0; l < lines; ++l) {
-            for (int c = 0; c < C; ++c) {
-                if (interleaved && c > 0) {
-                    planes[l * C + c] = planes[l * C] + c * depth;
-                    continue;
-                }
-                store.emplace_back(((pixels - 1) * pixelOffset + (interleaved ? C : 1)) * depth);
-                for (uint8_t& b : store.back()) b = in.content();
-                planes[l * C + c] = store.back().data();
-            }
-            if (attrStride) {
-                store.emplace_back((pixels - 1) * attrStride + 1);
-                for (uint8_t& b : store.back()) b = in.content();
-                attrs[l] = store.back().data();
-            } else {
-                attrs[l] = &kZero;
-            }
-        }
-        for (int l = lines; l < 2; ++l) {
-            for (int c = 0; c < C; ++c) planes[l * C + c] = planes[c];
-            attrs[l] = attrs[0];
-        }
+        ovcg_test::lay_out_band<C>(lines, pixels, depth, pixelOffset, attrStride, planes, attrs, [&](size_t bytes, bool) {
+            store.emplace_back(bytes);
+            for (uint8_t& b : store.back()) b = in.content();
+            return static_cast<const uint8_t*>(store.back().data());
+        });
     }
     std::vector<std::vector<uint8_t>> store;
     const uint8_t* planes[2 * C];

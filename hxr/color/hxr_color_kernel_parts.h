@@ -26,6 +26,7 @@
 #pragma once
 
 #include "hxr/color/hxr_interm.h"
+#include "hxr/control/hxr_dblgamma.h"
 
 #include <bit>
 #include <cstddef>
@@ -265,6 +266,15 @@ struct InkRows {
             intents &= intent[l] != nullptr;
         }
     }
+    // Normal: a block's attribute bytes at columns o and o + 1 of both lines.
+    template <int C>
+    void put_intents(uint32_t o, const LutBlock<C>& b) const {
+        if (!intents) return;
+        intent[0][o] = static_cast<uint8_t>(b.tl.attr);
+        intent[0][o + 1] = static_cast<uint8_t>(b.tr.attr);
+        intent[1][o] = static_cast<uint8_t>(b.bl.attr);
+        intent[1][o + 1] = static_cast<uint8_t>(b.br.attr);
+    }
 };
 
 // ---------------------------------------------------------------- walks
@@ -376,6 +386,24 @@ private:
         }
     }
 };
+
+// ReduceH's merge of two pixels' codes per ink (TL with TR, or BL with BR):
+// method 0 (a + b) >> 1; method 1 (Mean) the code of the mean decoded amount,
+// each code decoded through its own pixel's LUT (decodeA, decodeB) and the
+// mean re-encoded with the first pixel's (encodeA).
+template <int N, bool Mean>
+void merge_codes(const uint8_t* a, const uint8_t* b, const uint32_t* decodeA, const uint32_t* decodeB,
+                 const uint32_t* encodeA, uint8_t* out) {
+    if constexpr (Mean) {
+        const uint32_t* decode[2] = {decodeA, decodeB};
+        for (int k = 0; k < N; ++k) {
+            const uint32_t pair[2] = {a[k], b[k]};
+            out[k] = static_cast<uint8_t>(HXRGetMeanInkValueDecodeEncode(pair, decode, encodeA));
+        }
+    } else {
+        unrolled<N>([&](auto k) { out[k] = static_cast<uint8_t>((a[k] + b[k]) >> 1); });
+    }
+}
 
 // The frame of every kernel call: rows, span, start offsets, generator, walk,
 // and the caller's pointers moved to where the walk stopped. `make` builds the

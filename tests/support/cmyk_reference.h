@@ -18,11 +18,11 @@
 
 #include "hxr/color/hxr_interm.h"
 #include "hxr/control/hxr_lut_data.h"
+#include "support/lut_reference_parts.h"
 
 #include <array>
 #include <cstddef>
 #include <cstdint>
-#include <cstring>
 
 namespace ovcg_test {
 
@@ -107,36 +107,19 @@ private:
         bool exempt() const { return (t & 0x14) != 0; }
     };
 
-    static bool within(int64_t a, int64_t b, int64_t bound) { return a - b >= -bound && a - b <= bound; }
+    static bool within(int64_t a, int64_t b, int64_t bound) { return ref_within(a, b, bound); }
 
-    uint32_t sample(int line, int c, size_t pixel) const {
-        const uint8_t* p = planes_[line * 4 + c];
-        if (depth_ == 1) return p[pixel * stride_];
-        uint16_t v;
-        std::memcpy(&v, p + 2 * pixel * stride_, 2);
-        return v >> 8u;
-    }
     Pixel read(int line, size_t pixel) const {
         Pixel p;
-        for (int c = 0; c < 4; ++c) p.a[c] = sample(line, c, pixel);
+        for (int c = 0; c < 4; ++c) p.a[c] = ref_sample(planes_[line * 4 + c], pixel, stride_, depth_);
         p.t = attrs_[line][pixel * attrStride_];
         return p;
     }
     void advance(int lines, size_t pixels) {
-        for (int l = 0; l < lines; ++l) {
-            for (int c = 0; c < 4; ++c) planes_[l * 4 + c] += pixels * stride_ * depth_;
-            attrs_[l] += pixels * attrStride_;
-        }
+        ref_advance(planes_, attrs_, 4, lines, pixels, stride_, depth_, attrStride_);
     }
-    // The dither offset of the block at column o: fresh when (o & mask) is 0.
-    uint32_t offset(int64_t o, uint32_t mask) {
-        if ((static_cast<uint32_t>(o) & mask) == 0) {
-            kept_ = (x_ >> 24) & 254;
-            return kept_;
-        }
-        return kept_ ^ 128;
-    }
-    void step() { x_ = x_ * 69069u + 62003u; }
+    uint32_t offset(int64_t o, uint32_t mask) { return ref_offset(x_, kept_, o, mask); }
+    void step() { x_ = ref_next(x_); }
 
     // Ink k of word (k / 4) at shift 0, 16, 8, 24 for k mod 4 = 0..3.
     static uint32_t byte_of(const uint32_t* words, int k) {
@@ -296,15 +279,10 @@ private:
         }
     }
 
-    // The code of the mean decoded amount of a and b, re-encoded with E.
+    // Method 0 the plain mean, else the code of the mean decoded amount.
     uint32_t merge(uint32_t a, uint32_t b, int lutA, int lutB) const {
         if (method_ == 0) return (a + b) >> 1;
-        const uint32_t* e = lut_[lutA]->encode;
-        const uint32_t s = ((lut_[lutB]->decode[b] + lut_[lutA]->decode[a]) << 7) | 64;
-        uint32_t i = s >> 16;
-        if (i > 255) i = 255;
-        const uint32_t f = (s >> 8) & 255;
-        return (e[i] + ((f * (e[i + 1] - e[i])) >> 8) + 16) >> 5;
+        return ref_mean_code(a, b, lut_[lutA]->decode, lut_[lutB]->decode, lut_[lutA]->encode);
     }
 
     void reduce(int64_t first, int64_t last) {

@@ -4,6 +4,7 @@
 // band's last pixel faults; and photo-like content for them.
 #pragma once
 
+#include "support/band_layout.h"
 #include "support/guard_page.h"
 
 #include <array>
@@ -15,42 +16,23 @@
 
 namespace color_test {
 
-// `lines` lines of `width` pixels. Samples of a pixel stride of C or more are
-// interleaved in one block per line; a smaller stride gives one block per
-// channel. Without an attribute plane (stride 0) both attribute pointers
-// address one zero byte, as the converter passes them. A one-line band
-// repeats line 0's pointers as line 1's.
+// `lines` lines of `width` pixels laid out as band_layout.h says, without
+// an attribute plane both attribute pointers at one zero byte, as the
+// converter passes them.
 template <int C>
 class LutBand {
 public:
     LutBand(int32_t width, int lines, uint32_t depth, uint32_t pixelOffset, uint32_t attrStride)
         : width_(width), lines_(lines), depth_(depth), stride_(pixelOffset), attrStride_(attrStride) {
-        const size_t w = static_cast<size_t>(width > 0 ? width : 1);
-        const bool interleaved = pixelOffset >= C;
-        for (int l = 0; l < lines; ++l) {
-            for (int c = 0; c < C; ++c) {
-                if (interleaved && c > 0) {
-                    planes[l * C + c] = planes[l * C] + c * depth;
-                    continue;
-                }
-                // 16-bit planes start at an odd address (one byte of slack
-                // before the guard): nothing may assume their alignment.
-                const size_t odd = depth == 2 ? 1 : 0;
-                const size_t bytes = ((w - 1) * pixelOffset + (interleaved ? C : 1)) * depth + odd;
-                blocks_.push_back(std::make_unique<ovcg_test::GuardedBytes>(bytes));
-                planes[l * C + c] = blocks_.back()->data();
-            }
-            if (attrStride) {
-                blocks_.push_back(std::make_unique<ovcg_test::GuardedBytes>((w - 1) * attrStride + 1));
-                attrs[l] = blocks_.back()->data();
-            } else {
-                attrs[l] = &kZero;
-            }
-        }
-        for (int l = lines; l < 2; ++l) {
-            for (int c = 0; c < C; ++c) planes[l * C + c] = planes[c];
-            attrs[l] = attrs[0];
-        }
+        // 16-bit planes start at an odd address (one byte of slack before
+        // the guard): nothing may assume their alignment.
+        const size_t odd = depth == 2 ? 1 : 0;
+        ovcg_test::lay_out_band<C>(lines, static_cast<size_t>(width > 0 ? width : 1), depth, pixelOffset, attrStride,
+                                   planes, attrs, [&](size_t bytes, bool samples) {
+                                       blocks_.push_back(
+                                           std::make_unique<ovcg_test::GuardedBytes>(bytes + (samples ? odd : 0)));
+                                       return static_cast<const uint8_t*>(blocks_.back()->data());
+                                   });
     }
 
     // Sets a pixel's C levels and attribute byte; at depth 2 the low byte of
@@ -74,7 +56,6 @@ public:
     const uint8_t* attrs[2] = {};
 
 private:
-    static inline const uint8_t kZero = 0;
     int32_t width_;
     int lines_;
     uint32_t depth_, stride_, attrStride_;
