@@ -95,10 +95,7 @@ public:
             means(b, x, m);
             uint32_t v[kPairs];
             four_nodes(m, lut, r, x, v);
-            if (memory_.smooths(b.tl.v, lut)) {
-                unrolled<kPairs>([&](auto j) { v[j] = Lanes::average(memory_.lanes[j], v[j], x.gamma()); });
-            }
-            memory_.keep(b.tl.v, lut, v);
+            smooth(b.tl.v, lut, x, v);
             uint8_t levels[N];
             Lanes::unpack(v, levels);
             put(0, o, levels, levels);
@@ -129,10 +126,7 @@ public:
         const int lut = lut_choice(p.attr);
         uint32_t v[kPairs];
         four_nodes(p.v, lut, r, x, v);
-        if (memory_.smooths(p.v, lut)) {
-            unrolled<kPairs>([&](auto j) { v[j] = Lanes::average(memory_.lanes[j], v[j], x.gamma()); });
-        }
-        memory_.keep(p.v, lut, v);
+        smooth(p.v, lut, x, v);
         uint8_t levels[N];
         Lanes::unpack(v, levels);
         put(0, o, levels, levels);
@@ -213,6 +207,16 @@ private:
             lanes[j] = Lanes::quarter(Lanes::pair(a, j), Lanes::pair(b, j), Lanes::pair(c, j), Lanes::pair(d, j),
                                       x.delta());
         });
+    }
+
+    // Smoothing with the previous flat block when it is close to `ref` (Normal:
+    // the block's TL, ExpandH2NxV2: the pixel) on the same LUT; then this
+    // block is remembered, before any clear.
+    void smooth(const uint32_t* ref, int lut, const LutRandom& x, uint32_t* v) {
+        if (memory_.smooths(ref, lut)) {
+            unrolled<kPairs>([&](auto j) { v[j] = Lanes::average(memory_.lanes[j], v[j], x.gamma()); });
+        }
+        memory_.keep(ref, lut, v);
     }
 
     // A pixel by itself: its LUT at r/2 and r/2 + 128, averaged with beta; a
