@@ -110,7 +110,7 @@ const ModelMedia* find_media(const ModelDescription& model, uint16_t media) {
     return nullptr;
 }
 
-ModelMediaModes fallback_modes() { return {false, 0, 100, 0x3F, 0x5F, 0x70, 2, 0}; }
+ModelMediaModes fallback_modes() { return {false, 0, 100, 0x3F, 0x5F, 0x70, 2, 0, kLinkAny}; }
 
 }  // namespace
 
@@ -126,12 +126,13 @@ ModelMediaModes model_media_modes(const ModelDescription& model, uint16_t media)
         r.flag_word = kBorderControl | kSn04 | kRemote | (odd ? kAdjustFeedEx : kAdjustFeed);
     else
         r.flag_word = odd ? (kRemoteOnly | kMonoRule) : 0;
-    r.calibration_id = uint16_t(m->number + 1);
+    r.calibration_id = m->calibration_id ? m->calibration_id : uint16_t(m->number + 1);
     r.paper_id = uint16_t(0x40 + m->number);
     r.remote_paper_id = uint16_t(0x60 + m->number);
     r.key20003 = odd ? kLinkAny : uint16_t(0x70 + m->number);
     r.thickness = m->roll ? 2 : 3;
     r.feed_adjustment = m->roll ? -3 : 0;
+    r.halftone_type = m->halftone_type;
     return r;
 }
 
@@ -233,7 +234,7 @@ void add_media_classes(LinkTableWriter& t, const ModelDescription& model) {
             rows.push_back({media, dot_size, 1, u16(m.newer_set ? 0x80 : 0x00), 0x01, 0x00, 0x02,
                             u16(f >> 24), u16((f >> 16) & 0xFF), u16((f >> 8) & 0xFF), u16(f & 0xFF), 0, 0,
                             0, 0, 0, 2, 0, 0, 0, 0, 0, 1, 1024, u16(uint8_t(m.feed_adjustment)),
-                            kModelHeadId0, 1, 2, 3, 2, 0, 0, 0, kLinkAny, kLinkAny, 0,
+                            kModelHeadId0, 1, 2, 3, 2, 0, 0, 0, m.halftone_type, kLinkAny, 0,
                             // colour: the plane count comes with the format; monochrome:
                             // mode 1.
                             1});

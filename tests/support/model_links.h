@@ -70,6 +70,7 @@ struct ModelMediaModes {
     uint16_t key20003;         // 0xFFFF: not given by 25000 (25060 gives it)
     uint16_t thickness;        // key 10003
     int8_t feed_adjustment;    // key 11024
+    uint16_t halftone_type;    // key 11033 (0xFFFF: not given)
 };
 ModelMediaModes model_media_modes(const ModelDescription& model, uint16_t media);
 
