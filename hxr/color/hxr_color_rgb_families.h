@@ -60,13 +60,15 @@
 //     and at the hold offset + 128. Offsets run 96, 48, 24, 12, 6, 3, 1, then
 //     0 for the rest of the call; they never depend on the generator.
 // A flat block with neither ink light turns the hold off; a non-flat block
-// needs no notice, as the walk forgets the previous LUT choice with it, and
-// no block repeats across it. Smoothing reads the levels before the hold. Inks other than 0
-// and 2 pass unchanged, so with every pattern upper value 0 a PatternD
-// kernel writes what its plain (or user-colour) counterpart writes. The user
-// colour form repeats on the same test as the plain PatternD forms: a held
-// level stands only for the input it was computed from, so a flat block
-// whose input differs from the block before computes its own.
+// needs no notice, as the walk forgets the previous LUT choice with it, so
+// no block repeats across it. Smoothing reads the levels before the hold.
+// Inks other than 0 and 2 pass unchanged, so with every pattern upper value
+// 0 a PatternD kernel writes what its plain (or user-colour) counterpart
+// writes. The user-colour form repeats on the same test as the plain
+// PatternD forms: a held level stands only for the input it was computed
+// from, so a flat block whose input differs from the block before computes
+// its own, and on bands without user pixels it writes what the PatternD
+// Normal kernel writes.
 #pragma once
 
 #include "hxr/color/hxr_color_rgb_kernel.h"
