@@ -53,15 +53,20 @@ uint32_t ICM_GetValue_BRS_STARTJOB(IcmJob* j, IRACS_BRS_JOB* out) {
 uint32_t ICM_GetValue_BRS_STARTPAGE(IcmJob* j, IRACS_BRS_PAGE* out) {
     if (!page(j)) return kIcmValueState;
     if (uint32_t rc = brs_check(j)) return rc;
-    // The corrected lower position and the positioning gap are the edge
-    // planning's queries.
-    if (MLE_IsBRSCalculationMethod(j->mle)) return kMleBadLogic;
-    int32_t first = 0, second = 0;
-    if (uint32_t rc = MLE_GetHTMaskSwitchingPosition(j->mle, &first, &second)) return rc;
-    uint32_t p[1] = {static_cast<uint32_t>(second)};
+    int32_t position = 0, gap = 0;
+    if (MLE_IsBRSCalculationMethod(j->mle)) {
+        // The lower logic's first position, corrected, and what the first
+        // pass after the normal group lacks of a normal feed.
+        if (uint32_t rc = MLE_BRSCorrectLowerPosition(j->mle, &position)) return rc;
+        if (uint32_t rc = MLE_BRSPositioningGap(j->mle, &gap)) return rc;
+    } else {
+        int32_t first = 0;
+        if (uint32_t rc = MLE_GetHTMaskSwitchingPosition(j->mle, &first, &position)) return rc;
+    }
+    uint32_t p[1] = {static_cast<uint32_t>(position)};
     round_positions(j, p, 1, true);
     out->position = p[0];
-    out->gap = 0;
+    out->gap = static_cast<uint32_t>(gap);
     return 0;
 }
 
@@ -129,8 +134,9 @@ uint32_t ICM_SetValue_LENGTH(IcmJob* j, uint32_t value) {
     };
     if (value > uint32_t(INT32_MAX)) return fail(kIcmBadArgument);
     if (uint32_t rc = MLE_ReCreateSchedulingTable(j->mle, value)) return fail(rc);
-    j->printLength = value;
+    j->printLength = j->planLength = value;
     j->passPosition = static_cast<int32_t>(MLE_GetVPos(j->mle));
+    ICM_HoldEndPasses(j);
     if (uint32_t rc = PMM_ReAlloc_POLMaskPattern(&j->masks, j->res, j->passEngine,
                                                  PmmPageColours{uint16_t(j->pageLines), j->lineColour}))
         return fail(rc);
@@ -140,10 +146,10 @@ uint32_t ICM_SetValue_LENGTH(IcmJob* j, uint32_t value) {
 
 // ---- Accessors that no value code reaches ---------------------------------------------------
 
-uint32_t ICM_GetValue_MIR(IcmJob* j) {
+uint32_t ICM_GetValue_MIR(IcmJob* j, const MleMirList** out) {
     if (!page(j)) return kIcmValueState;
     if (j->passCounter > 0) return kIcmAfterFirstPass;
-    return kMleBadLogic;  // the per-pass feed list is the edge planning's
+    return MLE_GetMIR(j->mle, out);
 }
 
 uint32_t ICM_GetValue_LOSS_NOZZLE_COMPLEMENT(IcmJob* j) { return job_or_page(j) ? 0 : kIcmValueState; }

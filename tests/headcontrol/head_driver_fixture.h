@@ -60,9 +60,10 @@ Page random_page(std::mt19937& rng, PageKind kind, uint32_t colours, uint32_t le
 
 // Sends the page as runs of one or two rasters (a line width of the raster
 // width plus `pad`), leaving out some blank rasters when `skip`, then ends
-// it. The first failing call's code.
+// it; with `length`, sets it (Set 1) after the page start. The first
+// failing call's code.
 uint32_t print_page(DriverJob& d, const Page& page, const std::vector<uint8_t>& inks, std::mt19937& rng,
-                    bool skip = true, uint32_t pad = 3);
+                    bool skip = true, uint32_t pad = 3, uint32_t length = 0);
 
 // What the printer should read: colour c's plane, page rasters
 // [top, length - bottom) printed from raster 0.

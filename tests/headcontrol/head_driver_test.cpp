@@ -698,7 +698,8 @@ TEST(HeadDriverValues, UnreachableAccessors) {
     IcmCuring curing{};
     IcmNextSchedule next{};
     EXPECT_EQ(ICM_GetValue_CURING(j, &curing), kIcmValueState);
-    EXPECT_EQ(ICM_GetValue_MIR(j), kIcmValueState);
+    const MleMirList* mir = nullptr;
+    EXPECT_EQ(ICM_GetValue_MIR(j, &mir), kIcmValueState);
     EXPECT_EQ(ICM_ChangeSpecification(j, 0, 400), kIcmChangeState);
     ASSERT_EQ(IRAC_StartPage(s.d.handle, 0, s.inks.data()), 0u);
     EXPECT_FALSE(ICM_IsStatusBeforeStartPage(j));

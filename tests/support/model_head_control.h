@@ -302,6 +302,11 @@ enum class HcVariant {
     TwoTables,        // Lower whose lower feeds are steps over the normal feed less feedBase (two moving-range tables)
     LowerEdgeSlot,    // Lower in slot 0 and a lower-edge logic (lower feed 2) in slot 3
     LowerInterleaved, // pitch 2: the interleaved logic (no overlap) carried on by a segment layer, lower passes feeding 3
+    // The edge logics whose passes share rasters, with masks that split them
+    // for the job driver: layer values 0 to 9 name a simple kind (0x20, word 0x55).
+    DriverLowerEdge,
+    DriverMwsw,
+    DriverFTrans,
 };
 ModelHeadControl head_control_variant(const ModelDescription& model, HcVariant variant);
 
