@@ -553,6 +553,8 @@ uint32_t ICM_ChangeSpecification(IcmJob* j, int32_t passesBack, int32_t newLengt
         if (uint32_t rc = RBM_SetBlankRasterdata(j->rbm, int32_t(j->stored))) return fail(rc);
         ++j->counted;
     }
+    // The caller's rasters go on after them.
+    j->nextExpected = std::max<int64_t>(j->nextExpected, j->stored + j->res->subModeValue2);
     return 0;
 }
 

@@ -207,7 +207,8 @@ void ICM_SetFunctionFlag(uint32_t flags, IcmFunctionSwitches* area);
 // record's page flag), re-plans the open page for `newLength` page rasters
 // (less the ignored ones) and steps `passesBack` passes back: the encoder
 // stands at the new current pass, whose rasters not yet stored are stored
-// blank so that it can print. Once per page. 58 outside state 2, 65 feeds
+// blank so that it can print (the caller's next run starts after them).
+// Once per page. 58 outside state 2, 65 feeds
 // not suppressed, 25 (state kept) passes back outside 0..passes made or a
 // length below the minimum; state 3 with 64 for a second change, 25 for a
 // length within the ignored rasters, or the pass engine's code.
@@ -248,10 +249,12 @@ uint32_t ICM_SwitchToBottomLogic(IcmJob* job);
 // The BRS lower logic (kind 2) moved down to `raster`; the block records
 // the switch. 14 for a negative raster.
 uint32_t ICM_SwitchToBrsLowerLogic(IcmJob* job, int32_t raster);
-// Queues a switch at `raster`: to mono in the colour phase (the colour
-// logic prints nothing from it on), back to colour in the mono phase. The
-// output loop makes it when the passes reach it at a cycle boundary of the
-// block. Nothing in the other phases.
+// Queues a switch at `raster`: to mono in the colour phase, back to colour
+// in the mono phase; the logic printing now prints nothing from the raster
+// on. The output loop makes the switch when the passes reach it at a cycle
+// boundary of the block: the other logic, moved down to the raster, prints
+// from it on, in the mono phase with the upper nozzle line's column alone.
+// Nothing in the other phases or for a negative raster.
 void ICM_QueueColourMonoSwitch(IcmJob* job, int32_t raster);
 
 // ---- Value accessors ----------------------------------------------------------------

@@ -363,6 +363,12 @@ uint32_t send_sub_block(IcmJob& j, const BlockGeometry& g, const SubBlock& b, in
     return OVC_SendCR(j.ovc);
 }
 
+// The mono phase of colour/mono switching: only the column of the upper
+// nozzle line prints.
+bool mono_phase(const IcmJob& j) {
+    return j.on.colourMono && j.colourMono && (j.colourMono->kind == 3 || j.colourMono->kind == 4);
+}
+
 uint32_t print_block(IcmJob& j, int32_t column, int32_t head) {
     const int16_t first = column_line(j, column);
     if (first < 0) return 0;
@@ -392,12 +398,13 @@ uint32_t print_block(IcmJob& j, int32_t column, int32_t head) {
     if (!j.res->encoderFlag2)
         if (uint32_t rc = coding_pays(j, g, offset, width, code)) return rc;
     const ICMResourceData& r = *j.res;
-    const int32_t split = j.on.split ? r.splitColorOrder.n : 1;
+    const bool split_order = j.on.split && !mono_phase(j);
+    const int32_t split = split_order ? r.splitColorOrder.n : 1;
     if (g.nozzles % split != 0) return kIcmBadModelValue;
     const int32_t index = MLE_GetIndexNozzle(j.mle, first);
     for (int32_t sub = 0; sub < split; ++sub) {
         SubBlock b{split, sub, 0, index};
-        if (j.on.split) {
+        if (split_order) {
             const int64_t at = int64_t(split) * (int64_t(head) * r.nozzleArrayNum + j.splitPosition[first]) + sub;
             if (at >= int64_t(r.head->headNum) * r.nozzleArrayNum * split) return kIcmBadModelValue;
             b.colour = r.splitColorOrder.codes[at];
@@ -414,9 +421,13 @@ uint32_t print_block(IcmJob& j, int32_t column, int32_t head) {
 
 uint32_t print_pass(IcmJob& j) {
     if (uint32_t rc = MLE_MakeHeadTable(j.mle)) return rc;
-    for (int32_t column = 0; column < j.linesPerRow; ++column)
+    const bool mono = mono_phase(j);
+    for (int32_t column = 0; column < j.linesPerRow; ++column) {
+        const int16_t line = column_line(j, column);
+        if (mono && (line < 0 || j.mle->inkColumn[line] != MLE_GetUpperColumnIndex(j.mle))) continue;
         for (int32_t head = 0; head < j.heads; ++head)
             if (uint32_t rc = print_block(j, column, head)) return rc;
+    }
     return 0;
 }
 
@@ -666,12 +677,14 @@ uint32_t ICM_SwitchToBrsLowerLogic(IcmJob* j, int32_t raster) {
 
 void ICM_QueueColourMonoSwitch(IcmJob* j, int32_t raster) {
     IcmColourMonoBlock* c = j->colourMono;
-    if (!c || (c->kind != 1 && c->kind != 3)) return;
+    if (!c || (c->kind != 1 && c->kind != 3) || raster < 0) return;
     const bool toMono = c->kind == 1;
     j->switches[j->switchWrite & 1] = IcmSwitchRecord{toMono ? 1u : 0u, raster, raster, 0};
     ++j->switchWrite;
     c->kind = toMono ? 2 : 4;
-    if (toMono) MLE_SetNotPrintRaster(j->mle, -1, raster);
+    // The logic printing now leaves the rasters from the switch on to the
+    // next one, in either direction, so that none is printed twice.
+    MLE_SetNotPrintRaster(j->mle, -1, raster);
 }
 
 uint32_t ICM_Draw_Rasterdata(IcmJob* j) {

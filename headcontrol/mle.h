@@ -25,8 +25,10 @@
 // arrays already allocated stay attached and are freed by MLE_EndPage or
 // MLE_Destructor. Head tables that cannot be built are reported with the
 // caller's code (222-226, 252, 254, 262, 271, 283, 957). A logic whose
-// values cannot serve as divisors, moduli, indexes or loop steps, and a plan
-// whose passes or positions do not fit 31 bits, give 249.
+// values cannot serve as divisors, moduli, indexes or loop steps, a plan
+// whose passes or positions do not fit 31 bits, and a logic whose head
+// tables would walk more than 2^20 passes around one head position (a
+// large pitch with a small cycle feed), give 249.
 #pragma once
 
 #include "headcontrol/callbacks.h"

@@ -448,6 +448,18 @@ int32_t pol_cycle(const MicroweaveLayerRecord& l, int64_t pitch) {
     return 1;
 }
 
+// A head table walks each layer's passes that stand within the head's
+// reach (maxNozzle x pitch) above or below the pass: whole cycles, C passes
+// each. A large pitch with a small cycle feed puts millions of passes
+// there, every one visited for every pass of the page; such a logic is
+// refused rather than walked. Real logics stay far below the bound.
+constexpr int64_t kMaxWalkVisits = int64_t{1} << 20;
+
+int64_t walk_visits(const MicroweaveLayerRecord& l, const LayerSpan& sp, int64_t maxNozzle, int64_t pitch) {
+    const int64_t window = 2 * maxNozzle * pitch + int64_t{sp.prefixMax} - sp.prefixMin;
+    return (window / l.cycleFeed + 2) * l.cycleLength;
+}
+
 // Phases and pass counts of the layers, and the pass groups.
 uint32_t SetLayerParam(MLE_INSTANCE& e, int64_t headOffset, bool firstBuild, const MovingRange& m) {
     MleSchedule& s = e.schedule;
@@ -509,6 +521,7 @@ uint32_t SetLayerParam(MLE_INSTANCE& e, int64_t headOffset, bool firstBuild, con
                           s.fTransPasses + s.lowerPasses;
     if (total > INT32_MAX) return kMleBadLogic;
     // What bounds the walks over each layer's passes.
+    int64_t visits = 0;
     for (uint32_t i = 0; i < n; ++i) {
         const MicroweaveLayerRecord& l = layers[i];
         LayerSpan& sp = s.spans[i];
@@ -517,9 +530,10 @@ uint32_t SetLayerParam(MLE_INSTANCE& e, int64_t headOffset, bool firstBuild, con
         if (walked_type(layer_type(l))) {
             sp.passCount = std::max<int64_t>(count_passes(l, sp.first, l.end), 0);
             walk::prefix_extremes(l, sp.prefixMin, sp.prefixMax);
+            visits += walk_visits(l, sp, s.maxNozzle, s.logic.pitch);
         }
     }
-    return 0;
+    return visits > kMaxWalkVisits ? kMleBadLogic : 0;
 }
 
 }  // namespace

@@ -566,6 +566,13 @@ TEST(HeadDriverModel, ValuesTheDriverRefuses) {
          0, kIcmNotInColourTable, six},
         {"a group member before its leader", [](ModelHeadControl& hc) { hc = variant(HcVariant::DriverGrouped); }, 0,
          kIcmNotInGrouping, {8, 0, 1, 2, 3, 4, 5}},
+        // Pitch 2913 and cycle feed 1: a head table would walk 1048682 passes.
+        {"a logic whose head tables walk beyond 2^20 passes",
+         [](ModelHeadControl& hc) {
+             hc.units[0].pitch = 2913;
+             hc.units[0].layers[0].feed = {1};
+         },
+         0, kMleBadLogic, six},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);

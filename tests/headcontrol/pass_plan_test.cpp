@@ -644,6 +644,12 @@ const RefusalCase kRefusals[] = {
      },
      21543311, 0, kMleBadLogic},
     {"a page end beyond 31 bits", HcVariant::Default, [](ModelHeadControl&) {}, 0x80000001u, 0, kMleBadLogic},
+    // A head table walks the passes within 179 x pitch rasters either way:
+    // 360 x pitch + 2 passes of cycle feed 1, at most 2^20.
+    {"a head table's walk of 2^20 - 254 passes", HcVariant::Default,
+     [](ModelHeadControl& h) { h.units[0].pitch = 2912, normal_layer(h).feed = {1}; }, 1000, 0, 0},
+    {"a head table's walk beyond 2^20 passes", HcVariant::Default,
+     [](ModelHeadControl& h) { h.units[0].pitch = 2913, normal_layer(h).feed = {1}; }, 1000, 0, kMleBadLogic},
     {"a selector outside 1..colorNum", HcVariant::Default, [](ModelHeadControl& h) { normal_layer(h).selector = {2}; },
      1000, 0, kMleCreateFailed},
     {"an empty selector list reads 0", HcVariant::Default,

@@ -920,6 +920,7 @@ HcLogic stepping_logic(uint16_t n, std::vector<int16_t> feeds, std::vector<uint1
 // prints second half with nozzles 6-7 (type 4); an upper pass at -6
 // (topOffset 6) takes the second half of the first normal pass's nozzles
 // 0-1 (type 13); the first lower pass takes the last normal pass's.
+HcLogic lower_logic();
 HcLogic lower_edge_logic();
 
 HcLogic paired_lower_edge_logic() {
@@ -1051,6 +1052,19 @@ ModelHeadControl driver_variant(const ModelDescription& model, HcVariant variant
             // Every F-trans pass's overlap from the POL layer's window.
             if (variant == HcVariant::DriverFTrans) hc.units[0].flags = 0;
             if (variant == HcVariant::DriverLowerEdge) hc.units[0] = paired_lower_edge_logic();
+            break;
+        }
+        case HcVariant::DriverSwitches: {
+            m.function_flags |= 0x1 | 0x2 | 0x400;
+            m.value3 = 1;
+            m.block_c = {1, 0, 0, 0, {}};
+            HcLogic mono = hc.units[0], brs = stepping_logic(n, {60}, {1}), bottom = lower_logic();
+            mono.logic_id = 2;
+            brs.logic_id = 3;
+            bottom.logic_id = 4;
+            hc.units.insert(hc.units.end(), {mono, brs, bottom});
+            m.unit_mask = 0xF;
+            for (HcSubMode& s : m.sub_modes) s.units = {HcUnitSelector{1, 0}, {2, 0}, {3, 0}, {4, 0}};
             break;
         }
         case HcVariant::DriverTwoPlanes:

@@ -307,6 +307,11 @@ enum class HcVariant {
     DriverLowerEdge,
     DriverMwsw,
     DriverFTrans,
+    // The logic switches: function flags 0x1 (BRS cycle 1), 0x2 and 0x400
+    // (cycle 1, no head offset); slot 0 the default logic, slot 1 (mono) a
+    // copy of it, slot 2 (BRS lower) passes feeding 60, slot 3 (lower edge)
+    // the Lower logic.
+    DriverSwitches,
 };
 ModelHeadControl head_control_variant(const ModelDescription& model, HcVariant variant);
 
