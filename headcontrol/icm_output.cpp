@@ -38,6 +38,10 @@ constexpr uint16_t kKindSimpleByPhase = 0x10;
 constexpr uint16_t kKindSimpleWord = 0x20;
 constexpr uint16_t kKindLowerEdgeRows = 0x200;
 constexpr uint8_t kSplitKindShifted = 2;
+// Passes after the page's last raster that print nothing before one that
+// can: a plan with more (a group that starts over at the page top after
+// far past it) is refused rather than stepped through.
+constexpr int64_t kIdlePassLimit = 1024;
 
 bool feeds_suppressed(const IcmJob& j) { return j.option.page_flag != 0; }
 
@@ -542,42 +546,32 @@ void pass_groups(const MLE_INSTANCE& m, GroupSpan (&out)[6]) {
 // The lowest raster that the passes of group g from its pass `pass` on can
 // print: a layer's positions fall by no more than its cycle's lowest
 // prefix, and a pass prints no raster above its position plus the largest
-// column offset. INT64_MIN when the group's positions are not known.
+// column offset (less a head height where the nozzle-line map may move a
+// head up). INT64_MIN when the group's positions are not known.
 int64_t group_lowest(const IcmJob& j, const GroupSpan (&groups)[6], int32_t g, int64_t pass) {
-    const MleSchedule& s = j.mle->schedule;
-    const int64_t offsetMax = MLE_GetOffsetNozzleMax(j.mle);
-    if (g == 4 && s.fTransTable) {
-        // The F-trans passes stand where their table says.
-        int64_t lowest = INT64_MAX;
-        for (int64_t i = pass; i < s.fTransPasses; ++i) lowest = std::min<int64_t>(lowest, s.fTransTable[i].headPos);
-        return lowest == INT64_MAX ? lowest : lowest + offsetMax;
-    }
     const MicroweaveLayerRecord* l = groups[g].layer;
     if (!l || l->cycleLength < 1 || l->cycleFeed < 1) return INT64_MIN;
     int32_t lo = 0, hi = 0;
     walk::prefix_extremes(*l, lo, hi);
-    return int64_t{l->start} + groups[g].first + pass / l->cycleLength * l->cycleFeed + lo + offsetMax;
+    const int64_t moved = NLM_IsValid(j.mle->nlm) ? int64_t{MLE_GetHeadheight(j.mle)} : 0;
+    return int64_t{l->start} + groups[g].first + pass / l->cycleLength * l->cycleFeed + lo +
+           MLE_GetOffsetNozzleMax(j.mle) - moved;
 }
 
-// At the page's end: true when no pass from the current one on can reach a
-// raster of the printed length. A plan whose groups run far past the page
-// (an open page planned for its whole allowance) would otherwise step
-// through every blank pass to its end.
-bool nothing_left(const IcmJob& j) {
-    const MLE_INSTANCE& m = *j.mle;
-    if (NLM_IsValid(m.nlm)) return false;
+// At the page's end: the first pass from the current one on that can
+// print a raster of the printed length; INT64_MAX when none can. A plan
+// whose groups run far past the page (an open page planned for its whole
+// allowance) would otherwise step through every blank pass to its end.
+int64_t next_printing_pass(const IcmJob& j) {
     GroupSpan groups[6];
-    pass_groups(m, groups);
-    int64_t pass = m.passNo;
+    pass_groups(*j.mle, groups);
+    int64_t pass = j.mle->passNo, first = 0;
     for (int32_t g = 0; g < 6; ++g) {
-        if (pass >= groups[g].passes) {
-            pass -= groups[g].passes;
-            continue;
-        }
-        if (group_lowest(j, groups, g, pass) < j.printLength) return false;
-        pass = 0;
+        if (pass < groups[g].passes && group_lowest(j, groups, g, pass) < j.printLength) return first + pass;
+        first += groups[g].passes;
+        pass = std::max<int64_t>(pass - groups[g].passes, 0);
     }
-    return true;
+    return INT64_MAX;
 }
 
 bool open_page(const IcmJob& j) {
@@ -690,9 +684,15 @@ void ICM_QueueColourMonoSwitch(IcmJob* j, int32_t raster) {
 uint32_t ICM_Draw_Rasterdata(IcmJob* j) {
     while (j->stored >= j->bufferingEnd) {
         if (j->pageFinished) return 0;
-        if (j->state == kIcmJobOpen && j->stored >= j->printLength && nothing_left(*j)) {
-            j->pageFinished = 1;
-            return 0;
+        if (j->stored >= j->printLength && !open_page(*j)) {
+            // The page is all stored: the passes that cannot reach it are
+            // not stepped through one by one.
+            const int64_t next = next_printing_pass(*j);
+            if (next == INT64_MAX) {
+                j->pageFinished = 1;
+                return 0;
+            }
+            if (next - j->mle->passNo > kIdlePassLimit) return kIcmIdlePasses;
         }
         if (uint32_t rc = auto_bottom(*j)) return rc;
         bool ended = false;

@@ -15,6 +15,7 @@
 namespace ovcg::irac::test {
 namespace {
 
+using ovcg_test::HcLayer;
 using ovcg_test::HcVariant;
 using ovcg_test::ModelHeadControl;
 
@@ -503,6 +504,34 @@ TEST(HeadDriverPages, BlankPagesAndDeferredFeeds) {
             ASSERT_TRUE(read.ok) << read.error;
             ASSERT_EQ(read.pages[0].feeds, std::vector<int32_t>{360});
         }
+    }
+}
+
+// A plan whose normal passes start over at the page top after its upper
+// passes (feed 1, from 0 to the layer's end) ran past the page (the band
+// buffer holding the whole page): once the page is stored the driver steps
+// through up to 1024 blank upper passes; beyond that it refuses rather than
+// step through them all.
+TEST(HeadDriverPages, BlankPassesBeforeTheNextPrintingOne) {
+    const struct {
+        int32_t upperEnd;
+        uint32_t code, state;
+    } cases[] = {{400 + 1023, 0, kIcmJobOpen}, {400 + 1024, kIcmIdlePasses, kIcmDrawFailed}};  // 1024, 1025 idle
+    std::mt19937 rng(6);
+    const Page page = random_page(rng, PageKind::Sparse, 6, 400, 2);
+    for (const auto& t : cases) {
+        ModelHeadControl hc = base();
+        HcLayer upper = hc.units[0].layers[0];
+        upper.kind = 0;
+        upper.end = t.upperEnd;
+        upper.feed = {1};
+        hc.units[0].layers.insert(hc.units[0].layers.begin(), upper);
+        hc.encoders[0].sub_mode_values = {600, 600};
+        DriverJob d(hc, JobRequest{1, 2, 400});
+        std::mt19937 r2(7);
+        EXPECT_EQ(print_page(d, page, model_inks(), r2), t.code) << t.upperEnd;
+        EXPECT_EQ(d.state(), t.state) << t.upperEnd;
+        EXPECT_EQ(d.release(), "");
     }
 }
 
