@@ -8,9 +8,9 @@
 
 #include <benchmark/benchmark.h>
 
-#include <cmath>
+#include "photo_image.h"
+
 #include <cstdint>
-#include <random>
 #include <vector>
 
 #include <jpeglib.h>
@@ -20,32 +20,12 @@ namespace {
 using ovcg::jpeg::CJpegAPI;
 using ovcg::jpeg::SDataPattern;
 
-constexpr int kWidth = 4000;
-constexpr int kHeight = 3000;
+using ovcg_bench::kPhotoHeight;
+using ovcg_bench::kPhotoWidth;
+constexpr int kWidth = kPhotoWidth;
+constexpr int kHeight = kPhotoHeight;
 
-// Smooth shading, soft edges and sensor-like noise, 4 bytes a pixel (pad last).
-const std::vector<uint8_t>& PhotoImage() {
-    static const std::vector<uint8_t> image = [] {
-        std::vector<uint8_t> im(static_cast<size_t>(kWidth) * kHeight * 4);
-        std::mt19937 rng(42);
-        std::normal_distribution<float> noise(0.0f, 3.0f);
-        for (int y = 0; y < kHeight; ++y) {
-            for (int x = 0; x < kWidth; ++x) {
-                uint8_t* p = &im[(static_cast<size_t>(y) * kWidth + static_cast<size_t>(x)) * 4];
-                const float fx = static_cast<float>(x) / kWidth, fy = static_cast<float>(y) / kHeight;
-                const float blob = std::sin(fx * 17.0f) * std::cos(fy * 11.0f);
-                const float base[3] = {120 + 90 * blob, 100 + 80 * fy + 30 * std::sin(fx * 40.0f), 90 + 70 * fx - 40 * blob};
-                for (int c = 0; c < 3; ++c) {
-                    const float v = base[c] + noise(rng);
-                    p[c] = static_cast<uint8_t>(v < 0 ? 0 : v > 255 ? 255 : v);
-                }
-                p[3] = 0;
-            }
-        }
-        return im;
-    }();
-    return image;
-}
+const std::vector<uint8_t>& PhotoImage() { return ovcg_bench::PhotoImage(); }
 
 void ReportThroughput(benchmark::State& state, size_t bytes) {
     state.counters["MPixel/s"] = benchmark::Counter(static_cast<double>(kWidth) * kHeight / 1e6 * static_cast<double>(state.iterations()),

@@ -712,4 +712,115 @@ void CMWCmd::SendDummyCom() {
     SendRaw(kZeros, sizeof kZeros);
 }
 
+// ---------------------------------------------------------------------------
+// Pieces of the newer variants and the document ends.
+
+void CMWCmd::SendVariantJXStartCmd() {
+    uint8_t items[kCmdBufferSize];
+    ByteWriter w(items, sizeof items);
+    const tagJOBDATA_6* jd = HasJobData() ? m_jobData : nullptr;
+    auto text = [&](uint8_t type, const char* s, uint32_t size, size_t limit) {
+        const Text t = Clamp(s, size, limit);
+        if (t.present()) JxItem(w, type, t.data, t.size);
+    };
+    if (Ex(kExJobInfoMode)) {
+        if (jd) text(kJxMedia, jd->lpszMediaInfo, jd->MediaInfoSize, 10);
+        JxErrorCheckItem(w, jd);
+    } else {
+        const uint8_t one = 1;
+        JxItem(w, kJxStart, &one, 1);
+        if (jd) {
+            text(kJxDocName, jd->lpszDocName, jd->DocNameSize, 96);
+            const Text host = Clamp(jd->lpszHostName, jd->HostNameSize, 48);
+            if (host.present()) {
+                if (jd->HostNameType >= 0) JxHostIdItem(w, *jd, Clamp(jd->lpszHostName, jd->HostNameSize, 32));
+                text(kJxOwnerName, jd->lpszOwnerName, jd->OwnerNameSize, 48);
+                JxItem(w, kJxHostName, host.data, host.size);
+            } else {
+                text(kJxOwnerName, jd->lpszOwnerName, jd->OwnerNameSize, 48);
+            }
+            text(kJxVendor, jd->lpszVenderInfo, jd->VenderInfoSize, 40);
+            text(kJxOsVersion, jd->lpszOsVerInfo, jd->OsVerInfoSize, 10);
+            text(kJxMedia, jd->lpszMediaInfo, jd->MediaInfoSize, 10);
+            JxErrorCheckItem(w, jd);
+        }
+    }
+    SendJX(items, w.size());
+}
+
+void CMWCmd::SendDuplexEndAndLoad(bool altCounts) {
+    const bool duplex = Ex(kExDuplex), alt = Ex(kExDuplexAlt);
+    bool keepLoad = false;  // the duplex rule that also holds back LD
+    if ((F2() & 0x400) && (duplex || alt)) {
+        if (Ex(kExDuplexEnd)) {
+            if (m_info.duplex_mode == 1 || (m_info.duplex_mode == 2 && duplex)) Put(C::SetDuplex, uint8_t{0});
+        } else {
+            keepLoad = m_pageAbort == 0 && !(altCounts && alt);
+            if (m_info.duplex_mode == 1 && !keepLoad) Put(C::SetDuplex, uint8_t{0});
+        }
+    }
+    if (!Ex(kExNoLoadDefault) && !keepLoad) Put(C::LoadDefault);
+}
+
+void CMWCmd::SendDocumentEnd(const DocumentEnd& form) {
+    const uint32_t f2 = F2(), f3 = F3();
+    Escape(CPlimoSpooler::kEscDocumentEndBegin);
+    Put(form.leaveMode);
+    Put(C::StartRemote);
+    if (form.inkRest && (f2 & 0x8)) Put(C::SetInkRest, static_cast<uint8_t>(Ex(kExRollMedia) ? 0 : 2));
+    if (f3 & kF3Jx) SendJXPredictionInfoCmd();
+    SendDuplexEndAndLoad(form.altCounts);
+    if (!Ex(kExJobInfoMode)) {
+        if (f3 & kF3Jx)
+            SendJXEndCmd();
+        else if (f2 & 0x20)
+            Put(C::JobEnd);
+    }
+    Put(C::EndRemote);
+    if (form.blankTail && (f2 & 0x2000)) Put(C::SendBlank, 3);
+    Escape(CPlimoSpooler::kEscDocumentEndEnd);
+    m_spooler->Flush();
+}
+
+void CMWCmd::SendDc1Preamble() {
+    static constexpr int kDc1Count = 16384;
+    static constexpr uint8_t kDc1 = 0x11;
+    if (Newer() && (F3() & 0x2) && !Ex(kExJobInfoMode))
+        for (int i = 0; i < kDc1Count; ++i) SendRaw(&kDc1, 1);
+}
+
+void CMWCmd::SendVariantDocumentEnd() {
+    Escape(CPlimoSpooler::kEscDocumentEndBegin);
+    Put(C::ResetPrinter);
+    Put(C::StartRemote);
+    if (!(Ex(kExDuplex) && !Ex(kExDuplexEnd) && m_pageAbort == 0)) Put(C::LoadDefault);
+    if (!Ex(kExJobInfoMode)) SendJXEndCmd();
+    Put(C::EndRemote);
+    Escape(CPlimoSpooler::kEscDocumentEndEnd);
+    m_spooler->Flush();
+}
+
+void CMWCmd::SendVariantRemoteBlock(unsigned parts) {
+    const bool level2 = (parts & kVariantLevel2) != 0;
+    Put(C::StartRemote);
+    SendJXStartCmd();
+    if (parts & kVariantDuplex)
+        Put(C::SetDuplex, static_cast<uint8_t>(Ex(kExDuplex) && Ex(kExDuplexThird) ? 1 : 0));
+    SendMediaPaperId();
+    if (level2 && (F1() & 0x1)) SendSnTable();
+    Put(C::SetBannerMode, static_cast<uint8_t>(Ex(kExRollMedia) ? 1 : 0));
+    const uint32_t v = m_info.trim_banner_value;
+    Put(C::SetTrimBannerMode, static_cast<uint8_t>(v >> 8), static_cast<uint8_t>(v));
+    if (level2 && (F2() & 0x100)) SendDryTimeTable();
+    if (level2 && (Newer() || (F3() & kF3Thickness))) SendPaperThickness();
+    Put(C::SetCutLineMode, static_cast<uint8_t>(Ex(kExCutLine) && !Ex(kExTrimBanner) ? 1 : 0));
+    SendAutoCutPair();
+    SendPaperPath();
+    if (level2)
+        Put(C::SetImageType, static_cast<uint8_t>(Valid16(m_info.image_type) ? m_info.image_type : 0),
+            uint8_t{255});
+    SendRemoteCmdBytes();
+    Put(C::EndRemote);
+}
+
 }  // namespace ovcg

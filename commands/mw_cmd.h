@@ -146,6 +146,39 @@ protected:
     void SendRemoteCmdBytes();
     void SendAutoCutPair();
     void SendPaperPath();
+    // The JX job record of the newer variants: no item enables, no items 2
+    // and 15 (job_info_mode: only the media and error-check items).
+    void SendVariantJXStartCmd();
+    // DP 0 and LD of a document end. With duplex (or duplex_alt) on under
+    // F2 0x400 and duplex_end 0, a last page that was not aborted holds both
+    // back; with altCounts only when duplex_alt is off.
+    void SendDuplexEndAndLoad(bool altCounts);
+    // The document end of the levels: Escape 1, the mode's end command,
+    // the remote frame with IR (inkRest, under F2 0x8), the JX prediction,
+    // DP / LD, the JX end record or JE, three zero bytes (blankTail, under
+    // F2 0x2000), Escape 2, flush.
+    struct DocumentEnd {
+        int (*leaveMode)(uint8_t* dest, size_t cap);
+        bool inkRest;
+        bool altCounts;
+        bool blankTail;
+    };
+    void SendDocumentEnd(const DocumentEnd& form);
+    // On the newer set with F3 0x2 and job_info_mode 0: 16384 single bytes
+    // 0x11, each its own spooler write.
+    void SendDc1Preamble();
+    // The document end of the newer variants (levels 2 and 3): ESC @, LD
+    // unless duplex_end 0 keeps it for a duplex job's last page, the JX end
+    // record under job_info_mode 0.
+    void SendVariantDocumentEnd();
+    // The remote-mode block of the newer variants: StartRemote, the virtual
+    // JX job record, DP (kVariantDuplex), MI, EX 05, FP, EX 14, AC, AC, PP,
+    // the job's remote bytes, EndRemote; kVariantLevel2 adds the SN table
+    // (F1 0x1), the dry times (F2 0x100), the paper thickness (newer set or
+    // F3 bit 23) and EX 4D.
+    static constexpr unsigned kVariantDuplex = 0x1;
+    static constexpr unsigned kVariantLevel2 = 0x2;
+    void SendVariantRemoteBlock(unsigned parts);
     // Sends one JX record from item bytes built by the caller.
     void SendJX(const uint8_t* items, size_t n);
     // Whether the print mode enables the JX item at this index of jx_items.

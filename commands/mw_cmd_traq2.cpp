@@ -13,10 +13,7 @@ namespace {
 using C = CPCommandConv;
 using Code = CPlimoSpooler::EscapeCode;
 
-constexpr int kDc1Count = 16384;
-constexpr uint8_t kDc1 = 0x11;
 constexpr int32_t kBinNoTopAdjust = 7;
-constexpr uint32_t kF3Jx = 1u << 27;
 constexpr uint32_t kF3AbortKeepsRemote = 1u << 26;
 constexpr uint32_t kF3UnidirOn = 1u << 21;
 constexpr uint32_t kF3UnidirOff = 1u << 22;
@@ -118,8 +115,7 @@ void CMWCmd_TRAQ2::SendStartDocCmd(int header) {
     const uint32_t y = static_cast<uint32_t>(f.y);
     Escape(Code::kEscDocumentStartBegin);
     if (header == 0) {
-        if (newer && (f3 & 0x2) && !Ex(kExJobInfoMode))
-            for (int i = 0; i < kDc1Count; ++i) SendRaw(&kDc1, 1);
+        SendDc1Preamble();
         if (f2 & 0x4) Put(C::SendD4OffMode);
         Put(C::ResetPrinter);
         Put(C::ResetPrinter);
@@ -266,37 +262,7 @@ void CMWCmd_TRAQ2::SendEndPageCmd() {
     OlderPageEnd();
 }
 
-void CMWCmd_TRAQ2::SendEndDocCmd() {
-    const uint32_t f2 = F2(), f3 = F3();
-    Escape(Code::kEscDocumentEndBegin);
-    Put(C::ResetPrinter);
-    Put(C::StartRemote);
-    if (f2 & 0x8) Put(C::SetInkRest, static_cast<uint8_t>(Ex(kExRollMedia) ? 0 : 2));
-    if (f3 & kF3Jx) SendJXPredictionInfoCmd();
-
-    const bool duplex = Ex(kExDuplex), alt = Ex(kExDuplexAlt);
-    const bool duplexEndStep = (f2 & 0x400) && (duplex || alt);
-    bool keepLoad = false;  // the duplex rule that also holds back LD
-    if (duplexEndStep) {
-        if (Ex(kExDuplexEnd)) {
-            if (m_info.duplex_mode == 1 || (m_info.duplex_mode == 2 && duplex)) Put(C::SetDuplex, uint8_t{0});
-        } else {
-            keepLoad = m_pageAbort == 0 && !alt;
-            if (m_info.duplex_mode == 1 && !keepLoad) Put(C::SetDuplex, uint8_t{0});
-        }
-    }
-    if (!Ex(kExNoLoadDefault) && !keepLoad) Put(C::LoadDefault);
-    if (!Ex(kExJobInfoMode)) {
-        if (f3 & kF3Jx)
-            SendJXEndCmd();
-        else if (f2 & 0x20)
-            Put(C::JobEnd);
-    }
-    Put(C::EndRemote);
-    if (f2 & 0x2000) Put(C::SendBlank, 3);
-    Escape(Code::kEscDocumentEndEnd);
-    m_spooler->Flush();
-}
+void CMWCmd_TRAQ2::SendEndDocCmd() { SendDocumentEnd(DocumentEnd{C::ResetPrinter, true, true, true}); }
 
 // ---------------------------------------------------------------------------
 // CMWCmd_TRAQ2_1 and CMWCmd_TRAQ2_2.
@@ -339,74 +305,15 @@ void CMWCmd_TRAQ2_1::SendEndPageCmd() {
     Escape(Code::kEscPageEndEnd);
 }
 
-void CMWCmd_TRAQ2_1::SendEndDocCmd() {
-    Escape(Code::kEscDocumentEndBegin);
-    Put(C::ResetPrinter);
-    Put(C::StartRemote);
-    if (!(Ex(kExDuplex) && !Ex(kExDuplexEnd) && m_pageAbort == 0)) Put(C::LoadDefault);
-    if (!Ex(kExJobInfoMode)) SendJXEndCmd();
-    Put(C::EndRemote);
-    Escape(Code::kEscDocumentEndEnd);
-    m_spooler->Flush();
-}
+void CMWCmd_TRAQ2_1::SendEndDocCmd() { SendVariantDocumentEnd(); }
 
 void CMWCmd_TRAQ2_1::SendVPosCmd(unsigned int feed) { Put(C::SetRelVPosV2, feed); }
 
-void CMWCmd_TRAQ2_1::RemoteBlock(bool withDuplex) {
-    Put(C::StartRemote);
-    SendJXStartCmd();
-    if (withDuplex) Put(C::SetDuplex, static_cast<uint8_t>(Ex(kExDuplex) && Ex(kExDuplexThird) ? 1 : 0));
-    SendMediaPaperId();
-    if (F1() & 0x1) SendSnTable();
-    Put(C::SetBannerMode, static_cast<uint8_t>(Ex(kExRollMedia) ? 1 : 0));
-    const uint32_t v = m_info.trim_banner_value;
-    Put(C::SetTrimBannerMode, static_cast<uint8_t>(v >> 8), static_cast<uint8_t>(v));
-    if (F2() & 0x100) SendDryTimeTable();
-    if (Newer() || (F3() & (1u << 23))) SendPaperThickness();
-    Put(C::SetCutLineMode, static_cast<uint8_t>(Ex(kExCutLine) && !Ex(kExTrimBanner) ? 1 : 0));
-    SendAutoCutPair();
-    SendPaperPath();
-    Put(C::SetImageType, static_cast<uint8_t>(Valid16(m_info.image_type) ? m_info.image_type : 0), uint8_t{255});
-    SendRemoteCmdBytes();
-    Put(C::EndRemote);
-}
+void CMWCmd_TRAQ2_1::SendStartDoc_RemoteCmd() { SendVariantRemoteBlock(kVariantDuplex | kVariantLevel2); }
 
-void CMWCmd_TRAQ2_1::SendStartDoc_RemoteCmd() { RemoteBlock(true); }
+void CMWCmd_TRAQ2_1::SendJXStartCmd() { SendVariantJXStartCmd(); }
 
-void CMWCmd_TRAQ2_1::SendJXStartCmd() {
-    uint8_t items[kCmdBufferSize];
-    ByteWriter w(items, sizeof items);
-    const tagJOBDATA_6* jd = HasJobData() ? m_jobData : nullptr;
-    auto text = [&](uint8_t type, const char* s, uint32_t size, size_t limit) {
-        const Text t = Clamp(s, size, limit);
-        if (t.present()) JxItem(w, type, t.data, t.size);
-    };
-    if (Ex(kExJobInfoMode)) {
-        if (jd) text(kJxMedia, jd->lpszMediaInfo, jd->MediaInfoSize, 10);
-        JxErrorCheckItem(w, jd);
-    } else {
-        const uint8_t one = 1;
-        JxItem(w, kJxStart, &one, 1);
-        if (jd) {
-            text(kJxDocName, jd->lpszDocName, jd->DocNameSize, 96);
-            const Text host = Clamp(jd->lpszHostName, jd->HostNameSize, 48);
-            if (host.present()) {
-                if (jd->HostNameType >= 0) JxHostIdItem(w, *jd, Clamp(jd->lpszHostName, jd->HostNameSize, 32));
-                text(kJxOwnerName, jd->lpszOwnerName, jd->OwnerNameSize, 48);
-                JxItem(w, kJxHostName, host.data, host.size);
-            } else {
-                text(kJxOwnerName, jd->lpszOwnerName, jd->OwnerNameSize, 48);
-            }
-            text(kJxVendor, jd->lpszVenderInfo, jd->VenderInfoSize, 40);
-            text(kJxOsVersion, jd->lpszOsVerInfo, jd->OsVerInfoSize, 10);
-            text(kJxMedia, jd->lpszMediaInfo, jd->MediaInfoSize, 10);
-            JxErrorCheckItem(w, jd);
-        }
-    }
-    SendJX(items, w.size());
-}
-
-void CMWCmd_TRAQ2_2::SendStartDoc_RemoteCmd() { RemoteBlock(false); }
+void CMWCmd_TRAQ2_2::SendStartDoc_RemoteCmd() { SendVariantRemoteBlock(kVariantLevel2); }
 
 void CMWCmd_TRAQ2_2::SendStartDocCmd(int header) { CMWCmd_TRAQ2_1::SendStartDocCmd(header); }
 

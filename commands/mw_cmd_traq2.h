@@ -76,9 +76,6 @@ public:
     void SendEndPageCmd() override;
     void SendEndDocCmd() override;
     void SendVPosCmd(unsigned int feed) override;
-
-protected:
-    void RemoteBlock(bool withDuplex);
 };
 
 class CMWCmd_TRAQ2_2 : public CMWCmd_TRAQ2_1 {

@@ -1,10 +1,11 @@
 // The built-in factory of the job's parts: binds every part that the library
-// contains. A part whose implementation is not part of the library makes the
-// job (or the page) fail with the engine's construction code, so a job never
-// silently prints without it.
+// contains. A selector without a part gives null, which the engine core
+// reports with its own code.
 #include <atomic>
 
+#include "commands/encode_buffer.h"
 #include "commands/mw_cmd_traq2.h"
+#include "commands/mw_cmd_traq3.h"
 #include "commands/traq3_records.h"
 #include "engine/engine_error.h"
 #include "engine/engine_interfaces.h"
@@ -14,11 +15,10 @@
 #include "engine/pixel_expander.h"
 #include "engine/prt_mode.h"
 #include "halftoning/intent_x.h"
+#include "halftoning/intent_x_traq3.h"
 
 namespace ovcg {
 namespace {
-
-constexpr int kNotAvailable = -10;
 
 class PrintModePart final : public IPrintMode {
 public:
@@ -98,6 +98,11 @@ private:
     CCDG m_cdg;
 };
 
+template <class Generator, class... Links>
+std::unique_ptr<CMWCmd> MakeGenerator(const MWCmdArgs& a, Links... links) {
+    return std::make_unique<Generator>(a.job, a.info, a.spooler, a.media, a.cut, a.trim, a.job_data, links...);
+}
+
 class BuiltInEngineParts final : public EngineParts {
 public:
     std::unique_ptr<IHxrAdapter> CreateHxrAdapter(const char* path) override { return MakeHxrAdapter(path); }
@@ -112,30 +117,30 @@ public:
     }
     std::unique_ptr<IMWCmd> CreateMWCmd(const MWCmdArgs& a) override {
         std::unique_ptr<CMWCmd> cmd;
-        if (a.level != CommandLevel::kLevel2) throw kNotAvailable;
-        switch (a.selector) {
-            case 0xFFFF:
-                cmd = std::make_unique<CMWCmd_TRAQ2>(a.job, a.info, a.spooler, a.media, a.cut, a.trim,
-                                                     a.job_data);
+        switch (a.level) {
+            case CommandLevel::kLevel2:
+                if (a.selector == 0xFFFF) cmd = MakeGenerator<CMWCmd_TRAQ2>(a);
+                if (a.selector == 1) cmd = MakeGenerator<CMWCmd_TRAQ2_1>(a);
+                if (a.selector == 2) cmd = MakeGenerator<CMWCmd_TRAQ2_2>(a);
                 break;
-            case 1:
-                cmd = std::make_unique<CMWCmd_TRAQ2_1>(a.job, a.info, a.spooler, a.media, a.cut, a.trim,
-                                                       a.job_data);
+            case CommandLevel::kLevel3:
+                if (a.selector == 0xFFFF) cmd = MakeGenerator<CMWCmd_TRAQ3>(a, a.records, a.encode_buffer);
+                if (a.selector == 1) cmd = MakeGenerator<CMWCmd_TRAQ3_1>(a, a.records, a.encode_buffer);
                 break;
-            case 2:
-                cmd = std::make_unique<CMWCmd_TRAQ2_2>(a.job, a.info, a.spooler, a.media, a.cut, a.trim,
-                                                       a.job_data);
+            case CommandLevel::kPageLanguage:
+                if (a.selector == 0xFFFF) cmd = MakeGenerator<CMWCmd_TRAQAGE>(a);
                 break;
-            default: return nullptr;
         }
+        if (!cmd) return nullptr;
         return std::make_unique<GeneratorPart>(std::move(cmd));
     }
     std::unique_ptr<IHeadControl> CreateHeadControl(const tagIRACINITSTRUCT* init,
                                                     const char* path) override {
         return MakeHeadControl(init, path);
     }
-    std::unique_ptr<IHalftoner> CreateHalftoner(bool level3, const tagHTINITSTRUCT* init, int, int) override {
-        if (level3) ThrowMessage(kHTException);
+    std::unique_ptr<IHalftoner> CreateHalftoner(bool level3, const tagHTINITSTRUCT* init, int rotation,
+                                                int overprint) override {
+        if (level3) return MakeLevel3Halftoner(init, rotation, overprint);
         return MakeSerialHalftoner(init);
     }
     std::unique_ptr<CTRAQ3V1> CreateLevel3Records(uint16_t version, const tagPRTSTRUCT3_12& job) override {
@@ -147,9 +152,14 @@ public:
         if (version == 2) return std::make_unique<CTRAQ3V1_2>(development, resolution, sheet, area, margin);
         return std::make_unique<CTRAQ3V1_1>(development, resolution, sheet, area, margin);
     }
-    std::unique_ptr<IEncodeBuffer> CreateEncodeBuffer(uint16_t, CPlimoSpooler*, CTRAQ3V1*,
-                                                      uint32_t) override {
-        throw kNotAvailable;
+    std::unique_ptr<IEncodeBuffer> CreateEncodeBuffer(uint16_t selector, CPlimoSpooler* spooler, CTRAQ3V1* records,
+                                                      uint32_t height) override {
+        switch (selector) {
+            case 0: return std::make_unique<CEncodeJpegPlusBuffer>(spooler, records, height);
+            case 1: return std::make_unique<CEncodeRhv2Buffer>(spooler, records, height);
+            case 2: return std::make_unique<CEncodeJpegBuffer>(spooler, records, height);
+            default: return nullptr;
+        }
     }
     std::unique_ptr<ICalibTool> CreateCalibTool() override { return MakeCalibTool(); }
     std::unique_ptr<IBrsSession> CreateBrsSession(const CalibRecord& record, const int32_t* mode,

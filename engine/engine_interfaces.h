@@ -89,6 +89,7 @@ struct tagHTINITSTRUCT {
     uint32_t sixteen_bit;
     const void* cid_data;
     uint32_t unit_number;
+    uint32_t dot_counting;  // the job counts dots (level 3: bands are also halftoned)
 };
 
 // How the head-control output of a level-2 job is built.
@@ -230,15 +231,74 @@ public:
     virtual int GetHalftoneColor(uint8_t* order) = 0;
 };
 
-// The level-3 encode buffer.
+// A band (or a block of lines) handed to a level-3 encode buffer: the pixels
+// in the buffer's pixel layout, and the window of them that is written: lines
+// [first_line, last_line) and pixels [rect.left, rect.right) of each line
+// (rect.top and rect.bottom repeat the lines).
+struct TRAQ3_tagBitmapParam {
+    const uint8_t* bits;  // line 0, pixel 0
+    uint32_t first_line;
+    uint32_t last_line;
+    tagRECT rect;
+};
+
+// Where the window lands on the page (source pixels, the page's first row
+// 0): its left column, its first row, its width and height, the first row
+// of its image data (equal to the first row for every object the library
+// writes), and the lines it still holds.
+struct TRAQ3_tagTargetPositionForBitmap {
+    uint32_t horizontal;
+    uint32_t vertical;
+    uint32_t width;
+    uint32_t height;
+    uint32_t vertical_jpeg;
+    uint32_t lines;
+};
+
+// The band pixel formats the level-3 band driver and encode buffers handle:
+// 1-byte gray, 4-byte CMYK, 4-byte RGB with a pad byte last (RGBX) or
+// blue first (BGRX).
+constexpr int kBandFormatGray = 0;
+constexpr int kBandFormatCmyk = 4;
+constexpr int kBandFormatRgbx = 7;
+constexpr int kBandFormatBgrx = 8;
+
+// The level-3 encode buffer: gathers band lines into blocks of 8, compresses
+// them and sends them as image objects (commands/encode_buffer.h). Writers
+// answer false for a band they refuse or an object they could not send; a
+// codec failure of the JPEG encoder may also leave as its exception.
 class IEncodeBuffer {
 public:
     virtual ~IEncodeBuffer() = default;
-    virtual bool bFlushENCODEBuff() = 0;
-    virtual uint32_t ulGetBaseVPosition() const = 0;
-    virtual uint32_t ulGetLastWritePos() const = 0;
-    virtual void ResetPageHeight(uint32_t height) = 0;
+    // The row below the last band written on the page (0: none yet).
+    virtual uint32_t ulGetNextRaster() const = 0;
+    // Pads the page's last rows to a whole block with white.
+    virtual bool bOutBunnerObject() = 0;
+    // The base row of the page on a continuous roll (added to every row).
     virtual void vBaseVPositionIncriment() = 0;
+    virtual void vBaseVPositionDecriment() = 0;
+    virtual uint32_t ulGetBaseVPosition() const = 0;
+    virtual void vResetBaseVPosition() = 0;
+    virtual void vSetBaseVPosition(uint32_t row) = 0;
+    // The row below the last object sent.
+    virtual uint32_t ulGetLastWritePos() const = 0;
+    // Forgets the previous page's next raster and last write position.
+    virtual void vStartPage() = 0;
+    // resolution: the mkim denominator; format: the band's source format;
+    // convert: the job's ink set (0: gray output). False for a format the
+    // buffer does not take.
+    virtual bool bInitEncodeBuffa(unsigned int resolution, int format, int convert, const tagPOINT& print) = 0;
+    // bytesPerLine: the bitmap's line stride. buffered: gather into blocks
+    // of 8 lines (else one object of the whole window).
+    virtual bool bWriteENCODEBuff(const TRAQ3_tagBitmapParam* bitmap, uint32_t bytesPerLine,
+                                  const TRAQ3_tagTargetPositionForBitmap* target, bool buffered) = 0;
+    // Sends the lines held in the block; true when there were none.
+    virtual bool bFlushENCODEBuff() = 0;
+    virtual void ResetPageHeight(uint32_t height) = 0;
+    // True when a band may come with one gray byte a pixel.
+    virtual bool bCanInput8bitGray() const = 0;
+    // Bytes of one pixel the buffer reads (1 or 4; 0 before bInitEncodeBuffa).
+    virtual unsigned BytesPerPixel() const = 0;
 };
 
 // The halftone-engine adapter (only handed on).

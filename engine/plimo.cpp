@@ -6,6 +6,7 @@
 
 #include "engine/calib_request.h"
 #include "engine/debug_export.h"
+#include "engine/engine_error.h"
 
 namespace ovcg {
 namespace {
@@ -735,7 +736,11 @@ int CPlimo::InitPage(const tagHTSTRUCT3_5* halftone) {
             if (m_halftoner) {
                 if (int r = m_halftoner->ResetPageLength(length)) return Fail(r);
             }
-            if (m_encode) m_encode->ResetPageHeight(static_cast<uint32_t>(std::max(length, 0)));
+            if (m_encode) {
+                // The next page of the roll starts below the one before.
+                m_encode->vBaseVPositionIncriment();
+                m_encode->ResetPageHeight(static_cast<uint32_t>(std::max(length, 0)));
+            }
         }
         m_lastError = 0;
         return 0;
@@ -819,6 +824,7 @@ void CPlimo::FillHalftoneInit() {
     t.sixteen_bit = m_sixteenBit ? 1u : 0u;
     t.cid_data = (m_isvTool && m_isvTool->OpenCidFile()) ? m_isvTool->CidData() : nullptr;
     t.unit_number = PackedHeadSelectors();
+    t.dot_counting = m_dotCounting ? 1u : 0u;
 }
 
 int CPlimo::StartNewPage() {
@@ -987,7 +993,12 @@ int CPlimo::EndPage(int32_t abort, bool final) {
         if (!abort) {
             if (int r = m_halftoner->EmptyPageEndOut(1)) return Fail(r);
         }
-        if (m_encode) m_encode->bFlushENCODEBuff();
+        // Lines that cannot be sent fail the page.
+        if (m_encode) {
+            if (int r = Guard([&] { m_encode->bFlushENCODEBuff() ? void() : ThrowMessage(kSpoolerException); },
+                              kPlimoSendFailed))
+                return Fail(r);
+        }
         m_lastError = 0;
         return 0;
     }

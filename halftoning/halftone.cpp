@@ -545,19 +545,31 @@ int CHalftone::CallHXRConvertColor(void* handle, unsigned int lines, unsigned ch
                                    unsigned char** attrData, unsigned int pixels, unsigned char** inkRows,
                                    int row) {
     if (int64_t{m_skip} > row) return 0;
+    return ConvertColorRows(handle, lines, lineData, attrData, pixels, inkRows,
+                            static_cast<int>(row - static_cast<int64_t>(m_skip)));
+}
+
+int CHalftone::ConvertColorRows(void* handle, unsigned int lines, unsigned char** lineData,
+                                unsigned char** attrData, unsigned int pixels, unsigned char** inkRows,
+                                int engineRow) {
     if (m_right < m_left || m_left > kMaxInt) return kHtBadBand;
     if (int r = PrepareLines(lines, lineData, attrData, pixels)) return r;
     int start = 0;
     int length = 0;
-    return ConvertHXRError(m_dll->HXR_ConvertColor(
-        handle, inkRows, &start, &length, m_planes, m_attrs[0] ? m_attrs : nullptr,
-        static_cast<int>((m_right - m_left) / m_step), static_cast<int>(m_left), static_cast<int>(lines),
-        static_cast<int>(row - static_cast<int64_t>(m_skip))));
+    return ConvertHXRError(m_dll->HXR_ConvertColor(handle, inkRows, &start, &length, m_planes,
+                                                   m_attrs[0] ? m_attrs : nullptr,
+                                                   static_cast<int>((m_right - m_left) / m_step),
+                                                   static_cast<int>(m_left), static_cast<int>(lines), engineRow));
 }
 
 int CHalftone::CallHXRHalftoneHT(void* handle, unsigned int lines, unsigned char** inkRows,
                                  unsigned char** outRows, int row) {
     if (int64_t{m_skip} > row) return 0;
+    return HalftoneInkRows(handle, lines, inkRows, outRows, static_cast<int>(row - static_cast<int64_t>(m_skip)));
+}
+
+int CHalftone::HalftoneInkRows(void* handle, unsigned int lines, unsigned char** inkRows, unsigned char** outRows,
+                               int engineRow) const {
     if (m_right < m_left) return kHtBadBand;
     uint64_t width = m_right - m_left;
     uint64_t x = m_left;
@@ -570,8 +582,7 @@ int CHalftone::CallHXRHalftoneHT(void* handle, unsigned int lines, unsigned char
     return ConvertHXRError(m_dll->HXR_Halftone(handle, outRows, &anyDot, const_cast<const void**>(
                                                    reinterpret_cast<void**>(inkRows)),
                                                nullptr, static_cast<int>(width / m_step), static_cast<int>(x),
-                                               static_cast<int>(lines),
-                                               static_cast<int>(row - static_cast<int64_t>(m_skip))));
+                                               static_cast<int>(lines), engineRow));
 }
 
 // ---------------------------------------------------------------------------

@@ -125,6 +125,15 @@ public:
                             unsigned int pixels, unsigned char** inkRows, int row);
     int CallHXRHalftoneHT(void* handle, unsigned int lines, unsigned char** inkRows, unsigned char** outRows,
                           int row);
+    // The two calls above with the engine's row argument given, for a caller
+    // that has decided the rows' skip itself (the page row less the skip);
+    // neither reads the row counters. HalftoneInkRows reads only the window
+    // and the record copies, which stay fixed during a band, so the workers
+    // of the parallel path run it at once, each with its own instance.
+    int ConvertColorRows(void* handle, unsigned int lines, unsigned char** lineData, unsigned char** attrData,
+                         unsigned int pixels, unsigned char** inkRows, int engineRow);
+    int HalftoneInkRows(void* handle, unsigned int lines, unsigned char** inkRows, unsigned char** outRows,
+                        int engineRow) const;
 
     // Hand `rows` rows just halftoned (or blank rows) through the upper skip
     // to the output module.

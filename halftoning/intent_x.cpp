@@ -7,6 +7,9 @@
 #include "commands/mw_cmd.h"
 #include "engine/platform.h"
 #include "engine/plimo_buffer.h"
+#include "halftoning/channel_pool.h"
+#include "halftoning/halftoner_part.h"
+#include "halftoning/ht_thread.h"
 
 namespace ovcg {
 namespace {
@@ -183,6 +186,8 @@ CIntentX::CIntentX(const tagHTINITSTRUCT* init) : CHalftone(init) {
 }
 
 CIntentX::~CIntentX() {
+    // The workers stop before their instances go.
+    m_pool.reset();
     for (void* h : m_handles)
         if (h) DeleteHXRHandle(h);
 }
@@ -197,6 +202,15 @@ int CIntentX::ResetPage(const tagHTINITSTRUCT* init) {
 // Band geometry
 
 uint32_t CIntentX::UsedRows() const { return m_place.height == 0 ? 0 : (m_place.height - 1) / m_step + 1; }
+
+bool CIntentX::PrintedRow(uint32_t walk) const {
+    if (m_repeat >= 2) return InClip(RowOf(walk));
+    const uint32_t first = walk - walk % m_lines;
+    const uint32_t end = std::min(UsedRows(), first + m_lines);
+    for (uint32_t u = first; u < end; ++u)
+        if (InClip(RowOf(u))) return true;
+    return false;
+}
 
 uint32_t CIntentX::RowOf(uint32_t walk) const {
     const uint32_t offset = walk * m_step;
@@ -395,17 +409,29 @@ int CIntentX::BandOut(const tagRECT* lpClipRect, tagBANDBMP* inBMP, tagBANDBMP* 
         if (attr) m_attrBits = attr->Bits + size_t{place.dropped} * attr->WidthBytes + static_cast<size_t>(frame.x);
     }
 
+    // The parallel path's engine calls report no dots: its upper skip is
+    // decided from the band's source rows first.
+    if (ParallelPath())
+        if (int r = SkipUpperMT(lpBandRect)) return r;
     if (int r = CheckEmptyBand(lpBandRect)) return r;
     InitOutBuffer();
     return ExecBandOut();
 }
 
-int CIntentX::ExecBandOut() {
-    if (GetHXRHtType() == 6 && !HasGrayExpansion()) return ExecBandOutHybridParallel();
-    return ExecBandOutNormal();
+int CIntentX::ExecBandOut() { return ParallelPath() ? ExecBandOutHybridParallel() : ExecBandOutNormal(); }
+
+bool CIntentX::ParallelPath() const {
+    if (GetHXRHtType() != 6 || HasGrayExpansion() || m_lines != 2) return false;
+    if (m_channels < 1 || m_channels > kMaxColours) return false;
+    for (unsigned c = 1; c <= m_channels; ++c)
+        if (!m_handles[c]) return false;
+    // The per-channel instances of a direct ink source read one plane per
+    // channel from its interleaved pixels.
+    const int f = Init().src_format;
+    return f < 101 || f > 112 || m_srcBpp == m_channels;
 }
 
-int CIntentX::ExecBandOutHybridParallel() { return ExecBandOutNormal(); }
+int CIntentX::BeginWorkerThread(CTHREAD_STRUCT_tag* record) { return ht_begin_thread(record); }
 
 int CIntentX::ExecBandOutNormal() {
     if (int r = SetWindow(m_place.left, m_place.right)) return r;
@@ -429,20 +455,9 @@ int CIntentX::ExecBandOutNormal() {
     // Rows outside the clip wait as one run: a group's with R below 2, a
     // row's otherwise.
     uint64_t empty = 0;
-    bool groupPrinted = false;
     for (uint32_t u = 0; u < used; ++u) {
         const uint32_t row = RowOf(u);
-        bool printed;
-        if (m_repeat < 2) {
-            if (u % m_lines == 0) {
-                groupPrinted = false;
-                for (uint32_t g = u; g < std::min(used, u + m_lines); ++g) groupPrinted |= InClip(RowOf(g));
-            }
-            printed = groupPrinted;
-        } else {
-            printed = InClip(row);
-        }
-        if (printed) {
+        if (PrintedRow(u)) {
             if (int r = EmptyRows(empty)) return r;
             empty = 0;
             unsigned char* line = LineOf(row);
@@ -773,49 +788,8 @@ int CIntentX::SkipUpperMT(const tagRECT* lpBandRect) {
 // ---------------------------------------------------------------------------
 // The page's halftoning object behind the engine's interface.
 
-namespace {
-
-class SerialHalftoner final : public IHalftoner {
-public:
-    explicit SerialHalftoner(const tagHTINITSTRUCT* init) : m_x(init) {}
-    int ResetPage(const tagHTINITSTRUCT* init) override { return m_x.ResetPage(init); }
-    int StartPage() override { return m_x.StartPage(); }
-    int BandOut(const tagRECT* clip, tagBANDBMP* in, tagBANDBMP* second, const tagRECT* band,
-                tagOSDEP3* descriptor) override {
-        return m_x.BandOut(clip, in, second, band, descriptor);
-    }
-    int EndPage() override { return m_x.EndPage(); }
-    int EmptyPageEndOut(int flag) override { return m_x.EmptyPageEndOut(flag); }
-    int EmptyPageEndFlush(int flag) override { return m_x.EmptyPageEndFlush(flag); }
-    int GetDotCount(uint64_t* counts, int planes) override {
-        if (!counts || planes <= 0) return 0;
-        const int n = std::min(planes, static_cast<int>(CHalftone::kMaxColours));
-        tagSMLDATA table[CHalftone::kMaxColours] = {};
-        if (int r = m_x.GetDotCount(table, nullptr, n * kSmlDataSize, n)) return r;
-        for (int p = 0; p < n; ++p)
-            for (int d = 0; d < 3; ++d) counts[p * 3 + d] += table[p].count[d];
-        return 0;
-    }
-    int GetFlipHBand(tagBANDBMP* band, tagBANDBMP* attributes, const tagRECT* rect, tagRECT* window) override {
-        const int r = m_x.GetFlipHBand(band, attributes, rect, window);
-        return r < 0 ? r : 0;
-    }
-    int ResetPageLength(int length) override {
-        m_x.ResetPageLength(length < 0 ? 0u : static_cast<unsigned>(length));
-        return 0;
-    }
-    int GetHalftoneColor(uint8_t* order) override {
-        return m_x.GetHalftoneColor(reinterpret_cast<signed char*>(order));
-    }
-
-private:
-    CIntentX m_x;
-};
-
-}  // namespace
-
 std::unique_ptr<IHalftoner> MakeSerialHalftoner(const tagHTINITSTRUCT* init) {
-    return std::make_unique<SerialHalftoner>(init);
+    return std::make_unique<HalftonerPart<CIntentX>>(init);
 }
 
 }  // namespace ovcg

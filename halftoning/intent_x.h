@@ -26,6 +26,20 @@
 // copy buffer, blank rows of the group sent as white lines) or at the page's
 // end, so every call holds the four rows of one group.
 //
+// Hybrid error diffusion (halftone kind 6) on colour jobs takes the parallel
+// path (ExecBandOutHybridParallel) when there is at least one per-channel
+// instance, no gray expansion and two lines a call, and a direct ink source
+// has one plane per channel; every other band goes the serial way. The
+// parallel path prints what the serial path prints: the calling thread walks
+// the band's rows as the serial path does, gives each printed row the skip
+// decision and engine row that the serial path's counters give it, converts
+// the rows into ink rows with the main instance, and hands the finished rows
+// on in order; a pool of one worker per channel (channel_pool.h), made at the
+// job's first parallel band and joined by the destructor, halftones each
+// channel with its own instance. Its upper skip is decided from the band's
+// source rows before the band (SkipUpperMT). A direct ink source (101 to 112)
+// is not converted: the workers read the band's lines.
+//
 // Empty rows (outside the clip, gaps between bands, the page end) go to the
 // output module as empty runs; in empty-page mode the gaps and the page end
 // are halftoned as white lines, so the engine's page state advances as for
@@ -43,15 +57,17 @@
 // Calling order: constructor (creates the engine instances); per page
 // StartPage, BandOut for the page's bands (GetFlipHBand before each for
 // mirrored jobs), EmptyPageEndOut / EmptyPageEndFlush, EndPage; GetDotCount
-// when the job asks for ink use; ResetPage before a later page. One thread
-// at a time.
+// when the job asks for ink use; ResetPage before a later page. One calling
+// thread at a time; the pool's workers run only inside a parallel band.
 //
 // Errors: the constructor throws an int (-204 unsupported format or white
 // pattern, -205 no memory, or the instance creation's code). Operations
 // return 0 or a code: -203 bad band, -204 no white pattern, -4 no memory in a
-// band call, the halftone base's codes (-201, -202, -3001..-3005) and the
-// output module's codes unchanged. A failing band leaves the rows already
-// handed on handed on.
+// band call (the parallel path's rings), -10 a worker that cannot be started
+// (the pool is dropped; the next band tries again), -3004 a worker's engine
+// call failed (the pool serves the next band), the halftone base's codes
+// (-201, -202, -3001..-3005) and the output module's codes unchanged. A
+// failing band leaves the rows already handed on handed on.
 #pragma once
 
 #include <cstdint>
@@ -60,6 +76,9 @@
 #include "halftoning/halftone.h"
 
 namespace ovcg {
+
+class CChannelPool;
+struct CTHREAD_STRUCT_tag;
 
 // Where a band lies once its frame and clip are applied (band coordinates).
 struct BandPlacement {
@@ -97,7 +116,7 @@ public:
 
     virtual int ExecBandOut();
     virtual int ExecBandOutNormal();
-    // The parallel path's entry; the band goes the serial way.
+    // The parallel path's band (see above); the pool is made at the first.
     virtual int ExecBandOutHybridParallel();
     virtual int ExecEmptyBandOut(unsigned int rows);
     // One band: clip in band coordinates, band in page rows and columns. The
@@ -151,8 +170,23 @@ public:
     uint64_t PageEndRows() const { return m_endRowsAll; }
     uint64_t PageEndRowsAfterLastBand() const { return m_endRowsAfter; }
     unsigned HeldRows() const { return m_groupFill; }
+    // Whether bands take the parallel path.
+    bool ParallelPath() const;
+    // The last parallel band: its rows (T = used rows x R) and the rows of
+    // them dropped before the page's first output (k).
+    struct ParallelBandRows {
+        uint32_t rows = 0, dropped = 0;
+    };
+    ParallelBandRows LastParallelBand() const { return m_lastParallel; }
+    bool HasWorkerPool() const { return m_pool != nullptr; }
+
+protected:
+    // Starts one worker of the pool: ht_begin_thread (0 or -10).
+    virtual int BeginWorkerThread(CTHREAD_STRUCT_tag* record);
 
 private:
+    class ParallelBand;
+
     // A line of one engine call: the converted pixels, the attribute plane's
     // line and where its gray-expansion attribute bytes are.
     struct Slot {
@@ -193,6 +227,9 @@ private:
 
     // Band geometry.
     uint32_t UsedRows() const;
+    // Whether used row `walk` is halftoned: with R below 2 when a row of its
+    // group of L is inside the clip, else when it is inside the clip.
+    bool PrintedRow(uint32_t walk) const;
     uint32_t RowOf(uint32_t walk) const;
     bool InClip(uint32_t row) const;
     unsigned char* LineOf(uint32_t row) const;
@@ -285,6 +322,10 @@ private:
     GroupEntry m_group[kGroupLines];
     unsigned m_groupFill = 0;
     OwnedLine m_copy[kGroupLines], m_copyAttr[kGroupLines], m_copyAlpha[kGroupLines];
+
+    // The parallel path's workers, from the first parallel band to the end.
+    std::unique_ptr<CChannelPool> m_pool;
+    ParallelBandRows m_lastParallel;
 };
 
 // The page's halftoning object of level-2 and page-language jobs behind the

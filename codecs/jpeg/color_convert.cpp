@@ -3,6 +3,8 @@
 #include "codecs/jpeg/markers.h"
 
 #include <array>
+#include <bit>
+#include <cstring>
 #include <type_traits>
 
 namespace ovcg::jpeg {
@@ -76,6 +78,35 @@ struct PixelColour {
     }
 };
 
+// Four lanes; every lane gets exactly the operations of the scalar formulas.
+typedef float V4 __attribute__((vector_size(16)));
+typedef int32_t V4i __attribute__((vector_size(16)));
+
+// 8x8 MCUs of whole 4-byte pixels with the float formulas, four pixels at a
+// time: the level bytes to float (exact), then the products and sums of the
+// formulas in their order, so each sample equals the table form's.
+template <PixelOrder Order>
+void ConvertWholePixels(const uint8_t* px, ptrdiff_t stride, float* mcu) {
+    float* cb = mcu + 64;
+    float* cr = cb + 64;
+    constexpr int kR = Order == PixelOrder::Rgb ? 0 : 16, kB = Order == PixelOrder::Rgb ? 16 : 0;
+    for (int y = 0; y < 8; ++y) {
+        for (int x = 0; x < 8; x += 4) {
+            V4i w;
+            std::memcpy(&w, px + y * stride + 4 * x, sizeof w);
+            const V4 r = __builtin_convertvector((w >> kR) & 0xFF, V4);
+            const V4 g = __builtin_convertvector((w >> 8) & 0xFF, V4);
+            const V4 b = __builtin_convertvector((w >> kB) & 0xFF, V4);
+            const V4 vy = r * 0.299f + g * 0.587f + b * 0.114f - 128.0f;
+            const V4 vcb = r * -0.1687f + g * -0.3313f + b * 0.5f;
+            const V4 vcr = r * 0.5f + g * -0.4187f + b * -0.0813f;
+            std::memcpy(mcu + 8 * y + x, &vy, sizeof vy);
+            std::memcpy(cb + 8 * y + x, &vcb, sizeof vcb);
+            std::memcpy(cr + 8 * y + x, &vcr, sizeof vcr);
+        }
+    }
+}
+
 template <PixelOrder Order, int Sampling, typename Sample, bool Float>
 void ConvertMcuImpl(const ConvertParams& p, const uint8_t* px, ptrdiff_t stride, Sample* mcu) {
     using C = PixelColour<Sample, Float>;
@@ -111,6 +142,12 @@ IntYcc IntColour(uint8_t r, uint8_t g, uint8_t b) { return MatrixColour(r, g, b)
 
 template <PixelOrder Order, int Sampling, typename Sample>
 void ConvertMcu(const ConvertParams& p, const uint8_t* px, ptrdiff_t stride, Sample* mcu) {
+    if constexpr (Sampling == 0 && std::is_same_v<Sample, float> && std::endian::native == std::endian::little) {
+        if (p.floatArithmetic && p.wholePixels) {
+            ConvertWholePixels<Order>(px, stride, mcu);
+            return;
+        }
+    }
     if (p.floatArithmetic) {
         ConvertMcuImpl<Order, Sampling, Sample, true>(p, px, stride, mcu);
     } else {

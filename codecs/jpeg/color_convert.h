@@ -24,6 +24,9 @@ struct ConvertParams {
     const uint8_t* levels;  // input level table
     int pixelStep;          // bytes from one pixel to the next (3 or 4)
     bool floatArithmetic;   // float coefficients; otherwise the integer matrix
+    // 4-byte pixels with the pad byte last and the identity level table:
+    // whole pixels may be read four at a time.
+    bool wholePixels;
 };
 
 // Largest MCU sample buffer: four Y blocks, Cb, Cr.

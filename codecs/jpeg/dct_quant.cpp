@@ -2,7 +2,10 @@
 
 #include <algorithm>
 #include <array>
+#include <bit>
+#include <climits>
 #include <cstring>
+#include <type_traits>
 
 namespace ovcg::jpeg {
 
@@ -89,10 +92,17 @@ struct IntLanes : Lanes<int32_t, V4i> {
     static V Mul(V v, AanConstant c) { return (v * kK[c] + 512) >> 10; }
 };
 
-// One 8-point pass of the scaled AAN forward DCT down every column of `b`,
-// four columns side by side.
+// Writes a pass's outputs back in place.
 template <class L>
-inline void AanColumns(typename L::Elem* b) {
+struct StoreInPlace {
+    typename L::Elem* b;
+    void operator()(int at, typename L::V v) const { L::Store(b + at, v); }
+};
+
+// One 8-point pass of the scaled AAN forward DCT down every column of `b`,
+// four columns side by side; output k of column c goes to out(8k + c, value).
+template <class L, class Out>
+inline void AanColumns(const typename L::Elem* b, Out out) {
     using V = typename L::V;
     for (int c = 0; c < 8; c += 4) {
         const V d0 = L::Load(b + c), d1 = L::Load(b + 8 + c), d2 = L::Load(b + 16 + c), d3 = L::Load(b + 24 + c);
@@ -105,11 +115,11 @@ inline void AanColumns(typename L::Elem* b) {
         // Even part.
         const V tmp10 = tmp0 + tmp3, tmp13 = tmp0 - tmp3;
         const V tmp11 = tmp1 + tmp2, tmp12 = tmp1 - tmp2;
-        L::Store(b + c, tmp10 + tmp11);
-        L::Store(b + 32 + c, tmp10 - tmp11);
+        out(c, tmp10 + tmp11);
+        out(32 + c, tmp10 - tmp11);
         const V z1 = L::Mul(tmp12 + tmp13, kC0707);
-        L::Store(b + 16 + c, tmp13 + z1);
-        L::Store(b + 48 + c, tmp13 - z1);
+        out(16 + c, tmp13 + z1);
+        out(48 + c, tmp13 - z1);
 
         // Odd part.
         const V o10 = tmp4 + tmp5, o11 = tmp5 + tmp6, o12 = tmp6 + tmp7;
@@ -118,10 +128,10 @@ inline void AanColumns(typename L::Elem* b) {
         const V z4 = L::Mul(o12, kC1306) + z5;
         const V z3 = L::Mul(o11, kC0707);
         const V z11 = tmp7 + z3, z13 = tmp7 - z3;
-        L::Store(b + 40 + c, z13 + z2);
-        L::Store(b + 24 + c, z13 - z2);
-        L::Store(b + 8 + c, z11 + z4);
-        L::Store(b + 56 + c, z11 - z4);
+        out(40 + c, z13 + z2);
+        out(24 + c, z13 - z2);
+        out(8 + c, z11 + z4);
+        out(56 + c, z11 - z4);
     }
 }
 
@@ -131,15 +141,36 @@ inline void Transpose(const In* in, Out* out) {
         for (int c = 0; c < 8; ++c) out[c * 8 + r] = static_cast<Out>(in[r * 8 + c]);
 }
 
-// Rows first (as columns of the transposed block), then columns; `out` may
-// be `in`.
-template <class L, typename In>
-inline void AanTransform(const In* in, typename L::Elem* out) {
-    alignas(32) typename L::Elem t[64];
-    Transpose(in, t);
-    AanColumns<L>(t);
-    Transpose(t, out);
-    AanColumns<L>(out);
+// The same for four-lane elements, a 4 x 4 tile at a time in registers (the
+// values only move).
+template <class L>
+inline void Transpose(const typename L::Elem* in, typename L::Elem* out) {
+    using V = typename L::V;
+    for (int r = 0; r < 8; r += 4)
+        for (int c = 0; c < 8; c += 4) {
+            const V a = L::Load(in + r * 8 + c), b = L::Load(in + (r + 1) * 8 + c);
+            const V d = L::Load(in + (r + 2) * 8 + c), e = L::Load(in + (r + 3) * 8 + c);
+            const V ab0 = __builtin_shufflevector(a, b, 0, 4, 1, 5), ab1 = __builtin_shufflevector(a, b, 2, 6, 3, 7);
+            const V de0 = __builtin_shufflevector(d, e, 0, 4, 1, 5), de1 = __builtin_shufflevector(d, e, 2, 6, 3, 7);
+            L::Store(out + c * 8 + r, __builtin_shufflevector(ab0, de0, 0, 1, 4, 5));
+            L::Store(out + (c + 1) * 8 + r, __builtin_shufflevector(ab0, de0, 2, 3, 6, 7));
+            L::Store(out + (c + 2) * 8 + r, __builtin_shufflevector(ab1, de1, 0, 1, 4, 5));
+            L::Store(out + (c + 3) * 8 + r, __builtin_shufflevector(ab1, de1, 2, 3, 6, 7));
+        }
+}
+
+// Rows first (as columns of the transposed block), then columns, whose
+// outputs go to `out` (as AanColumns).
+template <class L, typename In, class Out>
+inline void AanTransform(const In* in, Out out) {
+    alignas(32) typename L::Elem t[64], u[64];
+    if constexpr (std::is_same_v<In, typename L::Elem>)
+        Transpose<L>(in, t);
+    else
+        Transpose(in, t);
+    AanColumns<L>(t, StoreInPlace<L>{t});
+    Transpose<L>(t, u);
+    AanColumns<L>(u, out);
 }
 }  // namespace
 
@@ -155,14 +186,15 @@ void ConvTableFloat(const int16_t* q, bool dc16, bool ac16, FloatDivisors* out) 
 }
 
 void DctAndQtiz_Chen_Float(int* out, float* block, const float* mul, const float* half) {
-    AanTransform<FloatLanes>(block, block);
-    // Round half away from zero: add the half divisor with the value's sign,
-    // scale, truncate.
-    for (int k = 0; k < 64; k += 4) {
-        const V4 v = FloatLanes::Load(block + k), h = FloatLanes::Load(half + k), m = FloatLanes::Load(mul + k);
-        const V4 c = v > 0.0f ? v + h : v - h;
-        IntLanes::Store(out + k, __builtin_convertvector(c * m, V4i));
-    }
+    // Round half away from zero as each output leaves the last pass: add the
+    // half divisor with the value's sign (v > 0: v + h, else v - h; for v = 0
+    // both signs truncate to 0 once scaled), scale, truncate.
+    const auto quantise = [out, mul, half](int at, V4 v) {
+        const V4i sign = std::bit_cast<V4i>(v) & V4i{INT32_MIN, INT32_MIN, INT32_MIN, INT32_MIN};
+        const V4 c = v + std::bit_cast<V4>(std::bit_cast<V4i>(FloatLanes::Load(half + at)) | sign);
+        IntLanes::Store(out + at, __builtin_convertvector(c * FloatLanes::Load(mul + at), V4i));
+    };
+    AanTransform<FloatLanes>(block, quantise);
 }
 
 void ConvTableInt(const int16_t* q, bool dc16, bool ac16, IntDivisors* out) {
@@ -195,7 +227,7 @@ void QuantiseInt(int* out, const int32_t* v, const IntDivisors& t) {
 template <bool Quick>
 void DctAndQtizInt(int* out, const int16_t* block, const IntDivisors& t) {
     alignas(32) int32_t v[64];
-    AanTransform<IntLanes>(block, v);
+    AanTransform<IntLanes>(block, StoreInPlace<IntLanes>{v});
     QuantiseInt<Quick>(out, v, t);
 }
 

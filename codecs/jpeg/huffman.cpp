@@ -1,5 +1,12 @@
 #include "codecs/jpeg/huffman.h"
 
+#include <bit>
+#include <cstring>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace ovcg::jpeg {
 namespace {
 
@@ -182,47 +189,197 @@ constexpr AcWordArray kWords16 = MakeAcWords(kYAcCodes16, kCAcCodes16);
 const uint32_t* const kAcWords8[2] = {kWords8.data(), kWords8.data() + kAcWordsPerTable};
 const uint32_t* const kAcWords16[2] = {kWords16.data(), kWords16.data() + kAcWordsPerTable};
 
-void EmitDc(COutputStream& out, int diff, const SHuffmanCodeTable& dc) {
-    const int cat = BitSize(diff);
-    if (cat >= dc.symbolCount || dc.length[cat] == 0) throw COMP_ERR_TABLE;
-    out.PutBits(dc.code[cat], dc.length[cat]);
-    if (cat > 0) out.PutBits(ValueBits(diff, cat), cat);
+namespace {
+
+// The sinks of the coders: the stream itself (a bounds test per byte), or
+// the bits and bytes held in registers while the buffer has room for the
+// largest block.
+struct StreamSink {
+    COutputStream& out;
+    void Put(uint32_t bits, int n) { out.PutBits(bits, n); }
+    void Put2(uint32_t a, int na, uint32_t b, int nb) {
+        out.PutBits(a, na);
+        out.PutBits(b, nb);
+    }
+};
+
+class DirectSink {
+public:
+    [[gnu::always_inline]] explicit DirectSink(COutputStream& out) : out_(out), p_(out.Cursor()) {
+        acc_ = out.PendingBits(&n_);
+    }
+    // n <= 32 bits; fewer than 8 pending. Every call writes its complete
+    // bytes at once: the pending bits are moved to the top of a word, stored
+    // big-endian (the bytes past the complete ones are rewritten later), and
+    // only a word with an FF byte takes the byte-wise path that stuffs.
+    [[gnu::always_inline]] void Put(uint32_t bits, int n) {
+        acc_ = (acc_ << n) | bits;
+        n_ += n;
+        Store();
+    }
+    // Two precomputed AC words (at most 25 bits each) at once.
+    [[gnu::always_inline]] void Put2(uint32_t a, int na, uint32_t b, int nb) {
+        acc_ = (((acc_ << na) | a) << nb) | b;
+        n_ += na + nb;
+        Store();
+    }
+    [[gnu::always_inline]] ~DirectSink() { out_.EndDirect(p_, acc_, n_); }
+
+private:
+    [[gnu::always_inline]] void Store() {
+        const uint64_t w = acc_ << (64 - n_);
+        const uint64_t inv = ~w;
+        if (((inv - 0x0101010101010101u) & ~inv & 0x8080808080808080u) == 0) {
+            const uint64_t be = std::endian::native == std::endian::little ? __builtin_bswap64(w) : w;
+            std::memcpy(p_, &be, 8);
+            p_ += n_ >> 3;
+            n_ &= 7;
+            return;
+        }
+        while (n_ >= 8) {
+            n_ -= 8;
+            Byte(static_cast<uint8_t>(acc_ >> n_));
+        }
+    }
+    void Byte(uint8_t b) {
+        *p_++ = b;
+        if (b == 0xFF) *p_++ = 0x00;
+    }
+    COutputStream& out_;
+    unsigned char* p_;
+    uint64_t acc_;
+    int n_;
+};
+
+// The most bytes one block can write: 64 codes of at most 31 bits, every
+// byte stuffed, the bits pending before it, and the 8 bytes of the last
+// store.
+constexpr int kMaxBlockBytes = 2 * (64 * 31 / 8 + 8) + 8;
+
+// Bit k set when v[k] is not zero.
+[[gnu::always_inline]] inline uint64_t NonZeroMask(const int* v) {
+#if defined(__SSE2__)
+    uint64_t mask = 0;
+    for (int k = 0; k < 64; k += 16) {
+        // Packed with saturation: a value stays zero or not zero.
+        const __m128i a = _mm_packs_epi32(_mm_loadu_si128(reinterpret_cast<const __m128i*>(v + k)),
+                                          _mm_loadu_si128(reinterpret_cast<const __m128i*>(v + k + 4)));
+        const __m128i b = _mm_packs_epi32(_mm_loadu_si128(reinterpret_cast<const __m128i*>(v + k + 8)),
+                                          _mm_loadu_si128(reinterpret_cast<const __m128i*>(v + k + 12)));
+        const __m128i zero = _mm_setzero_si128();
+        const __m128i z = _mm_packs_epi16(_mm_cmpeq_epi16(a, zero), _mm_cmpeq_epi16(b, zero));
+        mask |= static_cast<uint64_t>(static_cast<uint16_t>(~_mm_movemask_epi8(z))) << k;
+    }
+    return mask;
+#else
+    uint64_t mask = 0;
+    for (int k = 0; k < 64; ++k) mask |= static_cast<uint64_t>(v[k] != 0) << k;
+    return mask;
+#endif
 }
 
-void EmitAc(COutputStream& out, const int* coeff, const BlockTables& t) {
+// A mask over natural-order positions turned into the same mask over zigzag
+// positions, a byte at a time: kZigzagBits[i][b] holds the zigzag bits of
+// the natural positions 8i..8i+7 that b has set.
+using ZigzagBitTable = std::array<std::array<uint64_t, 256>, 8>;
+constexpr ZigzagBitTable MakeZigzagBits() {
+    uint8_t inverse[64] = {};
+    for (int k = 0; k < 64; ++k) inverse[kZigzag[k]] = static_cast<uint8_t>(k);
+    ZigzagBitTable t{};
+    for (int i = 0; i < 8; ++i)
+        for (int b = 0; b < 256; ++b)
+            for (int j = 0; j < 8; ++j)
+                if (b >> j & 1) t[i][b] |= uint64_t{1} << inverse[8 * i + j];
+    return t;
+}
+constexpr ZigzagBitTable kZigzagBits = MakeZigzagBits();
+
+[[gnu::always_inline]] inline uint64_t ZigzagMask(uint64_t natural) {
+    uint64_t m = 0;
+    for (int i = 0; i < 8; ++i) m |= kZigzagBits[static_cast<size_t>(i)][(natural >> (8 * i)) & 0xFF];
+    return m;
+}
+
+template <class Sink>
+[[gnu::always_inline]] inline void Dc(Sink& out, int diff, const SHuffmanCodeTable& dc) {
+    const int cat = BitSize(diff);
+    if (cat >= dc.symbolCount || dc.length[cat] == 0) throw COMP_ERR_TABLE;
+    out.Put(static_cast<uint32_t>(dc.code[cat]) << cat | (cat > 0 ? ValueBits(diff, cat) : 0u), dc.length[cat] + cat);
+}
+
+template <class Sink>
+[[gnu::always_inline]] inline void Ac(Sink& out, const int* coeff, const BlockTables& t) {
     const SHuffmanCodeTable& ac = *t.ac;
     // The coefficients in zigzag order and a bit per non-zero one, so that
     // zero runs are skipped by counting bits instead of testing each value.
-    int zz[64];
-    uint64_t nonZero = 0;
-    for (int k = 1; k < 64; ++k) {
-        zz[k] = coeff[kZigzag[k]];
-        nonZero |= static_cast<uint64_t>(zz[k] != 0) << k;
-    }
+    uint64_t nonZero = ZigzagMask(NonZeroMask(coeff)) & ~uint64_t{1};
+    const auto zz = [coeff](int k) { return coeff[kZigzag[k]]; };
+    // Held in a register: the sink's byte stores could alias the tables.
+    const uint32_t* const words = t.acWords;
     int last = 0;  // zigzag index of the previous non-zero coefficient
+    const auto inTable = [](int run, int v) { return run <= 15 && static_cast<unsigned>(v + 256) < 512u; };
     while (nonZero) {
         const int k = __builtin_ctzll(nonZero);
         nonZero &= nonZero - 1;
-        const int v = zz[k];
+        const int v = zz(k);
         int run = k - last - 1;
         last = k;
-        while (run > 15) {
-            out.PutBits(ac.code[0xF0], ac.length[0xF0]);
-            run -= 16;
+        if (!inTable(run, v)) {
+            while (run > 15) {
+                out.Put(ac.code[0xF0], ac.length[0xF0]);
+                run -= 16;
+            }
+            if (static_cast<unsigned>(v + 256) < 512u) {
+                const uint32_t w = t.acWords[run * kAcWordValues + v + 256];
+                out.Put(w >> 5, static_cast<int>(w & 31u));
+            } else {
+                // Outside the precomputed range: the code of (run, size), then the bits.
+                const int size = BitSize(v);
+                const int sym = (run << 4) | size;
+                if (size > 15 || ac.length[sym] == 0) throw COMP_ERR_TABLE;
+                out.Put(static_cast<uint32_t>(ac.code[sym]) << size | ValueBits(v, size), ac.length[sym] + size);
+            }
+            continue;
         }
-        if (static_cast<unsigned>(v + 256) < 512u) {
-            const uint32_t w = t.acWords[run * kAcWordValues + v + 256];
-            out.PutBits(w >> 5, static_cast<int>(w & 31u));
-        } else {
-            // Outside the precomputed range: the code of (run, size), then the bits.
-            const int size = BitSize(v);
-            const int sym = (run << 4) | size;
-            if (size > 15 || ac.length[sym] == 0) throw COMP_ERR_TABLE;
-            out.PutBits(ac.code[sym], ac.length[sym]);
-            out.PutBits(ValueBits(v, size), size);
+        const uint32_t a = words[static_cast<unsigned>(run * kAcWordValues + v + 256)];
+        // Two precomputed words go out together when the next one is one too.
+        if (nonZero) {
+            const int k2 = __builtin_ctzll(nonZero);
+            const int v2 = zz(k2), run2 = k2 - last - 1;
+            if (inTable(run2, v2)) {
+                nonZero &= nonZero - 1;
+                last = k2;
+                const uint32_t b = words[static_cast<unsigned>(run2 * kAcWordValues + v2 + 256)];
+                out.Put2(a >> 5, static_cast<int>(a & 31u), b >> 5, static_cast<int>(b & 31u));
+                continue;
+            }
         }
+        out.Put(a >> 5, static_cast<int>(a & 31u));
     }
-    if (last < 63) out.PutBits(ac.code[0x00], ac.length[0x00]);
+    if (last < 63) out.Put(ac.code[0x00], ac.length[0x00]);
+}
+
+}  // namespace
+
+void EmitDc(COutputStream& out, int diff, const SHuffmanCodeTable& dc) {
+    StreamSink sink{out};
+    Dc(sink, diff, dc);
+}
+
+void EmitAc(COutputStream& out, const int* coeff, const BlockTables& t) {
+    StreamSink sink{out};
+    Ac(sink, coeff, t);
+}
+
+void EmitBlock(COutputStream& out, int diff, const int* coeff, const BlockTables& t) {
+    if (!out.HasRoom(kMaxBlockBytes)) {
+        EmitDc(out, diff, *t.dc);
+        EmitAc(out, coeff, t);
+        return;
+    }
+    DirectSink sink(out);
+    Dc(sink, diff, *t.dc);
+    Ac(sink, coeff, t);
 }
 
 void WriteHuffmanSegment(COutputStream& out, const HuffmanSegment& seg) {

@@ -74,6 +74,11 @@ void EmitDc(COutputStream& out, int diff, const SHuffmanCodeTable& dc);
 // with an end-of-block code when the last one is zero.
 void EmitAc(COutputStream& out, const int* coeff, const BlockTables& t);
 
+// Codes a whole block (DC difference and AC coefficients) with the same bytes
+// as EmitDc and EmitAc, straight into the buffer from registers while it has
+// room for the largest block, else through the stream.
+void EmitBlock(COutputStream& out, int diff, const int* coeff, const BlockTables& t);
+
 // Writes the DHT segment of a table.
 void WriteHuffmanSegment(COutputStream& out, const HuffmanSegment& seg);
 

@@ -80,7 +80,8 @@ int CJpegAPI::Open(unsigned char* out, int* written, int outSize, int width, int
         integer_ = pattern_.speed != 2;
         converter_ = kFloatConverters[index];
         intConverter_ = kIntConverters[index];
-        convert_ = {levels_, bytesPerPixel_, pattern_.floatArithmetic == 1};
+        convert_ = {levels_, bytesPerPixel_, pattern_.floatArithmetic == 1,
+                    bytesPerPixel_ == 4 && pattern_.pixelPadding == 2 && levels_ == InputLevelTable(1)};
     }
     SetQuickDct(pattern_.speed == 0);
     mcusAcross_ = (width + mcuWidth_ - 1) / mcuWidth_;

@@ -39,8 +39,7 @@ void CJpegCoder::FirstCodeHuffman(int component) {
     const BlockTables& t = TablesFor(component);
     const int diff = coeff_[0] - pred_[component];
     pred_[component] = coeff_[0];
-    EmitDc(stream_, diff, *t.dc);
-    EmitAc(stream_, coeff_, t);
+    EmitBlock(stream_, diff, coeff_, t);
 }
 
 void CJpegCoder::CodeHuffmanUniColor(int dc, int component) {

@@ -66,7 +66,7 @@ private:
     IntDivisors intDiv_[2] = {};
     IntDct intDct_ = DctAndQtiz_Chen;
     int dcQuant_[2] = {1, 1};
-    int coeff_[64] = {};
+    alignas(16) int coeff_[64] = {};
     int pred_[3] = {0, 0, 0};
     bool dc16_ = false;
     bool ac16_ = false;

@@ -80,6 +80,22 @@ public:
     // that they open the next buffer in their order.
     void CarryTail(int n);
 
+    // Direct writing for a coder that knows the most bytes it can write:
+    // while the buffer has room for them it may take the pending bits and
+    // the write position, write complete bytes itself (stuffed) and hand
+    // both back; the bytes land exactly where PutBits would have put them.
+    bool HasRoom(int bytes) const { return limit_ - count_ >= bytes; }
+    unsigned char* Cursor() const { return buffer_ + count_; }
+    uint64_t PendingBits(int* n) const {
+        *n = bitCount_;
+        return acc_;
+    }
+    void EndDirect(unsigned char* end, uint64_t acc, int n) {
+        count_ = static_cast<int>(end - buffer_);
+        acc_ = acc;
+        bitCount_ = n;
+    }
+
     int count() const { return count_; }
     int limit() const { return limit_; }
     int carryCount() const { return carryCount_; }

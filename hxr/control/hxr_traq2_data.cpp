@@ -2,31 +2,14 @@
 
 #include "hxr/control/hxr_alloc_array.h"
 #include "hxr/control/hxr_lut_build.h"
+#include "hxr/control/hxr_pkg_dataset.h"
 
 namespace {
-
-constexpr uint32_t kDutyMultiDuty = 1;  // per-colour words are multi-duty factors
-constexpr uint32_t kDutyRecord = 2;     // a duty-factor record scales the colour tables instead
 
 uint64_t row_sum(const uint32_t* rates, uint32_t dots, uint32_t level) {
     uint64_t s = 0;
     for (uint32_t d = 0; d < dots; ++d) s += rates[size_t(level) * dots + d];
     return s;
-}
-
-// Step 1: which way the per-colour words act; 0 after recording the failure.
-uint32_t duty_mode(const HXRDataSetOptions& v, const _HXR_OPTION_INFO* option, const HXRClrMgr* clr,
-                   const char* duty_id) {
-    if (HXRCheckMDFParam(v.colorWords[0], clr) == 0 && HXRCheckMDFParam(v.colorWords[1], clr) == 0)
-        return kDutyMultiDuty;
-    const uint32_t r = HXRCheckTRAQ2LutSlcDutyFactorParam(option->colorValue, duty_id);
-    if (r == 0) return kDutyRecord;
-    HXRSetErrorInfo(r == 1 ? kHxrDutyNotARecord : kHxrDutyOutOfRange);
-    return 0;
-}
-
-uint32_t channel_mode(const _HXR_OPTION_INFO* option, uint32_t intent) {
-    return intent == 0 ? option->inkSelectionMode : option->channelMode1;
 }
 
 // Step 3.
@@ -38,31 +21,15 @@ bool make_luts(HXRTRAQ2Data* set, const HXRResReadController* rc, const HXRHtCtr
         const HXRLutResParser* p = HXRGetLutParser(rc, i);
         if (!p) continue;
         set->lut[i] = a.needLut ? HXRCreateTRAQ2LutSlc(p, a.lutType, a.lutGridNum, a.lutGridInfoType, ht, option,
-                                                       duty_id, channel_mode(option, i), clr, mm)
+                                                       duty_id, HXRPkgChannelMode(option, i), clr, mm)
                                 : HXRCreateTRAQ2LutSlcOnlyDbg(p, a.colorConvertMode, ht, mm);
     }
     if (!set->lut[0]) return false;
     if (a.needLut && v.userColor.data) {
-        set->user = HXRCreateTRAQ2LutUserData(v.userColor.data, v.userColor.size, channel_mode(option, 0), clr, mm);
+        set->user = HXRCreateTRAQ2LutUserData(v.userColor.data, v.userColor.size, HXRPkgChannelMode(option, 0), clr, mm);
         if (!set->user) return false;
     }
     return true;
-}
-
-// Steps 4 and 5.
-bool make_sml(HXRTRAQ2Data* set, uint32_t part, uint32_t duty, const HXRResReadController* rc,
-              const HXRHtCtrlAnswers& a, const _HXR_HALFTONE_INFO* ht, const HXRDataSetOptions& v,
-              const HXRServiceTable* services, const HXRClrMgr* clr, HXRMemMgr* mm) {
-    for (uint32_t i = 0; i < set->intentNum; ++i) {
-        uint32_t error = 0;
-        HXRSmlDataMgr*& m = set->sml[i][part];
-        m = HXRCreateTRAQ2SmlDataMgr(rc, i, part, a.smlGradNum, a.needLut, ht, v.calibration, v.printerId, services,
-                                     clr, mm, &error);
-        if (error != 0) return false;
-        if (m && duty == kDutyMultiDuty && v.colorWords[i] && HXRExecMultyDutyFactor(m, v.colorWords[i]) != 0)
-            return false;
-    }
-    return part != 0 || set->sml[0][0];
 }
 
 // Step 6.
@@ -116,15 +83,18 @@ HXRTRAQ2Data* HXRCreateTRAQ2Data(const HXRResReadController* readCtrl, const HXR
                                  const HXRClrMgr* colours, HXRMemMgr* manager, const char* dutyModeId) {
     if (!readCtrl || !htCtrl || !halftone || !option || !values || !services || !colours || !manager) return nullptr;
     const HXRHtCtrlAnswers& a = *htCtrl;
-    const uint32_t duty = duty_mode(*values, option, colours, dutyModeId);
+    const uint32_t duty =
+        HXRPkgDutyMode(values, option, colours, dutyModeId, kHxrDutyNotARecord, kHxrDutyOutOfRange);
     const uint32_t intents = HXRGetIntentNum(readCtrl);
     if (duty == 0 || intents < 1 || intents > 2) return nullptr;
     auto* set = HXRAllocRecord<HXRTRAQ2Data>(manager);
     if (!set) return nullptr;
     set->intentNum = intents;
     const bool ok = make_luts(set, readCtrl, a, halftone, option, *values, colours, manager, dutyModeId) &&
-                    make_sml(set, 0, duty, readCtrl, a, halftone, *values, services, colours, manager) &&
-                    make_sml(set, 1, duty, readCtrl, a, halftone, *values, services, colours, manager) &&
+                    HXRPkgMakeSml(set,
+                                  {readCtrl, a.smlGradNum, a.needLut, halftone, values->calibration,
+                                   values->printerId, services, duty, values->colorWords, false},
+                                  colours, manager) &&
                     make_dither(set, readCtrl, a, colours, manager) && make_ubec(set, a, colours, manager) &&
                     set_pattern_d(set, a, *values, colours, manager);
     if (ok) return set;

@@ -98,6 +98,52 @@ typedef struct _HXR_OPTION_INFO {
     unsigned int channelMode1;      /* intent 1's LUT channel mode; default 0xFFFFFFFF */
 } _HXR_OPTION_INFO;
 
+/* Descriptors of the RH package (HXR_GetRHLutData, HXR_GetRHDitherData,
+ * HXR_GetRHUBECData). Each is a new block of the instance; its pointers lead
+ * into the package image, whose sections are little-endian byte layouts
+ * (u16 values as two bytes, low first). Natural C alignment, 64-bit
+ * pointers. A pointer is null where a section is absent. */
+typedef struct HXRRHLutInfo {
+    unsigned char intentNum;
+    const unsigned char* prePosition;     /* 256 u16: input level to grid position (null for kind 2) */
+    const unsigned char* calibration[8];  /* per output colour 256 u16 (null past K) */
+    unsigned short gridNum;               /* 64, or 256 for kind 2 */
+    /* Per intent [0], [1] (the second null with one intent). */
+    const unsigned char* table[2];        /* kind 0 the 17-node table, 1 the 64-node grid, 2 256 levels */
+    const unsigned char* additional[2];   /* kind 0 only, from here on */
+    const unsigned char* gray[2];
+    const unsigned char* encode[2];       /* 257 u16 */
+    const unsigned char* decode[2];       /* 256 u16 */
+    const unsigned char* gridPosition[2]; /* 64 u16 */
+} HXRRHLutInfo;
+
+typedef struct HXRRHDitherInfo {
+    unsigned char matrixNum;
+    unsigned char matrixNo[8];            /* per halftone colour */
+    unsigned short width[4];              /* per matrix number, 0 past the count */
+    unsigned short height[4];
+    unsigned short step[4];               /* the first step parameter (horizontal shift) */
+    const unsigned char* thresholds[4];   /* width x height u16, row by row */
+    unsigned char smlNum;
+    unsigned char smlNo0[8];              /* part-0 SML section per halftone colour */
+    unsigned char smlNo1[8];              /* part-1 SML section; 255 without one */
+    const unsigned char* sml[8];          /* levels x 3 u16 */
+} HXRRHDitherInfo;
+
+typedef struct HXRRHUbecInfo {
+    unsigned int tableNum;
+    unsigned short blocksH[4];            /* per table number, 0 past the count */
+    unsigned short blocksV[4];
+    unsigned char blockW[4];
+    unsigned char blockH[4];
+    unsigned short shiftH[4];
+    unsigned int tableNo[8];              /* per halftone colour */
+    const unsigned char* encode[4];       /* blocks x 32 u16 */
+    const unsigned char* preDecode[4];    /* blocks x 32 bytes */
+    const unsigned char* postDecode[4];   /* P x (u16 low half, u16 high half) */
+    const unsigned char* order[4];        /* blocks x u64 */
+} HXRRHUbecInfo;
+
 #ifdef __cplusplus
 }
 #endif

@@ -239,7 +239,7 @@ TEST(JpegApi, SingleColourShortcutGivesTheFullPathCoefficients) {
                         ref.SetJpegQuality(yq[quality], cq[quality]);
                         ref.ConvTable();
                         for (int m = 0; m < 40; ++m) {
-                            const ConvertParams cp{InputLevelTable(mode), 4, arith == 1};
+                            const ConvertParams cp{InputLevelTable(mode), 4, arith == 1, false};
                             float mcu[kMaxMcuSamples];
                             int16_t mcuInt[kMaxMcuSamples];
                             RgbToYuv111_Float(cp, im.px(m * 8, 0), static_cast<ptrdiff_t>(im.stride), mcu);

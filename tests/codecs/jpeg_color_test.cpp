@@ -66,7 +66,7 @@ TYPED_TEST(JpegColour, EveryConverterMatchesTheLiteralFormulaPerPixel) {
                     buf[0] = buf[1] = buf[2] = 0;  // black and white among the pixels
                     std::fill(buf.end() - step - 5, buf.end() - 5, 255);
                     const uint8_t* lv = InputLevelTable(mode);
-                    const ConvertParams p{lv, step, useFloat};
+                    const ConvertParams p{lv, step, useFloat, step == 4 && mode == 1};
                     Sample mcu[kMaxMcuSamples];
                     for (auto& m : mcu) m = static_cast<Sample>(-9999);
                     Converters<Sample>()[i](p, buf.data(), stride, mcu);

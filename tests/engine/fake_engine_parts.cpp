@@ -6,6 +6,7 @@
 #include "engine/engine_error.h"
 #include "engine/pixel_expander.h"
 #include "engine/spooler.h"
+#include "support/null_encode_buffer.h"
 
 namespace ovcg_test {
 
@@ -216,7 +217,7 @@ private:
     FakeWorld* w_;
 };
 
-class EncodeBuffer final : public IEncodeBuffer {
+class EncodeBuffer final : public NullEncodeBuffer {
 public:
     explicit EncodeBuffer(FakeWorld* w) : w_(w) {}
     ~EncodeBuffer() override { w_->events.push_back("encode.delete"); }
@@ -224,7 +225,7 @@ public:
     uint32_t ulGetBaseVPosition() const override { return w_->base_position; }
     uint32_t ulGetLastWritePos() const override { return w_->last_write; }
     void ResetPageHeight(uint32_t h) override { w_->page_heights.push_back(h); }
-    void vBaseVPositionIncriment() override {}
+    void vBaseVPositionIncriment() override { w_->events.push_back("encode.Increment"); }
 
 private:
     FakeWorld* w_;

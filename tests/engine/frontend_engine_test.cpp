@@ -21,6 +21,7 @@
 #include "frontend/output_stream.h"
 #include "ovcg/ovcg.h"
 #include "support/model.h"
+#include "support/process_threads.h"
 #include "support/recording_hxr_engine.h"
 #include "support/stream_validator.h"
 
@@ -223,6 +224,7 @@ struct FakeHeadEngine {
     IRACS_PRINTDATA_INFO print{};
     std::vector<uint32_t> firsts;  // first raster of each run
     uint32_t rasters = 0, inked = 0;
+    std::vector<std::vector<uint8_t>> rows;  // every raster's colour rows
 };
 FakeHeadEngine* g_head = nullptr;
 
@@ -249,6 +251,8 @@ uint32_t HeadDraw(IRAC_INSTANCE_DEF*, const IRACS_RASTERDATA* d) {
             g_head->ovf.send_data(g_head->ovf.send_context, head, 9, 0);
             g_head->ovf.send_data(g_head->ovf.send_context, row, bytes, 0);
             for (uint32_t b = 0; b < bytes; ++b) ink |= row[b] != 0;
+            if (k == 0) g_head->rows.emplace_back();
+            g_head->rows.back().insert(g_head->rows.back().end(), row, row + bytes);
         }
         const uint8_t cr = 0x0D;
         g_head->ovf.send_data(g_head->ovf.send_context, &cr, 1, 0);
@@ -355,6 +359,64 @@ TEST_F(FrontendEngineTest, ALevel2PageThroughTheBandDriver) {
     EXPECT_EQ(check.count("ESC i"), size_t{head.rasters} * head.print.color_count);
     EXPECT_EQ(check.count("FF"), 1u);
     EXPECT_EQ(hxr.LiveInstances(), 0);
+}
+
+TEST_F(FrontendEngineTest, AHybridColourJobRunsOnTheChannelPool) {
+    // The model's hybrid medium gives halftone type 6: the main instance
+    // converts, one instance and one worker per ink halftones, and the head
+    // receives the rasters that the serial path gives a medium of the same
+    // resolutions. The workers live from the first band to DestroyJob.
+    const int threads = SettledThreadCount();
+    struct Job {
+        std::vector<std::vector<uint8_t>> rows;
+        int instances = 0, conversions = 0, mainHalftones = 0, duringJob = 0;
+    };
+    const auto run = [&](const char* media) {
+        Job job;
+        FakeHeadEngine head;
+        g_head = &head;
+        RecordingHxrEngine hxr;
+        hxr.config.row_bytes = 1 << 20;
+        hxr.config.max_delay_us = 10;
+        LibraryParts library(&w, &hxr);
+        ScopedDefaultParts scopedLibrary(&library);
+        EXPECT_EQ(ovcgSetPrintOption("MediaType", media), OVCG_OK);
+        EXPECT_EQ(ovcgSetPrintOption("PageSize", "A4_Roll"), OVCG_OK);
+        EXPECT_EQ(ovcgStartJob(&Output, "33"), OVCG_OK);
+        for (int page = 0; page < 2; ++page) {
+            EXPECT_EQ(ovcgStartPage(), OVCG_OK);
+            uint32_t width = 0;
+            EXPECT_EQ(ovcgGetPageAttribute(OVCG_PAGE_WIDTH, &width), OVCG_OK);
+            std::vector<uint8_t> line(size_t{width} * 3);
+            for (uint32_t y = 0; y < 9; ++y) {
+                std::fill(line.begin(), line.end(), 255);
+                for (uint32_t x = y; x < width; x += 7) std::fill_n(line.begin() + x * 3, 3, uint8_t(y * 20));
+                EXPECT_EQ(ovcgRasterOut(line.data(), int32_t(line.size()), 0), OVCG_OK);
+            }
+            EXPECT_EQ(ovcgEndPage(0), OVCG_OK);
+        }
+        job.duringJob = ProcessThreadCount();
+        EXPECT_EQ(ovcgEndJob(), OVCG_OK);
+        const int main = hxr.CallsOf(HxrCall::kCreateInstance).at(0).instance;
+        g_head = nullptr;
+        for (const auto& c : hxr.CallsOf(HxrCall::kCreateInstance)) job.instances += c.image.colorMode == 104;
+        job.conversions = int(hxr.CallsOf(HxrCall::kConvertColor).size());
+        for (const auto& c : hxr.CallsOf(HxrCall::kHalftone)) job.mainHalftones += c.instance == main;
+        EXPECT_EQ(hxr.LiveInstances(), 0);
+        job.rows = head.rows;
+        return job;
+    };
+    const Job serial = run("Media1_Q4");
+    EXPECT_EQ(serial.instances, 0);
+    EXPECT_EQ(serial.duringJob, threads);  // no worker for the serial path
+    const Job hybrid = run("Media274_Q4");
+    EXPECT_EQ(hybrid.instances, 4);
+    EXPECT_GT(hybrid.conversions, 0);
+    EXPECT_EQ(hybrid.mainHalftones, 0);
+    EXPECT_EQ(hybrid.duringJob, threads + 4);
+    EXPECT_EQ(SettledThreadCount(threads), threads);
+    ASSERT_FALSE(serial.rows.empty());
+    EXPECT_EQ(hybrid.rows, serial.rows);
 }
 
 }  // namespace

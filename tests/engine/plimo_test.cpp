@@ -749,6 +749,24 @@ TEST_F(PlimoTest, ContinuousRollKeepsOnePageOpen) {
     EXPECT_DOUBLE_EQ(w.job_length_mm, 180 * 25.4 / 300);
 }
 
+// A level-3 roll: each later page starts below the one before (the encode
+// buffer's base row steps on); held lines that cannot be sent at a page end
+// fail it (mended: the flush's result was dropped). The init record says
+// whether the job counts dots.
+TEST_F(PlimoTest, Level3RollPages) {
+    w.tweak_info = [](tagPRTINFOSTRUCT& i) { i.top_margin_offset_on = 1; };
+    ASSERT_EQ(Start(PlainJob(OVCG_MW_P3)), 0);
+    ASSERT_EQ(Page(), 0);
+    EXPECT_EQ(w.halftoner_inits.at(0).dot_counting, 0u);
+    ASSERT_EQ(plimo->TerminatePage(), 0);
+    EXPECT_FALSE(w.Has("encode.Increment"));
+    ASSERT_EQ(Page(), 0);
+    EXPECT_GE(w.IndexOf("encode.Increment"), 0);
+    w.results["encode.Flush"] = 1;
+    EXPECT_EQ(plimo->TerminatePage(), -15);
+    EXPECT_EQ(plimo->LastError(), -15);
+}
+
 TEST_F(PlimoTest, JobLengthOfCutSheets) {
     ASSERT_EQ(Start(PlainJob()), 0);
     for (int p = 0; p < 2; ++p) {

@@ -1,8 +1,9 @@
 #include "support/jpeg_decode.h"
 
-#include "common/byte_cursor.h"
-
 #include <algorithm>
+#include <cmath>
+
+#include "common/byte_cursor.h"
 
 namespace ovcg::test {
 namespace {
@@ -220,6 +221,63 @@ bool DecodeJpeg(const uint8_t* data, size_t size, DecodedJpeg& out) {
     size_t p = br.pos();
     if (p + 2 > size || data[p] != 0xFF || data[p + 1] != 0xD9) return Fail(out, "no end of image after the scan");
     out.trailing.assign(data + p + 2, data + size);
+    return true;
+}
+
+bool DecodeJpegPixels(const DecodedJpeg& d, std::vector<uint8_t>& pixels, int width) {
+    const size_t n = d.comps.size();
+    if (n != 1 && n != 3) return false;
+    for (const auto& c : d.comps)
+        if (c.h != 1 || c.v != 1) return false;
+    // cos((2x + 1) u pi / 16) with the transform's scale C(u) / 2.
+    double basis[8][8];
+    for (int x = 0; x < 8; ++x)
+        for (int u = 0; u < 8; ++u)
+            basis[x][u] = (u == 0 ? std::sqrt(0.5) : 1.0) / 2.0 * std::cos((2 * x + 1) * u * M_PI / 16.0);
+    const double shift = d.precision == 12 ? 2048.0 : 128.0;
+    const double scale = d.precision == 12 ? 16.0 : 1.0;
+    const size_t w = static_cast<size_t>(width < 0 ? d.width : std::min(width, d.width));
+    const size_t h = static_cast<size_t>(d.height);
+    std::vector<std::vector<double>> planes(n, std::vector<double>(w * h));
+    for (size_t ci = 0; ci < n; ++ci) {
+        const JpegComponentInfo& c = d.comps[ci];
+        const auto& q = d.quant[static_cast<size_t>(c.tq)];
+        for (int by = 0; by < c.blocksDown; ++by)
+            for (int bx = 0; bx < c.blocksAcross && static_cast<size_t>(bx) * 8 < w; ++bx) {
+                const auto& f = c.coeffs[static_cast<size_t>(by * c.blocksAcross + bx)];
+                // Separable inverse: down the columns, then along the rows.
+                double t[8][8];
+                for (int y = 0; y < 8; ++y)
+                    for (int u = 0; u < 8; ++u) {
+                        double v = 0;
+                        for (int k = 0; k < 8; ++k)
+                            v += basis[y][k] * f[static_cast<size_t>(k * 8 + u)] * q[static_cast<size_t>(k * 8 + u)];
+                        t[y][u] = v;
+                    }
+                for (int y = 0; y < 8; ++y)
+                    for (int x = 0; x < 8; ++x) {
+                        const size_t px = static_cast<size_t>(bx * 8 + x), py = static_cast<size_t>(by * 8 + y);
+                        if (px >= w || py >= h) continue;
+                        double v = 0;
+                        for (int u = 0; u < 8; ++u) v += basis[x][u] * t[y][u];
+                        planes[ci][py * w + px] = v + (ci == 0 ? shift : 0.0);
+                    }
+            }
+    }
+    pixels.assign(w * h * n, 0);
+    const auto put = [&](size_t at, double v) {
+        pixels[at] = static_cast<uint8_t>(std::clamp(std::lround(v / scale), 0L, 255L));
+    };
+    for (size_t i = 0; i < w * h; ++i) {
+        if (n == 1) {
+            put(i, planes[0][i]);
+            continue;
+        }
+        const double y = planes[0][i], cb = planes[1][i], cr = planes[2][i];
+        put(i * 3, y + 1.402 * cr);
+        put(i * 3 + 1, y - 0.344136 * cb - 0.714136 * cr);
+        put(i * 3 + 2, y + 1.772 * cb);
+    }
     return true;
 }
 

@@ -1,6 +1,6 @@
 // A small baseline/extended sequential JPEG decoder for tests: marker parsing
 // with bounds checks and Huffman decoding to quantised coefficients, at either
-// precision. It checks that a stream is well formed (markers in bounds, no
+// precision, and to 8-bit pixels. It checks that a stream is well formed (markers in bounds, no
 // stray markers in the scan data, one-bit padding, end marker) and records
 // where the scan data and the end marker sit.
 #pragma once
@@ -71,5 +71,14 @@ struct DecodedJpeg {
 
 // Decodes `data`; false with `out.error` set when the stream is malformed.
 bool DecodeJpeg(const uint8_t* data, size_t size, DecodedJpeg& out);
+
+// The samples of a decoded stream whose components are all sampled 1 x 1:
+// the coefficients dequantised with the stream's tables, inverse transformed
+// in double precision and shifted by half the precision's range; three
+// components turned from YCbCr into RGB with the JFIF matrix; the result
+// scaled to 8 bits (12-bit samples divided by 16), rounded and clamped.
+// pixels: width (the frame's when negative or wider) x height x components
+// bytes, the frame's first columns. False for other sampling factors.
+bool DecodeJpegPixels(const DecodedJpeg& d, std::vector<uint8_t>& pixels, int width = -1);
 
 }  // namespace ovcg::test

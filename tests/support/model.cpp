@@ -17,6 +17,8 @@ ModelDescription default_model() {
         {2, "Photo paper glossy", true, 3},
         {3, "Photo paper matte", false},
         {4, "Film", false},
+        // The front end's "Media274" choices: colour by hybrid error diffusion.
+        {274, "Hybrid photo paper", true, 1, 6, 6},
     };
     m.resolutions = {{300, 300}, {600, 600}, {1200, 1200}};
     m.ink_sets = {

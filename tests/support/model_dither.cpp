@@ -206,6 +206,26 @@ void add_model_dither(ResWriter& w, const ModelDescription& model, DitherPacking
     for (size_t k = 0; k < inks; ++k) two.areas[1].push_back(k % 2 ? kModelMaskUbec8Id : kModelMaskUbecId);
     put(kModelDitherSwitchAreasId, write_dither_switch(two), false);
 
+    // One area on four distinct 32-wide masks (inks take them in turn), and
+    // one on 32-wide UBEC masks of two block shapes.
+    DitherSwitchSpec four, ubec;
+    four.areas.emplace_back();
+    ubec.areas.emplace_back();
+    for (size_t k = 0; k < inks; ++k) {
+        four.areas[0].push_back(kModelMask32Ids[k % 4]);
+        ubec.areas[0].push_back(k % 2 ? kModelMaskUbec32x2Id : kModelMaskUbecId);
+    }
+    put(kModelDitherSwitchFourId, write_dither_switch(four), false);
+    put(kModelDitherSwitchUbecId, write_dither_switch(ubec), false);
+    put(kModelMask32Ids[0], write_plain_mask(model_plain_mask(32, 32, 16)), true);
+    put(kModelMask32Ids[1], write_plain_mask(model_scattered_mask(32, 32, 16, 0, 0)), true);
+    put(kModelMask32Ids[2], write_plain_mask(model_plain_mask(32, 32, 12)), true);
+    put(kModelMask32Ids[3], write_plain_mask(model_scattered_mask(32, 32, 12, 0, 0)), true);
+    put(kModelMaskUbec32x2Id, write_ubec_mask(model_ubec_mask(32, 32, 4, 2)), true);
+    std::vector<DitherOffsetEntry> flat = model_dither_offsets();
+    for (DitherOffsetEntry& e : flat) e.v_mul = 0, e.v_div = 1, e.v_add = 0;
+    put(kModelDitherOffsetFlatId, write_dither_offset(flat), false);
+
     put(kModelMask16Id, write_plain_mask(model_plain_mask(64, 64, 16)), true);
     put(kModelMask12Id, write_plain_mask(model_plain_mask(32, 32, 12)), true);
     put(kModelMaskUbecId, write_ubec_mask(model_ubec_mask(32, 32, 4, 4)), true);

@@ -21,6 +21,11 @@ inline constexpr uint16_t kModelMaskUbec8Id = 513;          // UBEC, 4 x 2 block
 inline constexpr uint16_t kModelMaskOdd37Id = 514;          // plain, 16-bit, 37 x 16, shifted horizontally
 inline constexpr uint16_t kModelMaskOdd5Id = 515;           // plain, 12-bit, 5 x 8, shifted vertically
 inline constexpr uint16_t kModelDitherOffsetId = 520;
+inline constexpr uint16_t kModelDitherSwitchFourId = 502;   // one area, four distinct 32 x 32 plain masks
+inline constexpr uint16_t kModelDitherSwitchUbecId = 503;   // one area, 32 x 32 UBEC masks
+inline constexpr uint16_t kModelMask32Ids[4] = {530, 531, 532, 533};  // plain, 32 x 32, no shift
+inline constexpr uint16_t kModelMaskUbec32x2Id = 534;       // UBEC, 4 x 2 blocks, 32 x 32
+inline constexpr uint16_t kModelDitherOffsetFlatId = 521;   // offsets without a vertical part
 
 struct DitherSwitchSpec {
     uint8_t form = 1;                          // 1 one area, 2 several

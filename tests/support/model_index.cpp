@@ -151,7 +151,12 @@ std::vector<ModelPrintMode> model_print_modes(const ModelDescription& model) {
     std::vector<ModelPrintMode> modes;
     const struct {
         uint32_t doc, sub;
-    } kinds[] = {{0, 0}, {kModelTnmxDocType, 0}, {0, 1}};
+    } kinds[] = {{0, 0},
+                 {kModelTnmxDocType, 0},
+                 {0, 1},
+                 {0, kModelNarrowSubType},
+                 {kModelSecondDocType, kModelNarrowSubType},
+                 {kModelTnmxDocType, kModelNarrowSubType}};
     for (const auto& kind : kinds)
         for (const auto& media : media_names(model))
             for (const ModelResolution& r : model.resolutions)
@@ -164,13 +169,22 @@ std::vector<ModelPrintMode> model_print_modes(const ModelDescription& model) {
 ModelModeResources model_mode_resources(const ModelDescription& model, const ModelPrintMode& m) {
     const size_t res = resolution_index(model, m.h_res, m.v_res);
     ModelModeResources r;
-    r.lut = m.doc_type == kModelTnmxDocType ? kModelLutTnmxId : m.sub_type == 1 ? kModelLut4dId
-                                                                                 : kModelLut3dId + uint32_t(res);
+    const bool narrow = m.sub_type == kModelNarrowSubType;
+    if (m.doc_type == kModelTnmxDocType)
+        r.lut = narrow ? kModelLutTnmx6Id : kModelLutTnmxId;
+    else if (m.sub_type == 1)
+        r.lut = kModelLut4dId;
+    else
+        r.lut = (m.doc_type == kModelSecondDocType ? kModelLut3dAltId : kModelLut3dId) + uint32_t(res);
     r.sml_colour = kModelSmlColourId + m.out_bits;
     r.sml_mono = kModelSmlMonoId + m.out_bits;
     r.rate = m.out_bits == 2 ? kModelRateId : kNone;
     r.dither = m.ht_type == 3 ? kModelDitherSwitchId : kModelDitherSwitchAreasId;
     r.dither_offset = kModelDitherOffsetId;
+    if (narrow) {
+        if (m.ht_type != 6) r.dither = m.ht_type == 3 ? kModelDitherSwitchFourId : kModelDitherSwitchUbecId;
+        r.dither_offset = kModelDitherOffsetFlatId;
+    }
     r.micro = "MW" + std::to_string(res + 1);
     return r;
 }
@@ -227,10 +241,13 @@ IndexTextSpec model_index(const ModelDescription& model) {
 void add_model_halftone(ResWriter& w, const ModelDescription& model) {
     const auto put = [&](uint32_t id, const Bytes& data) { w.add(kResTypeHalftone, uint16_t(id + 100), data); };
     put(kModelIndexId, text_bytes(write_index_text(model_index(model))));
-    for (size_t r = 0; r < model.resolutions.size(); ++r)
+    for (size_t r = 0; r < model.resolutions.size(); ++r) {
         put(kModelLut3dId + uint32_t(r), pack_lut_resource(model_lut_3d(model, int(r))));
+        put(kModelLut3dAltId + uint32_t(r), write_lut(model_lut_3d(model, int(r) + 4)));
+    }
     put(kModelLut4dId, write_lut(model_lut_4d(model)));
     put(kModelLutTnmxId, write_lut(model_lut_tnmx(model)));
+    put(kModelLutTnmx6Id, write_lut(model_lut_tnmx(model, 3)));
     for (int bits : {1, 2}) {
         put(kModelSmlColourId + uint32_t(bits), hxr_pack(write_sml(model_sml(model, true, bits))));
         put(kModelSmlMonoId + uint32_t(bits), write_sml(model_sml(model, false, bits)));

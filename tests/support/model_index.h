@@ -42,7 +42,9 @@ Bytes text_bytes(const std::string& text);
 inline constexpr uint16_t kModelIndexId = 0;
 inline constexpr uint16_t kModelLut3dId = 10;       // + resolution index: 3D colour and mono
 inline constexpr uint16_t kModelLut4dId = 20;       // 4D colour and mono (sub-type 1)
+inline constexpr uint16_t kModelLut3dAltId = 15;    // + resolution index: 3D colour of the second document type
 inline constexpr uint16_t kModelLutTnmxId = 30;     // monochrome photo (document type 7)
+inline constexpr uint16_t kModelLutTnmx6Id = 31;    // monochrome photo of the six-ink set (sub-type 2)
 inline constexpr uint16_t kModelSmlColourId = 40;   // + output bits
 inline constexpr uint16_t kModelSmlMonoId = 50;     // + output bits
 inline constexpr uint16_t kModelRateId = 60;        // named by the rows of output bits 2
@@ -51,6 +53,12 @@ inline constexpr uint16_t kModelCfgId = 991;
 inline constexpr uint16_t kModelColourDbg0 = 120, kModelColourDbg255 = 100;
 inline constexpr uint16_t kModelMonoDbg0 = 110, kModelMonoDbg255 = 100;
 inline constexpr uint32_t kModelTnmxDocType = 7;
+// A document type whose rows name other 3D colour tables: a job gets a
+// second intent from it.
+inline constexpr uint32_t kModelSecondDocType = 1;
+// Print modes whose masks are 32 wide (four distinct plain masks for halftone
+// type 3, UBEC masks for 5, two areas for 6) with offsets of no vertical part.
+inline constexpr uint32_t kModelNarrowSubType = 2;
 
 // One print mode of the model: the query words the engine is given.
 struct ModelPrintMode {
@@ -64,7 +72,8 @@ struct ModelModeResources {
 };
 // Every print mode the model's index holds: each media, resolution, output
 // bits 1 and 2 and halftone type 3, 5 and 6, with document type 0 and
-// sub-type 0, document type 7, and sub-type 1.
+// sub-type 0, document type 7, and sub-type 1; then on sub-type 2 document
+// types 0, 1 and 7.
 std::vector<ModelPrintMode> model_print_modes(const ModelDescription& model);
 ModelModeResources model_mode_resources(const ModelDescription& model, const ModelPrintMode& mode);
 IndexTextSpec model_index(const ModelDescription& model);

@@ -110,7 +110,7 @@ const ModelMedia* find_media(const ModelDescription& model, uint16_t media) {
     return nullptr;
 }
 
-ModelMediaModes fallback_modes() { return {false, 0, 100, 0x3F, 0x5F, 0x70, 2, 0}; }
+ModelMediaModes fallback_modes() { return {false, 0, 100, 0x3F, 0x5F, 0x70, 2, 0, kLinkAny}; }
 
 }  // namespace
 
@@ -126,13 +126,23 @@ ModelMediaModes model_media_modes(const ModelDescription& model, uint16_t media)
         r.flag_word = kBorderControl | kSn04 | kRemote | (odd ? kAdjustFeedEx : kAdjustFeed);
     else
         r.flag_word = odd ? (kRemoteOnly | kMonoRule) : 0;
-    r.calibration_id = uint16_t(m->number + 1);
+    r.calibration_id = m->calibration_id ? m->calibration_id : uint16_t(m->number + 1);
     r.paper_id = uint16_t(0x40 + m->number);
     r.remote_paper_id = uint16_t(0x60 + m->number);
     r.key20003 = odd ? kLinkAny : uint16_t(0x70 + m->number);
     r.thickness = m->roll ? 2 : 3;
     r.feed_adjustment = m->roll ? -3 : 0;
+    r.halftone_type = m->halftone_type;
     return r;
+}
+
+ModelLevel3Modes model_level3_modes(uint16_t media) {
+    // Every encoder with both record versions across the media, the two
+    // level-3 generators alternating.
+    static constexpr ModelLevel3Modes kModes[] = {
+        {kLinkAny, 0, 1}, {1, 1, 2}, {kLinkAny, 2, 1}, {1, 0, 2}, {kLinkAny, 1, 1},
+    };
+    return kModes[media % (sizeof kModes / sizeof kModes[0])];
 }
 
 std::vector<std::pair<uint16_t, uint16_t>> model_sn04_pairs(const ModelDescription& model) {
@@ -224,7 +234,7 @@ void add_media_classes(LinkTableWriter& t, const ModelDescription& model) {
             rows.push_back({media, dot_size, 1, u16(m.newer_set ? 0x80 : 0x00), 0x01, 0x00, 0x02,
                             u16(f >> 24), u16((f >> 16) & 0xFF), u16((f >> 8) & 0xFF), u16(f & 0xFF), 0, 0,
                             0, 0, 0, 2, 0, 0, 0, 0, 0, 1, 1024, u16(uint8_t(m.feed_adjustment)),
-                            kModelHeadId0, 1, 2, 3, 2, 0, 0, 0, kLinkAny, kLinkAny, 0,
+                            kModelHeadId0, 1, 2, 3, 2, 0, 0, 0, m.halftone_type, kLinkAny, 0,
                             // colour: the plane count comes with the format; monochrome:
                             // mode 1.
                             1});
@@ -322,7 +332,7 @@ void add_remote(LinkTableWriter& t, const ModelDescription& model) {
                                    {{kLinkAny, 1, 2, 300, 400, 3, 4}})}});
 }
 
-void add_generators(LinkTableWriter& t) {
+void add_generators(LinkTableWriter& t, const ModelDescription& model) {
     std::vector<uint16_t> types, level2 = {kLinkAny}, level3 = {1};
     for (int k = 28000; k <= 28037; ++k) {
         types.push_back(u16(k));
@@ -330,9 +340,22 @@ void add_generators(LinkTableWriter& t) {
         level3.push_back(k % 2 == 0 ? 1 : kLinkAny);
     }
     t.chain(28000, {{0, t.multikey({kKeyLevel3}, types, {level3, level2})}});
-    t.chain(28500, {{28500, 0}, {28501, t.leaf(2, {{kKeyLevel3, {0, 1}}}, {2, 3})}, {28502, 0}});
-    t.chain(29000, {{0, t.multikey({kKeyLevel3, kKeyPageLang}, {29000, 29001},
-                                   {{1, kLinkAny, 1, 1}, {kLinkAny, 1, 2, 0}, {kLinkAny, kLinkAny, 0, 0}})}});
+    // Generators: level 2 the second variant; level 3 by media (see
+    // model_level3_modes); the page language its only one.
+    Rows generators, encoders;
+    for (const ModelMedia& m : model.media) {
+        const ModelLevel3Modes l3 = model_level3_modes(m.number);
+        generators.push_back({1, kLinkAny, m.number, 0, l3.generator, 0});
+        encoders.push_back({1, kLinkAny, m.number, l3.encoder, l3.records});
+    }
+    generators.push_back({1, kLinkAny, kLinkAny, 0, kLinkAny, 0});
+    generators.push_back({kLinkAny, 1, kLinkAny, 0, kLinkAny, 0});
+    generators.push_back({kLinkAny, kLinkAny, kLinkAny, 0, 2, 0});
+    encoders.push_back({1, kLinkAny, kLinkAny, 1, 1});
+    encoders.push_back({kLinkAny, 1, kLinkAny, 2, 0});
+    encoders.push_back({kLinkAny, kLinkAny, kLinkAny, 0, 0});
+    t.chain(28500, {{0, t.multikey({kKeyLevel3, kKeyPageLang, kKeyMedia}, {28500, 28501, 28502}, generators)}});
+    t.chain(29000, {{0, t.multikey({kKeyLevel3, kKeyPageLang, kKeyMedia}, {29000, 29001}, encoders)}});
 }
 
 void add_page(LinkTableWriter& t, const ModelDescription& model) {
@@ -357,7 +380,7 @@ void add_model_links(ResWriter& w, const ModelDescription& model) {
     add_media_classes(t, model);
     add_commands(t, model);
     add_remote(t, model);
-    add_generators(t);
+    add_generators(t, model);
     add_page(t, model);
 }
 

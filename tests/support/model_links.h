@@ -70,8 +70,20 @@ struct ModelMediaModes {
     uint16_t key20003;         // 0xFFFF: not given by 25000 (25060 gives it)
     uint16_t thickness;        // key 10003
     int8_t feed_adjustment;    // key 11024
+    uint16_t halftone_type;    // key 11033 (0xFFFF: not given)
 };
 ModelMediaModes model_media_modes(const ModelDescription& model, uint16_t media);
+
+// What the model's level-3 tables give a media: the generator (keys 28501;
+// kLinkAny: the first level-3 generator, 1 its variant), the encoder (29000:
+// 0 JPEG with identification data, 1 RHV2, 2 JPEG) and the record version
+// selector (29001: 0 and 1 version 1, 2 version 2).
+struct ModelLevel3Modes {
+    uint16_t generator;
+    uint16_t encoder;
+    uint16_t records;
+};
+ModelLevel3Modes model_level3_modes(uint16_t media);
 
 // Values of the model's other tables, for tests.
 inline constexpr uint16_t kModelRemote1 = 0x51;   // key 20001

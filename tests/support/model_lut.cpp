@@ -249,8 +249,10 @@ LutSpec model_lut_4d(const ModelDescription& model) {
     return s;
 }
 
-LutSpec model_lut_tnmx(const ModelDescription& model) {
-    const std::vector<uint8_t> codes = model_lut_codes(model_colour_ink_set(model));
+LutSpec model_lut_tnmx(const ModelDescription& model) { return model_lut_tnmx(model, model_colour_ink_set(model)); }
+
+LutSpec model_lut_tnmx(const ModelDescription&, int32_t ink_set) {
+    const std::vector<uint8_t> codes = model_lut_codes(ink_set);
     LutSpec s;
     LutTnmx t;
     t.gamma = 100;

@@ -75,6 +75,8 @@ Bytes pack_lut_resource(const LutSpec& spec);
 LutSpec model_lut_3d(const ModelDescription& model, int shade);
 LutSpec model_lut_4d(const ModelDescription& model);
 LutSpec model_lut_tnmx(const ModelDescription& model);
+// The monochrome-photo table for the LUT colours of another ink set.
+LutSpec model_lut_tnmx(const ModelDescription& model, int32_t ink_set);
 // The model's grid positions of n nodes (0 ... 255, even steps).
 std::vector<uint8_t> model_grid(size_t n);
 

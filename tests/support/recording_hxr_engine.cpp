@@ -3,7 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cstring>
+#include <thread>
 
 namespace ovcg_test {
 
@@ -118,6 +120,19 @@ uint32_t RecordingHxrEngine::Fail(const HxrCallRecord& r) {
         return it->second.second;
     }
     return fail_hook_ ? fail_hook_(r) : 0u;
+}
+
+void RecordingHxrEngine::Delay(int instance) {
+    uint64_t us = 0;
+    if (config.max_delay_us > 0) {
+        // splitmix64 of a call counter: a different delay for every call.
+        uint64_t z = (delays_.fetch_add(1) + 1) * 0x9E3779B97F4A7C15u;
+        z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9u;
+        z = (z ^ (z >> 27)) * 0x94D049BB133111EBu;
+        us = (z ^ (z >> 31)) % (uint64_t{config.max_delay_us} + 1);
+    }
+    if (instance >= 0 && instance == config.slow_instance) us += config.slow_delay_us;
+    if (us > 0) std::this_thread::sleep_for(std::chrono::microseconds(us));
 }
 
 void RecordingHxrEngine::Record(HxrCallRecord r) {
@@ -319,6 +334,7 @@ RecordingHxrEngine::Instance* RecordingHxrEngine::BeginBandCall(HxrCallRecord& r
         e->Record(r);
         return nullptr;
     }
+    e->Delay(r.instance);
     ReadLines(r, inst->image, planes, EntriesOf(inst->image.colorMode), attributes);
     for (unsigned i = 0; i < outEntries; ++i) r.out_rows.push_back(out[i]);
     r.result = e->Fail(r);

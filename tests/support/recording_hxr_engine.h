@@ -27,11 +27,17 @@
 //    instance of N channels reads ink rows planes[line x N + m] and writes
 //    out[row x N + k].
 //
+// The band calls (Halftone, ConvertColor) can be slowed down: each sleeps a
+// random time up to config.max_delay_us, and those of config.slow_instance
+// config.slow_delay_us more, so that threads calling it interleave in many
+// orders.
+//
 // The engine's entries have no context for the fake, so one fake is the
 // "current" one while it lives; create one per test. Calls may come from
 // several threads.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <map>
@@ -93,7 +99,12 @@ public:
         std::vector<signed char> colours{0, 1, 2, 3};  // output colour codes
         unsigned lines_per_row = 1;
         unsigned row_bytes = 0;  // writable bytes of an output row (0: no dots)
-        std::vector<uint8_t> slut;
+        // The printer-side halftoning package GetSlut hands out (a level-3
+        // job sends it behind its slut record).
+        std::vector<uint8_t> slut{'S', 'L', 'U', 'T', 0x00, 0x01, 0x02, 0x03, 0xFC, 0xFD, 0xFE, 0xFF};
+        unsigned max_delay_us = 0;
+        int slow_instance = -1;
+        unsigned slow_delay_us = 0;
     };
 
     RecordingHxrEngine();
@@ -114,6 +125,8 @@ public:
     std::vector<HxrCallRecord> CallsOf(HxrCall kind) const;
     void ClearCalls();
     int LiveInstances() const;
+    // The creation index of an instance (-1: not one of the fake's).
+    static int InstanceOf(void* handle) { return IndexOf(handle); }
     // The dot counts of an instance (three dot sizes per colour).
     std::vector<uint64_t> DotCounts(int instance) const;
 
@@ -131,6 +144,7 @@ private:
                                    const unsigned char** attributes, unsigned outEntries, uint32_t refusal);
 
     uint32_t Fail(const HxrCallRecord& r);
+    void Delay(int instance);
     void Record(HxrCallRecord r);
     static int IndexOf(void* handle);
     static void ReadLines(HxrCallRecord& r, const _HXR_IMAGE_INFO& image, const void** planes, unsigned entries,
@@ -161,6 +175,7 @@ private:
     std::function<uint32_t(const HxrCallRecord&)> fail_hook_;
     std::map<int, Instance*> instances_;
     int created_ = 0;
+    std::atomic<uint64_t> delays_{0};
 };
 
 }  // namespace ovcg_test

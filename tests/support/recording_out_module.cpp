@@ -74,4 +74,12 @@ unsigned RecordingOutModule::rasters_sent() const {
     return n;
 }
 
+std::vector<RecordingOutModule::Row> RecordingOutModule::rows() const {
+    std::vector<Row> out;
+    for (const Run& r : runs_)
+        for (unsigned j = 0; j < r.count; ++j)
+            out.push_back(Row{r.position + j, r.empty, j < r.rasters.size() ? r.rasters[j] : std::vector<uint8_t>{}});
+    return out;
+}
+
 }  // namespace ovcg_test

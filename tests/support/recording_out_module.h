@@ -28,6 +28,13 @@ public:
         std::vector<const unsigned char*> pointers;  // the raster pointers given
         std::vector<std::vector<uint8_t>> rasters;   // per raster: colours x row_bytes bytes
     };
+    // One row of a run: its page position and, for a raster, its bytes.
+    struct Row {
+        unsigned position = 0;
+        bool empty = false;
+        std::vector<uint8_t> bytes;
+        bool operator==(const Row&) const = default;
+    };
 
     RecordingOutModule(unsigned colours, unsigned rowBytes) : colours_(colours), row_bytes_(rowBytes) {}
 
@@ -52,6 +59,9 @@ public:
     // Raster runs only, and the rows they carried.
     std::vector<Run> raster_runs() const;
     unsigned rasters_sent() const;
+    // Every run split into rows, in the order they came (so that two band
+    // paths that group rows into runs differently compare).
+    std::vector<Row> rows() const;
     // The assembled page: position -> colours x row_bytes bytes.
     const std::map<unsigned, std::vector<uint8_t>>& page() const { return page_; }
     const std::vector<int>& skip_lengths() const { return skip_lengths_; }

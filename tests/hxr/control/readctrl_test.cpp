@@ -100,7 +100,7 @@ TEST_F(ReadController, LoadsEveryPrintModeOfTheModel) {
             EXPECT_EQ(HXRGetSmlDoubleGamma0(sml, 0), ink_set ? kModelColourDbg0 : kModelMonoDbg0);
             EXPECT_EQ(HXRGetSmlParser(ctrl, 0, 1), nullptr);
             EXPECT_EQ(HXRGetRateParser(ctrl, 0) != nullptr, want.rate != kNo);
-            EXPECT_EQ(HXRGetDthResMgrAreaNum(ctrl, 0), want.dither == kModelDitherSwitchId ? 1u : 2u);
+            EXPECT_EQ(HXRGetDthResMgrAreaNum(ctrl, 0), want.dither == kModelDitherSwitchAreasId ? 2u : 1u);
             EXPECT_NE(HXRGetCfgRateParser(ctrl, 0), nullptr);
             EXPECT_EQ(HXRGetBlackInkCode(ctrl), 0u);
             EXPECT_EQ(HXRGetDblGamma0(ctrl, 0), ink_set ? kModelColourDbg0 : kModelMonoDbg0);
