@@ -448,20 +448,87 @@ int32_t pol_cycle(const MicroweaveLayerRecord& l, int64_t pitch) {
     return 1;
 }
 
-// A head table walks each layer's passes that stand within the head's
-// reach (maxNozzle x pitch) above or below the pass: whole cycles, C passes
-// each. A large pitch with a small cycle feed puts millions of passes
-// there, every one visited for every pass of the page; such a logic is
-// refused rather than walked. Real logics stay far below the bound.
-constexpr int64_t kMaxWalkVisits = int64_t{1} << 20;
+// The work of a page's passes, counted in nozzle steps. One head-table
+// build clears the per-nozzle arrays and, for each walked layer, finds a
+// pass's position (a cycle of feeds), visits the layer's passes standing
+// within the head's reach either way (whole cycles of C passes, no more
+// than the layer has) and runs a window over each visited pass standing a
+// whole number of pitches away: for one step of the cycle those stand
+// lcm(cycleFeed, pitch) apart. Printing a pass costs the driver about
+// kPassWork more, whatever the logic. A logic is refused (249) when one
+// build, the passes standing in any stretch of kStretch rasters, or those
+// standing more than a head's height above the page top or below its end
+// would cost more than the bounds below: a hostile logic (a small cycle
+// feed under wide windows, a layer starting far above the page) would
+// otherwise keep the driver busy for hours on a short page. Real logics
+// stay orders of magnitude below them.
+constexpr int64_t kBuildSweeps = 4;                   // per-nozzle sweeps of a build
+constexpr int64_t kPassWork = int64_t{1} << 14;       // the driver's printing of one pass
+constexpr int64_t kMaxBuildWork = int64_t{1} << 20;   // one build
+constexpr int64_t kStretch = 4096;                    // rasters
+constexpr int64_t kMaxStretchWork = int64_t{1} << 26; // the passes of kStretch rasters
+constexpr int64_t kMaxOffPageWork = int64_t{1} << 26; // the passes off the page
 
-int64_t walk_visits(const MicroweaveLayerRecord& l, const LayerSpan& sp, int64_t maxNozzle, int64_t pitch) {
-    const int64_t window = 2 * maxNozzle * pitch + int64_t{sp.prefixMax} - sp.prefixMin;
-    return (window / l.cycleFeed + 2) * l.cycleLength;
+int64_t gcd64(int64_t a, int64_t b) {
+    while (b != 0) {
+        const int64_t t = a % b;
+        a = b;
+        b = t;
+    }
+    return a;
+}
+
+// The work of one build on walked layer l; above kMaxBuildWork: kMaxBuildWork + 1.
+int64_t layer_build_work(const MicroweaveLayerRecord& l, const LayerSpan& sp, int64_t maxNozzle, int64_t pitch) {
+    const int64_t C = l.cycleLength, F = l.cycleFeed;
+    if (F < 1) return 0;  // not walked by its own feeds
+    const int64_t reach = 2 * maxNozzle * pitch + int64_t{sp.prefixMax} - sp.prefixMin;
+    // Below 2^63: reach < 2^33, C < 2^15.
+    const int64_t visited = std::min((reach / F + 2) * C, sp.passCount);
+    if (visited > kMaxBuildWork) return kMaxBuildWork + 1;
+    const int64_t apart = F / gcd64(F, pitch) * pitch;
+    const int64_t aligned = std::min(visited, (reach / apart + 2) * C);
+    int64_t width = 0;
+    for (int64_t k = 0; k < C; ++k) width = std::max<int64_t>(width, int64_t{l.range[k].end} - l.range[k].first);
+    return C + visited + aligned * (std::clamp<int64_t>(width, 0, maxNozzle) + 1);
+}
+
+// Passes of layer l standing before position `top` or after `bottom`.
+int64_t off_page_passes(const MicroweaveLayerRecord& l, const LayerSpan& sp, int64_t top, int64_t bottom) {
+    const int64_t above = std::max<int64_t>(count_passes(l, sp.first, std::min<int64_t>(top - 1, l.end)), 0);
+    const int64_t upTo = std::max<int64_t>(count_passes(l, sp.first, std::min<int64_t>(bottom, l.end)), 0);
+    return std::min(above, sp.passCount) + std::max<int64_t>(sp.passCount - upTo, 0);
+}
+
+// The layers whose passes are the pass groups' passes.
+bool group_kind(int16_t kind) {
+    return kind == 0 || kind == 9 || kind == 1 || kind == 6 || kind == 10 || kind == 2;
+}
+
+uint32_t check_walk_work(const MleSchedule& s, int64_t pageLength) {
+    const uint32_t n = s.logic.layerCount;
+    const int64_t maxNozzle = s.maxNozzle, pitch = s.logic.pitch;
+    int64_t build = kBuildSweeps * maxNozzle;
+    for (uint32_t i = 0; i < n; ++i)
+        if (walked_type(layer_type(s.logic.layers[i])))
+            build += layer_build_work(s.logic.layers[i], s.spans[i], maxNozzle, pitch);
+    if (build > kMaxBuildWork) return kMleBadLogic;
+    const int64_t head = maxNozzle * pitch;
+    int64_t stretch = 0, offPage = 0;
+    for (uint32_t i = 0; i < n; ++i) {
+        const MicroweaveLayerRecord& l = s.logic.layers[i];
+        if (!group_kind(l.kind) || l.cycleFeed < 1) continue;
+        const LayerSpan& sp = s.spans[i];
+        const int64_t cycles = walk::ceil_div(kStretch + sp.prefixMax - sp.prefixMin, l.cycleFeed) + 1;
+        stretch += std::min(sp.passCount, cycles * l.cycleLength);
+        offPage += off_page_passes(l, sp, -head, pageLength + head);
+    }
+    const int64_t perPass = build + kPassWork;
+    return stretch > kMaxStretchWork / perPass || offPage > kMaxOffPageWork / perPass ? kMleBadLogic : 0;
 }
 
 // Phases and pass counts of the layers, and the pass groups.
-uint32_t SetLayerParam(MLE_INSTANCE& e, int64_t headOffset, bool firstBuild, const MovingRange& m) {
+uint32_t SetLayerParam(MLE_INSTANCE& e, int64_t headOffset, int64_t pageLength, bool firstBuild, const MovingRange& m) {
     MleSchedule& s = e.schedule;
     MicroweaveLayerRecord* layers = s.logic.layers;
     const uint32_t n = s.logic.layerCount;
@@ -521,7 +588,6 @@ uint32_t SetLayerParam(MLE_INSTANCE& e, int64_t headOffset, bool firstBuild, con
                           s.fTransPasses + s.lowerPasses;
     if (total > INT32_MAX) return kMleBadLogic;
     // What bounds the walks over each layer's passes.
-    int64_t visits = 0;
     for (uint32_t i = 0; i < n; ++i) {
         const MicroweaveLayerRecord& l = layers[i];
         LayerSpan& sp = s.spans[i];
@@ -530,10 +596,9 @@ uint32_t SetLayerParam(MLE_INSTANCE& e, int64_t headOffset, bool firstBuild, con
         if (walked_type(layer_type(l))) {
             sp.passCount = std::max<int64_t>(count_passes(l, sp.first, l.end), 0);
             walk::prefix_extremes(l, sp.prefixMin, sp.prefixMax);
-            visits += walk_visits(l, sp, s.maxNozzle, s.logic.pitch);
         }
     }
-    return visits > kMaxWalkVisits ? kMleBadLogic : 0;
+    return check_walk_work(s, pageLength);
 }
 
 }  // namespace
@@ -676,7 +741,7 @@ uint32_t CreateSchedule(MLE_INSTANCE& e, uint32_t pageLength, bool firstBuild) {
     if (uint32_t r6 = SetMovingRange(s, pageLength, m, fixed)) return r6;
     s.rangeStart = int64_t{pageLength} - m.remainder;
     s.rangeBase = m.tableRemainder;
-    if (uint32_t r7 = SetLayerParam(e, headOffset, firstBuild, m)) return r7;
+    if (uint32_t r7 = SetLayerParam(e, headOffset, pageLength, firstBuild, m)) return r7;
     // 8. The edge groups' tables, on the first build of a page.
     return firstBuild ? MakeEdgeTables(e, headOffset, pageLength) : 0;
 }

@@ -593,6 +593,14 @@ struct RefusalCase {
 
 HcLayer& normal_layer(ModelHeadControl& h) { return h.units[0].layers[0]; }
 
+// The normal layer as a cycle of c passes at one position, each over 32767 nozzles.
+void wide_cycle(ModelHeadControl& h, size_t c) {
+    HcLayer& l = normal_layer(h);
+    l.feed.assign(c, 0);
+    l.feed[0] = 180;
+    l.range.assign(c, {0, 32767});
+}
+
 const RefusalCase kRefusals[] = {
     {"slot 1 without a logic", HcVariant::Default, [](ModelHeadControl&) {}, 1000, 1, kMleNoLogic},
     {"slot -1", HcVariant::Default, [](ModelHeadControl&) {}, 1000, -1, kMleNoLogic},
@@ -644,12 +652,29 @@ const RefusalCase kRefusals[] = {
      },
      21543311, 0, kMleBadLogic},
     {"a page end beyond 31 bits", HcVariant::Default, [](ModelHeadControl&) {}, 0x80000001u, 0, kMleBadLogic},
-    // A head table walks the passes within 179 x pitch rasters either way:
-    // 360 x pitch + 2 passes of cycle feed 1, at most 2^20.
-    {"a head table's walk of 2^20 - 254 passes", HcVariant::Default,
-     [](ModelHeadControl& h) { h.units[0].pitch = 2912, normal_layer(h).feed = {1}; }, 1000, 0, 0},
-    {"a head table's walk beyond 2^20 passes", HcVariant::Default,
-     [](ModelHeadControl& h) { h.units[0].pitch = 2913, normal_layer(h).feed = {1}; }, 1000, 0, kMleBadLogic},
+    // The work bounds (180 nozzles, pitch 1, feed 180 by default). A cycle
+    // of C passes at one position, each over 32767 nozzles: 5C + 1 passes on
+    // the page, all of which one head table visits, running the window over
+    // each: 4 x 32767 + C + (5C + 1) x 32769 nozzle steps, 983067 for C = 5,
+    // beyond 2^20 for C = 6.
+    {"one head table of 983067 nozzle steps", HcVariant::Default, [](ModelHeadControl& h) { wide_cycle(h, 5); },
+     1000, 0, 0},
+    {"one head table beyond 2^20 nozzle steps", HcVariant::Default, [](ModelHeadControl& h) { wide_cycle(h, 6); },
+     1000, 0, kMleBadLogic},
+    // Cycle feed 2 under a 180-nozzle window: 590 passes on the page, each
+    // building over 182 others; feed 1: 1180 passes over 362 others.
+    {"feed 2 under a wide window", HcVariant::Default, [](ModelHeadControl& h) { normal_layer(h).feed = {2}; }, 1000,
+     0, 0},
+    {"feed 1 under a wide window", HcVariant::Default, [](ModelHeadControl& h) { normal_layer(h).feed = {1}; }, 1000,
+     0, kMleBadLogic},
+    // Passes more than a head's height above the page: (-start - 1000) / 180
+    // of them, at most 2^26 / (1449 + 2^14) = 3763.
+    {"3763 passes above the page", HcVariant::Default,
+     [](ModelHeadControl& h) { normal_layer(h).start = -(3763 * 180 + 1000); }, 1000, 0, 0},
+    {"3764 passes above the page", HcVariant::Default,
+     [](ModelHeadControl& h) { normal_layer(h).start = -(3764 * 180 + 1000); }, 1000, 0, kMleBadLogic},
+    {"a layer starting at -2^31", HcVariant::Default, [](ModelHeadControl& h) { normal_layer(h).start = INT32_MIN; },
+     1000, 0, kMleBadLogic},
     {"a selector outside 1..colorNum", HcVariant::Default, [](ModelHeadControl& h) { normal_layer(h).selector = {2}; },
      1000, 0, kMleCreateFailed},
     {"an empty selector list reads 0", HcVariant::Default,
