@@ -432,7 +432,7 @@ uint32_t counted(const MicroweaveLayerRecord& l, int64_t first, int32_t& out) {
 // within the range. The triple (step, selector index, position mod pitch)
 // repeats after C x selectorCount x pitch passes, which bounds the search;
 // so does kMaxPolCycleSearch, far beyond any real overlap cycle.
-constexpr int64_t kMaxPolCycleSearch = int64_t{1} << 16;
+constexpr int64_t kMaxPolCycleSearch = int64_t{1} << 12;
 
 int32_t pol_cycle(const MicroweaveLayerRecord& l, int64_t pitch) {
     const int64_t passes = count_passes(l, l.start, l.end);
