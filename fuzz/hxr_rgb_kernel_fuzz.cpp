@@ -11,6 +11,7 @@
 #include "hxr/color/hxr_interm.h"
 #include "hxr/control/hxr_value_settings.h"
 #include "hxr_fuzz_services.h"
+#include "lut_kernel_fuzz.h"
 #include "tests/support/rgb_reference.h"
 #include "tests/support/synthetic_lut.h"
 
@@ -66,34 +67,10 @@ HXRColorKernel kernel_of(Family family, int inks, RgbWalk walk) {
     return nullptr;
 }
 
-class Reader {
-public:
-    Reader(const uint8_t* data, size_t size) : data_(data), size_(size) {}
-    uint32_t byte() { return pos_ < size_ ? data_[pos_++] : 0; }
-    uint32_t word() { return byte() | byte() << 8 | byte() << 16 | byte() << 24; }
-    // Content bytes, cycling over what is left (zeros when nothing is).
-    uint8_t content() {
-        if (pos_ >= size_) return 0;
-        const uint8_t b = data_[pos_ + cursor_ % (size_ - pos_)];
-        ++cursor_;
-        return b;
-    }
-
-private:
-    const uint8_t* data_;
-    size_t size_, pos_ = 0, cursor_ = 0;
-};
-
-struct Run {
-    HXRIntermediateData* d;
-    const uint8_t* planes[6];
-    const uint8_t* attrs[2];
-};
-
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    Reader in(data, size);
+    lut_fuzz::Reader in(data, size);
     const int inks = kInks[in.byte() % 9];
     WalkScale w = kWalks[in.byte() % 8];
     const uint32_t flags = in.byte();
@@ -151,53 +128,17 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const int32_t end = start + count;
     const int lines = w.walk == RgbWalk::Expand || sameLines ? 1 : 2;
 
-    // The planes: interleaved for a stride of 3 or more, else one per channel.
-    const size_t pixels = size_t(end > 0 ? end : 1);
-    const bool interleaved = pixelOffset >= 3;
-    std::vector<std::vector<uint8_t>> store;
-    const uint8_t* planes[6];
-    const uint8_t* attrs[2];
-    static const uint8_t kZero = 0;
-    for (int l = 0; l < lines; ++l) {
-        for (int c = 0; c < 3; ++c) {
-            if (interleaved && c > 0) {
-                planes[l * 3 + c] = planes[l * 3] + c * depth;
-                continue;
-            }
-            store.emplace_back(((pixels - 1) * pixelOffset + (interleaved ? 3 : 1)) * depth);
-            for (uint8_t& b : store.back()) b = in.content();
-            planes[l * 3 + c] = store.back().data();
-        }
-        if (attrStride) {
-            store.emplace_back((pixels - 1) * attrStride + 1);
-            for (uint8_t& b : store.back()) b = in.content();
-            attrs[l] = store.back().data();
-        } else {
-            attrs[l] = &kZero;
-        }
-    }
-    for (int l = lines; l < 2; ++l) {
-        for (int c = 0; c < 3; ++c) planes[l * 3 + c] = planes[c];
-        attrs[l] = attrs[0];
-    }
+    const lut_fuzz::Band<3> band(in, lines, size_t(end > 0 ? end : 1), depth, pixelOffset, attrStride);
 
     const HXRLutData* luts[2] = {table(inks, 0).get(), table(inks, variant).get()};
     const int32_t columns = w.walk == RgbWalk::Reduce ? end / 2 : end * w.scale;
     HXRMemMgr* mm = HXRCreateMemMgr(hxr_fuzz::alloc, hxr_fuzz::release);
     if (!mm) return 0;
-    Run runs[2];
-    for (int r = 0; r < 2; ++r) {
-        Run& run = runs[r];
-        run.d = HXRCreateIntermediateData(inks, columns > 0 ? columns : 1, 1, intents ? 1 : 0, nullptr, -1, mm);
-        if (!run.d) std::abort();
-        std::memset(run.d->inkQuantityBuf, 0xA5, HXRGetMemSize(mm, run.d->inkQuantityBuf));
-        HXRSetReductionMethod(run.d, method);
-        HXRSetVExpansion(run.d, lines == 1 ? 1 : 0);
-        std::memcpy(run.planes, planes, sizeof planes);
-        std::memcpy(run.attrs, attrs, sizeof attrs);
-    }
-    kernel_of(family, inks, w.walk)(luts, aux, runs[0].d, seed, pixelOffset, depth, w.scale, runs[0].planes,
-                                    runs[0].attrs, attrStride, start, end);
+    lut_fuzz::Runs<3> runs;
+    if (!runs.make(mm, band, inks, columns, intents, method, lines == 1)) std::abort();
+    auto& [got, want] = runs.run;
+    kernel_of(family, inks, w.walk)(luts, aux, got.d, seed, pixelOffset, depth, w.scale, got.planes, got.attrs,
+                                    attrStride, start, end);
     std::unique_ptr<ovcg_test::RgbReference> ref;
     if (family == kUser)
         ref = std::make_unique<ovcg_test::RgbUserReference>(inks);
@@ -205,15 +146,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         ref = std::make_unique<ovcg_test::RgbWprintReference>(inks, w.walk);
     else
         ref = std::make_unique<ovcg_test::RgbReference>(inks, w.walk);
-    ref->run(luts, aux, runs[1].d, seed, pixelOffset, depth, w.scale, runs[1].planes, runs[1].attrs, attrStride, start,
-             end);
+    ref->run(luts, aux, want.d, seed, pixelOffset, depth, w.scale, want.planes, want.attrs, attrStride, start, end);
 
-    const uint32_t bytes = HXRGetMemSize(mm, runs[0].d->inkQuantityBuf);
-    if (std::memcmp(runs[0].d->inkQuantityBuf, runs[1].d->inkQuantityBuf, bytes) != 0 ||
-        runs[0].d->writtenStart != runs[1].d->writtenStart || runs[0].d->writtenEnd != runs[1].d->writtenEnd ||
-        std::memcmp(runs[0].planes, runs[1].planes, sizeof planes) != 0 ||
-        std::memcmp(runs[0].attrs, runs[1].attrs, sizeof attrs) != 0)
-        std::abort();
+    if (!runs.agree(mm)) std::abort();
     HXRDeleteMemMgr(mm);
     return 0;
 }

@@ -1,6 +1,7 @@
 // The kernel tables and the lookup that picks a converter's kernels.
 #include "hxr/color/hxr_color_kernel.h"
 
+#include "hxr/color/hxr_color_cmyk_kernels.h"
 #include "hxr/color/hxr_color_rgb_kernels.h"
 
 #include <atomic>
@@ -91,14 +92,14 @@ const HXRColorFuncTables kHxrColorFuncTables = {{
     },
     // Color4DFuncTable
     {
-        {4, nullptr, nullptr, nullptr},
-        {5, nullptr, nullptr, nullptr},
-        {6, nullptr, nullptr, nullptr},
-        {7, nullptr, nullptr, nullptr},
-        {8, nullptr, nullptr, nullptr},
-        {9, nullptr, nullptr, nullptr},
-        {10, nullptr, nullptr, nullptr},
-        {12, nullptr, nullptr, nullptr},
+        {4, HXRColorConvert4D4CExpandH2NxV2, HXRColorConvert4D4CNormal, HXRColorConvert4D4CReduceH},
+        {5, HXRColorConvert4D5CExpandH2NxV2, HXRColorConvert4D5CNormal, HXRColorConvert4D5CReduceH},
+        {6, HXRColorConvert4D6CExpandH2NxV2, HXRColorConvert4D6CNormal, HXRColorConvert4D6CReduceH},
+        {7, HXRColorConvert4D7CExpandH2NxV2, HXRColorConvert4D7CNormal, HXRColorConvert4D7CReduceH},
+        {8, HXRColorConvert4D8CExpandH2NxV2, HXRColorConvert4D8CNormal, HXRColorConvert4D8CReduceH},
+        {9, HXRColorConvert4D9CExpandH2NxV2, HXRColorConvert4D9CNormal, HXRColorConvert4D9CReduceH},
+        {10, HXRColorConvert4D10CExpandH2NxV2, HXRColorConvert4D10CNormal, HXRColorConvert4D10CReduceH},
+        {12, HXRColorConvert4D12CExpandH2NxV2, HXRColorConvert4D12CNormal, HXRColorConvert4D12CReduceH},
         kEnd,
     },
     // Color4DPatternDFuncTable
@@ -115,14 +116,14 @@ const HXRColorFuncTables kHxrColorFuncTables = {{
     },
     // Color4DUnderWhiteFuncTable
     {
-        {4, nullptr, nullptr, HXRColorConvertDummy},
-        {5, nullptr, nullptr, HXRColorConvertDummy},
-        {6, nullptr, nullptr, HXRColorConvertDummy},
-        {7, nullptr, nullptr, HXRColorConvertDummy},
-        {8, nullptr, nullptr, HXRColorConvertDummy},
-        {9, nullptr, nullptr, HXRColorConvertDummy},
-        {10, nullptr, nullptr, HXRColorConvertDummy},
-        {12, nullptr, nullptr, HXRColorConvertDummy},
+        {4, HXRColorConvert4D4CUnderWhiteExpandH2NxV2, HXRColorConvert4D4CUnderWhiteNormal, HXRColorConvertDummy},
+        {5, HXRColorConvert4D5CUnderWhiteExpandH2NxV2, HXRColorConvert4D5CUnderWhiteNormal, HXRColorConvertDummy},
+        {6, HXRColorConvert4D6CUnderWhiteExpandH2NxV2, HXRColorConvert4D6CUnderWhiteNormal, HXRColorConvertDummy},
+        {7, HXRColorConvert4D7CUnderWhiteExpandH2NxV2, HXRColorConvert4D7CUnderWhiteNormal, HXRColorConvertDummy},
+        {8, HXRColorConvert4D8CUnderWhiteExpandH2NxV2, HXRColorConvert4D8CUnderWhiteNormal, HXRColorConvertDummy},
+        {9, HXRColorConvert4D9CUnderWhiteExpandH2NxV2, HXRColorConvert4D9CUnderWhiteNormal, HXRColorConvertDummy},
+        {10, HXRColorConvert4D10CUnderWhiteExpandH2NxV2, HXRColorConvert4D10CUnderWhiteNormal, HXRColorConvertDummy},
+        {12, HXRColorConvert4D12CUnderWhiteExpandH2NxV2, HXRColorConvert4D12CUnderWhiteNormal, HXRColorConvertDummy},
         kEnd,
     },
     // Color4DUnderWhitePatternDFuncTable
@@ -139,14 +140,14 @@ const HXRColorFuncTables kHxrColorFuncTables = {{
     },
     // Color4DUserSpecFuncTable (UserNormal in both line slots)
     {
-        {4, nullptr, nullptr, HXRColorConvertDummy},
-        {5, nullptr, nullptr, HXRColorConvertDummy},
-        {6, nullptr, nullptr, HXRColorConvertDummy},
-        {7, nullptr, nullptr, HXRColorConvertDummy},
-        {8, nullptr, nullptr, HXRColorConvertDummy},
-        {9, nullptr, nullptr, HXRColorConvertDummy},
-        {10, nullptr, nullptr, HXRColorConvertDummy},
-        {12, nullptr, nullptr, HXRColorConvertDummy},
+        {4, HXRColorConvert4D4CUserNormal, HXRColorConvert4D4CUserNormal, HXRColorConvertDummy},
+        {5, HXRColorConvert4D5CUserNormal, HXRColorConvert4D5CUserNormal, HXRColorConvertDummy},
+        {6, HXRColorConvert4D6CUserNormal, HXRColorConvert4D6CUserNormal, HXRColorConvertDummy},
+        {7, HXRColorConvert4D7CUserNormal, HXRColorConvert4D7CUserNormal, HXRColorConvertDummy},
+        {8, HXRColorConvert4D8CUserNormal, HXRColorConvert4D8CUserNormal, HXRColorConvertDummy},
+        {9, HXRColorConvert4D9CUserNormal, HXRColorConvert4D9CUserNormal, HXRColorConvertDummy},
+        {10, HXRColorConvert4D10CUserNormal, HXRColorConvert4D10CUserNormal, HXRColorConvertDummy},
+        {12, HXRColorConvert4D12CUserNormal, HXRColorConvert4D12CUserNormal, HXRColorConvertDummy},
         kEnd,
     },
     // Color4DUserSpecPatternDFuncTable
@@ -163,14 +164,14 @@ const HXRColorFuncTables kHxrColorFuncTables = {{
     },
     // Color4DUserSpecUnderWhiteFuncTable
     {
-        {4, nullptr, nullptr, HXRColorConvertDummy},
-        {5, nullptr, nullptr, HXRColorConvertDummy},
-        {6, nullptr, nullptr, HXRColorConvertDummy},
-        {7, nullptr, nullptr, HXRColorConvertDummy},
-        {8, nullptr, nullptr, HXRColorConvertDummy},
-        {9, nullptr, nullptr, HXRColorConvertDummy},
-        {10, nullptr, nullptr, HXRColorConvertDummy},
-        {12, nullptr, nullptr, HXRColorConvertDummy},
+        {4, HXRColorConvert4D4CUserUnderWhiteNormal, HXRColorConvert4D4CUserUnderWhiteNormal, HXRColorConvertDummy},
+        {5, HXRColorConvert4D5CUserUnderWhiteNormal, HXRColorConvert4D5CUserUnderWhiteNormal, HXRColorConvertDummy},
+        {6, HXRColorConvert4D6CUserUnderWhiteNormal, HXRColorConvert4D6CUserUnderWhiteNormal, HXRColorConvertDummy},
+        {7, HXRColorConvert4D7CUserUnderWhiteNormal, HXRColorConvert4D7CUserUnderWhiteNormal, HXRColorConvertDummy},
+        {8, HXRColorConvert4D8CUserUnderWhiteNormal, HXRColorConvert4D8CUserUnderWhiteNormal, HXRColorConvertDummy},
+        {9, HXRColorConvert4D9CUserUnderWhiteNormal, HXRColorConvert4D9CUserUnderWhiteNormal, HXRColorConvertDummy},
+        {10, HXRColorConvert4D10CUserUnderWhiteNormal, HXRColorConvert4D10CUserUnderWhiteNormal, HXRColorConvertDummy},
+        {12, HXRColorConvert4D12CUserUnderWhiteNormal, HXRColorConvert4D12CUserUnderWhiteNormal, HXRColorConvertDummy},
         kEnd,
     },
     // Color4DUserSpecUnderWhitePatternDFuncTable

@@ -18,7 +18,9 @@
 //              every line the kernel fetches (line 0 only under vertical
 //              expansion, which the frame stored), and rows at least
 //              end x scale + 1 elements long (end / 2 at scale 0x20001), so
-//              the lone last column of an odd band also fits.
+//              the lone last column of an odd band also fits. Its clear
+//              position is -1 or an ink below N: the CMYK under-white
+//              kernels write 0 to that ink at blank pixels.
 //  seed        start value of the kernel's generator x = x x 69069 + 62003.
 //  pixelOffset samples from one pixel to the next within a plane.
 //  sampleBytes 1 or 2; of a 16-bit sample (host order) the high byte is used.

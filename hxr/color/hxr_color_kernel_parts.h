@@ -17,8 +17,8 @@
 //    takes the first one's offset XOR 128, half a node away.
 //  - Inks are averaged two at a time: a node word masked with 0x00FF00FF (or
 //    shifted right by 8 first) holds two 8-bit codes 16 bits apart, and a sum
-//    of at most four codes plus a rounding bit never carries into the other
-//    lane. Lane results equal the per-ink formulas exactly.
+//    of at most four codes plus a rounding term below 4 never carries into the
+//    other lane. Lane results equal the per-ink formulas exactly.
 //  - Differences are bounded as (a - b + bound) <= 2 x bound in unsigned
 //    arithmetic: both signs at once.
 //  - Every offset into a plane is a pointer-width product; a 16-bit sample
@@ -26,6 +26,7 @@
 #pragma once
 
 #include "hxr/color/hxr_interm.h"
+#include "hxr/control/hxr_dblgamma.h"
 
 #include <bit>
 #include <cstddef>
@@ -61,6 +62,7 @@ public:
     }
     uint32_t rho() const { return (x_ >> 23) & 3; }    // rounds a four-pixel mean
     uint32_t beta() const { return (x_ >> 22) & 1; }   // rounds the two-node average
+    uint32_t delta() const { return (x_ >> 21) & 3; }  // rounds a four-node average (CMYK)
     uint32_t gamma() const { return (x_ >> 20) & 1; }  // rounds the smoothing average
     uint32_t bits() const { return x_; }
     void step() { x_ = x_ * 69069u + 62003u; }
@@ -94,6 +96,10 @@ struct InkLanes {
     // v = (a + b + round) / 2 per lane: the two-node average, and smoothing.
     static uint32_t average(uint32_t a, uint32_t b, uint32_t round) {
         return ((a + b + round * kLaneOne) >> 1) & kLaneMask;
+    }
+    // v = (a + b + c + d + round) / 4 per lane: the four-node average.
+    static uint32_t quarter(uint32_t a, uint32_t b, uint32_t c, uint32_t d, uint32_t round) {
+        return ((a + b + c + d + round * kLaneOne) >> 2) & kLaneMask;
     }
     static void unpack(const uint32_t* lanes, uint8_t* levels) {
         unrolled<N>([&](auto k) { levels[k] = static_cast<uint8_t>(level(lanes, k)); });
@@ -260,6 +266,15 @@ struct InkRows {
             intents &= intent[l] != nullptr;
         }
     }
+    // Normal: a block's attribute bytes at columns o and o + 1 of both lines.
+    template <int C>
+    void put_intents(uint32_t o, const LutBlock<C>& b) const {
+        if (!intents) return;
+        intent[0][o] = static_cast<uint8_t>(b.tl.attr);
+        intent[0][o + 1] = static_cast<uint8_t>(b.tr.attr);
+        intent[1][o] = static_cast<uint8_t>(b.bl.attr);
+        intent[1][o + 1] = static_cast<uint8_t>(b.br.attr);
+    }
 };
 
 // ---------------------------------------------------------------- walks
@@ -371,6 +386,24 @@ private:
         }
     }
 };
+
+// ReduceH's merge of two pixels' codes per ink (TL with TR, or BL with BR):
+// method 0 (a + b) >> 1; method 1 (Mean) the code of the mean decoded amount,
+// each code decoded through its own pixel's LUT (decodeA, decodeB) and the
+// mean re-encoded with the first pixel's (encodeA).
+template <int N, bool Mean>
+void merge_codes(const uint8_t* a, const uint8_t* b, const uint32_t* decodeA, const uint32_t* decodeB,
+                 const uint32_t* encodeA, uint8_t* out) {
+    if constexpr (Mean) {
+        const uint32_t* decode[2] = {decodeA, decodeB};
+        for (int k = 0; k < N; ++k) {
+            const uint32_t pair[2] = {a[k], b[k]};
+            out[k] = static_cast<uint8_t>(HXRGetMeanInkValueDecodeEncode(pair, decode, encodeA));
+        }
+    } else {
+        unrolled<N>([&](auto k) { out[k] = static_cast<uint8_t>((a[k] + b[k]) >> 1); });
+    }
+}
 
 // The frame of every kernel call: rows, span, start offsets, generator, walk,
 // and the caller's pointers moved to where the walk stopped. `make` builds the

@@ -139,12 +139,7 @@ public:
             memory_.forget();
             F::non_flat(state_);
         }
-        if (rows_.intents) {
-            rows_.intent[0][o] = static_cast<uint8_t>(b.tl.attr);
-            rows_.intent[0][o + 1] = static_cast<uint8_t>(b.tr.attr);
-            rows_.intent[1][o] = static_cast<uint8_t>(b.bl.attr);
-            rows_.intent[1][o + 1] = static_cast<uint8_t>(b.br.attr);
-        }
+        rows_.put_intents(o, b);
     }
 
     // ExpandH2NxV2: columns o and o + 1 of row 0, the pixel as a flat block.
@@ -224,15 +219,7 @@ private:
     // decoded amount re-encoded with the first pixel's LUT.
     template <bool Mean>
     void merge(const uint8_t* a, const uint8_t* b, int lutA, int lutB, uint8_t* out) const {
-        if constexpr (Mean) {
-            const uint32_t* decode[2] = {decode_[lutA], decode_[lutB]};
-            for (int k = 0; k < N; ++k) {
-                const uint32_t pair[2] = {a[k], b[k]};
-                out[k] = static_cast<uint8_t>(HXRGetMeanInkValueDecodeEncode(pair, decode, encode_[lutA]));
-            }
-        } else {
-            unrolled<N>([&](auto k) { out[k] = static_cast<uint8_t>((a[k] + b[k]) >> 1); });
-        }
+        merge_codes<N, Mean>(a, b, decode_[lutA], decode_[lutB], encode_[lutA], out);
     }
 
     const InkRows<N>& rows_;

@@ -312,6 +312,8 @@ enum class HcVariant {
     // copy of it, slot 2 (BRS lower) passes feeding 60, slot 3 (lower edge)
     // the Lower logic.
     DriverSwitches,
+    // Loss-nozzle complement.
+    LossNozzle,       // TwoHeadsOverlap with layered halftoning (stack n for nozzles 16n..), a PMC model part, PMC and CMS units
 };
 ModelHeadControl head_control_variant(const ModelDescription& model, HcVariant variant);
 

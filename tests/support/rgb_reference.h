@@ -19,6 +19,7 @@
 
 #include "hxr/color/hxr_interm.h"
 #include "hxr/control/hxr_lut_data.h"
+#include "lut_reference_parts.h"
 #include "hxr/control/hxr_value_settings.h"
 
 #include <algorithm>
@@ -150,17 +151,10 @@ protected:
     const HXRLutData* lut(int k) const { return luts_[k]; }
 
 private:
-    static bool within(uint32_t a, uint32_t b, uint32_t bound) {
-        const int64_t d = int64_t{a} - int64_t{b};
-        return d >= -int64_t{bound} && d <= int64_t{bound};
-    }
+    static bool within(uint32_t a, uint32_t b, uint32_t bound) { return ref_within(a, b, bound); }
 
     uint32_t sample(int line, int c, size_t pixel) const {
-        const uint8_t* p = planes_[line * 3 + c];
-        if (depth_ == 1) return p[pixel * stride_];
-        uint16_t v;
-        std::memcpy(&v, p + 2 * pixel * stride_, 2);
-        return v >> 8u;
+        return ref_sample(planes_[line * 3 + c], pixel, stride_, depth_);
     }
     RefPixel read(int line, size_t pixel) const {
         RefPixel p;
@@ -169,20 +163,11 @@ private:
         return p;
     }
     void advance(int lines, size_t pixels) {
-        for (int l = 0; l < lines; ++l) {
-            for (int c = 0; c < 3; ++c) planes_[l * 3 + c] += pixels * stride_ * depth_;
-            attrs_[l] += pixels * attrStride_;
-        }
+        ref_advance(planes_, attrs_, 3, lines, pixels, stride_, depth_, attrStride_);
     }
     // The node offset of the block at column o: fresh when (o & mask) is 0.
-    uint32_t offset(int64_t o, uint32_t mask) {
-        if ((static_cast<uint32_t>(o) & mask) == 0) {
-            kept_ = (x_ >> 24) & 254;
-            return kept_;
-        }
-        return kept_ ^ 128;
-    }
-    void step() { x_ = x_ * 69069u + 62003u; }
+    uint32_t offset(int64_t o, uint32_t mask) { return ref_offset(x_, kept_, o, mask); }
+    void step() { x_ = ref_next(x_); }
 
     bool flat_test(const RefPixel* q) {
         const RefPixel &tl = q[0], &tr = q[1], &bl = q[2], &br = q[3];
@@ -293,17 +278,9 @@ private:
         }
     }
 
-    // The code of the mean decoded amount of a and b, re-encoded with E.
-    static uint32_t mean_code(uint32_t a, uint32_t b, const uint32_t* da, const uint32_t* db, const uint32_t* e) {
-        const uint32_t t = ((db[b] + da[a]) << 7) + 64;
-        uint32_t i = t >> 16;
-        if (i > 255) i = 255;
-        const uint32_t f = (t >> 8) & 255;
-        return (e[i] + ((f * (e[i + 1] - e[i])) >> 8) + 16) >> 5;
-    }
     uint32_t merge(uint32_t a, uint32_t b, int lutA, int lutB) const {
         if (method_ == 0) return (a + b) >> 1;
-        return mean_code(a, b, luts_[lutA]->decode, luts_[lutB]->decode, luts_[lutA]->encode);
+        return ref_mean_code(a, b, luts_[lutA]->decode, luts_[lutB]->decode, luts_[lutA]->encode);
     }
 
     void reduce(int64_t first, int64_t last) {

@@ -13,7 +13,9 @@
 //  Coordinates  code(node, k) = g[k mod D] + 64 (k div D) (D = dimension), or
 //               255 minus that with `invert`: the node can be read back from
 //               the codes, for hand-derived expectations.
-//  Smooth       a photo-like separation: neighbouring nodes differ little.
+//  Smooth       a photo-like separation: neighbouring nodes differ little
+//               (3D: inks from the complements of RGB; 4D: ink k follows
+//               channel k mod 4).
 //  Constant     code(node, k) = constant + 7 k for every node.
 // The pre-table follows from the node levels (default: the engine's
 // 64-node 3D or 32-node 4D levels): for the first node k with
@@ -116,6 +118,12 @@ public:
                 return spec_.invert ? 255 - c : c;
             }
             case LutGrid::Smooth: {
+                if (d == 4) {
+                    // CMYK in: each ink follows its channel's level, light
+                    // inks as fractions.
+                    const uint32_t base = levels_[g[k % 4]];
+                    return (k / 4 == 0 ? base : base / (1 + k / 4)) & 255;
+                }
                 // Cyan, magenta, yellow from the complements of the node's
                 // levels, a grey component, and light inks as halves.
                 uint32_t comp[4] = {};
@@ -154,5 +162,19 @@ private:
     std::vector<uint32_t> grid_;
     HXRLutData lut_{};
 };
+
+// A user colour table of N inks (HXRLutUserData): 256 entries of ceil(N/4)
+// words in node layout, entry i holding code (167 i + 59 k + 17 salt + 91)
+// & 255 for ink k: every ink tells the 256 entries apart (167 is odd), so a
+// wrong entry, lane or word shows. Bytes no ink uses are 0.
+inline std::vector<uint32_t> synthetic_user_table(uint32_t inks, uint32_t salt = 0) {
+    if (inks < 1 || inks > 12) throw std::invalid_argument("synthetic user table: inks 1..12");
+    const uint32_t words = (inks + 3) / 4;
+    std::vector<uint32_t> table(256 * words, 0);
+    for (uint32_t i = 0; i < 256; ++i)
+        for (uint32_t k = 0; k < inks; ++k)
+            table[i * words + k / 4] |= ((167 * i + 59 * k + 17 * salt + 91) & 255) << SyntheticLut::kShift[k % 4];
+    return table;
+}
 
 }  // namespace ovcg_test

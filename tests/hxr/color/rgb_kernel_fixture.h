@@ -6,6 +6,7 @@
 #pragma once
 
 #include "color_test_util.h"
+#include "kernel_outcome.h"
 #include "rgb_kernel_util.h"
 
 #include "hxr/color/hxr_color_cvt.h"
@@ -74,18 +75,7 @@ struct KernelCase {
     }
 };
 
-// What a call leaves: the descriptor and where the pointers stopped.
-struct Outcome {
-    HXRIntermediateData* d;
-    Snapshot snap;
-    std::array<const uint8_t*, 6> planes;
-    std::array<const uint8_t*, 2> attrs;
-    // The rows, intent rows and span (the descriptors are distinct records).
-    bool same_rows(const Outcome& o) const {
-        return snap.block == o.snap.block && d->writtenStart == o.d->writtenStart && d->writtenEnd == o.d->writtenEnd;
-    }
-    bool operator==(const Outcome& o) const { return same_rows(o) && planes == o.planes && attrs == o.attrs; }
-};
+using Outcome = KernelOutcome<6>;
 
 class RgbKernelTest : public ColorTest {
 protected:
@@ -131,29 +121,9 @@ protected:
         EXPECT_TRUE(got == want) << k.describe() << difference(got, want);
         return stats;
     }
-    // Where two outcomes first differ.
-    static std::string difference(const Outcome& got, const Outcome& want) {
-        std::ostringstream s;
-        if (got.d->writtenStart != want.d->writtenStart || got.d->writtenEnd != want.d->writtenEnd)
-            s << "; span " << got.d->writtenStart << ".." << got.d->writtenEnd << " want " << want.d->writtenStart
-              << ".." << want.d->writtenEnd;
-        const uint32_t row = got.d->linePixelSize;
-        for (size_t i = 0; i < got.snap.block.size() && i < want.snap.block.size(); ++i) {
-            if (got.snap.block[i] == want.snap.block[i]) continue;
-            s << "; row " << i / row << " column " << i % row << ": " << int(got.snap.block[i]) << " want "
-              << int(want.snap.block[i]);
-            break;
-        }
-        for (int j = 0; j < 6; ++j)
-            if (got.planes[j] != want.planes[j]) s << "; plane " << j << " off by " << got.planes[j] - want.planes[j];
-        for (int j = 0; j < 2; ++j)
-            if (got.attrs[j] != want.attrs[j]) s << "; attrs " << j << " off by " << got.attrs[j] - want.attrs[j];
-        return s.str();
-    }
-    // The rows of ink `k`, line `l`, columns [from, to).
+    static std::string difference(const Outcome& got, const Outcome& want) { return outcome_difference(got, want); }
     static std::vector<uint8_t> row(const HXRIntermediateData* d, int k, uint32_t l, int32_t from, int32_t to) {
-        const uint8_t* r = HXRGetInkQuantityBuf(d, k, l);
-        return {r + from, r + to};
+        return ink_row(d, k, l, from, to);
     }
 };
 
