@@ -4,7 +4,9 @@
 //
 // Input: u8 options (bits 0-1 sub-mode 1, 2, 3 or 1; bit 2 option 0x1; bit
 // 3 leaves out every third raster; bit 4 aborts instead of ending; bit 5
-// ends the job with the page open), u8 ink count (modulo 9), u16 page
+// ends the job with the page open; bit 6 sets the page length (Set 1) to a
+// tenth of the rasters sent after the page start; bit 7 asks the BRS values
+// at the page start), u8 ink count (modulo 9), u16 page
 // length (modulo 3000), u8 raster width (modulo 80), u16 rasters sent
 // (modulo 3000), u8 left offset, u8 raster seed, u32 mode id, the ink
 // codes, then the model resource (kind 256) to the end.
@@ -59,6 +61,16 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         if (IRAC_StartPage(h, left, order) == 0) {
             IRAC_GetValue(h, IRAC_GET_MINIMUM_LENGTH, &u32);
             IRAC_GetValue(h, IRAC_GET_SWITCHING_POSITION, &sw);
+            if (options & 64) {
+                const uint32_t set = sent / 10 + 1;
+                IRAC_SetValue(h, IRAC_SET_LENGTH, &set);
+            }
+            if (options & 128) {
+                IRACS_BRS_JOB job{};
+                IRACS_BRS_PAGE page{};
+                IRAC_GetValue(h, IRAC_GET_BRS_STARTJOB, &job);
+                IRAC_GetValue(h, IRAC_GET_BRS_STARTPAGE, &page);
+            }
             std::vector<uint8_t> raster(size_t(width) * inks + 1);
             for (uint32_t r = 0; r < sent;) {
                 const uint32_t n = (seed & 8) ? 2 : 1;

@@ -242,6 +242,7 @@ inline constexpr uint32_t kIcmNotInGrouping = 18;      // also: the 0x40 groupin
 inline constexpr uint32_t kIcmBufferTooShort = 19;     // the band buffer holds fewer rasters than one pass spans
 inline constexpr uint32_t kIcmBlockOverflow = 21;      // the rows of a block would send more lines than its head has
 inline constexpr uint32_t kIcmBadModelValue = 23;      // a model value the driver divides by or indexes with
+inline constexpr uint32_t kIcmIdlePasses = 24;         // the page stored, over 1024 passes before one that can print
 inline constexpr uint32_t kIcmChangeRefused = 25;
 inline constexpr uint32_t kIcmNoSlotColours = 28;
 inline constexpr uint32_t kIcmNoSlotTables = 29;

@@ -195,6 +195,14 @@ int64_t base_print_length(const IcmJob& j) {
     return int64_t{j.printData.page_length} - int64_t{j.res->subModeValue2} - int64_t{j.res->subModeValue3};
 }
 
+// The length an open page is planned for: at least its allowance, so that
+// no pass that the end of a shorter plan places prints inside the page.
+int64_t open_plan_length(const IcmJob& j) {
+    const int64_t allowance =
+        int64_t{IRAC_OPEN_PAGE_LENGTH} - int64_t{j.res->subModeValue2} - int64_t{j.res->subModeValue3};
+    return std::max(j.printLength, allowance);
+}
+
 // Frees everything the job holds, then the job.
 void destroy(IcmJob* j) {
     CallbackTable cb = j->cb;  // the job's own copy goes with it
@@ -369,16 +377,18 @@ uint32_t ICM_StartPage(IcmJob* j, int32_t leftOffset, const uint8_t* inks) {
     j->printLength = base_print_length(*j);
     j->stored = j->counted = j->nextExpected = j->passCounter = 0;
     j->scheduleChange = j->pageFinished = j->lengthChanged = 0;
-    j->switches[0].position = j->switches[1].position = kIcmNoSwitch;
+    j->switches[0] = j->switches[1] = IcmSwitchRecord{0, kIcmNoSwitch, 0, 0};
     j->switchWrite = j->switchRead = 0;
     // The schedule.
     int32_t top = 0;
     uint32_t position = 0;
-    if (uint32_t rc = MLE_StartPage(j->mle, uint32_t(j->printLength), uint16_t(j->pageLines), j->lineColour, nullptr,
+    j->planLength = open_length(*j) ? open_plan_length(*j) : j->printLength;
+    if (uint32_t rc = MLE_StartPage(j->mle, uint32_t(j->planLength), uint16_t(j->pageLines), j->lineColour, nullptr,
                                     &top))
         return fail(rc);
     if (uint32_t rc = MLE_CreateSchedulingTable(j->mle, 0, &position)) return fail(rc);
     j->passPosition = static_cast<int32_t>(position);
+    ICM_HoldEndPasses(j);
     // A ring shorter than a pass's reach would hand out overwritten rasters.
     if (r.encoderSubModeValue < MLE_GetHeadheight(j->mle)) return fail(kIcmBufferTooShort);
     if (uint32_t rc = PMM_ReAlloc_POLMaskPattern(&j->masks, j->res, j->passEngine,
@@ -386,9 +396,13 @@ uint32_t ICM_StartPage(IcmJob* j, int32_t leftOffset, const uint8_t* inks) {
         return fail(rc);
     ICM_Updata_Bufferingarea(j);
     if (j->cycle) *j->cycle = IcmCycleBlock{};
-    if (j->autoBottom && j->on.autoBottom) {
-        // Armed; its range is never searched: the band buffer finds nothing there.
-        *j->autoBottom = IcmAutoBottomBlock{1, j->passPosition, int32_t(std::min<int64_t>(j->printLength, INT32_MAX))};
+    if (j->autoBottom) {
+        // The bottom range of the page; a page the pass engine can give none
+        // (a page shorter than the head, a logic without the layers) prints
+        // with its own logic to the end rather than being refused.
+        IcmAutoBottomBlock range{};
+        range.armed = j->on.autoBottom && MLE_GetAutoBottomRange(j->mle, &range.top, &range.length) == 0;
+        *j->autoBottom = range.armed ? range : IcmAutoBottomBlock{};
     }
     if (j->colourMono) *j->colourMono = IcmColourMonoBlock{1, 0, int32_t(r.blockC.value1)};
     uint32_t shift = 0;
@@ -421,15 +435,17 @@ uint32_t ICM_DrawData(IcmJob* j, uint8_t* const* lines, uint32_t lineWidth, uint
     if (!lines || (N != 1 && N != 2) || F < E || lineWidth < j->printData.raster_width) return fail(kIcmBadRun);
     if (!open_length(*j)) {
         if (E >= int64_t{j->printData.page_length}) return fail(kIcmBadRun);
-    } else if (F + N - T > j->printLength) {
-        // An open page grows by whole page lengths, up to the 31-bit limit.
+    } else if (F + N - T > j->printLength || F + N - T >= j->holdEnd) {
+        // An open page grows by whole page lengths, up to the 31-bit limit,
+        // and before the passes its planned end placed are due.
         const int64_t step = std::max<int64_t>(base_print_length(*j), 1);
         const int64_t need = F + N - T;
+        const int64_t guard = j->holdEnd == INT64_MAX ? 0 : std::max<int64_t>(j->planLength - j->holdEnd + 1, 0);
         const int64_t limit = int64_t{INT32_MAX} - T;
-        const int64_t grown = std::min((need + step - 1) / step * step, limit);
+        const int64_t grown = std::min((need + guard + step - 1) / step * step, limit);
         if (need > grown) return fail(kIcmBadRun);
-        j->printLength = grown;
-        j->scheduleChange = 1;
+        j->printLength = std::max(j->printLength, grown);
+        j->scheduleChange = j->printLength > j->planLength;
     }
     const int64_t end = j->printLength + T;
     // The gap before the run, inside the printed rasters, stored blank.
@@ -471,17 +487,13 @@ uint32_t ICM_EndPage(IcmJob* j) {
         j->state = kIcmPageFailed;
         return rc;
     };
-    // An open page ends where its rasters end, not at its 21-million-raster
-    // allowance: the schedule is rebuilt for what was received.
-    // When the current pass reads nothing but rasters after them, the page
-    // is done.
-    if (open_length(*j) && j->stored < j->printLength) {
-        if (int64_t{j->passPosition} + MLE_GetOffsetNozzleMax(j->mle) >= j->stored) {
-            j->pageFinished = 1;
-        } else {
-            j->printLength = std::max<int64_t>(j->stored, 1);
-            j->scheduleChange = 1;
-        }
+    // An open page ends where its rasters end, not at its allowance: the
+    // rest of the allowance would be blank, so the plan stays as it is (the
+    // passes printed so far are its passes) and prints nothing past the
+    // rasters received; the loop stops once no pass can reach them.
+    if (open_length(*j) && j->stored < j->planLength) {
+        j->printLength = j->stored;
+        MLE_SetNotPrintRaster(j->mle, -1, int32_t(j->stored));
     }
     while (j->stored < j->printLength) {
         if (uint32_t rc = RBM_SetBlankRasterdata(j->rbm, int32_t(j->stored))) return fail(rc);
@@ -510,14 +522,40 @@ uint32_t ICM_ChangeSpecification(IcmJob* j, int32_t passesBack, int32_t newLengt
     if (uint32_t rc = MLE_GetMinLength(j->mle, &minimum)) return rc;
     if (passesBack < 0 || passesBack > j->passCounter || newLength < 0 || uint32_t(newLength) < minimum)
         return kIcmChangeRefused;
-    const int64_t length = int64_t{newLength} - j->res->subModeValue2 - j->res->subModeValue3;
-    if (length <= 0) {
+    auto fail = [j](uint32_t rc) {
         j->state = kIcmDrawFailed;
-        return kIcmChangeRefused;
+        return rc;
+    };
+    const int64_t length = int64_t{newLength} - j->res->subModeValue2 - j->res->subModeValue3;
+    if (length <= 0) return fail(kIcmChangeRefused);
+    // The pass engine counts no null passes: those among the passes stepped
+    // back are not its passes.
+    const int64_t from = j->passCounter - passesBack;
+    const uint32_t nulls = MLE_GetInsertNullPassNum(j->mle, int32_t(from), uint32_t(passesBack));
+    int32_t before = 0, after = 0;
+    if (uint32_t rc = MLE_ChangeSpecification(j->mle, &before, &after, uint32_t(length), passesBack - int32_t(nulls)))
+        return fail(rc);
+    if (uint32_t rc = PMM_ReAlloc_POLMaskPattern(&j->masks, j->res, j->passEngine,
+                                                 PmmPageColours{uint16_t(j->pageLines), j->lineColour}))
+        return fail(rc);
+    // The feeds are the caller's: the head stands at the new current pass.
+    if (uint32_t rc = OVC_StartPage(j->ovc, uint32_t(after))) return fail(rc);
+    j->lengthChanged = 1;
+    j->printLength = j->planLength = length;
+    j->passPosition = after;
+    j->passCounter = from;
+    j->pageFinished = 0;
+    ICM_HoldEndPasses(j);
+    ICM_Updata_Bufferingarea(j);
+    // The rasters the pass needs and the caller has not sent are blank;
+    // those stored keep their data.
+    for (; j->stored < j->bufferingEnd; ++j->stored) {
+        if (uint32_t rc = RBM_SetBlankRasterdata(j->rbm, int32_t(j->stored))) return fail(rc);
+        ++j->counted;
     }
-    // Re-planning with the page's progress kept is the edge planning's.
-    j->state = kIcmDrawFailed;
-    return kMleBadLogic;
+    // The caller's rasters go on after them.
+    j->nextExpected = std::max<int64_t>(j->nextExpected, j->stored + j->res->subModeValue2);
+    return 0;
 }
 
 }  // namespace ovcg::irac

@@ -126,6 +126,9 @@ struct IcmJob {
 
     // Page progress (64 bits: a run's end and an open page's growth never wrap).
     int64_t printLength;
+    int64_t planLength;     // the length the schedule is planned for
+    int64_t holdFrom;       // an open page's first pass that waits for its end
+    int64_t holdEnd;        // the rasters stored before any of them could be due
     int32_t passPosition;
     int64_t bufferingEnd;
     int64_t passCounter;
@@ -200,8 +203,15 @@ uint32_t ICM_DrawData(IcmJob* job, uint8_t* const* lines, uint32_t lineWidth, ui
 // 4 and answers 0; otherwise 53.
 uint32_t ICM_EndPage(IcmJob* job);
 void ICM_SetFunctionFlag(uint32_t flags, IcmFunctionSwitches* area);
-// Nothing in the system calls it: 58, 65, 64, 25 as the driver's checks say;
-// the re-plan itself awaits the pass engine's (249).
+// Nothing in the system calls it. With feeds suppressed (the option
+// record's page flag), re-plans the open page for `newLength` page rasters
+// (less the ignored ones) and steps `passesBack` passes back: the encoder
+// stands at the new current pass, whose rasters not yet stored are stored
+// blank so that it can print (the caller's next run starts after them).
+// Once per page. 58 outside state 2, 65 feeds
+// not suppressed, 25 (state kept) passes back outside 0..passes made or a
+// length below the minimum; state 3 with 64 for a second change, 25 for a
+// length within the ignored rasters, or the pass engine's code.
 uint32_t ICM_ChangeSpecification(IcmJob* job, int32_t passesBack, int32_t newLength);
 
 // ---- The output loop (icm_output.cpp) -----------------------------------------------
@@ -209,12 +219,43 @@ uint32_t ICM_ChangeSpecification(IcmJob* job, int32_t passesBack, int32_t newLen
 uint32_t ICM_Draw_Rasterdata(IcmJob* job);
 // The raster count the band buffer must hold before the current pass prints.
 void ICM_Updata_Bufferingarea(IcmJob* job);
+// An open page is planned for its whole allowance (or the length Set 1
+// gives), and once it grows past that the plan is made again for the
+// longer page: the passes that the old page end placed (the groups after
+// the normal one, and the normal passes that share their rasters) are not
+// the new plan's. The page therefore grows before any of them is due (once
+// holdEnd rasters are stored), and while it is open they wait (holdFrom is
+// the first of them; none on other pages).
+void ICM_HoldEndPasses(IcmJob* job);
 // Absolute horizontal position of a block whose top byte (input bytes from
 // the rounded left offset) is `top`; 23 for a cycle-block entry outside its
 // table, 317 for a position beyond 31 bits.
 uint32_t ICM_Calc_hpos(const IcmJob* job, int32_t shift, uint32_t top, int32_t* position);
 // Adds the vertical correction of a move to `position` to the encoder's pending one.
 uint32_t ICM_Calc_ARC_vpos(IcmJob* job, uint32_t position);
+
+// ---- Logic switches --------------------------------------------------------------------
+// The output loop switches the pass logic where a band-buffer search finds
+// data (auto-bottom, BRS) or a colour/mono raster. In this system the
+// searches find nothing, so only these functions reach the switches.
+//
+// The pass engine's new plan (MLE_ChangeMicroWeaveLogic `kind`, `value`)
+// with the masks rebuilt for it; the current pass position follows the
+// engine and the buffering end is recomputed. The engine's codes (242 a
+// slot without logic, 223 the new plan's head table, ...) pass through.
+uint32_t ICM_ChangeLogic(IcmJob* job, int32_t kind, uint32_t value);
+// The bottom logic (kind 3) for the auto-bottom length; the BRS block disarmed.
+uint32_t ICM_SwitchToBottomLogic(IcmJob* job);
+// The BRS lower logic (kind 2) moved down to `raster`; the block records
+// the switch. 14 for a negative raster.
+uint32_t ICM_SwitchToBrsLowerLogic(IcmJob* job, int32_t raster);
+// Queues a switch at `raster`: to mono in the colour phase, back to colour
+// in the mono phase; the logic printing now prints nothing from the raster
+// on. The output loop makes the switch when the passes reach it at a cycle
+// boundary of the block: the other logic, moved down to the raster, prints
+// from it on, in the mono phase with the upper nozzle line's column alone.
+// Nothing in the other phases or for a negative raster.
+void ICM_QueueColourMonoSwitch(IcmJob* job, int32_t raster);
 
 // ---- Value accessors ----------------------------------------------------------------
 // Positions rounded to the nearest multiple of the unit raster (halves up);
@@ -259,7 +300,9 @@ struct IcmPolMaskSets {
     uint32_t count;
     void* records;          // count records of 32 bytes
 };
-uint32_t ICM_GetValue_MIR(IcmJob* job);
+// The pass engine's per-pass feed list of the page (MLE_GetMIR): 55
+// outside state 2, 63 once a pass printed.
+uint32_t ICM_GetValue_MIR(IcmJob* job, const MleMirList** out);
 uint32_t ICM_GetValue_LOSS_NOZZLE_COMPLEMENT(IcmJob* job);
 uint32_t ICM_GetValue_DOTSIZE(IcmJob* job, uint8_t* out);
 uint32_t ICM_GetValue_COLORCODE(IcmJob* job, IcmColourCodes* out);

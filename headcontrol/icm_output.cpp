@@ -21,6 +21,7 @@
 
 #include <algorithm>
 #include <climits>
+#include <iterator>
 
 namespace ovcg::irac {
 
@@ -37,6 +38,10 @@ constexpr uint16_t kKindSimpleByPhase = 0x10;
 constexpr uint16_t kKindSimpleWord = 0x20;
 constexpr uint16_t kKindLowerEdgeRows = 0x200;
 constexpr uint8_t kSplitKindShifted = 2;
+// Passes after the page's last raster that print nothing before one that
+// can: a plan with more (a group that starts over at the page top after
+// far past it) is refused rather than stepped through.
+constexpr int64_t kIdlePassLimit = 1024;
 
 bool feeds_suppressed(const IcmJob& j) { return j.option.page_flag != 0; }
 
@@ -362,6 +367,12 @@ uint32_t send_sub_block(IcmJob& j, const BlockGeometry& g, const SubBlock& b, in
     return OVC_SendCR(j.ovc);
 }
 
+// The mono phase of colour/mono switching: only the column of the upper
+// nozzle line prints.
+bool mono_phase(const IcmJob& j) {
+    return j.on.colourMono && j.colourMono && (j.colourMono->kind == 3 || j.colourMono->kind == 4);
+}
+
 uint32_t print_block(IcmJob& j, int32_t column, int32_t head) {
     const int16_t first = column_line(j, column);
     if (first < 0) return 0;
@@ -391,12 +402,13 @@ uint32_t print_block(IcmJob& j, int32_t column, int32_t head) {
     if (!j.res->encoderFlag2)
         if (uint32_t rc = coding_pays(j, g, offset, width, code)) return rc;
     const ICMResourceData& r = *j.res;
-    const int32_t split = j.on.split ? r.splitColorOrder.n : 1;
+    const bool split_order = j.on.split && !mono_phase(j);
+    const int32_t split = split_order ? r.splitColorOrder.n : 1;
     if (g.nozzles % split != 0) return kIcmBadModelValue;
     const int32_t index = MLE_GetIndexNozzle(j.mle, first);
     for (int32_t sub = 0; sub < split; ++sub) {
         SubBlock b{split, sub, 0, index};
-        if (j.on.split) {
+        if (split_order) {
             const int64_t at = int64_t(split) * (int64_t(head) * r.nozzleArrayNum + j.splitPosition[first]) + sub;
             if (at >= int64_t(r.head->headNum) * r.nozzleArrayNum * split) return kIcmBadModelValue;
             b.colour = r.splitColorOrder.codes[at];
@@ -413,37 +425,39 @@ uint32_t print_block(IcmJob& j, int32_t column, int32_t head) {
 
 uint32_t print_pass(IcmJob& j) {
     if (uint32_t rc = MLE_MakeHeadTable(j.mle)) return rc;
-    for (int32_t column = 0; column < j.linesPerRow; ++column)
+    const bool mono = mono_phase(j);
+    for (int32_t column = 0; column < j.linesPerRow; ++column) {
+        const int16_t line = column_line(j, column);
+        if (mono && (line < 0 || j.mle->inkColumn[line] != MLE_GetUpperColumnIndex(j.mle))) continue;
         for (int32_t head = 0; head < j.heads; ++head)
             if (uint32_t rc = print_block(j, column, head)) return rc;
+    }
     return 0;
 }
 
 // ---- The switches the band buffer's searches drive ------------------------------------------
 
-// Logics change only through a rebuild of logic 0 in this pass engine; the
-// bottom, BRS and colour/mono logics are the edge planning's.
-uint32_t change_logic(IcmJob& j, int32_t kind, uint32_t value, uint32_t* position) {
-    if (kind != -1) return kMleBadLogic;
-    if (uint32_t rc = MLE_ReCreateSchedulingTable(j.mle, value)) return rc;
-    *position = MLE_GetVPos(j.mle);
-    return 0;
+// A new plan of the pass engine (MLE_ChangeMicroWeaveLogic) and the masks
+// that depend on it; `position` gets the new plan's pass position.
+uint32_t replan(IcmJob& j, int32_t kind, uint32_t value, int32_t& position) {
+    uint32_t p = 0;
+    if (uint32_t rc = MLE_ChangeMicroWeaveLogic(j.mle, kind, value, &p)) return rc;
+    position = static_cast<int32_t>(p);
+    return PMM_ReAlloc_POLMaskPattern(&j.masks, j.res, j.passEngine,
+                                      PmmPageColours{uint16_t(j.pageLines), j.lineColour});
 }
 
 int64_t clamp_i32(int64_t v) { return std::clamp<int64_t>(v, INT32_MIN, INT32_MAX); }
 
 // Auto-bottom: once the page's rasters are all stored, the bottom logic
-// would take over when data ends inside the bottom range.
+// takes over when data ends inside the bottom range.
 uint32_t auto_bottom(IcmJob& j) {
     IcmAutoBottomBlock* a = j.autoBottom;
     if (!j.on.autoBottom || !a || !a->armed || j.stored < j.printLength) return 0;
     a->armed = 0;
     const int32_t after = int32_t(clamp_i32(int64_t{a->top} + a->length));
-    if (RBM_SearchNextRaster(j.rbm, after, INT32_MAX) < 0 && RBM_SearchNextRaster(j.rbm, a->top, a->length) >= 0) {
-        uint32_t position = 0;
-        if (uint32_t rc = change_logic(j, 3, 0, &position)) return rc;
-        if (j.brs) j.brs->armed = 0;
-    }
+    if (RBM_SearchNextRaster(j.rbm, after, INT32_MAX) < 0 && RBM_SearchNextRaster(j.rbm, a->top, a->length) >= 0)
+        return ICM_SwitchToBottomLogic(&j);
     return 0;
 }
 
@@ -457,26 +471,19 @@ uint32_t brs_switch(IcmJob& j, bool& ended) {
     ended = true;
     const int32_t start = int32_t(clamp_i32(int64_t{j.passPosition} + j.res->unitValue2 + j.res->unitValue4));
     const int32_t raster = RBM_SearchNextRaster(j.rbm, start, int32_t(MLE_GetHeadheight(j.mle)));
-    if (raster < 0) {
-        do {
-            uint32_t position = 0;
-            uint8_t end = 0;
-            if (uint32_t rc = MLE_Next(j.mle, &position, &end)) return rc;
-            ++j.passCounter;
-            if (end) {
-                j.pageFinished = 1;
-                break;
-            }
-            j.passPosition = int32_t(position);
-        } while (j.passCounter % j.res->modeValue3 != 0);
-        ICM_Updata_Bufferingarea(&j);
-        return 0;
-    }
-    uint32_t position = 0;
-    if (uint32_t rc = change_logic(j, 2, uint32_t(raster), &position)) return rc;
-    b->armed = 0;
-    b->switched = 1;
-    b->raster = raster;
+    if (raster >= 0) return ICM_SwitchToBrsLowerLogic(&j, raster);
+    do {
+        uint32_t position = 0;
+        uint8_t end = 0;
+        if (uint32_t rc = MLE_Next(j.mle, &position, &end)) return rc;
+        ++j.passCounter;
+        if (end) {
+            j.pageFinished = 1;
+            break;
+        }
+        j.passPosition = int32_t(position);
+    } while (j.passCounter % j.res->modeValue3 != 0);
+    ICM_Updata_Bufferingarea(&j);
     return 0;
 }
 
@@ -488,34 +495,28 @@ bool colour_mono_boundary(const IcmJob& j) {
 void colour_mono_search(IcmJob& j) {
     IcmColourMonoBlock* c = j.colourMono;
     if (!j.on.colourMono || !colour_mono_boundary(j)) return;
-    IcmSwitchRecord& pending = j.switches[j.switchWrite & 1];
     if (c->kind == 1) {
-        const int64_t from = std::max<int64_t>(pending.raster, int64_t{j.passPosition} + j.res->blockC.value3);
+        const IcmSwitchRecord& last = j.switches[(j.switchWrite + 1) & 1];
+        const int64_t from = std::max<int64_t>(last.raster, int64_t{j.passPosition} + j.res->blockC.value3);
         const int32_t raster = RBM_SearchNextMonoRaster(j.rbm, int32_t(clamp_i32(from)), INT32_MAX);
-        if (raster < 0) return;
-        pending = IcmSwitchRecord{1, raster, raster, 0};
-        ++j.switchWrite;
-        c->kind = 2;
-        MLE_SetNotPrintRaster(j.mle, -1, raster);
+        if (raster >= 0) ICM_QueueColourMonoSwitch(&j, raster);
     } else if (c->kind == 3) {
         const int32_t raster = RBM_SearchNextColorRaster(j.rbm, j.passPosition, INT32_MAX);
-        if (raster < 0) return;
-        pending = IcmSwitchRecord{0, raster, raster, 0};
-        ++j.switchWrite;
-        c->kind = 4;
+        if (raster >= 0) ICM_QueueColourMonoSwitch(&j, raster);
     }
 }
 
-// A queued switch whose position the passes reached takes effect.
+// A queued switch whose position the passes reached takes effect: the
+// other logic, moved down to the switch raster, prints from it on.
 uint32_t colour_mono_step(IcmJob& j) {
     IcmColourMonoBlock* c = j.colourMono;
     if (!j.on.colourMono || !c) return 0;
     ++c->passes;
     IcmSwitchRecord& s = j.switches[j.switchRead & 1];
     if (!colour_mono_boundary(j) || s.position == kIcmNoSwitch || j.passPosition < s.position) return 0;
-    uint32_t position = 0;
-    if (uint32_t rc = change_logic(j, int32_t(s.kind), uint32_t(s.raster), &position)) return rc;
     const bool toMono = s.kind == 1;
+    MLE_SetNotPrintRaster(j.mle, s.raster, -1);
+    if (uint32_t rc = ICM_ChangeLogic(&j, int32_t(s.kind), uint32_t(s.raster))) return rc;
     c->kind = toMono ? 3 : 1;
     if (uint32_t rc = OVC_SendColorMonoSelection(j.ovc, toMono ? 1 : 2)) return rc;
     OVC_ChangeCurrentHeadPos(j.ovc, toMono ? -c->headOffset : c->headOffset);
@@ -524,44 +525,93 @@ uint32_t colour_mono_step(IcmJob& j) {
     return 0;
 }
 
-// At the page's end: true when no pass from the current one on can reach a
-// raster of the printed length, judged from the planned groups' layers (a
-// pass reads no raster above its position plus the largest column offset,
-// and a layer's positions fall by no more than its cycle's lowest prefix).
-// A model whose layers run far past the page would otherwise step through
-// every blank pass to their end.
-bool nothing_left(const IcmJob& j) {
-    const MLE_INSTANCE& m = *j.mle;
+// The pass groups in pass order: upper, pre-normal, normal, MWSW, F-trans, lower.
+struct GroupSpan {
+    const MicroweaveLayerRecord* layer;
+    int64_t passes;
+    int64_t first;  // the layer's first pass stands at its start plus this
+};
+
+void pass_groups(const MLE_INSTANCE& m, GroupSpan (&out)[6]) {
     const MleSchedule& s = m.schedule;
-    if (s.mwswPasses || s.fTransPasses || s.lowerPasses || NLM_IsValid(m.nlm)) return false;
-    const struct {
-        const MicroweaveLayerRecord* layer;
-        int64_t passes;
-    } groups[] = {{s.upper, s.upperPasses}, {s.preNormal, s.preNormalPasses}, {s.normal, s.normalPasses}};
-    int64_t pass = m.passNo;
-    for (const auto& g : groups) {
-        if (pass >= g.passes) {
-            pass -= g.passes;
-            continue;
-        }
-        const MicroweaveLayerRecord* l = g.layer;
-        if (!l || l->cycleLength < 1 || l->cycleFeed < 1) return false;
-        int32_t lo = 0, hi = 0;
-        walk::prefix_extremes(*l, lo, hi);
-        const int64_t lowest = int64_t{l->start} + pass / l->cycleLength * l->cycleFeed + lo;
-        if (lowest + MLE_GetOffsetNozzleMax(&m) < j.printLength) return false;
-        pass = 0;
+    const int64_t headOffset = std::min(m.columnOffset[m.minOffsetColumn], 0);
+    out[0] = {s.upper, s.upperPasses, 0};
+    out[1] = {s.preNormal, s.preNormalPasses, 0};
+    out[2] = {s.normal, s.normalPasses, 0};
+    out[3] = {s.mwsw, s.mwswPasses, 0};
+    out[4] = {s.fTrans, s.fTransPasses, 0};
+    out[5] = {s.lower, s.lowerPasses, headOffset};
+}
+
+// The lowest raster that the passes of group g from its pass `pass` on can
+// print: a layer's positions fall by no more than its cycle's lowest
+// prefix, and a pass prints no raster above its position plus the largest
+// column offset (less a head height where the nozzle-line map may move a
+// head up). INT64_MIN when the group's positions are not known.
+int64_t group_lowest(const IcmJob& j, const GroupSpan (&groups)[6], int32_t g, int64_t pass) {
+    const MicroweaveLayerRecord* l = groups[g].layer;
+    if (!l || l->cycleLength < 1 || l->cycleFeed < 1) return INT64_MIN;
+    int32_t lo = 0, hi = 0;
+    walk::prefix_extremes(*l, lo, hi);
+    const int64_t moved = NLM_IsValid(j.mle->nlm) ? int64_t{MLE_GetHeadheight(j.mle)} : 0;
+    return int64_t{l->start} + groups[g].first + pass / l->cycleLength * l->cycleFeed + lo +
+           MLE_GetOffsetNozzleMax(j.mle) - moved;
+}
+
+// At the page's end: the first pass from the current one on that can
+// print a raster of the printed length; INT64_MAX when none can. A plan
+// whose groups run far past the page (an open page planned for its whole
+// allowance) would otherwise step through every blank pass to its end.
+int64_t next_printing_pass(const IcmJob& j) {
+    GroupSpan groups[6];
+    pass_groups(*j.mle, groups);
+    int64_t pass = j.mle->passNo, first = 0;
+    for (int32_t g = 0; g < 6; ++g) {
+        if (pass < groups[g].passes && group_lowest(j, groups, g, pass) < j.printLength) return first + pass;
+        first += groups[g].passes;
+        pass = std::max<int64_t>(pass - groups[g].passes, 0);
     }
-    return true;
+    return INT64_MAX;
+}
+
+bool open_page(const IcmJob& j) {
+    return j.identifier.sub_mode == uint32_t(kIcmOpenLengthSubMode) && j.state == kIcmPageOpen;
 }
 
 }  // namespace
 
 void ICM_Updata_Bufferingarea(IcmJob* j) {
     int64_t end = int64_t{j->passPosition} + MLE_GetOffsetNozzleMax(j->mle) + int64_t{j->res->encoderSubModeValue};
-    const bool openPage = j->identifier.sub_mode == uint32_t(kIcmOpenLengthSubMode) && j->state == kIcmPageOpen;
-    if (!openPage) end = std::min(end, j->printLength);
+    if (!open_page(*j)) end = std::min(end, j->printLength);
     j->bufferingEnd = end;
+}
+
+void ICM_HoldEndPasses(IcmJob* j) {
+    j->holdFrom = j->holdEnd = INT64_MAX;
+    if (j->identifier.sub_mode != uint32_t(kIcmOpenLengthSubMode)) return;
+    const MLE_INSTANCE& m = *j->mle;
+    const MleSchedule& s = m.schedule;
+    GroupSpan groups[6];
+    pass_groups(m, groups);
+    // The lowest raster the groups after the normal one print: they stand
+    // where the page end puts them.
+    int64_t lowest = INT64_MAX;
+    for (int32_t g = 3; g < 6; ++g)
+        if (groups[g].passes > 0) lowest = std::min(lowest, group_lowest(*j, groups, g, 0));
+    if (lowest == INT64_MAX) return;
+    // The normal passes that reach it share its rasters; the head of a
+    // base-head shift may stand up to a head height lower.
+    const int64_t reach = int64_t{MLE_GetHeadheight(&m)} * (NLM_IsValid(m.nlm) ? 2 : 1);
+    const int64_t before = int64_t{s.upperPasses} + s.preNormalPasses;
+    j->holdFrom = before;
+    if (lowest == INT64_MIN) return;
+    // They stand at x or further down: none is due before holdEnd rasters are stored.
+    const int64_t x = lowest - MLE_GetOffsetNozzleMax(&m) - reach + 1;
+    if (s.normal && s.normalPasses > 0)
+        j->holdFrom += std::min<int64_t>(
+            s.normalPasses, walk::first_pass_at_or_after(*s.normal, s.spans[s.normal - s.logic.layers], x));
+    if (j->holdFrom == before) j->holdFrom = 0;  // the page end reaches the normal group's first pass
+    j->holdEnd = x + MLE_GetOffsetNozzleMax(&m) + int64_t{j->res->encoderSubModeValue};
 }
 
 uint32_t ICM_Calc_hpos(const IcmJob* j, int32_t shift, uint32_t top, int32_t* position) {
@@ -598,12 +648,51 @@ uint32_t ICM_Calc_ARC_vpos(IcmJob* j, uint32_t position) {
     return 0;
 }
 
+uint32_t ICM_ChangeLogic(IcmJob* j, int32_t kind, uint32_t value) {
+    int32_t position = 0;
+    if (uint32_t rc = replan(*j, kind, value, position)) return rc;
+    j->passPosition = position;
+    ICM_Updata_Bufferingarea(j);
+    return 0;
+}
+
+uint32_t ICM_SwitchToBottomLogic(IcmJob* j) {
+    if (uint32_t rc = ICM_ChangeLogic(j, 3, 0)) return rc;
+    if (j->brs) j->brs->armed = 0;
+    return 0;
+}
+
+uint32_t ICM_SwitchToBrsLowerLogic(IcmJob* j, int32_t raster) {
+    if (raster < 0) return kIcmBadRun;
+    if (uint32_t rc = ICM_ChangeLogic(j, 2, uint32_t(raster))) return rc;
+    if (j->brs) *j->brs = IcmBrsBlock{0, 1, j->brs->start, raster};
+    return 0;
+}
+
+void ICM_QueueColourMonoSwitch(IcmJob* j, int32_t raster) {
+    IcmColourMonoBlock* c = j->colourMono;
+    if (!c || (c->kind != 1 && c->kind != 3) || raster < 0) return;
+    const bool toMono = c->kind == 1;
+    j->switches[j->switchWrite & 1] = IcmSwitchRecord{toMono ? 1u : 0u, raster, raster, 0};
+    ++j->switchWrite;
+    c->kind = toMono ? 2 : 4;
+    // The logic printing now leaves the rasters from the switch on to the
+    // next one, in either direction, so that none is printed twice.
+    MLE_SetNotPrintRaster(j->mle, -1, raster);
+}
+
 uint32_t ICM_Draw_Rasterdata(IcmJob* j) {
     while (j->stored >= j->bufferingEnd) {
         if (j->pageFinished) return 0;
-        if (j->state == kIcmJobOpen && j->stored >= j->printLength && nothing_left(*j)) {
-            j->pageFinished = 1;
-            return 0;
+        if (j->stored >= j->printLength && !open_page(*j)) {
+            // The page is all stored: the passes that cannot reach it are
+            // not stepped through one by one.
+            const int64_t next = next_printing_pass(*j);
+            if (next == INT64_MAX) {
+                j->pageFinished = 1;
+                return 0;
+            }
+            if (next - j->mle->passNo > kIdlePassLimit) return kIcmIdlePasses;
         }
         if (uint32_t rc = auto_bottom(*j)) return rc;
         bool ended = false;
@@ -611,14 +700,12 @@ uint32_t ICM_Draw_Rasterdata(IcmJob* j) {
         if (ended) return 0;
         colour_mono_search(*j);
         if (j->scheduleChange) {
+            // A grown open page: logic 0 planned for its new length.
             j->scheduleChange = 0;
-            uint32_t position = 0;
-            if (uint32_t rc = change_logic(*j, -1, uint32_t(std::min<int64_t>(j->printLength, INT32_MAX)), &position))
-                return rc;
-            if (uint32_t rc = PMM_ReAlloc_POLMaskPattern(&j->masks, j->res, j->passEngine,
-                                                         PmmPageColours{uint16_t(j->pageLines), j->lineColour}))
-                return rc;
-            const int32_t now = static_cast<int32_t>(position);
+            int32_t now = 0;
+            j->planLength = j->printLength;
+            if (uint32_t rc = replan(*j, -1, uint32_t(std::min<int64_t>(j->planLength, INT32_MAX)), now)) return rc;
+            ICM_HoldEndPasses(j);
             if (j->passPosition < now) {
                 j->passPosition = now;
                 ICM_Updata_Bufferingarea(j);
@@ -626,6 +713,8 @@ uint32_t ICM_Draw_Rasterdata(IcmJob* j) {
             }
             if (j->passPosition > now) return kIcmScheduleBehind;
         }
+        // An open page's passes that its end may change wait for it.
+        if (open_page(*j) && j->mle->passNo >= j->holdFrom) return 0;
         j->passBlank = 1;
         const bool suppressed = feeds_suppressed(*j);
         if (!suppressed && MLE_IsInsertNullPass(j->mle, int32_t(clamp_i32(j->passCounter)))) {

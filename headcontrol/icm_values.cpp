@@ -139,8 +139,9 @@ uint32_t ICM_SetValue_LENGTH(IcmJob* j, uint32_t value) {
     };
     if (value > uint32_t(INT32_MAX)) return fail(kIcmBadArgument);
     if (uint32_t rc = MLE_ReCreateSchedulingTable(j->mle, value)) return fail(rc);
-    j->printLength = value;
+    j->printLength = j->planLength = value;
     j->passPosition = static_cast<int32_t>(MLE_GetVPos(j->mle));
+    ICM_HoldEndPasses(j);
     if (uint32_t rc = PMM_ReAlloc_POLMaskPattern(&j->masks, j->res, j->passEngine,
                                                  PmmPageColours{uint16_t(j->pageLines), j->lineColour}))
         return fail(rc);
@@ -150,10 +151,10 @@ uint32_t ICM_SetValue_LENGTH(IcmJob* j, uint32_t value) {
 
 // ---- Accessors that no value code reaches ---------------------------------------------------
 
-uint32_t ICM_GetValue_MIR(IcmJob* j) {
+uint32_t ICM_GetValue_MIR(IcmJob* j, const MleMirList** out) {
     if (!page(j)) return kIcmValueState;
     if (j->passCounter > 0) return kIcmAfterFirstPass;
-    return kMleBadLogic;  // the per-pass feed list is the edge planning's
+    return MLE_GetMIR(j->mle, out);
 }
 
 uint32_t ICM_GetValue_LOSS_NOZZLE_COMPLEMENT(IcmJob* j) { return job_or_page(j) ? 0 : kIcmValueState; }

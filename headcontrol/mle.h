@@ -25,8 +25,11 @@
 // arrays already allocated stay attached and are freed by MLE_EndPage or
 // MLE_Destructor. Head tables that cannot be built are reported with the
 // caller's code (222-226, 252, 254, 262, 271, 283, 957). A logic whose
-// values cannot serve as divisors, moduli, indexes or loop steps, and a plan
-// whose passes or positions do not fit 31 bits, give 249.
+// values cannot serve as divisors, moduli, indexes or loop steps, a plan
+// whose passes or positions do not fit 31 bits, and a logic whose passes
+// would cost too much work (one head table, the passes of a stretch of the
+// page, or those standing off the page beyond a bound; see the schedule),
+// give 249.
 #pragma once
 
 #include "headcontrol/callbacks.h"

@@ -432,7 +432,7 @@ uint32_t counted(const MicroweaveLayerRecord& l, int64_t first, int32_t& out) {
 // within the range. The triple (step, selector index, position mod pitch)
 // repeats after C x selectorCount x pitch passes, which bounds the search;
 // so does kMaxPolCycleSearch, far beyond any real overlap cycle.
-constexpr int64_t kMaxPolCycleSearch = int64_t{1} << 22;
+constexpr int64_t kMaxPolCycleSearch = int64_t{1} << 12;
 
 int32_t pol_cycle(const MicroweaveLayerRecord& l, int64_t pitch) {
     const int64_t passes = count_passes(l, l.start, l.end);
@@ -448,8 +448,114 @@ int32_t pol_cycle(const MicroweaveLayerRecord& l, int64_t pitch) {
     return 1;
 }
 
+// The work of a page's passes, counted in nozzle steps. One head-table
+// build clears the per-nozzle arrays and, for each walked layer, finds a
+// pass's position (a cycle of feeds), visits the layer's passes standing
+// within the head's reach either way (whole cycles of C passes, no more
+// than the layer has) and runs a window over each visited pass standing a
+// whole number of pitches away: for one step of the cycle those stand
+// lcm(cycleFeed, pitch) apart. Printing a pass costs the driver about
+// kPassWork more, whatever the logic. A logic is refused (249) when one
+// build, the passes standing in any stretch of kStretch rasters, or those
+// standing more than a head's height above the page top or below its end
+// would cost more than the bounds below, or when the passes would send
+// each raster more than kMaxCopies times (a pass sends a line of every
+// nozzle of the heads, n of them: a cycle of C passes advancing F rasters
+// sends each raster C n / F times): a hostile logic (a small cycle feed
+// under wide windows, a layer starting far above the page) would otherwise
+// keep the driver busy for hours on a short page. Real logics stay far
+// below the bounds.
+constexpr int64_t kBuildSweeps = 4;                   // per-nozzle sweeps of a build
+constexpr int64_t kPassWork = int64_t{1} << 14;       // the driver's printing of one pass
+constexpr int64_t kMaxBuildWork = int64_t{1} << 20;   // one build
+constexpr int64_t kStretch = 4096;                    // rasters
+constexpr int64_t kMaxStretchWork = int64_t{1} << 26; // the passes of kStretch rasters
+constexpr int64_t kMaxOffPageWork = int64_t{1} << 26; // the passes off the page
+constexpr int64_t kMaxCopies = 128;                   // sends of one raster
+
+int64_t gcd64(int64_t a, int64_t b) {
+    while (b != 0) {
+        const int64_t t = a % b;
+        a = b;
+        b = t;
+    }
+    return a;
+}
+
+// The widest window of layer l's steps.
+int64_t widest(const MicroweaveLayerRecord& l) {
+    int64_t width = 0;
+    for (int64_t k = 0; k < l.cycleLength; ++k)
+        width = std::max<int64_t>(width, int64_t{l.range[k].end} - l.range[k].first);
+    return width;
+}
+
+// The work of one build's walk over walked layer l, with windows up to
+// `width` nozzles; above kMaxBuildWork: kMaxBuildWork + 1.
+int64_t walk_work(const MicroweaveLayerRecord& l, const LayerSpan& sp, int64_t width, int64_t maxNozzle,
+                  int64_t pitch) {
+    const int64_t C = l.cycleLength, F = l.cycleFeed;
+    if (F < 1) return 0;  // not walked by its own feeds
+    const int64_t reach = 2 * maxNozzle * pitch + int64_t{sp.prefixMax} - sp.prefixMin;
+    // Below 2^63: reach < 2^33, C < 2^15.
+    const int64_t visited = std::min((reach / F + 2) * C, sp.passCount);
+    if (visited > kMaxBuildWork) return kMaxBuildWork + 1;
+    const int64_t apart = F / gcd64(F, pitch) * pitch;
+    const int64_t aligned = std::min(visited, (reach / apart + 2) * C);
+    return C + visited + aligned * (std::clamp<int64_t>(width, 0, maxNozzle) + 1);
+}
+
+// Passes of layer l standing before position `top` or after `bottom`.
+int64_t off_page_passes(const MicroweaveLayerRecord& l, const LayerSpan& sp, int64_t top, int64_t bottom) {
+    const int64_t above = std::max<int64_t>(count_passes(l, sp.first, std::min<int64_t>(top - 1, l.end)), 0);
+    const int64_t upTo = std::max<int64_t>(count_passes(l, sp.first, std::min<int64_t>(bottom, l.end)), 0);
+    return std::min(above, sp.passCount) + std::max<int64_t>(sp.passCount - upTo, 0);
+}
+
+// The layers whose passes are the pass groups' passes.
+bool group_kind(int16_t kind) {
+    return kind == 0 || kind == 9 || kind == 1 || kind == 6 || kind == 10 || kind == 2;
+}
+
+uint32_t check_walk_work(const MLE_INSTANCE& e, int64_t pageLength) {
+    const MleSchedule& s = e.schedule;
+    const HeadRecord& heads = e.resource->head;
+    const uint32_t n = s.logic.layerCount;
+    const int64_t maxNozzle = s.maxNozzle, pitch = s.logic.pitch;
+    int64_t build = kBuildSweeps * maxNozzle;
+    const MicroweaveLayerRecord* N = s.normal;
+    for (uint32_t i = 0; i < n && build <= kMaxBuildWork; ++i) {
+        const MicroweaveLayerRecord& l = s.logic.layers[i];
+        const int32_t t = layer_type(l);
+        if (walked_type(t)) build += walk_work(l, s.spans[i], widest(l), maxNozzle, pitch);
+        // An overlap layer with priority walks the normal layer's passes with its own windows.
+        if ((t == 13 || t == 14) && N)
+            build += walk_work(*N, s.spans[N - s.logic.layers], widest(l), maxNozzle, pitch);
+    }
+    if (build > kMaxBuildWork) return kMleBadLogic;
+    const int64_t head = maxNozzle * pitch;
+    // A pass sends each ink's lines of every nozzle of the heads.
+    int64_t headLines = 0;
+    for (int32_t h = 0; h < heads.headNum; ++h) headLines += heads.nozzleNumOfHead[h];
+    int64_t stretch = 0, offPage = 0, sent = 0;
+    for (uint32_t i = 0; i < n; ++i) {
+        const MicroweaveLayerRecord& l = s.logic.layers[i];
+        if (!group_kind(l.kind) || l.cycleFeed < 1) continue;
+        const LayerSpan& sp = s.spans[i];
+        const int64_t cycles = walk::ceil_div(kStretch + sp.prefixMax - sp.prefixMin, l.cycleFeed) + 1;
+        const int64_t passes = std::min(sp.passCount, cycles * l.cycleLength);
+        stretch += passes;
+        sent += passes * headLines;
+        offPage += off_page_passes(l, sp, -head, pageLength + head);
+    }
+    const int64_t perPass = build + kPassWork;
+    if (sent > kMaxCopies * kStretch) return kMleBadLogic;
+    return stretch > kMaxStretchWork / perPass || offPage > kMaxOffPageWork / perPass ? kMleBadLogic : 0;
+}
+
 // Phases and pass counts of the layers, and the pass groups.
-uint32_t SetLayerParam(MLE_INSTANCE& e, int64_t headOffset, bool firstBuild, const MovingRange& m) {
+uint32_t SetLayerParam(MLE_INSTANCE& e, int64_t headOffset, int64_t pageLength, bool firstBuild,
+                       const MovingRange& m) {
     MleSchedule& s = e.schedule;
     MicroweaveLayerRecord* layers = s.logic.layers;
     const uint32_t n = s.logic.layerCount;
@@ -519,7 +625,7 @@ uint32_t SetLayerParam(MLE_INSTANCE& e, int64_t headOffset, bool firstBuild, con
             walk::prefix_extremes(l, sp.prefixMin, sp.prefixMax);
         }
     }
-    return 0;
+    return check_walk_work(e, pageLength);
 }
 
 }  // namespace
@@ -662,7 +768,7 @@ uint32_t CreateSchedule(MLE_INSTANCE& e, uint32_t pageLength, bool firstBuild) {
     if (uint32_t r6 = SetMovingRange(s, pageLength, m, fixed)) return r6;
     s.rangeStart = int64_t{pageLength} - m.remainder;
     s.rangeBase = m.tableRemainder;
-    if (uint32_t r7 = SetLayerParam(e, headOffset, firstBuild, m)) return r7;
+    if (uint32_t r7 = SetLayerParam(e, headOffset, pageLength, firstBuild, m)) return r7;
     // 8. The edge groups' tables, on the first build of a page.
     return firstBuild ? MakeEdgeTables(e, headOffset, pageLength) : 0;
 }

@@ -15,6 +15,7 @@
 namespace ovcg::irac::test {
 namespace {
 
+using ovcg_test::HcLayer;
 using ovcg_test::HcVariant;
 using ovcg_test::ModelHeadControl;
 
@@ -506,6 +507,35 @@ TEST(HeadDriverPages, BlankPagesAndDeferredFeeds) {
     }
 }
 
+// A plan whose normal passes start over at the page top after its upper
+// passes (feed 1, from 0 to the layer's end) ran past the page (the band
+// buffer holding the whole page): once the page is stored the driver steps
+// through up to 1024 blank upper passes; beyond that it refuses rather than
+// step through them all.
+TEST(HeadDriverPages, BlankPassesBeforeTheNextPrintingOne) {
+    const struct {
+        int32_t upperEnd;
+        uint32_t code, state;
+    } cases[] = {{400 + 1023, 0, kIcmJobOpen}, {400 + 1024, kIcmIdlePasses, kIcmDrawFailed}};  // 1024, 1025 idle
+    std::mt19937 rng(6);
+    const Page page = random_page(rng, PageKind::Sparse, 6, 400, 2);
+    for (const auto& t : cases) {
+        ModelHeadControl hc = base();
+        HcLayer upper = hc.units[0].layers[0];
+        upper.kind = 0;
+        upper.end = t.upperEnd;
+        upper.feed = {1};
+        upper.range = {{0, 1}};  // a wider window over feed 1 costs the pass engine too much
+        hc.units[0].layers.insert(hc.units[0].layers.begin(), upper);
+        hc.encoders[0].sub_mode_values = {600, 600};
+        DriverJob d(hc, JobRequest{1, 2, 400});
+        std::mt19937 r2(7);
+        EXPECT_EQ(print_page(d, page, model_inks(), r2), t.code) << t.upperEnd;
+        EXPECT_EQ(d.state(), t.state) << t.upperEnd;
+        EXPECT_EQ(d.release(), "");
+    }
+}
+
 // With coding off every header says plain; with it, a blank-heavy block codes.
 TEST(HeadDriverPages, CodingDecisionPerBlock) {
     std::mt19937 rng(5);
@@ -566,6 +596,11 @@ TEST(HeadDriverModel, ValuesTheDriverRefuses) {
          0, kIcmNotInColourTable, six},
         {"a group member before its leader", [](ModelHeadControl& hc) { hc = variant(HcVariant::DriverGrouped); }, 0,
          kIcmNotInGrouping, {8, 0, 1, 2, 3, 4, 5}},
+        // The hang the fuzzer found: a normal layer from -2^31 prints 11.9
+        // million blank passes above a page of 400 rasters.
+        {"a logic whose layer starts far above the page",
+         [](ModelHeadControl& hc) { hc.units[0].layers[0].start = INT32_MIN; },
+         0, kMleBadLogic, six},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
@@ -698,7 +733,8 @@ TEST(HeadDriverValues, UnreachableAccessors) {
     IcmCuring curing{};
     IcmNextSchedule next{};
     EXPECT_EQ(ICM_GetValue_CURING(j, &curing), kIcmValueState);
-    EXPECT_EQ(ICM_GetValue_MIR(j), kIcmValueState);
+    const MleMirList* mir = nullptr;
+    EXPECT_EQ(ICM_GetValue_MIR(j, &mir), kIcmValueState);
     EXPECT_EQ(ICM_ChangeSpecification(j, 0, 400), kIcmChangeState);
     ASSERT_EQ(IRAC_StartPage(s.d.handle, 0, s.inks.data()), 0u);
     EXPECT_FALSE(ICM_IsStatusBeforeStartPage(j));

@@ -593,6 +593,21 @@ struct RefusalCase {
 
 HcLayer& normal_layer(ModelHeadControl& h) { return h.units[0].layers[0]; }
 
+// The normal layer as a cycle of the feeds, each pass over nozzle 0 alone.
+void narrow_cycle(ModelHeadControl& h, std::vector<int16_t> feeds) {
+    HcLayer& l = normal_layer(h);
+    l.range.assign(feeds.size(), {0, 1});
+    l.feed = std::move(feeds);
+}
+
+// k overlap layers with priority over the normal layer's windows, each over 32767 nozzles.
+void priority_layers(ModelHeadControl& h, int k) {
+    HcLayer l = normal_layer(h);
+    l.kind = 13;
+    l.range = {{0, 32767}};
+    for (int i = 0; i < k; ++i) h.units[0].layers.push_back(l);
+}
+
 const RefusalCase kRefusals[] = {
     {"slot 1 without a logic", HcVariant::Default, [](ModelHeadControl&) {}, 1000, 1, kMleNoLogic},
     {"slot -1", HcVariant::Default, [](ModelHeadControl&) {}, 1000, -1, kMleNoLogic},
@@ -644,6 +659,35 @@ const RefusalCase kRefusals[] = {
      },
      21543311, 0, kMleBadLogic},
     {"a page end beyond 31 bits", HcVariant::Default, [](ModelHeadControl&) {}, 0x80000001u, 0, kMleBadLogic},
+    // The work bounds (a head of 180 nozzles, pitch 1, feed 180 by
+    // default). Every pass sends 180 lines per ink; a cycle of 2 passes
+    // advancing 3 rasters has 2734 passes in 4096 rasters, 492120 lines, at
+    // most 128 per raster; one of 3 passes advancing 4: 3075, 553500.
+    {"a raster sent 120 times", HcVariant::Default,
+     [](ModelHeadControl& h) { narrow_cycle(h, {1, 2}); }, 5000, 0, 0},
+    {"a raster sent 135 times", HcVariant::Default,
+     [](ModelHeadControl& h) { narrow_cycle(h, {1, 1, 2}); }, 5000, 0, kMleBadLogic},
+    // Each overlap layer with priority walks the normal layer's 6 passes
+    // with its own window of 32767 nozzles: 4 x 32767 + 1093 + 196615 k
+    // nozzle steps, 918621 for k = 4 such layers, beyond 2^20 for 5.
+    {"four wide priority overlap layers", HcVariant::Default, [](ModelHeadControl& h) { priority_layers(h, 4); },
+     1000, 0, 0},
+    {"five wide priority overlap layers", HcVariant::Default, [](ModelHeadControl& h) { priority_layers(h, 5); },
+     1000, 0, kMleBadLogic},
+    // Cycle feed 2 under a 180-nozzle window: 590 passes on the page, each
+    // building over 182 others; feed 1: 1180 passes over 362 others.
+    {"feed 2 under a wide window", HcVariant::Default, [](ModelHeadControl& h) { normal_layer(h).feed = {2}; }, 1000,
+     0, 0},
+    {"feed 1 under a wide window", HcVariant::Default, [](ModelHeadControl& h) { normal_layer(h).feed = {1}; }, 1000,
+     0, kMleBadLogic},
+    // Passes more than a head's height above the page: (-start - 1000) / 180
+    // of them, at most 2^26 / (1449 + 2^14) = 3763.
+    {"3763 passes above the page", HcVariant::Default,
+     [](ModelHeadControl& h) { normal_layer(h).start = -(3763 * 180 + 1000); }, 1000, 0, 0},
+    {"3764 passes above the page", HcVariant::Default,
+     [](ModelHeadControl& h) { normal_layer(h).start = -(3764 * 180 + 1000); }, 1000, 0, kMleBadLogic},
+    {"a layer starting at -2^31", HcVariant::Default, [](ModelHeadControl& h) { normal_layer(h).start = INT32_MIN; },
+     1000, 0, kMleBadLogic},
     {"a selector outside 1..colorNum", HcVariant::Default, [](ModelHeadControl& h) { normal_layer(h).selector = {2}; },
      1000, 0, kMleCreateFailed},
     {"an empty selector list reads 0", HcVariant::Default,

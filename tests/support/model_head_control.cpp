@@ -915,6 +915,29 @@ HcLogic stepping_logic(uint16_t n, std::vector<int16_t> feeds, std::vector<uint1
     return u;
 }
 
+// The lower-edge logic whose every shared raster has its two halves: each
+// normal pass's nozzles 0-1 print first half (type 3) what the pass before
+// prints second half with nozzles 6-7 (type 4); an upper pass at -6
+// (topOffset 6) takes the second half of the first normal pass's nozzles
+// 0-1 (type 13); the first lower pass takes the last normal pass's.
+HcLogic lower_logic();
+HcLogic lower_edge_logic();
+
+HcLogic paired_lower_edge_logic() {
+    HcLogic u = lower_edge_logic();
+    u.top_offset = 6;
+    u.layers = {
+        HcLayer{0, 0, 1, {6}, {{0, 8}}, {1}, {0}, {}},
+        HcLayer{2, -16, 0, {3}, {{0, 8}}, {1}, {0}, {}},
+        HcLayer{1, 6, -17, {6}, {{0, 8}}, {1}, {0}, {}},
+        HcLayer{3, 6, -17, {6}, {{0, 2}}, {1}, {0}, {3}},
+        HcLayer{4, 6, -17, {6}, {{6, 8}}, {1}, {0}, {4}},
+        HcLayer{13, 6, 7, {6}, {{0, 2}}, {1}, {0}, {3}},
+        HcLayer{5, 6, 0, {6}, {{0, 8}}, {1}, {0}, {}},
+    };
+    return u;
+}
+
 // The head's reach as the band buffer's margin, for every sub-mode.
 void set_reach(ModelHeadControl& hc, uint32_t reach) {
     hc.encoders[0].sub_mode_values.assign(hc.modes[0].sub_modes.size(), reach);
@@ -1042,6 +1065,37 @@ ModelHeadControl driver_variant(const ModelDescription& model, HcVariant variant
                 s.ignore_bottom = 5;
             }
             break;
+        case HcVariant::DriverLowerEdge:
+        case HcVariant::DriverMwsw:
+        case HcVariant::DriverFTrans: {
+            const HcVariant edge = variant == HcVariant::DriverLowerEdge ? HcVariant::LowerEdge
+                                   : variant == HcVariant::DriverMwsw    ? HcVariant::Mwsw
+                                                                         : HcVariant::FTrans;
+            hc = head_control_variant(model, edge);
+            HcLayerKind simple;
+            simple.flags = 0x20;
+            simple.values = {0x55};
+            // Without function flag 0x80 there is one layer value per kind.
+            hc.modes[0].layer_kinds.assign(10, simple);
+            hc.modes[0].layer_values.assign(10, 0);
+            // Every F-trans pass's overlap from the POL layer's window.
+            if (variant == HcVariant::DriverFTrans) hc.units[0].flags = 0;
+            if (variant == HcVariant::DriverLowerEdge) hc.units[0] = paired_lower_edge_logic();
+            break;
+        }
+        case HcVariant::DriverSwitches: {
+            m.function_flags |= 0x1 | 0x2 | 0x400;
+            m.value3 = 1;
+            m.block_c = {1, 0, 0, 0, {}};
+            HcLogic mono = hc.units[0], brs = stepping_logic(n, {60}, {1}), bottom = lower_logic();
+            mono.logic_id = 2;
+            brs.logic_id = 3;
+            bottom.logic_id = 4;
+            hc.units.insert(hc.units.end(), {mono, brs, bottom});
+            m.unit_mask = 0xF;
+            for (HcSubMode& s : m.sub_modes) s.units = {HcUnitSelector{1, 0}, {2, 0}, {3, 0}, {4, 0}};
+            break;
+        }
         case HcVariant::DriverTwoPlanes:
             m.value0 = 2;
             m.color_num = 2;

@@ -302,6 +302,16 @@ enum class HcVariant {
     TwoTables,        // Lower whose lower feeds are steps over the normal feed less feedBase (two moving-range tables)
     LowerEdgeSlot,    // Lower in slot 0 and a lower-edge logic (lower feed 2) in slot 3
     LowerInterleaved, // pitch 2: the interleaved logic (no overlap) carried on by a segment layer, lower passes feeding 3
+    // The edge logics whose passes share rasters, with masks that split them
+    // for the job driver: layer values 0 to 9 name a simple kind (0x20, word 0x55).
+    DriverLowerEdge,
+    DriverMwsw,
+    DriverFTrans,
+    // The logic switches: function flags 0x1 (BRS cycle 1), 0x2 and 0x400
+    // (cycle 1, no head offset); slot 0 the default logic, slot 1 (mono) a
+    // copy of it, slot 2 (BRS lower) passes feeding 60, slot 3 (lower edge)
+    // the Lower logic.
+    DriverSwitches,
     // Loss-nozzle complement.
     LossNozzle,       // TwoHeadsOverlap with layered halftoning (stack n for nozzles 16n..), a PMC model part, PMC and CMS units
 };
