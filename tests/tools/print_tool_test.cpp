@@ -7,11 +7,13 @@
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
+#include <functional>
 #include <iterator>
 #include <string>
 #include <vector>
 
 #include "support/job_framing.h"
+#include "support/model.h"
 #include "support/stream_validator.h"
 
 namespace {
@@ -98,6 +100,58 @@ TEST_F(PrintTool, StandardInputToAFileWithOptions) {
     expect_printed(r);
 }
 
+// A choice the model's data cannot serve is named, with what failed, before
+// anything is written; the same choices print with the default model.
+TEST_F(PrintTool, ChoicesTheModelCannotServeAreNamedBeforeAnyByte) {
+    write("page.ppm", ppm(4, 3));
+    // Small pages keep the printing runs short.
+    const std::string size = " -o PageSize=custom.1261x1800";
+    struct Case {
+        const char* name;
+        std::function<void(ovcg_test::ModelDescription&)> change;
+        std::string options;
+        std::string message;
+    };
+    const auto media = [](uint16_t number) {
+        return [number](ovcg_test::ModelDescription& m) {
+            for (ovcg_test::ModelMedia& x : m.media)
+                if (x.number == number) x.driver.clear();
+        };
+    };
+    const Case cases[] = {
+        {"a media without print modes", media(330), " -o MediaType=Media330_Q3 -o ColorModel=Gray",
+         "cannot print MediaType=Media330_Q3 with these options: PageSize=custom.1261x1800 MediaType=Media330_Q3 "
+         "ColorModel=Gray\novcg-print: ovcgStartPage failed with code -1000 (print engine or output failure); "
+         "halftone engine code 4151; nothing was printed"},
+        {"a setting the head has no mode for",
+         [](ovcg_test::ModelDescription& m) {
+             const uint32_t id = ovcg_test::model_driver_head_mode_id({1200, 1200, 1});
+             std::erase_if(m.head_control.modes, [id](const ovcg_test::HcMode& x) { return x.id == id; });
+             std::erase_if(m.head_control.encoders, [id](const ovcg_test::HcEncoder& x) { return x.id == id; });
+         },
+         " -o MediaType=Media394_Q4 -o HighSpeed=On",
+         "cannot print MediaType=Media394_Q4 with these options: PageSize=custom.1261x1800 MediaType=Media394_Q4 "
+         "HighSpeed=On\novcg-print: ovcgStartJob failed with code -1000 (print engine or output failure); "
+         "nothing was printed"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        ovcg_test::ModelDescription model = ovcg_test::default_model();
+        c.change(model);
+        ASSERT_TRUE(ovcg_test::build_model(model).write_file(path("model.res")));
+        const std::string out = path("out.prn");
+        std::remove(out.c_str());
+        const std::string args = size + c.options + " -O '" + out + "' '" + path("page.ppm") + "'";
+        ToolRun r = run("-m '" + path("model.res") + "'" + args);
+        EXPECT_EQ(r.status, 2) << r.err;
+        EXPECT_TRUE(contains(r.err, "ovcg-print: " + c.message)) << r.err;
+        EXPECT_TRUE(read(out).empty());
+        r = run(model_arg() + args);
+        r.out = read(out);
+        expect_printed(r);
+    }
+}
+
 TEST_F(PrintTool, HelpListsTheLibrarysOptions) {
     ToolRun r = run("--help");
     EXPECT_EQ(r.status, 0);
@@ -135,8 +189,9 @@ TEST_F(PrintTool, BadInput) {
         {m + page + page, 2, "more than one input given"},
         {"-m '" + path("none.res") + "'" + page, 4, "cannot open model file " + path("none.res")},
         {m + " -O '" + path("no/such/dir/out") + "'" + page, 4, "cannot open output"},
-        {m + " -o PageSize=custom.1x1in" + page, 1,
-         "ovcgStartJob failed with code -1200 (bad argument or option)"},
+        {m + " -o PageSize=custom.1x1in" + page, 2,
+         "cannot print PageSize=custom.1x1in with these options: MediaType=Media1_Q1 PageSize=custom.1x1in\n"
+         "ovcg-print: ovcgStartJob failed with code -1200 (bad argument or option); nothing was printed"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.args);
