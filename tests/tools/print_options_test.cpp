@@ -298,14 +298,15 @@ protected:
     static VpPlane plane(const RecordedPage& p, unsigned c) {
         VpPlane out;
         const unsigned perByte = 8 / p.bits;
-        for (const auto& [position, raster] : p.rasters)
-            for (unsigned i = 0; i < p.rowBytes; ++i) {
-                const uint8_t byte = raster[size_t{c} * p.rowBytes + i];
-                for (unsigned d = 0; byte && d < perByte; ++d) {
-                    const uint8_t dot = uint8_t((byte >> (8 - p.bits * (d + 1))) & ((1u << p.bits) - 1));
-                    if (dot) out.at(position, int64_t(i) * perByte + d) = dot;
-                }
-            }
+        for (const auto& [position, raster] : p.rasters) {
+            const uint8_t* row = raster.data() + size_t{c} * p.rowBytes;
+            if (std::all_of(row, row + p.rowBytes, [](uint8_t b) { return b == 0; })) continue;
+            std::vector<uint8_t>& dots = out.rows[position];
+            dots.assign(size_t{p.rowBytes} * perByte, 0);
+            for (unsigned i = 0; i < p.rowBytes; ++i)
+                for (unsigned d = 0; row[i] && d < perByte; ++d)
+                    dots[size_t{i} * perByte + d] = uint8_t((row[i] >> (8 - p.bits * (d + 1))) & ((1u << p.bits) - 1));
+        }
         return out;
     }
 
