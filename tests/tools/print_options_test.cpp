@@ -152,7 +152,7 @@ int32_t Collect(const uint8_t* data, int32_t length) {
 void* Allocate(size_t n) { return std::malloc(n); }
 void Release(void* p) { std::free(p); }
 
-enum class Content { Photo, Blank, OneLine, OneColumn, Odd };
+enum class Content { Photo, Blank, OneLine, OneColumn, Odd, Full };
 
 struct JobCase {
     std::vector<std::pair<std::string, std::string>> options;
@@ -200,6 +200,8 @@ std::vector<JobCase> job_cases() {
         if (i % 13 == 6) c.pages = {Content::Photo, Content::OneLine, Content::Photo};
         cases.push_back(c);
     }
+    // Whole pages, fed to their last line.
+    cases.push_back({{{"MediaType", media.front()}, {"PageSize", "custom.1261x1800"}}, {Content::Full}});
     return cases;
 }
 
@@ -212,6 +214,7 @@ PageFeed feed_of(Content k, uint32_t width, uint32_t height) {
         case Content::OneLine: return {1, width};
         case Content::OneColumn: return {std::min<uint32_t>(height, 45), 1};
         case Content::Odd: return {std::min<uint32_t>(height, 37), std::min<uint32_t>(width, 999)};
+        case Content::Full: return {height, width};
         default: return {std::min<uint32_t>(height, 48), width};
     }
 }
