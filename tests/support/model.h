@@ -20,6 +20,16 @@ inline constexpr uint16_t kResTypeHalftone = 2000;     // halftone engine data (
 inline constexpr uint16_t kResTypeLink = 3000;         // print-mode link tables
 inline constexpr uint16_t kResTypeHeadControl = 4000;  // head-control engine data
 
+// One way the driver prints a media: its printer resolution and bits per
+// dot. Each gets a print mode of its own in every resource type: a halftone
+// index row (sub-type kModelDriverSubType), a media-class row of the link
+// tables, and a head-control mode with its encoder.
+struct ModelDriverPrint {
+    int32_t x, y;   // printer resolution, dpi
+    uint16_t bits;  // bits per dot
+    bool operator==(const ModelDriverPrint&) const = default;
+};
+
 struct ModelMedia {
     uint16_t number;       // media number (media_type of the job record)
     std::string name;      // for readers of the tests only
@@ -27,14 +37,25 @@ struct ModelMedia {
     // The print mode's attribute flags (keys 12002 high byte, 12003 low
     // byte); bit 1 lets a job with the CL mode bit use object attributes.
     uint16_t attribute_flags = 1;
-    // The page's halftone type its print mode gives (key 11033): 6 prints
-    // colour by hybrid error diffusion on the per-channel path; 0xFFFF: not
-    // given (the job's own).
+    // The page's halftone type its print mode gives (key 11033): 3 ordered
+    // dither, 5 hybrid error diffusion, 6 the same on the per-channel path;
+    // 0xFFFF: not given (the job's own), except in the driver's settings,
+    // which give 3. The driver's job carries no halftone type the engine
+    // knows: the print mode decides (gray pages take 3 from the page table).
     uint16_t halftone_type = 0xFFFF;
     // The halftone engine's media number (key 10000, the index's media
     // list); 0: the media number + 1.
     uint16_t calibration_id = 0;
+    // The settings the driver prints this media with (none: the media serves
+    // the tests' print modes only).
+    std::vector<ModelDriverPrint> driver = {};
+    // Whether the tests' print modes (model_print_modes) cover the media too.
+    bool test_modes = true;
 };
+
+// The sub-type (key 11014) of the driver's print modes, which keeps their
+// index rows apart from the tests' print modes of the same media.
+inline constexpr uint32_t kModelDriverSubType = 3;
 
 struct ModelResolution {
     int32_t x, y;  // dpi
