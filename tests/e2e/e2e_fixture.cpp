@@ -1,0 +1,47 @@
+#include "e2e_fixture.h"
+
+#include <map>
+
+#include "support/stream_validator.h"
+
+namespace ovcg_e2e {
+
+void E2eTest::SetUp() {
+    CallerHeap::live = 0;
+    Sink::reset();
+    const ovcg_callbacks cb = caller_callbacks();
+    ASSERT_EQ(ovcgInitialize("", &cb), OVCG_OK);
+}
+
+void E2eTest::TearDown() {
+    EXPECT_EQ(ovcgRelease(), OVCG_OK);
+    EXPECT_EQ(CallerHeap::live, 0) << "blocks of the caller's allocator left";
+    Sink::reset();
+}
+
+const Bytes& E2eTest::golden(int64_t lines) {
+    static std::map<int64_t, Bytes> streams;
+    auto it = streams.find(lines);
+    if (it != streams.end()) return it->second;
+    Sink::reset();
+    JobSpec job = reference_job();
+    job.lines = lines;
+    const JobResult r = run_job(job);
+    EXPECT_TRUE(r.ok()) << r.describe();
+    const ovcg_test::StreamCheck check = ovcg_test::ValidateStream(r.stream);
+    EXPECT_TRUE(check.ok) << check.error;
+    return streams.emplace(lines, r.stream).first->second;
+}
+
+void E2eTest::expect_reference_prints(int64_t lines, const std::string& after) {
+    const Bytes& want = golden(lines);
+    Sink::reset();
+    JobSpec job = reference_job();
+    job.lines = lines;
+    const JobResult r = run_job(job);
+    EXPECT_TRUE(r.ok()) << "the job after " << after << ": " << r.describe();
+    EXPECT_TRUE(r.stream == want) << "the job after " << after << " printed " << r.stream.size()
+                                  << " bytes, not the " << want.size() << " of a fresh process";
+}
+
+}  // namespace ovcg_e2e
