@@ -1,7 +1,5 @@
 #include "e2e_job.h"
 
-#include <malloc.h>
-
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
@@ -73,12 +71,23 @@ ovcg_callbacks caller_callbacks() {
     return cb;
 }
 
+#ifndef OVCG_E2E_ASAN
+int64_t counted_allocated_bytes();  // counting_malloc.cpp
+#endif
+
 uint64_t process_allocated_bytes() {
 #ifdef OVCG_E2E_ASAN
     return __sanitizer_get_current_allocated_bytes();
 #else
-    const struct mallinfo2 m = mallinfo2();
-    return m.uordblks + m.hblkhd;
+    return static_cast<uint64_t>(counted_allocated_bytes());
+#endif
+}
+
+bool sanitized_build() {
+#ifdef OVCG_E2E_ASAN
+    return true;
+#else
+    return false;
 #endif
 }
 
