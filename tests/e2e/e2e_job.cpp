@@ -5,17 +5,7 @@
 #include <cstring>
 #include <sstream>
 
-#if defined(__has_feature)
-#if __has_feature(address_sanitizer)
-#define OVCG_E2E_ASAN 1
-#endif
-#endif
-#if defined(__SANITIZE_ADDRESS__)
-#define OVCG_E2E_ASAN 1
-#endif
-#ifdef OVCG_E2E_ASAN
-#include <sanitizer/allocator_interface.h>
-#endif
+#include "support/heap_counter.h"
 
 namespace ovcg_e2e {
 
@@ -71,25 +61,9 @@ ovcg_callbacks caller_callbacks() {
     return cb;
 }
 
-#ifndef OVCG_E2E_ASAN
-int64_t counted_allocated_bytes();  // counting_malloc.cpp
-#endif
+bool sanitized_build() { return !ovcg_test::heap_peak_kept(); }
 
-uint64_t process_allocated_bytes() {
-#ifdef OVCG_E2E_ASAN
-    return __sanitizer_get_current_allocated_bytes();
-#else
-    return static_cast<uint64_t>(counted_allocated_bytes());
-#endif
-}
-
-bool sanitized_build() {
-#ifdef OVCG_E2E_ASAN
-    return true;
-#else
-    return false;
-#endif
-}
+uint64_t process_allocated_bytes() { return ovcg_test::heap_bytes(); }
 
 bool JobResult::codes_known() const {
     for (int32_t r : {start_job, start_page, raster, end_page, end_job})

@@ -1,33 +1,48 @@
-// The process's allocated bytes, counted at the C library's allocation
-// functions: every block from any thread, the C++ allocations included, by
-// the size the allocator gave it. (The C library's own statistics count
-// blocks kept in its per-thread caches as in use, so they drift.) Sanitizer
-// builds have their own allocator and count; this file then adds nothing.
+#include "support/heap_counter.h"
+
 #include <malloc.h>
 
 #include <atomic>
 #include <cstddef>
-#include <cstdint>
-
-#include "e2e_job.h"
 
 #if defined(__SANITIZE_ADDRESS__)
-#define OVCG_E2E_OWN_ALLOCATOR 1
+#define OVCG_SANITIZER_ALLOCATOR 1
 #elif defined(__has_feature)
 #if __has_feature(address_sanitizer)
-#define OVCG_E2E_OWN_ALLOCATOR 1
+#define OVCG_SANITIZER_ALLOCATOR 1
 #endif
 #endif
 
-#ifndef OVCG_E2E_OWN_ALLOCATOR
+#ifdef OVCG_SANITIZER_ALLOCATOR
+
+#include <sanitizer/allocator_interface.h>
+
+namespace ovcg_test {
+uint64_t heap_bytes() { return __sanitizer_get_current_allocated_bytes(); }
+uint64_t heap_peak_bytes() { return 0; }
+void heap_reset_peak() {}
+bool heap_peak_kept() { return false; }
+}  // namespace ovcg_test
+
+#else
 
 namespace {
-std::atomic<int64_t> g_allocated{0};
+
+std::atomic<int64_t> g_bytes{0};
+std::atomic<int64_t> g_peak{0};
+
+void add(int64_t n) {
+    const int64_t now = g_bytes.fetch_add(n, std::memory_order_relaxed) + n;
+    int64_t peak = g_peak.load(std::memory_order_relaxed);
+    while (now > peak && !g_peak.compare_exchange_weak(peak, now, std::memory_order_relaxed)) {
+    }
+}
 
 void* counted(void* p) {
-    if (p) g_allocated.fetch_add(static_cast<int64_t>(malloc_usable_size(p)), std::memory_order_relaxed);
+    if (p) add(static_cast<int64_t>(malloc_usable_size(p)));
     return p;
 }
+
 }  // namespace
 
 extern "C" {
@@ -40,17 +55,16 @@ void __libc_free(void* block);
 void* malloc(size_t size) { return counted(__libc_malloc(size)); }
 void* calloc(size_t count, size_t size) { return counted(__libc_calloc(count, size)); }
 void free(void* block) {
-    if (block) g_allocated.fetch_sub(static_cast<int64_t>(malloc_usable_size(block)), std::memory_order_relaxed);
+    if (block) g_bytes.fetch_sub(static_cast<int64_t>(malloc_usable_size(block)), std::memory_order_relaxed);
     __libc_free(block);
 }
 void* realloc(void* block, size_t size) {
     const int64_t old = block ? static_cast<int64_t>(malloc_usable_size(block)) : 0;
     void* p = __libc_realloc(block, size);
-    if (p) {
-        g_allocated.fetch_add(static_cast<int64_t>(malloc_usable_size(p)) - old, std::memory_order_relaxed);
-    } else if (block && size == 0) {
-        g_allocated.fetch_sub(old, std::memory_order_relaxed);  // freed
-    }
+    if (p)
+        add(static_cast<int64_t>(malloc_usable_size(p)) - old);
+    else if (block && size == 0)
+        add(-old);  // freed
     return p;
 }
 void* memalign(size_t alignment, size_t size) { return counted(__libc_memalign(alignment, size)); }
@@ -66,8 +80,11 @@ void* valloc(size_t size) { return counted(__libc_memalign(4096, size)); }
 void* pvalloc(size_t size) { return counted(__libc_memalign(4096, (size + 4095) & ~size_t{4095})); }
 }
 
-namespace ovcg_e2e {
-int64_t counted_allocated_bytes() { return g_allocated.load(std::memory_order_relaxed); }
-}  // namespace ovcg_e2e
+namespace ovcg_test {
+uint64_t heap_bytes() { return static_cast<uint64_t>(g_bytes.load(std::memory_order_relaxed)); }
+uint64_t heap_peak_bytes() { return static_cast<uint64_t>(g_peak.load(std::memory_order_relaxed)); }
+void heap_reset_peak() { g_peak.store(g_bytes.load(std::memory_order_relaxed), std::memory_order_relaxed); }
+bool heap_peak_kept() { return true; }
+}  // namespace ovcg_test
 
 #endif
