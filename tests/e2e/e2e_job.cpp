@@ -11,6 +11,7 @@ namespace ovcg_e2e {
 
 void Sink::reset(Fault f, int64_t n) {
     bytes.clear();
+    size = 0;
     calls = 0;
     fault = f;
     at = n;
@@ -36,7 +37,8 @@ int32_t Sink::output(const uint8_t* data, int32_t length) {
             break;
         case Fault::kTrickle: n = std::min<int32_t>(n, static_cast<int32_t>(at)); break;
     }
-    bytes.insert(bytes.end(), data, data + n);
+    if (keep) bytes.insert(bytes.end(), data, data + n);
+    size += static_cast<uint64_t>(n);
     return n;
 }
 

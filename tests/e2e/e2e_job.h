@@ -29,6 +29,8 @@ struct Sink {
     static inline int64_t calls = 0;
     static inline Fault fault = Fault::kNone;
     static inline int64_t at = -1;
+    static inline bool keep = true;  // false: the bytes are counted, not kept
+    static inline uint64_t size = 0;
     static void reset(Fault f = Fault::kNone, int64_t n = -1);
     static int32_t output(const uint8_t* data, int32_t length);
 };
