@@ -130,7 +130,8 @@ TEST_F(E2eTest, TwoHundredBrokenModelsFailCleanly) {
         } else {
             ++refused;
         }
-        expect_reference_prints(kShortLines, what);
+        // Under the sanitizers (five times slower) a sample of the cases.
+        if (!sanitized_build() || i % 4 == 0) expect_reference_prints(kShortLines, what);
         if (HasFailure()) return;
     }
     // Both outcomes occur: the cases reach resources the job reads.

@@ -15,7 +15,9 @@
 
 #ifdef OVCG_SANITIZER_ALLOCATOR
 
-#include <sanitizer/allocator_interface.h>
+// The sanitizer runtime's count (its header is not installed with every
+// compiler).
+extern "C" size_t __sanitizer_get_current_allocated_bytes(void);
 
 namespace ovcg_test {
 uint64_t heap_bytes() { return __sanitizer_get_current_allocated_bytes(); }
