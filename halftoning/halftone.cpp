@@ -134,7 +134,10 @@ CHalftone::CHalftone(const tagHTINITSTRUCT* init) {
     if (m_init.composite_black == 1) AllocateGrayBuffers();
 
     const ConverterKind kind = SelectConverter(m_init.src_format, m_colourType, m_init.composite_black == 1);
-    m_converter = MakeConverter(kind, static_cast<int>(m_components), m_init.sixteen_bit ? 1 : 0);
+    // A gray source printed in composite black stays one component a pixel
+    // until the gray expansion lays it out as the colour type.
+    const unsigned converted = m_init.composite_black == 1 && m_init.src_format == 0 ? 1u : m_components;
+    m_converter = MakeConverter(kind, static_cast<int>(converted), m_init.sixteen_bit ? 1 : 0);
     if (!m_converter) throw kHtNoMemory;
     // A BGRX line that no converter reordered reaches the engine as R, G, B
     // by exchanging plane pointers. (An XRGB converter has already done it.)

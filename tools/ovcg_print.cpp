@@ -17,6 +17,7 @@
 #include <utility>
 #include <vector>
 
+#include "ovcg/hxr.h"
 #include "ovcg/ovcg.h"
 #include "tools/netpbm.h"
 
@@ -180,11 +181,30 @@ int parse_args(int argc, char** argv, Settings& s) {
     return 0;
 }
 
+using Options = std::vector<std::pair<std::string, std::string>>;
+
+bool gray_model(const Options& options) {
+    bool gray = false;
+    for (const auto& [name, choice] : options)
+        if (name == "ColorModel")
+            gray = strcasecmp(choice.c_str(), "Gray") == 0 || strcasecmp(choice.c_str(), "Black2") == 0;
+    return gray;
+}
+
+// Sets the options in the library. 0 or an exit status.
+int set_options(const Options& options) {
+    for (const auto& [name, choice] : options) {
+        int32_t r = ovcgSetPrintOption(name.c_str(), choice.c_str());
+        if (r != OVCG_OK) return library_failure("ovcgSetPrintOption", r);
+    }
+    return 0;
+}
+
 // Checks the options against the library's lists and sets them, with the
 // defaults for MediaType and PageSize. 0 or an exit status.
-int apply_options(const Settings& s, bool& gray) {
+int apply_options(const Settings& s, Options& todo, bool& gray) {
     const std::vector<const char*> names = option_names();
-    std::vector<std::pair<std::string, std::string>> todo;
+    todo.clear();
     for (const auto& [name, choice] : s.options) {
         const char* option = nullptr;
         for (const char* n : names)
@@ -214,19 +234,78 @@ int apply_options(const Settings& s, bool& gray) {
             if (!choices.empty()) todo.insert(todo.begin(), {required, choices[0]});
         }
     }
-    gray = false;
-    for (const auto& [name, choice] : todo) {
-        if (name == "ColorModel")
-            gray = strcasecmp(choice.c_str(), "Gray") == 0 || strcasecmp(choice.c_str(), "Black2") == 0;
-        int32_t r = ovcgSetPrintOption(name.c_str(), choice.c_str());
-        if (r != OVCG_OK) return library_failure("ovcgSetPrintOption", r);
+    gray = gray_model(todo);
+    return set_options(todo);
+}
+
+int32_t discard_output(const uint8_t*, int32_t length) { return length; }
+
+std::string failed(const char* call, int32_t code) {
+    return std::string(call) + " failed with code " + std::to_string(code) + " (" + code_text(code) + ")";
+}
+
+// A job whose bytes go nowhere: the job start, a page start, one band of
+// white and the job end. "" when all of it succeeds, else what failed.
+std::string probe_job(bool gray) {
+    int32_t r = ovcgStartJob(discard_output, "0");
+    if (r != OVCG_OK) return failed("ovcgStartJob", r);
+    std::string why;
+    uint32_t width = 0;
+    if ((r = ovcgGetPageAttribute(OVCG_PAGE_WIDTH, &width)) != OVCG_OK) {
+        why = failed("ovcgGetPageAttribute", r);
+    } else if ((r = ovcgStartPage()) != OVCG_OK) {
+        why = failed("ovcgStartPage", r);
+    } else {
+        const std::vector<uint8_t> white(size_t{width} * (gray ? 1 : 3), 255);
+        for (int line = 0; line < 3 && why.empty(); ++line)
+            if ((r = ovcgRasterOut(white.data(), static_cast<int32_t>(white.size()), 0)) != OVCG_OK)
+                why = failed("ovcgRasterOut", r);
+        if ((r = ovcgEndPage(1)) != OVCG_OK && why.empty()) why = failed("ovcgEndPage", r);
     }
-    return 0;
+    if ((r = ovcgEndJob()) != OVCG_OK && why.empty()) why = failed("ovcgEndJob", r);
+    return why;
+}
+
+// The choice a job takes for an option it is not given.
+std::string default_choice(const std::string& option) {
+    if (option == "BlackDensity" || option == "ColorDensity") return "100";
+    std::vector<const char*> choices = choice_names(option.c_str());
+    return choices.empty() ? std::string() : std::string(choices[0]);
+}
+
+// Whether the model serves the options: a job that fails before any byte is
+// written names the option whose default would let it print (or the whole
+// combination) and what failed. 0 or an exit status.
+int check_model(const Options& options) {
+    const std::string why = probe_job(gray_model(options));
+    if (why.empty()) return 0;
+    const unsigned engine = HXR_GetErrorInfo(nullptr);
+    std::string culprit;
+    for (size_t i = 0; i < options.size() && culprit.empty(); ++i) {
+        Options other = options;
+        other[i].second = default_choice(options[i].first);
+        if (other[i].second.empty() || strcasecmp(other[i].second.c_str(), options[i].second.c_str()) == 0) continue;
+        if (set_options(other) == 0 && probe_job(gray_model(other)).empty())
+            culprit = options[i].first + "=" + options[i].second;
+    }
+    set_options(options);
+    std::string all;
+    for (const auto& [name, choice] : options) all += " " + name + "=" + choice;
+    if (culprit.empty())
+        std::fprintf(stderr, "ovcg-print: cannot print these options together:%s\n", all.c_str());
+    else
+        std::fprintf(stderr, "ovcg-print: cannot print %s with these options:%s\n", culprit.c_str(),
+                     all.c_str());
+    std::fprintf(stderr, "ovcg-print: %s", why.c_str());
+    if (engine) std::fprintf(stderr, "; halftone engine code %u", engine);
+    std::fprintf(stderr, "; nothing was printed\n");
+    return kExitUsage;
 }
 
 int run(const Settings& s) {
     bool gray = false;
-    int status = apply_options(s, gray);
+    Options options;
+    int status = apply_options(s, options, gray);
     if (status) return status;
 
     FILE* model = std::fopen(s.model.c_str(), "rb");
@@ -261,6 +340,9 @@ int run(const Settings& s) {
         return kExitInput;
     }
     bytes = {};
+
+    // Nothing is written before the model is known to serve the options.
+    if ((status = check_model(options)) != 0) return status;
 
     g_out = s.output == "-" ? stdout : std::fopen(s.output.c_str(), "wb");
     if (!g_out) {

@@ -62,7 +62,8 @@ TEST(HeadModelFile, TheJobSideFetchFeedsTheReader) {
             const uint16_t v = mode.Info().head_id_bytes[i];
             if (v != 0xFFFF) selectors |= uint32_t(v & 0xFF) << (8 * i);
         }
-        EXPECT_EQ(selectors, ovcg_test::model_head_mode_id());
+        // The default media prints at 300 x 600 dpi, two bits a dot.
+        EXPECT_EQ(selectors, ovcg_test::model_driver_head_mode_id({300, 600, 2}));
 
         for (uint32_t selector : {0u, 1u}) {  // paper source 1, and 3 for selector 1
             CIRACDLL dll("head", UnpackerTable());

@@ -91,7 +91,8 @@ TEST(PrtModeDefault, FrontEndDefaultsResolve) {
     EXPECT_EQ(p.microweave, 2);   // 300 x 600
     EXPECT_EQ(p.key11015, 2);
     EXPECT_EQ(p.head_id_bytes[0], ovcg_test::kModelHeadId0);
-    EXPECT_EQ(p.head_id_bytes[3], 3);
+    EXPECT_EQ(p.head_id_bytes[3], 0x12);  // the driver's mode of two bits a dot
+    EXPECT_EQ(p.key11014, int16_t(ovcg_test::kModelDriverSubType));
     EXPECT_EQ(p.key10000, mm.calibration_id);
     EXPECT_EQ(p.media_paper_id[0], mm.paper_id);
     EXPECT_EQ(p.media_paper_id[1], mm.remote_paper_id);

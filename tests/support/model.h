@@ -20,6 +20,16 @@ inline constexpr uint16_t kResTypeHalftone = 2000;     // halftone engine data (
 inline constexpr uint16_t kResTypeLink = 3000;         // print-mode link tables
 inline constexpr uint16_t kResTypeHeadControl = 4000;  // head-control engine data
 
+// One way the driver prints a media: its printer resolution and bits per
+// dot. Each gets a print mode of its own in every resource type: a halftone
+// index row (sub-type kModelDriverSubType), a media-class row of the link
+// tables, and a head-control mode with its encoder.
+struct ModelDriverPrint {
+    int32_t x, y;   // printer resolution, dpi
+    uint16_t bits;  // bits per dot
+    bool operator==(const ModelDriverPrint&) const = default;
+};
+
 struct ModelMedia {
     uint16_t number;       // media number (media_type of the job record)
     std::string name;      // for readers of the tests only
@@ -34,7 +44,16 @@ struct ModelMedia {
     // The halftone engine's media number (key 10000, the index's media
     // list); 0: the media number + 1.
     uint16_t calibration_id = 0;
+    // The settings the driver prints this media with (none: the media serves
+    // the tests' print modes only).
+    std::vector<ModelDriverPrint> driver = {};
+    // Whether the tests' print modes (model_print_modes) cover the media too.
+    bool test_modes = true;
 };
+
+// The sub-type (key 11014) of the driver's print modes, which keeps their
+// index rows apart from the tests' print modes of the same media.
+inline constexpr uint32_t kModelDriverSubType = 3;
 
 struct ModelResolution {
     int32_t x, y;  // dpi

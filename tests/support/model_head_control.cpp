@@ -552,6 +552,10 @@ uint32_t model_head_mode_id() {
     return uint32_t(kModelHeadId0) | (1u << 8) | (2u << 16) | (3u << 24);
 }
 
+uint32_t model_driver_head_mode_id(const ModelDriverPrint& p) {
+    return uint32_t(kModelHeadId0) | uint32_t(p.x / 300) << 8 | uint32_t(p.y / 300) << 16 | uint32_t(0x10 + p.bits) << 24;
+}
+
 namespace {
 struct InkLetter {
     char letter;
@@ -632,6 +636,33 @@ ModelHeadControl default_head_control(const ModelDescription& model) {
     e.word3 = 1;
     hc.encoders.push_back(e);
     return hc;
+}
+
+void add_driver_head_modes(ModelHeadControl& hc, const ModelDescription& model) {
+    require(!hc.modes.empty() && !hc.encoders.empty(), "driver modes copy the first mode and encoder");
+    const HcMode m = hc.modes.front();
+    const HcEncoder e = hc.encoders.front();
+    // A mode and an encoder per driver setting: the same head and passes at
+    // the setting's bits per dot, positions counted in 1/2400 inch.
+    std::vector<ModelDriverPrint> prints;
+    for (const ModelMedia& media : model.media)
+        for (const ModelDriverPrint& p : media.driver)
+            if (std::find(prints.begin(), prints.end(), p) == prints.end()) prints.push_back(p);
+    for (const ModelDriverPrint& p : prints) {
+        require(p.x > 0 && 2400 % p.x == 0 && p.y > 0 && 2400 % p.y == 0, "driver resolution not a divisor of 2400");
+        HcMode dm = m;
+        dm.id = model_driver_head_mode_id(p);
+        dm.value1 = int16_t(p.y);
+        dm.bits_per_pixel = p.bits;
+        hc.modes.push_back(dm);
+        HcEncoder de = e;
+        de.id = dm.id;
+        de.dot_size = p.bits == 2 ? 0x11 : 0x10;
+        de.base_unit = 2400;
+        de.h_divisor = uint16_t(2400 / p.x);
+        de.v_divisor = uint16_t(2400 / p.y);
+        hc.encoders.push_back(de);
+    }
 }
 
 namespace {

@@ -257,6 +257,11 @@ Bytes head_control_resource(const ModelHeadControl& hc, HcLayout* layout = nullp
 // The mode identifier the job side sends for the default model's print
 // modes: the four head selectors of the link tables, one byte each.
 uint32_t model_head_mode_id();
+// The mode identifier of a driver setting of the model (ModelDriverPrint):
+// head 0x31, then the horizontal and vertical resolution in 300 dpi steps and
+// 0x10 + the bits per dot.
+struct ModelDriverPrint;
+uint32_t model_driver_head_mode_id(const ModelDriverPrint& print);
 // Halftone ink code and command colour code of an ink letter of an ink set.
 uint8_t model_ink_code(char letter);
 uint8_t model_color_code(char letter);
@@ -344,6 +349,9 @@ enum HcMaskKind : uint16_t {
 // The resource of a variant of the default model.
 Bytes head_control_variant_resource(HcVariant variant);
 ModelHeadControl default_head_control(const ModelDescription& model);
+// Adds a copy of the first mode and encoder for each driver setting of the
+// model's media (ids model_driver_head_mode_id); the default model has them.
+void add_driver_head_modes(ModelHeadControl& hc, const ModelDescription& model);
 
 // Adds the model's head-control resource (type 4000, identifier 256),
 // packed or plain as its description says.

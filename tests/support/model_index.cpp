@@ -157,18 +157,47 @@ std::vector<ModelPrintMode> model_print_modes(const ModelDescription& model) {
                  {0, kModelNarrowSubType},
                  {kModelSecondDocType, kModelNarrowSubType},
                  {kModelTnmxDocType, kModelNarrowSubType}};
+    std::vector<uint32_t> tested;
+    for (const ModelMedia& media : model.media)
+        if (media.test_modes) tested.push_back(model_media_modes(model, media.number).calibration_id);
+    std::sort(tested.begin(), tested.end());
     for (const auto& kind : kinds)
-        for (const auto& media : media_names(model))
+        for (uint32_t media : tested)
             for (const ModelResolution& r : model.resolutions)
                 for (uint32_t bits : {1u, 2u})
                     for (uint32_t ht : {3u, 5u, 6u})
-                        modes.push_back({media.first, kind.doc, kind.sub, ht, uint32_t(r.x), uint32_t(r.y), bits});
+                        modes.push_back({media, kind.doc, kind.sub, ht, uint32_t(r.x), uint32_t(r.y), bits});
+    return modes;
+}
+
+std::vector<ModelPrintMode> model_driver_print_modes(const ModelDescription& model) {
+    std::vector<ModelPrintMode> modes;
+    for (const ModelMedia& media : model.media) {
+        const ModelMediaModes links = model_media_modes(model, media.number);
+        std::vector<uint32_t> types = {3};
+        if (media.halftone_type != 3 && media.halftone_type != kLinkAny) types.push_back(media.halftone_type);
+        for (const ModelDriverPrint& p : media.driver)
+            for (uint32_t ht : types)
+                modes.push_back({links.calibration_id, 0, kModelDriverSubType, ht, uint32_t(p.x), uint32_t(p.y), p.bits});
+    }
     return modes;
 }
 
 ModelModeResources model_mode_resources(const ModelDescription& model, const ModelPrintMode& m) {
-    const size_t res = resolution_index(model, m.h_res, m.v_res);
     ModelModeResources r;
+    if (m.sub_type == kModelDriverSubType) {
+        // Every driver mode prints through the first resolution's tables and
+        // one dither area, whatever the head's switching positions.
+        r.lut = kModelLut3dId;
+        r.sml_colour = kModelSmlColourId + m.out_bits;
+        r.sml_mono = kModelSmlMonoId + m.out_bits;
+        r.rate = m.out_bits == 2 ? kModelRateId : kNone;
+        r.dither = kModelDitherSwitchId;
+        r.dither_offset = kModelDitherOffsetId;
+        r.micro = "MW1";
+        return r;
+    }
+    const size_t res = resolution_index(model, m.h_res, m.v_res);
     const bool narrow = m.sub_type == kModelNarrowSubType;
     if (m.doc_type == kModelTnmxDocType)
         r.lut = narrow ? kModelLutTnmx6Id : kModelLutTnmxId;
@@ -208,7 +237,9 @@ IndexTextSpec model_index(const ModelDescription& model) {
     s.media_per_line = 3;
     const auto media_name = [&](uint32_t id) { return s.media.at(id - base); };
 
-    for (const ModelPrintMode& m : model_print_modes(model)) {
+    std::vector<ModelPrintMode> modes = model_print_modes(model);
+    for (const ModelPrintMode& m : model_driver_print_modes(model)) modes.push_back(m);
+    for (const ModelPrintMode& m : modes) {
         const ModelModeResources r = model_mode_resources(model, m);
         const auto id = [](uint32_t v) { return v == kNone ? std::string("-") : std::to_string(v); };
         s.rows.push_back({

@@ -75,6 +75,10 @@ struct ModelModeResources {
 // sub-type 0, document type 7, and sub-type 1; then on sub-type 2 document
 // types 0, 1 and 7.
 std::vector<ModelPrintMode> model_print_modes(const ModelDescription& model);
+// The driver's print modes: each media's driver settings (ModelMedia::driver)
+// with document type 0 and sub-type kModelDriverSubType, at halftone type 3
+// (gray pages) and at the media's own halftone type (colour pages).
+std::vector<ModelPrintMode> model_driver_print_modes(const ModelDescription& model);
 ModelModeResources model_mode_resources(const ModelDescription& model, const ModelPrintMode& mode);
 IndexTextSpec model_index(const ModelDescription& model);
 

@@ -229,19 +229,29 @@ void add_media_classes(LinkTableWriter& t, const ModelDescription& model) {
                                        11037, 11027, 11029, 11030, 11032, 11033, 11034, 11038};
         types.push_back(colour ? 11016 : 11017);
         Rows rows;
-        auto row = [&](uint16_t media, const ModelMediaModes& m) {
+        // Keys: media, printer resolution and bits per dot; the driver's
+        // settings of a media come first with their sub-type, output bits,
+        // head mode and halftone type, then the media's row for the rest.
+        auto row = [&](uint16_t media, const ModelMediaModes& m, const ModelDriverPrint* p) {
             const uint32_t f = m.flag_word;
-            rows.push_back({media, dot_size, 1, u16(m.newer_set ? 0x80 : 0x00), 0x01, 0x00, 0x02,
+            const uint32_t head = p ? model_driver_head_mode_id(*p) : model_head_mode_id();
+            uint16_t ht = m.halftone_type;
+            if (p && ht == kLinkAny) ht = 3;
+            rows.push_back({media, p ? u16(p->x) : kLinkAny, p ? u16(p->y) : kLinkAny, p ? p->bits : kLinkAny,
+                            dot_size, 1, u16(m.newer_set ? 0x80 : 0x00), 0x01, 0x00, 0x02,
                             u16(f >> 24), u16((f >> 16) & 0xFF), u16((f >> 8) & 0xFF), u16(f & 0xFF), 0, 0,
-                            0, 0, 0, 2, 0, 0, 0, 0, 0, 1, 1024, u16(uint8_t(m.feed_adjustment)),
-                            kModelHeadId0, 1, 2, 3, 2, 0, 0, 0, m.halftone_type, kLinkAny, 0,
+                            0, 0, u16(p ? kModelDriverSubType : 0), u16(p ? p->bits : 2), 0, 0, 0, 0, 0, 1, 1024,
+                            u16(uint8_t(m.feed_adjustment)), u16(head & 0xFF), u16((head >> 8) & 0xFF),
+                            u16((head >> 16) & 0xFF), u16(head >> 24), 2, 0, 0, 0, ht, kLinkAny, 0,
                             // colour: the plane count comes with the format; monochrome:
                             // mode 1.
                             1});
         };
-        for (const ModelMedia& m : model.media) row(m.number, model_media_modes(model, m.number));
-        row(kLinkAny, fallback_modes());
-        return t.multikey({kKeyMedia}, types, rows);
+        for (const ModelMedia& m : model.media)
+            for (const ModelDriverPrint& p : m.driver) row(m.number, model_media_modes(model, m.number), &p);
+        for (const ModelMedia& m : model.media) row(m.number, model_media_modes(model, m.number), nullptr);
+        row(kLinkAny, fallback_modes(), nullptr);
+        return t.multikey({kKeyMedia, kKeyPrtResX, kKeyPrtResY, kKeyBitsPerColor}, types, rows);
     };
     const uint16_t colour = table(true);
     const uint16_t mono = table(false);

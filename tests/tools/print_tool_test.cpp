@@ -7,11 +7,14 @@
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
+#include <functional>
 #include <iterator>
 #include <string>
 #include <vector>
 
 #include "support/job_framing.h"
+#include "support/model.h"
+#include "support/stream_validator.h"
 
 namespace {
 
@@ -67,28 +70,24 @@ protected:
     std::string dir;
 };
 
-// The job framing goes out whole; the pages go as far as the print engine is
-// built: either the job completes, or the library reports its failure.
-void expect_printed_or_engine_failure(const ToolRun& r) {
-    const Bytes start = ovcg_test::expected_job_start(1);
-    ASSERT_TRUE(r.status == 0 || r.status == 1) << r.status << " " << r.err;
-    ASSERT_GE(r.out.size(), start.size()) << r.err;
+// The page prints: the stream is framed by the job-start and job-end bytes
+// and every command in it is well formed.
+void expect_printed(const ToolRun& r) {
+    const Bytes start = ovcg_test::expected_job_start(1), end = ovcg_test::expected_job_end();
+    ASSERT_EQ(r.status, 0) << r.err;
+    ASSERT_GE(r.out.size(), start.size() + end.size()) << r.err;
     EXPECT_TRUE(std::equal(start.begin(), start.end(), r.out.begin()));
-    if (r.status == 0) {
-        const Bytes end = ovcg_test::expected_job_end();
-        EXPECT_TRUE(std::equal(end.rbegin(), end.rend(), r.out.rbegin()));
-        EXPECT_NE(r.err.find("ovcg-print: page 1: 4x3 image printed as"), std::string::npos) << r.err;
-    } else {
-        EXPECT_NE(r.err.find("failed with code -1000 (print engine or output failure)"),
-                  std::string::npos)
-            << r.err;
-    }
+    EXPECT_TRUE(std::equal(end.rbegin(), end.rend(), r.out.rbegin()));
+    const ovcg_test::StreamCheck check = ovcg_test::ValidateStream(r.out);
+    EXPECT_TRUE(check.ok) << check.error;
+    EXPECT_GT(check.count("ESC i"), 0u);
+    EXPECT_NE(r.err.find("ovcg-print: page 1: 4x3 image printed as"), std::string::npos) << r.err;
 }
 
 TEST_F(PrintTool, SmallImageToStandardOutput) {
     write("page.ppm", ppm(4, 3));
     ToolRun r = run(model_arg() + " '" + path("page.ppm") + "'");
-    expect_printed_or_engine_failure(r);
+    expect_printed(r);
 }
 
 TEST_F(PrintTool, StandardInputToAFileWithOptions) {
@@ -98,7 +97,59 @@ TEST_F(PrintTool, StandardInputToAFileWithOptions) {
                 path("page.ppm"));
     EXPECT_TRUE(r.out.empty());
     r.out = read(path("out.prn"));
-    expect_printed_or_engine_failure(r);
+    expect_printed(r);
+}
+
+// A choice the model's data cannot serve is named, with what failed, before
+// anything is written; the same choices print with the default model.
+TEST_F(PrintTool, ChoicesTheModelCannotServeAreNamedBeforeAnyByte) {
+    write("page.ppm", ppm(4, 3));
+    // Small pages keep the printing runs short.
+    const std::string size = " -o PageSize=custom.1261x1800";
+    struct Case {
+        const char* name;
+        std::function<void(ovcg_test::ModelDescription&)> change;
+        std::string options;
+        std::string message;
+    };
+    const auto media = [](uint16_t number) {
+        return [number](ovcg_test::ModelDescription& m) {
+            for (ovcg_test::ModelMedia& x : m.media)
+                if (x.number == number) x.driver.clear();
+        };
+    };
+    const Case cases[] = {
+        {"a media without print modes", media(330), " -o MediaType=Media330_Q3 -o ColorModel=Gray",
+         "cannot print MediaType=Media330_Q3 with these options: PageSize=custom.1261x1800 MediaType=Media330_Q3 "
+         "ColorModel=Gray\novcg-print: ovcgStartPage failed with code -1000 (print engine or output failure); "
+         "halftone engine code 4151; nothing was printed"},
+        {"a setting the head has no mode for",
+         [](ovcg_test::ModelDescription& m) {
+             const uint32_t id = ovcg_test::model_driver_head_mode_id({1200, 1200, 1});
+             std::erase_if(m.head_control.modes, [id](const ovcg_test::HcMode& x) { return x.id == id; });
+             std::erase_if(m.head_control.encoders, [id](const ovcg_test::HcEncoder& x) { return x.id == id; });
+         },
+         " -o MediaType=Media394_Q4 -o HighSpeed=On",
+         "cannot print MediaType=Media394_Q4 with these options: PageSize=custom.1261x1800 MediaType=Media394_Q4 "
+         "HighSpeed=On\novcg-print: ovcgStartJob failed with code -1000 (print engine or output failure); "
+         "nothing was printed"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        ovcg_test::ModelDescription model = ovcg_test::default_model();
+        c.change(model);
+        ASSERT_TRUE(ovcg_test::build_model(model).write_file(path("model.res")));
+        const std::string out = path("out.prn");
+        std::remove(out.c_str());
+        const std::string args = size + c.options + " -O '" + out + "' '" + path("page.ppm") + "'";
+        ToolRun r = run("-m '" + path("model.res") + "'" + args);
+        EXPECT_EQ(r.status, 2) << r.err;
+        EXPECT_TRUE(contains(r.err, "ovcg-print: " + c.message)) << r.err;
+        EXPECT_TRUE(read(out).empty());
+        r = run(model_arg() + args);
+        r.out = read(out);
+        expect_printed(r);
+    }
 }
 
 TEST_F(PrintTool, HelpListsTheLibrarysOptions) {
@@ -138,8 +189,9 @@ TEST_F(PrintTool, BadInput) {
         {m + page + page, 2, "more than one input given"},
         {"-m '" + path("none.res") + "'" + page, 4, "cannot open model file " + path("none.res")},
         {m + " -O '" + path("no/such/dir/out") + "'" + page, 4, "cannot open output"},
-        {m + " -o PageSize=custom.1x1in" + page, 1,
-         "ovcgStartJob failed with code -1200 (bad argument or option)"},
+        {m + " -o PageSize=custom.1x1in" + page, 2,
+         "cannot print PageSize=custom.1x1in with these options: MediaType=Media1_Q1 PageSize=custom.1x1in\n"
+         "ovcg-print: ovcgStartJob failed with code -1200 (bad argument or option); nothing was printed"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.args);

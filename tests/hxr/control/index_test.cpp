@@ -374,7 +374,8 @@ TEST_F(IndexText, ModelIndexHoldsEveryPrintModeOnce) {
     const ModelDescription model = default_model();
     HXRIndexParser* p = parse(write_index_text(model_index(model)));
     ASSERT_NE(p, nullptr);
-    const std::vector<ModelPrintMode> modes = model_print_modes(model);
+    std::vector<ModelPrintMode> modes = model_print_modes(model);
+    for (const ModelPrintMode& m : model_driver_print_modes(model)) modes.push_back(m);
     EXPECT_EQ(size_t(p->count), modes.size());
     for (const ModelPrintMode& m : modes)
         for (uint32_t ink_set : {0u, 1u}) {
