@@ -1,6 +1,7 @@
 #include "e2e_fixture.h"
 
 #include <map>
+#include <string>
 
 #include "support/stream_validator.h"
 
@@ -19,25 +20,22 @@ void E2eTest::TearDown() {
     Sink::reset();
 }
 
-const Bytes& E2eTest::golden(int64_t lines) {
-    static std::map<int64_t, Bytes> streams;
-    auto it = streams.find(lines);
+const Bytes& E2eTest::golden(const JobSpec& job) {
+    static std::map<std::string, Bytes> streams;
+    const std::string key = job_key(job);
+    auto it = streams.find(key);
     if (it != streams.end()) return it->second;
     Sink::reset();
-    JobSpec job = reference_job();
-    job.lines = lines;
     const JobResult r = run_job(job);
     EXPECT_TRUE(r.ok()) << r.describe();
     const ovcg_test::StreamCheck check = ovcg_test::ValidateStream(r.stream);
     EXPECT_TRUE(check.ok) << check.error;
-    return streams.emplace(lines, r.stream).first->second;
+    return streams.emplace(key, r.stream).first->second;
 }
 
-void E2eTest::expect_reference_prints(int64_t lines, const std::string& after) {
-    const Bytes& want = golden(lines);
+void E2eTest::expect_prints(const JobSpec& job, const std::string& after) {
+    const Bytes& want = golden(job);
     Sink::reset();
-    JobSpec job = reference_job();
-    job.lines = lines;
     const JobResult r = run_job(job);
     EXPECT_TRUE(r.ok()) << "the job after " << after << ": " << r.describe();
     EXPECT_TRUE(r.stream == want) << "the job after " << after << " printed " << r.stream.size()

@@ -14,15 +14,19 @@ protected:
     void SetUp() override;
     void TearDown() override;
 
-    // The reference job with `lines` lines a page (-1 the whole page): its
-    // stream the first time the process ran it, on a clean sink.
-    static const Bytes& golden(int64_t lines);
-    // Runs the reference job on a clean sink and expects it to print its
-    // golden stream with every result 0.
-    static void expect_reference_prints(int64_t lines, const std::string& after);
+    // The job's stream the first time the process ran it, on a clean sink.
+    static const Bytes& golden(const JobSpec& job);
+    // Runs the job on a clean sink and expects every result 0 and its
+    // golden stream.
+    static void expect_prints(const JobSpec& job, const std::string& after);
 
-    // Lines a page of the short reference job: enough for several passes.
-    static constexpr int64_t kShortLines = 40;
+    // The reference job of the ink with a few lines a page: enough for
+    // several passes of the head.
+    static JobSpec short_job(Ink ink = Ink::kColour) {
+        JobSpec j = reference_job(ink);
+        j.lines = 8;
+        return j;
+    }
 };
 
 }  // namespace ovcg_e2e

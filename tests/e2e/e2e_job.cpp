@@ -98,11 +98,22 @@ std::string default_model_path() {
     return p ? p : "ovcg_model.res";
 }
 
-JobSpec reference_job() {
+JobSpec reference_job(Ink ink) {
     JobSpec j;
-    j.options = {{"MediaType", "Media274_Q4"}, {"ColorModel", "Gray"}, {"PageSize", "custom.303x432"}};
+    if (ink == Ink::kColour)
+        j.options = {{"MediaType", "Media281_Q3"}, {"ColorModel", "RGB"}, {"PageSize", "custom.303x432"}};
+    else
+        j.options = {{"MediaType", "Media274_Q4"}, {"ColorModel", "Gray"}, {"PageSize", "custom.303x432"}};
     j.model = default_model_path();
     return j;
+}
+
+std::string job_key(const JobSpec& job) {
+    std::ostringstream s;
+    for (const auto& [n, c] : job.options) s << n << "=" << c << ";";
+    s << job.model << ";" << job.pages << ";" << job.lines << ";" << job.line_bytes << ";" << job.end_in_page << ";"
+      << job.abort_page << ";" << job.job_id;
+    return s.str();
 }
 
 JobResult run_job(const JobSpec& spec) {

@@ -92,9 +92,14 @@ JobResult run_job(const JobSpec& spec);
 // The model file the build writes.
 std::string default_model_path();
 
-// The job that must print correctly after every failure: a small gray page
-// on the hybrid media, lines of a fixed pattern.
-JobSpec reference_job();
+// The jobs that must print correctly after every failure, on the smallest
+// page the options allow (1193 x 1730 pixels), lines of a fixed pattern:
+// colour by hybrid error diffusion (four inks of two-bit dots, halftoned by
+// the parallel workers), or gray by dither (cheaper, for the long loops).
+enum class Ink { kColour, kGray };
+JobSpec reference_job(Ink ink = Ink::kColour);
+// A key naming the job's options and feed, for caches of its stream.
+std::string job_key(const JobSpec& job);
 
 // A small page's lines: a deterministic pattern, `bytes` per line.
 void pattern_line(uint32_t y, uint8_t* line, size_t bytes);
