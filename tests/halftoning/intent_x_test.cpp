@@ -380,14 +380,20 @@ TEST_F(IntentXTest, AttributePlane) {
 TEST_F(IntentXTest, ExactLinesOnAGuardPage) {
     // Each format's band ends exactly where its line ends; the converters
     // and the engine read up to the window's right edge and no further.
-    const SourceKind kinds[] = {{0, 0, 1, false}, {1, 1, 1, true}, {2, 1, 1, false}, {2, 2, 1, true},
-                                {3, 3, 1, false}, {4, 4, 1, true}, {7, 7, 1, true},  {7, 0, 0, false},
-                                {8, 7, 1, false}, {8, 3, 1, true}, {101, 0, 1, false}, {104, 0, 1, true},
-                                {10, 0, 1, false}};
-    for (const SourceKind& s : kinds) {
-        SCOPED_TRACE(std::to_string(s.format) + (s.sixteen ? " 16-bit" : ""));
+    // A gray source in composite black stays one sample a pixel until the
+    // gray expansion lays it out as the colour type.
+    const struct {
+        SourceKind s;
+        bool composite = false;
+    } kinds[] = {{{0, 0, 1, false}}, {{1, 1, 1, true}}, {{2, 1, 1, false}}, {{2, 2, 1, true}},
+                 {{3, 3, 1, false}}, {{4, 4, 1, true}}, {{7, 7, 1, true}},  {{7, 0, 0, false}},
+                 {{8, 7, 1, false}}, {{8, 3, 1, true}}, {{101, 0, 1, false}}, {{104, 0, 1, true}},
+                 {{10, 0, 1, false}}, {{0, 7, 1, false}, true}, {{0, 7, 1, true}, true}, {{0, 1, 1, true}, true}};
+    for (const auto& [s, composite] : kinds) {
+        SCOPED_TRACE(std::to_string(s.format) + (s.sixteen ? " 16-bit" : "") + (composite ? " composite" : ""));
         Setup(9, 720, 720);
         UseSource(s);
+        init.composite_black = composite ? 1 : 0;
         auto x = MakeX();
         ASSERT_EQ(x->StartPage(), 0);
         const unsigned stride = 9 * PixelBytesOf(s);

@@ -143,13 +143,20 @@ private:
         const int b = m_.bits;
         const int perByte = 8 / b;
         VpPlane& plane = page().planes[map.canvas];
+        // The line's cells, looked up once (rows grow to the line's last dot).
+        std::vector<uint8_t>* cells = nullptr;
         for (size_t i = 0; i < row.size(); ++i) {
             if (!row[i]) continue;
             for (int d = 0; d < perByte; ++d) {
                 const uint8_t dot = uint8_t((row[i] >> (8 - b * (d + 1))) & ((1 << b) - 1));
                 if (!dot) continue;
                 const int64_t x = h_ + m_.step * (int64_t(i) * perByte + d);
-                uint8_t& cell = plane.at(raster, x);
+                if (!cells && x >= 0 && m_.step > 0) {
+                    cells = &plane.rows[raster];
+                    const size_t last = size_t(h_ + m_.step * (int64_t(row.size()) * perByte - 1));
+                    if (cells->size() <= last) cells->resize(last + 1, 0);
+                }
+                uint8_t& cell = cells && x >= 0 ? (*cells)[size_t(x)] : plane.at(raster, x);
                 if (cell & dot) {
                     if (page().twice++ == 0) {
                         std::ostringstream s;

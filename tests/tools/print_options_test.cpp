@@ -152,7 +152,7 @@ int32_t Collect(const uint8_t* data, int32_t length) {
 void* Allocate(size_t n) { return std::malloc(n); }
 void Release(void* p) { std::free(p); }
 
-enum class Content { Photo, Blank, OneLine, OneColumn, Odd };
+enum class Content { Photo, Blank, OneLine, OneColumn, Odd, Full };
 
 struct JobCase {
     std::vector<std::pair<std::string, std::string>> options;
@@ -200,6 +200,8 @@ std::vector<JobCase> job_cases() {
         if (i % 13 == 6) c.pages = {Content::Photo, Content::OneLine, Content::Photo};
         cases.push_back(c);
     }
+    // Whole pages, fed to their last line.
+    cases.push_back({{{"MediaType", media.front()}, {"PageSize", "custom.1261x1800"}}, {Content::Full}});
     return cases;
 }
 
@@ -212,6 +214,7 @@ PageFeed feed_of(Content k, uint32_t width, uint32_t height) {
         case Content::OneLine: return {1, width};
         case Content::OneColumn: return {std::min<uint32_t>(height, 45), 1};
         case Content::Odd: return {std::min<uint32_t>(height, 37), std::min<uint32_t>(width, 999)};
+        case Content::Full: return {height, width};
         default: return {std::min<uint32_t>(height, 48), width};
     }
 }
@@ -298,14 +301,15 @@ protected:
     static VpPlane plane(const RecordedPage& p, unsigned c) {
         VpPlane out;
         const unsigned perByte = 8 / p.bits;
-        for (const auto& [position, raster] : p.rasters)
-            for (unsigned i = 0; i < p.rowBytes; ++i) {
-                const uint8_t byte = raster[size_t{c} * p.rowBytes + i];
-                for (unsigned d = 0; byte && d < perByte; ++d) {
-                    const uint8_t dot = uint8_t((byte >> (8 - p.bits * (d + 1))) & ((1u << p.bits) - 1));
-                    if (dot) out.at(position, int64_t(i) * perByte + d) = dot;
-                }
-            }
+        for (const auto& [position, raster] : p.rasters) {
+            const uint8_t* row = raster.data() + size_t{c} * p.rowBytes;
+            if (std::all_of(row, row + p.rowBytes, [](uint8_t b) { return b == 0; })) continue;
+            std::vector<uint8_t>& dots = out.rows[position];
+            dots.assign(size_t{p.rowBytes} * perByte, 0);
+            for (unsigned i = 0; i < p.rowBytes; ++i)
+                for (unsigned d = 0; row[i] && d < perByte; ++d)
+                    dots[size_t{i} * perByte + d] = uint8_t((row[i] >> (8 - p.bits * (d + 1))) & ((1u << p.bits) - 1));
+        }
         return out;
     }
 
