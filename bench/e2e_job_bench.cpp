@@ -249,6 +249,7 @@ void BM_E2eJob(benchmark::State& state) {
 BENCHMARK(BM_E2eJob)
     ->ArgNames({"job", "cores", "height"})
     ->ArgsProduct({{0, 1, 2}, {1, 8}, {1}})
+    ->Args({0, 1, 4})
     ->Args({0, 8, 4})
     ->Unit(benchmark::kMillisecond)
     ->UseRealTime()
