@@ -5,8 +5,9 @@
 //   ovcg-print [-m MODEL] [-o NAME=CHOICE]... [-O OUTPUT] [IMAGE|-]
 //
 // Exit status: 0 printed; 1 the library failed; 2 bad command line, option
-// or choice; 3 missing or malformed image; 4 the output or model file cannot
-// be opened.
+// or choice, or choices the model cannot print (found by a job whose bytes go
+// nowhere, before anything is written); 3 missing or malformed image; 4 the
+// output or model file cannot be opened.
 #include <strings.h>
 
 #include <cerrno>
@@ -98,8 +99,9 @@ void print_help() {
         "Unset MediaType and PageSize take the first choice listed. PageSize also\n"
         "takes custom.WxH followed by in, cm, mm or nothing (points).\n"
         "\n"
-        "Exit status: 0 printed, 1 library failure, 2 bad option, 3 bad image,\n"
-        "4 a file cannot be opened.\n"
+        "Exit status: 0 printed, 1 library failure, 2 bad option or one the model\n"
+        "cannot print (nothing is written then), 3 bad image, 4 a file cannot be\n"
+        "opened.\n"
         "\n"
         "Options and choices:\n",
         OVCG_DEFAULT_MODEL_PATH);

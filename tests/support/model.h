@@ -37,9 +37,11 @@ struct ModelMedia {
     // The print mode's attribute flags (keys 12002 high byte, 12003 low
     // byte); bit 1 lets a job with the CL mode bit use object attributes.
     uint16_t attribute_flags = 1;
-    // The page's halftone type its print mode gives (key 11033): 6 prints
-    // colour by hybrid error diffusion on the per-channel path; 0xFFFF: not
-    // given (the job's own).
+    // The page's halftone type its print mode gives (key 11033): 3 ordered
+    // dither, 5 hybrid error diffusion, 6 the same on the per-channel path;
+    // 0xFFFF: not given (the job's own), except in the driver's settings,
+    // which give 3. The driver's job carries no halftone type the engine
+    // knows: the print mode decides (gray pages take 3 from the page table).
     uint16_t halftone_type = 0xFFFF;
     // The halftone engine's media number (key 10000, the index's media
     // list); 0: the media number + 1.

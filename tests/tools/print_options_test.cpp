@@ -181,7 +181,7 @@ std::vector<JobCase> job_cases() {
                                    modes = choices("Mode"), speeds = choices("HighSpeed"),
                                    cuts = choices("AutoCut"), densities = choices("BlackDensity");
     const std::vector<std::string> sizes = {"A4_Roll",         "A4_Sheet", "A3_SheetC", "A3Plus_RollNMgn",
-                                            "A3Plus_SheetNMgn", "Letter",   "custom.1261x1800",
+                                            "A3Plus_SheetNMgn", "Letter",   "custom.4.25x6in",
                                             "custom.4.5x6.5in"};
     const Content kinds[] = {Content::Photo, Content::Odd, Content::OneColumn, Content::Photo, Content::OneLine};
     std::vector<JobCase> cases;
@@ -201,7 +201,7 @@ std::vector<JobCase> job_cases() {
         cases.push_back(c);
     }
     // Whole pages, fed to their last line.
-    cases.push_back({{{"MediaType", media.front()}, {"PageSize", "custom.1261x1800"}}, {Content::Full}});
+    cases.push_back({{{"MediaType", media.front()}, {"PageSize", "custom.4.25x6in"}}, {Content::Full}});
     return cases;
 }
 

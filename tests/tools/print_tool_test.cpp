@@ -105,7 +105,7 @@ TEST_F(PrintTool, StandardInputToAFileWithOptions) {
 TEST_F(PrintTool, ChoicesTheModelCannotServeAreNamedBeforeAnyByte) {
     write("page.ppm", ppm(4, 3));
     // Small pages keep the printing runs short.
-    const std::string size = " -o PageSize=custom.1261x1800";
+    const std::string size = " -o PageSize=custom.4.25x6in";
     struct Case {
         const char* name;
         std::function<void(ovcg_test::ModelDescription&)> change;
@@ -119,18 +119,18 @@ TEST_F(PrintTool, ChoicesTheModelCannotServeAreNamedBeforeAnyByte) {
         };
     };
     const Case cases[] = {
-        {"a media without print modes", media(330), " -o MediaType=Media330_Q3 -o ColorModel=Gray",
-         "cannot print MediaType=Media330_Q3 with these options: PageSize=custom.1261x1800 MediaType=Media330_Q3 "
+        {"a media without print modes", media(330), " -o MediaType=Media330_Q2 -o ColorModel=Gray",
+         "cannot print MediaType=Media330_Q2 with these options: PageSize=custom.4.25x6in MediaType=Media330_Q2 "
          "ColorModel=Gray\novcg-print: ovcgStartPage failed with code -1000 (print engine or output failure); "
          "halftone engine code 4151; nothing was printed"},
         {"a setting the head has no mode for",
          [](ovcg_test::ModelDescription& m) {
-             const uint32_t id = ovcg_test::model_driver_head_mode_id({1200, 1200, 1});
+             const uint32_t id = ovcg_test::model_driver_head_mode_id({600, 1200, 2});
              std::erase_if(m.head_control.modes, [id](const ovcg_test::HcMode& x) { return x.id == id; });
              std::erase_if(m.head_control.encoders, [id](const ovcg_test::HcEncoder& x) { return x.id == id; });
          },
-         " -o MediaType=Media394_Q4 -o HighSpeed=On",
-         "cannot print MediaType=Media394_Q4 with these options: PageSize=custom.1261x1800 MediaType=Media394_Q4 "
+         " -o MediaType=Media330_Q2 -o HighSpeed=On",
+         "cannot print MediaType=Media330_Q2 with these options: PageSize=custom.4.25x6in MediaType=Media330_Q2 "
          "HighSpeed=On\novcg-print: ovcgStartJob failed with code -1000 (print engine or output failure); "
          "nothing was printed"},
     };
