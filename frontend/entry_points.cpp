@@ -207,7 +207,7 @@ int32_t ovcgStartJob(ovcg_output_fn output, const char* job_id) {
     if (r == kConvertNoMemory) return OVCG_ERR_NO_MEMORY;
     if (r != 0) return OVCG_ERR_ARGUMENT;
 
-    output_set_function(output);
+    output_begin_job(output);
     c->job_record.ex_option |= OVCG_EXO_NJ;
     std::memset(c->job_id, 0, sizeof c->job_id);
     std::strncpy(c->job_id, job_id, kJobIdMax);

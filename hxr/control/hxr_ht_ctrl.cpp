@@ -4,6 +4,7 @@
 
 #include <atomic>
 #include <climits>
+#include <cstring>
 
 namespace {
 
@@ -220,7 +221,9 @@ uint32_t HXRConvertColor(HXRHtController* c, uint8_t* const* inkRows, int32_t* w
                 const uint8_t* src = HXRGetInkQuantityBuf(c->ink, static_cast<int32_t>(k), line);
                 uint8_t* out = inkRows[line * inks + k];
                 if (!src || !out) continue;
-                for (uint32_t x = 0; x < count; ++x) out[start + x] = src[start + x];
+                // One block move: a byte loop the compiler cannot widen (the rows
+                // may alias as far as it knows) cost 4% of a colour page.
+                std::memmove(out + start, src + start, count);
             }
         }
     }

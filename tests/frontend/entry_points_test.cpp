@@ -262,13 +262,16 @@ TEST_F(EntryPoints, EngineFailureAtInitJob) {
     EXPECT_EQ(ovcgEndJob(), OVCG_OK);
 }
 
-TEST_F(EntryPoints, OutputFailureAtJobStartSkipsTheEngineAndSticks) {
+TEST_F(EntryPoints, OutputFailureAtJobStartSkipsTheEngineAndEndsWithTheJob) {
     Capture::fail_at = 0;
     EXPECT_EQ(start_default_job("1"), OVCG_ERR_ENGINE);
     EXPECT_TRUE(fake.calls.empty());
+    EXPECT_EQ(Capture::writes.size(), 1u);  // nothing written after the failure
+    // The next job's stream starts afresh.
     Capture::reset();
-    EXPECT_EQ(start_default_job("1"), OVCG_ERR_ENGINE);
-    EXPECT_TRUE(Capture::writes.empty());
+    EXPECT_EQ(start_default_job("2"), OVCG_OK);
+    EXPECT_EQ(Capture::bytes, expected_job_start(2));
+    EXPECT_EQ(ovcgEndJob(), OVCG_OK);
 }
 
 TEST_F(EntryPoints, OutputFailureAtJobEnd) {

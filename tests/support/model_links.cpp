@@ -1,5 +1,7 @@
 #include "support/model_links.h"
 
+#include "support/model_index.h"
+
 #include <algorithm>
 #include <stdexcept>
 #include <string>
@@ -243,9 +245,9 @@ void add_media_classes(LinkTableWriter& t, const ModelDescription& model) {
                             0, 0, u16(p ? kModelDriverSubType : 0), u16(p ? p->bits : 2), 0, 0, 0, 0, 0, 1, 1024,
                             u16(uint8_t(m.feed_adjustment)), u16(head & 0xFF), u16((head >> 8) & 0xFF),
                             u16((head >> 16) & 0xFF), u16(head >> 24), 2, 0, 0, 0, ht, kLinkAny, 0,
-                            // colour: the plane count comes with the format; monochrome:
-                            // mode 1.
-                            1});
+                            // colour: the ink set the colour format prints with (the
+                            // plane count comes with the format); monochrome: mode 1.
+                            u16(colour ? model_colour_ink_set(model) : 1)});
         };
         for (const ModelMedia& m : model.media)
             for (const ModelDriverPrint& p : m.driver) row(m.number, model_media_modes(model, m.number), &p);
