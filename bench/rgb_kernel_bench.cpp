@@ -5,7 +5,9 @@
 // Beside them the user-colour Normal kernels (an attribute plane marking one
 // pixel in 16 as a user colour) and the white-print Normal kernels (colour
 // and W written, W info and reduction both on, the W channel last) on the
-// photo-like band. Items are input pixels.
+// photo-like band, and the PatternD Normal kernels (pattern upper value 64
+// for ink 0 and ink 2) on the photo-like and the uniform band. Items are
+// input pixels.
 #include <benchmark/benchmark.h>
 
 #include <cstdint>
@@ -63,10 +65,11 @@ void bench_free(void* p) { std::free(p); }
 // One Normal kernel of `family` on the band; `aux` and the attribute plane
 // (stride 1, or none) as that family is called.
 void run_normal(benchmark::State& state, HXRColorFamily family, int32_t inks, Content content, const void* aux,
-                const uint8_t* attrPlane) {
+                const uint8_t* attrPlane, uint32_t patternUpper = 0) {
     ovcg_test::LutSpec spec;
     spec.inks = uint32_t(inks);
     spec.grid = ovcg_test::LutGrid::Smooth;
+    spec.patternUpper[0] = spec.patternUpper[2] = patternUpper;
     const ovcg_test::SyntheticLut lut(spec);
     const HXRLutData* luts[2] = {lut.get(), lut.get()};
     HXRMemMgr* mm = HXRCreateMemMgr(bench_alloc, bench_free);
@@ -126,6 +129,11 @@ void BM_RgbKernelWpNormal(benchmark::State& state) {
     run_normal(state, kColor3DWprint, inks, kPhoto, &p, nullptr);
 }
 
+// Args: ink count, content.
+void BM_RgbKernelPdNormal(benchmark::State& state) {
+    run_normal(state, kColor3DPatternD, int32_t(state.range(0)), Content(state.range(1)), nullptr, nullptr, 64);
+}
+
 BENCHMARK(BM_RgbKernelNormal)
     ->ArgNames({"inks", "content"})
     ->Args({4, kPhoto})
@@ -140,5 +148,12 @@ BENCHMARK(BM_RgbKernelNormal)
 
 BENCHMARK(BM_RgbKernelUserNormal)->ArgNames({"inks"})->Arg(4)->Arg(6)->Arg(8);
 BENCHMARK(BM_RgbKernelWpNormal)->ArgNames({"inks"})->Arg(4)->Arg(6)->Arg(8);
+BENCHMARK(BM_RgbKernelPdNormal)
+    ->ArgNames({"inks", "content"})
+    ->Args({4, kPhoto})
+    ->Args({6, kPhoto})
+    ->Args({8, kPhoto})
+    ->Args({4, kUniform})
+    ->Args({8, kUniform});
 
 }  // namespace

@@ -1,9 +1,10 @@
-// Fuzzes the RGB LUT kernels (plain, user colour, white print) against the
-// literal reference models: the input draws the ink count, walk and scale,
-// sample size, pixel and attribute strides, span, reduction method, tables
-// and seed, the family with its user table or white-print block (any output
-// mode, flags, W channel, weights, caps, bounds, factor, range and curves,
-// in range or not), then the band's samples and attribute bytes. Input planes are exactly as long as the
+// Fuzzes the RGB LUT kernels (plain, user colour, white print, PatternD and
+// PatternD user colour) against the literal reference models: the input
+// draws the ink count, walk and scale, sample size, pixel and attribute
+// strides, span, reduction method, tables and seed, the family with its user
+// table, white-print block (any output mode, flags, W channel, weights,
+// caps, bounds, factor, range and curves, in range or not) or pattern upper
+// values, then the band's samples and attribute bytes. Input planes are exactly as long as the
 // span needs (a read past them trips the address sanitizer); kernel and
 // model write into painted descriptors that must agree byte for byte,
 // outside the span as well, with the same span and the same moved pointers.
@@ -38,7 +39,7 @@ constexpr WalkScale kWalks[] = {{RgbWalk::Normal, 1}, {RgbWalk::Normal, 2}, {Rgb
 constexpr uint32_t kGammas[][2] = {{100, 100}, {100, 50}, {300, 50}};
 
 // Tables by ink count and gamma variant, built on first use.
-const ovcg_test::SyntheticLut& table(int inks, int variant) {
+ovcg_test::SyntheticLut& table(int inks, int variant) {
     static std::map<int, std::unique_ptr<ovcg_test::SyntheticLut>> cache;
     auto& slot = cache[inks * 8 + variant];
     if (!slot) {
@@ -56,10 +57,12 @@ const ovcg_test::SyntheticLut& table(int inks, int variant) {
     return *slot;
 }
 
-enum Family : uint32_t { kPlain, kUser, kWprint };
+enum Family : uint32_t { kPlain, kUser, kWprint, kPd, kUserPd };
 
 HXRColorKernel kernel_of(Family family, int inks, RgbWalk walk) {
-    const HXRColorFamily f = family == kUser ? kColor3DUserSpec : family == kWprint ? kColor3DWprint : kColor3D;
+    static constexpr HXRColorFamily kTables[] = {kColor3D, kColor3DUserSpec, kColor3DWprint, kColor3DPatternD,
+                                                 kColor3DUserSpecPatternD};
+    const HXRColorFamily f = kTables[family];
     for (const HXRColorFuncRow* row = kHxrColorFuncTables.table[f]; row->count != -1; ++row)
         if (row->count == inks) return walk == RgbWalk::Normal ? row->normal
                                        : walk == RgbWalk::Expand ? row->expandH2NxV2
@@ -83,14 +86,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const uint32_t seed = in.word();
     const int variant = two ? int(in.byte() % 3) + 1 : 0;
     // The family: user colour has the Normal walk only, white print no
-    // reduction.
-    const auto family = Family(in.byte() % 3);
-    if (family == kUser || (family == kWprint && w.walk == RgbWalk::Reduce)) w = kWalks[0];
+    // reduction, PatternD no one-ink form.
+    auto family = Family(in.byte() % 5);
+    if ((family == kPd || family == kUserPd) && inks == 1) family = kPlain;
+    if (family == kUser || family == kUserPd || (family == kWprint && w.walk == RgbWalk::Reduce)) w = kWalks[0];
     std::vector<uint32_t> user;
     uint32_t curves[2][256];
     HXRColorCvtWPrintParam wp{};
     bool sameLines = false;  // user colour also runs on one line given twice
-    if (family == kUser) {
+    if (family == kUser || family == kUserPd) {
         uint32_t x = in.word();
         sameLines = x & 1;
         user.resize(256 * size_t((inks + 3) / 4));
@@ -121,7 +125,16 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         wp.colourCurve = present != 1 ? curves[0] : nullptr;
         wp.wCurve = present != 2 ? curves[1] : nullptr;
     }
-    const void* aux = family == kUser ? static_cast<const void*>(user.data())
+    if (family == kPd || family == kUserPd) {
+        // Pattern upper values of ink 0 and ink 2 (the others are never
+        // read): mostly codes, sometimes 0 or any word.
+        for (int v : {0, variant})
+            for (int channel : {0, 2}) {
+                const uint32_t b = in.byte();
+                table(inks, v).get()->patternUpper[channel] = b < 200 ? b : b < 230 ? 0 : in.word();
+            }
+    }
+    const void* aux = family == kUser || family == kUserPd ? static_cast<const void*>(user.data())
                       : family == kWprint ? static_cast<const void*>(&wp)
                                           : nullptr;
     if (w.walk == RgbWalk::Reduce) start &= ~1, count &= ~1;
@@ -140,12 +153,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     kernel_of(family, inks, w.walk)(luts, aux, got.d, seed, pixelOffset, depth, w.scale, got.planes, got.attrs,
                                     attrStride, start, end);
     std::unique_ptr<ovcg_test::RgbReference> ref;
-    if (family == kUser)
-        ref = std::make_unique<ovcg_test::RgbUserReference>(inks);
-    else if (family == kWprint)
-        ref = std::make_unique<ovcg_test::RgbWprintReference>(inks, w.walk);
-    else
-        ref = std::make_unique<ovcg_test::RgbReference>(inks, w.walk);
+    switch (family) {
+        case kUser: ref = std::make_unique<ovcg_test::RgbUserReference>(inks); break;
+        case kWprint: ref = std::make_unique<ovcg_test::RgbWprintReference>(inks, w.walk); break;
+        case kPd: ref = std::make_unique<ovcg_test::RgbPatternDReference>(inks, w.walk); break;
+        case kUserPd: ref = std::make_unique<ovcg_test::RgbUserPatternDReference>(inks); break;
+        default: ref = std::make_unique<ovcg_test::RgbReference>(inks, w.walk); break;
+    }
     ref->run(luts, aux, want.d, seed, pixelOffset, depth, w.scale, want.planes, want.attrs, attrStride, start, end);
 
     if (!runs.agree(mm)) std::abort();

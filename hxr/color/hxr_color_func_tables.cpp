@@ -40,14 +40,14 @@ const HXRColorFuncTables kHxrColorFuncTables = {{
     // Color3DPatternDFuncTable
     {
         {1, nullptr, nullptr, nullptr},  // PatternD has no one-ink form
-        {4, nullptr, nullptr, nullptr},
-        {5, nullptr, nullptr, nullptr},
-        {6, nullptr, nullptr, nullptr},
-        {7, nullptr, nullptr, nullptr},
-        {8, nullptr, nullptr, nullptr},
-        {9, nullptr, nullptr, nullptr},
-        {10, nullptr, nullptr, nullptr},
-        {12, nullptr, nullptr, nullptr},
+        {4, HXRColorConvert3D4CPdExpandH2NxV2, HXRColorConvert3D4CPdNormal, HXRColorConvert3D4CPdReduceH},
+        {5, HXRColorConvert3D5CPdExpandH2NxV2, HXRColorConvert3D5CPdNormal, HXRColorConvert3D5CPdReduceH},
+        {6, HXRColorConvert3D6CPdExpandH2NxV2, HXRColorConvert3D6CPdNormal, HXRColorConvert3D6CPdReduceH},
+        {7, HXRColorConvert3D7CPdExpandH2NxV2, HXRColorConvert3D7CPdNormal, HXRColorConvert3D7CPdReduceH},
+        {8, HXRColorConvert3D8CPdExpandH2NxV2, HXRColorConvert3D8CPdNormal, HXRColorConvert3D8CPdReduceH},
+        {9, HXRColorConvert3D9CPdExpandH2NxV2, HXRColorConvert3D9CPdNormal, HXRColorConvert3D9CPdReduceH},
+        {10, HXRColorConvert3D10CPdExpandH2NxV2, HXRColorConvert3D10CPdNormal, HXRColorConvert3D10CPdReduceH},
+        {12, HXRColorConvert3D12CPdExpandH2NxV2, HXRColorConvert3D12CPdNormal, HXRColorConvert3D12CPdReduceH},
         kEnd,
     },
     // Color3DUserSpecFuncTable: one user form serves both line cases, in
@@ -67,14 +67,14 @@ const HXRColorFuncTables kHxrColorFuncTables = {{
     // Color3DUserSpecPatternDFuncTable (slots as Color3DUserSpecFuncTable)
     {
         {1, nullptr, nullptr, nullptr},  // PatternD has no one-ink form
-        {4, nullptr, nullptr, HXRColorConvertDummy},
-        {5, nullptr, nullptr, HXRColorConvertDummy},
-        {6, nullptr, nullptr, HXRColorConvertDummy},
-        {7, nullptr, nullptr, HXRColorConvertDummy},
-        {8, nullptr, nullptr, HXRColorConvertDummy},
-        {9, nullptr, nullptr, HXRColorConvertDummy},
-        {10, nullptr, nullptr, HXRColorConvertDummy},
-        {12, nullptr, nullptr, HXRColorConvertDummy},
+        {4, HXRColorConvert3D4CUserPdNormal, HXRColorConvert3D4CUserPdNormal, HXRColorConvertDummy},
+        {5, HXRColorConvert3D5CUserPdNormal, HXRColorConvert3D5CUserPdNormal, HXRColorConvertDummy},
+        {6, HXRColorConvert3D6CUserPdNormal, HXRColorConvert3D6CUserPdNormal, HXRColorConvertDummy},
+        {7, HXRColorConvert3D7CUserPdNormal, HXRColorConvert3D7CUserPdNormal, HXRColorConvertDummy},
+        {8, HXRColorConvert3D8CUserPdNormal, HXRColorConvert3D8CUserPdNormal, HXRColorConvertDummy},
+        {9, HXRColorConvert3D9CUserPdNormal, HXRColorConvert3D9CUserPdNormal, HXRColorConvertDummy},
+        {10, HXRColorConvert3D10CUserPdNormal, HXRColorConvert3D10CUserPdNormal, HXRColorConvertDummy},
+        {12, HXRColorConvert3D12CUserPdNormal, HXRColorConvert3D12CUserPdNormal, HXRColorConvertDummy},
         kEnd,
     },
     // Color3DWprintFuncTable

@@ -7,7 +7,11 @@
 //  user colour (both line slots of Color3DUserSpecFuncTable): UserNormal,
 //   aux the user colour table;
 //  white print (Color3DWprintFuncTable): WpExpandH2NxV2 and WpNormal, aux
-//   the converter's HXRColorCvtWPrintParam copy.
+//   the converter's HXRColorCvtWPrintParam copy;
+//  PatternD, from 4 inks on (rows of Color3DPatternDFuncTable): PdExpandH2NxV2,
+//   PdNormal and PdReduceH;
+//  PatternD user colour (both line slots of Color3DUserSpecPatternDFuncTable):
+//   UserPdNormal, aux the user colour table.
 #pragma once
 
 #include "hxr/color/hxr_color_kernel.h"
@@ -28,3 +32,18 @@ OVCG_RGB_DECLARE_ROW(10)
 OVCG_RGB_DECLARE_ROW(12)
 
 #undef OVCG_RGB_DECLARE_ROW
+
+#define OVCG_RGB_PD_DECLARE_ROW(inks)                                                                                \
+    HXRColorKernelFn HXRColorConvert3D##inks##CPdExpandH2NxV2, HXRColorConvert3D##inks##CPdNormal,                   \
+        HXRColorConvert3D##inks##CPdReduceH, HXRColorConvert3D##inks##CUserPdNormal;
+
+OVCG_RGB_PD_DECLARE_ROW(4)
+OVCG_RGB_PD_DECLARE_ROW(5)
+OVCG_RGB_PD_DECLARE_ROW(6)
+OVCG_RGB_PD_DECLARE_ROW(7)
+OVCG_RGB_PD_DECLARE_ROW(8)
+OVCG_RGB_PD_DECLARE_ROW(9)
+OVCG_RGB_PD_DECLARE_ROW(10)
+OVCG_RGB_PD_DECLARE_ROW(12)
+
+#undef OVCG_RGB_PD_DECLARE_ROW

@@ -8,9 +8,10 @@
 // at construction, the features through virtual hooks that the kernel
 // families override (a pixel's codes, an extra flat condition, a stage on
 // looked-up codes, a stage on a flat block's levels, the row writer, the
-// non-flat notice). With no override it is the plain kernel;
-// RgbUserReference and RgbWprintReference below are the user-colour and
-// white-print kernels.
+// non-flat notice, the start of a call). With no override it is the plain
+// kernel; RgbUserReference and RgbWprintReference below are the user-colour
+// and white-print kernels, RgbPatternDReference and
+// RgbUserPatternDReference the PatternD ones.
 //
 // Choices the model shares with the kernels, where the descriptions leave
 // room: ExpandH2NxV2 moves only line 0's pointers (the only ones it reads);
@@ -43,6 +44,7 @@ struct RefPixel {
 // What the model counted on its last run.
 struct RefStats {
     uint64_t flat = 0, nonFlat = 0, smoothed = 0;
+    uint64_t holdComputed = 0, holdRepeated = 0;  // PatternD hold
 };
 
 // The previous flat block as a flat block sees it.
@@ -82,6 +84,7 @@ public:
         attrStride_ = attrStride;
         stats = {};
         previous_ = {};
+        begin_call();
         const int lines = walk_ == RgbWalk::Expand ? 1 : 2;
         for (int k = 0; k < n_; ++k)
             for (int l = 0; l < lines; ++l) rows_[k][l] = HXRGetInkQuantityBuf(ink, k, static_cast<uint32_t>(l));
@@ -125,6 +128,8 @@ protected:
     // A stage on a flat block's final levels before they are written.
     virtual void stage_levels(const RefFlatView&, InkCodes&) {}
     virtual void non_flat() {}
+    // The start of every call, before anything is read or written.
+    virtual void begin_call() {}
     // Ink k's code goes to column `column` of row `line`.
     virtual void write(int line, int64_t column, const InkCodes& codes) {
         for (int k = 0; k < n_; ++k) rows_[k][line][column] = static_cast<uint8_t>(codes[k]);
@@ -428,5 +433,69 @@ protected:
         }
     }
 };
+
+// The PatternD hold over the plain or the user-colour model, as it reads:
+// in a flat block, after smoothing, ink 0 is light when its level is not 0
+// and at most pattern upper value 0 of the block's LUT, ink 2 likewise with
+// value 2. Neither light: the hold goes off. Otherwise the block repeats
+// when the hold is on, the previous flat block chose the same LUT and the
+// block's looked-up levels (means, or the expanded pixel) equal that
+// block's remembered levels (Normal: its TL; ExpandH2NxV2: its pixel;
+// ReduceH: its means); a repeating block takes the held levels, any other
+// first halves the hold offset (192 at the start of the call) and takes as
+// held levels the truncated means of ink 0 and of ink 2 of the nodes at the
+// hold offset and the hold offset + 128. Each light ink takes its held
+// level; the hold is then on. A non-flat block turns it off.
+template <class Model>
+class RgbPatternDHold : public Model {
+public:
+    using Model::Model;
+
+protected:
+    void begin_call() override {
+        on_ = false;
+        offset_ = 192;
+        held0_ = held2_ = 0;
+        Model::begin_call();
+    }
+    void stage_levels(const RefFlatView& v, InkCodes& levels) override {
+        const HXRLutData* table = this->lut(v.lut);
+        const bool light0 = levels[0] != 0 && levels[0] <= table->patternUpper[0];
+        const bool light2 = levels[2] != 0 && levels[2] <= table->patternUpper[2];
+        if (!light0 && !light2) {
+            on_ = false;
+            return;
+        }
+        const bool repeat = on_ && v.lut == v.previous.lut && v.input[0] == v.previous.ref[0] &&
+                            v.input[1] == v.previous.ref[1] && v.input[2] == v.previous.ref[2];
+        if (repeat) {
+            ++this->stats.holdRepeated;
+        } else {
+            offset_ = offset_ / 2;
+            const InkCodes a = this->lookup(v.lut, v.input, uint32_t(offset_));
+            const InkCodes b = this->lookup(v.lut, v.input, uint32_t(offset_) + 128);
+            held0_ = (a[0] + b[0]) / 2;
+            held2_ = (a[2] + b[2]) / 2;
+            ++this->stats.holdComputed;
+        }
+        on_ = true;
+        if (light0) levels[0] = held0_;
+        if (light2) levels[2] = held2_;
+    }
+    void non_flat() override {
+        on_ = false;
+        Model::non_flat();
+    }
+
+private:
+    bool on_ = false;
+    int offset_ = 192;
+    uint32_t held0_ = 0, held2_ = 0;
+};
+
+// PatternD forms: every walk over the plain model, and the user-colour form
+// (Normal walk).
+using RgbPatternDReference = RgbPatternDHold<RgbReference>;
+using RgbUserPatternDReference = RgbPatternDHold<RgbUserReference>;
 
 }  // namespace ovcg_test

@@ -22,15 +22,20 @@
 
 namespace color_test {
 
-enum class RgbFamily { Plain, User, Wprint };
+enum class RgbFamily { Plain, User, Wprint, Pd, UserPd };
 
 // The named kernel of a family, ink count and walk, from the tables the
 // converters use (user colour: the Normal slot, which serves both lines).
 inline HXRColorKernel family_kernel(RgbFamily family, int inks, ovcg_test::RgbWalk walk) {
     if (family == RgbFamily::Plain) return plain_kernel(inks, walk);
-    const HXRColorFamily f = family == RgbFamily::User ? kColor3DUserSpec : kColor3DWprint;
-    for (const HXRColorFuncRow* row = kHxrColorFuncTables.table[f]; row->count != -1; ++row)
-        if (row->count == inks) return walk == ovcg_test::RgbWalk::Expand ? row->expandH2NxV2 : row->normal;
+    static constexpr HXRColorFamily kTables[] = {kColor3D, kColor3DUserSpec, kColor3DWprint, kColor3DPatternD,
+                                                 kColor3DUserSpecPatternD};
+    for (const HXRColorFuncRow* row = kHxrColorFuncTables.table[kTables[int(family)]]; row->count != -1; ++row) {
+        if (row->count != inks) continue;
+        return walk == ovcg_test::RgbWalk::Expand ? row->expandH2NxV2
+               : walk == ovcg_test::RgbWalk::Normal ? row->normal
+                                                    : row->reduceH;
+    }
     return nullptr;
 }
 
@@ -38,6 +43,8 @@ inline std::unique_ptr<ovcg_test::RgbReference> family_reference(RgbFamily famil
     switch (family) {
         case RgbFamily::User: return std::make_unique<ovcg_test::RgbUserReference>(inks);
         case RgbFamily::Wprint: return std::make_unique<ovcg_test::RgbWprintReference>(inks, walk);
+        case RgbFamily::Pd: return std::make_unique<ovcg_test::RgbPatternDReference>(inks, walk);
+        case RgbFamily::UserPd: return std::make_unique<ovcg_test::RgbUserPatternDReference>(inks);
         default: return std::make_unique<ovcg_test::RgbReference>(inks, walk);
     }
 }
@@ -62,6 +69,7 @@ struct KernelCase {
     bool sameLines = false;  // the converter marks one-line bands as vertically expanded
     uint32_t seed = 0;
     const void* aux = nullptr;  // user table or white-print block
+    bool patches = false;       // band content: fill_patches, else fill_photo
 
     int32_t end() const { return start + count; }
     int32_t columns() const { return walk == ovcg_test::RgbWalk::Reduce ? end() / 2 : end() * scale; }
@@ -109,7 +117,10 @@ protected:
     }
     RgbBand band_for(const KernelCase& k) {
         RgbBand band(k.end(), k.lines(), k.depth, k.pixelOffset, k.attrStride);
-        fill_photo(band, k.seed);
+        if (k.patches)
+            fill_patches(band, k.seed);
+        else
+            fill_photo(band, k.seed);
         return band;
     }
     // Kernel and reference agree byte for byte; the reference's counts.
