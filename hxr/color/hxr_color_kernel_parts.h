@@ -1,8 +1,8 @@
 // The pieces every LUT colour kernel is built from, whatever its input
 // dimension: the random generator and its node offsets, the lane pairs of a
 // node, the pixel and block records with the flat test, the memory of the
-// previous flat block that smoothing reads, the input cursor, the ink rows
-// and the three walks over a band. A kernel family (RGB here, CMYK beside it)
+// previous flat block that smoothing reads, the PatternD hold, the input
+// cursor, the ink rows and the three walks over a band. A kernel family (RGB here, CMYK beside it)
 // adds only what depends on its input: how a pixel finds its node and what a
 // flat block looks up. Nothing here allocates, reports or keeps state beyond
 // one call.

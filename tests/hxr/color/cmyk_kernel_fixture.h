@@ -137,6 +137,29 @@ protected:
         }
         return stats;
     }
+    // ExpandH2NxV2 of `c` (pixel stride 4, 8-bit samples) on `band` writes
+    // to row 0 what Normal writes on the band's line given twice, for the
+    // family `plain` (no clear) and `underWhite` (clear position `clear`).
+    void expect_expand_as_normal(Case c, const CmykBand& band, const HXRLutData* const* luts, const uint32_t* user,
+                                 Family plain, Family underWhite, int32_t clear) {
+        Case same = c;
+        same.walk = CmykWalk::Normal;
+        CmykBand twice(c.end(), 2, 1, 4, 1);
+        for (int32_t x = 0; x < c.end(); ++x) {
+            uint8_t v[4];
+            for (int ch = 0; ch < 4; ++ch) v[ch] = band.planes[ch][size_t(x) * 4];
+            twice.set(0, x, v, band.attrs[0][x]);
+            twice.set(1, x, v, band.attrs[0][x]);
+        }
+        for (Family f : {plain, underWhite}) {
+            same.family = c.family = f;
+            same.clear = c.clear = f == plain ? -1 : clear;
+            const Outcome normal = run(same, twice, luts, user);
+            const Outcome expand = run(c, band, luts, user);
+            for (int k = 0; k < c.inks; ++k)
+                EXPECT_EQ(row(expand.d, k, 0, 0, c.columns()), row(normal.d, k, 0, 0, c.columns())) << k;
+        }
+    }
     static std::vector<uint8_t> row(const HXRIntermediateData* d, int k, uint32_t l, int32_t from, int32_t to) {
         return ink_row(d, k, l, from, to);
     }

@@ -339,23 +339,7 @@ TEST_F(CmykPatternDTest, Invariants) {
                 EXPECT_TRUE(with(Family::UserUnderWhitePd, on, -1) == with(Family::UserPd, on));
             }
             if (w.walk != CmykWalk::Expand) continue;
-            Case same = c;
-            same.walk = CmykWalk::Normal;
-            CmykBand twice(c.end(), 2, 1, 4, 1);
-            for (int32_t x = 0; x < c.end(); ++x) {
-                uint8_t v[4];
-                for (int ch = 0; ch < 4; ++ch) v[ch] = band.planes[ch][size_t(x) * 4];
-                twice.set(0, x, v, band.attrs[0][x]);
-                twice.set(1, x, v, band.attrs[0][x]);
-            }
-            for (Family f : {Family::Pd, Family::UnderWhitePd}) {
-                same.family = c.family = f;
-                same.clear = c.clear = f == Family::Pd ? -1 : clear;
-                const Outcome normal = run(same, twice, on, user);
-                const Outcome expand = run(c, band, on, user);
-                for (int k = 0; k < inks; ++k)
-                    EXPECT_EQ(row(expand.d, k, 0, 0, c.columns()), row(normal.d, k, 0, 0, c.columns())) << k;
-            }
+            expect_expand_as_normal(c, band, on, user, Family::Pd, Family::UnderWhitePd, clear);
         }
     }
     EXPECT_GT(held, 1000u) << "the hold must show";
