@@ -312,8 +312,9 @@ TEST_F(CmykGolden, UnderWhiteExpansion) {
     EXPECT_EQ(HXRGetIntentBuf(d, 0)[17], 0x01);
 }
 
-// Spans: an empty one records (first, first) and writes nothing; ReduceH
-// with divisor 0 records nothing either.
+// Spans: an empty one records (first, first), writes nothing and leaves
+// the pointers at the start pixel; ReduceH with divisor 0 records nothing
+// and moves nothing. With and without PatternD.
 TEST_F(CmykKernelTest, EmptySpans) {
     const TablePair& tables = tables_for(4);
     struct Row {
@@ -321,22 +322,25 @@ TEST_F(CmykKernelTest, EmptySpans) {
         int32_t scale, start;
         int32_t first;  // -1: the area set before stays
     };
-    for (const Row& r : {Row{CmykWalk::Normal, 2, 3, 6}, Row{CmykWalk::Expand, 4, 1, 4},
-                         Row{CmykWalk::Reduce, kHxrScaleHalf, 4, 2}, Row{CmykWalk::Reduce, 1, 4, -1}}) {
-        const Case c{.walk = r.walk, .scale = r.scale, .start = r.start, .count = 0};
-        CmykBand band(8, c.lines(), 1, 4, 1);
-        HXRIntermediateData* d = descriptor(c);
-        HXRSetWritingArea(d, 1, 2);
-        const Snapshot before = snap(d);
-        const uint8_t* planes[8];
-        const uint8_t* attrs[2] = {band.attrs[0], band.attrs[1]};
-        std::copy(band.planes, band.planes + 8, planes);
-        kernel_of(Family::Plain, 4, c.walk)(tables.luts, nullptr, d, 1, 4, 1, c.scale, planes, attrs, 1, c.start,
-                                            c.start);
-        EXPECT_EQ(snap(d).block, before.block);
-        EXPECT_EQ(d->writtenStart, r.first < 0 ? 1 : r.first);
-        EXPECT_EQ(d->writtenEnd, r.first < 0 ? 2 : r.first);
-    }
+    for (Family f : {Family::Plain, Family::Pd})
+        for (const Row& r : {Row{CmykWalk::Normal, 2, 3, 6}, Row{CmykWalk::Expand, 4, 1, 4},
+                             Row{CmykWalk::Reduce, kHxrScaleHalf, 4, 2}, Row{CmykWalk::Reduce, 1, 4, -1}}) {
+            const Case c{.walk = r.walk, .scale = r.scale, .start = r.start, .count = 0};
+            CmykBand band(8, c.lines(), 1, 4, 1);
+            HXRIntermediateData* d = descriptor(c);
+            HXRSetWritingArea(d, 1, 2);
+            const Snapshot before = snap(d);
+            const uint8_t* planes[8];
+            const uint8_t* attrs[2] = {band.attrs[0], band.attrs[1]};
+            std::copy(band.planes, band.planes + 8, planes);
+            kernel_of(f, 4, c.walk)(tables.luts, nullptr, d, 1, 4, 1, c.scale, planes, attrs, 1, c.start, c.start);
+            EXPECT_EQ(snap(d).block, before.block);
+            EXPECT_EQ(d->writtenStart, r.first < 0 ? 1 : r.first);
+            EXPECT_EQ(d->writtenEnd, r.first < 0 ? 2 : r.first);
+            const int32_t moved = r.first < 0 ? 0 : r.start;
+            EXPECT_EQ(planes[0], band.planes[0] + 4 * moved);
+            EXPECT_EQ(attrs[0], band.attrs[0] + moved);
+        }
 }
 
 // ---------------------------------------------------------------- invariants
