@@ -2,8 +2,8 @@
 // every 4D kernel of the tables, for N inks, a walk (NormalWalk, ExpandWalk,
 // ReduceWalk: hxr_color_kernel_parts.h) and a set of feature bits (user
 // colour, under-white, PatternD). The named kernels
-// (hxr_color_cmyk_kernels.h) are its instantiations; the converter picks one per job and band, so nothing here
-// tests a variant per pixel.
+// (hxr_color_cmyk_kernels.h) are its instantiations; the converter picks one
+// per job and band, so nothing here tests a variant per pixel.
 //
 // What a call does on a band (contract: hxr_color_kernel.h). The 4D grid has
 // 32 nodes per axis, node (g0, g1, g2, g3) at index g0 << 15 | g1 << 10 |
@@ -40,16 +40,17 @@
 //                   before the clear. The position is read once per call; -1
 //                   (or any index outside the N inks) runs the kernel without
 //                   the feature, so its output is the plain kernel's.
-//  kCmykPatternD    the PatternD hold (PatternDHold<4>, hxr_color_kernel_parts.h)
-//                   on every flat block and expanded pair, after smoothing
+//  kCmykPatternD    the PatternD hold (PatternDHold<4>: kernel parts) on
+//                   every flat block and expanded pair, after smoothing
 //                   and before the clear: a light level of ink 0 or ink 2
 //                   takes the held level, recomputed from four nodes at the
 //                   hold offset (16, 4, 1, then 0 in a call) + 0, 64, 128,
 //                   192 unless the block repeats the previous flat block
 //                   (Normal: means equal to its TL; ExpandH2NxV2: the same
 //                   pixel; ReduceH: the same means; always on the same LUT).
-//                   Neither smoothing nor the clear sees the held levels, and
-//                   a user pixel (never in a flat block) is never held.
+//                   Smoothing never sees the held levels, the clear changes
+//                   only what is written (never the hold), and a user pixel
+//                   (never in a flat block) is never held.
 // Every pixel is exempted by its own attribute byte, in flat blocks too: a
 // flat block is looked up once for its four pixels, but a caller that marks
 // one pixel as keeping its under-white layer gets it there.

@@ -226,32 +226,30 @@ TEST_F(CmykPatternDGolden, HoldOffsetsAndRepeats) {
             }
 }
 
-// Light is 1 .. the upper value: with upper values (44, 100) a level-47
-// unit's ink 0 (40 or 45 by the node offset, or between when smoothed) is
-// light unless it is 45, ink 2 (40) always. The first unit computes the
-// held levels (h = 16: 45 and 40) and the others repeat them: a light ink 0
-// becomes 45, which it is when not light, so ink 0 is 45 throughout.
-TEST_F(CmykPatternDGolden, ThresholdsOfTheBlocksLut) {
-    const HXRLutData saved = lut_;
-    lut_ = with_uppers(&saved, 44, 100);
-    const auto out = run_units(Family::Pd, CmykWalk::Normal, std::vector<Unit>(6, {47, 0, 0, 0}));
-    for (int v : out[0]) EXPECT_EQ(v, 45);
-    for (int v : out[1]) EXPECT_EQ(v, 40);
-    lut_ = saved;
-}
-
-// Under-white on the clear ink 0: a blank unit (attribute 0) is cleared in
-// ink 0 yet computes the held level (its ink 0 reads 40 at every offset,
-// held 40), and the next blank unit with attribute 0x10 repeats it and
-// writes 40; a separator turns the hold off. The held level never enters
-// smoothing: the remembered result is the level before the hold.
+// Under-white on the clear ink 0 comes after the hold and changes only what
+// is written. A blank unit (all levels 0: ink 0 reads 40 at every offset,
+// light) with attribute 0 is cleared yet computes the held level at h = 16,
+// so a level-36 unit after a separator computes at h = 4 (40, not 45). A
+// blank unit with attribute 0x10 after it repeats (writes the held 40), so
+// the hold offset stays: level 45 then computes at h = 4 (45) and level 47
+// at h = 1 (45).
 TEST_F(CmykPatternDGolden, UnderWhiteAfterTheHold) {
-    const std::vector<Unit> units = {{0, 0, 0, 0}, {0, 0, 0, 0x10}, kSeparator, {0, 0, 0, 0x10}};
-    for (CmykWalk walk : {CmykWalk::Normal, CmykWalk::Expand}) {
-        SCOPED_TRACE(int(walk));
-        const auto out = run_units(Family::UnderWhitePd, walk, units, 0);
-        EXPECT_EQ(out[0], (std::vector<int>{0, 40, 255, 40}));
-    }
+    const Unit blank = {0, 0, 0, 0}, exempt = {0, 0, 0, 0x10};
+    struct Row {
+        std::vector<Unit> units;
+        std::vector<int> ink0;
+    };
+    const Row rows[] = {
+        {{blank, kSeparator, {36, 0, 0, 0}}, {0, 255, 40}},
+        {{blank, exempt, kSeparator, {45, 0, 0, 0}, kSeparator, {47, 0, 0, 0}}, {0, 40, 255, 45, 255, 45}},
+    };
+    for (const Row& r : rows)
+        for (Family family : {Family::UnderWhitePd, Family::UserUnderWhitePd})
+            for (CmykWalk walk : {CmykWalk::Normal, CmykWalk::Expand}) {
+                if (features_of(family).user && walk == CmykWalk::Expand) continue;
+                SCOPED_TRACE(testing::Message() << "family " << int(family) << " walk " << int(walk));
+                EXPECT_EQ(run_units(family, walk, r.units, 0)[0], r.ink0);
+            }
 }
 
 // User colours: a user pixel's entry is written as it is, light or not;
