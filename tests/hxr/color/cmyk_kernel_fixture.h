@@ -34,6 +34,15 @@ constexpr Family kFamilies[] = {Family::Plain, Family::User, Family::UnderWhite,
 constexpr Family kPdFamilies[] = {Family::Pd, Family::UserPd, Family::UnderWhitePd, Family::UserUnderWhitePd};
 constexpr int kInks[] = {4, 5, 6, 7, 8, 9, 10, 12};
 
+// Every walk with the scales it serves (and the odd scale 3).
+struct WalkScale {
+    CmykWalk walk;
+    int32_t scale;
+};
+constexpr WalkScale kWalks[] = {{CmykWalk::Normal, 1}, {CmykWalk::Normal, 2}, {CmykWalk::Normal, 3},
+                                {CmykWalk::Normal, 4}, {CmykWalk::Normal, 8}, {CmykWalk::Expand, 2},
+                                {CmykWalk::Expand, 4}, {CmykWalk::Expand, 8}, {CmykWalk::Reduce, kHxrScaleHalf}};
+
 inline HXRColorFamily table_of(Family f) {
     constexpr HXRColorFamily kTables[] = {kColor4D,         kColor4DUserSpec,        kColor4DUnderWhite,
                                           kColor4DUserSpecUnderWhite, kColor4DPatternD, kColor4DUserSpecPatternD,

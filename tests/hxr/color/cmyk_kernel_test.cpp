@@ -11,14 +11,6 @@ using namespace color_test;
 
 // ---------------------------------------------------------------- matrix
 
-struct WalkScale {
-    CmykWalk walk;
-    int32_t scale;
-};
-constexpr WalkScale kWalks[] = {{CmykWalk::Normal, 1}, {CmykWalk::Normal, 2}, {CmykWalk::Normal, 3},
-                                {CmykWalk::Normal, 4}, {CmykWalk::Normal, 8}, {CmykWalk::Expand, 2},
-                                {CmykWalk::Expand, 4}, {CmykWalk::Expand, 8}, {CmykWalk::Reduce, kHxrScaleHalf}};
-
 // Every table entry (family x ink count x walk and scale) x sample size x
 // attribute stride x odd/even start and count x one or two tables, with the
 // reduction methods and clear positions -1, 0, N - 1 and between; flat,

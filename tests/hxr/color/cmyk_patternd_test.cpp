@@ -16,14 +16,6 @@ using namespace color_test;
 // codes, every non-zero code (the last three).
 constexpr uint32_t kUppers[] = {0, 1, 40, 100, 160, 255, 256, 0xFFFFFFFF};
 
-struct WalkScale {
-    CmykWalk walk;
-    int32_t scale;
-};
-constexpr WalkScale kPdWalks[] = {{CmykWalk::Normal, 1}, {CmykWalk::Normal, 2}, {CmykWalk::Normal, 3},
-                                  {CmykWalk::Normal, 4}, {CmykWalk::Normal, 8}, {CmykWalk::Expand, 2},
-                                  {CmykWalk::Expand, 4}, {CmykWalk::Expand, 8}, {CmykWalk::Reduce, kHxrScaleHalf}};
-
 // A table of an ink count with pattern upper values of its own: a copy of
 // the LUT object (the grid is shared), the other channels' values anything.
 HXRLutData with_uppers(const HXRLutData* lut, uint32_t upper0, uint32_t upper2, uint32_t others = 0x5A5A5A5A) {
@@ -60,7 +52,7 @@ TEST_F(CmykPatternDTest, EveryTableEntryAgainstTheReference) {
         const TablePair& tables = tables_for(inks);
         for (int f = 0; f < 4; ++f) {
             const Family family = kPdFamilies[f];
-            for (const WalkScale& w : kPdWalks) {
+            for (const WalkScale& w : kWalks) {
                 if (features_of(family).user && w.walk == CmykWalk::Expand) continue;  // their Normal kernel
                 if (kernel_of(family, inks, w.walk) == HXRColorConvertDummy) continue;
                 const bool reduce = w.walk == CmykWalk::Reduce;
@@ -285,7 +277,7 @@ TEST_F(CmykPatternDTest, Invariants) {
     for (int inks : kInks) {
         const TablePair& tables = tables_for(inks);
         const uint32_t* user = tables.user.data();
-        for (const WalkScale& w : kPdWalks) {
+        for (const WalkScale& w : kWalks) {
             SCOPED_TRACE(testing::Message() << inks << " walk " << int(w.walk) << " scale " << w.scale);
             Case c{.inks = inks, .walk = w.walk, .scale = w.scale, .start = 2, .count = 40};
             c.seed = seed++ * 2654435761u;
