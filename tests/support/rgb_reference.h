@@ -20,7 +20,7 @@
 
 #include "hxr/color/hxr_interm.h"
 #include "hxr/control/hxr_lut_data.h"
-#include "lut_reference_parts.h"  // beside this file: also for the fuzz targets
+#include "lut_reference_parts.h"
 #include "hxr/control/hxr_value_settings.h"
 
 #include <algorithm>

@@ -460,28 +460,48 @@ TEST_F(CmykKernelTest, BehindTheConverter) {
                     EXPECT_EQ(snap(d).block, want.snap.block);
                     EXPECT_EQ(d->writtenEnd, want.d->writtenEnd);
                 }
-        // Without an attribute plane the main kernels run: under-white
-        // expansion for one line at scale 2, plain reduction at 0x20001.
+        // Without a user table the main kernels run, with an attribute plane
+        // or without: Normal for distinct lines and for one line at an odd
+        // scale, ExpandH2NxV2 for one line at an even scale, the plain
+        // reduction at 0x20001 (under-white has none: refused).
+        const HXRColorCvtLutSet plainSet{{}, {tables.luts[0], tables.luts[1]}, {}, nullptr, 0};
         for (uint32_t underWhite : {0u, 1u})
-            for (int32_t scale : {2, kHxrScaleHalf}) {
-                v.underWhite = underWhite;
-                const _HXR_IMAGE_INFO im = image(4, 48, 4, 2, 0);
-                HXRColorCvt* cvt = HXRCreateColorCvt4D(&im, &v, scale, clr(uint32_t(inks)), mm);
-                ASSERT_EQ(HXRSetColorCvt4DData(cvt, &set), 0u);
-                const bool reduce = scale == kHxrScaleHalf;
-                Case c{.family = underWhite ? Family::UnderWhite : Family::Plain, .inks = inks, .scale = scale};
-                c.walk = reduce ? CmykWalk::Reduce : CmykWalk::Expand;
-                c.depth = 2, c.attrStride = 0, c.start = 4, c.count = 40, c.clear = underWhite ? 0 : -1;
-                HXRRandNum* random = HXRCreateRandNum(mm);
-                c.seed = HXRGetRandNum(random, 5);
-                const CmykBand band = band_for(c);
-                HXRIntermediateData* d = descriptor(c);
-                const uint32_t answer =
-                    HXRColorConvert4D(cvt, d, random, band.planes, band.attrs, c.count, c.start, c.lines(), 10);
-                EXPECT_EQ(answer, reduce && underWhite ? 1u : 0u) << inks << " " << scale;
-                if (answer != 0) continue;
-                EXPECT_EQ(snap(d).block, run(nullptr, c, band, tables.luts, nullptr).snap.block) << inks << " " << scale;
-            }
+            for (uint32_t attrStride : {0u, 2u})
+                for (int32_t scale : {1, 4, kHxrScaleHalf})
+                    for (int32_t lines : {1, 2}) {
+                        SCOPED_TRACE(testing::Message() << inks << " uw " << underWhite << " attr " << attrStride
+                                                        << " scale " << scale << " lines " << lines);
+                        v.underWhite = underWhite;
+                        const _HXR_IMAGE_INFO im = image(4, 48, 4, 2, attrStride);
+                        HXRColorCvt* cvt = HXRCreateColorCvt4D(&im, &v, scale, clr(uint32_t(inks)), mm);
+                        ASSERT_NE(cvt, nullptr);
+                        ASSERT_EQ(HXRSetColorCvt4DData(cvt, &plainSet), 0u);
+                        const bool reduce = scale == kHxrScaleHalf;
+                        Case c{.family = underWhite ? Family::UnderWhite : Family::Plain, .inks = inks, .scale = scale};
+                        c.walk = reduce ? CmykWalk::Reduce
+                                        : lines == 1 && scale % 2 == 0 ? CmykWalk::Expand : CmykWalk::Normal;
+                        c.sameLines = lines == 1;
+                        c.depth = 2, c.attrStride = attrStride, c.start = 4, c.count = 40;
+                        c.clear = underWhite ? inks - 1 : -1;
+                        HXRRandNum* random = HXRCreateRandNum(mm);
+                        c.seed = HXRGetRandNum(random, 5);
+                        CmykBand band(48, lines, c.depth, c.pixelOffset, attrStride);
+                        fill_photo(band, uint32_t(inks * 31 + scale + lines), kCmykContent);
+                        HXRIntermediateData* d = descriptor(c);
+                        HXRSetVExpansion(d, 1 - c.sameLines);
+                        const Snapshot before = snap(d);
+                        const uint32_t answer =
+                            HXRColorConvert4D(cvt, d, random, band.planes, band.attrs, c.count, c.start, lines, 10);
+                        if (reduce && underWhite) {
+                            EXPECT_EQ(answer, 1u);
+                            EXPECT_TRUE(snap(d) == before);
+                            continue;
+                        }
+                        ASSERT_EQ(answer, 0u);
+                        const Outcome want = run(nullptr, c, band, tables.luts, nullptr);
+                        EXPECT_EQ(snap(d).block, want.snap.block);
+                        EXPECT_EQ(d->writtenEnd, want.d->writtenEnd);
+                    }
     }
 }
 
