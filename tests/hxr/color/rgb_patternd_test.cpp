@@ -6,9 +6,11 @@
 #include "rgb_kernel_fixture.h"
 
 #include "hxr/color/hxr_color_cvt.h"
+#include "hxr/color/hxr_color_rgb_kernels.h"
 #include "hxr/color/hxr_color_wprint.h"
 #include "support/synthetic_lut.h"
 
+#include <algorithm>
 #include <array>
 #include <random>
 
@@ -346,50 +348,100 @@ TEST_F(RgbPatternDTest, AgainstTheirCounterparts) {
 
 // ---------------------------------------------------------------- converter
 
-// A job with a pattern word in 1..255 runs the PatternD kernels: Normal and
-// ExpandH2NxV2 at scale 2 (two lines, one line), ReduceH at the 2:1 scale,
-// and with a user table and an attribute plane the user-colour form.
+// A job with a pattern word in 1..255 runs the PatternD kernels, for every
+// ink count: Normal for distinct lines and at scale 1, ExpandH2NxV2 at an
+// even scale for one line or a line given twice, ReduceH at the 2:1 scale
+// for one or two lines, and with a user table and an attribute plane the
+// user-colour form (in white-print mode too); a user table without an
+// attribute plane leaves the plain PatternD kernels in charge. User colours
+// at 2:1 have no kernel: the band is refused and the descriptor untouched.
+// (Which slot ran is checked with recording kernels in lut_frame_test.)
+struct NamedPd {
+    int inks;
+    HXRColorKernel expand, normal, reduce, user;
+};
+#define OVCG_NAMED_PD(n)                                                                                     \
+    {n, HXRColorConvert3D##n##CPdExpandH2NxV2, HXRColorConvert3D##n##CPdNormal, HXRColorConvert3D##n##CPdReduceH, \
+     HXRColorConvert3D##n##CUserPdNormal}
+constexpr NamedPd kNamedPd[] = {OVCG_NAMED_PD(4), OVCG_NAMED_PD(5), OVCG_NAMED_PD(6),  OVCG_NAMED_PD(7),
+                                OVCG_NAMED_PD(8), OVCG_NAMED_PD(9), OVCG_NAMED_PD(10), OVCG_NAMED_PD(12)};
+#undef OVCG_NAMED_PD
+
 TEST_F(RgbPatternDTest, BehindTheConverter) {
-    SyntheticLut lut0(LutSpec{.inks = 6, .salt = 91});
-    SyntheticLut lut1(LutSpec{.inks = 6, .salt = 92});
-    set_upper(lut0, 128, 64);
-    set_upper(lut1, 255, 0);
-    const std::vector<uint32_t> table = user_table(6, 4);
-    HXRRandNum* random = HXRCreateRandNum(mm);
-    const uint32_t seed = HXRGetRandNum(random, 6);
     struct Case {
+        const char* what;
         int32_t scale, lines;
+        bool sameLines;  // two lines at one address
         uint32_t attrStride;
-        bool user;
-        RgbFamily family;
+        bool user, wprint;
+        RgbFamily family;  // Plain: refused
         RgbWalk walk;
     };
     const Case cases[] = {
-        {2, 2, 0, false, RgbFamily::Pd, RgbWalk::Normal},
-        {2, 1, 0, false, RgbFamily::Pd, RgbWalk::Expand},
-        {kHxrScaleHalf, 2, 1, false, RgbFamily::Pd, RgbWalk::Reduce},
-        {1, 2, 1, false, RgbFamily::Pd, RgbWalk::Normal},
-        {1, 2, 1, true, RgbFamily::UserPd, RgbWalk::Normal},
-        {4, 1, 1, true, RgbFamily::UserPd, RgbWalk::Normal},
+        {"two lines at 2", 2, 2, false, 0, false, false, RgbFamily::Pd, RgbWalk::Normal},
+        {"one line at 2", 2, 1, false, 0, false, false, RgbFamily::Pd, RgbWalk::Expand},
+        {"one line twice at 8", 8, 2, true, 1, false, false, RgbFamily::Pd, RgbWalk::Expand},
+        {"two lines at 4", 4, 2, false, 3, false, false, RgbFamily::Pd, RgbWalk::Normal},
+        {"one line at 1", 1, 1, false, 1, false, false, RgbFamily::Pd, RgbWalk::Normal},
+        {"two lines at 2:1", kHxrScaleHalf, 2, false, 1, false, false, RgbFamily::Pd, RgbWalk::Reduce},
+        {"one line at 2:1", kHxrScaleHalf, 1, false, 0, false, false, RgbFamily::Pd, RgbWalk::Reduce},
+        {"user table, no attributes", 1, 2, false, 0, true, false, RgbFamily::Pd, RgbWalk::Normal},
+        {"user colours at 1", 1, 2, false, 1, true, false, RgbFamily::UserPd, RgbWalk::Normal},
+        {"user colours, one line at 4", 4, 1, false, 1, true, false, RgbFamily::UserPd, RgbWalk::Normal},
+        {"user colours in white print", 2, 2, false, 2, true, true, RgbFamily::UserPd, RgbWalk::Normal},
+        {"user colours at 2:1", kHxrScaleHalf, 2, false, 1, true, false, RgbFamily::Plain, RgbWalk::Reduce},
     };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(testing::Message() << "scale " << c.scale << " lines " << c.lines << " user " << c.user);
-        HXRValueSettings v{};
-        HXRSetHXRColorCvtWPrintParamDefaultValue(&v.wprint);
-        v.patternD[1][5] = 37;
-        const _HXR_IMAGE_INFO im = image(3, 48, 3, 1, c.attrStride);
-        HXRColorCvt* cvt = HXRCreateColorCvt3D(&im, &v, c.scale, clr(6), mm);
-        ASSERT_NE(cvt, nullptr);
-        const HXRColorCvtLutSet set{{lut0.get(), lut1.get()}, {}, {}, c.user ? table.data() : nullptr, 6};
-        ASSERT_EQ(HXRSetColorCvt3DData(cvt, &set), 0u);
-        const KernelCase k{.family = c.family, .inks = 6, .walk = c.walk, .scale = c.scale,
-                           .attrStride = c.attrStride, .start = 4, .count = 40, .sameLines = c.lines == 1,
-                           .seed = seed, .aux = c.user ? table.data() : nullptr, .patches = true};
-        const RgbBand band = band_for(k);
-        HXRIntermediateData* d = descriptor(k);
-        HXRSetVExpansion(d, 0);
-        ASSERT_EQ(HXRColorConvert3D(cvt, d, random, band.planes, band.attrs, k.count, k.start, c.lines, 13), 0u);
-        EXPECT_EQ(snap(d).block, run(nullptr, k, band, set.lut3D).snap.block);
+    HXRRandNum* random = HXRCreateRandNum(mm);
+    const uint32_t seed = HXRGetRandNum(random, 6);
+    for (int inks : kPdInks) {
+        SyntheticLut lut0(LutSpec{.inks = uint32_t(inks), .salt = 91});
+        SyntheticLut lut1(LutSpec{.inks = uint32_t(inks), .salt = 92});
+        set_upper(lut0, 128, 64);
+        set_upper(lut1, 255, 0);
+        const std::vector<uint32_t> table = user_table(inks, 4);
+        for (const Case& c : cases) {
+            // White print needs an ink set with a W channel: six inks.
+            if (c.wprint && inks != 6) continue;
+            SCOPED_TRACE(testing::Message() << inks << " inks, " << c.what);
+            HXRValueSettings v{};
+            HXRSetHXRColorCvtWPrintParamDefaultValue(&v.wprint);
+            if (c.wprint) v.wprint.outputMode = kHxrWPrintBoth;
+            v.patternD[1][5] = 37;
+            const _HXR_IMAGE_INFO im = image(3, 48, 3, 1, c.attrStride);
+            HXRColorCvt* cvt =
+                HXRCreateColorCvt3D(&im, &v, c.scale, c.wprint ? clr_of_set(35) : clr(uint32_t(inks)), mm);
+            ASSERT_NE(cvt, nullptr);
+            const HXRColorCvtLutSet set{{lut0.get(), lut1.get()}, {}, {}, c.user ? table.data() : nullptr,
+                                        uint32_t(inks)};
+            ASSERT_EQ(HXRSetColorCvt3DData(cvt, &set), 0u);
+            const bool refused = c.family == RgbFamily::Plain;
+            const KernelCase k{.family = c.family, .inks = inks, .walk = c.walk, .scale = c.scale,
+                               .attrStride = c.attrStride, .start = 4, .count = 40,
+                               .sameLines = c.lines == 1 || c.sameLines, .seed = seed,
+                               .aux = c.family == RgbFamily::UserPd ? table.data() : nullptr, .patches = true};
+            const RgbBand band = band_for(k);
+            HXRIntermediateData* d = descriptor(k);
+            HXRSetVExpansion(d, c.lines == 1 || c.sameLines ? 0 : 1);  // the converter must set it
+            const Snapshot before = snap(d);
+            ASSERT_EQ(HXRColorConvert3D(cvt, d, random, band.planes, band.attrs, k.count, k.start, c.lines, 13),
+                      refused ? 1u : 0u);
+            if (refused) {
+                EXPECT_TRUE(snap(d) == before);
+                continue;
+            }
+            // The slot the band took holds the named kernel: the output alone
+            // cannot tell ExpandH2NxV2 from Normal on a line given twice.
+            const uint32_t vexp = c.lines == 1 || c.sameLines ? 1 : 0;
+            EXPECT_EQ(d->vExpansion, vexp);
+            const NamedPd& named = *std::find_if(std::begin(kNamedPd), std::end(kNamedPd),
+                                                 [&](const NamedPd& r) { return r.inks == inks; });
+            EXPECT_EQ((c.user && c.attrStride ? cvt->userSpecFunc : cvt->colorFunc)[vexp],
+                      c.family == RgbFamily::UserPd ? named.user
+                      : c.walk == RgbWalk::Expand   ? named.expand
+                      : c.walk == RgbWalk::Normal   ? named.normal
+                                                    : named.reduce);
+            EXPECT_EQ(snap(d).block, run(nullptr, k, band, set.lut3D).snap.block);
+        }
     }
 }
 
