@@ -17,6 +17,7 @@
 #include "headcontrol/ovc_encoder.h"
 #include "headcontrol/ovc_run_length.h"
 #include "headcontrol/rbm_band_buffer.h"
+#include "irac_platform.h"
 #include "ovcg/irac.h"
 #include "support/model.h"
 #include "support/model_head_control.h"
@@ -49,19 +50,10 @@ std::vector<uint8_t> ink_codes(int colours) {
     return inks;
 }
 
-void* Serve(void* context, int, uint32_t* size) {
-    const auto* r = static_cast<const std::vector<uint8_t>*>(context);
-    void* p = std::malloc(r->size());
-    std::memcpy(p, r->data(), r->size());
-    *size = uint32_t(r->size());
-    return p;
-}
-void Release(void*, void* p) { std::free(p); }
-
 OVF_COMMON platform(std::vector<uint8_t>* resource) {
     OVF_COMMON t = defaults::table();
-    t.get_resource = Serve;
-    t.free_resource = Release;
+    t.get_resource = ovcg_bench::serve_resource;
+    t.free_resource = ovcg_bench::release_resource;
     t.resource_context = resource;
     return t;
 }

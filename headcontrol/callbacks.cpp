@@ -38,8 +38,8 @@ CallbackTable relay_callbacks(const OVF_COMMON& ovf) {
     cb.resource_context2 = ovf.resource_context2;
     cb.send_data = ovf.send_data;
     cb.send_context = ovf.send_context;
-    cb.host_hook[0] = nullptr;
-    cb.host_hook[1] = nullptr;
+    cb.complement_list = nullptr;
+    cb.loss_nozzle_query = nullptr;
     cb.debug_log = ovf.debug_log;
     return cb;
 }
@@ -55,20 +55,29 @@ void release(const CallbackTable& cb, void* block) {
     if (block && cb.free) cb.free(block);
 }
 
-FetchedResource fetch_resource(const CallbackTable& cb, int kind) {
+namespace {
+FetchedResource fetch_with(const CallbackTable& cb, void* context, int kind) {
     FetchedResource res;
     if (!cb.get_resource) return res;
     uint32_t size = 0;
-    void* p = cb.get_resource(cb.resource_context, kind, &size);
+    void* p = cb.get_resource(context, kind, &size);
     if (!p) return res;
     res.data = static_cast<const uint8_t*>(p);
     res.size = size;
+    res.context = context;
     return res;
+}
+}  // namespace
+
+FetchedResource fetch_resource(const CallbackTable& cb, int kind) { return fetch_with(cb, cb.resource_context, kind); }
+
+FetchedResource fetch_resource2(const CallbackTable& cb, int kind) {
+    return fetch_with(cb, cb.resource_context2, kind);
 }
 
 void release_resource(const CallbackTable& cb, FetchedResource& res) {
     if (res.data && cb.free_resource) {
-        cb.free_resource(cb.resource_context, const_cast<uint8_t*>(res.data));
+        cb.free_resource(res.context, const_cast<uint8_t*>(res.data));
     }
     res = FetchedResource{};
 }

@@ -16,6 +16,25 @@ namespace ovcg::irac {
 // Code of IRAC_StartJob for a null argument or a missing required callback.
 inline constexpr uint32_t kErrStartJobArgument = 801;
 
+// The host's hooks of the loss-nozzle complement (internal to the engine).
+// A complement list: `count` records of 16 bytes (loss-nozzle record
+// pointer, u32 raster, u8 stack number, u8 pass tag - 1, two spare bytes).
+struct LncComplementList {
+    uint16_t count;
+    const void* records;
+};
+// The host's lost-nozzle list: `count` entries of 8 bytes each (u16 head,
+// u8 ink code, u16 nozzle, u8 action: 1 lost, other restored; 2 spare).
+struct LncLossNozzleList {
+    uint16_t count;
+    const uint8_t* entries;
+};
+// code 2 and the list; false when the host refuses it.
+using LncComplementListHook = bool (*)(uint32_t code, const LncComplementList* list);
+// (0, 0, out list, the three values the caller handed on); false on failure.
+using LncLossNozzleQueryHook = bool (*)(uint32_t a, uint32_t b, LncLossNozzleList* out, uint32_t v1, uint32_t v2,
+                                        uint32_t v3);
+
 struct CallbackTable {  // 17 words
     OVF_PFN_ALLOC alloc;
     OVF_PFN_FREE free;
@@ -31,9 +50,10 @@ struct CallbackTable {  // 17 words
     void* resource_context2;
     OVF_PFN_SEND send_data;
     void* send_context;
-    // The host's loss-nozzle query and complement-list hooks: always null
+    // The host's complement-list and loss-nozzle query hooks: always null
     // through IRAC_StartJob; only a caller that fills them enables those paths.
-    void* host_hook[2];
+    LncComplementListHook complement_list;
+    LncLossNozzleQueryHook loss_nozzle_query;
     OVF_PFN_DEBUG_LOG debug_log;
 };
 static_assert(sizeof(CallbackTable) == 17 * sizeof(void*));
@@ -58,9 +78,12 @@ void release(const CallbackTable& cb, void* block);
 struct FetchedResource {
     const uint8_t* data = nullptr;
     uint32_t size = 0;
+    void* context = nullptr;  // handed back to free-resource
     explicit operator bool() const { return data != nullptr; }
 };
 FetchedResource fetch_resource(const CallbackTable& cb, int kind);
+// The same through the second resource context (the band-path resource).
+FetchedResource fetch_resource2(const CallbackTable& cb, int kind);
 void release_resource(const CallbackTable& cb, FetchedResource& res);
 
 // Sends one command piece; false when the callback reports failure.

@@ -1,6 +1,7 @@
 // Result codes of the model resource reader, the pass engine, the five head
 // tables, the loss-nozzle complement's set-up (objects, switches, resources),
-// the command encoder, the band buffer, the job driver and the overlap masks.
+// the command encoder, the band buffer, the job driver, the overlap masks
+// and the band path.
 //
 // Every operation returns an unsigned 32-bit code, 0 for success. A module's
 // code passes through its callers unchanged: a head-table loader called by
@@ -131,15 +132,66 @@ inline constexpr uint32_t kRlsTooFewCodes = 996;
 inline constexpr uint32_t kRlsSplitNoArrays = 997;
 inline constexpr uint32_t kRlsSplitTooFewCodes = 998;
 
-// ---- Loss-nozzle complement set-up -----------------------------------------
+// ---- Loss-nozzle complement (930-963) ----------------------------------------
 inline constexpr uint32_t kLncNoObject = 930;
 inline constexpr uint32_t kCcmnNoStore = 931;
+inline constexpr uint32_t kCcmnNoLossArrays = 932;
+inline constexpr uint32_t kCcmnNoComplementArrays = 933;
+inline constexpr uint32_t kCcmnNoHeadPositions = 934;
+inline constexpr uint32_t kCcmnNoHeadRecords = 935;    // also: a negative head count
+inline constexpr uint32_t kCcmnBadNozzle = 936;        // no pitch, or a raster's nozzle outside the heads
+inline constexpr uint32_t kCcmnBadHead = 937;          // a lost nozzle's head
+inline constexpr uint32_t kCcmnBadLossNozzle = 938;    // a lost nozzle's number
+inline constexpr uint32_t kCcmnUnknownLossInk = 939;   // a lost nozzle's ink code
+inline constexpr uint32_t kCcmnInkNotFound = 940;
+inline constexpr uint32_t kCcmnNoTable = 941;          // missing table or list; an index past a table
 inline constexpr uint32_t kCcmnNegativeMaximum = 942;
+inline constexpr uint32_t kCcmnNoPerInk = 943;         // no loss nozzles per ink, or an ink count outside 1..32
+inline constexpr uint32_t kCcmnNoSearchArrays = 944;
 inline constexpr uint32_t kCmsNoObject = 945;
 inline constexpr uint32_t kCmsNoResource = 946;
 inline constexpr uint32_t kPmcNoObject = 950;
 inline constexpr uint32_t kPmcNoResource = 951;        // also: a mask height above 65535
+inline constexpr uint32_t kPmcNoRing = 952;
+inline constexpr uint32_t kPmcNozzleBeyondLimit = 953;
+inline constexpr uint32_t kPmcBadStackTable = 954;     // an index or level outside the model's tables
+inline constexpr uint32_t kPmcStackOrPass = 955;       // a stack or pass index above 31
+inline constexpr uint32_t kLncTooManyPasses = 956;
+inline constexpr uint32_t kPmcNullObject = 958;
+inline constexpr uint32_t kCcmnHostQueryFailed = 959;
 inline constexpr uint32_t kNhcNoObject = 960;
+inline constexpr uint32_t kNhcNullObject = 961;
+inline constexpr uint32_t kNhcNoList = 962;
+inline constexpr uint32_t kNhcHostRefused = 963;
+
+// ---- Band path (601-636, 701-705) --------------------------------------------------
+inline constexpr uint32_t kStmNoJob = 601;
+inline constexpr uint32_t kStmNoRecords = 602;         // identifier, print-data record or pixel-shift table
+inline constexpr uint32_t kStmBadArgument = 603;       // width, length, colours, direction, shifts, paper source
+inline constexpr uint32_t kStmNoColourCodes = 604;
+inline constexpr uint32_t kStmNoLineArrays = 605;      // per colour: start offsets and trailing zeros
+inline constexpr uint32_t kStmNoLineFlags = 606;
+inline constexpr uint32_t kStmBadPage = 609;           // no ink codes, a negative left offset, no bit length
+inline constexpr uint32_t kStmBadBitLength = 610;
+inline constexpr uint32_t kStmUnknownInk = 611;        // a page ink the band-path resource does not list
+inline constexpr uint32_t kStmNoRun = 615;             // null raster record
+inline constexpr uint32_t kStmBadRun = 616;            // null lines, bad width or count, a first raster already passed
+inline constexpr uint32_t kStmNegativeWidth = 617;
+inline constexpr uint32_t kStmRunState = 618;          // lines outside a page
+inline constexpr uint32_t kStmPageStartState = 621;
+inline constexpr uint32_t kStmPageEndState = 623;
+inline constexpr uint32_t kStmNoBand = 625;            // band buffers: allocation, or a band beyond the platform's sizes
+inline constexpr uint32_t kStmNoUseHead = 630;
+inline constexpr uint32_t kStmNeedsEngine = 631;       // a query that needs option flag 0x10
+inline constexpr uint32_t kStmBadLayers = 632;         // layer count outside 1..4
+inline constexpr uint32_t kStmBadInks = 633;           // ink count outside 1..32
+inline constexpr uint32_t kStmBadTotal = 634;          // total not layers x inks, or outside 1..32
+inline constexpr uint32_t kStmBadLayerInk = 635;       // an ink code with a bit of 0xE0, or a null array
+inline constexpr uint32_t kStmBadHeadForm = 636;
+inline constexpr uint32_t kStrNoRecord = 701;          // record or its arrays not allocated
+inline constexpr uint32_t kStrBadResource = 703;       // version not 1, no lines per band, counts past the end
+inline constexpr uint32_t kStrNoResource = 704;        // resource kind 768 absent
+inline constexpr uint32_t kStrUnknownInk = 705;
 
 // ---- Command encoder (301-346) -----------------------------------------------
 inline constexpr uint32_t kOvcNoContext = 301;         // context or band-path buffers not allocated

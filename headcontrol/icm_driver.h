@@ -217,6 +217,15 @@ uint32_t ICM_Calc_hpos(const IcmJob* job, int32_t shift, uint32_t top, int32_t* 
 uint32_t ICM_Calc_ARC_vpos(IcmJob* job, uint32_t position);
 
 // ---- Value accessors ----------------------------------------------------------------
+// Positions rounded to the nearest multiple of the unit raster (halves up);
+// without a unit raster (0) the last one is made even when `even`. The
+// position 0x7FFFFFFF (none) is left as it is.
+void ICM_RoundPositions(uint32_t unitRaster, uint32_t* positions, int count, bool even);
+// The BRS answers of both paths: the logic's upper, lower and auto-lower
+// flags with the BRS value; the lower position (corrected, or the mask
+// switching position) rounded as above, and the positioning gap.
+void ICM_FillBrsJob(MLE_INSTANCE* mle, uint32_t brsValue, IRACS_BRS_JOB* out);
+uint32_t ICM_FillBrsPage(MLE_INSTANCE* mle, uint32_t unitRaster, IRACS_BRS_PAGE* out);
 uint32_t ICM_GetValue_BRS_STARTJOB(IcmJob* job, IRACS_BRS_JOB* out);
 uint32_t ICM_GetValue_BRS_STARTPAGE(IcmJob* job, IRACS_BRS_PAGE* out);
 uint32_t ICM_GetValue_MINIMUM_LENGTH(IcmJob* job, uint32_t* out);

@@ -23,10 +23,11 @@ uint32_t brs_check(const IcmJob* j) {
     return (j->res->functionFlags & kFnBrs) ? kIcmBrsFlag : 0;
 }
 
-// Positions rounded to the unit raster U (nearest multiple) when U is set;
-// without U the second is made even when `even`.
-void round_positions(const IcmJob* j, uint32_t* p, int n, bool even) {
-    const uint32_t U = j->unitRaster;
+void round_positions(const IcmJob* j, uint32_t* p, int n, bool even) { ICM_RoundPositions(j->unitRaster, p, n, even); }
+
+}  // namespace
+
+void ICM_RoundPositions(uint32_t U, uint32_t* p, int n, bool even) {
     for (int i = 0; i < n; ++i) {
         if (p[i] == kNoPosition) continue;
         if (U > 0) {
@@ -37,32 +38,41 @@ void round_positions(const IcmJob* j, uint32_t* p, int n, bool even) {
     }
 }
 
-}  // namespace
+void ICM_FillBrsJob(MLE_INSTANCE* mle, uint32_t brsValue, IRACS_BRS_JOB* out) {
+    const bool autoLower = MLE_BRSAutoLower(mle);
+    out->upper = MLE_BRSUpper(mle);
+    out->lower = autoLower ? 1 : MLE_BRSLower(mle);
+    out->auto_lower = autoLower;
+    out->top = brsValue;
+}
+
+uint32_t ICM_FillBrsPage(MLE_INSTANCE* mle, uint32_t unitRaster, IRACS_BRS_PAGE* out) {
+    int32_t position = 0, gap = 0;
+    if (MLE_IsBRSCalculationMethod(mle)) {
+        if (uint32_t rc = MLE_BRSCorrectLowerPosition(mle, &position)) return rc;
+        if (uint32_t rc = MLE_BRSPositioningGap(mle, &gap)) return rc;
+    } else {
+        int32_t first = 0;
+        if (uint32_t rc = MLE_GetHTMaskSwitchingPosition(mle, &first, &position)) return rc;
+    }
+    uint32_t p[1] = {static_cast<uint32_t>(position)};
+    ICM_RoundPositions(unitRaster, p, 1, true);
+    out->position = p[0];
+    out->gap = static_cast<uint32_t>(gap);
+    return 0;
+}
 
 uint32_t ICM_GetValue_BRS_STARTJOB(IcmJob* j, IRACS_BRS_JOB* out) {
     if (!job_or_page(j)) return kIcmValueState;
     if (uint32_t rc = brs_check(j)) return rc;
-    const bool autoLower = MLE_BRSAutoLower(j->mle);
-    out->upper = MLE_BRSUpper(j->mle);
-    out->lower = autoLower ? 1 : MLE_BRSLower(j->mle);
-    out->auto_lower = autoLower;
-    out->top = j->identifier.sub_mode == 2 ? j->res->subModeValue2 : 0;
+    ICM_FillBrsJob(j->mle, j->identifier.sub_mode == 2 ? j->res->subModeValue2 : 0, out);
     return 0;
 }
 
 uint32_t ICM_GetValue_BRS_STARTPAGE(IcmJob* j, IRACS_BRS_PAGE* out) {
     if (!page(j)) return kIcmValueState;
     if (uint32_t rc = brs_check(j)) return rc;
-    // The corrected lower position and the positioning gap are the edge
-    // planning's queries.
-    if (MLE_IsBRSCalculationMethod(j->mle)) return kMleBadLogic;
-    int32_t first = 0, second = 0;
-    if (uint32_t rc = MLE_GetHTMaskSwitchingPosition(j->mle, &first, &second)) return rc;
-    uint32_t p[1] = {static_cast<uint32_t>(second)};
-    round_positions(j, p, 1, true);
-    out->position = p[0];
-    out->gap = 0;
-    return 0;
+    return ICM_FillBrsPage(j->mle, j->unitRaster, out);
 }
 
 uint32_t ICM_GetValue_MINIMUM_LENGTH(IcmJob* j, uint32_t* out) {

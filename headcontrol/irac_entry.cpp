@@ -2,12 +2,13 @@
 // records, the internal callback table, and forwarding by the handle's path
 // tag (byte 0). The entry points keep no state of their own.
 //
-// This build has the pass path (tag 0); a job asking for the band path
-// (option 0x8) is refused with 802 until that path is part of the library.
+// Tag 0 is the pass path (icm_driver.h), tag 1 the band path
+// (stm_band_path.h), taken with option 0x8.
 #include "headcontrol/callbacks.h"
 #include "headcontrol/codes.h"
 #include "headcontrol/icm_driver.h"
 #include "headcontrol/records.h"
+#include "headcontrol/stm_band_path.h"
 #include "ovcg/irac.h"
 
 namespace ovcg::irac {
@@ -18,13 +19,44 @@ constexpr uint32_t kNullEndPage = 2;
 constexpr uint32_t kNullDrawData = 3;
 constexpr uint32_t kBadSet = 20;
 constexpr uint32_t kBadGet = 22;
-constexpr uint32_t kBandPathMissing = 802;
 constexpr uint8_t kPassPath = 0;
+constexpr uint8_t kBandPath = 1;
+
+uint8_t path_of(IRAC_INSTANCE_DEF* h) { return *reinterpret_cast<const uint8_t*>(h); }
 
 // The pass-path job behind a handle; null for another path.
 IcmJob* pass_job(IRAC_INSTANCE_DEF* h) {
-    if (!h || *reinterpret_cast<const uint8_t*>(h) != kPassPath) return nullptr;
+    if (!h || path_of(h) != kPassPath) return nullptr;
     return reinterpret_cast<IcmJob*>(h);
+}
+
+// The band-path job behind a handle; null for another path.
+StmJob* band_job(IRAC_INSTANCE_DEF* h) {
+    if (!h || path_of(h) != kBandPath) return nullptr;
+    return reinterpret_cast<StmJob*>(h);
+}
+
+uint32_t band_get(StmJob* j, int32_t code, void* out) {
+    switch (code) {
+        case IRAC_GET_BRS_STARTJOB: return STM_GetValue_BRS_STARTJOB(j, static_cast<IRACS_BRS_JOB*>(out));
+        case IRAC_GET_BRS_STARTPAGE: return STM_GetValue_BRS_STARTPAGE(j, static_cast<IRACS_BRS_PAGE*>(out));
+        case IRAC_GET_MINIMUM_LENGTH: return STM_GetValue_MINIMUM_LENGTH(j, static_cast<uint32_t*>(out));
+        case IRAC_GET_SWITCHING_POSITION:
+            return STM_GetValue_SWITCHING_POSITION(j, static_cast<IRACS_SWITCHING_POSITION*>(out));
+        case IRAC_GET_USE_HEAD: return STM_GetValue_USE_HEAD(j, static_cast<IRACS_USE_HEAD**>(out));
+        case IRAC_GET_LAYERS_INKCODE: return STM_GetValue_LAYERS_INKCODE(j, static_cast<IRACS_LAYERS_INKCODE*>(out));
+        default: return kBadGet;
+    }
+}
+
+uint32_t band_set(StmJob* j, int32_t code, const void* in) {
+    switch (code) {
+        case IRAC_SET_UNITRASTER: return STM_SetValue_UNITRASTER(j, *static_cast<const uint32_t*>(in));
+        case IRAC_SET_LENGTH: return STM_SetValue_LENGTH(j, *static_cast<const uint32_t*>(in));
+        case IRAC_SET_BITLEN: return STM_SetValue_BITLEN(j, *static_cast<const int32_t*>(in));
+        case IRAC_SET_ESCIFORM: return STM_SetValue_ESCiFORM(j, *static_cast<const int8_t*>(in));
+        default: return kBadSet;
+    }
 }
 
 // Code 509: the shifts into the caller's array, whose capacity is the count
@@ -57,7 +89,15 @@ uint32_t IRAC_StartJob(IRAC_INSTANCE_DEF** instance, const IRACS_IDENTIFIER* ide
     if (opt.flags & IRAC_OPT_REFUSED) return kErrStartJobArgument;
     if (uint32_t rc = check_required_callbacks(callbacks)) return rc;
     const CallbackTable cb = relay_callbacks(*callbacks);
-    if (opt.flags & IRAC_OPT_BAND_PATH) return kBandPathMissing;
+    if (opt.flags & IRAC_OPT_BAND_PATH) {
+        StmJob* band = nullptr;
+        IRACS_VALUE result{};
+        if (uint32_t rc = STM_Constructor(&band, &pair, &pd, &opt, &result, &cb)) return rc;
+        band->pathTag = kBandPath;
+        *value = result;
+        *instance = reinterpret_cast<IRAC_INSTANCE_DEF*>(band);
+        return 0;
+    }
     IcmJob* job = nullptr;
     IcmStartResult result{};
     if (uint32_t rc = ICM_StartJob(&job, pair, pd, opt, &result, cb)) return rc;
@@ -67,21 +107,39 @@ uint32_t IRAC_StartJob(IRAC_INSTANCE_DEF** instance, const IRACS_IDENTIFIER* ide
     return 0;
 }
 
-void IRAC_EndJob(IRAC_INSTANCE_DEF* instance) { ICM_EndJob(pass_job(instance)); }
+// The path is read once: the job is gone after either call.
+void IRAC_EndJob(IRAC_INSTANCE_DEF* instance) {
+    if (StmJob* b = band_job(instance)) return STM_Destructor(b);
+    ICM_EndJob(pass_job(instance));
+}
 
-void IRAC_AbortJob(IRAC_INSTANCE_DEF* instance) { ICM_AbortJob(pass_job(instance)); }
+void IRAC_AbortJob(IRAC_INSTANCE_DEF* instance) {
+    if (StmJob* b = band_job(instance)) return STM_AbortJob(b);
+    ICM_AbortJob(pass_job(instance));
+}
 
 uint32_t IRAC_StartPage(IRAC_INSTANCE_DEF* instance, int32_t leftOffset, const uint8_t* inkCodes) {
+    if (StmJob* b = band_job(instance)) return STM_StartPage(b, leftOffset, inkCodes);
     IcmJob* j = pass_job(instance);
     return j ? ICM_StartPage(j, leftOffset, inkCodes) : kNullStartPage;
 }
 
 uint32_t IRAC_EndPage(IRAC_INSTANCE_DEF* instance) {
+    if (StmJob* b = band_job(instance)) return STM_EndPage(b);
     IcmJob* j = pass_job(instance);
     return j ? ICM_EndPage(j) : kNullEndPage;
 }
 
 uint32_t IRAC_DrawData(IRAC_INSTANCE_DEF* instance, const IRACS_RASTERDATA* data) {
+    if (StmJob* b = band_job(instance)) {
+        RasterRun run{};
+        // A run the 16-bit count cannot carry is a bad run, as a null record is 615.
+        if (data && !repack_raster_data(*data, &run)) {
+            run = RasterRun{};
+            return STM_DrawRasterData(b, &run);
+        }
+        return STM_DrawRasterData(b, data ? &run : nullptr);
+    }
     IcmJob* j = pass_job(instance);
     if (!j) return kNullDrawData;
     RasterRun run{};
@@ -95,6 +153,7 @@ uint32_t IRAC_DrawData(IRAC_INSTANCE_DEF* instance, const IRACS_RASTERDATA* data
 }
 
 uint32_t IRAC_GetValue(IRAC_INSTANCE_DEF* instance, int32_t code, void* out) {
+    if (StmJob* b = band_job(instance)) return out ? band_get(b, code, out) : kBadGet;
     IcmJob* j = pass_job(instance);
     if (!j || !out) return kBadGet;
     switch (code) {
@@ -116,6 +175,7 @@ uint32_t IRAC_GetValue(IRAC_INSTANCE_DEF* instance, int32_t code, void* out) {
 }
 
 uint32_t IRAC_SetValue(IRAC_INSTANCE_DEF* instance, int32_t code, const void* in) {
+    if (StmJob* b = band_job(instance)) return in ? band_set(b, code, in) : kBadSet;
     IcmJob* j = pass_job(instance);
     if (!j || !in) return kBadSet;
     switch (code) {

@@ -1,6 +1,8 @@
 #include "headcontrol/loss_nozzle.h"
 
 #include "headcontrol/codes.h"
+#include "headcontrol/loss_nozzle_proc.h"
+#include "headcontrol/loss_nozzle_store.h"
 #include "headcontrol/resource_stream.h"
 
 namespace ovcg::irac {
@@ -80,10 +82,19 @@ uint32_t CCMN_Allocate(CcmnStore** out, const CallbackTable* cb) { return alloca
 uint32_t CMS_Allocate(CmsObject** out, const CallbackTable* cb) { return allocate_owned(out, cb, kCmsNoObject); }
 uint32_t NHC_Allocate(NhcObject** out, const CallbackTable* cb) { return allocate_owned(out, cb, kNhcNoObject); }
 uint32_t PMC_Allocate(PmcObject** out, const CallbackTable* cb) { return allocate_owned(out, cb, kPmcNoObject); }
-void CCMN_Free(CcmnStore** store, const CallbackTable* cb) { free_module(store, cb); }
+void CCMN_Free(CcmnStore** store, const CallbackTable* cb) {
+    if (store && *store && cb) CCMN_ExitWorkArea(*store);
+    free_module(store, cb);
+}
 void CMS_Free(CmsObject** object, const CallbackTable* cb) { free_module(object, cb); }
-void NHC_Free(NhcObject** object, const CallbackTable* cb) { free_module(object, cb); }
-void PMC_Free(PmcObject** object, const CallbackTable* cb) { free_module(object, cb); }
+void NHC_Free(NhcObject** object, const CallbackTable* cb) {
+    if (object && *object && cb) NHC_ExitWorkArea(*object);
+    free_module(object, cb);
+}
+void PMC_Free(PmcObject** object, const CallbackTable* cb) {
+    if (object && *object && cb) PMC_ExitWorkArea(*object);
+    free_module(object, cb);
+}
 
 uint32_t LNC_Allocate(LncObject** out, const CallbackTable* cb) {
     if (!out) return kLncNoObject;

@@ -23,11 +23,95 @@ inline constexpr uint32_t kLncPmc = 0x2;
 inline constexpr uint32_t kLncNhc = 0x4;
 inline constexpr uint32_t kLncCms = 0x8;
 
+// Passes the complement looks ahead, and bytes of a loss-pattern plane.
+inline constexpr uint32_t kCcmnPassMax = 32;
+inline constexpr uint32_t kCcmnPatternBytes = 4;
+
+// A nozzle reported lost.
+struct CcmnLossNozzle {
+    uint16_t head;
+    uint8_t inkCode;
+    uint16_t nozzle;          // real nozzle of the head
+    uint8_t state;            // 1 lost
+    uint32_t virtualOffset;   // rasters from the ink's first nozzle (32 bits: a u16 would cut it)
+    uint32_t complementStart; // the first raster it is complemented from
+    uint8_t stackNo;
+};
+
+// A raster that a lost nozzle would print, and how the coming passes take it over.
+struct CcmnComplement {
+    uint32_t position;
+    uint16_t passTag;
+    uint8_t pmcKind[kCcmnPassMax];
+    uint8_t stackPassNum[kCcmnPassMax];
+    uint8_t pattern[4][kCcmnPatternBytes];  // one bit per complement pass
+    uint8_t stackNo[kCcmnPassMax];
+    uint8_t cmsType;
+    CcmnLossNozzle* loss;
+    // Kept by the pass-mask planning per complement pass: the virtual nozzle
+    // that prints the raster, and whether the joint neighbour's overlap mask
+    // has a grade there.
+    uint32_t nozzle[kCcmnPassMax];
+    uint8_t neighbourGrade[kCcmnPassMax];
+};
+
+// One head of an ink in the current pass (nozzles relative to `start`).
+struct CcmnHeadRecord {
+    uint16_t head;
+    uint16_t start;        // first virtual nozzle
+    uint16_t nozzles;
+    uint16_t activeFirst;  // the pass's nozzles [activeFirst, activeEnd)
+    uint16_t activeEnd;
+    uint16_t upperFirst;   // shared with the previous head [upperFirst, upperEnd)
+    uint16_t upperEnd;
+    uint16_t lowerFirst;   // shared with the next head
+    uint16_t lowerEnd;
+    const uint8_t* positions1;   // the pass engine's: nozzle states of the window
+    const uint16_t* positions2;  // the pass engine's: per window nozzle, its stack number in the low byte
+    uint16_t positionCount;      // entries of both tables (the window)
+};
+
+// The model's ink table as the store reads it: colour code of head h and
+// ink i at h x headStride + i.
+struct CcmnInkInfo {
+    int16_t codeCount;
+    const uint8_t* inkCodes;    // codeCount
+    const uint8_t* colorCodes;  // colorCodeCount
+    uint32_t colorCodeCount;
+    uint16_t headStride;
+};
+
+// Inks split over heads: e entries per head; the split code of head h,
+// group g, entry k at h x unitCount x e + e x g + k.
+struct CcmnSplitTable {
+    uint16_t entriesPerHead;
+    const uint8_t* codes;       // codeCount
+    uint32_t codeCount;
+    const uint16_t* groupOfInk; // per ink
+};
+
 struct CcmnStore {
     uint8_t onOff;
+    int16_t inkCount;
+    int16_t headCount;
+    uint16_t unitCount;
+    const CcmnInkInfo* inkInfo;
+    uint8_t splitFlag;
+    const CcmnSplitTable* split;
+    const void* polMask[2];
+    uint32_t* searchStart;
+    uint32_t* searchEnd;
     uint16_t complementPassMax;    // set by the work area
     uint16_t lossNozzleMax;
     uint16_t lossNozzleMaxPerInk;  // set by the work area
+    uint32_t* baseRaster;
+    uint16_t* lossCount;
+    CcmnLossNozzle** loss;          // per ink, lossNozzleMaxPerInk records
+    uint32_t patternBytes;
+    uint16_t* complementCount;
+    CcmnComplement** complement;    // per ink, lossNozzleMaxPerInk records
+    CcmnHeadRecord** heads;         // per ink, headCount records
+    uint32_t* virtualHeadPos;       // kCcmnPassMax
     const CallbackTable* cb;
 };
 
@@ -36,14 +120,36 @@ struct CmsObject {
     const CallbackTable* cb;
 };
 
+// One record of the printer-complement list, as the host receives it.
+inline constexpr uint32_t kNhcRecordBytes = 16;
+
 struct NhcObject {
     uint8_t onOff;
     const CallbackTable* cb;
+    uint8_t* list;          // loss nozzle maximum x 16 bytes
+    uint32_t listCapacity;  // records
 };
+
+// A pass-mask complement of a coming pass: the virtual nozzle and the
+// values for its own head and its joint neighbour (0xFFFF: none).
+struct PmcEntry {
+    uint16_t nozzle;
+    uint16_t own;
+    uint16_t neighbour;
+};
+inline constexpr uint16_t kPmcNone = 0xFFFF;
 
 struct PmcObject {
     uint8_t onOff;
     const CallbackTable* cb;
+    // The ring: 32 slots (one per coming pass) x inks, each with its count
+    // and `slotCapacity` entries.
+    uint16_t* counts;
+    PmcEntry* entries;
+    int16_t inks;
+    uint32_t slotCapacity;
+    uint8_t maskIndex;
+    uint8_t ringIndex;
 };
 
 struct LncObject {

@@ -42,6 +42,8 @@
 
 namespace ovcg::irac {
 
+struct MLE_INSTANCE;
+
 // What the masks need of the pass engine (MLE_FindPOLIndex,
 // MLE_GetFtransCalcPOL, MLE_GetFtransCalcPassNum, MLE_GetFtransCalcPOLIndex,
 // MLE_SetFtransCalcPOLIndex), bound to one engine object.
@@ -154,6 +156,16 @@ uint32_t PMM_Make_POLMaskPattern(const CallbackTable& cb, ICMResourceData& icm, 
 uint32_t PMM_OffsetTable(ICMResourceData& icm, bool table64, const CallbackTable& cb,
                          const CountedArray<uint8_t>** out);
 
+// The overlap grade of `raster` for ink `ink` on head `head` in the pass
+// engine's current pass: kind = the nozzle's state; for kinds 2 and 3 (low
+// 7 bits) grade = the nozzle's offset inside the run of nozzles of its state
+// around it, modulo the row count of the pattern entry its layer row and
+// the ink's column name in the work (the offset itself without a built
+// entry); other kinds grade 0. 92 for a raster no nozzle of the pass prints,
+// the pass engine's 255 for a head or ink outside the page. It serves the
+// loss-nozzle complement; `work` may be null.
+uint32_t PMM_GetPOLMaskGrad(MLE_INSTANCE* mle, const POLMaskWork* work, int32_t ink, int32_t head, int64_t raster,
+                            uint8_t* kind, uint8_t* grade);
 // dst[i] = src[i] AND mask[(start + i) mod width] for any width >= 1 and
 // start (a slot of width 0 or without pattern gives zeros); the second form
 // ANDs both slots. dst may equal src. Both return 0.

@@ -98,6 +98,114 @@ typedef struct _HXR_OPTION_INFO {
     unsigned int channelMode1;      /* intent 1's LUT channel mode; default 0xFFFFFFFF */
 } _HXR_OPTION_INFO;
 
+/* ------------------------------------------------------------------------
+ * The engine's entry points. Every function answers 0 for success or a code
+ * of its own (the first digits name the function); the engine's inner
+ * failures are kept in the error record (HXR_GetErrorInfo), which keeps the
+ * first failure since the last instance creation.
+ *
+ * Order: HXR_CreateInstanceEx, HXR_SetValue (any number), HXR_StartJob; or
+ * HXR_CreateInstance alone. Then per page HXR_StartPage, per band
+ * HXR_Halftone or HXR_ConvertColor, HXR_EndPage; HXR_DeleteInstance frees
+ * the whole job. An instance whose job start failed can only be deleted.
+ * ------------------------------------------------------------------------ */
+
+/* Output flags of an instance. */
+#define HXR_OUTPUT_HOST 1u /* the host halftones: controller and its data set */
+#define HXR_OUTPUT_SLUT 2u /* the printer-side SLUT package */
+#define HXR_OUTPUT_RH 4u   /* the RH package */
+
+/* HXR_SetValue keys. */
+#define HXR_KEY_REDUCTION_METHOD 16u /* one word 0 or 1 */
+#define HXR_KEY_TEXT_ENHANCE 17u     /* one word 0 or 3 */
+#define HXR_KEY_PATTERND_A 256u      /* twelve words */
+#define HXR_KEY_PATTERND_B 257u      /* twelve words */
+#define HXR_KEY_UNDER_WHITE 258u     /* one word 0 or 1 */
+#define HXR_KEY_COLOR_TABLE_A 768u   /* twelve words */
+#define HXR_KEY_COLOR_TABLE_B 769u   /* twelve words */
+#define HXR_KEY_WPRINT_OUTPUT 1024u
+#define HXR_KEY_WPRINT_W 1025u
+#define HXR_KEY_WPRINT_REDUCTION 1026u
+#define HXR_KEY_ADDED_LUT_0 1280u /* HXRAddedLutValue */
+#define HXR_KEY_ADDED_LUT_1 1281u
+
+/* The value of keys 1280 and 1281: the bytes are copied. */
+typedef struct HXRAddedLutValue {
+    unsigned int size;
+    const unsigned char* data;
+} HXRAddedLutValue;
+
+OVCG_API unsigned int HXR_GetDefaultValue(_HXR_OPTION_INFO* option);
+OVCG_API unsigned int HXR_SetDutyFactorValue(_HXR_OPTION_INFO* option, unsigned int factor);
+/* The real output colour codes of the ink set (12 entries at most); their
+ * count, 0 on failure. */
+OVCG_API unsigned int HXR_GetOutputColorOrderRough(int inkSet, signed char* codes, const HXRServiceTable* services);
+OVCG_API unsigned int HXR_CreateInstanceEx(void** handle, const _HXR_IMAGE_INFO* image,
+                                           const _HXR_HALFTONE_INFO* halftone, const _HXR_OPTION_INFO* option,
+                                           const HXRServiceTable* services, int flags);
+OVCG_API unsigned int HXR_SetValue(void* instance, unsigned int key, const void* value);
+OVCG_API unsigned int HXR_StartJob(void* instance);
+/* HXR_CreateInstanceEx and HXR_StartJob; a failed start deletes the instance
+ * and leaves the handle null. */
+OVCG_API unsigned int HXR_CreateInstance(void** handle, const _HXR_IMAGE_INFO* image,
+                                         const _HXR_HALFTONE_INFO* halftone, const _HXR_OPTION_INFO* option,
+                                         const HXRServiceTable* services, int flags);
+OVCG_API unsigned int HXR_EndJob(void* instance);
+OVCG_API void HXR_DeleteInstance(void* instance);
+OVCG_API unsigned int HXR_SetBRSFunc(void* instance, const void* brs);
+OVCG_API unsigned int HXR_SetDataShiftFunc(void* instance, const void* shift);
+OVCG_API unsigned int HXR_SetABRFunc(void* instance);
+/* switching: {count, up to five line numbers}. */
+OVCG_API unsigned int HXR_ResetSwitchingPos(void* instance, const int* switching);
+OVCG_API unsigned int HXR_StartPage(void* instance, const int* switching);
+OVCG_API unsigned int HXR_Halftone(void* instance, unsigned char** out, int* anyDot, const void** planes,
+                                   const unsigned char** attributes, int pixels, int xOffset, int lines, int firstRow);
+OVCG_API unsigned int HXR_ConvertColor(void* instance, unsigned char** out, int* start, int* length,
+                                       const void** planes, const unsigned char** attributes, int pixels, int xOffset,
+                                       int lines, int firstRow);
+OVCG_API unsigned int HXR_EndPage(void* instance);
+OVCG_API unsigned int HXR_GetOutputColorOrder(void* instance, signed char* codes);
+/* One size per halftone colour (12 entries at most). */
+OVCG_API unsigned int HXR_GetOutputBufferSize(void* instance, int* sizes);
+OVCG_API unsigned int HXR_GetInkBufferSize(void* instance, int* size);
+/* Three counts per output colour (36 entries at most). */
+OVCG_API unsigned int HXR_GetDotCount(void* instance, unsigned int* counts, int shift);
+OVCG_API unsigned int HXR_GetDotCount64(void* instance, unsigned long long* counts);
+OVCG_API unsigned int HXR_GetSlut(void* instance, unsigned char** data, int* size);
+OVCG_API unsigned int HXR_GetDoubleGamma(void* instance, unsigned int* gamma0, unsigned int* gamma255,
+                                         unsigned int* colorGamma0, unsigned int* colorGamma255);
+OVCG_API unsigned int HXR_GetRHData(void* instance, void** data, unsigned int* size);
+OVCG_API unsigned int HXR_GetRHCommonData(void* instance, void** data, unsigned int* size, unsigned int reserved);
+OVCG_API unsigned int HXR_GetRHLutData(void* instance, void** data, unsigned int* size, unsigned int kind);
+OVCG_API unsigned int HXR_GetRHDitherData(void* instance, void** data, unsigned int* size, unsigned int kind);
+OVCG_API unsigned int HXR_GetRHUBECData(void* instance, void** data, unsigned int* size, unsigned int kind);
+OVCG_API unsigned int HXR_GetErrorInfo(char** message);
+OVCG_API unsigned int HXR_GetColorConvertData(void* instance);
+
+/* The bridge entries: each forwards unchanged to the HXR_ function of the
+ * same name. */
+OVCG_API unsigned int A_OvhtHXR_GetDefaultValue(_HXR_OPTION_INFO* option);
+OVCG_API unsigned int A_OvhtHXR_GetOutputColorOrderRough(int inkSet, signed char* codes,
+                                                         const HXRServiceTable* services);
+OVCG_API unsigned int A_OvhtHXR_CreateInstance(void** handle, const _HXR_IMAGE_INFO* image,
+                                               const _HXR_HALFTONE_INFO* halftone, const _HXR_OPTION_INFO* option,
+                                               const HXRServiceTable* services, int flags);
+OVCG_API void A_OvhtHXR_DeleteInstance(void* instance);
+OVCG_API unsigned int A_OvhtHXR_SetBRSFunc(void* instance, const void* brs);
+OVCG_API unsigned int A_OvhtHXR_ResetSwitchingPos(void* instance, const int* switching);
+OVCG_API unsigned int A_OvhtHXR_StartPage(void* instance, const int* switching);
+OVCG_API unsigned int A_OvhtHXR_Halftone(void* instance, unsigned char** out, int* anyDot, const void** planes,
+                                         const unsigned char** attributes, int pixels, int xOffset, int lines,
+                                         int firstRow);
+OVCG_API unsigned int A_OvhtHXR_ConvertColor(void* instance, unsigned char** out, int* start, int* length,
+                                             const void** planes, const unsigned char** attributes, int pixels,
+                                             int xOffset, int lines, int firstRow);
+OVCG_API unsigned int A_OvhtHXR_EndPage(void* instance);
+OVCG_API unsigned int A_OvhtHXR_GetOutputColorOrder(void* instance, signed char* codes);
+OVCG_API unsigned int A_OvhtHXR_GetOutputBufferSize(void* instance, int* sizes);
+OVCG_API unsigned int A_OvhtHXR_GetDotCount(void* instance, unsigned int* counts, int shift);
+OVCG_API unsigned int A_OvhtHXR_GetSlut(void* instance, unsigned char** data, int* size);
+
 /* Descriptors of the RH package (HXR_GetRHLutData, HXR_GetRHDitherData,
  * HXR_GetRHUBECData). Each is a new block of the instance; its pointers lead
  * into the package image, whose sections are little-endian byte layouts

@@ -77,7 +77,7 @@ typedef struct IRACS_USE_HEAD {
 #define IRAC_GET_SWITCHING_POSITION 7   /* IRACS_SWITCHING_POSITION */
 #define IRAC_GET_USE_HEAD 8             /* IRACS_USE_HEAD* */
 #define IRAC_GET_PREBUFF_RASTER 9       /* int32_t */
-#define IRAC_GET_LAYERS_INKCODE 100     /* band path only */
+#define IRAC_GET_LAYERS_INKCODE 100     /* IRACS_LAYERS_INKCODE, band path only */
 #define IRAC_GET_SHIFT_COUNT 508        /* IRACS_SHIFT_LIST: enable and count */
 #define IRAC_GET_SHIFTS 509             /* IRACS_SHIFT_LIST: resolution, count and shifts */
 #define IRAC_SET_UNITRASTER 0           /* uint32_t */
@@ -116,6 +116,17 @@ typedef struct IRACS_SHIFT_LIST {
     int16_t count;
     uint16_t* shifts;
 } IRACS_SHIFT_LIST;
+
+/* Code 100 (band path): the page ink codes of each halftone layer. out[l x
+ * inks + i] = ink_codes[i] with the layer's bits (0x00, 0x80, 0x40, 0xC0 for
+ * layers 0 to 3); every code made must be one the band-path resource lists. */
+typedef struct IRACS_LAYERS_INKCODE {
+    int32_t layers;            /* 1 to 4 */
+    int32_t inks;              /* 1 to 32 */
+    int32_t total;             /* layers x inks, at most 32 */
+    const uint8_t* ink_codes;  /* inks codes, none with a bit of 0xE0 */
+    uint8_t* out;              /* total codes */
+} IRACS_LAYERS_INKCODE;
 
 /* Platform callbacks, as the engine calls them. */
 typedef void* (*OVF_PFN_ALLOC)(uint32_t size);

@@ -426,4 +426,28 @@ TEST_F(HxrDllTest, PlainForwardersPassArgumentsAndResults) {
     EXPECT_EQ(fake.log, want);
 }
 
+// The library's own engine behind the adapter's default table.
+TEST(HxrDllEngine, DefaultTableBindsTheLinkedEngine) {
+    ASSERT_TRUE(AllBound(DefaultHxrEngineTable()));
+    CHXRDLL dll("ht.so");
+    _HXR_OPTION_INFO option{};
+    ASSERT_EQ(dll.HXR_GetDefaultValue(&option), 0u);
+    EXPECT_EQ(option.tone[9], 220);
+    EXPECT_EQ(option.colorValue[11], 1024u);
+    signed char order[12] = {};
+    EXPECT_EQ(dll.HXR_GetOutputColorOrderRough(1, order, nullptr), 4u);
+    EXPECT_EQ(order[3], 0);
+    // Without a resource file no print mode is found: the failed start leaves
+    // no handle (and nothing to delete).
+    const _HXR_IMAGE_INFO image = {3, 1, 3, 0, 16};
+    const _HXR_HALFTONE_INFO halftone = {1, 0, 0, 0, 3, 600, 600, 2, 0, 1, 1};
+    void* handle = &handle;
+    EXPECT_EQ(dll.HXR_CreateInstance(&handle, &image, &halftone, &option, nullptr, 1), 202u);
+    EXPECT_EQ(handle, nullptr);
+    EXPECT_EQ(dll.HXR_EndPage(nullptr), 901u);
+    int sizes[4] = {7, 7, 7, 7};
+    EXPECT_EQ(dll.HXR_GetOutputBufferSize(nullptr, sizes, 4), 1001u);
+    EXPECT_EQ(sizes[0], 0);
+}
+
 }  // namespace

@@ -17,14 +17,18 @@ DriverJob::DriverJob(const ModelHeadControl& hc, const JobRequest& q) : request(
     code = IRAC_StartJob(&handle, &id, &pd, &option, &value, &ovf.table());
 }
 
-std::string DriverJob::release() {
-    IRAC_EndJob(handle);
-    handle = nullptr;
+std::string platform_trouble(const ovcg_test::FakeOvf& ovf) {
     std::string trouble;
     if (ovf.live_blocks()) trouble += std::to_string(ovf.live_blocks()) + " blocks left; ";
     if (ovf.bad_frees()) trouble += "bad free; ";
     if (ovf.resources_out()) trouble += "resource kept; ";
     return trouble;
+}
+
+std::string DriverJob::release() {
+    IRAC_EndJob(handle);
+    handle = nullptr;
+    return platform_trouble(ovf);
 }
 
 DriverJob::~DriverJob() { release(); }
@@ -61,9 +65,9 @@ Page random_page(std::mt19937& rng, PageKind kind, uint32_t colours, uint32_t le
     return p;
 }
 
-uint32_t print_page(DriverJob& d, const Page& page, const std::vector<uint8_t>& inks, std::mt19937& rng, bool skip,
-                    uint32_t pad) {
-    if (uint32_t rc = IRAC_StartPage(d.handle, page.left, inks.data())) return rc;
+uint32_t print_page(IRAC_INSTANCE_DEF* handle, const Page& page, const std::vector<uint8_t>& inks, std::mt19937& rng,
+                    bool skip, uint32_t pad) {
+    if (uint32_t rc = IRAC_StartPage(handle, page.left, inks.data())) return rc;
     const uint32_t colours = uint32_t(page.planes.size());
     const uint32_t lineWidth = page.width + pad;
     std::vector<std::vector<uint8_t>> buffers(2, std::vector<uint8_t>(size_t(lineWidth) * colours + 1, 0));
@@ -88,10 +92,10 @@ uint32_t print_page(DriverJob& d, const Page& page, const std::vector<uint8_t>& 
             lines[k] = buffers[k].data();
         }
         const IRACS_RASTERDATA run{lines, lineWidth, n, r};
-        if (uint32_t rc = IRAC_DrawData(d.handle, &run)) return rc;
+        if (uint32_t rc = IRAC_DrawData(handle, &run)) return rc;
         r += n;
     }
-    return IRAC_EndPage(d.handle);
+    return IRAC_EndPage(handle);
 }
 
 ovcg_test::VpPlane expected_plane(const Page& page, uint32_t colour, uint32_t top, uint32_t bottom, int bits) {

@@ -61,8 +61,12 @@ Page random_page(std::mt19937& rng, PageKind kind, uint32_t colours, uint32_t le
 // Sends the page as runs of one or two rasters (a line width of the raster
 // width plus `pad`), leaving out some blank rasters when `skip`, then ends
 // it. The first failing call's code.
-uint32_t print_page(DriverJob& d, const Page& page, const std::vector<uint8_t>& inks, std::mt19937& rng,
+uint32_t print_page(IRAC_INSTANCE_DEF* handle, const Page& page, const std::vector<uint8_t>& inks, std::mt19937& rng,
                     bool skip = true, uint32_t pad = 3);
+inline uint32_t print_page(DriverJob& d, const Page& page, const std::vector<uint8_t>& inks, std::mt19937& rng,
+                           bool skip = true, uint32_t pad = 3) {
+    return print_page(d.handle, page, inks, rng, skip, pad);
+}
 
 // What the printer should read: colour c's plane, page rasters
 // [top, length - bottom) printed from raster 0.
@@ -70,6 +74,9 @@ ovcg_test::VpPlane expected_plane(const Page& page, uint32_t colour, uint32_t to
 
 // The bytes sent from piece `from` on.
 std::vector<uint8_t> sent_from(const ovcg_test::FakeOvf& ovf, size_t from);
+// What the platform saw go wrong after a job's end: blocks left, a bad
+// free, a resource kept; empty when nothing.
+std::string platform_trouble(const ovcg_test::FakeOvf& ovf);
 
 // The default model's inks K C M Y c m: ink codes and command colours.
 std::vector<uint8_t> model_inks();

@@ -67,7 +67,7 @@ TEST(HeadDriverEntry, StartJobChecksArgumentsInOrderAndLeavesNothingOnFailure) {
         {"pointers before the identifier", [](StartArgs& a) { a.id.kind = 2, a.nullTable = true; }, 801},
         {"identifier before option 0x4", [](StartArgs& a) { a.id.kind = 2, a.option.flags = 0x14; }, 807},
         {"option 0x14", [](StartArgs& a) { a.option.flags = 0x14; }, 801},
-        {"the band path is not built", [](StartArgs& a) { a.option.flags = 0x18; }, 802},
+        {"the band path without its resource", [](StartArgs& a) { a.option.flags = 0x18; }, kStrNoResource},
         {"sub-kind 3 takes the short mode number", [](StartArgs& a) { a.id.sub_kind = 3; }, kRscNoMode},
         {"sub-mode 5", [](StartArgs& a) { a.id.sub_mode = 5; }, kIcmBadArgument},
         {"page length 0", [](StartArgs& a) { a.pd.page_length = 0; }, kIcmBadArgument},

@@ -1,6 +1,7 @@
 #include "support/model.h"
 
 #include "support/model_dither.h"
+#include "support/model_band_path.h"
 #include "support/model_head_control.h"
 #include "support/model_index.h"
 #include "support/model_links.h"
@@ -39,6 +40,7 @@ ResWriter build_model(const ModelDescription& model) {
     add_model_dither(w, model);
     add_model_links(w, model);
     add_model_head_control(w, model);
+    add_model_band_path(w, model);
     add_model_halftone(w, model);
     (void)model;
     return w;

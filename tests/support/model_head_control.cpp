@@ -942,6 +942,35 @@ ModelHeadControl driver_variant(const ModelDescription& model, HcVariant variant
             hc.head.pol_base_b = {0x5A3C96E1u, 0x0F1E2D4Bu};
             break;
         }
+        case HcVariant::LossNozzle: {
+            hc = head_control_variant(model, HcVariant::TwoHeadsOverlap);
+            HcMode& m = hc.modes[0];
+            m.function_flags |= 0x10000 | 0x80000 | 0x200000;
+            const size_t arrays = m.color_order.size();
+            std::vector<uint16_t> starts, halftones;
+            for (uint16_t n = 0; n < 8; ++n) starts.push_back(uint16_t(16 * n)), halftones.push_back(n);
+            m.lht.starts.assign(arrays, starts);
+            m.lht.halftones.assign(arrays, halftones);
+            uint32_t virtualNozzles = 0;
+            for (uint16_t n : hc.head.nozzles) virtualNozzles += n;
+            m.pmc_unit.kind = 1;
+            for (uint32_t v = 0; v < virtualNozzles; ++v) m.pmc_unit.data.push_back(uint8_t(1 + v % 2));
+            m.cms_unit.thresholds = {2, 5};
+            m.cms_unit.types = {1, 2};
+            HcPmcModel pmc;
+            // Set n - 1 for stacks of n passes: 2^n x n values per table.
+            for (uint16_t n = 1; n <= 3; ++n) {
+                std::vector<uint16_t> t(size_t(n) << n);
+                for (size_t i = 0; i < t.size(); ++i) t[i] = uint16_t(10 * n + i);
+                pmc.sets.push_back({HcPmcTableGroup{uint16_t(1u << n), n, {t, t}}, HcPmcTableGroup{uint16_t(1u << n), n, {t}}});
+            }
+            pmc.mask_width = 2;
+            pmc.mask_rows = 3;
+            pmc.multiplier = 1;
+            pmc.mask = {1, 2, 3, 4, 5, 6};
+            hc.head.pmc_model = pmc;
+            break;
+        }
         case HcVariant::DriverTwoHeads: {
             hc = head_control_variant(model, HcVariant::TwoHeadsOverlap);
             HcMode& t = hc.modes[0];

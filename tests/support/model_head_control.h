@@ -302,6 +302,8 @@ enum class HcVariant {
     TwoTables,        // Lower whose lower feeds are steps over the normal feed less feedBase (two moving-range tables)
     LowerEdgeSlot,    // Lower in slot 0 and a lower-edge logic (lower feed 2) in slot 3
     LowerInterleaved, // pitch 2: the interleaved logic (no overlap) carried on by a segment layer, lower passes feeding 3
+    // Loss-nozzle complement.
+    LossNozzle,       // TwoHeadsOverlap with layered halftoning (stack n for nozzles 16n..), a PMC model part, PMC and CMS units
 };
 ModelHeadControl head_control_variant(const ModelDescription& model, HcVariant variant);
 

@@ -1,5 +1,6 @@
 // RGB bands for the kernel tests (lut_band.h has the bands and their
-// photo-like content) and the plain RGB kernels by walk.
+// photo-like content), content with exact repeats, and the plain RGB
+// kernels by walk.
 #pragma once
 
 #include "hxr/color/hxr_color_kernel.h"
