@@ -1,7 +1,8 @@
 // The CMYK LUT kernels on a band of two A0-wide lines (9921 pixels) of 8-bit
 // interleaved CMYK (pixel stride 4), no attribute plane, through a smooth
 // 32-node 4D table: Normal at scale 1 for 4 and 6 inks, plain and with the
-// under-white clear, on photo-like content (gradients with mild noise, hard
+// under-white clear, each without and with PatternD (upper values 120 in
+// inks 0 and 2, so that light areas hold), on photo-like content (gradients with mild noise, hard
 // edges and blank margins), a uniform band and pure noise. Items are input
 // pixels.
 #include <benchmark/benchmark.h>
@@ -54,16 +55,18 @@ std::vector<uint8_t> cmyk_band(Content content) {
 void* bench_alloc(size_t count, size_t size) { return count && size ? std::calloc(count, size) : nullptr; }
 void bench_free(void* p) { std::free(p); }
 
-// Args: ink count, content, under-white (0: Color4DFuncTable's Normal, 1:
-// Color4DUnderWhiteFuncTable's, clearing the last ink).
+// Args: ink count, content, table: bit 0 under-white (clearing the last
+// ink), bit 1 PatternD (0: Color4DFuncTable's Normal, 1: Color4DUnderWhite,
+// 2: Color4DPatternD, 3: Color4DUnderWhitePatternD).
 void BM_CmykKernelNormal(benchmark::State& state) {
     const auto inks = int32_t(state.range(0));
     const auto content = Content(state.range(1));
-    const bool underWhite = state.range(2) != 0;
+    const bool underWhite = (state.range(2) & 1) != 0, patternD = (state.range(2) & 2) != 0;
     ovcg_test::LutSpec spec;
     spec.inks = uint32_t(inks);
     spec.dimension = 4;
     spec.grid = ovcg_test::LutGrid::Smooth;
+    if (patternD) spec.patternUpper[0] = spec.patternUpper[2] = 120;
     const ovcg_test::SyntheticLut lut(spec);
     const HXRLutData* luts[2] = {lut.get(), lut.get()};
     HXRMemMgr* mm = HXRCreateMemMgr(bench_alloc, bench_free);
@@ -71,7 +74,9 @@ void BM_CmykKernelNormal(benchmark::State& state) {
         HXRCreateIntermediateData(inks, kWidth, 1, 1, nullptr, underWhite ? inks - 1 : -1, mm);
     const std::vector<uint8_t> px = cmyk_band(content);
     HXRColorKernel kernel = nullptr;
-    for (const HXRColorFuncRow* row = kHxrColorFuncTables.table[underWhite ? kColor4DUnderWhite : kColor4D];
+    constexpr HXRColorFamily kTables[] = {kColor4D, kColor4DUnderWhite, kColor4DPatternD,
+                                          kColor4DUnderWhitePatternD};
+    for (const HXRColorFuncRow* row = kHxrColorFuncTables.table[kTables[int(underWhite) | int(patternD) << 1]];
          row->count != -1; ++row)
         if (row->count == inks) kernel = row->normal;
     static const uint8_t kZero = 0;
@@ -89,7 +94,7 @@ void BM_CmykKernelNormal(benchmark::State& state) {
     HXRDeleteMemMgr(mm);
 }
 BENCHMARK(BM_CmykKernelNormal)
-    ->ArgNames({"inks", "content", "uw"})
+    ->ArgNames({"inks", "content", "table"})
     ->Args({4, kPhoto, 0})
     ->Args({6, kPhoto, 0})
     ->Args({4, kUniform, 0})
@@ -97,6 +102,13 @@ BENCHMARK(BM_CmykKernelNormal)
     ->Args({4, kNoise, 0})
     ->Args({6, kNoise, 0})
     ->Args({4, kPhoto, 1})
-    ->Args({6, kPhoto, 1});
+    ->Args({6, kPhoto, 1})
+    ->Args({4, kPhoto, 2})
+    ->Args({6, kPhoto, 2})
+    ->Args({4, kUniform, 2})
+    ->Args({6, kUniform, 2})
+    ->Args({4, kNoise, 2})
+    ->Args({6, kNoise, 2})
+    ->Args({6, kPhoto, 3});
 
 }  // namespace

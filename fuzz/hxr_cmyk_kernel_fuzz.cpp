@@ -1,6 +1,7 @@
-// Fuzzes the CMYK LUT kernels (plain, user colour, under-white and both)
-// against the literal reference model: the input draws the ink count, the
-// family with a walk and scale it has, sample size, pixel and attribute
+// Fuzzes the CMYK LUT kernels (plain, user colour, under-white and both,
+// each with or without PatternD) against the literal reference model: the
+// input draws the ink count, the family with a walk and scale it has and
+// PatternD with the pattern upper values of both tables, sample size, pixel and attribute
 // strides, span, reduction method, one or two tables, the clear position
 // (also beyond the inks), a user table and the seed, then the band's samples
 // and attribute bytes (lut_kernel_fuzz.h: exact planes, painted descriptors
@@ -41,7 +42,7 @@ constexpr Form kForms[] = {
 
 // Tables by ink count, LUT1 on other node levels and gammas (the second
 // decodes past 65535), built on first use.
-const ovcg_test::SyntheticLut& table(int inks, int variant) {
+ovcg_test::SyntheticLut& table(int inks, int variant) {
     static std::map<int, std::unique_ptr<ovcg_test::SyntheticLut>> cache;
     auto& slot = cache[inks * 4 + variant];
     if (!slot) {
@@ -60,8 +61,19 @@ const ovcg_test::SyntheticLut& table(int inks, int variant) {
     return *slot;
 }
 
-HXRColorKernel kernel_of(const Form& f, int inks) {
-    for (const HXRColorFuncRow* row = kHxrColorFuncTables.table[f.table]; row->count != -1; ++row)
+// The PatternD table of a table without it.
+HXRColorFamily with_pd(HXRColorFamily t) {
+    switch (t) {
+        case kColor4D: return kColor4DPatternD;
+        case kColor4DUserSpec: return kColor4DUserSpecPatternD;
+        case kColor4DUnderWhite: return kColor4DUnderWhitePatternD;
+        default: return kColor4DUserSpecUnderWhitePatternD;
+    }
+}
+
+HXRColorKernel kernel_of(const Form& f, int inks, bool patternD) {
+    for (const HXRColorFuncRow* row = kHxrColorFuncTables.table[patternD ? with_pd(f.table) : f.table];
+         row->count != -1; ++row)
         if (row->count == inks)
             return f.walk == CmykWalk::Normal ? row->normal : f.walk == CmykWalk::Expand ? row->expandH2NxV2
                                                                                          : row->reduceH;
@@ -73,7 +85,9 @@ HXRColorKernel kernel_of(const Form& f, int inks) {
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     lut_fuzz::Reader in(data, size);
     const int inks = kInks[in.byte() % 8];
-    const Form& form = kForms[in.byte() % (sizeof kForms / sizeof kForms[0])];
+    const uint32_t fb = in.byte();
+    const Form& form = kForms[(fb & 0x7F) % (sizeof kForms / sizeof kForms[0])];
+    const bool patternD = fb & 0x80;
     const uint32_t flags = in.byte();
     const uint32_t depth = flags & 1 ? 2 : 1, pixelOffset = (flags >> 4) % 6 + 1, attrStride = in.byte() % 5;
     const bool intents = flags & 2, two = flags & 4;
@@ -91,6 +105,16 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const bool user = form.table == kColor4DUserSpec || form.table == kColor4DUserSpecUnderWhite;
     const bool sameLines = user && (flags & 0x80);
     std::vector<uint32_t> userTable = ovcg_test::synthetic_user_table(uint32_t(inks), in.byte());
+    if (patternD) {
+        // Pattern upper values of channels 0 and 2 (the others are never
+        // read): mostly codes, sometimes 0 or any word.
+        for (int v : {0, variant})
+            for (int channel : {0, 2}) {
+                const uint32_t b = in.byte();
+                table(inks, v).get()->patternUpper[channel] =
+                    b < 200 ? b : b < 230 ? 0 : in.word();
+            }
+    }
     if (form.walk == CmykWalk::Reduce) start &= ~1, count &= ~1;
     const int32_t end = start + count;
     const int lines = form.walk == CmykWalk::Expand || sameLines ? 1 : 2;
@@ -104,10 +128,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (!runs.make(mm, band, inks, columns, intents, method, lines == 1, clear)) std::abort();
     auto& [got, want] = runs.run;
     const void* aux = user ? userTable.data() : nullptr;
-    kernel_of(form, inks)(luts, aux, got.d, seed, pixelOffset, depth, form.scale, got.planes, got.attrs, attrStride,
+    kernel_of(form, inks, patternD)(luts, aux, got.d, seed, pixelOffset, depth, form.scale, got.planes, got.attrs, attrStride,
                           start, end);
     const bool underWhite = form.table == kColor4DUnderWhite || form.table == kColor4DUserSpecUnderWhite;
-    ovcg_test::CmykReference(inks, form.walk, {user, underWhite})
+    ovcg_test::CmykReference(inks, form.walk, {user, underWhite, patternD})
         .run(luts, aux, want.d, seed, pixelOffset, depth, form.scale, want.planes, want.attrs, attrStride, start, end);
     if (!runs.agree(mm)) std::abort();
     HXRDeleteMemMgr(mm);

@@ -1,9 +1,9 @@
 // The one CMYK (four-channel) LUT kernel: CmykKernel<N, Walk, Features> is
 // every 4D kernel of the tables, for N inks, a walk (NormalWalk, ExpandWalk,
 // ReduceWalk: hxr_color_kernel_parts.h) and a set of feature bits (user
-// colour, under-white). The named kernels (hxr_color_cmyk_kernels.h) are its
-// instantiations; the converter picks one per job and band, so nothing here
-// tests a variant per pixel.
+// colour, under-white, PatternD). The named kernels
+// (hxr_color_cmyk_kernels.h) are its instantiations; the converter picks one
+// per job and band, so nothing here tests a variant per pixel.
 //
 // What a call does on a band (contract: hxr_color_kernel.h). The 4D grid has
 // 32 nodes per axis, node (g0, g1, g2, g3) at index g0 << 15 | g1 << 10 |
@@ -40,11 +40,22 @@
 //                   before the clear. The position is read once per call; -1
 //                   (or any index outside the N inks) runs the kernel without
 //                   the feature, so its output is the plain kernel's.
+//  kCmykPatternD    the PatternD hold (PatternDHold<4>: kernel parts) on
+//                   every flat block and expanded pair, after smoothing
+//                   and before the clear: a light level of ink 0 or ink 2
+//                   takes the held level, recomputed from four nodes at the
+//                   hold offset (16, 4, 1, then 0 in a call) + 0, 64, 128,
+//                   192 unless the block repeats the previous flat block
+//                   (Normal: means equal to its TL; ExpandH2NxV2: the same
+//                   pixel; ReduceH: the same means; always on the same LUT).
+//                   Smoothing never sees the held levels, the clear changes
+//                   only what is written (never the hold), and a user pixel
+//                   (never in a flat block) is never held.
 // Every pixel is exempted by its own attribute byte, in flat blocks too: a
 // flat block is looked up once for its four pixels, but a caller that marks
 // one pixel as keeping its under-white layer gets it there.
-// ReduceH has no feature form: the user-colour and under-white tables hold a
-// dummy in that slot, which the converter refuses to call.
+// ReduceH has no user-colour or under-white form: those tables hold a dummy
+// in that slot, which the converter refuses to call.
 #pragma once
 
 #include "hxr/color/hxr_color_kernel_parts.h"
@@ -58,6 +69,10 @@ namespace ovcg {
 
 inline constexpr unsigned kCmykUser = 1;
 inline constexpr unsigned kCmykUnderWhite = 2;
+inline constexpr unsigned kCmykPatternD = 4;
+
+// What a kernel without the PatternD feature holds of it.
+struct CmykNoHold {};
 
 // Attribute bits: a user-colour pixel; pixels exempt from the under-white clear.
 inline constexpr uint32_t kCmykUserAttr = 0x04;
@@ -70,6 +85,7 @@ public:
     using Lanes = InkLanes<N>;
     static constexpr int kWords = Lanes::kWords;
     static constexpr int kPairs = Lanes::kPairs;
+    static constexpr bool kHold = (F & kCmykPatternD) != 0;
     using Pixel = LutPixel<4>;
     using Block = LutBlock<4>;
 
@@ -85,6 +101,7 @@ public:
         // The clear ink's lane pair loses its byte; the others keep all.
         for (int j = 0; j < kPairs; ++j)
             clearMask_[j] = (F & kCmykUnderWhite) != 0 && j == clear / 2 ? ~(0xFFu << (16 * (clear & 1))) : ~0u;
+        if constexpr (kHold) hold_ = PatternDHold<4>(luts);
     }
 
     // Normal: columns o and o + 1 of both rows.
@@ -95,9 +112,8 @@ public:
             means(b, x, m);
             uint32_t v[kPairs];
             four_nodes(m, lut, r, x, v);
-            smooth(b.tl.v, lut, x, v);
             uint8_t levels[N];
-            Lanes::unpack(v, levels);
+            settle(m, b.tl.v, lut, x, true, v, levels);
             put(0, o, levels, levels);
             put(1, o, levels, levels);
             if constexpr ((F & kCmykUnderWhite) != 0) {
@@ -126,9 +142,8 @@ public:
         const int lut = lut_choice(p.attr);
         uint32_t v[kPairs];
         four_nodes(p.v, lut, r, x, v);
-        smooth(p.v, lut, x, v);
         uint8_t levels[N];
-        Lanes::unpack(v, levels);
+        settle(p.v, p.v, lut, x, true, v, levels);
         put(0, o, levels, levels);
         if constexpr ((F & kCmykUnderWhite) != 0) {
             if (blank(p.v)) {
@@ -142,14 +157,15 @@ public:
     // ReduceH: column o of both rows; Mean selects reduction method 1.
     template <bool Mean>
     void column(uint32_t o, uint32_t r, const Block& b, const LutRandom& x) {
-        static_assert(F == 0, "the reduction has no feature form");
+        static_assert((F & ~kCmykPatternD) == 0, "the reduction has no user-colour or under-white form");
         if (is_flat(b)) {
             uint32_t m[4];
             means(b, x, m);
+            const int lut = lut_choice(b.tl.attr);
             uint32_t v[kPairs];
-            four_nodes(m, lut_choice(b.tl.attr), r, x, v);
+            four_nodes(m, lut, r, x, v);
             uint8_t levels[N];
-            Lanes::unpack(v, levels);
+            settle(m, m, lut, x, false, v, levels);
             put_one(0, o, levels);
             put_one(1, o, levels);
         } else {
@@ -162,6 +178,7 @@ public:
             merge<Mean>(codes[2], codes[3], lut_choice(b.bl.attr), lut_choice(b.br.attr), bottom);
             put_one(0, o, top);
             put_one(1, o, bottom);
+            memory_.forget();
         }
         if (rows_.intents) {
             rows_.intent[0][o] = static_cast<uint8_t>(b.tl.attr);
@@ -209,14 +226,26 @@ private:
         });
     }
 
-    // Smoothing with the previous flat block when it is close to `ref` (Normal:
-    // the block's TL, ExpandH2NxV2: the pixel) on the same LUT; then this
-    // block is remembered, before any clear.
-    void smooth(const uint32_t* ref, int lut, const LutRandom& x, uint32_t* v) {
-        if (memory_.smooths(ref, lut)) {
+    // The levels of a flat look-up of `input` (Normal, ReduceH: the means;
+    // ExpandH2NxV2: the pixel): with `smooth`, blended with the previous flat
+    // block when it is close to `ref` (Normal: the block's TL, ExpandH2NxV2:
+    // the pixel) on the same LUT; then the PatternD hold; then this block is
+    // remembered with its lanes before the hold and before any clear (ReduceH
+    // remembers its means, for the hold only).
+    void settle(const uint32_t* input, const uint32_t* ref, int lut, const LutRandom& x, bool smooth, uint32_t* v,
+                uint8_t* levels) {
+        if (smooth && memory_.smooths(ref, lut)) {
             unrolled<kPairs>([&](auto j) { v[j] = Lanes::average(memory_.lanes[j], v[j], x.gamma()); });
         }
-        memory_.keep(ref, lut, v);
+        Lanes::unpack(v, levels);
+        if constexpr (kHold) {
+            hold_.apply(levels, lut, input, memory_, [this](int l, const uint32_t* in, uint32_t t) {
+                uint32_t p[4];
+                positions(in, p);
+                return node(l, p, t);
+            });
+        }
+        if (smooth || kHold) memory_.keep(ref, lut, v);
     }
 
     // A pixel by itself: its LUT at r/2 and r/2 + 128, averaged with beta; a
@@ -275,6 +304,7 @@ private:
     const uint32_t* encode_[2];
     uint32_t clearMask_[kPairs];
     FlatMemory<4, kPairs> memory_;
+    [[no_unique_address]] std::conditional_t<kHold, PatternDHold<4>, CmykNoHold> hold_;
 };
 
 // The walk over one band with the features F: everything is inlined into it
@@ -286,7 +316,8 @@ template <int N, class Walk, unsigned F>
                                               uint32_t seed, uint32_t pixelOffset, uint32_t sampleBytes,
                                               int32_t scale, const uint8_t** planes, const uint8_t** attrs,
                                               uint32_t attrStride, int32_t start, int32_t end, int32_t clear) {
-    static_assert(F == 0 || !std::is_same_v<Walk, ReduceWalk>, "the reduction has no feature form");
+    static_assert((F & ~kCmykPatternD) == 0 || !std::is_same_v<Walk, ReduceWalk>,
+                  "the reduction has no user-colour or under-white form");
     RunLutKernel<N, Walk, 4>(ink, seed, pixelOffset, sampleBytes, scale, planes, attrs, attrStride, start, end,
                              [&](const InkRows<N>& rows) { return CmykBlocks<N, F>(luts, aux, rows, clear); });
 }
@@ -314,3 +345,12 @@ void CmykKernel(const HXRLutData* const* luts, const void* aux, HXRIntermediateD
 }
 
 }  // namespace ovcg
+
+// Defines the named kernel `name` as CmykKernel<inks, walk, features>.
+#define OVCG_CMYK_KERNEL(name, inks, walk, features)                                                                  \
+    void name(const HXRLutData* const* luts, const void* aux, HXRIntermediateData* ink, uint32_t seed,               \
+              uint32_t pixelOffset, uint32_t sampleBytes, int32_t scale, const uint8_t** planes,                     \
+              const uint8_t** attrs, uint32_t attrStride, int32_t start, int32_t end) {                              \
+        ovcg::CmykKernel<inks, ovcg::walk, features>(luts, aux, ink, seed, pixelOffset, sampleBytes, scale, planes,  \
+                                                     attrs, attrStride, start, end);                                 \
+    }

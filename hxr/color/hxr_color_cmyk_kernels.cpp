@@ -3,14 +3,8 @@
 
 #include "hxr/color/hxr_color_cmyk_kernel.h"
 
-#define OVCG_CMYK_KERNEL(name, inks, walk, features)                                                                  \
-    void name(const HXRLutData* const* luts, const void* aux, HXRIntermediateData* ink, uint32_t seed,               \
-              uint32_t pixelOffset, uint32_t sampleBytes, int32_t scale, const uint8_t** planes,                     \
-              const uint8_t** attrs, uint32_t attrStride, int32_t start, int32_t end) {                              \
-        ovcg::CmykKernel<inks, ovcg::walk, features>(luts, aux, ink, seed, pixelOffset, sampleBytes, scale, planes,  \
-                                                     attrs, attrStride, start, end);                                 \
-    }
-
+// (The PatternD forms are in hxr_color_cmyk_pd_kernels.cpp, to share out
+// the compile time.)
 // One ink count: the rows of Color4DFuncTable, Color4DUserSpecFuncTable,
 // Color4DUnderWhiteFuncTable and Color4DUserSpecUnderWhiteFuncTable.
 #define OVCG_CMYK_ROW(n)                                                                                             \
@@ -33,4 +27,3 @@ OVCG_CMYK_ROW(10)
 OVCG_CMYK_ROW(12)
 
 #undef OVCG_CMYK_ROW
-#undef OVCG_CMYK_KERNEL

@@ -1,8 +1,8 @@
 // The pieces every LUT colour kernel is built from, whatever its input
 // dimension: the random generator and its node offsets, the lane pairs of a
 // node, the pixel and block records with the flat test, the memory of the
-// previous flat block that smoothing reads, the input cursor, the ink rows
-// and the three walks over a band. A kernel family (RGB here, CMYK beside it)
+// previous flat block that smoothing reads, the PatternD hold, the input
+// cursor, the ink rows and the three walks over a band. A kernel family (RGB here, CMYK beside it)
 // adds only what depends on its input: how a pixel finds its node and what a
 // flat block looks up. Nothing here allocates, reports or keeps state beyond
 // one call.
@@ -27,6 +27,7 @@
 
 #include "hxr/color/hxr_interm.h"
 #include "hxr/control/hxr_dblgamma.h"
+#include "hxr/control/hxr_lut_data.h"
 
 #include <bit>
 #include <cstddef>
@@ -190,6 +191,78 @@ struct FlatView {
     const uint32_t* tl;
     int lut;
     const FlatMemory<C, Pairs>& previous;
+};
+
+// ---------------------------------------------------------------- PatternD
+
+// The PatternD hold of a flat block (or an expanded pixel), shared by the RGB
+// and CMYK kernels. After smoothing, the level of ink 0 and of ink 2 is light
+// when it is not 0 and at most the pattern upper value of LUT channel 0 (ink
+// 0) or 2 (ink 2) of the block's LUT. A light level is replaced by a held
+// level, so that a light, even area keeps one steady level in those two inks
+// instead of one that follows the random node offsets:
+//  - the block repeats when the hold is on, the previous flat block chose the
+//    same LUT and the levels this block looked up (`input`) equal the
+//    previous flat block's reference levels; it takes the held levels;
+//  - otherwise the held levels are computed afresh: the hold offset is
+//    divided by Nodes (it starts at kStart), and held ink 0 and ink 2 are the
+//    truncated means of the Nodes nodes of `input` at the hold offset plus
+//    0, 256 / Nodes, ...: no random term, so the steady level does not
+//    depend on the generator. RGB looks up two nodes (offsets 96, 48, 24,
+//    ..., 1, then 0), CMYK four (16, 4, 1, then 0);
+//  - neither ink light turns the hold off.
+// A non-flat block needs no notice: the walk forgets the previous LUT choice
+// with it, so no block repeats across it. The caller keeps the levels before
+// the hold for smoothing, and remembers the block only after the hold.
+template <int Nodes>
+class PatternDHold {
+    static_assert(Nodes == 2 || Nodes == 4);
+    static constexpr int kShift = Nodes == 2 ? 1 : 2;
+
+public:
+    static constexpr int32_t kStart = Nodes == 2 ? 192 : 64;
+
+    PatternDHold() = default;
+    explicit PatternDHold(const HXRLutData* const* luts) {
+        for (int k = 0; k < 2; ++k) {
+            upper0_[k] = luts[k]->patternUpper[0];
+            upper2_[k] = luts[k]->patternUpper[2];
+        }
+    }
+
+    // `node(lut, input, t)` gives the node words of `input` at offset t.
+    template <int C, int Pairs, class Node>
+    void apply(uint8_t* levels, int lut, const uint32_t* input, const FlatMemory<C, Pairs>& previous, Node&& node) {
+        const bool light0 = levels[0] != 0 && levels[0] <= upper0_[lut];
+        const bool light2 = levels[2] != 0 && levels[2] <= upper2_[lut];
+        if (!light0 && !light2) {
+            on_ = false;
+            return;
+        }
+        bool repeat = on_ && previous.lut == lut;
+        unrolled<C>([&](auto c) { repeat &= input[c] == previous.ref[c]; });
+        if (!repeat) {
+            offset_ >>= kShift;
+            uint32_t sum0 = 0, sum2 = 0;
+            unrolled<Nodes>([&](auto i) {
+                const uint32_t w = node(lut, input, static_cast<uint32_t>(offset_) + i * (256 / Nodes))[0];
+                sum0 += w & 0xFF;
+                sum2 += (w >> 8) & 0xFF;
+            });
+            held0_ = static_cast<uint8_t>(sum0 >> kShift);
+            held2_ = static_cast<uint8_t>(sum2 >> kShift);
+            on_ = true;
+        }
+        if (light0) levels[0] = held0_;
+        if (light2) levels[2] = held2_;
+    }
+
+private:
+    uint32_t upper0_[2] = {};
+    uint32_t upper2_[2] = {};
+    uint8_t held0_ = 0, held2_ = 0;
+    int32_t offset_ = kStart;
+    bool on_ = false;
 };
 
 // ---------------------------------------------------------------- input

@@ -45,23 +45,12 @@
 // not), and the output mode becomes a byte mask per ink.
 //
 // PatternD (RgbPatternD<Base>: RgbPd over the plain features, RgbUserPd over
-// the user-colour ones; every walk): in a flat block, after smoothing, the
-// level of ink 0 and of ink 2 is light when it is not 0 and at most the
-// pattern upper value of LUT channel 0 (ink 0) or 2 (ink 2) of the block's
-// LUT. A light level is replaced by a held level:
-//   - the block repeats when the previous block was a flat block with a
-//     light ink (the hold is on), on the same LUT, and the levels this block
-//     looked up (Normal and ReduceH: its means; ExpandH2NxV2: its pixel)
-//     equal the previous flat block's reference levels (Normal: its TL;
-//     ExpandH2NxV2: its pixel; ReduceH: its means); it takes the held levels;
-//   - otherwise the held levels are computed afresh: the hold offset (192 at
-//     the start of a call) is halved, and held ink 0 and ink 2 are the
-//     truncated means of the nodes of the looked-up levels at the hold offset
-//     and at the hold offset + 128. Offsets run 96, 48, 24, 12, 6, 3, 1, then
-//     0 for the rest of the call; they never depend on the generator.
-// A flat block with neither ink light turns the hold off; a non-flat block
-// needs no notice, as the walk forgets the previous LUT choice with it, so
-// no block repeats across it. Smoothing reads the levels before the hold.
+// the user-colour ones; every walk): the hold of hxr_color_kernel_parts.h
+// (PatternDHold<2>: two nodes at the hold offset and + 128, the offset 192
+// at the start of a call and halved before each computation) on every flat
+// block, after smoothing. The looked-up levels are the means (Normal and
+// ReduceH) or the pixel (ExpandH2NxV2); the previous flat block's reference
+// levels its TL (Normal), its pixel (ExpandH2NxV2) or its means (ReduceH).
 // Inks other than 0 and 2 pass unchanged, so with every pattern upper value
 // 0 a PatternD kernel writes what its plain (or user-colour) counterpart
 // writes. The user-colour form repeats on the same test as the plain
@@ -108,46 +97,21 @@ struct RgbUser : RgbPlain {
 template <class Base>
 struct RgbPatternD : Base {
     struct State : Base::State {
-        uint32_t upper0[2], upper2[2];  // pattern upper values of ink 0 and ink 2, by LUT
-        uint32_t held0, held2;
-        int32_t holdOffset;
-        bool hold;
+        PatternDHold<2> hold;
     };
     static State begin(const HXRLutData* const* luts, const void* aux) {
         State s{};
         static_cast<typename Base::State&>(s) = Base::begin(luts, aux);
-        for (int k = 0; k < 2; ++k) {
-            s.upper0[k] = luts[k]->patternUpper[0];
-            s.upper2[k] = luts[k]->patternUpper[2];
-        }
-        s.held0 = s.held2 = 0;
-        s.holdOffset = 192;
-        s.hold = false;
+        s.hold = PatternDHold<2>(luts);
         return s;
     }
 
     template <class S, class Blocks, class View>
     static void stage_levels(S& s, const Blocks& blocks, const View& v, uint8_t* levels) {
         static_assert(Blocks::kPairs >= 2, "the hold reads ink 2");
-        const bool light0 = levels[0] != 0 && levels[0] <= s.upper0[v.lut];
-        const bool light2 = levels[2] != 0 && levels[2] <= s.upper2[v.lut];
-        if (!light0 && !light2) {
-            s.hold = false;
-            return;
-        }
-        bool repeat = s.hold && v.previous.lut == v.lut;
-        unrolled<3>([&](auto c) { repeat &= v.input[c] == v.previous.ref[c]; });
-        if (!repeat) {
-            s.holdOffset >>= 1;
-            const uint32_t t = static_cast<uint32_t>(s.holdOffset);
-            const uint32_t a = blocks.grid_node(v.lut, v.input, t)[0];
-            const uint32_t b = blocks.grid_node(v.lut, v.input, t + 128)[0];
-            s.held0 = ((a & 0xFF) + (b & 0xFF)) >> 1;
-            s.held2 = (((a >> 8) & 0xFF) + ((b >> 8) & 0xFF)) >> 1;
-            s.hold = true;
-        }
-        if (light0) levels[0] = static_cast<uint8_t>(s.held0);
-        if (light2) levels[2] = static_cast<uint8_t>(s.held2);
+        s.hold.apply(levels, v.lut, v.input, v.previous, [&](int lut, const uint32_t* input, uint32_t t) {
+            return blocks.grid_node(lut, input, t);
+        });
     }
     // ReduceH remembers each flat block's means for the repeat test.
     static constexpr bool kKeepsReduceMemory = true;

@@ -6,7 +6,21 @@
 // g2 x 32 + g3. It shares no code with the kernels.
 //
 // It is parametrised like the kernel template: the ink count, the walk and
-// the features (user colour, under-white) at construction.
+// the features (user colour, under-white, PatternD) at construction.
+//
+// The PatternD hold, as it reads: after smoothing, the level of ink 0 (ink
+// 2) of a flat block or expanded pair is light when it lies in 1 .. the
+// pattern upper value of channel 0 (2) of the block's LUT. Neither light:
+// the hold flag goes to 0. Otherwise the block repeats when the flag is 1,
+// the previous flat block chose the same LUT, and the looked-up levels (the
+// means; ExpandH2NxV2 the pixel) equal that block's remembered levels (its
+// first pixel; ExpandH2NxV2 its pixel; ReduceH its means). A block that does
+// not repeat quarters the hold offset (64 at the start of the call) and
+// takes as held levels the truncated means of ink 0 and ink 2 of the four
+// reads at the hold offset + 0, 64, 128 and 192; the flag is then 1. Each
+// light ink takes its held level. A non-flat block sets the flag to 0. The
+// smoothing result is remembered before the hold, and the clear comes after
+// it.
 //
 // Choices the model shares with the kernels, where the descriptions leave
 // room or had to be mended: ExpandH2NxV2 moves only line 0's pointers (the
@@ -31,11 +45,13 @@ enum class CmykWalk { Normal, Expand, Reduce };
 struct CmykFeatures {
     bool user = false;
     bool underWhite = false;
+    bool patternD = false;
 };
 
 // What the model counted on its last run.
 struct CmykStats {
     uint64_t flat = 0, nonFlat = 0, smoothed = 0, userPixels = 0, cleared = 0;
+    uint64_t holdComputed = 0, holdRepeated = 0;
 };
 
 class CmykReference {
@@ -60,6 +76,9 @@ public:
         chain_ = false;
         for (int64_t& r : remembered_) r = -9;
         rememberedLut_ = -1;
+        holdFlag_ = false;
+        held_[0] = held_[1] = 0;
+        holdOffset_ = 64;
         const int lines = walk_ == CmykWalk::Expand ? 1 : 2;
         for (int k = 0; k < n_; ++k)
             for (int l = 0; l < lines; ++l) rows_[k][l] = HXRGetInkQuantityBuf(ink, k, static_cast<uint32_t>(l));
@@ -164,22 +183,62 @@ private:
         for (int k = 0; k < n_; ++k) v[k] = (a[k] + b[k] + c[k] + e[k] + d) >> 2;
         return v;
     }
-    // Smoothing against the remembered block, then remembering this one.
-    void smooth_and_remember(const uint32_t* ref, int lut, Codes& v) {
+    // Smoothing against the remembered block.
+    void smooth(const uint32_t* ref, int lut, Codes& v) {
         if (chain_ && within(ref[0], remembered_[0], 8) && within(ref[1], remembered_[1], 8) &&
             within(ref[2], remembered_[2], 20) && within(ref[3], remembered_[3], 8) && lut == rememberedLut_) {
             const uint32_t g = (x_ >> 20) & 1;
             for (int k = 0; k < n_; ++k) v[k] = (result_[k] + v[k] + g) >> 1;
             ++stats.smoothed;
         }
+    }
+    // The PatternD hold of the block's codes `v` (after smoothing), `u` the
+    // looked-up levels; `out` gets v with the held levels.
+    void hold(int lut, const uint32_t* u, const Codes& v, Codes& out) {
+        out = v;
+        if (!f_.patternD) return;
+        const bool light0 = v[0] >= 1 && v[0] <= lut_[lut]->patternUpper[0];
+        const bool light2 = v[2] >= 1 && v[2] <= lut_[lut]->patternUpper[2];
+        if (!light0 && !light2) {
+            holdFlag_ = false;
+            return;
+        }
+        bool repeat = holdFlag_ && lut == rememberedLut_;
+        for (int c = 0; c < 4; ++c) repeat = repeat && int64_t{u[c]} == remembered_[c];
+        if (repeat) {
+            ++stats.holdRepeated;
+        } else {
+            ++stats.holdComputed;
+            holdOffset_ = holdOffset_ / 4;
+            const uint32_t h = static_cast<uint32_t>(holdOffset_);
+            const Codes a = node(lut, u, h), b = node(lut, u, h + 64), c = node(lut, u, h + 128),
+                        e = node(lut, u, h + 192);
+            held_[0] = (a[0] + b[0] + c[0] + e[0]) / 4;
+            held_[1] = (a[2] + b[2] + c[2] + e[2]) / 4;
+            holdFlag_ = true;
+        }
+        if (light0) out[0] = held_[0];
+        if (light2) out[2] = held_[1];
+    }
+    // Remembering this flat block: its reference levels, LUT and result.
+    void remember(const uint32_t* ref, int lut, const Codes& v) {
         result_ = v;
         for (int c = 0; c < 4; ++c) remembered_[c] = ref[c];
         rememberedLut_ = lut;
         chain_ = true;
     }
+    // A flat block or pair: smoothed (not in ReduceH), held, remembered.
+    Codes settle(const uint32_t* u, const uint32_t* ref, int lut, Codes v) {
+        if (walk_ != CmykWalk::Reduce) smooth(ref, lut, v);
+        Codes out;
+        hold(lut, u, v, out);
+        remember(ref, lut, v);
+        return out;
+    }
     void broken() {
         chain_ = false;
         rememberedLut_ = -1;
+        holdFlag_ = false;
         ++stats.nonFlat;
     }
 
@@ -228,8 +287,7 @@ private:
             if (flat_test(p)) {
                 uint32_t m[4];
                 means(p, m);
-                Codes v = four_reads(p[0].lut(), m, r);
-                smooth_and_remember(p[0].a, p[0].lut(), v);
+                const Codes v = settle(m, p[0].a, p[0].lut(), four_reads(p[0].lut(), m, r));
                 ++stats.flat;
                 const bool blank = m[0] == 0 && m[1] == 0 && m[2] == 0 && m[3] == 0;
                 for (int i = 0; i < 4; ++i) {
@@ -267,8 +325,7 @@ private:
                     p = read(0, 0);
                     advance(1, 1);
                 }
-                Codes v = four_reads(p.lut(), p.a, r);
-                smooth_and_remember(p.a, p.lut(), v);
+                Codes v = settle(p.a, p.a, p.lut(), four_reads(p.lut(), p.a, r));
                 ++stats.flat;
                 clear(p.blank(), p, v);
                 write(0, col, v);
@@ -293,7 +350,7 @@ private:
             if (flat_test(p)) {
                 uint32_t m[4];
                 means(p, m);
-                const Codes v = four_reads(p[0].lut(), m, r);
+                const Codes v = settle(m, m, p[0].lut(), four_reads(p[0].lut(), m, r));
                 ++stats.flat;
                 write(0, col, v);
                 write(1, col, v);
@@ -307,7 +364,7 @@ private:
                 }
                 write(0, col, top);
                 write(1, col, bottom);
-                ++stats.nonFlat;
+                broken();
             }
             if (intents_) {
                 intent_[0][col] = static_cast<uint8_t>(p[0].t);
@@ -337,6 +394,10 @@ private:
     int64_t remembered_[4] = {};
     int rememberedLut_ = -1;
     Codes result_{};
+    // The PatternD hold: flag, held levels of ink 0 and ink 2, hold offset.
+    bool holdFlag_ = false;
+    uint32_t held_[2] = {};
+    int32_t holdOffset_ = 64;
 };
 
 }  // namespace ovcg_test

@@ -3,175 +3,13 @@
 // layout, span parity, one or two tables, user colours and the clear
 // position; goldens derived by hand from the kernels' edge cases;
 // invariants between the families; and the kernels behind the converter.
-#include "color_test_util.h"
-#include "kernel_outcome.h"
-#include "lut_band.h"
-
-#include "hxr/color/hxr_color_cvt.h"
-#include "support/cmyk_reference.h"
-#include "support/synthetic_lut.h"
-
-#include <array>
-#include <map>
-#include <sstream>
-#include <string>
+#include "cmyk_kernel_fixture.h"
 
 namespace {
 
 using namespace color_test;
-using ovcg_test::CmykFeatures;
-using ovcg_test::CmykReference;
-using ovcg_test::CmykStats;
-using ovcg_test::CmykWalk;
-using ovcg_test::LutGrid;
-using ovcg_test::LutSpec;
-using ovcg_test::SyntheticLut;
-using CmykBand = LutBand<4>;
-
-enum class Family { Plain, User, UnderWhite, UserUnderWhite };
-constexpr Family kFamilies[] = {Family::Plain, Family::User, Family::UnderWhite, Family::UserUnderWhite};
-constexpr int kInks[] = {4, 5, 6, 7, 8, 9, 10, 12};
-
-HXRColorFamily table_of(Family f) {
-    constexpr HXRColorFamily kTables[] = {kColor4D, kColor4DUserSpec, kColor4DUnderWhite, kColor4DUserSpecUnderWhite};
-    return kTables[int(f)];
-}
-CmykFeatures features_of(Family f) {
-    return {f == Family::User || f == Family::UserUnderWhite, f == Family::UnderWhite || f == Family::UserUnderWhite};
-}
-// The table entry of a family for an ink count and walk.
-HXRColorKernel kernel_of(Family f, int inks, CmykWalk walk) {
-    for (const HXRColorFuncRow* row = kHxrColorFuncTables.table[table_of(f)]; row->count != -1; ++row)
-        if (row->count == inks)
-            return walk == CmykWalk::Normal ? row->normal : walk == CmykWalk::Expand ? row->expandH2NxV2 : row->reduceH;
-    return nullptr;
-}
-
-struct Case {
-    Family family = Family::Plain;
-    int inks = 4;
-    CmykWalk walk = CmykWalk::Normal;
-    int32_t scale = 1;
-    uint32_t depth = 1, pixelOffset = 4, attrStride = 1;
-    int32_t start = 0, count = 8;
-    uint32_t method = 0;
-    bool intents = true;
-    bool sameLines = false;  // the converter marks a one-line band as vertically expanded
-    int32_t clear = -1;      // the descriptor's clear position
-    uint32_t seed = 0;
-
-    int32_t end() const { return start + count; }
-    int32_t columns() const { return walk == CmykWalk::Reduce ? end() / 2 : end() * scale; }
-    int lines() const { return walk == CmykWalk::Expand ? 1 : 2; }
-    std::string describe() const {
-        std::ostringstream s;
-        s << "family " << int(family) << " inks " << inks << " walk " << int(walk) << " scale " << scale << " depth "
-          << depth << " stride " << pixelOffset << " attr " << attrStride << " start " << start << " count " << count
-          << " method " << method << " clear " << clear << " seed " << seed;
-        return s.str();
-    }
-};
-
-// Attribute bytes of photo-like CMYK content: both LUT choices, user
-// colours (bit 2) and exemptions (bit 4) among blank runs.
-const PhotoOptions kCmykContent{true, {0, 1, 1, 2, 3, 4, 5, 0x10, 0x11, 0x14, 0x15, 0xFD, 0x20, 0, 0}};
-
-using Outcome = KernelOutcome<8>;
-
-class CmykKernelTest : public ColorTest {
-protected:
-    HXRIntermediateData* descriptor(const Case& c) {
-        HXRIntermediateData* d = HXRCreateIntermediateData(c.inks, std::max(c.columns(), 1), 1, c.intents ? 1 : 0,
-                                                           nullptr, -1, mm);
-        EXPECT_NE(d, nullptr);
-        d->clearPos = c.clear;  // also positions the descriptor itself refuses
-        paint(d);
-        HXRSetReductionMethod(d, c.method);
-        HXRSetVExpansion(d, c.walk == CmykWalk::Expand || c.sameLines ? 1 : 0);
-        return d;
-    }
-    // Runs `kernel` (null: the reference of the case's family) on the band,
-    // on copies of its pointer arrays as the converter makes them.
-    Outcome run(HXRColorKernel kernel, const Case& c, const CmykBand& band, const HXRLutData* const* luts,
-                const uint32_t* user, CmykStats* stats = nullptr) {
-        Outcome out{};
-        out.d = descriptor(c);
-        std::copy(band.planes, band.planes + 8, out.planes.begin());
-        std::copy(band.attrs, band.attrs + 2, out.attrs.begin());
-        if (kernel) {
-            kernel(luts, user, out.d, c.seed, c.pixelOffset, c.depth, c.scale, out.planes.data(), out.attrs.data(),
-                   c.attrStride, c.start, c.end());
-        } else {
-            CmykReference ref(c.inks, c.walk, features_of(c.family));
-            ref.run(luts, user, out.d, c.seed, c.pixelOffset, c.depth, c.scale, out.planes.data(), out.attrs.data(),
-                    c.attrStride, c.start, c.end());
-            if (stats) *stats = ref.stats;
-        }
-        out.snap = snap(out.d);
-        return out;
-    }
-    Outcome run(const Case& c, const CmykBand& band, const HXRLutData* const* luts, const uint32_t* user) {
-        return run(kernel_of(c.family, c.inks, c.walk), c, band, luts, user);
-    }
-    CmykBand band_for(const Case& c) {
-        CmykBand band(c.end(), c.lines(), c.depth, c.pixelOffset, c.attrStride);
-        fill_photo(band, c.seed, kCmykContent);
-        return band;
-    }
-    // The table's kernel and the reference agree byte for byte.
-    CmykStats expect_match(const Case& c, const HXRLutData* const* luts, const uint32_t* user) {
-        const CmykBand band = band_for(c);
-        CmykStats stats;
-        const Outcome want = run(nullptr, c, band, luts, user, &stats);
-        const Outcome got = run(c, band, luts, user);
-        EXPECT_TRUE(got == want) << c.describe() << outcome_difference(got, want);
-        for (const Outcome* o : {&want, &got}) {  // the manager's lookups walk every block
-            HXRFreeMem(mm, o->d->inkQuantityBuf);
-            HXRFreeMem(mm, o->d);
-        }
-        return stats;
-    }
-    static std::vector<uint8_t> row(const HXRIntermediateData* d, int k, uint32_t l, int32_t from, int32_t to) {
-        return ink_row(d, k, l, from, to);
-    }
-};
-
-// The two tables of an ink count and a user table: LUT1 on other node
-// levels and gammas, so that reading its pre-table or mixing the tables'
-// decoders shows.
-struct TablePair {
-    SyntheticLut lut0, lut1;
-    std::vector<uint32_t> user;
-    const HXRLutData* luts[2];
-    explicit TablePair(int inks)
-        : lut0(LutSpec{.inks = uint32_t(inks), .dimension = 4, .salt = 1}),
-          lut1(LutSpec{.inks = uint32_t(inks), .dimension = 4, .salt = 2, .levels = even_levels(), .gamma0 = 160,
-                       .gamma255 = 80}),
-          user(ovcg_test::synthetic_user_table(uint32_t(inks), 3)),
-          luts{lut0.get(), lut1.get()} {}
-    static std::vector<uint32_t> even_levels() {
-        std::vector<uint32_t> levels(32);
-        for (uint32_t k = 0; k < 32; ++k) levels[k] = k * 255 / 31;
-        return levels;
-    }
-};
-// Built once per ink count for every test (a 4D table takes 32^4 nodes).
-const TablePair& tables_for(int inks) {
-    static std::map<int, std::unique_ptr<TablePair>> cache;
-    auto& t = cache[inks];
-    if (!t) t = std::make_unique<TablePair>(inks);
-    return *t;
-}
 
 // ---------------------------------------------------------------- matrix
-
-struct WalkScale {
-    CmykWalk walk;
-    int32_t scale;
-};
-constexpr WalkScale kWalks[] = {{CmykWalk::Normal, 1}, {CmykWalk::Normal, 2}, {CmykWalk::Normal, 3},
-                                {CmykWalk::Normal, 4}, {CmykWalk::Normal, 8}, {CmykWalk::Expand, 2},
-                                {CmykWalk::Expand, 4}, {CmykWalk::Expand, 8}, {CmykWalk::Reduce, kHxrScaleHalf}};
 
 // Every table entry (family x ink count x walk and scale) x sample size x
 // attribute stride x odd/even start and count x one or two tables, with the
@@ -466,8 +304,9 @@ TEST_F(CmykGolden, UnderWhiteExpansion) {
     EXPECT_EQ(HXRGetIntentBuf(d, 0)[17], 0x01);
 }
 
-// Spans: an empty one records (first, first) and writes nothing; ReduceH
-// with divisor 0 records nothing either.
+// Spans: an empty one records (first, first), writes nothing and leaves
+// the pointers at the start pixel; ReduceH with divisor 0 records nothing
+// and moves nothing. With and without PatternD.
 TEST_F(CmykKernelTest, EmptySpans) {
     const TablePair& tables = tables_for(4);
     struct Row {
@@ -475,22 +314,25 @@ TEST_F(CmykKernelTest, EmptySpans) {
         int32_t scale, start;
         int32_t first;  // -1: the area set before stays
     };
-    for (const Row& r : {Row{CmykWalk::Normal, 2, 3, 6}, Row{CmykWalk::Expand, 4, 1, 4},
-                         Row{CmykWalk::Reduce, kHxrScaleHalf, 4, 2}, Row{CmykWalk::Reduce, 1, 4, -1}}) {
-        const Case c{.walk = r.walk, .scale = r.scale, .start = r.start, .count = 0};
-        CmykBand band(8, c.lines(), 1, 4, 1);
-        HXRIntermediateData* d = descriptor(c);
-        HXRSetWritingArea(d, 1, 2);
-        const Snapshot before = snap(d);
-        const uint8_t* planes[8];
-        const uint8_t* attrs[2] = {band.attrs[0], band.attrs[1]};
-        std::copy(band.planes, band.planes + 8, planes);
-        kernel_of(Family::Plain, 4, c.walk)(tables.luts, nullptr, d, 1, 4, 1, c.scale, planes, attrs, 1, c.start,
-                                            c.start);
-        EXPECT_EQ(snap(d).block, before.block);
-        EXPECT_EQ(d->writtenStart, r.first < 0 ? 1 : r.first);
-        EXPECT_EQ(d->writtenEnd, r.first < 0 ? 2 : r.first);
-    }
+    for (Family f : {Family::Plain, Family::Pd})
+        for (const Row& r : {Row{CmykWalk::Normal, 2, 3, 6}, Row{CmykWalk::Expand, 4, 1, 4},
+                             Row{CmykWalk::Reduce, kHxrScaleHalf, 4, 2}, Row{CmykWalk::Reduce, 1, 4, -1}}) {
+            const Case c{.walk = r.walk, .scale = r.scale, .start = r.start, .count = 0};
+            CmykBand band(8, c.lines(), 1, 4, 1);
+            HXRIntermediateData* d = descriptor(c);
+            HXRSetWritingArea(d, 1, 2);
+            const Snapshot before = snap(d);
+            const uint8_t* planes[8];
+            const uint8_t* attrs[2] = {band.attrs[0], band.attrs[1]};
+            std::copy(band.planes, band.planes + 8, planes);
+            kernel_of(f, 4, c.walk)(tables.luts, nullptr, d, 1, 4, 1, c.scale, planes, attrs, 1, c.start, c.start);
+            EXPECT_EQ(snap(d).block, before.block);
+            EXPECT_EQ(d->writtenStart, r.first < 0 ? 1 : r.first);
+            EXPECT_EQ(d->writtenEnd, r.first < 0 ? 2 : r.first);
+            const int32_t moved = r.first < 0 ? 0 : r.start;
+            EXPECT_EQ(planes[0], band.planes[0] + 4 * moved);
+            EXPECT_EQ(attrs[0], band.attrs[0] + moved);
+        }
 }
 
 // ---------------------------------------------------------------- invariants
@@ -566,23 +408,7 @@ TEST_F(CmykKernelTest, Invariants) {
             }
 
             if (w.walk != CmykWalk::Expand) continue;
-            Case same = c;
-            same.walk = CmykWalk::Normal;
-            CmykBand twice(c.end(), 2, 1, 4, 1);
-            for (int32_t x = 0; x < c.end(); ++x) {
-                uint8_t v[4];
-                for (int ch = 0; ch < 4; ++ch) v[ch] = band.planes[ch][size_t(x) * 4];
-                twice.set(0, x, v, band.attrs[0][x]);
-                twice.set(1, x, v, band.attrs[0][x]);
-            }
-            for (Family f : {Family::Plain, Family::UnderWhite}) {
-                same.family = c.family = f;
-                same.clear = c.clear = f == Family::Plain ? -1 : clear;
-                const Outcome normal = run(same, twice, tables.luts, user);
-                const Outcome expand = run(c, band, tables.luts, user);
-                for (int k = 0; k < inks; ++k)
-                    EXPECT_EQ(row(expand.d, k, 0, 0, c.columns()), row(normal.d, k, 0, 0, c.columns())) << k;
-            }
+            expect_expand_as_normal(c, band, tables.luts, user, Family::Plain, Family::UnderWhite, clear);
         }
     }
     EXPECT_GT(cleared, 100u);

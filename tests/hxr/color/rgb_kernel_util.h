@@ -35,39 +35,4 @@ public:
     }
 };
 
-// Content with exact repeats: runs of 2 to 17 pixels, each exactly uniform
-// on both lines, uniform per line with the lines a few levels apart, a ramp
-// of one level per pixel, or noise; runs often share a colour with the run
-// before or differ from it by a few levels. Attribute bytes change per run
-// (LUT choice, user bit). Low bytes are random.
-inline void fill_patches(RgbBand& band, uint32_t seed) {
-    std::mt19937 rng(seed);
-    auto pick = [&](uint32_t n) { return static_cast<uint32_t>(rng() % n); };
-    static constexpr uint8_t kAttrs[] = {0, 0, 1, 1, 2, 4, 5, 0x11, 0x14, 0xFD};
-    const auto level = [](int v) { return static_cast<uint8_t>(v < 0 ? 0 : v > 255 ? 255 : v); };
-    int base[3] = {};
-    uint8_t attr = 0;
-    for (int32_t x = 0; x < band.width();) {
-        const uint32_t run = 2 + pick(16), kind = pick(5), change = pick(3);
-        for (int c = 0; c < 3; ++c)
-            base[c] = change == 0 ? base[c] : change == 1 ? base[c] + int(pick(9)) - 4 : int(pick(256));
-        if (pick(3) == 0) attr = kAttrs[pick(sizeof kAttrs)];
-        const int apart = 1 + int(pick(4));
-        for (uint32_t i = 0; i < run && x < band.width(); ++i, ++x) {
-            for (int l = 0; l < band.lines(); ++l) {
-                uint8_t v[3];
-                for (int c = 0; c < 3; ++c) {
-                    switch (kind) {
-                        case 2: v[c] = level(base[c] + (l ? apart : 0)); break;
-                        case 3: v[c] = level(base[c] + (c == 0 ? int(i) : 0)); break;
-                        case 4: v[c] = static_cast<uint8_t>(pick(256)); break;
-                        default: v[c] = level(base[c]); break;
-                    }
-                }
-                band.set(l, x, {v[0], v[1], v[2], attr}, static_cast<uint8_t>(pick(256)));
-            }
-        }
-    }
-}
-
 }  // namespace color_test
