@@ -80,25 +80,8 @@ public:
         held_[0] = held_[1] = 0;
         holdOffset_ = 64;
         const int lines = walk_ == CmykWalk::Expand ? 1 : 2;
-        for (int k = 0; k < n_; ++k)
-            for (int l = 0; l < lines; ++l) rows_[k][l] = HXRGetInkQuantityBuf(ink, k, static_cast<uint32_t>(l));
-        intents_ = true;
-        for (int l = 0; l < lines; ++l) {
-            intent_[l] = HXRGetIntentBuf(ink, static_cast<uint32_t>(l));
-            intents_ = intents_ && intent_[l] != nullptr;
-        }
-        int64_t first, last;
-        if (walk_ == CmykWalk::Reduce) {
-            method_ = HXRGetReductionMethod(ink);
-            const int32_t d = scale >> 16, m = scale & 0xFFFF;
-            if (d == 0) return;
-            first = int64_t{start} * m / d;
-            last = int64_t{end} * m / d;
-        } else {
-            first = int64_t{start} * scale;
-            last = int64_t{end} * scale;
-        }
-        HXRSetWritingArea(ink, static_cast<int32_t>(first), static_cast<int32_t>(last));
+        if (!call_.open(ink, n_, lines, walk_ == CmykWalk::Reduce, scale, start, end)) return;
+        const int64_t first = call_.first, last = call_.last;
         clear_ = -1;
         if (f_.underWhite) {
             const int32_t p = HXRGetIntermClearPos(ink);
@@ -264,7 +247,7 @@ private:
         }
     }
     void write(int line, int64_t column, const Codes& v) {
-        for (int k = 0; k < n_; ++k) rows_[k][line][column] = static_cast<uint8_t>(v[k]);
+        for (int k = 0; k < n_; ++k) call_.rows[k][line][column] = static_cast<uint8_t>(v[k]);
     }
 
     void normal(int64_t first, int64_t last, int32_t scale) {
@@ -305,11 +288,11 @@ private:
             write(0, col + 1, cell[1]);
             write(1, col, cell[2]);
             write(1, col + 1, cell[3]);
-            if (intents_) {
-                intent_[0][col] = static_cast<uint8_t>(p[0].t);
-                intent_[0][col + 1] = static_cast<uint8_t>(p[1].t);
-                intent_[1][col] = static_cast<uint8_t>(p[2].t);
-                intent_[1][col + 1] = static_cast<uint8_t>(p[3].t);
+            if (call_.intents) {
+                call_.intent[0][col] = static_cast<uint8_t>(p[0].t);
+                call_.intent[0][col + 1] = static_cast<uint8_t>(p[1].t);
+                call_.intent[1][col] = static_cast<uint8_t>(p[2].t);
+                call_.intent[1][col + 1] = static_cast<uint8_t>(p[3].t);
             }
             step();
         }
@@ -330,7 +313,7 @@ private:
                 clear(p.blank(), p, v);
                 write(0, col, v);
                 write(0, col + 1, v);
-                if (intent_[0]) intent_[0][col] = intent_[0][col + 1] = static_cast<uint8_t>(p.t);
+                if (call_.intent[0]) call_.intent[0][col] = call_.intent[0][col + 1] = static_cast<uint8_t>(p.t);
                 step();
             }
         }
@@ -338,7 +321,7 @@ private:
 
     // Method 0 the plain mean, else the code of the mean decoded amount.
     uint32_t merge(uint32_t a, uint32_t b, int lutA, int lutB) const {
-        if (method_ == 0) return (a + b) >> 1;
+        if (call_.method == 0) return (a + b) >> 1;
         return ref_mean_code(a, b, lut_[lutA]->decode, lut_[lutB]->decode, lut_[lutA]->encode);
     }
 
@@ -366,9 +349,9 @@ private:
                 write(1, col, bottom);
                 broken();
             }
-            if (intents_) {
-                intent_[0][col] = static_cast<uint8_t>(p[0].t);
-                intent_[1][col] = static_cast<uint8_t>(p[2].t);
+            if (call_.intents) {
+                call_.intent[0][col] = static_cast<uint8_t>(p[0].t);
+                call_.intent[1][col] = static_cast<uint8_t>(p[2].t);
             }
             step();
         }
@@ -382,11 +365,8 @@ private:
     const uint8_t** planes_ = nullptr;
     const uint8_t** attrs_ = nullptr;
     size_t stride_ = 0, depth_ = 1, attrStride_ = 0;
-    uint32_t method_ = 0;
     int32_t clear_ = -1;
-    uint8_t* rows_[12][2] = {};
-    uint8_t* intent_[2] = {};
-    bool intents_ = false;
+    RefCallArea call_;
     uint32_t x_ = 0, kept_ = 0;
     // The smoothing state: chain flag, remembered first-pixel inputs, LUT
     // choice and result.

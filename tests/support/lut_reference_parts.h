@@ -9,6 +9,8 @@
 #include <cstdint>
 #include <cstring>
 
+#include "hxr/color/hxr_interm.h"
+
 namespace ovcg_test {
 
 // |a - b| <= bound.
@@ -56,5 +58,41 @@ inline uint32_t ref_mean_code(uint32_t a, uint32_t b, const uint32_t* da, const 
     const uint32_t f = (t >> 8) & 255;
     return (e[i] + ((f * (e[i + 1] - e[i])) >> 8) + 16) >> 5;
 }
+
+// The rows one kernel call writes and the area it announces: every ink's
+// quantity rows and the intent rows of the call's lines, the reduction
+// method, and the written span [first, last) (a 2:1 scale divides the
+// source span; any other multiplies it). `open` returns false, writing no
+// area, for a reduction scale without a divisor.
+struct RefCallArea {
+    uint32_t method = 0;
+    uint8_t* rows[12][2] = {};
+    uint8_t* intent[2] = {};
+    bool intents = false;
+    int64_t first = 0, last = 0;
+
+    bool open(HXRIntermediateData* ink, int inks, int lines, bool reduce, int32_t scale, int32_t start,
+              int32_t end) {
+        for (int k = 0; k < inks; ++k)
+            for (int l = 0; l < lines; ++l) rows[k][l] = HXRGetInkQuantityBuf(ink, k, static_cast<uint32_t>(l));
+        intents = true;
+        for (int l = 0; l < lines; ++l) {
+            intent[l] = HXRGetIntentBuf(ink, static_cast<uint32_t>(l));
+            intents = intents && intent[l] != nullptr;
+        }
+        if (reduce) {
+            method = HXRGetReductionMethod(ink);
+            const int32_t d = scale >> 16, m = scale & 0xFFFF;
+            if (d == 0) return false;
+            first = int64_t{start} * m / d;
+            last = int64_t{end} * m / d;
+        } else {
+            first = int64_t{start} * scale;
+            last = int64_t{end} * scale;
+        }
+        HXRSetWritingArea(ink, static_cast<int32_t>(first), static_cast<int32_t>(last));
+        return true;
+    }
+};
 
 }  // namespace ovcg_test

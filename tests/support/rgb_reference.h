@@ -86,25 +86,8 @@ public:
         previous_ = {};
         begin_call();
         const int lines = walk_ == RgbWalk::Expand ? 1 : 2;
-        for (int k = 0; k < n_; ++k)
-            for (int l = 0; l < lines; ++l) rows_[k][l] = HXRGetInkQuantityBuf(ink, k, static_cast<uint32_t>(l));
-        intents_ = true;
-        for (int l = 0; l < lines; ++l) {
-            intent_[l] = HXRGetIntentBuf(ink, static_cast<uint32_t>(l));
-            intents_ = intents_ && intent_[l] != nullptr;
-        }
-        int64_t first, last;
-        if (walk_ == RgbWalk::Reduce) {
-            method_ = HXRGetReductionMethod(ink);
-            const int32_t d = scale >> 16, m = scale & 0xFFFF;
-            if (d == 0) return;
-            first = int64_t{start} * m / d;
-            last = int64_t{end} * m / d;
-        } else {
-            first = int64_t{start} * scale;
-            last = int64_t{end} * scale;
-        }
-        HXRSetWritingArea(ink, static_cast<int32_t>(first), static_cast<int32_t>(last));
+        if (!call_.open(ink, n_, lines, walk_ == RgbWalk::Reduce, scale, start, end)) return;
+        const int64_t first = call_.first, last = call_.last;
         if (start > 0) advance(lines, static_cast<size_t>(start));
         x_ = seed;
         kept_ = (seed >> 24) & 254;
@@ -132,7 +115,7 @@ protected:
     virtual void begin_call() {}
     // Ink k's code goes to column `column` of row `line`.
     virtual void write(int line, int64_t column, const InkCodes& codes) {
-        for (int k = 0; k < n_; ++k) rows_[k][line][column] = static_cast<uint8_t>(codes[k]);
+        for (int k = 0; k < n_; ++k) call_.rows[k][line][column] = static_cast<uint8_t>(codes[k]);
     }
 
     // ---- what hooks may use
@@ -152,7 +135,7 @@ protected:
     }
     int inks() const { return n_; }
     const void* aux() const { return aux_; }
-    uint8_t* ink_row(int k, int line) const { return rows_[k][line]; }
+    uint8_t* ink_row(int k, int line) const { return call_.rows[k][line]; }
     const HXRLutData* lut(int k) const { return luts_[k]; }
 
 private:
@@ -252,11 +235,11 @@ private:
                 write(1, o + 1, single(p[3], r));
                 broken();
             }
-            if (intents_) {
-                intent_[0][o] = static_cast<uint8_t>(p[0].attr);
-                intent_[0][o + 1] = static_cast<uint8_t>(p[1].attr);
-                intent_[1][o] = static_cast<uint8_t>(p[2].attr);
-                intent_[1][o + 1] = static_cast<uint8_t>(p[3].attr);
+            if (call_.intents) {
+                call_.intent[0][o] = static_cast<uint8_t>(p[0].attr);
+                call_.intent[0][o + 1] = static_cast<uint8_t>(p[1].attr);
+                call_.intent[1][o] = static_cast<uint8_t>(p[2].attr);
+                call_.intent[1][o + 1] = static_cast<uint8_t>(p[3].attr);
             }
             step();
         }
@@ -277,14 +260,14 @@ private:
                 firstPair = false;
                 write(0, o, v);
                 write(0, o + 1, v);
-                if (intent_[0]) intent_[0][o] = intent_[0][o + 1] = static_cast<uint8_t>(p.attr);
+                if (call_.intent[0]) call_.intent[0][o] = call_.intent[0][o + 1] = static_cast<uint8_t>(p.attr);
                 step();
             }
         }
     }
 
     uint32_t merge(uint32_t a, uint32_t b, int lutA, int lutB) const {
-        if (method_ == 0) return (a + b) >> 1;
+        if (call_.method == 0) return (a + b) >> 1;
         return ref_mean_code(a, b, luts_[lutA]->decode, luts_[lutB]->decode, luts_[lutA]->encode);
     }
 
@@ -311,9 +294,9 @@ private:
                 write(1, o, bottom);
                 broken();
             }
-            if (intents_) {
-                intent_[0][o] = static_cast<uint8_t>(p[0].attr);
-                intent_[1][o] = static_cast<uint8_t>(p[2].attr);
+            if (call_.intents) {
+                call_.intent[0][o] = static_cast<uint8_t>(p[0].attr);
+                call_.intent[1][o] = static_cast<uint8_t>(p[2].attr);
             }
             step();
         }
@@ -327,10 +310,7 @@ private:
     const uint8_t** planes_ = nullptr;
     const uint8_t** attrs_ = nullptr;
     size_t stride_ = 0, depth_ = 1, attrStride_ = 0;
-    uint32_t method_ = 0;
-    uint8_t* rows_[12][2] = {};
-    uint8_t* intent_[2] = {};
-    bool intents_ = false;
+    RefCallArea call_;
     uint32_t x_ = 0, kept_ = 0;
     RefPrevious previous_;
 };
