@@ -144,6 +144,7 @@ bool CChannelPool::Finished(uint32_t* rows) {
 bool CChannelPool::WaitFinished(uint32_t need, uint32_t* rows) {
     std::unique_lock<std::mutex> lock(m_mutex);
     m_callerWaiting = true;
+    m_callerNeed = need;
     m_caller.wait(lock, [&] { return m_abort || Slowest() >= need; });
     m_callerWaiting = false;
     *rows = Slowest();
@@ -153,6 +154,7 @@ bool CChannelPool::WaitFinished(uint32_t need, uint32_t* rows) {
 int CChannelPool::EndBand() {
     std::unique_lock<std::mutex> lock(m_mutex);
     m_callerWaiting = true;
+    m_callerNeed = UINT32_MAX;  // woken by the last worker's end, not by rows
     m_caller.wait(lock, [&] { return m_done == m_geometry.channels; });
     m_callerWaiting = false;
     return m_workerFailed ? kHtEngineCodeOther : 0;
@@ -165,7 +167,9 @@ void CChannelPool::WakeWorkers(std::unique_lock<std::mutex>& lock) {
 }
 
 void CChannelPool::WakeCaller(std::unique_lock<std::mutex>& lock) {
-    if (!m_callerWaiting) return;
+    // Only when what the caller waits for has come: a woken caller that goes
+    // back to sleep costs two thread switches.
+    if (!m_callerWaiting || Slowest() < m_callerNeed) return;
     lock.unlock();
     m_caller.notify_one();
     lock.lock();
@@ -255,8 +259,13 @@ void CChannelPool::Work(unsigned c) {
             WakeCaller(lock);
         }
         ++m_done;
-        // The caller may wait for the rows of a failed band or for the end.
-        if (m_callerWaiting) m_caller.notify_one();
+        // The caller may wait for the rows of a failed band or for the end
+        // of the band's last worker.
+        if (m_callerWaiting && (m_abort || m_done == g.channels)) {
+            lock.unlock();
+            m_caller.notify_one();
+            lock.lock();
+        }
     }
 }
 

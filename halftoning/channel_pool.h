@@ -139,6 +139,7 @@ private:
     std::condition_variable m_caller;   // finished rows, workers done
     unsigned m_idleWorkers = 0;
     bool m_callerWaiting = false;
+    uint32_t m_callerNeed = 0;  // the rows a waiting caller needs (WaitFinished)
     bool m_stop = false;
     uint64_t m_band = 0;
     uint32_t m_published = 0;
