@@ -151,12 +151,17 @@ bool CChannelPool::WaitFinished(uint32_t need, uint32_t* rows) {
     return !m_abort;
 }
 
-int CChannelPool::EndBand() {
+void CChannelPool::WaitDone() {
     std::unique_lock<std::mutex> lock(m_mutex);
     m_callerWaiting = true;
     m_callerNeed = UINT32_MAX;  // woken by the last worker's end, not by rows
     m_caller.wait(lock, [&] { return m_done == m_geometry.channels; });
     m_callerWaiting = false;
+}
+
+int CChannelPool::EndBand() {
+    WaitDone();
+    std::lock_guard<std::mutex> lock(m_mutex);
     return m_workerFailed ? kHtEngineCodeOther : 0;
 }
 

@@ -105,6 +105,10 @@ public:
     // Rows 0 .. count - 1 are handed on: their slots are free.
     void SetOutput(uint32_t count);
     void Abort();
+    // After Close (or an Abort): waits until every worker is done with the
+    // band, which it ends once it has passed every published row or on an
+    // abort. The rows stay to be handed on.
+    void WaitDone();
     int EndBand();
 
 private:

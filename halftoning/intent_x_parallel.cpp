@@ -134,8 +134,12 @@ int CIntentX::ParallelBand::Run() {
     // band are woken once, not twice.
     if (int r = Flush(true)) return End(r);
     m_closed = true;
+    // The rows still to come are at most a ring's worth, whose dot rows are
+    // free: wait once for the workers to end the band (one wake-up, not one
+    // per run; the bands of two lines end here every time), then hand on.
+    m_pool.WaitDone();
     while (m_output < m_published)
-        if (int r = HandOn(true)) return End(r);
+        if (int r = HandOn(false)) return End(r);
     return End(0);
 }
 
