@@ -88,26 +88,39 @@ void CChannelPool::BeginBand() {
         m_workerFailed = false;
         m_done = 0;
     }
-    m_workers.notify_all();
+    // No wake-up: a worker has nothing to do before the band's first
+    // Publish, Close or Abort, each of which wakes it.
 }
 
+// The wake-ups below are given after the mutex is released: a woken thread
+// that preempts the notifier (one core) would otherwise block at once on the
+// mutex the notifier still holds, and cost two more thread switches.
+
 void CChannelPool::Publish(uint32_t count) {
-    std::lock_guard<std::mutex> lock(m_mutex);
+    std::unique_lock<std::mutex> lock(m_mutex);
     m_published = count;
-    WakeWorkers();
+    WakeWorkers(lock);
 }
 
 void CChannelPool::Close() {
-    std::lock_guard<std::mutex> lock(m_mutex);
+    std::unique_lock<std::mutex> lock(m_mutex);
     m_closed = true;
-    WakeWorkers();
+    WakeWorkers(lock);
+}
+
+void CChannelPool::PublishAndClose(uint32_t count) {
+    std::unique_lock<std::mutex> lock(m_mutex);
+    m_published = count;
+    m_closed = true;
+    WakeWorkers(lock);
 }
 
 void CChannelPool::SetOutput(uint32_t count) {
-    std::lock_guard<std::mutex> lock(m_mutex);
+    std::unique_lock<std::mutex> lock(m_mutex);
     m_output = count;
     if (m_spaceWaited) {
         m_spaceWaited = false;
+        lock.unlock();
         m_workers.notify_all();
     }
 }
@@ -131,26 +144,40 @@ bool CChannelPool::Finished(uint32_t* rows) {
 bool CChannelPool::WaitFinished(uint32_t need, uint32_t* rows) {
     std::unique_lock<std::mutex> lock(m_mutex);
     m_callerWaiting = true;
+    m_callerNeed = need;
     m_caller.wait(lock, [&] { return m_abort || Slowest() >= need; });
     m_callerWaiting = false;
     *rows = Slowest();
     return !m_abort;
 }
 
-int CChannelPool::EndBand() {
+void CChannelPool::WaitDone() {
     std::unique_lock<std::mutex> lock(m_mutex);
     m_callerWaiting = true;
+    m_callerNeed = UINT32_MAX;  // woken by the last worker's end, not by rows
     m_caller.wait(lock, [&] { return m_done == m_geometry.channels; });
     m_callerWaiting = false;
+}
+
+int CChannelPool::EndBand() {
+    WaitDone();
+    std::lock_guard<std::mutex> lock(m_mutex);
     return m_workerFailed ? kHtEngineCodeOther : 0;
 }
 
-void CChannelPool::WakeWorkers() {
-    if (m_idleWorkers > 0) m_workers.notify_all();
+void CChannelPool::WakeWorkers(std::unique_lock<std::mutex>& lock) {
+    const bool idle = m_idleWorkers > 0;
+    lock.unlock();
+    if (idle) m_workers.notify_all();
 }
 
-void CChannelPool::WakeCaller() {
-    if (m_callerWaiting) m_caller.notify_one();
+void CChannelPool::WakeCaller(std::unique_lock<std::mutex>& lock) {
+    // Only when what the caller waits for has come: a woken caller that goes
+    // back to sleep costs two thread switches.
+    if (!m_callerWaiting || Slowest() < m_callerNeed) return;
+    lock.unlock();
+    m_caller.notify_one();
+    lock.lock();
 }
 
 // ---------------------------------------------------------------------------
@@ -234,11 +261,16 @@ void CChannelPool::Work(unsigned c) {
             }
             i += n;
             m_progress[c] = i;
-            WakeCaller();
+            WakeCaller(lock);
         }
         ++m_done;
-        // The caller may wait for the rows of a failed band or for the end.
-        if (m_callerWaiting) m_caller.notify_one();
+        // The caller may wait for the rows of a failed band or for the end
+        // of the band's last worker.
+        if (m_callerWaiting && (m_abort || m_done == g.channels)) {
+            lock.unlock();
+            m_caller.notify_one();
+            lock.lock();
+        }
     }
 }
 

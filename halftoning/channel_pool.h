@@ -19,10 +19,10 @@
 // Calling order (one calling thread): Start once; per band BeginBand, then
 // Record / InkRow / Publish for the rows, Finished or WaitFinished with
 // DotRow and SetOutput for the hand-on, Close when the band's last row is
-// published, EndBand; Abort at any time before EndBand ends the band early.
-// EndBand returns only when every worker is done with the band: the band's
-// pixels, which the workers of a direct ink source read, are the caller's
-// again.
+// published (or PublishAndClose for the last rows), EndBand; Abort at any
+// time before EndBand ends the band early. EndBand returns only when every
+// worker is done with the band: the band's pixels, which the workers of a
+// direct ink source read, are the caller's again.
 //
 // One mutex guards the counters and flags; the calling thread waits on one
 // condition variable (finished rows), the workers on another (published
@@ -95,6 +95,8 @@ public:
     void Publish(uint32_t count);
     // No row follows the published ones.
     void Close();
+    // Publish(count) and Close() with one wake-up of the workers.
+    void PublishAndClose(uint32_t count);
     // The rows every worker has passed (0 .. result - 1); false after a
     // failure or an Abort.
     bool Finished(uint32_t* rows);
@@ -103,6 +105,10 @@ public:
     // Rows 0 .. count - 1 are handed on: their slots are free.
     void SetOutput(uint32_t count);
     void Abort();
+    // After Close (or an Abort): waits until every worker is done with the
+    // band, which it ends once it has passed every published row or on an
+    // abort. The rows stay to be handed on.
+    void WaitDone();
     int EndBand();
 
 private:
@@ -116,8 +122,9 @@ private:
     // they are a run to halftone (else rows to pass over). Under the mutex.
     bool Ready(uint32_t i, uint32_t* rows, bool* ink) const;
     uint32_t Slowest() const;
-    void WakeWorkers();
-    void WakeCaller();
+    // Under the mutex, which they release (WakeCaller takes it again).
+    void WakeWorkers(std::unique_lock<std::mutex>& lock);
+    void WakeCaller(std::unique_lock<std::mutex>& lock);
     void Stop();
 
     const CHalftone* m_halftone;
@@ -136,6 +143,7 @@ private:
     std::condition_variable m_caller;   // finished rows, workers done
     unsigned m_idleWorkers = 0;
     bool m_callerWaiting = false;
+    uint32_t m_callerNeed = 0;  // the rows a waiting caller needs (WaitFinished)
     bool m_stop = false;
     uint64_t m_band = 0;
     uint32_t m_published = 0;

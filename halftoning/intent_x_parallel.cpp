@@ -83,8 +83,9 @@ private:
     int AddPrinted(unsigned char* line, unsigned char* attr);
     int AddEmpty();
     int AddRow(ChannelRow::Kind kind);
-    // Converts the collected rows into their ink rows and publishes them.
-    int Flush();
+    // Converts the collected rows into their ink rows and publishes them;
+    // `last` closes the band too (also when nothing is collected).
+    int Flush(bool last = false);
     // Waits until `rows` more rows fit the rings.
     int MakeRoom(uint32_t rows);
     // Hands on the rows every worker has passed, in runs of 1 or 2 rows of
@@ -129,11 +130,16 @@ int CIntentX::ParallelBand::Run() {
                 if (int r = AddEmpty()) return End(r);
         }
     }
-    if (int r = Flush()) return End(r);
+    // The last rows are published with the close: the workers of a short
+    // band are woken once, not twice.
+    if (int r = Flush(true)) return End(r);
     m_closed = true;
-    m_pool.Close();
+    // The rows still to come are at most a ring's worth, whose dot rows are
+    // free: wait once for the workers to end the band (one wake-up, not one
+    // per run; the bands of two lines end here every time), then hand on.
+    m_pool.WaitDone();
     while (m_output < m_published)
-        if (int r = HandOn(true)) return End(r);
+        if (int r = HandOn(false)) return End(r);
     return End(0);
 }
 
@@ -171,8 +177,11 @@ int CIntentX::ParallelBand::AddRow(ChannelRow::Kind kind) {
     return 0;
 }
 
-int CIntentX::ParallelBand::Flush() {
-    if (m_batch == 0) return 0;
+int CIntentX::ParallelBand::Flush(bool last) {
+    if (m_batch == 0) {
+        if (last) m_pool.Close();
+        return 0;
+    }
     const unsigned b = m_batch;
     m_batch = 0;
     if (int r = MakeRoom(b)) return r;
@@ -189,7 +198,10 @@ int CIntentX::ParallelBand::Flush() {
         m_pool.Record(m_published + j) =
             ChannelRow{ChannelRow::kInk, m_batchRow + static_cast<int32_t>(j), m_direct ? m_lines[j] : nullptr};
     m_published += b;
-    m_pool.Publish(m_published);
+    if (last)
+        m_pool.PublishAndClose(m_published);
+    else
+        m_pool.Publish(m_published);
     return 0;
 }
 
