@@ -62,12 +62,12 @@ void BM_CmykKernelNormal(benchmark::State& state) {
     const auto inks = int32_t(state.range(0));
     const auto content = Content(state.range(1));
     const bool underWhite = (state.range(2) & 1) != 0, patternD = (state.range(2) & 2) != 0;
-    ovcg_test::LutSpec spec;
-    spec.inks = uint32_t(inks);
-    spec.dimension = 4;
-    spec.grid = ovcg_test::LutGrid::Smooth;
-    if (patternD) spec.patternUpper[0] = spec.patternUpper[2] = 120;
-    const ovcg_test::SyntheticLut lut(spec);
+    ovcg_test::LutSpec recipe;
+    recipe.inks = uint32_t(inks);
+    recipe.dimension = 4;
+    recipe.grid = ovcg_test::LutGrid::Smooth;
+    if (patternD) recipe.patternUpper[0] = recipe.patternUpper[2] = 120;
+    const ovcg_test::SyntheticLut lut(recipe);
     const HXRLutData* luts[2] = {lut.get(), lut.get()};
     HXRMemMgr* mm = HXRCreateMemMgr(bench_alloc, bench_free);
     HXRIntermediateData* d =

@@ -92,7 +92,7 @@ void BM_hybrid_ed_model(benchmark::State& state) {
     std::vector<int32_t> error(size_t(kWidth + 8) / 8 * 8 + 60);
     uint32_t counts[7] = {};
     uint32_t line = 0;
-    const ovcg_test::EdKernelSpec spec{s.wide ? ovcg_test::EdFamily::k4x1 : ovcg_test::EdFamily::k1x1, s.bits, s.k};
+    const ovcg_test::EdKernelSpec recipe{s.wide ? ovcg_test::EdFamily::k4x1 : ovcg_test::EdFamily::k1x1, s.bits, s.k};
     for (auto _ : state) {
         ovcg_test::EdRun run;
         run.ink = ink[line % kLines].data();
@@ -102,7 +102,7 @@ void BM_hybrid_ed_model(benchmark::State& state) {
         run.nozzle = line;
         run.thresholds = thresholds.data();
         run.n = kWidth;
-        ovcg_test::reference_hybrid_ed(spec, run, plane, counts, error);
+        ovcg_test::reference_hybrid_ed(recipe, run, plane, counts, error);
         ++line;
     }
     state.counters["Mpx"] = benchmark::Counter(double(state.iterations()) * kWidth * 1e-6,

@@ -16,12 +16,12 @@ namespace {
 
 using namespace ovcg_test;
 
-void run(benchmark::State& state, const LutSpec& spec, uint32_t inkSet, uint32_t lutType, uint32_t gridNum,
+void run(benchmark::State& state, const LutSpec& recipe, uint32_t inkSet, uint32_t lutType, uint32_t gridNum,
          const _HXR_OPTION_INFO& option) {
     CountingServices svc;
     const HXRServiceTable* t = svc.table();
     HXRMemMgr* mm = HXRCreateMemMgr(t->Alloc, t->Free);
-    const Bytes res = write_lut(spec);
+    const Bytes res = write_lut(recipe);
     HXRLutResParser* parser = HXRCreateLutResParser(res.data(), uint32_t(res.size()), t->StrNCmp, t->AtoI, t->MemCmp, mm);
     HXRClrMgr* clr = HXRCreateClrMgr(inkSet, 2, 0, mm);
     for (auto _ : state) {

@@ -66,11 +66,11 @@ void bench_free(void* p) { std::free(p); }
 // (stride 1, or none) as that family is called.
 void run_normal(benchmark::State& state, HXRColorFamily family, int32_t inks, Content content, const void* aux,
                 const uint8_t* attrPlane, uint32_t patternUpper = 0) {
-    ovcg_test::LutSpec spec;
-    spec.inks = uint32_t(inks);
-    spec.grid = ovcg_test::LutGrid::Smooth;
-    spec.patternUpper[0] = spec.patternUpper[2] = patternUpper;
-    const ovcg_test::SyntheticLut lut(spec);
+    ovcg_test::LutSpec recipe;
+    recipe.inks = uint32_t(inks);
+    recipe.grid = ovcg_test::LutGrid::Smooth;
+    recipe.patternUpper[0] = recipe.patternUpper[2] = patternUpper;
+    const ovcg_test::SyntheticLut lut(recipe);
     const HXRLutData* luts[2] = {lut.get(), lut.get()};
     HXRMemMgr* mm = HXRCreateMemMgr(bench_alloc, bench_free);
     HXRIntermediateData* d = HXRCreateIntermediateData(inks, kWidth, 1, 1, nullptr, -1, mm);

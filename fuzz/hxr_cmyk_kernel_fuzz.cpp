@@ -46,17 +46,17 @@ ovcg_test::SyntheticLut& table(int inks, int variant) {
     static std::map<int, std::unique_ptr<ovcg_test::SyntheticLut>> cache;
     auto& slot = cache[inks * 4 + variant];
     if (!slot) {
-        ovcg_test::LutSpec spec;
-        spec.inks = uint32_t(inks);
-        spec.dimension = 4;
-        spec.salt = uint32_t(variant + 1);
+        ovcg_test::LutSpec recipe;
+        recipe.inks = uint32_t(inks);
+        recipe.dimension = 4;
+        recipe.salt = uint32_t(variant + 1);
         if (variant > 0) {
-            spec.levels.resize(32);
-            for (uint32_t k = 0; k < 32; ++k) spec.levels[k] = k * 255 / 31;
-            spec.gamma0 = variant == 1 ? 160 : 300;
-            spec.gamma255 = variant == 1 ? 80 : 50;
+            recipe.levels.resize(32);
+            for (uint32_t k = 0; k < 32; ++k) recipe.levels[k] = k * 255 / 31;
+            recipe.gamma0 = variant == 1 ? 160 : 300;
+            recipe.gamma255 = variant == 1 ? 80 : 50;
         }
-        slot = std::make_unique<ovcg_test::SyntheticLut>(spec);
+        slot = std::make_unique<ovcg_test::SyntheticLut>(recipe);
     }
     return *slot;
 }

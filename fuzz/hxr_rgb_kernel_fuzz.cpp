@@ -43,16 +43,16 @@ ovcg_test::SyntheticLut& table(int inks, int variant) {
     static std::map<int, std::unique_ptr<ovcg_test::SyntheticLut>> cache;
     auto& slot = cache[inks * 8 + variant];
     if (!slot) {
-        ovcg_test::LutSpec spec;
-        spec.inks = uint32_t(inks);
-        spec.salt = uint32_t(variant + 1);
+        ovcg_test::LutSpec recipe;
+        recipe.inks = uint32_t(inks);
+        recipe.salt = uint32_t(variant + 1);
         if (variant > 0) {
-            spec.levels.resize(64);
-            for (uint32_t k = 0; k < 64; ++k) spec.levels[k] = k * 255 / 63;
-            spec.gamma0 = kGammas[variant - 1][0];
-            spec.gamma255 = kGammas[variant - 1][1];
+            recipe.levels.resize(64);
+            for (uint32_t k = 0; k < 64; ++k) recipe.levels[k] = k * 255 / 63;
+            recipe.gamma0 = kGammas[variant - 1][0];
+            recipe.gamma255 = kGammas[variant - 1][1];
         }
-        slot = std::make_unique<ovcg_test::SyntheticLut>(spec);
+        slot = std::make_unique<ovcg_test::SyntheticLut>(recipe);
     }
     return *slot;
 }

@@ -116,7 +116,7 @@ std::string job_key(const JobSpec& job) {
     return s.str();
 }
 
-JobResult run_job(const JobSpec& spec) {
+JobResult run_job(const JobSpec& recipe) {
     JobResult r;
     // Every option is set: one left from an earlier job would change this
     // one. "-" names no choice: the option stays unset.
@@ -125,27 +125,27 @@ JobResult run_job(const JobSpec& spec) {
         {"PageSize", "-"},        {"AutoCut", "Off"},    {"BlackDensity", "100"}, {"ColorDensity", "100"}};
     for (const auto& [name, fallback] : kDefaults) {
         std::string choice = fallback;
-        for (const auto& [n, c] : spec.options)
+        for (const auto& [n, c] : recipe.options)
             if (n == name) choice = c;
         ovcgSetPrintOption(name, choice.c_str());
         if (std::strcmp(name, "ColorModel") == 0) r.gray = choice == "Gray" || choice == "Black2";
     }
-    if (int32_t e = ovcgSetResource(OVCG_RESOURCE_FILE, spec.model.c_str())) {
+    if (int32_t e = ovcgSetResource(OVCG_RESOURCE_FILE, recipe.model.c_str())) {
         r.start_job = e;
         return r;
     }
-    r.start_job = ovcgStartJob(Sink::output, spec.job_id.c_str());
+    r.start_job = ovcgStartJob(Sink::output, recipe.job_id.c_str());
     if (r.start_job != OVCG_OK) {
         r.stream = Sink::bytes;
         return r;
     }
     ovcgGetPageAttribute(OVCG_PAGE_WIDTH, &r.width);
     ovcgGetPageAttribute(OVCG_PAGE_HEIGHT, &r.height);
-    const size_t bytes = spec.line_bytes >= 0 ? static_cast<size_t>(spec.line_bytes)
+    const size_t bytes = recipe.line_bytes >= 0 ? static_cast<size_t>(recipe.line_bytes)
                                               : size_t{r.width} * (r.gray ? 1 : 3);
-    const int64_t lines = spec.lines >= 0 ? spec.lines : int64_t{r.height};
+    const int64_t lines = recipe.lines >= 0 ? recipe.lines : int64_t{r.height};
     std::vector<uint8_t> line(std::max<size_t>(bytes, 1));
-    for (int p = 0; p < spec.pages; ++p) {
+    for (int p = 0; p < recipe.pages; ++p) {
         const int32_t s = ovcgStartPage();
         if (s != OVCG_OK) {
             if (!r.start_page) r.start_page = s;
@@ -159,8 +159,8 @@ JobResult run_job(const JobSpec& spec) {
                 break;
             }
         }
-        if (spec.end_in_page && p + 1 == spec.pages) break;
-        const int32_t e = ovcgEndPage(r.raster ? 1 : spec.abort_page);
+        if (recipe.end_in_page && p + 1 == recipe.pages) break;
+        const int32_t e = ovcgEndPage(r.raster ? 1 : recipe.abort_page);
         if (e != OVCG_OK && !r.end_page) r.end_page = e;
     }
     r.end_job = ovcgEndJob();

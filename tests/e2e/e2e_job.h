@@ -87,7 +87,7 @@ struct JobResult {
 // Sets the options (every one of the eight, the rest to a choice that names
 // nothing so that nothing stays from an earlier job), the resource and runs
 // the job; the output goes to Sink as it is configured (not reset here).
-JobResult run_job(const JobSpec& spec);
+JobResult run_job(const JobSpec& recipe);
 
 // The model file the build writes.
 std::string default_model_path();

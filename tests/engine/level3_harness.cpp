@@ -142,12 +142,12 @@ unsigned SourceBytes(int format) {
 
 uint16_t EncoderOf(uint16_t media) { return model_level3_modes(media).encoder; }
 
-JobResult RunJob(const JobSpec& spec, const std::vector<Page>& pages, RecordingHxrEngine& hxr,
+JobResult RunJob(const JobSpec& recipe, const std::vector<Page>& pages, RecordingHxrEngine& hxr,
                  tagHTSTRUCT3_5* halftone) {
     JobResult res;
     Parts parts(&hxr);
     ScopedParts scoped(&parts);
-    tagPRTSTRUCT3_12 job = JobRecord(spec);
+    tagPRTSTRUCT3_12 job = JobRecord(recipe);
     const char* files[] = {ModelPath().c_str()};
     tagOPTION opt{nullptr, nullptr, files, 1, &Collect, &res.spool};
     HPLIMO3 h = nullptr;
@@ -159,8 +159,8 @@ JobResult RunJob(const JobSpec& spec, const std::vector<Page>& pages, RecordingH
     tagHTSTRUCT3_5 ht{};
     ht.version = OVCG_HTSTRUCT3_VERSION;
     ht.color_correction = 2;
-    ht.halftone_type = spec.halftone_type;
-    ht.doRotation = spec.rotate ? 1 : 0;
+    ht.halftone_type = recipe.halftone_type;
+    ht.doRotation = recipe.rotate ? 1 : 0;
     ht.gamma = 180;
     if (halftone) ht = *halftone;
     for (const Page& page : pages) {
@@ -175,8 +175,8 @@ JobResult RunJob(const JobSpec& spec, const std::vector<Page>& pages, RecordingH
         res.end_page.push_back(TerminatePageEx(h, &tp));
     }
     res.destroy = DestroyJob(h);
-    res.check = spec.header ? ValidateSpool(res.spool) : SpoolCheck{};
-    if (!spec.header) {
+    res.check = recipe.header ? ValidateSpool(res.spool) : SpoolCheck{};
+    if (!recipe.header) {
         res.check.stream = ValidateStream(res.spool);
         res.check.ok = res.check.stream.ok;
         res.check.spool.data = res.spool;

@@ -106,7 +106,7 @@ Band MakeBand(const JobSpec& s, uint32_t top, uint32_t rows, uint32_t width, tag
 
 // Runs one job: InitJob, per page InitPage, BandOut per band, TerminatePageEx
 // (the page's abort flag), DestroyJob. hxr: the halftone engine fake.
-JobResult RunJob(const JobSpec& spec, const std::vector<Page>& pages, RecordingHxrEngine& hxr,
+JobResult RunJob(const JobSpec& recipe, const std::vector<Page>& pages, RecordingHxrEngine& hxr,
                  tagHTSTRUCT3_5* halftone = nullptr);
 
 // The expected pages of a level-3 job: what the encode buffer of the media's
@@ -121,7 +121,7 @@ struct Expected {
     std::vector<uint8_t> pixels;
     std::vector<uint8_t> written;
 };
-std::vector<Expected> ExpectedPages(const JobSpec& spec, const std::vector<Page>& pages, int32_t extra = 0,
+std::vector<Expected> ExpectedPages(const JobSpec& recipe, const std::vector<Page>& pages, int32_t extra = 0,
                                     int32_t gap = 0);
 
 // The encoder (0 JPEG with identification data, 1 RHV2, 2 JPEG) of a media.

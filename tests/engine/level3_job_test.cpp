@@ -163,14 +163,14 @@ uint32_t Noise(int x, int y, unsigned k) { return uint32_t(x * 131 + y * 71 + k 
 
 struct RunCase {
     const char* name;
-    JobSpec spec;
+    JobSpec recipe;
     size_t pages;
     int abortPage;  // -1: none
 };
 
 void PrintTo(const RunCase& c, std::ostream* os) { *os << c.name; }
 
-JobSpec Spec(uint16_t media, void (*tweak)(JobSpec&) = nullptr) {
+JobSpec Recipe(uint16_t media, void (*tweak)(JobSpec&) = nullptr) {
     JobSpec s;
     s.media = media;
     if (tweak) tweak(s);
@@ -179,36 +179,36 @@ JobSpec Spec(uint16_t media, void (*tweak)(JobSpec&) = nullptr) {
 
 const RunCase kRuns[] = {
     // A roll whose caller's pages run on as one page.
-    {"continuous_roll_jpeg", Spec(0, [](JobSpec& s) { s.continuous = true; }), 3, -1},
-    {"continuous_roll_rhv2", Spec(1, [](JobSpec& s) { s.continuous = true; }), 2, -1},
+    {"continuous_roll_jpeg", Recipe(0, [](JobSpec& s) { s.continuous = true; }), 3, -1},
+    {"continuous_roll_rhv2", Recipe(1, [](JobSpec& s) { s.continuous = true; }), 2, -1},
     // Empty-page mode (media 2 lets jobs use object attributes): the gaps
     // and the page end go out as white rows.
-    {"empty_page_gray_source", Spec(2, [](JobSpec& s) { s.empty_page = true, s.src_format = kGray; }), 2, -1},
-    {"empty_page_rotated", Spec(2, [](JobSpec& s) { s.empty_page = true, s.rotate = true; }), 1, -1},
+    {"empty_page_gray_source", Recipe(2, [](JobSpec& s) { s.empty_page = true, s.src_format = kGray; }), 2, -1},
+    {"empty_page_rotated", Recipe(2, [](JobSpec& s) { s.empty_page = true, s.rotate = true; }), 1, -1},
     // An aborted page between two pages; its held lines are dropped.
-    {"aborted_middle_page", Spec(4), 3, 1},
-    {"roll_banner", Spec(3, [](JobSpec& s) { s.roll = true; }), 2, -1},
+    {"aborted_middle_page", Recipe(4), 3, 1},
+    {"roll_banner", Recipe(3, [](JobSpec& s) { s.roll = true; }), 2, -1},
 };
 
 class Level3Runs : public ::testing::TestWithParam<RunCase> {};
 
 TEST_P(Level3Runs, ObjectsRebuildThePage) {
     const RunCase& c = GetParam();
-    const bool jpeg = EncoderOf(c.spec.media) != 1;
-    std::vector<Page> pages = PlainPages(c.spec, c.pages, jpeg ? Smooth : Noise);
+    const bool jpeg = EncoderOf(c.recipe.media) != 1;
+    std::vector<Page> pages = PlainPages(c.recipe, c.pages, jpeg ? Smooth : Noise);
     if (c.abortPage >= 0) pages[size_t(c.abortPage)].abort = true;
     RecordingHxrEngine hxr;
-    const JobResult r = RunJob(c.spec, pages, hxr);
+    const JobResult r = RunJob(c.recipe, pages, hxr);
     ASSERT_EQ(RanClean(r, pages.size()), "");
     const Level3Job job = ParseLevel3Job(r.data());
     ASSERT_TRUE(job.ok) << job.error;
-    const std::vector<Expected> want = ExpectedPages(c.spec, pages, r.page_length_extra, r.page_gap);
+    const std::vector<Expected> want = ExpectedPages(c.recipe, pages, r.page_length_extra, r.page_gap);
     EXPECT_EQ(CompareWithObjects(job, want, jpeg ? 16 : 0), "");
-    if (c.spec.continuous) {
+    if (c.recipe.continuous) {
         ASSERT_GT(r.page_gap, 0);  // the model's roll has a gap between pages
         EXPECT_EQ(job.pages.size(), 1u);
     }
-    if (c.spec.empty_page) {
+    if (c.recipe.empty_page) {
         // Every row of the page was sent: the bands and white rows between.
         Level3Canvas canvas(want[0].width, want[0].height, want[0].channels, 255);
         for (const Level3Object& o : job.pages[0].objects) {
@@ -218,10 +218,10 @@ TEST_P(Level3Runs, ObjectsRebuildThePage) {
         }
         EXPECT_EQ(std::count(canvas.painted.begin(), canvas.painted.end(), 0), 0);
     }
-    for (size_t p = 0; p < job.pages.size() && !c.spec.continuous; ++p) {
+    for (size_t p = 0; p < job.pages.size() && !c.recipe.continuous; ++p) {
         // An aborted page ends with a term record that does not eject.
         EXPECT_EQ(job.pages[p].end, int(p) == c.abortPage ? "term" : "endp");
-        EXPECT_EQ(job.pages[p].eject, int(p) == c.abortPage || c.spec.roll ? 0 : 1);
+        EXPECT_EQ(job.pages[p].eject, int(p) == c.abortPage || c.recipe.roll ? 0 : 1);
     }
 }
 
@@ -229,7 +229,7 @@ INSTANTIATE_TEST_SUITE_P(Runs, Level3Runs, ::testing::ValuesIn(kRuns),
                          [](const auto& info) { return std::string(info.param.name); });
 
 TEST(PageLanguageJob, RepeatedPageSendsOnlyItsMarkers) {
-    JobSpec s = Spec(0, [](JobSpec& j) { j.page_language = true; });
+    JobSpec s = Recipe(0, [](JobSpec& j) { j.page_language = true; });
     RecordingHxrEngine hxr;
     const JobResult r = RunJob(s, PlainPages(s, 2, Smooth), hxr);
     ASSERT_EQ(RanClean(r, 2), "");
@@ -252,7 +252,7 @@ TEST(PageLanguageJob, RepeatedPageSendsOnlyItsMarkers) {
 // A later page without bands is empty even though the page before printed:
 // with cut_after_job on a sheet it only counts, no endp.
 TEST(Level3Job, EmptyPageAfterAPrintedPageOnlyCounts) {
-    JobSpec s = Spec(4, [](JobSpec& j) { j.cut_after = true; });
+    JobSpec s = Recipe(4, [](JobSpec& j) { j.cut_after = true; });
     std::vector<Page> pages = PlainPages(s, 2, Noise);
     pages[1].bands.clear();
     RecordingHxrEngine hxr;

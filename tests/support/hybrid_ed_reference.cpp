@@ -131,15 +131,15 @@ int64_t reference_share(EdFamily family, const char* name, bool next, int k, int
     return v;
 }
 
-void reference_hybrid_ed(const EdKernelSpec& spec, const EdRun& run, std::vector<uint8_t>& plane, uint32_t* counts,
+void reference_hybrid_ed(const EdKernelSpec& recipe, const EdRun& run, std::vector<uint8_t>& plane, uint32_t* counts,
                          std::vector<int32_t>& line) {
     if (run.n <= 0) return;
     static const char* const kCases[] = {"Z", "G", "N", "M1", "M2", "M3"};
     std::map<std::string, std::vector<Share>> cases;
-    for (const char* c : kCases) cases[c] = parse(reference_shares(spec.family, c));
+    for (const char* c : kCases) cases[c] = parse(reference_shares(recipe.family, c));
 
     const int64_t margin = 30, x0 = run.x0, end = x0 + run.n;
-    const int64_t per = 8 / spec.bits, first = x0 / per * per;
+    const int64_t per = 8 / recipe.bits, first = x0 / per * per;
     auto at = [&](int64_t x) -> size_t { return size_t(x + margin); };
     std::vector<int32_t> cur = line, next(line.size(), 0), past_end(line.size(), 0);
     const int32_t* a = run.thresholds;
@@ -151,14 +151,14 @@ void reference_hybrid_ed(const EdKernelSpec& spec, const EdRun& run, std::vector
         auto prints = [&](uint32_t level) { return ((cell - level) >> 12) & 1u; };
         // Level and dither count m: 1 bit, the dither bit; 2 bits, the values
         // above the threshold (none for ink 0). The test size is k + 1.
-        const uint32_t* r3 = run.rates + (spec.bits == 1 ? p : 3 * p);
-        const uint32_t level = spec.bits == 1 ? r3[0] : r3[spec.k];
-        const uint32_t m = spec.bits == 1 ? prints(level) : p ? prints(r3[0]) + prints(r3[1]) + prints(r3[2]) : 0;
+        const uint32_t* r3 = run.rates + (recipe.bits == 1 ? p : 3 * p);
+        const uint32_t level = recipe.bits == 1 ? r3[0] : r3[recipe.k];
+        const uint32_t m = recipe.bits == 1 ? prints(level) : p ? prints(r3[0]) + prints(r3[1]) + prints(r3[2]) : 0;
         const int32_t big_l = level > 7 ? wrap(int64_t(level) * 4) : 0;
         const int64_t index = level > 4087 ? 255 : (int64_t(big_l) + 32) >> 6;
         const int32_t e = wrap(int64_t(cur[at(x)]) + big_l);
         uint32_t code = m;
-        if (m <= spec.k + 1) code = (m == spec.k + 1 ? b[index] : a[index]) < e ? spec.k + 1 : 0;
+        if (m <= recipe.k + 1) code = (m == recipe.k + 1 ? b[index] : a[index]) < e ? recipe.k + 1 : 0;
         const int32_t r = code ? wrap(int64_t(e) - 16320) : e;
         // Fold and case.
         int32_t folded = big_l;
@@ -185,7 +185,7 @@ void reference_hybrid_ed(const EdKernelSpec& spec, const EdRun& run, std::vector
         // Output and counts.
         const size_t byte = size_t(x / per);
         if (x == x0 || x % per == 0) plane[byte] = 0;
-        plane[byte] = uint8_t(plane[byte] | code << (8 - spec.bits * (x % per + 1)));
+        plane[byte] = uint8_t(plane[byte] | code << (8 - recipe.bits * (x % per + 1)));
         if (code) ++counts[code];
     }
     // The after-run rule.

@@ -41,7 +41,7 @@ struct EdRun {
 
 // `line` holds cells -30 .. P + 29 at line[x + 30]; `plane` pixel x at its
 // MSB-first position; counts as the kernels keep them.
-void reference_hybrid_ed(const EdKernelSpec& spec, const EdRun& run, std::vector<uint8_t>& plane,
+void reference_hybrid_ed(const EdKernelSpec& recipe, const EdRun& run, std::vector<uint8_t>& plane,
                          uint32_t* counts, std::vector<int32_t>& line);
 
 // The share text of a family's case ("Z", "G", "N", "M1", "M2", "M3"; the

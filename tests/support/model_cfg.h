@@ -34,7 +34,7 @@ struct CfgLayout {
     size_t list_a = 0, list_b = 0, modes = 0;
     std::vector<size_t> blocks;
 };
-Bytes write_cfg(const CfgSpec& spec, CfgLayout* layout = nullptr);
+Bytes write_cfg(const CfgSpec& recipe, CfgLayout* layout = nullptr);
 
 // The model's: ink-set names "0", Micro names of the index, a mode for each
 // ink set and output bits (and one that needs both names), each block with

@@ -31,7 +31,7 @@ struct DitherSwitchSpec {
     uint8_t form = 1;                          // 1 one area, 2 several
     std::vector<std::vector<uint16_t>> areas;  // mask identifiers per area and ink
 };
-Bytes write_dither_switch(const DitherSwitchSpec& spec);
+Bytes write_dither_switch(const DitherSwitchSpec& recipe);
 
 struct PlainMaskSpec {
     uint16_t width = 0, height = 0;
@@ -40,7 +40,7 @@ struct PlainMaskSpec {
     uint8_t direction = 0;  // 0 vertical, 1 horizontal
     std::vector<uint16_t> thresholds;  // width x height, row by row
 };
-Bytes write_plain_mask(const PlainMaskSpec& spec);
+Bytes write_plain_mask(const PlainMaskSpec& recipe);
 // A dispersed-dot threshold matrix (sizes a power of two), thresholds 1..4080.
 PlainMaskSpec model_plain_mask(uint16_t width, uint16_t height, int bits);
 // A matrix of any size whose W x H thresholds are the ranks 0..W x H - 1
@@ -58,7 +58,7 @@ struct UbecMaskSpec {
     int32_t shift_h = 0, shift_v = 0;
     std::vector<uint16_t> entries;  // block count x block size; order << 12 | threshold
 };
-Bytes write_ubec_mask(const UbecMaskSpec& spec);
+Bytes write_ubec_mask(const UbecMaskSpec& recipe);
 UbecMaskSpec model_ubec_mask(int32_t width, int32_t height, int32_t block_w, int32_t block_h);
 
 struct DitherOffsetEntry {

@@ -34,7 +34,7 @@ struct IndexTextSpec {
     std::vector<std::string> trailer;       // lines after the DocType lists
     std::string eol = "\r\n";
 };
-std::string write_index_text(const IndexTextSpec& spec);
+std::string write_index_text(const IndexTextSpec& recipe);
 Bytes text_bytes(const std::string& text);
 
 // Engine identifiers of the model's halftone resources (stored as type 2000

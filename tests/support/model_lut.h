@@ -65,9 +65,9 @@ struct LutSpec {
     std::vector<std::pair<std::string, Bytes>> extra;
 };
 // The container; `offsets` receives the block offset of each known tag.
-Bytes write_lut(const LutSpec& spec, std::map<std::string, size_t>* offsets = nullptr);
+Bytes write_lut(const LutSpec& recipe, std::map<std::string, size_t>* offsets = nullptr);
 // The same, packed with the colour table stored planar (needs a "clut").
-Bytes pack_lut_resource(const LutSpec& spec);
+Bytes pack_lut_resource(const LutSpec& recipe);
 
 // The model's tables for the colour ink set: a 3D clut of 17 nodes (scaled
 // by `shade`), cdbg, mdbg, gama, egry and a mono table; a 4D clut of 9 nodes;

@@ -25,7 +25,7 @@ struct RateSpec {
     std::vector<RateEntry> entries;
 };
 // The lines follow the 32-byte header and the entries, in entry order.
-Bytes write_rate(const RateSpec& spec);
+Bytes write_rate(const RateSpec& recipe);
 inline constexpr size_t kRateEntriesAt = 32;
 
 // Every ink of the model's ink sets, three lines each (one per dot size of

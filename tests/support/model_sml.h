@@ -29,7 +29,7 @@ struct SmlLayout {
     size_t ink_table = 0, set_table = 0, info_table = 0, dbg_table = 0;  // first entries
     std::vector<size_t> header, set, info, dbg;                         // per ink
 };
-Bytes write_sml(const SmlSpec& spec, SmlLayout* layout = nullptr);
+Bytes write_sml(const SmlSpec& recipe, SmlLayout* layout = nullptr);
 
 // The model's rates for `dots` dot sizes (1..6) at `grad` levels: the ink
 // passes from each dot size to the next larger one as the level rises, so

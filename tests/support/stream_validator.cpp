@@ -529,19 +529,19 @@ SpoolCheck ValidateSpool(const uint8_t* stream, size_t size, bool paired) {
     return out;
 }
 
-std::vector<uint8_t> bytes_of(const std::string& spec) {
+std::vector<uint8_t> bytes_of(const std::string& recipe) {
     std::vector<uint8_t> out;
-    for (size_t i = 0; i < spec.size();) {
-        if (spec[i] == ' ') {
+    for (size_t i = 0; i < recipe.size();) {
+        if (recipe[i] == ' ') {
             ++i;
-        } else if (spec[i] == '\'') {
-            const size_t end = spec.find('\'', i + 1);
-            if (end == std::string::npos) throw std::invalid_argument("unterminated text: " + spec);
-            out.insert(out.end(), spec.begin() + static_cast<long>(i) + 1, spec.begin() + static_cast<long>(end));
+        } else if (recipe[i] == '\'') {
+            const size_t end = recipe.find('\'', i + 1);
+            if (end == std::string::npos) throw std::invalid_argument("unterminated text: " + recipe);
+            out.insert(out.end(), recipe.begin() + static_cast<long>(i) + 1, recipe.begin() + static_cast<long>(end));
             i = end + 1;
         } else {
-            if (i + 1 >= spec.size()) throw std::invalid_argument("odd hex: " + spec);
-            out.push_back(static_cast<uint8_t>(std::stoul(spec.substr(i, 2), nullptr, 16)));
+            if (i + 1 >= recipe.size()) throw std::invalid_argument("odd hex: " + recipe);
+            out.push_back(static_cast<uint8_t>(std::stoul(recipe.substr(i, 2), nullptr, 16)));
             i += 2;
         }
     }

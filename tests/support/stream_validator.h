@@ -89,7 +89,7 @@ inline SpoolCheck ValidateSpool(const std::vector<uint8_t>& stream, bool paired 
 // Byte lists of the stream tests: hexadecimal pairs separated by blanks, with
 // 'text' in single quotes standing for its ASCII bytes. Throws
 // std::invalid_argument on a malformed list.
-std::vector<uint8_t> bytes_of(const std::string& spec);
+std::vector<uint8_t> bytes_of(const std::string& recipe);
 // Bytes as "1B 40 ..." (upper-case pairs, one blank between).
 std::string hex_of(const uint8_t* p, size_t n);
 inline std::string hex_of(const std::vector<uint8_t>& v) { return hex_of(v.data(), v.size()); }

@@ -54,31 +54,31 @@ struct LutSpec {
 
 class SyntheticLut {
 public:
-    explicit SyntheticLut(const LutSpec& spec) : spec_(spec) {
-        if (spec.inks < 1 || spec.inks > 12 || (spec.dimension != 3 && spec.dimension != 4))
+    explicit SyntheticLut(const LutSpec& recipe) : spec_(recipe) {
+        if (recipe.inks < 1 || recipe.inks > 12 || (recipe.dimension != 3 && recipe.dimension != 4))
             throw std::invalid_argument("synthetic LUT: inks 1..12, dimension 3 or 4");
-        gridNum_ = spec.dimension == 3 ? 64 : 32;
-        levels_ = spec.levels;
+        gridNum_ = recipe.dimension == 3 ? 64 : 32;
+        levels_ = recipe.levels;
         if (levels_.empty()) {
-            const uint32_t* p = spec.dimension == 3 ? Rebuild3DGridPos64 : Rebuild4DGridPos32;
+            const uint32_t* p = recipe.dimension == 3 ? Rebuild3DGridPos64 : Rebuild4DGridPos32;
             levels_.assign(p, p + gridNum_);
         }
         if (levels_.size() != gridNum_ || levels_.front() != 0 || levels_.back() != 255)
             throw std::invalid_argument("synthetic LUT: levels run from 0 to 255 over the grid");
         for (uint32_t k = 1; k < gridNum_; ++k)
             if (levels_[k] <= levels_[k - 1]) throw std::invalid_argument("synthetic LUT: levels must rise");
-        words_ = (spec.inks + 3) / 4;
+        words_ = (recipe.inks + 3) / 4;
         size_t nodes = 1;
-        for (uint32_t d = 0; d < spec.dimension; ++d) nodes *= gridNum_;
+        for (uint32_t d = 0; d < recipe.dimension; ++d) nodes *= gridNum_;
         grid_.assign(nodes * words_, 0);
         uint32_t g[4] = {};
         for (size_t n = 0; n < nodes; ++n) {
             size_t rest = n;
-            for (int d = static_cast<int>(spec.dimension) - 1; d >= 0; --d) {
+            for (int d = static_cast<int>(recipe.dimension) - 1; d >= 0; --d) {
                 g[d] = static_cast<uint32_t>(rest % gridNum_);
                 rest /= gridNum_;
             }
-            for (uint32_t k = 0; k < spec.inks; ++k) grid_[n * words_ + k / 4] |= code_at(g, k) << kShift[k % 4];
+            for (uint32_t k = 0; k < recipe.inks; ++k) grid_[n * words_ + k / 4] |= code_at(g, k) << kShift[k % 4];
         }
         lut_.grid = grid_.data();
         for (uint32_t v = 0; v < 256; ++v) {
@@ -87,14 +87,14 @@ public:
             lut_.preTable[v] = levels_[k] == v ? 256 * k
                                                : 256 * k - 256 * (levels_[k] - v) / (levels_[k] - levels_[k - 1]);
         }
-        if (HXRGetDbgDecTable(lut_.decode, spec.gamma0, spec.gamma255) != 0 ||
-            HXRGetDbgEncTable(lut_.encode, spec.gamma0, spec.gamma255) != 0)
+        if (HXRGetDbgDecTable(lut_.decode, recipe.gamma0, recipe.gamma255) != 0 ||
+            HXRGetDbgEncTable(lut_.encode, recipe.gamma0, recipe.gamma255) != 0)
             throw std::invalid_argument("synthetic LUT: no double-gamma tables for the pair");
         for (uint32_t& w : lut_.srcGridIndex) w = kLutPoison;
-        for (uint32_t k = 0; k < 12; ++k) lut_.patternUpper[k] = spec.patternUpper[k];
+        for (uint32_t k = 0; k < 12; ++k) lut_.patternUpper[k] = recipe.patternUpper[k];
         lut_.gridNum = gridNum_;
-        lut_.dimension = spec.dimension;
-        lut_.channels = spec.inks;
+        lut_.dimension = recipe.dimension;
+        lut_.channels = recipe.inks;
     }
     SyntheticLut(const SyntheticLut&) = delete;
     SyntheticLut& operator=(const SyntheticLut&) = delete;

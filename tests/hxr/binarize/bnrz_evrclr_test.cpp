@@ -79,7 +79,7 @@ TEST_F(EveryColor, JobStartRefusals) {
     enum Stage { kAttach, kHybrid, kNone };
     struct Case {
         const char* name;
-        BnrzJobSpec spec;
+        BnrzJobSpec recipe;
         std::function<void(EveryColor&)> mutate;
         Stage refusedAt;
     };
@@ -130,11 +130,11 @@ TEST_F(EveryColor, JobStartRefusals) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        ASSERT_TRUE(build(c.spec));
+        ASSERT_TRUE(build(c.recipe));
         c.mutate(*this);
         const uint32_t a = attach();
         EXPECT_EQ(a, c.refusedAt == kAttach ? 1u : 0u);
-        if (a == 0 && spec.htType != kHxrHtTypeDither) {
+        if (a == 0 && recipe.htType != kHxrHtTypeDither) {
             EXPECT_EQ(hybrid(), c.refusedAt == kHybrid ? 1u : 0u);
         }
         if (c.refusedAt != kNone) {

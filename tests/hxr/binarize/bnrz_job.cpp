@@ -32,38 +32,38 @@ const HXRBnrzDataOps kOps = {FakeDthMgr::ops(), FakeSmlMgr::ops(), get_dither, g
 const HXRBnrzDataOps* FakeDataSet::ops() { return &kOps; }
 
 bool BnrzJob::build(const BnrzJobSpec& s) {
-    spec = s;
+    recipe = s;
     dth = FakeDthMgr{};
     for (auto& intent : sml)
         for (FakeSmlMgr& f : intent) f = FakeSmlMgr{};
     set = FakeDataSet{};
-    if (spec.dots == 0) spec.dots = (spec.dotMode & 15) == 1 ? 1 : 3;
-    if (!spec.rate) spec.rate = [](uint32_t g, uint32_t d) { return g * (d + 1) * 2; };
+    if (recipe.dots == 0) recipe.dots = (recipe.dotMode & 15) == 1 ? 1 : 3;
+    if (!recipe.rate) recipe.rate = [](uint32_t g, uint32_t d) { return g * (d + 1) * 2; };
     ht = {};
-    ht.inkSet = spec.inkSet;
-    ht.htType = spec.htType;
-    ht.xResolution = uint32_t(spec.hRes);
-    ht.yResolution = uint32_t(spec.vRes);
-    ht.outputBits = spec.dotMode;
+    ht.inkSet = recipe.inkSet;
+    ht.htType = recipe.htType;
+    ht.xResolution = uint32_t(recipe.hRes);
+    ht.yResolution = uint32_t(recipe.vRes);
+    ht.outputBits = recipe.dotMode;
     ht.scale = 1;
-    clr = HXRCreateClrMgr(spec.inkSet, spec.dotMode, 0, mm);
+    clr = HXRCreateClrMgr(recipe.inkSet, recipe.dotMode, 0, mm);
     random = HXRCreateRandNum(mm);
     if (!clr || !random) return false;
     static const int kPrintMode = 0;
-    ctrl = HXRCreateBinarizeController(&ht, &kPrintMode, spec.kind, uint32_t(spec.width), spec.elementSize, clr, mm,
+    ctrl = HXRCreateBinarizeController(&ht, &kPrintMode, recipe.kind, uint32_t(recipe.width), recipe.elementSize, clr, mm,
                                        FakeDataSet::ops());
     if (!ctrl) return false;
-    const uint32_t inks = spec.kind == kHxrCvtTNMX ? 1 : HXRGetOutputColorNum(clr);
-    interm = HXRCreateIntermediateData(int32_t(inks), spec.width, int32_t(spec.elementSize), 0, nullptr, -1, mm);
+    const uint32_t inks = recipe.kind == kHxrCvtTNMX ? 1 : HXRGetOutputColorNum(clr);
+    interm = HXRCreateIntermediateData(int32_t(inks), recipe.width, int32_t(recipe.elementSize), 0, nullptr, -1, mm);
     if (!interm) return false;
 
     // Dither: a scattered matrix per area and output order, each with its
     // own shifts and offsets.
-    dth.areas = spec.areas;
+    dth.areas = recipe.areas;
     records.clear();
-    for (int32_t a = 0; a < std::max(spec.areas, 1) && a < 6; ++a)
+    for (int32_t a = 0; a < std::max(recipe.areas, 1) && a < 6; ++a)
         for (uint32_t o = 0; o < 12; ++o) {
-            const uint16_t w = uint16_t(spec.maskWidth);
+            const uint16_t w = uint16_t(recipe.maskWidth);
             const PlainMaskSpec m = model_scattered_mask(w, 16, 16, uint16_t(3 + o), uint8_t(o % 2));
             records.push_back(make_dither_record(w, 16, int32_t(o % 3), int32_t(o % 5), m.thresholds));
             dth.data[a][o] = records.back().data;
@@ -74,7 +74,7 @@ bool BnrzJob::build(const BnrzJobSpec& s) {
             FakeSmlMgr& f = sml[t][k];
             f.colours = clr;
             for (uint32_t o = 0; o < HXRGetOutputColorNum(clr) && o < 12; ++o)
-                f.set_row(o, 256, spec.dots, [&](uint32_t g, uint32_t d) { return spec.rate(g, d); });
+                f.set_row(o, 256, recipe.dots, [&](uint32_t g, uint32_t d) { return recipe.rate(g, d); });
         }
     set.dither[0] = &dth;
     set.sml[0][0] = &sml[0][0];
@@ -83,7 +83,7 @@ bool BnrzJob::build(const BnrzJobSpec& s) {
 
 void BnrzJob::start(const HXRSwitchPosList* list) {
     ASSERT_EQ(attach(), 0u);
-    if (spec.htType != kHxrHtTypeDither) {
+    if (recipe.htType != kHxrHtTypeDither) {
         ASSERT_EQ(hybrid(), 0u);
     }
     ASSERT_EQ(HXRSetHtSwitchPos(ctrl, list, 0, mm), 0u);
@@ -94,7 +94,7 @@ void BnrzJob::fill_ink(uint32_t seed, int32_t x0, int32_t n) {
     std::mt19937 rng(seed);
     for (int32_t k = 0; k < interm->inkNum; ++k)
         for (uint32_t l = 0; l < 2; ++l) {
-            if (spec.elementSize == 1) {
+            if (recipe.elementSize == 1) {
                 uint8_t* row = HXRGetInkQuantityBuf(interm, k, l);
                 for (uint32_t x = 0; x < interm->linePixelSize; ++x) row[x] = uint8_t(rng());
             } else {

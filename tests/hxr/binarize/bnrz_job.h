@@ -80,10 +80,10 @@ class BnrzJob : public HxrTest {
 public:
     // The job up to the controller, with the fakes filled; nothing attached.
     // False when the controller could not be made.
-    bool build(const BnrzJobSpec& spec);
+    bool build(const BnrzJobSpec& recipe);
     uint32_t attach() { return HXRSetBinarizeData(ctrl, dataSet ? dataSet : set.handle(), clr, mm); }
     uint32_t hybrid() {
-        return HXRSetHybridEDBinarize(ctrl, &ht, spec.kind, spec.elementSize, clr, interm, random, mm);
+        return HXRSetHybridEDBinarize(ctrl, &ht, recipe.kind, recipe.elementSize, clr, interm, random, mm);
     }
     // Attaches, sets up HybridED for types 5 and 6, starts a page; asserts.
     void start(const HXRSwitchPosList* list = nullptr);
@@ -92,10 +92,10 @@ public:
 
     uint32_t hc() const { return HXRGetHalftoneColorNum(clr); }
     uint32_t lc() const { return HXRGetLutColorNum(clr); }
-    int bits() const { return int(spec.dotMode & 15); }
+    int bits() const { return int(recipe.dotMode & 15); }
     uint32_t plane_bytes() const { return HXRGetBnrzPixelSize(ctrl) * uint32_t(bits()) / 8; }
 
-    BnrzJobSpec spec;
+    BnrzJobSpec recipe;
     _HXR_HALFTONE_INFO ht{};
     HXRClrMgr* clr = nullptr;
     HXRBinarizeController* ctrl = nullptr;

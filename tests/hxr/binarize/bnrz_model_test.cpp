@@ -33,7 +33,7 @@ public:
     // set-up fails.
     bool model_job(const BnrzJobSpec& s, uint32_t docType = 0, const std::function<void(ResWriter&)>& edit = {},
                    ModelBnrzSml shape = ModelBnrzSml::kRamp, uint32_t smlGrad = kHxrBnrzSmlGradNum) {
-        spec = s;
+        recipe = s;
         ResWriter file = build_model(model);
         add_model_binarize(file, model, shape);
         if (edit) edit(file);
@@ -75,16 +75,16 @@ public:
 
     // The direct calls' own objects, made as the binariser makes its own.
     void make_references() {
-        refDither = HXRCreateBinarizeDither(spec.kind, spec.elementSize, spec.dotMode, mm);
+        refDither = HXRCreateBinarizeDither(recipe.kind, recipe.elementSize, recipe.dotMode, mm);
         ASSERT_NE(refDither, nullptr);
         refRandom = HXRCreateRandNum(mm);
-        if (spec.htType == kHxrHtTypeDither) return;
+        if (recipe.htType == kHxrHtTypeDither) return;
         for (uint32_t c = 0; c < hc(); ++c) {
             const uint32_t code = HXRGetHalftoneColorCode(clr, c);
             const HXRSmlColorData* row = org_row(HXRGetOutputColorOrder(clr, code));
             const HXRSmlColorData* rows[4] = {row, row, row, row};
-            refHybrid[c] = HXRCreateBinarizeHybridED(spec.inkSet, spec.hRes, spec.vRes, spec.kind, 1, spec.dotMode,
-                                                     spec.htType, code, rows, interm, refRandom, mm);
+            refHybrid[c] = HXRCreateBinarizeHybridED(recipe.inkSet, recipe.hRes, recipe.vRes, recipe.kind, 1, recipe.dotMode,
+                                                     recipe.htType, code, rows, interm, refRandom, mm);
             ASSERT_NE(refHybrid[c], nullptr);
             ASSERT_EQ(HXRSetHybridEDErrorBuffInitialValue(refHybrid[c], refRandom, 0), 0u);
         }
@@ -94,7 +94,7 @@ public:
     void direct_step(uint8_t* plane, uint32_t i, int32_t y, uint32_t c, uint32_t x0, uint32_t n) {
         const uint32_t code = HXRGetHalftoneColorCode(clr, c);
         const uint32_t ord = HXRGetOutputColorOrder(clr, code);
-        const int32_t ink = spec.kind == kHxrCvtTNMX ? 0 : int32_t(HXRGetLutColorOrder(clr, code));
+        const int32_t ink = recipe.kind == kHxrCvtTNMX ? 0 : int32_t(HXRGetLutColorOrder(clr, code));
         const int32_t area = HXRGetDthArea(ctrl->everyColor->runtimeDither, y);
         const HXRTRAQ2DthDataMgr* dm = HXRGetDthDataMgr(data, 0);
         const HXRDthData* rec = HXRGetTRAQ2DthDataMgrDthSingleInfo(dm, area, ord);
@@ -103,9 +103,9 @@ public:
         HXRSmlColorData row{256, uint32_t(bits() == 1 ? 1 : 3), {}, rates.data()};
         const HXRSmlColorData* pair[2] = {&row, &row};
         uint32_t counts[7] = {};
-        if (spec.htType == kHxrHtTypeDither) {
+        if (recipe.htType == kHxrHtTypeDither) {
             const uint32_t r =
-                spec.elementSize == 1
+                recipe.elementSize == 1
                     ? HXRBinarizeDither(refDither, plane, counts, HXRGetInkQuantityBuf(interm, ink, i), nullptr,
                                         int32_t(x0), int32_t(n), rec, off, pair, uint32_t(y))
                     : HXRBinarizeDither16bit(refDither, plane, counts, HXRGetInkQuantityBuf16(interm, ink, i), nullptr,
@@ -233,7 +233,7 @@ TEST_F(ModelBand, JobStartRefusals) {
     enum Stage { kAttach, kHybrid };
     struct Case {
         const char* name;
-        BnrzJobSpec spec;
+        BnrzJobSpec recipe;
         Stage stage;
         uint32_t docType = 0;
         std::function<void(ResWriter&)> edit = {};
@@ -256,7 +256,7 @@ TEST_F(ModelBand, JobStartRefusals) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        ASSERT_TRUE(model_job(c.spec, c.docType, c.edit, c.shape, c.smlGrad));
+        ASSERT_TRUE(model_job(c.recipe, c.docType, c.edit, c.shape, c.smlGrad));
         const uint32_t a = attach();
         EXPECT_EQ(a, c.stage == kAttach ? 1u : 0u);
         if (a == 0) {

@@ -100,8 +100,8 @@ protected:
         return HXRBinarizeDither(b, plane, counts, narrow.data(), nullptr, x0, n, d, off, pair, nozzle);
     }
     // A record from a model mask, through the resource parser.
-    DitherRecord model_record(const PlainMaskSpec& spec) {
-        const Bytes res = write_plain_mask(spec);
+    DitherRecord model_record(const PlainMaskSpec& recipe) {
+        const Bytes res = write_plain_mask(recipe);
         HXRDthResParser* m = HXRCreateDthResParser(res.data(), uint32_t(res.size()), svc.table()->StrNCmp, mm);
         EXPECT_NE(m, nullptr);
         const int32_t w = int32_t(HXRGetDthSizeH(m)), h = int32_t(HXRGetDthSizeV(m));

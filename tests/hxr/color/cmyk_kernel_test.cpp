@@ -111,10 +111,10 @@ protected:
             std::vector<uint32_t> levels;
             for (uint32_t k = 0; k < 31; ++k) levels.push_back(8 * k);
             levels.push_back(255);
-            LutSpec spec{.inks = 4, .dimension = 4, .grid = LutGrid::Coordinates, .levels = levels};
-            if (std::string(name) == "inverted") spec.invert = true;
-            if (std::string(name) == "constant") spec.grid = LutGrid::Constant, spec.constant = 200;
-            t = std::make_unique<SyntheticLut>(spec);
+            LutSpec recipe{.inks = 4, .dimension = 4, .grid = LutGrid::Coordinates, .levels = levels};
+            if (std::string(name) == "inverted") recipe.invert = true;
+            if (std::string(name) == "constant") recipe.grid = LutGrid::Constant, recipe.constant = 200;
+            t = std::make_unique<SyntheticLut>(recipe);
         }
         return t->get();
     }

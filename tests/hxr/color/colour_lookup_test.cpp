@@ -103,13 +103,13 @@ protected:
         return c;
     }
     std::unique_ptr<SyntheticLut> table(uint32_t dimension, uint32_t inks, uint32_t salt, uint32_t g0, uint32_t g255) {
-        LutSpec spec;
-        spec.inks = inks;
-        spec.dimension = dimension;
-        spec.salt = salt;
-        spec.gamma0 = g0;
-        spec.gamma255 = g255;
-        return std::make_unique<SyntheticLut>(spec);
+        LutSpec recipe;
+        recipe.inks = inks;
+        recipe.dimension = dimension;
+        recipe.salt = salt;
+        recipe.gamma0 = g0;
+        recipe.gamma255 = g255;
+        return std::make_unique<SyntheticLut>(recipe);
     }
     BoundTables bound_;
 };

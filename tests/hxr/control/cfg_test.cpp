@@ -13,7 +13,7 @@ class CfgResource : public HxrTest {
 protected:
     void SetUp() override {
         HxrTest::SetUp();
-        spec = model_cfg(default_model());
+        recipe = model_cfg(default_model());
     }
     HXRCfgResParser* parse_at(const uint8_t* p, uint32_t n) {
         return HXRCreateCfgResParser(p, n, svc.table()->StrNCmp, mm);
@@ -29,13 +29,13 @@ protected:
         EXPECT_LE(r.count, 4u);
         return std::vector<uint16_t>(r.values, r.values + r.count);
     }
-    CfgSpec spec;
+    CfgSpec recipe;
     GuardedCopies copies;
 };
 
 TEST_F(CfgResource, ModesAreFoundByKeysAndNames) {
     CfgLayout l;
-    HXRCfgResParser* p = parse(write_cfg(spec, &l));
+    HXRCfgResParser* p = parse(write_cfg(recipe, &l));
     ASSERT_NE(p, nullptr);
     EXPECT_EQ(HXRGetIdPosSize(p), 2u);
     // Block 0 needs ink-set name "0" and the last Micro name for ink set 1 and
@@ -66,9 +66,9 @@ TEST_F(CfgResource, ModesAreFoundByKeysAndNames) {
 
 TEST_F(CfgResource, OffsetsFollowTheDitherOffsetOrder) {
     for (uint16_t version : {uint16_t(3), uint16_t(2)}) {
-        spec.version = version;
+        recipe.version = version;
         CfgLayout l;
-        HXRCfgResParser* p = parse(write_cfg(spec, &l));
+        HXRCfgResParser* p = parse(write_cfg(recipe, &l));
         ASSERT_NE(p, nullptr);
         const uint32_t size = HXRGetIdPosSize(p);
         // Ink set 1 with 3 dots takes dither offsets in the order K, C, M, Y:
@@ -105,7 +105,7 @@ TEST_F(CfgResource, OffsetsFollowTheDitherOffsetOrder) {
 
 TEST_F(CfgResource, WidthsOutsideOneToFourAreRefusedOnLookUp) {
     for (uint8_t width : {uint8_t(0), uint8_t(5), uint8_t(200)}) {
-        CfgSpec s = spec;
+        CfgSpec s = recipe;
         s.blocks[1].width = width;
         s.blocks[1].entries.assign(s.blocks[1].entries.size(), std::vector<uint16_t>(width, 1));
         CfgLayout l;
@@ -121,14 +121,14 @@ TEST_F(CfgResource, WidthsOutsideOneToFourAreRefusedOnLookUp) {
 
 TEST_F(CfgResource, OneFieldBrokenAtATime) {
     CfgLayout l;
-    const Bytes b = write_cfg(spec, &l);
-    CfgSpec dup_a = spec, dup_b = spec, dup_mode = spec, blank = spec;
+    const Bytes b = write_cfg(recipe, &l);
+    CfgSpec dup_a = recipe, dup_b = recipe, dup_mode = recipe, blank = recipe;
     dup_a.list_a.push_back({"0", 9});
     dup_b.list_b.push_back({"MW2", 9});
-    dup_mode.modes.push_back(spec.modes[3]);
+    dup_mode.modes.push_back(recipe.modes[3]);
     dup_mode.modes.back().block = 0;
     blank.list_a.push_back({"00", 2});  // the same first character is no duplicate
-    const size_t last_mode = l.modes + 1 + 8 * (spec.modes.size() - 1);
+    const size_t last_mode = l.modes + 1 + 8 * (recipe.modes.size() - 1);
     const struct {
         const char* name;
         Bytes res;
@@ -163,8 +163,8 @@ TEST_F(CfgResource, OneFieldBrokenAtATime) {
 
 TEST_F(CfgResource, EveryTruncationIsRefused) {
     for (uint16_t version : {uint16_t(2), uint16_t(3)}) {
-        spec.version = version;
-        const Bytes b = write_cfg(spec);
+        recipe.version = version;
+        const Bytes b = write_cfg(recipe);
         for_each_prefix(b, [&](const uint8_t* data, uint32_t n) {
             HXRCfgResParser* p = parse_at(data, n);
             EXPECT_EQ(p, nullptr) << n;

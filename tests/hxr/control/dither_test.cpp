@@ -52,9 +52,9 @@ Bytes offsets() { return write_dither_offset({{2, 1, 5, 1, 2, 0}, {1, 0, 0, 3, 4
 // ---- parsers
 
 TEST_F(Dither, PlainMasksRead) {
-    const PlainMaskSpec spec = model_plain_mask(8, 4, 16);
+    const PlainMaskSpec recipe = model_plain_mask(8, 4, 16);
     for (int bits : {16, 12}) {
-        PlainMaskSpec s = spec;
+        PlainMaskSpec s = recipe;
         s.bits = bits;
         s.shift = 3;
         s.direction = 1;

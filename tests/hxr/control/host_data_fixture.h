@@ -45,8 +45,8 @@ protected:
         if (!b.empty()) std::memcpy(held_.back().get(), b.data(), b.size());
         return held_.back().get();
     }
-    const HXRSmlResParser* sml_parser(const ovcg_test::SmlSpec& spec) {
-        const ovcg_test::Bytes b = ovcg_test::write_sml(spec);
+    const HXRSmlResParser* sml_parser(const ovcg_test::SmlSpec& recipe) {
+        const ovcg_test::Bytes b = ovcg_test::write_sml(recipe);
         HXRSmlResParser* p = HXRCreateSmlResParser(hold(b), uint32_t(b.size()), cmp(), mm);
         if (p) at_end([this, p] { HXRDeleteSmlResParser(p, mm); });
         return p;

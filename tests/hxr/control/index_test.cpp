@@ -46,7 +46,7 @@ IndexTextSpec small_spec() {
     return s;
 }
 
-// The first row as the small spec writes it.
+// The first row as the small recipe writes it.
 void expect_row_a(const HXRIndexRow& r) {
     const uint32_t numbers[] = {r.cmmId, r.inkId, r.cSmbId, r.mSmbId, r.smbId, r.bSmbId, r.ubecDither, r.ubecVinfo,
                                 r.halftone, r.media, r.hRes, r.vRes, r.docTypeA, r.docTypeB, r.subType, r.outBit,
@@ -67,7 +67,7 @@ std::vector<std::string> names(const char* stem, size_t n) {
     return v;
 }
 
-// A spec changed by f.
+// A recipe changed by f.
 IndexTextSpec with(std::function<void(IndexTextSpec&)> f) {
     IndexTextSpec s = small_spec();
     f(s);
@@ -87,7 +87,7 @@ std::string line_ends(std::string t, const std::string& eol) {
     return t;
 }
 
-// Lines the small spec writes, for padding a text up to the line limits.
+// Lines the small recipe writes, for padding a text up to the line limits.
 size_t line_count(const IndexTextSpec& s) {
     const std::string t = write_index_text(s);
     return size_t(std::count(t.begin(), t.end(), '\n'));

@@ -514,10 +514,10 @@ TEST_F(LutBuild, ColourBuildRefusals) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
-        LutSpec spec = small_spec();
+        LutSpec recipe = small_spec();
         _HXR_OPTION_INFO o = options;
-        c.breakIt(spec, o);
-        HXRLutResParser* p = parse(spec);
+        c.breakIt(recipe, o);
+        HXRLutResParser* p = parse(recipe);
         ASSERT_NE(p, nullptr);
         const HXRClrMgr* colours = clr(c.inkSet);
         const uint32_t blocks = HXRGetMemBlockCount(mm);

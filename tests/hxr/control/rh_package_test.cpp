@@ -200,8 +200,8 @@ TEST_F(RhPackage, SectionsOfTheModelJob) {
     ASSERT_NE(rh, nullptr) << error();
     // The 17-node section is the model's resource table (no picture control,
     // no duty): C M Y K in both output and LUT order.
-    const LutSpec spec = model_lut_3d(model, 0);
-    EXPECT_EQ(section(kRhSlotPreLut), spec.clut->table);
+    const LutSpec recipe = model_lut_3d(model, 0);
+    EXPECT_EQ(section(kRhSlotPreLut), recipe.clut->table);
     // Dither offsets of the flat offset resource: entry k of C, M, Y, K's
     // dither-offset order k = 1, 2, 3, 0 is 32 (k mod 4) / 4 + k.
     EXPECT_EQ(Bytes8(img_ + 2, img_ + 18), u16s({9, 18, 27, 0, 0, 0, 0, 0}));

@@ -88,14 +88,14 @@ protected:
         return c;
     }
     HXRBlobRef blob(const Bytes& b) { return {hold(b), uint32_t(b.size())}; }
-    const HXRCfgResParser* cfg(const CfgSpec& spec) {
-        const Bytes b = write_cfg(spec);
+    const HXRCfgResParser* cfg(const CfgSpec& recipe) {
+        const Bytes b = write_cfg(recipe);
         HXRCfgResParser* p = HXRCreateCfgResParser(hold(b), uint32_t(b.size()), cmp(), mm);
         if (p) at_end([this, p] { HXRDeleteCfgResParser(p, mm); });
         return p;
     }
-    const HXRRateResParser* rate(const RateSpec& spec) {
-        const Bytes b = write_rate(spec);
+    const HXRRateResParser* rate(const RateSpec& recipe) {
+        const Bytes b = write_rate(recipe);
         HXRRateResParser* p = HXRCreateRateResParser(hold(b), uint32_t(b.size()), cmp(), mm);
         if (p) at_end([this, p] { HXRDeleteRateResParser(p, mm); });
         return p;

@@ -34,8 +34,8 @@ struct Row {
 
 class SmlData : public HostDataTest {
 protected:
-    HXRSmlData* make(const SmlSpec& spec, const HXRClrMgr* clr, uint32_t expected = 0) {
-        HXRSmlData* d = HXRCreateTRAQ2SmlData(sml_parser(spec), expected, clr, mm);
+    HXRSmlData* make(const SmlSpec& recipe, const HXRClrMgr* clr, uint32_t expected = 0) {
+        HXRSmlData* d = HXRCreateTRAQ2SmlData(sml_parser(recipe), expected, clr, mm);
         if (d) at_end([this, d] { EXPECT_EQ(HXRDeleteTRAQ2SmlData(d, mm), 0u); });
         return d;
     }
@@ -50,16 +50,16 @@ TEST_F(SmlData, ReadsEveryDotCountAndGradation) {
     for (const auto& c : cases) {
         SCOPED_TRACE(testing::Message() << c.ink_set << "/" << c.bits << " G " << c.grad);
         const HXRClrMgr* clr = colours(c.ink_set, c.bits);
-        const SmlSpec spec = spec_for(clr, c.grad, c.zero_dot);
-        const HXRSmlData* d = make(spec, clr, c.grad);
+        const SmlSpec recipe = spec_for(clr, c.grad, c.zero_dot);
+        const HXRSmlData* d = make(recipe, clr, c.grad);
         ASSERT_NE(d, nullptr);
         for (uint32_t i = 0; i < kHxrMaxInks; ++i) {
             const HXRSmlColorData& e = d->entry[i];
-            if (i >= spec.inks.size()) {
+            if (i >= recipe.inks.size()) {
                 EXPECT_TRUE(e.gradationNum == 0 && e.dotSizeNum == 0 && !e.rates);
                 continue;
             }
-            const SmlInk& ink = spec.inks[i];
+            const SmlInk& ink = recipe.inks[i];
             ASSERT_EQ(e.gradationNum, c.grad);
             ASSERT_EQ(e.dotSizeNum, ink.weights.size());
             for (uint32_t k = 0; k < e.dotSizeNum; ++k) {
@@ -235,12 +235,12 @@ TEST_F(SmlData, MonochromePhotoExpansionMatchesReference) {
 
 TEST_F(SmlData, DotRateExpansionDoublesTheLevels) {
     const HXRClrMgr* clr = colours(1, 2);
-    SmlSpec spec = spec_for(clr);
+    SmlSpec recipe = spec_for(clr);
     // Level 40's odd neighbour sums one short of it: it is copied.
-    spec.inks[0].rates[40] = 1001, spec.inks[0].rates[41] = 1000;
-    spec.inks[0].rates[256 + 40] = 0, spec.inks[0].rates[256 + 41] = 0;
-    spec.inks[0].rates[512 + 40] = 0, spec.inks[0].rates[512 + 41] = 0;
-    HXRSmlData* sml = make(spec, clr);
+    recipe.inks[0].rates[40] = 1001, recipe.inks[0].rates[41] = 1000;
+    recipe.inks[0].rates[256 + 40] = 0, recipe.inks[0].rates[256 + 41] = 0;
+    recipe.inks[0].rates[512 + 40] = 0, recipe.inks[0].rates[512 + 41] = 0;
+    HXRSmlData* sml = make(recipe, clr);
     HXRSmlData* tnmx = HXRCreateTRAQ2SmlTNMXData(sml, 1, clr, mm);
     ASSERT_NE(tnmx, nullptr);
     at_end([this, tnmx] { HXRDeleteTRAQ2SmlData(tnmx, mm); });

@@ -100,8 +100,8 @@ LutSpec tnmx_spec(uint16_t top = 255 << 8, int16_t duty = 32000) {
 std::vector<uint32_t> rows_of(const LutTnmx& t) { return {t.table.begin(), t.table.end()}; }
 
 TEST_F(TnmxTone, EachCurveAloneMatchesReference) {
-    const LutSpec spec = tnmx_spec();
-    HXRLutResParser* p = parse(spec);
+    const LutSpec recipe = tnmx_spec();
+    HXRLutResParser* p = parse(recipe);
     ASSERT_NE(p, nullptr);
     const int32_t base[9] = {0, 0, 100, 0, 0, 0, 0, 0, 0};  // mono gamma = the table's: no curve
     const struct {
@@ -117,7 +117,7 @@ TEST_F(TnmxTone, EachCurveAloneMatchesReference) {
         ASSERT_NE(t, nullptr) << c.word << " " << c.value;
         EXPECT_EQ(t->gridNum, 256u);
         EXPECT_EQ(t->channels, 4u);
-        const std::vector<uint32_t> want = ref_tone(rows_of(*spec.tnmx), 4, v, 100);
+        const std::vector<uint32_t> want = ref_tone(rows_of(*recipe.tnmx), 4, v, 100);
         EXPECT_TRUE(std::equal(want.begin(), want.end(), t->table)) << c.word << " " << c.value;
         EXPECT_EQ(HXRDeleteTRAQ2LutTNMXData(t, mm), 0u);
     }
@@ -152,8 +152,8 @@ TEST_F(TnmxTone, ColourToneGoldens) {
 TEST_F(TnmxTone, InkLimit) {
     const int32_t none[9] = {0, 0, 100, 0, 0, 0, 0, 0, 0};
     for (int16_t duty : {int16_t(150), int16_t(255), int16_t(400), int16_t(640)}) {
-        const LutSpec spec = tnmx_spec(255 << 8, duty);
-        HXRLutTNMXData* t = HXRCreateTRAQ2LutTNMXData(parse(spec), 1, 256, 7, none, clr(1), mm);
+        const LutSpec recipe = tnmx_spec(255 << 8, duty);
+        HXRLutTNMXData* t = HXRCreateTRAQ2LutTNMXData(parse(recipe), 1, 256, 7, none, clr(1), mm);
         ASSERT_NE(t, nullptr);
         const uint64_t limit = uint64_t(duty / 255.0 * 65280);
         bool changed = false;
@@ -161,8 +161,8 @@ TEST_F(TnmxTone, InkLimit) {
             uint64_t sum = 0;
             for (uint32_t c = 0; c < 4; ++c) {
                 sum += t->table[r * 4 + c];
-                changed |= t->table[r * 4 + c] != spec.tnmx->table[r * 4 + c];
-                EXPECT_LE(t->table[r * 4 + c], spec.tnmx->table[r * 4 + c]);
+                changed |= t->table[r * 4 + c] != recipe.tnmx->table[r * 4 + c];
+                EXPECT_LE(t->table[r * 4 + c], recipe.tnmx->table[r * 4 + c]);
             }
             EXPECT_LE(sum, limit) << duty << " row " << r;
         }
