@@ -8,15 +8,15 @@
 namespace ovcg_e2e {
 
 void E2eTest::SetUp() {
-    CallerHeap::live = 0;
+    CountingHeap::reset();
     Sink::reset();
-    const ovcg_callbacks cb = caller_callbacks();
+    const ovcg_callbacks cb = counting_callbacks();
     ASSERT_EQ(ovcgInitialize("", &cb), OVCG_OK);
 }
 
 void E2eTest::TearDown() {
     EXPECT_EQ(ovcgRelease(), OVCG_OK);
-    EXPECT_EQ(CallerHeap::live, 0) << "blocks of the caller's allocator left";
+    EXPECT_EQ(CountingHeap::live, 0) << "blocks of the caller's allocator left";
     Sink::reset();
 }
 

@@ -42,27 +42,6 @@ int32_t Sink::output(const uint8_t* data, int32_t length) {
     return n;
 }
 
-void* CallerHeap::allocate(size_t size) {
-    void* p = std::malloc(size);
-    if (p) ++live;
-    return p;
-}
-
-void CallerHeap::release(void* block) {
-    if (!block) return;
-    --live;
-    std::free(block);
-}
-
-ovcg_callbacks caller_callbacks() {
-    static int unused_slot;
-    ovcg_callbacks cb{};
-    cb.allocate = CallerHeap::allocate;
-    cb.release = CallerHeap::release;
-    for (void*& slot : cb.reserved) slot = &unused_slot;
-    return cb;
-}
-
 bool sanitized_build() { return !ovcg_test::heap_peak_kept(); }
 
 uint64_t process_allocated_bytes() { return ovcg_test::heap_bytes(); }

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "ovcg/ovcg.h"
+#include "support/counting_heap.h"
 
 namespace ovcg_e2e {
 
@@ -35,13 +36,9 @@ struct Sink {
     static int32_t output(const uint8_t* data, int32_t length);
 };
 
-// The caller's allocator: counts live blocks.
-struct CallerHeap {
-    static inline int64_t live = 0;
-    static void* allocate(size_t size);
-    static void release(void* block);
-};
-ovcg_callbacks caller_callbacks();
+// The caller's allocator: ovcg_test::CountingHeap (support/counting_heap.h).
+using ovcg_test::CountingHeap;
+using ovcg_test::counting_callbacks;
 
 // Allocated bytes of the whole process (the sanitizer allocator's count in
 // sanitizer builds, the C library's otherwise).

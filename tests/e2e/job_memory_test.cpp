@@ -93,7 +93,7 @@ TEST_F(E2eTest, AThousandJobsLeaveTheHeapWhereItWas) {
     for (int i = 0; i < 16; ++i) wrong += job(i) ? 0 : 1;
     Sink::reset();
     Sink::bytes.shrink_to_fit();
-    const int64_t caller_blocks = CallerHeap::live;
+    const int64_t caller_blocks = CountingHeap::live;
     const uint64_t before = process_allocated_bytes();
     const int jobs = sanitized_build() ? 160 : 1000;
     for (int i = 0; i < jobs; ++i) wrong += job(i) ? 0 : 1;
@@ -102,7 +102,7 @@ TEST_F(E2eTest, AThousandJobsLeaveTheHeapWhereItWas) {
     const uint64_t after = process_allocated_bytes();
     EXPECT_EQ(wrong, 0);
     EXPECT_EQ(after, before) << jobs << " jobs left " << static_cast<int64_t>(after - before) << " bytes";
-    EXPECT_EQ(CallerHeap::live, caller_blocks);
+    EXPECT_EQ(CountingHeap::live, caller_blocks);
 }
 
 }  // namespace

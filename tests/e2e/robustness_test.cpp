@@ -102,7 +102,7 @@ TEST_F(E2eTest, CallsOutOfOrderAreRefusedAndChangeNothing) {
     golden(short_job());
     // A fresh context: no resource file yet.
     ASSERT_EQ(ovcgRelease(), OVCG_OK);
-    const ovcg_callbacks cb = caller_callbacks();
+    const ovcg_callbacks cb = counting_callbacks();
     ASSERT_EQ(ovcgInitialize("", &cb), OVCG_OK);
     const JobSpec ref = reference_job();
     for (const auto& [n, c] : ref.options) ovcgSetPrintOption(n.c_str(), c.c_str());
@@ -174,8 +174,8 @@ TEST_F(E2eTest, ReleaseInsideAPageFreesTheJob) {
     pattern_line(0, line, sizeof line);
     for (int i = 0; i < 5; ++i) ASSERT_EQ(ovcgRasterOut(line, sizeof line, 0), OVCG_OK);
     EXPECT_EQ(ovcgRelease(), OVCG_OK);
-    EXPECT_EQ(CallerHeap::live, 0);
-    const ovcg_callbacks cb = caller_callbacks();
+    EXPECT_EQ(CountingHeap::live, 0);
+    const ovcg_callbacks cb = counting_callbacks();
     ASSERT_EQ(ovcgInitialize("", &cb), OVCG_OK);
     expect_prints(short_job(), "a release inside a page");
 }

@@ -5,32 +5,6 @@
 
 namespace ovcg_test {
 
-void* CountingHeap::allocate(size_t size) {
-    if (fail_after >= 0 && allocations >= fail_after) return nullptr;
-    ++allocations;
-    void* p = std::malloc(size);
-    if (p) {
-        ++live;
-        std::memset(p, 0xA5, size);  // the front end must zero what it needs zeroed
-    }
-    return p;
-}
-
-void CountingHeap::release(void* p) {
-    if (!p) return;
-    --live;
-    std::free(p);
-}
-
-ovcg_callbacks counting_callbacks() {
-    static int dummy;
-    ovcg_callbacks cb{};
-    cb.allocate = CountingHeap::allocate;
-    cb.release = CountingHeap::release;
-    for (void*& slot : cb.reserved) slot = &dummy;
-    return cb;
-}
-
 void Capture::reset() {
     bytes.clear();
     writes.clear();

@@ -15,21 +15,11 @@
 #include "frontend/options.h"
 #include "frontend/output_stream.h"
 #include "ovcg/ovcg.h"
+#include "support/counting_heap.h"
 #include "support/fake_job_interface.h"
 #include "support/job_framing.h"
 
 namespace ovcg_test {
-
-// ---- Allocator ----
-struct CountingHeap {
-    static inline long live = 0;
-    static inline long allocations = 0;
-    static inline long fail_after = -1;  // allocations that succeed before every later one fails
-    static void reset() { live = 0, allocations = 0, fail_after = -1; }
-    static void* allocate(size_t size);
-    static void release(void* p);
-};
-ovcg_callbacks counting_callbacks();
 
 // ---- Output ----
 struct Capture {
