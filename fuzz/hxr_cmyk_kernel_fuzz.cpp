@@ -105,16 +105,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const bool user = form.table == kColor4DUserSpec || form.table == kColor4DUserSpecUnderWhite;
     const bool sameLines = user && (flags & 0x80);
     std::vector<uint32_t> userTable = ovcg_test::synthetic_user_table(uint32_t(inks), in.byte());
-    if (patternD) {
-        // Pattern upper values of channels 0 and 2 (the others are never
-        // read): mostly codes, sometimes 0 or any word.
-        for (int v : {0, variant})
-            for (int channel : {0, 2}) {
-                const uint32_t b = in.byte();
-                table(inks, v).get()->patternUpper[channel] =
-                    b < 200 ? b : b < 230 ? 0 : in.word();
-            }
-    }
+    if (patternD) lut_fuzz::read_pattern_upper(in, table(inks, 0).get(), table(inks, variant).get());
     if (form.walk == CmykWalk::Reduce) start &= ~1, count &= ~1;
     const int32_t end = start + count;
     const int lines = form.walk == CmykWalk::Expand || sameLines ? 1 : 2;
@@ -122,18 +113,17 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
     const HXRLutData* luts[2] = {table(inks, 0).get(), table(inks, variant).get()};
     const int32_t columns = form.walk == CmykWalk::Reduce ? end / 2 : end * form.scale;
-    HXRMemMgr* mm = HXRCreateMemMgr(hxr_fuzz::alloc, hxr_fuzz::release);
-    if (!mm) return 0;
-    lut_fuzz::Runs<4> runs;
-    if (!runs.make(mm, band, inks, columns, intents, method, lines == 1, clear)) std::abort();
-    auto& [got, want] = runs.run;
     const void* aux = user ? userTable.data() : nullptr;
-    kernel_of(form, inks, patternD)(luts, aux, got.d, seed, pixelOffset, depth, form.scale, got.planes, got.attrs, attrStride,
-                          start, end);
     const bool underWhite = form.table == kColor4DUnderWhite || form.table == kColor4DUserSpecUnderWhite;
-    ovcg_test::CmykReference(inks, form.walk, {user, underWhite, patternD})
-        .run(luts, aux, want.d, seed, pixelOffset, depth, form.scale, want.planes, want.attrs, attrStride, start, end);
-    if (!runs.agree(mm)) std::abort();
-    HXRDeleteMemMgr(mm);
-    return 0;
+    return lut_fuzz::compare(
+        band, inks, columns, intents, method, lines == 1, clear,
+        [&](auto& got) {
+            kernel_of(form, inks, patternD)(luts, aux, got.d, seed, pixelOffset, depth, form.scale, got.planes,
+                                            got.attrs, attrStride, start, end);
+        },
+        [&](auto& want) {
+            ovcg_test::CmykReference(inks, form.walk, {user, underWhite, patternD})
+                .run(luts, aux, want.d, seed, pixelOffset, depth, form.scale, want.planes, want.attrs, attrStride,
+                     start, end);
+        });
 }

@@ -125,15 +125,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         wp.colourCurve = present != 1 ? curves[0] : nullptr;
         wp.wCurve = present != 2 ? curves[1] : nullptr;
     }
-    if (family == kPd || family == kUserPd) {
-        // Pattern upper values of ink 0 and ink 2 (the others are never
-        // read): mostly codes, sometimes 0 or any word.
-        for (int v : {0, variant})
-            for (int channel : {0, 2}) {
-                const uint32_t b = in.byte();
-                table(inks, v).get()->patternUpper[channel] = b < 200 ? b : b < 230 ? 0 : in.word();
-            }
-    }
+    if (family == kPd || family == kUserPd)
+        lut_fuzz::read_pattern_upper(in, table(inks, 0).get(), table(inks, variant).get());
     const void* aux = family == kUser || family == kUserPd ? static_cast<const void*>(user.data())
                       : family == kWprint ? static_cast<const void*>(&wp)
                                           : nullptr;
@@ -145,24 +138,22 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
     const HXRLutData* luts[2] = {table(inks, 0).get(), table(inks, variant).get()};
     const int32_t columns = w.walk == RgbWalk::Reduce ? end / 2 : end * w.scale;
-    HXRMemMgr* mm = HXRCreateMemMgr(hxr_fuzz::alloc, hxr_fuzz::release);
-    if (!mm) return 0;
-    lut_fuzz::Runs<3> runs;
-    if (!runs.make(mm, band, inks, columns, intents, method, lines == 1)) std::abort();
-    auto& [got, want] = runs.run;
-    kernel_of(family, inks, w.walk)(luts, aux, got.d, seed, pixelOffset, depth, w.scale, got.planes, got.attrs,
-                                    attrStride, start, end);
-    std::unique_ptr<ovcg_test::RgbReference> ref;
-    switch (family) {
-        case kUser: ref = std::make_unique<ovcg_test::RgbUserReference>(inks); break;
-        case kWprint: ref = std::make_unique<ovcg_test::RgbWprintReference>(inks, w.walk); break;
-        case kPd: ref = std::make_unique<ovcg_test::RgbPatternDReference>(inks, w.walk); break;
-        case kUserPd: ref = std::make_unique<ovcg_test::RgbUserPatternDReference>(inks); break;
-        default: ref = std::make_unique<ovcg_test::RgbReference>(inks, w.walk); break;
-    }
-    ref->run(luts, aux, want.d, seed, pixelOffset, depth, w.scale, want.planes, want.attrs, attrStride, start, end);
-
-    if (!runs.agree(mm)) std::abort();
-    HXRDeleteMemMgr(mm);
-    return 0;
+    return lut_fuzz::compare(
+        band, inks, columns, intents, method, lines == 1, -1,
+        [&](auto& got) {
+            kernel_of(family, inks, w.walk)(luts, aux, got.d, seed, pixelOffset, depth, w.scale, got.planes,
+                                            got.attrs, attrStride, start, end);
+        },
+        [&](auto& want) {
+            std::unique_ptr<ovcg_test::RgbReference> ref;
+            switch (family) {
+                case kUser: ref = std::make_unique<ovcg_test::RgbUserReference>(inks); break;
+                case kWprint: ref = std::make_unique<ovcg_test::RgbWprintReference>(inks, w.walk); break;
+                case kPd: ref = std::make_unique<ovcg_test::RgbPatternDReference>(inks, w.walk); break;
+                case kUserPd: ref = std::make_unique<ovcg_test::RgbUserPatternDReference>(inks); break;
+                default: ref = std::make_unique<ovcg_test::RgbReference>(inks, w.walk); break;
+            }
+            ref->run(luts, aux, want.d, seed, pixelOffset, depth, w.scale, want.planes, want.attrs, attrStride,
+                     start, end);
+        });
 }

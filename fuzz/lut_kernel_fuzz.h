@@ -6,9 +6,12 @@
 #pragma once
 
 #include "hxr/color/hxr_interm.h"
+#include "hxr/control/hxr_lut_data.h"
+#include "hxr_fuzz_services.h"
 #include "tests/support/band_layout.h"
 
 #include <cstdint>
+#include <cstdlib>
 #include <cstring>
 #include <vector>
 
@@ -81,5 +84,32 @@ struct Runs {
     }
     Run run[2];
 };
+
+// PatternD upper values of ink 0 and ink 2 of both tables (the others are
+// never read): mostly codes, sometimes 0 or any word.
+inline void read_pattern_upper(Reader& in, HXRLutData* first, HXRLutData* second) {
+    for (HXRLutData* lut : {first, second})
+        for (int channel : {0, 2}) {
+            const uint32_t b = in.byte();
+            lut->patternUpper[channel] = b < 200 ? b : b < 230 ? 0 : in.word();
+        }
+}
+
+// The band's kernel run, `kernel(run)`, and reference run, `model(run)`,
+// into painted descriptors; aborts when they disagree. The band's planes
+// must outlive the call.
+template <int C, class Kernel, class Model>
+int compare(const Band<C>& band, int inks, int32_t columns, bool intents, uint32_t method, bool vExpansion,
+            int32_t clear, Kernel kernel, Model model) {
+    HXRMemMgr* mm = HXRCreateMemMgr(hxr_fuzz::alloc, hxr_fuzz::release);
+    if (!mm) return 0;
+    Runs<C> runs;
+    if (!runs.make(mm, band, inks, columns, intents, method, vExpansion, clear)) std::abort();
+    kernel(runs.run[0]);
+    model(runs.run[1]);
+    if (!runs.agree(mm)) std::abort();
+    HXRDeleteMemMgr(mm);
+    return 0;
+}
 
 }  // namespace lut_fuzz
