@@ -208,7 +208,7 @@ Bytes hand_laid_all_sections() {
     unitB.u16(0).u16(10).u16(5).u16(0).i16(0).i16(0);
 
     Lay enc;
-    enc.u32(100).u32(300).u8(0x11).u32(0x01020304).u8(0xFD).u16(3).u16(1440).u16(8).u16(12).u16(2).u16(0x0D);
+    enc.u32(100).u32(300).u8(0x11).u32(0x01020304).u8(0xFD).u16(3).u16(1440).u16(180).u16(120).u16(2).u16(0x0D);
     enc.bytes({1, 2, 3}).i16(2).bytes({0x10, 0x11, 0x40, 0x41});
 
     Lay r;
@@ -363,7 +363,8 @@ TEST(HeadModelBytes, HandLaidResourceEqualsTheWriterAndParsesFieldByField) {
         EXPECT_EQ(esc.colorCodeNum, 3);
         EXPECT_EQ(esc.colorCodes[2], 3);
         EXPECT_EQ(esc.value3, 1440);
-        EXPECT_EQ(esc.value5, 12);
+        EXPECT_EQ(esc.value4, 180);
+        EXPECT_EQ(esc.value5, 120);
         EXPECT_EQ(rbm.encoderWord3, 2);
         EXPECT_EQ(icm.encoderFlag2, 1);
         ASSERT_EQ(esc.colorRemapNum, 2);
@@ -436,8 +437,15 @@ TEST(HeadModelBroken, EachFieldGivesItsCode) {
         {"bits per dot 0", V::Default, none, {{"modes[0].bitsPerPixel", 0}}, kRscBadValue},
         {"colour count 0", V::Default, none, {{"modes[0].colorNum", 0}}, kRscBadValue},
         {"encoder word 3", V::Default, none, {{"encoders[0].word3", 0}}, kRscBadValue},
-        {"horizontal divisor", V::Default, none, {{"encoders[0].value4", 0}}, kRscBadValue},
-        {"vertical divisor", V::Default, none, {{"encoders[0].value5", 0}}, kRscBadValue},
+        // The unit command's steps: base 1200 over each resolution, 1 to 255.
+        {"no horizontal resolution", V::Default, none, {{"encoders[0].value4", 0}}, kRscBadValue},
+        {"no vertical resolution", V::Default, none, {{"encoders[0].value5", 0}}, kRscBadValue},
+        {"horizontal resolution not dividing the base", V::Default, none, {{"encoders[0].value4", 700}}, kRscBadValue},
+        {"vertical resolution not dividing the base", V::Default, none, {{"encoders[0].value5", 7}}, kRscBadValue},
+        {"horizontal step above 255", V::Default, none, {{"encoders[0].value4", 4}}, kRscBadValue},
+        {"vertical step above 255", V::Default, none, {{"encoders[0].value5", 2}}, kRscBadValue},
+        {"resolution above the base", V::Default, none, {{"encoders[0].value5", 2400}}, kRscBadValue},
+        {"no base", V::Default, none, {{"encoders[0].value3", 0}}, kRscBadValue},
         {"extra record above 256", V::Default, none, {{"encoders[0].colorCodeNum", 257}}, kRscBadValue},
         {"mode value 0 with the cycle block", V::AllSections, none, {{"modes[0].value0", 0}}, kRscBadValue},
         {"empty cycle block", V::AllSections, none, {{"modes[0].blockB.n", 0}}, kRscBadValue},

@@ -460,8 +460,8 @@ Out write_encoder(const Format& f, const HcEncoder& e, size_t sub_modes) {
     require(e.init_record.size() <= 0xFFFF, "extra record");
     o.u16(uint16_t(e.init_record.size()), "colorCodeNum");
     o.u16(e.base_unit, "value3");
-    o.u16(e.h_divisor, "value4");
-    o.u16(e.v_divisor, "value5");
+    o.u16(e.h_resolution, "value4");
+    o.u16(e.v_resolution, "value5");
     o.u16(e.word3, "word3");
     o.u16(e.flags, "flags");
     o.bytes(e.init_record);
@@ -631,8 +631,8 @@ ModelHeadControl default_head_control(const ModelDescription& model) {
     e.dot_size = 0x11;
     e.run_length = 2;
     e.base_unit = 1200;
-    e.h_divisor = 4;  // 300 dpi
-    e.v_divisor = 2;  // 600 dpi
+    e.h_resolution = 300;  // steps of 4
+    e.v_resolution = 600;  // steps of 2
     e.word3 = 1;
     hc.encoders.push_back(e);
     return hc;
@@ -659,8 +659,8 @@ void add_driver_head_modes(ModelHeadControl& hc, const ModelDescription& model) 
         de.id = dm.id;
         de.dot_size = p.bits == 2 ? 0x11 : 0x10;
         de.base_unit = 2400;
-        de.h_divisor = uint16_t(2400 / p.x);
-        de.v_divisor = uint16_t(2400 / p.y);
+        de.h_resolution = uint16_t(p.x);
+        de.v_resolution = uint16_t(p.y);
         hc.encoders.push_back(de);
     }
 }
@@ -791,8 +791,8 @@ ModelHeadControl all_sections(const ModelDescription& model) {
     e.page_format = 0x01020304;
     e.run_length = -3;
     e.base_unit = 1440;
-    e.h_divisor = 8;
-    e.v_divisor = 12;
+    e.h_resolution = 180;
+    e.v_resolution = 120;
     e.word3 = 2;
     e.flags = 0xD;
     e.init_record = {1, 2, 3};
@@ -814,8 +814,8 @@ ModelHeadControl encoder_modes(ModelHeadControl hc) {
         e.run_length = cases[i].run_length;
         e.flags = cases[i].flags;
         e.base_unit = 1440;  // 1/120 inch vertically, 1/180 inch horizontally
-        e.h_divisor = 8;
-        e.v_divisor = 12;
+        e.h_resolution = 180;
+        e.v_resolution = 120;
         e.dot_size = uint8_t(0x20 + i);
         e.page_format = 0x0A0B0C00u + uint32_t(i);
         if (e.flags & 0x1) e.remap = {{0x10, 0x40}, {0x11, 0x41}, {0x10, 0x50}};

@@ -232,7 +232,9 @@ struct HcEncoder {
     uint8_t dot_size = 0;
     uint32_t page_format = 0;
     int8_t run_length = 0;
-    uint16_t base_unit = 1, h_divisor = 1, v_divisor = 1;
+    // The unit command's base (steps per inch) and the resolutions (dpi)
+    // that divide it; the printer gets base / resolution per axis.
+    uint16_t base_unit = 1, h_resolution = 1, v_resolution = 1;
     uint16_t word3 = 1;
     uint16_t flags = 0;
     Bytes init_record;
