@@ -552,8 +552,13 @@ uint32_t model_head_mode_id() {
     return uint32_t(kModelHeadId0) | (1u << 8) | (2u << 16) | (3u << 24);
 }
 
-uint32_t model_driver_head_mode_id(const ModelDriverPrint& p) {
-    return uint32_t(kModelHeadId0) | uint32_t(p.x / 300) << 8 | uint32_t(p.y / 300) << 16 | uint32_t(0x10 + p.bits) << 24;
+uint32_t model_driver_head_mode_id(const ModelDriverPrint& p, bool high_speed) {
+    return uint32_t(kModelHeadId0) | uint32_t(p.x / 300) << 8 | uint32_t(p.y / 300) << 16 |
+           uint32_t((high_speed ? 0x20 : 0x10) + p.bits) << 24;
+}
+
+uint8_t model_driver_dot_size(const ModelDriverPrint& p, bool high_speed) {
+    return uint8_t((high_speed ? 0x30 : 0x10) + p.bits - 1);
 }
 
 namespace {
@@ -648,21 +653,23 @@ void add_driver_head_modes(ModelHeadControl& hc, const ModelDescription& model) 
     for (const ModelMedia& media : model.media)
         for (const ModelDriverPrint& p : media.driver)
             if (std::find(prints.begin(), prints.end(), p) == prints.end()) prints.push_back(p);
-    for (const ModelDriverPrint& p : prints) {
-        require(p.x > 0 && 2400 % p.x == 0 && p.y > 0 && 2400 % p.y == 0, "driver resolution not a divisor of 2400");
-        HcMode dm = m;
-        dm.id = model_driver_head_mode_id(p);
-        dm.value1 = int16_t(p.y);
-        dm.bits_per_pixel = p.bits;
-        hc.modes.push_back(dm);
-        HcEncoder de = e;
-        de.id = dm.id;
-        de.dot_size = p.bits == 2 ? 0x11 : 0x10;
-        de.base_unit = 2400;
-        de.h_resolution = uint16_t(p.x);
-        de.v_resolution = uint16_t(p.y);
-        hc.encoders.push_back(de);
-    }
+    for (bool fast : {false, true})
+        for (const ModelDriverPrint& p : prints) {
+            require(p.x > 0 && 2400 % p.x == 0 && p.y > 0 && 2400 % p.y == 0,
+                    "driver resolution not a divisor of 2400");
+            HcMode dm = m;
+            dm.id = model_driver_head_mode_id(p, fast);
+            dm.value1 = int16_t(p.y);
+            dm.bits_per_pixel = p.bits;
+            hc.modes.push_back(dm);
+            HcEncoder de = e;
+            de.id = dm.id;
+            de.dot_size = model_driver_dot_size(p, fast);
+            de.base_unit = 2400;
+            de.h_resolution = uint16_t(p.x);
+            de.v_resolution = uint16_t(p.y);
+            hc.encoders.push_back(de);
+        }
 }
 
 namespace {
