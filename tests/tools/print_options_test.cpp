@@ -11,7 +11,6 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <cstdio>
 #include <cstdlib>
 #include <map>
 #include <memory>
@@ -24,6 +23,7 @@
 #include "commands/traq3_records.h"
 #include "engine/plimo_buffer.h"
 #include "ovcg/ovcg.h"
+#include "support/front_end_tables.h"
 #include "support/job_framing.h"
 #include "support/model.h"
 #include "support/model_head_control.h"
@@ -318,45 +318,16 @@ protected:
     TeeParts parts_;
 };
 
-// The printer resolution of each media value, x by y dpi: the front end's
-// media table, written out from the option tables' description rather than
-// taken from the library.
-struct MediaResolution {
-    int x, y;
-    std::vector<int> values;
-};
-const std::vector<MediaResolution>& media_resolutions() {
-    static const std::vector<MediaResolution> rows = {
-        {1200, 600, {2813, 2753, 2843, 3633, 3643, 3963, 4213, 3184, 3303, 2793, 2884, 4294, 4284, 4274}},
-        {1200, 1200, {2814, 2754, 2844, 3634, 3644, 3964, 4214, 4264, 3064, 2744, 3185, 3304, 2794, 4224, 14, 2885,
-                      4295, 4285, 4275, 3344, 4234, 3324, 3334, 4254, 3944, 4364}},
-        {2400, 1200, {2815, 2755, 2845, 3635, 3645, 3965, 4215, 4265, 3065, 2745}},
-        {600, 1200, {3302, 2792, 4223, 13, 3342, 4232, 3323, 3332, 3942, 4252, 4363}},
-        {600, 600, {4221, 4222, 12, 3341, 4231, 3322, 3331, 3941, 4251, 4362}},
-        {300, 600, {11, 3321, 4361}},
-    };
-    return rows;
-}
-
-// The media value a job prints with: the choice's "Media<n>_Q<d>" is n x 10
-// + d; Black2 moves some of them to the gray modes of a sister media.
+// The media value a job prints with: its MediaType choice's, moved by
+// Black2 to the gray modes of a sister media where the option tables say so.
 int printed_media_value(const JobCase& c) {
     int value = -1;
     bool black2 = false;
     for (const auto& [n, v] : c.options) {
-        if (n == "MediaType") {
-            int media = 0, quality = 0;
-            if (std::sscanf(v.c_str(), "Media%d_Q%d", &media, &quality) == 2) value = media * 10 + quality;
-        }
+        if (n == "MediaType") value = media_choice_value(v);
         if (n == "ColorModel") black2 = v == "Black2";
     }
-    if (black2) {
-        const std::pair<int, int> swaps[] = {{12, 3322},   {13, 3323},   {14, 3324},   {3302, 3341}, {3303, 3342},
-                                             {3304, 3344}, {4222, 4231}, {4223, 4232}, {4224, 4234}};
-        for (const auto& [from, to] : swaps)
-            if (from == value) return to;
-    }
-    return value;
+    return black2 ? black2_media_value(value) : value;
 }
 
 bool ends_with(const Bytes& s, const Bytes& tail) {
@@ -394,9 +365,7 @@ TEST_F(PrintOptions, EveryChoicePrintsPagesTheVirtualPrinterReadsBack) {
         // to the media's printer resolution on both axes.
         {
             const int value = printed_media_value(c);
-            const MediaResolution* want = nullptr;
-            for (const MediaResolution& r : media_resolutions())
-                if (std::find(r.values.begin(), r.values.end(), value) != r.values.end()) want = &r;
+            const FrontEndMedia* want = front_end_media(value);
             ASSERT_NE(want, nullptr) << "media value " << value;
             size_t units = 0, resolutions = 0;
             for (const VpPage& p : read.pages) {
@@ -405,8 +374,8 @@ TEST_F(PrintOptions, EveryChoicePrintsPagesTheVirtualPrinterReadsBack) {
                     ASSERT_NE(u.vertical, 0);
                     ASSERT_NE(u.horizontal, 0);
                     EXPECT_EQ(u.base % u.vertical, 0u);
-                    EXPECT_EQ(u.base / u.vertical, uint32_t(want->y)) << "ESC ( U, vertical";
-                    EXPECT_EQ(u.base / u.horizontal, uint32_t(want->x)) << "ESC ( U, horizontal";
+                    EXPECT_EQ(u.base / u.vertical, uint32_t(want->prt_y)) << "ESC ( U, vertical";
+                    EXPECT_EQ(u.base / u.horizontal, uint32_t(want->prt_x)) << "ESC ( U, horizontal";
                 }
                 for (const VpUnits& u : p.resolutions) {
                     ++resolutions;
@@ -414,8 +383,8 @@ TEST_F(PrintOptions, EveryChoicePrintsPagesTheVirtualPrinterReadsBack) {
                     ASSERT_NE(u.horizontal, 0);
                     EXPECT_EQ(u.base % u.vertical, 0u);
                     EXPECT_EQ(u.base % u.horizontal, 0u);
-                    EXPECT_EQ(u.base / u.vertical, uint32_t(want->y)) << "ESC ( D, vertical";
-                    EXPECT_EQ(u.base / u.horizontal, uint32_t(want->x)) << "ESC ( D, horizontal";
+                    EXPECT_EQ(u.base / u.vertical, uint32_t(want->prt_y)) << "ESC ( D, vertical";
+                    EXPECT_EQ(u.base / u.horizontal, uint32_t(want->prt_x)) << "ESC ( D, horizontal";
                 }
             }
             EXPECT_EQ(units, 1u);
