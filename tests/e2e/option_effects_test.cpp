@@ -44,6 +44,7 @@
 #include "support/model.h"
 #include "support/model_head_control.h"
 #include "support/model_links.h"
+#include "support/res_writer.h"
 #include "support/stream_validator.h"
 #include "support/virtual_printer.h"
 
@@ -508,6 +509,40 @@ TEST_F(OptionEffects, MediaTypeSetsThePrintMode) {
         EXPECT_EQ(le(unit, 8, 2) / unit[7], uint32_t(row->prt_x));
         EXPECT_EQ(le(resolution, 5, 2) / resolution[7], uint32_t(row->prt_y));
         EXPECT_EQ(le(resolution, 5, 2) / resolution[8], uint32_t(row->prt_x));
+    }
+}
+
+// ---- The resolution the model gives the head --------------------------------
+
+TEST_F(OptionEffects, AResolutionTheUnitCommandCannotCarryIsRefusedAtJobStart) {
+    // The setting of the default media (300 x 600 dpi, base 2400) with a
+    // vertical resolution that leaves more than 255 steps (the step stored
+    // where the resolution belongs), that does not divide the base, or none:
+    // the job fails at its start and no raster command is written.
+    const struct {
+        const char* name;
+        uint16_t vertical;
+    } cases[] = {{"steps stored", 4}, {"not dividing", 700}, {"none", 0}, {"the resolution", 600}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        ovcg_test::ModelDescription model = ovcg_test::default_model();
+        const uint32_t id = ovcg_test::model_driver_head_mode_id({300, 600, 2});
+        for (ovcg_test::HcEncoder& e : model.head_control.encoders)
+            if (e.id == id) e.v_resolution = c.vertical;
+        ovcg_test::TempFile file("ovcg_e2e_model");
+        ASSERT_TRUE(ovcg_test::build_model(model).write_file(file.path()));
+        JobSpec j;
+        j.options = {{"MediaType", "Media1_Q1"}, {"PageSize", "A4_Roll"}};
+        j.model = file.path();
+        j.lines = 8;
+        Sink::reset();
+        const JobResult r = run_job(j);
+        const bool fits = c.vertical == 600;
+        EXPECT_EQ(r.start_job, fits ? OVCG_OK : OVCG_ERR_ENGINE) << r.describe();
+        const ovcg_test::StreamCheck check = ovcg_test::ValidateStream(r.stream);
+        ASSERT_TRUE(check.ok) << check.error;
+        EXPECT_EQ(check.count("ESC ( D") > 0, fits);
+        EXPECT_EQ(check.count("ESC i") > 0, fits);
     }
 }
 
