@@ -122,6 +122,35 @@ TEST(HeadModelDefault, ParsesIntoFourBlocksAndFiveTables) {
     }
 }
 
+// Every setting the driver prints a media with, and its high-speed mode,
+// has a mode the reader accepts: its bits per dot, its dot-size code, and a
+// unit whose steps give the setting's resolution on both axes.
+TEST(HeadModelDefault, EveryDriverSettingHasItsModes) {
+    const ovcg_test::ModelDescription model = ovcg_test::default_model();
+    const Bytes res = resource(model.head_control);
+    size_t settings = 0;
+    for (const ovcg_test::ModelMedia& media : model.media)
+        for (const ovcg_test::ModelDriverPrint& p : media.driver)
+            for (bool fast : {false, true}) {
+                SCOPED_TRACE(testing::Message() << media.number << ": " << p.x << " x " << p.y << ", " << p.bits
+                                                << " bits" << (fast ? ", high speed" : ""));
+                ++settings;
+                const Outcome o = construct(res, {ovcg_test::model_driver_head_mode_id(p, fast), 1}, [&](RscObject* rsc) {
+                    const ESCResourceData& esc = *rsc->esc;
+                    EXPECT_EQ(rsc->icm->bitsPerPixel, p.bits);
+                    EXPECT_EQ(esc.value0, ovcg_test::model_driver_dot_size(p, fast));
+                    uint8_t v = 0, h = 0;
+                    ASSERT_TRUE(RSC_ResolutionSteps(esc, v, h));
+                    EXPECT_EQ(esc.value3 / v, p.y);
+                    EXPECT_EQ(esc.value3 / h, p.x);
+                });
+                EXPECT_EQ(o.code, 0u);
+                EXPECT_EQ(o.trouble, "");
+            }
+    EXPECT_GT(settings, 100u);
+    EXPECT_NE(ovcg_test::model_driver_dot_size({300, 600, 2}), ovcg_test::model_driver_dot_size({300, 600, 2}, true));
+}
+
 TEST(HeadModelDefault, TransferredTablesBelongToTheTaker) {
     FakeOvf ovf;
     ovf.set_resource(kModelResourceKind, resource(variant(HcVariant::Default)));
