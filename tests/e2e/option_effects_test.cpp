@@ -323,11 +323,11 @@ TEST_F(OptionEffects, EachChoiceActsWhereItsOptionSays) {
                     const ovcg_test::FrontEndMedia* row = ovcg_test::front_end_media(
                         base.colour_model == "Black2" ? ovcg_test::black2_media_value(ovcg_test::media_choice_value(base.media))
                                                       : ovcg_test::media_choice_value(base.media));
-                    const ovcg_test::ModelDriverPrint print{row->prt_x, row->prt_y, uint16_t(row->bits)};
+                    const ovcg_test::ModelDriverPrint setting{row->prt_x, row->prt_y, uint16_t(row->bits)};
                     EXPECT_EQ(x.command("ESC ( e"),
-                              Bytes({0x1B, 0x28, 0x65, 0x02, 0x00, 0x00, ovcg_test::model_driver_dot_size(print, true)}));
+                              Bytes({0x1B, 0x28, 0x65, 0x02, 0x00, 0x00, ovcg_test::model_driver_dot_size(setting, true)}));
                     EXPECT_EQ(b.command("ESC ( e"),
-                              Bytes({0x1B, 0x28, 0x65, 0x02, 0x00, 0x00, ovcg_test::model_driver_dot_size(print)}));
+                              Bytes({0x1B, 0x28, 0x65, 0x02, 0x00, 0x00, ovcg_test::model_driver_dot_size(setting)}));
                 }
             }
         }
@@ -499,8 +499,8 @@ TEST_F(OptionEffects, MediaTypeSetsThePrintMode) {
 
         // The values the print mode carries.
         EXPECT_EQ(x.command("MI"), expected_mi(modes));
-        const ovcg_test::ModelDriverPrint print{row->prt_x, row->prt_y, uint16_t(row->bits)};
-        EXPECT_EQ(x.command("ESC ( e"), Bytes({0x1B, 0x28, 0x65, 0x02, 0x00, 0x00, ovcg_test::model_driver_dot_size(print)}));
+        const ovcg_test::ModelDriverPrint setting{row->prt_x, row->prt_y, uint16_t(row->bits)};
+        EXPECT_EQ(x.command("ESC ( e"), Bytes({0x1B, 0x28, 0x65, 0x02, 0x00, 0x00, ovcg_test::model_driver_dot_size(setting)}));
         const Bytes unit = x.command("ESC ( U"), resolution = x.command("ESC ( D");
         ASSERT_EQ(unit.size(), 10u);
         ASSERT_EQ(resolution.size(), 9u);
