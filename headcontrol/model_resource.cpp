@@ -451,7 +451,8 @@ uint32_t Parser::encoder_entry(ByteCursor e) {
     if (!(e.i8(esc_.value2) && e.u16le(codes))) return kRscBadResource;
     if (codes > kEscColorCodesMax) return kRscBadValue;
     if (!(e.u16le(esc_.value3) && e.u16le(esc_.value4) && e.u16le(esc_.value5))) return kRscBadResource;
-    if (esc_.value4 == 0 || esc_.value5 == 0) return kRscBadValue;  // divisors of the unit command
+    uint8_t vStep = 0, hStep = 0;
+    if (!RSC_ResolutionSteps(esc_, vStep, hStep)) return kRscBadValue;  // refused at job start, not on the wire
     if (!(e.u16le(rbm_.encoderWord3) && e.u16le(esc_.encoderFlags))) return kRscBadResource;
     if (rbm_.encoderWord3 == 0) return kRscBadValue;
     icm_.encoderFlag2 = (esc_.encoderFlags & kEncMultiLine) ? 1 : 0;
@@ -630,6 +631,15 @@ uint32_t hand_over(RscObject* o, T* RscObject::*table, T** out) {
 }
 
 }  // namespace
+
+bool RSC_ResolutionSteps(const ESCResourceData& esc, uint8_t& vertical, uint8_t& horizontal) {
+    const auto step = [&esc](uint16_t dpi, uint8_t& out) {
+        if (dpi == 0 || esc.value3 % dpi != 0 || esc.value3 / dpi == 0 || esc.value3 / dpi > 0xFF) return false;
+        out = static_cast<uint8_t>(esc.value3 / dpi);
+        return true;
+    };
+    return step(esc.value5, vertical) && step(esc.value4, horizontal);
+}
 
 uint32_t RSC_GetModelResource(RscObject* o, ByteCursor& c, ModelFormat fmt) {
     const CallbackTable& cb = *o->cb;

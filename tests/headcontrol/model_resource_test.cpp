@@ -122,6 +122,35 @@ TEST(HeadModelDefault, ParsesIntoFourBlocksAndFiveTables) {
     }
 }
 
+// Every setting the driver prints a media with, and its high-speed mode,
+// has a mode the reader accepts: its bits per dot, its dot-size code, and a
+// unit whose steps give the setting's resolution on both axes.
+TEST(HeadModelDefault, EveryDriverSettingHasItsModes) {
+    const ovcg_test::ModelDescription model = ovcg_test::default_model();
+    const Bytes res = resource(model.head_control);
+    size_t settings = 0;
+    for (const ovcg_test::ModelMedia& media : model.media)
+        for (const ovcg_test::ModelDriverPrint& p : media.driver)
+            for (bool fast : {false, true}) {
+                SCOPED_TRACE(testing::Message() << media.number << ": " << p.x << " x " << p.y << ", " << p.bits
+                                                << " bits" << (fast ? ", high speed" : ""));
+                ++settings;
+                const Outcome o = construct(res, {ovcg_test::model_driver_head_mode_id(p, fast), 1}, [&](RscObject* rsc) {
+                    const ESCResourceData& esc = *rsc->esc;
+                    EXPECT_EQ(rsc->icm->bitsPerPixel, p.bits);
+                    EXPECT_EQ(esc.value0, ovcg_test::model_driver_dot_size(p, fast));
+                    uint8_t v = 0, h = 0;
+                    ASSERT_TRUE(RSC_ResolutionSteps(esc, v, h));
+                    EXPECT_EQ(esc.value3 / v, p.y);
+                    EXPECT_EQ(esc.value3 / h, p.x);
+                });
+                EXPECT_EQ(o.code, 0u);
+                EXPECT_EQ(o.trouble, "");
+            }
+    EXPECT_GT(settings, 100u);
+    EXPECT_NE(ovcg_test::model_driver_dot_size({300, 600, 2}), ovcg_test::model_driver_dot_size({300, 600, 2}, true));
+}
+
 TEST(HeadModelDefault, TransferredTablesBelongToTheTaker) {
     FakeOvf ovf;
     ovf.set_resource(kModelResourceKind, resource(variant(HcVariant::Default)));
@@ -208,7 +237,7 @@ Bytes hand_laid_all_sections() {
     unitB.u16(0).u16(10).u16(5).u16(0).i16(0).i16(0);
 
     Lay enc;
-    enc.u32(100).u32(300).u8(0x11).u32(0x01020304).u8(0xFD).u16(3).u16(1440).u16(8).u16(12).u16(2).u16(0x0D);
+    enc.u32(100).u32(300).u8(0x11).u32(0x01020304).u8(0xFD).u16(3).u16(1440).u16(180).u16(120).u16(2).u16(0x0D);
     enc.bytes({1, 2, 3}).i16(2).bytes({0x10, 0x11, 0x40, 0x41});
 
     Lay r;
@@ -363,7 +392,8 @@ TEST(HeadModelBytes, HandLaidResourceEqualsTheWriterAndParsesFieldByField) {
         EXPECT_EQ(esc.colorCodeNum, 3);
         EXPECT_EQ(esc.colorCodes[2], 3);
         EXPECT_EQ(esc.value3, 1440);
-        EXPECT_EQ(esc.value5, 12);
+        EXPECT_EQ(esc.value4, 180);
+        EXPECT_EQ(esc.value5, 120);
         EXPECT_EQ(rbm.encoderWord3, 2);
         EXPECT_EQ(icm.encoderFlag2, 1);
         ASSERT_EQ(esc.colorRemapNum, 2);
@@ -436,8 +466,15 @@ TEST(HeadModelBroken, EachFieldGivesItsCode) {
         {"bits per dot 0", V::Default, none, {{"modes[0].bitsPerPixel", 0}}, kRscBadValue},
         {"colour count 0", V::Default, none, {{"modes[0].colorNum", 0}}, kRscBadValue},
         {"encoder word 3", V::Default, none, {{"encoders[0].word3", 0}}, kRscBadValue},
-        {"horizontal divisor", V::Default, none, {{"encoders[0].value4", 0}}, kRscBadValue},
-        {"vertical divisor", V::Default, none, {{"encoders[0].value5", 0}}, kRscBadValue},
+        // The unit command's steps: base 1200 over each resolution, 1 to 255.
+        {"no horizontal resolution", V::Default, none, {{"encoders[0].value4", 0}}, kRscBadValue},
+        {"no vertical resolution", V::Default, none, {{"encoders[0].value5", 0}}, kRscBadValue},
+        {"horizontal resolution not dividing the base", V::Default, none, {{"encoders[0].value4", 700}}, kRscBadValue},
+        {"vertical resolution not dividing the base", V::Default, none, {{"encoders[0].value5", 7}}, kRscBadValue},
+        {"horizontal step above 255", V::Default, none, {{"encoders[0].value4", 4}}, kRscBadValue},
+        {"vertical step above 255", V::Default, none, {{"encoders[0].value5", 2}}, kRscBadValue},
+        {"resolution above the base", V::Default, none, {{"encoders[0].value5", 2400}}, kRscBadValue},
+        {"no base", V::Default, none, {{"encoders[0].value3", 0}}, kRscBadValue},
         {"extra record above 256", V::Default, none, {{"encoders[0].colorCodeNum", 257}}, kRscBadValue},
         {"mode value 0 with the cycle block", V::AllSections, none, {{"modes[0].value0", 0}}, kRscBadValue},
         {"empty cycle block", V::AllSections, none, {{"modes[0].blockB.n", 0}}, kRscBadValue},

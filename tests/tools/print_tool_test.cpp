@@ -125,9 +125,11 @@ TEST_F(PrintTool, ChoicesTheModelCannotServeAreNamedBeforeAnyByte) {
          "halftone engine code 4151; nothing was printed"},
         {"a setting the head has no mode for",
          [](ovcg_test::ModelDescription& m) {
-             const uint32_t id = ovcg_test::model_driver_head_mode_id({600, 1200, 2});
-             std::erase_if(m.head_control.modes, [id](const ovcg_test::HcMode& x) { return x.id == id; });
-             std::erase_if(m.head_control.encoders, [id](const ovcg_test::HcEncoder& x) { return x.id == id; });
+             for (bool fast : {false, true}) {
+                 const uint32_t id = ovcg_test::model_driver_head_mode_id({600, 1200, 2}, fast);
+                 std::erase_if(m.head_control.modes, [id](const ovcg_test::HcMode& x) { return x.id == id; });
+                 std::erase_if(m.head_control.encoders, [id](const ovcg_test::HcEncoder& x) { return x.id == id; });
+             }
          },
          " -o MediaType=Media330_Q2 -o HighSpeed=On",
          "cannot print MediaType=Media330_Q2 with these options: PageSize=custom.4.25x6in MediaType=Media330_Q2 "
