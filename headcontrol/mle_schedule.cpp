@@ -554,7 +554,7 @@ uint32_t check_walk_work(const MLE_INSTANCE& e, int64_t pageLength) {
 }
 
 // Phases and pass counts of the layers, and the pass groups.
-uint32_t SetLayerParam(MLE_INSTANCE& e, int64_t headOffset, int64_t pageLength, bool firstBuild,
+uint32_t SetLayerParam(MLE_INSTANCE& e, int64_t pageLength, bool firstBuild,
                        const MovingRange& m) {
     MleSchedule& s = e.schedule;
     MicroweaveLayerRecord* layers = s.logic.layers;
@@ -570,7 +570,7 @@ uint32_t SetLayerParam(MLE_INSTANCE& e, int64_t headOffset, int64_t pageLength, 
     int32_t segment = 0;
     for (uint32_t i = 0; i < n; ++i) {
         MicroweaveLayerRecord& l = layers[i];
-        const int64_t first = l.start + ((l.kind == 2 || l.kind == 5) ? headOffset : 0);
+        const int64_t first = l.start;
         int32_t count = 0;
         switch (l.kind) {
             case 0: case 1: case 2: case 5: case 6: case 9: case 10:
@@ -619,7 +619,7 @@ uint32_t SetLayerParam(MLE_INSTANCE& e, int64_t headOffset, int64_t pageLength, 
         const MicroweaveLayerRecord& l = layers[i];
         LayerSpan& sp = s.spans[i];
         sp = LayerSpan{};
-        sp.first = l.start + ((l.kind == 2 || l.kind == 5) ? headOffset : 0);
+        sp.first = l.start;
         if (walked_type(layer_type(l))) {
             sp.passCount = std::max<int64_t>(count_passes(l, sp.first, l.end), 0);
             walk::prefix_extremes(l, sp.prefixMin, sp.prefixMax);
@@ -739,12 +739,22 @@ uint32_t CreateSchedule(MLE_INSTANCE& e, uint32_t pageLength, bool firstBuild) {
         if (rc) return rc;
         if (uint32_t lht = LHT_CreateLayerArrayOfVirtualNozzleArray(s.maxNozzle, e.lht)) return lht;
     }
-    // 4. The most negative column offset moves the lower layers' first passes.
-    const int32_t minOffset = e.columnOffset[e.minOffsetColumn];
-    const int64_t headOffset = minOffset < 1 ? minOffset : 0;
-    // 5. The moving range: where the page end falls in the layers' patterns.
+    // 4. Every ink prints the same pattern of nozzles, moved by its column's
+    // offset: a column offset -d (its nozzle line d rasters higher on the
+    // head) prints each pass's rasters d higher up. A plan that prints
+    // every raster of [0, L) once for the column of offset 0 prints
+    // [-d, L - d) once for that column, so the page is planned d rasters
+    // longer, d being the largest such lag: each column then prints
+    // [-d', L + d - d') with 0 <= d' <= d, every raster of the page among
+    // them, once. What lies outside the page stays unprinted: the windows
+    // are clipped to [notPrintStart, notPrintEnd) column by column. Without
+    // offsets the plan is the page's own.
+    const int64_t lag = std::max<int64_t>(-int64_t{e.columnOffset[e.minOffsetColumn]}, 0);
+    const int64_t planLength = int64_t{pageLength} + lag;
+    if (planLength > INT32_MAX) return kMleBadLogic;
+    // 5. The moving range: where the plan's end falls in the layers' patterns.
     Frame f{};
-    f.length = pageLength;
+    f.length = planLength;
     f.top = g.topOffset;
     f.normalStart = s.normal ? s.normal->start : 0;
     f.lowerStart = s.lower ? s.lower->start : 0;
@@ -765,12 +775,12 @@ uint32_t CreateSchedule(MLE_INSTANCE& e, uint32_t pageLength, bool firstBuild) {
     if (rc) return rc;
     // 6-7. Absolute layer ranges, phases and pass counts.
     const bool fixed = (g.flags & kMwFixedFTrans) && (g.flags & kMwLowerPositioning);
-    if (uint32_t r6 = SetMovingRange(s, pageLength, m, fixed)) return r6;
-    s.rangeStart = int64_t{pageLength} - m.remainder;
+    if (uint32_t r6 = SetMovingRange(s, planLength, m, fixed)) return r6;
+    s.rangeStart = planLength - m.remainder;
     s.rangeBase = m.tableRemainder;
-    if (uint32_t r7 = SetLayerParam(e, headOffset, pageLength, firstBuild, m)) return r7;
+    if (uint32_t r7 = SetLayerParam(e, planLength, firstBuild, m)) return r7;
     // 8. The edge groups' tables, on the first build of a page.
-    return firstBuild ? MakeEdgeTables(e, headOffset, pageLength) : 0;
+    return firstBuild ? MakeEdgeTables(e, planLength) : 0;
 }
 
 }  // namespace ovcg::irac

@@ -61,10 +61,12 @@ TEST(PassPlanGolden, OnePassLogicOnAThousandRasters) {
 }
 
 // The interleaved logic on 8 nozzles at pitch 2 (feeds 5, 7, 5, 11; cycle
-// 28), on a 40-raster page, ink K at offset 0 and C 4 rasters higher.
+// 28), on a 40-raster page, ink K at offset 0 and C 4 rasters higher. C
+// prints each pass's rasters 4 higher, so its raster 39 is K's 43: the
+// plan is made for 44 rasters.
 //   upper layer [0, 1], feed 1: passes at 0 and 1.
-//   normal layer [2, 39]: 37 / 28 = 1 cycle (4 passes at 2, 7, 14, 19),
-//   then 30 and 35 (42 > 39): 6 passes.
+//   normal layer [2, 43]: 41 / 28 = 1 cycle (4 passes at 2, 7, 14, 19),
+//   then 30, 35 and 42 (49 > 43): 7 passes.
 // Upper pass 0 reaches 0, 2, ..., 14; normal pass 0 (at 2, one pitch on)
 // prints 2-16, so only nozzle 0 (raster 0) is left. Upper pass 1 reaches 1,
 // 3, ..., 15; normal pass 1 (at 7, 3 pitches on) prints 7-21: nozzles 0-2
@@ -74,8 +76,11 @@ TEST(PassPlanGolden, OnePassLogicOnAThousandRasters) {
 // overlap cycle is 2 passes (pass 2 is the first at the same parity); the
 // normal pass i has partners i and i + 2 and phase (i / 2 + i mod 2) odd.
 // The last passes stop at the page end: (40 - 30) / 2 = 5 nozzles and
-// (40 - 35) / 2 -> 3. Ink C (offset -4) reads 4 rasters higher: its window
-// starts where its rasters reach 0 and ends where they reach 40.
+// (40 - 35) / 2 -> 3, and the pass at 42 prints no K raster. Ink C
+// (offset -4) reads 4 rasters higher: its window starts where its rasters
+// reach 0 and ends where they reach 40. Its raster 38, the first half of
+// an overlap in the pass at 30 (nozzle 6), is the second half's in the
+// pass at 42 (nozzle 0): without that pass half its dots would be lost.
 TEST(PassPlanGolden, InterleavedLogicOnFortyRasters) {
     ModelHeadControl hc = hc_variant(HcVariant::Interleaved8);
     hc.modes[0].array_values[1] = 4;
@@ -97,6 +102,7 @@ TEST(PassPlanGolden, InterleavedLogicOnFortyRasters) {
         {19, "33111111", 0, 8, 3, 5, 0},
         {30, "11111", 0, 7, 4, 6, 0},
         {35, "111", 0, 5, 5, 7, 1},
+        {42, "", 0, 1, 6, 8, 1},
     };
     ASSERT_EQ(plan.passes.size(), std::size(want));
     for (size_t i = 0; i < std::size(want); ++i) {
@@ -126,6 +132,9 @@ TEST(PassPlanGolden, InterleavedLogicOnFortyRasters) {
     EXPECT_EQ(plan.passes[4].nozzles[0].offsets, (std::vector<uint32_t>{0, 1, 2, 3, 4, 5, 6, 7}));
     EXPECT_EQ(plan.passes[4].nozzles[0].steps,
               (std::vector<uint16_t>{1, 1, 65535, 65535, 65535, 65535, 65535, 65535}));
+    // C's raster 38: first half in the pass at 30, second half in the pass at 42.
+    EXPECT_EQ(states_of(plan.passes[6].nozzles[1]), "1111112");
+    EXPECT_EQ(states_of(plan.passes[8].nozzles[1]), "3");
 }
 
 // A logic whose layer starts above the page (start 0 less topOffset 50):
