@@ -12,6 +12,11 @@
 // Positions are rasters from the page top. A position above the top is
 // negative: the 32-bit position fields hold it as a signed value, and the
 // interface hands it out as the two's complement in a u32 (MLE_GetVPos).
+// Every ink prints the same pattern of nozzles, moved by its column's
+// offset; where a nozzle line stands d rasters higher on the head than the
+// others, the passes are planned for a page d rasters longer (so that the
+// line's last rasters are printed too), and each ink's window stays within
+// the page (the not-printed window).
 //
 // The plan is built in three layers: mle_walk.h (the pure arithmetic of a
 // layer's passes: positions, steps, counts; no allocation), mle_schedule

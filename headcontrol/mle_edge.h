@@ -30,8 +30,9 @@ namespace ovcg::irac {
 
 // Step 8 of the schedule (first build only): the lower-edge record, the
 // F-trans pass table, the lower table and their recounts; in repeat mode
-// the recount of the last group's passes.
-uint32_t MakeEdgeTables(MLE_INSTANCE& e, int64_t headOffset, uint32_t pageLength);
+// the recount of the last group's passes. `planLength` is the length the
+// schedule is planned for.
+uint32_t MakeEdgeTables(MLE_INSTANCE& e, int64_t planLength);
 
 // Frees the MIR list and clears the pointer (null is ignored).
 void mle_free_mir(const CallbackTable& cb, MleMirList*& mir);

@@ -140,6 +140,40 @@ std::vector<PageCase> cases() {
         {"lower-edge logic in slot 3", HcVariant::LowerEdgeSlot, 0, 1, 24},
         {"interleaved lower passes", HcVariant::LowerInterleaved, 0, 2, 105},
     };
+    // Nozzle lines standing higher on the head (array values: rasters)
+    // print each pass's rasters higher up; the page is planned for the
+    // highest, whose last rasters the other lines' passes no longer reach.
+    auto offsets = [](std::vector<uint16_t> values, uint32_t margin) {
+        return [values, margin](ModelHeadControl& hc) {
+            hc.modes[0].array_values = values;
+            hc.modes[0].array_values.resize(hc.modes[0].color_order.size(), 0);
+            hc.encoders[0].sub_mode_values.assign(hc.modes[0].sub_modes.size(), margin);
+        };
+    };
+    auto shifted = [](std::vector<int64_t> values, int64_t pitch) {
+        return [values, pitch](VpModel& m, const std::vector<char>& inks) {
+            for (size_t i = 0; i < inks.size(); ++i)
+                m.add(ovcg_test::model_color_code(inks[i]), VpLineMap{int(i), -values[i], pitch});
+        };
+    };
+    v.push_back({"nozzle-line offsets", HcVariant::Default, offsets({0, 12, 4, 12, 30, 7}, 210), {}, 1,
+                 IRAC_OPT_ENGINE, 0, 1, 1, shifted({0, 12, 4, 12, 30, 7}, 1)});
+    v.push_back({"nozzle-line offsets, open length", HcVariant::Default, offsets({0, 12, 4, 12, 30, 7}, 210), {}, 3,
+                 IRAC_OPT_ENGINE, 0, 1, 1, shifted({0, 12, 4, 12, 30, 7}, 1)});
+    {
+        PageCase c{"lower passes, nozzle-line offsets", HcVariant::Lower, offsets({0, 3, 1, 5, 2, 4}, 13), {}, 1,
+                   IRAC_OPT_ENGINE, 0, 1, 1, shifted({0, 3, 1, 5, 2, 4}, 1)};
+        c.shortest = 24;
+        c.longest = 200;
+        v.push_back(c);
+        c.name = "interleaved lower passes, nozzle-line offsets";
+        c.variant = HcVariant::LowerInterleaved;
+        c.tweak = offsets({0, 3, 1, 5, 2, 4}, 37);
+        c.pitch = 2;
+        c.lines = shifted({0, 3, 1, 5, 2, 4}, 2);
+        c.shortest = 105;
+        v.push_back(c);
+    }
     // Each in sub-mode 1, on an open page, and on an open page set to its
     // shortest length, which the page grows past again and again.
     for (const auto& e : edges)
