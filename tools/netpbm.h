@@ -2,10 +2,13 @@
 //
 // One stream may hold several images, one after the other; each is a page.
 // The reader takes them as they come: a header, then the image's rows one at
-// a time, each converted straight into the page line the library takes. It
-// holds at most one row of the image (the part the page keeps) and a table of
-// sample values, so memory follows the page's width, not the image's area or
-// the input's length: standard input and pipes stream like files.
+// a time. It reads the input through a window of its own (kWindowBytes, or
+// one image row where that is more) and hands each row on from there: as it
+// stands where it already is the page line (8-bit samples, the page's
+// channels, at least the page's width), else converted into the caller's
+// line. Memory follows the page's width, not the image's area or the input's
+// length: standard input and pipes stream like files, and a pipe's reader
+// never waits for more bytes than the row in hand needs.
 //
 // Nothing in a header is trusted: sides and the maximum value are checked, a
 // header (with the white space and comments before it) may take at most
@@ -19,6 +22,7 @@
 #pragma once
 
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
@@ -47,6 +51,8 @@ inline constexpr uint32_t kMaxSide = uint32_t{1} << 20;
 // Bytes one header may take, with the white space and comments before it: an
 // endless input that never reaches image data is refused within this much.
 inline constexpr size_t kMaxHeaderBytes = 65536;
+// The reader's window on the input: reads of up to this much at a time.
+inline constexpr size_t kWindowBytes = size_t{1} << 20;
 
 // ---- Sample conversion ----------------------------------------------------------
 
@@ -129,15 +135,17 @@ class NetpbmReader {
 public:
     enum class Next { kImage, kEnd, kError };
 
-    // Reads from in, which stays the caller's.
-    explicit NetpbmReader(std::FILE* in) : in_(in) {}
+    // Reads from in, which stays the caller's; nothing else may read from it.
+    // A stream with a file descriptor is read through it, as much as is there
+    // at each call; one without (a memory stream) through stdio.
+    explicit NetpbmReader(std::FILE* in) : in_(in), fd_(in ? fileno(in) : -1) {}
 
     // Reads the next image's header. kEnd when nothing but white space and
     // comments is left after at least one image; kError (error() says why,
     // naming the image) for anything else that is not a whole header,
     // including an input without any image.
     Next next_image() {
-        if (failed_) return Next::kError;
+        if (failed_ || !settle()) return Next::kError;
         header_bytes_ = 0;
         reading_ = index_ + 1;
         int c = skip_space();
@@ -171,9 +179,9 @@ public:
         // In a regular file the samples can be counted before any row is
         // used: a short image is refused before its page starts.
         struct stat st {};
-        const off_t at = ftello(in_);
-        if (at >= 0 && fstat(fileno(in_), &st) == 0 && S_ISREG(st.st_mode) && st.st_size >= at) {
-            const uint64_t left = static_cast<uint64_t>(st.st_size - at);
+        const off_t at = fd_ >= 0 ? lseek(fd_, 0, SEEK_CUR) : -1;
+        if (at >= 0 && fstat(fd_, &st) == 0 && S_ISREG(st.st_mode) && st.st_size >= at) {
+            const uint64_t left = static_cast<uint64_t>(st.st_size - at) + (end_ - pos_);
             if (left < header_.data_bytes()) return fail(truncation(left));
         }
         return Next::kImage;
@@ -201,37 +209,93 @@ public:
         const uint64_t pixel_bytes = uint64_t{header_.channels} * header_.sample_bytes();
         kept_bytes_ = kept_pixels_ * pixel_bytes;
         dropped_bytes_ = (header_.width - kept_pixels_) * pixel_bytes;
-        if (convert_) raw_.resize(static_cast<size_t>(kept_bytes_));
+        in_place_ = !convert_ && kept_pixels_ == width;
     }
 
-    // Reads the image's next row into line (width x out_channels bytes).
-    // False, with error() set, when the input ends or fails first.
-    bool read_row(uint8_t* line) {
-        if (failed_ || rows_read_ >= header_.height) return false;
-        uint8_t* target = convert_ ? raw_.data() : line;
-        if (!read_exact(target, kept_bytes_)) return false;
-        if (convert_) convert_(raw_.data(), kept_pixels_, table_.data(), line);
+    // The image's next row as a page line of width x out_channels bytes:
+    // where the row already is one, in the reader's window (valid until the
+    // next call), else converted into `line`. Null, with error() set, when
+    // the input ends or fails first.
+    const uint8_t* read_row(uint8_t* line) {
+        if (failed_ || rows_read_ >= header_.height || !settle()) return nullptr;
+        if (!fill(kept_bytes_)) {
+            if (!failed_) fail(truncation(data_read_ + (end_ - pos_)));
+            return nullptr;
+        }
+        const uint8_t* row = window_.data() + pos_;
+        pos_ += kept_bytes_;
+        data_read_ += kept_bytes_;
+        skip_pending_ = dropped_bytes_;  // after the caller is done with the row
+        ++rows_read_;
+        if (in_place_) return row;
+        if (convert_) convert_(row, kept_pixels_, table_.data(), line);
+        else std::memcpy(line, row, kept_bytes_);
         const size_t filled = size_t{kept_pixels_} * out_channels_;
         std::memset(line + filled, 0xFF, size_t{line_width_} * out_channels_ - filled);
-        if (!skip(dropped_bytes_)) return false;
-        ++rows_read_;
-        return true;
+        return line;
     }
 
-    // Reads past the rows not yet read, a bounded piece at a time.
+    // Reads past the rows not yet read, a window at a time.
     bool skip_rest() {
-        if (failed_) return false;
+        if (failed_ || !settle()) return false;
         const uint64_t row = uint64_t{header_.width} * header_.channels * header_.sample_bytes();
-        while (rows_read_ < header_.height) {
-            if (!skip(row)) return false;
-            ++rows_read_;
-        }
-        return true;
+        skip_pending_ = uint64_t{header_.height - rows_read_} * row;
+        rows_read_ = header_.height;
+        return settle();
     }
 
 private:
     static bool is_space(int c) {
         return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\v' || c == '\f';
+    }
+
+    // Makes at least n bytes readable at window_[pos_] (fewer only at the end
+    // of the input or on a failure, which is then set). Reads what is there
+    // through the descriptor, so a pipe is never waited on for more than n.
+    bool fill(uint64_t n) {
+        if (end_ - pos_ >= n) return true;
+        if (window_.size() < std::max<uint64_t>(n, kWindowBytes))
+            window_.resize(static_cast<size_t>(std::max<uint64_t>(n, kWindowBytes)));
+        if (window_.size() - pos_ < n) {
+            std::memmove(window_.data(), window_.data() + pos_, end_ - pos_);
+            end_ -= pos_;
+            pos_ = 0;
+        }
+        while (end_ - pos_ < n) {
+            size_t got;
+            if (fd_ >= 0) {
+                const ssize_t r = ::read(fd_, window_.data() + end_, window_.size() - end_);
+                if (r < 0 && errno == EINTR) continue;
+                if (r < 0) return read_failed(errno);
+                got = static_cast<size_t>(r);
+            } else {
+                got = std::fread(window_.data() + end_, 1, static_cast<size_t>(n - (end_ - pos_)), in_);
+                if (got == 0 && std::ferror(in_)) return read_failed(errno);
+            }
+            if (got == 0) return false;  // the end of the input
+            end_ += got;
+        }
+        return true;
+    }
+
+    bool read_failed(int error) {
+        fail(std::string("cannot read: ") + std::strerror(error));
+        return false;
+    }
+
+    // Passes the bytes of the row before, the part of it the page does not keep.
+    bool settle() {
+        while (skip_pending_ > 0) {
+            if (pos_ == end_ && !fill(1)) {
+                if (!failed_) fail(truncation(data_read_));
+                return false;
+            }
+            const uint64_t part = std::min<uint64_t>(skip_pending_, end_ - pos_);
+            pos_ += part;
+            data_read_ += part;
+            skip_pending_ -= part;
+        }
+        return true;
     }
 
     // One header byte; EOF at the end of the input, on a read error or past
@@ -241,13 +305,13 @@ private:
             fail("malformed header (no image data within " + std::to_string(kMaxHeaderBytes) + " bytes)");
             return EOF;
         }
-        const int c = std::getc(in_);
-        if (c == EOF) {
-            if (std::ferror(in_)) fail(std::string("cannot read: ") + std::strerror(errno));
-            return EOF;
-        }
+        if (pos_ == end_ && !fill(1)) return EOF;
         ++header_bytes_;
-        return c;
+        return window_[pos_++];
+    }
+    void unget() {
+        --pos_;
+        --header_bytes_;
     }
 
     // Skips white space and comments; the first other byte, or EOF.
@@ -275,37 +339,7 @@ private:
             if (v > 0xFFFFFFFFu) return false;
             c = get();
         }
-        if (c != EOF) {
-            std::ungetc(c, in_);
-            --header_bytes_;
-        }
-        return true;
-    }
-
-    bool read_exact(uint8_t* to, uint64_t n) {
-        while (n > 0) {
-            const size_t want = static_cast<size_t>(std::min<uint64_t>(n, size_t{1} << 30));
-            const size_t got = std::fread(to, 1, want, in_);
-            data_read_ += got;
-            to += got;
-            n -= got;
-            if (got < want) {
-                if (std::ferror(in_)) fail(std::string("cannot read: ") + std::strerror(errno));
-                else fail(truncation(data_read_));
-                return false;
-            }
-        }
-        return true;
-    }
-
-    bool skip(uint64_t n) {
-        if (n == 0) return true;
-        if (scratch_.empty()) scratch_.resize(65536);
-        while (n > 0) {
-            const uint64_t part = std::min<uint64_t>(n, scratch_.size());
-            if (!read_exact(scratch_.data(), part)) return false;
-            n -= part;
-        }
+        if (c != EOF) unget();
         return true;
     }
 
@@ -322,6 +356,10 @@ private:
     Next fail(const std::string& what) { return fail_plain("image " + std::to_string(reading_) + ": " + what); }
 
     std::FILE* in_;
+    int fd_;
+    std::vector<uint8_t> window_;
+    uint64_t pos_ = 0, end_ = 0;  // the unread bytes of the window
+
     ImageHeader header_;
     int index_ = 0;    // the image last begun
     int reading_ = 0;  // the image whose bytes are being read (index_ + 1 before its first byte)
@@ -330,11 +368,13 @@ private:
     std::string error_;
 
     uint32_t rows_read_ = 0;
-    uint64_t data_read_ = 0;  // sample bytes of the current image read so far
+    uint64_t data_read_ = 0;     // sample bytes of the current image passed so far
+    uint64_t skip_pending_ = 0;  // sample bytes to pass before the next row
     uint32_t line_width_ = 0, out_channels_ = 0, kept_pixels_ = 0;
     uint64_t kept_bytes_ = 0, dropped_bytes_ = 0;
+    bool in_place_ = false;
     RowConverter convert_ = nullptr;
-    std::vector<uint8_t> raw_, scratch_, table_;
+    std::vector<uint8_t> table_;
     uint32_t table_maxval_ = 0;
 };
 

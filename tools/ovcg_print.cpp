@@ -378,24 +378,27 @@ std::string catching_messages(Fn fn) {
     return text;
 }
 
-// What the resource reader's messages say about the model: the first
-// resource it could not deliver; "" when it said nothing.
+// What the resource reader's messages say about the model: the last
+// resource it could not deliver (a job stops at the first one it needs and
+// lacks; some it only looks for come before); "" when it said nothing.
 std::string resource_trouble(const std::string& messages) {
+    std::string trouble;
     for (size_t at = messages.find("RES MGR : "); at != std::string::npos;
          at = messages.find("RES MGR : ", at + 1)) {
         const char* line = messages.c_str() + at;
         int type = 0, id = 0, size = 0, got = 0;
         if (std::sscanf(line, "RES MGR : Failed to locate [%d, %d]", &type, &id) == 2)
-            return "it holds no resource of type " + std::to_string(type) + ", identifier " + std::to_string(id);
-        if (std::sscanf(line, "RES MGR : FR - Could not read %d bytes (%d bytes read) [%d], [%d]", &size, &got, &type,
-                        &id) == 4)
-            return "resource of type " + std::to_string(type) + ", identifier " + std::to_string(id) +
-                   " cannot be read (" + std::to_string(got) + " of " + std::to_string(size) + " bytes)";
-        if (std::strncmp(line, "RES MGR : Low Mem", 17) == 0) return "out of memory while reading it";
-        if (std::strncmp(line, "RES MGR : ", 10) == 0 && std::strstr(line, "Failed to open"))
-            return "it cannot be opened";
+            trouble = "it holds no resource of type " + std::to_string(type) + ", identifier " + std::to_string(id);
+        else if (std::sscanf(line, "RES MGR : FR - Could not read %d bytes (%d bytes read) [%d], [%d]", &size, &got,
+                             &type, &id) == 4)
+            trouble = "resource of type " + std::to_string(type) + ", identifier " + std::to_string(id) +
+                      " cannot be read (" + std::to_string(got) + " of " + std::to_string(size) + " bytes)";
+        else if (std::strncmp(line, "RES MGR : Low Mem", 17) == 0)
+            trouble = "out of memory while reading it";
+        else if (std::strstr(line, "Failed to open") == line + 10 || std::strstr(line, "FR - Failed to open") == line + 10)
+            trouble = "it cannot be opened";
     }
-    return {};
+    return trouble;
 }
 
 int32_t no_output(const uint8_t*, int32_t length) { return length; }
@@ -564,12 +567,13 @@ int print_pages(Job& job) {
         if ((r = ovcgStartPage()) != OVCG_OK) return end_on_failure("ovcgStartPage", r);
         job.reader.begin_rows(job.width, job.channels);
         for (uint32_t y = 0; y < job.height; ++y) {
+            const uint8_t* row = line.data();
             if (y < img.height) {
-                if (!job.reader.read_row(line.data())) return end_on_bad_image(job, true);
+                if (!(row = job.reader.read_row(line.data()))) return end_on_bad_image(job, true);
             } else if (y == img.height) {
-                std::memset(line.data(), 0xFF, line.size());
+                std::memset(line.data(), 0xFF, line.size());  // white below the image
             }
-            if ((r = ovcgRasterOut(line.data(), static_cast<int32_t>(line.size()), 0)) != OVCG_OK) {
+            if ((r = ovcgRasterOut(row, static_cast<int32_t>(line.size()), 0)) != OVCG_OK) {
                 ovcgEndPage(1);
                 return end_on_failure("ovcgRasterOut", r);
             }
@@ -579,6 +583,8 @@ int print_pages(Job& job) {
         if (!job.reader.skip_rest()) return end_on_bad_image(job, true);
         if ((r = ovcgEndPage(0)) != OVCG_OK) return end_on_failure("ovcgEndPage", r);
         ++job.printed;
+        // A page done is handed on now, not when the input ends.
+        if (std::fflush(g_out.file) != 0 && !g_out.error) g_out.error = errno ? errno : EIO;
         std::fprintf(stderr, "ovcg-print: page %d: %ux%u image printed as %ux%u %s\n", job.printed, img.width,
                      img.height, job.width, job.height, job.color_model.c_str());
         const auto next = job.reader.next_image();
