@@ -302,22 +302,26 @@ TEST_F(PrintTool, PageInfoReportsThePixelSizeAndColourModelWithoutPrinting) {
 }
 
 // The library reads a paper name without a variant as its roll variant; the
-// tool takes it too. (A job prints the same bytes for the same page and
-// options, so streams compare whole.)
+// tool takes it too, and the job starts with the roll variant's page.
 TEST_F(PrintTool, APaperNameWithoutVariantIsTheRollVariant) {
-    write("page.ppm", ppm(4, 3));
-    const std::string page = " '" + path("page.ppm") + "'";
-    const ToolRun roll = run(model_arg() + " -o PageSize=A4_Roll" + page);
-    const ToolRun plain = run(model_arg() + " -o PageSize=a4" + page);
-    expect_printed(roll);
-    expect_printed(plain);
-    EXPECT_EQ(plain.out, roll.out);
+    for (const char* paper : {"A4", "a3plus", "Letter", "ARCHE1"}) {
+        SCOPED_TRACE(paper);
+        const std::string m = model_arg() + " --page-info -o MediaType=Media334_Q2 -o PageSize=";
+        const ToolRun plain = run(m + paper);
+        const ToolRun roll = run(m + paper + "_Roll");
+        EXPECT_EQ(plain.status, 0) << plain.err;
+        EXPECT_EQ(roll.status, 0) << roll.err;
+        EXPECT_EQ(plain.out, roll.out);
+        EXPECT_TRUE(contains(std::string(plain.out.begin(), plain.out.end()), "width=")) << plain.err;
+    }
 }
 
 // ---- Samples and colour models ---------------------------------------------------------
 
 // An image at any maximum value prints exactly as the 8-bit image of its
-// rounded samples; a gray image prints gray unless ColorModel says otherwise.
+// rounded samples: for gray and colour, a one-byte table class and a two-byte
+// one, as two pages of one input each (the reader's own tests take every
+// maximum value; here the samples reach the stream).
 TEST_F(PrintTool, EveryMaxvalClassPrintsAsItsEightBitImage) {
     const std::string small = " -o PageSize=custom.4.25x6in";
     auto image = [](bool colour, uint32_t maxval, const std::vector<uint32_t>& samples, uint32_t w, uint32_t h) {
@@ -332,24 +336,28 @@ TEST_F(PrintTool, EveryMaxvalClassPrintsAsItsEightBitImage) {
     };
     std::mt19937 rng(7);
     for (bool colour : {false, true}) {
+        SCOPED_TRACE(colour ? "P6" : "P5");
         const uint32_t w = 37, h = 11, n = w * h * (colour ? 3 : 1);
-        for (uint32_t maxval : {1u, 15u, 254u, 1000u, 65535u}) {
-            SCOPED_TRACE(std::string(colour ? "P6" : "P5") + " maxval " + std::to_string(maxval));
-            std::vector<uint32_t> samples(n), eight(n);
+        Bytes deep, eight;
+        for (uint32_t maxval : colour ? std::vector<uint32_t>{1, 1000} : std::vector<uint32_t>{15, 65535}) {
+            std::vector<uint32_t> samples(n), rounded(n);
             for (uint32_t i = 0; i < n; ++i) {
                 samples[i] = static_cast<uint32_t>(rng() % (maxval + 1));
-                eight[i] = (samples[i] * 255 + maxval / 2) / maxval;
+                rounded[i] = (samples[i] * 255 + maxval / 2) / maxval;
             }
-            write("deep.pnm", image(colour, maxval, samples, w, h));
-            write("eight.pnm", image(colour, 255, eight, w, h));
-            const ToolRun deep = run(model_arg() + small + " '" + path("deep.pnm") + "'");
-            const ToolRun plain = run(model_arg() + small + " '" + path("eight.pnm") + "'");
-            ASSERT_EQ(deep.status, 0) << deep.err;
-            EXPECT_EQ(deep.out, plain.out);
-            const char* model = colour ? "printing with ColorModel=RGB (the default)"
-                                       : "printing with ColorModel=Gray (the first image is gray)";
-            EXPECT_TRUE(contains(deep.err, model)) << deep.err;
+            deep = deep + image(colour, maxval, samples, w, h);
+            eight = eight + image(colour, 255, rounded, w, h);
         }
+        write("deep.pnm", deep);
+        write("eight.pnm", eight);
+        const ToolRun a = run(model_arg() + small + " '" + path("deep.pnm") + "'");
+        const ToolRun b = run(model_arg() + small + " '" + path("eight.pnm") + "'");
+        ASSERT_EQ(a.status, 0) << a.err;
+        EXPECT_TRUE(contains(a.err, "ovcg-print: page 2: 37x11 image printed as")) << a.err;
+        EXPECT_EQ(a.out, b.out);
+        const char* model = colour ? "printing with ColorModel=RGB (the default)"
+                                   : "printing with ColorModel=Gray (the first image is gray)";
+        EXPECT_TRUE(contains(a.err, model)) << a.err;
     }
 }
 
