@@ -395,7 +395,8 @@ std::string resource_trouble(const std::string& messages) {
                       " cannot be read (" + std::to_string(got) + " of " + std::to_string(size) + " bytes)";
         else if (std::strncmp(line, "RES MGR : Low Mem", 17) == 0)
             trouble = "out of memory while reading it";
-        else if (std::strstr(line, "Failed to open") == line + 10 || std::strstr(line, "FR - Failed to open") == line + 10)
+        else if (std::strncmp(line + 10, "Failed to open", 14) == 0 ||
+                 std::strncmp(line + 10, "FR - Failed to open", 19) == 0)
             trouble = "it cannot be opened";
     }
     return trouble;
@@ -522,7 +523,7 @@ struct Job {
 // Ends a job stopped by a broken image: the page in hand is abandoned, the
 // job ends with what was printed. Exit 3, or the failure of ending it.
 int end_on_bad_image(Job& job, bool page_open) {
-    const int bad = job.reader.index();
+    const int bad = job.printed + 1;  // image n is page n
     if (page_open) ovcgEndPage(1);
     const int32_t r = ovcgEndJob();
     std::fprintf(stderr, "ovcg-print: %s: %s\n", job.input_name, job.reader.error().c_str());
@@ -546,8 +547,8 @@ int end_on_bad_image(Job& job, bool page_open) {
 int end_on_failure(const char* call, int32_t code) {
     ovcgEndJob();
     if (g_out.error) {
-        std::fprintf(stderr, "ovcg-print: writing %s failed: %s", g_out.name.c_str(), std::strerror(g_out.error));
-        std::fprintf(stderr, "%s\n", discard_output().c_str());
+        const std::string what = "writing " + g_out.name + " failed: " + std::strerror(g_out.error);
+        std::fprintf(stderr, "ovcg-print: %s%s\n", what.c_str(), discard_output().c_str());
         return kExitFile;
     }
     std::fprintf(stderr, "ovcg-print: %s%s\n", failed(call, code).c_str(), discard_output().c_str());
