@@ -22,6 +22,7 @@ struct HandBand {
     unsigned top, rows;
     tagRECT clip{};      // all zero: the whole band
     uint32_t frame = 0;  // the descriptor's frame on every side
+    unsigned extra = 0;  // pixels past the page's right edge
 };
 
 struct HandCase {
@@ -99,6 +100,14 @@ TEST_F(IntentXTest, HandDerivedCallSequences) {
          {{0, 5}, {8, 2}},
          {"0:-ABC", "4:DE--", "8:-FG-"},
          {"E1@0", "R2@0", "R2@2", "E1@8", "R2@4"}},
+        // Window [6, 8) at step 2: one pixel, read at (6 + 0) x 2 = 12, past
+        // the page's 8 (the band holds 14): the white line of the passed row
+        // must hold 13 pixels.
+        {"L = 4, step 2: the white line reaches the engine's last read right of the page", 1440, 720,
+         [](ovcg::tagHTINITSTRUCT& i) { i.layout_offset.y = 1, i.reduce_step = 2; },
+         {{0, 6, {6, 0, 14, 6}, 0, 6}},
+         {"0:-ACE"},
+         {"E1@0", "R2@0"}},
     };
     for (const HandCase& c : cases) {
         SCOPED_TRACE(c.name);
@@ -111,12 +120,12 @@ TEST_F(IntentXTest, HandDerivedCallSequences) {
         std::vector<TestBand> bitmaps(c.bands.size());
         for (size_t b = 0; b < c.bands.size(); ++b) {
             const HandBand& hb = c.bands[b];
-            const unsigned width = W + 2 * hb.frame;
+            const unsigned width = W + 2 * hb.frame + hb.extra;
             TestBand& tb = bitmaps[b];
             tb.Make(hb.rows, width * 4);
             for (unsigned y = 0; y < hb.rows; ++y, ++letter)
                 for (unsigned px = 0; px < width; ++px) {
-                    const bool frame = px < hb.frame || px >= W + hb.frame;
+                    const bool frame = px < hb.frame || (px >= W + hb.frame && px < W + hb.frame + hb.frame);
                     tb.Put(source, px, y, frame ? 'z' : static_cast<uint8_t>(letter));
                 }
             const tagRECT band{0, hb.top, width, hb.top + hb.rows};
