@@ -1,0 +1,194 @@
+// Inks on rows standing low: the page's first plan, moved up by what those
+// inks would miss at the page top.
+//
+// With the split colour table an ink prints the pattern moved down its
+// nozzle line by its row's shift s: each pass prints the ink's rasters
+// p = s x pitch + its column's offset lower than the pattern's own. The
+// pattern prints every raster of the page, and the schedule plans it long
+// enough for the inks standing higher; the first p rasters of an ink
+// standing lower come only from passes standing above the page top. A
+// logic made for its rows provides them (its top offset lifts its first
+// passes by the lowest row's height), another does not, and those rasters
+// were lost.
+//
+// So the page's first plan is built as it stands, and what the passes above
+// the page print of each such ink's first p rasters is tallied. When some
+// raster there is not printed once (alone, or as the two halves of an
+// overlap), the plan is moved up by the rasters up to the last such one
+// (rowLead; CreateSchedule lays the plan out that much longer and moves it
+// up): the logic's top then stands that much higher over the page, and
+// the page starts that much further from the first pass, as it would with
+// a top offset made for the rows. The moved plan is tallied again; should
+// the longer page have changed what stands above it, the plan is moved up
+// by the lowest ink's whole height, which the pattern covers by its own
+// rule. A plan whose inks all reach the page top stays as it is.
+#include "headcontrol/codes.h"
+#include "headcontrol/mle_edge.h"
+#include "headcontrol/resource_stream.h"
+
+#include <algorithm>
+
+namespace ovcg::irac {
+
+namespace {
+
+using walk::floor_div;
+
+// Top rasters of all inks tallied, and passes visited, beyond which the
+// plan is moved up by the lowest ink's height without a trial.
+constexpr int64_t kMaxTallied = int64_t{1} << 18;
+constexpr int64_t kMaxVisited = int64_t{1} << 16;
+
+constexpr uint8_t kHalfFirst = 1, kHalfSecond = 2, kMwswFirst = 4, kMwswSecond = 8;
+
+// What reaches one top raster of one ink.
+struct TopCell {
+    int32_t alonePass;  // the last pass printing it alone; -1 none
+    uint8_t alone;      // passes printing it alone (heads of one pass count once)
+    uint8_t halves;     // the halves of overlaps printing it
+};
+
+bool printed_once(const TopCell& c) {
+    if (c.alone > 1) return false;
+    return c.alone == 1 || (c.halves & (kHalfFirst | kHalfSecond)) == (kHalfFirst | kHalfSecond) ||
+           (c.halves & (kMwswFirst | kMwswSecond)) == (kMwswFirst | kMwswSecond);
+}
+
+void tally(TopCell& c, uint8_t state, int32_t pass) {
+    switch (state) {
+        case kNozzleAlone:
+            if (c.alonePass != pass && c.alone < 255) ++c.alone;
+            c.alonePass = pass;
+            break;
+        case kNozzleFirstHalf: c.halves |= kHalfFirst; break;
+        case kNozzleSecondHalf: c.halves |= kHalfSecond; break;
+        case kNozzleMwswFirst: c.halves |= kMwswFirst; break;
+        case kNozzleMwswSecond: c.halves |= kMwswSecond; break;
+        default: break;  // idle, or printed by another group
+    }
+}
+
+// The rasters an ink stands below the pattern: its row's shift and its
+// column's offset.
+int64_t ink_height(const MLE_INSTANCE& e, int32_t ink) {
+    return int64_t{e.inkNozzleShift[ink]} * e.schedule.logic.pitch + e.columnOffset[e.inkColumn[ink]];
+}
+
+// One pass group: its passes [first, first + count) stand where its own
+// layer's walk puts them (the F-trans group, when it has one, where its
+// pass table does).
+struct Group {
+    const MicroweaveLayerRecord* own;
+    int64_t first;
+    int64_t count;
+};
+
+// How many of the group's first passes may stand above `bound`: a cycle's
+// passes lie within its start plus the prefix extremes, and the starts
+// rise by the cycle's feed.
+int64_t passes_above(const MleSchedule& s, const Group& g, int64_t bound) {
+    if (!g.own || g.count < 1) return 0;
+    const MicroweaveLayerRecord& l = *g.own;
+    if (l.cycleFeed < 1) return g.count;
+    const walk::LayerSpan& sp = s.spans[&l - s.logic.layers];
+    const int64_t cycles = floor_div(bound - 1 - sp.first - sp.prefixMin, l.cycleFeed) + 1;
+    return std::clamp<int64_t>(cycles * l.cycleLength, 0, g.count);
+}
+
+enum class Trial { Done, Unknown };
+
+// The rasters the plan must move up so that every ink's first rasters are
+// printed once (0 when they are); Unknown when the tally is too large or a
+// pass cannot be built (the plan stays then as it is or moves by the
+// lowest ink's height).
+Trial shortfall(MLE_INSTANCE& e, TopCell* cells, const int64_t* limit, const int64_t* at, int64_t& out) {
+    const MleSchedule& s = e.schedule;
+    const int32_t heads = e.resource->head.headNum;
+    const int64_t pitch = s.logic.pitch;
+    for (int32_t i = 0; i < e.inkCount; ++i)
+        for (int64_t r = 0; r < limit[i]; ++r) cells[at[i] + r] = TopCell{-1, 0, 0};
+    // Only a pass standing above the page prints a raster an ink stands
+    // below (the nozzle-line map may lift a line by up to the head's height).
+    const int64_t bound = NLM_IsValid(e.nlm) ? mle_virtual_nozzles(e) * pitch : 0;
+    const Group groups[6] = {
+        {s.upper, 0, s.upperPasses},
+        {s.preNormal, 0, s.preNormalPasses},
+        {s.normal, 0, s.normalPasses},
+        {s.mwsw, 0, s.mwswPasses},
+        {s.fTransTable ? nullptr : s.fTrans, 0, s.fTransPasses},
+        {s.lower, 0, s.lowerPasses},
+    };
+    int64_t first = 0, visited = 0;
+    for (int32_t k = 0; k < 6; first += groups[k].count, ++k) {
+        const Group& g = groups[k];
+        int64_t count = passes_above(s, g, bound);
+        if (k == 4 && s.fTransTable) count = g.count;  // tried one by one below
+        for (int64_t j = 0; j < count; ++j) {
+            if (k == 4 && s.fTransTable && s.fTransTable[j].headPos >= bound) continue;
+            if (++visited > kMaxVisited) return Trial::Unknown;
+            const int32_t pass = int32_t(first + j);
+            if (!mle_build_pass(e, pass)) return Trial::Unknown;
+            for (int32_t h = 0; h < heads; ++h)
+                for (int32_t i = 0; i < e.inkCount; ++i) {
+                    if (limit[i] < 1) continue;
+                    if (!GetNozzleInfo(e, h, i)) return Trial::Unknown;
+                    const MleNozzleInfo& info = e.table.info;
+                    for (int32_t n = info.firstNozzle; n < info.endNozzle; ++n) {
+                        const int64_t raster = int64_t{info.nozzlePos} + (int64_t{info.yShift} + n) * pitch;
+                        if (raster < 0 || raster >= limit[i]) continue;
+                        tally(cells[at[i] + raster], uint8_t(info.state[n - info.firstNozzle] & 0x7F), pass);
+                    }
+                }
+        }
+    }
+    out = 0;
+    for (int32_t i = 0; i < e.inkCount; ++i)
+        for (int64_t r = limit[i] - 1; r >= out; --r)
+            if (!printed_once(cells[at[i] + r])) {
+                out = r + 1;
+                break;
+            }
+    return Trial::Done;
+}
+
+}  // namespace
+
+uint32_t mle_plan_page(MLE_INSTANCE& e, int32_t selector, uint32_t failCode) {
+    e.rowLead = 0;
+    if (uint32_t rc = mle_plan(e, selector, failCode)) return rc;
+    // The inks standing below the pattern, and the top rasters of each that
+    // lie on the page.
+    int64_t limit[kMleMaxInks] = {}, at[kMleMaxInks] = {};
+    int64_t cellCount = 0, lowest = 0;
+    for (int32_t i = 0; i < e.inkCount; ++i) {
+        const int64_t height = ink_height(e, i);
+        lowest = std::max(lowest, height);
+        limit[i] = std::clamp<int64_t>(height, 0, e.schedule.scheduleLength);
+        at[i] = cellCount;
+        cellCount += limit[i];
+    }
+    if (cellCount == 0) return 0;
+    if (lowest > INT32_MAX) return kMleBadLogic;
+    TopCell* cells = nullptr;
+    int64_t lead = lowest;
+    if (cellCount <= kMaxTallied) {
+        if (alloc_array(*e.cb, uint64_t(cellCount), kMleNoSchedule, cells)) return kMleNoSchedule;
+        int64_t missing = 0;
+        if (shortfall(e, cells, limit, at, missing) == Trial::Unknown) {
+            lead = 0;  // a plan the driver cannot print either: it reports it
+        } else if (missing == 0) {
+            lead = 0;
+        } else {
+            e.rowLead = int32_t(missing);
+            uint32_t rc = mle_plan(e, selector, failCode);
+            int64_t again = 0;
+            if (!rc && shortfall(e, cells, limit, at, again) == Trial::Done && again == 0) lead = missing;
+        }
+        release_ptr(*e.cb, cells);
+    }
+    if (e.rowLead == lead) return mle_build_pass(e, e.passNo) ? 0 : failCode;
+    e.rowLead = int32_t(lead);
+    return mle_plan(e, selector, failCode);
+}
+
+}  // namespace ovcg::irac
