@@ -36,7 +36,7 @@ using walk::floor_div;
 
 // Top rasters of all inks tallied, and passes visited, beyond which the
 // plan is moved up by the lowest ink's height without a trial.
-constexpr int64_t kMaxTallied = int64_t{1} << 18;
+constexpr int64_t kMaxTallied = int64_t{1} << 20;
 constexpr int64_t kMaxVisited = int64_t{1} << 16;
 
 constexpr uint8_t kHalfFirst = 1, kHalfSecond = 2, kMwswFirst = 4, kMwswSecond = 8;
@@ -97,16 +97,16 @@ int64_t passes_above(const MleSchedule& s, const Group& g, int64_t bound) {
 
 enum class Trial { Done, Unknown };
 
-// The rasters the plan must move up so that every ink's first rasters are
-// printed once (0 when they are); Unknown when the tally is too large or a
-// pass cannot be built (the plan stays then as it is or moves by the
-// lowest ink's height).
-Trial shortfall(MLE_INSTANCE& e, TopCell* cells, const int64_t* limit, const int64_t* at, int64_t& out) {
+// The rasters the plan must move up so that every ink's first rasters
+// [0, upto) are printed once (0 when they are): one past the last that is
+// not. Unknown when too many passes stand above the page or one cannot be
+// built (a plan the driver could not print either).
+Trial shortfall(MLE_INSTANCE& e, TopCell* cells, const int64_t* upto, const int64_t* at, int64_t& out) {
     const MleSchedule& s = e.schedule;
     const int32_t heads = e.resource->head.headNum;
     const int64_t pitch = s.logic.pitch;
     for (int32_t i = 0; i < e.inkCount; ++i)
-        for (int64_t r = 0; r < limit[i]; ++r) cells[at[i] + r] = TopCell{-1, 0, 0};
+        for (int64_t r = 0; r < upto[i]; ++r) cells[at[i] + r] = TopCell{-1, 0, 0};
     // Only a pass standing above the page prints a raster an ink stands
     // below (the nozzle-line map may lift a line by up to the head's height).
     const int64_t bound = NLM_IsValid(e.nlm) ? mle_virtual_nozzles(e) * pitch : 0;
@@ -130,12 +130,12 @@ Trial shortfall(MLE_INSTANCE& e, TopCell* cells, const int64_t* limit, const int
             if (!mle_build_pass(e, pass)) return Trial::Unknown;
             for (int32_t h = 0; h < heads; ++h)
                 for (int32_t i = 0; i < e.inkCount; ++i) {
-                    if (limit[i] < 1) continue;
+                    if (upto[i] < 1) continue;
                     if (!GetNozzleInfo(e, h, i)) return Trial::Unknown;
                     const MleNozzleInfo& info = e.table.info;
                     for (int32_t n = info.firstNozzle; n < info.endNozzle; ++n) {
                         const int64_t raster = int64_t{info.nozzlePos} + (int64_t{info.yShift} + n) * pitch;
-                        if (raster < 0 || raster >= limit[i]) continue;
+                        if (raster < 0 || raster >= upto[i]) continue;
                         tally(cells[at[i] + raster], uint8_t(info.state[n - info.firstNozzle] & 0x7F), pass);
                     }
                 }
@@ -143,7 +143,7 @@ Trial shortfall(MLE_INSTANCE& e, TopCell* cells, const int64_t* limit, const int
     }
     out = 0;
     for (int32_t i = 0; i < e.inkCount; ++i)
-        for (int64_t r = limit[i] - 1; r >= out; --r)
+        for (int64_t r = upto[i] - 1; r >= out; --r)
             if (!printed_once(cells[at[i] + r])) {
                 out = r + 1;
                 break;
@@ -156,34 +156,39 @@ Trial shortfall(MLE_INSTANCE& e, TopCell* cells, const int64_t* limit, const int
 uint32_t mle_plan_page(MLE_INSTANCE& e, int32_t selector, uint32_t failCode) {
     e.rowLead = 0;
     if (uint32_t rc = mle_plan(e, selector, failCode)) return rc;
-    // The inks standing below the pattern, and the top rasters of each that
-    // lie on the page.
-    int64_t limit[kMleMaxInks] = {}, at[kMleMaxInks] = {};
+    // The inks standing below the pattern: all their first rasters tell how
+    // high the plan stands over the page, those on the page must be printed.
+    MleSchedule& s = e.schedule;
+    const int64_t length = s.scheduleLength;
+    int64_t height[kMleMaxInks] = {}, onPage[kMleMaxInks] = {}, at[kMleMaxInks] = {};
     int64_t cellCount = 0, lowest = 0;
     for (int32_t i = 0; i < e.inkCount; ++i) {
-        const int64_t height = ink_height(e, i);
-        lowest = std::max(lowest, height);
-        limit[i] = std::clamp<int64_t>(height, 0, e.schedule.scheduleLength);
+        height[i] = std::max<int64_t>(ink_height(e, i), 0);
+        onPage[i] = std::min(height[i], length);
+        lowest = std::max(lowest, height[i]);
         at[i] = cellCount;
-        cellCount += limit[i];
+        cellCount += height[i];
     }
     if (cellCount == 0) return 0;
-    if (lowest > INT32_MAX) return kMleBadLogic;
-    TopCell* cells = nullptr;
+    if (lowest > INT32_MAX - length) return kMleBadLogic;
     int64_t lead = lowest;
     if (cellCount <= kMaxTallied) {
+        TopCell* cells = nullptr;
         if (alloc_array(*e.cb, uint64_t(cellCount), kMleNoSchedule, cells)) return kMleNoSchedule;
+        // Rasters below the page count too: they stand where the pattern is
+        // above it, whatever the page's length.
+        s.notPrintEnd = uint32_t(std::max(length, lowest));
         int64_t missing = 0;
-        if (shortfall(e, cells, limit, at, missing) == Trial::Unknown) {
-            lead = 0;  // a plan the driver cannot print either: it reports it
-        } else if (missing == 0) {
-            lead = 0;
+        if (shortfall(e, cells, height, at, missing) == Trial::Unknown || missing == 0) {
+            lead = 0;  // a plan that cannot be tried is left to the driver, which reports it
         } else {
             e.rowLead = int32_t(missing);
-            uint32_t rc = mle_plan(e, selector, failCode);
-            int64_t again = 0;
-            if (!rc && shortfall(e, cells, limit, at, again) == Trial::Done && again == 0) lead = missing;
+            if (mle_plan(e, selector, failCode) == 0) {  // the page's own window again
+                int64_t again = 0;
+                if (shortfall(e, cells, onPage, at, again) == Trial::Done && again == 0) lead = missing;
+            }
         }
+        s.notPrintEnd = uint32_t(length);
         release_ptr(*e.cb, cells);
     }
     if (e.rowLead == lead) return mle_build_pass(e, e.passNo) ? 0 : failCode;

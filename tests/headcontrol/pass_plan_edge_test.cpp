@@ -893,10 +893,14 @@ TEST(PassPlanEdgeQueries, LossNozzleQueries) {
     EXPECT_EQ(MLE_SetNlmChipUsed(nullptr, 1, 1, &one), kMleNoObject);
 }
 
-// Rows of the split colour table as thresholds: 10, 20, ... 60.
+// Rows of the split colour table as thresholds: 10, 20, ... 60 (passes of
+// 120 nozzles, so that the row 60 nozzles down stays on the head).
 TEST(PassPlanEdgeQueries, UndIndexAndMemorySize) {
     ModelHeadControl hc = hc_variant(HcVariant::SplitColors);
     hc.modes[0].block_e.shifts = {0, 10, 20, 30, 40, 50, 60};
+    hc.units[0].layers[0].feed = {120};
+    hc.units[0].layers[0].range = {{0, 120}};
+    hc.units[0].normal = {{120, 0, 0, 0}};
     {
         PassEngine split(hc);
         for (const auto& [raster, index] : {std::pair{0, 0}, {9, 0}, {10, 1}, {35, 3}, {60, 6}, {100000, 6}})
