@@ -95,12 +95,14 @@ int64_t passes_above(const MleSchedule& s, const Group& g, int64_t bound) {
     return std::clamp<int64_t>(cycles * l.cycleLength, 0, g.count);
 }
 
-enum class Trial { Done, Unknown };
+// A trial's outcome: done, too many passes above the page to try (the plan
+// then moves up by the lowest ink's height), or a pass that cannot be built
+// (the plan stays: the driver meets the same pass and reports it).
+enum class Trial { Done, TooMany, Broken };
 
 // The rasters the plan must move up so that every ink's first rasters
 // [0, upto) are printed once (0 when they are): one past the last that is
-// not. Unknown when too many passes stand above the page or one cannot be
-// built (a plan the driver could not print either).
+// not.
 Trial shortfall(MLE_INSTANCE& e, TopCell* cells, const int64_t* upto, const int64_t* at, int64_t& out) {
     const MleSchedule& s = e.schedule;
     const int32_t heads = e.resource->head.headNum;
@@ -125,13 +127,13 @@ Trial shortfall(MLE_INSTANCE& e, TopCell* cells, const int64_t* upto, const int6
         if (k == 4 && s.fTransTable) count = g.count;  // tried one by one below
         for (int64_t j = 0; j < count; ++j) {
             if (k == 4 && s.fTransTable && s.fTransTable[j].headPos >= bound) continue;
-            if (++visited > kMaxVisited) return Trial::Unknown;
+            if (++visited > kMaxVisited) return Trial::TooMany;
             const int32_t pass = int32_t(first + j);
-            if (!mle_build_pass(e, pass)) return Trial::Unknown;
+            if (!mle_build_pass(e, pass)) return Trial::Broken;
             for (int32_t h = 0; h < heads; ++h)
                 for (int32_t i = 0; i < e.inkCount; ++i) {
                     if (upto[i] < 1) continue;
-                    if (!GetNozzleInfo(e, h, i)) return Trial::Unknown;
+                    if (!GetNozzleInfo(e, h, i)) return Trial::Broken;
                     const MleNozzleInfo& info = e.table.info;
                     for (int32_t n = info.firstNozzle; n < info.endNozzle; ++n) {
                         const int64_t raster = int64_t{info.nozzlePos} + (int64_t{info.yShift} + n) * pitch;
@@ -175,20 +177,23 @@ uint32_t mle_plan_page(MLE_INSTANCE& e, int32_t selector, uint32_t failCode) {
     if (cellCount <= kMaxTallied) {
         TopCell* cells = nullptr;
         if (alloc_array(*e.cb, uint64_t(cellCount), kMleNoSchedule, cells)) return kMleNoSchedule;
-        // Rasters below the page count too: they stand where the pattern is
-        // above it, whatever the page's length.
+        // The first trial counts an ink's first rasters below the page end
+        // too: they show how high the plan stands, whatever the page's length.
         s.notPrintEnd = uint32_t(std::max(length, lowest));
         int64_t missing = 0;
-        if (shortfall(e, cells, height, at, missing) == Trial::Unknown || missing == 0) {
-            lead = 0;  // a plan that cannot be tried is left to the driver, which reports it
-        } else {
-            e.rowLead = int32_t(missing);
-            if (mle_plan(e, selector, failCode) == 0) {  // the page's own window again
-                int64_t again = 0;
-                if (shortfall(e, cells, onPage, at, again) == Trial::Done && again == 0) lead = missing;
-            }
-        }
+        const Trial trial = shortfall(e, cells, height, at, missing);
         s.notPrintEnd = uint32_t(length);
+        if (trial == Trial::Broken || (trial == Trial::Done && missing == 0)) {
+            lead = 0;
+        } else if (trial == Trial::Done) {
+            e.rowLead = int32_t(missing);
+            if (uint32_t rc = mle_plan(e, selector, failCode)) {
+                release_ptr(*e.cb, cells);
+                return rc;  // a plan standing higher still would fail likewise
+            }
+            int64_t again = 0;
+            if (shortfall(e, cells, onPage, at, again) == Trial::Done && again == 0) lead = missing;
+        }
         release_ptr(*e.cb, cells);
     }
     if (e.rowLead == lead) return mle_build_pass(e, e.passNo) ? 0 : failCode;
