@@ -8,8 +8,8 @@
 // enough for the inks standing higher; the first p rasters of an ink
 // standing lower come only from passes standing above the page top. A
 // logic made for its rows provides them (its top offset lifts its first
-// passes by the lowest row's height), another does not, and those rasters
-// were lost.
+// passes by the lowest row's height); another does not, and the rows'
+// first rasters would go unprinted.
 //
 // So the page's first plan is built as it stands, and what the passes above
 // the page print of each such ink's first p rasters is tallied. When some
@@ -74,12 +74,10 @@ int64_t ink_height(const MLE_INSTANCE& e, int32_t ink) {
     return int64_t{e.inkNozzleShift[ink]} * e.schedule.logic.pitch + e.columnOffset[e.inkColumn[ink]];
 }
 
-// One pass group: its passes [first, first + count) stand where its own
-// layer's walk puts them (the F-trans group, when it has one, where its
-// pass table does).
+// One pass group: its passes stand where its own layer's walk puts them
+// (the F-trans group's, when it has a pass table, where the table does).
 struct Group {
     const MicroweaveLayerRecord* own;
-    int64_t first;
     int64_t count;
 };
 
@@ -113,20 +111,17 @@ Trial shortfall(MLE_INSTANCE& e, TopCell* cells, const int64_t* upto, const int6
     // below (the nozzle-line map may lift a line by up to the head's height).
     const int64_t bound = NLM_IsValid(e.nlm) ? mle_virtual_nozzles(e) * pitch : 0;
     const Group groups[6] = {
-        {s.upper, 0, s.upperPasses},
-        {s.preNormal, 0, s.preNormalPasses},
-        {s.normal, 0, s.normalPasses},
-        {s.mwsw, 0, s.mwswPasses},
-        {s.fTransTable ? nullptr : s.fTrans, 0, s.fTransPasses},
-        {s.lower, 0, s.lowerPasses},
+        {s.upper, s.upperPasses},   {s.preNormal, s.preNormalPasses},
+        {s.normal, s.normalPasses}, {s.mwsw, s.mwswPasses},
+        {s.fTrans, s.fTransPasses}, {s.lower, s.lowerPasses},
     };
-    int64_t first = 0, visited = 0;
+    int64_t first = 0, visited = 0;  // the group's first pass; passes built
     for (int32_t k = 0; k < 6; first += groups[k].count, ++k) {
         const Group& g = groups[k];
-        int64_t count = passes_above(s, g, bound);
-        if (k == 4 && s.fTransTable) count = g.count;  // tried one by one below
+        const bool table = k == 4 && s.fTransTable;  // its passes tried one by one
+        const int64_t count = table ? g.count : passes_above(s, g, bound);
         for (int64_t j = 0; j < count; ++j) {
-            if (k == 4 && s.fTransTable && s.fTransTable[j].headPos >= bound) continue;
+            if (table && s.fTransTable[j].headPos >= bound) continue;
             if (++visited > kMaxVisited) return Trial::TooMany;
             const int32_t pass = int32_t(first + j);
             if (!mle_build_pass(e, pass)) return Trial::Broken;
