@@ -375,8 +375,9 @@ uint32_t two_table_range(MLE_INSTANCE& e, const Frame& f, MovingRange& m) {
 // Absolute layer positions: a non-negative value counts from the top less
 // topOffset, a negative one from the moving range at the page end; an end
 // of 0 is the page's last raster. `fixed` is the variant of a fixed F-trans
-// range with lower positioning.
-uint32_t SetMovingRange(MleSchedule& s, int64_t L, const MovingRange& m, bool fixed) {
+// range with lower positioning. The plan is laid out for L rasters and then
+// moved `lead` rasters up (see CreateSchedule).
+uint32_t SetMovingRange(MleSchedule& s, int64_t L, const MovingRange& m, bool fixed, int64_t lead) {
     const bool hasMwsw = s.mwsw != nullptr, hasFTrans = s.fTrans != nullptr;
     const int64_t lowerForm = L - m.remainder + m.widthsWalked + m.lowerValue;
     const int64_t tableForm = L - m.tableRemainder + m.tableWalked + m.tableValue;
@@ -411,6 +412,8 @@ uint32_t SetMovingRange(MleSchedule& s, int64_t L, const MovingRange& m, bool fi
         } else {
             end += restEnd;
         }
+        start -= lead;
+        end -= lead;
         if (!fits31(start) || !fits31(end)) return kMleBadLogic;
         l.start = static_cast<int32_t>(start);
         l.end = static_cast<int32_t>(end);
@@ -477,8 +480,10 @@ int32_t pol_cycle(const MicroweaveLayerRecord& l, int64_t pitch) {
 //     kMaxPassesPerRaster regular passes a raster would (a pass costs the
 //     driver at least kPassWork: this also bounds the passes a raster and
 //     the lines sent for it);
-//   - the passes standing more than a head's height above the page top or
-//     below its end cost more than a stretch at one regular pass a raster.
+//   - the passes standing more than a head's height above the page top
+//     (the top the plan is moved to for rows standing low, see
+//     CreateSchedule) or below its end cost more than a stretch at one
+//     regular pass a raster.
 // The head is taken up to the largest ones the driver serves, a line of
 // kLargestHead nozzles at pitch kLargestPitch: a logic of a larger head
 // (or pitch) is held to their bounds, so that no geometry buys more work.
@@ -588,7 +593,7 @@ uint32_t check_walk_work(const MLE_INSTANCE& e, int64_t pageLength) {
         const LayerSpan& sp = s.spans[i];
         const int64_t cycles = walk::ceil_div(kStretch + sp.prefixMax - sp.prefixMin, l.cycleFeed) + 1;
         stretch += std::min(sp.passCount, cycles * l.cycleLength);
-        offPage += off_page_passes(l, sp, -head, pageLength + head);
+        offPage += off_page_passes(l, sp, -head - e.rowLead, pageLength + head);
     }
     const int64_t perPass = build + pass_work(lines, inks);
     // Below 2^63: regularPass < 2^42 (the clamped head, 32 inks).
@@ -784,18 +789,28 @@ uint32_t CreateSchedule(MLE_INSTANCE& e, uint32_t pageLength, bool firstBuild) {
         if (uint32_t lht = LHT_CreateLayerArrayOfVirtualNozzleArray(s.maxNozzle, e.lht)) return lht;
     }
     // 4. Every ink prints the same pattern of nozzles, moved by its column's
-    // offset: a column offset -d (its nozzle line d rasters higher on the
-    // head) prints each pass's rasters d higher up. A plan that prints
-    // every raster of [0, L) once for the column of offset 0 prints
-    // [-d, L - d) once for that column, so the page is planned d rasters
-    // longer, d being the largest such lag: each column then prints
-    // [-d', L + d - d') with 0 <= d' <= d, every raster of the page among
-    // them, once. What lies outside the page stays unprinted: the windows
-    // are clipped to [notPrintStart, notPrintEnd) column by column. Without
-    // offsets the plan is the page's own.
-    const int64_t lag = std::max<int64_t>(-int64_t{e.columnOffset[e.minOffsetColumn]}, 0);
-    const int64_t planLength = int64_t{pageLength} + lag;
-    if (planLength > INT32_MAX) return kMleBadLogic;
+    // offset and its row's shift: an ink whose nozzles stand d rasters
+    // higher on the head than the column of offset 0 (d = -p, p its
+    // column's offset plus its row's shift x pitch) prints each pass's
+    // rasters d higher up. A plan that prints every raster of [0, L) once
+    // for the pattern itself prints [p, L + p) once for that ink, so the
+    // page is planned `lag` rasters longer, lag the largest such d: every
+    // ink then prints [p, L + lag + p), the page's last rasters among them.
+    // An ink standing lower (p > 0) misses the page's first p rasters
+    // unless the plan stands high enough above the page top; the logic's
+    // own top offset may see to it, and what it does not is made up by
+    // `lead` (MLE_CreateSchedulingTable): the plan is laid out for a page
+    // lead rasters longer still and moved lead rasters up. What lies
+    // outside the page stays unprinted: the windows are clipped to
+    // [notPrintStart, notPrintEnd) ink by ink. Without offsets and shifts
+    // the plan is the page's own.
+    int64_t lag = 0;
+    for (int32_t i = 0; i < e.inkCount; ++i)
+        lag = std::max(lag, -(int64_t{e.inkNozzleShift[i]} * g.pitch + e.columnOffset[e.inkColumn[i]]));
+    const int64_t lead = e.rowLead;
+    const int64_t planLength = int64_t{pageLength} + lag + lead;
+    if (lead < 0 || planLength > INT32_MAX) return kMleBadLogic;
+    const int64_t planEnd = planLength - lead;  // where the plan's end falls on the page
     // 5. The moving range: where the plan's end falls in the layers' patterns.
     Frame f{};
     f.length = planLength;
@@ -819,12 +834,12 @@ uint32_t CreateSchedule(MLE_INSTANCE& e, uint32_t pageLength, bool firstBuild) {
     if (rc) return rc;
     // 6-7. Absolute layer ranges, phases and pass counts.
     const bool fixed = (g.flags & kMwFixedFTrans) && (g.flags & kMwLowerPositioning);
-    if (uint32_t r6 = SetMovingRange(s, planLength, m, fixed)) return r6;
-    s.rangeStart = planLength - m.remainder;
+    if (uint32_t r6 = SetMovingRange(s, planLength, m, fixed, lead)) return r6;
+    s.rangeStart = planEnd - m.remainder;
     s.rangeBase = m.tableRemainder;
-    if (uint32_t r7 = SetLayerParam(e, planLength, firstBuild, m)) return r7;
+    if (uint32_t r7 = SetLayerParam(e, planEnd, firstBuild, m)) return r7;
     // 8. The edge groups' tables, on the first build of a page.
-    return firstBuild ? MakeEdgeTables(e, planLength) : 0;
+    return firstBuild ? MakeEdgeTables(e, planEnd) : 0;
 }
 
 }  // namespace ovcg::irac

@@ -528,6 +528,78 @@ TEST(HeadModelBroken, EachFieldGivesItsCode) {
     }
 }
 
+// A row of the split colour table prints the windows of the mode's logics
+// moved down its nozzle line; a row that carries one past the heads' last
+// nozzle (the shared nozzles of two heads counted once) is refused, at the
+// last nozzle and one beyond it. Rows of code 255 name no ink.
+TEST(HeadModelBroken, SplitRowsKeepTheLogicsWindowsOnTheHead) {
+    using V = HcVariant;
+    auto rowAt = [](uint16_t shift) { return [shift](ModelHeadControl& h) { h.modes[0].block_e.shifts[1] = shift; }; };
+    // Head 0's K with a second row (0x30) on two heads sharing 4 of 92 nozzles.
+    auto twoHeads = [](uint16_t shift, uint16_t width) {
+        return [shift, width](ModelHeadControl& h) {
+            ovcg_test::HcMode& m = h.modes[0];
+            m.function_flags |= 0x40;
+            m.block_e.rows = 2;
+            m.block_e.colors = {0x10, 0x10};
+            m.block_e.codes = {0x10, 0x30};
+            m.block_e.shifts = {0, shift};
+            h.units[0].layers[0].feed = {int16_t(width)};
+            h.units[0].layers[0].range = {{0, width}};
+            h.units[0].normal = {{width, 0, 0, 0}};
+        };
+    };
+    // A second logic in slot 1, of 100-nozzle passes.
+    auto wideSecond = [](ModelHeadControl& h) {
+        ovcg_test::HcLogic u = h.units[0];
+        u.logic_id = 2;
+        u.layers[0].feed = {100};
+        u.layers[0].range = {{0, 100}};
+        u.normal = {{100, 0, 0, 0}};
+        h.units.push_back(u);
+        h.modes[0].unit_mask |= 0x2;
+        for (ovcg_test::HcSubMode& s : h.modes[0].sub_modes) s.units[1] = {2, 0};
+    };
+    const struct {
+        const char* what;
+        HcVariant base;
+        std::function<void(ModelHeadControl&)> describe;
+        uint32_t code;
+    } cases[] = {
+        {"row 90 down, passes of 90 on 180", V::DriverGrouped, rowAt(90), 0},
+        {"row 91 down", V::DriverGrouped, rowAt(91), kRscBadValue},
+        {"row 1000 down, code 255",
+         V::DriverGrouped,
+         [](ModelHeadControl& h) {
+             h.modes[0].block_e.shifts[1] = 1000;
+             h.modes[0].block_e.codes[1] = 255;
+         },
+         0},
+        {"row 80 down, a second logic of 100", V::DriverGrouped,
+         [&](ModelHeadControl& h) {
+             rowAt(80)(h);
+             wideSecond(h);
+         },
+         0},
+        {"row 81 down, a second logic of 100", V::DriverGrouped,
+         [&](ModelHeadControl& h) {
+             rowAt(81)(h);
+             wideSecond(h);
+         },
+         kRscBadValue},
+        {"two heads of 180 nozzles, row 10 down, passes of 170", V::TwoHeads, twoHeads(10, 170), 0},
+        {"two heads of 180 nozzles, row 11 down, passes of 170", V::TwoHeads, twoHeads(11, 170), kRscBadValue},
+        {"two heads, row 0, passes of 170", V::TwoHeads, twoHeads(0, 170), 0},
+    };
+    for (const auto& c : cases) {
+        ModelHeadControl hc = variant(c.base);
+        c.describe(hc);
+        const Outcome o = construct(resource(hc), {kJob.mode_id, 3});
+        EXPECT_EQ(o.code, c.code) << c.what;
+        EXPECT_EQ(o.trouble, "") << c.what;
+    }
+}
+
 TEST(HeadModelBroken, AbsentResource) {
     FakeOvf ovf;
     const CallbackTable cb = relay_callbacks(ovf.table());

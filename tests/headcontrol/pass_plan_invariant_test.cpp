@@ -179,6 +179,47 @@ TEST(PassPlanInvariant, InksWithNozzleLineOffsetsPrintEveryRasterOfThePage) {
     }
 }
 
+// ---- Rows of the split colour table ----------------------------------------------------------
+
+// Every ink on a row of the split colour table, c on a second row of K's
+// nozzle line, each row shifted down its line by up to the spare nozzles
+// the head gets below the logic's windows, with random nozzle-line offsets
+// as above. A row standing lower than the pattern prints the page's first
+// rasters only from passes above the page top, which these logics (made
+// without rows) lack: the plan moves up for it. Each logic (the edge ones
+// by their rule), at the page lengths of the offsets, with and without a
+// not-printed window: every raster of every ink inside the window once,
+// none outside it.
+TEST(PassPlanInvariant, InksOnShiftedRowsPrintEveryRasterOfThePage) {
+    std::vector<OffsetCase> cases;
+    for (LogicCase l : kLogics) {
+        l.shortest = 3;  // the interleaved logics' upper passes need 3 rasters
+        cases.push_back({l, check_plan});
+    }
+    for (const LogicCase& l : kEdgeLogics) cases.push_back({l, check_edge_plan});
+    std::mt19937 rng(4444);
+    for (const OffsetCase& t : cases) {
+        ovcg_test::ModelHeadControl hc = hc_variant(t.logic.variant);
+        const bool small = hc.head.nozzles[0] <= 8;
+        const uint16_t spare = small ? 5 : 37;
+        hc.head.nozzles.back() = uint16_t(hc.head.nozzles.back() + spare);
+        ovcg_test::HcMode& m = hc.modes[0];
+        m.function_flags |= 0x40;
+        m.block_e.rows = 2;
+        m.block_e.codes = six_inks();
+        m.block_e.colors = six_inks();
+        m.block_e.colors[4] = 0x10;
+        m.block_e.shifts.clear();
+        for (size_t i = 0; i < 6; ++i) m.block_e.shifts.push_back(uint16_t(rng() % (spare + 1)));
+        m.block_e.shifts[rng() % 6] = spare;
+        const uint32_t most = small ? 16 : 40;
+        for (uint16_t& offset : m.array_values) offset = uint16_t(rng() % (most + 1));
+        m.array_values[0] = 0;
+        const std::vector<uint32_t> lengths = offset_lengths(rng, small ? 10000 : 100000);
+        plan_lengths(t.logic, hc, lengths, t.check, rng, [](uint32_t length) { return length % 4 == 1; });
+    }
+}
+
 // The smallest case: one head of 4 nozzles at pitch 1 feeding 4, an 8-raster
 // page, inks at offsets 0 and 2. The second ink's nozzles stand 2 rasters
 // higher: passes at 0 and 4 leave its rasters 6 and 7, which a third pass

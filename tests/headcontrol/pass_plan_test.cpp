@@ -154,6 +154,93 @@ TEST(PassPlanGolden, PassesAboveThePageTopAreNegative) {
     EXPECT_EQ(check_plan(plan, 1, 0, 400, 0, 180), "");
 }
 
+// ---- Rows of the split colour table ----------------------------------------------------------
+
+// A pass of a plan as the rows see it: position, and per ink the first
+// raster and the states of its window.
+std::string pass_summary(const PassRecord& p) {
+    std::string out = std::to_string(p.vPos) + ":";
+    for (const NozzleRecord& r : p.nozzles)
+        out += " " + (r.states.empty() ? std::string("-") : std::to_string(r.raster(r.info.firstNozzle))) + "/" +
+               states_of(r);
+    return out;
+}
+
+// The grouped nozzle line: ink 0x30 prints with K's line from its nozzle 90
+// on, every pass printing 90 nozzles of the pattern and feeding 90, so the
+// ink stands 90 rasters below K and C. Its first 90 rasters come from a
+// pass at -90, which a top offset of 90 provides. With a smaller top
+// offset the plan moves up by what the logic lacks (89: its first pass at
+// -89 misses raster 0 only), and every top offset up to 90 plans as 90
+// does: passes at -90, 0, ..., 360 on a 400-raster page. A larger top
+// offset keeps its own first pass.
+TEST(PassPlanGolden, RowsStandingLowMoveThePlanUpByWhatTheLogicLacks) {
+    const struct {
+        uint16_t topOffset;
+        int32_t lead, first;
+        size_t passes;
+    } cases[] = {{90, 0, -90, 6}, {0, 90, -90, 6}, {40, 50, -90, 6}, {89, 1, -90, 6}, {120, 0, -120, 6}};
+    std::vector<std::string> designed;
+    for (const auto& t : cases) {
+        SCOPED_TRACE(t.topOffset);
+        ModelHeadControl hc = hc_variant(HcVariant::DriverGrouped);
+        hc.units[0].top_offset = t.topOffset;
+        PassEngine e(hc);
+        ASSERT_EQ(e.code, 0u);
+        const PagePlan plan = plan_page(e, {400, {K, 0x30, C}, {}, 0});
+        ASSERT_EQ(plan.code, 0u) << plan.failedCall;
+        EXPECT_EQ(e.mle->rowLead, t.lead);
+        ASSERT_EQ(plan.passes.size(), t.passes);
+        EXPECT_EQ(plan.passes[0].vPos, t.first);
+        EXPECT_EQ(check_plan(plan, 3, 0, 400, 0, MLE_GetHeadheight(e.mle)), "");
+        std::vector<std::string> summary;
+        for (const PassRecord& p : plan.passes) summary.push_back(pass_summary(p));
+        if (t.topOffset == 90) designed = summary;
+        if (t.first == -90) {
+            EXPECT_EQ(summary, designed);
+        }
+    }
+    ASSERT_FALSE(designed.empty());
+    // The pass at -90 prints the row's first rasters alone, nothing of K and C.
+    EXPECT_EQ(designed[0], "-90: -/ 0/" + std::string(90, '1') + " -/");
+}
+
+// An ink's row shift counts against its line's offset at the page end too:
+// C's line stands 10 rasters higher than K's, and passes of 170 nozzles
+// feeding 170 print a 340-raster page in two. With C's ink on a row 10
+// nozzles down it stands level with K and the two passes print it; a row
+// less far down leaves C higher, and a third pass (at 340) prints its last
+// rasters.
+TEST(PassPlanGolden, RowsStandingHigherPlanThePageLonger) {
+    const struct {
+        uint16_t shift;
+        size_t passes;
+    } cases[] = {{10, 2}, {4, 3}, {0, 3}};
+    for (const auto& t : cases) {
+        SCOPED_TRACE(t.shift);
+        ModelHeadControl hc = hc_variant(HcVariant::Default);
+        ovcg_test::HcLogic& u = hc.units[0];
+        u.layers[0].feed = {170};
+        u.layers[0].range = {{0, 170}};
+        u.normal = {{170, 0, 0, 0}};
+        ovcg_test::HcMode& m = hc.modes[0];
+        m.function_flags |= 0x40;
+        m.block_e.rows = 1;
+        m.block_e.colors = {K, C};
+        m.block_e.codes = {K, C};
+        m.block_e.shifts = {0, t.shift};
+        m.array_values[1] = 10;
+        PassEngine e(hc);
+        ASSERT_EQ(e.code, 0u);
+        const PagePlan plan = plan_page(e, {340, {K, C}, {}, 0});
+        ASSERT_EQ(plan.code, 0u) << plan.failedCall;
+        EXPECT_EQ(e.mle->rowLead, 0);
+        ASSERT_EQ(plan.passes.size(), t.passes);
+        EXPECT_EQ(plan.passes[1].vPos, 170);
+        EXPECT_EQ(check_plan(plan, 2, 0, 340, MLE_GetOffsetNozzleMax(e.mle), MLE_GetHeadheight(e.mle)), "");
+    }
+}
+
 // ---- Page start: ink columns -------------------------------------------------------------
 
 struct ColumnCase {
@@ -251,15 +338,19 @@ TEST(PassPlanStartPage, SplitColourTableColumnsAndShifts) {
     EXPECT_EQ(e.mle->upperInk, 1);
     EXPECT_EQ(e.mle->lowerInk, 2);
     EXPECT_EQ(top, 50);
-    // The shifted row's window is the pattern's moved 2 nozzles down: on a
-    // 500-raster page the last pass (at 360) prints 140 rasters, ink 1 from
-    // its nozzle 2.
+    // The shifted row's window is the pattern's (178 nozzles) moved 2
+    // nozzles down. Ink 1 stands 2 rasters below the pattern, which the
+    // logic does not reach above the page: the plan stands 2 rasters
+    // higher, its first pass at -2 printing ink 1 from raster 0.
     uint32_t pos = 0;
     ASSERT_EQ(MLE_CreateSchedulingTable(e.mle, 0, &pos), 0u);
+    EXPECT_EQ(int32_t(pos), -2);
+    EXPECT_EQ(e.mle->rowLead, 2);
     const MleNozzleInfo* info = nullptr;
     ASSERT_EQ(MLE_GetNozzleInfo(e.mle, 0, 1, &info), 0u);
     EXPECT_EQ(info->firstNozzle, 2);
     EXPECT_EQ(info->endNozzle, 180);
+    EXPECT_EQ(info->nozzlePos + info->firstNozzle, 0);
     // A code that no row of the table holds.
     const uint8_t command = K;
     EXPECT_EQ(MLE_StartPage(e.mle, 500, 1, &command, nullptr, &top), kMleUnknownInk);

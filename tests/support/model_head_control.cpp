@@ -1377,7 +1377,9 @@ ModelHeadControl head_control_variant(const ModelDescription& model, HcVariant v
         }
         case HcVariant::SplitColors: {
             // K in two rows (the second 2 nozzles further down), C in one, Y
-            // in a row 1 nozzle down; the other colours one row each.
+            // in a row 1 nozzle down; the other colours one row each. The
+            // passes print n - 2 nozzles, so that every row's windows stay
+            // on the head.
             HcMode& m = hc.modes[0];
             m.function_flags |= 0x40;
             m.block_e.rows = 2;
@@ -1385,6 +1387,8 @@ ModelHeadControl head_control_variant(const ModelDescription& model, HcVariant v
             m.block_e.codes = {0x30, 0x31, 0x32, 0x33, 0x34, 0x35, 0x36};
             m.block_e.shifts = {0, 2, 0, 0, 1, 0, 0};
             for (HcSubMode& s : m.sub_modes) s.head_top_mode = 7;
+            const uint16_t w = uint16_t(hc.head.nozzles[0] - 2);
+            hc.units = {stepping_logic(w, {int16_t(w)}, {1})};
             break;
         }
         case HcVariant::Corrected: {
