@@ -960,6 +960,11 @@ int CPlimo::StartNewPage() {
             m_halftoner = m_parts->CreateHalftoner(level3, &m_htInit, m_ht.doRotation, overprint);
         } catch (int code) {
             return Fail(code);
+        } catch (EngineMessage message) {
+            // A level-3 object sends its quality record and the printer's
+            // package as it is built: the caller's output failing there is a
+            // failed send of the page start, not a failed construction.
+            return Fail(std::strcmp(message, kSpoolerException) == 0 ? kPlimoSendFailed : kPlimoConstructionFailed);
         } catch (...) {
             return Fail(kPlimoConstructionFailed);
         }

@@ -163,9 +163,21 @@ CIntentX::CIntentX(const tagHTINITSTRUCT* init) : CHalftone(init) {
         const int r = EnsureWhite(uint64_t{m_pageWidth} + 1);
         if (r) throw r == kHtBandNoMemory ? kHtNoMemory : r;
     }
-    if (int r = GetHXRHandle(m_handles, m_channels, m_docTypes, nullptr)) {
+    // The instances made so far go with a failed construction, also when a
+    // send of the level-3 package throws (the destructor will not run).
+    const auto dropHandles = [this] {
         for (void*& h : m_handles)
             if (h) DeleteHXRHandle(h), h = nullptr;
+    };
+    int r = 0;
+    try {
+        r = GetHXRHandle(m_handles, m_channels, m_docTypes, nullptr);
+    } catch (...) {
+        dropHandles();
+        throw;
+    }
+    if (r) {
+        dropHandles();
         throw r;
     }
 }

@@ -29,6 +29,7 @@ int Call(FakeWorld* w, const std::string& name) {
     auto t = w->throws.find(name);
     if (t != w->throws.end()) {
         if (t->second == 0) ovcg::ThrowMessage(ovcg::kHTException);
+        if (t->second == 1) ovcg::ThrowMessage(ovcg::kSpoolerException);
         throw t->second;
     }
     auto r = w->results.find(name);

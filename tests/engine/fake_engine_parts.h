@@ -48,7 +48,8 @@ struct FakeWorld {
     std::vector<std::string> events;
     // Result of a call by its event name ("irac.StartJob"); 0 when not set.
     std::map<std::string, int> results;
-    // Calls that throw: an integer code, or (code 0) the message "HT Exception".
+    // Calls that throw: an integer code, or the message "HT Exception" (code
+    // 0) or "Spooler Exception" (code 1).
     std::map<std::string, int> throws;
 
     // Print mode.

@@ -65,9 +65,17 @@ public:
     ~ScopedParts() { ovcg::SetDefaultEngineParts(nullptr); }
 };
 
+// The spool callback: keeps the bytes; fails (-1) once `fail_after` bytes
+// have been taken (never when negative).
+struct Sink {
+    std::vector<uint8_t>* out;
+    int64_t fail_after;
+};
+
 int32_t Collect(void* param, const uint8_t* data, int32_t length) {
-    auto* out = static_cast<std::vector<uint8_t>*>(param);
-    out->insert(out->end(), data, data + length);
+    auto* sink = static_cast<Sink*>(param);
+    if (sink->fail_after >= 0 && int64_t(sink->out->size()) + length > sink->fail_after) return -1;
+    sink->out->insert(sink->out->end(), data, data + length);
     return length;
 }
 
@@ -149,7 +157,8 @@ JobResult RunJob(const JobSpec& recipe, const std::vector<Page>& pages, Recordin
     ScopedParts scoped(recipe.library_engine ? nullptr : &parts);
     tagPRTSTRUCT3_12 job = JobRecord(recipe);
     const char* files[] = {ModelPath().c_str()};
-    tagOPTION opt{nullptr, nullptr, files, 1, &Collect, &res.spool};
+    Sink sink{&res.spool, recipe.fail_after};
+    tagOPTION opt{nullptr, nullptr, files, 1, &Collect, &sink};
     HPLIMO3 h = nullptr;
     res.init_job = InitJob(&h, &job, &opt);
     if (res.init_job != 0) return res;

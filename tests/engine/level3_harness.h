@@ -44,6 +44,7 @@ struct JobSpec {
     tagPOINT prt_resolution{600, 600};
     int bits = 1;
     bool library_engine = false;  // the library's halftone engine instead of the fake
+    int64_t fail_after = -1;      // the spool callback fails past this many bytes (-1: never)
 };
 
 struct Band {

@@ -164,5 +164,32 @@ TEST(Level3EveryMedium, PrintsOrIsRefusedAtItsStart) {
     EXPECT_GT(refusedMode, 10u);
 }
 
+// The caller's output failing while the first page sends its records (the
+// document start, the quality record, the printer's package) is a failed
+// send of the page start, -15, wherever it fails; never an exception's -10.
+TEST(Level3EveryMedium, OutputFailingAtTheFirstPageIsAFailedSend) {
+    JobSpec s;
+    s.media = 1;
+    s.prt_resolution = {600, 600};
+    s.bits = 2;
+    s.library_engine = true;
+    s.width = 40;
+    s.length = 30;
+    RecordingHxrEngine unused;
+    const JobResult whole = RunJob(s, Pages(s), unused);
+    ASSERT_EQ(whole.init_page, std::vector<int32_t>(2, 0));
+    size_t failures = 0;
+    for (const int64_t at : {int64_t{0}, int64_t{40}, int64_t{200}, int64_t{5000}}) {
+        SCOPED_TRACE(at);
+        s.fail_after = at;
+        const JobResult r = RunJob(s, Pages(s), unused);
+        EXPECT_EQ(r.init_job, 0);
+        ASSERT_FALSE(r.init_page.empty());
+        EXPECT_TRUE(r.init_page[0] == 0 || r.init_page[0] == -15) << r.init_page[0];
+        failures += r.init_page[0] == -15;
+    }
+    EXPECT_GE(failures, 2u);
+}
+
 }  // namespace
 }  // namespace ovcg_test::l3

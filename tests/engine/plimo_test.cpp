@@ -380,7 +380,7 @@ TEST_F(PlimoTest, HeadSelectorsArePackedOnePerByte) {
 TEST_F(PlimoTest, ConstructorFailuresBecomeCodes) {
     struct Case {
         const char* call;
-        int thrown;  // 0: a message
+        int thrown;  // 0: the message "HT Exception", 1: "Spooler Exception"
         bool atPage;
         int expected;
     };
@@ -388,6 +388,8 @@ TEST_F(PlimoTest, ConstructorFailuresBecomeCodes) {
         {"print_mode.create", -77, false, -77},  {"print_mode.create", 0, false, -10},
         {"hxr.create", -206, false, -206},       {"irac.create", -401, false, -401},
         {"halftoner.create", -205, true, -205},  {"halftoner.create", 0, true, -10},
+        // The output failing while the object sends its records.
+        {"halftoner.create", 1, true, -15},
         {"mwcmd.create", -12, true, -12},        {"mwcmd.create", 0, true, -10},
         {"mwcmd.SendStartDocCmd", 0, true, -15}, {"mwcmd.SendStartPageCmd", -1, true, -15},
     };
