@@ -144,44 +144,65 @@ unsigned CIntentX::AttributePixelBytes(int f) {
 CIntentX::CIntentX(const tagHTINITSTRUCT* init) : CHalftone(init) {
     const tagHTINITSTRUCT& in = Init();
     m_channels = Colours();
+    if (int r = CheckRecord(in, Buffer()->VRatio())) throw r;
     m_srcBpp = SourcePixelBytes(in.src_format);
-    if (m_srcBpp == 0) throw kHtUnsupported;
     m_attrBpp = AttributePixelBytes(in.src_format);
     m_sampleBytes = in.sixteen_bit ? 2u : 1u;
-    if (in.band_lines != 2 && in.band_lines != kGroupLines) throw kHtUnsupported;
     m_lines = in.band_lines;
     m_repeat = std::max(1u, Buffer()->VRatio());
-    // Four lines a call stand for two source rows a printed row: no repeat.
-    if (m_lines == kGroupLines && m_repeat != 1) throw kHtUnsupported;
     m_step = Step();
     m_flipV = in.flip_v != 0;
     m_emptyPage = in.empty_page != 0;
     m_deferSkip = in.defer_skip != 0;
     m_pageWidth = Buffer()->Width();
 
-    const int c = HalftoneRecord().color_correction;
-    const bool attrOn = in.attr_type == 2 && (in.attr_flags & 0x2) != 0;
-    if (c == 10 || c == 11) {
-        m_docTypes[0] = c == 10 ? 0 : 5;
-        m_docTypes[1] = 2;
-        m_attrUse = true;
-    } else if (attrOn && in.cl_mode == 1) {
-        m_docTypes[0] = m_docTypes[1] = c;
-        m_attrUse = true;
-    } else {
-        m_docTypes[0] = c;
-        m_docTypes[1] = -1;
-    }
+    JobDocTypes(in, HalftoneRecord().color_correction, m_docTypes, &m_attrUse);
 
     // The white line of empty-page mode, before any engine instance exists.
     if (m_emptyPage) {
         const int r = EnsureWhite(uint64_t{m_pageWidth} + 1);
         if (r) throw r == kHtBandNoMemory ? kHtNoMemory : r;
     }
-    if (int r = GetHXRHandle(m_handles, m_channels, m_docTypes, nullptr)) {
+    // The instances made so far go with a failed construction, also when a
+    // send of the level-3 package throws (the destructor will not run).
+    const auto dropHandles = [this] {
         for (void*& h : m_handles)
             if (h) DeleteHXRHandle(h), h = nullptr;
+    };
+    int r = 0;
+    try {
+        r = GetHXRHandle(m_handles, m_channels, m_docTypes, nullptr);
+    } catch (...) {
+        dropHandles();
+        throw;
+    }
+    if (r) {
+        dropHandles();
         throw r;
+    }
+}
+
+int CIntentX::CheckRecord(const tagHTINITSTRUCT& in, unsigned repeat) {
+    if (SourcePixelBytes(in.src_format) == 0) return kHtUnsupported;
+    if (in.band_lines != 2 && in.band_lines != kGroupLines) return kHtUnsupported;
+    // Four lines a call stand for two source rows a printed row: no repeat.
+    if (in.band_lines == kGroupLines && std::max(1u, repeat) != 1) return kHtUnsupported;
+    return 0;
+}
+
+void CIntentX::JobDocTypes(const tagHTINITSTRUCT& in, int c, int docTypes[2], bool* attrUse) {
+    const bool attrOn = in.attr_type == 2 && (in.attr_flags & 0x2) != 0;
+    *attrUse = false;
+    if (c == 10 || c == 11) {
+        docTypes[0] = c == 10 ? 0 : 5;
+        docTypes[1] = 2;
+        *attrUse = true;
+    } else if (attrOn && in.cl_mode == 1) {
+        docTypes[0] = docTypes[1] = c;
+        *attrUse = true;
+    } else {
+        docTypes[0] = c;
+        docTypes[1] = -1;
     }
 }
 

@@ -158,6 +158,14 @@ public:
     static unsigned SourcePixelBytes(int sourceFormat);
     static unsigned AttributePixelBytes(int sourceFormat);
 
+    // What the constructor refuses of a record before it makes an engine
+    // instance, the band buffer's vertical ratio being `repeat`: 0 or -204.
+    static int CheckRecord(const tagHTINITSTRUCT& init, unsigned repeat);
+    // The job's first and second document types (-1: none) for a page of
+    // the colour correction; whether bands carry an attribute plane to the
+    // engine.
+    static void JobDocTypes(const tagHTINITSTRUCT& init, int colorCorrection, int docTypes[2], bool* attrUse);
+
     // State, for tests.
     void* const* Handles() const { return m_handles; }
     unsigned Channels() const { return m_channels; }
@@ -331,5 +339,13 @@ private:
 // The page's halftoning object of level-2 and page-language jobs behind the
 // engine's interface (throws what the constructor throws).
 std::unique_ptr<IHalftoner> MakeSerialHalftoner(const tagHTINITSTRUCT* init);
+
+// Whether a halftoning object could be built from the record, found without
+// building it and without sending anything (the engine's check at job start
+// and before a first page): the constructors' refusals of the record (-204,
+// -205, -207) and whether the halftone engine knows a print mode for it
+// (CHalftone::ProbePrintMode; with anyDocType under any document type a page
+// can give). 0 or the code the constructor would throw.
+int ProbeHalftoner(const tagHTINITSTRUCT* init, bool anyDocType);
 
 }  // namespace ovcg
