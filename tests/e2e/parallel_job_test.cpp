@@ -1,0 +1,149 @@
+// Whole jobs through the exported entry points on the default model, with
+// the halftone engine itself: every job of the table prints the same stream,
+// byte for byte, on the serial path and on the parallel path with 1 to 16
+// workers, pages ended early, aborted or left open by the job's end among
+// them. The worker count is the band driver's constructor argument, given
+// through the engine's factory of parts.
+#include <string>
+#include <vector>
+
+#include "e2e_fixture.h"
+#include "commands/traq3_records.h"
+#include "engine/engine_interfaces.h"
+#include "halftoning/halftoner_part.h"
+#include "halftoning/intent_x.h"
+
+namespace ovcg_e2e {
+namespace {
+
+// The library's own parts, the level-2 band driver made with `workers`.
+class WorkerParts final : public ovcg::EngineParts {
+public:
+    explicit WorkerParts(unsigned workers) : m_workers(workers) { ovcg::SetDefaultEngineParts(this); }
+    ~WorkerParts() override { ovcg::SetDefaultEngineParts(nullptr); }
+    WorkerParts(const WorkerParts&) = delete;
+    WorkerParts& operator=(const WorkerParts&) = delete;
+
+    std::unique_ptr<ovcg::IHalftoner> CreateHalftoner(bool level3, const ovcg::tagHTINITSTRUCT* init,
+                                                      int rotation, int overprint) override {
+        if (level3) return Base().CreateHalftoner(level3, init, rotation, overprint);
+        auto part = std::make_unique<ovcg::HalftonerPart<ovcg::CIntentX>>(init, m_workers);
+        parallel += part->Object().ParallelPath();
+        return part;
+    }
+
+    std::unique_ptr<ovcg::IHxrAdapter> CreateHxrAdapter(const char* path) override {
+        return Base().CreateHxrAdapter(path);
+    }
+    std::unique_ptr<ovcg::CLinkRscDLL> CreateLinkResources(const char* const* files, int count) override {
+        return Base().CreateLinkResources(files, count);
+    }
+    std::unique_ptr<ovcg::IPixelConverter> CreatePixelConverter() override { return Base().CreatePixelConverter(); }
+    std::unique_ptr<ovcg::IPrintMode> CreatePrintMode(const tagPRTSTRUCT3_12* job, ovcg::CLinkRscDLL* links) override {
+        return Base().CreatePrintMode(job, links);
+    }
+    std::unique_ptr<ovcg::IMWCmd> CreateMWCmd(const ovcg::MWCmdArgs& args) override {
+        return Base().CreateMWCmd(args);
+    }
+    std::unique_ptr<ovcg::IHeadControl> CreateHeadControl(const ovcg::tagIRACINITSTRUCT* init,
+                                                          const char* path) override {
+        return Base().CreateHeadControl(init, path);
+    }
+    std::unique_ptr<ovcg::CTRAQ3V1> CreateLevel3Records(uint16_t selector, const tagPRTSTRUCT3_12& job) override {
+        return Base().CreateLevel3Records(selector, job);
+    }
+    std::unique_ptr<ovcg::IEncodeBuffer> CreateEncodeBuffer(uint16_t selector, CPlimoSpooler* spooler,
+                                                            ovcg::CTRAQ3V1* records, uint32_t height) override {
+        return Base().CreateEncodeBuffer(selector, spooler, records, height);
+    }
+    std::unique_ptr<ovcg::ICalibTool> CreateCalibTool() override { return Base().CreateCalibTool(); }
+    std::unique_ptr<ovcg::IBrsSession> CreateBrsSession(const ovcg::CalibRecord& record, const int32_t* mode,
+                                                        uint32_t length) override {
+        return Base().CreateBrsSession(record, mode, length);
+    }
+    std::unique_ptr<ovcg::ICdgSession> CreateCdgSession(ovcg::IHxrAdapter* hxr) override {
+        return Base().CreateCdgSession(hxr);
+    }
+
+    int parallel = 0;  // band drivers made that take the parallel path
+
+private:
+    static ovcg::EngineParts& Base() { return ovcg::BuiltInEngineParts(); }
+    unsigned m_workers;
+};
+
+JobSpec Colour(const char* media, int64_t lines, Options more = {}) {
+    JobSpec j;
+    j.options = {{"MediaType", media}, {"ColorModel", "RGB"}, {"PageSize", "custom.303x432"}};
+    j.options.insert(j.options.end(), more.begin(), more.end());
+    j.model = default_model_path();
+    j.lines = lines;
+    return j;
+}
+
+struct ParallelJob {
+    const char* name;
+    JobSpec job;
+};
+
+std::vector<ParallelJob> Jobs() {
+    std::vector<ParallelJob> v = {
+        {"2-bit 1200 dpi, 4 x 4 printer dots a pixel (Media274_Q4)", Colour("Media274_Q4", 40)},
+        {"another quality of the medium (Media274_Q5)", Colour("Media274_Q5", 24)},
+        {"Media306_Q4", Colour("Media306_Q4", 40)},
+        {"the reference colour medium (Media281_Q3)", Colour("Media281_Q3", 120)},
+        {"Media396_Q4", Colour("Media396_Q4", 33)},
+        {"Media427_Q5", Colour("Media427_Q5", 31)},
+        {"high speed, CAD mode, denser colour", Colour("Media281_Q4", 61, {{"HighSpeed", "On"}, {"Mode", "CAD"},
+                                                                         {"ColorDensity", "150"}})},
+        {"yellow back", Colour("Media281_Q3", 40, {{"ColorModel", "YellowBack"}})},
+        {"gray (dither: the serial path either way)", Colour("Media274_Q4", 40, {{"ColorModel", "Gray"}})},
+        {"a roll, cut after the page", Colour("Media281_Q5", 50, {{"PageSize", "A4_Roll"}, {"AutoCut", "NormalCut"}})},
+    };
+    JobSpec pages = Colour("Media281_Q3", 45);
+    pages.pages = 3;
+    v.push_back({"three pages", pages});
+    JobSpec aborted = Colour("Media281_Q3", 57);
+    aborted.pages = 2;
+    aborted.abort_page = 1;
+    // After an aborted page the head-control job is gone: the second page
+    // cannot start, on either path.
+    v.push_back({"an aborted page, and a page after it", aborted});
+    JobSpec open = Colour("Media274_Q4", 29);
+    open.end_in_page = true;
+    v.push_back({"a page left open by the job's end", open});
+    JobSpec narrow = Colour("Media281_Q3", 64);
+    narrow.line_bytes = 3 * 401;
+    v.push_back({"lines a third of the page's width", narrow});
+    return v;
+}
+
+TEST_F(E2eTest, TheParallelPathPrintsWhatTheSerialPathPrints) {
+    const unsigned workerCounts[] = {1, 2, 3, 7, 16};
+    int parallel = 0;
+    for (const ParallelJob& j : Jobs()) {
+        SCOPED_TRACE(j.name);
+        JobResult serial;
+        {
+            WorkerParts parts(0);
+            Sink::reset();
+            serial = run_job(j.job);
+            ASSERT_EQ(serial.start_job, 0) << serial.describe();
+        }
+        for (unsigned workers : workerCounts) {
+            // Under the sanitizers a sample of the worker counts.
+            if (sanitized_build() && workers != 1 && workers != 7) continue;
+            WorkerParts parts(workers);
+            Sink::reset();
+            const JobResult r = run_job(j.job);
+            EXPECT_EQ(r.describe(), serial.describe()) << workers << " workers";
+            EXPECT_TRUE(r.stream == serial.stream) << workers << " workers: " << r.stream.size()
+                                                   << " bytes, the serial path " << serial.stream.size();
+            parallel += parts.parallel;
+        }
+    }
+    EXPECT_GT(parallel, 0) << "no job took the parallel path";
+}
+
+}  // namespace
+}  // namespace ovcg_e2e
