@@ -387,8 +387,16 @@ int CIntentX::EmptyRows(uint64_t rows) {
 int CIntentX::BandOut(const tagRECT* lpClipRect, tagBANDBMP* inBMP, tagBANDBMP* atBMP, const tagRECT* lpBandRect,
                       tagOSDEP3* lpOsDep) {
     // Held rows finished since the last call go on; a failure among them
-    // is this call's answer.
-    if (int r = HandOnFinishedRows()) return r;
+    // is this call's answer, and the band goes with the rows dropped after
+    // it (as when a failure is met while its rows are planned): the next
+    // band follows it without a gap.
+    if (int r = HandOnFinishedRows()) {
+        if (lpBandRect) {
+            m_prevEnd = lpBandRect->bottom;
+            m_bandSeen = true;
+        }
+        return r;
+    }
     if (!lpClipRect || !lpBandRect) return kHtBadBand;
     const tagRECT& band = *lpBandRect;
     if (band.bottom <= band.top || band.right <= band.left) return kHtBadBand;

@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <functional>
 #include <map>
+#include <memory>
 #include <random>
 #include <sstream>
 #include <thread>
@@ -289,6 +290,8 @@ TEST_F(IntentXParallelTest, EveryInkCountAndWorkerCount) {
         const ParallelCase c{"", inks, 1440, FrontEndBands(48, 2, 16), nullptr, {7, 7, 1, false}, 2, 16};
         const PageLog serial = RunPage(c, 0);
         for (unsigned workers = 1; workers <= 16; ++workers) {
+            // Under the sanitizers every third count.
+            if (OVCG_TEST_SANITIZED && workers % 3 != 1) continue;
             const PageLog parallel = RunPage(c, workers);
             ASSERT_TRUE(parallel == serial)
                 << inks << " inks, " << workers << " workers: " << Describe(parallel, serial);
@@ -545,10 +548,9 @@ TEST_F(IntentXParallelTest, AHeldRowsFailureSurfacesOnceAndEndsTheRowsThere) {
     // conversion, of one channel's halftoning or of the output module: the
     // rows before the failing engine call (output: up to the failing run)
     // are the serial page's; one call answers the failure's code, no call
-    // before the band that planned the row; the held rows from it on are
-    // dropped, a band that answers it is refused (its rows pass blank), the
-    // later bands print at consecutive positions from there; then the next
-    // page prints as usual.
+    // before the band that planned the row; the held rows from it on and
+    // the band that answers it are dropped, the later bands print at
+    // consecutive positions from there; then the next page prints as usual.
     constexpr unsigned kHeight = 40;
     const ParallelCase c{"", 3, 720, FrontEndBands(kHeight, 2, 20),
                          [](ovcg::tagHTINITSTRUCT& i, RecordingOutModule&) { i.page_length = 40; }};
@@ -575,15 +577,22 @@ TEST_F(IntentXParallelTest, AHeldRowsFailureSurfacesOnceAndEndsTheRowsThere) {
                 const int channel = Instance(*x, 1);
                 // The rows before the failure that reach the output module.
                 unsigned before = p - p % 2;
+                // Once: after the failure the page's rows are counted anew,
+                // and a later call may reach the engine row again.
+                auto fired = std::make_shared<bool>(false);
                 if (k.where == Where::kConversion)
-                    engine.SetFailHook([p](const HxrCallRecord& r) {
+                    engine.SetFailHook([p, fired](const HxrCallRecord& r) {
                         const bool hit = r.first_row <= int(p) && int(p) < r.first_row + r.lines;
-                        return r.kind == HxrCall::kConvertColor && hit ? 5001u : 0u;
+                        if (r.kind != HxrCall::kConvertColor || !hit || *fired) return 0u;
+                        *fired = true;
+                        return 5001u;
                     });
                 if (k.where == Where::kChannel)
-                    engine.SetFailHook([p, channel](const HxrCallRecord& r) {
+                    engine.SetFailHook([p, channel, fired](const HxrCallRecord& r) {
                         const bool hit = r.first_row <= int(p) && int(p) < r.first_row + r.lines;
-                        return r.kind == HxrCall::kHalftone && r.instance == channel && hit ? 9001u : 0u;
+                        if (r.kind != HxrCall::kHalftone || r.instance != channel || !hit || *fired) return 0u;
+                        *fired = true;
+                        return 9001u;
                     });
                 if (k.where == Where::kOutput) {
                     // Runs of two rows: run p / 2 + 1 holds row p, and goes out.
@@ -609,15 +618,10 @@ TEST_F(IntentXParallelTest, AHeldRowsFailureSurfacesOnceAndEndsTheRowsThere) {
                 const std::vector<Row> rows = out->rows();
                 ASSERT_GE(rows.size(), before);
                 EXPECT_TRUE(std::equal(rows.begin(), rows.begin() + before, serial.rows.begin()));
-                // After the failure: the band that answered it is a blank
-                // gap, then come the later bands' rows, at consecutive
-                // positions.
-                const size_t later = call < c.bands.size() ? 2 * (c.bands.size() - call) : 0;
+                // After the failure: the later bands' rows, at consecutive
+                // positions (the band that answered it is dropped too).
+                const size_t later = call < c.bands.size() ? 2 * (c.bands.size() - 1 - call) : 0;
                 EXPECT_EQ(rows.size(), before + later) << "answered by call " << call;
-                if (later > 0 && rows.size() >= before + 2) {
-                    EXPECT_TRUE(rows[before].empty);
-                    EXPECT_TRUE(rows[before + 1].empty);
-                }
                 for (size_t r = 0; r < rows.size(); ++r) EXPECT_EQ(rows[r].position, r);
                 // The next page prints the serial page.
                 engine.SetFailHook(nullptr);
