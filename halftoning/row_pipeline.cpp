@@ -117,14 +117,21 @@ uint32_t CRowPipeline::ChunkEnd(uint32_t first, uint32_t limit) const {
     return i;
 }
 
-bool CRowPipeline::Claim(Task* task) {
+bool CRowPipeline::Claim(Task* task, int lastChannel) {
     const uint32_t limit = Limit();
-    // The channel furthest behind among those with converted rows to do.
+    // The channel the thread has just halftoned, its error lines still in
+    // the core's cache; else the channel furthest behind among those with
+    // converted rows to do.
     int channel = -1;
     const uint32_t converted = std::min(m_frontier, limit);
-    for (unsigned c = 0; c < m_geometry.channels; ++c)
-        if (!m_channelBusy[c] && m_done[c] < converted && (channel < 0 || m_done[c] < m_done[channel]))
-            channel = static_cast<int>(c);
+    const auto ready = [&](int c) { return !m_channelBusy[c] && m_done[c] < converted; };
+    if (lastChannel >= 0 && ready(lastChannel)) {
+        channel = lastChannel;
+    } else {
+        for (unsigned c = 0; c < m_geometry.channels; ++c)
+            if (ready(static_cast<int>(c)) && (channel < 0 || m_done[c] < m_done[channel]))
+                channel = static_cast<int>(c);
+    }
     int converter = -1;
     if (m_convertNext < limit)
         for (unsigned c = 0; c < m_geometry.converters; ++c)
@@ -272,9 +279,10 @@ void CRowPipeline::WorkerMain(void* argument) { static_cast<WorkerArg*>(argument
 
 void CRowPipeline::Work() {
     std::unique_lock<std::mutex> lock(m_mutex);
+    int lastChannel = -1;
     for (;;) {
         Task task;
-        while (!m_stop && !Claim(&task)) {
+        while (!m_stop && !Claim(&task, lastChannel)) {
             ++m_idle;
             m_work.wait(lock);
             --m_idle;
@@ -285,6 +293,7 @@ void CRowPipeline::Work() {
         const uint32_t failed = Run(task, &code);
         lock.lock();
         Complete(task, failed, code, true);
+        lastChannel = task.kind == Task::kHalftone ? static_cast<int>(task.unit) : -1;
     }
 }
 
@@ -310,7 +319,7 @@ void CRowPipeline::WaitFinished(uint32_t rows) {
     // Rows below a failure are finished as usual; the failed one never is.
     while (SlowestChannel() < std::min(rows, m_failedRow)) {
         Task task;
-        if (Claim(&task)) {
+        if (Claim(&task, -1)) {
             lock.unlock();
             int code = 0;
             const uint32_t failed = Run(task, &code);

@@ -143,8 +143,11 @@ private:
     uint32_t Limit() const;
     uint32_t SlowestChannel() const;
     uint32_t FinishedLocked() const;
-    // Under the mutex: claims the next task, if any.
-    bool Claim(Task* task);
+    // Under the mutex: claims the next task, if any. Conversion first while
+    // it is less than kLeadRows ahead of the slowest channel; then the
+    // channel the thread has just halftoned (-1: none), or the one furthest
+    // behind.
+    bool Claim(Task* task, int lastChannel);
     unsigned AvailableTasks() const;
     // Runs a claimed task (without the mutex): kNoRow, or the row whose
     // batch failed and its code.
