@@ -262,7 +262,6 @@ int CIntentX::ParallelRows::HandOn(uint32_t goal) {
     const uint32_t most = std::clamp(m_x.BandRows(), 1u, 2u);
     for (;;) {
         const uint32_t finished = m_pipe->Finished();
-        const uint32_t start = m_output;
         int failure = 0;
         // Runs of 1 or 2 rows of one kind within a band; a row waits for its
         // successor, so that the runs do not depend on timing.
@@ -284,7 +283,6 @@ int CIntentX::ParallelRows::HandOn(uint32_t goal) {
             }
             m_output += count;
         }
-        if (m_output != start) m_pipe->SetOutput(m_output);
         int code = failure;
         const uint32_t failed = m_pipe->FailedRow(&code);
         if (failed != CRowPipeline::kNoRow && m_output >= failed) return Surface(code);

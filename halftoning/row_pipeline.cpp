@@ -334,11 +334,6 @@ void CRowPipeline::WaitFinished(uint32_t rows) {
     }
 }
 
-void CRowPipeline::SetOutput(uint32_t count) {
-    std::lock_guard<std::mutex> lock(m_mutex);
-    m_output = count;
-}
-
 void CRowPipeline::Fail(uint32_t row, int code) {
     std::lock_guard<std::mutex> lock(m_mutex);
     FailLocked(row, code);
@@ -359,7 +354,7 @@ void CRowPipeline::Reset() {
         m_callerWait = CallerWait::kNone;
     }
     for (uint32_t s = 0; s < m_geometry.slots; ++s) m_converted[s] = 0;
-    m_published = m_convertNext = m_frontier = m_output = 0;
+    m_published = m_convertNext = m_frontier = 0;
     std::fill(std::begin(m_done), std::end(m_done), 0u);
     m_failedRow = kNoRow;
     m_failedCode = 0;

@@ -112,8 +112,6 @@ public:
     // Waits, taking tasks meanwhile, until Finished() reaches `rows` or a
     // failure keeps it below.
     void WaitFinished(uint32_t rows);
-    // Rows 0 .. count - 1 are handed on.
-    void SetOutput(uint32_t count);
     // A failure at `row` (the calling thread's, or a test's): the lowest wins.
     void Fail(uint32_t row, int code);
     // The lowest failed row (kNoRow: none) and its code.
@@ -195,7 +193,6 @@ private:
     uint32_t m_done[kMaxChannels] = {};  // per channel: rows halftoned
     bool m_channelBusy[kMaxChannels] = {};
     bool m_converterBusy[kMaxConverters] = {};
-    uint32_t m_output = 0;
     uint32_t m_failedRow = kNoRow;
     int m_failedCode = 0;
 };
