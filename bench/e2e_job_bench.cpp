@@ -36,6 +36,7 @@
 #include "cpu_pin.h"
 #include "photo_image.h"
 #include "support/heap_counter.h"
+#include "support/hybrid_models.h"
 #include "support/model.h"
 #include "support/res_writer.h"
 
@@ -46,24 +47,13 @@ constexpr uint32_t kPageWidth = 9921, kPageHeight = 7016;
 // The model the jobs print on: the default model with its 1-bit 1200-dpi
 // media (the front end's Media394_Q4: source and printer resolution equal,
 // one printer dot a source pixel) printing colour by hybrid error diffusion;
-// and the same with the front end's colour format mapped to the model's
-// widest ink set.
+// the same with the front end's colour format mapped to the model's widest
+// ink set; and the default model itself.
 enum class Variant { kFourInks, kWidest, kDefault };
 
 ovcg_test::ModelDescription bench_model(Variant v) {
-    ovcg_test::ModelDescription m = ovcg_test::default_model();
-    if (v == Variant::kDefault) return m;
-    for (ovcg_test::ModelMedia& media : m.media)
-        if (media.number == 394) media.halftone_type = 6;
-    if (v == Variant::kWidest) {
-        int32_t widest = m.ink_sets.front().prt_format;
-        size_t inks = 0;
-        for (const ovcg_test::ModelInkSet& s : m.ink_sets)
-            if (s.inks.size() > inks) inks = s.inks.size(), widest = s.prt_format;
-        for (auto& alias : m.links.format_aliases)
-            if (alias.first == 101) alias.second = widest;
-    }
-    return m;
+    if (v == Variant::kDefault) return ovcg_test::default_model();
+    return ovcg_test::hybrid_model(v == Variant::kWidest);
 }
 
 struct JobKind {

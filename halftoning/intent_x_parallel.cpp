@@ -21,9 +21,9 @@ int32_t ClampInt(int64_t v) { return static_cast<int32_t>(std::clamp<int64_t>(v,
 // What the pipeline's ring may hold, and the rows it holds at least and at
 // most: a few chunks for every thread to work on, sized from the page's
 // width (the bytes of a row), never its length.
-constexpr uint64_t kRingBudget = 32u << 20;
+constexpr uint64_t kRingBudget = 48u << 20;
 constexpr uint32_t kMinSlots = 4 * CRowPipeline::kChunkRows;
-constexpr uint32_t kMaxSlots = 16 * CRowPipeline::kChunkRows;
+constexpr uint32_t kMaxSlots = 32 * CRowPipeline::kChunkRows;
 
 // The page's row counters (rows passed n, the upper skip s, whether the skip
 // is done and whether any row has reached the output module) as handing the

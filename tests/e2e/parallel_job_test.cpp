@@ -8,10 +8,24 @@
 #include <vector>
 
 #include "e2e_fixture.h"
+#include "support/hybrid_models.h"
+#include "support/res_writer.h"
 #include "support/worker_parts.h"
 
 namespace ovcg_e2e {
 namespace {
+
+// The default model with its one-bit medium printing colour by hybrid
+// error diffusion, with CMYK or with the widest ink set (six inks).
+const std::string& HybridModel(bool widest) {
+    static ovcg_test::TempFile files[2] = {ovcg_test::TempFile("ovcg_hybrid"), ovcg_test::TempFile("ovcg_hybrid")};
+    static const bool written = [] {
+        for (int w = 0; w < 2; ++w) ovcg_test::build_model(ovcg_test::hybrid_model(w == 1)).write_file(files[w].path());
+        return true;
+    }();
+    (void)written;
+    return files[widest ? 1 : 0].path();
+}
 
 JobSpec Colour(const char* media, int64_t lines, Options more = {}) {
     JobSpec j;
@@ -41,6 +55,15 @@ std::vector<ParallelJob> Jobs() {
         {"gray (dither: the serial path either way)", Colour("Media274_Q4", 40, {{"ColorModel", "Gray"}})},
         {"a roll, cut after the page", Colour("Media281_Q5", 50, {{"PageSize", "A4_Roll"}, {"AutoCut", "NormalCut"}})},
     };
+    JobSpec oneBit = Colour("Media394_Q4", 60);
+    oneBit.model = HybridModel(false);
+    v.push_back({"1-bit dots (the one-bit medium made hybrid)", oneBit});
+    JobSpec sixInks = Colour("Media274_Q4", 30);
+    sixInks.model = HybridModel(true);
+    v.push_back({"six inks", sixInks});
+    JobSpec sixInks1Bit = Colour("Media394_Q4", 50);
+    sixInks1Bit.model = HybridModel(true);
+    v.push_back({"six inks, 1-bit dots", sixInks1Bit});
     JobSpec pages = Colour("Media281_Q3", 45);
     pages.pages = 3;
     v.push_back({"three pages", pages});

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "ovcg/ovcg.h"
+#include "support/hybrid_models.h"
 #include "support/model.h"
 #include "support/res_writer.h"
 #include "support/worker_parts.h"
@@ -25,20 +26,23 @@ int32_t Collect(const uint8_t* data, int32_t length) {
 void* Allocate(size_t n) { return std::malloc(n); }
 void Release(void* p) { std::free(p); }
 
-const std::string& ModelPath() {
-    static TempFile file("ovcg_parallel_engine");
+// The default model with its one-bit medium made hybrid, with CMYK or the
+// widest ink set (six inks).
+const std::string& ModelPath(bool widest) {
+    static TempFile files[2] = {TempFile("ovcg_parallel_engine"), TempFile("ovcg_parallel_engine")};
     static const bool written = [] {
-        build_model(default_model()).write_file(file.path());
+        for (int w = 0; w < 2; ++w) build_model(hybrid_model(w == 1)).write_file(files[w].path());
         return true;
     }();
     (void)written;
-    return file.path();
+    return files[widest ? 1 : 0].path();
 }
 
 struct EngineJob {
     const char* media;
-    uint32_t lines;     // fed of the page's
-    bool abort = false; // the page ends aborted
+    uint32_t lines;      // fed of the page's
+    bool abort = false;  // the page ends aborted
+    bool widest = false; // six inks
 };
 
 // One job of one page: its results joined, and the stream.
@@ -54,7 +58,7 @@ std::string RunJob(const EngineJob& j, std::vector<uint8_t>* stream) {
     cb.release = Release;
     for (void*& slot : cb.reserved) slot = &unused;
     note("initialize", ovcgInitialize("", &cb));
-    note("resource", ovcgSetResource(OVCG_RESOURCE_FILE, ModelPath().c_str()));
+    note("resource", ovcgSetResource(OVCG_RESOURCE_FILE, ModelPath(j.widest).c_str()));
     ovcgSetPrintOption("MediaType", j.media);
     ovcgSetPrintOption("ColorModel", "RGB");
     ovcgSetPrintOption("PageSize", "custom.303x432");
@@ -81,10 +85,12 @@ TEST(IntentXParallelEngineTest, TheEngineOnTheWorkersPrintsWhatItPrintsSerially)
     const EngineJob jobs[] = {
         {"Media274_Q4", 14},
         {"Media281_Q3", 37, true},
-        {"Media396_Q4", 21},
+        {"Media394_Q4", 21},
+        {"Media274_Q4", 11, false, true},
+        {"Media394_Q4", 19, false, true},
     };
     for (const EngineJob& j : jobs) {
-        SCOPED_TRACE(j.media);
+        SCOPED_TRACE(std::string(j.media) + (j.widest ? ", six inks" : ""));
         std::vector<uint8_t> serial;
         {
             WorkerParts parts(0);
