@@ -1,5 +1,7 @@
 #include "halftoning/row_pipeline.h"
 
+#include <pthread.h>
+
 #include <algorithm>
 #include <climits>
 #include <cstring>
@@ -230,6 +232,9 @@ void CRowPipeline::Complete(const Task& task, uint32_t failedRow, int code, bool
 uint32_t CRowPipeline::Run(const Task& task, int* code) {
     const Geometry& g = m_geometry;
     const unsigned n = g.channels;
+    // The engine reads the output rows of a second head after the call's
+    // lines (the serial path's row table has none there): every entry but
+    // the call's own is null.
     unsigned char* in[kMaxBatch * kMaxChannels];
     unsigned char* out[kMaxBatch * kMaxChannels];
     for (uint32_t i = task.first; i < task.end;) {
@@ -239,6 +244,8 @@ uint32_t CRowPipeline::Run(const Task& task, int* code) {
             continue;
         }
         const unsigned lines = std::min<unsigned>(r.batch, kMaxBatch);
+        std::fill(std::begin(in), std::end(in), nullptr);
+        std::fill(std::begin(out), std::end(out), nullptr);
         int result = 0;
         if (task.kind == Task::kConvert) {
             unsigned char* lineData[kMaxBatch];
@@ -255,10 +262,8 @@ uint32_t CRowPipeline::Run(const Task& task, int* code) {
             const unsigned c = task.unit;
             for (unsigned j = 0; j < lines; ++j) {
                 const PipelineRow& row = m_records[(i + j) % g.slots];
-                for (unsigned m = 0; m < n; ++m) {
+                for (unsigned m = 0; m < n; ++m)
                     in[j * n + m] = g.directInk ? const_cast<unsigned char*>(row.line) + m : InkRow(i + j, m);
-                    out[j * n + m] = nullptr;
-                }
                 out[j * n + c] = DotRow(i + j, c);
                 // The engine writes the window's bits; the rest of the row is blank.
                 std::memset(out[j * n + c], 0, static_cast<size_t>(g.dotRowBytes));
@@ -275,7 +280,11 @@ uint32_t CRowPipeline::Run(const Task& task, int* code) {
     return kNoRow;
 }
 
-void CRowPipeline::WorkerMain(void* argument) { static_cast<WorkerArg*>(argument)->pool->Work(); }
+void CRowPipeline::WorkerMain(void* argument) {
+    // Named for thread listings and profiles.
+    pthread_setname_np(pthread_self(), "ovcg-halftone");
+    static_cast<WorkerArg*>(argument)->pool->Work();
+}
 
 void CRowPipeline::Work() {
     std::unique_lock<std::mutex> lock(m_mutex);
