@@ -37,8 +37,9 @@
 // decision and engine row that the serial path's counters give it, copies
 // the rows' pixels into a ring of rows (row_pipeline.h) and hands the
 // finished rows on in order; the workers convert the rows' colours (with the
-// main instance and the conversion instances) and halftone each channel
-// with its own instance. A band's rows may still be in the ring when
+// main instance and, beyond four threads, conversion instances of their own,
+// one for every four threads) and halftone each channel with its own
+// instance. A band's rows may still be in the ring when
 // BandOut returns: they are handed on by later calls, and before anything
 // else reaches the output module (the blank rows between bands, the upper
 // skip, the page's end, EndPage, FlushHeldRows) every held row is. The
@@ -79,7 +80,8 @@
 // already handed on handed on. A held row's failure is returned by the call
 // whose hand-on reaches it (BandOut, or at the latest the page's end, or
 // FlushHeldRows): the rows before it are handed on, the rows from it on are
-// dropped, and the page goes on with the next band.
+// dropped (with the band of a BandOut that answers it), and the page goes on
+// with the next band.
 #pragma once
 
 #include <cstdint>
