@@ -16,7 +16,6 @@
 namespace ovcg {
 namespace {
 
-constexpr uint32_t kNoSecondDocType = 0xFFFFFFFFu;
 constexpr uint64_t kMax32 = 0xFFFFFFFFu;
 constexpr uint64_t kMaxInt = 0x7FFFFFFFu;
 
