@@ -37,8 +37,8 @@
 // decision and engine row that the serial path's counters give it, copies
 // the rows' pixels into a ring of rows (row_pipeline.h) and hands the
 // finished rows on in order; the workers convert the rows' colours (with the
-// main instance and, beyond four threads, conversion instances of their own,
-// one for every four threads) and halftone each channel with its own
+// main instance and, from four threads on, conversion instances of their
+// own: three for every eight threads) and halftone each channel with its own
 // instance. A band's rows may still be in the ring when
 // BandOut returns: they are handed on by later calls, and before anything
 // else reaches the output module (the blank rows between bands, the upper

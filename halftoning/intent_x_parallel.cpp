@@ -366,9 +366,11 @@ unsigned CIntentX::DefaultWorkerThreads() {
 }
 
 unsigned CIntentX::ConversionInstances(unsigned workers) {
-    // About a quarter of a colour page's work is its conversion: one
-    // instance serves up to four threads.
-    return std::clamp((workers + 1 + 3) / 4, 1u, CRowPipeline::kMaxConverters);
+    // A fifth to a quarter of a colour page's work is its conversion, and
+    // it runs slower beside the other tasks than alone: three instances for
+    // every eight threads (the workers and the calling thread).
+    const unsigned threads = workers + 1;
+    return std::clamp((3 * threads + 4) / 8, 1u, CRowPipeline::kMaxConverters);
 }
 
 int CIntentX::ExecBandOutHybridParallel() {

@@ -492,14 +492,15 @@ TEST_F(IntentXParallelTest, OtherBandsTakeTheSerialPath) {
 }
 
 TEST_F(IntentXParallelTest, ConversionInstancesComeWithMoreWorkers) {
-    // One converting instance serves up to four threads (the calling thread
-    // and the workers); the others are made with the main instance's
-    // records, and every one of them converts.
+    // Three converting instances for every eight threads (the calling
+    // thread and the workers), at least one, at most four; the others than
+    // the main one are made with its records, and every one of them
+    // converts.
     EXPECT_EQ(CIntentX::ConversionInstances(1), 1u);
-    EXPECT_EQ(CIntentX::ConversionInstances(3), 1u);
-    EXPECT_EQ(CIntentX::ConversionInstances(4), 2u);
-    EXPECT_EQ(CIntentX::ConversionInstances(7), 2u);
-    EXPECT_EQ(CIntentX::ConversionInstances(15), 4u);
+    EXPECT_EQ(CIntentX::ConversionInstances(2), 1u);
+    EXPECT_EQ(CIntentX::ConversionInstances(3), 2u);
+    EXPECT_EQ(CIntentX::ConversionInstances(7), 3u);
+    EXPECT_EQ(CIntentX::ConversionInstances(9), 4u);
     EXPECT_EQ(CIntentX::ConversionInstances(16), 4u);
     const ParallelCase c{"", 4, 720, FrontEndBands(400, 2, 20), nullptr, {7, 7, 1, false}, 1, 20, 0, 0, -1};
     Prepare(c, true);
