@@ -229,6 +229,10 @@ public:
     virtual int ResetPageLength(int length) = 0;
     // The page's output colour order (32 bytes).
     virtual int GetHalftoneColor(uint8_t* order) = 0;
+    // Hands on the rows of the page a parallel band driver still holds, as
+    // a job that ends inside a page must (they would have gone out with
+    // their bands serially): 0 or the code of the first that fails.
+    virtual int FlushHeldRows() { return 0; }
 };
 
 // A band (or a block of lines) handed to a level-3 encode buffer: the pixels

@@ -454,6 +454,9 @@ int CPlimo::DestroySteps() {
         if (int r = EndPage(0, true)) return r;
     }
     int result = 0;
+    // A page left open ends here: rows its bands still hold go out before
+    // the document's end, where the serial path would have sent them.
+    if (m_pageOpen && m_halftoner) result = m_halftoner->FlushHeldRows();
     if (!m_resetting && m_mwcmd) {
         std::vector<uint32_t> reduced(m_dotCount.size());
         for (size_t i = 0; i < m_dotCount.size(); ++i) reduced[i] = SaturateU32(m_dotCount[i] / 10);

@@ -318,9 +318,18 @@ int CHalftone::GetHXRHandle(void** handles, unsigned int channels, const int* do
 
     if (int r = SetDocTypes(docTypes)) return r;
     if (int r = HalftoneInit(handles)) return r;
-    if (GetHXRHtType() == 6)
+    if (GetHXRHtType() == 6) {
         for (unsigned i = 0; i < channels; ++i)
             if (int r = HalftoneInitInputInkEachChannel(&handles[1 + i], channels, i)) return r;
+        // The conversion instances take the records the main instance was
+        // made with (its document types after any retry) and the blobs,
+        // which live only for this call; they only convert, so they build
+        // no printer-side package.
+        for (unsigned i = 0; i < m_conversionCount && m_conversionSlots; ++i)
+            if (uint32_t r = static_cast<uint32_t>(
+                    CreateInstance(&m_conversionSlots[i], m_image, m_halftone, m_option, 1)))
+                return ConvertHXRError(r);
+    }
     if (m_level3)
         if (int r = OutputTRAQ3SLUT(handles)) return r;
     if (m_brs) {
@@ -520,27 +529,34 @@ int CHalftone::ExpandGrayLine(int colourType, bool blackAndWhite, const unsigned
     }
 }
 
-int CHalftone::PrepareLines(unsigned int lines, unsigned char** lineData, unsigned char** attrData,
-                            unsigned int pixels) {
-    if (!lineData || lines < 1 || lines > kAttributeEntries || lines * m_planesPerLine > kPlaneEntries)
-        return kHtBadBand;
-    std::fill(std::begin(m_planes), std::end(m_planes), nullptr);
-    std::fill(std::begin(m_attrs), std::end(m_attrs), nullptr);
+bool CHalftone::FillPlaneLists(unsigned int lines, unsigned char* const* lineData, unsigned char* const* attrData,
+                               const void** planes, const unsigned char** attrs) const {
+    if (!lineData || lines < 1 || lines > kAttributeEntries || lines * m_planesPerLine > kPlaneEntries) return false;
+    std::fill(planes, planes + kPlaneEntries, nullptr);
+    std::fill(attrs, attrs + kAttributeEntries, nullptr);
     const bool gray = HasGrayExpansion();
     for (unsigned i = 0; i < lines; ++i) {
         unsigned char* line = lineData[i];
-        const void** e = &m_planes[i * m_planesPerLine];
+        const void** e = &planes[i * m_planesPerLine];
         for (unsigned c = 0; c < m_planesPerLine; ++c)
             e[c] = !line ? nullptr : m_colourType == 0 ? line : line + m_planeOffset + c;
         if (m_swapRB && !gray) std::swap(e[0], e[2]);
-        m_attrs[i] = attrData ? attrData[i] : nullptr;
+        attrs[i] = attrData ? attrData[i] : nullptr;
     }
-    if (!gray) {
+    return true;
+}
+
+void CHalftone::BinaFilter(unsigned char* line, unsigned int from, unsigned int to) const {
+    if (!line || m_colourType != 0 || m_init.bina_flag != 1 || HasGrayExpansion()) return;
+    for (unsigned x = from; x < to; ++x) line[x] = line[x] == 255 ? 255 : 0;
+}
+
+int CHalftone::PrepareLines(unsigned int lines, unsigned char** lineData, unsigned char** attrData,
+                            unsigned int pixels) {
+    if (!FillPlaneLists(lines, lineData, attrData, m_planes, m_attrs)) return kHtBadBand;
+    if (!HasGrayExpansion()) {
         // The black-and-white filter of gray jobs: anything not white prints.
-        if (m_colourType == 0 && m_init.bina_flag == 1)
-            for (unsigned i = 0; i < lines; ++i)
-                if (unsigned char* line = lineData[i])
-                    for (unsigned x = 0; x < pixels; ++x) line[x] = line[x] == 255 ? 255 : 0;
+        for (unsigned i = 0; i < lines; ++i) BinaFilter(lineData[i], 0, pixels);
         return 0;
     }
     if (lines > m_grayLines) return kHtBadBand;
@@ -574,13 +590,6 @@ int CHalftone::CallHXRConvertColor(void* handle, unsigned int lines, unsigned ch
                                    unsigned char** attrData, unsigned int pixels, unsigned char** inkRows,
                                    int row) {
     if (int64_t{m_skip} > row) return 0;
-    return ConvertColorRows(handle, lines, lineData, attrData, pixels, inkRows,
-                            static_cast<int>(row - static_cast<int64_t>(m_skip)));
-}
-
-int CHalftone::ConvertColorRows(void* handle, unsigned int lines, unsigned char** lineData,
-                                unsigned char** attrData, unsigned int pixels, unsigned char** inkRows,
-                                int engineRow) {
     if (m_right < m_left || m_left > kMaxInt) return kHtBadBand;
     if (int r = PrepareLines(lines, lineData, attrData, pixels)) return r;
     int start = 0;
@@ -588,20 +597,38 @@ int CHalftone::ConvertColorRows(void* handle, unsigned int lines, unsigned char*
     return ConvertHXRError(m_dll->HXR_ConvertColor(handle, inkRows, &start, &length, m_planes,
                                                    m_attrs[0] ? m_attrs : nullptr,
                                                    static_cast<int>((m_right - m_left) / m_step),
-                                                   static_cast<int>(m_left), static_cast<int>(lines), engineRow));
+                                                   static_cast<int>(m_left), static_cast<int>(lines),
+                                                   static_cast<int>(row - static_cast<int64_t>(m_skip))));
+}
+
+int CHalftone::ConvertColorRows(void* handle, unsigned int lines, unsigned char* const* lineData,
+                                unsigned char* const* attrData, HtWindow window, unsigned char** inkRows,
+                                int engineRow) const {
+    if (window.right < window.left || window.left > kMaxInt || HasGrayExpansion()) return kHtBadBand;
+    const void* planes[kPlaneEntries];
+    const unsigned char* attrs[kAttributeEntries];
+    if (!FillPlaneLists(lines, lineData, attrData, planes, attrs)) return kHtBadBand;
+    int start = 0;
+    int length = 0;
+    return ConvertHXRError(m_dll->HXR_ConvertColor(handle, inkRows, &start, &length, planes,
+                                                   attrs[0] ? attrs : nullptr,
+                                                   static_cast<int>((window.right - window.left) / m_step),
+                                                   static_cast<int>(window.left), static_cast<int>(lines),
+                                                   engineRow));
 }
 
 int CHalftone::CallHXRHalftoneHT(void* handle, unsigned int lines, unsigned char** inkRows,
                                  unsigned char** outRows, int row) {
     if (int64_t{m_skip} > row) return 0;
-    return HalftoneInkRows(handle, lines, inkRows, outRows, static_cast<int>(row - static_cast<int64_t>(m_skip)));
+    return HalftoneInkRows(handle, lines, inkRows, outRows, HtWindow{m_left, m_right},
+                           static_cast<int>(row - static_cast<int64_t>(m_skip)));
 }
 
 int CHalftone::HalftoneInkRows(void* handle, unsigned int lines, unsigned char** inkRows, unsigned char** outRows,
-                               int engineRow) const {
-    if (m_right < m_left) return kHtBadBand;
-    uint64_t width = m_right - m_left;
-    uint64_t x = m_left;
+                               HtWindow window, int engineRow) const {
+    if (window.right < window.left) return kHtBadBand;
+    uint64_t width = window.right - window.left;
+    uint64_t x = window.left;
     if (!DirectInkFormat(m_init.src_format)) {
         width = ScaleByOutput(width);
         x = ScaleByOutput(x);

@@ -7,7 +7,6 @@
 #include "commands/mw_cmd.h"
 #include "engine/platform.h"
 #include "engine/plimo_buffer.h"
-#include "halftoning/channel_pool.h"
 #include "halftoning/halftoner_part.h"
 #include "halftoning/ht_thread.h"
 
@@ -141,7 +140,8 @@ unsigned CIntentX::AttributePixelBytes(int f) {
     return 0;
 }
 
-CIntentX::CIntentX(const tagHTINITSTRUCT* init) : CHalftone(init) {
+CIntentX::CIntentX(const tagHTINITSTRUCT* init, unsigned workers)
+    : CHalftone(init), m_workers(std::min<unsigned>(workers, kHtMaxThreads)) {
     const tagHTINITSTRUCT& in = Init();
     m_channels = Colours();
     if (int r = CheckRecord(in, Buffer()->VRatio())) throw r;
@@ -163,21 +163,23 @@ CIntentX::CIntentX(const tagHTINITSTRUCT* init) : CHalftone(init) {
         const int r = EnsureWhite(uint64_t{m_pageWidth} + 1);
         if (r) throw r == kHtBandNoMemory ? kHtNoMemory : r;
     }
+    // The parallel path converts with the main instance and, for more
+    // workers, with instances of its own, made with the main one.
+    if (ParallelJob() && !DirectInk()) {
+        m_extraConverters = ConversionInstances(m_workers) - 1;
+        SetConversionInstances(m_converterHandles, m_extraConverters);
+    }
     // The instances made so far go with a failed construction, also when a
     // send of the level-3 package throws (the destructor will not run).
-    const auto dropHandles = [this] {
-        for (void*& h : m_handles)
-            if (h) DeleteHXRHandle(h), h = nullptr;
-    };
     int r = 0;
     try {
         r = GetHXRHandle(m_handles, m_channels, m_docTypes, nullptr);
     } catch (...) {
-        dropHandles();
+        DeleteInstances();
         throw;
     }
     if (r) {
-        dropHandles();
+        DeleteInstances();
         throw r;
     }
 }
@@ -208,9 +210,21 @@ void CIntentX::JobDocTypes(const tagHTINITSTRUCT& in, int c, int docTypes[2], bo
 
 CIntentX::~CIntentX() {
     // The workers stop before their instances go.
-    m_pool.reset();
-    for (void* h : m_handles)
-        if (h) DeleteHXRHandle(h);
+    m_parallel.reset();
+    DeleteInstances();
+}
+
+void CIntentX::DeleteInstances() {
+    for (void*& h : m_handles)
+        if (h) DeleteHXRHandle(h), h = nullptr;
+    for (void*& h : m_converterHandles)
+        if (h) DeleteHXRHandle(h), h = nullptr;
+}
+
+int CIntentX::ResetPageLength(unsigned int length) {
+    // Rows planned under the old length go out first.
+    if (int r = DrainRows()) m_pendingCode = r;
+    return CHalftone::ResetPageLength(length);
 }
 
 int CIntentX::ResetPage(const tagHTINITSTRUCT* init) {
@@ -390,6 +404,17 @@ int CIntentX::EmptyRows(uint64_t rows) {
 
 int CIntentX::BandOut(const tagRECT* lpClipRect, tagBANDBMP* inBMP, tagBANDBMP* atBMP, const tagRECT* lpBandRect,
                       tagOSDEP3* lpOsDep) {
+    // Held rows finished since the last call go on; a failure among them
+    // is this call's answer, and the band goes with the rows dropped after
+    // it (as when a failure is met while its rows are planned): the next
+    // band follows it without a gap.
+    if (int r = HandOnFinishedRows()) {
+        if (lpBandRect) {
+            m_prevEnd = lpBandRect->bottom;
+            m_bandSeen = true;
+        }
+        return r;
+    }
     if (!lpClipRect || !lpBandRect) return kHtBadBand;
     const tagRECT& band = *lpBandRect;
     if (band.bottom <= band.top || band.right <= band.left) return kHtBadBand;
@@ -441,15 +466,21 @@ int CIntentX::BandOut(const tagRECT* lpClipRect, tagBANDBMP* inBMP, tagBANDBMP* 
 
 int CIntentX::ExecBandOut() { return ParallelPath() ? ExecBandOutHybridParallel() : ExecBandOutNormal(); }
 
-bool CIntentX::ParallelPath() const {
-    if (GetHXRHtType() != 6 || HasGrayExpansion() || m_lines != 2) return false;
+bool CIntentX::ParallelJob() const {
+    if (m_workers < 1 || GetHXRHtType() != 6 || HasGrayExpansion() || m_lines != 2) return false;
     if (m_channels < 1 || m_channels > kMaxColours) return false;
-    for (unsigned c = 1; c <= m_channels; ++c)
-        if (!m_handles[c]) return false;
     // The per-channel instances of a direct ink source read one plane per
     // channel from its interleaved pixels.
-    const int f = Init().src_format;
-    return f < 101 || f > 112 || m_srcBpp == m_channels;
+    return !DirectInk() || m_srcBpp == m_channels;
+}
+
+bool CIntentX::DirectInk() const { return Init().src_format >= 101 && Init().src_format <= 112; }
+
+bool CIntentX::ParallelPath() const {
+    if (!ParallelJob()) return false;
+    for (unsigned c = 1; c <= m_channels; ++c)
+        if (!m_handles[c]) return false;
+    return true;
 }
 
 int CIntentX::BeginWorkerThread(CTHREAD_STRUCT_tag* record) { return ht_begin_thread(record); }
@@ -518,6 +549,7 @@ int CIntentX::ExecEmptyBandOut(unsigned int rows) {
 
 int CIntentX::EmptyBandOut(uint64_t rows) {
     if (rows == 0) return 0;
+    if (int r = DrainRows()) return r;
     if (m_emptyPage) {
         while (rows > 0) {
             const uint32_t n = Sat32(rows);
@@ -677,6 +709,7 @@ int CIntentX::FlushCopyBuffer() {
 // Page
 
 int CIntentX::StartPage() {
+    if (int r = DrainRows()) return r;
     m_filled = 0;
     m_groupFill = 0;
     m_prevEnd = 0;
@@ -687,7 +720,8 @@ int CIntentX::StartPage() {
 }
 
 int CIntentX::EndPage() {
-    const int flushed = FlushCopyBuffer();
+    const int drained = DrainRows();
+    const int flushed = drained ? drained : FlushCopyBuffer();
     const int ended = CHalftone::EndPage(m_handles, m_channels);
     return flushed ? flushed : ended;
 }
@@ -723,6 +757,7 @@ int CIntentX::GetHalftoneColor(signed char* order) { return CHalftone::GetHalfto
 
 int CIntentX::GetDotCount(tagSMLDATA* pageCounts, tagSMLDATA* jobCounts, int bytes, int colours) {
     if (m_channels == 0xFFFFFFFFu) return 0;
+    if (int r = DrainRows()) return r;
     for (unsigned i = 0; i <= m_channels && i < kMaxHandles; ++i)
         if (m_handles[i])
             if (int r = CHalftone::GetDotCount(m_handles[i], pageCounts, jobCounts, bytes, colours)) return r;
@@ -786,6 +821,8 @@ bool CIntentX::IsBlankCMYKRaster(const uint8_t* line, unsigned pixels) { return 
 int CIntentX::SkipUpperMT(const tagRECT* lpBandRect) {
     if (!lpBandRect) return kHtBadBand;
     if (SkipDone() || m_place.Empty()) return 0;
+    // The skip moves the page's counters: the held rows go on first.
+    if (int r = DrainRows()) return r;
     const size_t pixel = size_t{m_srcBpp} * m_sampleBytes;
     const uint32_t used = UsedRows();
     uint32_t u = 0;

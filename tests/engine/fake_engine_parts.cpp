@@ -213,6 +213,7 @@ public:
         std::fill(order, order + 32, 0);
         return 0;
     }
+    int FlushHeldRows() override { return Call(w_, "halftoner.FlushHeldRows"); }
 
 private:
     FakeWorld* w_;

@@ -189,6 +189,39 @@ TEST_F(PlimoTest, Level3RecordAndEncoderSelectors) {
     }
 }
 
+TEST_F(PlimoTest, AJobEndedInsideAPageHandsTheHeldRowsOnFirst) {
+    // The band driver may hold rows of its bands (the parallel path): a job
+    // that ends inside a page has them handed on before the document's end,
+    // and their failure is the job end's; a page ended first holds none.
+    const struct {
+        const char* name;
+        bool endPage;
+        int flushResult;
+        int want;
+    } rows[] = {
+        {"the page left open", false, 0, 0},
+        {"a held row that fails", false, -2009, -2009},
+        {"the page ended first", true, 0, 0},
+    };
+    for (const auto& r : rows) {
+        SCOPED_TRACE(r.name);
+        Fresh();
+        w.results["halftoner.FlushHeldRows"] = r.flushResult;
+        ASSERT_TRUE(Open());
+        ASSERT_EQ(Band(0, 2, 4), 0);
+        if (r.endPage) {
+            ASSERT_EQ(plimo->TerminatePage(), 0);
+        }
+        EXPECT_EQ(plimo->DestroyJob(), r.want);
+        EXPECT_EQ(w.Count("halftoner.FlushHeldRows"), r.endPage ? 0 : 1);
+        if (!r.endPage) {
+            EXPECT_LT(w.IndexOf("halftoner.FlushHeldRows"), w.IndexOf("mwcmd.SendEndDocCmd"));
+        }
+        EXPECT_TRUE(w.Has("halftoner.delete"));
+        EXPECT_FALSE(plimo->JobOpen());
+    }
+}
+
 TEST_F(PlimoTest, WrongStates) {
     plimo = std::make_unique<CPlimo>(0, &parts);
     EXPECT_EQ(plimo->DestroyJob(), -2);

@@ -78,6 +78,10 @@ protected:
         init.sixteen_bit = s.sixteen ? 1 : 0;
     }
     std::unique_ptr<ovcg::CIntentX> MakeX() { return std::make_unique<ovcg::CIntentX>(&init); }
+    // With `workers` worker threads for the parallel path (0: serial).
+    std::unique_ptr<ovcg::CIntentX> MakeX(unsigned workers) {
+        return std::make_unique<ovcg::CIntentX>(&init, workers);
+    }
     int ThrowX() {
         try {
             MakeX();
