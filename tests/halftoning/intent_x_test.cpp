@@ -14,9 +14,12 @@ using ovcg::CIntentX;
 
 // ---------------------------------------------------------------------------
 // Call sequences derived by hand. Source rows carry a letter in every pixel
-// (A for the first row of the first band, then on across the bands); a call
-// reads as "first row:letters of its lines" ('-' white), a run of the output
-// module as R (rasters) or E (empty), count, @ position.
+// of the clip (A for the first row of the first band, then on across the
+// bands; 'y' left and right of the clip, 'x' past the page's right edge, 'z'
+// in the frame); a call reads as "first row:letters of its lines" ('-'
+// white, '?' mixed), with the engine's first pixel and pixel count after '@'
+// when the case asks; a run of the output module as R (rasters) or E
+// (empty), count, @ position.
 
 struct HandBand {
     unsigned top, rows;
@@ -31,6 +34,8 @@ struct HandCase {
     std::function<void(ovcg::tagHTINITSTRUCT&)> tweak;
     std::vector<HandBand> bands;
     std::vector<std::string> calls, runs;
+    bool spans = false;  // the calls show "@first+count"
+    unsigned width = 8;  // of the page
 };
 
 std::string Letter(const std::vector<uint8_t>& samples) {
@@ -41,7 +46,6 @@ std::string Letter(const std::vector<uint8_t>& samples) {
 }
 
 TEST_F(IntentXTest, HandDerivedCallSequences) {
-    const unsigned W = 8;
     const HandCase cases[] = {
         {"a gap of 5 with R = 2 is two empty runs of 5", 720, 1440, nullptr,
          {{0, 2}, {7, 1}},
@@ -100,17 +104,72 @@ TEST_F(IntentXTest, HandDerivedCallSequences) {
          {{0, 5}, {8, 2}},
          {"0:-ABC", "4:DE--", "8:-FG-"},
          {"E1@0", "R2@0", "R2@2", "E1@8", "R2@4"}},
-        // Window [6, 8) at step 2: one pixel, read at (6 + 0) x 2 = 12, past
-        // the page's 8 (the band holds 14): the white line of the passed row
-        // must hold 13 pixels.
-        {"L = 4, step 2: the white line reaches the engine's last read right of the page", 1440, 720,
+        // With a reduction step t the engine's pixel p is source pixel p x t:
+        // a window [l, r) gives the pixels from ceil(l / t), (r - l) / t of
+        // them. Window [6, 8) at step 2 (the clip reaches 14, the page ends
+        // at 8): pixel 3, the source's 6; nothing right of the page is read.
+        {"L = 4, step 2: a window at the page's right edge reads its own pixels", 1440, 720,
          [](ovcg::tagHTINITSTRUCT& i) { i.layout_offset.y = 1, i.reduce_step = 2; },
          {{0, 6, {6, 0, 14, 6}, 0, 6}},
-         {"0:-ACE"},
-         {"E1@0", "R2@0"}},
+         {"0:-ACE@3+1"},
+         {"E1@0", "R2@0"},
+         true},
+        // Two bands of four rows, two used rows each: the first band's rows
+        // are held until the second completes the group.
+        {"L = 4, step 2: rows held across a band keep the window's pixels", 1440, 720,
+         [](ovcg::tagHTINITSTRUCT& i) { i.reduce_step = 2; },
+         {{0, 4, {6, 0, 8, 4}}, {4, 4, {6, 0, 8, 4}}},
+         {"0:ACEG@3+1"},
+         {"R2@0"},
+         true},
+        {"L = 4, step 1: three rows held, two flushed at the page end", 1440, 720, nullptr,
+         {{0, 3, {6, 0, 8, 3}}, {3, 3, {6, 0, 8, 3}}},
+         {"0:ABCD@6+2", "4:EF--@6+2"},
+         {"R2@0", "R1@2"},
+         true},
+        // Step 4, window [2, 7): pixel 1 (the source's 4); the one after it
+        // would be the source's 8, past the window.
+        {"L = 4, step 4: a window mid-page, rows held", 1440, 720,
+         [](ovcg::tagHTINITSTRUCT& i) { i.reduce_step = 4; },
+         {{0, 8, {2, 0, 7, 8}}, {8, 8, {2, 0, 7, 8}}},
+         {"0:AEIM@1+1"},
+         {"R2@0"},
+         true},
+        // An odd page of 7: window [3, 7) at step 2 gives pixels 2 and 3
+        // (the source's 4 and 6); rows held over three bands.
+        {"L = 4, step 2: a window at the right edge of an odd page, held over three bands", 1440, 720,
+         [](ovcg::tagHTINITSTRUCT& i) { i.reduce_step = 2; },
+         {{0, 2, {3, 0, 7, 2}}, {2, 2, {3, 0, 7, 2}}, {4, 2, {3, 0, 7, 2}}, {6, 2, {3, 0, 7, 2}}},
+         {"0:ACEG@2+2"},
+         {"R2@0"},
+         true,
+         7},
+        // An odd window at 0: [0, 5) at step 2 gives pixels 0 and 1 (the
+        // source's 4 would be a third). The second band's rows D, F, H: H
+        // waits for the page's end.
+        {"L = 4, step 2: an odd window at the page's left edge", 1440, 720,
+         [](ovcg::tagHTINITSTRUCT& i) { i.reduce_step = 2; },
+         {{0, 3, {0, 0, 5, 3}}, {3, 5, {0, 0, 5, 5}}},
+         {"0:ACDF@0+2", "4:H---@0+2"},
+         {"R2@0", "R1@2"},
+         true},
+        {"L = 2, step 2: a window mid-page", 720, 720,
+         [](ovcg::tagHTINITSTRUCT& i) { i.reduce_step = 2; },
+         {{0, 4, {3, 0, 8, 4}}},
+         {"0:AC@2+2"},
+         {"R2@0"},
+         true},
+        {"L = 2, step 4: a window at the right edge of an odd page", 720, 720,
+         [](ovcg::tagHTINITSTRUCT& i) { i.reduce_step = 4; },
+         {{0, 5, {1, 0, 9, 5}}},
+         {"0:AE@1+2"},
+         {"R2@0"},
+         true,
+         9},
     };
     for (const HandCase& c : cases) {
         SCOPED_TRACE(c.name);
+        const unsigned W = c.width;
         Setup(W, c.srcY, c.prtY);
         if (c.tweak) c.tweak(init);
         engine.ClearCalls();
@@ -123,13 +182,17 @@ TEST_F(IntentXTest, HandDerivedCallSequences) {
             const unsigned width = W + 2 * hb.frame + hb.extra;
             TestBand& tb = bitmaps[b];
             tb.Make(hb.rows, width * 4);
+            const tagRECT clip = hb.clip.right ? hb.clip : tagRECT{0, 0, width, hb.rows};
             for (unsigned y = 0; y < hb.rows; ++y, ++letter)
                 for (unsigned px = 0; px < width; ++px) {
                     const bool frame = px < hb.frame || (px >= W + hb.frame && px < W + hb.frame + hb.frame);
-                    tb.Put(source, px, y, frame ? 'z' : static_cast<uint8_t>(letter));
+                    const char v = frame                                    ? 'z'
+                                   : px >= W + 2 * hb.frame                 ? 'x'
+                                   : px < clip.left || px >= clip.right     ? 'y'
+                                                                            : letter;
+                    tb.Put(source, px, y, static_cast<uint8_t>(v));
                 }
             const tagRECT band{0, hb.top, width, hb.top + hb.rows};
-            const tagRECT clip = hb.clip.right ? hb.clip : tagRECT{0, 0, width, hb.rows};
             tagOSDEP3 d{};
             d.ImageFrameSize = hb.frame;
             ASSERT_EQ(x->BandOut(&clip, &tb.bmp, nullptr, &band, hb.frame ? &d : nullptr), 0) << b;
@@ -139,6 +202,7 @@ TEST_F(IntentXTest, HandDerivedCallSequences) {
         for (const HxrCallRecord& r : engine.CallsOf(HxrCall::kHalftone)) {
             std::string s = std::to_string(r.first_row) + ":";
             for (int j = 0; j < r.lines; ++j) s += Letter(r.planes.at(static_cast<size_t>(j) * 3));
+            if (c.spans) s += "@" + std::to_string(r.x_offset) + "+" + std::to_string(r.pixels);
             calls.push_back(s);
         }
         for (const auto& r : out->runs()) {
