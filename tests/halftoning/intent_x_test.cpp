@@ -170,7 +170,7 @@ TEST_F(IntentXTest, HandDerivedCallSequences) {
     for (const HandCase& c : cases) {
         SCOPED_TRACE(c.name);
         const unsigned W = c.width;
-        Setup(W, c.srcY, c.prtY);
+        SetupPage(W, c.srcY, c.prtY);
         if (c.tweak) c.tweak(init);
         engine.ClearCalls();
         auto x = MakeX();
@@ -227,7 +227,7 @@ TEST_F(IntentXTest, DocumentTypesAndAttributeUse) {
                 {4, 2, 2, 2, 4, -1, false}, {4, 2, 1, 1, 4, -1, false}, {7, 1, 2, 1, 7, -1, false}};
     for (const auto& r : rows) {
         SCOPED_TRACE(r.correction);
-        Setup(8, 720, 720);
+        SetupPage(8, 720, 720);
         ht.color_correction = r.correction;
         init.attr_type = r.attrType;
         init.attr_flags = uint16_t(r.attrFlags);
@@ -264,7 +264,7 @@ TEST_F(IntentXTest, ConstructionFailuresLeaveNoInstance) {
     };
     for (const auto& r : rows) {
         SCOPED_TRACE(r.name);
-        Setup(8, 720, 720);
+        SetupPage(8, 720, 720);
         engine.SetFailHook(nullptr);
         r.setUp();
         EXPECT_EQ(ThrowX(), r.code);
@@ -274,7 +274,7 @@ TEST_F(IntentXTest, ConstructionFailuresLeaveNoInstance) {
 }
 
 TEST_F(IntentXTest, TheFactoryBuildsTheBandDriver) {
-    Setup(8, 720, 720);
+    SetupPage(8, 720, 720);
     ovcg::EngineParts& parts = ovcg::BuiltInEngineParts();
     try {
         parts.CreateHalftoner(true, &init, 0, 0);
@@ -391,7 +391,7 @@ TEST_F(IntentXTest, RefusedBandsLeaveThePageAsItWas) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        Setup(8, 720, 720);
+        SetupPage(8, 720, 720);
         UseSource(c.s);
         engine.ClearCalls();
         auto x = MakeX();
@@ -409,7 +409,7 @@ TEST_F(IntentXTest, RefusedBandsLeaveThePageAsItWas) {
         EXPECT_TRUE(engine.CallsOf(HxrCall::kHalftone).empty());
         EXPECT_TRUE(out->runs().empty());
     }
-    Setup(8, 720, 720);
+    SetupPage(8, 720, 720);
     auto x = MakeX();
     TestBand tb;
     tb.Make(2, 32);
@@ -423,7 +423,7 @@ TEST_F(IntentXTest, AttributePlane) {
     // RGB with the attribute plane in use: its own band of a byte a pixel,
     // starting at the frame's pixel, must come with the band and cover the
     // frame and the window (1 + 8 bytes).
-    Setup(8, 720, 720);
+    SetupPage(8, 720, 720);
     UseSource({2, 1, 1, false});
     init.attr_type = 2;
     init.attr_flags = 0x2;
@@ -464,7 +464,7 @@ TEST_F(IntentXTest, ExactLinesOnAGuardPage) {
                  {{10, 0, 1, false}}, {{0, 7, 1, false}, true}, {{0, 7, 1, true}, true}, {{0, 1, 1, true}, true}};
     for (const auto& [s, composite] : kinds) {
         SCOPED_TRACE(std::to_string(s.format) + (s.sixteen ? " 16-bit" : "") + (composite ? " composite" : ""));
-        Setup(9, 720, 720);
+        SetupPage(9, 720, 720);
         UseSource(s);
         init.composite_black = composite ? 1 : 0;
         auto x = MakeX();
@@ -493,7 +493,7 @@ TEST_F(IntentXTest, WhiteLinesStayWhite) {
                                 {0, 0, 1, true},  {3, 3, 1, false}};
     for (const SourceKind& s : kinds) {
         SCOPED_TRACE(std::to_string(s.format) + "/" + std::to_string(s.colourType));
-        Setup(6, 720, 720);
+        SetupPage(6, 720, 720);
         UseSource(s);
         init.empty_page = 1;
         init.page_length = 9;
@@ -512,7 +512,7 @@ TEST_F(IntentXTest, WhiteLinesStayWhite) {
         }
     }
     // A format without a white pattern cannot run in empty-page mode.
-    Setup(6, 720, 720);
+    SetupPage(6, 720, 720);
     UseSource({4, 4, 1, false});
     init.empty_page = 1;
     EXPECT_EQ(ThrowX(), -204);
@@ -521,7 +521,7 @@ TEST_F(IntentXTest, WhiteLinesStayWhite) {
 
 TEST_F(IntentXTest, PageEndRows) {
     // wholePage, band seen, empty-page mode -> the rows and where they go.
-    Setup(8, 720, 1440);
+    SetupPage(8, 720, 1440);
     init.page_length = 20;
     for (bool empty : {false, true}) {
         SCOPED_TRACE(empty);
@@ -558,7 +558,7 @@ TEST_F(IntentXTest, PageEndRows) {
 TEST_F(IntentXTest, MirroredBands) {
     const SourceKind kinds[] = {{7, 7, 1, false}, {2, 1, 1, true}, {0, 0, 1, false}};
     for (const SourceKind& s : kinds) {
-        Setup(8, 720, 720);
+        SetupPage(8, 720, 720);
         UseSource(s);
         auto x = MakeX();
         const unsigned pb = PixelBytesOf(s);
@@ -580,7 +580,7 @@ TEST_F(IntentXTest, MirroredBands) {
     }
     // The attribute band of a 3-byte format turns with it; a window beyond
     // the band is taken as the band's edge.
-    Setup(8, 720, 720);
+    SetupPage(8, 720, 720);
     UseSource({1, 1, 1, false});
     auto x = MakeX();
     Bytes px = {1, 1, 1, 2, 2, 2, 3, 3, 3}, attr = {7, 8, 9};
@@ -654,7 +654,7 @@ TEST_F(IntentXTest, UpperSkipFromTheSourceRows) {
                 {false, false, {7, 7, 1, true}, 6},  {false, false, {3, 3, 1, false}, 6}};
     for (const auto& r : rows) {
         SCOPED_TRACE(std::to_string(r.s.format) + (r.defer ? " deferred" : "") + (r.ink ? "" : " white"));
-        Setup(6, 720, 1440);
+        SetupPage(6, 720, 1440);
         UseSource(r.s);
         init.upper_skip = 1;
         init.defer_skip = r.defer;
