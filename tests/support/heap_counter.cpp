@@ -1,5 +1,6 @@
 #include "support/heap_counter.h"
 
+#include <pthread.h>
 #include <sched.h>
 #include <sys/mman.h>
 #include <unistd.h>
@@ -118,11 +119,14 @@ private:
         if (old) munmap(old, oldCapacity * sizeof(Entry));
         return true;
     }
+
+public:
     void Lock() {
         while (m_lock.test_and_set(std::memory_order_acquire)) sched_yield();
     }
     void Unlock() { m_lock.clear(std::memory_order_release); }
 
+private:
     std::atomic_flag m_lock = ATOMIC_FLAG_INIT;
     Entry* m_table = nullptr;
     size_t m_capacity = 0;  // a power of two, or 0
@@ -137,6 +141,16 @@ constinit std::atomic<int64_t> g_blocks{0};
 constinit std::atomic<int64_t> g_peak{0};
 
 Stripe& StripeOf(uintptr_t key) { return g_stripes[(key >> 4) % kStripes]; }
+
+// A child forked while another thread held a stripe would wait for it at its
+// first allocation: fork holds them all.
+void LockAll() {
+    for (Stripe& s : g_stripes) s.Lock();
+}
+void UnlockAll() {
+    for (Stripe& s : g_stripes) s.Unlock();
+}
+const int g_forkHandlers = pthread_atfork(LockAll, UnlockAll, UnlockAll);
 
 void add(int64_t n) {
     const int64_t now = g_bytes.fetch_add(n, std::memory_order_relaxed) + n;
