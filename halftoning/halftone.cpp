@@ -265,6 +265,18 @@ std::unique_ptr<CBMPFormat> CHalftone::CreateCBMPFormat(int sourceFormat, int co
     return MakeConverter(SelectConverter(sourceFormat, colourType, monochrome), components, is16bit);
 }
 
+HtSpan CHalftone::EngineSpan(HtWindow w) const {
+    if (w.right <= w.left) return {};
+    const uint64_t t = m_step;
+    if (t == 1) return {w.left, w.right - w.left};
+    uint64_t first = (uint64_t{w.left} + t - 1) / t;
+    if (m_buffer->HConversion() == -1) first += first & 1;
+    // One past the last used pixel of the window.
+    const uint64_t end = (uint64_t{w.right} + t - 1) / t;
+    const uint64_t count = std::min<uint64_t>((w.right - w.left) / t, end > first ? end - first : 0);
+    return {static_cast<uint32_t>(first), static_cast<uint32_t>(count)};
+}
+
 uint64_t CHalftone::ScaleByOutput(uint64_t v) const {
     const uint64_t numerator = m_halftone.scale & 0xFFFFu;
     const int denominator = static_cast<int16_t>(m_halftone.scale >> 16);
@@ -578,8 +590,9 @@ int CHalftone::CallHXRHalftone(void* handle, unsigned int lines, unsigned char**
     if (m_right < m_left || m_left > kMaxInt || VConv(lines) > m_bandRows) return kHtBadBand;
     if (int r = PrepareLines(lines, lineData, attrData, pixels)) return r;
     int anyDot = 0;
+    const HtSpan span = EngineSpan({m_left, m_right});
     const uint32_t e = m_dll->HXR_Halftone(handle, m_outRows, &anyDot, m_planes, m_attrs[0] ? m_attrs : nullptr,
-                                           static_cast<int>((m_right - m_left) / m_step), static_cast<int>(m_left),
+                                           static_cast<int>(span.count), static_cast<int>(span.first),
                                            static_cast<int>(lines), static_cast<int>(m_rows - m_skip));
     if (e) return ConvertHXRError(e);
     if (anyDot) return SkipUpperProcess(handle);
@@ -594,10 +607,10 @@ int CHalftone::CallHXRConvertColor(void* handle, unsigned int lines, unsigned ch
     if (int r = PrepareLines(lines, lineData, attrData, pixels)) return r;
     int start = 0;
     int length = 0;
+    const HtSpan span = EngineSpan({m_left, m_right});
     return ConvertHXRError(m_dll->HXR_ConvertColor(handle, inkRows, &start, &length, m_planes,
-                                                   m_attrs[0] ? m_attrs : nullptr,
-                                                   static_cast<int>((m_right - m_left) / m_step),
-                                                   static_cast<int>(m_left), static_cast<int>(lines),
+                                                   m_attrs[0] ? m_attrs : nullptr, static_cast<int>(span.count),
+                                                   static_cast<int>(span.first), static_cast<int>(lines),
                                                    static_cast<int>(row - static_cast<int64_t>(m_skip))));
 }
 
@@ -610,11 +623,10 @@ int CHalftone::ConvertColorRows(void* handle, unsigned int lines, unsigned char*
     if (!FillPlaneLists(lines, lineData, attrData, planes, attrs)) return kHtBadBand;
     int start = 0;
     int length = 0;
+    const HtSpan span = EngineSpan(window);
     return ConvertHXRError(m_dll->HXR_ConvertColor(handle, inkRows, &start, &length, planes,
-                                                   attrs[0] ? attrs : nullptr,
-                                                   static_cast<int>((window.right - window.left) / m_step),
-                                                   static_cast<int>(window.left), static_cast<int>(lines),
-                                                   engineRow));
+                                                   attrs[0] ? attrs : nullptr, static_cast<int>(span.count),
+                                                   static_cast<int>(span.first), static_cast<int>(lines), engineRow));
 }
 
 int CHalftone::CallHXRHalftoneHT(void* handle, unsigned int lines, unsigned char** inkRows,
@@ -627,17 +639,20 @@ int CHalftone::CallHXRHalftoneHT(void* handle, unsigned int lines, unsigned char
 int CHalftone::HalftoneInkRows(void* handle, unsigned int lines, unsigned char** inkRows, unsigned char** outRows,
                                HtWindow window, int engineRow) const {
     if (window.right < window.left) return kHtBadBand;
-    uint64_t width = window.right - window.left;
-    uint64_t x = window.left;
+    // The ink rows hold the columns that the conversion of the same span
+    // wrote: the span scaled to the output.
+    const HtSpan span = EngineSpan(window);
+    uint64_t count = span.count;
+    uint64_t x = span.first;
     if (!DirectInkFormat(m_init.src_format)) {
-        width = ScaleByOutput(width);
+        count = ScaleByOutput(count);
         x = ScaleByOutput(x);
     }
-    if (width / m_step > kMaxInt || x > kMaxInt) return kHtBadBand;
+    if (count > kMaxInt || x > kMaxInt) return kHtBadBand;
     int anyDot = 0;
     return ConvertHXRError(m_dll->HXR_Halftone(handle, outRows, &anyDot, const_cast<const void**>(
                                                    reinterpret_cast<void**>(inkRows)),
-                                               nullptr, static_cast<int>(width / m_step), static_cast<int>(x),
+                                               nullptr, static_cast<int>(count), static_cast<int>(x),
                                                static_cast<int>(lines), engineRow));
 }
 

@@ -81,6 +81,12 @@ struct HtWindow {
     uint32_t left = 0, right = 0;
 };
 
+// The pixels the engine takes of a window, in its own pixels: with a
+// reduction step t the engine's pixel p is source pixel p x t.
+struct HtSpan {
+    uint32_t first = 0, count = 0;
+};
+
 class CHalftone {
 public:
     static constexpr unsigned kMaxColours = 12;
@@ -191,6 +197,13 @@ public:
     static std::unique_ptr<CBMPFormat> CreateCBMPFormat(int sourceFormat, int colourType, int monochrome,
                                                         int is16bit);
     static int IsEnableInstanceCache(const tagHTINITSTRUCT*) { return 0; }
+
+    // The engine's pixels of a window: every step-th source pixel is used,
+    // so they start at the window's first used pixel (with a step above 1 on
+    // an even one when two source pixels make a dot) and number
+    // (right - left) / step, none of them at or past the window's right
+    // edge. A step of 1 takes the window as it is.
+    HtSpan EngineSpan(HtWindow window) const;
 
     // v scaled by the output scale (word 9 of the halftone record):
     // ceil(v x numerator / denominator), in 64 bits.

@@ -268,23 +268,17 @@ unsigned CIntentX::ConvertedPixelBytes() const {
     return HasGrayExpansion() || ColourType() == 0 ? 1u : ComponentsPerPixel();
 }
 
-uint64_t CIntentX::PixelsRead(uint32_t left, uint32_t right) const {
-    if (left >= right) return 0;
-    const uint64_t count = (right - left) / m_step;
-    const uint64_t engine = count == 0 ? 0 : (left + count - 1) * m_step + 1;
-    return std::max<uint64_t>(right, engine);
-}
-
 uint64_t CIntentX::LineReach(uint32_t left, uint32_t right) const {
     if (left >= right) return 0;
     const uint64_t k = m_sampleBytes;
     const unsigned convert = std::max(m_srcBpp, Converter()->Components());
     uint64_t reach = uint64_t{right} * convert * k;
     if (!HasGrayExpansion()) {
-        // The engine reads whole pixels of the colour type at every t-th
-        // pixel from the left edge.
-        const uint64_t count = (right - left) / m_step;
-        if (count) reach = std::max(reach, ((left + count - 1) * m_step + 1) * ComponentsPerPixel());
+        // The engine reads whole pixels of the colour type (which may be
+        // wider than the source's) at every t-th pixel of the window.
+        const HtSpan span = EngineSpan({left, right});
+        if (span.count)
+            reach = std::max(reach, ((uint64_t{span.first} + span.count - 1) * m_step + 1) * ComponentsPerPixel());
     }
     return reach;
 }
@@ -539,7 +533,7 @@ int CIntentX::ExecEmptyBandOut(unsigned int rows) {
     const uint64_t total = uint64_t{rows} * m_repeat;
     // A window without pixels halftones nothing.
     if (left >= m_pageWidth) return EmptyRows(total);
-    if (int r = EnsureWhite(PixelsRead(left, m_pageWidth))) return r;
+    if (int r = EnsureWhite(m_pageWidth)) return r;
     if (int r = SetWindow(left, m_pageWidth)) return r;
     const Slot white = WhiteSlot();
     for (uint64_t i = 0; i < total; ++i)
@@ -629,7 +623,7 @@ int CIntentX::HoldBandRows() {
     for (unsigned i = 0; i < m_groupFill; ++i) {
         GroupEntry& e = m_group[i];
         if (e.kind != GroupRow::kBand) continue;
-        if (int r = EnsureWhite(PixelsRead(e.left, e.right))) return r;
+        if (int r = EnsureWhite(e.right)) return r;
         const uint32_t row = RowOf(e.index);
         unsigned char* line = LineOf(row);
         const unsigned char* alpha = nullptr;
@@ -664,7 +658,7 @@ int CIntentX::CompleteGroup(bool pageEnd) {
     }
     if (!printed || left >= right) return EmptyRows(rows);
     if (copied || white)
-        if (int r = EnsureWhite(PixelsRead(left, right))) return r;
+        if (int r = EnsureWhite(right)) return r;
 
     Slot slots[kGroupLines];
     for (unsigned j = 0; j < kGroupLines; ++j) slots[j] = WhiteSlot();

@@ -21,6 +21,11 @@
 //     and halftoned R times, repeats of consecutive rows sharing a call; a
 //     repeat left over before a row outside the clip, or at the band's end,
 //     goes alone; a row outside the clip is a run of R empty rows.
+// Columns: with a step t the engine's pixel p is source pixel p x t; a
+// window takes those from the first at or right of its left edge,
+// (right - left) / t of them (CHalftone::EngineSpan), so no pixel outside
+// the window is read, and a row held for a later call keeps just the
+// window's pixels.
 // With L = 4 the calls are aligned on groups of four page rows: a group that
 // a band boundary cuts is completed with the next band (its rows held in the
 // copy buffer, blank rows of the group sent as white lines) or at the page's
@@ -290,10 +295,9 @@ private:
     // The attribute plane's own lines go with the band (1 byte a pixel).
     bool AttributeKept() const;
     // Bytes from a line's start that converting and halftoning a window read
-    // or write (the engine reads every t-th pixel from the left edge).
+    // or write (converting reads up to the right edge, and the engine's
+    // every t-th pixel lies inside the window).
     uint64_t LineReach(uint32_t left, uint32_t right) const;
-    // Pixels of a white or copy line that a call in the window reads.
-    uint64_t PixelsRead(uint32_t left, uint32_t right) const;
     uint64_t LineAllocBytes(uint64_t pixels) const;
     // Bytes of one pixel once converted (1 for gray lines).
     unsigned ConvertedPixelBytes() const;

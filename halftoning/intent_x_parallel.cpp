@@ -224,19 +224,17 @@ void CIntentX::ParallelRows::CopyLine(uint32_t row, const unsigned char* line, c
     unsigned char* dst = m_pipe->Line(row);
     *lineCopy = dst;
     *attrCopy = nullptr;
-    const uint64_t step = m_x.m_step;
-    const uint64_t count = (w.right - w.left) / step;
-    if (count == 0 || !line) return;
-    // The engine reads every step-th pixel from the left edge.
+    const HtSpan span = m_x.EngineSpan(w);
+    if (span.count == 0 || !line) return;
+    // The engine reads every step-th pixel of the window, up to the last.
     const uint64_t pixel = m_x.ConvertedPixelBytes();
-    const uint64_t last = (w.left + count - 1) * step + 1;
+    const uint64_t last = (uint64_t{span.first} + span.count - 1) * m_x.m_step + 1;
     const size_t from = static_cast<size_t>(w.left * pixel);
     const size_t to = static_cast<size_t>(last * pixel);
     std::memcpy(dst + from, line + from, to - from);
     m_x.BinaFilter(dst, w.left, static_cast<unsigned>(std::min<uint64_t>(w.right, to)));
     if (unsigned char* a = m_pipe->Attr(row); a && attr) {
-        const size_t end = static_cast<size_t>(std::max<uint64_t>(w.right, last));
-        std::memcpy(a + w.left, attr + w.left, end - w.left);
+        std::memcpy(a + w.left, attr + w.left, w.right - w.left);
         *attrCopy = a;
     }
 }
@@ -380,7 +378,8 @@ int CIntentX::ExecBandOutHybridParallel() {
         g.channels = m_channels;
         g.directInk = Init().src_format >= 101 && Init().src_format <= 112;
         g.converters = g.directInk ? 1 : 1 + m_extraConverters;
-        const uint64_t pixels = uint64_t{m_pageWidth} * m_step + 1;
+        // A window ends at the page's width.
+        const uint64_t pixels = uint64_t{m_pageWidth} + 1;
         g.lineBytes = pixels * ConvertedPixelBytes() + 8;
         g.attrBytes = AttributeKept() ? pixels + 8 : 0;
         // An ink row holds the page's width scaled to the output; halftoning

@@ -207,6 +207,10 @@ auto UpperSkip(bool defer, int minimum, int pageLength = 60) {
     };
 }
 
+auto Step(int t) {
+    return [=](ovcg::tagHTINITSTRUCT& i, RecordingOutModule&) { i.reduce_step = t; };
+}
+
 std::vector<PBand> Alternating(unsigned bands, unsigned width) {
     std::vector<PBand> v;
     for (unsigned i = 0; i < bands; ++i) v.push_back({i, 1, i % 2 ? tagRECT{0, 0, width, 0} : tagRECT{}});
@@ -230,6 +234,17 @@ TEST_F(IntentXParallelTest, PrintsWhatTheSerialPathPrints) {
          [](ovcg::tagHTINITSTRUCT& i, RecordingOutModule&) { i.reduce_step = 2; }, {7, 7, 1, false}, 2, 22},
         {"reduce step 2, R = 3", 2, 2160, {{0, 33}},
          [](ovcg::tagHTINITSTRUCT& i, RecordingOutModule&) { i.reduce_step = 2; }},
+        // A reduction step takes every t-th pixel of each band's window.
+        {"reduce step 2, windows changing, an odd page", 3, 720, FrontEndBands(90, 3, 21), Step(2),
+         {7, 7, 1, false}, 2, 21},
+        {"reduce step 4, R = 3, windows changing", 2, 2160, FrontEndBands(60, 2, 21), Step(4), {7, 7, 1, false}, 1,
+         21},
+        {"reduce step 2, windows at the right edge", 4, 1440,
+         {{0, 30, {13, 2, 20, 29}}, {30, 9, {17, 0, 20, 9}}, {39, 7, {19, 0, 20, 7}}}, Step(2), {7, 7, 1, false}, 2},
+        {"reduce step 3, gray, windows changing", 1, 720, FrontEndBands(50, 2, 20), Step(3), {0, 0, 1, false}},
+        {"reduce step 2, 16-bit RGB, windows changing", 2, 720, FrontEndBands(40, 2, 20), Step(2), rgb16},
+        {"reduce step 2, direct ink planes, windows changing", 4, 720, FrontEndBands(60, 2, 21), Step(2), ink4, 2,
+         21},
         {"clips mid-band from odd rows", 4, 720, {{0, 64, {3, 5, 17, 41}}, {64, 30, {0, 11, 20, 29}}},
          nullptr, {7, 7, 1, false}, 2},
         {"clips mid-band, R = 3", 3, 2160, {{0, 40, {1, 3, 20, 38}}, {40, 9, {0, 0, 5, 1}}}, nullptr,
