@@ -1,13 +1,15 @@
 // A colour page by hybrid error diffusion through the band driver: A1 width
 // at 720 dpi (16838 pixels), 2000 rows of RGBX, N inks of two-bit dots. The
 // serial path (one engine call converts and halftones every ink) against the
-// parallel one (the calling thread converts, one worker per ink halftones).
-// The bench engine converts by table look-up (RGB to N inks through 4096
-// nodes) and halftones each ink by one-dimensional error diffusion; both
-// paths print the same dots. Arguments: N and the band's rows (2 as the
-// front end sends bands, 50 and 500 for taller ones, where the wait for every
-// worker at a band's end counts less). Times are wall-clock; the counters
-// give both paths' page times and speed-up = serial / parallel.
+// parallel one (the workers convert and halftone each ink with its own
+// instance; the calling thread hands the rows on). The bench engine converts
+// by table look-up (RGB to N inks through 4096 nodes) and halftones each ink
+// by one-dimensional error diffusion; both paths print the same dots.
+// Arguments: N, the cores (the parallel page's threads are pinned to that
+// many CPUs and the band driver runs one worker less; the serial page runs on
+// one) and the band's rows (2 as the front end sends bands, 500 for taller
+// ones). Times are wall-clock; the counters give both paths' page times and
+// speed-up = serial / parallel.
 #include <benchmark/benchmark.h>
 
 #include <chrono>
@@ -15,12 +17,12 @@
 #include <cstring>
 #include <memory>
 #include <random>
-#include <thread>
 #include <vector>
 
 #include "engine/hxr_dll.h"
 #include "engine/out_module.h"
 #include "engine/plimo_buffer.h"
+#include "cpu_pin.h"
 #include "halftoning/intent_x.h"
 
 namespace {
@@ -180,7 +182,7 @@ public:
 
 class HybridPage {
 public:
-    HybridPage(unsigned inks, bool parallel, unsigned bandRows) : m_bandRows(bandRows) {
+    HybridPage(unsigned inks, unsigned workers, unsigned bandRows) : m_bandRows(bandRows) {
         g_inks = inks;
         if (g_lut.empty()) {
             std::mt19937 rng(7);
@@ -190,7 +192,7 @@ public:
         m_buffer = std::make_unique<CPlimoBuffer>(int(inks), 2, 0, kWidth, tagPOINT{720, 720}, tagPOINT{720, 720},
                                                   2, 1);
         m_ht.version = 5;
-        m_ht.halftone_type = parallel ? 6 : 3;
+        m_ht.halftone_type = 6;
         m_ht.gamma = 100;
         m_init.src_format = 7;
         m_init.color_type = 7;
@@ -206,7 +208,7 @@ public:
         m_init.band_rows = 2;
         m_init.reduce_step = 1;
         m_init.prt_resolution = m_init.src_resolution = tagPOINT{720, 720};
-        m_x = std::make_unique<ovcg::CIntentX>(&m_init);
+        m_x = std::make_unique<ovcg::CIntentX>(&m_init, workers);
         // One band of random RGBX pixels serves every band (RGBX needs no
         // conversion in place, so it stays as it is).
         std::mt19937 rng(11);
@@ -241,10 +243,16 @@ private:
 // Serial and parallel pages alternately, so that both meet the same load;
 // the iteration time is the parallel page's.
 void BM_HybridPage(benchmark::State& state) {
-    const unsigned inks = unsigned(state.range(0)), band = unsigned(state.range(1));
-    HybridPage serial(inks, false, band), parallel(inks, true, band);
-    // Warm-up; the parallel page's pool starts here.
-    if (serial.Print() != 0 || parallel.Print() != 0) {
+    const unsigned inks = unsigned(state.range(0)), cores = unsigned(state.range(1)), band = unsigned(state.range(2));
+    HybridPage serial(inks, 0, band), parallel(inks, cores - 1, band);
+    const auto print = [](HybridPage& page, unsigned on) {
+        const cpu_set_t old = ovcg_bench::Pin(int(on));
+        const int r = page.Print();
+        ovcg_bench::Unpin(old);
+        return r;
+    };
+    // Warm-up; the parallel page's workers start here.
+    if (print(serial, 1) != 0 || print(parallel, cores) != 0) {
         state.SkipWithError("the page failed");
         return;
     }
@@ -252,9 +260,9 @@ void BM_HybridPage(benchmark::State& state) {
     std::chrono::duration<double> serialTime{0}, parallelTime{0};
     for (auto _ : state) {
         const auto t0 = Clock::now();
-        const int a = serial.Print();
+        const int a = print(serial, 1);
         const auto t1 = Clock::now();
-        const int b = parallel.Print();
+        const int b = print(parallel, cores);
         const auto t2 = Clock::now();
         if (a != 0 || b != 0) state.SkipWithError("the page failed");
         serialTime += t1 - t0;
@@ -265,15 +273,16 @@ void BM_HybridPage(benchmark::State& state) {
     state.counters["serial_ms"] = serialTime.count() * 1e3 / n;
     state.counters["parallel_ms"] = parallelTime.count() * 1e3 / n;
     state.counters["speedup"] = serialTime.count() / parallelTime.count();
-    state.counters["cores"] = std::thread::hardware_concurrency();
+    const cpu_set_t old = ovcg_bench::Pin(int(cores));
+    state.counters["cpus"] = ovcg_bench::PinnedCpus();
+    ovcg_bench::Unpin(old);
 }
 
-// The bench engine's two kernels on one row: the conversion to N inks (the
-// calling thread's share of the parallel path) and one ink's diffusion (a
-// worker's). The parallel path cannot beat serial / max(the two).
+// The bench engine's two kernels on one row: the conversion to N inks and
+// one ink's diffusion, the two kinds of task the workers take.
 void BM_HybridKernels(benchmark::State& state) {
     const unsigned inks = unsigned(state.range(1));
-    HybridPage page(inks, false, 1);  // the tables
+    HybridPage page(inks, 0, 1);  // the tables
     _HXR_IMAGE_INFO image{};
     image.pixelOffset = 4;
     BenchInstance in{image, inks, std::vector<uint8_t>(size_t{inks} * (kWidth + 1)), std::vector<uint16_t>(kWidth + 1)};
@@ -295,8 +304,8 @@ void BM_HybridKernels(benchmark::State& state) {
 BENCHMARK(BM_HybridKernels)->ArgNames({"diffuse", "inks"})->Args({0, 1})->Args({0, 8})->Args({1, 1});
 
 BENCHMARK(BM_HybridPage)
-    ->ArgNames({"inks", "band"})
-    ->ArgsProduct({{1, 2, 4, 8}, {2, 50, 500}})
+    ->ArgNames({"inks", "cores", "band"})
+    ->ArgsProduct({{1, 2, 4, 8}, {2, 4, 8}, {2, 500}})
     ->UseManualTime()
     ->Unit(benchmark::kMillisecond);
 

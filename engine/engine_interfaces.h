@@ -229,6 +229,10 @@ public:
     virtual int ResetPageLength(int length) = 0;
     // The page's output colour order (32 bytes).
     virtual int GetHalftoneColor(uint8_t* order) = 0;
+    // Hands on the rows of the page a parallel band driver still holds, as
+    // a job that ends inside a page must (they would have gone out with
+    // their bands serially): 0 or the code of the first that fails.
+    virtual int FlushHeldRows() { return 0; }
 };
 
 // A band (or a block of lines) handed to a level-3 encode buffer: the pixels
@@ -374,6 +378,11 @@ public:
     // serial band driver CIntentX.
     virtual std::unique_ptr<IHalftoner> CreateHalftoner(bool level3, const tagHTINITSTRUCT* init,
                                                         int rotation, int overprint) = 0;
+    // Whether CreateHalftoner would build an object from the record, found
+    // without building it and without sending anything; with anyDocType
+    // under any document type a page may give. 0 or the code the object's
+    // constructor would give. Parts that cannot tell answer 0.
+    virtual int ProbeHalftoner(const tagHTINITSTRUCT* /*init*/, bool /*anyDocType*/) { return 0; }
     // Null for an unknown selector.
     virtual std::unique_ptr<CTRAQ3V1> CreateLevel3Records(uint16_t selector, const tagPRTSTRUCT3_12& job) = 0;
     virtual std::unique_ptr<IEncodeBuffer> CreateEncodeBuffer(uint16_t selector, CPlimoSpooler* spooler,

@@ -242,11 +242,15 @@ int CPlimo::InitJobSteps(tagPRTSTRUCT3_12* job, tagOPTION* options) {
     }
     if (copyFailure) return copyFailure;
 
+    int r = 0;
     switch (m_level) {
-        case CommandLevel::kLevel3: return InitJob_TRAQ3();
-        case CommandLevel::kPageLanguage: return InitJob_TRAQAGE();
+        case CommandLevel::kLevel3: r = InitJob_TRAQ3(); break;
+        case CommandLevel::kPageLanguage: r = InitJob_TRAQAGE(); break;
         default: return InitJob_TRAQ2(options->lpszMW_File);
     }
+    // These levels send nothing until the first page: a job that no page
+    // could print is refused now, before a byte of it is written.
+    return r ? r : ProbeJobPages();
 }
 
 int CPlimo::CopyName(const char* s, std::string* out, bool* present) {
@@ -450,6 +454,9 @@ int CPlimo::DestroySteps() {
         if (int r = EndPage(0, true)) return r;
     }
     int result = 0;
+    // A page left open ends here: rows its bands still hold go out before
+    // the document's end, where the serial path would have sent them.
+    if (m_pageOpen && m_halftoner) result = m_halftoner->FlushHeldRows();
     if (!m_resetting && m_mwcmd) {
         std::vector<uint32_t> reduced(m_dotCount.size());
         for (size_t i = 0; i < m_dotCount.size(); ++i) reduced[i] = SaturateU32(m_dotCount[i] / 10);
@@ -660,6 +667,57 @@ void CPlimo::SetCDG(int halftone, int correction) {
                             static_cast<int>(sizeof values / sizeof values[0]));
 }
 
+int CPlimo::ProbeJobPages() {
+    const tagHTSTRUCT3_5 kept = m_ht;
+    // A page record that chooses nothing: what remains is the print mode's.
+    m_ht = tagHTSTRUCT3_5{};
+    m_ht.version = OVCG_HTSTRUCT3_VERSION;
+    int h = 0, c = 0;
+    ResolvePage(&h, &c);
+    m_ht.color_correction = c;
+    // The halftone types a page record may ask for, when the print mode
+    // does not fix one.
+    static constexpr int kHalftoneTypes[] = {3, 5, 6, 1, 2, 4};
+    const bool fixed = m_prtMode->Info().halftone_type_override != -1;
+    int result = kPlimoNoGenerator;
+    for (const int t : kHalftoneTypes) {
+        m_ht.halftone_type = fixed ? h : t;
+        const int r = ProbePage(true);
+        if (r == 0) {
+            result = 0;
+            break;
+        }
+        // A type the path cannot carry says less than why another failed.
+        if (result == kPlimoNoGenerator) result = r;
+        if (fixed) break;
+    }
+    m_ht = kept;
+    return result;
+}
+
+int CPlimo::ProbePage(bool anyDocType) {
+    const tagPRTINFOSTRUCT& info = m_prtMode->Info();
+    if (!Given16(info.head_id_bytes[0])) return kPlimoHeadSelection;
+    FillHalftoneInit(false);
+    if (m_htInit.composite_black == 1 && (m_ht.color_correction == 10 || m_ht.color_correction == 11))
+        return kPlimoNoGenerator;
+    if (m_level == CommandLevel::kLevel3) {
+        // The printer halftones level-3 pages itself: the quality record
+        // must carry the page's halftone, and the encode buffer take the
+        // band format (the level-3 object's own refusals, found before it
+        // sends its records).
+        unsigned char code = 0;
+        if (!m_records || !m_records->bSelectHalftone(m_htInit.color_type, m_ht.halftone_type, &code))
+            return kPlimoNoGenerator;
+        const int32_t resolution = std::max(m_htInit.src_resolution.x, m_htInit.src_resolution.y);
+        if (!m_encode || !m_encode->bInitEncodeBuffa(resolution > 0 ? static_cast<unsigned>(resolution) : 0u,
+                                                     m_htInit.src_format, m_htInit.ink_set_id,
+                                                     m_htInit.prt_resolution))
+            return kPlimoConstructionFailed;
+    }
+    return m_parts->ProbeHalftoner(&m_htInit, anyDocType);
+}
+
 int CPlimo::SetBRS() {
     // The correction session runs only on raster calibration that the
     // generation session could produce from the tool's raster data; without
@@ -706,6 +764,22 @@ int CPlimo::InitPage(const tagHTSTRUCT3_5* halftone) {
     m_prtMode->RefreshInitPage(m_ht.color_correction);
     int h = 0, c = 0;
     ResolvePage(&h, &c);
+
+    // The page that builds the halftoning object decides it for the job: on
+    // the levels that send the document start here, a page record that
+    // cannot build it is refused before anything is sent.
+    if (m_level != CommandLevel::kLevel2 && !m_pageOpen && !m_halftoner) {
+        // No object exists yet that holds the kept TNMX copy.
+        m_ht.halftone_type = h;
+        m_ht.color_correction = c;
+        if (halftone->lpTNMX_params) {
+            m_tnmx = *halftone->lpTNMX_params;
+            m_ht.lpTNMX_params = &m_tnmx;
+        }
+        const int r = ProbePage(false);
+        m_ht = r ? kept : *halftone;
+        if (r) return Fail(r);
+    }
 
     if (!m_firstPageSent) {
         SetCDG(h, c);
@@ -758,7 +832,7 @@ int CPlimo::InitPage(const tagHTSTRUCT3_5* halftone) {
     return StartNewPage();
 }
 
-void CPlimo::FillHalftoneInit() {
+void CPlimo::FillHalftoneInit(bool forPage) {
     const tagPRTINFOSTRUCT& info = m_prtMode->Info();
     const tagPRTSTRUCT3_12& pj = m_prtMode->Job();
     tagHTINITSTRUCT& t = m_htInit;
@@ -799,9 +873,10 @@ void CPlimo::FillHalftoneInit() {
     SetBorderInfo(&borderIn, border, &t.border_flags);
     t.border_rect = tagRECT{static_cast<uint32_t>(border[0]), static_cast<uint32_t>(border[1]),
                             static_cast<uint32_t>(border[2]), static_cast<uint32_t>(border[3])};
-    m_emptyPage = t.cl_mode == 2 || (m_ht.lpTNMX_params && m_ht.lpTNMX_params->highlight_point != 0 &&
-                                     !info.mw_type_flags[kMwTnmxHpat]);
-    t.empty_page = m_emptyPage ? 1u : 0u;
+    t.empty_page = (t.cl_mode == 2 || (m_ht.lpTNMX_params && m_ht.lpTNMX_params->highlight_point != 0 &&
+                                       !info.mw_type_flags[kMwTnmxHpat]))
+                       ? 1u
+                       : 0u;
 
     t.rsc_file = NameOrNull(m_rscFile, m_hasRscFile);
     t.layout_offset = m_hasTrim ? m_trim.layout_offset : tagPOINT{0, 0};
@@ -822,7 +897,7 @@ void CPlimo::FillHalftoneInit() {
     t.mw_cmd = m_mwcmd ? m_mwcmd->Native() : nullptr;
     t.reduce_step = info.dot_count_scale;
     t.sixteen_bit = m_sixteenBit ? 1u : 0u;
-    t.cid_data = (m_isvTool && m_isvTool->OpenCidFile()) ? m_isvTool->CidData() : nullptr;
+    t.cid_data = (forPage && m_isvTool && m_isvTool->OpenCidFile()) ? m_isvTool->CidData() : nullptr;
     t.unit_number = PackedHeadSelectors();
     t.dot_counting = m_dotCounting ? 1u : 0u;
 }
@@ -847,7 +922,8 @@ int CPlimo::StartNewPage() {
     }
     std::fill(m_pageDots.begin(), m_pageDots.end(), 0);
 
-    FillHalftoneInit();
+    FillHalftoneInit(true);
+    m_emptyPage = m_htInit.empty_page != 0;
 
     if (m_cdg) {
         m_cdg->SetHalftoneInfo(m_ht.halftone_type, m_ht.color_correction);
@@ -887,6 +963,11 @@ int CPlimo::StartNewPage() {
             m_halftoner = m_parts->CreateHalftoner(level3, &m_htInit, m_ht.doRotation, overprint);
         } catch (int code) {
             return Fail(code);
+        } catch (EngineMessage message) {
+            // A level-3 object sends its quality record and the printer's
+            // package as it is built: the caller's output failing there is a
+            // failed send of the page start, not a failed construction.
+            return Fail(std::strcmp(message, kSpoolerException) == 0 ? kPlimoSendFailed : kPlimoConstructionFailed);
         } catch (...) {
             return Fail(kPlimoConstructionFailed);
         }

@@ -1,6 +1,9 @@
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
+#include <mutex>
 #include <new>
+#include <thread>
 
 #include "frontend/context.h"
 #include "frontend/heap.h"
@@ -14,6 +17,92 @@ using namespace ovcg::frontend;
 namespace {
 
 ovcg_context* lp_info = nullptr;
+
+// ---- The claim of the context ----------------------------------------------
+// One context serves the process, and a caller may drive it from any thread,
+// but never from two at once. Every entry point that touches the context
+// first claims it for the call: a call made while another call is inside the
+// library (any thread, the output function's own included), or while another
+// thread's job is open, is refused with OVCG_ERR_ARGUMENT and touches
+// nothing. An open job belongs to the thread that started it until its
+// ovcgEndJob (or ovcgRelease) returns.
+//
+// Options: a start is refused as well when, since the starting thread's
+// first option call of this try, another thread set options or one of the
+// thread's own option calls was refused: the job would not print the
+// options that thread chose. A try ends with the thread's next ovcgStartJob,
+// whatever its result. A thread that sets no options starts with the
+// options as they stand.
+std::mutex g_claim;           // guards the fields below
+std::thread::id g_inside;     // the thread inside an entry point, if any
+std::thread::id g_job_owner;  // the thread whose job is open, if any
+std::thread::id g_option_writer;
+uint64_t g_option_series = 0;  // counts changes of the option writer
+uint64_t g_generation = 0;     // counts contexts; older tries are void
+
+// The calling thread's try: the option series of its first option call since
+// its last start, and whether an option call of it was refused since.
+struct OptionTry {
+    uint64_t generation = 0;
+    uint64_t series = 0;  // 0: no option set in this try
+    bool broken = false;
+};
+thread_local OptionTry t_try;
+
+class ContextClaim {
+public:
+    ContextClaim() {
+        const std::lock_guard<std::mutex> lock(g_claim);
+        const std::thread::id self = std::this_thread::get_id();
+        if (g_inside != std::thread::id{}) return;
+        if (g_job_owner != std::thread::id{} && g_job_owner != self) return;
+        g_inside = self;
+        held_ = true;
+    }
+    ~ContextClaim() {
+        if (!held_) return;
+        const std::lock_guard<std::mutex> lock(g_claim);
+        g_inside = std::thread::id{};
+    }
+    ContextClaim(const ContextClaim&) = delete;
+    ContextClaim& operator=(const ContextClaim&) = delete;
+    explicit operator bool() const { return held_; }
+
+    // The job opened by this call belongs to its thread; or it ended.
+    void own_job(bool open) {
+        const std::lock_guard<std::mutex> lock(g_claim);
+        g_job_owner = open ? std::this_thread::get_id() : std::thread::id{};
+    }
+
+private:
+    bool held_ = false;
+};
+
+// An option call of the calling thread: `taken` when the claim let it
+// through (whatever the call's own result).
+void note_option_call(bool taken) {
+    const std::lock_guard<std::mutex> lock(g_claim);
+    if (t_try.generation != g_generation) t_try = OptionTry{g_generation, 0, false};
+    if (!taken) {
+        t_try.broken = true;
+        return;
+    }
+    const std::thread::id self = std::this_thread::get_id();
+    if (g_option_writer != self) {
+        g_option_writer = self;
+        ++g_option_series;
+    }
+    if (t_try.series == 0) t_try.series = g_option_series;
+}
+
+// Ends the calling thread's try: true when the options stand as it set them.
+bool end_option_try() {
+    const std::lock_guard<std::mutex> lock(g_claim);
+    const OptionTry t = t_try;
+    t_try = OptionTry{};
+    if (t.generation != g_generation) return true;
+    return !t.broken && (t.series == 0 || t.series == g_option_series);
+}
 
 void release_page_objects(ovcg_context* c) {
     ovcg_raster_free(c->writer);
@@ -123,12 +212,37 @@ int32_t pipeRasterOut(void* ctx, const uint8_t* line, uint32_t length, uint32_t 
 // ---- Entry points -------------------------------------------------------------
 
 
+namespace {
+
+// Frees the context and whatever the caller left open with it.
+void release_context(ContextClaim& claim) {
+    ovcg_context* c = lp_info;
+    if (!c) return;
+    if (c->page_open) release_page_objects(c);
+    if (c->job_open) ji_DestroyJob(c->job);
+    claim.own_job(false);
+    release_band_buffer(c);
+    ovcg_free(c->resource_path);
+    c->handler->FreePrintParam(&c->job_record, &c->halftone, &c->page);
+    c->~ovcg_context();
+    ovcg_free(c);
+    lp_info = nullptr;
+}
+
+}  // namespace
+
 int32_t ovcgInitialize(const char* model, const ovcg_callbacks* callbacks) {
     if (!callbacks || !callbacks->allocate || !callbacks->release) return OVCG_ERR_CALLBACKS;
     for (void* slot : callbacks->reserved)
         if (!slot) return OVCG_ERR_CALLBACKS;
+    ContextClaim claim;
+    if (!claim) return OVCG_ERR_ARGUMENT;
     // A second initialisation starts afresh rather than leak the first context.
-    if (lp_info) ovcgRelease();
+    release_context(claim);
+    {
+        const std::lock_guard<std::mutex> lock(g_claim);
+        ++g_generation;
+    }
     ovcg_heap_set_extern_functions(callbacks->allocate, callbacks->release);
     void* mem = ovcg_malloc(sizeof(ovcg_context));
     if (!mem) return OVCG_ERR_NO_MEMORY;
@@ -140,17 +254,9 @@ int32_t ovcgInitialize(const char* model, const ovcg_callbacks* callbacks) {
 }
 
 int32_t ovcgRelease(void) {
-    ovcg_context* c = lp_info;
-    if (!c) return OVCG_OK;
-    // Whatever the caller left open goes with the context.
-    if (c->page_open) release_page_objects(c);
-    if (c->job_open) ji_DestroyJob(c->job);
-    release_band_buffer(c);
-    ovcg_free(c->resource_path);
-    c->handler->FreePrintParam(&c->job_record, &c->halftone, &c->page);
-    c->~ovcg_context();
-    ovcg_free(c);
-    lp_info = nullptr;
+    ContextClaim claim;
+    if (!claim) return OVCG_ERR_ARGUMENT;
+    release_context(claim);
     return OVCG_OK;
 }
 
@@ -160,6 +266,9 @@ void ovcgGetVersion(uint32_t* major, uint32_t* minor) {
 }
 
 int32_t ovcgSetResource(int32_t kind, const char* path) {
+    ContextClaim claim;
+    note_option_call(static_cast<bool>(claim));
+    if (!claim) return OVCG_ERR_ARGUMENT;
     if (!lp_info || !path || kind != OVCG_RESOURCE_FILE) return OVCG_ERR_ARGUMENT;
     size_t n = std::strlen(path);
     auto* copy = static_cast<char*>(ovcg_malloc(n + 1));
@@ -171,23 +280,28 @@ int32_t ovcgSetResource(int32_t kind, const char* path) {
 }
 
 int32_t ovcgGetOptionList(uint32_t* count, const char** names) {
-    if (!lp_info) return OVCG_ERR_ARGUMENT;
+    ContextClaim claim;
+    if (!claim || !lp_info) return OVCG_ERR_ARGUMENT;
     return lp_info->handler->GetOptionList(count, names);
 }
 
 int32_t ovcgGetChoiceList(const char* option, uint32_t* count, const char** names) {
-    if (!lp_info) return OVCG_ERR_ARGUMENT;
+    ContextClaim claim;
+    if (!claim || !lp_info) return OVCG_ERR_ARGUMENT;
     return lp_info->handler->GetChoiceList(option, count, names);
 }
 
 int32_t ovcgSetPrintOption(const char* option, const char* choice) {
-    if (!lp_info || !option || !choice) return OVCG_ERR_ARGUMENT;
+    ContextClaim claim;
+    note_option_call(static_cast<bool>(claim));
+    if (!claim || !lp_info || !option || !choice) return OVCG_ERR_ARGUMENT;
     lp_info->handler->SetOptionChoiceByOrder(option, choice);
     return OVCG_OK;
 }
 
 int32_t ovcgGetPageAttribute(uint32_t which, uint32_t* value) {
-    if (!lp_info || !value) return OVCG_ERR_ARGUMENT;
+    ContextClaim claim;
+    if (!claim || !lp_info || !value) return OVCG_ERR_ARGUMENT;
     switch (which) {
         case OVCG_PAGE_WIDTH: *value = lp_info->page.word[kPageWidth]; return OVCG_OK;
         case OVCG_PAGE_HEIGHT: *value = lp_info->page.word[kPageHeight]; return OVCG_OK;
@@ -198,6 +312,9 @@ int32_t ovcgGetPageAttribute(uint32_t which, uint32_t* value) {
 }
 
 int32_t ovcgStartJob(ovcg_output_fn output, const char* job_id) {
+    const bool options_intact = end_option_try();
+    ContextClaim claim;
+    if (!claim || !options_intact) return OVCG_ERR_ARGUMENT;
     ovcg_context* c = lp_info;
     if (!c || !output || !job_id) return OVCG_ERR_ARGUMENT;
     if (strnlen(job_id, kJobIdMax + 1) > kJobIdMax) return OVCG_ERR_ARGUMENT;
@@ -228,10 +345,13 @@ int32_t ovcgStartJob(ovcg_output_fn output, const char* job_id) {
     release_band_buffer(c);
     if (r != 0) return OVCG_ERR_ENGINE;
     c->job_open = true;
+    claim.own_job(true);
     return OVCG_OK;
 }
 
 int32_t ovcgStartPage(void) {
+    ContextClaim claim;
+    if (!claim) return OVCG_ERR_ARGUMENT;
     ovcg_context* c = lp_info;
     if (!c || !c->job_open || c->page_open) return OVCG_ERR_ARGUMENT;
     c->band = {0, 0, 0, 0};
@@ -262,6 +382,8 @@ int32_t ovcgStartPage(void) {
 }
 
 int32_t ovcgRasterOut(const uint8_t* line, int32_t length, int32_t) {
+    ContextClaim claim;
+    if (!claim) return OVCG_ERR_ARGUMENT;
     ovcg_context* c = lp_info;
     if (!c || length < 0 || !line) return OVCG_ERR_ARGUMENT;
     if (!c->page_open) return OVCG_OK;
@@ -269,9 +391,9 @@ int32_t ovcgRasterOut(const uint8_t* line, int32_t length, int32_t) {
     return ovcg_raster_print(c->writer, line, length, 0, &taken);
 }
 
-int32_t ovcgEndPage(int32_t abort_page) {
-    ovcg_context* c = lp_info;
-    if (!c || !c->page_open) return OVCG_ERR_ARGUMENT;
+namespace {
+
+int32_t end_page(ovcg_context* c, int32_t abort_page) {
     ++c->page.word[kPageCounter];
     int32_t taken = 0;
     ovcg_raster_print(c->writer, nullptr, 0, 0, &taken);
@@ -286,12 +408,25 @@ int32_t ovcgEndPage(int32_t abort_page) {
     return (r != 0 || band_result != 0) ? OVCG_ERR_ENGINE : OVCG_OK;
 }
 
+}  // namespace
+
+int32_t ovcgEndPage(int32_t abort_page) {
+    ContextClaim claim;
+    if (!claim) return OVCG_ERR_ARGUMENT;
+    ovcg_context* c = lp_info;
+    if (!c || !c->page_open) return OVCG_ERR_ARGUMENT;
+    return end_page(c, abort_page);
+}
+
 int32_t ovcgEndJob(void) {
+    ContextClaim claim;
+    if (!claim) return OVCG_ERR_ARGUMENT;
     ovcg_context* c = lp_info;
     if (!c || !c->job_open) return OVCG_ERR_ARGUMENT;
-    if (c->page_open) ovcgEndPage(1);  // a page left open is abandoned
+    if (c->page_open) end_page(c, 1);  // a page left open is abandoned
     int32_t r = ji_DestroyJob(c->job);
     c->job_open = false;
+    claim.own_job(false);
     release_band_buffer(c);
     if (r != 0) return OVCG_ERR_ENGINE;
     return EndJob();

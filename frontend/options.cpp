@@ -2,7 +2,6 @@
 
 #include <strings.h>
 
-#include <cctype>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -468,46 +467,13 @@ void log_handler(const char* option, int32_t value) {
     std::fprintf(stderr, "DEBUG: filter, WW_DEFINE_PARAM_HANDLER(%s=%d)\n", option, value);
 }
 
-// Dots at 300 dpi for a size in some unit, rounded; -1 when absurd (negative,
-// not a number, or far beyond any paper).
-int64_t to_dots(double dots) {
-    const double d = dots + 0.5;
-    if (!(d >= 0.0) || d > 1e9) return -1;
-    return static_cast<int64_t>(d);
-}
-
-// "<w>x<h><unit>": the two numbers in any form a C float conversion reads
-// (signs, exponents, leading blanks), the unit "in", "cm", "mm" or, for any
-// other text, points.
+// "<w>x<h><unit>" (custom_size.h): stores the size and gives kCustomPaper,
+// or kUnset for a text that is no size or a size outside the limits.
 int32_t parse_custom_size(const char* size_text) {
-    char text[kPaperChoiceMax + 1];
-    size_t n = 0;
-    for (; size_text[n] && n < kPaperChoiceMax; ++n)
-        text[n] = static_cast<char>(std::tolower(static_cast<unsigned char>(size_text[n])));
-    text[n] = '\0';
-
-    float w = 0, h = 0;
-    int used = -1;
-    if (std::sscanf(text, "%fx%f%n", &w, &h, &used) != 2) return kUnset;
-    const char* unit = used >= 0 ? text + used : text + n;
-    int64_t wd, hd;
-    if (std::strstr(unit, "in")) {
-        wd = to_dots(static_cast<double>(w) * 300);
-        hd = to_dots(static_cast<double>(h) * 300);
-    } else if (std::strstr(unit, "cm")) {
-        wd = to_dots(static_cast<double>(w) * 0.3937 * 300);
-        hd = to_dots(static_cast<double>(h) * 0.3937 * 300);
-    } else if (std::strstr(unit, "mm")) {
-        wd = to_dots(static_cast<double>(w) * 0.03937 * 300);
-        hd = to_dots(static_cast<double>(h) * 0.03937 * 300);
-    } else {  // points of 1/72 inch
-        wd = to_dots(static_cast<double>(w) * 300 / 72);
-        hd = to_dots(static_cast<double>(h) * 300 / 72);
-    }
-    if (wd < kCustomWidthMin || wd > kCustomWidthMax) return kUnset;
-    if (hd < kCustomHeightMin || hd > kCustomHeightMax) return kUnset;
-    ww_CustomPageSizeWidth = static_cast<uint32_t>(wd);
-    ww_CustomPageSizeHeight = static_cast<uint32_t>(hd);
+    CustomSizeDots size;
+    if (!custom_size_dots(size_text, &size) || !size.fits()) return kUnset;
+    ww_CustomPageSizeWidth = static_cast<uint32_t>(size.width);
+    ww_CustomPageSizeHeight = static_cast<uint32_t>(size.height);
     return kCustomPaper;
 }
 

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <span>
 
+#include "frontend/custom_size.h"
 #include "ovcg/ovcg_records.h"
 
 namespace ovcg::frontend {
@@ -53,10 +54,6 @@ struct ww_resource_parameter {
 
 inline constexpr int32_t kUnset = -1;
 inline constexpr int32_t kCustomPaper = 256;
-inline constexpr int32_t kCustomWidthMin = 1261, kCustomWidthMax = 12960;
-inline constexpr int32_t kCustomHeightMin = 1800, kCustomHeightMax = 255118;
-// Longest PageSize choice the getter accepts (a longer one is refused).
-inline constexpr size_t kPaperChoiceMax = 255;
 // The mode-word bits the media table owns.
 inline constexpr uint32_t kMediaModeBits = OVCG_MW_MW | OVCG_MW_SP | OVCG_MW_HS;
 

@@ -66,6 +66,10 @@ constexpr std::array<int8_t, 89> kDocTypes = [] {
     return t;
 }();
 
+// Every engine document type a page can reach the engine with: the image of
+// kDocTypes, 0 included.
+constexpr int kEngineDocTypes[] = {0, 2, 4, 5, 6, 7, 9, 11, 12, 13, 14, 18};
+
 constexpr uint32_t kHtTypes[6] = {1, 0, 3, 4, 5, 6};
 
 uint32_t Le32(const uint8_t* p) {
@@ -261,6 +265,18 @@ std::unique_ptr<CBMPFormat> CHalftone::CreateCBMPFormat(int sourceFormat, int co
     return MakeConverter(SelectConverter(sourceFormat, colourType, monochrome), components, is16bit);
 }
 
+HtSpan CHalftone::EngineSpan(HtWindow w) const {
+    if (w.right <= w.left) return {};
+    const uint64_t t = m_step;
+    if (t == 1) return {w.left, w.right - w.left};
+    uint64_t first = (uint64_t{w.left} + t - 1) / t;
+    if (m_buffer->HConversion() == -1) first += first & 1;
+    // One past the last used pixel of the window.
+    const uint64_t end = (uint64_t{w.right} + t - 1) / t;
+    const uint64_t count = std::min<uint64_t>((w.right - w.left) / t, end > first ? end - first : 0);
+    return {static_cast<uint32_t>(first), static_cast<uint32_t>(count)};
+}
+
 uint64_t CHalftone::ScaleByOutput(uint64_t v) const {
     const uint64_t numerator = m_halftone.scale & 0xFFFFu;
     const int denominator = static_cast<int16_t>(m_halftone.scale >> 16);
@@ -312,17 +328,20 @@ int CHalftone::GetHXRHandle(void** handles, unsigned int channels, const int* do
     if (!handles) return kHtNullHandleList;
     if (channels > kMaxColours) return kHtUnsupported;
 
-    m_secondGiven = false;
-    if (docTypes && docTypes[0] != -1) m_halftone.docType = static_cast<unsigned>(GetDocType(docTypes[0]));
-    if (docTypes && docTypes[1] != -1) {
-        if (m_level3) return kHtSecondDocTypeLevel3;
-        m_option.secondDocType = static_cast<unsigned>(GetDocType(docTypes[1]));
-        m_secondGiven = true;
-    }
+    if (int r = SetDocTypes(docTypes)) return r;
     if (int r = HalftoneInit(handles)) return r;
-    if (GetHXRHtType() == 6)
+    if (GetHXRHtType() == 6) {
         for (unsigned i = 0; i < channels; ++i)
             if (int r = HalftoneInitInputInkEachChannel(&handles[1 + i], channels, i)) return r;
+        // The conversion instances take the records the main instance was
+        // made with (its document types after any retry) and the blobs,
+        // which live only for this call; they only convert, so they build
+        // no printer-side package.
+        for (unsigned i = 0; i < m_conversionCount && m_conversionSlots; ++i)
+            if (uint32_t r = static_cast<uint32_t>(
+                    CreateInstance(&m_conversionSlots[i], m_image, m_halftone, m_option, 1)))
+                return ConvertHXRError(r);
+    }
     if (m_level3)
         if (int r = OutputTRAQ3SLUT(handles)) return r;
     if (m_brs) {
@@ -332,24 +351,53 @@ int CHalftone::GetHXRHandle(void** handles, unsigned int channels, const int* do
     return 0;
 }
 
+int CHalftone::SetDocTypes(const int* docTypes) {
+    m_secondGiven = false;
+    if (docTypes && docTypes[0] != -1) m_halftone.docType = static_cast<unsigned>(GetDocType(docTypes[0]));
+    if (docTypes && docTypes[1] != -1) {
+        if (m_level3) return kHtSecondDocTypeLevel3;
+        m_option.secondDocType = static_cast<unsigned>(GetDocType(docTypes[1]));
+        m_secondGiven = true;
+    }
+    return 0;
+}
+
 int CHalftone::HalftoneInit(void** handles) {
     if (!handles) return kHtNullHandleList;
-    const int flags = m_level3 ? 3 : 1;
-    uint32_t r = static_cast<uint32_t>(CreateInstance(&handles[0], m_image, m_halftone, m_option, flags));
+    return CreateMainInstance(&handles[0], m_level3 ? 3 : 1, kDocTypeRetries);
+}
+
+int CHalftone::CreateMainInstance(void** handle, int flags, std::span<const int> retries) {
+    uint32_t r = static_cast<uint32_t>(CreateInstance(handle, m_image, m_halftone, m_option, flags));
     if (r == 0) return 0;
     // Other document types the engine may know the print mode under. A
     // candidate equal to both types of the first try is not tried again.
     const uint32_t first = m_halftone.docType;
     const uint32_t second = m_option.secondDocType;
-    for (int candidate : kDocTypeRetries) {
+    for (int candidate : retries) {
         const uint32_t c = static_cast<uint32_t>(candidate);
         if (c == first && c == second) continue;
         m_halftone.docType = c;
         if (m_secondGiven) m_option.secondDocType = c;
-        r = static_cast<uint32_t>(CreateInstance(&handles[0], m_image, m_halftone, m_option, flags));
+        r = static_cast<uint32_t>(CreateInstance(handle, m_image, m_halftone, m_option, flags));
         if (r == 0) return 0;
     }
     return ConvertHXRError(r);
+}
+
+int CHalftone::ProbePrintMode(const int* docTypes, bool anyDocType) {
+    struct Forget {
+        CHalftone* self;
+        ~Forget() { self->ForgetCreationBlobs(); }
+    } forget{this};
+    if (int r = SetDocTypes(docTypes)) return r;
+    // Output flags 0: the engine finds the print mode and reads its
+    // resources, and builds none of the job's data sets.
+    void* handle = nullptr;
+    const int r = anyDocType ? CreateMainInstance(&handle, 0, kEngineDocTypes)
+                             : CreateMainInstance(&handle, 0, kDocTypeRetries);
+    if (handle) m_dll->HXR_DeleteInstance(handle);
+    return r;
 }
 
 int CHalftone::HalftoneInitInputInkEachChannel(void** handle, unsigned int channels, unsigned int index) {
@@ -493,27 +541,34 @@ int CHalftone::ExpandGrayLine(int colourType, bool blackAndWhite, const unsigned
     }
 }
 
-int CHalftone::PrepareLines(unsigned int lines, unsigned char** lineData, unsigned char** attrData,
-                            unsigned int pixels) {
-    if (!lineData || lines < 1 || lines > kAttributeEntries || lines * m_planesPerLine > kPlaneEntries)
-        return kHtBadBand;
-    std::fill(std::begin(m_planes), std::end(m_planes), nullptr);
-    std::fill(std::begin(m_attrs), std::end(m_attrs), nullptr);
+bool CHalftone::FillPlaneLists(unsigned int lines, unsigned char* const* lineData, unsigned char* const* attrData,
+                               const void** planes, const unsigned char** attrs) const {
+    if (!lineData || lines < 1 || lines > kAttributeEntries || lines * m_planesPerLine > kPlaneEntries) return false;
+    std::fill(planes, planes + kPlaneEntries, nullptr);
+    std::fill(attrs, attrs + kAttributeEntries, nullptr);
     const bool gray = HasGrayExpansion();
     for (unsigned i = 0; i < lines; ++i) {
         unsigned char* line = lineData[i];
-        const void** e = &m_planes[i * m_planesPerLine];
+        const void** e = &planes[i * m_planesPerLine];
         for (unsigned c = 0; c < m_planesPerLine; ++c)
             e[c] = !line ? nullptr : m_colourType == 0 ? line : line + m_planeOffset + c;
         if (m_swapRB && !gray) std::swap(e[0], e[2]);
-        m_attrs[i] = attrData ? attrData[i] : nullptr;
+        attrs[i] = attrData ? attrData[i] : nullptr;
     }
-    if (!gray) {
+    return true;
+}
+
+void CHalftone::BinaFilter(unsigned char* line, unsigned int from, unsigned int to) const {
+    if (!line || m_colourType != 0 || m_init.bina_flag != 1 || HasGrayExpansion()) return;
+    for (unsigned x = from; x < to; ++x) line[x] = line[x] == 255 ? 255 : 0;
+}
+
+int CHalftone::PrepareLines(unsigned int lines, unsigned char** lineData, unsigned char** attrData,
+                            unsigned int pixels) {
+    if (!FillPlaneLists(lines, lineData, attrData, m_planes, m_attrs)) return kHtBadBand;
+    if (!HasGrayExpansion()) {
         // The black-and-white filter of gray jobs: anything not white prints.
-        if (m_colourType == 0 && m_init.bina_flag == 1)
-            for (unsigned i = 0; i < lines; ++i)
-                if (unsigned char* line = lineData[i])
-                    for (unsigned x = 0; x < pixels; ++x) line[x] = line[x] == 255 ? 255 : 0;
+        for (unsigned i = 0; i < lines; ++i) BinaFilter(lineData[i], 0, pixels);
         return 0;
     }
     if (lines > m_grayLines) return kHtBadBand;
@@ -535,8 +590,9 @@ int CHalftone::CallHXRHalftone(void* handle, unsigned int lines, unsigned char**
     if (m_right < m_left || m_left > kMaxInt || VConv(lines) > m_bandRows) return kHtBadBand;
     if (int r = PrepareLines(lines, lineData, attrData, pixels)) return r;
     int anyDot = 0;
+    const HtSpan span = EngineSpan({m_left, m_right});
     const uint32_t e = m_dll->HXR_Halftone(handle, m_outRows, &anyDot, m_planes, m_attrs[0] ? m_attrs : nullptr,
-                                           static_cast<int>((m_right - m_left) / m_step), static_cast<int>(m_left),
+                                           static_cast<int>(span.count), static_cast<int>(span.first),
                                            static_cast<int>(lines), static_cast<int>(m_rows - m_skip));
     if (e) return ConvertHXRError(e);
     if (anyDot) return SkipUpperProcess(handle);
@@ -547,43 +603,56 @@ int CHalftone::CallHXRConvertColor(void* handle, unsigned int lines, unsigned ch
                                    unsigned char** attrData, unsigned int pixels, unsigned char** inkRows,
                                    int row) {
     if (int64_t{m_skip} > row) return 0;
-    return ConvertColorRows(handle, lines, lineData, attrData, pixels, inkRows,
-                            static_cast<int>(row - static_cast<int64_t>(m_skip)));
-}
-
-int CHalftone::ConvertColorRows(void* handle, unsigned int lines, unsigned char** lineData,
-                                unsigned char** attrData, unsigned int pixels, unsigned char** inkRows,
-                                int engineRow) {
     if (m_right < m_left || m_left > kMaxInt) return kHtBadBand;
     if (int r = PrepareLines(lines, lineData, attrData, pixels)) return r;
     int start = 0;
     int length = 0;
+    const HtSpan span = EngineSpan({m_left, m_right});
     return ConvertHXRError(m_dll->HXR_ConvertColor(handle, inkRows, &start, &length, m_planes,
-                                                   m_attrs[0] ? m_attrs : nullptr,
-                                                   static_cast<int>((m_right - m_left) / m_step),
-                                                   static_cast<int>(m_left), static_cast<int>(lines), engineRow));
+                                                   m_attrs[0] ? m_attrs : nullptr, static_cast<int>(span.count),
+                                                   static_cast<int>(span.first), static_cast<int>(lines),
+                                                   static_cast<int>(row - static_cast<int64_t>(m_skip))));
+}
+
+int CHalftone::ConvertColorRows(void* handle, unsigned int lines, unsigned char* const* lineData,
+                                unsigned char* const* attrData, HtWindow window, unsigned char** inkRows,
+                                int engineRow) const {
+    if (window.right < window.left || window.left > kMaxInt || HasGrayExpansion()) return kHtBadBand;
+    const void* planes[kPlaneEntries];
+    const unsigned char* attrs[kAttributeEntries];
+    if (!FillPlaneLists(lines, lineData, attrData, planes, attrs)) return kHtBadBand;
+    int start = 0;
+    int length = 0;
+    const HtSpan span = EngineSpan(window);
+    return ConvertHXRError(m_dll->HXR_ConvertColor(handle, inkRows, &start, &length, planes,
+                                                   attrs[0] ? attrs : nullptr, static_cast<int>(span.count),
+                                                   static_cast<int>(span.first), static_cast<int>(lines), engineRow));
 }
 
 int CHalftone::CallHXRHalftoneHT(void* handle, unsigned int lines, unsigned char** inkRows,
                                  unsigned char** outRows, int row) {
     if (int64_t{m_skip} > row) return 0;
-    return HalftoneInkRows(handle, lines, inkRows, outRows, static_cast<int>(row - static_cast<int64_t>(m_skip)));
+    return HalftoneInkRows(handle, lines, inkRows, outRows, HtWindow{m_left, m_right},
+                           static_cast<int>(row - static_cast<int64_t>(m_skip)));
 }
 
 int CHalftone::HalftoneInkRows(void* handle, unsigned int lines, unsigned char** inkRows, unsigned char** outRows,
-                               int engineRow) const {
-    if (m_right < m_left) return kHtBadBand;
-    uint64_t width = m_right - m_left;
-    uint64_t x = m_left;
+                               HtWindow window, int engineRow) const {
+    if (window.right < window.left) return kHtBadBand;
+    // The ink rows hold the columns that the conversion of the same span
+    // wrote: the span scaled to the output.
+    const HtSpan span = EngineSpan(window);
+    uint64_t count = span.count;
+    uint64_t x = span.first;
     if (!DirectInkFormat(m_init.src_format)) {
-        width = ScaleByOutput(width);
+        count = ScaleByOutput(count);
         x = ScaleByOutput(x);
     }
-    if (width / m_step > kMaxInt || x > kMaxInt) return kHtBadBand;
+    if (count > kMaxInt || x > kMaxInt) return kHtBadBand;
     int anyDot = 0;
     return ConvertHXRError(m_dll->HXR_Halftone(handle, outRows, &anyDot, const_cast<const void**>(
                                                    reinterpret_cast<void**>(inkRows)),
-                                               nullptr, static_cast<int>(width / m_step), static_cast<int>(x),
+                                               nullptr, static_cast<int>(count), static_cast<int>(x),
                                                static_cast<int>(lines), engineRow));
 }
 

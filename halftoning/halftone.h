@@ -15,9 +15,10 @@
 // path's CallHXRConvertColor / CallHXRHalftoneHT) and RasterOut or
 // EmptyRasterOut; EndPage; GetDotCount when the job asks for ink use; the
 // owner deletes the engine instances (DeleteHXRHandle) before the object.
-// Threads: CallHXRHalftoneHT may run on several threads at once, one per
-// per-channel instance, while the calling thread uses the rest; it only
-// reads the band's window and the skip count, which stay fixed during a band.
+// Threads: ConvertColorRows and HalftoneInkRows may run on several threads
+// at once, each thread with an instance of its own, while the calling thread
+// uses the rest of the object; they read nothing that changes after
+// construction.
 //
 // Errors: the constructor throws an int (-204 unsupported record contents,
 // -205 no memory). Every other operation returns 0 or a code:
@@ -35,6 +36,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <span>
 
 #include "engine/engine_interfaces.h"
 #include "engine/platform.h"
@@ -74,6 +76,17 @@ struct HxrBrsHook {
     void* context;
 };
 
+// A band's horizontal window in source pixels: [left, right).
+struct HtWindow {
+    uint32_t left = 0, right = 0;
+};
+
+// The pixels the engine takes of a window, in its own pixels: with a
+// reduction step t the engine's pixel p is source pixel p x t.
+struct HtSpan {
+    uint32_t first = 0, count = 0;
+};
+
 class CHalftone {
 public:
     static constexpr unsigned kMaxColours = 12;
@@ -104,8 +117,18 @@ public:
     // docTypes[0] / [1]: the job's first and second document types, -1 for
     // none. The last argument is not read. -201 without a handle list, -204
     // for more than 12 channels.
+    // With conversion instances asked for (SetConversionInstances) and
+    // hybrid error diffusion, these are made last, from the main instance's
+    // records as its creation left them; a failure is mapped and returned.
     int GetHXRHandle(void** handles, unsigned int channels, const int* docTypes, const int* unused);
     int HalftoneInit(void** handles);
+    // Whether the engine knows a print mode for these records, found without
+    // building the job's data sets or sending anything: the document types
+    // as GetHXRHandle takes them, tried with the same retries, or with
+    // anyDocType with every document type a page can give. An instance made
+    // on the way is deleted at once. 0, -207 (a second document type in a
+    // level-3 job) or the mapped engine code of the last try.
+    int ProbePrintMode(const int* docTypes, bool anyDocType);
     int HalftoneInitInputInkEachChannel(void** handle, unsigned int channels, unsigned int index);
     int DeleteHXRHandle(void* handle);
 
@@ -125,15 +148,23 @@ public:
                             unsigned int pixels, unsigned char** inkRows, int row);
     int CallHXRHalftoneHT(void* handle, unsigned int lines, unsigned char** inkRows, unsigned char** outRows,
                           int row);
-    // The two calls above with the engine's row argument given, for a caller
-    // that has decided the rows' skip itself (the page row less the skip);
-    // neither reads the row counters. HalftoneInkRows reads only the window
-    // and the record copies, which stay fixed during a band, so the workers
-    // of the parallel path run it at once, each with its own instance.
-    int ConvertColorRows(void* handle, unsigned int lines, unsigned char** lineData, unsigned char** attrData,
-                         unsigned int pixels, unsigned char** inkRows, int engineRow);
+    // The two calls above for a caller that has decided the rows' skip
+    // itself (the engine's row argument: the page row less the skip) and
+    // gives the rows' window (source pixels). Neither touches the object's
+    // state: they read only what stays fixed from construction on, so the
+    // parallel path's threads run them at once, each with its own instance.
+    // ConvertColorRows leaves out the gray expansion and the bina filter
+    // (the parallel path has no gray expansion and filters its lines when
+    // it copies them, BinaFilter).
+    int ConvertColorRows(void* handle, unsigned int lines, unsigned char* const* lineData,
+                         unsigned char* const* attrData, HtWindow window, unsigned char** inkRows,
+                         int engineRow) const;
     int HalftoneInkRows(void* handle, unsigned int lines, unsigned char** inkRows, unsigned char** outRows,
-                        int engineRow) const;
+                        HtWindow window, int engineRow) const;
+    // The black-and-white filter of gray jobs (the init record's bina_flag)
+    // on bytes [from, to) of a line: anything not white prints. Nothing for
+    // other jobs, or with gray expansion (which filters as it expands).
+    void BinaFilter(unsigned char* line, unsigned int from, unsigned int to) const;
 
     // Hand `rows` rows just halftoned (or blank rows) through the upper skip
     // to the output module.
@@ -166,6 +197,13 @@ public:
     static std::unique_ptr<CBMPFormat> CreateCBMPFormat(int sourceFormat, int colourType, int monochrome,
                                                         int is16bit);
     static int IsEnableInstanceCache(const tagHTINITSTRUCT*) { return 0; }
+
+    // The engine's pixels of a window: every step-th source pixel is used,
+    // so they start at the window's first used pixel (with a step above 1 on
+    // an even one when two source pixels make a dot) and number
+    // (right - left) / step, none of them at or past the window's right
+    // edge. A step of 1 takes the window as it is.
+    HtSpan EngineSpan(HtWindow window) const;
 
     // v scaled by the output scale (word 9 of the halftone record):
     // ceil(v x numerator / denominator), in 64 bits.
@@ -228,6 +266,13 @@ protected:
     COutModule* OutModule() const { return m_out; }
     // The parallel path decides the skip from the source rows before the band.
     void SetSkipRows(uint32_t rows) { m_skip = rows; }
+    // `count` more instances that convert colours like the main one (the
+    // parallel path's conversion instances), made by GetHXRHandle into
+    // slots[0 .. count - 1]; the caller owns them.
+    void SetConversionInstances(void** slots, unsigned count) {
+        m_conversionSlots = slots;
+        m_conversionCount = count;
+    }
     // Takes back the last `rows` rows passed (at most all of them), so that
     // a call re-covers them: the four-line groups re-send blank rows of a
     // group as white lines. While the skip is open those rows were skipped
@@ -256,6 +301,10 @@ private:
     void FillOptionRecord();
     void AllocateGrayBuffers();
     void ForgetCreationBlobs();
+    // The engine's plane and attribute lists of `lines` lines (kPlaneEntries
+    // and kAttributeEntries entries); false for a line count they cannot take.
+    bool FillPlaneLists(unsigned int lines, unsigned char* const* lineData, unsigned char* const* attrData,
+                        const void** planes, const unsigned char** attrs) const;
     int PrepareLines(unsigned int lines, unsigned char** lineData, unsigned char** attrData, unsigned int pixels);
     // The upper skip's common step of RasterOut and EmptyRasterOut.
     int PassRows(void* handle, unsigned int rows, bool empty);
@@ -266,6 +315,11 @@ private:
     uint32_t VRatio(uint64_t rows) const;
     int CreateInstance(void** handle, const _HXR_IMAGE_INFO& image, const _HXR_HALFTONE_INFO& halftone,
                        const _HXR_OPTION_INFO& option, int flags);
+    // The document types of GetHXRHandle into the records: 0 or -207.
+    int SetDocTypes(const int* docTypes);
+    // The main instance with the output flags, trying the document types of
+    // `retries` after the record's own: 0 or the mapped code of the last try.
+    int CreateMainInstance(void** handle, int flags, std::span<const int> retries);
 
     tagHTINITSTRUCT m_init{};
     tagHTSTRUCT3_5 m_ht{};
@@ -326,6 +380,9 @@ private:
     unsigned m_grayWidth = 0;
     unsigned char* m_gray[kMaxGrayLines] = {};
     unsigned char* m_grayAttr[kMaxGrayLines] = {};
+
+    void** m_conversionSlots = nullptr;
+    unsigned m_conversionCount = 0;
 
     std::unique_ptr<CBMPFormat> m_converter;
     CFILECTRL m_calibrationFile;

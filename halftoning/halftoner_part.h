@@ -48,6 +48,7 @@ public:
     int GetHalftoneColor(uint8_t* order) override {
         return m_x.GetHalftoneColor(reinterpret_cast<signed char*>(order));
     }
+    int FlushHeldRows() override { return m_x.FlushHeldRows(); }
 
     Driver& Object() { return m_x; }
 

@@ -7,7 +7,6 @@
 #include "commands/mw_cmd.h"
 #include "engine/platform.h"
 #include "engine/plimo_buffer.h"
-#include "halftoning/channel_pool.h"
 #include "halftoning/halftoner_part.h"
 #include "halftoning/ht_thread.h"
 
@@ -141,55 +140,91 @@ unsigned CIntentX::AttributePixelBytes(int f) {
     return 0;
 }
 
-CIntentX::CIntentX(const tagHTINITSTRUCT* init) : CHalftone(init) {
+CIntentX::CIntentX(const tagHTINITSTRUCT* init, unsigned workers)
+    : CHalftone(init), m_workers(std::min<unsigned>(workers, kHtMaxThreads)) {
     const tagHTINITSTRUCT& in = Init();
     m_channels = Colours();
+    if (int r = CheckRecord(in, Buffer()->VRatio())) throw r;
     m_srcBpp = SourcePixelBytes(in.src_format);
-    if (m_srcBpp == 0) throw kHtUnsupported;
     m_attrBpp = AttributePixelBytes(in.src_format);
     m_sampleBytes = in.sixteen_bit ? 2u : 1u;
-    if (in.band_lines != 2 && in.band_lines != kGroupLines) throw kHtUnsupported;
     m_lines = in.band_lines;
     m_repeat = std::max(1u, Buffer()->VRatio());
-    // Four lines a call stand for two source rows a printed row: no repeat.
-    if (m_lines == kGroupLines && m_repeat != 1) throw kHtUnsupported;
     m_step = Step();
     m_flipV = in.flip_v != 0;
     m_emptyPage = in.empty_page != 0;
     m_deferSkip = in.defer_skip != 0;
     m_pageWidth = Buffer()->Width();
 
-    const int c = HalftoneRecord().color_correction;
-    const bool attrOn = in.attr_type == 2 && (in.attr_flags & 0x2) != 0;
-    if (c == 10 || c == 11) {
-        m_docTypes[0] = c == 10 ? 0 : 5;
-        m_docTypes[1] = 2;
-        m_attrUse = true;
-    } else if (attrOn && in.cl_mode == 1) {
-        m_docTypes[0] = m_docTypes[1] = c;
-        m_attrUse = true;
-    } else {
-        m_docTypes[0] = c;
-        m_docTypes[1] = -1;
-    }
+    JobDocTypes(in, HalftoneRecord().color_correction, m_docTypes, &m_attrUse);
 
     // The white line of empty-page mode, before any engine instance exists.
     if (m_emptyPage) {
         const int r = EnsureWhite(uint64_t{m_pageWidth} + 1);
         if (r) throw r == kHtBandNoMemory ? kHtNoMemory : r;
     }
-    if (int r = GetHXRHandle(m_handles, m_channels, m_docTypes, nullptr)) {
-        for (void*& h : m_handles)
-            if (h) DeleteHXRHandle(h), h = nullptr;
+    // The parallel path converts with the main instance and, for more
+    // workers, with instances of its own, made with the main one.
+    if (ParallelJob() && !DirectInk()) {
+        m_extraConverters = ConversionInstances(m_workers) - 1;
+        SetConversionInstances(m_converterHandles, m_extraConverters);
+    }
+    // The instances made so far go with a failed construction, also when a
+    // send of the level-3 package throws (the destructor will not run).
+    int r = 0;
+    try {
+        r = GetHXRHandle(m_handles, m_channels, m_docTypes, nullptr);
+    } catch (...) {
+        DeleteInstances();
+        throw;
+    }
+    if (r) {
+        DeleteInstances();
         throw r;
+    }
+}
+
+int CIntentX::CheckRecord(const tagHTINITSTRUCT& in, unsigned repeat) {
+    if (SourcePixelBytes(in.src_format) == 0) return kHtUnsupported;
+    if (in.band_lines != 2 && in.band_lines != kGroupLines) return kHtUnsupported;
+    // Four lines a call stand for two source rows a printed row: no repeat.
+    if (in.band_lines == kGroupLines && std::max(1u, repeat) != 1) return kHtUnsupported;
+    return 0;
+}
+
+void CIntentX::JobDocTypes(const tagHTINITSTRUCT& in, int c, int docTypes[2], bool* attrUse) {
+    const bool attrOn = in.attr_type == 2 && (in.attr_flags & 0x2) != 0;
+    *attrUse = false;
+    if (c == 10 || c == 11) {
+        docTypes[0] = c == 10 ? 0 : 5;
+        docTypes[1] = 2;
+        *attrUse = true;
+    } else if (attrOn && in.cl_mode == 1) {
+        docTypes[0] = docTypes[1] = c;
+        *attrUse = true;
+    } else {
+        docTypes[0] = c;
+        docTypes[1] = -1;
     }
 }
 
 CIntentX::~CIntentX() {
     // The workers stop before their instances go.
-    m_pool.reset();
-    for (void* h : m_handles)
-        if (h) DeleteHXRHandle(h);
+    m_parallel.reset();
+    DeleteInstances();
+}
+
+void CIntentX::DeleteInstances() {
+    for (void*& h : m_handles)
+        if (h) DeleteHXRHandle(h), h = nullptr;
+    for (void*& h : m_converterHandles)
+        if (h) DeleteHXRHandle(h), h = nullptr;
+}
+
+int CIntentX::ResetPageLength(unsigned int length) {
+    // Rows planned under the old length go out first.
+    if (int r = DrainRows()) m_pendingCode = r;
+    return CHalftone::ResetPageLength(length);
 }
 
 int CIntentX::ResetPage(const tagHTINITSTRUCT* init) {
@@ -233,23 +268,17 @@ unsigned CIntentX::ConvertedPixelBytes() const {
     return HasGrayExpansion() || ColourType() == 0 ? 1u : ComponentsPerPixel();
 }
 
-uint64_t CIntentX::PixelsRead(uint32_t left, uint32_t right) const {
-    if (left >= right) return 0;
-    const uint64_t count = (right - left) / m_step;
-    const uint64_t engine = count == 0 ? 0 : (left + count - 1) * m_step + 1;
-    return std::max<uint64_t>(right, engine);
-}
-
 uint64_t CIntentX::LineReach(uint32_t left, uint32_t right) const {
     if (left >= right) return 0;
     const uint64_t k = m_sampleBytes;
     const unsigned convert = std::max(m_srcBpp, Converter()->Components());
     uint64_t reach = uint64_t{right} * convert * k;
     if (!HasGrayExpansion()) {
-        // The engine reads whole pixels of the colour type at every t-th
-        // pixel from the left edge.
-        const uint64_t count = (right - left) / m_step;
-        if (count) reach = std::max(reach, ((left + count - 1) * m_step + 1) * ComponentsPerPixel());
+        // The engine reads whole pixels of the colour type (which may be
+        // wider than the source's) at every t-th pixel of the window.
+        const HtSpan span = EngineSpan({left, right});
+        if (span.count)
+            reach = std::max(reach, ((uint64_t{span.first} + span.count - 1) * m_step + 1) * ComponentsPerPixel());
     }
     return reach;
 }
@@ -369,6 +398,17 @@ int CIntentX::EmptyRows(uint64_t rows) {
 
 int CIntentX::BandOut(const tagRECT* lpClipRect, tagBANDBMP* inBMP, tagBANDBMP* atBMP, const tagRECT* lpBandRect,
                       tagOSDEP3* lpOsDep) {
+    // Held rows finished since the last call go on; a failure among them
+    // is this call's answer, and the band goes with the rows dropped after
+    // it (as when a failure is met while its rows are planned): the next
+    // band follows it without a gap.
+    if (int r = HandOnFinishedRows()) {
+        if (lpBandRect) {
+            m_prevEnd = lpBandRect->bottom;
+            m_bandSeen = true;
+        }
+        return r;
+    }
     if (!lpClipRect || !lpBandRect) return kHtBadBand;
     const tagRECT& band = *lpBandRect;
     if (band.bottom <= band.top || band.right <= band.left) return kHtBadBand;
@@ -420,15 +460,21 @@ int CIntentX::BandOut(const tagRECT* lpClipRect, tagBANDBMP* inBMP, tagBANDBMP* 
 
 int CIntentX::ExecBandOut() { return ParallelPath() ? ExecBandOutHybridParallel() : ExecBandOutNormal(); }
 
-bool CIntentX::ParallelPath() const {
-    if (GetHXRHtType() != 6 || HasGrayExpansion() || m_lines != 2) return false;
+bool CIntentX::ParallelJob() const {
+    if (m_workers < 1 || GetHXRHtType() != 6 || HasGrayExpansion() || m_lines != 2) return false;
     if (m_channels < 1 || m_channels > kMaxColours) return false;
-    for (unsigned c = 1; c <= m_channels; ++c)
-        if (!m_handles[c]) return false;
     // The per-channel instances of a direct ink source read one plane per
     // channel from its interleaved pixels.
-    const int f = Init().src_format;
-    return f < 101 || f > 112 || m_srcBpp == m_channels;
+    return !DirectInk() || m_srcBpp == m_channels;
+}
+
+bool CIntentX::DirectInk() const { return Init().src_format >= 101 && Init().src_format <= 112; }
+
+bool CIntentX::ParallelPath() const {
+    if (!ParallelJob()) return false;
+    for (unsigned c = 1; c <= m_channels; ++c)
+        if (!m_handles[c]) return false;
+    return true;
 }
 
 int CIntentX::BeginWorkerThread(CTHREAD_STRUCT_tag* record) { return ht_begin_thread(record); }
@@ -487,7 +533,7 @@ int CIntentX::ExecEmptyBandOut(unsigned int rows) {
     const uint64_t total = uint64_t{rows} * m_repeat;
     // A window without pixels halftones nothing.
     if (left >= m_pageWidth) return EmptyRows(total);
-    if (int r = EnsureWhite(PixelsRead(left, m_pageWidth))) return r;
+    if (int r = EnsureWhite(m_pageWidth)) return r;
     if (int r = SetWindow(left, m_pageWidth)) return r;
     const Slot white = WhiteSlot();
     for (uint64_t i = 0; i < total; ++i)
@@ -497,6 +543,7 @@ int CIntentX::ExecEmptyBandOut(unsigned int rows) {
 
 int CIntentX::EmptyBandOut(uint64_t rows) {
     if (rows == 0) return 0;
+    if (int r = DrainRows()) return r;
     if (m_emptyPage) {
         while (rows > 0) {
             const uint32_t n = Sat32(rows);
@@ -576,7 +623,7 @@ int CIntentX::HoldBandRows() {
     for (unsigned i = 0; i < m_groupFill; ++i) {
         GroupEntry& e = m_group[i];
         if (e.kind != GroupRow::kBand) continue;
-        if (int r = EnsureWhite(PixelsRead(e.left, e.right))) return r;
+        if (int r = EnsureWhite(e.right)) return r;
         const uint32_t row = RowOf(e.index);
         unsigned char* line = LineOf(row);
         const unsigned char* alpha = nullptr;
@@ -611,7 +658,7 @@ int CIntentX::CompleteGroup(bool pageEnd) {
     }
     if (!printed || left >= right) return EmptyRows(rows);
     if (copied || white)
-        if (int r = EnsureWhite(PixelsRead(left, right))) return r;
+        if (int r = EnsureWhite(right)) return r;
 
     Slot slots[kGroupLines];
     for (unsigned j = 0; j < kGroupLines; ++j) slots[j] = WhiteSlot();
@@ -656,6 +703,7 @@ int CIntentX::FlushCopyBuffer() {
 // Page
 
 int CIntentX::StartPage() {
+    if (int r = DrainRows()) return r;
     m_filled = 0;
     m_groupFill = 0;
     m_prevEnd = 0;
@@ -666,7 +714,8 @@ int CIntentX::StartPage() {
 }
 
 int CIntentX::EndPage() {
-    const int flushed = FlushCopyBuffer();
+    const int drained = DrainRows();
+    const int flushed = drained ? drained : FlushCopyBuffer();
     const int ended = CHalftone::EndPage(m_handles, m_channels);
     return flushed ? flushed : ended;
 }
@@ -702,6 +751,7 @@ int CIntentX::GetHalftoneColor(signed char* order) { return CHalftone::GetHalfto
 
 int CIntentX::GetDotCount(tagSMLDATA* pageCounts, tagSMLDATA* jobCounts, int bytes, int colours) {
     if (m_channels == 0xFFFFFFFFu) return 0;
+    if (int r = DrainRows()) return r;
     for (unsigned i = 0; i <= m_channels && i < kMaxHandles; ++i)
         if (m_handles[i])
             if (int r = CHalftone::GetDotCount(m_handles[i], pageCounts, jobCounts, bytes, colours)) return r;
@@ -765,6 +815,8 @@ bool CIntentX::IsBlankCMYKRaster(const uint8_t* line, unsigned pixels) { return 
 int CIntentX::SkipUpperMT(const tagRECT* lpBandRect) {
     if (!lpBandRect) return kHtBadBand;
     if (SkipDone() || m_place.Empty()) return 0;
+    // The skip moves the page's counters: the held rows go on first.
+    if (int r = DrainRows()) return r;
     const size_t pixel = size_t{m_srcBpp} * m_sampleBytes;
     const uint32_t used = UsedRows();
     uint32_t u = 0;

@@ -21,24 +21,37 @@
 //     and halftoned R times, repeats of consecutive rows sharing a call; a
 //     repeat left over before a row outside the clip, or at the band's end,
 //     goes alone; a row outside the clip is a run of R empty rows.
+// Columns: with a step t the engine's pixel p is source pixel p x t; a
+// window takes those from the first at or right of its left edge,
+// (right - left) / t of them (CHalftone::EngineSpan), so no pixel outside
+// the window is read, and a row held for a later call keeps just the
+// window's pixels.
 // With L = 4 the calls are aligned on groups of four page rows: a group that
 // a band boundary cuts is completed with the next band (its rows held in the
 // copy buffer, blank rows of the group sent as white lines) or at the page's
 // end, so every call holds the four rows of one group.
 //
 // Hybrid error diffusion (halftone kind 6) on colour jobs takes the parallel
-// path (ExecBandOutHybridParallel) when there is at least one per-channel
+// path (ExecBandOutHybridParallel) when the object has worker threads (its
+// constructor's count; by default one less than the CPUs the calling thread
+// may run on, so one CPU prints serially), at least one per-channel
 // instance, no gray expansion and two lines a call, and a direct ink source
 // has one plane per channel; every other band goes the serial way. The
 // parallel path prints what the serial path prints: the calling thread walks
 // the band's rows as the serial path does, gives each printed row the skip
-// decision and engine row that the serial path's counters give it, converts
-// the rows into ink rows with the main instance, and hands the finished rows
-// on in order; a pool of one worker per channel (channel_pool.h), made at the
-// job's first parallel band and joined by the destructor, halftones each
-// channel with its own instance. Its upper skip is decided from the band's
-// source rows before the band (SkipUpperMT). A direct ink source (101 to 112)
-// is not converted: the workers read the band's lines.
+// decision and engine row that the serial path's counters give it, copies
+// the rows' pixels into a ring of rows (row_pipeline.h) and hands the
+// finished rows on in order; the workers convert the rows' colours (with the
+// main instance and, from four threads on, conversion instances of their
+// own: three for every eight threads) and halftone each channel with its own
+// instance. A band's rows may still be in the ring when
+// BandOut returns: they are handed on by later calls, and before anything
+// else reaches the output module (the blank rows between bands, the upper
+// skip, the page's end, EndPage, FlushHeldRows) every held row is. The
+// ring holds a number of rows set from the page's width. Its upper skip is
+// decided from the band's source rows before the band (SkipUpperMT). A
+// direct ink source (101 to 112) is not converted: the workers read the
+// lines' planes.
 //
 // Empty rows (outside the clip, gaps between bands, the page end) go to the
 // output module as empty runs; in empty-page mode the gaps and the page end
@@ -57,27 +70,33 @@
 // Calling order: constructor (creates the engine instances); per page
 // StartPage, BandOut for the page's bands (GetFlipHBand before each for
 // mirrored jobs), EmptyPageEndOut / EmptyPageEndFlush, EndPage; GetDotCount
-// when the job asks for ink use; ResetPage before a later page. One calling
-// thread at a time; the pool's workers run only inside a parallel band.
+// when the job asks for ink use; ResetPage before a later page;
+// FlushHeldRows before a job ends inside a page. One calling thread at a
+// time; only it calls the output module. The workers start at the first
+// parallel band and stop in the destructor, which drops rows still held.
 //
 // Errors: the constructor throws an int (-204 unsupported format or white
 // pattern, -205 no memory, or the instance creation's code). Operations
 // return 0 or a code: -203 bad band, -204 no white pattern, -4 no memory in a
 // band call (the parallel path's rings), -10 a worker that cannot be started
-// (the pool is dropped; the next band tries again), -3004 a worker's engine
-// call failed (the pool serves the next band), the halftone base's codes
-// (-201, -202, -3001..-3005) and the output module's codes unchanged. A
-// failing band leaves the rows already handed on handed on.
+// (the workers are dropped; the next band tries again), -3004 a worker's
+// halftoning failed, the halftone base's codes (-201, -202, -3001..-3005)
+// and the output module's codes unchanged. A failing band leaves the rows
+// already handed on handed on. A held row's failure is returned by the call
+// whose hand-on reaches it (BandOut, or at the latest the page's end, or
+// FlushHeldRows): the rows before it are handed on, the rows from it on are
+// dropped (with the band of a BandOut that answers it), and the page goes on
+// with the next band.
 #pragma once
 
 #include <cstdint>
 #include <memory>
+#include <span>
 
 #include "halftoning/halftone.h"
 
 namespace ovcg {
 
-class CChannelPool;
 struct CTHREAD_STRUCT_tag;
 
 // Where a band lies once its frame and clip are applied (band coordinates).
@@ -107,12 +126,18 @@ class CIntentX : public CHalftone {
 public:
     static constexpr unsigned kMaxHandles = 13;
     static constexpr unsigned kGroupLines = 4;
+    static constexpr unsigned kMaxConversionInstances = 4;
 
-    explicit CIntentX(const tagHTINITSTRUCT* init);
+    // `workers`: the parallel path's worker threads, at most 16 (0: every
+    // band goes the serial way).
+    explicit CIntentX(const tagHTINITSTRUCT* init, unsigned workers = DefaultWorkerThreads());
     ~CIntentX() override;
 
     // Also forgets the previous band's end.
     int ResetPage(const tagHTINITSTRUCT* init) override;
+    // Hands the held rows on first (a failure waits for the next call that
+    // can return it).
+    int ResetPageLength(unsigned int length) override;
 
     virtual int ExecBandOut();
     virtual int ExecBandOutNormal();
@@ -131,6 +156,8 @@ public:
     // lines do not hold its width.
     virtual int GetFlipHBand(tagBANDBMP* inBMP, tagBANDBMP* atBMP, const tagRECT* lpRect, tagRECT* lpOutRect);
     virtual int EndPage();
+    // Hands on the parallel path's held rows (a job that ends inside a page).
+    int FlushHeldRows() { return DrainRows(); }
     virtual int StartPage();
     virtual int GetHalftoneColor(signed char* order);
     virtual int GetDotCount(tagSMLDATA* pageCounts, tagSMLDATA* jobCounts, int bytes, int colours);
@@ -158,6 +185,14 @@ public:
     static unsigned SourcePixelBytes(int sourceFormat);
     static unsigned AttributePixelBytes(int sourceFormat);
 
+    // What the constructor refuses of a record before it makes an engine
+    // instance, the band buffer's vertical ratio being `repeat`: 0 or -204.
+    static int CheckRecord(const tagHTINITSTRUCT& init, unsigned repeat);
+    // The job's first and second document types (-1: none) for a page of
+    // the colour correction; whether bands carry an attribute plane to the
+    // engine.
+    static void JobDocTypes(const tagHTINITSTRUCT& init, int colorCorrection, int docTypes[2], bool* attrUse);
+
     // State, for tests.
     void* const* Handles() const { return m_handles; }
     unsigned Channels() const { return m_channels; }
@@ -172,20 +207,33 @@ public:
     unsigned HeldRows() const { return m_groupFill; }
     // Whether bands take the parallel path.
     bool ParallelPath() const;
+    // One less than the CPUs the calling thread may run on (its affinity
+    // mask), at most 16.
+    static unsigned DefaultWorkerThreads();
+    // The instances that convert colours for `workers` workers (the main
+    // one among them).
+    static unsigned ConversionInstances(unsigned workers);
+    unsigned WorkerThreads() const { return m_workers; }
+    // Whether rows of the parallel path are held (planned, not handed on).
+    bool RowsHeld() const;
     // The last parallel band: its rows (T = used rows x R) and the rows of
     // them dropped before the page's first output (k).
     struct ParallelBandRows {
         uint32_t rows = 0, dropped = 0;
     };
     ParallelBandRows LastParallelBand() const { return m_lastParallel; }
-    bool HasWorkerPool() const { return m_pool != nullptr; }
+    bool HasWorkerPool() const { return m_parallel != nullptr; }
+    // The rows the parallel path's ring holds (0 before its first band).
+    uint32_t RingRows() const;
+    // The conversion instances made beside the main one.
+    std::span<void* const> ConversionHandles() const { return {m_converterHandles, m_extraConverters}; }
 
 protected:
     // Starts one worker of the pool: ht_begin_thread (0 or -10).
     virtual int BeginWorkerThread(CTHREAD_STRUCT_tag* record);
 
 private:
-    class ParallelBand;
+    class ParallelRows;
 
     // A line of one engine call: the converted pixels, the attribute plane's
     // line and where its gray-expansion attribute bytes are.
@@ -225,6 +273,16 @@ private:
         uint64_t m_size = 0;
     };
 
+    // The parallel path's held rows: every one handed on (a pending failure
+    // is returned first), or those finished by now.
+    int DrainRows();
+    int HandOnFinishedRows();
+    // Whether hybrid bands can take the parallel path (the per-channel
+    // instances aside).
+    bool ParallelJob() const;
+    bool DirectInk() const;
+    void DeleteInstances();
+
     // Band geometry.
     uint32_t UsedRows() const;
     // Whether used row `walk` is halftoned: with R below 2 when a row of its
@@ -237,10 +295,9 @@ private:
     // The attribute plane's own lines go with the band (1 byte a pixel).
     bool AttributeKept() const;
     // Bytes from a line's start that converting and halftoning a window read
-    // or write (the engine reads every t-th pixel from the left edge).
+    // or write (converting reads up to the right edge, and the engine's
+    // every t-th pixel lies inside the window).
     uint64_t LineReach(uint32_t left, uint32_t right) const;
-    // Pixels of a white or copy line that a call in the window reads.
-    uint64_t PixelsRead(uint32_t left, uint32_t right) const;
     uint64_t LineAllocBytes(uint64_t pixels) const;
     // Bytes of one pixel once converted (1 for gray lines).
     unsigned ConvertedPixelBytes() const;
@@ -323,13 +380,30 @@ private:
     unsigned m_groupFill = 0;
     OwnedLine m_copy[kGroupLines], m_copyAttr[kGroupLines], m_copyAlpha[kGroupLines];
 
-    // The parallel path's workers, from the first parallel band to the end.
-    std::unique_ptr<CChannelPool> m_pool;
+    // The parallel path: its workers and the conversion instances beyond
+    // the main one; its rows and workers from the first parallel band to
+    // the end; a failure met where it could not be returned.
+    unsigned m_workers = 0;
+    unsigned m_extraConverters = 0;
+    void* m_converterHandles[kMaxConversionInstances - 1] = {};
+    struct ParallelRowsDeleter {
+        void operator()(ParallelRows* rows) const;
+    };
+    std::unique_ptr<ParallelRows, ParallelRowsDeleter> m_parallel;
+    int m_pendingCode = 0;
     ParallelBandRows m_lastParallel;
 };
 
 // The page's halftoning object of level-2 and page-language jobs behind the
 // engine's interface (throws what the constructor throws).
 std::unique_ptr<IHalftoner> MakeSerialHalftoner(const tagHTINITSTRUCT* init);
+
+// Whether a halftoning object could be built from the record, found without
+// building it and without sending anything (the engine's check at job start
+// and before a first page): the constructors' refusals of the record (-204,
+// -205, -207) and whether the halftone engine knows a print mode for it
+// (CHalftone::ProbePrintMode; with anyDocType under any document type a page
+// can give). 0 or the code the constructor would throw.
+int ProbeHalftoner(const tagHTINITSTRUCT* init, bool anyDocType);
 
 }  // namespace ovcg

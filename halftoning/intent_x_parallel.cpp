@@ -1,23 +1,36 @@
-// The calling thread's side of the parallel path: CIntentX::ExecBandOutHybridParallel.
+// The calling thread's side of the parallel path: CIntentX::ParallelRows
+// plans each band's rows into the row pipeline (row_pipeline.h) and hands
+// the finished rows on, in order, across bands.
+#include <sched.h>
+
 #include <algorithm>
 #include <climits>
+#include <cstring>
 #include <new>
+#include <thread>
 
 #include "engine/plimo_buffer.h"
-#include "halftoning/channel_pool.h"
 #include "halftoning/intent_x.h"
+#include "halftoning/row_pipeline.h"
 
 namespace ovcg {
 namespace {
 
 int32_t ClampInt(int64_t v) { return static_cast<int32_t>(std::clamp<int64_t>(v, INT_MIN, INT_MAX)); }
 
+// What the pipeline's ring may hold, and the rows it holds at least and at
+// most: a few chunks for every thread to work on, sized from the page's
+// width (the bytes of a row), never its length.
+constexpr uint64_t kRingBudget = 48u << 20;
+constexpr uint32_t kMinSlots = 4 * CRowPipeline::kChunkRows;
+constexpr uint32_t kMaxSlots = 32 * CRowPipeline::kChunkRows;
+
 // The page's row counters (rows passed n, the upper skip s, whether the skip
 // is done and whether any row has reached the output module) as handing the
-// band's rows on, one by one, will move them: the steps of
-// CHalftone::RasterOut and EmptyRasterOut for one row. The calling thread
-// runs them ahead of the hand-on, so that each row gets, when it is planned,
-// the decisions that the serial path's counters give it when it comes.
+// rows on, one by one, will move them: the steps of CHalftone::RasterOut and
+// EmptyRasterOut for one row. The calling thread runs them ahead of the
+// hand-on, so that each row gets, when it is planned, the decisions that the
+// serial path's counters give it when it comes.
 struct RowCounters {
     uint64_t n = 0, s = 0;
     bool done = false;
@@ -52,229 +65,341 @@ struct RowCounters {
 
 }  // namespace
 
-// One parallel band: the plan of its rows, the conversions, the hand-on.
-// The destructor ends a band that an exception leaves, so the workers are
-// done with the band's pixels whatever happens.
-class CIntentX::ParallelBand {
+// The rows of the parallel path from the first parallel band of the job to
+// its end. Rows planned in one band may be handed on in a later call: the
+// ring holds at most Slots() rows, and everything that passes rows to the
+// output module by another way (blank rows, the upper skip, the page end)
+// hands these on first (CIntentX::DrainRows).
+class CIntentX::ParallelRows {
 public:
-    ParallelBand(CIntentX& x, CChannelPool& pool) : m_x(x), m_pool(pool) {
-        m_direct = pool.Layout().directInk;
-        m_channels = pool.Layout().channels;
-        m_counters.n = x.RowsPassed();
-        m_counters.s = x.SkipRows();
-        m_counters.done = x.SkipDone();
-        m_counters.hasOutput = x.PageHasOutput();
-        m_counters.limit = std::min<uint64_t>(uint64_t{x.PageLength()} * x.Buffer()->VRatio(), 0xFFFFFFFFu);
-        m_counters.minimum = x.MinimumLength();
-        m_counters.outModule = x.OutModule() != nullptr;
-        m_pool.BeginBand();
-    }
-    ~ParallelBand() {
-        if (m_ended) return;
-        m_pool.Abort();
-        m_pool.EndBand();
-    }
-    ParallelBand(const ParallelBand&) = delete;
-    ParallelBand& operator=(const ParallelBand&) = delete;
+    ParallelRows(CIntentX& x, std::unique_ptr<CRowPipeline> pipe, std::unique_ptr<uint8_t[]> runBreak)
+        : m_x(x), m_pipe(std::move(pipe)), m_runBreak(std::move(runBreak)) {}
 
-    int Run();
+    // Plans the current band's rows and hands on what is finished.
+    int Band();
+    // Hands on every row planned.
+    int Drain();
+    // Hands on the rows finished by now (without waiting).
+    int HandOnReady() { return HandOn(0); }
+    bool Empty() const { return m_planned == m_output; }
+    uint32_t Slots() const { return m_pipe->Slots(); }
 
 private:
-    int AddPrinted(unsigned char* line, unsigned char* attr);
+    uint32_t Slot(uint32_t row) const { return row % m_pipe->Slots(); }
+    void Sync();
+    int AddLine(unsigned char* line, unsigned char* attr);
     int AddEmpty();
-    int AddRow(ChannelRow::Kind kind);
-    // Converts the collected rows into their ink rows and publishes them;
-    // `last` closes the band too (also when nothing is collected).
-    int Flush(bool last = false);
-    // Waits until `rows` more rows fit the rings.
+    void AddRow(const PipelineRow& row);
+    void FlushBatch();
+    void Publish(bool all);
+    // Makes room for `rows` more rows.
     int MakeRoom(uint32_t rows);
-    // Hands on the rows every worker has passed, in runs of 1 or 2 rows of
-    // one kind (a row waits for its successor so that the runs do not depend
-    // on timing); with `wait`, waits until there is one.
-    int HandOn(bool wait);
-    int Send(uint32_t index, uint32_t count, ChannelRow::Kind kind);
-    int End(int code);
+    // Hands on rows until `goal` of them are (waiting for them), or those
+    // finished by now; a failure reached ends the rows with its code.
+    int HandOn(uint32_t goal);
+    int Send(uint32_t row, uint32_t count, PipelineRow::Kind kind);
+    // Forgets every row after a failure and returns its code.
+    int Surface(int code);
+    // Copies a line's window, as the engine reads it, into row `row`'s slot.
+    void CopyLine(uint32_t row, const unsigned char* line, const unsigned char* attr, HtWindow w,
+                  const unsigned char** lineCopy, const unsigned char** attrCopy);
 
     CIntentX& m_x;
-    CChannelPool& m_pool;
-    bool m_direct = false;
-    unsigned m_channels = 0;
-    RowCounters m_counters;
-    uint32_t m_published = 0;  // rows planned and published
+    std::unique_ptr<CRowPipeline> m_pipe;
+    std::unique_ptr<uint8_t[]> m_runBreak;  // per slot: the last row of its band
+    RowCounters m_plan;
+    uint32_t m_planned = 0;    // rows written
+    uint32_t m_published = 0;  // rows the workers may take
     uint32_t m_output = 0;     // rows handed on
-    uint32_t m_dropped = 0;
-    bool m_closed = false;
-    bool m_ended = false;
-    // The rows collected for one conversion.
-    unsigned m_batch = 0;
+    uint32_t m_dropped = 0;    // the band's rows dropped before the page's first output
+    // The engine call being collected: its first row, engine row and rows.
+    uint32_t m_batchFirst = 0;
     int32_t m_batchRow = 0;
-    unsigned char* m_lines[kGroupLines] = {};
-    unsigned char* m_attrs[kGroupLines] = {};
+    unsigned m_batch = 0;
 };
 
-int CIntentX::ParallelBand::Run() {
+void CIntentX::ParallelRows::Sync() {
+    m_plan.n = m_x.RowsPassed();
+    m_plan.s = m_x.SkipRows();
+    m_plan.done = m_x.SkipDone();
+    m_plan.hasOutput = m_x.PageHasOutput();
+    m_plan.limit = std::min<uint64_t>(uint64_t{m_x.PageLength()} * m_x.Buffer()->VRatio(), 0xFFFFFFFFu);
+    m_plan.minimum = m_x.MinimumLength();
+    m_plan.outModule = m_x.OutModule() != nullptr;
+}
+
+int CIntentX::ParallelRows::Band() {
+    // An empty pipeline plans from the page's own counters.
+    if (Empty()) Sync();
     const uint32_t used = m_x.UsedRows();
     const bool attributes = m_x.AttributeKept();
+    const uint32_t first = m_planned;
+    m_dropped = 0;
     for (uint32_t u = 0; u < used; ++u) {
         const uint32_t row = m_x.RowOf(u);
         if (m_x.PrintedRow(u)) {
-            // Converted in place once, for all its repeats.
             unsigned char* line = m_x.LineOf(row);
             const unsigned char* alpha = nullptr;
             m_x.ConvertRow(line, 0, &alpha);
-            unsigned char* attr = attributes ? m_x.AttrOf(row) : nullptr;
-            for (unsigned rep = 0; rep < m_x.m_repeat; ++rep)
-                if (int r = AddPrinted(line, attr)) return End(r);
+            if (int r = AddLine(line, attributes ? m_x.AttrOf(row) : nullptr)) return r;
         } else {
             for (unsigned rep = 0; rep < m_x.m_repeat; ++rep)
-                if (int r = AddEmpty()) return End(r);
+                if (int r = AddEmpty()) return r;
         }
     }
-    // The last rows are published with the close: the workers of a short
-    // band are woken once, not twice.
-    if (int r = Flush(true)) return End(r);
-    m_closed = true;
-    // The rows still to come are at most a ring's worth, whose dot rows are
-    // free: wait once for the workers to end the band (one wake-up, not one
-    // per run; the bands of two lines end here every time), then hand on.
-    m_pool.WaitDone();
-    while (m_output < m_published)
-        if (int r = HandOn(false)) return End(r);
-    return End(0);
+    // Engine calls and hand-on runs end with the band, as the serial path's.
+    FlushBatch();
+    if (m_planned > first) m_runBreak[Slot(m_planned - 1)] = 1;
+    m_x.m_lastParallel = ParallelBandRows{used * m_x.m_repeat, m_dropped};
+    Publish(false);
+    return HandOn(0);
 }
 
-int CIntentX::ParallelBand::AddPrinted(unsigned char* line, unsigned char* attr) {
-    const RowCounters::Pass pass = m_counters.Step();
-    if (!pass.computed) {
-        if (int r = Flush()) return r;
-        return AddRow(ChannelRow::kSkipped);
+int CIntentX::ParallelRows::AddLine(unsigned char* line, unsigned char* attr) {
+    // The line's R rows take consecutive slots; its copy lives in the last
+    // one's, which is free only when the rows before it are handed on.
+    const unsigned repeat = m_x.m_repeat;
+    if (int r = MakeRoom(repeat)) return r;
+    const uint32_t last = m_planned + repeat - 1;
+    const unsigned char* lineCopy = nullptr;
+    const unsigned char* attrCopy = nullptr;
+    const HtWindow window{m_x.Left(), m_x.Right()};
+    for (unsigned rep = 0; rep < repeat; ++rep) {
+        const RowCounters::Pass pass = m_plan.Step();
+        if (!pass.computed) {
+            FlushBatch();
+            AddRow(PipelineRow{PipelineRow::kSkipped, 0, 0, {}, nullptr, nullptr});
+            continue;
+        }
+        if (!lineCopy) CopyLine(last, line, attr, window, &lineCopy, &attrCopy);
+        if (m_batch > 0 && pass.engineRow != m_batchRow + static_cast<int32_t>(m_batch)) FlushBatch();
+        if (m_batch == 0) {
+            m_batchFirst = m_planned;
+            m_batchRow = pass.engineRow;
+        }
+        AddRow(PipelineRow{PipelineRow::kInk, 0, pass.engineRow, window, lineCopy, attrCopy});
+        if (++m_batch == m_x.m_lines) FlushBatch();
     }
-    if (m_batch > 0 && pass.engineRow != m_batchRow + static_cast<int32_t>(m_batch))
-        if (int r = Flush()) return r;
-    if (m_batch == 0) m_batchRow = pass.engineRow;
-    m_lines[m_batch] = line;
-    m_attrs[m_batch] = attr;
-    if (++m_batch == m_x.m_lines) return Flush();
     return 0;
 }
 
-int CIntentX::ParallelBand::AddEmpty() {
+int CIntentX::ParallelRows::AddEmpty() {
     // Before the page's first output a deferring generator drops them
     // uncounted.
-    if (m_x.m_deferSkip && !m_counters.hasOutput) {
+    if (m_x.m_deferSkip && !m_plan.hasOutput) {
         ++m_dropped;
         return 0;
     }
-    if (int r = Flush()) return r;
-    m_counters.Step();
-    return AddRow(ChannelRow::kEmpty);
-}
-
-int CIntentX::ParallelBand::AddRow(ChannelRow::Kind kind) {
+    FlushBatch();
     if (int r = MakeRoom(1)) return r;
-    m_pool.Record(m_published) = ChannelRow{kind, 0, nullptr};
-    m_pool.Publish(++m_published);
+    m_plan.Step();
+    AddRow(PipelineRow{});
     return 0;
 }
 
-int CIntentX::ParallelBand::Flush(bool last) {
-    if (m_batch == 0) {
-        if (last) m_pool.Close();
-        return 0;
-    }
-    const unsigned b = m_batch;
+void CIntentX::ParallelRows::AddRow(const PipelineRow& row) {
+    m_pipe->Record(m_planned) = row;
+    m_runBreak[Slot(m_planned)] = 0;
+    ++m_planned;
+}
+
+void CIntentX::ParallelRows::FlushBatch() {
+    if (m_batch == 0) return;
+    m_pipe->Record(m_batchFirst).batch = static_cast<uint8_t>(m_batch);
     m_batch = 0;
-    if (int r = MakeRoom(b)) return r;
-    if (!m_direct) {
-        unsigned char* ink[kGroupLines * CChannelPool::kMaxChannels];
-        for (unsigned j = 0; j < b; ++j)
-            for (unsigned k = 0; k < m_channels; ++k) ink[j * m_channels + k] = m_pool.InkRow(m_published + j, k);
-        const bool attributes = m_x.AttributeKept();
-        if (int r = m_x.ConvertColorRows(m_x.m_handles[0], b, m_lines, attributes ? m_attrs : nullptr, m_x.Right(),
-                                         ink, m_batchRow))
-            return r;
+}
+
+void CIntentX::ParallelRows::Publish(bool all) {
+    // The workers see whole engine calls, a chunk at a time: one wake-up
+    // serves many rows.
+    const uint32_t ready = m_planned - m_batch;
+    if (ready > m_published && (all || ready - m_published >= CRowPipeline::kChunkRows)) {
+        m_published = ready;
+        m_pipe->Publish(ready);
     }
-    for (unsigned j = 0; j < b; ++j)
-        m_pool.Record(m_published + j) =
-            ChannelRow{ChannelRow::kInk, m_batchRow + static_cast<int32_t>(j), m_direct ? m_lines[j] : nullptr};
-    m_published += b;
-    if (last)
-        m_pool.PublishAndClose(m_published);
-    else
-        m_pool.Publish(m_published);
+}
+
+void CIntentX::ParallelRows::CopyLine(uint32_t row, const unsigned char* line, const unsigned char* attr,
+                                      HtWindow w, const unsigned char** lineCopy, const unsigned char** attrCopy) {
+    unsigned char* dst = m_pipe->Line(row);
+    *lineCopy = dst;
+    *attrCopy = nullptr;
+    const HtSpan span = m_x.EngineSpan(w);
+    if (span.count == 0 || !line) return;
+    // The engine reads every step-th pixel of the window, up to the last.
+    const uint64_t pixel = m_x.ConvertedPixelBytes();
+    const uint64_t last = (uint64_t{span.first} + span.count - 1) * m_x.m_step + 1;
+    const size_t from = static_cast<size_t>(w.left * pixel);
+    const size_t to = static_cast<size_t>(last * pixel);
+    std::memcpy(dst + from, line + from, to - from);
+    m_x.BinaFilter(dst, w.left, static_cast<unsigned>(std::min<uint64_t>(w.right, to)));
+    if (unsigned char* a = m_pipe->Attr(row); a && attr) {
+        std::memcpy(a + w.left, attr + w.left, w.right - w.left);
+        *attrCopy = a;
+    }
+}
+
+int CIntentX::ParallelRows::MakeRoom(uint32_t rows) {
+    const uint32_t slots = m_pipe->Slots();
+    if (m_planned + rows <= m_output + slots) return 0;
+    Publish(true);
+    return HandOn(m_planned + rows - slots);
+}
+
+int CIntentX::ParallelRows::Drain() {
+    FlushBatch();
+    Publish(true);
+    if (int r = HandOn(m_planned)) return r;
+    // Every row is handed on: the indices start again.
+    m_pipe->Reset();
+    m_planned = m_published = m_output = 0;
     return 0;
 }
 
-int CIntentX::ParallelBand::MakeRoom(uint32_t rows) {
-    if (int r = HandOn(false)) return r;
-    while (m_published + rows > m_output + CChannelPool::kSlots)
-        if (int r = HandOn(true)) return r;
-    return 0;
-}
-
-int CIntentX::ParallelBand::HandOn(bool wait) {
-    uint32_t finished = 0;
-    const uint32_t need = m_closed ? std::min(m_output + 2, m_published) : m_output + 2;
-    if (!(wait ? m_pool.WaitFinished(need, &finished) : m_pool.Finished(&finished))) return kHtEngineCodeOther;
-    const uint32_t start = m_output;
+int CIntentX::ParallelRows::HandOn(uint32_t goal) {
     const uint32_t most = std::clamp(m_x.BandRows(), 1u, 2u);
-    while (m_output < finished) {
-        const uint32_t next = m_output;
-        const ChannelRow::Kind kind = m_pool.Record(next).kind;
-        uint32_t count = 1;
-        if (next + 1 < finished) {
-            if (m_pool.Record(next + 1).kind == kind) count = most;
-        } else if (!m_closed || next + 1 != m_published) {
-            break;
+    for (;;) {
+        const uint32_t finished = m_pipe->Finished();
+        int failure = 0;
+        // Runs of 1 or 2 rows of one kind within a band; a row waits for its
+        // successor, so that the runs do not depend on timing.
+        while (m_output < finished) {
+            const uint32_t next = m_output;
+            const PipelineRow::Kind kind = m_pipe->Record(next).kind;
+            uint32_t count = 1;
+            if (!m_runBreak[Slot(next)]) {
+                if (next + 1 < finished) {
+                    if (m_pipe->Record(next + 1).kind == kind) count = most;
+                } else if (goal < m_planned || next + 1 != m_planned) {
+                    break;
+                }
+            }
+            if (int r = Send(next, count, kind)) {
+                m_pipe->Fail(next, r);
+                failure = r;
+                break;
+            }
+            m_output += count;
         }
-        if (int r = Send(next, count, kind)) return r;
-        m_output += count;
+        int code = failure;
+        const uint32_t failed = m_pipe->FailedRow(&code);
+        if (failed != CRowPipeline::kNoRow && m_output >= failed) return Surface(code);
+        if (m_output >= goal) return 0;
+        const uint32_t need = std::min(m_output + (m_runBreak[Slot(m_output)] ? 1u : 2u), m_published);
+        m_pipe->WaitFinished(need);
     }
-    if (m_output != start) m_pool.SetOutput(m_output);
-    return 0;
 }
 
-int CIntentX::ParallelBand::Send(uint32_t index, uint32_t count, ChannelRow::Kind kind) {
+int CIntentX::ParallelRows::Send(uint32_t row, uint32_t count, PipelineRow::Kind kind) {
     void* main = m_x.m_handles[0];
-    if (kind == ChannelRow::kEmpty) return m_x.EmptyRasterOut(main, count);
-    if (kind == ChannelRow::kSkipped) {
+    // Inside the upper skip a row may end it, which resets the main
+    // instance's switching positions: the conversions give it up meanwhile.
+    struct MainHeld {
+        CRowPipeline* pipe;
+        ~MainHeld() {
+            if (pipe) pipe->ReleaseMain();
+        }
+    } held{m_x.SkipDone() ? nullptr : m_pipe.get()};
+    if (held.pipe) held.pipe->HoldMain();
+    int r = 0;
+    if (kind == PipelineRow::kEmpty) {
+        r = m_x.EmptyRasterOut(main, count);
+    } else if (kind == PipelineRow::kSkipped) {
         // Inside the skip nothing is sent; blank rows should it be.
         m_x.InitOutBuffer();
-        return m_x.RasterOut(main, count);
+        r = m_x.RasterOut(main, count);
+    } else {
+        const unsigned n = m_pipe->Layout().channels;
+        unsigned char* rows[CHalftone::kMaxBandRows * CRowPipeline::kMaxChannels];
+        for (uint32_t b = 0; b < count; ++b)
+            for (unsigned k = 0; k < n; ++k) rows[b * n + k] = m_pipe->DotRow(row + b, k);
+        r = m_x.SetBufferForRasterOut(rows, count, n, static_cast<int>(m_x.RowBytes()));
+        if (r == 0) r = m_x.RasterOut(main, count);
     }
-    unsigned char* rows[CHalftone::kMaxBandRows * CChannelPool::kMaxChannels];
-    for (uint32_t b = 0; b < count; ++b)
-        for (unsigned k = 0; k < m_channels; ++k) rows[b * m_channels + k] = m_pool.DotRow(index + b, k);
-    if (int r = m_x.SetBufferForRasterOut(rows, count, m_channels, static_cast<int>(m_x.RowBytes()))) return r;
-    return m_x.RasterOut(main, count);
+    return r;
 }
 
-int CIntentX::ParallelBand::End(int code) {
-    if (code != 0) m_pool.Abort();
-    const int workers = m_pool.EndBand();
-    m_ended = true;
-    m_x.m_lastParallel = ParallelBandRows{m_x.UsedRows() * m_x.m_repeat, m_dropped};
-    return code != 0 ? code : workers;
+int CIntentX::ParallelRows::Surface(int code) {
+    // The rows from the failed one on are not handed on: the page fails.
+    m_pipe->Reset();
+    m_planned = m_published = m_output = 0;
+    m_batch = 0;
+    return code;
+}
+
+// ---------------------------------------------------------------------------
+
+static_assert(CIntentX::kMaxConversionInstances == CRowPipeline::kMaxConverters);
+
+void CIntentX::ParallelRowsDeleter::operator()(ParallelRows* rows) const { delete rows; }
+
+int CIntentX::DrainRows() {
+    if (int r = m_pendingCode) {
+        m_pendingCode = 0;
+        return r;
+    }
+    return m_parallel ? m_parallel->Drain() : 0;
+}
+
+bool CIntentX::RowsHeld() const { return m_parallel && !m_parallel->Empty(); }
+
+uint32_t CIntentX::RingRows() const { return m_parallel ? m_parallel->Slots() : 0u; }
+
+int CIntentX::HandOnFinishedRows() {
+    if (int r = m_pendingCode) {
+        m_pendingCode = 0;
+        return r;
+    }
+    return m_parallel ? m_parallel->HandOnReady() : 0;
+}
+
+unsigned CIntentX::DefaultWorkerThreads() {
+    // The CPUs the calling thread may run on: a process restricted to some
+    // (taskset, a container's CPU set) uses only those.
+    cpu_set_t set;
+    CPU_ZERO(&set);
+    int cpus = sched_getaffinity(0, sizeof set, &set) == 0 ? CPU_COUNT(&set) : 0;
+    if (cpus <= 0) cpus = static_cast<int>(std::thread::hardware_concurrency());
+    return cpus <= 1 ? 0u : std::min<unsigned>(static_cast<unsigned>(cpus) - 1, kHtMaxThreads);
+}
+
+unsigned CIntentX::ConversionInstances(unsigned workers) {
+    // A fifth to a quarter of a colour page's work is its conversion, and
+    // it runs slower beside the other tasks than alone: three instances for
+    // every eight threads (the workers and the calling thread).
+    const unsigned threads = workers + 1;
+    return std::clamp((3 * threads + 4) / 8, 1u, CRowPipeline::kMaxConverters);
 }
 
 int CIntentX::ExecBandOutHybridParallel() {
     if (int r = SetWindow(m_place.left, m_place.right)) return r;
-    if (!m_pool) {
-        CChannelPool::Geometry g;
+    if (!m_parallel) {
+        CRowPipeline::Geometry g;
         g.channels = m_channels;
-        g.runLines = m_lines;
         g.directInk = Init().src_format >= 101 && Init().src_format <= 112;
+        g.converters = g.directInk ? 1 : 1 + m_extraConverters;
+        // A window ends at the page's width.
+        const uint64_t pixels = uint64_t{m_pageWidth} + 1;
+        g.lineBytes = pixels * ConvertedPixelBytes() + 8;
+        g.attrBytes = AttributeKept() ? pixels + 8 : 0;
         // An ink row holds the page's width scaled to the output; halftoning
         // a window may read one column past its scaled right edge.
         g.inkRowBytes = g.directInk ? 0 : ScaleByOutput(m_pageWidth) + 8;
         g.dotRowBytes = RowBytes();
-        std::unique_ptr<CChannelPool> pool(new (std::nothrow) CChannelPool(this, &m_handles[1], g));
-        if (!pool) return kHtBandNoMemory;
-        if (int r = pool->Start([this](CTHREAD_STRUCT_tag* t) { return BeginWorkerThread(t); })) return r;
-        m_pool = std::move(pool);
+        const uint64_t row = g.lineBytes + g.attrBytes + uint64_t{m_channels} * (g.inkRowBytes + g.dotRowBytes);
+        g.slots = static_cast<uint32_t>(std::clamp<uint64_t>(kRingBudget / row, kMinSlots, kMaxSlots));
+        g.slots = std::max(g.slots, 4 * m_repeat);
+        void* converters[CRowPipeline::kMaxConverters] = {m_handles[0]};
+        for (unsigned c = 0; c < m_extraConverters; ++c) converters[1 + c] = m_converterHandles[c];
+        std::unique_ptr<CRowPipeline> pipe(new (std::nothrow) CRowPipeline(this, g, converters, &m_handles[1]));
+        std::unique_ptr<uint8_t[]> runBreak(new (std::nothrow) uint8_t[g.slots]());
+        if (!pipe || !runBreak) return kHtBandNoMemory;
+        if (int r = pipe->Start(m_workers, [this](CTHREAD_STRUCT_tag* t) { return BeginWorkerThread(t); }))
+            return r;
+        m_parallel.reset(new (std::nothrow) ParallelRows(*this, std::move(pipe), std::move(runBreak)));
+        if (!m_parallel) return kHtBandNoMemory;
     }
-    ParallelBand band(*this, *m_pool);
-    return band.Run();
+    return m_parallel->Band();
 }
 
 }  // namespace ovcg

@@ -26,6 +26,13 @@ inline uint8_t Gray(const uint8_t* p, bool bgr) {
     return static_cast<uint8_t>((30 * r + 59 * p[1] + 11 * b) / 100);
 }
 
+// n pixels from s, step bytes apart, as one gray byte each from d on. d may
+// be s itself (in place): pixel i is read before byte i is written and lies
+// at or after it.
+void GrayRow(const uint8_t* s, ptrdiff_t step, uint8_t* d, uint32_t n, bool bgr) {
+    for (uint32_t i = 0; i < n; ++i, s += step) d[i] = Gray(s, bgr);
+}
+
 }  // namespace
 
 Level3Window PlaceLevel3Band(const tagRECT& clip, const tagRECT& band, const FrameOffsets& frame, bool emptyPage,
@@ -147,6 +154,22 @@ int CIntentX_TRAQ3::StartPage() {
 
 int CIntentX_TRAQ3::GetFlipHBand(tagBANDBMP*, tagBANDBMP*, const tagRECT*, tagRECT*) { return 0; }
 
+int CIntentX_TRAQ3::ConvertRGBXto8BITGRAY(tagBANDBMP* bmp, uint32_t width, uint32_t rows) {
+    if (!bmp || !bmp->Bits) return kHtBadBand;
+    const uint64_t padded = (uint64_t{width} + 7) & ~uint64_t{7};
+    // Row r is written at r x padded, read at r x WidthBytes: with padded <=
+    // WidthBytes no row overwrites a later one before it is read.
+    if (uint64_t{bmp->WidthBytes} < uint64_t{width} * 4 || padded > bmp->WidthBytes) return kHtBadBand;
+    for (uint32_t r = 0; r < rows; ++r) {
+        uint8_t* src = bmp->Bits + size_t{r} * bmp->WidthBytes;
+        uint8_t* dst = bmp->Bits + size_t{r} * padded;
+        GrayRow(src, 4, dst, width, false);
+        std::memset(dst + width, 0xFF, static_cast<size_t>(padded - width));
+    }
+    bmp->WidthBytes = static_cast<uint32_t>(padded);
+    return 0;
+}
+
 // ---------------------------------------------------------------------------
 // Pixels
 
@@ -161,9 +184,8 @@ static void ConvertRun(const uint8_t* s, ptrdiff_t step, uint8_t* d, uint32_t n,
             d[0] = d[1] = d[2] = s[0];
             d[3] = 0;
             d += 4;
-        } else if constexpr (Op == Op_::kColourToGray) {
-            *d++ = Gray(s, bgr);
         } else {
+            static_assert(Op == Op_::kComposite);
             d[0] = d[1] = d[2] = Gray(s, bgr);
             d[3] = s[3];
             d += 4;
@@ -175,7 +197,7 @@ void CIntentX_TRAQ3::ConvertRow(const uint8_t* s, ptrdiff_t step, uint8_t* d, ui
     switch (m_op) {
         case PixelOp::kCopy: ConvertRun<PixelOp::kCopy>(s, step, d, n, m_bgr, m_outBpp); break;
         case PixelOp::kGrayToColour: ConvertRun<PixelOp::kGrayToColour>(s, step, d, n, m_bgr, m_outBpp); break;
-        case PixelOp::kColourToGray: ConvertRun<PixelOp::kColourToGray>(s, step, d, n, m_bgr, m_outBpp); break;
+        case PixelOp::kColourToGray: GrayRow(s, step, d, n, m_bgr); break;
         case PixelOp::kComposite: ConvertRun<PixelOp::kComposite>(s, step, d, n, m_bgr, m_outBpp); break;
         case PixelOp::kRefuse: break;
     }

@@ -112,6 +112,16 @@ public:
         kRefuse,        // a format the job cannot send: every band is refused
     };
 
+    // A band step beside BandOut (which converts while it copies): rewrites
+    // `rows` RGBX rows of `width` pixels, WidthBytes apart, in place as gray
+    // rows of the width rounded up to a multiple of 8, one byte (30 R + 59 G
+    // + 11 B) / 100 a pixel and the added bytes 255, one row after another;
+    // WidthBytes becomes the padded width. 0; kHtBadBand, with nothing
+    // changed, for a null bitmap or pixels, rows shorter than 4 bytes a
+    // pixel, or padded rows longer than the source rows (a band 1 pixel
+    // wide at 4 bytes a row): the gray rows would run past the band.
+    static int ConvertRGBXto8BITGRAY(tagBANDBMP* bmp, uint32_t width, uint32_t rows);
+
     // State, for tests.
     bool Rotate() const { return m_rotate; }
     PixelOp Op() const { return m_op; }

@@ -529,18 +529,16 @@ uint32_t colour_mono_step(IcmJob& j) {
 struct GroupSpan {
     const MicroweaveLayerRecord* layer;
     int64_t passes;
-    int64_t first;  // the layer's first pass stands at its start plus this
 };
 
 void pass_groups(const MLE_INSTANCE& m, GroupSpan (&out)[6]) {
     const MleSchedule& s = m.schedule;
-    const int64_t headOffset = std::min(m.columnOffset[m.minOffsetColumn], 0);
-    out[0] = {s.upper, s.upperPasses, 0};
-    out[1] = {s.preNormal, s.preNormalPasses, 0};
-    out[2] = {s.normal, s.normalPasses, 0};
-    out[3] = {s.mwsw, s.mwswPasses, 0};
-    out[4] = {s.fTrans, s.fTransPasses, 0};
-    out[5] = {s.lower, s.lowerPasses, headOffset};
+    out[0] = {s.upper, s.upperPasses};
+    out[1] = {s.preNormal, s.preNormalPasses};
+    out[2] = {s.normal, s.normalPasses};
+    out[3] = {s.mwsw, s.mwswPasses};
+    out[4] = {s.fTrans, s.fTransPasses};
+    out[5] = {s.lower, s.lowerPasses};
 }
 
 // The lowest raster that the passes of group g from its pass `pass` on can
@@ -554,7 +552,7 @@ int64_t group_lowest(const IcmJob& j, const GroupSpan (&groups)[6], int32_t g, i
     int32_t lo = 0, hi = 0;
     walk::prefix_extremes(*l, lo, hi);
     const int64_t moved = NLM_IsValid(j.mle->nlm) ? int64_t{MLE_GetHeadheight(j.mle)} : 0;
-    return int64_t{l->start} + groups[g].first + pass / l->cycleLength * l->cycleFeed + lo +
+    return int64_t{l->start} + pass / l->cycleLength * l->cycleFeed + lo +
            MLE_GetOffsetNozzleMax(j.mle) - moved;
 }
 

@@ -167,6 +167,7 @@ uint32_t MLE_StartPage(MLE_INSTANCE* o, uint32_t length, uint16_t inkCount, cons
     o->minOffsetColumn = o->maxOffsetColumn = 0;
     o->minNegOffset = 0;
     o->upperInk = o->lowerInk = 0;
+    o->rowLead = 0;
     o->inkCount = 0;
     if (inkCount > kMleMaxInks) return kMleTooManyInks;
     if (inkCount > 0 && !codes) return kMleUnknownInk;
@@ -261,7 +262,7 @@ uint32_t MLE_StartPage(MLE_INSTANCE* o, uint32_t length, uint16_t inkCount, cons
 
 uint32_t MLE_CreateSchedulingTable(MLE_INSTANCE* o, int32_t selector, uint32_t* vPos) {
     if (!o) return kMleNoObject;
-    const uint32_t rc = mle_plan(*o, selector, kMleCreateFailed);
+    const uint32_t rc = mle_plan_page(*o, selector, kMleCreateFailed);
     if (!rc && vPos) *vPos = as_u32(o->vPos);
     return rc;
 }

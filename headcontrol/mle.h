@@ -12,6 +12,15 @@
 // Positions are rasters from the page top. A position above the top is
 // negative: the 32-bit position fields hold it as a signed value, and the
 // interface hands it out as the two's complement in a u32 (MLE_GetVPos).
+// Every ink prints the same pattern of nozzles, moved by its column's
+// offset and, with the split colour table, by its row's shift down the
+// nozzle line; where an ink's nozzles stand d rasters higher on the head
+// than the others, the passes are planned for a page d rasters longer (so
+// that its last rasters are printed too); where a row stands lower than the
+// logic's passes reach above the page top, the plan is moved up by what it
+// lacks (MLE_CreateSchedulingTable: the page then starts that much further
+// from the first pass). Each ink's window stays within the page (the
+// not-printed window).
 //
 // The plan is built in three layers: mle_walk.h (the pure arithmetic of a
 // layer's passes: positions, steps, counts; no allocation), mle_schedule
@@ -262,6 +271,7 @@ struct MLE_INSTANCE {
     int32_t inkNozzleShift[kMleMaxInks]; // nozzles, from the split colour table
     int16_t upperInk;
     int16_t lowerInk;
+    int32_t rowLead;                     // rasters the plan stands higher for rows standing low
     InputInkInfo* inputInk;
     // Pass state.
     int32_t vPos;
@@ -287,7 +297,10 @@ void MLE_Destructor(MLE_INSTANCE* object);
 uint32_t MLE_StartPage(MLE_INSTANCE* object, uint32_t length, uint16_t inkCount, const uint8_t* codes,
                        const void* unused, int32_t* top);
 // Loads logic `selector` (0-3) and builds the page's schedule and the head
-// table of the current pass: 242, 202, 249, the schedule's codes, 225.
+// table of the current pass: 242, 202, 249, the schedule's codes, 225. With
+// inks on rows standing below the logic's reach above the page top, the
+// plan is first tried as it stands and then moved up (rowLead, kept by the
+// page's later re-plans); 203 when the trial's tallies cannot be allocated.
 uint32_t MLE_CreateSchedulingTable(MLE_INSTANCE* object, int32_t selector, uint32_t* vPos);
 uint32_t MLE_ReCreateSchedulingTable(MLE_INSTANCE* object, uint32_t length);  // 262 for the head table
 uint32_t MLE_MakeHeadTable(MLE_INSTANCE* object);                              // 226

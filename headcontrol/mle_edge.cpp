@@ -292,7 +292,7 @@ int64_t overlap_reach(const MleSchedule& s, int64_t P, int64_t first, int64_t en
 // takes from the virtual passes, with their selector and group; then the
 // passes of other groups cut where a pass of the same selector starts
 // (UpdateNozzle), the recount, and the lower-edge record's flags.
-uint32_t lower_table(MLE_INSTANCE& e, VirtualPasses& v, int64_t passBase, uint32_t pageLength) {
+uint32_t lower_table(MLE_INSTANCE& e, VirtualPasses& v, int64_t passBase, int64_t pageLength) {
     MleSchedule& s = e.schedule;
     const MicroweaveLayerRecord& L = *s.lower;
     const walk::LayerSpan& sp = span_of(s, L);
@@ -356,33 +356,33 @@ uint32_t lower_table(MLE_INSTANCE& e, VirtualPasses& v, int64_t passBase, uint32
     int64_t last = -1;
     P = sp.first;
     for (int64_t i = 0; i < s.lowerPasses; P += walk::feed_at(L, i), ++i)
-        if (P + int64_t{s.lowerTable[i].first} * pitch < int64_t{pageLength}) last = i;
+        if (P + int64_t{s.lowerTable[i].first} * pitch < pageLength) last = i;
     s.lowerPasses = int32_t(last + 1);
     return 0;
 }
 
 // Repeat mode: the last group (lower, else MWSW) keeps the passes up to the
 // last whose window starts above the page end.
-void repeat_recount(MleSchedule& s, int64_t headOffset, uint32_t pageLength) {
+void repeat_recount(MleSchedule& s, int64_t pageLength) {
     MicroweaveLayerRecord* l = s.lower ? s.lower : s.mwsw;
     if (!l) return;
     int32_t& count = s.lower ? s.lowerPasses : s.mwswPasses;
     const int64_t pitch = s.logic.pitch;
     const int64_t last = walk::last_pass_below(*l, l->start, count, pageLength, [&](int32_t step) {
-        return (int64_t{l->range[step].first} + headOffset) * pitch;
+        return int64_t{l->range[step].first} * pitch;
     });
     count = int32_t(last + 1);
 }
 
 }  // namespace
 
-uint32_t MakeEdgeTables(MLE_INSTANCE& e, int64_t headOffset, uint32_t pageLength) {
+uint32_t MakeEdgeTables(MLE_INSTANCE& e, int64_t pageLength) {
     const CallbackTable& cb = *e.cb;
     MleSchedule& s = e.schedule;
     if (e.resource->optionWordLow)
         if (uint32_t rc = lower_edge_record(e)) return rc;
     if (s.logic.flags & kMwRepeat) {
-        repeat_recount(s, headOffset, pageLength);
+        repeat_recount(s, pageLength);
         // The passes outside the normal group print its first lowerSplit
         // passes' patterns: a page too short for them is refused.
         const int64_t outside = mle_total_passes(s) - s.normalPasses;

@@ -30,8 +30,9 @@ namespace ovcg::irac {
 
 // Step 8 of the schedule (first build only): the lower-edge record, the
 // F-trans pass table, the lower table and their recounts; in repeat mode
-// the recount of the last group's passes.
-uint32_t MakeEdgeTables(MLE_INSTANCE& e, int64_t headOffset, uint32_t pageLength);
+// the recount of the last group's passes. `planLength` is the length the
+// schedule is planned for.
+uint32_t MakeEdgeTables(MLE_INSTANCE& e, int64_t planLength);
 
 // Frees the MIR list and clears the pointer (null is ignored).
 void mle_free_mir(const CallbackTable& cb, MleMirList*& mir);
@@ -49,6 +50,9 @@ bool mle_head_pos(MLE_INSTANCE& e, int64_t pass, int64_t& pos);
 // Loads the logic of `selector`, builds the schedule for scheduleLength
 // and the head table of passNo (`failCode` when that fails).
 uint32_t mle_plan(MLE_INSTANCE& e, int32_t selector, uint32_t failCode);
+// The page's first plan (mle_rows.cpp): mle_plan, moved up by the rasters
+// that the inks on rows standing low would miss at the page top (rowLead).
+uint32_t mle_plan_page(MLE_INSTANCE& e, int32_t selector, uint32_t failCode);
 // The logic of slot 0 and the first record of the resource's logic array
 // (null when absent).
 const MicroweaveLogicRecord* mle_slot_logic(const MLEResourceData& r, int32_t slot);

@@ -375,8 +375,9 @@ uint32_t two_table_range(MLE_INSTANCE& e, const Frame& f, MovingRange& m) {
 // Absolute layer positions: a non-negative value counts from the top less
 // topOffset, a negative one from the moving range at the page end; an end
 // of 0 is the page's last raster. `fixed` is the variant of a fixed F-trans
-// range with lower positioning.
-uint32_t SetMovingRange(MleSchedule& s, int64_t L, const MovingRange& m, bool fixed) {
+// range with lower positioning. The plan is laid out for L rasters and then
+// moved `lead` rasters up (see CreateSchedule).
+uint32_t SetMovingRange(MleSchedule& s, int64_t L, const MovingRange& m, bool fixed, int64_t lead) {
     const bool hasMwsw = s.mwsw != nullptr, hasFTrans = s.fTrans != nullptr;
     const int64_t lowerForm = L - m.remainder + m.widthsWalked + m.lowerValue;
     const int64_t tableForm = L - m.tableRemainder + m.tableWalked + m.tableValue;
@@ -411,6 +412,8 @@ uint32_t SetMovingRange(MleSchedule& s, int64_t L, const MovingRange& m, bool fi
         } else {
             end += restEnd;
         }
+        start -= lead;
+        end -= lead;
         if (!fits31(start) || !fits31(end)) return kMleBadLogic;
         l.start = static_cast<int32_t>(start);
         l.end = static_cast<int32_t>(end);
@@ -452,26 +455,48 @@ int32_t pol_cycle(const MicroweaveLayerRecord& l, int64_t pitch) {
 // build clears the per-nozzle arrays and, for each walked layer, finds a
 // pass's position (a cycle of feeds), visits the layer's passes standing
 // within the head's reach either way (whole cycles of C passes, no more
-// than the layer has) and runs a window over each visited pass standing a
-// whole number of pitches away: for one step of the cycle those stand
-// lcm(cycleFeed, pitch) apart. Printing a pass costs the driver about
-// kPassWork more, whatever the logic. A logic is refused (249) when one
-// build, the passes standing in any stretch of kStretch rasters, or those
-// standing more than a head's height above the page top or below its end
-// would cost more than the bounds below, or when the passes would send
-// each raster more than kMaxCopies times (a pass sends a line of every
-// nozzle of the heads, n of them: a cycle of C passes advancing F rasters
-// sends each raster C n / F times): a hostile logic (a small cycle feed
-// under wide windows, a layer starting far above the page) would otherwise
-// keep the driver busy for hours on a short page. Real logics stay far
-// below the bounds.
+// than the layer has) and, for each visited pass standing a whole number of
+// pitches away (for one step of the cycle those stand lcm(cycleFeed, pitch)
+// apart), marks its window: a step per nozzle of the window, or a single
+// step where the pass only tells which nozzles a later pass takes over
+// (the upper and pre-normal layers, and the normal layer without MWSW
+// passes: their windows are gathered as coverage counts). Printing a pass
+// costs the driver kLineWork for each line it sends (every nozzle of the
+// heads, for every ink), and no less than kPassWork.
+//
+// A hostile logic (a small cycle feed under wide windows, a layer starting
+// far above the page) would keep the driver busy for hours on a short page,
+// so the work a logic may cost is bounded, and the bounds follow its head:
+// N nozzles at pitch p, the heads sending H lines a pass. A regular logic
+// prints each raster once (twice where passes overlap) and advances a
+// raster a pass or more (a few passes may stand at one position, one per
+// plane); its head tables walk at most a pass a raster over the head's
+// reach. One of its passes costs
+//     R = kBuildSweeps N + kRegularWalks 2 N p + the driver's printing,
+// and a logic is refused (249) when
+//   - one build costs more than kBuildSlack regular builds (R less the
+//     driver's part), and more than kMaxBuildWork;
+//   - the passes of any stretch of kStretch rasters cost more than
+//     kMaxPassesPerRaster regular passes a raster would (a pass costs the
+//     driver at least kPassWork: this also bounds the passes a raster and
+//     the lines sent for it);
+//   - the passes standing more than a head's height above the page top
+//     (the top the plan is moved to for rows standing low, see
+//     CreateSchedule) or below its end cost more than a stretch at one
+//     regular pass a raster.
+// The head is taken up to the largest ones the driver serves, a line of
+// kLargestHead nozzles at pitch kLargestPitch: a logic of a larger head
+// (or pitch) is held to their bounds, so that no geometry buys more work.
 constexpr int64_t kBuildSweeps = 4;                   // per-nozzle sweeps of a build
-constexpr int64_t kPassWork = int64_t{1} << 14;       // the driver's printing of one pass
-constexpr int64_t kMaxBuildWork = int64_t{1} << 20;   // one build
+constexpr int64_t kRegularWalks = 2;                  // layers walked a pass a raster
+constexpr int64_t kLineWork = 16;                     // the driver's sending of one line
+constexpr int64_t kPassWork = int64_t{1} << 14;       // and of a pass, at least
+constexpr int64_t kBuildSlack = 16;                   // regular builds one build may cost
+constexpr int64_t kMaxBuildWork = int64_t{1} << 20;   // one build, whatever the head
+constexpr int64_t kMaxPassesPerRaster = 4;           // a stretch's regular passes a raster
 constexpr int64_t kStretch = 4096;                    // rasters
-constexpr int64_t kMaxStretchWork = int64_t{1} << 26; // the passes of kStretch rasters
-constexpr int64_t kMaxOffPageWork = int64_t{1} << 26; // the passes off the page
-constexpr int64_t kMaxCopies = 128;                   // sends of one raster
+constexpr int64_t kLargestHead = 2048;                // nozzles of a head's line
+constexpr int64_t kLargestPitch = 8;
 
 int64_t gcd64(int64_t a, int64_t b) {
     while (b != 0) {
@@ -490,16 +515,23 @@ int64_t widest(const MicroweaveLayerRecord& l) {
     return width;
 }
 
+// True when the builders walk layer l only to learn which nozzles later
+// passes take over (MakeLayerUpdate): a step per pass, not per nozzle.
+bool covered_only(const MleSchedule& s, const MicroweaveLayerRecord& l) {
+    const int32_t t = layer_type(l);
+    return t == 0 || t == 9 || (t == 1 && s.mwswPasses < 1);
+}
+
 // The work of one build's walk over walked layer l, with windows up to
-// `width` nozzles; above kMaxBuildWork: kMaxBuildWork + 1.
+// `width` nozzles (`width` 0: a step per pass); above `limit`: limit + 1.
 int64_t walk_work(const MicroweaveLayerRecord& l, const LayerSpan& sp, int64_t width, int64_t maxNozzle,
-                  int64_t pitch) {
+                  int64_t pitch, int64_t limit) {
     const int64_t C = l.cycleLength, F = l.cycleFeed;
     if (F < 1) return 0;  // not walked by its own feeds
     const int64_t reach = 2 * maxNozzle * pitch + int64_t{sp.prefixMax} - sp.prefixMin;
-    // Below 2^63: reach < 2^33, C < 2^15.
+    // Below 2^63: reach < 2^33, C < 2^15, limit < 2^25, width < 2^15.
     const int64_t visited = std::min((reach / F + 2) * C, sp.passCount);
-    if (visited > kMaxBuildWork) return kMaxBuildWork + 1;
+    if (visited > limit) return limit + 1;
     const int64_t apart = F / gcd64(F, pitch) * pitch;
     const int64_t aligned = std::min(visited, (reach / apart + 2) * C);
     return C + visited + aligned * (std::clamp<int64_t>(width, 0, maxNozzle) + 1);
@@ -517,44 +549,61 @@ bool group_kind(int16_t kind) {
     return kind == 0 || kind == 9 || kind == 1 || kind == 6 || kind == 10 || kind == 2;
 }
 
+// The driver's printing of a pass sending `lines` lines for each ink.
+int64_t pass_work(int64_t lines, int64_t inks) { return std::max(kPassWork, kLineWork * lines * inks); }
+
 uint32_t check_walk_work(const MLE_INSTANCE& e, int64_t pageLength) {
     const MleSchedule& s = e.schedule;
     const HeadRecord& heads = e.resource->head;
     const uint32_t n = s.logic.layerCount;
     const int64_t maxNozzle = s.maxNozzle, pitch = s.logic.pitch;
+    const int64_t inks = std::max<int64_t>(e.inkCount, 1);
+    // The head as the bounds take it: every head's line up to kLargestHead
+    // nozzles, the pitch up to kLargestPitch.
+    int64_t lines = 0, regularLines = 0;
+    for (int32_t h = 0; h < heads.headNum; ++h) {
+        lines += heads.nozzleNumOfHead[h];
+        regularLines += std::min<int64_t>(heads.nozzleNumOfHead[h], kLargestHead);
+    }
+    const int64_t regularNozzles = std::min(maxNozzle, regularLines);
+    const int64_t regularPitch = std::min(pitch, kLargestPitch);
+    const int64_t regularBuild = kBuildSweeps * regularNozzles + kRegularWalks * 2 * regularNozzles * regularPitch;
+    const int64_t regularPass = regularBuild + pass_work(regularLines, inks);
+    const int64_t maxBuild = std::max(kMaxBuildWork, kBuildSlack * regularBuild);
+
     int64_t build = kBuildSweeps * maxNozzle;
     const MicroweaveLayerRecord* N = s.normal;
-    for (uint32_t i = 0; i < n && build <= kMaxBuildWork; ++i) {
+    for (uint32_t i = 0; i < n && build <= maxBuild; ++i) {
         const MicroweaveLayerRecord& l = s.logic.layers[i];
         const int32_t t = layer_type(l);
-        if (walked_type(t)) build += walk_work(l, s.spans[i], widest(l), maxNozzle, pitch);
+        const int64_t width = covered_only(s, l) ? 0 : widest(l);
+        if (walked_type(t)) build += walk_work(l, s.spans[i], width, maxNozzle, pitch, maxBuild);
         // An overlap layer with priority walks the normal layer's passes with its own windows.
         if ((t == 13 || t == 14) && N)
-            build += walk_work(*N, s.spans[N - s.logic.layers], widest(l), maxNozzle, pitch);
+            build += walk_work(*N, s.spans[N - s.logic.layers], widest(l), maxNozzle, pitch, maxBuild);
     }
-    if (build > kMaxBuildWork) return kMleBadLogic;
+    if (build > maxBuild) return kMleBadLogic;
     const int64_t head = maxNozzle * pitch;
-    // A pass sends each ink's lines of every nozzle of the heads.
-    int64_t headLines = 0;
-    for (int32_t h = 0; h < heads.headNum; ++h) headLines += heads.nozzleNumOfHead[h];
-    int64_t stretch = 0, offPage = 0, sent = 0;
+    // Passes in any stretch (a cycle's passes may stand apart by its
+    // feeds' extremes), and those off the page.
+    int64_t stretch = 0, offPage = 0;
     for (uint32_t i = 0; i < n; ++i) {
         const MicroweaveLayerRecord& l = s.logic.layers[i];
         if (!group_kind(l.kind) || l.cycleFeed < 1) continue;
         const LayerSpan& sp = s.spans[i];
         const int64_t cycles = walk::ceil_div(kStretch + sp.prefixMax - sp.prefixMin, l.cycleFeed) + 1;
-        const int64_t passes = std::min(sp.passCount, cycles * l.cycleLength);
-        stretch += passes;
-        sent += passes * headLines;
-        offPage += off_page_passes(l, sp, -head, pageLength + head);
+        stretch += std::min(sp.passCount, cycles * l.cycleLength);
+        offPage += off_page_passes(l, sp, -head - e.rowLead, pageLength + head);
     }
-    const int64_t perPass = build + kPassWork;
-    if (sent > kMaxCopies * kStretch) return kMleBadLogic;
-    return stretch > kMaxStretchWork / perPass || offPage > kMaxOffPageWork / perPass ? kMleBadLogic : 0;
+    const int64_t perPass = build + pass_work(lines, inks);
+    // Below 2^63: regularPass < 2^42 (the clamped head, 32 inks).
+    const int64_t maxStretchWork = kMaxPassesPerRaster * kStretch * regularPass;
+    const int64_t maxOffPageWork = kStretch * regularPass;
+    return stretch > maxStretchWork / perPass || offPage > maxOffPageWork / perPass ? kMleBadLogic : 0;
 }
 
 // Phases and pass counts of the layers, and the pass groups.
-uint32_t SetLayerParam(MLE_INSTANCE& e, int64_t headOffset, int64_t pageLength, bool firstBuild,
+uint32_t SetLayerParam(MLE_INSTANCE& e, int64_t pageLength, bool firstBuild,
                        const MovingRange& m) {
     MleSchedule& s = e.schedule;
     MicroweaveLayerRecord* layers = s.logic.layers;
@@ -570,7 +619,7 @@ uint32_t SetLayerParam(MLE_INSTANCE& e, int64_t headOffset, int64_t pageLength, 
     int32_t segment = 0;
     for (uint32_t i = 0; i < n; ++i) {
         MicroweaveLayerRecord& l = layers[i];
-        const int64_t first = l.start + ((l.kind == 2 || l.kind == 5) ? headOffset : 0);
+        const int64_t first = l.start;
         int32_t count = 0;
         switch (l.kind) {
             case 0: case 1: case 2: case 5: case 6: case 9: case 10:
@@ -619,7 +668,7 @@ uint32_t SetLayerParam(MLE_INSTANCE& e, int64_t headOffset, int64_t pageLength, 
         const MicroweaveLayerRecord& l = layers[i];
         LayerSpan& sp = s.spans[i];
         sp = LayerSpan{};
-        sp.first = l.start + ((l.kind == 2 || l.kind == 5) ? headOffset : 0);
+        sp.first = l.start;
         if (walked_type(layer_type(l))) {
             sp.passCount = std::max<int64_t>(count_passes(l, sp.first, l.end), 0);
             walk::prefix_extremes(l, sp.prefixMin, sp.prefixMax);
@@ -739,12 +788,32 @@ uint32_t CreateSchedule(MLE_INSTANCE& e, uint32_t pageLength, bool firstBuild) {
         if (rc) return rc;
         if (uint32_t lht = LHT_CreateLayerArrayOfVirtualNozzleArray(s.maxNozzle, e.lht)) return lht;
     }
-    // 4. The most negative column offset moves the lower layers' first passes.
-    const int32_t minOffset = e.columnOffset[e.minOffsetColumn];
-    const int64_t headOffset = minOffset < 1 ? minOffset : 0;
-    // 5. The moving range: where the page end falls in the layers' patterns.
+    // 4. Every ink prints the same pattern of nozzles, moved by its column's
+    // offset and its row's shift: an ink whose nozzles stand d rasters
+    // higher on the head than the column of offset 0 (d = -p, p its
+    // column's offset plus its row's shift x pitch) prints each pass's
+    // rasters d higher up. A plan that prints every raster of [0, L) once
+    // for the pattern itself prints [p, L + p) once for that ink, so the
+    // page is planned `lag` rasters longer, lag the largest such d: every
+    // ink then prints [p, L + lag + p), the page's last rasters among them.
+    // An ink standing lower (p > 0) misses the page's first p rasters
+    // unless the plan stands high enough above the page top; the logic's
+    // own top offset may see to it, and what it does not is made up by
+    // `lead` (MLE_CreateSchedulingTable): the plan is laid out for a page
+    // lead rasters longer still and moved lead rasters up. What lies
+    // outside the page stays unprinted: the windows are clipped to
+    // [notPrintStart, notPrintEnd) ink by ink. Without offsets and shifts
+    // the plan is the page's own.
+    int64_t lag = 0;
+    for (int32_t i = 0; i < e.inkCount; ++i)
+        lag = std::max(lag, -(int64_t{e.inkNozzleShift[i]} * g.pitch + e.columnOffset[e.inkColumn[i]]));
+    const int64_t lead = e.rowLead;
+    const int64_t planLength = int64_t{pageLength} + lag + lead;
+    if (lead < 0 || planLength > INT32_MAX) return kMleBadLogic;
+    const int64_t planEnd = planLength - lead;  // where the plan's end falls on the page
+    // 5. The moving range: where the plan's end falls in the layers' patterns.
     Frame f{};
-    f.length = pageLength;
+    f.length = planLength;
     f.top = g.topOffset;
     f.normalStart = s.normal ? s.normal->start : 0;
     f.lowerStart = s.lower ? s.lower->start : 0;
@@ -765,12 +834,12 @@ uint32_t CreateSchedule(MLE_INSTANCE& e, uint32_t pageLength, bool firstBuild) {
     if (rc) return rc;
     // 6-7. Absolute layer ranges, phases and pass counts.
     const bool fixed = (g.flags & kMwFixedFTrans) && (g.flags & kMwLowerPositioning);
-    if (uint32_t r6 = SetMovingRange(s, pageLength, m, fixed)) return r6;
-    s.rangeStart = int64_t{pageLength} - m.remainder;
+    if (uint32_t r6 = SetMovingRange(s, planLength, m, fixed, lead)) return r6;
+    s.rangeStart = planEnd - m.remainder;
     s.rangeBase = m.tableRemainder;
-    if (uint32_t r7 = SetLayerParam(e, headOffset, pageLength, firstBuild, m)) return r7;
+    if (uint32_t r7 = SetLayerParam(e, planEnd, firstBuild, m)) return r7;
     // 8. The edge groups' tables, on the first build of a page.
-    return firstBuild ? MakeEdgeTables(e, headOffset, pageLength) : 0;
+    return firstBuild ? MakeEdgeTables(e, planEnd) : 0;
 }
 
 }  // namespace ovcg::irac

@@ -3,6 +3,7 @@
 #include "headcontrol/codes.h"
 #include "headcontrol/resource_stream.h"
 
+#include <algorithm>
 #include <bit>
 #include <iterator>
 
@@ -107,6 +108,7 @@ public:
     uint32_t mode_entry(ByteCursor e);
     uint32_t units(ByteCursor& c);
     uint32_t encoder_entry(ByteCursor e);
+    uint32_t rows_on_head() const;
 
 private:
     uint32_t layer_kinds(ByteCursor& e, int16_t count);
@@ -441,6 +443,31 @@ uint32_t Parser::units(ByteCursor& c) {
     return 0;
 }
 
+// A row of the split colour table prints the logics' windows moved down
+// its nozzle line by its shift. A window the shift carries past the heads'
+// last nozzle loses the rasters of the nozzles beyond it on every pass, and
+// no plan of that logic can print them: the mode is refused (106). Rows of
+// code 255 name no ink.
+uint32_t Parser::rows_on_head() const {
+    const BlockE* b = mle_.blockE;
+    if (!b || b->n < 1) return 0;
+    int64_t widest = 0;
+    for (int32_t u = 0; u < mle_.unitNum; ++u) {
+        const MicroweaveLogicRecord& g = mle_.units[u];
+        for (uint32_t i = 0; i < g.layerCount && g.layers; ++i) {
+            const MicroweaveLayerRecord& l = g.layers[i];
+            for (int32_t k = 0; k < l.cycleLength && l.range; ++k) widest = std::max<int64_t>(widest, l.range[k].end);
+        }
+    }
+    const HeadRecord& h = mle_.head;
+    int64_t nozzles = 0;
+    for (int32_t i = 0; i < h.headNum; ++i) nozzles += h.nozzleNumOfHead[i];
+    for (int32_t i = 0; i + 1 < h.headNum; ++i) nozzles -= h.headOverlapNum[i];
+    for (int32_t r = 0; r < b->n; ++r)
+        if (b->rowCodes[r] != 255 && b->rowShifts[r] > 0 && b->rowShifts[r] + widest > nozzles) return kRscBadValue;
+    return 0;
+}
+
 uint32_t Parser::encoder_entry(ByteCursor e) {
     if (uint32_t rc = pick(e, sel_, icm_.encoderSubModeValue)) return rc;
     uint8_t value1Byte = 0;
@@ -451,7 +478,8 @@ uint32_t Parser::encoder_entry(ByteCursor e) {
     if (!(e.i8(esc_.value2) && e.u16le(codes))) return kRscBadResource;
     if (codes > kEscColorCodesMax) return kRscBadValue;
     if (!(e.u16le(esc_.value3) && e.u16le(esc_.value4) && e.u16le(esc_.value5))) return kRscBadResource;
-    if (esc_.value4 == 0 || esc_.value5 == 0) return kRscBadValue;  // divisors of the unit command
+    uint8_t vStep = 0, hStep = 0;
+    if (!RSC_ResolutionSteps(esc_, vStep, hStep)) return kRscBadValue;  // refused at job start, not on the wire
     if (!(e.u16le(rbm_.encoderWord3) && e.u16le(esc_.encoderFlags))) return kRscBadResource;
     if (rbm_.encoderWord3 == 0) return kRscBadValue;
     icm_.encoderFlag2 = (esc_.encoderFlags & kEncMultiLine) ? 1 : 0;
@@ -536,6 +564,7 @@ uint32_t parse(RscObject* o, const FetchedResource& res) {
     if (uint32_t e = select_entry(c, fmt, o->identifier.mode_id, kRscNoMode, entry)) return e;
     if (uint32_t e = p.mode_entry(entry)) return e;
     if (uint32_t e = p.units(c)) return e;
+    if (uint32_t e = p.rows_on_head()) return e;
     if (uint32_t e = select_entry(c, fmt, o->identifier.mode_id, kRscNoEncoderMode, entry)) return e;
     return p.encoder_entry(entry);
 }
@@ -630,6 +659,15 @@ uint32_t hand_over(RscObject* o, T* RscObject::*table, T** out) {
 }
 
 }  // namespace
+
+bool RSC_ResolutionSteps(const ESCResourceData& esc, uint8_t& vertical, uint8_t& horizontal) {
+    const auto step = [&esc](uint16_t dpi, uint8_t& out) {
+        if (dpi == 0 || esc.value3 % dpi != 0 || esc.value3 / dpi == 0 || esc.value3 / dpi > 0xFF) return false;
+        out = static_cast<uint8_t>(esc.value3 / dpi);
+        return true;
+    };
+    return step(esc.value5, vertical) && step(esc.value4, horizontal);
+}
 
 uint32_t RSC_GetModelResource(RscObject* o, ByteCursor& c, ModelFormat fmt) {
     const CallbackTable& cb = *o->cb;

@@ -19,7 +19,8 @@
 //
 // Errors (codes.h): 101/102 object and blocks, 103 no resource, 104 a count,
 // array, entry or size sum running past the resource or its entry, 105
-// still packed, 106 a value refused (negative count, zero divisor, bits per
+// still packed, 106 a value refused (negative count, zero divisor, a
+// resolution the base unit cannot express in one byte, bits per
 // dot not 1 or 2, overlap above a neighbour head, virtual nozzle count
 // outside 1..32767, split below 1, extra record above 256 bytes, empty list
 // under its flag), 161, 165, 166, 176, 184, 190, the allocation codes, and
@@ -258,9 +259,9 @@ struct ESCResourceData {
     uint32_t value1;       // page format
     uint16_t colorCodeNum;
     uint8_t colorCodes[kEscColorCodesMax];
-    uint16_t value3;       // base unit
-    uint16_t value4;       // horizontal divisor, not 0
-    uint16_t value5;       // vertical divisor, not 0
+    uint16_t value3;       // base unit, in steps per inch
+    uint16_t value4;       // horizontal resolution, dpi: divides value3 into at most 255 steps
+    uint16_t value5;       // vertical resolution, dpi: likewise
     int8_t value2;         // run-length mode
     uint8_t modeByte;      // bits per dot
     int16_t colorRemapNum;
@@ -268,6 +269,12 @@ struct ESCResourceData {
     uint8_t* remapTo;
     uint16_t encoderFlags;
 };
+
+// The unit command carries each axis as the number of base steps per dot,
+// one byte wide: a resolution of 0, one that does not divide the base, or a
+// step outside 1..255 would reach the printer as a wrong byte. True, with
+// the two steps, when both axes fit.
+bool RSC_ResolutionSteps(const ESCResourceData& esc, uint8_t& vertical, uint8_t& horizontal);
 
 struct RBMResourceData {
     uint16_t modeValue0;

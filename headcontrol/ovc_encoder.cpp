@@ -261,9 +261,9 @@ uint32_t OVC_SendTCCommand(OvcContext* ctx, uint32_t target) {
 uint32_t OVC_SendInitializeCommand(OvcContext* ctx, uint32_t pageStart, uint8_t sendDeferredFeed) {
     if (!ctx) return kOvcNoContext;
     const ESCResourceData& e = *ctx->esc;
-    if (e.value4 == 0 || e.value5 == 0) return kOvcBadSize;
-    const uint8_t unit[4] = {uint8_t(e.value3), uint8_t(e.value3 >> 8), uint8_t(e.value3 / e.value5),
-                             uint8_t(e.value3 / e.value4)};
+    uint8_t vStep = 0, hStep = 0;
+    if (!RSC_ResolutionSteps(e, vStep, hStep)) return kOvcBadResolution;
+    const uint8_t unit[4] = {uint8_t(e.value3), uint8_t(e.value3 >> 8), vStep, hStep};
     if (uint32_t rc = send_paren(ctx, 0x44, unit, kOvcSendUnit)) return rc;
     if (e.encoderFlags & kEncShortPageFormat) {
         const uint8_t format[1] = {uint8_t(e.value1)};

@@ -17,6 +17,9 @@
 //   zero feed     1B 28 76 04 00 00 00 00 00           346
 //   deferred feed a feed, then 1B 28 64 01 00 00 (flag 1)  335, 342
 //   unit          1B 28 44 04 00 u16 base, u8 base/v, u8 base/h   331
+//                 (v and h the vertical and horizontal resolution; a step
+//                 that is not a whole number from 1 to 255 is refused
+//                 with 306 before anything is sent)
 //   page format   1B 28 6D 04 00 u32, or 1B 28 6D 01 00 u8 (encoder flag 0x8)  332
 //   extra record  1B 28 66 u16 (n + 1) 01, then the n bytes  333, 334
 //   dot size      1B 28 65 02 00 00 u8                 341
@@ -37,7 +40,8 @@
 // that does not fit is refused (303), never written past the buffer.
 //
 // Errors (codes.h): 301, 302, 303 no room, 304 announced length differs
-// from the coded data, 305 a size or value out of range, 317-319, 331-346.
+// from the coded data, 305 a size or value out of range, 306 a resolution
+// the unit command cannot carry, 317-319, 331-346.
 // A refused send leaves the command partly sent; nothing is retried.
 #pragma once
 

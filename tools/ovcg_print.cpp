@@ -2,15 +2,30 @@
 // filter drives it, and writes the printer stream to a file or to standard
 // output.
 //
-//   ovcg-print [-m MODEL] [-o NAME=CHOICE]... [-O OUTPUT] [IMAGE|-]
+//   ovcg-print [-m MODEL] [-o NAME=CHOICE]... [-O OUTPUT] [--page-info] [IMAGE|-]
 //
-// Exit status: 0 printed; 1 the library failed; 2 bad command line, option
-// or choice, or choices the model cannot print (found by a job whose bytes go
-// nowhere, before anything is written); 3 missing or malformed image; 4 the
-// output or model file cannot be opened.
+// Pages stream: the tool reads an image's header, then its rows one at a
+// time straight into the line it hands the library, so its memory follows the
+// page's width, not the page's area or the input's length. A gray first image
+// prints with the gray colour model unless ColorModel is given. A job whose
+// options the model cannot serve is refused before anything is written (a
+// job whose bytes go nowhere finds it out first).
+//
+// Exit status (the same list as --help and the README):
+//   0 printed (or, with --page-info, the page reported);
+//   1 the library failed (its code is named); a partial output file is removed;
+//   2 bad command line, option or choice, or choices the model cannot print;
+//     nothing is written;
+//   3 the image is missing, unreadable or malformed; pages before the bad one
+//     stay printed and the job is ended;
+//   4 the model file cannot be opened or read, or the output cannot be opened
+//     or written; a partial output file is removed.
 #include <strings.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <cerrno>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -18,6 +33,7 @@
 #include <utility>
 #include <vector>
 
+#include "frontend/custom_size.h"
 #include "ovcg/hxr.h"
 #include "ovcg/ovcg.h"
 #include "tools/netpbm.h"
@@ -33,18 +49,65 @@ constexpr int kExitUsage = 2;
 constexpr int kExitInput = 3;
 constexpr int kExitFile = 4;
 
-FILE* g_out = nullptr;
-
 void* tool_allocate(size_t size) { return std::malloc(size); }
 void tool_release(void* p) { std::free(p); }
 void tool_unused() {}
 
+// ---- Output -----------------------------------------------------------------------
+
+// The printer stream's destination. A regular file the tool opened is
+// removed when the job cannot end whole: a cut-off stream must not reach a
+// printer.
+struct Output {
+    std::FILE* file = nullptr;
+    std::string name;
+    bool removable = false;
+    int error = 0;  // errno of the first failed write; later writes fail at once
+};
+Output g_out;
+
 int32_t tool_output(const uint8_t* data, int32_t length) {
+    if (g_out.error) return -1;
     if (length <= 0) return 0;
-    size_t n = std::fwrite(data, 1, static_cast<size_t>(length), g_out);
-    if (n == 0 && std::ferror(g_out)) return -1;
-    return static_cast<int32_t>(n);
+    const size_t n = std::fwrite(data, 1, static_cast<size_t>(length), g_out.file);
+    if (n < static_cast<size_t>(length)) {
+        g_out.error = errno ? errno : EIO;
+        return -1;
+    }
+    return length;
 }
+
+bool open_output(const std::string& path) {
+    g_out = Output{};
+    g_out.name = path == "-" ? "standard output" : path;
+    g_out.file = path == "-" ? stdout : std::fopen(path.c_str(), "wb");
+    if (!g_out.file) {
+        std::fprintf(stderr, "ovcg-print: cannot open output %s: %s\n", path.c_str(), std::strerror(errno));
+        return false;
+    }
+    struct stat st {};
+    g_out.removable = g_out.file != stdout && fstat(fileno(g_out.file), &st) == 0 && S_ISREG(st.st_mode);
+    return true;
+}
+
+// Flushes and closes the output; false (with g_out.error set) when a byte
+// did not reach it.
+bool close_output() {
+    if (!g_out.file) return g_out.error == 0;
+    if (std::fflush(g_out.file) != 0 && !g_out.error) g_out.error = errno ? errno : EIO;
+    if (g_out.file != stdout && std::fclose(g_out.file) != 0 && !g_out.error) g_out.error = errno ? errno : EIO;
+    g_out.file = nullptr;
+    return g_out.error == 0;
+}
+
+// Closes the output of a job that did not end whole and says what became of it.
+std::string discard_output() {
+    close_output();
+    if (g_out.removable && std::remove(g_out.name.c_str()) == 0) return "; the partial output was removed";
+    return "; " + g_out.name + " holds a cut-off job";
+}
+
+// ---- Library calls -----------------------------------------------------------------
 
 const char* code_text(int32_t code) {
     switch (code) {
@@ -56,8 +119,12 @@ const char* code_text(int32_t code) {
     }
 }
 
+std::string failed(const char* call, int32_t code) {
+    return std::string(call) + " failed with code " + std::to_string(code) + " (" + code_text(code) + ")";
+}
+
 int library_failure(const char* call, int32_t code) {
-    std::fprintf(stderr, "ovcg-print: %s failed with code %d (%s)\n", call, code, code_text(code));
+    std::fprintf(stderr, "ovcg-print: %s\n", failed(call, code).c_str());
     return kExitLibrary;
 }
 
@@ -81,30 +148,44 @@ std::vector<const char*> choice_names(const char* option) {
     });
 }
 
+const char kExitText[] =
+    "Exit status: 0 printed (or the page reported); 1 the library failed;\n"
+    "2 bad command line, option or choice, or choices the model cannot print\n"
+    "(nothing is written then); 3 the image is missing, unreadable or malformed\n"
+    "(pages before the bad one stay printed and the job is ended); 4 the model\n"
+    "file cannot be opened or read, or the output cannot be opened or written.\n"
+    "When printing fails (1 or 4), a partial output file is removed.\n";
+
 void print_help() {
     std::printf(
-        "usage: ovcg-print [-m MODEL] [-o NAME=CHOICE]... [-O OUTPUT] [IMAGE|-]\n"
+        "usage: ovcg-print [-m MODEL] [-o NAME=CHOICE]... [-O OUTPUT] [--page-info] [IMAGE|-]\n"
         "\n"
         "Prints the pages of IMAGE (binary PPM for colour, PGM for gray; several\n"
         "images in one file are several pages; - or nothing: standard input)\n"
         "and writes the printer stream to OUTPUT (default: standard output).\n"
-        "Each page is fed at the size the library reports for the options,\n"
-        "cropped or padded with white.\n"
+        "Each image is placed at the top left of its page, one image pixel a page\n"
+        "pixel, cropped or padded with white. The page's size in pixels depends on\n"
+        "the medium's resolution: --page-info tells it.\n"
         "\n"
         "  -m MODEL        model resource file (default: %s)\n"
         "  -o NAME=CHOICE  print option (repeatable; names and choices ignore case)\n"
         "  -O OUTPUT       output file (- for standard output)\n"
+        "  --page-info     print the page's width and height in pixels and the\n"
+        "                  colour model for the options (and IMAGE's first image,\n"
+        "                  when given) to standard output, and print nothing\n"
         "  --help          this text\n"
         "\n"
-        "Unset MediaType and PageSize take the first choice listed. PageSize also\n"
-        "takes custom.WxH followed by in, cm, mm or nothing (points).\n"
+        "Unset MediaType and PageSize take the first choice listed; a paper name\n"
+        "without a variant means _Roll (A4 is A4_Roll). PageSize also takes\n"
+        "custom.WxH followed by in, cm, mm or nothing (points), %d to %d dots\n"
+        "wide and %d to %d dots high at 300 dpi. Unset ColorModel is Gray when\n"
+        "the first image is gray (PGM), else RGB.\n"
         "\n"
-        "Exit status: 0 printed, 1 library failure, 2 bad option or one the model\n"
-        "cannot print (nothing is written then), 3 bad image, 4 a file cannot be\n"
-        "opened.\n"
+        "%s"
         "\n"
         "Options and choices:\n",
-        OVCG_DEFAULT_MODEL_PATH);
+        OVCG_DEFAULT_MODEL_PATH, ovcg::frontend::kCustomWidthMin, ovcg::frontend::kCustomWidthMax,
+        ovcg::frontend::kCustomHeightMin, ovcg::frontend::kCustomHeightMax, kExitText);
     for (const char* option : option_names()) {
         std::printf("  %s:", option);
         int col = 4 + static_cast<int>(std::strlen(option));
@@ -121,24 +202,22 @@ void print_help() {
     }
 }
 
-bool read_all(FILE* f, std::vector<uint8_t>& bytes) {
-    uint8_t buf[65536];
-    size_t n;
-    while ((n = std::fread(buf, 1, sizeof buf, f)) > 0) bytes.insert(bytes.end(), buf, buf + n);
-    return !std::ferror(f);
-}
+// ---- Command line -------------------------------------------------------------------
+
+using Options = std::vector<std::pair<std::string, std::string>>;
 
 struct Settings {
     std::string model = OVCG_DEFAULT_MODEL_PATH;
     std::string input = "-";
+    bool have_input = false;
     std::string output = "-";
-    std::vector<std::pair<std::string, std::string>> options;
+    Options options;
     bool help = false;
+    bool page_info = false;
 };
 
 // Parses the command line; 0 or an exit status.
 int parse_args(int argc, char** argv, Settings& s) {
-    bool have_input = false;
     for (int i = 1; i < argc; ++i) {
         std::string a = argv[i];
         auto value = [&](const char* flag) -> const char* {
@@ -150,6 +229,8 @@ int parse_args(int argc, char** argv, Settings& s) {
         };
         if (a == "--help" || a == "-h") {
             s.help = true;
+        } else if (a == "--page-info") {
+            s.page_info = true;
         } else if (a == "-m") {
             const char* v = value("-m");
             if (!v) return kExitUsage;
@@ -172,25 +253,89 @@ int parse_args(int argc, char** argv, Settings& s) {
             std::fprintf(stderr, "ovcg-print: unknown argument '%s' (see --help)\n", a.c_str());
             return kExitUsage;
         } else {
-            if (have_input) {
+            if (s.have_input) {
                 std::fprintf(stderr, "ovcg-print: more than one input given\n");
                 return kExitUsage;
             }
             s.input = a;
-            have_input = true;
+            s.have_input = true;
         }
     }
     return 0;
 }
 
-using Options = std::vector<std::pair<std::string, std::string>>;
+const std::string* find_option(const Options& options, const char* name) {
+    const std::string* found = nullptr;
+    for (const auto& [n, c] : options)
+        if (n == name) found = &c;
+    return found;
+}
 
-bool gray_model(const Options& options) {
-    bool gray = false;
-    for (const auto& [name, choice] : options)
-        if (name == "ColorModel")
-            gray = strcasecmp(choice.c_str(), "Gray") == 0 || strcasecmp(choice.c_str(), "Black2") == 0;
-    return gray;
+// Whether a colour model takes one sample a pixel.
+bool gray_model(const std::string& model) {
+    return strcasecmp(model.c_str(), "Gray") == 0 || strcasecmp(model.c_str(), "Black2") == 0;
+}
+
+// A custom PageSize outside the limits, said with the size it asks for.
+// 0 or an exit status.
+int check_custom_size(const std::string& choice) {
+    using namespace ovcg::frontend;
+    ovcg::frontend::CustomSizeDots size;
+    if (!custom_size_dots(choice.c_str() + 7, &size)) {
+        std::fprintf(stderr,
+                     "ovcg-print: PageSize=%s is no size: give custom.WxH followed by in, cm, mm or nothing "
+                     "(points)\n",
+                     choice.c_str());
+        return kExitUsage;
+    }
+    if (size.fits()) return 0;
+    auto dots = [](int64_t d) { return d < 0 ? std::string("no") : std::to_string(d); };
+    std::fprintf(stderr,
+                 "ovcg-print: PageSize=%s asks for %s x %s dots at 300 dpi; a custom page must be %d to %d "
+                 "dots wide and %d to %d dots high; nothing was printed\n",
+                 choice.c_str(), dots(size.width).c_str(), dots(size.height).c_str(), kCustomWidthMin,
+                 kCustomWidthMax, kCustomHeightMin, kCustomHeightMax);
+    return kExitUsage;
+}
+
+// Checks the options against the library's lists, with the names the
+// library gives them, and adds the first choice of MediaType and PageSize
+// where they are not given. 0 or an exit status.
+int check_options(const Settings& s, Options& todo) {
+    const std::vector<const char*> names = option_names();
+    todo.clear();
+    for (const auto& [name, choice] : s.options) {
+        const char* option = nullptr;
+        for (const char* n : names)
+            if (strcasecmp(n, name.c_str()) == 0) option = n;
+        if (!option) {
+            std::fprintf(stderr, "ovcg-print: unknown option '%s' (see --help)\n", name.c_str());
+            return kExitUsage;
+        }
+        const bool page_size = strcasecmp(option, "PageSize") == 0;
+        // A paper name without a variant is the roll variant, as the library reads it.
+        const std::string roll = choice + "_Roll";
+        const bool plain_paper = page_size && choice.find('_') == std::string::npos;
+        bool known = false;
+        for (const char* c : choice_names(option))
+            known = known || strcasecmp(c, choice.c_str()) == 0 || (plain_paper && strcasecmp(c, roll.c_str()) == 0);
+        if (!known && page_size && strncasecmp(choice.c_str(), "custom.", 7) == 0) {
+            if (int status = check_custom_size(choice)) return status;
+            known = true;
+        }
+        if (!known) {
+            std::fprintf(stderr, "ovcg-print: unknown choice '%s' for option %s (see --help)\n",
+                         choice.c_str(), option);
+            return kExitUsage;
+        }
+        todo.emplace_back(option, choice);
+    }
+    for (const char* required : {"MediaType", "PageSize"}) {
+        if (find_option(todo, required)) continue;
+        std::vector<const char*> choices = choice_names(required);
+        if (!choices.empty()) todo.insert(todo.begin(), {required, choices[0]});
+    }
+    return 0;
 }
 
 // Sets the options in the library. 0 or an exit status.
@@ -202,54 +347,67 @@ int set_options(const Options& options) {
     return 0;
 }
 
-// Checks the options against the library's lists and sets them, with the
-// defaults for MediaType and PageSize. 0 or an exit status.
-int apply_options(const Settings& s, Options& todo, bool& gray) {
-    const std::vector<const char*> names = option_names();
-    todo.clear();
-    for (const auto& [name, choice] : s.options) {
-        const char* option = nullptr;
-        for (const char* n : names)
-            if (strcasecmp(n, name.c_str()) == 0) option = n;
-        if (!option) {
-            std::fprintf(stderr, "ovcg-print: unknown option '%s' (see --help)\n", name.c_str());
-            return kExitUsage;
-        }
-        bool known = false;
-        for (const char* c : choice_names(option))
-            if (strcasecmp(c, choice.c_str()) == 0) known = true;
-        if (!known && strcasecmp(option, "PageSize") == 0 &&
-            strncasecmp(choice.c_str(), "custom.", 7) == 0)
-            known = true;  // checked by the library when the job starts
-        if (!known) {
-            std::fprintf(stderr, "ovcg-print: unknown choice '%s' for option %s (see --help)\n",
-                         choice.c_str(), option);
-            return kExitUsage;
-        }
-        todo.emplace_back(option, choice);
+// ---- Checking the model ---------------------------------------------------------------
+
+// Runs fn with standard error caught, then passes what was written on
+// unchanged and returns it: the library's resource reader names a resource
+// it cannot deliver only in its "RES MGR : " lines.
+template <class Fn>
+std::string catching_messages(Fn fn) {
+    std::fflush(stderr);
+    std::FILE* caught = std::tmpfile();
+    const int saved = caught ? dup(2) : -1;
+    if (saved < 0 || dup2(fileno(caught), 2) < 0) {
+        if (saved >= 0) close(saved);
+        if (caught) std::fclose(caught);
+        fn();
+        return {};
     }
-    for (const char* required : {"MediaType", "PageSize"}) {
-        bool given = false;
-        for (const auto& [n, c] : todo) given = given || n == required;
-        if (!given) {
-            std::vector<const char*> choices = choice_names(required);
-            if (!choices.empty()) todo.insert(todo.begin(), {required, choices[0]});
-        }
-    }
-    gray = gray_model(todo);
-    return set_options(todo);
+    fn();
+    std::fflush(stderr);
+    dup2(saved, 2);
+    close(saved);
+    std::string text;
+    std::rewind(caught);
+    char buf[4096];
+    size_t n;
+    while ((n = std::fread(buf, 1, sizeof buf, caught)) > 0) text.append(buf, n);
+    std::fclose(caught);
+    std::fwrite(text.data(), 1, text.size(), stderr);
+    std::fflush(stderr);
+    return text;
 }
 
-int32_t discard_output(const uint8_t*, int32_t length) { return length; }
-
-std::string failed(const char* call, int32_t code) {
-    return std::string(call) + " failed with code " + std::to_string(code) + " (" + code_text(code) + ")";
+// What the resource reader's messages say about the model: the last
+// resource it could not deliver (a job stops at the first one it needs and
+// lacks; some it only looks for come before); "" when it said nothing.
+std::string resource_trouble(const std::string& messages) {
+    std::string trouble;
+    for (size_t at = messages.find("RES MGR : "); at != std::string::npos;
+         at = messages.find("RES MGR : ", at + 1)) {
+        const char* line = messages.c_str() + at;
+        int type = 0, id = 0, size = 0, got = 0;
+        if (std::sscanf(line, "RES MGR : Failed to locate [%d, %d]", &type, &id) == 2)
+            trouble = "it holds no resource of type " + std::to_string(type) + ", identifier " + std::to_string(id);
+        else if (std::sscanf(line, "RES MGR : FR - Could not read %d bytes (%d bytes read) [%d], [%d]", &size, &got,
+                             &type, &id) == 4)
+            trouble = "resource of type " + std::to_string(type) + ", identifier " + std::to_string(id) +
+                      " cannot be read (" + std::to_string(got) + " of " + std::to_string(size) + " bytes)";
+        else if (std::strncmp(line, "RES MGR : Low Mem", 17) == 0)
+            trouble = "out of memory while reading it";
+        else if (std::strncmp(line + 10, "Failed to open", 14) == 0 ||
+                 std::strncmp(line + 10, "FR - Failed to open", 19) == 0)
+            trouble = "it cannot be opened";
+    }
+    return trouble;
 }
+
+int32_t no_output(const uint8_t*, int32_t length) { return length; }
 
 // A job whose bytes go nowhere: the job start, a page start, one band of
 // white and the job end. "" when all of it succeeds, else what failed.
 std::string probe_job(bool gray) {
-    int32_t r = ovcgStartJob(discard_output, "0");
+    int32_t r = ovcgStartJob(no_output, "0");
     if (r != OVCG_OK) return failed("ovcgStartJob", r);
     std::string why;
     uint32_t width = 0;
@@ -275,20 +433,55 @@ std::string default_choice(const std::string& option) {
     return choices.empty() ? std::string() : std::string(choices[0]);
 }
 
-// Whether the model serves the options: a job that fails before any byte is
-// written names the option whose default would let it print (or the whole
-// combination) and what failed. 0 or an exit status.
-int check_model(const Options& options) {
-    const std::string why = probe_job(gray_model(options));
-    if (why.empty()) return 0;
+// A probe job with these options; what failed ("" for nothing) and what the
+// resource reader said meanwhile.
+struct Probe {
+    std::string why;
+    std::string trouble;
+};
+Probe probe(const Options& options) {
+    Probe p;
+    if (set_options(options) != 0) return {"ovcgSetPrintOption failed", ""};
+    const std::string* model = find_option(options, "ColorModel");
+    const bool gray = model && gray_model(*model);
+    p.trouble = resource_trouble(catching_messages([&] { p.why = probe_job(gray); }));
+    return p;
+}
+
+// Whether the model serves the options. When even the default choices fail,
+// the model is at fault: it cannot be read (exit 4). Otherwise the option
+// whose default would let the job print is named (or the whole combination).
+// Leaves the options set. 0 or an exit status.
+int check_model(const std::string& model_path, const Options& options) {
+    const Probe first = probe(options);
+    if (first.why.empty()) return 0;
     const unsigned engine = HXR_GetErrorInfo(nullptr);
+    auto detail = [&](const Probe& p) {
+        std::string d = p.why;
+        if (engine) d += "; halftone engine code " + std::to_string(engine);
+        return d;
+    };
+    Options defaults = options;
+    bool same = true;
+    for (auto& [name, choice] : defaults) {
+        const std::string d = default_choice(name);
+        same = same && strcasecmp(d.c_str(), choice.c_str()) == 0;
+        choice = d;
+    }
+    const Probe plain = same ? first : probe(defaults);
+    if (!plain.why.empty()) {
+        set_options(options);
+        std::fprintf(stderr, "ovcg-print: cannot read model file %s: %s; nothing was printed\n", model_path.c_str(),
+                     (plain.trouble.empty() ? "no job can start with it (" + detail(plain) + ")" : plain.trouble)
+                         .c_str());
+        return kExitFile;
+    }
     std::string culprit;
     for (size_t i = 0; i < options.size() && culprit.empty(); ++i) {
         Options other = options;
         other[i].second = default_choice(options[i].first);
         if (other[i].second.empty() || strcasecmp(other[i].second.c_str(), options[i].second.c_str()) == 0) continue;
-        if (set_options(other) == 0 && probe_job(gray_model(other)).empty())
-            culprit = options[i].first + "=" + options[i].second;
+        if (probe(other).why.empty()) culprit = options[i].first + "=" + options[i].second;
     }
     set_options(options);
     std::string all;
@@ -296,108 +489,179 @@ int check_model(const Options& options) {
     if (culprit.empty())
         std::fprintf(stderr, "ovcg-print: cannot print these options together:%s\n", all.c_str());
     else
-        std::fprintf(stderr, "ovcg-print: cannot print %s with these options:%s\n", culprit.c_str(),
-                     all.c_str());
-    std::fprintf(stderr, "ovcg-print: %s", why.c_str());
-    if (engine) std::fprintf(stderr, "; halftone engine code %u", engine);
-    std::fprintf(stderr, "; nothing was printed\n");
+        std::fprintf(stderr, "ovcg-print: cannot print %s with these options:%s\n", culprit.c_str(), all.c_str());
+    std::string why = detail(first);
+    if (!first.trouble.empty()) why += "; the model: " + first.trouble;
+    std::fprintf(stderr, "ovcg-print: %s; nothing was printed\n", why.c_str());
     return kExitUsage;
 }
 
-int run(const Settings& s) {
-    bool gray = false;
-    Options options;
-    int status = apply_options(s, options, gray);
-    if (status) return status;
+// The model file must be a file the tool can open; what is in it, the
+// library judges.
+bool model_opens(const std::string& path) {
+    std::FILE* f = std::fopen(path.c_str(), "rb");
+    int error = f ? 0 : errno;
+    struct stat st {};
+    if (f && fstat(fileno(f), &st) == 0 && S_ISDIR(st.st_mode)) error = EISDIR;
+    if (f) std::fclose(f);
+    if (!error) return true;
+    std::fprintf(stderr, "ovcg-print: cannot open model file %s: %s\n", path.c_str(), std::strerror(error));
+    return false;
+}
 
-    FILE* model = std::fopen(s.model.c_str(), "rb");
-    if (!model) {
-        std::fprintf(stderr, "ovcg-print: cannot open model file %s: %s\n", s.model.c_str(),
-                     std::strerror(errno));
+// ---- Printing -------------------------------------------------------------------------
+
+// The job as it runs: the reader of the input and the pages printed.
+struct Job {
+    ovcg_tool::NetpbmReader& reader;
+    const char* input_name;
+    const std::string& color_model;
+    uint32_t width = 0, height = 0, channels = 0;
+    int printed = 0;
+};
+
+// Ends a job stopped by a broken image: the page in hand is abandoned, the
+// job ends with what was printed. Exit 3, or the failure of ending it.
+int end_on_bad_image(Job& job, bool page_open) {
+    const int bad = job.printed + 1;  // image n is page n
+    if (page_open) ovcgEndPage(1);
+    const int32_t r = ovcgEndJob();
+    std::fprintf(stderr, "ovcg-print: %s: %s\n", job.input_name, job.reader.error().c_str());
+    if (r != OVCG_OK || !close_output()) {
+        const std::string what = g_out.error ? "writing " + g_out.name + " failed: " + std::strerror(g_out.error)
+                                             : failed("ovcgEndJob", r);
+        std::fprintf(stderr, "ovcg-print: %s%s\n", what.c_str(), discard_output().c_str());
+        return g_out.error ? kExitFile : kExitLibrary;
+    }
+    if (page_open)
+        std::fprintf(stderr, "ovcg-print: page %d abandoned; %d page(s) before it printed, the job ended\n", bad,
+                     job.printed);
+    else
+        std::fprintf(stderr, "ovcg-print: %d page(s) printed, the job ended before image %d\n", job.printed, bad);
+    return kExitInput;
+}
+
+// A failure of the library inside the job: the job is ended, the partial
+// output removed. The exit status says whether the output could not be
+// written (4) or the library failed (1).
+int end_on_failure(const char* call, int32_t code) {
+    ovcgEndJob();
+    if (g_out.error) {
+        const std::string what = "writing " + g_out.name + " failed: " + std::strerror(g_out.error);
+        std::fprintf(stderr, "ovcg-print: %s%s\n", what.c_str(), discard_output().c_str());
         return kExitFile;
     }
-    std::fclose(model);
-    int32_t r = ovcgSetResource(OVCG_RESOURCE_FILE, s.model.c_str());
-    if (r != OVCG_OK) return library_failure("ovcgSetResource", r);
+    std::fprintf(stderr, "ovcg-print: %s%s\n", failed(call, code).c_str(), discard_output().c_str());
+    return kExitLibrary;
+}
 
-    // The whole input is read and checked before anything is printed.
-    std::vector<uint8_t> bytes;
-    FILE* in = s.input == "-" ? stdin : std::fopen(s.input.c_str(), "rb");
-    if (!in) {
-        std::fprintf(stderr, "ovcg-print: cannot open image %s: %s\n", s.input.c_str(),
-                     std::strerror(errno));
-        return kExitInput;
-    }
-    bool ok = read_all(in, bytes);
-    if (in != stdin) std::fclose(in);
-    const char* input_name = s.input == "-" ? "standard input" : s.input.c_str();
-    if (!ok) {
-        std::fprintf(stderr, "ovcg-print: cannot read %s\n", input_name);
-        return kExitInput;
-    }
-    std::vector<ovcg_tool::Image> images;
-    std::string error;
-    if (!ovcg_tool::parse_netpbm(bytes, images, error)) {
-        std::fprintf(stderr, "ovcg-print: %s: %s\n", input_name, error.c_str());
-        return kExitInput;
-    }
-    bytes = {};
-
-    // Nothing is written before the model is known to serve the options.
-    if ((status = check_model(options)) != 0) return status;
-
-    g_out = s.output == "-" ? stdout : std::fopen(s.output.c_str(), "wb");
-    if (!g_out) {
-        std::fprintf(stderr, "ovcg-print: cannot open output %s: %s\n", s.output.c_str(),
-                     std::strerror(errno));
-        return kExitFile;
-    }
-    auto close_output = [&]() {
-        bool fine = std::fflush(g_out) == 0 && !std::ferror(g_out);
-        if (g_out != stdout) fine = std::fclose(g_out) == 0 && fine;
-        g_out = nullptr;
-        return fine;
-    };
-
-    r = ovcgStartJob(tool_output, "1");
-    if (r != OVCG_OK) {
-        close_output();
-        return library_failure("ovcgStartJob", r);
-    }
-    // A failure inside the job: the job is ended, the output closed.
-    auto job_failure = [&](const char* call) {
-        ovcgEndJob();
-        close_output();
-        return library_failure(call, r);
-    };
-    uint32_t width = 0, height = 0;
-    if ((r = ovcgGetPageAttribute(OVCG_PAGE_WIDTH, &width)) != OVCG_OK ||
-        (r = ovcgGetPageAttribute(OVCG_PAGE_HEIGHT, &height)) != OVCG_OK)
-        return job_failure("ovcgGetPageAttribute");
-    const uint32_t channels = gray ? 1 : 3;
-    std::vector<uint8_t> line(size_t{width} * channels);
-    for (size_t p = 0; p < images.size(); ++p) {
-        const ovcg_tool::Image& img = images[p];
-        if ((r = ovcgStartPage()) != OVCG_OK) return job_failure("ovcgStartPage");
-        for (uint32_t y = 0; y < height; ++y) {
-            ovcg_tool::page_line(img, y, width, channels, line.data());
-            if ((r = ovcgRasterOut(line.data(), static_cast<int32_t>(line.size()), 0)) != OVCG_OK) {
+// Prints every image of the input, the first one's header already read.
+int print_pages(Job& job) {
+    int32_t r = ovcgStartJob(tool_output, "1");
+    if (r != OVCG_OK) return end_on_failure("ovcgStartJob", r);
+    if ((r = ovcgGetPageAttribute(OVCG_PAGE_WIDTH, &job.width)) != OVCG_OK ||
+        (r = ovcgGetPageAttribute(OVCG_PAGE_HEIGHT, &job.height)) != OVCG_OK)
+        return end_on_failure("ovcgGetPageAttribute", r);
+    std::vector<uint8_t> line(size_t{job.width} * job.channels);
+    for (;;) {
+        const ovcg_tool::ImageHeader img = job.reader.header();
+        if ((r = ovcgStartPage()) != OVCG_OK) return end_on_failure("ovcgStartPage", r);
+        job.reader.begin_rows(job.width, job.channels);
+        for (uint32_t y = 0; y < job.height; ++y) {
+            const uint8_t* row = line.data();
+            if (y < img.height) {
+                if (!(row = job.reader.read_row(line.data()))) return end_on_bad_image(job, true);
+            } else if (y == img.height) {
+                std::memset(line.data(), 0xFF, line.size());  // white below the image
+            }
+            if ((r = ovcgRasterOut(row, static_cast<int32_t>(line.size()), 0)) != OVCG_OK) {
                 ovcgEndPage(1);
-                return job_failure("ovcgRasterOut");
+                return end_on_failure("ovcgRasterOut", r);
             }
         }
-        if ((r = ovcgEndPage(0)) != OVCG_OK) return job_failure("ovcgEndPage");
-        std::fprintf(stderr, "ovcg-print: page %zu: %ux%u image printed as %ux%u %s\n", p + 1,
-                     img.width, img.height, width, height, gray ? "gray" : "RGB");
+        // The rows below the page are read too: a page whose image is cut
+        // short is not printed as though it were whole.
+        if (!job.reader.skip_rest()) return end_on_bad_image(job, true);
+        if ((r = ovcgEndPage(0)) != OVCG_OK) return end_on_failure("ovcgEndPage", r);
+        ++job.printed;
+        // A page done is handed on now, not when the input ends.
+        if (std::fflush(g_out.file) != 0 && !g_out.error) g_out.error = errno ? errno : EIO;
+        std::fprintf(stderr, "ovcg-print: page %d: %ux%u image printed as %ux%u %s\n", job.printed, img.width,
+                     img.height, job.width, job.height, job.color_model.c_str());
+        const auto next = job.reader.next_image();
+        if (next == ovcg_tool::NetpbmReader::Next::kEnd) break;
+        if (next == ovcg_tool::NetpbmReader::Next::kError) return end_on_bad_image(job, false);
     }
     r = ovcgEndJob();
-    bool written = close_output();
-    if (r != OVCG_OK) return library_failure("ovcgEndJob", r);
-    if (!written) {
-        std::fprintf(stderr, "ovcg-print: writing %s failed\n", s.output.c_str());
+    if (r != OVCG_OK) return end_on_failure("ovcgEndJob", r);
+    if (!close_output()) {
+        std::fprintf(stderr, "ovcg-print: writing %s failed: %s%s\n", g_out.name.c_str(), std::strerror(g_out.error),
+                     discard_output().c_str());
         return kExitFile;
     }
     return 0;
+}
+
+int run(const Settings& s) {
+    Options options;
+    int status = check_options(s, options);
+    if (status) return status;
+    if (!model_opens(s.model)) return kExitFile;
+
+    // The first image's header comes before the options are set: a gray image
+    // makes a gray job unless the colour model is given.
+    const bool read_input = s.have_input || !s.page_info;
+    std::FILE* in = nullptr;
+    const char* input_name = s.input == "-" ? "standard input" : s.input.c_str();
+    if (read_input) {
+        in = s.input == "-" ? stdin : std::fopen(s.input.c_str(), "rb");
+        if (!in) {
+            std::fprintf(stderr, "ovcg-print: cannot open image %s: %s\n", s.input.c_str(), std::strerror(errno));
+            return kExitInput;
+        }
+    }
+    struct CloseInput {
+        std::FILE* f;
+        ~CloseInput() {
+            if (f && f != stdin) std::fclose(f);
+        }
+    } close_input{in};
+    ovcg_tool::NetpbmReader reader(in);
+    if (read_input && reader.next_image() != ovcg_tool::NetpbmReader::Next::kImage) {
+        std::fprintf(stderr, "ovcg-print: %s: %s; nothing was printed\n", input_name, reader.error().c_str());
+        return kExitInput;
+    }
+    std::string color_model, because;
+    if (const std::string* given = find_option(options, "ColorModel")) {
+        color_model = *given;
+        for (const char* c : choice_names("ColorModel"))
+            if (strcasecmp(c, given->c_str()) == 0) color_model = c;
+        because = "as given";
+    } else {
+        const bool gray_image = read_input && reader.header().channels == 1;
+        color_model = gray_image ? "Gray" : "RGB";
+        because = gray_image ? "the first image is gray" : "the default";
+        options.emplace_back("ColorModel", color_model);
+    }
+
+    int32_t r = ovcgSetResource(OVCG_RESOURCE_FILE, s.model.c_str());
+    if (r != OVCG_OK) return library_failure("ovcgSetResource", r);
+    if ((status = check_model(s.model, options)) != 0) return status;
+
+    if (s.page_info) {
+        uint32_t width = 0, height = 0;
+        if ((r = ovcgGetPageAttribute(OVCG_PAGE_WIDTH, &width)) != OVCG_OK ||
+            (r = ovcgGetPageAttribute(OVCG_PAGE_HEIGHT, &height)) != OVCG_OK)
+            return library_failure("ovcgGetPageAttribute", r);
+        std::printf("width=%u height=%u ColorModel=%s\n", width, height, color_model.c_str());
+        return std::fflush(stdout) == 0 ? 0 : kExitFile;
+    }
+    std::fprintf(stderr, "ovcg-print: printing with ColorModel=%s (%s)\n", color_model.c_str(), because.c_str());
+
+    if (!open_output(s.output)) return kExitFile;
+    Job job{reader, input_name, color_model};
+    job.channels = gray_model(color_model) ? 1 : 3;
+    return print_pages(job);
 }
 
 }  // namespace
@@ -406,6 +670,9 @@ int main(int argc, char** argv) {
     Settings s;
     int status = parse_args(argc, argv, s);
     if (status) return status;
+    // Past a file-size limit a write fails (and the tool says so) instead of
+    // the process being killed with a partial file left behind.
+    std::signal(SIGXFSZ, SIG_IGN);
 
     ovcg_callbacks cb{};
     cb.allocate = tool_allocate;

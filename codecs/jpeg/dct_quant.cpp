@@ -231,6 +231,62 @@ void DctAndQtizInt(int* out, const int16_t* block, const IntDivisors& t) {
     QuantiseInt<Quick>(out, v, t);
 }
 
+namespace {
+
+// 4096 sqrt(2) cos(k pi / 16) and 4096 / sqrt(2).
+constexpr int32_t kW1 = 5681, kW2 = 5352, kW3 = 4816, kW5 = 3218, kW6 = 2217, kW7 = 1130, kC4 = 2896;
+
+int32_t Round12(int32_t v) { return (v + 2048) >> 12; }
+
+// One 8-point pass over values `step` apart, in place: 2 sqrt(2) times the
+// exact coefficients. The forward graph runs the inverse one backwards:
+// even part one rotation by (W2, W6); odd part the 1/sqrt(2) butterfly on
+// the middle differences, then the rotations by (W1, W7) and (W3, W5).
+void Esd2Pass(int32_t* p, int step) {
+    int32_t s[4], d[4];
+    for (int n = 0; n < 4; ++n) {
+        s[n] = p[n * step] + p[(7 - n) * step];
+        d[n] = p[n * step] - p[(7 - n) * step];
+    }
+    // Even part: sums need no constant.
+    const int32_t e0 = s[0] + s[3], e1 = s[1] + s[2];
+    const int32_t e2 = s[0] - s[3], e3 = s[1] - s[2];
+    const int32_t out0 = e0 + e1, out4 = e0 - e1;
+    const int32_t rot = kW6 * (e2 + e3);
+    const int32_t out2 = Round12(rot + (kW2 - kW6) * e2);
+    const int32_t out6 = Round12(rot - (kW2 + kW6) * e3);
+    // Odd part: the outer differences pass straight, the middle ones through
+    // the butterfly, each pair then through one rotation.
+    const int32_t m0 = Round12(kC4 * (d[1] + d[2]));
+    const int32_t m1 = Round12(kC4 * (d[1] - d[2]));
+    const int32_t f4 = d[0] + m0, f5 = d[3] + m1;
+    const int32_t f6 = d[0] - m0, f7 = d[3] - m1;
+    const int32_t r17 = kW7 * (f4 + f5);
+    const int32_t r35 = kW3 * (f6 + f7);
+    p[0] = out0;
+    p[4 * step] = out4;
+    p[2 * step] = out2;
+    p[6 * step] = out6;
+    p[1 * step] = Round12(r17 + (kW1 - kW7) * f4);
+    p[7 * step] = Round12(r17 - (kW1 + kW7) * f5);
+    p[5 * step] = Round12(r35 - (kW3 - kW5) * f6);
+    p[3 * step] = Round12(r35 - (kW3 + kW5) * f7);
+}
+
+}  // namespace
+
+void DctAndQtiz_ESD2(int16_t* block, const int16_t* q, JPEG_DC_ACCURACY accuracy) {
+    int32_t v[64];
+    for (int k = 0; k < 64; ++k) v[k] = block[k];
+    for (int r = 0; r < 8; ++r) Esd2Pass(v + 8 * r, 1);
+    for (int c = 0; c < 8; ++c) Esd2Pass(v + c, 8);
+    for (int k = 0; k < 64; ++k) {
+        const int32_t c = v[k] * (k == 0 && accuracy == JPEG_DC_X16 ? 16 : 1);
+        const int32_t d = 8 * q[k];
+        block[k] = static_cast<int16_t>(c >= 0 ? (c + d / 2) / d : (c - d / 2) / d);
+    }
+}
+
 template void QuantiseInt<false>(int*, const int32_t*, const IntDivisors&);
 template void QuantiseInt<true>(int*, const int32_t*, const IntDivisors&);
 template void DctAndQtizInt<false>(int*, const int16_t*, const IntDivisors&);

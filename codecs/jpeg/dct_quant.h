@@ -76,4 +76,22 @@ using IntDct = void (*)(int* out, const int16_t* block, const IntDivisors& t);
 inline constexpr IntDct DctAndQtiz_Chen = &DctAndQtizInt<false>;
 inline constexpr IntDct DctAndQtiz_Chen_Quick = &DctAndQtizInt<true>;
 
+// Whether the DC coefficient is kept at 16 times precision.
+enum JPEG_DC_ACCURACY : uint32_t { JPEG_DC_NORMAL = 0, JPEG_DC_X16 = 1 };
+
+// A third transform, unscaled: the true DCT coefficients, so it quantises
+// with the plain table values rather than divisors carrying a scale. The
+// 8-point pass is the transpose of the Chen-Wang inverse flow graph, its
+// constants 4096 sqrt(2) cos(k pi / 16) for k = 1, 2, 3, 5, 6, 7 (5681,
+// 5352, 4816, 3218, 2217, 1130) and 4096 / sqrt(2) (2896); each pass yields
+// 2 sqrt(2) times the exact coefficients (every product by a constant
+// rounded back by +2048 >> 12), so the two passes together give 8 F. Quantised
+// coefficient: c = 8 F, times 16 for the DC with JPEG_DC_X16, then
+// (c + 4q) / 8q, or (c - 4q) / 8q when negative, dividing toward zero.
+// `block` holds 64 level-shifted samples in -128..128 (natural order) and
+// receives the 64 quantised coefficients in natural order; `q` is a
+// quantisation table in natural order (values 1..255). Nothing in the
+// encoder calls it: its converters feed the AAN transforms above.
+void DctAndQtiz_ESD2(int16_t* block, const int16_t* q, JPEG_DC_ACCURACY accuracy);
+
 }  // namespace ovcg::jpeg

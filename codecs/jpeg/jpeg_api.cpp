@@ -108,7 +108,7 @@ int CJpegAPI::Open(unsigned char* out, int* written, int outSize, int width, int
 
     COutputStream& s = stream();
     s.InitStream(out, outSize);
-    WriteHeader(s, h);
+    jpeg::WriteHeader(s, h);
     // The header must fit the buffer: the filler segment aligns the scan data
     // to this buffer's start, and carried bytes would break that.
     if (s.carryCount() > 0) throw ERR_ARGUMENT;

@@ -1,5 +1,7 @@
 #include "codecs/jpeg/jpeg_coder.h"
 
+#include "codecs/jpeg/markers.h"
+
 #include <cstring>
 
 namespace ovcg::jpeg {
@@ -75,6 +77,63 @@ void CJpegCoder::YuvToHuffman(int16_t* mcu, int yBlocks) {
 void CJpegCoder::Mono_YuvToHuffman(float* block) {
     DctAndQtiz_Chen_Float(coeff_, block, div_[0].mul, div_[0].half);
     FirstCodeHuffman(0);
+}
+
+int CJpegCoder::Open(unsigned char* out, int* written, int width, int height) {
+    if (!out || !written || width < 1 || width > 65535 || height < 1 || height > 65535) throw ERR_ARGUMENT;
+    width_ = width;
+    height_ = height;
+    comment_ = "this is test data";
+    components_ = 3;
+    precision_ = 8;
+    units_ = 1;
+    xDensity_ = 72;
+    yDensity_ = 72;
+    stream_.InitStream(out, kJfifHeaderLimit);
+    WriteHeader();
+    mcusAcross_ = (width + 15) >> 4;
+    mcuRows_ = (height + 15) >> 4;
+    *written = stream_.count();
+    // The segments carry the pair as loaded; the coding needs its divisors.
+    ConvTable();
+    return 1;
+}
+
+void CJpegCoder::WriteHeader() {
+    COutputStream& out = stream_;
+    out.PutByte(0xFF);
+    out.PutByte(0xD8);
+    WriteJfifSegment(out, units_, xDensity_, yDensity_);
+    if (comment_) WriteCommentSegment(out, comment_);
+    WriteQuantSegment(out, 0, quant_[0], 1);
+    WriteQuantSegment(out, 1, quant_[1], 1);
+    WriteHuffmanSegment(out, dc16_ ? kYDcSegment16 : kYDcSegment);
+    WriteHuffmanSegment(out, dc16_ ? kCDcSegment16 : kCDcSegment);
+    WriteHuffmanSegment(out, ac16_ ? kYAcSegment16 : kYAcSegment);
+    WriteHuffmanSegment(out, ac16_ ? kCAcSegment16 : kCAcSegment);
+    // A baseline frame: components 0 (2 x 2 sampling), 1 and 2 (1 x 1).
+    out.PutByte(0xFF);
+    out.PutByte(0xC0);
+    out.PutU16BE(static_cast<uint32_t>(8 + 3 * components_));
+    out.PutByte(static_cast<uint8_t>(precision_));
+    out.PutU16BE(static_cast<uint32_t>(height_));
+    out.PutU16BE(static_cast<uint32_t>(width_));
+    out.PutByte(static_cast<uint8_t>(components_));
+    for (int c = 0; c < components_; ++c) {
+        out.PutByte(static_cast<uint8_t>(c));
+        out.PutByte(c == 0 ? 0x22 : 0x11);
+        out.PutByte(c == 0 ? 0 : 1);
+    }
+    WriteScanHeader(out, components_);
+}
+
+int CJpegCoder::Close(unsigned char* out, int* written) {
+    if (!out || !written) throw ERR_ARGUMENT;
+    stream_.InitStream(out, kJfifCloseLimit);
+    stream_.SetDataAll();
+    if (stream_.carryCount() > 0) throw ERR_ARGUMENT;
+    *written = stream_.count();
+    return 0;
 }
 
 }  // namespace ovcg::jpeg

@@ -38,6 +38,38 @@ public:
     // Codes a block whose only non-zero coefficient is `dc`.
     void CodeHuffmanUniColor(int dc, int component);
 
+    // Stand-alone JFIF front end, for a plain colour JPEG file; the printer
+    // encoder (CJpegAPI) writes its own header and never calls these.
+    // Calling order: Open; ConvTable has then been run, so the caller codes
+    // the image MCU by MCU, left to right and top to bottom, with
+    // YuvToHuffman_Float(mcu, 4): 16 x 16 pixels a MCU (four luminance
+    // blocks, then Cb and Cr sampled once per 2 x 2 pixels), with the
+    // coder's quantisation pair, attaching buffers for the coded bytes with
+    // stream().InitStream as they fill; then Close.
+    //
+    // Open writes the header (WriteHeader) for a width x height image into
+    // `out`, which must hold kJfifHeaderLimit bytes (the header takes 645 of
+    // them; later coded bytes go there too while it has room); the header's
+    // byte count goes to *written. Returns 1; throws ERR_ARGUMENT for a null
+    // pointer or a width or height outside 1..65535.
+    static constexpr int kJfifHeaderLimit = 1024;
+    static constexpr int kJfifCloseLimit = 4096;
+    int Open(unsigned char* out, int* written, int width, int height);
+    // Start of image, the JFIF segment, the comment, the quantisation
+    // segments of the loaded pair, the four Huffman segments, the frame
+    // (3 components, 2 x 2 luminance sampling) and the scan header, through
+    // the attached stream.
+    void WriteHeader();
+    // Writes the rest of the coded bytes (those held in the carry area
+    // first), the last bits padded with one-bits and the end-of-image
+    // marker into `out`, which must hold kJfifCloseLimit bytes; the count
+    // goes to *written. Returns 0. Throws ERR_ARGUMENT for a null pointer,
+    // and when the bytes do not fit (the caller attached too small buffers
+    // while coding): they would be lost otherwise.
+    int Close(unsigned char* out, int* written);
+    int mcusAcross() const { return mcusAcross_; }
+    int mcuRows() const { return mcuRows_; }
+
     // MCU drivers: `yBlocks` luminance blocks, then Cb and Cr (64 samples
     // each, natural order, level-shifted, unit scale); the samples are
     // consumed. The 16-bit driver runs the integer transform, the others the
@@ -71,6 +103,18 @@ private:
     bool dc16_ = false;
     bool ac16_ = false;
     BlockTables tables_[2] = {};  // luminance, chrominance
+
+    // The stand-alone front end's frame and file values.
+    int width_ = 0;
+    int height_ = 0;
+    int components_ = 3;
+    int precision_ = 8;
+    const char* comment_ = nullptr;
+    uint8_t units_ = 0;
+    uint16_t xDensity_ = 0;
+    uint16_t yDensity_ = 0;
+    int mcusAcross_ = 0;
+    int mcuRows_ = 0;
 };
 
 }  // namespace ovcg::jpeg

@@ -4,6 +4,7 @@
 
 #include <array>
 #include <cstdlib>
+#include <cstring>
 
 namespace ovcg::jpeg {
 namespace {
@@ -169,6 +170,27 @@ void WriteHeader(COutputStream& out, const HeaderParams& p) {
     if (colour) WriteHuffmanSegment(out, p.ac16 ? kCAcSegment16 : kCAcSegment);
     WriteAlignment(out, p.components);
     WriteScanHeader(out, p.components);
+}
+
+void WriteJfifSegment(COutputStream& out, uint8_t units, uint16_t xDensity, uint16_t yDensity) {
+    Marker(out, 0xE0);
+    out.PutU16BE(16);
+    out.CopyByte("JFIF", 5);  // with its terminating zero
+    out.PutByte(0x01);
+    out.PutByte(0x02);
+    out.PutByte(units);
+    out.PutU16BE(xDensity);
+    out.PutU16BE(yDensity);
+    out.PutByte(0);  // no thumbnail
+    out.PutByte(0);
+}
+
+void WriteCommentSegment(COutputStream& out, const char* text) {
+    // The caller's texts are short constants; the length field is 16 bits.
+    const size_t n = std::strlen(text);
+    Marker(out, 0xFE);
+    out.PutU16BE(static_cast<uint32_t>(n + 3));
+    out.CopyByte(text, static_cast<int>(n + 1));
 }
 
 }  // namespace ovcg::jpeg

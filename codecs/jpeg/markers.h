@@ -59,4 +59,11 @@ void WriteScanHeader(COutputStream& out, int components);
 // The whole stream header, from the start-of-image marker to the scan header.
 void WriteHeader(COutputStream& out, const HeaderParams& p);
 
+// Segments of a plain JFIF stream (the stand-alone front end of CJpegCoder):
+// APP0 with the JFIF identifier, version 1.02, the density unit and the two
+// densities (16 bits each), no thumbnail; a comment segment of `text` with
+// its terminating zero.
+void WriteJfifSegment(COutputStream& out, uint8_t units, uint16_t xDensity, uint16_t yDensity);
+void WriteCommentSegment(COutputStream& out, const char* text);
+
 }  // namespace ovcg::jpeg

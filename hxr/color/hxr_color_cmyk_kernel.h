@@ -35,7 +35,8 @@
 //  kCmykUnderWhite  the ink at the descriptor's clear position is 0 at blank
 //                   pixels (all four levels 0) whose attribute byte has
 //                   neither bit 2 nor bit 4 (mask 0x14); a flat block is blank
-//                   when its four means are 0. The clear never changes
+//                   when its four means are 0 and is exempted by its top-left
+//                   byte alone, for all four cells. The clear never changes
 //                   anything else: the remembered result keeps the value
 //                   before the clear. The position is read once per call; -1
 //                   (or any index outside the N inks) runs the kernel without
@@ -51,9 +52,11 @@
 //                   Smoothing never sees the held levels, the clear changes
 //                   only what is written (never the hold), and a user pixel
 //                   (never in a flat block) is never held.
-// Every pixel is exempted by its own attribute byte, in flat blocks too: a
-// flat block is looked up once for its four pixels, but a caller that marks
-// one pixel as keeping its under-white layer gets it there.
+// A flat block is one value in four cells: it takes its LUT from the top-left
+// pixel's attribute byte and so its exemption too; the other three bytes are
+// not consulted (a blank flat block whose top-left byte is 0 is cleared in
+// all four cells even when another byte is 0x10). A non-flat block judges
+// each pixel by its own samples and byte.
 // ReduceH has no user-colour or under-white form: those tables hold a dummy
 // in that slot, which the converter refuses to call.
 #pragma once
@@ -114,16 +117,13 @@ public:
             four_nodes(m, lut, r, x, v);
             uint8_t levels[N];
             settle(m, b.tl.v, lut, x, true, v, levels);
+            // One value for the four cells, cleared or not as one: like the
+            // LUT choice, the exemption is the top-left pixel's.
+            if constexpr ((F & kCmykUnderWhite) != 0) {
+                if (blank(m) && (b.tl.attr & kCmykExemptAttr) == 0) levels[clear_] = 0;
+            }
             put(0, o, levels, levels);
             put(1, o, levels, levels);
-            if constexpr ((F & kCmykUnderWhite) != 0) {
-                if (blank(m)) {
-                    clear_cell(b.tl.attr, 0, o);
-                    clear_cell(b.tr.attr, 0, o + 1);
-                    clear_cell(b.bl.attr, 1, o);
-                    clear_cell(b.br.attr, 1, o + 1);
-                }
-            }
         } else {
             uint8_t codes[4][N];
             two_nodes(b.tl, r, x, codes[0]);
@@ -144,13 +144,10 @@ public:
         four_nodes(p.v, lut, r, x, v);
         uint8_t levels[N];
         settle(p.v, p.v, lut, x, true, v, levels);
-        put(0, o, levels, levels);
         if constexpr ((F & kCmykUnderWhite) != 0) {
-            if (blank(p.v)) {
-                clear_cell(p.attr, 0, o);
-                clear_cell(p.attr, 0, o + 1);
-            }
+            if (blank(p.v) && (p.attr & kCmykExemptAttr) == 0) levels[clear_] = 0;
         }
+        put(0, o, levels, levels);
         if (rows_.intents) rows_.intent[0][o] = rows_.intent[0][o + 1] = static_cast<uint8_t>(p.attr);
     }
 
@@ -271,12 +268,6 @@ private:
             unrolled<kPairs>([&](auto j) { v[j] &= clearMask_[j] | keep; });
         }
         Lanes::unpack(v, codes);
-    }
-
-    // The clear ink of one cell of a blank flat block, unless its own
-    // attribute byte exempts it.
-    void clear_cell(uint32_t attr, int line, uint32_t o) const {
-        if ((attr & kCmykExemptAttr) == 0) rows_.ink[clear_][line][o] = 0;
     }
 
     void put(int line, uint32_t o, const uint8_t* left, const uint8_t* right) const {

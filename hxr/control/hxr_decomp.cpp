@@ -1,138 +1,18 @@
 #include "hxr/control/hxr_decomp.h"
 
 #include "common/byte_cursor.h"
+#include "common/lzh_unpack.h"
 
 namespace {
 
-constexpr int kMaxTreeDepth = 2 * kHxrSymbolCount;
-constexpr uint8_t kGaps[] = {196, 98, 49, 24, 12, 6, 3, 1};
 // The longest match (257 bytes) from the shortest code (1 bit).
 constexpr uint64_t kMaxBytesPerBit = 257;
-
-// Most significant bit first, a byte at a time. Bytes past the end read as
-// zero so that the 12-bit peek may look beyond the last code, but consuming a
-// bit that is not in the source is a failure the caller checks.
-struct BitReader {
-    const uint8_t* src;
-    size_t size;
-    size_t pos = 0;
-    uint64_t buf = 0;
-    int count = 0;
-    uint64_t consumed = 0;
-
-    void fill() {
-        while (count <= 56) {
-            buf = (buf << 8) | (pos < size ? src[pos] : 0u);
-            if (pos <= size) ++pos;
-            count += 8;
-        }
-    }
-    uint32_t peek12() {
-        if (count < kHxrMaxCodeLength) fill();
-        return static_cast<uint32_t>(buf >> (count - kHxrMaxCodeLength)) & (kHxrPeekSize - 1);
-    }
-    void consume(int n) {
-        count -= n;
-        consumed += static_cast<uint64_t>(n);
-    }
-    uint32_t take(int n) {
-        if (n == 0) return 0;
-        if (count < n) fill();
-        uint32_t v = static_cast<uint32_t>(buf >> (count - n)) & ((1u << n) - 1u);
-        consume(n);
-        return v;
-    }
-    bool overrun() const { return consumed > static_cast<uint64_t>(size) * 8; }
-};
 
 }  // namespace
 
 struct HXRDeCompState {
-    HXRHuffCode code;
-    uint32_t counter;
-    uint8_t ring[kHxrRingSize];
+    ovcg::lzh::Work work;
 };
-
-void HXRBuildHuffCode(HXRHuffCode& c) {
-    const int n = kHxrSymbolCount;
-    // 1. Symbols by decreasing frequency; an element moves forward only past a
-    //    strictly less frequent one, so equal frequencies keep symbol order.
-    for (int i = 0; i < n; ++i) c.sorted[i] = static_cast<uint16_t>(i);
-    for (uint8_t gap : kGaps) {
-        for (int i = gap; i < n; ++i) {
-            uint16_t v = c.sorted[i];
-            int j = i;
-            while (j >= gap && c.freq[c.sorted[j - gap]] < c.freq[v]) {
-                c.sorted[j] = c.sorted[j - gap];
-                j -= gap;
-            }
-            c.sorted[j] = v;
-        }
-    }
-    // 2. Huffman tree by two queues: leaves from the least frequent end of the
-    //    sorted array, internal nodes (ids n..) in the order made.
-    for (int i = 0; i < n; ++i) c.weight[i] = c.freq[i];
-    int leaf = n - 1;
-    int node = n, next = n;
-    // An exhausted queue counts as heavier than anything (as a weight of
-    // 32767 would, the stream's frequencies summing to at most 4096); it is
-    // never taken, whatever weights a caller passes.
-    auto pick = [&]() -> int {
-        if (leaf < 0) return node++;
-        if (node >= next) return c.sorted[leaf--];
-        if (c.weight[c.sorted[leaf]] <= c.weight[node]) return c.sorted[leaf--];
-        return node++;
-    };
-    for (int k = 0; k < n - 1; ++k) {
-        int a = pick();
-        int b = pick();
-        c.weight[next] = c.weight[a] + c.weight[b];
-        c.parent[a] = static_cast<uint16_t>(next);
-        c.parent[b] = static_cast<uint16_t>(next);
-        ++next;
-    }
-    // Depths from the root (the last node made) downwards: parents are made
-    // after their children.
-    const int root = next - 1;
-    c.depth[root] = 0;
-    for (int i = root - 1; i >= 0; --i) c.depth[i] = static_cast<uint16_t>(c.depth[c.parent[i]] + 1);
-    for (int i = 0; i < kMaxTreeDepth; ++i) c.bits[i] = 0;
-    int max_depth = 0;
-    for (int i = 0; i < n; ++i) {
-        ++c.bits[c.depth[i]];
-        if (c.depth[i] > max_depth) max_depth = c.depth[i];
-    }
-    // 3. Limit the lengths to 12 bits: two leaves at the deepest level become
-    //    one leaf a level up plus a leaf hung below the nearest shorter leaf,
-    //    which keeps the code complete.
-    for (int i = max_depth; i > kHxrMaxCodeLength; --i) {
-        while (c.bits[i] > 0) {
-            int j = i - 2;
-            while (j > 0 && c.bits[j] == 0) --j;
-            c.bits[i] = static_cast<uint16_t>(c.bits[i] - 2);
-            ++c.bits[i - 1];
-            c.bits[j + 1] = static_cast<uint16_t>(c.bits[j + 1] + 2);
-            --c.bits[j];
-        }
-    }
-    // 4. Canonical codes: the most frequent symbols take the shortest lengths.
-    int pos = 0;
-    uint32_t code = 0;
-    for (int len = 1; len <= kHxrMaxCodeLength; ++len) {
-        for (int k = 0; k < c.bits[len]; ++k) {
-            uint16_t s = c.sorted[pos++];
-            c.length[s] = static_cast<uint8_t>(len);
-            c.code[s] = static_cast<uint16_t>(code);
-            uint32_t first = code << (kHxrMaxCodeLength - len);
-            uint32_t span = 1u << (kHxrMaxCodeLength - len);
-            for (uint32_t e = 0; e < span; ++e) c.peek[first + e] = s;
-            ++code;
-        }
-        code <<= 1;
-    }
-    // 5. Start counting afresh.
-    for (int i = 0; i < n; ++i) c.freq[i] = 1;
-}
 
 int32_t HXRDeCompNew(HXRDeCompState** state, HXRMemMgr* mm) {
     if (!state || !mm) {
@@ -157,57 +37,16 @@ int32_t HXRDeCompDelete(HXRDeCompState* state, HXRMemMgr* mm) {
 
 uint32_t HXRDecompress(const uint8_t* src, uint32_t srcLen, uint8_t* dst, uint32_t dstLen,
                        HXRDeCompState* st) {
-    if (!src || !st || srcLen < 4) return 0;
-    const uint32_t count = ovcg::load_u32le(src);
+    if (!src || !st) return 0;
+    ovcg::ByteCursor in(src, srcLen);
+    uint32_t count = 0;
+    if (!in.u32le(count)) return 0;
     if (count == 0) return srcLen;
     if (!dst) return 0;
-
-    HXRHuffCode& hc = st->code;
-    for (uint32_t i = 0; i < kHxrRingSize; ++i) st->ring[i] = 0;
-    for (int i = 0; i < kHxrSymbolCount; ++i) hc.freq[i] = 1;
-    HXRBuildHuffCode(hc);
-    st->counter = kHxrFirstCounter;
-
-    BitReader in{src + 4, srcLen - 4u};
-    uint32_t produced = 0;
-    uint32_t distance = 1, length = 1;
-    uint8_t* ring = st->ring;
-    uint32_t rp = 0;
-    for (;;) {
-        const int sym = hc.peek[in.peek12()];
-        in.consume(hc.length[sym]);
-        if (in.overrun()) return 0;
-        ++hc.freq[sym];
-        if (++st->counter == kHxrRebuildAt) {
-            HXRBuildHuffCode(hc);
-            st->counter = kHxrSymbolCount;
-        }
-        if (sym < kHxrEndMark) {
-            if (produced >= dstLen) return 0;
-            dst[produced++] = static_cast<uint8_t>(sym);
-            ring[rp] = static_cast<uint8_t>(sym);
-            rp = (rp + 1) & (kHxrRingSize - 1);
-            if (produced == count) return produced;
-            continue;
-        }
-        if (sym == kHxrEndMark) return 0;  // a valid stream ends by its count
-        const int c = sym - kHxrFirstMatch;
-        const int dclass = c / 9, lclass = c % 9;
-        if (dclass > 0) distance = (1u << (dclass - 1)) + in.take(dclass - 1);
-        if (lclass > 0) length = (1u << (lclass - 1)) + in.take(lclass - 1);
-        if (in.overrun()) return 0;
-        uint32_t n = length + 2;
-        if (n > count - produced) n = count - produced;
-        // A stream whose count exceeds the destination can never succeed.
-        if (n > dstLen - produced) return 0;
-        for (uint32_t k = 0; k < n; ++k) {
-            const uint8_t b = ring[(rp - distance) & (kHxrRingSize - 1)];
-            dst[produced++] = b;
-            ring[rp] = b;
-            rp = (rp + 1) & (kHxrRingSize - 1);
-        }
-        if (produced == count) return produced;
-    }
+    ovcg::ByteCursor stream;
+    in.tail_at(4, stream);
+    const ovcg::lzh::Result r = ovcg::lzh::unpack(st->work, stream, dst, dstLen, count);
+    return r.stop == ovcg::lzh::Stop::kDone ? static_cast<uint32_t>(r.written) : 0u;
 }
 
 namespace {

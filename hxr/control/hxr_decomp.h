@@ -1,23 +1,16 @@
 // Decompressor of the halftone engine's packed resources: LZ77 over a
 // 16384-byte ring, coded with an adaptive canonical Huffman code of 392
 // symbols (256 literals, an end mark, 135 match classes) whose code lengths
-// are limited to 12 bits so that one 12-bit peek decodes any symbol.
+// are limited to 12 bits so that one 12-bit peek decodes any symbol. The
+// code stream is the one both engines share (common/lzh_unpack.h); this
+// engine's envelope and its 4-byte count in front of the stream are read
+// here.
 #pragma once
 
 #include "hxr/control/hxr_memory.h"
 
 #include <cstddef>
 #include <cstdint>
-
-inline constexpr int kHxrSymbolCount = 392;
-inline constexpr int kHxrEndMark = 256;
-inline constexpr int kHxrFirstMatch = 257;
-inline constexpr int kHxrMaxCodeLength = 12;
-inline constexpr int kHxrPeekSize = 1 << kHxrMaxCodeLength;
-inline constexpr uint32_t kHxrRingSize = 16384;
-// The symbol counter runs up to this value, then the code is rebuilt.
-inline constexpr uint32_t kHxrRebuildAt = 4096;
-inline constexpr uint32_t kHxrFirstCounter = 3000;
 
 // Result codes.
 inline constexpr int32_t kHxrDeCompBadStream = -200;
@@ -31,25 +24,6 @@ inline constexpr uint8_t kHxrMagicPacked[8] = {0x7A, 0xCF, 0x86, 0x5C, 0x7D, 0x9
 inline constexpr uint8_t kHxrMagicPackedLutLast = 0xBA;
 // Zero bytes kept after every unpacked or copied resource.
 inline constexpr uint32_t kHxrResourceSlack = 24;
-
-// The adaptive code: frequencies in, lengths, canonical codes and the peek
-// table out. Exposed so that its invariants can be checked.
-struct HXRHuffCode {
-    uint32_t freq[kHxrSymbolCount];
-    uint16_t sorted[kHxrSymbolCount];  // symbols by decreasing frequency
-    uint8_t length[kHxrSymbolCount];
-    uint16_t code[kHxrSymbolCount];
-    uint16_t peek[kHxrPeekSize];       // symbol for every 12-bit prefix
-    // Work space of the tree builder.
-    uint32_t weight[2 * kHxrSymbolCount];
-    uint16_t parent[2 * kHxrSymbolCount];
-    uint16_t depth[2 * kHxrSymbolCount];
-    uint16_t bits[2 * kHxrSymbolCount];
-};
-
-// Builds lengths, codes and the peek table from `freq`, then sets every
-// frequency back to 1.
-void HXRBuildHuffCode(HXRHuffCode& code);
 
 struct HXRDeCompState;
 

@@ -91,13 +91,43 @@ unsigned int HXR_StartPage(void* handle, const int* switching) {
     return inner(HXRStartPage(inst->htCtrl, given ? &list : nullptr, inst->memory), 602);
 }
 
+namespace {
+
+// An instance fed ink planes (the direct converter) copies every plane it is
+// given into its ink rows before it halftones. A caller that halftones some
+// colours only (the parallel path's per-channel instances, one colour each)
+// would have the other planes copied for nothing: only the planes of the
+// inks that the colours with an output row read are kept. (Output rows of a
+// second head come only with a data-shift table, which gives the colours
+// their first head too.)
+const uint8_t* const* planes_read(const HXRInstance* inst, unsigned char* const* out, const void* const* planes,
+                                  int lines, const uint8_t** kept) {
+    const auto* all = reinterpret_cast<const uint8_t* const*>(planes);
+    const HXRHtController* c = inst->htCtrl;
+    if (!c || c->mode != kHxrColorCvtDirect || !out || !planes || (lines != 1 && lines != 2)) return all;
+    const uint32_t hc = HXRGetHalftoneColorNum(inst->colours), n = HXRGetOutputColorNum(inst->colours);
+    if (hc == 0 || hc > kHxrMaxInks || n == 0 || n > kHxrMaxInks) return all;
+    std::fill(kept, kept + 2 * kHxrMaxInks, nullptr);
+    for (int l = 0; l < lines; ++l)
+        for (uint32_t k = 0; k < hc; ++k) {
+            if (!out[size_t(l) * hc + k]) continue;
+            const uint32_t ink = HXRGetLutColorOrder(inst->colours, HXRGetHalftoneColorCode(inst->colours, k));
+            if (ink >= n) return all;
+            kept[size_t(l) * n + ink] = all[size_t(l) * n + ink];
+        }
+    return kept;
+}
+
+}  // namespace
+
 unsigned int HXR_Halftone(void* handle, unsigned char** out, int* anyDot, const void** planes,
                           const unsigned char** attributes, int pixels, int xOffset, int lines, int firstRow) {
     HXRInstance* inst = as_instance(handle);
     if (!inst) return 701;
     uint32_t dot = 0;
+    const uint8_t* kept[2 * kHxrMaxInks];
     const uint32_t r = HXRHalftone(inst->htCtrl, out, anyDot ? &dot : nullptr,
-                                   reinterpret_cast<const uint8_t* const*>(planes), attributes, pixels, xOffset,
+                                   planes_read(inst, out, planes, lines, kept), attributes, pixels, xOffset,
                                    lines, firstRow);
     if (r == 0 && anyDot) *anyDot = static_cast<int>(dot);
     return inner(r, 702);

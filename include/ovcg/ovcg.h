@@ -6,6 +6,15 @@
  * ovcgGetPageAttribute), then per job ovcgStartJob, per page ovcgStartPage,
  * ovcgRasterOut per line, ovcgEndPage, and ovcgEndJob; last ovcgRelease.
  * One front-end context per process: one job at a time, no concurrent calls.
+ * Any thread may call, one call at a time: a call made while another call
+ * is inside the library (the output function calling back included), or
+ * while another thread's job is open (from its ovcgStartJob until its
+ * ovcgEndJob or ovcgRelease returns), is refused with OVCG_ERR_ARGUMENT and
+ * changes nothing. ovcgStartJob is refused too when, since the calling
+ * thread's first option call (ovcgSetPrintOption, ovcgSetResource) after its
+ * last ovcgStartJob, another thread set options or one of its own option
+ * calls was refused: the job would not print the options it chose. A thread
+ * that sets no options starts with the options as they stand.
  *
  * Every entry point returns 0 or one of the negative codes below. */
 #ifndef OVCG_OVCG_H

@@ -24,10 +24,17 @@ typedef struct tag_CalibDataReq_1 {
     const char* lpszDirPath;     /* at most 259 characters */
 } tag_CalibDataReq_1;
 
-/* Starts a job; *handle receives the job handle (null on failure). */
+/* Starts a job; *handle receives the job handle (null on failure). A
+ * level-3 or page-language job that no page could print is refused here,
+ * before a byte is sent: -1 a halftone type its level-3 records cannot
+ * carry, -3001 no print mode in the halftone engine, -400 no head selection,
+ * -10 a band format the level-3 encoder does not take. */
 OVCG_API int32_t InitJob(HPLIMO3* handle, tagPRTSTRUCT3_12* job, tagOPTION* options);
 /* Keeps the open job when the new record does not change it, else rebuilds it. */
 OVCG_API int32_t ResetJob(HPLIMO3* handle, tagPRTSTRUCT3_12* job, tagOPTION* options);
+/* On those levels the first page's record builds the page's halftoning
+ * object for the job: a record that cannot is refused with the codes above
+ * before the document start is sent, and the job stays open. */
 OVCG_API int32_t InitPage(HPLIMO3 handle, tagHTSTRUCT3_5* halftone);
 /* second and descriptor may be null. The clip is clamped to the band. */
 OVCG_API int32_t BandOut(HPLIMO3 handle, const tagRECT* clip, tagBANDBMP* bitmap, tagBANDBMP* second,

@@ -212,6 +212,17 @@ TEST(EncodeBuffer, PagePositions) {
     ASSERT_TRUE(rig.buffer->bOutBunnerObject());  // 13 mod 20: 7 white lines at row 13
     const std::vector<uint8_t> s = rig.recorder.stream();
     EXPECT_EQ(hex_of(s.data() + 16, 24), "58 3A 00 00 00 00 59 3A 00 00 00 0D 57 3A 00 00 00 06 48 3A 00 00 00 07");
+    // The second page: the base row has moved down a page (20 rows), so the
+    // band ends at raster 33, and the white block pads its page from row
+    // 33 mod 20 = 13 on, one page down: raster 33 again, 7 lines.
+    rig.buffer->vStartPage();
+    rig.buffer->vBaseVPositionIncriment();
+    ASSERT_TRUE(rig.Write(5, 8, 0, 6, false));
+    EXPECT_EQ(rig.buffer->ulGetNextRaster(), 33u);
+    rig.recorder.clear();
+    ASSERT_TRUE(rig.buffer->bOutBunnerObject());
+    const std::vector<uint8_t> s2 = rig.recorder.stream();
+    EXPECT_EQ(hex_of(s2.data() + 16, 24), "58 3A 00 00 00 00 59 3A 00 00 00 21 57 3A 00 00 00 06 48 3A 00 00 00 07");
     rig.buffer->vStartPage();
     EXPECT_EQ(rig.buffer->ulGetNextRaster(), 0u);
     EXPECT_EQ(rig.buffer->ulGetLastWritePos(), 0u);
@@ -243,6 +254,16 @@ TEST(EncodeBuffer, Failures) {
     EXPECT_FALSE(rig.buffer->bWriteENCODEBuff(&b, 16, &t, false));  // target and window disagree
     t = {0xFFFFFFF0u, 0, 16, 1, 0, 1};
     EXPECT_FALSE(rig.buffer->bWriteENCODEBuff(&b, 16, &t, false));  // beyond 32-bit columns
+    // Rows: the print row and the JPEG row each pass 2^32 - 1 with the band's
+    // line on their own, or end exactly there.
+    const struct {
+        uint32_t vertical, verticalJpeg;
+        bool taken;
+    } rows[] = {{0xFFFFFFFFu, 0, false}, {0, 0xFFFFFFFFu, false}, {0xFFFFFFFEu, 7, true}, {7, 0xFFFFFFFEu, true}};
+    for (const auto& r : rows) {
+        t = {0, r.vertical, 16, 1, r.verticalJpeg, 1};
+        EXPECT_EQ(rig.buffer->bWriteENCODEBuff(&b, 16, &t, false), r.taken) << r.vertical << " " << r.verticalJpeg;
+    }
     // A width whose codec buffer size does not fit 32 bits: nothing is read.
     const TRAQ3_tagBitmapParam huge{line, 0, 1, tagRECT{0, 0, 0x40000000u, 1}};
     const TRAQ3_tagTargetPositionForBitmap ht{0, 0, 0x40000000u, 1, 0, 1};

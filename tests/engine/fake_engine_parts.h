@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <functional>
 #include <map>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -47,7 +48,8 @@ struct FakeWorld {
     std::vector<std::string> events;
     // Result of a call by its event name ("irac.StartJob"); 0 when not set.
     std::map<std::string, int> results;
-    // Calls that throw: an integer code, or (code 0) the message "HT Exception".
+    // Calls that throw: an integer code, or the message "HT Exception" (code
+    // 0) or "Spooler Exception" (code 1).
     std::map<std::string, int> throws;
 
     // Print mode.
@@ -87,9 +89,23 @@ struct FakeWorld {
     std::vector<int> empty_calls;             // EmptyPageEndOut: 100 + flag; EmptyPageEndFlush: 200 + flag
     std::vector<int> page_lengths;            // ResetPageLength
     const tagHTSTRUCT3_5* kept_ht = nullptr;  // the record pointer the halftoner holds
+    // The trials of a record before the halftoner is built: the halftone
+    // type and colour correction of each, and whether any document type
+    // would do; the answer by halftone type (absent: 0).
+    struct Probe {
+        int halftone, correction;
+        bool any_doc_type;
+    };
+    std::vector<Probe> probes;
+    std::map<int, int> probe_results;
 
     // Level 3.
     uint16_t records_version = 0;
+    // The halftone types the record set carries (empty: every one), and the
+    // types it was asked for.
+    std::set<int> level3_halftones;
+    std::vector<int> selected_halftones;
+    bool encode_refuses_format = false;  // bInitEncodeBuffa answers false
     uint16_t encoder_kind = 0xFFFF;
     uint32_t base_position = 0, last_write = 0;
     std::vector<uint32_t> page_heights;
@@ -128,6 +144,7 @@ public:
     std::unique_ptr<IHeadControl> CreateHeadControl(const tagIRACINITSTRUCT* init, const char* path) override;
     std::unique_ptr<IHalftoner> CreateHalftoner(bool level3, const tagHTINITSTRUCT* init, int rotation,
                                                 int overprint) override;
+    int ProbeHalftoner(const tagHTINITSTRUCT* init, bool anyDocType) override;
     std::unique_ptr<ovcg::CTRAQ3V1> CreateLevel3Records(uint16_t version,
                                                         const tagPRTSTRUCT3_12& job) override;
     std::unique_ptr<IEncodeBuffer> CreateEncodeBuffer(uint16_t kind, CPlimoSpooler* spooler,

@@ -65,9 +65,17 @@ public:
     ~ScopedParts() { ovcg::SetDefaultEngineParts(nullptr); }
 };
 
+// The spool callback: keeps the bytes; fails (-1) once `fail_after` bytes
+// have been taken (never when negative).
+struct Sink {
+    std::vector<uint8_t>* out;
+    int64_t fail_after;
+};
+
 int32_t Collect(void* param, const uint8_t* data, int32_t length) {
-    auto* out = static_cast<std::vector<uint8_t>*>(param);
-    out->insert(out->end(), data, data + length);
+    auto* sink = static_cast<Sink*>(param);
+    if (sink->fail_after >= 0 && int64_t(sink->out->size()) + length > sink->fail_after) return -1;
+    sink->out->insert(sink->out->end(), data, data + length);
     return length;
 }
 
@@ -79,13 +87,13 @@ tagPRTSTRUCT3_12 JobRecord(const JobSpec& s) {
     j.src_format = s.src_format;
     j.prt_format = s.prt_format;
     j.src_resolution = {300, 300};
-    j.prt_resolution = {600, 600};
+    j.prt_resolution = s.prt_resolution;
     j.src_paper_size = {int32_t(s.width) + 20, int32_t(s.length) + 20};
     j.src_print_area = {int32_t(s.width), int32_t(s.length)};
     j.src_print_area_ex = j.src_print_area;
     j.src_margin = {10, 10};
     j.media_type = s.media;
-    j.bit_p_color = 1;
+    j.bit_p_color = s.bits;
     j.num_copy = 1;
     j.mw_type = (s.page_language ? OVCG_MW_OVC : OVCG_MW_P3) | (s.empty_page ? OVCG_MW_CL | OVCG_MW_CLFL : 0u);
     j.ex_option = OVCG_EXO_DM | (s.header ? OVCG_EXO_PK : 0u) | (s.flip_h ? OVCG_EXO_FH : 0u) |
@@ -141,10 +149,11 @@ JobResult RunJob(const JobSpec& recipe, const std::vector<Page>& pages, Recordin
                  tagHTSTRUCT3_5* halftone) {
     JobResult res;
     Parts parts(&hxr);
-    ScopedParts scoped(&parts);
+    ScopedParts scoped(recipe.library_engine ? nullptr : &parts);
     tagPRTSTRUCT3_12 job = JobRecord(recipe);
     const char* files[] = {ModelPath().c_str()};
-    tagOPTION opt{nullptr, nullptr, files, 1, &Collect, &res.spool};
+    Sink sink{&res.spool, recipe.fail_after};
+    tagOPTION opt{nullptr, nullptr, files, 1, &Collect, &sink};
     HPLIMO3 h = nullptr;
     res.init_job = InitJob(&h, &job, &opt);
     if (res.init_job != 0) return res;

@@ -124,7 +124,9 @@ TEST(PrtModeDefault, FrontEndDefaultsResolve) {
     EXPECT_EQ(p.sn_table[1].code, 1);
     EXPECT_EQ(p.sn_table[2].code, 5);
     EXPECT_EQ(p.sn_table[2].value, 2);
-    EXPECT_EQ(p.sn_table[3].code, 0xFFFF);
+    EXPECT_EQ(p.sn_table[3].code, ovcg_test::kModelSnCut);
+    EXPECT_EQ(p.sn_table[3].value, 0);
+    EXPECT_EQ(p.sn_table[4].code, 0xFFFF);
     EXPECT_EQ(p.paper_path, 1);
     EXPECT_EQ(p.paper_path_value, 0);
     EXPECT_EQ(p.trim_banner_value, 258u);

@@ -363,6 +363,70 @@ TEST_F(HalftoneTest, PerChannelInstancesAndTheOutputScale) {
     EXPECT_EQ(engine.CallsOf(HxrCall::kCreateInstance).size(), 1u);
 }
 
+TEST_F(HalftoneTest, AStepTakesTheWindowsEveryStepthPixel) {
+    // Reference: the engine's pixels p are those whose source pixel p x t
+    // lies in the window, from the first (with t above 1 an even one when two
+    // source pixels make a dot), (right - left) / t of them. The conversion
+    // and the per-channel halftoning take the same span, scaled to the
+    // output for the ink rows. By hand: [6, 8) at t = 2 is pixel 3 alone;
+    // [3, 10) at t = 2 is 2, 3, 4; at t = 4, 1 alone.
+    const struct {
+        int srcX, prtX;
+    } geometries[] = {{720, 720}, {360, 720}, {180, 720}, {720, 360}};
+    const struct {
+        uint32_t left, right;
+    } windows[] = {{0, 64}, {0, 5}, {6, 8}, {3, 10}, {2, 7}, {5, 6}, {7, 64}, {61, 64}, {63, 64}, {9, 9}};
+    int spans = 0;
+    for (const auto& g : geometries)
+        for (int t = 1; t <= 4; ++t) {
+            Build(HtGeometry{4, 1, 64, {g.srcX, 720}, {g.prtX, 720}});
+            const bool pairs = buffer->HConversion() == -1;
+            init.reduce_step = t;
+            ht.halftone_type = 6;
+            engine.ClearCalls();
+            auto h = Start(4);
+            std::vector<uint8_t> line = RgbxLine(64, {1, 2, 5});
+            std::vector<uint8_t> ink(4 * 1024, 0);
+            unsigned char* lines[1] = {line.data()};
+            unsigned char* inkRows[4] = {&ink[0], &ink[1024], &ink[2048], &ink[3072]};
+            unsigned char* outRows[4] = {};
+            for (const auto& w : windows) {
+                SCOPED_TRACE(std::to_string(g.srcX) + "/" + std::to_string(g.prtX) + " t " + std::to_string(t) +
+                             " [" + std::to_string(w.left) + ", " + std::to_string(w.right) + ")");
+                std::vector<uint32_t> used;
+                for (uint32_t p = 0; p * t < w.right; ++p)
+                    if (p * t >= w.left) used.push_back(p);
+                if (pairs && t > 1 && !used.empty() && used[0] % 2) used.erase(used.begin());
+                const size_t count = std::min<size_t>(used.size(), (w.right - w.left) / uint32_t(t));
+                const ovcg::HtSpan want{count ? used[0] : 0, uint32_t(count)};
+                const ovcg::HtSpan got = h->EngineSpan({w.left, w.right});
+                EXPECT_EQ(got.count, want.count);
+                if (count > 0) {
+                    EXPECT_EQ(got.first, want.first);
+                }
+                h->SetHTPosition(w.left, w.right);
+                ASSERT_EQ(h->ConvertColorRows(handles[0], 1, lines, nullptr, {w.left, w.right}, inkRows, 0), 0);
+                ASSERT_EQ(h->CallHXRHalftoneHT(handles[1], 1, inkRows, outRows, 0), 0);
+                const auto conv = engine.CallsOf(HxrCall::kConvertColor).back();
+                const auto ht1 = engine.CallsOf(HxrCall::kHalftone).back();
+                if (count > 0) {
+                    EXPECT_EQ(conv.x_offset, int(want.first));
+                    EXPECT_EQ(conv.pixels, int(want.count));
+                    // The ink rows hold what the conversion wrote: its span scaled.
+                    EXPECT_EQ(uint64_t(ht1.x_offset), h->ScaleByOutput(want.first));
+                    EXPECT_EQ(uint64_t(ht1.pixels), h->ScaleByOutput(want.count));
+                    ++spans;
+                } else {
+                    EXPECT_EQ(conv.pixels, 0);
+                    EXPECT_EQ(ht1.pixels, 0);
+                }
+            }
+            for (void*& hd : handles)
+                if (hd) h->DeleteHXRHandle(hd), hd = nullptr;
+        }
+    EXPECT_GT(spans, 100);
+}
+
 TEST_F(HalftoneTest, PerChannelCreationFailureIsReturned) {
     ht.halftone_type = 6;
     engine.SetFailHook([](const HxrCallRecord& c) {

@@ -65,7 +65,7 @@ class IntentXTest : public HalftoneTest {
 protected:
     // Geometry with vertical resolutions src / prt (R = prt / src; L = 4
     // when src = 2 x prt) and the given page width.
-    void SetGeometry(unsigned width, int srcY, int prtY, int planes = 2) {
+    void SetupPage(unsigned width, int srcY, int prtY, int planes = 2) {
         Build(HtGeometry{planes, 1, width, {720, srcY}, {720, prtY}});
         init.band_lines = buffer->VConversion() == -1 ? 4u : 2u;
         engine.config.lines_per_row = init.band_lines / 2;
@@ -78,6 +78,10 @@ protected:
         init.sixteen_bit = s.sixteen ? 1 : 0;
     }
     std::unique_ptr<ovcg::CIntentX> MakeX() { return std::make_unique<ovcg::CIntentX>(&init); }
+    // With `workers` worker threads for the parallel path (0: serial).
+    std::unique_ptr<ovcg::CIntentX> MakeX(unsigned workers) {
+        return std::make_unique<ovcg::CIntentX>(&init, workers);
+    }
     int ThrowX() {
         try {
             MakeX();

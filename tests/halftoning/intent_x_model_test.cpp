@@ -100,11 +100,12 @@ public:
         std::vector<int64_t> used;
         for (int64_t i = 0; i < H; i += p_.t) used.push_back(p_.flip ? H - 1 - i : i);
         auto in = [&](int64_t row) { return window && row >= t && row < end_; };
-        // The engine reads every t-th pixel from the window's left edge.
+        // The engine reads the window's every t-th pixel.
+        const Span sp = SpanOf(l, r);
         auto line = [&](int64_t row) {
-            Bytes out(size_t((r - l) / p_.t));
+            Bytes out(size_t(sp.count));
             for (size_t i = 0; i < out.size(); ++i)
-                out[i] = b.v[size_t(drop + row)][size_t(int64_t(x) + (l + int64_t(i)) * p_.t)];
+                out[i] = b.v[size_t(drop + row)][size_t(int64_t(x) + (sp.first + int64_t(i)) * p_.t)];
             return out;
         };
         if (L_ == 4) {
@@ -180,8 +181,24 @@ private:
         if (p_.defer && runs.empty()) return;
         Empty(k);
     }
+    // The engine's pixels of a window [l, r): the source pixels p x t of it,
+    // from the first (on an even p with pairs when t is above 1), as many as
+    // (r - l) / t and none at or past r.
+    struct Span {
+        int64_t first, count;
+    };
+    Span SpanOf(int64_t l, int64_t r) const {
+        const int64_t t = p_.t;
+        if (r <= l) return {0, 0};
+        if (t == 1) return {l, r - l};
+        int64_t first = (l + t - 1) / t;
+        if (p_.srcX == 1440) first += first & 1;
+        return {first, std::min((r - l) / t, std::max<int64_t>(0, (r + t - 1) / t - first))};
+    }
+
     void Halftone(const std::vector<Bytes>& lines, unsigned rows) {
-        calls.push_back({int(n), int(left_), int((right_ - left_) / p_.t), lines});
+        const Span sp = SpanOf(left_, right_);
+        calls.push_back({int(n), int(sp.first), int(sp.count), lines});
         runCall.push_back(calls.size() - 1);
         runs.push_back({false, rows, unsigned(n)});
         n += rows;
@@ -203,7 +220,7 @@ private:
         if (left_ >= int64_t(p_.W)) return EmptyRows(g * R_);
         const int64_t keep = right_;
         right_ = p_.W;
-        const Bytes white(size_t((p_.W - left_) / p_.t), white_);
+        const Bytes white(size_t(SpanOf(left_, p_.W).count), white_);
         uint64_t total = g * R_;
         for (; total >= L_; total -= L_) Halftone(std::vector<Bytes>(L_, white), L_);
         if (total) Halftone(std::vector<Bytes>(total, white), unsigned(total));
@@ -221,11 +238,16 @@ private:
                 if (row.r > row.l) l = std::min(l, row.l), r = std::max(r, row.r);
             }
             if (!printed) continue;
+            const Span sp = SpanOf(l, r);
             std::vector<Bytes> lines;
-            for (size_t i = g; i < g + 4; ++i)
-                lines.push_back(i < e ? Bytes(rows_[i].values.begin() + l, rows_[i].values.begin() + r)
-                                      : Bytes(size_t(r - l), white_));
-            calls.push_back({int(g), int(l), int(r - l), lines});
+            for (size_t i = g; i < g + 4; ++i) {
+                Bytes line(size_t(sp.count), white_);
+                if (i < e)
+                    for (size_t k = 0; k < line.size(); ++k)
+                        line[k] = rows_[i].values[size_t((sp.first + int64_t(k)) * p_.t)];
+                lines.push_back(line);
+            }
+            calls.push_back({int(g), int(sp.first), int(sp.count), lines});
             runCall.push_back(calls.size() - 1);
             runs.push_back({false, unsigned((e - g + 1) / 2), unsigned(g / 2)});
         }
@@ -286,7 +308,7 @@ protected:
                                         {8, 7, 1, false}, {8, 3, 1, true}};
         const SourceKind inks[] = {{4, 4, 1, false}, {4, 4, 1, true}, {101, 0, 1, false}, {104, 0, 1, true},
                                    {10, 0, 1, false}};
-        int calls = 0, heldGroups = 0, refused = 0, framed = 0, shortCalls = 0;
+        int calls = 0, heldGroups = 0, refused = 0, framed = 0, shortCalls = 0, steppedWindows = 0;
         for (int trial = 0; trial < pages; ++trial) {
             Page p;
             p.W = 4 + pick(30);
@@ -296,9 +318,9 @@ protected:
                 p.srcY = 1440;
             } else {
                 p.prtY = 720 * int(1 + pick(4));
-                p.t = pick(4) == 0 ? 2 : 1;
                 p.defer = pick(3) == 0;
             }
+            p.t = pick(3) == 0 ? 2 + pick(3) : 1;
             p.flip = pick(3) == 0;
             p.emptyPage = pick(3) == 0;
             p.layout = pick(4);
@@ -346,7 +368,7 @@ protected:
                 b.band = {0, bandTop, w, bandTop + h};
                 b.clip = {0, 0, w, h};
                 if (pick(2)) {
-                    const unsigned l = p.t == 2 ? 0 : pick(w + 1), t = pick(h + 1);
+                    const unsigned l = pick(w + 1), t = pick(h + 1);
                     b.clip = {l, t, l + pick(w + 4 - l), t + pick(h + 3 - t)};
                 }
                 b.pb = PixelBytesOf(p.s);
@@ -403,12 +425,16 @@ protected:
             EXPECT_EQ(x->RowsPassed(), m.n);
             ASSERT_EQ(out->page(), PageOf(m, four ? 2 : 1, ModeOf(x->ColourType()), 2, buffer->LineBytes()));
             calls += int(got.size());
-            for (const auto& c : got) shortCalls += size_t(c.lines) < L;
+            for (const auto& c : got) {
+                shortCalls += size_t(c.lines) < L;
+                steppedWindows += p.t > 1 && c.x_offset > 0;
+            }
         }
         // The pages reach the rare paths.
         EXPECT_GT(calls, pages * 2);
         EXPECT_GT(refused, pages / 20);
         EXPECT_GT(framed, pages / 10);
+        EXPECT_GT(steppedWindows, pages / 10);
         if (!four) {
             EXPECT_GT(shortCalls, pages / 4);
         }

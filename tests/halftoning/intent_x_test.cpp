@@ -14,14 +14,18 @@ using ovcg::CIntentX;
 
 // ---------------------------------------------------------------------------
 // Call sequences derived by hand. Source rows carry a letter in every pixel
-// (A for the first row of the first band, then on across the bands); a call
-// reads as "first row:letters of its lines" ('-' white), a run of the output
-// module as R (rasters) or E (empty), count, @ position.
+// of the clip (A for the first row of the first band, then on across the
+// bands; 'y' left and right of the clip, 'x' past the page's right edge, 'z'
+// in the frame); a call reads as "first row:letters of its lines" ('-'
+// white, '?' mixed), with the engine's first pixel and pixel count after '@'
+// when the case asks; a run of the output module as R (rasters) or E
+// (empty), count, @ position.
 
 struct HandBand {
     unsigned top, rows;
     tagRECT clip{};      // all zero: the whole band
     uint32_t frame = 0;  // the descriptor's frame on every side
+    unsigned extra = 0;  // pixels past the page's right edge
 };
 
 struct HandCase {
@@ -30,6 +34,8 @@ struct HandCase {
     std::function<void(ovcg::tagHTINITSTRUCT&)> tweak;
     std::vector<HandBand> bands;
     std::vector<std::string> calls, runs;
+    bool spans = false;  // the calls show "@first+count"
+    unsigned width = 8;  // of the page
 };
 
 std::string Letter(const std::vector<uint8_t>& samples) {
@@ -40,7 +46,6 @@ std::string Letter(const std::vector<uint8_t>& samples) {
 }
 
 TEST_F(IntentXTest, HandDerivedCallSequences) {
-    const unsigned W = 8;
     const HandCase cases[] = {
         {"a gap of 5 with R = 2 is two empty runs of 5", 720, 1440, nullptr,
          {{0, 2}, {7, 1}},
@@ -99,10 +104,73 @@ TEST_F(IntentXTest, HandDerivedCallSequences) {
          {{0, 5}, {8, 2}},
          {"0:-ABC", "4:DE--", "8:-FG-"},
          {"E1@0", "R2@0", "R2@2", "E1@8", "R2@4"}},
+        // With a reduction step t the engine's pixel p is source pixel p x t:
+        // a window [l, r) gives the pixels from ceil(l / t), (r - l) / t of
+        // them. Window [6, 8) at step 2 (the clip reaches 14, the page ends
+        // at 8): pixel 3, the source's 6; nothing right of the page is read.
+        {"L = 4, step 2: a window at the page's right edge reads its own pixels", 1440, 720,
+         [](ovcg::tagHTINITSTRUCT& i) { i.layout_offset.y = 1, i.reduce_step = 2; },
+         {{0, 6, {6, 0, 14, 6}, 0, 6}},
+         {"0:-ACE@3+1"},
+         {"E1@0", "R2@0"},
+         true},
+        // Two bands of four rows, two used rows each: the first band's rows
+        // are held until the second completes the group.
+        {"L = 4, step 2: rows held across a band keep the window's pixels", 1440, 720,
+         [](ovcg::tagHTINITSTRUCT& i) { i.reduce_step = 2; },
+         {{0, 4, {6, 0, 8, 4}}, {4, 4, {6, 0, 8, 4}}},
+         {"0:ACEG@3+1"},
+         {"R2@0"},
+         true},
+        {"L = 4, step 1: three rows held, two flushed at the page end", 1440, 720, nullptr,
+         {{0, 3, {6, 0, 8, 3}}, {3, 3, {6, 0, 8, 3}}},
+         {"0:ABCD@6+2", "4:EF--@6+2"},
+         {"R2@0", "R1@2"},
+         true},
+        // Step 4, window [2, 7): pixel 1 (the source's 4); the one after it
+        // would be the source's 8, past the window.
+        {"L = 4, step 4: a window mid-page, rows held", 1440, 720,
+         [](ovcg::tagHTINITSTRUCT& i) { i.reduce_step = 4; },
+         {{0, 8, {2, 0, 7, 8}}, {8, 8, {2, 0, 7, 8}}},
+         {"0:AEIM@1+1"},
+         {"R2@0"},
+         true},
+        // An odd page of 7: window [3, 7) at step 2 gives pixels 2 and 3
+        // (the source's 4 and 6); rows held over three bands.
+        {"L = 4, step 2: a window at the right edge of an odd page, held over three bands", 1440, 720,
+         [](ovcg::tagHTINITSTRUCT& i) { i.reduce_step = 2; },
+         {{0, 2, {3, 0, 7, 2}}, {2, 2, {3, 0, 7, 2}}, {4, 2, {3, 0, 7, 2}}, {6, 2, {3, 0, 7, 2}}},
+         {"0:ACEG@2+2"},
+         {"R2@0"},
+         true,
+         7},
+        // An odd window at 0: [0, 5) at step 2 gives pixels 0 and 1 (the
+        // source's 4 would be a third). The second band's rows D, F, H: H
+        // waits for the page's end.
+        {"L = 4, step 2: an odd window at the page's left edge", 1440, 720,
+         [](ovcg::tagHTINITSTRUCT& i) { i.reduce_step = 2; },
+         {{0, 3, {0, 0, 5, 3}}, {3, 5, {0, 0, 5, 5}}},
+         {"0:ACDF@0+2", "4:H---@0+2"},
+         {"R2@0", "R1@2"},
+         true},
+        {"L = 2, step 2: a window mid-page", 720, 720,
+         [](ovcg::tagHTINITSTRUCT& i) { i.reduce_step = 2; },
+         {{0, 4, {3, 0, 8, 4}}},
+         {"0:AC@2+2"},
+         {"R2@0"},
+         true},
+        {"L = 2, step 4: a window at the right edge of an odd page", 720, 720,
+         [](ovcg::tagHTINITSTRUCT& i) { i.reduce_step = 4; },
+         {{0, 5, {1, 0, 9, 5}}},
+         {"0:AE@1+2"},
+         {"R2@0"},
+         true,
+         9},
     };
     for (const HandCase& c : cases) {
         SCOPED_TRACE(c.name);
-        SetGeometry(W, c.srcY, c.prtY);
+        const unsigned W = c.width;
+        SetupPage(W, c.srcY, c.prtY);
         if (c.tweak) c.tweak(init);
         engine.ClearCalls();
         auto x = MakeX();
@@ -111,16 +179,20 @@ TEST_F(IntentXTest, HandDerivedCallSequences) {
         std::vector<TestBand> bitmaps(c.bands.size());
         for (size_t b = 0; b < c.bands.size(); ++b) {
             const HandBand& hb = c.bands[b];
-            const unsigned width = W + 2 * hb.frame;
+            const unsigned width = W + 2 * hb.frame + hb.extra;
             TestBand& tb = bitmaps[b];
             tb.Make(hb.rows, width * 4);
+            const tagRECT clip = hb.clip.right ? hb.clip : tagRECT{0, 0, width, hb.rows};
             for (unsigned y = 0; y < hb.rows; ++y, ++letter)
                 for (unsigned px = 0; px < width; ++px) {
-                    const bool frame = px < hb.frame || px >= W + hb.frame;
-                    tb.Put(source, px, y, frame ? 'z' : static_cast<uint8_t>(letter));
+                    const bool frame = px < hb.frame || (px >= W + hb.frame && px < W + hb.frame + hb.frame);
+                    const char v = frame                                    ? 'z'
+                                   : px >= W + 2 * hb.frame                 ? 'x'
+                                   : px < clip.left || px >= clip.right     ? 'y'
+                                                                            : letter;
+                    tb.Put(source, px, y, static_cast<uint8_t>(v));
                 }
             const tagRECT band{0, hb.top, width, hb.top + hb.rows};
-            const tagRECT clip = hb.clip.right ? hb.clip : tagRECT{0, 0, width, hb.rows};
             tagOSDEP3 d{};
             d.ImageFrameSize = hb.frame;
             ASSERT_EQ(x->BandOut(&clip, &tb.bmp, nullptr, &band, hb.frame ? &d : nullptr), 0) << b;
@@ -130,6 +202,7 @@ TEST_F(IntentXTest, HandDerivedCallSequences) {
         for (const HxrCallRecord& r : engine.CallsOf(HxrCall::kHalftone)) {
             std::string s = std::to_string(r.first_row) + ":";
             for (int j = 0; j < r.lines; ++j) s += Letter(r.planes.at(static_cast<size_t>(j) * 3));
+            if (c.spans) s += "@" + std::to_string(r.x_offset) + "+" + std::to_string(r.pixels);
             calls.push_back(s);
         }
         for (const auto& r : out->runs()) {
@@ -154,7 +227,7 @@ TEST_F(IntentXTest, DocumentTypesAndAttributeUse) {
                 {4, 2, 2, 2, 4, -1, false}, {4, 2, 1, 1, 4, -1, false}, {7, 1, 2, 1, 7, -1, false}};
     for (const auto& r : rows) {
         SCOPED_TRACE(r.correction);
-        SetGeometry(8, 720, 720);
+        SetupPage(8, 720, 720);
         ht.color_correction = r.correction;
         init.attr_type = r.attrType;
         init.attr_flags = uint16_t(r.attrFlags);
@@ -191,7 +264,7 @@ TEST_F(IntentXTest, ConstructionFailuresLeaveNoInstance) {
     };
     for (const auto& r : rows) {
         SCOPED_TRACE(r.name);
-        SetGeometry(8, 720, 720);
+        SetupPage(8, 720, 720);
         engine.SetFailHook(nullptr);
         r.setUp();
         EXPECT_EQ(ThrowX(), r.code);
@@ -201,7 +274,7 @@ TEST_F(IntentXTest, ConstructionFailuresLeaveNoInstance) {
 }
 
 TEST_F(IntentXTest, TheFactoryBuildsTheBandDriver) {
-    SetGeometry(8, 720, 720);
+    SetupPage(8, 720, 720);
     ovcg::EngineParts& parts = ovcg::BuiltInEngineParts();
     try {
         parts.CreateHalftoner(true, &init, 0, 0);
@@ -318,7 +391,7 @@ TEST_F(IntentXTest, RefusedBandsLeaveThePageAsItWas) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        SetGeometry(8, 720, 720);
+        SetupPage(8, 720, 720);
         UseSource(c.s);
         engine.ClearCalls();
         auto x = MakeX();
@@ -336,7 +409,7 @@ TEST_F(IntentXTest, RefusedBandsLeaveThePageAsItWas) {
         EXPECT_TRUE(engine.CallsOf(HxrCall::kHalftone).empty());
         EXPECT_TRUE(out->runs().empty());
     }
-    SetGeometry(8, 720, 720);
+    SetupPage(8, 720, 720);
     auto x = MakeX();
     TestBand tb;
     tb.Make(2, 32);
@@ -350,7 +423,7 @@ TEST_F(IntentXTest, AttributePlane) {
     // RGB with the attribute plane in use: its own band of a byte a pixel,
     // starting at the frame's pixel, must come with the band and cover the
     // frame and the window (1 + 8 bytes).
-    SetGeometry(8, 720, 720);
+    SetupPage(8, 720, 720);
     UseSource({2, 1, 1, false});
     init.attr_type = 2;
     init.attr_flags = 0x2;
@@ -391,7 +464,7 @@ TEST_F(IntentXTest, ExactLinesOnAGuardPage) {
                  {{10, 0, 1, false}}, {{0, 7, 1, false}, true}, {{0, 7, 1, true}, true}, {{0, 1, 1, true}, true}};
     for (const auto& [s, composite] : kinds) {
         SCOPED_TRACE(std::to_string(s.format) + (s.sixteen ? " 16-bit" : "") + (composite ? " composite" : ""));
-        SetGeometry(9, 720, 720);
+        SetupPage(9, 720, 720);
         UseSource(s);
         init.composite_black = composite ? 1 : 0;
         auto x = MakeX();
@@ -420,7 +493,7 @@ TEST_F(IntentXTest, WhiteLinesStayWhite) {
                                 {0, 0, 1, true},  {3, 3, 1, false}};
     for (const SourceKind& s : kinds) {
         SCOPED_TRACE(std::to_string(s.format) + "/" + std::to_string(s.colourType));
-        SetGeometry(6, 720, 720);
+        SetupPage(6, 720, 720);
         UseSource(s);
         init.empty_page = 1;
         init.page_length = 9;
@@ -439,7 +512,7 @@ TEST_F(IntentXTest, WhiteLinesStayWhite) {
         }
     }
     // A format without a white pattern cannot run in empty-page mode.
-    SetGeometry(6, 720, 720);
+    SetupPage(6, 720, 720);
     UseSource({4, 4, 1, false});
     init.empty_page = 1;
     EXPECT_EQ(ThrowX(), -204);
@@ -448,7 +521,7 @@ TEST_F(IntentXTest, WhiteLinesStayWhite) {
 
 TEST_F(IntentXTest, PageEndRows) {
     // wholePage, band seen, empty-page mode -> the rows and where they go.
-    SetGeometry(8, 720, 1440);
+    SetupPage(8, 720, 1440);
     init.page_length = 20;
     for (bool empty : {false, true}) {
         SCOPED_TRACE(empty);
@@ -485,7 +558,7 @@ TEST_F(IntentXTest, PageEndRows) {
 TEST_F(IntentXTest, MirroredBands) {
     const SourceKind kinds[] = {{7, 7, 1, false}, {2, 1, 1, true}, {0, 0, 1, false}};
     for (const SourceKind& s : kinds) {
-        SetGeometry(8, 720, 720);
+        SetupPage(8, 720, 720);
         UseSource(s);
         auto x = MakeX();
         const unsigned pb = PixelBytesOf(s);
@@ -507,7 +580,7 @@ TEST_F(IntentXTest, MirroredBands) {
     }
     // The attribute band of a 3-byte format turns with it; a window beyond
     // the band is taken as the band's edge.
-    SetGeometry(8, 720, 720);
+    SetupPage(8, 720, 720);
     UseSource({1, 1, 1, false});
     auto x = MakeX();
     Bytes px = {1, 1, 1, 2, 2, 2, 3, 3, 3}, attr = {7, 8, 9};
@@ -581,7 +654,7 @@ TEST_F(IntentXTest, UpperSkipFromTheSourceRows) {
                 {false, false, {7, 7, 1, true}, 6},  {false, false, {3, 3, 1, false}, 6}};
     for (const auto& r : rows) {
         SCOPED_TRACE(std::to_string(r.s.format) + (r.defer ? " deferred" : "") + (r.ink ? "" : " white"));
-        SetGeometry(6, 720, 1440);
+        SetupPage(6, 720, 1440);
         UseSource(r.s);
         init.upper_skip = 1;
         init.defer_skip = r.defer;

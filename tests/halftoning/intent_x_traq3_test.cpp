@@ -6,6 +6,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <random>
+
 #include "commands/traq3_records.h"
 #include "engine/spooler.h"
 #include "intent_x_fixture.h"
@@ -189,6 +192,59 @@ TEST_F(Traq3Test, PixelsPerFormatAndBuffer) {
     TestBand b = Band(1, 2, 4, {0, 0, 0, 0});
     const tagRECT band{0, 0, 2, 1};
     EXPECT_EQ(x->BandOut(&band, &b.bmp, nullptr, &band, nullptr), -203);
+}
+
+// The offered band step: gray rows padded to a multiple of 8 with 255,
+// packed one after another in the band's own memory, against the formula
+// written out here; bands it cannot rewrite are left as they were.
+TEST(Traq3Steps, ConvertRGBXto8BITGRAY) {
+    struct Case {
+        const char* name;
+        uint32_t width, rows, widthBytes;
+        int code;
+        uint32_t newWidthBytes;
+    };
+    const Case cases[] = {
+        {"one pixel in 8-byte rows", 1, 3, 8, 0, 8},
+        {"two pixels, tight rows", 2, 3, 8, 0, 8},
+        {"three pixels, tight rows", 3, 4, 12, 0, 8},
+        {"seven pixels", 7, 2, 28, 0, 8},
+        {"eight pixels", 8, 2, 32, 0, 8},
+        {"nine pixels", 9, 3, 36, 0, 16},
+        {"rows longer than their pixels", 5, 3, 40, 0, 8},
+        {"wide", 61, 5, 244, 0, 64},
+        {"no rows", 4, 0, 16, 0, 8},
+        {"one pixel in tight rows: gray rows would not fit", 1, 3, 4, -203, 4},
+        {"rows shorter than their pixels", 4, 2, 15, -203, 15},
+    };
+    std::mt19937 rng(3);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        Bytes band(size_t{c.widthBytes} * std::max(c.rows, 1u) + 8);
+        for (auto& v : band) v = uint8_t(rng());
+        band[0] = band[1] = band[2] = 255;  // white stays 255
+        if (band.size() > 8) band[4] = band[5] = band[6] = 0;  // black stays 0
+        const Bytes before = band;
+        tagBANDBMP bmp{c.widthBytes, band.data()};
+        EXPECT_EQ(CIntentX_TRAQ3::ConvertRGBXto8BITGRAY(&bmp, c.width, c.rows), c.code);
+        EXPECT_EQ(bmp.WidthBytes, c.newWidthBytes);
+        if (c.code != 0) {
+            EXPECT_TRUE(band == before);
+            continue;
+        }
+        for (uint32_t r = 0; r < c.rows; ++r)
+            for (uint32_t x = 0; x < c.newWidthBytes; ++x) {
+                const uint8_t* p = before.data() + size_t{r} * c.widthBytes + 4 * x;
+                const int want = x < c.width ? (30 * p[0] + 59 * p[1] + 11 * p[2]) / 100 : 255;
+                ASSERT_EQ(band[size_t{r} * c.newWidthBytes + x], want) << "row " << r << " byte " << x;
+            }
+        // The bytes behind the band are not touched.
+        const auto end = std::ptrdiff_t(size_t{c.rows} * c.widthBytes);
+        EXPECT_TRUE(std::equal(band.begin() + end, band.end(), before.begin() + end));
+    }
+    tagBANDBMP none{16, nullptr};
+    EXPECT_EQ(CIntentX_TRAQ3::ConvertRGBXto8BITGRAY(&none, 4, 1), -203);
+    EXPECT_EQ(CIntentX_TRAQ3::ConvertRGBXto8BITGRAY(nullptr, 4, 1), -203);
 }
 
 TEST_F(Traq3Test, FlipsAndQuarterTurn) {

@@ -66,8 +66,9 @@ Page random_page(std::mt19937& rng, PageKind kind, uint32_t colours, uint32_t le
 }
 
 uint32_t print_page(IRAC_INSTANCE_DEF* handle, const Page& page, const std::vector<uint8_t>& inks, std::mt19937& rng,
-                    bool skip, uint32_t pad, uint32_t length) {
-    if (uint32_t rc = IRAC_StartPage(handle, page.left, inks.data())) return rc;
+                    bool skip, uint32_t pad, uint32_t length, bool start) {
+    if (start)
+        if (uint32_t rc = IRAC_StartPage(handle, page.left, inks.data())) return rc;
     if (length)
         if (uint32_t rc = IRAC_SetValue(handle, IRAC_SET_LENGTH, &length)) return rc;
     const uint32_t colours = uint32_t(page.planes.size());

@@ -60,13 +60,13 @@ Page random_page(std::mt19937& rng, PageKind kind, uint32_t colours, uint32_t le
 
 // Sends the page as runs of one or two rasters (a line width of the raster
 // width plus `pad`), leaving out some blank rasters when `skip`, then ends
-// it; with `length`, sets it (Set 1) after the page start. The first
-// failing call's code.
+// it; with `length`, sets it (Set 1) after the page start. Without `start`
+// the page has been started already. The first failing call's code.
 uint32_t print_page(IRAC_INSTANCE_DEF* handle, const Page& page, const std::vector<uint8_t>& inks, std::mt19937& rng,
-                    bool skip = true, uint32_t pad = 3, uint32_t length = 0);
+                    bool skip = true, uint32_t pad = 3, uint32_t length = 0, bool start = true);
 inline uint32_t print_page(DriverJob& d, const Page& page, const std::vector<uint8_t>& inks, std::mt19937& rng,
-                           bool skip = true, uint32_t pad = 3, uint32_t length = 0) {
-    return print_page(d.handle, page, inks, rng, skip, pad, length);
+                           bool skip = true, uint32_t pad = 3, uint32_t length = 0, bool start = true) {
+    return print_page(d.handle, page, inks, rng, skip, pad, length, start);
 }
 
 // What the printer should read: colour c's plane, page rasters

@@ -101,6 +101,15 @@ std::vector<PageCase> cases() {
                  IRAC_OPT_ENGINE, 0, 1, 1, plain});
     v.push_back({"grouped nozzle line", HcVariant::DriverGrouped, {}, {'K', 'k', 'C', 'M', 'Y', 'c', 'm'}, 1,
                  IRAC_OPT_ENGINE, -90, 1, 1, plain});
+    // The same line on logics that do not lift their passes by the grouped
+    // row's 90 nozzles, or only by 40: the plan moves up by what they lack,
+    // its first pass at -90 again, also on open pages.
+    auto topOffset = [](uint16_t t) { return [t](ModelHeadControl& hc) { hc.units[0].top_offset = t; }; };
+    for (uint32_t mode : {1u, 3u})
+        for (uint16_t t : {uint16_t(0), uint16_t(40)})
+            v.push_back({t ? "grouped nozzle line, top offset 40" : "grouped nozzle line, no top offset",
+                         HcVariant::DriverGrouped, topOffset(t), {'K', 'k', 'C', 'M', 'Y', 'c', 'm'}, mode,
+                         IRAC_OPT_ENGINE, -90, 1, 1, plain});
     v.push_back({"split lines", HcVariant::DriverSplit, {}, {}, 1, IRAC_OPT_ENGINE, 0, 1, 1,
                  [](VpModel& m, const std::vector<char>& inks) {
                      for (size_t i = 0; i < inks.size(); ++i) {
@@ -140,6 +149,40 @@ std::vector<PageCase> cases() {
         {"lower-edge logic in slot 3", HcVariant::LowerEdgeSlot, 0, 1, 24},
         {"interleaved lower passes", HcVariant::LowerInterleaved, 0, 2, 105},
     };
+    // Nozzle lines standing higher on the head (array values: rasters)
+    // print each pass's rasters higher up; the page is planned for the
+    // highest, whose last rasters the other lines' passes no longer reach.
+    auto offsets = [](std::vector<uint16_t> values, uint32_t margin) {
+        return [values, margin](ModelHeadControl& hc) {
+            hc.modes[0].array_values = values;
+            hc.modes[0].array_values.resize(hc.modes[0].color_order.size(), 0);
+            hc.encoders[0].sub_mode_values.assign(hc.modes[0].sub_modes.size(), margin);
+        };
+    };
+    auto shifted = [](std::vector<int64_t> values, int64_t pitch) {
+        return [values, pitch](VpModel& m, const std::vector<char>& inks) {
+            for (size_t i = 0; i < inks.size(); ++i)
+                m.add(ovcg_test::model_color_code(inks[i]), VpLineMap{int(i), -values[i], pitch});
+        };
+    };
+    v.push_back({"nozzle-line offsets", HcVariant::Default, offsets({0, 12, 4, 12, 30, 7}, 210), {}, 1,
+                 IRAC_OPT_ENGINE, 0, 1, 1, shifted({0, 12, 4, 12, 30, 7}, 1)});
+    v.push_back({"nozzle-line offsets, open length", HcVariant::Default, offsets({0, 12, 4, 12, 30, 7}, 210), {}, 3,
+                 IRAC_OPT_ENGINE, 0, 1, 1, shifted({0, 12, 4, 12, 30, 7}, 1)});
+    {
+        PageCase c{"lower passes, nozzle-line offsets", HcVariant::Lower, offsets({0, 3, 1, 5, 2, 4}, 13), {}, 1,
+                   IRAC_OPT_ENGINE, 0, 1, 1, shifted({0, 3, 1, 5, 2, 4}, 1)};
+        c.shortest = 24;
+        c.longest = 200;
+        v.push_back(c);
+        c.name = "interleaved lower passes, nozzle-line offsets";
+        c.variant = HcVariant::LowerInterleaved;
+        c.tweak = offsets({0, 3, 1, 5, 2, 4}, 37);
+        c.pitch = 2;
+        c.lines = shifted({0, 3, 1, 5, 2, 4}, 2);
+        c.shortest = 105;
+        v.push_back(c);
+    }
     // Each in sub-mode 1, on an open page, and on an open page set to its
     // shortest length, which the page grows past again and again.
     for (const auto& e : edges)
@@ -200,6 +243,32 @@ void print_and_read(const PageCase& t, const ModelHeadControl& hc, const VpModel
         EXPECT_LE(moves, 1u) << "page " << n << ": feeds without a printing pass";
     }
     EXPECT_EQ(d.release(), "");
+}
+
+// A grouped line's logic without the top offset its row needs prints, once
+// the plan has moved up, exactly what the logic with it prints: the same
+// bytes for the same page.
+TEST(HeadDriverPages, AGroupedLineWithoutItsTopOffsetSendsWhatTheLogicWithItSends) {
+    std::mt19937 rng(44);
+    const std::vector<uint8_t> inks = ink_codes({'K', 'k', 'C', 'M', 'Y', 'c', 'm'});
+    for (uint32_t length : {1u, 89u, 90u, 91u, 400u, 1003u}) {
+        Page page = random_page(rng, PageKind::Dense, uint32_t(inks.size()), length, 8);
+        for (uint32_t r = 0; r < length; ++r)
+            for (uint32_t i = 0; i < page.width; ++i) page.planes[1][r][i] &= uint8_t(~page.planes[0][r][i]);
+        std::vector<uint8_t> sent[2];
+        for (uint16_t t : {uint16_t(90), uint16_t(0)}) {
+            ModelHeadControl hc = variant(HcVariant::DriverGrouped);
+            hc.units[0].top_offset = t;
+            DriverJob d(hc, JobRequest{1, page.width, length, uint16_t(inks.size())});
+            ASSERT_EQ(d.code, 0u);
+            std::mt19937 runs(length);  // the same runs for both
+            ASSERT_EQ(print_page(d, page, inks, runs), 0u) << length;
+            sent[t ? 0 : 1] = sent_from(d.ovf, 0);
+            EXPECT_EQ(d.release(), "");
+        }
+        EXPECT_FALSE(sent[0].empty());
+        EXPECT_EQ(sent[0], sent[1]) << length;
+    }
 }
 
 int result_parts() { return ::testing::UnitTest::GetInstance()->current_test_info()->result()->total_part_count(); }

@@ -596,6 +596,14 @@ TEST(HeadDriverModel, ValuesTheDriverRefuses) {
          0, kIcmNotInColourTable, six},
         {"a group member before its leader", [](ModelHeadControl& hc) { hc = variant(HcVariant::DriverGrouped); }, 0,
          kIcmNotInGrouping, {8, 0, 1, 2, 3, 4, 5}},
+        // Ink 8's row 91 nozzles down K's line of 180: the passes' nozzles
+        // 89 of it would lie past the head.
+        {"a grouped row carrying the passes past the head",
+         [](ModelHeadControl& hc) {
+             hc = variant(HcVariant::DriverGrouped);
+             hc.modes[0].block_e.shifts[1] = 91;
+         },
+         kRscBadValue, 0, {0, 8, 1, 2, 3, 4, 5}},
         // The hang the fuzzer found: a normal layer from -2^31 prints 11.9
         // million blank passes above a page of 400 rasters.
         {"a logic whose layer starts far above the page",

@@ -122,6 +122,35 @@ TEST(HeadModelDefault, ParsesIntoFourBlocksAndFiveTables) {
     }
 }
 
+// Every setting the driver prints a media with, and its high-speed mode,
+// has a mode the reader accepts: its bits per dot, its dot-size code, and a
+// unit whose steps give the setting's resolution on both axes.
+TEST(HeadModelDefault, EveryDriverSettingHasItsModes) {
+    const ovcg_test::ModelDescription model = ovcg_test::default_model();
+    const Bytes res = resource(model.head_control);
+    size_t settings = 0;
+    for (const ovcg_test::ModelMedia& media : model.media)
+        for (const ovcg_test::ModelDriverPrint& p : media.driver)
+            for (bool fast : {false, true}) {
+                SCOPED_TRACE(testing::Message() << media.number << ": " << p.x << " x " << p.y << ", " << p.bits
+                                                << " bits" << (fast ? ", high speed" : ""));
+                ++settings;
+                const Outcome o = construct(res, {ovcg_test::model_driver_head_mode_id(p, fast), 1}, [&](RscObject* rsc) {
+                    const ESCResourceData& esc = *rsc->esc;
+                    EXPECT_EQ(rsc->icm->bitsPerPixel, p.bits);
+                    EXPECT_EQ(esc.value0, ovcg_test::model_driver_dot_size(p, fast));
+                    uint8_t v = 0, h = 0;
+                    ASSERT_TRUE(RSC_ResolutionSteps(esc, v, h));
+                    EXPECT_EQ(esc.value3 / v, p.y);
+                    EXPECT_EQ(esc.value3 / h, p.x);
+                });
+                EXPECT_EQ(o.code, 0u);
+                EXPECT_EQ(o.trouble, "");
+            }
+    EXPECT_GT(settings, 100u);
+    EXPECT_NE(ovcg_test::model_driver_dot_size({300, 600, 2}), ovcg_test::model_driver_dot_size({300, 600, 2}, true));
+}
+
 TEST(HeadModelDefault, TransferredTablesBelongToTheTaker) {
     FakeOvf ovf;
     ovf.set_resource(kModelResourceKind, resource(variant(HcVariant::Default)));
@@ -208,7 +237,7 @@ Bytes hand_laid_all_sections() {
     unitB.u16(0).u16(10).u16(5).u16(0).i16(0).i16(0);
 
     Lay enc;
-    enc.u32(100).u32(300).u8(0x11).u32(0x01020304).u8(0xFD).u16(3).u16(1440).u16(8).u16(12).u16(2).u16(0x0D);
+    enc.u32(100).u32(300).u8(0x11).u32(0x01020304).u8(0xFD).u16(3).u16(1440).u16(180).u16(120).u16(2).u16(0x0D);
     enc.bytes({1, 2, 3}).i16(2).bytes({0x10, 0x11, 0x40, 0x41});
 
     Lay r;
@@ -363,7 +392,8 @@ TEST(HeadModelBytes, HandLaidResourceEqualsTheWriterAndParsesFieldByField) {
         EXPECT_EQ(esc.colorCodeNum, 3);
         EXPECT_EQ(esc.colorCodes[2], 3);
         EXPECT_EQ(esc.value3, 1440);
-        EXPECT_EQ(esc.value5, 12);
+        EXPECT_EQ(esc.value4, 180);
+        EXPECT_EQ(esc.value5, 120);
         EXPECT_EQ(rbm.encoderWord3, 2);
         EXPECT_EQ(icm.encoderFlag2, 1);
         ASSERT_EQ(esc.colorRemapNum, 2);
@@ -436,8 +466,15 @@ TEST(HeadModelBroken, EachFieldGivesItsCode) {
         {"bits per dot 0", V::Default, none, {{"modes[0].bitsPerPixel", 0}}, kRscBadValue},
         {"colour count 0", V::Default, none, {{"modes[0].colorNum", 0}}, kRscBadValue},
         {"encoder word 3", V::Default, none, {{"encoders[0].word3", 0}}, kRscBadValue},
-        {"horizontal divisor", V::Default, none, {{"encoders[0].value4", 0}}, kRscBadValue},
-        {"vertical divisor", V::Default, none, {{"encoders[0].value5", 0}}, kRscBadValue},
+        // The unit command's steps: base 1200 over each resolution, 1 to 255.
+        {"no horizontal resolution", V::Default, none, {{"encoders[0].value4", 0}}, kRscBadValue},
+        {"no vertical resolution", V::Default, none, {{"encoders[0].value5", 0}}, kRscBadValue},
+        {"horizontal resolution not dividing the base", V::Default, none, {{"encoders[0].value4", 700}}, kRscBadValue},
+        {"vertical resolution not dividing the base", V::Default, none, {{"encoders[0].value5", 7}}, kRscBadValue},
+        {"horizontal step above 255", V::Default, none, {{"encoders[0].value4", 4}}, kRscBadValue},
+        {"vertical step above 255", V::Default, none, {{"encoders[0].value5", 2}}, kRscBadValue},
+        {"resolution above the base", V::Default, none, {{"encoders[0].value5", 2400}}, kRscBadValue},
+        {"no base", V::Default, none, {{"encoders[0].value3", 0}}, kRscBadValue},
         {"extra record above 256", V::Default, none, {{"encoders[0].colorCodeNum", 257}}, kRscBadValue},
         {"mode value 0 with the cycle block", V::AllSections, none, {{"modes[0].value0", 0}}, kRscBadValue},
         {"empty cycle block", V::AllSections, none, {{"modes[0].blockB.n", 0}}, kRscBadValue},
@@ -486,6 +523,78 @@ TEST(HeadModelBroken, EachFieldGivesItsCode) {
         Bytes res = resource(hc, &layout);
         for (const auto& [field, value] : c.patches) ovcg_test::patch_field(res, layout, field, value);
         const Outcome o = construct(res, {kJob.mode_id, 3});
+        EXPECT_EQ(o.code, c.code) << c.what;
+        EXPECT_EQ(o.trouble, "") << c.what;
+    }
+}
+
+// A row of the split colour table prints the windows of the mode's logics
+// moved down its nozzle line; a row that carries one past the heads' last
+// nozzle (the shared nozzles of two heads counted once) is refused, at the
+// last nozzle and one beyond it. Rows of code 255 name no ink.
+TEST(HeadModelBroken, SplitRowsKeepTheLogicsWindowsOnTheHead) {
+    using V = HcVariant;
+    auto rowAt = [](uint16_t shift) { return [shift](ModelHeadControl& h) { h.modes[0].block_e.shifts[1] = shift; }; };
+    // Head 0's K with a second row (0x30) on two heads sharing 4 of 92 nozzles.
+    auto twoHeads = [](uint16_t shift, uint16_t width) {
+        return [shift, width](ModelHeadControl& h) {
+            ovcg_test::HcMode& m = h.modes[0];
+            m.function_flags |= 0x40;
+            m.block_e.rows = 2;
+            m.block_e.colors = {0x10, 0x10};
+            m.block_e.codes = {0x10, 0x30};
+            m.block_e.shifts = {0, shift};
+            h.units[0].layers[0].feed = {int16_t(width)};
+            h.units[0].layers[0].range = {{0, width}};
+            h.units[0].normal = {{width, 0, 0, 0}};
+        };
+    };
+    // A second logic in slot 1, of 100-nozzle passes.
+    auto wideSecond = [](ModelHeadControl& h) {
+        ovcg_test::HcLogic u = h.units[0];
+        u.logic_id = 2;
+        u.layers[0].feed = {100};
+        u.layers[0].range = {{0, 100}};
+        u.normal = {{100, 0, 0, 0}};
+        h.units.push_back(u);
+        h.modes[0].unit_mask |= 0x2;
+        for (ovcg_test::HcSubMode& s : h.modes[0].sub_modes) s.units[1] = {2, 0};
+    };
+    const struct {
+        const char* what;
+        HcVariant base;
+        std::function<void(ModelHeadControl&)> describe;
+        uint32_t code;
+    } cases[] = {
+        {"row 90 down, passes of 90 on 180", V::DriverGrouped, rowAt(90), 0},
+        {"row 91 down", V::DriverGrouped, rowAt(91), kRscBadValue},
+        {"row 1000 down, code 255",
+         V::DriverGrouped,
+         [](ModelHeadControl& h) {
+             h.modes[0].block_e.shifts[1] = 1000;
+             h.modes[0].block_e.codes[1] = 255;
+         },
+         0},
+        {"row 80 down, a second logic of 100", V::DriverGrouped,
+         [&](ModelHeadControl& h) {
+             rowAt(80)(h);
+             wideSecond(h);
+         },
+         0},
+        {"row 81 down, a second logic of 100", V::DriverGrouped,
+         [&](ModelHeadControl& h) {
+             rowAt(81)(h);
+             wideSecond(h);
+         },
+         kRscBadValue},
+        {"two heads of 180 nozzles, row 10 down, passes of 170", V::TwoHeads, twoHeads(10, 170), 0},
+        {"two heads of 180 nozzles, row 11 down, passes of 170", V::TwoHeads, twoHeads(11, 170), kRscBadValue},
+        {"two heads, row 0, passes of 170", V::TwoHeads, twoHeads(0, 170), 0},
+    };
+    for (const auto& c : cases) {
+        ModelHeadControl hc = variant(c.base);
+        c.describe(hc);
+        const Outcome o = construct(resource(hc), {kJob.mode_id, 3});
         EXPECT_EQ(o.code, c.code) << c.what;
         EXPECT_EQ(o.trouble, "") << c.what;
     }

@@ -69,7 +69,8 @@ uint32_t chain(std::initializer_list<std::function<uint32_t()>> steps) {
     return 0;
 }
 
-const Bytes kUnit = {0x1B, 0x28, 0x44, 0x04, 0x00, 0xA0, 0x05, 0x78, 0xB4};  // 1440, 1440/12, 1440/8
+// Base 1440 at 120 dpi vertically and 180 dpi horizontally: steps 12 and 8.
+const Bytes kUnit = {0x1B, 0x28, 0x44, 0x04, 0x00, 0xA0, 0x05, 0x0C, 0x08};
 const Bytes kDeferred = {0x1B, 0x28, 0x64, 0x01, 0x00, 0x00};
 Bytes feed(uint32_t v) {
     return {0x1B, 0x28, 0x76, 0x04, 0x00, uint8_t(v), uint8_t(v >> 8), uint8_t(v >> 16), uint8_t(v >> 24)};
@@ -191,6 +192,50 @@ TEST(HeadRasterCommands, EveryCommandByteForByteAndRefusedAtEachPiece) {
             EXPECT_EQ(t.call(e.ctx), t.codes[k]) << "refused piece " << k;
             EXPECT_EQ(e.ovf.sent().size(), k + 1) << "nothing goes out after a refused piece";
         }
+    }
+}
+
+// The unit command's two bytes are the base's steps per dot: every
+// resolution that divides the base into 1 to 255 steps is sent, anything
+// else is refused before a byte goes out (a wrapped step would print at
+// another resolution).
+TEST(HeadRasterCommands, UnitStepsOrRefusal) {
+    const struct {
+        uint16_t base, vres, hres;
+        int vStep, hStep;  // -1: refused
+    } cases[] = {
+        {2400, 600, 300, 4, 8},      {2400, 1200, 2400, 2, 1},  {2400, 2400, 2400, 1, 1},
+        {1440, 120, 180, 12, 8},     {5760, 720, 360, 8, 16},   {255, 1, 1, 255, 255},
+        {65535, 257, 65535, 255, 1},  // 65535 = 255 x 257
+        {2400, 0, 300, -1, -1},      {2400, 600, 0, -1, -1},    // no resolution
+        {2400, 700, 300, -1, -1},    {2400, 600, 360, -1, -1},  // not a divisor of the base
+        {2400, 9, 300, -1, -1},      {256, 1, 2, -1, -1},       // 266 and 256 steps
+        {0, 600, 300, -1, -1},                                  // 0 steps
+        {1200, 2400, 600, -1, -1},                              // a resolution above the base
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.base << " " << c.vres << " x " << c.hres);
+        Encoder e(kPlus2);
+        ASSERT_EQ(e.code, 0u);
+        e.rsc->esc->value3 = c.base;
+        e.rsc->esc->value5 = c.vres;
+        e.rsc->esc->value4 = c.hres;
+        uint8_t v = 0, h = 0;
+        const bool fits = RSC_ResolutionSteps(*e.rsc->esc, v, h);
+        EXPECT_EQ(fits, c.vStep >= 0);
+        if (c.vStep < 0) {
+            EXPECT_EQ(OVC_SendInitializeCommand(e.ctx, 0, 1), kOvcBadResolution);
+            EXPECT_TRUE(e.ovf.sent().empty());
+            continue;
+        }
+        EXPECT_EQ(OVC_SendInitializeCommand(e.ctx, 0, 0), 0u);
+        ASSERT_FALSE(e.ovf.sent().empty());
+        const Bytes want = {0x1B, 0x28, 0x44, 0x04, 0x00, uint8_t(c.base), uint8_t(c.base >> 8), uint8_t(c.vStep),
+                            uint8_t(c.hStep)};
+        EXPECT_EQ(e.ovf.sent()[0].bytes, want);
+        // Read back: the base over each byte is the resolution.
+        EXPECT_EQ(c.base / want[7], c.vres);
+        EXPECT_EQ(c.base / want[8], c.hres);
     }
 }
 

@@ -893,10 +893,14 @@ TEST(PassPlanEdgeQueries, LossNozzleQueries) {
     EXPECT_EQ(MLE_SetNlmChipUsed(nullptr, 1, 1, &one), kMleNoObject);
 }
 
-// Rows of the split colour table as thresholds: 10, 20, ... 60.
+// Rows of the split colour table as thresholds: 10, 20, ... 60 (passes of
+// 120 nozzles, so that the row 60 nozzles down stays on the head).
 TEST(PassPlanEdgeQueries, UndIndexAndMemorySize) {
     ModelHeadControl hc = hc_variant(HcVariant::SplitColors);
     hc.modes[0].block_e.shifts = {0, 10, 20, 30, 40, 50, 60};
+    hc.units[0].layers[0].feed = {120};
+    hc.units[0].layers[0].range = {{0, 120}};
+    hc.units[0].normal = {{120, 0, 0, 0}};
     {
         PassEngine split(hc);
         for (const auto& [raster, index] : {std::pair{0, 0}, {9, 0}, {10, 1}, {35, 3}, {60, 6}, {100000, 6}})
@@ -936,13 +940,13 @@ TEST(PassPlanEdgeQueries, UndIndexAndMemorySize) {
 
 // Fails the n-th allocation of the engine (and every later one) from the
 // constructor to the MIR list; each gives its code and nothing is left.
-std::vector<uint32_t> sweep(const ModelHeadControl& hc, uint32_t length) {
+std::vector<uint32_t> sweep(const ModelHeadControl& hc, uint32_t length, const std::vector<uint8_t>& inks = {K}) {
     std::vector<uint32_t> codes;
     for (size_t n = 1; n < 200; ++n) {
         PassEngine e(hc, 0, 1, n);
         uint32_t code = e.code;
         if (!code) {
-            code = MLE_StartPage(e.mle, length, 1, &K, nullptr, nullptr);
+            code = MLE_StartPage(e.mle, length, uint16_t(inks.size()), inks.data(), nullptr, nullptr);
             if (!code) code = MLE_CreateSchedulingTable(e.mle, 0, nullptr);
             const MleMirList* mir = nullptr;
             if (!code) code = MLE_GetMIR(e.mle, &mir);
@@ -974,6 +978,20 @@ TEST(PassPlanEdgeAlloc, EachAllocationGivesItsCodeAndLeavesNothing) {
     EXPECT_EQ(sweep(hc_variant(HcVariant::LowerEdge), 45), with({203, 203, 203, 203, 206, 206}));
     // The lower feed table and the private feeds, before the edge tables.
     EXPECT_EQ(sweep(hc_variant(HcVariant::TwoTables), 45), with({203, 203, 203, 203, 206, 206}));
+    // A grouped line whose row stands 90 rasters below the logic's top: the
+    // first plan (no segment list), the top rasters' tallies, the plan
+    // moved up (its per-nozzle and layered-halftone arrays are kept), the
+    // MIR list.
+    ModelHeadControl grouped = hc_variant(HcVariant::DriverGrouped);
+    grouped.units[0].top_offset = 0;
+    std::vector<uint32_t> plan = {202, 203, 203, 203, 203, 203, 203, 203};
+    std::vector<uint32_t> want = {201, 201, 204, 204, 201, 201};
+    want.insert(want.end(), plan.begin(), plan.end());
+    want.insert(want.end(), 14, kLhtNoNozzleArrays);
+    want.push_back(203);
+    want.insert(want.end(), plan.begin(), plan.end());
+    want.insert(want.end(), {206, 206});
+    EXPECT_EQ(sweep(grouped, 400, {K, 0x30}), want);
 }
 
 }  // namespace

@@ -61,10 +61,12 @@ TEST(PassPlanGolden, OnePassLogicOnAThousandRasters) {
 }
 
 // The interleaved logic on 8 nozzles at pitch 2 (feeds 5, 7, 5, 11; cycle
-// 28), on a 40-raster page, ink K at offset 0 and C 4 rasters higher.
+// 28), on a 40-raster page, ink K at offset 0 and C 4 rasters higher. C
+// prints each pass's rasters 4 higher, so its raster 39 is K's 43: the
+// plan is made for 44 rasters.
 //   upper layer [0, 1], feed 1: passes at 0 and 1.
-//   normal layer [2, 39]: 37 / 28 = 1 cycle (4 passes at 2, 7, 14, 19),
-//   then 30 and 35 (42 > 39): 6 passes.
+//   normal layer [2, 43]: 41 / 28 = 1 cycle (4 passes at 2, 7, 14, 19),
+//   then 30, 35 and 42 (49 > 43): 7 passes.
 // Upper pass 0 reaches 0, 2, ..., 14; normal pass 0 (at 2, one pitch on)
 // prints 2-16, so only nozzle 0 (raster 0) is left. Upper pass 1 reaches 1,
 // 3, ..., 15; normal pass 1 (at 7, 3 pitches on) prints 7-21: nozzles 0-2
@@ -74,8 +76,11 @@ TEST(PassPlanGolden, OnePassLogicOnAThousandRasters) {
 // overlap cycle is 2 passes (pass 2 is the first at the same parity); the
 // normal pass i has partners i and i + 2 and phase (i / 2 + i mod 2) odd.
 // The last passes stop at the page end: (40 - 30) / 2 = 5 nozzles and
-// (40 - 35) / 2 -> 3. Ink C (offset -4) reads 4 rasters higher: its window
-// starts where its rasters reach 0 and ends where they reach 40.
+// (40 - 35) / 2 -> 3, and the pass at 42 prints no K raster. Ink C
+// (offset -4) reads 4 rasters higher: its window starts where its rasters
+// reach 0 and ends where they reach 40. Its raster 38, the first half of
+// an overlap in the pass at 30 (nozzle 6), is the second half's in the
+// pass at 42 (nozzle 0): without that pass half its dots would be lost.
 TEST(PassPlanGolden, InterleavedLogicOnFortyRasters) {
     ModelHeadControl hc = hc_variant(HcVariant::Interleaved8);
     hc.modes[0].array_values[1] = 4;
@@ -97,6 +102,7 @@ TEST(PassPlanGolden, InterleavedLogicOnFortyRasters) {
         {19, "33111111", 0, 8, 3, 5, 0},
         {30, "11111", 0, 7, 4, 6, 0},
         {35, "111", 0, 5, 5, 7, 1},
+        {42, "", 0, 1, 6, 8, 1},
     };
     ASSERT_EQ(plan.passes.size(), std::size(want));
     for (size_t i = 0; i < std::size(want); ++i) {
@@ -126,6 +132,9 @@ TEST(PassPlanGolden, InterleavedLogicOnFortyRasters) {
     EXPECT_EQ(plan.passes[4].nozzles[0].offsets, (std::vector<uint32_t>{0, 1, 2, 3, 4, 5, 6, 7}));
     EXPECT_EQ(plan.passes[4].nozzles[0].steps,
               (std::vector<uint16_t>{1, 1, 65535, 65535, 65535, 65535, 65535, 65535}));
+    // C's raster 38: first half in the pass at 30, second half in the pass at 42.
+    EXPECT_EQ(states_of(plan.passes[6].nozzles[1]), "1111112");
+    EXPECT_EQ(states_of(plan.passes[8].nozzles[1]), "3");
 }
 
 // A logic whose layer starts above the page (start 0 less topOffset 50):
@@ -143,6 +152,93 @@ TEST(PassPlanGolden, PassesAboveThePageTopAreNegative) {
     EXPECT_EQ(plan.passes[0].nozzles[0].info.endNozzle, 180);
     EXPECT_EQ(plan.passes[2].nozzles[0].info.endNozzle, 90);
     EXPECT_EQ(check_plan(plan, 1, 0, 400, 0, 180), "");
+}
+
+// ---- Rows of the split colour table ----------------------------------------------------------
+
+// A pass of a plan as the rows see it: position, and per ink the first
+// raster and the states of its window.
+std::string pass_summary(const PassRecord& p) {
+    std::string out = std::to_string(p.vPos) + ":";
+    for (const NozzleRecord& r : p.nozzles)
+        out += " " + (r.states.empty() ? std::string("-") : std::to_string(r.raster(r.info.firstNozzle))) + "/" +
+               states_of(r);
+    return out;
+}
+
+// The grouped nozzle line: ink 0x30 prints with K's line from its nozzle 90
+// on, every pass printing 90 nozzles of the pattern and feeding 90, so the
+// ink stands 90 rasters below K and C. Its first 90 rasters come from a
+// pass at -90, which a top offset of 90 provides. With a smaller top
+// offset the plan moves up by what the logic lacks (89: its first pass at
+// -89 misses raster 0 only), and every top offset up to 90 plans as 90
+// does: passes at -90, 0, ..., 360 on a 400-raster page. A larger top
+// offset keeps its own first pass.
+TEST(PassPlanGolden, RowsStandingLowMoveThePlanUpByWhatTheLogicLacks) {
+    const struct {
+        uint16_t topOffset;
+        int32_t lead, first;
+        size_t passes;
+    } cases[] = {{90, 0, -90, 6}, {0, 90, -90, 6}, {40, 50, -90, 6}, {89, 1, -90, 6}, {120, 0, -120, 6}};
+    std::vector<std::string> designed;
+    for (const auto& t : cases) {
+        SCOPED_TRACE(t.topOffset);
+        ModelHeadControl hc = hc_variant(HcVariant::DriverGrouped);
+        hc.units[0].top_offset = t.topOffset;
+        PassEngine e(hc);
+        ASSERT_EQ(e.code, 0u);
+        const PagePlan plan = plan_page(e, {400, {K, 0x30, C}, {}, 0});
+        ASSERT_EQ(plan.code, 0u) << plan.failedCall;
+        EXPECT_EQ(e.mle->rowLead, t.lead);
+        ASSERT_EQ(plan.passes.size(), t.passes);
+        EXPECT_EQ(plan.passes[0].vPos, t.first);
+        EXPECT_EQ(check_plan(plan, 3, 0, 400, 0, MLE_GetHeadheight(e.mle)), "");
+        std::vector<std::string> summary;
+        for (const PassRecord& p : plan.passes) summary.push_back(pass_summary(p));
+        if (t.topOffset == 90) designed = summary;
+        if (t.first == -90) {
+            EXPECT_EQ(summary, designed);
+        }
+    }
+    ASSERT_FALSE(designed.empty());
+    // The pass at -90 prints the row's first rasters alone, nothing of K and C.
+    EXPECT_EQ(designed[0], "-90: -/ 0/" + std::string(90, '1') + " -/");
+}
+
+// An ink's row shift counts against its line's offset at the page end too:
+// C's line stands 10 rasters higher than K's, and passes of 170 nozzles
+// feeding 170 print a 340-raster page in two. With C's ink on a row 10
+// nozzles down it stands level with K and the two passes print it; a row
+// less far down leaves C higher, and a third pass (at 340) prints its last
+// rasters.
+TEST(PassPlanGolden, RowsStandingHigherPlanThePageLonger) {
+    const struct {
+        uint16_t shift;
+        size_t passes;
+    } cases[] = {{10, 2}, {4, 3}, {0, 3}};
+    for (const auto& t : cases) {
+        SCOPED_TRACE(t.shift);
+        ModelHeadControl hc = hc_variant(HcVariant::Default);
+        ovcg_test::HcLogic& u = hc.units[0];
+        u.layers[0].feed = {170};
+        u.layers[0].range = {{0, 170}};
+        u.normal = {{170, 0, 0, 0}};
+        ovcg_test::HcMode& m = hc.modes[0];
+        m.function_flags |= 0x40;
+        m.block_e.rows = 1;
+        m.block_e.colors = {K, C};
+        m.block_e.codes = {K, C};
+        m.block_e.shifts = {0, t.shift};
+        m.array_values[1] = 10;
+        PassEngine e(hc);
+        ASSERT_EQ(e.code, 0u);
+        const PagePlan plan = plan_page(e, {340, {K, C}, {}, 0});
+        ASSERT_EQ(plan.code, 0u) << plan.failedCall;
+        EXPECT_EQ(e.mle->rowLead, 0);
+        ASSERT_EQ(plan.passes.size(), t.passes);
+        EXPECT_EQ(plan.passes[1].vPos, 170);
+        EXPECT_EQ(check_plan(plan, 2, 0, 340, MLE_GetOffsetNozzleMax(e.mle), MLE_GetHeadheight(e.mle)), "");
+    }
 }
 
 // ---- Page start: ink columns -------------------------------------------------------------
@@ -242,15 +338,19 @@ TEST(PassPlanStartPage, SplitColourTableColumnsAndShifts) {
     EXPECT_EQ(e.mle->upperInk, 1);
     EXPECT_EQ(e.mle->lowerInk, 2);
     EXPECT_EQ(top, 50);
-    // The shifted row's window is the pattern's moved 2 nozzles down: on a
-    // 500-raster page the last pass (at 360) prints 140 rasters, ink 1 from
-    // its nozzle 2.
+    // The shifted row's window is the pattern's (178 nozzles) moved 2
+    // nozzles down. Ink 1 stands 2 rasters below the pattern, which the
+    // logic does not reach above the page: the plan stands 2 rasters
+    // higher, its first pass at -2 printing ink 1 from raster 0.
     uint32_t pos = 0;
     ASSERT_EQ(MLE_CreateSchedulingTable(e.mle, 0, &pos), 0u);
+    EXPECT_EQ(int32_t(pos), -2);
+    EXPECT_EQ(e.mle->rowLead, 2);
     const MleNozzleInfo* info = nullptr;
     ASSERT_EQ(MLE_GetNozzleInfo(e.mle, 0, 1, &info), 0u);
     EXPECT_EQ(info->firstNozzle, 2);
     EXPECT_EQ(info->endNozzle, 180);
+    EXPECT_EQ(info->nozzlePos + info->firstNozzle, 0);
     // A code that no row of the table holds.
     const uint8_t command = K;
     EXPECT_EQ(MLE_StartPage(e.mle, 500, 1, &command, nullptr, &top), kMleUnknownInk);
@@ -600,6 +700,16 @@ void narrow_cycle(ModelHeadControl& h, std::vector<int16_t> feeds) {
     l.feed = std::move(feeds);
 }
 
+// A head of n nozzles at pitch p: the normal layer a pass of n - 1
+// nozzles feeding n - 1 (with p even, n - 1 and p share no factor).
+void large_head(ModelHeadControl& h, uint16_t n, uint16_t p) {
+    h.head.nozzles = {n};
+    h.units[0].pitch = p;
+    h.units[0].normal = {{uint16_t(n - 1), 0, 0, 0}};
+    normal_layer(h).feed = {int16_t(n - 1)};
+    normal_layer(h).range = {{0, uint16_t(n - 1)}};
+}
+
 // k overlap layers with priority over the normal layer's windows, each over 32767 nozzles.
 void priority_layers(ModelHeadControl& h, int k) {
     HcLayer l = normal_layer(h);
@@ -659,33 +769,60 @@ const RefusalCase kRefusals[] = {
      },
      21543311, 0, kMleBadLogic},
     {"a page end beyond 31 bits", HcVariant::Default, [](ModelHeadControl&) {}, 0x80000001u, 0, kMleBadLogic},
-    // The work bounds (a head of 180 nozzles, pitch 1, feed 180 by
-    // default). Every pass sends 180 lines per ink; a cycle of 2 passes
-    // advancing 3 rasters has 2734 passes in 4096 rasters, 492120 lines, at
-    // most 128 per raster; one of 3 passes advancing 4: 3075, 553500.
+    // The work bounds, for one ink (the default: a head of 180 nozzles,
+    // pitch 1, feed 180). A pass costs the driver at least 2^14 nozzle
+    // steps; a regular pass of the logic's head (N nozzles of its pattern,
+    // pitch p) costs R = 4 N + 4 N p + 2^14, and a stretch of 4096 rasters
+    // may cost 4 x 4096 x R. A cycle of 4 passes advancing 1 raster over
+    // nozzle 0 alone (N = 1): R = 16392, a stretch 268566528 steps. Its
+    // passes visit 16 passes of the cycle within the reach: 4 + (4 + 16 +
+    // 16) + 2^14 = 16424 steps a pass, at most 16352 passes: 4 a raster of
+    // the page, 16352 on a page of 4088 rasters, 16356 on one of 4089.
+    {"a stretch of 16352 passes of 16424 steps", HcVariant::Default,
+     [](ModelHeadControl& h) { narrow_cycle(h, {0, 0, 0, 1}); }, 4088, 0, 0},
+    {"a stretch of 16356 passes of 16424 steps", HcVariant::Default,
+     [](ModelHeadControl& h) { narrow_cycle(h, {0, 0, 0, 1}); }, 4089, 0, kMleBadLogic},
+    // Two passes advancing 3 rasters, and three advancing 4: 0.67 and 0.75
+    // passes a raster, each sending 180 lines; both far within the bounds.
     {"a raster sent 120 times", HcVariant::Default,
      [](ModelHeadControl& h) { narrow_cycle(h, {1, 2}); }, 5000, 0, 0},
     {"a raster sent 135 times", HcVariant::Default,
-     [](ModelHeadControl& h) { narrow_cycle(h, {1, 1, 2}); }, 5000, 0, kMleBadLogic},
-    // Each overlap layer with priority walks the normal layer's 6 passes
-    // with its own window of 32767 nozzles: 4 x 32767 + 1093 + 196615 k
-    // nozzle steps, 918621 for k = 4 such layers, beyond 2^20 for 5.
+     [](ModelHeadControl& h) { narrow_cycle(h, {1, 1, 2}); }, 5000, 0, 0},
+    // One build, bounded by 2^20 steps for heads up to 16 x (4 N + 4 N p)
+    // = 2^20 steps. Each overlap layer with priority walks the normal
+    // layer's 6 passes with its own window of 32767 nozzles: 6 x 32768 + 7
+    // steps; the sweeps take 4 x 32767, the normal layer's own walk a step
+    // per pass (1 + 6 + 6): 131081 + 196615 k steps, 917541 for k = 4 such
+    // layers, beyond 2^20 for 5.
     {"four wide priority overlap layers", HcVariant::Default, [](ModelHeadControl& h) { priority_layers(h, 4); },
      1000, 0, 0},
     {"five wide priority overlap layers", HcVariant::Default, [](ModelHeadControl& h) { priority_layers(h, 5); },
      1000, 0, kMleBadLogic},
-    // Cycle feed 2 under a 180-nozzle window: 590 passes on the page, each
-    // building over 182 others; feed 1: 1180 passes over 362 others.
+    // A head of 2048 nozzles at pitch 8 (one normal pass of 2047 on the
+    // page) may build 16 x (4 x 2048 + 4 x 2048 x 8) = 1179648 steps: k
+    // wide priority layers cost 4 x 32767 + 3 + 32770 k, 1146941 for k =
+    // 31, 1179711 for 32. The small head refuses the 31.
+    {"31 wide priority overlap layers on a head of 2048 nozzles", HcVariant::Default,
+     [](ModelHeadControl& h) { large_head(h, 2048, 8), priority_layers(h, 31); }, 1000, 0, 0},
+    {"32 wide priority overlap layers on a head of 2048 nozzles", HcVariant::Default,
+     [](ModelHeadControl& h) { large_head(h, 2048, 8), priority_layers(h, 32); }, 1000, 0, kMleBadLogic},
+    {"31 wide priority overlap layers on the small head", HcVariant::Default,
+     [](ModelHeadControl& h) { priority_layers(h, 31); }, 1000, 0, kMleBadLogic},
+    // Cycle feed 2 or 1 under a 180-nozzle window: each raster reached by
+    // 90 or 180 passes, but half a pass or a pass a raster, each walking
+    // the passes within its reach a step each: within the bounds.
     {"feed 2 under a wide window", HcVariant::Default, [](ModelHeadControl& h) { normal_layer(h).feed = {2}; }, 1000,
      0, 0},
     {"feed 1 under a wide window", HcVariant::Default, [](ModelHeadControl& h) { normal_layer(h).feed = {1}; }, 1000,
-     0, kMleBadLogic},
-    // Passes more than a head's height above the page: (-start - 1000) / 180
-    // of them, at most 2^26 / (1449 + 2^14) = 3763.
-    {"3763 passes above the page", HcVariant::Default,
-     [](ModelHeadControl& h) { normal_layer(h).start = -(3763 * 180 + 1000); }, 1000, 0, 0},
-    {"3764 passes above the page", HcVariant::Default,
-     [](ModelHeadControl& h) { normal_layer(h).start = -(3764 * 180 + 1000); }, 1000, 0, kMleBadLogic},
+     0, 0},
+    // Passes more than a head's height above the page: (-start - 1000) /
+    // 180 of them, of 4 x 180 + (1 + 4 + 4) + 2^14 = 17113 steps each; they
+    // may cost a stretch of regular passes, 4096 x (4 x 180 + 4 x 180 +
+    // 2^14) = 73007104 steps: at most 4266.
+    {"4266 passes above the page", HcVariant::Default,
+     [](ModelHeadControl& h) { normal_layer(h).start = -(4266 * 180 + 1000); }, 1000, 0, 0},
+    {"4267 passes above the page", HcVariant::Default,
+     [](ModelHeadControl& h) { normal_layer(h).start = -(4267 * 180 + 1000); }, 1000, 0, kMleBadLogic},
     {"a layer starting at -2^31", HcVariant::Default, [](ModelHeadControl& h) { normal_layer(h).start = INT32_MIN; },
      1000, 0, kMleBadLogic},
     {"a selector outside 1..colorNum", HcVariant::Default, [](ModelHeadControl& h) { normal_layer(h).selector = {2}; },

@@ -25,9 +25,11 @@
 // Choices the model shares with the kernels, where the descriptions leave
 // room or had to be mended: ExpandH2NxV2 moves only line 0's pointers (the
 // only ones it reads); the mean of reduction method 1 clamps its encode-table
-// index at 255; a clear position outside 0..N-1 clears nothing; a blank flat
-// block clears the under-white ink only in the cells whose own attribute
-// byte is not exempt.
+// index at 255; a clear position outside 0..N-1 clears nothing.
+//
+// A blank flat block (four means 0) clears the under-white ink in all four
+// cells unless the top-left pixel's attribute byte exempts it; the other
+// three bytes are not consulted.
 #pragma once
 
 #include "hxr/color/hxr_interm.h"
@@ -273,9 +275,11 @@ private:
                 const Codes v = settle(m, p[0].a, p[0].lut(), four_reads(p[0].lut(), m, r));
                 ++stats.flat;
                 const bool blank = m[0] == 0 && m[1] == 0 && m[2] == 0 && m[3] == 0;
+                // The top-left pixel's byte exempts the whole block; the
+                // other three are not consulted.
                 for (int i = 0; i < 4; ++i) {
                     cell[i] = v;
-                    clear(blank, p[i], cell[i]);
+                    clear(blank, p[0], cell[i]);
                 }
             } else {
                 for (int i = 0; i < 4; ++i) {

@@ -230,8 +230,6 @@ void add_model_dither(ResWriter& w, const ModelDescription& model, DitherPacking
     put(kModelMask12Id, write_plain_mask(model_plain_mask(32, 32, 12)), true);
     put(kModelMaskUbecId, write_ubec_mask(model_ubec_mask(32, 32, 4, 4)), true);
     put(kModelMaskUbec8Id, write_ubec_mask(model_ubec_mask(16, 8, 4, 2)), true);
-    put(kModelMaskOdd37Id, write_plain_mask(model_odd_mask_37()), true);
-    put(kModelMaskOdd5Id, write_plain_mask(model_odd_mask_5()), true);
     put(kModelDitherOffsetId, write_dither_offset(model_dither_offsets()), false);
 }
 

@@ -18,6 +18,9 @@ inline constexpr uint16_t kModelMask16Id = 510;             // plain, 16-bit, 64
 inline constexpr uint16_t kModelMask12Id = 511;             // plain, 12-bit, 32 x 32
 inline constexpr uint16_t kModelMaskUbecId = 512;           // UBEC, 4 x 4 blocks, 32 x 32
 inline constexpr uint16_t kModelMaskUbec8Id = 513;          // UBEC, 4 x 2 blocks, 16 x 8
+// Two odd-sized masks that no print mode of the model names, so the model
+// file leaves them out: the tests of odd widths and shifts serve them under
+// these identifiers themselves.
 inline constexpr uint16_t kModelMaskOdd37Id = 514;          // plain, 16-bit, 37 x 16, shifted horizontally
 inline constexpr uint16_t kModelMaskOdd5Id = 515;           // plain, 12-bit, 5 x 8, shifted vertically
 inline constexpr uint16_t kModelDitherOffsetId = 520;
@@ -48,7 +51,7 @@ PlainMaskSpec model_plain_mask(uint16_t width, uint16_t height, int bits);
 // ranks scattered by a stride prime to the cell count: a level T prints on
 // exactly ceil(T x W x H / 4080) cells of a tile.
 PlainMaskSpec model_scattered_mask(uint16_t width, uint16_t height, int bits, uint16_t shift, uint8_t direction);
-// The two odd-width masks of the model.
+// The two odd-width masks (kModelMaskOdd37Id, kModelMaskOdd5Id).
 PlainMaskSpec model_odd_mask_37();
 PlainMaskSpec model_odd_mask_5();
 

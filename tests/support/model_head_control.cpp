@@ -460,8 +460,8 @@ Out write_encoder(const Format& f, const HcEncoder& e, size_t sub_modes) {
     require(e.init_record.size() <= 0xFFFF, "extra record");
     o.u16(uint16_t(e.init_record.size()), "colorCodeNum");
     o.u16(e.base_unit, "value3");
-    o.u16(e.h_divisor, "value4");
-    o.u16(e.v_divisor, "value5");
+    o.u16(e.h_resolution, "value4");
+    o.u16(e.v_resolution, "value5");
     o.u16(e.word3, "word3");
     o.u16(e.flags, "flags");
     o.bytes(e.init_record);
@@ -552,8 +552,13 @@ uint32_t model_head_mode_id() {
     return uint32_t(kModelHeadId0) | (1u << 8) | (2u << 16) | (3u << 24);
 }
 
-uint32_t model_driver_head_mode_id(const ModelDriverPrint& p) {
-    return uint32_t(kModelHeadId0) | uint32_t(p.x / 300) << 8 | uint32_t(p.y / 300) << 16 | uint32_t(0x10 + p.bits) << 24;
+uint32_t model_driver_head_mode_id(const ModelDriverPrint& p, bool high_speed) {
+    return uint32_t(kModelHeadId0) | uint32_t(p.x / 300) << 8 | uint32_t(p.y / 300) << 16 |
+           uint32_t((high_speed ? 0x20 : 0x10) + p.bits) << 24;
+}
+
+uint8_t model_driver_dot_size(const ModelDriverPrint& p, bool high_speed) {
+    return uint8_t((high_speed ? 0x30 : 0x10) + p.bits - 1);
 }
 
 namespace {
@@ -631,8 +636,8 @@ ModelHeadControl default_head_control(const ModelDescription& model) {
     e.dot_size = 0x11;
     e.run_length = 2;
     e.base_unit = 1200;
-    e.h_divisor = 4;  // 300 dpi
-    e.v_divisor = 2;  // 600 dpi
+    e.h_resolution = 300;  // steps of 4
+    e.v_resolution = 600;  // steps of 2
     e.word3 = 1;
     hc.encoders.push_back(e);
     return hc;
@@ -648,21 +653,23 @@ void add_driver_head_modes(ModelHeadControl& hc, const ModelDescription& model) 
     for (const ModelMedia& media : model.media)
         for (const ModelDriverPrint& p : media.driver)
             if (std::find(prints.begin(), prints.end(), p) == prints.end()) prints.push_back(p);
-    for (const ModelDriverPrint& p : prints) {
-        require(p.x > 0 && 2400 % p.x == 0 && p.y > 0 && 2400 % p.y == 0, "driver resolution not a divisor of 2400");
-        HcMode dm = m;
-        dm.id = model_driver_head_mode_id(p);
-        dm.value1 = int16_t(p.y);
-        dm.bits_per_pixel = p.bits;
-        hc.modes.push_back(dm);
-        HcEncoder de = e;
-        de.id = dm.id;
-        de.dot_size = p.bits == 2 ? 0x11 : 0x10;
-        de.base_unit = 2400;
-        de.h_divisor = uint16_t(2400 / p.x);
-        de.v_divisor = uint16_t(2400 / p.y);
-        hc.encoders.push_back(de);
-    }
+    for (bool fast : {false, true})
+        for (const ModelDriverPrint& p : prints) {
+            require(p.x > 0 && 2400 % p.x == 0 && p.y > 0 && 2400 % p.y == 0,
+                    "driver resolution not a divisor of 2400");
+            HcMode dm = m;
+            dm.id = model_driver_head_mode_id(p, fast);
+            dm.value1 = int16_t(p.y);
+            dm.bits_per_pixel = p.bits;
+            hc.modes.push_back(dm);
+            HcEncoder de = e;
+            de.id = dm.id;
+            de.dot_size = model_driver_dot_size(p, fast);
+            de.base_unit = 2400;
+            de.h_resolution = uint16_t(p.x);
+            de.v_resolution = uint16_t(p.y);
+            hc.encoders.push_back(de);
+        }
 }
 
 namespace {
@@ -791,8 +798,8 @@ ModelHeadControl all_sections(const ModelDescription& model) {
     e.page_format = 0x01020304;
     e.run_length = -3;
     e.base_unit = 1440;
-    e.h_divisor = 8;
-    e.v_divisor = 12;
+    e.h_resolution = 180;
+    e.v_resolution = 120;
     e.word3 = 2;
     e.flags = 0xD;
     e.init_record = {1, 2, 3};
@@ -814,8 +821,8 @@ ModelHeadControl encoder_modes(ModelHeadControl hc) {
         e.run_length = cases[i].run_length;
         e.flags = cases[i].flags;
         e.base_unit = 1440;  // 1/120 inch vertically, 1/180 inch horizontally
-        e.h_divisor = 8;
-        e.v_divisor = 12;
+        e.h_resolution = 180;
+        e.v_resolution = 120;
         e.dot_size = uint8_t(0x20 + i);
         e.page_format = 0x0A0B0C00u + uint32_t(i);
         if (e.flags & 0x1) e.remap = {{0x10, 0x40}, {0x11, 0x41}, {0x10, 0x50}};
@@ -1370,7 +1377,9 @@ ModelHeadControl head_control_variant(const ModelDescription& model, HcVariant v
         }
         case HcVariant::SplitColors: {
             // K in two rows (the second 2 nozzles further down), C in one, Y
-            // in a row 1 nozzle down; the other colours one row each.
+            // in a row 1 nozzle down; the other colours one row each. The
+            // passes print n - 2 nozzles, so that every row's windows stay
+            // on the head.
             HcMode& m = hc.modes[0];
             m.function_flags |= 0x40;
             m.block_e.rows = 2;
@@ -1378,6 +1387,8 @@ ModelHeadControl head_control_variant(const ModelDescription& model, HcVariant v
             m.block_e.codes = {0x30, 0x31, 0x32, 0x33, 0x34, 0x35, 0x36};
             m.block_e.shifts = {0, 2, 0, 0, 1, 0, 0};
             for (HcSubMode& s : m.sub_modes) s.head_top_mode = 7;
+            const uint16_t w = uint16_t(hc.head.nozzles[0] - 2);
+            hc.units = {stepping_logic(w, {int16_t(w)}, {1})};
             break;
         }
         case HcVariant::Corrected: {

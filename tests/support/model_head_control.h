@@ -232,7 +232,9 @@ struct HcEncoder {
     uint8_t dot_size = 0;
     uint32_t page_format = 0;
     int8_t run_length = 0;
-    uint16_t base_unit = 1, h_divisor = 1, v_divisor = 1;
+    // The unit command's base (steps per inch) and the resolutions (dpi)
+    // that divide it; the printer gets base / resolution per axis.
+    uint16_t base_unit = 1, h_resolution = 1, v_resolution = 1;
     uint16_t word3 = 1;
     uint16_t flags = 0;
     Bytes init_record;
@@ -259,9 +261,14 @@ Bytes head_control_resource(const ModelHeadControl& hc, HcLayout* layout = nullp
 uint32_t model_head_mode_id();
 // The mode identifier of a driver setting of the model (ModelDriverPrint):
 // head 0x31, then the horizontal and vertical resolution in 300 dpi steps and
-// 0x10 + the bits per dot.
+// 0x10 + the bits per dot, 0x20 + the bits per dot for its high-speed mode
+// (the job's mode word with bit 0x4).
 struct ModelDriverPrint;
-uint32_t model_driver_head_mode_id(const ModelDriverPrint& print);
+uint32_t model_driver_head_mode_id(const ModelDriverPrint& print, bool high_speed = false);
+// The dot-size code a driver setting's encoder sends (ESC ( e): 0x10 for
+// one bit per dot and 0x11 for two, 0x30 and 0x31 in the high-speed mode,
+// which prints the same passes in both directions with a dot set of its own.
+uint8_t model_driver_dot_size(const ModelDriverPrint& print, bool high_speed = false);
 // Halftone ink code and command colour code of an ink letter of an ink set.
 uint8_t model_ink_code(char letter);
 uint8_t model_color_code(char letter);
@@ -362,7 +369,8 @@ enum HcMaskKind : uint16_t {
 Bytes head_control_variant_resource(HcVariant variant);
 ModelHeadControl default_head_control(const ModelDescription& model);
 // Adds a copy of the first mode and encoder for each driver setting of the
-// model's media (ids model_driver_head_mode_id); the default model has them.
+// model's media and one for its high-speed mode (ids
+// model_driver_head_mode_id); the default model has them.
 void add_driver_head_modes(ModelHeadControl& hc, const ModelDescription& model);
 
 // Adds the model's head-control resource (type 4000, identifier 256),

@@ -125,7 +125,8 @@ namespace {
 
 constexpr uint32_t kNone = 0xFFFFFFFFu;
 const std::vector<std::string> kHalftoneNames = {"HT0", "HT1", "HT2", "DITHER", "HT4", "HED", "HED_P"};
-const std::vector<std::string> kDocTypesA = {"NORMAL", "DOC1", "DOC2", "DOC3", "DOC4", "DOC5", "DOC6", "TNMX"};
+const std::vector<std::string> kDocTypesA = {"NORMAL", "DOC1",  "DOC2",  "DOC3",  "DOC4",  "DOC5",  "DOC6", "TNMX",
+                                             "DOC8",   "DOC9",  "DOC10", "DOC11", "DOC12", "DOC13", "DOC14"};
 
 size_t resolution_index(const ModelDescription& model, uint32_t h, uint32_t v) {
     for (size_t i = 0; i < model.resolutions.size(); ++i)
@@ -180,15 +181,27 @@ std::vector<ModelPrintMode> model_driver_print_modes(const ModelDescription& mod
             for (uint32_t ht : types)
                 modes.push_back({links.calibration_id, 0, kModelDriverSubType, ht, uint32_t(p.x), uint32_t(p.y), p.bits});
     }
+    for (const ModelMedia& media : model.media) {
+        const ModelMediaModes links = model_media_modes(model, media.number);
+        const uint32_t colour = media.halftone_type == kLinkAny ? 3u : media.halftone_type;
+        for (const ModelDriverPrint& p : media.driver) {
+            for (uint32_t doc : kModelDriverColourDocTypes)
+                modes.push_back({links.calibration_id, doc, kModelDriverSubType, colour, uint32_t(p.x), uint32_t(p.y),
+                                 p.bits});
+            modes.push_back({links.calibration_id, kModelGrayDocType, kModelDriverSubType, 3, uint32_t(p.x),
+                             uint32_t(p.y), p.bits});
+        }
+    }
     return modes;
 }
 
 ModelModeResources model_mode_resources(const ModelDescription& model, const ModelPrintMode& m) {
     ModelModeResources r;
     if (m.sub_type == kModelDriverSubType) {
-        // Every driver mode prints through the first resolution's tables and
-        // one dither area, whatever the head's switching positions.
-        r.lut = kModelLut3dId;
+        // Every driver mode prints through the first resolution's tables (or
+        // its document type's) and one dither area, whatever the head's
+        // switching positions.
+        r.lut = m.doc_type == 0 ? kModelLut3dId : kModelLutCorrectionId + m.doc_type;
         r.sml_colour = kModelSmlColourId + m.out_bits;
         r.sml_mono = kModelSmlMonoId + m.out_bits;
         r.rate = m.out_bits == 2 ? kModelRateId : kNone;
@@ -224,7 +237,10 @@ IndexTextSpec model_index(const ModelDescription& model) {
     s.header = "//" + std::to_string(model.printer_id);
     s.halftones = kHalftoneNames;
     s.doc_a = kDocTypesA;
-    s.doc_b.assign(kDocTypesA.begin(), kDocTypesA.end() - 1);  // no monochrome-photo mode for ink set 0
+    // No monochrome-photo mode for ink set 0: list B holds a name no row uses
+    // in its place.
+    s.doc_b = kDocTypesA;
+    s.doc_b[kModelTnmxDocType] = "UNUSED7";
     // The media list counts from the smallest calibration identifier; gaps
     // take names no row uses.
     const auto media = media_names(model);
@@ -269,6 +285,20 @@ IndexTextSpec model_index(const ModelDescription& model) {
     return s;
 }
 
+LutSpec model_lut_correction(const ModelDescription& model, uint32_t doc_type) {
+    // Each type a shade of its own, below those of the resolutions (0 to 2)
+    // and of the second document type (4 to 6): 8 for type 2 up to 12 for
+    // type 13, that is 60 down to 40 per cent of the plain separation.
+    int shade = 8;
+    for (uint32_t doc : kModelDriverColourDocTypes) {
+        if (doc == doc_type) break;
+        ++shade;
+    }
+    LutSpec s = model_lut_3d(model, shade);
+    for (uint8_t& v : s.mlut->table) v = uint8_t(v * (100 - 5 * shade) / 100);
+    return s;
+}
+
 void add_model_halftone(ResWriter& w, const ModelDescription& model) {
     const auto put = [&](uint32_t id, const Bytes& data) { w.add(kResTypeHalftone, uint16_t(id + 100), data); };
     put(kModelIndexId, text_bytes(write_index_text(model_index(model))));
@@ -277,6 +307,8 @@ void add_model_halftone(ResWriter& w, const ModelDescription& model) {
         put(kModelLut3dAltId + uint32_t(r), write_lut(model_lut_3d(model, int(r) + 4)));
     }
     put(kModelLut4dId, write_lut(model_lut_4d(model)));
+    for (uint32_t doc : kModelDriverColourDocTypes) put(kModelLutCorrectionId + doc, write_lut(model_lut_correction(model, doc)));
+    put(kModelLutCorrectionId + kModelGrayDocType, write_lut(model_lut_correction(model, kModelGrayDocType)));
     put(kModelLutTnmxId, write_lut(model_lut_tnmx(model)));
     put(kModelLutTnmx6Id, write_lut(model_lut_tnmx(model, 3)));
     for (int bits : {1, 2}) {

@@ -5,6 +5,7 @@
 #pragma once
 
 #include "support/model.h"
+#include "support/model_lut.h"
 #include "support/res_writer.h"
 
 #include <cstdint>
@@ -45,6 +46,7 @@ inline constexpr uint16_t kModelLut4dId = 20;       // 4D colour and mono (sub-t
 inline constexpr uint16_t kModelLut3dAltId = 15;    // + resolution index: 3D colour of the second document type
 inline constexpr uint16_t kModelLutTnmxId = 30;     // monochrome photo (document type 7)
 inline constexpr uint16_t kModelLutTnmx6Id = 31;    // monochrome photo of the six-ink set (sub-type 2)
+inline constexpr uint16_t kModelLutCorrectionId = 70;  // + document type: the driver's colour corrections
 inline constexpr uint16_t kModelSmlColourId = 40;   // + output bits
 inline constexpr uint16_t kModelSmlMonoId = 50;     // + output bits
 inline constexpr uint16_t kModelRateId = 60;        // named by the rows of output bits 2
@@ -56,6 +58,15 @@ inline constexpr uint32_t kModelTnmxDocType = 7;
 // A document type whose rows name other 3D colour tables: a job gets a
 // second intent from it.
 inline constexpr uint32_t kModelSecondDocType = 1;
+// The document types the driver's print modes have rows for beyond 0, each
+// with colour tables of its own (kModelLutCorrectionId + type): the engine's
+// document types of the front end's colour modes as the model's page tables
+// map them (Standard 2; NoCMM 4; c-BIZ 0 with 2 as second; CAD 5 with 2 as
+// second; GIS 11), at the media's colour halftone type, and the gray pages'
+// type 13 at halftone type 3.
+inline constexpr uint32_t kModelDriverColourDocTypes[] = {2, 4, 5, 11};
+inline constexpr uint32_t kModelGrayDocType = 13;
+
 // Print modes whose masks are 32 wide (four distinct plain masks for halftone
 // type 3, UBEC masks for 5, two areas for 6) with offsets of no vertical part.
 inline constexpr uint32_t kModelNarrowSubType = 2;
@@ -76,8 +87,9 @@ struct ModelModeResources {
 // types 0, 1 and 7.
 std::vector<ModelPrintMode> model_print_modes(const ModelDescription& model);
 // The driver's print modes: each media's driver settings (ModelMedia::driver)
-// with document type 0 and sub-type kModelDriverSubType, at halftone type 3
-// (gray pages) and at the media's own halftone type (colour pages).
+// with sub-type kModelDriverSubType: document type 0 at halftone type 3 and
+// at the media's own halftone type (colour pages), then the colour document
+// types at the media's own halftone type and the gray document type at 3.
 std::vector<ModelPrintMode> model_driver_print_modes(const ModelDescription& model);
 ModelModeResources model_mode_resources(const ModelDescription& model, const ModelPrintMode& mode);
 IndexTextSpec model_index(const ModelDescription& model);
@@ -89,6 +101,11 @@ std::vector<uint8_t> model_output_codes(const ModelDescription& model, int32_t i
 std::vector<uint8_t> model_lut_codes(int32_t ink_set);
 // The output codes of every colour ink set, each once.
 std::vector<uint8_t> model_colour_codes(const ModelDescription& model);
+
+// The colour tables of a driver document type: the 3D tables of the first
+// resolution with every ink, the gray ramp and the mono table scaled down
+// by a step of its own.
+LutSpec model_lut_correction(const ModelDescription& model, uint32_t doc_type);
 
 // Adds the index, LUT, SML, rate and configuration resources.
 void add_model_halftone(ResWriter& writer, const ModelDescription& model);

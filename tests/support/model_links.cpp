@@ -91,11 +91,15 @@ constexpr uint16_t kKeyBin = 5;
 constexpr uint16_t kKeyPrtResX = 3;
 constexpr uint16_t kKeyPrtResY = 4;
 constexpr uint16_t kKeyBitsPerColor = 6;
+constexpr uint16_t kKeyHighSpeed = 9;  // mode word bit 0x4
 constexpr uint16_t kKeyFormat = 10;
 constexpr uint16_t kKeyLevel3 = 66;   // mode word bit 0x800
 constexpr uint16_t kKeyPageLang = 59; // mode word bit 0x4000
 constexpr uint16_t kKeyPage = 1001;
 constexpr uint16_t kKeyPage2 = 2002;
+
+// The send rule of the SN table's cut entry (code 0x84).
+constexpr int kSnCutRule = 28020;
 
 // Flag-word bits.
 constexpr uint32_t kBorderControl = 0x40000000;
@@ -231,16 +235,18 @@ void add_media_classes(LinkTableWriter& t, const ModelDescription& model) {
                                        11037, 11027, 11029, 11030, 11032, 11033, 11034, 11038};
         types.push_back(colour ? 11016 : 11017);
         Rows rows;
-        // Keys: media, printer resolution and bits per dot; the driver's
-        // settings of a media come first with their sub-type, output bits,
-        // head mode and halftone type, then the media's row for the rest.
-        auto row = [&](uint16_t media, const ModelMediaModes& m, const ModelDriverPrint* p) {
+        // Keys: media, printer resolution, bits per dot and the high-speed
+        // bit of the mode word; the driver's settings of a media come first
+        // with their sub-type, output bits, head mode and halftone type (the
+        // high-speed ones with their high-speed head mode), then the media's
+        // row for the rest.
+        auto row = [&](uint16_t media, const ModelMediaModes& m, const ModelDriverPrint* p, bool fast) {
             const uint32_t f = m.flag_word;
-            const uint32_t head = p ? model_driver_head_mode_id(*p) : model_head_mode_id();
+            const uint32_t head = p ? model_driver_head_mode_id(*p, fast) : model_head_mode_id();
             uint16_t ht = m.halftone_type;
             if (p && ht == kLinkAny) ht = 3;
             rows.push_back({media, p ? u16(p->x) : kLinkAny, p ? u16(p->y) : kLinkAny, p ? p->bits : kLinkAny,
-                            dot_size, 1, u16(m.newer_set ? 0x80 : 0x00), 0x01, 0x00, 0x02,
+                            fast ? uint16_t(1) : kLinkAny, dot_size, 1, u16(m.newer_set ? 0x80 : 0x00), 0x01, 0x00, 0x02,
                             u16(f >> 24), u16((f >> 16) & 0xFF), u16((f >> 8) & 0xFF), u16(f & 0xFF), 0, 0,
                             0, 0, u16(p ? kModelDriverSubType : 0), u16(p ? p->bits : 2), 0, 0, 0, 0, 0, 1, 1024,
                             u16(uint8_t(m.feed_adjustment)), u16(head & 0xFF), u16((head >> 8) & 0xFF),
@@ -249,11 +255,12 @@ void add_media_classes(LinkTableWriter& t, const ModelDescription& model) {
                             // plane count comes with the format); monochrome: mode 1.
                             u16(colour ? model_colour_ink_set(model) : 1)});
         };
-        for (const ModelMedia& m : model.media)
-            for (const ModelDriverPrint& p : m.driver) row(m.number, model_media_modes(model, m.number), &p);
-        for (const ModelMedia& m : model.media) row(m.number, model_media_modes(model, m.number), nullptr);
-        row(kLinkAny, fallback_modes(), nullptr);
-        return t.multikey({kKeyMedia, kKeyPrtResX, kKeyPrtResY, kKeyBitsPerColor}, types, rows);
+        for (bool fast : {true, false})
+            for (const ModelMedia& m : model.media)
+                for (const ModelDriverPrint& p : m.driver) row(m.number, model_media_modes(model, m.number), &p, fast);
+        for (const ModelMedia& m : model.media) row(m.number, model_media_modes(model, m.number), nullptr, false);
+        row(kLinkAny, fallback_modes(), nullptr, false);
+        return t.multikey({kKeyMedia, kKeyPrtResX, kKeyPrtResY, kKeyBitsPerColor, kKeyHighSpeed}, types, rows);
     };
     const uint16_t colour = table(true);
     const uint16_t mono = table(false);
@@ -265,13 +272,15 @@ void add_media_classes(LinkTableWriter& t, const ModelDescription& model) {
 void add_commands(LinkTableWriter& t, const ModelDescription& model) {
     const std::vector<uint16_t> types = {
         12101, 12103, 12850, 12600, 12601, 12602, 12200, 12201, 12200, 12201, 12300, 12301,
-        12500, 12501, 12240, 12241, 12210, 12211, 12250, 12251, 12220, 12221, 12222, 12700,
+        12500, 12501, 12500, 12501, 12240, 12241, 12210, 12211, 12250, 12251, 12220, 12221, 12222, 12700,
         12701, 12245, 12246, 13000, 13002, 12004, 12005, 12006, 12007, 12100, 12102};
+    // The SN table: codes 0 and 1, code 5 (vacuum) and code 0x84, whose
+    // value the generators set from the job's cutting.
     Rows rows;
     auto row = [&](uint16_t media, bool roll) {
         rows.push_back({media, u16(model.head.nozzles_per_row), 0, 1, kModelSn04Kind, model.links.sn04_length,
-                        0, 0, u16(roll ? 10 : 30), 1, 5, 1, 0, 5, 2, 1, u16(roll ? 0 : 1), 1, 2, 3, 1, 2, 7, 9,
-                        1, 0, 0, 1, 30, 50, 10, 20, 30, 40, 8, model.links.ink_id});
+                        0, 0, u16(roll ? 10 : 30), 1, 5, 1, 0, 5, 2, kModelSnCut, 0, 1, u16(roll ? 0 : 1), 1, 2, 3,
+                        1, 2, 7, 9, 1, 0, 0, 1, 30, 50, 10, 20, 30, 40, 8, model.links.ink_id});
     };
     for (const ModelMedia& m : model.media) row(m.number, m.roll);
     row(kLinkAny, false);
@@ -348,7 +357,8 @@ void add_generators(LinkTableWriter& t, const ModelDescription& model) {
     std::vector<uint16_t> types, level2 = {kLinkAny}, level3 = {1};
     for (int k = 28000; k <= 28037; ++k) {
         types.push_back(u16(k));
-        level2.push_back(k % 3 == 0 ? kLinkAny : 1);
+        // Level 2 sends the cut entry of the SN table (28020) always.
+        level2.push_back(k % 3 == 0 && k != kSnCutRule ? kLinkAny : 1);
         level3.push_back(k % 2 == 0 ? 1 : kLinkAny);
     }
     t.chain(28000, {{0, t.multikey({kKeyLevel3}, types, {level3, level2})}});
@@ -376,7 +386,10 @@ void add_page(LinkTableWriter& t, const ModelDescription& model) {
         media.push_back(m.number);
         kind.push_back(m.roll ? 1 : 2);
     }
-    t.chain(29500, {{30000, t.leaf(kLinkAny, {{kKeyPage, {0, 4, 12, 13, 14, 90}}}, {2, 4, 10, 13, 11, 2})},
+    // The page's colour correction by the job's: Standard (0) 2, NoCMM 4,
+    // c-BIZ 10 (two intents), Gray and Black2 13, CAD 11 (two intents), GIS
+    // 90; each reaches print modes of its own (model_index.h).
+    t.chain(29500, {{30000, t.leaf(kLinkAny, {{kKeyPage, {0, 4, 12, 13, 14, 90}}}, {2, 4, 10, 13, 11, 90})},
                     {30001, t.leaf(kLinkAny, {{kKeyPage, {13}}}, {3})},
                     {30002, t.leaf(0, {{kKeyMedia, media}}, kind)}});
     t.chain(30000, {{0, t.multikey({kKeyPage2}, {31000, 31001, 31002, 31003},

@@ -90,6 +90,7 @@ inline constexpr uint16_t kModelRemote1 = 0x51;   // key 20001
 inline constexpr uint16_t kModelRemote2 = 0x52;   // key 20002
 inline constexpr uint16_t kModelRemote3 = 0x53;   // key 20003 from 25060
 inline constexpr uint16_t kModelSn04Kind = 4;
+inline constexpr uint16_t kModelSnCut = 0x84;     // the SN table's cut entry (value 0 in the table)
 inline constexpr uint16_t kModelHeadId0 = 0x31;   // key 11025
 // The SN 04H pairs of resource 26000, in list order.
 std::vector<std::pair<uint16_t, uint16_t>> model_sn04_pairs(const ModelDescription& model);

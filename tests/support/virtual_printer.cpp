@@ -75,6 +75,10 @@ private:
             } else if (it.name == "ESC ( c") {
                 const int w = n == 8 ? 4 : 2;
                 page().pageFormats.push_back({le(p + 5, w), le(p + 5 + w, w)});
+            } else if (it.name == "ESC ( U" && n == 5) {
+                page().units.push_back({le(p + 8, 2), p[6], p[7]});
+            } else if (it.name == "ESC ( D") {
+                page().resolutions.push_back({le(p + 5, 2), p[7], p[8]});
             }
             return true;
         }

@@ -11,6 +11,9 @@
 //   ESC ( v            V += the signed feed (parameter bytes 0-3)
 //   ESC ( $            H = the u32 position
 //   ESC ( c            the page format (two u16 or two u32), recorded
+//   ESC ( U, ESC ( D   the units (5-byte form: P V H u16 base) and the raster
+//                      resolution (u16 base, vertical and horizontal steps),
+//                      recorded as base and steps
 //   ESC i              a raster command, single-line (9-byte header, data
 //                      plain or one run-length row per line) or multi-line
 //                      (14-byte header with block index and data length)
@@ -79,12 +82,21 @@ struct VpCommand {
     int64_t h;           // H when it printed
 };
 
+// A unit or resolution command: the base in steps per inch and the steps
+// per dot of each axis (base / step is the resolution).
+struct VpUnits {
+    uint32_t base = 0;
+    uint8_t vertical = 0, horizontal = 0;
+};
+
 struct VpPage {
     std::map<int, VpPlane> planes;
     std::vector<int32_t> feeds;            // every ESC ( v, zero feeds included
     std::vector<VpCommand> commands;
     std::vector<size_t> feedsBeforeCommand;  // per command: feeds since the previous one (or the page start)
     std::vector<std::pair<uint32_t, uint32_t>> pageFormats;  // ESC ( c
+    std::vector<VpUnits> units;                              // ESC ( U
+    std::vector<VpUnits> resolutions;                        // ESC ( D
     size_t twice = 0;                      // dots printed twice
     std::string firstTwice;
 };

@@ -23,6 +23,7 @@
 #include "commands/traq3_records.h"
 #include "engine/plimo_buffer.h"
 #include "ovcg/ovcg.h"
+#include "support/front_end_tables.h"
 #include "support/job_framing.h"
 #include "support/model.h"
 #include "support/model_head_control.h"
@@ -317,6 +318,18 @@ protected:
     TeeParts parts_;
 };
 
+// The media value a job prints with: its MediaType choice's, moved by
+// Black2 to the gray modes of a sister media where the option tables say so.
+int printed_media_value(const JobCase& c) {
+    int value = -1;
+    bool black2 = false;
+    for (const auto& [n, v] : c.options) {
+        if (n == "MediaType") value = media_choice_value(v);
+        if (n == "ColorModel") black2 = v == "Black2";
+    }
+    return black2 ? black2_media_value(value) : value;
+}
+
 bool ends_with(const Bytes& s, const Bytes& tail) {
     return s.size() >= tail.size() && std::equal(tail.rbegin(), tail.rend(), s.rbegin());
 }
@@ -348,6 +361,35 @@ TEST_F(PrintOptions, EveryChoicePrintsPagesTheVirtualPrinterReadsBack) {
         // and job ends, which print nothing.
         ASSERT_EQ(read.pages.size(), c.pages.size() + 1);
         EXPECT_TRUE(read.pages.back().commands.empty());
+        // Every unit and raster-resolution command decodes, base over step,
+        // to the media's printer resolution on both axes.
+        {
+            const int value = printed_media_value(c);
+            const FrontEndMedia* want = front_end_media(value);
+            ASSERT_NE(want, nullptr) << "media value " << value;
+            size_t units = 0, resolutions = 0;
+            for (const VpPage& p : read.pages) {
+                for (const VpUnits& u : p.units) {
+                    ++units;
+                    ASSERT_NE(u.vertical, 0);
+                    ASSERT_NE(u.horizontal, 0);
+                    EXPECT_EQ(u.base % u.vertical, 0u);
+                    EXPECT_EQ(u.base / u.vertical, uint32_t(want->prt_y)) << "ESC ( U, vertical";
+                    EXPECT_EQ(u.base / u.horizontal, uint32_t(want->prt_x)) << "ESC ( U, horizontal";
+                }
+                for (const VpUnits& u : p.resolutions) {
+                    ++resolutions;
+                    ASSERT_NE(u.vertical, 0);
+                    ASSERT_NE(u.horizontal, 0);
+                    EXPECT_EQ(u.base % u.vertical, 0u);
+                    EXPECT_EQ(u.base % u.horizontal, 0u);
+                    EXPECT_EQ(u.base / u.vertical, uint32_t(want->prt_y)) << "ESC ( D, vertical";
+                    EXPECT_EQ(u.base / u.horizontal, uint32_t(want->prt_x)) << "ESC ( D, horizontal";
+                }
+            }
+            EXPECT_EQ(units, 1u);
+            EXPECT_GE(resolutions, 1u);
+        }
         std::vector<const VpPage*> printed;
         for (size_t n = 0; n < c.pages.size(); ++n) printed.push_back(&read.pages[n]);
         for (size_t n = 0; n < c.pages.size(); ++n) {

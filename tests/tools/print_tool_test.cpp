@@ -1,14 +1,23 @@
 // The print tool end to end: a small image printed through the library, and
-// each kind of bad input with its message and exit status.
+// each kind of bad input with its message and exit status; pages streamed
+// from a pipe, a broken later page, every maximum-value class, the gray
+// default, the page report, models that cannot be read and output that
+// cannot be written.
 #include <gtest/gtest.h>
+#include <fcntl.h>
+#include <poll.h>
+#include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
 #include <functional>
 #include <iterator>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -19,6 +28,11 @@
 namespace {
 
 using Bytes = std::vector<uint8_t>;
+
+Bytes operator+(Bytes a, const Bytes& b) {
+    a.insert(a.end(), b.begin(), b.end());
+    return a;
+}
 
 struct ToolRun {
     int status = -1;
@@ -44,10 +58,15 @@ protected:
         std::ifstream f(p, std::ios::binary);
         return Bytes(std::istreambuf_iterator<char>(f), {});
     }
-    // Runs the tool with args (already quoted where needed); stdin from stdin_file if given.
-    ToolRun run(const std::string& args, const std::string& stdin_file = "/dev/null") const {
-        std::string cmd = std::string("'") + OVCG_PRINT_TOOL + "' " + args + " < '" + stdin_file +
-                          "' > '" + path("stdout") + "' 2> '" + path("stderr") + "'";
+    // Runs the tool with args (already quoted where needed); stdin from
+    // stdin_file if given (a regular file, or a pipe for an argument "-"
+    // at the end); `before` runs in the same shell first.
+    ToolRun run(const std::string& args, const std::string& stdin_file = "/dev/null",
+                const std::string& before = "") const {
+        const bool pipe = args.size() >= 2 && args.compare(args.size() - 2, 2, " -") == 0;
+        std::string cmd = before + (pipe ? "cat '" + stdin_file + "' | '" : "'") + OVCG_PRINT_TOOL + "' " + args +
+                          (pipe ? "" : " < '" + stdin_file + "'") + " > '" + path("stdout") + "' 2> '" +
+                          path("stderr") + "'";
         int rc = std::system(cmd.c_str());
         ToolRun r;
         r.status = WIFEXITED(rc) ? WEXITSTATUS(rc) : -1;
@@ -56,10 +75,10 @@ protected:
         r.err.assign(e.begin(), e.end());
         return r;
     }
-    static Bytes ppm(uint32_t w, uint32_t h) {
+    static Bytes ppm(uint32_t w, uint32_t h, uint32_t seed = 13) {
         std::string head = "P6\n" + std::to_string(w) + " " + std::to_string(h) + "\n255\n";
         Bytes b(head.begin(), head.end());
-        for (uint32_t i = 0; i < w * h * 3; ++i) b.push_back(static_cast<uint8_t>(i * 13));
+        for (uint32_t i = 0; i < w * h * 3; ++i) b.push_back(static_cast<uint8_t>(i * seed));
         return b;
     }
     static bool contains(const std::string& s, const std::string& part) {
@@ -125,13 +144,15 @@ TEST_F(PrintTool, ChoicesTheModelCannotServeAreNamedBeforeAnyByte) {
          "halftone engine code 4151; nothing was printed"},
         {"a setting the head has no mode for",
          [](ovcg_test::ModelDescription& m) {
-             const uint32_t id = ovcg_test::model_driver_head_mode_id({600, 1200, 2});
-             std::erase_if(m.head_control.modes, [id](const ovcg_test::HcMode& x) { return x.id == id; });
-             std::erase_if(m.head_control.encoders, [id](const ovcg_test::HcEncoder& x) { return x.id == id; });
+             for (bool fast : {false, true}) {
+                 const uint32_t id = ovcg_test::model_driver_head_mode_id({600, 1200, 2}, fast);
+                 std::erase_if(m.head_control.modes, [id](const ovcg_test::HcMode& x) { return x.id == id; });
+                 std::erase_if(m.head_control.encoders, [id](const ovcg_test::HcEncoder& x) { return x.id == id; });
+             }
          },
          " -o MediaType=Media330_Q2 -o HighSpeed=On",
          "cannot print MediaType=Media330_Q2 with these options: PageSize=custom.4.25x6in MediaType=Media330_Q2 "
-         "HighSpeed=On\novcg-print: ovcgStartJob failed with code -1000 (print engine or output failure); "
+         "HighSpeed=On ColorModel=RGB\novcg-print: ovcgStartJob failed with code -1000 (print engine or output failure); "
          "nothing was printed"},
     };
     for (const Case& c : cases) {
@@ -189,9 +210,18 @@ TEST_F(PrintTool, BadInput) {
         {m + page + page, 2, "more than one input given"},
         {"-m '" + path("none.res") + "'" + page, 4, "cannot open model file " + path("none.res")},
         {m + " -O '" + path("no/such/dir/out") + "'" + page, 4, "cannot open output"},
+        {m + " /dev/zero", 3, "/dev/zero: image 1: not a binary PPM (P6) or PGM (P5) image; nothing was printed"},
+        {m + " '" + dir + "'", 3, dir + ": image 1: cannot read: Is a directory; nothing was printed"},
+        {"-m '" + dir + "'" + page, 4, "cannot open model file " + dir + ": Is a directory"},
+        // Custom sizes outside the limits: the size asked for and the limits.
         {m + " -o PageSize=custom.1x1in" + page, 2,
-         "cannot print PageSize=custom.1x1in with these options: MediaType=Media1_Q1 PageSize=custom.1x1in\n"
-         "ovcg-print: ovcgStartJob failed with code -1200 (bad argument or option); nothing was printed"},
+         "PageSize=custom.1x1in asks for 300 x 300 dots at 300 dpi; a custom page must be 1261 to 12960 dots "
+         "wide and 1800 to 255118 dots high; nothing was printed"},
+        {m + " -o PageSize=custom.4.2x6in" + page, 2, "PageSize=custom.4.2x6in asks for 1260 x 1800 dots at 300 dpi"},
+        {m + " -o PageSize=Custom.10x851IN" + page, 2, "PageSize=Custom.10x851IN asks for 3000 x 255300 dots"},
+        {m + " -o PageSize=custom.-5x20in" + page, 2, "PageSize=custom.-5x20in asks for no x 6000 dots"},
+        {m + " -o PageSize=custom.wide" + page, 2,
+         "PageSize=custom.wide is no size: give custom.WxH followed by in, cm, mm or nothing (points)"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.args);
@@ -201,6 +231,374 @@ TEST_F(PrintTool, BadInput) {
         EXPECT_TRUE(contains(r.err, c.message)) << r.err;
         EXPECT_TRUE(r.out.empty());  // nothing is printed for a refused job
     }
+}
+
+
+// ---- Models that cannot be read -----------------------------------------------------
+
+// An empty, cut short or random model file, or a directory, is the model's
+// fault, not the options': the tool says the model cannot be read, names the
+// resource it lacks, and exits 4 with nothing written.
+TEST_F(PrintTool, ModelsThatCannotBeReadAreNamedWithTheResourceTheyLack) {
+    write("page.ppm", ppm(4, 3));
+    const Bytes model = read(OVCG_DEFAULT_MODEL_FILE);
+    ASSERT_GT(model.size(), 100000u);
+    std::mt19937 rng(42);
+    Bytes random(50000);
+    for (uint8_t& b : random) b = static_cast<uint8_t>(rng());
+    struct Case {
+        std::string name;
+        Bytes bytes;
+    };
+    const Case cases[] = {
+        {"empty", {}},
+        {"leading entry only", Bytes(model.begin(), model.begin() + 32)},
+        {"cut at 5000 bytes", Bytes(model.begin(), model.begin() + 5000)},
+        {"cut at half", Bytes(model.begin(), model.begin() + static_cast<long>(model.size() / 2))},
+        {"random", random},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        write("model.res", c.bytes);
+        const std::string out = path("out.prn");
+        std::remove(out.c_str());
+        ToolRun r = run("-m '" + path("model.res") + "' -o MediaType=Media334_Q2 -O '" + out + "' '" +
+                        path("page.ppm") + "'");
+        EXPECT_EQ(r.status, 4) << r.err;
+        EXPECT_TRUE(contains(r.err, "ovcg-print: cannot read model file " + path("model.res") +
+                                        ": it holds no resource of type "))
+            << r.err;
+        EXPECT_TRUE(contains(r.err, "RES MGR : Failed to locate [")) << r.err;  // the reader's own line passes on
+        EXPECT_FALSE(contains(r.err, "cannot print")) << r.err;
+        EXPECT_FALSE(std::ifstream(out).good());
+    }
+}
+
+// ---- The page report and paper names ---------------------------------------------------
+
+TEST_F(PrintTool, PageInfoReportsThePixelSizeAndColourModelWithoutPrinting) {
+    Bytes gray = {'P', '5', ' ', '2', ' ', '2', ' ', '2', '5', '5', '\n', 1, 2, 3, 4};
+    write("gray.pgm", gray);
+    write("page.ppm", ppm(4, 3));
+    const std::string m = model_arg() + " --page-info -O '" + path("out.prn") + "'";
+    struct Case {
+        std::string args;
+        std::string report;
+    };
+    const Case cases[] = {
+        {"", "width=2410 height=3438 ColorModel=RGB\n"},
+        {" -o PageSize=A4_Roll -o MediaType=Media1_Q1", "width=2410 height=3438 ColorModel=RGB\n"},
+        {" -o PageSize=A4 -o MediaType=Media436_Q4", "width=9640 height=13752 ColorModel=RGB\n"},
+        {" -o mediatype=media436_q4 -o colormodel=gray", "width=9640 height=13752 ColorModel=Gray\n"},
+        {" '" + path("gray.pgm") + "'", "width=2410 height=3438 ColorModel=Gray\n"},
+        {" -o ColorModel=RGB '" + path("gray.pgm") + "'", "width=2410 height=3438 ColorModel=RGB\n"},
+        {" '" + path("page.ppm") + "'", "width=2410 height=3438 ColorModel=RGB\n"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.args);
+        ToolRun r = run(m + c.args);
+        EXPECT_EQ(r.status, 0) << r.err;
+        EXPECT_EQ(std::string(r.out.begin(), r.out.end()), c.report);
+        EXPECT_FALSE(std::ifstream(path("out.prn")).good());
+    }
+}
+
+// The library reads a paper name without a variant as its roll variant; the
+// tool takes it too, and the job starts with the roll variant's page.
+TEST_F(PrintTool, APaperNameWithoutVariantIsTheRollVariant) {
+    for (const char* paper : {"A4", "a3plus", "Letter", "ARCHE1"}) {
+        SCOPED_TRACE(paper);
+        const std::string m = model_arg() + " --page-info -o MediaType=Media334_Q2 -o PageSize=";
+        const ToolRun plain = run(m + paper);
+        const ToolRun roll = run(m + paper + "_Roll");
+        EXPECT_EQ(plain.status, 0) << plain.err;
+        EXPECT_EQ(roll.status, 0) << roll.err;
+        EXPECT_EQ(plain.out, roll.out);
+        EXPECT_TRUE(contains(std::string(plain.out.begin(), plain.out.end()), "width=")) << plain.err;
+    }
+}
+
+// ---- Samples and colour models ---------------------------------------------------------
+
+// An image at any maximum value prints exactly as the 8-bit image of its
+// rounded samples: for gray and colour, a one-byte table class and a two-byte
+// one, as two pages of one input each (the reader's own tests take every
+// maximum value; here the samples reach the stream).
+TEST_F(PrintTool, EveryMaxvalClassPrintsAsItsEightBitImage) {
+    const std::string small = " -o PageSize=custom.4.25x6in";
+    auto image = [](bool colour, uint32_t maxval, const std::vector<uint32_t>& samples, uint32_t w, uint32_t h) {
+        const std::string head = std::string(colour ? "P6 " : "P5 ") + std::to_string(w) + " " + std::to_string(h) +
+                                 " " + std::to_string(maxval) + "\n";
+        Bytes b(head.begin(), head.end());
+        for (uint32_t v : samples) {
+            if (maxval > 255) b.push_back(static_cast<uint8_t>(v >> 8));
+            b.push_back(static_cast<uint8_t>(v));
+        }
+        return b;
+    };
+    std::mt19937 rng(7);
+    for (bool colour : {false, true}) {
+        SCOPED_TRACE(colour ? "P6" : "P5");
+        const uint32_t w = 37, h = 11, n = w * h * (colour ? 3 : 1);
+        Bytes deep, eight;
+        for (uint32_t maxval : colour ? std::vector<uint32_t>{1, 1000} : std::vector<uint32_t>{15, 65535}) {
+            std::vector<uint32_t> samples(n), rounded(n);
+            for (uint32_t i = 0; i < n; ++i) {
+                samples[i] = static_cast<uint32_t>(rng() % (maxval + 1));
+                rounded[i] = (samples[i] * 255 + maxval / 2) / maxval;
+            }
+            deep = deep + image(colour, maxval, samples, w, h);
+            eight = eight + image(colour, 255, rounded, w, h);
+        }
+        write("deep.pnm", deep);
+        write("eight.pnm", eight);
+        const ToolRun a = run(model_arg() + small + " '" + path("deep.pnm") + "'");
+        const ToolRun b = run(model_arg() + small + " '" + path("eight.pnm") + "'");
+        ASSERT_EQ(a.status, 0) << a.err;
+        EXPECT_TRUE(contains(a.err, "ovcg-print: page 2: 37x11 image printed as")) << a.err;
+        EXPECT_EQ(a.out, b.out);
+        const char* model = colour ? "printing with ColorModel=RGB (the default)"
+                                   : "printing with ColorModel=Gray (the first image is gray)";
+        EXPECT_TRUE(contains(a.err, model)) << a.err;
+    }
+}
+
+TEST_F(PrintTool, AGrayImagePrintsGrayUnlessTheColourModelIsGiven) {
+    const std::string small = model_arg() + " -o PageSize=custom.4.25x6in";
+    const uint32_t w = 30, h = 9;
+    Bytes pgm = {'P', '5', ' ', '3', '0', ' ', '9', ' ', '2', '5', '5', '\n'};
+    std::string rgb_head = "P6 30 9 255\n";
+    Bytes ppm3(rgb_head.begin(), rgb_head.end());
+    for (uint32_t i = 0; i < w * h; ++i) {
+        const uint8_t v = static_cast<uint8_t>(i * 7);
+        pgm.push_back(v);
+        ppm3.insert(ppm3.end(), 3, v);
+    }
+    write("page.pgm", pgm);
+    write("page.ppm", ppm3);
+    const std::string g = " '" + path("page.pgm") + "'";
+    const ToolRun by_default = run(small + g);
+    const ToolRun gray = run(small + " -o ColorModel=Gray" + g);
+    const ToolRun rgb = run(small + " -o colormodel=rgb" + g);
+    const ToolRun colour = run(small + " '" + path("page.ppm") + "'");
+    for (const ToolRun* r : {&by_default, &gray, &rgb, &colour}) ASSERT_EQ(r->status, 0) << r->err;
+    EXPECT_TRUE(contains(by_default.err, "printing with ColorModel=Gray (the first image is gray)")) << by_default.err;
+    EXPECT_TRUE(contains(by_default.err, "page 1: 30x9 image printed as 1205x1730 Gray")) << by_default.err;
+    EXPECT_TRUE(contains(gray.err, "printing with ColorModel=Gray (as given)")) << gray.err;
+    EXPECT_TRUE(contains(rgb.err, "printing with ColorModel=RGB (as given)")) << rgb.err;
+    EXPECT_TRUE(contains(colour.err, "printing with ColorModel=RGB (the default)")) << colour.err;
+    EXPECT_EQ(by_default.out, gray.out);
+    EXPECT_EQ(rgb.out, colour.out);  // gray samples copied to three channels
+    EXPECT_NE(by_default.out, rgb.out);
+}
+
+// ---- Streaming -------------------------------------------------------------------------
+
+// A tool run whose standard input and standard error are pipes the test
+// holds: the test writes input when it chooses and reads messages as they come.
+class PipedRun {
+public:
+    PipedRun(const std::vector<std::string>& args, const std::string& out_file) {
+        int in[2], err[2];
+        if (pipe(in) != 0 || pipe(err) != 0) return;
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        posix_spawn_file_actions_adddup2(&actions, in[0], 0);
+        posix_spawn_file_actions_adddup2(&actions, err[1], 2);
+        posix_spawn_file_actions_addopen(&actions, 1, out_file.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        posix_spawn_file_actions_addclose(&actions, in[1]);
+        posix_spawn_file_actions_addclose(&actions, err[0]);
+        std::vector<char*> argv;
+        std::string tool = OVCG_PRINT_TOOL;
+        argv.push_back(tool.data());
+        std::vector<std::string> copy = args;
+        for (std::string& a : copy) argv.push_back(a.data());
+        argv.push_back(nullptr);
+        if (posix_spawn(&pid_, tool.c_str(), &actions, nullptr, argv.data(), environ) != 0) pid_ = -1;
+        posix_spawn_file_actions_destroy(&actions);
+        close(in[0]);
+        close(err[1]);
+        in_ = in[1];
+        err_ = err[0];
+    }
+    ~PipedRun() {
+        close_input();
+        if (err_ >= 0) close(err_);
+        if (pid_ > 0) waitpid(pid_, nullptr, 0);
+    }
+    bool started() const { return pid_ > 0; }
+    bool write_input(const Bytes& b) {
+        size_t done = 0;
+        while (done < b.size()) {
+            const ssize_t n = ::write(in_, b.data() + done, b.size() - done);
+            if (n <= 0) return false;
+            done += static_cast<size_t>(n);
+        }
+        return true;
+    }
+    void close_input() {
+        if (in_ >= 0) close(in_);
+        in_ = -1;
+    }
+    // Reads messages until they hold `part`; false when the tool ends or
+    // says nothing more for two minutes first.
+    bool wait_for(const std::string& part) {
+        while (err_text.find(part) == std::string::npos) {
+            pollfd p{err_, POLLIN, 0};
+            if (poll(&p, 1, 120000) <= 0) return false;
+            char buf[4096];
+            const ssize_t n = read(err_, buf, sizeof buf);
+            if (n <= 0) return false;
+            err_text.append(buf, static_cast<size_t>(n));
+        }
+        return true;
+    }
+    // Reads the rest of the messages and the exit status.
+    int finish() {
+        close_input();
+        wait_for("\x01");  // to the end of the messages
+        int status = 0;
+        if (pid_ > 0 && waitpid(pid_, &status, 0) == pid_) {
+            pid_ = -1;
+            return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+        }
+        return -1;
+    }
+    std::string err_text;
+
+private:
+    pid_t pid_ = -1;
+    int in_ = -1, err_ = -1;
+};
+
+// Page 1 prints while the input is still open and page 2 not yet written:
+// the tool reads its input as a stream, not to its end first. The stream
+// equals the one printed from a file.
+TEST_F(PrintTool, PagesStreamFromAPipe) {
+    const Bytes one = ppm(40, 30, 7), two = ppm(50, 20, 13);
+    write("pages.ppm", one + two);
+    const std::string out = path("piped.prn");
+    PipedRun tool({"-m", OVCG_DEFAULT_MODEL_FILE, "-o", "PageSize=custom.4.25x6in"}, out);
+    ASSERT_TRUE(tool.started());
+    ASSERT_TRUE(tool.write_input(one));
+    ASSERT_TRUE(tool.wait_for("ovcg-print: page 1: 40x30 image printed as")) << tool.err_text;
+    EXPECT_FALSE(contains(tool.err_text, "page 2")) << tool.err_text;
+    ASSERT_TRUE(tool.write_input(two));
+    EXPECT_EQ(tool.finish(), 0) << tool.err_text;
+    EXPECT_TRUE(contains(tool.err_text, "ovcg-print: page 2: 50x20 image printed as")) << tool.err_text;
+
+    ToolRun piped;
+    piped.status = 0;
+    piped.out = read(out);
+    const ToolRun from_file = run(model_arg() + " -o PageSize=custom.4.25x6in '" + path("pages.ppm") + "'");
+    ASSERT_EQ(from_file.status, 0) << from_file.err;
+    EXPECT_EQ(piped.out, from_file.out);
+    const ovcg_test::StreamCheck check = ovcg_test::ValidateStream(piped.out);
+    EXPECT_TRUE(check.ok) << check.error;
+    EXPECT_EQ(check.count("FF"), 2u);
+}
+
+// A broken second image, from a file or through a pipe: page 1 stays printed,
+// the job ends with its job-end bytes, the tool names the image and what is
+// wrong with it and exits 3. From a file a short image is found before its
+// page starts; through a pipe only when its rows run out, and the page begun
+// is abandoned.
+TEST_F(PrintTool, ABrokenLaterPageEndsTheJobWithThePagesBeforeIt) {
+    const std::string small = model_arg() + " -o PageSize=custom.4.25x6in";
+    const Bytes one = ppm(40, 30, 7), two = ppm(50, 20, 13);
+    write("one.ppm", one);
+    const ToolRun alone = run(small + " '" + path("one.ppm") + "'");
+    ASSERT_EQ(alone.status, 0) << alone.err;
+    const ovcg_test::StreamCheck alone_check = ovcg_test::ValidateStream(alone.out);
+    ASSERT_TRUE(alone_check.ok);
+    size_t page_end = 0;  // just past page 1's form feed
+    for (const ovcg_test::StreamItem& item : alone_check.items)
+        if (item.name == "FF") page_end = item.offset + 1;
+    ASSERT_GT(page_end, 0u);
+
+    struct Case {
+        const char* name;
+        Bytes second;
+        std::string message;
+        bool abandoned_through_pipe;  // found only after page 2 began
+    };
+    const Case cases[] = {
+        {"rows cut short", Bytes(two.begin(), two.end() - 100), "image 2: truncated (2900 of 3000 sample bytes)", true},
+        {"header cut short", Bytes(two.begin(), two.begin() + 5), "image 2: malformed header", false},
+        {"not an image", {'G', 'I', 'F', '8', '9', 'a'}, "image 2: not a binary PPM (P6) or PGM (P5) image", false},
+    };
+    const Bytes end = ovcg_test::expected_job_end();
+    for (const Case& c : cases) {
+        write("broken.ppm", one + c.second);
+        for (bool pipe : {false, true}) {
+            SCOPED_TRACE(std::string(c.name) + (pipe ? " through a pipe" : " from a file"));
+            const ToolRun r = pipe ? run("-m '" + std::string(OVCG_DEFAULT_MODEL_FILE) +
+                                         "' -o PageSize=custom.4.25x6in -", path("broken.ppm"))
+                                   : run(small + " '" + path("broken.ppm") + "'");
+            EXPECT_EQ(r.status, 3) << r.err;
+            EXPECT_TRUE(contains(r.err, "ovcg-print: page 1: 40x30 image printed as")) << r.err;
+            EXPECT_TRUE(contains(r.err, c.message)) << r.err;
+            const ovcg_test::StreamCheck check = ovcg_test::ValidateStream(r.out);
+            EXPECT_TRUE(check.ok) << check.error;
+            ASSERT_GE(r.out.size(), page_end + end.size());
+            EXPECT_TRUE(std::equal(end.rbegin(), end.rend(), r.out.rbegin()));
+            EXPECT_TRUE(std::equal(alone.out.begin(), alone.out.begin() + static_cast<long>(page_end), r.out.begin()));
+            if (pipe && c.abandoned_through_pipe) {
+                EXPECT_TRUE(contains(r.err, "page 2 abandoned; 1 page(s) before it printed, the job ended")) << r.err;
+                EXPECT_EQ(check.count("FF"), 2u);  // page 2 was begun, and ended without its dots
+            } else {
+                EXPECT_TRUE(contains(r.err, "1 page(s) printed, the job ended before image 2")) << r.err;
+                EXPECT_EQ(r.out, alone.out);
+            }
+        }
+    }
+}
+
+// ---- Output that cannot be written --------------------------------------------------------
+
+// Past a file-size limit, or on a full device, the write fails: the tool says
+// so and exits 4, and removes a partial regular file (a device stays).
+TEST_F(PrintTool, OutputThatCannotBeWrittenIsReportedAndRemoved) {
+    write("page.ppm", ppm(40, 30));
+    const std::string out = path("out.prn");
+    ToolRun r = run("-m '" + std::string(OVCG_DEFAULT_MODEL_FILE) + "' -O '" + out + "' '" + path("page.ppm") + "'",
+                    "/dev/null", "ulimit -f 40; ");
+    EXPECT_EQ(r.status, 4) << r.err;
+    EXPECT_TRUE(contains(r.err, "ovcg-print: writing " + out + " failed: File too large; the partial output was removed"))
+        << r.err;
+    EXPECT_FALSE(std::ifstream(out).good());
+
+    r = run(model_arg() + " -O /dev/full '" + path("page.ppm") + "'");
+    EXPECT_EQ(r.status, 4) << r.err;
+    EXPECT_TRUE(contains(r.err, "ovcg-print: writing /dev/full failed: No space left on device; /dev/full holds a "
+                                "cut-off job"))
+        << r.err;
+}
+
+// The exit statuses are one list: --help gives the README's.
+TEST_F(PrintTool, HelpAndReadmeGiveTheSameExitStatuses) {
+    auto squeeze = [](const std::string& t) {
+        std::string o;
+        for (char ch : t) {
+            if (ch == '\n' || ch == ' ') {
+                if (!o.empty() && o.back() != ' ') o += ' ';
+            } else {
+                o += ch;
+            }
+        }
+        return o;
+    };
+    const ToolRun help = run("--help");
+    const std::string text = squeeze(std::string(help.out.begin(), help.out.end()));
+    const size_t from = text.find("Exit status: "), to = text.find(" Options and choices:");
+    ASSERT_NE(from, std::string::npos);
+    ASSERT_NE(to, std::string::npos);
+    const std::string list = text.substr(from, to - from);
+    std::string source = __FILE__;
+    source = source.substr(0, source.rfind("/tests/"));
+    const Bytes readme = read(source + "/README.md");
+    ASSERT_FALSE(readme.empty());
+    EXPECT_TRUE(contains(squeeze(std::string(readme.begin(), readme.end())), list)) << list;
 }
 
 }  // namespace

@@ -5,6 +5,7 @@
 #include "hxr/binarize/hxr_runtime_sml.h"
 #include "hxr/control/hxr_dither.h"
 #include "support/dither_record.h"
+#include "support/guard_page.h"
 #include "support/hxr_fixture.h"
 #include "support/model_dither.h"
 
@@ -325,6 +326,23 @@ TEST_F(DitherKernels, RefusedInputs) {
     // Spans.
     for (auto [x0, n] : {std::pair{-1, 8}, {0, -1}, {0x7FFFFFF0, 8}, {1, 0x7FFFFFF7}})
         EXPECT_EQ(call(b, plane, counts, ink.data(), x0, n, &good.data, &off, pair), 1u) << x0 << " " << n;
+    {
+        // A span that ends exactly at the largest end, 0x7FFFFFF7 (x0 + n + 7
+        // still fits 32 bits), is taken: its line and plane are sparse
+        // mappings of which only the span's pages are touched, each ending at
+        // an inaccessible page. Every threshold 0 and rate 4080 print every
+        // pixel: x0 = 0x7FFFFFEF is the last pixel of its byte.
+        constexpr int32_t kEnd = 0x7FFFFFF7, x0 = kEnd - 8;
+        GuardedBytes line(size_t{kEnd} + 1), dots(size_t{kEnd} / 8 + 1);
+        std::fill(line.end() - 16, line.end(), uint8_t{9});
+        dots.data()[x0 / 8] = 0xA4;
+        uint32_t tally[7] = {};
+        EXPECT_EQ(call(b, dots.data(), tally, line.data(), x0, kEnd - x0, &good.data, &off, pair), 0u);
+        EXPECT_EQ(dots.data()[x0 / 8], 0xA5);  // the pixels before x0 kept
+        EXPECT_EQ(dots.data()[x0 / 8 + 1], 0xFE);
+        EXPECT_EQ(tally[1], 8u);
+        EXPECT_EQ(tally[0], 0u);
+    }
     // Geometry: W below 4, H not positive, a stride that does not hold W + 3
     // cells, no cells.
     struct Geometry {

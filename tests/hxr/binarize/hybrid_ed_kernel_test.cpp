@@ -105,6 +105,15 @@ DitherRecord random_dither(std::mt19937& rng, bool zero_mask) {
     return make_dither_record(w, h, int32_t(pick(rng, 0, 80)) - 20, int32_t(pick(rng, 0, 30)) - 5, t, stride);
 }
 
+// The top of the scale: ink value v at level 4080 + v % 16 (every dot size),
+// so that the levels 4088..4095, whose threshold index (L + 32) >> 6 would
+// be 256, take index 255.
+Sml top_sml(int bits) {
+    std::vector<uint32_t> r;
+    for (uint32_t v = 0; v < 256; ++v) r.insert(r.end(), bits == 1 ? 1u : 3u, 4080 + v % 16);
+    return Sml(bits, r);
+}
+
 // Monotone in the ink value, arbitrary in 0..4080, or (hostile) now and then
 // past the scale up to 0xFFFFFFFF.
 Sml random_sml(std::mt19937& rng, int bits, bool hostile) {
@@ -138,14 +147,18 @@ std::vector<uint8_t> random_ink(std::mt19937& rng, size_t pixels) {
 // cells near INT32_MIN and INT32_MAX, levels past the scale, an all-zero mask
 // (every 2-bit pixel of a non-zero ink a placed large dot): the sums wrap as
 // the model's do, and no signed type overflows (the sanitizer build checks).
-enum class Kind { Random, Steady, Hostile };
+// Top: as Random, with the levels at the top of the scale (top_sml) and
+// each line's error cells drawn from -33000..1000 first, so that the sums
+// e = E + L fall on both sides of the thresholds at index 255 (A[255] is 0,
+// B[255] far below) and of those next to it.
+enum class Kind { Random, Steady, Hostile, Top };
 struct Scenario {
     Kind kind;
     uint32_t pixels;
     int lines;
 };
-constexpr Scenario kScenarios[] = {
-    {Kind::Random, 160, 320}, {Kind::Random, 9928, 3}, {Kind::Steady, 96, 200}, {Kind::Hostile, 64, 40}};
+constexpr Scenario kScenarios[] = {{Kind::Random, 160, 320}, {Kind::Random, 9928, 3}, {Kind::Steady, 96, 200},
+                                   {Kind::Hostile, 64, 40},  {Kind::Top, 96, 24}};
 
 // The whole plane with canaries on both sides, all seven counts, the whole
 // buffer (cells x0 - 3 .. end - 1 for Steady).
@@ -165,8 +178,10 @@ TEST_P(HybridEdReference, EqualsTheModel) {
         std::vector<int32_t> model(line - 30, line + p + 30);
         for (int y = 0; y < sc.lines; ++y) {
             if (sc.kind == Kind::Random && y % 40 == 39) rec = random_dither(rng, false);
+            if (sc.kind == Kind::Top)
+                for (int32_t k = -30; k < p + 30; ++k) line[k] = int32_t(pick(rng, 0, 34000)) - 33000;
             if (sc.kind != Kind::Steady) model.assign(line - 30, line + p + 30);
-            const Sml sml = random_sml(rng, body.bits, sc.kind == Kind::Hostile);
+            const Sml sml = sc.kind == Kind::Top ? top_sml(body.bits) : random_sml(rng, body.bits, sc.kind == Kind::Hostile);
             const std::vector<uint8_t> ink = random_ink(rng, size_t(p));
             int32_t x0 = y % 4 == 0 ? int32_t(pick(rng, 0, 17)) : int32_t(pick(rng, 0, uint32_t(p - 1)));
             int32_t n = y % 5 == 0 ? p - x0 : std::min(p - x0, int32_t(pick(rng, 0, 20)));

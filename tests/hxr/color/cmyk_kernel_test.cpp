@@ -208,11 +208,12 @@ TEST_F(CmykGolden, UnderWhite) {
     std::vector<Row> rows = {
         {"four blanks on both LUTs: not flat, each cell by its own byte", Family::UnderWhite,
          {blank, attr(blank, 0x11)}, {attr(blank, 0x01), attr(blank, 0x05)}, {0, 214}, {0, 214}},
-        // Flat blank blocks: every cell is exempted by its own byte.
-        {"flat blank, top left 0x10", Family::UnderWhite, {attr(blank, 0x10), blank}, {blank, blank}, {255, 0}, {0, 0}},
-        {"flat blank, top right 0x10", Family::UnderWhite, {blank, attr(blank, 0x10)}, {blank, blank}, {0, 255}, {0, 0}},
+        // Flat blank blocks: the top-left byte alone exempts all four cells.
+        {"flat blank, top left 0x10", Family::UnderWhite, {attr(blank, 0x10), blank}, {blank, blank}, {255, 255},
+         {255, 255}},
+        {"flat blank, top right 0x10", Family::UnderWhite, {blank, attr(blank, 0x10)}, {blank, blank}, {0, 0}, {0, 0}},
         {"flat blank, bottom left 0x04", Family::UnderWhite, {blank, blank}, {attr(blank, 0x04), blank}, {0, 0},
-         {255, 0}},
+         {0, 0}},
         // One sample of 3: the mean rounds to 0 with rho 0 (block 0) and to
         // 1 with rho 2 (block 1), which then reads 255 and is smoothed with
         // block 0's value before its clear, 255.
@@ -248,6 +249,58 @@ TEST_F(CmykGolden, UnderWhite) {
         const HXRIntermediateData* d = convert(c, "inverted", "constant", r.line0, r.line1, r.low);
         EXPECT_EQ(ink(d, 2, 0, int32_t(r.ink0.size())), (std::array{r.ink0, r.ink1}));
     }
+}
+
+// The clear of a blank flat block follows its top-left attribute byte
+// alone, in all four under-white families, as the flat block takes its LUT
+// from it: a flat blank block whose top-left byte is 0x10 keeps the clear ink
+// in all four cells even when the other three bytes are 0; one whose
+// top-left byte is 0 is cleared in all four cells even when another byte is
+// 0x10. Clear position 1 (an ink the PatternD hold never touches); LUT0
+// inverted, so a blank block reads 255 there. At scale 2 a block is one
+// pixel per line, replicated: line 0's byte decides both lines.
+TEST_F(CmykGolden, FlatBlankBlockIsExemptedByItsTopLeftByte) {
+    const Px blank = {{0, 0, 0, 0}, 0};
+    const auto attr = [](Px p, uint8_t a) { return p.attr = a, p; };
+    const std::vector<uint8_t> kept = {255, 255}, cleared = {0, 0};
+    struct Row {
+        const char* what;
+        int32_t scale;
+        std::vector<Px> line0, line1;
+        bool keep;
+    };
+    const Row rows[] = {
+        {"top left 0x10, the others 0", 1, {attr(blank, 0x10), blank}, {blank, blank}, true},
+        {"top left 0x10, the others 0x10", 1, {attr(blank, 0x10), attr(blank, 0x10)},
+         {attr(blank, 0x10), attr(blank, 0x10)}, true},
+        {"top left 0x12 (LUT0, exempt), the others 0x02", 1, {attr(blank, 0x12), attr(blank, 0x02)},
+         {attr(blank, 0x02), attr(blank, 0x02)}, true},
+        {"top left 0, top right 0x10", 1, {blank, attr(blank, 0x10)}, {blank, blank}, false},
+        {"top left 0, bottom left 0x10", 1, {blank, blank}, {attr(blank, 0x10), blank}, false},
+        {"top left 0, bottom right 0x10", 1, {blank, blank}, {blank, attr(blank, 0x10)}, false},
+        {"top left 0, the others 0x10", 1, {blank, attr(blank, 0x10)}, {attr(blank, 0x10), attr(blank, 0x10)},
+         false},
+        {"top left 0x20 (not exempt), the others 0x10", 1, {attr(blank, 0x20), attr(blank, 0x10)},
+         {attr(blank, 0x10), attr(blank, 0x10)}, false},
+        // Not all samples 0, every mean 0 (rho 0): cleared whole all the same.
+        {"means 0, top left 0, top right 0x10", 1, {blank, {{3, 0, 0, 0}, 0x10}}, {blank, blank}, false},
+        {"replicated: line 0 0x10, line 1 0", 2, {attr(blank, 0x10)}, {blank}, true},
+        {"replicated: line 0 0, line 1 0x10", 2, {blank}, {attr(blank, 0x10)}, false},
+    };
+    for (Family family :
+         {Family::UnderWhite, Family::UserUnderWhite, Family::UnderWhitePd, Family::UserUnderWhitePd})
+        for (const Row& r : rows) {
+            SCOPED_TRACE(testing::Message() << r.what << ", family " << int(family));
+            const int32_t count = int32_t(r.line0.size());
+            const Case c{.family = family, .scale = r.scale, .count = count, .clear = 1};
+            const HXRIntermediateData* d = convert(c, "inverted", "inverted", r.line0, r.line1);
+            const std::vector<uint8_t>& want = r.keep ? kept : cleared;
+            EXPECT_EQ(ink(d, 1, 0, 2), (std::array{want, want}));
+            // Only the clear ink changes: ink 3 reads the blank node's 255.
+            EXPECT_EQ(ink(d, 3, 0, 2), (std::array{kept, kept}));
+            // The attribute bytes reach the intent rows as they were.
+            EXPECT_EQ(HXRGetIntentBuf(d, 0)[r.scale == 1 ? 1 : 0], r.line0.back().attr);
+        }
 }
 
 // User colours, no clear: a user pixel (here on LUT1, channels 0-2

@@ -7,7 +7,8 @@ namespace {
 
 using namespace ovcg_test;
 
-// Small masks beside the model's: odd and tiny widths, vertically shifted.
+// Small masks beside the model's: odd and tiny widths, vertically shifted,
+// and the two odd-sized masks that the model's print modes do not use.
 constexpr uint16_t kMask2x2 = 530, kMask3x4 = 531, kMask1x3 = 532;
 
 class DitherData : public HostDataTest {
@@ -17,6 +18,8 @@ protected:
         svc.add_resource(kMask2x2, write_plain_mask(model_scattered_mask(2, 2, 16, 1, 0)));
         svc.add_resource(kMask3x4, write_plain_mask(model_scattered_mask(3, 4, 12, 2, 0)));
         svc.add_resource(kMask1x3, write_plain_mask(model_scattered_mask(1, 3, 16, 2, 0)));
+        svc.add_resource(kModelMaskOdd37Id, write_plain_mask(model_odd_mask_37()));
+        svc.add_resource(kModelMaskOdd5Id, write_plain_mask(model_odd_mask_5()));
         clr = colours(3, 2);
     }
     HXRTRAQ2DthDataMgr* make(const HXRDthResMgr* res, const HXRDthLayout& lay) {

@@ -504,6 +504,11 @@ TEST_F(LutBuild, ColourBuildRefusals) {
         // balances, and for a 4D table; a block without the identifier is 100 %.
         {"gray off for doc 4", 0, 1, 3, 64, 4, [](LutSpec& s, auto&) { s.egry->selector = 3; }},
         {"gray off with balance", 0, 1, 3, 64, 0, [](LutSpec& s, auto& o) { s.egry->dim = 3, o.tone[4] = 5; }},
+        {"gray off with balance 2 alone", 0, 1, 3, 64, 0, [](LutSpec& s, auto& o) { s.egry->dim = 3, o.tone[5] = 5; }},
+        {"gray off with balance 3 alone", 0, 1, 3, 64, 0, [](LutSpec& s, auto& o) { s.egry->dim = 3, o.tone[6] = -5; }},
+        // The ends of the gamma range build, the gray table's too.
+        {"gamma 50", 0, 1, 3, 64, 0, [](LutSpec& s, auto&) { s.gama = 50, s.egry->gamma = 50; }, 200, true},
+        {"gamma 300", 0, 1, 3, 64, 0, [](LutSpec& s, auto&) { s.gama = 300, s.egry->gamma = 300; }, 200, true},
         {"gray off for 4D", 0, 1, 4, 32, 0,
          [](LutSpec& s, auto&) { s = small_spec({1, 2, 3, 0}, 4, 3), s.egry->selector = 3; }},
         {"no identifier", 0, 1, 3, 64, 0, [](LutSpec&, auto& o) { set_duty(o, 127), o.colorValue[0] ^= 1; }, 200, true},

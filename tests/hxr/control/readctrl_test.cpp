@@ -4,7 +4,9 @@
 #include "support/model_index.h"
 #include "support/model_lut.h"
 
+#include <iterator>
 #include <map>
+#include <set>
 #include <string>
 
 namespace {
@@ -118,6 +120,41 @@ TEST_F(ReadController, LoadsEveryPrintModeOfTheModel) {
     }
     EXPECT_EQ(runs, 3 * model_print_modes(model).size() - model_print_modes(model).size() / 3);
     EXPECT_EQ(error(), 0u);
+}
+
+// The model file holds no halftone resource that no print mode uses: the
+// print modes of the index, read one after the other, fetch every one (the
+// masks through the dither switches that name them).
+TEST_F(ReadController, EveryHalftoneResourceServesAPrintMode) {
+    load();
+    std::vector<ModelPrintMode> modes = model_print_modes(model);
+    for (const ModelPrintMode& m : model_driver_print_modes(model)) modes.push_back(m);
+    for (const ModelPrintMode& m : modes)
+        for (uint32_t ink_set : {0u, 1u}) {
+            if (ink_set == 0 && m.doc_type == kModelTnmxDocType) continue;
+            SCOPED_TRACE(testing::Message() << "ink set " << ink_set << " media " << m.media << " doc " << m.doc_type
+                                            << " sub " << m.sub_type << " ht " << m.ht_type << " " << m.h_res
+                                            << " bits " << m.out_bits);
+            ASSERT_NE(make(), nullptr);
+            const _HXR_HALFTONE_INFO q = query_of(m, ink_set);
+            const _HXR_OPTION_INFO o = option();
+            ASSERT_EQ(HXRFindPrintMode(ctrl, &q, &o), 0u);
+            ASSERT_EQ(HXRReadAllResource(ctrl, colours(ink_set, m.out_bits)), 0u);
+            EXPECT_EQ(HXRDeleteResReadController(ctrl), 0u);
+            ctrl = nullptr;
+        }
+    size_t resources = 0;
+    for (const ResRecord& r : file.records()) {
+        if (r.type != kResTypeHalftone) continue;
+        ++resources;
+        EXPECT_GT(svc.fetches(int(r.id) - 100), 0u) << "resource " << r.id - 100 << " serves no print mode";
+    }
+    EXPECT_GT(resources, 20u);
+    // The driver's document types each reach colour tables of their own.
+    std::set<uint32_t> luts;
+    for (const ModelPrintMode& m : model_driver_print_modes(model))
+        if (m.doc_type != 0) luts.insert(model_mode_resources(model, m).lut);
+    EXPECT_EQ(luts.size(), std::size(kModelDriverColourDocTypes) + 1);
 }
 
 TEST_F(ReadController, TwoIntentsShareWhatTheyAgreeOn) {

@@ -46,11 +46,21 @@ TEST_F(SmlData, ReadsEveryDotCountAndGradation) {
         uint32_t ink_set, bits;
         uint16_t grad;
         int zero_dot;
-    } cases[] = {{1, 1, 256, -1}, {3, 2, 512, -1}, {11, 34, 256, -1}, {3, 2, 256, 0}};
+        std::vector<int16_t> weights;  // of every ink, tenths; empty: the model's
+    } cases[] = {{1, 1, 256, -1, {}},
+                 {3, 2, 512, -1, {}},
+                 {11, 34, 256, -1, {}},
+                 {3, 2, 256, 0, {}},
+                 // Weights may stay equal (only a decrease is refused), also after a zero.
+                 {3, 2, 256, -1, {300, 300, 1000}},
+                 {3, 2, 256, 0, {0, 500, 500}}};
     for (const auto& c : cases) {
-        SCOPED_TRACE(testing::Message() << c.ink_set << "/" << c.bits << " G " << c.grad);
+        SCOPED_TRACE(testing::Message() << c.ink_set << "/" << c.bits << " G " << c.grad << " weights "
+                                        << c.weights.size());
         const HXRClrMgr* clr = colours(c.ink_set, c.bits);
-        const SmlSpec recipe = spec_for(clr, c.grad, c.zero_dot);
+        SmlSpec recipe = spec_for(clr, c.grad, c.zero_dot);
+        if (!c.weights.empty())
+            for (auto& ink : recipe.inks) ink.weights = c.weights;
         const HXRSmlData* d = make(recipe, clr, c.grad);
         ASSERT_NE(d, nullptr);
         for (uint32_t i = 0; i < kHxrMaxInks; ++i) {
@@ -102,19 +112,28 @@ TEST_F(SmlData, EachCodeHasOneCause) {
 }
 
 TEST_F(SmlData, SplitFiveDotsIntoParts) {
-    for (uint32_t part : {0u, 1u}) {
-        Row r(4, 5, [](uint32_t v, uint32_t d) { return 100 * v + d; });
-        ASSERT_EQ(HXRSplitTRAQ2SmlDataEveryColor(&r.row, part), 0u);
-        EXPECT_EQ(r.row.dotSizeNum, 3u);
-        for (uint32_t v = 0; v < 4; ++v)
+    // Part 1 keeps the rates of dots 0..2 and takes the weights of dots
+    // 3..5; part 0 the rates of dots 3..5 and the weights of dots 0..2 (a
+    // missing dot gives 0).
+    for (uint32_t dots : {4u, 5u, 6u})
+        for (uint32_t part : {0u, 1u}) {
+            SCOPED_TRACE(testing::Message() << dots << " dots, part " << part);
+            Row r(4, dots, [](uint32_t v, uint32_t d) { return 100 * v + d; });
+            ASSERT_EQ(HXRSplitTRAQ2SmlDataEveryColor(&r.row, part), 0u);
+            EXPECT_EQ(r.row.dotSizeNum, 3u);
+            for (uint32_t v = 0; v < 4; ++v)
+                for (uint32_t k = 0; k < 3; ++k) {
+                    const uint32_t d = part ? k : k + 3;
+                    EXPECT_EQ(r.rates[3 * v + k], d < dots ? 100 * v + d : 0);
+                }
+            for (size_t i = 12; i < r.rates.size(); ++i) EXPECT_EQ(r.rates[i], 0u);
+            uint32_t want[6] = {};
             for (uint32_t k = 0; k < 3; ++k) {
-                const uint32_t d = part ? k : k + 3;
-                EXPECT_EQ(r.rates[3 * v + k], d < 5 ? 100 * v + d : 0);
+                const uint32_t w = part ? k + 3 : k;
+                want[k] = w < dots ? 10 * (w + 1) : 0;
             }
-        for (size_t i = 12; i < r.rates.size(); ++i) EXPECT_EQ(r.rates[i], 0u);
-        const uint32_t want[2][6] = {{10, 20, 30, 0, 0, 0}, {40, 50, 0, 0, 0, 0}};
-        EXPECT_TRUE(std::equal(want[part], want[part] + 6, r.row.dotValue));
-    }
+            EXPECT_TRUE(std::equal(want, want + 6, r.row.dotValue));
+        }
     Row three(2, 3, [](uint32_t v, uint32_t d) { return v + d; }), seven(2, 6, [](uint32_t, uint32_t) { return 1; });
     EXPECT_EQ(HXRSplitTRAQ2SmlDataEveryColor(&three.row, 0), 0u);
     EXPECT_EQ(three.row.dotSizeNum, 3u);
@@ -143,6 +162,20 @@ TEST_F(SmlData, RowHelpers) {
         EXPECT_EQ(copy.rates[3 * v], o[0] + o[1] + o[2]);
         EXPECT_EQ(copy.rates[3 * v + 1], o[1] + o[2]);
     }
+    // Cumulative rates over every dot count up to six; seven is refused.
+    for (uint32_t dots : {1u, 2u, 6u}) {
+        Row r(3, dots, [](uint32_t v, uint32_t k) { return 10 * v + k + 1; });
+        ASSERT_EQ(HXRAddRateTRAQ2SmlDataEveryColor(&r.row), 0u) << dots;
+        for (uint32_t v = 0; v < 3; ++v)
+            for (uint32_t k = 0; k < dots; ++k) {
+                uint32_t want = 0;
+                for (uint32_t j = k; j < dots; ++j) want += 10 * v + j + 1;
+                EXPECT_EQ(r.at(v, k), want) << dots << " dots, level " << v << " dot " << k;
+            }
+    }
+    Row seven(2, 6, [](uint32_t, uint32_t) { return 1; });
+    seven.row.dotSizeNum = 7;
+    EXPECT_EQ(HXRAddRateTRAQ2SmlDataEveryColor(&seven.row), 1u);
     copy.dotValue[1] = 7;
     EXPECT_EQ(HXRCopyTRAQ2SmlDotRate(&d->entry[2], &copy), 1u);
     EXPECT_EQ(HXRResetTRAQ2SmlDot(d, &copy, 2), 0u);
@@ -171,23 +204,30 @@ TEST_F(SmlData, MonochromePhotoMergeMatchesReference) {
     EXPECT_EQ(tnmx->entry[0].gradationNum, 256u);
     EXPECT_EQ(tnmx->room[0], 512u * 3);
     std::mt19937 rng(7);
-    Row row(256, 3, [&](uint32_t, uint32_t) { return rng() % 1361; });
     std::vector<uint32_t> table(256 * 6);
     for (uint32_t& w : table) w = rng() & 0xFFFF;
     table[5 * 6 + 4] = 0xFF80;  // the last level: taken as it is
     HXRLutTNMXData lut{table.data(), 256, 6};
-    ASSERT_EQ(HXRGetTRAQ2SmlTNMXMergeLut(&row.row, 3, &lut, 4, 6, tnmx), 0u);
-    for (uint32_t v = 0; v < 256; ++v) {
-        const uint32_t x = table[v * 6 + 4], r = x >> 8 & 255, t = x & 255;
-        for (uint32_t k = 0; k < 3; ++k) {
-            int64_t want = row.at(255, k);
-            if (r < 255) {
-                const int64_t lo = row.at(r, k), delta = int64_t(row.at(r + 1, k)) - lo;
-                want = delta >= 0 ? lo + (t * delta + 128) / 256 : lo + (int64_t(t) * delta - 128) / 256;
+    // Rows of three and of six dot sizes (the 512 x 3 rates of the entry
+    // hold 256 levels of six).
+    for (uint32_t dots : {6u, 3u}) {
+        Row six(256, dots, [&](uint32_t, uint32_t) { return rng() % 1361; });
+        ASSERT_EQ(HXRGetTRAQ2SmlTNMXMergeLut(&six.row, 3, &lut, 4, 6, tnmx), 0u) << dots;
+        EXPECT_EQ(tnmx->entry[3].dotSizeNum, dots);
+        for (uint32_t v = 0; v < 256; ++v) {
+            const uint32_t x = table[v * 6 + 4], r = x >> 8 & 255, t = x & 255;
+            for (uint32_t k = 0; k < dots; ++k) {
+                int64_t want = six.at(255, k);
+                if (r < 255) {
+                    const int64_t lo = six.at(r, k), delta = int64_t(six.at(r + 1, k)) - lo;
+                    want = delta >= 0 ? lo + (t * delta + 128) / 256 : lo + (int64_t(t) * delta - 128) / 256;
+                }
+                ASSERT_EQ(tnmx->entry[3].rates[v * dots + k], uint32_t(want)) << dots << " dots, level " << v;
             }
-            ASSERT_EQ(tnmx->entry[3].rates[v * 3 + k], uint32_t(want)) << v;
         }
     }
+    Row row(256, 3, [&](uint32_t, uint32_t) { return rng() % 1361; });
+    ASSERT_EQ(HXRGetTRAQ2SmlTNMXMergeLut(&row.row, 3, &lut, 4, 6, tnmx), 0u);
     // The LUT is read only inside its own rows and channels.
     lut.gridNum = 255;
     EXPECT_EQ(HXRGetTRAQ2SmlTNMXMergeLut(&row.row, 3, &lut, 4, 6, tnmx), 1u);
