@@ -32,6 +32,7 @@
 #include <string>
 #include <vector>
 
+#include "cpu_pin.h"
 #include "ovcg/ovcg.h"
 #include "photo_image.h"
 #include "support/model.h"
@@ -126,23 +127,6 @@ bool page_size(const std::vector<std::string>& opts, uint32_t* width, uint32_t* 
     return got && wh[0] && wh[1];
 }
 
-// Pins the calling thread (and the processes it starts) to one of the CPUs
-// it may use; returns the mask to restore.
-cpu_set_t pin_one() {
-    cpu_set_t old;
-    CPU_ZERO(&old);
-    sched_getaffinity(0, sizeof old, &old);
-    cpu_set_t one;
-    CPU_ZERO(&one);
-    for (int c = 0; c < CPU_SETSIZE; ++c)
-        if (CPU_ISSET(c, &old)) {
-            CPU_SET(c, &one);
-            break;
-        }
-    sched_setaffinity(0, sizeof one, &one);
-    return old;
-}
-
 // The peak resident memory of a running process since its last exec
 // (VmHWM), in MB; 0 when it cannot be read. (A child's rusage would not do:
 // a process started from this one carries this one's peak from before its
@@ -179,7 +163,7 @@ ChildRun finish(pid_t pid, std::chrono::steady_clock::time_point t0) {
 // entry points, one row a call straight from the scaled rows.
 ChildRun run_library(const std::vector<std::string>& opts, uint32_t width, uint32_t height) {
     const std::vector<uint8_t>& rows = scaled_rows(width);
-    const cpu_set_t old = pin_one();
+    const cpu_set_t old = ovcg_bench::Pin(1);  // the processes it starts too
     const auto t0 = std::chrono::steady_clock::now();
     const pid_t pid = fork();
     if (pid == 0) {
@@ -199,7 +183,7 @@ ChildRun run_library(const std::vector<std::string>& opts, uint32_t width, uint3
         ovcgRelease();
         _exit(ok ? 0 : 1);
     }
-    sched_setaffinity(0, sizeof old, &old);
+    ovcg_bench::Unpin(old);
     if (pid < 0) return {};
     return finish(pid, t0);
 }
@@ -222,7 +206,7 @@ ChildRun run_tool(const std::vector<std::string>& opts, uint32_t width, uint32_t
     posix_spawn_file_actions_adddup2(&actions, fds[0], 0);
     posix_spawn_file_actions_addclose(&actions, fds[1]);
     posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
-    const cpu_set_t old = pin_one();
+    const cpu_set_t old = ovcg_bench::Pin(1);  // the processes it starts too
     const auto t0 = std::chrono::steady_clock::now();
     pid_t pid = -1;
     const bool spawned = posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ) == 0;
@@ -252,7 +236,7 @@ ChildRun run_tool(const std::vector<std::string>& opts, uint32_t width, uint32_t
         if (y % 256 == 0) peak = std::max(peak, vm_hwm_mb(pid));
     }
     close(fds[1]);
-    sched_setaffinity(0, sizeof old, &old);
+    ovcg_bench::Unpin(old);
     if (!spawned) return {};
     // The peak as long as the process lives: it ends the job after its input.
     siginfo_t info{};

@@ -10,12 +10,10 @@
 #include "hxr/color/hxr_interm.h"
 #include "hxr_fuzz_services.h"
 #include "lut_kernel_fuzz.h"
+#include "lut_tables.h"
 #include "tests/support/cmyk_reference.h"
-#include "tests/support/synthetic_lut.h"
 
 #include <cstdlib>
-#include <map>
-#include <memory>
 #include <vector>
 
 namespace {
@@ -39,27 +37,6 @@ constexpr Form kForms[] = {
     {kColor4DUnderWhite, CmykWalk::Normal, 2}, {kColor4DUnderWhite, CmykWalk::Expand, 4},
     {kColor4DUserSpecUnderWhite, CmykWalk::Normal, 1}, {kColor4DUserSpecUnderWhite, CmykWalk::Normal, 8},
 };
-
-// Tables by ink count, LUT1 on other node levels and gammas (the second
-// decodes past 65535), built on first use.
-ovcg_test::SyntheticLut& table(int inks, int variant) {
-    static std::map<int, std::unique_ptr<ovcg_test::SyntheticLut>> cache;
-    auto& slot = cache[inks * 4 + variant];
-    if (!slot) {
-        ovcg_test::LutSpec recipe;
-        recipe.inks = uint32_t(inks);
-        recipe.dimension = 4;
-        recipe.salt = uint32_t(variant + 1);
-        if (variant > 0) {
-            recipe.levels.resize(32);
-            for (uint32_t k = 0; k < 32; ++k) recipe.levels[k] = k * 255 / 31;
-            recipe.gamma0 = variant == 1 ? 160 : 300;
-            recipe.gamma255 = variant == 1 ? 80 : 50;
-        }
-        slot = std::make_unique<ovcg_test::SyntheticLut>(recipe);
-    }
-    return *slot;
-}
 
 // The PatternD table of a table without it.
 HXRColorFamily with_pd(HXRColorFamily t) {
@@ -104,14 +81,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     // User colour (the Normal kernel) also runs on one line given twice.
     const bool user = form.table == kColor4DUserSpec || form.table == kColor4DUserSpecUnderWhite;
     const bool sameLines = user && (flags & 0x80);
-    std::vector<uint32_t> userTable = ovcg_test::synthetic_user_table(uint32_t(inks), in.byte());
-    if (patternD) lut_fuzz::read_pattern_upper(in, table(inks, 0).get(), table(inks, variant).get());
+    const std::vector<uint32_t>& userTable = lut_fuzz::user_table(inks, in.byte());
+    if (patternD)
+        lut_fuzz::read_pattern_upper(in, lut_fuzz::cmyk_table(inks, 0), lut_fuzz::cmyk_table(inks, variant));
     if (form.walk == CmykWalk::Reduce) start &= ~1, count &= ~1;
     const int32_t end = start + count;
     const int lines = form.walk == CmykWalk::Expand || sameLines ? 1 : 2;
     const lut_fuzz::Band<4> band(in, lines, size_t(end > 0 ? end : 1), depth, pixelOffset, attrStride);
 
-    const HXRLutData* luts[2] = {table(inks, 0).get(), table(inks, variant).get()};
+    const HXRLutData* luts[2] = {lut_fuzz::cmyk_table(inks, 0), lut_fuzz::cmyk_table(inks, variant)};
     const int32_t columns = form.walk == CmykWalk::Reduce ? end / 2 : end * form.scale;
     const void* aux = user ? userTable.data() : nullptr;
     const bool underWhite = form.table == kColor4DUnderWhite || form.table == kColor4DUserSpecUnderWhite;

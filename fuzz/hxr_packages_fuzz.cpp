@@ -36,46 +36,62 @@ void* get_served(void* context, unsigned int* size, int id, int) {
     return p;
 }
 
-// The model's halftone resources by engine identifier.
-const std::map<int, std::vector<uint8_t>>& model_resources() {
-    static const std::map<int, std::vector<uint8_t>> r = [] {
-        std::map<int, std::vector<uint8_t>> out;
-        const ResWriter w = build_model(default_model());
-        for (const auto& rec : w.records())
-            if (rec.type == kResTypeHalftone) out[int(rec.id) - 100] = rec.data;
-        return out;
-    }();
-    return r;
-}
-
 struct Target {
     int resource;
     uint32_t ink_set, doc, ht;
 };
 constexpr Target kTargets[] = {
-    {kModelMask32Ids[1], 1, 0, 3},
-    {kModelMaskUbecId, 1, 0, 5},
-    {kModelSmlColourId + 2, 1, 0, 5},
+    {kModelMask32Ids[1], 3, kModelTnmxDocType, 3},
+    {kModelMaskUbecId, 3, kModelTnmxDocType, 5},
+    {kModelSmlColourId + 2, 3, kModelTnmxDocType, 5},
     {kModelLut3dId, 1, 0, 5},
     {kModelLutTnmx6Id, 3, kModelTnmxDocType, 3},
 };
+constexpr size_t kTargetCount = sizeof kTargets / sizeof kTargets[0];
 
-void build(const Target& t, const std::vector<uint8_t>& resource) {
-    Served served{model_resources()};
+// Built once: the halftone resources of the model cut down to its first
+// media, and each target's print-mode query. Every input makes the read
+// controller parse the whole index, and the default model's index has rows
+// for dozens of media; the index parser has a fuzz target of its own.
+struct Setup {
+    std::map<int, std::vector<uint8_t>> resources;
+    _HXR_HALFTONE_INFO query[kTargetCount];
+};
+
+const Setup& setup() {
+    static const Setup s = [] {
+        Setup out;
+        ModelDescription model = default_model();
+        model.media.resize(1);
+        const ResWriter w = build_model(model);
+        for (const auto& rec : w.records())
+            if (rec.type == kResTypeHalftone) out.resources[int(rec.id) - 100] = rec.data;
+        const std::vector<ModelPrintMode> modes = model_print_modes(model);
+        for (size_t i = 0; i < kTargetCount; ++i) {
+            const Target& t = kTargets[i];
+            ModelPrintMode m{};
+            for (const ModelPrintMode& x : modes)
+                if (x.doc_type == t.doc && x.sub_type == kModelNarrowSubType && x.ht_type == t.ht && x.out_bits == 2) {
+                    m = x;
+                    break;
+                }
+            out.query[i] = {t.ink_set, m.media, m.doc_type, m.sub_type, m.ht_type, m.h_res, m.v_res, 2, 0, 1, 1};
+        }
+        return out;
+    }();
+    return s;
+}
+
+void build(size_t target, const std::vector<uint8_t>& resource) {
+    const Target& t = kTargets[target];
+    Served served{setup().resources};
     served.resources[t.resource] = resource;
     HXRServiceTable svc{alloc,   release,  get_served,  free_resource, &served,    copy,      fill,
                         compare, str_copy, str_compare, str_ncompare,  str_length, to_integer};
     HXRMemMgr* mm = HXRCreateMemMgr(alloc, release);
     if (!mm) return;
     HXRResReadController* ctrl = HXRCreateResReadController(&svc, mm);
-    const ModelDescription model = default_model();
-    const ModelPrintMode m = [&] {
-        for (const ModelPrintMode& x : model_print_modes(model))
-            if (x.doc_type == t.doc && x.sub_type == kModelNarrowSubType && x.ht_type == t.ht && x.out_bits == 2)
-                return x;
-        return ModelPrintMode{};
-    }();
-    const _HXR_HALFTONE_INFO q{t.ink_set, m.media, m.doc_type, m.sub_type, m.ht_type, m.h_res, m.v_res, 2, 0, 1, 1};
+    const _HXR_HALFTONE_INFO& q = setup().query[target];
     _HXR_OPTION_INFO option{};
     option.tone[0] = -1, option.tone[9] = 220, option.secondDocType = 0xFFFFFFFF, option.channelMode1 = 0xFFFFFFFF;
     std::fill(option.colorValue, option.colorValue + 12, 1024u);
@@ -107,6 +123,6 @@ void build(const Target& t, const std::vector<uint8_t>& resource) {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (size < 1) return 0;
-    build(kTargets[data[0] % 5], std::vector<uint8_t>(data + 1, data + size));
+    build(data[0] % kTargetCount, std::vector<uint8_t>(data + 1, data + size));
     return 0;
 }

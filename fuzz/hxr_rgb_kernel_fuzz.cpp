@@ -13,13 +13,12 @@
 #include "hxr/control/hxr_value_settings.h"
 #include "hxr_fuzz_services.h"
 #include "lut_kernel_fuzz.h"
+#include "lut_tables.h"
 #include "tests/support/rgb_reference.h"
-#include "tests/support/synthetic_lut.h"
 
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
-#include <map>
 #include <memory>
 #include <vector>
 
@@ -35,28 +34,6 @@ struct WalkScale {
 constexpr WalkScale kWalks[] = {{RgbWalk::Normal, 1}, {RgbWalk::Normal, 2}, {RgbWalk::Normal, 4},
                                 {RgbWalk::Normal, 8}, {RgbWalk::Expand, 2}, {RgbWalk::Expand, 4},
                                 {RgbWalk::Expand, 8}, {RgbWalk::Reduce, 0x20001}};
-// Double-gamma pairs of LUT1; the last two decode past 65535.
-constexpr uint32_t kGammas[][2] = {{100, 100}, {100, 50}, {300, 50}};
-
-// Tables by ink count and gamma variant, built on first use.
-ovcg_test::SyntheticLut& table(int inks, int variant) {
-    static std::map<int, std::unique_ptr<ovcg_test::SyntheticLut>> cache;
-    auto& slot = cache[inks * 8 + variant];
-    if (!slot) {
-        ovcg_test::LutSpec recipe;
-        recipe.inks = uint32_t(inks);
-        recipe.salt = uint32_t(variant + 1);
-        if (variant > 0) {
-            recipe.levels.resize(64);
-            for (uint32_t k = 0; k < 64; ++k) recipe.levels[k] = k * 255 / 63;
-            recipe.gamma0 = kGammas[variant - 1][0];
-            recipe.gamma255 = kGammas[variant - 1][1];
-        }
-        slot = std::make_unique<ovcg_test::SyntheticLut>(recipe);
-    }
-    return *slot;
-}
-
 enum Family : uint32_t { kPlain, kUser, kWprint, kPd, kUserPd };
 
 HXRColorKernel kernel_of(Family family, int inks, RgbWalk walk) {
@@ -126,7 +103,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         wp.wCurve = present != 2 ? curves[1] : nullptr;
     }
     if (family == kPd || family == kUserPd)
-        lut_fuzz::read_pattern_upper(in, table(inks, 0).get(), table(inks, variant).get());
+        lut_fuzz::read_pattern_upper(in, lut_fuzz::rgb_table(inks, 0), lut_fuzz::rgb_table(inks, variant));
     const void* aux = family == kUser || family == kUserPd ? static_cast<const void*>(user.data())
                       : family == kWprint ? static_cast<const void*>(&wp)
                                           : nullptr;
@@ -136,7 +113,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
     const lut_fuzz::Band<3> band(in, lines, size_t(end > 0 ? end : 1), depth, pixelOffset, attrStride);
 
-    const HXRLutData* luts[2] = {table(inks, 0).get(), table(inks, variant).get()};
+    const HXRLutData* luts[2] = {lut_fuzz::rgb_table(inks, 0), lut_fuzz::rgb_table(inks, variant)};
     const int32_t columns = w.walk == RgbWalk::Reduce ? end / 2 : end * w.scale;
     return lut_fuzz::compare(
         band, inks, columns, intents, method, lines == 1, -1,

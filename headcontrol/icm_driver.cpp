@@ -14,7 +14,6 @@ namespace ovcg::irac {
 namespace {
 
 constexpr int32_t kMaxPixelShift = 16;
-constexpr uint8_t kSplitSkipColour = 255;  // a sub-block without colour is not sent
 constexpr int32_t kSplitPositionMissing = kIcmNotInSplitOrder;
 
 // Model values the driver divides by, takes a modulus of or indexes with:

@@ -72,10 +72,7 @@ void pattern_line(uint32_t y, uint8_t* line, size_t bytes) {
     }
 }
 
-std::string default_model_path() {
-    const char* p = std::getenv("OVCG_TEST_MODEL");
-    return p ? p : "ovcg_model.res";
-}
+std::string default_model_path() { return OVCG_DEFAULT_MODEL_FILE; }
 
 JobSpec reference_job(Ink ink) {
     JobSpec j;

@@ -45,7 +45,7 @@ int NoRelease(void*) { return 1; }
 class Hxr final : public IHxrAdapter {
 public:
     explicit Hxr(FakeWorld* w) : w_(w) {}
-    ~Hxr() override { w_->events.push_back("hxr.delete"); }
+    ~Hxr() override { w_->events.emplace_back("hxr.delete"); }
     void* Native() override { return this; }
 
 private:
@@ -55,7 +55,7 @@ private:
 class Converter final : public IPixelConverter {
 public:
     explicit Converter(FakeWorld* w) : w_(w) {}
-    ~Converter() override { w_->events.push_back("conv.delete"); }
+    ~Converter() override { w_->events.emplace_back("conv.delete"); }
     int GetSrcFormat(int format) override { return real_.GetSrcFormat(format); }
     int Convert(unsigned lines, unsigned pixels, tagBANDBMP* in, tagBANDBMP* out) override {
         if (Call(w_, "conv.Convert") != 0) return 0;
@@ -77,12 +77,12 @@ public:
         if (w_->tweak_info) w_->tweak_info(info_);
         media_.Init(job.lpMediaOpt);
     }
-    ~PrintMode() override { w_->events.push_back("print_mode.delete"); }
+    ~PrintMode() override { w_->events.emplace_back("print_mode.delete"); }
     const tagPRTINFOSTRUCT& Info() const override { return info_; }
     const tagPRTSTRUCT3_12& Job() const override { return job_; }
     ovcg::CMediaOpt& MediaOpt() override { return media_; }
     void RefreshInitPage(int page) override {
-        w_->events.push_back("print_mode.RefreshInitPage");
+        w_->events.emplace_back("print_mode.RefreshInitPage");
         w_->refresh_args.push_back(page);
         ++w_->refresh_pages_seen;
     }
@@ -97,8 +97,8 @@ private:
 class Generator final : public IMWCmd {
 public:
     Generator(FakeWorld* w, const MWCmdArgs& a) : w_(w), spooler_(a.spooler) {}
-    ~Generator() override { w_->events.push_back("mwcmd.delete"); }
-    void SetLinkResource(CLinkRscDLL*) override { w_->events.push_back("mwcmd.SetLinkResource"); }
+    ~Generator() override { w_->events.emplace_back("mwcmd.delete"); }
+    void SetLinkResource(CLinkRscDLL*) override { w_->events.emplace_back("mwcmd.SetLinkResource"); }
     void SetResetting(int) override {}
     void SetMarginValue(uint16_t, uint16_t) override {}
     void SendStartDocCmd(int header) override {
@@ -144,7 +144,7 @@ private:
 class HeadControl final : public IHeadControl {
 public:
     explicit HeadControl(FakeWorld* w) : w_(w) {}
-    ~HeadControl() override { w_->events.push_back("irac.delete"); }
+    ~HeadControl() override { w_->events.emplace_back("irac.delete"); }
     int StartJob() override { return Call(w_, "irac.StartJob"); }
     int StartPage(IHalftoner*) override { return Call(w_, "irac.StartPage"); }
     int EndPage(int abort) override {
@@ -170,7 +170,7 @@ private:
 class Halftoner final : public IHalftoner {
 public:
     Halftoner(FakeWorld* w, const tagHTINITSTRUCT* init) : w_(w) { w_->kept_ht = init->ht_struct; }
-    ~Halftoner() override { w_->events.push_back("halftoner.delete"); }
+    ~Halftoner() override { w_->events.emplace_back("halftoner.delete"); }
     int ResetPage(const tagHTINITSTRUCT* init) override {
         Call(w_, "halftoner.ResetPage");
         // Takes the record's pointers afresh, as a kept object must.
@@ -222,13 +222,13 @@ private:
 class EncodeBuffer final : public NullEncodeBuffer {
 public:
     explicit EncodeBuffer(FakeWorld* w) : w_(w) {}
-    ~EncodeBuffer() override { w_->events.push_back("encode.delete"); }
+    ~EncodeBuffer() override { w_->events.emplace_back("encode.delete"); }
     bool bInitEncodeBuffa(unsigned int, int, int, const tagPOINT&) override { return !w_->encode_refuses_format; }
     bool bFlushENCODEBuff() override { return Call(w_, "encode.Flush") == 0; }
     uint32_t ulGetBaseVPosition() const override { return w_->base_position; }
     uint32_t ulGetLastWritePos() const override { return w_->last_write; }
     void ResetPageHeight(uint32_t h) override { w_->page_heights.push_back(h); }
-    void vBaseVPositionIncriment() override { w_->events.push_back("encode.Increment"); }
+    void vBaseVPositionIncriment() override { w_->events.emplace_back("encode.Increment"); }
 
 private:
     FakeWorld* w_;
@@ -237,7 +237,7 @@ private:
 class Records final : public ovcg::CTRAQ3V1 {
 public:
     explicit Records(FakeWorld* w) : w_(w) {}
-    ~Records() override { w_->events.push_back("records.delete"); }
+    ~Records() override { w_->events.emplace_back("records.delete"); }
     bool bSelectHalftone(int, int method, unsigned char* out) const override {
         if (out) *out = 0;
         w_->selected_halftones.push_back(method);
@@ -251,14 +251,14 @@ private:
 class CalibTool final : public ICalibTool {
 public:
     explicit CalibTool(FakeWorld* w) : w_(w) {}
-    ~CalibTool() override { w_->events.push_back("isvtool.delete"); }
+    ~CalibTool() override { w_->events.emplace_back("isvtool.delete"); }
     int CreateFilePathName(const char* name, const char* dir) override {
         w_->tool_name = name ? name : "(null)";
         w_->tool_dir = dir ? dir : "(null)";
         return name && dir ? 1 : 0;
     }
     int OpenCidFile() override {
-        w_->events.push_back("isvtool.OpenCidFile");
+        w_->events.emplace_back("isvtool.OpenCidFile");
         return w_->cid_available ? 1 : 0;
     }
     const void* CidData() const override { return w_->cid_available ? &cid_ : nullptr; }
@@ -279,7 +279,7 @@ private:
 class Cdg final : public ICdgSession {
 public:
     explicit Cdg(FakeWorld* w) : w_(w) {}
-    ~Cdg() override { w_->events.push_back("cdg.delete"); }
+    ~Cdg() override { w_->events.emplace_back("cdg.delete"); }
     int SetPrintModeInfo(int mode, const int32_t* info, int count) override {
         w_->cdg_mode_info.assign(1, mode);
         w_->cdg_mode_info.insert(w_->cdg_mode_info.end(), info, info + count);
@@ -323,7 +323,7 @@ private:
 class Brs final : public IBrsSession {
 public:
     explicit Brs(FakeWorld* w) : w_(w) {}
-    ~Brs() override { w_->events.push_back("brs.delete"); }
+    ~Brs() override { w_->events.emplace_back("brs.delete"); }
     int StartBRS() override {
         Call(w_, "brs.StartBRS");
         return w_->brs_start_result;

@@ -130,12 +130,7 @@ uint8_t GrayOf(unsigned r, unsigned g, unsigned b) { return uint8_t((30 * r + 59
 }  // namespace
 
 const std::string& ModelPath() {
-    static const std::string path = [] {
-        if (const char* p = std::getenv("OVCG_TEST_MODEL")) return std::string(p);
-        static TempFile file("l3model");
-        build_model(default_model()).write_file(file.path());
-        return file.path();
-    }();
+    static const std::string path = OVCG_DEFAULT_MODEL_FILE;
     return path;
 }
 

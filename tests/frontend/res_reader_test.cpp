@@ -199,7 +199,7 @@ TEST_F(ResReader, LoadFailures) {
     EXPECT_EQ(ovs_resLoadFile("/nonexistent/dir/model.res"), -1);
     EXPECT_EQ(fetch(3000, 1).data, nullptr);  // a failed load leaves no index
     // A path longer than the index holds is refused, not cut short.
-    EXPECT_EQ(ovs_resLoadFile(("/tmp/" + std::string(ovcg::kResPathMax, 'x')).c_str()), -1);
+    EXPECT_EQ(ovs_resLoadFile(std::string("/tmp/").append(ovcg::kResPathMax, 'x').c_str()), -1);
     EXPECT_EQ(ovs_resLoadFile(nullptr), -1);
     EXPECT_EQ(testing::internal::GetCapturedStderr().rfind(
                   "RES MGR : Failed to open Res File /nonexistent/dir/model.res\n", 0),

@@ -231,6 +231,12 @@ ModelModeResources model_mode_resources(const ModelDescription& model, const Mod
     return r;
 }
 
+std::vector<ModelPrintMode> model_index_modes(const ModelDescription& model) {
+    std::vector<ModelPrintMode> modes = model_print_modes(model);
+    for (const ModelPrintMode& m : model_driver_print_modes(model)) modes.push_back(m);
+    return modes;
+}
+
 IndexTextSpec model_index(const ModelDescription& model) {
     IndexTextSpec s;
     s.preamble = {"Synthetic print-mode index of " + model.name};
@@ -253,9 +259,7 @@ IndexTextSpec model_index(const ModelDescription& model) {
     s.media_per_line = 3;
     const auto media_name = [&](uint32_t id) { return s.media.at(id - base); };
 
-    std::vector<ModelPrintMode> modes = model_print_modes(model);
-    for (const ModelPrintMode& m : model_driver_print_modes(model)) modes.push_back(m);
-    for (const ModelPrintMode& m : modes) {
+    for (const ModelPrintMode& m : model_index_modes(model)) {
         const ModelModeResources r = model_mode_resources(model, m);
         const auto id = [](uint32_t v) { return v == kNone ? std::string("-") : std::to_string(v); };
         s.rows.push_back({

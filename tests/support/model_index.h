@@ -91,6 +91,9 @@ std::vector<ModelPrintMode> model_print_modes(const ModelDescription& model);
 // at the media's own halftone type (colour pages), then the colour document
 // types at the media's own halftone type and the gray document type at 3.
 std::vector<ModelPrintMode> model_driver_print_modes(const ModelDescription& model);
+// The print modes of the index's rows, in its order: the test modes, then
+// the driver's.
+std::vector<ModelPrintMode> model_index_modes(const ModelDescription& model);
 ModelModeResources model_mode_resources(const ModelDescription& model, const ModelPrintMode& mode);
 IndexTextSpec model_index(const ModelDescription& model);
 

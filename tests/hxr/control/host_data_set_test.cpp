@@ -62,8 +62,9 @@ protected:
     }
     // The model's index with the rows of `m` (every ink set) changed by the cells.
     void edit_index(const ModelPrintMode& m, const Cells& cells) {
-        const auto modes = model_print_modes(model);
-        for (size_t i = 0; i < index_.rows.size(); ++i)
+        const auto modes = model_index_modes(model);
+        ASSERT_EQ(modes.size(), index_.rows.size());
+        for (size_t i = 0; i < modes.size(); ++i)
             if (modes[i].media == m.media && modes[i].doc_type == m.doc_type && modes[i].ht_type == m.ht_type &&
                 modes[i].out_bits == m.out_bits && modes[i].h_res == m.h_res && modes[i].sub_type == m.sub_type)
                 for (const auto& [k, v] : cells) index_.rows[i][k] = v;

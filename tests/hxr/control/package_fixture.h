@@ -96,7 +96,8 @@ protected:
     // The model's index with the rows of print mode `m` changed by the cells
     // (before the first job is read).
     void edit_index(const ovcg_test::ModelPrintMode& m, const std::map<std::string, std::string>& cells) {
-        const auto modes = ovcg_test::model_print_modes(model);
+        const auto modes = ovcg_test::model_index_modes(model);
+        ASSERT_EQ(modes.size(), index_.rows.size());
         for (size_t i = 0; i < index_.rows.size(); ++i)
             if (modes[i].media == m.media && modes[i].doc_type == m.doc_type && modes[i].ht_type == m.ht_type &&
                 modes[i].out_bits == m.out_bits && modes[i].h_res == m.h_res && modes[i].sub_type == m.sub_type)

@@ -4,6 +4,7 @@
 #include "support/model_index.h"
 #include "support/model_lut.h"
 
+#include <algorithm>
 #include <iterator>
 #include <map>
 #include <set>
@@ -49,8 +50,9 @@ protected:
         IndexTextSpec s = model_index(model);
         const ModelPrintMode m = mode;
         std::vector<Cells> rows;
-        const std::vector<ModelPrintMode> modes = model_print_modes(model);
-        for (size_t i = 0; i < s.rows.size(); ++i) {
+        const std::vector<ModelPrintMode> modes = model_index_modes(model);
+        EXPECT_EQ(modes.size(), s.rows.size());
+        for (size_t i = 0; i < std::min(s.rows.size(), modes.size()); ++i) {
             const ModelPrintMode& r = modes[i];
             if (r.media == m.media && r.sub_type == 0 && r.ht_type == m.ht_type && r.h_res == m.h_res &&
                 r.out_bits == m.out_bits)
