@@ -44,6 +44,7 @@
 #include "support/model.h"
 #include "support/model_head_control.h"
 #include "support/model_links.h"
+#include "support/option_choices.h"
 #include "support/res_writer.h"
 #include "support/stream_validator.h"
 #include "support/virtual_printer.h"
@@ -196,13 +197,7 @@ uint32_t le(const Bytes& b, size_t at, int n) {
 
 // ---- The jobs ----------------------------------------------------------------
 
-std::vector<std::string> choices(const char* option) {
-    uint32_t n = 0;
-    if (ovcgGetChoiceList(option, &n, nullptr) != OVCG_OK) return {};
-    std::vector<const char*> names(n);
-    if (ovcgGetChoiceList(option, &n, names.data()) != OVCG_OK) return {};
-    return std::vector<std::string>(names.begin(), names.begin() + n);
-}
+std::vector<std::string> choices(const char* option) { return ovcg_test::option_choices(option); }
 
 Options with(Options o, const std::string& option, const std::string& choice) {
     for (auto& [n, v] : o)

@@ -6,6 +6,7 @@
 #include "headcontrol/icm_driver.h"
 #include "ovcg/irac.h"
 #include "support/fake_ovf.h"
+#include "support/model.h"
 #include "support/model_head_control.h"
 #include "support/virtual_printer.h"
 
@@ -16,6 +17,11 @@
 #include <vector>
 
 namespace ovcg::irac::test {
+
+// The default model's head control in variant v.
+inline ovcg_test::ModelHeadControl variant(ovcg_test::HcVariant v) {
+    return ovcg_test::head_control_variant(ovcg_test::default_model(), v);
+}
 
 struct JobRequest {
     uint32_t subMode = 1;

@@ -19,8 +19,6 @@ using ovcg_test::ModelHeadControl;
 using ovcg_test::VpLineMap;
 using ovcg_test::VpModel;
 
-ModelHeadControl variant(HcVariant v) { return ovcg_test::head_control_variant(ovcg_test::default_model(), v); }
-
 struct PageCase {
     const char* name;
     HcVariant variant;

@@ -24,8 +24,6 @@ using ovcg_test::ModelHeadControl;
 using ovcg_test::VpLineMap;
 using ovcg_test::VpModel;
 
-ModelHeadControl variant(HcVariant v) { return ovcg_test::head_control_variant(ovcg_test::default_model(), v); }
-
 constexpr uint8_t kInkK = 0, kInkC = 1, kInkGrouped = 8;
 
 // Stacked halftoning: the colour table lists an ink once for each of its

@@ -20,8 +20,6 @@ namespace {
 using ovcg_test::HcVariant;
 using ovcg_test::ModelHeadControl;
 
-ModelHeadControl variant(HcVariant v) { return ovcg_test::head_control_variant(ovcg_test::default_model(), v); }
-
 // Sends rasters [from, to) of the page one by one; the first failing code.
 uint32_t send(DriverJob& d, const Page& page, uint32_t from, uint32_t to) {
     const uint32_t colours = uint32_t(page.planes.size());

@@ -19,7 +19,6 @@ using ovcg_test::HcLayer;
 using ovcg_test::HcVariant;
 using ovcg_test::ModelHeadControl;
 
-ModelHeadControl variant(HcVariant v) { return ovcg_test::head_control_variant(ovcg_test::default_model(), v); }
 ModelHeadControl base() { return variant(HcVariant::Default); }
 
 IRAC_INSTANCE_DEF* const kUntouched = reinterpret_cast<IRAC_INSTANCE_DEF*>(0x5A5A);

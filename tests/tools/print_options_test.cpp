@@ -27,6 +27,7 @@
 #include "support/job_framing.h"
 #include "support/model.h"
 #include "support/model_head_control.h"
+#include "support/option_choices.h"
 #include "support/virtual_printer.h"
 
 namespace {
@@ -167,13 +168,7 @@ std::string describe(const JobCase& c) {
     return s;
 }
 
-std::vector<std::string> choices(const char* option) {
-    uint32_t n = 0;
-    if (ovcgGetChoiceList(option, &n, nullptr) != OVCG_OK) return {};
-    std::vector<const char*> names(n);
-    if (ovcgGetChoiceList(option, &n, names.data()) != OVCG_OK) return {};
-    return std::vector<std::string>(names.begin(), names.begin() + n);
-}
+std::vector<std::string> choices(const char* option) { return ovcg_test::option_choices(option); }
 
 // Every MediaType once, the other options taken in turn so that each of their
 // choices comes up; then the page shapes and sizes.
