@@ -82,7 +82,9 @@ void walk_cut(const HXRHybridEDBinarizer* b, uint8_t* plane, const uint8_t* ink,
               const HXRDthData* d, const HXRDthOffset* off, int32_t x0, int32_t n, uint32_t nozzle) {
     HXRHybridEDSplit& s = *b->split;
     const int32_t per = s.parts->pixelsPerByte;
-    const int32_t mid = (x0 + n / 2) / per * per;
+    // The first half a little shorter: the binarising thread also does the
+    // engine's work for the line around it.
+    const int32_t mid = int32_t((x0 + int64_t(n) * 7 / 16) / per * per);
     // While this colour's last tail is out, the walk stays 16 cells below
     // the lowest cell it touches (a pixel reaches 15 cells either way and
     // reads one more ahead); its left margin too.

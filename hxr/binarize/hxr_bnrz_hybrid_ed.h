@@ -230,16 +230,16 @@ uint32_t HXRSwitchHybridEDErrorBuff(HXRHybridEDBinarizer* b, int32_t heads);
 // for y first unless y follows the recorded line. Null for a null object,
 // buffers or random state, or a head outside 0..1.
 int32_t* HXRGetHybridEDErrorBuffer(HXRHybridEDBinarizer* b, HXRRandNum* random, uint32_t line, int32_t head);
-// From now on every run of at least kHxrHybridEDSplitMin pixels is cut at a
-// byte boundary near its middle: the call walks the first half and posts the
-// second to `slot`; its counts are added to `late` (codes 1..6 of the
-// colour's dot counter) by whoever walks it, not to the call's counts. The
-// call returns with the line's second half possibly unwritten: the caller
-// joins the slot (HXRJoinHybridEDTail) before it reads the planes or the dot
-// counter. The calls below join it themselves before they touch the error
-// lines. A null slot joins the one set and walks every run whole again.
-// 1 for a null object, buffers or counts, a kernel that cannot be cut, or a
-// failed allocation (nothing changed); 0 when set.
+// From now on every run of at least kHxrHybridEDSplitMin pixels is cut at
+// a byte boundary a little before its middle: the call walks the first half
+// and posts the second to `slot`; its counts are added to `late` (codes 1..6
+// of the colour's dot counter) by whoever walks it, not to the call's
+// counts. The call returns with the line's second half possibly unwritten:
+// the caller joins the slot (HXRJoinHybridEDTail) before it reads the planes
+// or the dot counter. The calls below join it themselves before they touch
+// the error lines. A null slot joins the one set and walks every run whole
+// again. 1 for a null object, buffers or counts, a kernel that cannot be
+// cut, or a failed allocation (nothing changed); 0 when set.
 uint32_t HXRSetHybridEDTailSlot(HXRHybridEDBinarizer* b, HXRHybridEDTailSlot* slot, uint64_t* late, HXRMemMgr* mm);
 // The kernel's parts, or null for a function that is not one of the kernels.
 const ovcg::hybrid_ed::EdParts* HXRGetHybridEDParts(HXRHybridEDKernel kernel);
