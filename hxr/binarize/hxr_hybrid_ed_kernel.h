@@ -556,11 +556,14 @@ struct EdRun {
     }
 
     // Walks the bytes before byte `stop` (past the last byte: all of them).
-    // The carries and the dither position live in locals meanwhile, which
-    // nothing the loop stores can be taken to change.
+    // The carries, the dither position and the run's bounds live in locals
+    // meanwhile, which nothing the loop stores can be taken to change.
     void walk_to(int32_t stop) {
         EdLine<Table, Decide> l = line;
         DitherWalk w = walk;
+        uint8_t* const plane = this->plane;
+        const uint8_t* const ink = this->ink;
+        const int32_t x0 = this->x0, end = this->end;
         const int32_t to = std::min(stop, last + 1);
         for (int32_t b = next; b < to; ++b) {
             uint16_t cell[kPer];
