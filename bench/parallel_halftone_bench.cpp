@@ -159,7 +159,7 @@ HxrEngineTable BenchTable() {
     return HxrEngineTable{&GetDefaultValue, &GetOutputColorOrderRough, &CreateInstance, &DeleteInstance,
                           &HandleAndRecord, &StartPage,                &Halftone,       &ConvertColor,
                           &HandleOnly,      &GetOutputColorOrder,      &GetOutputBufferSize, &GetDotCount,
-                          &GetSlut,         &StartPage};
+                          &GetSlut,         &StartPage,                nullptr};
 }
 
 // The rows handed on are counted, nothing more: the output side is not

@@ -4,6 +4,7 @@
 // head-control engine).
 #include "engine/hxr_dll.h"
 #include "engine/irac_dll.h"
+#include "hxr/control/hxr_instance.h"
 #include "ovcg/hxr.h"
 #include "ovcg/irac.h"
 
@@ -32,6 +33,7 @@ HxrEngineTable DefaultHxrEngineTable() {
     t.GetDotCount = &A_OvhtHXR_GetDotCount;
     t.GetSlut = &A_OvhtHXR_GetSlut;
     t.ResetSwitchingPos = &A_OvhtHXR_ResetSwitchingPos;
+    t.CutRuns = &HXRCutInstanceRuns;
     return t;
 }
 

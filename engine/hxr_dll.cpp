@@ -172,6 +172,12 @@ uint32_t CHXRDLL::HXR_ResetSwitchingPos(void* handle, const int* switching) {
     return m_bound.ResetSwitchingPos(handle, switching);
 }
 
+uint32_t CHXRDLL::HXR_CutRuns(void* handle, HXRHybridEDTailSlot** slot) {
+    if (m_bound.CutRuns) return m_bound.CutRuns(handle, slot);
+    if (slot) *slot = nullptr;
+    return 1;
+}
+
 namespace ovcg {
 
 std::unique_ptr<IHxrAdapter> MakeHxrAdapter(const char* path) { return std::make_unique<HxrAdapter>(path); }

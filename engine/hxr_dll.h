@@ -58,6 +58,8 @@ void SetHxrHostAllocator(HxrHostAllocator allocator);
 }  // namespace ovcg
 
 // ---------------------------------------------------------------------------
+struct HXRHybridEDTailSlot;
+
 // The engine's bridge entry points as the adapter binds them. The engine's
 // description records are passed as opaque pointers.
 struct HxrEngineTable {
@@ -79,6 +81,9 @@ struct HxrEngineTable {
     uint32_t (*GetDotCount)(void* handle, unsigned int* counts, int shift);
     uint32_t (*GetSlut)(void* handle, unsigned char** data, int* size);
     uint32_t (*ResetSwitchingPos)(void* handle, const int* switching);
+    // Optional (null: the engine walks every run itself): cut long error-
+    // diffusion runs for a helper thread, *slot the slot they pass through.
+    uint32_t (*CutRuns)(void* handle, HXRHybridEDTailSlot** slot);
 };
 
 // The engine linked into this library. Entries of engine functions that are
@@ -122,6 +127,8 @@ public:
     uint32_t HXR_GetDotCount(void* handle, unsigned int* counts, int shift);
     uint32_t HXR_GetSlut(void* handle, unsigned char** data, int* size);
     uint32_t HXR_ResetSwitchingPos(void* handle, const int* switching);
+    // 1 (and *slot null) when the table has no such entry.
+    uint32_t HXR_CutRuns(void* handle, HXRHybridEDTailSlot** slot);
 
 private:
     HXRServiceTable m_services{};

@@ -656,6 +656,12 @@ int CHalftone::HalftoneInkRows(void* handle, unsigned int lines, unsigned char**
                                                static_cast<int>(lines), engineRow));
 }
 
+HXRHybridEDTailSlot* CHalftone::CutRuns(void* handle) const {
+    HXRHybridEDTailSlot* slot = nullptr;
+    if (!handle || !m_dll || m_dll->HXR_CutRuns(handle, &slot) != 0) return nullptr;
+    return slot;
+}
+
 // ---------------------------------------------------------------------------
 // Upper skip
 

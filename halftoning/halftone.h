@@ -45,6 +45,7 @@
 #include "ovcg/ovcg_records.h"
 
 class CHXRDLL;
+struct HXRHybridEDTailSlot;
 class COutModule;
 class CPlimoBuffer;
 class CPlimoSpooler;
@@ -161,6 +162,13 @@ public:
                          int engineRow) const;
     int HalftoneInkRows(void* handle, unsigned int lines, unsigned char** inkRows, unsigned char** outRows,
                         HtWindow window, int engineRow) const;
+    // Makes the instance cut its long error-diffusion runs for a helper
+    // thread (the parallel path's per-channel instances): HalftoneInkRows
+    // may then return before the second halves of its rows are written,
+    // until the slot is joined. Null when the instance does not cut (the
+    // engine cannot, or the job's text enhancement reads the rows within
+    // the call); the slot lives as long as the instance.
+    HXRHybridEDTailSlot* CutRuns(void* handle) const;
     // The black-and-white filter of gray jobs (the init record's bina_flag)
     // on bytes [from, to) of a line: anything not white prints. Nothing for
     // other jobs, or with gray expansion (which filters as it expands).

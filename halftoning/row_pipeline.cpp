@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <climits>
 #include <cstring>
+#include <thread>
 
 #include "engine/platform.h"
 
@@ -57,6 +58,10 @@ int CRowPipeline::Start(unsigned workers, const ThreadStarter& start) {
     if (g.attrBytes && !(m_attrs = AllocateRing(slots, g.attrBytes))) return kHtBandNoMemory;
     if (!g.directInk && !(m_inkRing = AllocateRing(slots, g.channels * g.inkRowBytes))) return kHtBandNoMemory;
     for (uint32_t s = 0; s < g.slots; ++s) new (&m_records[s]) PipelineRow();
+    // A channel gains from a helper only where the threads outnumber the
+    // channels.
+    if (workers + 1 > g.channels)
+        for (unsigned c = 0; c < g.channels; ++c) m_slots[c] = m_halftone->CutRuns(m_channels[c]);
     for (unsigned w = 0; w < workers; ++w) {
         m_threads[w].function = &WorkerMain;
         m_threads[w].argument = &m_arg;
@@ -119,7 +124,7 @@ uint32_t CRowPipeline::ChunkEnd(uint32_t first, uint32_t limit) const {
     return i;
 }
 
-bool CRowPipeline::Claim(Task* task, int lastChannel) {
+bool CRowPipeline::Claim(Task* task, int lastChannel, bool help) {
     const uint32_t limit = Limit();
     // The channel the thread has just halftoned, its error lines still in
     // the core's cache; else the channel furthest behind among those with
@@ -154,6 +159,12 @@ bool CRowPipeline::Claim(Task* task, int lastChannel) {
         task->first = m_done[channel];
         task->end = ChunkEnd(task->first, converted);
         m_channelBusy[channel] = true;
+        if (m_slots[channel]) m_open[channel].store(true, std::memory_order_relaxed);
+    } else if (int c = help ? HelpWanted() : -1; c >= 0) {
+        task->kind = Task::kHelp;
+        task->unit = static_cast<unsigned>(c);
+        task->first = task->end = 0;
+        m_helped[c] = true;
     } else {
         return false;
     }
@@ -161,7 +172,13 @@ bool CRowPipeline::Claim(Task* task, int lastChannel) {
     return true;
 }
 
-unsigned CRowPipeline::AvailableTasks() const {
+int CRowPipeline::HelpWanted() const {
+    for (unsigned c = 0; c < m_geometry.channels; ++c)
+        if (m_slots[c] && m_channelBusy[c] && !m_helped[c]) return static_cast<int>(c);
+    return -1;
+}
+
+unsigned CRowPipeline::AvailableTasks(bool help) const {
     const uint32_t limit = Limit();
     const uint32_t converted = std::min(m_frontier, limit);
     unsigned n = 0;
@@ -172,6 +189,8 @@ unsigned CRowPipeline::AvailableTasks() const {
         for (unsigned c = 0; c < m_geometry.converters; ++c) free += !m_converterBusy[c];
         n += std::min(chunks, free);
     }
+    if (help)
+        for (unsigned c = 0; c < m_geometry.channels; ++c) n += m_slots[c] && m_channelBusy[c] && !m_helped[c];
     return n;
 }
 
@@ -196,7 +215,7 @@ void CRowPipeline::WakeCaller(bool self) {
     switch (m_callerWait) {
         case CallerWait::kNone: return;
         case CallerWait::kRows: {
-            const unsigned tasks = AvailableTasks();
+            const unsigned tasks = AvailableTasks(false);
             wake = SlowestChannel() >= std::min(m_callerNeed, m_failedRow) || tasks > m_idle + (self ? 1u : 0u);
             break;
         }
@@ -215,13 +234,15 @@ void CRowPipeline::Complete(const Task& task, uint32_t failedRow, int code, bool
             ++m_frontier;
         }
         m_converterBusy[task.unit] = false;
-    } else {
+    } else if (task.kind == Task::kHalftone) {
         m_done[task.unit] = end;
         m_channelBusy[task.unit] = false;
+    } else {
+        m_helped[task.unit] = false;
     }
     if (failedRow != kNoRow) FailLocked(failedRow, code);
     --m_running;
-    const unsigned tasks = AvailableTasks();
+    const unsigned tasks = AvailableTasks(true);
     WakeWorkers(self && tasks > 0 ? tasks - 1 : tasks);
     WakeCaller(self);
 }
@@ -230,6 +251,34 @@ void CRowPipeline::Complete(const Task& task, uint32_t failedRow, int code, bool
 // Tasks
 
 uint32_t CRowPipeline::Run(const Task& task, int* code) {
+    if (task.kind == Task::kHelp) {
+        Help(task.unit);
+        return kNoRow;
+    }
+    const uint32_t failed = RunRows(task, code);
+    if (task.kind == Task::kHalftone && m_slots[task.unit]) {
+        // The rows' second halves are written before the rows count as done.
+        HXRJoinHybridEDTail(m_slots[task.unit]);
+        m_open[task.unit].store(false, std::memory_order_release);
+    }
+    return failed;
+}
+
+void CRowPipeline::Help(unsigned channel) {
+    HXRHybridEDTailSlot* slot = m_slots[channel];
+    unsigned idle = 0;
+    while (m_open[channel].load(std::memory_order_acquire)) {
+        if (HXRTakeHybridEDTail(slot)) {
+            idle = 0;
+        } else if (++idle < 4096) {
+            HXRTailSlotPause();
+        } else {
+            std::this_thread::yield();
+        }
+    }
+}
+
+uint32_t CRowPipeline::RunRows(const Task& task, int* code) {
     const Geometry& g = m_geometry;
     const unsigned n = g.channels;
     // The engine reads the output rows of a second head after the call's
@@ -291,18 +340,20 @@ void CRowPipeline::Work() {
     int lastChannel = -1;
     for (;;) {
         Task task;
-        while (!m_stop && !Claim(&task, lastChannel)) {
+        while (!m_stop && !Claim(&task, lastChannel, true)) {
             ++m_idle;
             m_work.wait(lock);
             --m_idle;
         }
         if (m_stop) return;
+        // A channel task that can be helped: one more worker may take that.
+        if (task.kind == Task::kHalftone && m_slots[task.unit] && m_idle > 0) m_work.notify_one();
         lock.unlock();
         int code = 0;
         const uint32_t failed = Run(task, &code);
         lock.lock();
         Complete(task, failed, code, true);
-        lastChannel = task.kind == Task::kHalftone ? static_cast<int>(task.unit) : -1;
+        if (task.kind != Task::kHelp) lastChannel = task.kind == Task::kHalftone ? static_cast<int>(task.unit) : -1;
     }
 }
 
@@ -315,7 +366,7 @@ void CRowPipeline::Publish(uint32_t count) {
     m_published = count;
     // A direct ink source has nothing to convert.
     if (m_geometry.directInk) m_frontier = m_convertNext = m_published;
-    WakeWorkers(AvailableTasks());
+    WakeWorkers(AvailableTasks(true));
 }
 
 uint32_t CRowPipeline::Finished() {
@@ -328,7 +379,8 @@ void CRowPipeline::WaitFinished(uint32_t rows) {
     // Rows below a failure are finished as usual; the failed one never is.
     while (SlowestChannel() < std::min(rows, m_failedRow)) {
         Task task;
-        if (Claim(&task, -1)) {
+        if (Claim(&task, -1, false)) {
+            if (task.kind == Task::kHalftone && m_slots[task.unit] && m_idle > 0) m_work.notify_one();
             lock.unlock();
             int code = 0;
             const uint32_t failed = Run(task, &code);
@@ -382,7 +434,7 @@ void CRowPipeline::HoldMain() {
 void CRowPipeline::ReleaseMain() {
     std::lock_guard<std::mutex> lock(m_mutex);
     m_converterBusy[0] = false;
-    WakeWorkers(AvailableTasks());
+    WakeWorkers(AvailableTasks(true));
 }
 
 }  // namespace ovcg

@@ -28,6 +28,14 @@
 // slot and each instance to one thread at a time, and the mutex orders the
 // hand-over.
 //
+// A channel's rows may also be shared between two threads: where there are
+// more threads than channels, each channel's instance cuts its long error-
+// diffusion runs in two (hxr_ed_tail_slot.h). The channel's task walks each
+// row's first half and posts the second; a third kind of task, a helper,
+// walks the second halves while the task goes on to the next row's first
+// half, and ends with the task. Without a helper the task walks them
+// itself. The task joins the last one before its rows count as done.
+//
 // Failures: a task whose engine call fails records the row of its batch
 // (a conversion its mapped code, a channel -3004) and no task starts at or
 // beyond the lowest failed row; rows below it are finished as usual. The
@@ -37,6 +45,7 @@
 // cannot be started: those started are stopped and joined).
 #pragma once
 
+#include <atomic>
 #include <condition_variable>
 #include <cstdint>
 #include <functional>
@@ -44,6 +53,7 @@
 
 #include "halftoning/halftone.h"
 #include "halftoning/ht_thread.h"
+#include "hxr/binarize/hxr_ed_tail_slot.h"
 
 namespace ovcg {
 
@@ -125,7 +135,7 @@ public:
 
 private:
     struct Task {
-        enum Kind : uint8_t { kConvert, kHalftone } kind = kConvert;
+        enum Kind : uint8_t { kConvert, kHalftone, kHelp } kind = kConvert;
         unsigned unit = 0;  // the converter, or the channel
         uint32_t first = 0, end = 0;
     };
@@ -145,11 +155,18 @@ private:
     // it is less than kLeadRows ahead of the slowest channel; then the
     // channel the thread has just halftoned (-1: none), or the one furthest
     // behind.
-    bool Claim(Task* task, int lastChannel);
-    unsigned AvailableTasks() const;
+    // `help`: the thread may help a channel's task (the calling thread does
+    // not: it would be held for the whole task).
+    bool Claim(Task* task, int lastChannel, bool help);
+    unsigned AvailableTasks(bool help) const;
+    // A channel whose running task a helper could take, or -1.
+    int HelpWanted() const;
     // Runs a claimed task (without the mutex): kNoRow, or the row whose
     // batch failed and its code.
     uint32_t Run(const Task& task, int* code);
+    uint32_t RunRows(const Task& task, int* code);
+    // Walks the second halves channel c's task posts until the task ends.
+    void Help(unsigned channel);
     // Under the mutex: records the task's outcome and wakes whom it concerns.
     // `self`: the caller of Complete takes a task next (a worker does).
     void Complete(const Task& task, uint32_t failedRow, int code, bool self);
@@ -192,6 +209,12 @@ private:
     uint32_t m_frontier = 0;     // rows 0 .. m_frontier - 1 are converted
     uint32_t m_done[kMaxChannels] = {};  // per channel: rows halftoned
     bool m_channelBusy[kMaxChannels] = {};
+    // Channels whose instance cuts its long error-diffusion runs: the slot
+    // its rows' second halves pass through (null: none); a helper is on the
+    // channel's task; the channel's task runs (read by its helper).
+    HXRHybridEDTailSlot* m_slots[kMaxChannels] = {};
+    bool m_helped[kMaxChannels] = {};
+    std::atomic<bool> m_open[kMaxChannels] = {};
     bool m_converterBusy[kMaxConverters] = {};
     uint32_t m_failedRow = kNoRow;
     int m_failedCode = 0;

@@ -6,6 +6,7 @@
 #include "hxr/control/hxr_traq2_data.h"
 
 #include <climits>
+#include <new>
 
 namespace {
 
@@ -198,6 +199,7 @@ HXREveryColorBinarizer* HXRCreateBinarizeEveryColor(uint32_t htType, uint32_t in
     b->runtimeDither = HXRCreateRuntimeDither(mm, ops->dither);
     b->runtimeSml = HXRCreateRuntimeSml(nullptr, mm, ops->sml, dotMode);
     b->dataShift = HXRCreateDataShift(nullptr, clr, mm);
+    b->tailSlot = nullptr;
     b->dotCounter = HXRCreateCountDot(mm);
     if (!b->ditherBinarizer || !b->runtimeDither || !b->runtimeSml || !b->dataShift || !b->dotCounter)
         return nullptr;  // what was made stays with the memory manager
@@ -373,4 +375,29 @@ uint32_t HXRGetBnrzEvrClrOutputColorOrder(const HXREveryColorBinarizer* b, uint3
 
 uint32_t HXRGetBnrzEvrClrHalftoneColorNum(const HXREveryColorBinarizer* b) {
     return b ? HXRGetHalftoneColorNum(b->colorManager) : 0;
+}
+
+HXRHybridEDTailSlot* HXRCutEveryColorRuns(HXREveryColorBinarizer* b, HXRMemMgr* mm) {
+    if (!b || !mm || !b->dotCounter) return nullptr;
+    if (b->tailSlot) return b->tailSlot;
+    void* block = HXRAllocMem(mm, sizeof(HXRHybridEDTailSlot));
+    if (!block) return nullptr;
+    auto* slot = new (block) HXRHybridEDTailSlot;
+    bool any = false;
+    for (uint32_t c = 0; c < kHxrBnrzColors && c < kHxrDataShiftColors; ++c) {
+        if (!b->hybridED[c]) continue;
+        if (HXRSetHybridEDTailSlot(b->hybridED[c], slot, b->dotCounter->late[c], mm) != 0) {
+            any = false;
+            break;
+        }
+        any = true;
+    }
+    if (!any) {
+        // Every run walked whole again: nobody would join this slot.
+        for (HXRHybridEDBinarizer* h : b->hybridED)
+            if (h) HXRSetHybridEDTailSlot(h, nullptr, nullptr, nullptr);
+        return nullptr;
+    }
+    b->tailSlot = slot;
+    return slot;
 }

@@ -84,6 +84,7 @@ struct HXREveryColorBinarizer {
     const HXRBnrzDataOps* ops;
     uint32_t planePixels;  // pixels an output plane holds
     uint32_t dataReady;    // 1 after a data attachment that passed the job check
+    HXRHybridEDTailSlot* tailSlot;  // null until the runs are cut
 };
 
 // Null for a null colour manager or ops table (or one without its two
@@ -134,6 +135,14 @@ uint32_t HXRSetBnrzEvrClrSwitchPos(HXREveryColorBinarizer* b, const HXRSwitchPos
 uint32_t HXRBinarizeEveryColor(HXREveryColorBinarizer* b, const HXRIntermediateData* interm, HXRRandNum* random,
                                uint8_t* const* planes, uint32_t* anyDot, int32_t lines, int32_t firstLine,
                                const void* tnmxLutInfo);
+// Every HybridED colour cuts its long runs for a helper thread from now on
+// (HXRSetHybridEDTailSlot), through one slot the binariser makes and keeps
+// (the same slot on a second call), the second halves counted into the
+// colour's dot counter. A band then returns with those halves possibly
+// unwritten and its `anyDot` blind to them: the caller joins the slot before
+// it reads the planes or the counts. Null for a null binariser or manager,
+// no HybridED colour, or a colour that cannot cut (those before it cut).
+HXRHybridEDTailSlot* HXRCutEveryColorRuns(HXREveryColorBinarizer* b, HXRMemMgr* memory);
 // Re-seeds the error lines of every HybridED colour for line 0. 1 for a null
 // binariser or random state, a HybridED colour without its object, or a
 // failed re-seeding.

@@ -3,6 +3,7 @@
 #include "hxr/binarize/hxr_runtime_sml.h"
 
 #include <algorithm>
+#include <cstring>
 #include <cstddef>
 #include <iterator>
 
@@ -55,6 +56,58 @@ void seed(HXRHybridEDErrorBuffers& eb, HXRRandNum* random, uint32_t line) {
         if (k != 0 && k % 32 == 0) x = x * kSeedMul + kSeedAdd;
         cell[k] = (x >> (k % 32)) & 1u ? kHxrHybridEDSeedValue : -kHxrHybridEDSeedValue;
     }
+}
+
+// A line's second half, walked by whoever takes it from the slot.
+void walk_tail(void* job) {
+    auto* j = static_cast<HXRHybridEDTailJob*>(job);
+    uint32_t counts[8] = {};
+    j->parts->tail(j->run, counts);
+    for (uint32_t k = 0; k < 6; ++k) j->late[k] += counts[k + 1];
+}
+
+void join(const HXRHybridEDBinarizer* b) {
+    if (b->split) HXRJoinHybridEDTail(b->split->slot);
+}
+
+// A block of `bytes` aligned to 64 from the memory manager.
+void* aligned(HXRMemMgr* mm, uint32_t bytes) {
+    auto* p = static_cast<uint8_t*>(HXRAllocMem(mm, bytes + 64));
+    if (!p) return nullptr;
+    return p + (64 - reinterpret_cast<uintptr_t>(p) % 64) % 64;
+}
+
+// The run x0 .. x0 + n - 1 in two halves, the second posted to the slot.
+void walk_cut(const HXRHybridEDBinarizer* b, uint8_t* plane, const uint8_t* ink, int32_t* error, const uint32_t* rate,
+              const HXRDthData* d, const HXRDthOffset* off, int32_t x0, int32_t n, uint32_t nozzle) {
+    HXRHybridEDSplit& s = *b->split;
+    const int32_t per = s.parts->pixelsPerByte;
+    // The first half a little shorter: the binarising thread also does the
+    // engine's work for the line around it.
+    const int32_t mid = int32_t((x0 + int64_t(n) * 7 / 16) / per * per);
+    // While this colour's last tail is out, the walk stays 16 cells below
+    // the lowest cell it touches (a pixel reaches 15 cells either way and
+    // reads one more ahead); its left margin too.
+    int32_t stop = mid;
+    const bool out = HXRHybridEDTailPending(s.slot);
+    if (out && s.slot->owner == b) {
+        const int32_t limit = s.lo - 16;
+        stop = std::min(mid, limit >= 0 ? limit / per * per : 0);
+        if (x0 - 4 >= s.lo || stop <= x0) {
+            HXRJoinHybridEDTail(s.slot);
+            stop = mid;
+        }
+    }
+    const uint32_t k = s.next;
+    s.next ^= 1u;
+    std::memcpy(s.inks[k] + x0, ink + x0, size_t(n));
+    s.parts->start(s.runs[k], plane, s.inks[k], error, rate, d, off, b->thresholds, x0, n, nozzle);
+    s.parts->walk(s.runs[k], stop);
+    HXRJoinHybridEDTail(s.slot);
+    if (stop < mid) s.parts->walk(s.runs[k], mid);
+    s.lo = mid - ovcg::hybrid_ed::kReach;
+    s.jobs[k] = {s.parts, s.runs[k], s.late};
+    HXRPostHybridEDTail(s.slot, walk_tail, &s.jobs[k], b);
 }
 
 }  // namespace
@@ -129,6 +182,7 @@ HXRHybridEDBinarizer* HXRCreateBinarizeHybridED(uint32_t, int32_t hRes, int32_t 
     b->elementSize = elementSize;
     b->converterKind = kind;
     b->dotMode = dotMode;
+    b->split = nullptr;
     return b;
 }
 
@@ -142,8 +196,40 @@ uint32_t HXRBinarizeHybridED(const HXRHybridEDBinarizer* b, uint8_t* plane, uint
     const int64_t pixels = int64_t(b->errorBuffers->cellCount) - 2 * kHxrHybridEDMargin;
     if (x0 < 0 || n < 0 || int64_t(x0) + n > pixels) return 1;
     if (HXRCheckSmlRow(sml[0], b->dotMode) != 0) return 1;
+    if (b->split && n >= kHxrHybridEDSplitMin) {
+        walk_cut(b, plane, ink, error, sml[0]->rates, d, off, x0, n, nozzle);
+        return 0;
+    }
+    join(b);
     const uint32_t* rates[2] = {sml[0]->rates, sml[1]->rates};
     b->kernel(plane, counts, ink, intent, error, rates, d, off, b->thresholds, x0, n, nozzle);
+    return 0;
+}
+
+uint32_t HXRSetHybridEDTailSlot(HXRHybridEDBinarizer* b, HXRHybridEDTailSlot* slot, uint64_t* late, HXRMemMgr* mm) {
+    if (b && !slot) {
+        join(b);
+        b->split = nullptr;
+        return 0;
+    }
+    if (!b || !b->errorBuffers || !late || !mm) return 1;
+    const ovcg::hybrid_ed::EdParts* parts = HXRGetHybridEDParts(b->kernel);
+    if (!parts) return 1;
+    join(b);
+    auto* s = static_cast<HXRHybridEDSplit*>(HXRAllocMem(mm, sizeof(HXRHybridEDSplit)));
+    if (!s) return 1;
+    const uint32_t pixels = uint32_t(b->errorBuffers->cellCount - 2 * kHxrHybridEDMargin);
+    for (uint32_t k = 0; k < 2; ++k) {
+        s->runs[k] = aligned(mm, uint32_t(ovcg::hybrid_ed::kEdRunBytes));
+        s->inks[k] = static_cast<uint8_t*>(HXRAllocMem(mm, pixels));
+        if (!s->runs[k] || !s->inks[k]) return 1;
+    }
+    s->slot = slot;
+    s->parts = parts;
+    s->next = 0;
+    s->lo = 0;
+    s->late = late;
+    b->split = s;
     return 0;
 }
 
@@ -151,6 +237,7 @@ uint32_t HXRSwitchHybridEDErrorBuff(HXRHybridEDBinarizer* b, int32_t heads) {
     if (!b || !b->errorBuffers || heads < 1 || heads > 2) return 1;
     HXRHybridEDErrorBuffers& eb = *b->errorBuffers;
     if (heads > eb.heads) {
+        join(b);
         // The second head starts from the first one's errors, positive ones
         // turned into a fifth of their size, negative.
         const int32_t* from = eb.buffer[eb.current];
@@ -166,7 +253,10 @@ uint32_t HXRSwitchHybridEDErrorBuff(HXRHybridEDBinarizer* b, int32_t heads) {
 int32_t* HXRGetHybridEDErrorBuffer(HXRHybridEDBinarizer* b, HXRRandNum* random, uint32_t line, int32_t head) {
     if (!b || !b->errorBuffers || !random || head < 0 || head > 1) return nullptr;
     HXRHybridEDErrorBuffers& eb = *b->errorBuffers;
-    if (line != b->lastLine + 1) seed(eb, random, line);
+    if (line != b->lastLine + 1) {
+        join(b);
+        seed(eb, random, line);
+    }
     return eb.buffer[uint32_t(head) ^ eb.current] + kHxrHybridEDMargin;
 }
 
@@ -178,6 +268,7 @@ uint32_t HXRSetHybridEDVPostion(HXRHybridEDBinarizer* b, uint32_t line) {
 
 uint32_t HXRSetHybridEDErrorBuffInitialValue(HXRHybridEDBinarizer* b, HXRRandNum* random, uint32_t line) {
     if (!b || !b->errorBuffers || !random) return 1;
+    join(b);
     seed(*b->errorBuffers, random, line);
     return 0;
 }

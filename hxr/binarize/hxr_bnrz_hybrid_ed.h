@@ -24,6 +24,7 @@
 // declaration says.
 #pragma once
 
+#include "hxr/binarize/hxr_ed_tail_slot.h"
 #include "hxr/binarize/hxr_hybrid_ed_kernel.h"
 #include "hxr/binarize/hxr_randnum.h"
 #include "hxr/color/hxr_interm.h"
@@ -154,6 +155,25 @@ struct HXRHybridEDErrorBuffers {
     uint32_t colorCode;  // halftone colour code, in the seed
 };
 
+// Runs of a line cut in two for a helper thread (hxr_ed_tail_slot.h): two run
+// states used in turn, each with its own copy of the line's ink (the caller's
+// ink row is reused once the call returns).
+struct HXRHybridEDTailJob {
+    const ovcg::hybrid_ed::EdParts* parts;
+    void* run;
+    uint64_t* late;  // codes 1..6: where the tail's counts go
+};
+struct HXRHybridEDSplit {
+    HXRHybridEDTailSlot* slot;
+    const ovcg::hybrid_ed::EdParts* parts;
+    void* runs[2];
+    uint8_t* inks[2];
+    HXRHybridEDTailJob jobs[2];
+    uint32_t next;  // the state the next cut run takes
+    int32_t lo;     // the lowest cell the last posted tail touches
+    uint64_t* late;
+};
+
 struct HXRHybridEDBinarizer {
     uint32_t converterKind;
     uint32_t elementSize;  // always 1: the kernels read 8-bit rows
@@ -162,7 +182,11 @@ struct HXRHybridEDBinarizer {
     HXRHybridEDKernel kernel;
     uint32_t lastLine;  // recorded by HXRSetHybridEDVPostion; 0xFFFFFFFF after creation
     uint32_t dotMode;   // 1 or 2: what the SML rows are checked against
+    HXRHybridEDSplit* split;  // null: every run walked whole, at once
 };
+
+// Runs at least this long are cut in two once a tail slot is set.
+inline constexpr int32_t kHxrHybridEDSplitMin = 1024;
 
 // Resolution index of a horizontal and vertical resolution: 1 for
 // H <= V < 2H, 2 for 2V <= H < 3V, 3 for 4V <= H < 5V, 4 for 2H <= V < 3H,
@@ -206,6 +230,20 @@ uint32_t HXRSwitchHybridEDErrorBuff(HXRHybridEDBinarizer* b, int32_t heads);
 // for y first unless y follows the recorded line. Null for a null object,
 // buffers or random state, or a head outside 0..1.
 int32_t* HXRGetHybridEDErrorBuffer(HXRHybridEDBinarizer* b, HXRRandNum* random, uint32_t line, int32_t head);
+// From now on every run of at least kHxrHybridEDSplitMin pixels is cut at
+// a byte boundary a little before its middle: the call walks the first half
+// and posts the second to `slot`; its counts are added to `late` (codes 1..6
+// of the colour's dot counter) by whoever walks it, not to the call's
+// counts. The call returns with the line's second half possibly unwritten:
+// the caller joins the slot (HXRJoinHybridEDTail) before it reads the planes
+// or the dot counter. The calls below join it themselves before they touch
+// the error lines. A null slot joins the one set and walks every run whole
+// again. 1 for a null object, buffers or counts, a kernel that cannot be
+// cut, or a failed allocation (nothing changed); 0 when set.
+uint32_t HXRSetHybridEDTailSlot(HXRHybridEDBinarizer* b, HXRHybridEDTailSlot* slot, uint64_t* late, HXRMemMgr* mm);
+// The kernel's parts, or null for a function that is not one of the kernels.
+const ovcg::hybrid_ed::EdParts* HXRGetHybridEDParts(HXRHybridEDKernel kernel);
+
 // Records the line whose heads are all done. 1 for a null object.
 uint32_t HXRSetHybridEDVPostion(HXRHybridEDBinarizer* b, uint32_t line);
 // Re-seeds the current buffer for `line`. 1 for a null object, buffers or

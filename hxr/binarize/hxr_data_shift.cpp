@@ -1,5 +1,7 @@
 #include "hxr/binarize/hxr_data_shift.h"
 
+#include <initializer_list>
+
 namespace {
 
 constexpr int32_t kIdentityLastLine = 0x7FFFFFFF;
@@ -85,8 +87,9 @@ HXRCountDot* HXRCreateCountDot(HXRMemMgr* mm) {
 
 uint32_t HXRClearDotCounter(HXRCountDot* c) {
     if (!c) return 1;
-    for (auto& colour : c->count)
-        for (uint64_t& v : colour) v = 0;
+    for (auto* table : {&c->count, &c->late})
+        for (auto& colour : *table)
+            for (uint64_t& v : colour) v = 0;
     return 0;
 }
 
@@ -99,6 +102,6 @@ uint32_t HXRAddDotCounter(HXRCountDot* c, const uint32_t* counts, uint32_t index
 
 uint32_t HXRGetDotCounter(const HXRCountDot* c, uint64_t* out, uint32_t index) {
     if (!c || !out || index >= kHxrDataShiftColors) return 1;
-    for (uint32_t k = 0; k < kHxrDotCodes; ++k) out[k] = c->count[index][k];
+    for (uint32_t k = 0; k < kHxrDotCodes; ++k) out[k] = c->count[index][k] + c->late[index][k];
     return 0;
 }

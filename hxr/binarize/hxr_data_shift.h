@@ -64,6 +64,9 @@ int32_t HXRIsDataShiftCorrection(const HXRDataShift* shift);
 
 struct HXRCountDot {
     uint64_t count[kHxrDataShiftColors][kHxrDotCodes];  // [colour][code - 1]
+    // What lines walked on a helper thread counted (hxr_ed_tail_slot.h):
+    // added there, read with `count` once those lines are joined.
+    uint64_t late[kHxrDataShiftColors][kHxrDotCodes];
 };
 
 HXRCountDot* HXRCreateCountDot(HXRMemMgr* manager);

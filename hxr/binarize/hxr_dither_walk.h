@@ -42,6 +42,7 @@ class DitherWalk {
 public:
     // `first`: the first pixel of the walk, not negative (the kernels pass the
     // span start rounded down to their output byte).
+    DitherWalk() = default;
     DitherWalk(const HXRDthData& d, const HXRDthOffset& off, uint32_t nozzle, int64_t first)
         : w_(uint32_t(d.SizeH)), h_(uint32_t(d.SizeV)) {
         const uint64_t shift_h = modulo(d.ShiftH, w_);
@@ -77,7 +78,7 @@ private:
         return uint64_t(r < 0 ? r + int64_t(m) : r);
     }
 
-    uint32_t w_, h_;
+    uint32_t w_ = 0, h_ = 0;
     uint32_t shift_v_ = 0;
     uint32_t col_ = 0, row_index_ = 0;
     size_t stride_ = 0;

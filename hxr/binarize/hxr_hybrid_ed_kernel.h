@@ -80,6 +80,7 @@
 #include <cstdint>
 #include <cstring>
 #include <initializer_list>
+#include <new>
 #include <utility>
 
 // The kernel function type; `rates` is the pair {intent 0, intent 1}, only
@@ -455,7 +456,11 @@ class EdLine {
 public:
     using Ink = typename Decide::Ink;
 
-    EdLine(int32_t* error, const Ink* inks, int32_t x0) : error_(error), inks_(inks) {
+    EdLine() = default;
+    EdLine(int32_t* error, const Ink* inks, int32_t x0) { begin(error, inks, x0); }
+    void begin(int32_t* error, const Ink* inks, int32_t x0) {
+        error_ = error;
+        inks_ = inks;
         c_.e = uint32_t(error[x0]);
         c_.e1 = uint32_t(error[x0 + 1]);
         each([&](auto j) { c_.f[j] = uint32_t(error[x0 + 2 + j]); });
@@ -483,6 +488,7 @@ public:
     }
 
     void byte(uint32_t b) { tally_.byte(b); }
+    void use_inks(const Ink* inks) { inks_ = inks; }
 
     // After the last pixel.
     void finish(int32_t end, uint32_t* counts) {
@@ -503,53 +509,157 @@ private:
         }(std::make_integer_sequence<int, kWindow - 1>{});
     }
 
-    int32_t* error_;
-    const Ink* inks_;
+    int32_t* error_ = nullptr;
+    const Ink* inks_ = nullptr;
     Carries<kWindow> c_{};
     typename Decide::Tally tally_{};
 };
 
 // The margin cells a run reaches but does not own: set to 0 before it.
-inline void clear_margins(int32_t* error, int32_t x0, int32_t end) {
+inline void clear_left_margin(int32_t* error, int32_t x0) {
     std::memset(error + x0 - kReach, 0, sizeof(int32_t) * (kReach - 3));
-    std::memset(error + end, 0, sizeof(int32_t) * kReach);
 }
+inline void clear_right_margin(int32_t* error, int32_t end) { std::memset(error + end, 0, sizeof(int32_t) * kReach); }
+
+// A run walked a whole output byte at a time. The walk may stop after any
+// byte and go on later from the same state, on another thread: walked in one
+// go it is the kernel; cut in two (EdParts), the second part of one line can
+// run beside the first part of the next.
+template <class Table, class Decide>
+struct EdRun {
+    static constexpr int kBits = Decide::kBits;
+    static constexpr int32_t kPer = 8 / kBits;
+
+    static constexpr uint32_t kRates = 256 * (kBits == 1 ? 1 : 3);
+
+    typename Decide::Ink inks[256];
+    EdLine<Table, Decide> line;
+    DitherWalk walk;
+    uint8_t* plane = nullptr;
+    const uint8_t* ink = nullptr;
+    int32_t* error = nullptr;
+    int32_t x0 = 0, end = 0;
+    int32_t next = 0, last = -1;  // the first byte not walked yet, the run's last byte
+
+    // n >= 1. The right margin is cleared here only when `clearRight`; else
+    // the caller clears it before the walk passes end - 16.
+    void start(uint8_t* plane_, const uint8_t* ink_, int32_t* error_, const uint32_t* rate, const HXRDthData& dither,
+               const HXRDthOffset& offset, const int32_t* thresholds, int32_t x0_, int32_t n, uint32_t nozzle,
+               bool clearRight) {
+        plane = plane_, ink = ink_, error = error_, x0 = x0_, end = x0_ + n;
+        clear_left_margin(error, x0);
+        if (clearRight) clear_right_margin(error, end);
+        Decide::prepare(inks, rate, thresholds);
+        line.begin(error, inks, x0);
+        next = x0 / kPer, last = (end - 1) / kPer;
+        walk = DitherWalk(dither, offset, nozzle, int64_t(next) * kPer);
+    }
+
+    // Walks the bytes before byte `stop` (past the last byte: all of them).
+    // The carries, the dither position and the run's bounds live in locals
+    // meanwhile, which nothing the loop stores can be taken to change.
+    void walk_to(int32_t stop) {
+        EdLine<Table, Decide> l = line;
+        DitherWalk w = walk;
+        uint8_t* const plane = this->plane;
+        const uint8_t* const ink = this->ink;
+        const int32_t x0 = this->x0, end = this->end;
+        const int32_t to = std::min(stop, last + 1);
+        for (int32_t b = next; b < to; ++b) {
+            uint16_t cell[kPer];
+            for (int32_t g = 0; g < kPer; g += 4) {
+                std::memcpy(cell + g, w.cells(), 4 * sizeof(uint16_t));
+                w.next();
+            }
+            const int32_t base = b * kPer;
+            uint32_t byte = 0;
+            if (base >= x0 && base + kPer <= end) {
+                [&]<int... J>(std::integer_sequence<int, J...>) {
+                    ((byte |= l.pixel(base + J, ink[base + J], cell[J]) << (8 - kBits * (J + 1))), ...);
+                }(std::make_integer_sequence<int, kPer>{});
+            } else {
+                const int32_t lo = std::max(x0 - base, 0), hi = std::min(end - base, kPer);
+                for (int32_t j = lo; j < hi; ++j)
+                    byte |= l.pixel(base + j, ink[base + j], cell[j]) << (8 - kBits * (j + 1));
+            }
+            plane[b] = uint8_t(byte);
+            l.byte(byte);
+        }
+        next = std::max(next, to);
+        line = l;
+        walk = w;
+    }
+
+    void finish(uint32_t* counts) { line.finish(end, counts); }
+};
 
 template <class Table, class Decide>
 void RunEdLine(uint8_t* plane, uint32_t* counts, const uint8_t* ink, const uint8_t* /*intent*/, int32_t* error,
                const uint32_t* const* rates, const HXRDthData* dither, const HXRDthOffset* offset,
                const int32_t* thresholds, int32_t x0, int32_t n, uint32_t nozzle) {
     if (n <= 0) return;
-    constexpr int kBits = Decide::kBits;
-    constexpr int32_t kPer = 8 / kBits;
-    const int32_t end = x0 + n;
-    clear_margins(error, x0, end);
-    typename Decide::Ink inks[256];
-    Decide::prepare(inks, rates[0], thresholds);
-    EdLine<Table, Decide> line(error, inks, x0);
-    const int32_t first = x0 / kPer, last = (end - 1) / kPer;
-    DitherWalk walk(*dither, *offset, nozzle, int64_t(first) * kPer);
-    for (int32_t b = first; b <= last; ++b) {
-        uint16_t cell[kPer];
-        for (int32_t g = 0; g < kPer; g += 4) {
-            std::memcpy(cell + g, walk.cells(), 4 * sizeof(uint16_t));
-            walk.next();
-        }
-        const int32_t base = b * kPer;
-        uint32_t byte = 0;
-        if (base >= x0 && base + kPer <= end) {
-            [&]<int... J>(std::integer_sequence<int, J...>) {
-                ((byte |= line.pixel(base + J, ink[base + J], cell[J]) << (8 - kBits * (J + 1))), ...);
-            }(std::make_integer_sequence<int, kPer>{});
-        } else {
-            const int32_t lo = std::max(x0 - base, 0), hi = std::min(end - base, kPer);
-            for (int32_t j = lo; j < hi; ++j)
-                byte |= line.pixel(base + j, ink[base + j], cell[j]) << (8 - kBits * (j + 1));
-        }
-        plane[b] = uint8_t(byte);
-        line.byte(byte);
-    }
-    line.finish(end, counts);
+    EdRun<Table, Decide> run;
+    run.start(plane, ink, error, rates[0], *dither, *offset, thresholds, x0, n, nozzle, true);
+    run.walk_to(run.last + 1);
+    run.finish(counts);
 }
+
+// ---- A run in two parts ---------------------------------------------------
+
+// The bytes of every kernel's run state.
+inline constexpr size_t kEdRunBytes = 12 * 1024;
+
+// A kernel taken apart: `start` begins the run as the kernel does, except
+// that it leaves the right margin alone and walks nothing; `walk` walks to a
+// pixel on a byte boundary; `tail` clears the right margin, walks to the end
+// and adds the run's counts. `state` holds kEdRunBytes bytes aligned to 64;
+// the run's arguments must stay valid until `tail` returns. The bytes, cells
+// and counts are the kernel's as long as the walk before `tail` stops at or
+// before end - 16.
+struct EdParts {
+    void (*start)(void* state, uint8_t* plane, const uint8_t* ink, int32_t* error, const uint32_t* rate,
+                  const HXRDthData* dither, const HXRDthOffset* offset, const int32_t* thresholds, int32_t x0,
+                  int32_t n, uint32_t nozzle);
+    void (*walk)(void* state, int32_t toPixel);
+    void (*tail)(void* state, uint32_t* counts);
+    int32_t pixelsPerByte;
+};
+
+template <class Table, class Decide>
+struct EdPartsOf {
+    using Run = EdRun<Table, Decide>;
+    // The run, its level rates and thresholds as `start` got them.
+    struct State {
+        Run run;
+        uint32_t rate[Run::kRates];
+        const int32_t* thresholds;
+    };
+    static_assert(sizeof(State) <= kEdRunBytes && alignof(State) <= 64);
+    static void start(void* state, uint8_t* plane, const uint8_t* ink, int32_t* error, const uint32_t* rate,
+                      const HXRDthData* dither, const HXRDthOffset* offset, const int32_t* thresholds, int32_t x0,
+                      int32_t n, uint32_t nozzle) {
+        State* s = new (state) State;
+        s->run.start(plane, ink, error, rate, *dither, *offset, thresholds, x0, n, nozzle, false);
+        std::memcpy(s->rate, rate, sizeof s->rate);
+        s->thresholds = thresholds;
+    }
+    static void walk(void* state, int32_t toPixel) {
+        Run& run = static_cast<State*>(state)->run;
+        run.walk_to(toPixel / Run::kPer);
+    }
+    static void tail(void* state, uint32_t* counts) {
+        State* s = static_cast<State*>(state);
+        // The tail's own table of ink values, in the cache of the core that
+        // walks it: the one `start` made may lie in another core's.
+        typename Decide::Ink inks[256];
+        Decide::prepare(inks, s->rate, s->thresholds);
+        Run& run = s->run;
+        run.line.use_inks(inks);
+        clear_right_margin(run.error, run.end);
+        run.walk_to(run.last + 1);
+        run.finish(counts);
+    }
+    static constexpr EdParts kParts{&start, &walk, &tail, Run::kPer};
+};
 
 }  // namespace ovcg::hybrid_ed

@@ -5,7 +5,29 @@
 
 namespace ovcg::hybrid_ed {
 OVCG_HYBRID_ED_ALL_BODIES()
+
+namespace {
+struct KernelParts {
+    HXRHybridEDKernel kernel;
+    const EdParts* parts;
+};
+template <class Table>
+constexpr KernelParts kOne = {kOut1<Table>, &EdPartsOf<Table, Decide1Bit>::kParts};
+template <class Table, uint32_t K>
+constexpr KernelParts kTwo = {kOut2<Table, K>, &EdPartsOf<Table, Decide2Bit<K>>::kParts};
+#define OVCG_HYBRID_ED_PARTS(Table) kOne<Table>, kTwo<Table, 0>, kTwo<Table, 1>, kTwo<Table, 2>
+constexpr KernelParts kAllParts[] = {OVCG_HYBRID_ED_PARTS(Spread1x1), OVCG_HYBRID_ED_PARTS(Spread2x1),
+                                     OVCG_HYBRID_ED_PARTS(Spread4x1), OVCG_HYBRID_ED_PARTS(Spread1x2),
+                                     OVCG_HYBRID_ED_PARTS(SpreadAllEDOnly1x1)};
+#undef OVCG_HYBRID_ED_PARTS
+}  // namespace
 }  // namespace ovcg::hybrid_ed
+
+const ovcg::hybrid_ed::EdParts* HXRGetHybridEDParts(HXRHybridEDKernel kernel) {
+    for (const auto& k : ovcg::hybrid_ed::kAllParts)
+        if (k.kernel == kernel) return k.parts;
+    return nullptr;
+}
 
 const HXRHybridEDFuncRow HybridEDFuncTableOut1bit[5] = {
     {0, 1, HXRBinarizeHybridEDIn8BitOut1Bit_1x1},

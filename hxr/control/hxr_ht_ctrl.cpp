@@ -1,5 +1,6 @@
 #include "hxr/control/hxr_ht_ctrl.h"
 
+#include "hxr/binarize/hxr_bnrz_ctrl.h"
 #include "hxr/control/hxr_alloc_array.h"
 
 #include <atomic>
@@ -181,6 +182,12 @@ uint32_t HXRHalftone(HXRHtController* c, uint8_t* const* outputRows, uint32_t* a
     if (c->ops->textEnhance(c->colour, c->binarize, inputPlanes, outputRows, pixels, xOffset, lines) != 0)
         return kHxrHtBandTextEdgeFailed;
     return 0;
+}
+
+HXRHybridEDTailSlot* HXRCutHtRuns(HXRHtController* c, HXRMemMgr* memory) {
+    if (!c || !c->binarize || c->binarize->kind != kHxrBnrzKindEveryColor || !memory) return nullptr;
+    if (HXRGetColorCvtTextEnhance(c->colour) != 0) return nullptr;
+    return HXRCutEveryColorRuns(c->binarize->everyColor, memory);
 }
 
 uint32_t HXRConvertColor(HXRHtController* c, uint8_t* const* inkRows, int32_t* writtenStart, int32_t* writtenLength,

@@ -30,6 +30,7 @@
 // records nothing.
 #pragma once
 
+#include "hxr/binarize/hxr_ed_tail_slot.h"
 #include "hxr/binarize/hxr_randnum.h"
 #include "hxr/binarize/hxr_runtime_dither.h"
 #include "hxr/color/hxr_color_ctrl.h"
@@ -184,6 +185,13 @@ uint32_t HXREndPage();
 uint32_t HXRHalftone(HXRHtController* controller, uint8_t* const* outputRows, uint32_t* anyDot,
                      const uint8_t* const* inputPlanes, const uint8_t* const* attributePlanes, int32_t pixels,
                      int32_t xOffset, int32_t lines, int32_t firstRow);
+// Bands cut their long HybridED runs for a helper thread from now on
+// (HXRCutEveryColorRuns): HXRHalftone may then return before the second
+// halves of its lines are written, and the caller joins the slot before it
+// reads them or the dot counts. Null for a null controller or manager, a
+// binariser of another kind, text enhancement (it reads the planes within
+// the band), or as HXRCutEveryColorRuns refuses.
+HXRHybridEDTailSlot* HXRCutHtRuns(HXRHtController* controller, HXRMemMgr* memory);
 // inkRows: one row per line and ink (line x inks + ink); each gets the
 // written span's bytes at the same byte offset. Mode 4 writes 16-bit
 // little-endian values, so start and length come out doubled (bytes).

@@ -132,3 +132,9 @@ uint32_t HXRBlobLength(HXRBlob kind, const uint8_t* blob);
 // The real output colour codes of a colour manager as signed bytes; their
 // count, 0 when there is none or a code reads 255.
 uint32_t HXRWriteRealOutputCodes(const HXRClrMgr* colours, signed char* codes);
+
+// The instance's bands cut their long HybridED runs for a helper thread
+// from now on (HXRCutHtRuns); *slot is the slot, which lives as long as the
+// instance. 0 when cut; 1 for a null instance, slot pointer or halftone
+// controller, or as HXRCutHtRuns refuses (*slot null).
+uint32_t HXRCutInstanceRuns(void* handle, HXRHybridEDTailSlot** slot);

@@ -120,6 +120,13 @@ const uint8_t* const* planes_read(const HXRInstance* inst, unsigned char* const*
 
 }  // namespace
 
+uint32_t HXRCutInstanceRuns(void* handle, HXRHybridEDTailSlot** slot) {
+    HXRInstance* inst = as_instance(handle);
+    if (!slot) return 1;
+    *slot = inst && inst->htCtrl ? HXRCutHtRuns(inst->htCtrl, inst->memory) : nullptr;
+    return *slot ? 0u : 1u;
+}
+
 unsigned int HXR_Halftone(void* handle, unsigned char** out, int* anyDot, const void** planes,
                           const unsigned char** attributes, int pixels, int xOffset, int lines, int firstRow) {
     HXRInstance* inst = as_instance(handle);

@@ -296,7 +296,7 @@ uint32_t FResetSw(void* h, const int* sw) {
 HxrEngineTable FakeTable() {
     return HxrEngineTable{&FGetDefaultValue, &FRough,      &FCreate,     &FDelete,     &FSetBRS,
                           &FStartPage,       &FHalftone,   &FConvert,    &FEndPage,    &FOrder,
-                          &FBufferSize,      &FDotCount,   &FSlut,       &FResetSw};
+                          &FBufferSize,      &FDotCount,   &FSlut,       &FResetSw,    nullptr};
 }
 
 class HxrDllTest : public ::testing::Test {
@@ -307,7 +307,8 @@ protected:
 };
 
 TEST_F(HxrDllTest, EveryMissingEntryRefusesTheBinding) {
-    static_assert(sizeof(HxrEngineTable) == 14 * sizeof(void*));
+    // The fourteen required entries; the last, cutting runs, is optional.
+    static_assert(sizeof(HxrEngineTable) == 15 * sizeof(void*));
     for (int missing = 0; missing < 14; ++missing) {
         HxrEngineTable t = FakeTable();
         reinterpret_cast<void**>(&t)[missing] = nullptr;
@@ -323,6 +324,10 @@ TEST_F(HxrDllTest, EveryMissingEntryRefusesTheBinding) {
     EXPECT_STREQ(dll.Names()[0], "ht.so");
     EXPECT_EQ(dll.Context(), nullptr);
     EXPECT_EQ(dll.ServiceTable()->Alloc, &HxrFn_calloc);
+    // Without the optional entry the engine walks its runs itself.
+    HXRHybridEDTailSlot* slot = reinterpret_cast<HXRHybridEDTailSlot*>(&dll);
+    EXPECT_EQ(dll.HXR_CutRuns(reinterpret_cast<void*>(0x5000), &slot), 1u);
+    EXPECT_EQ(slot, nullptr);
 }
 
 TEST_F(HxrDllTest, CreateInstanceAddsServicesAndContext) {

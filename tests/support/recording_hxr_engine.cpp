@@ -69,7 +69,7 @@ HxrEngineTable RecordingHxrEngine::Table() const {
     return HxrEngineTable{&GetDefaultValue,   &GetOutputColorOrderRough, &CreateInstance,      &DeleteInstance,
                           &SetBRSFunc,        &StartPage,                &Halftone,            &ConvertColor,
                           &EndPage,           &GetOutputColorOrder,      &GetOutputBufferSize, &GetDotCount,
-                          &GetSlut,           &ResetSwitchingPos};
+                          &GetSlut,           &ResetSwitchingPos,       nullptr};
 }
 
 void RecordingHxrEngine::FailTimes(HxrCall kind, int times, uint32_t code) {
