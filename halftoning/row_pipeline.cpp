@@ -173,9 +173,12 @@ bool CRowPipeline::Claim(Task* task, int lastChannel, bool help) {
 }
 
 int CRowPipeline::HelpWanted() const {
+    // The channel furthest behind: the page ends with its last row.
+    int wanted = -1;
     for (unsigned c = 0; c < m_geometry.channels; ++c)
-        if (m_slots[c] && m_channelBusy[c] && !m_helped[c]) return static_cast<int>(c);
-    return -1;
+        if (m_slots[c] && m_channelBusy[c] && !m_helped[c] && (wanted < 0 || m_done[c] < m_done[wanted]))
+            wanted = static_cast<int>(c);
+    return wanted;
 }
 
 unsigned CRowPipeline::AvailableTasks(bool help) const {

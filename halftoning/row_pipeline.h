@@ -159,7 +159,8 @@ private:
     // not: it would be held for the whole task).
     bool Claim(Task* task, int lastChannel, bool help);
     unsigned AvailableTasks(bool help) const;
-    // A channel whose running task a helper could take, or -1.
+    // The channel furthest behind whose running task a helper could take,
+    // or -1.
     int HelpWanted() const;
     // Runs a claimed task (without the mutex): kNoRow, or the row whose
     // batch failed and its code.
