@@ -51,6 +51,9 @@ struct ModelMedia {
     std::vector<ModelDriverPrint> driver = {};
     // Whether the tests' print modes (model_print_modes) cover the media too.
     bool test_modes = true;
+    // The print mode's flag word asks the engine to count the page's dots
+    // (bit 27, key 11006 bit 3).
+    bool dot_counting = false;
 };
 
 // The sub-type (key 11014) of the driver's print modes, which keeps their
@@ -80,6 +83,10 @@ struct ModelLinks {
     std::vector<std::pair<int32_t, int32_t>> format_aliases;
     uint16_t ink_id;          // ink identifier of the model's ink
     uint16_t sn04_length;     // SN 04H payload bytes (checksum included)
+    // The ink weights of plane p (types 12901, 12902): base x (p + 1) plus
+    // the dot size (0..2); values from 20001 on name other link tables, so
+    // at most 3000 for six planes.
+    uint16_t ink_weight_base = 100;
 };
 
 struct ModelDescription {

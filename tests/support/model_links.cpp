@@ -109,6 +109,7 @@ constexpr uint32_t kAdjustFeed = 0x8;
 constexpr uint32_t kAdjustFeedEx = 0x40;
 constexpr uint32_t kRemoteOnly = 0x8000;
 constexpr uint32_t kMonoRule = 0x400;
+constexpr uint32_t kDotCounting = 0x08000000;
 
 const ModelMedia* find_media(const ModelDescription& model, uint16_t media) {
     for (const ModelMedia& m : model.media)
@@ -132,6 +133,7 @@ ModelMediaModes model_media_modes(const ModelDescription& model, uint16_t media)
         r.flag_word = kBorderControl | kSn04 | kRemote | (odd ? kAdjustFeedEx : kAdjustFeed);
     else
         r.flag_word = odd ? (kRemoteOnly | kMonoRule) : 0;
+    if (m->dot_counting) r.flag_word |= kDotCounting;
     r.calibration_id = m->calibration_id ? m->calibration_id : uint16_t(m->number + 1);
     r.paper_id = uint16_t(0x40 + m->number);
     r.remote_paper_id = uint16_t(0x60 + m->number);
@@ -315,7 +317,7 @@ void add_commands(LinkTableWriter& t, const ModelDescription& model) {
         for (int p = 0; p < n; ++p)
             for (int s = 0; s < 3; ++s) {
                 ptypes.push_back(p == 0 && s == 0 ? 12901 : 12902);
-                values.push_back(u16(100 * (p + 1) + s));
+                values.push_back(u16(model.links.ink_weight_base * (p + 1) + s));
             }
         Rows prow;
         for (int32_t f : known_formats(model))
