@@ -5,7 +5,7 @@
 #include <algorithm>
 #include <climits>
 #include <cstring>
-#include <thread>
+#include <chrono>
 
 #include "engine/platform.h"
 
@@ -176,7 +176,7 @@ int CRowPipeline::HelpWanted() const {
     // The channel furthest behind: the page ends with its last row.
     int wanted = -1;
     for (unsigned c = 0; c < m_geometry.channels; ++c)
-        if (m_slots[c] && m_channelBusy[c] && !m_helped[c] && (wanted < 0 || m_done[c] < m_done[wanted]))
+        if (Helpable(c) && (wanted < 0 || m_done[c] < m_done[wanted]))
             wanted = static_cast<int>(c);
     return wanted;
 }
@@ -193,7 +193,7 @@ unsigned CRowPipeline::AvailableTasks(bool help) const {
         n += std::min(chunks, free);
     }
     if (help)
-        for (unsigned c = 0; c < m_geometry.channels; ++c) n += m_slots[c] && m_channelBusy[c] && !m_helped[c];
+        for (unsigned c = 0; c < m_geometry.channels; ++c) n += Helpable(c);
     return n;
 }
 
@@ -240,8 +240,11 @@ void CRowPipeline::Complete(const Task& task, uint32_t failedRow, int code, bool
     } else if (task.kind == Task::kHalftone) {
         m_done[task.unit] = end;
         m_channelBusy[task.unit] = false;
+        m_helpOver[task.unit] = false;
     } else {
         m_helped[task.unit] = false;
+        // A helper that gave up is not followed by another on the same task.
+        m_helpOver[task.unit] = m_channelBusy[task.unit];
     }
     if (failedRow != kNoRow) FailLocked(failedRow, code);
     --m_running;
@@ -268,16 +271,22 @@ uint32_t CRowPipeline::Run(const Task& task, int* code) {
 }
 
 void CRowPipeline::Help(unsigned channel) {
+    // A tail comes every half row. When none has come for a long while the
+    // ink's thread is held up (a busy machine, the engine's work between
+    // rows): the helper gives its thread back rather than spin, and the
+    // ink's thread walks its tails itself until its task ends.
+    constexpr auto kPatience = std::chrono::microseconds(500);
     HXRHybridEDTailSlot* slot = m_slots[channel];
+    auto since = std::chrono::steady_clock::now();
     unsigned idle = 0;
     while (m_open[channel].load(std::memory_order_acquire)) {
         if (HXRTakeHybridEDTail(slot)) {
             idle = 0;
-        } else if (++idle < 4096) {
-            HXRTailSlotPause();
-        } else {
-            std::this_thread::yield();
+            since = std::chrono::steady_clock::now();
+            continue;
         }
+        HXRTailSlotPause();
+        if (++idle % 64 == 0 && std::chrono::steady_clock::now() - since > kPatience) return;
     }
 }
 
