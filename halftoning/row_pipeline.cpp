@@ -6,6 +6,7 @@
 #include <climits>
 #include <cstring>
 #include <chrono>
+#include <thread>
 
 #include "engine/platform.h"
 
@@ -286,7 +287,11 @@ void CRowPipeline::Help(unsigned channel) {
             continue;
         }
         HXRTailSlotPause();
-        if (++idle % 64 == 0 && std::chrono::steady_clock::now() - since > kPatience) return;
+        if (++idle % 64 != 0) continue;
+        if (std::chrono::steady_clock::now() - since > kPatience) return;
+        // On a machine with more threads than CPUs the ink's thread may be
+        // waiting for this one's CPU.
+        std::this_thread::yield();
     }
 }
 
