@@ -5,7 +5,6 @@
 #include <algorithm>
 #include <climits>
 #include <cstring>
-#include <chrono>
 #include <thread>
 
 #include "engine/platform.h"
@@ -241,11 +240,8 @@ void CRowPipeline::Complete(const Task& task, uint32_t failedRow, int code, bool
     } else if (task.kind == Task::kHalftone) {
         m_done[task.unit] = end;
         m_channelBusy[task.unit] = false;
-        m_helpOver[task.unit] = false;
     } else {
         m_helped[task.unit] = false;
-        // A helper that gave up is not followed by another on the same task.
-        m_helpOver[task.unit] = m_channelBusy[task.unit];
     }
     if (failedRow != kNoRow) FailLocked(failedRow, code);
     --m_running;
@@ -272,26 +268,17 @@ uint32_t CRowPipeline::Run(const Task& task, int* code) {
 }
 
 void CRowPipeline::Help(unsigned channel) {
-    // A tail comes every half row. When none has come for a long while the
-    // ink's thread is held up (a busy machine, the engine's work between
-    // rows): the helper gives its thread back rather than spin, and the
-    // ink's thread walks its tails itself until its task ends.
-    constexpr auto kPatience = std::chrono::microseconds(500);
     HXRHybridEDTailSlot* slot = m_slots[channel];
-    auto since = std::chrono::steady_clock::now();
     unsigned idle = 0;
     while (m_open[channel].load(std::memory_order_acquire)) {
         if (HXRTakeHybridEDTail(slot)) {
             idle = 0;
-            since = std::chrono::steady_clock::now();
             continue;
         }
         HXRTailSlotPause();
-        if (++idle % 64 != 0) continue;
-        if (std::chrono::steady_clock::now() - since > kPatience) return;
         // On a machine with more threads than CPUs the ink's thread may be
         // waiting for this one's CPU.
-        std::this_thread::yield();
+        if (++idle % 1024 == 0) std::this_thread::yield();
     }
 }
 

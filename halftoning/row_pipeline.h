@@ -33,8 +33,8 @@
 // diffusion runs in two (hxr_ed_tail_slot.h). The channel's task walks each
 // row's first half and posts the second; a third kind of task, a helper,
 // walks the second halves while the task goes on to the next row's first
-// half, and ends with the task (or gives up, when no tail comes for a long
-// while). Without a helper the task walks them itself. The task joins the last one before its rows count as done.
+// half, and ends with the task. Without a helper the task walks them
+// itself. The task joins the last one before its rows count as done.
 //
 // Failures: a task whose engine call fails records the row of its batch
 // (a conversion its mapped code, a channel -3004) and no task starts at or
@@ -162,7 +162,7 @@ private:
     // The channel furthest behind whose running task a helper could take,
     // or -1.
     int HelpWanted() const;
-    bool Helpable(unsigned c) const { return m_slots[c] && m_channelBusy[c] && !m_helped[c] && !m_helpOver[c]; }
+    bool Helpable(unsigned c) const { return m_slots[c] && m_channelBusy[c] && !m_helped[c]; }
     // Runs a claimed task (without the mutex): kNoRow, or the row whose
     // batch failed and its code.
     uint32_t Run(const Task& task, int* code);
@@ -216,7 +216,6 @@ private:
     // channel's task; the channel's task runs (read by its helper).
     HXRHybridEDTailSlot* m_slots[kMaxChannels] = {};
     bool m_helped[kMaxChannels] = {};
-    bool m_helpOver[kMaxChannels] = {};  // the task's helper gave up
     std::atomic<bool> m_open[kMaxChannels] = {};
     bool m_converterBusy[kMaxConverters] = {};
     uint32_t m_failedRow = kNoRow;
