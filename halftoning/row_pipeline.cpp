@@ -267,6 +267,11 @@ uint32_t CRowPipeline::Run(const Task& task, int* code) {
     return failed;
 }
 
+void CRowPipeline::CallHelper(const Task& task) {
+    // A channel task that can be helped: one more worker may take that.
+    if (task.kind == Task::kHalftone && m_slots[task.unit] && m_idle > 0) m_work.notify_one();
+}
+
 void CRowPipeline::Help(unsigned channel) {
     HXRHybridEDTailSlot* slot = m_slots[channel];
     unsigned idle = 0;
@@ -350,8 +355,7 @@ void CRowPipeline::Work() {
             --m_idle;
         }
         if (m_stop) return;
-        // A channel task that can be helped: one more worker may take that.
-        if (task.kind == Task::kHalftone && m_slots[task.unit] && m_idle > 0) m_work.notify_one();
+        CallHelper(task);
         lock.unlock();
         int code = 0;
         const uint32_t failed = Run(task, &code);
@@ -384,7 +388,7 @@ void CRowPipeline::WaitFinished(uint32_t rows) {
     while (SlowestChannel() < std::min(rows, m_failedRow)) {
         Task task;
         if (Claim(&task, -1, false)) {
-            if (task.kind == Task::kHalftone && m_slots[task.unit] && m_idle > 0) m_work.notify_one();
+            CallHelper(task);
             lock.unlock();
             int code = 0;
             const uint32_t failed = Run(task, &code);

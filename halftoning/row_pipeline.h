@@ -169,6 +169,8 @@ private:
     uint32_t RunRows(const Task& task, int* code);
     // Walks the second halves channel c's task posts until the task ends.
     void Help(unsigned channel);
+    // Under the mutex, after claiming `task`: wakes a worker to help it.
+    void CallHelper(const Task& task);
     // Under the mutex: records the task's outcome and wakes whom it concerns.
     // `self`: the caller of Complete takes a task next (a worker does).
     void Complete(const Task& task, uint32_t failedRow, int code, bool self);
