@@ -2,9 +2,7 @@
 // largest parts.
 //   BM_HxrJobStart: HXR_CreateInstance and HXR_DeleteInstance for the colour
 //     and the mono ink set, output flags 1 (the host halftones) and 3 (and
-//     the printer's SLUT package), and flags 0 (the print mode found and its
-//     resources read, no data set built: the engine core's trial of a
-//     level-3 or page-language job before it sends anything).
+//     the printer's SLUT package).
 //   BM_HxrIndexParse: the print-mode index resource parsed and deleted.
 //   BM_HxrLutBuild: the colour table of the default job built and deleted.
 #include <benchmark/benchmark.h>
@@ -52,7 +50,6 @@ BENCHMARK(BM_HxrJobStart)
     ->Args({0, 1})
     ->Args({1, 3})
     ->Args({0, 3})
-    ->Args({1, 0})
     ->Unit(benchmark::kMillisecond);
 
 void BM_HxrIndexParse(benchmark::State& state) {

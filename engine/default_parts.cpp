@@ -143,9 +143,6 @@ public:
         if (level3) return MakeLevel3Halftoner(init, rotation, overprint);
         return MakeSerialHalftoner(init);
     }
-    int ProbeHalftoner(const tagHTINITSTRUCT* init, bool anyDocType) override {
-        return ovcg::ProbeHalftoner(init, anyDocType);
-    }
     std::unique_ptr<CTRAQ3V1> CreateLevel3Records(uint16_t version, const tagPRTSTRUCT3_12& job) override {
         const CTRAQ3V1::Point development{job.src_resolution.x, job.src_resolution.y};
         const CTRAQ3V1::Point resolution{job.prt_resolution.x, job.prt_resolution.y};

@@ -378,11 +378,6 @@ public:
     // serial band driver CIntentX.
     virtual std::unique_ptr<IHalftoner> CreateHalftoner(bool level3, const tagHTINITSTRUCT* init,
                                                         int rotation, int overprint) = 0;
-    // Whether CreateHalftoner would build an object from the record, found
-    // without building it and without sending anything; with anyDocType
-    // under any document type a page may give. 0 or the code the object's
-    // constructor would give. Parts that cannot tell answer 0.
-    virtual int ProbeHalftoner(const tagHTINITSTRUCT* /*init*/, bool /*anyDocType*/) { return 0; }
     // Null for an unknown selector.
     virtual std::unique_ptr<CTRAQ3V1> CreateLevel3Records(uint16_t selector, const tagPRTSTRUCT3_12& job) = 0;
     virtual std::unique_ptr<IEncodeBuffer> CreateEncodeBuffer(uint16_t selector, CPlimoSpooler* spooler,

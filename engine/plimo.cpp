@@ -242,15 +242,11 @@ int CPlimo::InitJobSteps(tagPRTSTRUCT3_12* job, tagOPTION* options) {
     }
     if (copyFailure) return copyFailure;
 
-    int r = 0;
     switch (m_level) {
-        case CommandLevel::kLevel3: r = InitJob_TRAQ3(); break;
-        case CommandLevel::kPageLanguage: r = InitJob_TRAQAGE(); break;
+        case CommandLevel::kLevel3: return InitJob_TRAQ3();
+        case CommandLevel::kPageLanguage: return InitJob_TRAQAGE();
         default: return InitJob_TRAQ2(options->lpszMW_File);
     }
-    // These levels send nothing until the first page: a job that no page
-    // could print is refused now, before a byte of it is written.
-    return r ? r : ProbeJobPages();
 }
 
 int CPlimo::CopyName(const char* s, std::string* out, bool* present) {
@@ -667,57 +663,6 @@ void CPlimo::SetCDG(int halftone, int correction) {
                             static_cast<int>(sizeof values / sizeof values[0]));
 }
 
-int CPlimo::ProbeJobPages() {
-    const tagHTSTRUCT3_5 kept = m_ht;
-    // A page record that chooses nothing: what remains is the print mode's.
-    m_ht = tagHTSTRUCT3_5{};
-    m_ht.version = OVCG_HTSTRUCT3_VERSION;
-    int h = 0, c = 0;
-    ResolvePage(&h, &c);
-    m_ht.color_correction = c;
-    // The halftone types a page record may ask for, when the print mode
-    // does not fix one.
-    static constexpr int kHalftoneTypes[] = {3, 5, 6, 1, 2, 4};
-    const bool fixed = m_prtMode->Info().halftone_type_override != -1;
-    int result = kPlimoNoGenerator;
-    for (const int t : kHalftoneTypes) {
-        m_ht.halftone_type = fixed ? h : t;
-        const int r = ProbePage(true);
-        if (r == 0) {
-            result = 0;
-            break;
-        }
-        // A type the path cannot carry says less than why another failed.
-        if (result == kPlimoNoGenerator) result = r;
-        if (fixed) break;
-    }
-    m_ht = kept;
-    return result;
-}
-
-int CPlimo::ProbePage(bool anyDocType) {
-    const tagPRTINFOSTRUCT& info = m_prtMode->Info();
-    if (!Given16(info.head_id_bytes[0])) return kPlimoHeadSelection;
-    FillHalftoneInit(false);
-    if (m_htInit.composite_black == 1 && (m_ht.color_correction == 10 || m_ht.color_correction == 11))
-        return kPlimoNoGenerator;
-    if (m_level == CommandLevel::kLevel3) {
-        // The printer halftones level-3 pages itself: the quality record
-        // must carry the page's halftone, and the encode buffer take the
-        // band format (the level-3 object's own refusals, found before it
-        // sends its records).
-        unsigned char code = 0;
-        if (!m_records || !m_records->bSelectHalftone(m_htInit.color_type, m_ht.halftone_type, &code))
-            return kPlimoNoGenerator;
-        const int32_t resolution = std::max(m_htInit.src_resolution.x, m_htInit.src_resolution.y);
-        if (!m_encode || !m_encode->bInitEncodeBuffa(resolution > 0 ? static_cast<unsigned>(resolution) : 0u,
-                                                     m_htInit.src_format, m_htInit.ink_set_id,
-                                                     m_htInit.prt_resolution))
-            return kPlimoConstructionFailed;
-    }
-    return m_parts->ProbeHalftoner(&m_htInit, anyDocType);
-}
-
 int CPlimo::SetBRS() {
     // The correction session runs only on raster calibration that the
     // generation session could produce from the tool's raster data; without
@@ -764,22 +709,6 @@ int CPlimo::InitPage(const tagHTSTRUCT3_5* halftone) {
     m_prtMode->RefreshInitPage(m_ht.color_correction);
     int h = 0, c = 0;
     ResolvePage(&h, &c);
-
-    // The page that builds the halftoning object decides it for the job: on
-    // the levels that send the document start here, a page record that
-    // cannot build it is refused before anything is sent.
-    if (m_level != CommandLevel::kLevel2 && !m_pageOpen && !m_halftoner) {
-        // No object exists yet that holds the kept TNMX copy.
-        m_ht.halftone_type = h;
-        m_ht.color_correction = c;
-        if (halftone->lpTNMX_params) {
-            m_tnmx = *halftone->lpTNMX_params;
-            m_ht.lpTNMX_params = &m_tnmx;
-        }
-        const int r = ProbePage(false);
-        m_ht = r ? kept : *halftone;
-        if (r) return Fail(r);
-    }
 
     if (!m_firstPageSent) {
         SetCDG(h, c);
@@ -832,7 +761,7 @@ int CPlimo::InitPage(const tagHTSTRUCT3_5* halftone) {
     return StartNewPage();
 }
 
-void CPlimo::FillHalftoneInit(bool forPage) {
+void CPlimo::FillHalftoneInit() {
     const tagPRTINFOSTRUCT& info = m_prtMode->Info();
     const tagPRTSTRUCT3_12& pj = m_prtMode->Job();
     tagHTINITSTRUCT& t = m_htInit;
@@ -897,7 +826,7 @@ void CPlimo::FillHalftoneInit(bool forPage) {
     t.mw_cmd = m_mwcmd ? m_mwcmd->Native() : nullptr;
     t.reduce_step = info.dot_count_scale;
     t.sixteen_bit = m_sixteenBit ? 1u : 0u;
-    t.cid_data = (forPage && m_isvTool && m_isvTool->OpenCidFile()) ? m_isvTool->CidData() : nullptr;
+    t.cid_data = (m_isvTool && m_isvTool->OpenCidFile()) ? m_isvTool->CidData() : nullptr;
     t.unit_number = PackedHeadSelectors();
     t.dot_counting = m_dotCounting ? 1u : 0u;
 }
@@ -922,7 +851,7 @@ int CPlimo::StartNewPage() {
     }
     std::fill(m_pageDots.begin(), m_pageDots.end(), 0);
 
-    FillHalftoneInit(true);
+    FillHalftoneInit();
     m_emptyPage = m_htInit.empty_page != 0;
 
     if (m_cdg) {
@@ -963,12 +892,9 @@ int CPlimo::StartNewPage() {
             m_halftoner = m_parts->CreateHalftoner(level3, &m_htInit, m_ht.doRotation, overprint);
         } catch (int code) {
             return Fail(code);
-        } catch (EngineMessage message) {
-            // A level-3 object sends its quality record and the printer's
-            // package as it is built: the caller's output failing there is a
-            // failed send of the page start, not a failed construction.
-            return Fail(std::strcmp(message, kSpoolerException) == 0 ? kPlimoSendFailed : kPlimoConstructionFailed);
         } catch (...) {
+            // A message: the level-3 object's missing halftone or refused
+            // encoder set-up, or its records failing to go out.
             return Fail(kPlimoConstructionFailed);
         }
         if (!m_halftoner) return Fail(kPlimoConstructionFailed);

@@ -116,17 +116,9 @@ private:
     int CopyName(const char* s, std::string* out, bool* present);
 
     void ResolvePage(int* halftone, int* correction) const;
-    // Level 3 and the page language: whether a page of the job could print,
-    // before anything of it is sent. ProbeJobPages at job start (any page
-    // record), ProbePage for the page record resolved into m_ht (anyDocType:
-    // under any document type a page may give). 0 or the code the page start
-    // would fail with.
-    int ProbeJobPages();
-    int ProbePage(bool anyDocType);
     int StartNewPage();
-    // The init record for m_ht; forPage also opens the calibration tool's
-    // CID file for the page.
-    void FillHalftoneInit(bool forPage);
+    // The init record for m_ht, with the calibration tool's CID file for the page.
+    void FillHalftoneInit();
     int EndEmptyPage();
     // Ends the open page; `final` also ends a continuous-roll page.
     int EndPage(int32_t abort, bool final);

@@ -66,10 +66,6 @@ constexpr std::array<int8_t, 89> kDocTypes = [] {
     return t;
 }();
 
-// Every engine document type a page can reach the engine with: the image of
-// kDocTypes, 0 included.
-constexpr int kEngineDocTypes[] = {0, 2, 4, 5, 6, 7, 9, 11, 12, 13, 14, 18};
-
 constexpr uint32_t kHtTypes[6] = {1, 0, 3, 4, 5, 6};
 
 uint32_t Le32(const uint8_t* p) {
@@ -364,40 +360,22 @@ int CHalftone::SetDocTypes(const int* docTypes) {
 
 int CHalftone::HalftoneInit(void** handles) {
     if (!handles) return kHtNullHandleList;
-    return CreateMainInstance(&handles[0], m_level3 ? 3 : 1, kDocTypeRetries);
-}
-
-int CHalftone::CreateMainInstance(void** handle, int flags, std::span<const int> retries) {
-    uint32_t r = static_cast<uint32_t>(CreateInstance(handle, m_image, m_halftone, m_option, flags));
+    const int flags = m_level3 ? 3 : 1;
+    uint32_t r = static_cast<uint32_t>(CreateInstance(&handles[0], m_image, m_halftone, m_option, flags));
     if (r == 0) return 0;
     // Other document types the engine may know the print mode under. A
     // candidate equal to both types of the first try is not tried again.
     const uint32_t first = m_halftone.docType;
     const uint32_t second = m_option.secondDocType;
-    for (int candidate : retries) {
+    for (int candidate : kDocTypeRetries) {
         const uint32_t c = static_cast<uint32_t>(candidate);
         if (c == first && c == second) continue;
         m_halftone.docType = c;
         if (m_secondGiven) m_option.secondDocType = c;
-        r = static_cast<uint32_t>(CreateInstance(handle, m_image, m_halftone, m_option, flags));
+        r = static_cast<uint32_t>(CreateInstance(&handles[0], m_image, m_halftone, m_option, flags));
         if (r == 0) return 0;
     }
     return ConvertHXRError(r);
-}
-
-int CHalftone::ProbePrintMode(const int* docTypes, bool anyDocType) {
-    struct Forget {
-        CHalftone* self;
-        ~Forget() { self->ForgetCreationBlobs(); }
-    } forget{this};
-    if (int r = SetDocTypes(docTypes)) return r;
-    // Output flags 0: the engine finds the print mode and reads its
-    // resources, and builds none of the job's data sets.
-    void* handle = nullptr;
-    const int r = anyDocType ? CreateMainInstance(&handle, 0, kEngineDocTypes)
-                             : CreateMainInstance(&handle, 0, kDocTypeRetries);
-    if (handle) m_dll->HXR_DeleteInstance(handle);
-    return r;
 }
 
 int CHalftone::HalftoneInitInputInkEachChannel(void** handle, unsigned int channels, unsigned int index) {

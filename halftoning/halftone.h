@@ -36,7 +36,6 @@
 
 #include <cstdint>
 #include <memory>
-#include <span>
 
 #include "engine/engine_interfaces.h"
 #include "engine/platform.h"
@@ -123,13 +122,6 @@ public:
     // records as its creation left them; a failure is mapped and returned.
     int GetHXRHandle(void** handles, unsigned int channels, const int* docTypes, const int* unused);
     int HalftoneInit(void** handles);
-    // Whether the engine knows a print mode for these records, found without
-    // building the job's data sets or sending anything: the document types
-    // as GetHXRHandle takes them, tried with the same retries, or with
-    // anyDocType with every document type a page can give. An instance made
-    // on the way is deleted at once. 0, -207 (a second document type in a
-    // level-3 job) or the mapped engine code of the last try.
-    int ProbePrintMode(const int* docTypes, bool anyDocType);
     int HalftoneInitInputInkEachChannel(void** handle, unsigned int channels, unsigned int index);
     int DeleteHXRHandle(void* handle);
 
@@ -325,9 +317,6 @@ private:
                        const _HXR_OPTION_INFO& option, int flags);
     // The document types of GetHXRHandle into the records: 0 or -207.
     int SetDocTypes(const int* docTypes);
-    // The main instance with the output flags, trying the document types of
-    // `retries` after the record's own: 0 or the mapped code of the last try.
-    int CreateMainInstance(void** handle, int flags, std::span<const int> retries);
 
     tagHTINITSTRUCT m_init{};
     tagHTSTRUCT3_5 m_ht{};

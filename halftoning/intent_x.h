@@ -398,12 +398,4 @@ private:
 // engine's interface (throws what the constructor throws).
 std::unique_ptr<IHalftoner> MakeSerialHalftoner(const tagHTINITSTRUCT* init);
 
-// Whether a halftoning object could be built from the record, found without
-// building it and without sending anything (the engine's check at job start
-// and before a first page): the constructors' refusals of the record (-204,
-// -205, -207) and whether the halftone engine knows a print mode for it
-// (CHalftone::ProbePrintMode; with anyDocType under any document type a page
-// can give). 0 or the code the constructor would throw.
-int ProbeHalftoner(const tagHTINITSTRUCT* init, bool anyDocType);
-
 }  // namespace ovcg

@@ -24,17 +24,19 @@ typedef struct tag_CalibDataReq_1 {
     const char* lpszDirPath;     /* at most 259 characters */
 } tag_CalibDataReq_1;
 
-/* Starts a job; *handle receives the job handle (null on failure). A
- * level-3 or page-language job that no page could print is refused here,
- * before a byte is sent: -1 a halftone type its level-3 records cannot
- * carry, -3001 no print mode in the halftone engine, -400 no head selection,
- * -10 a band format the level-3 encoder does not take. */
+/* Starts a job; *handle receives the job handle (null on failure). */
 OVCG_API int32_t InitJob(HPLIMO3* handle, tagPRTSTRUCT3_12* job, tagOPTION* options);
 /* Keeps the open job when the new record does not change it, else rebuilds it. */
 OVCG_API int32_t ResetJob(HPLIMO3* handle, tagPRTSTRUCT3_12* job, tagOPTION* options);
-/* On those levels the first page's record builds the page's halftoning
- * object for the job: a record that cannot is refused with the codes above
- * before the document start is sent, and the job stays open. */
+/* Starts a page. A page that cannot print is refused after the document
+ * start (at the first page) and the page-start commands are sent, and the
+ * job stays open: -1 composite black with colour correction 10 or 11, -400
+ * no head selection on level 3 or the page language (the last error is left
+ * as it was), the halftone engine's code (-3001 no print mode for the page)
+ * or another integer code of the halftoning object (-204, -205, -207), and
+ * -10 when that object throws a message (level 3: no level-3 halftone for
+ * the page's halftone type, the encoder refusing the band format, or its
+ * records failing to go out). */
 OVCG_API int32_t InitPage(HPLIMO3 handle, tagHTSTRUCT3_5* halftone);
 /* second and descriptor may be null. The clip is clamped to the band. */
 OVCG_API int32_t BandOut(HPLIMO3 handle, const tagRECT* clip, tagBANDBMP* bitmap, tagBANDBMP* second,

@@ -223,7 +223,6 @@ class EncodeBuffer final : public NullEncodeBuffer {
 public:
     explicit EncodeBuffer(FakeWorld* w) : w_(w) {}
     ~EncodeBuffer() override { w_->events.emplace_back("encode.delete"); }
-    bool bInitEncodeBuffa(unsigned int, int, int, const tagPOINT&) override { return !w_->encode_refuses_format; }
     bool bFlushENCODEBuff() override { return Call(w_, "encode.Flush") == 0; }
     uint32_t ulGetBaseVPosition() const override { return w_->base_position; }
     uint32_t ulGetLastWritePos() const override { return w_->last_write; }
@@ -238,11 +237,6 @@ class Records final : public ovcg::CTRAQ3V1 {
 public:
     explicit Records(FakeWorld* w) : w_(w) {}
     ~Records() override { w_->events.emplace_back("records.delete"); }
-    bool bSelectHalftone(int, int method, unsigned char* out) const override {
-        if (out) *out = 0;
-        w_->selected_halftones.push_back(method);
-        return w_->level3_halftones.empty() || w_->level3_halftones.count(method) != 0;
-    }
 
 private:
     FakeWorld* w_;
@@ -411,13 +405,6 @@ std::unique_ptr<IHalftoner> FakeEngineParts::CreateHalftoner(bool level3, const 
     w_->halftoner_ctor_args = {level3 ? 1 : 0, rotation, overprint};
     Call(w_, "halftoner.create");
     return std::make_unique<Halftoner>(w_, init);
-}
-
-int FakeEngineParts::ProbeHalftoner(const tagHTINITSTRUCT* init, bool anyDocType) {
-    const int h = init->ht_struct->halftone_type;
-    w_->probes.push_back({h, init->ht_struct->color_correction, anyDocType});
-    const auto r = w_->probe_results.find(h);
-    return r == w_->probe_results.end() ? 0 : r->second;
 }
 
 std::unique_ptr<ovcg::CTRAQ3V1> FakeEngineParts::CreateLevel3Records(uint16_t version,

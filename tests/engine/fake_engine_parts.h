@@ -6,7 +6,6 @@
 #include <cstdint>
 #include <functional>
 #include <map>
-#include <set>
 #include <string>
 #include <vector>
 
@@ -89,23 +88,9 @@ struct FakeWorld {
     std::vector<int> empty_calls;             // EmptyPageEndOut: 100 + flag; EmptyPageEndFlush: 200 + flag
     std::vector<int> page_lengths;            // ResetPageLength
     const tagHTSTRUCT3_5* kept_ht = nullptr;  // the record pointer the halftoner holds
-    // The trials of a record before the halftoner is built: the halftone
-    // type and colour correction of each, and whether any document type
-    // would do; the answer by halftone type (absent: 0).
-    struct Probe {
-        int halftone, correction;
-        bool any_doc_type;
-    };
-    std::vector<Probe> probes;
-    std::map<int, int> probe_results;
 
     // Level 3.
     uint16_t records_version = 0;
-    // The halftone types the record set carries (empty: every one), and the
-    // types it was asked for.
-    std::set<int> level3_halftones;
-    std::vector<int> selected_halftones;
-    bool encode_refuses_format = false;  // bInitEncodeBuffa answers false
     uint16_t encoder_kind = 0xFFFF;
     uint32_t base_position = 0, last_write = 0;
     std::vector<uint32_t> page_heights;
@@ -144,7 +129,6 @@ public:
     std::unique_ptr<IHeadControl> CreateHeadControl(const tagIRACINITSTRUCT* init, const char* path) override;
     std::unique_ptr<IHalftoner> CreateHalftoner(bool level3, const tagHTINITSTRUCT* init, int rotation,
                                                 int overprint) override;
-    int ProbeHalftoner(const tagHTINITSTRUCT* init, bool anyDocType) override;
     std::unique_ptr<ovcg::CTRAQ3V1> CreateLevel3Records(uint16_t version,
                                                         const tagPRTSTRUCT3_12& job) override;
     std::unique_ptr<IEncodeBuffer> CreateEncodeBuffer(uint16_t kind, CPlimoSpooler* spooler,

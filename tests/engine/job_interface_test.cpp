@@ -177,6 +177,46 @@ TEST_F(JobInterfaceTest, ExceptionsBecomeMinusTen) {
     EXPECT_EQ(w.page_ends.at(0).abort, 1u);
 }
 
+// The page-start refusals: the job starts, the document start and the page
+// start go out, then the page is refused and the job stays open for another.
+TEST_F(JobInterfaceTest, PageStartRefusals) {
+    struct Case {
+        uint32_t mw;
+        bool noHead;      // the print mode gives no first head selector
+        int correction;   // of a composite-black page
+        int expected;
+        int lastError;    // after the refusal; the earlier one was -2
+    };
+    const Case cases[] = {
+        {0, false, 10, -1, -1},           {0, false, 11, -1, -1},
+        {OVCG_MW_P3, false, 10, -1, -1},  {OVCG_MW_OVC, false, 11, -1, -1},
+        {OVCG_MW_P3, true, 2, -400, -2},  {OVCG_MW_OVC, true, 2, -400, -2},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.mw << " " << c.noHead << " " << c.correction);
+        w = FakeWorld{};
+        if (c.noHead) w.tweak_info = [](tagPRTINFOSTRUCT& i) { i.head_id_bytes[0] = 0xFFFF; };
+        job = PlainJob(c.mw, c.noHead ? 0 : OVCG_EXO_CB);
+        ASSERT_EQ(InitJob(&handle, &job, &options), 0);
+        EXPECT_EQ(TerminatePage(handle), -2);
+        ht.color_correction = c.correction;
+        EXPECT_EQ(InitPage(handle, &ht), c.expected);
+        EXPECT_EQ(Engine().LastError(), c.lastError);
+        EXPECT_EQ(w.Count("mwcmd.SendStartDocCmd"), 1);
+        EXPECT_EQ(w.Count("mwcmd.SendStartPageCmd"), 1);
+        EXPECT_FALSE(w.Has("halftoner.create"));
+        if (!c.noHead) {
+            ht.color_correction = 2;
+            EXPECT_EQ(InitPage(handle, &ht), 0);
+            EXPECT_EQ(w.Count("mwcmd.SendStartDocCmd"), 1);
+            tagTPINFOSTRUCT end{1, 0};
+            EXPECT_EQ(TerminatePageEx(handle, &end), 0);
+        }
+        EXPECT_EQ(DestroyJob(handle), 0);
+        handle = nullptr;
+    }
+}
+
 TEST_F(JobInterfaceTest, ResetJobThroughTheInterface) {
     ASSERT_EQ(InitJob(&handle, &job, &options), 0);
     HPLIMO3 before = handle;

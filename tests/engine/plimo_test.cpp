@@ -6,9 +6,7 @@
 #include <algorithm>
 #include <cstring>
 #include <functional>
-#include <map>
 #include <memory>
-#include <set>
 #include <string>
 #include <vector>
 
@@ -266,130 +264,19 @@ TEST_F(PlimoTest, HeadSelection) {
     EXPECT_EQ(Start(PlainJob()), -400);
     EXPECT_FALSE(plimo->JobOpen());
 
-    // The other levels would refuse every page: the job is refused at its
-    // start, before a byte of it is sent.
+    // The other levels start the job and refuse each page once its start
+    // is sent, leaving the last error as it was.
     for (const uint32_t mw : {OVCG_MW_OVC, OVCG_MW_P3}) {
         Fresh([](tagPRTINFOSTRUCT& i) { i.head_id_bytes[0] = 0xFFFF; });
         spool.bytes.clear();
-        EXPECT_EQ(Start(PlainJob(mw)), -400) << mw;
-        EXPECT_FALSE(plimo->JobOpen());
-        EXPECT_EQ(spool.bytes, "");
-        EXPECT_FALSE(w.Has("halftoner.create"));
-    }
-}
-
-// Level 3 and the page language send nothing until the first page, so a
-// job that no page could print is refused at its start: the halftone the
-// print mode fixes must be one the level-3 record set carries, the encode
-// buffer must take the band format, and the halftoning object's record must
-// pass its trial (here the fake's answer by halftone type) for some
-// halftone type a page may choose, under any document type. Level 2 is not
-// tried. Nothing is sent and no halftoning object is built.
-TEST_F(PlimoTest, JobThatNoPageCouldPrintIsRefusedAtItsStart) {
-    struct Case {
-        const char* what;
-        uint32_t mw;
-        int16_t htOverride;          // -1: the page chooses
-        std::set<int> carried;       // by the record set (empty: every one)
-        std::map<int, int> trials;   // the trial's answer by halftone type
-        bool encodeRefuses;
-        int expected;
-        std::vector<int> tried;      // halftone types tried, in order
-    };
-    const Case cases[] = {
-        {"level 3, fixed type carried", OVCG_MW_P3, 3, {1, 3}, {}, false, 0, {3}},
-        {"level 3, fixed type not carried", OVCG_MW_P3, 6, {1, 3}, {}, false, -1, {}},
-        {"level 3, fixed type without a print mode", OVCG_MW_P3, 3, {1, 3}, {{3, -3001}}, false, -3001, {3}},
-        {"level 3, page's choice: the first type carried with a print mode", OVCG_MW_P3, -1, {1, 3},
-         {{3, -3001}}, false, 0, {3, 1}},
-        {"level 3, no type carried has a print mode", OVCG_MW_P3, -1, {3}, {{3, -3001}}, false, -3001, {3}},
-        {"level 3, encode buffer refuses the format", OVCG_MW_P3, 3, {}, {}, true, -10, {}},
-        {"page language, fixed type", OVCG_MW_OVC, 6, {}, {}, false, 0, {6}},
-        {"page language, fixed type without a print mode", OVCG_MW_OVC, 6, {}, {{6, -3001}}, false, -3001, {6}},
-        {"page language, page's choice", OVCG_MW_OVC, -1, {}, {{3, -3001}, {5, -3001}}, false, 0, {3, 5, 6}},
-        {"page language, no print mode at all", OVCG_MW_OVC, -1, {},
-         {{1, -3001}, {2, -3001}, {3, -3001}, {4, -3001}, {5, -3001}, {6, -3001}}, false, -3001,
-         {3, 5, 6, 1, 2, 4}},
-        {"level 2 is not tried", 0, 6, {}, {{6, -3001}}, false, 0, {}},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.what);
-        Fresh([&](tagPRTINFOSTRUCT& i) { i.halftone_type_override = c.htOverride; });
-        w.level3_halftones = c.carried;
-        w.probe_results = c.trials;
-        w.encode_refuses_format = c.encodeRefuses;
-        spool.bytes.clear();
-        EXPECT_EQ(Start(PlainJob(c.mw)), c.expected);
-        EXPECT_EQ(plimo->JobOpen(), c.expected == 0);
-        std::vector<int> tried;
-        for (const FakeWorld::Probe& p : w.probes) {
-            tried.push_back(p.halftone);
-            EXPECT_TRUE(p.any_doc_type);
-            EXPECT_EQ(p.correction, 0);  // a page record that chooses nothing
-        }
-        EXPECT_EQ(tried, c.tried);
-        EXPECT_EQ(spool.bytes, "");
-        EXPECT_FALSE(w.Has("halftoner.create"));
-        if (c.expected != 0) {
-            EXPECT_TRUE(w.Has("print_mode.delete"));  // a refused start leaves nothing behind
-        }
-    }
-}
-
-// The first page of a level-3 or page-language job builds the halftoning
-// object the later pages keep: a page record that cannot build it is refused
-// before the document start is sent, and leaves the job as it was; a later
-// page that can prints as the first page. Later pages are not tried again.
-TEST_F(PlimoTest, FirstPageThatCannotPrintIsRefusedBeforeAnyByte) {
-    struct Case {
-        const char* what;
-        uint32_t mw;
-        int badHalftone;
-        std::set<int> carried;
-        std::map<int, int> trials;
-        int expected;
-    };
-    const Case cases[] = {
-        {"level 3, halftone not carried", OVCG_MW_P3, 2, {1, 3}, {}, -1},
-        {"level 3, halftone without a print mode", OVCG_MW_P3, 1, {1, 3}, {{1, -3001}}, -3001},
-        {"page language, halftone without a print mode", OVCG_MW_OVC, 2, {}, {{2, -3001}}, -3001},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.what);
-        Fresh();
-        w.level3_halftones = c.carried;
-        w.probe_results = c.trials;
-        spool.bytes.clear();
-        ASSERT_EQ(Start(PlainJob(c.mw)), 0);
-        w.probes.clear();
-        tagHTSTRUCT3_5 bad = PlainHalftone();
-        bad.halftone_type = c.badHalftone;
-        EXPECT_EQ(Page(bad), c.expected);
-        EXPECT_EQ(plimo->LastError(), c.expected);
+        ASSERT_EQ(Start(PlainJob(mw)), 0) << mw;
+        EXPECT_EQ(plimo->TerminatePage(), -2);
+        EXPECT_EQ(Page(), -400);
+        EXPECT_EQ(plimo->LastError(), -2);
         EXPECT_FALSE(plimo->PageOpen());
-        EXPECT_FALSE(w.Has("mwcmd.SendStartDocCmd"));
-        EXPECT_FALSE(w.Has("mwcmd.SendStartPageCmd"));
+        EXPECT_TRUE(w.Has("mwcmd.SendStartDocCmd"));
+        EXPECT_TRUE(w.Has("mwcmd.SendStartPageCmd"));
         EXPECT_FALSE(w.Has("halftoner.create"));
-        // A halftone the record set does not carry is refused before the trial.
-        ASSERT_EQ(w.probes.size(), c.expected == -1 ? 0u : 1u);
-        for (const FakeWorld::Probe& p : w.probes) {
-            EXPECT_FALSE(p.any_doc_type);  // the page's own document type and its retries
-            EXPECT_EQ(p.correction, 2);
-        }
-        const size_t tried = w.probes.size();
-
-        tagHTSTRUCT3_5 good = PlainHalftone();
-        good.halftone_type = 3;
-        ASSERT_EQ(Page(good), 0);
-        EXPECT_EQ(w.Count("mwcmd.SendStartDocCmd"), 1);
-        ASSERT_EQ(plimo->TerminatePage(), 0);
-        // The kept object prints the next page whatever its record says.
-        EXPECT_EQ(Page(bad), 0);
-        EXPECT_EQ(w.probes.size(), tried + 1);
-        ASSERT_EQ(plimo->TerminatePage(), 0);
-        ASSERT_EQ(plimo->DestroyJob(), 0);
-        EXPECT_EQ(w.Count("halftoner.create"), 1);
-        EXPECT_EQ(spool.bytes, "<DOC><END>");
     }
 }
 
@@ -421,8 +308,8 @@ TEST_F(PlimoTest, ConstructorFailuresBecomeCodes) {
         {"print_mode.create", -77, false, -77},  {"print_mode.create", 0, false, -10},
         {"hxr.create", -206, false, -206},       {"irac.create", -401, false, -401},
         {"halftoner.create", -205, true, -205},  {"halftoner.create", 0, true, -10},
-        // The output failing while the object sends its records.
-        {"halftoner.create", 1, true, -15},
+        // The output failing while the object sends its records: a message.
+        {"halftoner.create", 1, true, -10},
         {"mwcmd.create", -12, true, -12},        {"mwcmd.create", 0, true, -10},
         {"mwcmd.SendStartDocCmd", 0, true, -15}, {"mwcmd.SendStartPageCmd", -1, true, -15},
     };
