@@ -376,18 +376,22 @@ void repeat_recount(MleSchedule& s, int64_t pageLength) {
 
 }  // namespace
 
+uint32_t RepeatRecount(MLE_INSTANCE& e, int64_t pageLength) {
+    MleSchedule& s = e.schedule;
+    if (!(s.logic.flags & kMwRepeat)) return 0;
+    repeat_recount(s, pageLength);
+    // The passes outside the normal group print its first lowerSplit
+    // passes' patterns: a page too short for them is refused.
+    const int64_t outside = mle_total_passes(s) - s.normalPasses;
+    return outside > 0 && s.normalPasses < e.resource->modeValue3 ? kMleNegativeRange : 0;
+}
+
 uint32_t MakeEdgeTables(MLE_INSTANCE& e, int64_t pageLength) {
     const CallbackTable& cb = *e.cb;
     MleSchedule& s = e.schedule;
     if (e.resource->optionWordLow)
         if (uint32_t rc = lower_edge_record(e)) return rc;
-    if (s.logic.flags & kMwRepeat) {
-        repeat_recount(s, pageLength);
-        // The passes outside the normal group print its first lowerSplit
-        // passes' patterns: a page too short for them is refused.
-        const int64_t outside = mle_total_passes(s) - s.normalPasses;
-        return outside > 0 && s.normalPasses < e.resource->modeValue3 ? kMleNegativeRange : 0;
-    }
+    if (s.logic.flags & kMwRepeat) return RepeatRecount(e, pageLength);
     const bool lower = s.lower && s.lowerPasses > 0, fTrans = s.fTrans && s.fTransPasses > 0;
     if (!lower && !fTrans) return 0;
     if (s.mwswExtraPasses < 1 || s.segmentCount < 1 || !s.segments) return kMleNoExtraPasses;

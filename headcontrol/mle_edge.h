@@ -33,6 +33,10 @@ namespace ovcg::irac {
 // the recount of the last group's passes. `planLength` is the length the
 // schedule is planned for.
 uint32_t MakeEdgeTables(MLE_INSTANCE& e, int64_t planLength);
+// Repeat mode's part of step 8: the last group's passes recounted, and 246
+// when the page is too short for the passes outside the normal group. 0
+// without repeat mode.
+uint32_t RepeatRecount(MLE_INSTANCE& e, int64_t planLength);
 
 // Frees the MIR list and clears the pointer (null is ignored).
 void mle_free_mir(const CallbackTable& cb, MleMirList*& mir);

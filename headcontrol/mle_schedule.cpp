@@ -737,7 +737,60 @@ uint32_t GetResouceData(MLE_INSTANCE& e, const CallbackTable& cb, int32_t select
     return 0;
 }
 
+namespace {
+
+// The rasters the inks standing highest on the head add to the plan (see
+// the schedule's step 4 below).
+int64_t plan_lag(const MLE_INSTANCE& e) {
+    int64_t lag = 0;
+    for (int32_t i = 0; i < e.inkCount; ++i)
+        lag = std::max(lag, -(int64_t{e.inkNozzleShift[i]} * e.schedule.logic.pitch + e.columnOffset[e.inkColumn[i]]));
+    return lag;
+}
+
+uint32_t build_schedule(MLE_INSTANCE& e, uint32_t pageLength, bool firstBuild, bool lengthen);
+
+// The logic's answer to the page planned for its own length, as a page
+// without offsets or shifted rows is: the schedule's counts and ranges are
+// built on a copy of the layers and freed. 246 when the page is too short.
+uint32_t plan_own_length(MLE_INSTANCE& e, uint32_t pageLength) {
+    const MleSchedule saved = e.schedule;
+    const int32_t lead = e.rowLead;
+    e.schedule = MleSchedule{};
+    e.schedule.scheduleLength = saved.scheduleLength;
+    MicroweaveLogicRecord& g = e.schedule.logic;
+    g = saved.logic;
+    g.layers = nullptr;
+    g.layerCount = 0;
+    uint32_t rc = alloc_array(*e.cb, saved.logic.layerCount, kMleNoLayers, g.layers);
+    if (!rc) {
+        std::copy(saved.logic.layers, saved.logic.layers + saved.logic.layerCount, g.layers);
+        g.layerCount = saved.logic.layerCount;
+        e.rowLead = 0;
+        rc = build_schedule(e, pageLength, false, false);
+        if (!rc) rc = RepeatRecount(e, pageLength);
+    }
+    FreeSchedule(e);
+    e.schedule = saved;
+    e.rowLead = lead;
+    return rc;
+}
+
+}  // namespace
+
+// Offsets and shifted rows lengthen the plan, not the page: a page too
+// short for the logic is refused alike whatever inks it prints.
 uint32_t CreateSchedule(MLE_INSTANCE& e, uint32_t pageLength, bool firstBuild) {
+    if (firstBuild && (plan_lag(e) > 0 || e.rowLead > 0)) {
+        const uint32_t rc = plan_own_length(e, pageLength);
+        if (rc == kMleNegativeRange || rc == kMleNoLayers || rc == kMleNoSchedule) return rc;
+    }
+    return build_schedule(e, pageLength, firstBuild, true);
+}
+
+namespace {
+
+uint32_t build_schedule(MLE_INSTANCE& e, uint32_t pageLength, bool firstBuild, bool lengthen) {
     const CallbackTable& cb = *e.cb;
     MleSchedule& s = e.schedule;
     MicroweaveLogicRecord& g = s.logic;
@@ -804,9 +857,7 @@ uint32_t CreateSchedule(MLE_INSTANCE& e, uint32_t pageLength, bool firstBuild) {
     // outside the page stays unprinted: the windows are clipped to
     // [notPrintStart, notPrintEnd) ink by ink. Without offsets and shifts
     // the plan is the page's own.
-    int64_t lag = 0;
-    for (int32_t i = 0; i < e.inkCount; ++i)
-        lag = std::max(lag, -(int64_t{e.inkNozzleShift[i]} * g.pitch + e.columnOffset[e.inkColumn[i]]));
+    const int64_t lag = lengthen ? plan_lag(e) : 0;
     const int64_t lead = e.rowLead;
     const int64_t planLength = int64_t{pageLength} + lag + lead;
     if (lead < 0 || planLength > INT32_MAX) return kMleBadLogic;
@@ -841,5 +892,7 @@ uint32_t CreateSchedule(MLE_INSTANCE& e, uint32_t pageLength, bool firstBuild) {
     // 8. The edge groups' tables, on the first build of a page.
     return firstBuild ? MakeEdgeTables(e, planEnd) : 0;
 }
+
+}  // namespace
 
 }  // namespace ovcg::irac

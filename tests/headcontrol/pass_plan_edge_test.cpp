@@ -980,16 +980,17 @@ TEST(PassPlanEdgeAlloc, EachAllocationGivesItsCodeAndLeavesNothing) {
     EXPECT_EQ(sweep(hc_variant(HcVariant::TwoTables), 45), with({203, 203, 203, 203, 206, 206}));
     // A grouped line whose row stands 90 rasters below the logic's top: the
     // first plan (no segment list), the top rasters' tallies, the plan
-    // moved up (its per-nozzle and layered-halftone arrays are kept), the
-    // MIR list.
+    // moved up (its per-nozzle and layered-halftone arrays are kept; the
+    // logic first tried on a copy of its layers for the page's own length),
+    // the MIR list.
     ModelHeadControl grouped = hc_variant(HcVariant::DriverGrouped);
     grouped.units[0].top_offset = 0;
     std::vector<uint32_t> plan = {202, 203, 203, 203, 203, 203, 203, 203};
     std::vector<uint32_t> want = {201, 201, 204, 204, 201, 201};
     want.insert(want.end(), plan.begin(), plan.end());
     want.insert(want.end(), 14, kLhtNoNozzleArrays);
-    want.push_back(203);
-    want.insert(want.end(), plan.begin(), plan.end());
+    want.insert(want.end(), {203, 202, 202, 203});
+    want.insert(want.end(), plan.begin() + 1, plan.end());
     want.insert(want.end(), {206, 206});
     EXPECT_EQ(sweep(grouped, 400, {K, 0x30}), want);
 }

@@ -11,6 +11,7 @@
 #include <gtest/gtest.h>
 
 #include <random>
+#include <set>
 #include <string>
 #include <utility>
 #include <vector>
@@ -29,9 +30,11 @@ struct LogicCase {
 using Checker = std::string (*)(const PagePlan&, int32_t, int64_t, int64_t, int64_t, int64_t);
 
 // Plans every length with six inks, with a random not-printed window as
-// well for the lengths that `windowed` picks, and checks each plan.
+// well for the lengths that `windowed` picks, and checks each plan; with
+// `shortWithout`, the lengths the logic refuses as too short without offsets.
 void plan_lengths(const LogicCase& logic, const ovcg_test::ModelHeadControl& hc, const std::vector<uint32_t>& lengths,
-                  Checker check, std::mt19937& rng, bool (*windowed)(uint32_t)) {
+                  Checker check, std::mt19937& rng, bool (*windowed)(uint32_t),
+                  const std::set<uint32_t>* shortWithout = nullptr) {
     PassEngine engine(hc);
     ASSERT_EQ(engine.code, 0u) << logic.name;
     const int64_t height = MLE_GetHeadheight(engine.mle);
@@ -45,6 +48,12 @@ void plan_lengths(const LogicCase& logic, const ovcg_test::ModelHeadControl& hc,
                 q.notPrinted = {{int32_t(lo), int32_t(hi)}};
             }
             const PagePlan plan = plan_page(engine, q);
+            // Offsets lengthen the plan, not the page: a page too short for
+            // the logic is refused with them exactly when it is without.
+            if (shortWithout) {
+                EXPECT_EQ(plan.code == kMleNegativeRange, shortWithout->count(length) != 0)
+                    << logic.name << ", length " << length << ": " << plan.code;
+            }
             if (length < logic.shortest && plan.code == kMleNegativeRange) continue;
             ASSERT_EQ(plan.code, 0u) << logic.name << ", length " << length << ": " << plan.failedCall;
             EXPECT_EQ(check(plan, 6, lo, hi, MLE_GetOffsetNozzleMax(engine.mle), height), "")
@@ -54,13 +63,14 @@ void plan_lengths(const LogicCase& logic, const ovcg_test::ModelHeadControl& hc,
     EXPECT_EQ(engine.release(), "") << logic.name;
 }
 
+// The interleaved logics' upper passes need 3 rasters.
 const LogicCase kLogics[] = {
-    {"one pass per head height", HcVariant::Default},
-    {"interleaved, 180 nozzles", HcVariant::Interleaved},
-    {"interleaved, 8 nozzles", HcVariant::Interleaved8},
-    {"two heads split at the middle of their overlap", HcVariant::TwoHeads},
-    {"two heads printing their overlap both", HcVariant::TwoHeadsOverlap},
-    {"an upper and a pre-normal pass", HcVariant::PreNormal},
+    {"one pass per head height", HcVariant::Default, 3},
+    {"interleaved, 180 nozzles", HcVariant::Interleaved, 3},
+    {"interleaved, 8 nozzles", HcVariant::Interleaved8, 3},
+    {"two heads split at the middle of their overlap", HcVariant::TwoHeads, 3},
+    {"two heads printing their overlap both", HcVariant::TwoHeadsOverlap, 3},
+    {"an upper and a pre-normal pass", HcVariant::PreNormal, 3},
 };
 
 // Page lengths around the logics' cycles and pass heights, then random ones.
@@ -175,7 +185,14 @@ TEST(PassPlanInvariant, InksWithNozzleLineOffsetsPrintEveryRasterOfThePage) {
         hc.modes[0].array_values[rng() % hc.modes[0].array_values.size()] = uint16_t(most);
         hc.modes[0].array_values[0] = 0;
         const std::vector<uint32_t> lengths = offset_lengths(rng, small ? 10000 : 100000);
-        plan_lengths(t.logic, hc, lengths, t.check, rng, [](uint32_t length) { return length % 4 == 1; });
+        std::set<uint32_t> shortWithout;
+        {
+            PassEngine base(hc_variant(t.logic.variant));  // one engine at a time: they share the allocator
+            for (uint32_t length : lengths)
+                if (plan_page(base, {length, six_inks(), {}, 0}).code == kMleNegativeRange) shortWithout.insert(length);
+        }
+        plan_lengths(t.logic, hc, lengths, t.check, rng, [](uint32_t length) { return length % 4 == 1; },
+                     &shortWithout);
     }
 }
 
@@ -192,10 +209,7 @@ TEST(PassPlanInvariant, InksWithNozzleLineOffsetsPrintEveryRasterOfThePage) {
 // none outside it.
 TEST(PassPlanInvariant, InksOnShiftedRowsPrintEveryRasterOfThePage) {
     std::vector<OffsetCase> cases;
-    for (LogicCase l : kLogics) {
-        l.shortest = 3;  // the interleaved logics' upper passes need 3 rasters
-        cases.push_back({l, check_plan});
-    }
+    for (const LogicCase& l : kLogics) cases.push_back({l, check_plan});
     for (const LogicCase& l : kEdgeLogics) cases.push_back({l, check_edge_plan});
     std::mt19937 rng(4444);
     for (const OffsetCase& t : cases) {

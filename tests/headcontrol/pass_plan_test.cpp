@@ -154,6 +154,31 @@ TEST(PassPlanGolden, PassesAboveThePageTopAreNegative) {
     EXPECT_EQ(check_plan(plan, 1, 0, 400, 0, 180), "");
 }
 
+// A page too short for the logic is refused whatever the inks' offsets
+// lengthen the plan by. Pitch 2, 3 nozzles: an upper layer on rasters 0-2
+// feeding 1, the normal layer from raster 3 to the page end feeding 3; C
+// stands 0, 1 or 2 rasters higher than K. Page 2 is shorter than the fixed
+// upper part (3); on page 3 the normal layer would end before it starts;
+// page 4 prints.
+TEST(PassPlanGolden, PageShorterThanTheUpperPartWhateverTheOffsets) {
+    for (const uint16_t offset : {0, 1, 2})
+        for (const uint32_t length : {2u, 3u, 4u}) {
+            SCOPED_TRACE(testing::Message() << "offset " << offset << " length " << length);
+            ModelHeadControl hc = hc_variant(HcVariant::Interleaved8);
+            hc.head.nozzles = {3};
+            hc.units[0].pitch = 2;
+            hc.units[0].layers = {HcLayer{0, 0, 2, {1}, {{0, 3}}, {1}, {0}, {}},
+                                  HcLayer{1, 3, 0, {3}, {{0, 3}}, {1}, {0}, {}}};
+            hc.units[0].normal = {{3, 0, 0, 0}};
+            hc.modes[0].array_values[1] = offset;
+            for (ovcg_test::HcSubMode& m : hc.modes[0].sub_modes) m.min_length = 1;
+            PassEngine e(hc);
+            ASSERT_EQ(e.code, 0u);
+            const PagePlan plan = plan_page(e, {length, {K, C}, {}, 0});
+            EXPECT_EQ(plan.code, length < 4 ? kMleNegativeRange : 0u) << plan.failedCall;
+        }
+}
+
 // ---- Rows of the split colour table ----------------------------------------------------------
 
 // A pass of a plan as the rows see it: position, and per ink the first
