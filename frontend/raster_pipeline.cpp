@@ -224,8 +224,9 @@ int32_t output_to_printer(void* context, const uint8_t* line, uint32_t length, u
                    info.width, taken);
 }
 
-ovcg_raster_pipe* new_pipe(const ovcg_heap& heap, void* params, int32_t (*init)(ovcg_raster_pipe*),
-                           ovcg_raster_stage_fn process, void (*release)(ovcg_raster_pipe*)) {
+ovcg_raster_pipe* new_pipe(const ovcg_heap& heap, void* params,
+                           int32_t (*init)(ovcg_raster_pipe*), ovcg_raster_stage_fn process,
+                           void (*release)(ovcg_raster_pipe*)) {
     if (!params) return nullptr;
     auto* p = static_cast<ovcg_raster_pipe*>(ovcg_heap_alloc(heap, sizeof(ovcg_raster_pipe)));
     if (!p) {
@@ -277,7 +278,7 @@ int32_t offset_init(ovcg_raster_pipe* pipe) {
 }
 
 int32_t offset_process(void* context, const uint8_t* line, uint32_t length, uint32_t,
-                            int32_t* taken) {
+                       int32_t* taken) {
     auto* pipe = static_cast<ovcg_raster_pipe*>(context);
     if (!pipe || !pipe->state) return 1;
     auto* prm = static_cast<offset_params*>(pipe->params);
@@ -318,7 +319,7 @@ int32_t disc_init(ovcg_raster_pipe* pipe) {
 }
 
 int32_t disc_process(void* context, const uint8_t* line, uint32_t length, uint32_t,
-                           int32_t* taken) {
+                     int32_t* taken) {
     auto* pipe = static_cast<ovcg_raster_pipe*>(context);
     if (!pipe || !pipe->state) return 1;
     auto* prm = static_cast<disc_params*>(pipe->params);
@@ -367,7 +368,8 @@ namespace ovcg::frontend {
 ovcg_raster_pipeline* create_pipeline(const ovcg_raster_info* info) {
     if (!info || info->size < kRasterInfoSize) return nullptr;
     const ovcg_heap heap = ovcg_heap_installed();
-    auto* pl = static_cast<ovcg_raster_pipeline*>(ovcg_heap_alloc(heap, sizeof(ovcg_raster_pipeline)));
+    auto* pl =
+        static_cast<ovcg_raster_pipeline*>(ovcg_heap_alloc(heap, sizeof(ovcg_raster_pipeline)));
     if (!pl) return nullptr;
     pl->heap = heap;
     pl->info = *info;

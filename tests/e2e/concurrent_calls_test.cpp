@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "e2e_fixture.h"
+#include "frontend/context.h"
 #include "frontend/raster_pipeline.h"
 
 namespace ovcg_e2e {
@@ -57,8 +58,8 @@ std::vector<Call> JobCalls(const JobSpec& recipe) {
         const ovcg_callbacks cb = counting_callbacks();
         return ovcgInitialize("", &cb);
     }};
-    for (const auto& [name, choice] : AllOptions(recipe))
-        calls.push_back([=] { return ovcgSetPrintOption(name.c_str(), choice.c_str()); });
+    for (const auto& o : AllOptions(recipe))
+        calls.push_back([o] { return ovcgSetPrintOption(o.first.c_str(), o.second.c_str()); });
     calls.push_back([m = recipe.model] { return ovcgSetResource(OVCG_RESOURCE_FILE, m.c_str()); });
     calls.push_back([id = recipe.job_id] { return ovcgStartJob(Output, id.c_str()); });
     calls.push_back([width] { return ovcgGetPageAttribute(OVCG_PAGE_WIDTH, width.get()); });
@@ -134,14 +135,15 @@ TEST_F(ConcurrentCalls, AJobGoesOnFromThreadToThread) {
 // Every function of the library called while a call is inside: from the
 // output function itself and from another thread at that moment. Each is
 // refused and changes nothing: the job prints its serial stream, the
-// caller's raster pipeline and writer are still there, and the options
-// tried are not the next job's.
+// resource path stays, and the caller's raster pipeline and writer are
+// still there.
 TEST_F(ConcurrentCalls, CallsThatOverlapAreRefused) {
     const JobSpec gray = Job(Ink::kGray);
     const Bytes want = Serial(gray);
     ovcg_raster_info info = RasterInfo(1, 4, 4);
     info.offset_on = 1;
     static int lines;  // lines the caller's sink received
+    lines = 0;
     const ovcg_raster_sink sink = {nullptr, [](void*, const uint8_t*, uint32_t, uint32_t, int32_t*) {
                                        return ++lines, 0;
                                    }};
@@ -185,6 +187,7 @@ TEST_F(ConcurrentCalls, CallsThatOverlapAreRefused) {
     EXPECT_TRUE(g_stream == want) << g_stream.size() << " bytes for " << want.size();
     EXPECT_EQ(inside, std::vector<int32_t>(17, OVCG_ERR_ARGUMENT));
     EXPECT_EQ(other, inside);
+    EXPECT_EQ(std::string(ovcg::frontend::context()->resource_path), gray.model);
     EXPECT_EQ(lines, 0);
     const uint8_t line[4] = {1, 2, 3, 4};
     EXPECT_EQ(ovcg_raster_print(writer, line, 4, 0, nullptr), 0);
