@@ -1,10 +1,9 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
-#include <mutex>
 #include <new>
-#include <thread>
 
+#include "frontend/call_claim.h"
 #include "frontend/context.h"
 #include "frontend/heap.h"
 #include "frontend/job_interface.h"
@@ -16,98 +15,14 @@ using namespace ovcg::frontend;
 
 namespace {
 
+// Read and written only under the call claim: one call at a time, from
+// whichever thread makes it.
 ovcg_context* lp_info = nullptr;
 
-// ---- The claim of the context ----------------------------------------------
-// One context serves the process, and a caller may drive it from any thread,
-// but never from two at once. Every entry point that touches the context
-// first claims it for the call: a call made while another call is inside the
-// library (any thread, the output function's own included), or while another
-// thread's job is open, is refused with OVCG_ERR_ARGUMENT and touches
-// nothing. An open job belongs to the thread that started it until its
-// ovcgEndJob (or ovcgRelease) returns.
-//
-// Options: a start is refused as well when, since the starting thread's
-// first option call of this try, another thread set options or one of the
-// thread's own option calls was refused: the job would not print the
-// options that thread chose. A try ends with the thread's next ovcgStartJob,
-// whatever its result. A thread that sets no options starts with the
-// options as they stand.
-std::mutex g_claim;           // guards the fields below
-std::thread::id g_inside;     // the thread inside an entry point, if any
-std::thread::id g_job_owner;  // the thread whose job is open, if any
-std::thread::id g_option_writer;
-uint64_t g_option_series = 0;  // counts changes of the option writer
-uint64_t g_generation = 0;     // counts contexts; older tries are void
-
-// The calling thread's try: the option series of its first option call since
-// its last start, and whether an option call of it was refused since.
-struct OptionTry {
-    uint64_t generation = 0;
-    uint64_t series = 0;  // 0: no option set in this try
-    bool broken = false;
-};
-thread_local OptionTry t_try;
-
-class ContextClaim {
-public:
-    ContextClaim() {
-        const std::lock_guard<std::mutex> lock(g_claim);
-        const std::thread::id self = std::this_thread::get_id();
-        if (g_inside != std::thread::id{}) return;
-        if (g_job_owner != std::thread::id{} && g_job_owner != self) return;
-        g_inside = self;
-        held_ = true;
-    }
-    ~ContextClaim() {
-        if (!held_) return;
-        const std::lock_guard<std::mutex> lock(g_claim);
-        g_inside = std::thread::id{};
-    }
-    ContextClaim(const ContextClaim&) = delete;
-    ContextClaim& operator=(const ContextClaim&) = delete;
-    explicit operator bool() const { return held_; }
-
-    // The job opened by this call belongs to its thread; or it ended.
-    void own_job(bool open) {
-        const std::lock_guard<std::mutex> lock(g_claim);
-        g_job_owner = open ? std::this_thread::get_id() : std::thread::id{};
-    }
-
-private:
-    bool held_ = false;
-};
-
-// An option call of the calling thread: `taken` when the claim let it
-// through (whatever the call's own result).
-void note_option_call(bool taken) {
-    const std::lock_guard<std::mutex> lock(g_claim);
-    if (t_try.generation != g_generation) t_try = OptionTry{g_generation, 0, false};
-    if (!taken) {
-        t_try.broken = true;
-        return;
-    }
-    const std::thread::id self = std::this_thread::get_id();
-    if (g_option_writer != self) {
-        g_option_writer = self;
-        ++g_option_series;
-    }
-    if (t_try.series == 0) t_try.series = g_option_series;
-}
-
-// Ends the calling thread's try: true when the options stand as it set them.
-bool end_option_try() {
-    const std::lock_guard<std::mutex> lock(g_claim);
-    const OptionTry t = t_try;
-    t_try = OptionTry{};
-    if (t.generation != g_generation) return true;
-    return !t.broken && (t.series == 0 || t.series == g_option_series);
-}
-
 void release_page_objects(ovcg_context* c) {
-    ovcg_raster_free(c->writer);
+    free_writer(c->writer);
     c->writer = nullptr;
-    raster_helper_destroy_pipeline(c->pipeline);
+    destroy_pipeline(c->pipeline);
     c->pipeline = nullptr;
     c->page_open = false;
 }
@@ -214,13 +129,13 @@ int32_t pipeRasterOut(void* ctx, const uint8_t* line, uint32_t length, uint32_t 
 
 namespace {
 
-// Frees the context and whatever the caller left open with it.
-void release_context(ContextClaim& claim) {
+// Frees the context and whatever the caller left open with it, to the
+// allocator installed with it.
+void release_context() {
     ovcg_context* c = lp_info;
     if (!c) return;
     if (c->page_open) release_page_objects(c);
     if (c->job_open) ji_DestroyJob(c->job);
-    claim.own_job(false);
     release_band_buffer(c);
     ovcg_free(c->resource_path);
     c->handler->FreePrintParam(&c->job_record, &c->halftone, &c->page);
@@ -235,14 +150,11 @@ int32_t ovcgInitialize(const char* model, const ovcg_callbacks* callbacks) {
     if (!callbacks || !callbacks->allocate || !callbacks->release) return OVCG_ERR_CALLBACKS;
     for (void* slot : callbacks->reserved)
         if (!slot) return OVCG_ERR_CALLBACKS;
-    ContextClaim claim;
+    const CallClaim claim;
     if (!claim) return OVCG_ERR_ARGUMENT;
-    // A second initialisation starts afresh rather than leak the first context.
-    release_context(claim);
-    {
-        const std::lock_guard<std::mutex> lock(g_claim);
-        ++g_generation;
-    }
+    // A second initialisation starts afresh rather than leak the first
+    // context, whose blocks go back to the allocator they came from.
+    release_context();
     ovcg_heap_set_extern_functions(callbacks->allocate, callbacks->release);
     void* mem = ovcg_malloc(sizeof(ovcg_context));
     if (!mem) return OVCG_ERR_NO_MEMORY;
@@ -254,9 +166,9 @@ int32_t ovcgInitialize(const char* model, const ovcg_callbacks* callbacks) {
 }
 
 int32_t ovcgRelease(void) {
-    ContextClaim claim;
+    const CallClaim claim;
     if (!claim) return OVCG_ERR_ARGUMENT;
-    release_context(claim);
+    release_context();
     return OVCG_OK;
 }
 
@@ -266,8 +178,7 @@ void ovcgGetVersion(uint32_t* major, uint32_t* minor) {
 }
 
 int32_t ovcgSetResource(int32_t kind, const char* path) {
-    ContextClaim claim;
-    note_option_call(static_cast<bool>(claim));
+    const CallClaim claim;
     if (!claim) return OVCG_ERR_ARGUMENT;
     if (!lp_info || !path || kind != OVCG_RESOURCE_FILE) return OVCG_ERR_ARGUMENT;
     size_t n = std::strlen(path);
@@ -280,27 +191,26 @@ int32_t ovcgSetResource(int32_t kind, const char* path) {
 }
 
 int32_t ovcgGetOptionList(uint32_t* count, const char** names) {
-    ContextClaim claim;
+    const CallClaim claim;
     if (!claim || !lp_info) return OVCG_ERR_ARGUMENT;
     return lp_info->handler->GetOptionList(count, names);
 }
 
 int32_t ovcgGetChoiceList(const char* option, uint32_t* count, const char** names) {
-    ContextClaim claim;
+    const CallClaim claim;
     if (!claim || !lp_info) return OVCG_ERR_ARGUMENT;
     return lp_info->handler->GetChoiceList(option, count, names);
 }
 
 int32_t ovcgSetPrintOption(const char* option, const char* choice) {
-    ContextClaim claim;
-    note_option_call(static_cast<bool>(claim));
+    const CallClaim claim;
     if (!claim || !lp_info || !option || !choice) return OVCG_ERR_ARGUMENT;
     lp_info->handler->SetOptionChoiceByOrder(option, choice);
     return OVCG_OK;
 }
 
 int32_t ovcgGetPageAttribute(uint32_t which, uint32_t* value) {
-    ContextClaim claim;
+    const CallClaim claim;
     if (!claim || !lp_info || !value) return OVCG_ERR_ARGUMENT;
     switch (which) {
         case OVCG_PAGE_WIDTH: *value = lp_info->page.word[kPageWidth]; return OVCG_OK;
@@ -312,9 +222,8 @@ int32_t ovcgGetPageAttribute(uint32_t which, uint32_t* value) {
 }
 
 int32_t ovcgStartJob(ovcg_output_fn output, const char* job_id) {
-    const bool options_intact = end_option_try();
-    ContextClaim claim;
-    if (!claim || !options_intact) return OVCG_ERR_ARGUMENT;
+    const CallClaim claim;
+    if (!claim) return OVCG_ERR_ARGUMENT;
     ovcg_context* c = lp_info;
     if (!c || !output || !job_id) return OVCG_ERR_ARGUMENT;
     if (strnlen(job_id, kJobIdMax + 1) > kJobIdMax) return OVCG_ERR_ARGUMENT;
@@ -345,12 +254,11 @@ int32_t ovcgStartJob(ovcg_output_fn output, const char* job_id) {
     release_band_buffer(c);
     if (r != 0) return OVCG_ERR_ENGINE;
     c->job_open = true;
-    claim.own_job(true);
     return OVCG_OK;
 }
 
 int32_t ovcgStartPage(void) {
-    ContextClaim claim;
+    const CallClaim claim;
     if (!claim) return OVCG_ERR_ARGUMENT;
     ovcg_context* c = lp_info;
     if (!c || !c->job_open || c->page_open) return OVCG_ERR_ARGUMENT;
@@ -363,10 +271,10 @@ int32_t ovcgStartPage(void) {
     ovcg_raster_info info;
     if (!converter_set_rasterinfo_from_parameter_1(c->job_record, c->page, &info))
         return OVCG_ERR_ENGINE;
-    c->pipeline = raster_helper_create_pipeline(&info);
+    c->pipeline = create_pipeline(&info);
     if (!c->pipeline) return OVCG_ERR_ENGINE;
     const ovcg_raster_sink sink = {c, pipeRasterOut};
-    if (ovcg_raster_init(&c->writer, &sink, c->pipeline) != 0) {
+    if (init_writer(&c->writer, &sink, c->pipeline) != 0) {
         release_page_objects(c);
         return OVCG_ERR_ENGINE;
     }
@@ -382,13 +290,13 @@ int32_t ovcgStartPage(void) {
 }
 
 int32_t ovcgRasterOut(const uint8_t* line, int32_t length, int32_t) {
-    ContextClaim claim;
+    const CallClaim claim;
     if (!claim) return OVCG_ERR_ARGUMENT;
     ovcg_context* c = lp_info;
     if (!c || length < 0 || !line) return OVCG_ERR_ARGUMENT;
     if (!c->page_open) return OVCG_OK;
     int32_t taken = 0;
-    return ovcg_raster_print(c->writer, line, length, 0, &taken);
+    return print_line(c->writer, line, length, &taken);
 }
 
 namespace {
@@ -396,7 +304,7 @@ namespace {
 int32_t end_page(ovcg_context* c, int32_t abort_page) {
     ++c->page.word[kPageCounter];
     int32_t taken = 0;
-    ovcg_raster_print(c->writer, nullptr, 0, 0, &taken);
+    print_line(c->writer, nullptr, 0, &taken);
     int32_t band_result = 0;
     if (!abort_page && c->band.bottom > c->band.top && c->band.bottom <= c->page_lines)
         band_result = send_band(c, c->band.top, c->band.bottom);
@@ -411,7 +319,7 @@ int32_t end_page(ovcg_context* c, int32_t abort_page) {
 }  // namespace
 
 int32_t ovcgEndPage(int32_t abort_page) {
-    ContextClaim claim;
+    const CallClaim claim;
     if (!claim) return OVCG_ERR_ARGUMENT;
     ovcg_context* c = lp_info;
     if (!c || !c->page_open) return OVCG_ERR_ARGUMENT;
@@ -419,14 +327,13 @@ int32_t ovcgEndPage(int32_t abort_page) {
 }
 
 int32_t ovcgEndJob(void) {
-    ContextClaim claim;
+    const CallClaim claim;
     if (!claim) return OVCG_ERR_ARGUMENT;
     ovcg_context* c = lp_info;
     if (!c || !c->job_open) return OVCG_ERR_ARGUMENT;
     if (c->page_open) end_page(c, 1);  // a page left open is abandoned
     int32_t r = ji_DestroyJob(c->job);
     c->job_open = false;
-    claim.own_job(false);
     release_band_buffer(c);
     if (r != 0) return OVCG_ERR_ENGINE;
     return EndJob();

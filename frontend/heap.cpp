@@ -5,31 +5,29 @@
 
 namespace ovcg::frontend {
 namespace {
-ovcg_allocate_fn g_allocate = nullptr;
-ovcg_release_fn g_release = nullptr;
+ovcg_heap g_installed = {nullptr, nullptr};
 }  // namespace
 
 void ovcg_heap_set_extern_functions(ovcg_allocate_fn allocate, ovcg_release_fn release) {
-    if (allocate && release) {
-        g_allocate = allocate;
-        g_release = release;
-    } else {
-        g_allocate = nullptr;
-        g_release = nullptr;
-    }
+    if (allocate && release)
+        g_installed = {allocate, release};
+    else
+        g_installed = {nullptr, nullptr};
 }
 
-void* ovcg_malloc(size_t size) {
+ovcg_heap ovcg_heap_installed() { return g_installed; }
+
+void* ovcg_heap_alloc(const ovcg_heap& heap, size_t size) {
     if (size == 0) size = 1;
-    void* p = g_allocate ? g_allocate(size) : std::malloc(size);
+    void* p = heap.allocate ? heap.allocate(size) : std::malloc(size);
     if (p) std::memset(p, 0, size);
     return p;
 }
 
-void ovcg_free(void* block) {
+void ovcg_heap_free(const ovcg_heap& heap, void* block) {
     if (!block) return;
-    if (g_release)
-        g_release(block);
+    if (heap.release)
+        heap.release(block);
     else
         std::free(block);
 }

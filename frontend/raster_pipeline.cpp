@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstring>
 
+#include "frontend/call_claim.h"
 #include "frontend/heap.h"
 
 using namespace ovcg::frontend;
@@ -41,11 +42,11 @@ int32_t send_white_lines(const ovcg_raster_pipe* pipe, uint8_t* buffer, size_t b
 // the pipe's init, released by its free.
 template <class State>
 State* new_state(ovcg_raster_pipe* pipe, size_t buffer_bytes) {
-    auto* s = static_cast<State*>(ovcg_malloc(sizeof(State)));
+    auto* s = static_cast<State*>(ovcg_heap_alloc(pipe->heap, sizeof(State)));
     if (!s) return nullptr;
-    s->buffer = static_cast<uint8_t*>(ovcg_malloc(buffer_bytes));
+    s->buffer = static_cast<uint8_t*>(ovcg_heap_alloc(pipe->heap, buffer_bytes));
     if (!s->buffer) {
-        ovcg_free(s);
+        ovcg_heap_free(pipe->heap, s);
         return nullptr;
     }
     pipe->state = s;
@@ -56,8 +57,8 @@ template <class State>
 void free_state(ovcg_raster_pipe* pipe) {
     if (!pipe || !pipe->state) return;
     auto* s = static_cast<State*>(pipe->state);
-    ovcg_free(s->buffer);
-    ovcg_free(s);
+    ovcg_heap_free(pipe->heap, s->buffer);
+    ovcg_heap_free(pipe->heap, s);
     pipe->state = nullptr;
 }
 
@@ -223,14 +224,16 @@ int32_t output_to_printer(void* context, const uint8_t* line, uint32_t length, u
                    info.width, taken);
 }
 
-ovcg_raster_pipe* new_pipe(void* params, int32_t (*init)(ovcg_raster_pipe*),
-                           ovcg_raster_stage_fn process, void (*release)(ovcg_raster_pipe*)) {
+ovcg_raster_pipe* new_pipe(const ovcg_heap& heap, void* params,
+                           int32_t (*init)(ovcg_raster_pipe*), ovcg_raster_stage_fn process,
+                           void (*release)(ovcg_raster_pipe*)) {
     if (!params) return nullptr;
-    auto* p = static_cast<ovcg_raster_pipe*>(ovcg_malloc(sizeof(ovcg_raster_pipe)));
+    auto* p = static_cast<ovcg_raster_pipe*>(ovcg_heap_alloc(heap, sizeof(ovcg_raster_pipe)));
     if (!p) {
-        ovcg_free(params);
+        ovcg_heap_free(heap, params);
         return nullptr;
     }
+    p->heap = heap;
     p->params = params;
     p->init = init;
     p->process = process;
@@ -239,9 +242,10 @@ ovcg_raster_pipe* new_pipe(void* params, int32_t (*init)(ovcg_raster_pipe*),
 }
 
 void free_writer_memory(ovcg_raster_writer* w) {
-    ovcg_free(w->pad_in);
-    ovcg_free(w->pad_out);
-    ovcg_free(w);
+    const ovcg_heap heap = w->pipeline->heap;
+    ovcg_heap_free(heap, w->pad_in);
+    ovcg_heap_free(heap, w->pad_out);
+    ovcg_heap_free(heap, w);
 }
 
 }  // namespace
@@ -260,9 +264,11 @@ disc_geometry disc_geometry_for(uint32_t resolution, uint32_t hole_mm) {
 
 }  // namespace ovcg::frontend
 
+namespace {
+
 // ---- Offset pipe operations -------------------------------------------------
 
-int32_t ovcg_init_offset(ovcg_raster_pipe* pipe) {
+int32_t offset_init(ovcg_raster_pipe* pipe) {
     if (!pipe || !pipe->params) return 1;
     auto* prm = static_cast<offset_params*>(pipe->params);
     auto* s = new_state<offset_state>(pipe, prm->line_bytes);
@@ -271,8 +277,8 @@ int32_t ovcg_init_offset(ovcg_raster_pipe* pipe) {
     return 0;
 }
 
-int32_t ovcg_process_offset(void* context, const uint8_t* line, uint32_t length, uint32_t,
-                            int32_t* taken) {
+int32_t offset_process(void* context, const uint8_t* line, uint32_t length, uint32_t,
+                       int32_t* taken) {
     auto* pipe = static_cast<ovcg_raster_pipe*>(context);
     if (!pipe || !pipe->state) return 1;
     auto* prm = static_cast<offset_params*>(pipe->params);
@@ -291,11 +297,11 @@ int32_t ovcg_process_offset(void* context, const uint8_t* line, uint32_t length,
                    static_cast<uint32_t>(prm->line_bytes), prm->width, taken);
 }
 
-void ovcg_free_offset(ovcg_raster_pipe* pipe) { free_state<offset_state>(pipe); }
+void offset_free(ovcg_raster_pipe* pipe) { free_state<offset_state>(pipe); }
 
 // ---- Disc-mask pipe operations ----------------------------------------------
 
-int32_t ovcg_init_cddvd(ovcg_raster_pipe* pipe) {
+int32_t disc_init(ovcg_raster_pipe* pipe) {
     if (!pipe || !pipe->params) return 1;
     auto* prm = static_cast<disc_params*>(pipe->params);
     if (prm->resolution == 0 || prm->resolution > kDiscMaxResolution) return 1;
@@ -312,8 +318,8 @@ int32_t ovcg_init_cddvd(ovcg_raster_pipe* pipe) {
     return 0;
 }
 
-int32_t ovcg_process_cddvd(void* context, const uint8_t* line, uint32_t length, uint32_t,
-                           int32_t* taken) {
+int32_t disc_process(void* context, const uint8_t* line, uint32_t length, uint32_t,
+                     int32_t* taken) {
     auto* pipe = static_cast<ovcg_raster_pipe*>(context);
     if (!pipe || !pipe->state) return 1;
     auto* prm = static_cast<disc_params*>(pipe->params);
@@ -351,20 +357,27 @@ int32_t ovcg_process_cddvd(void* context, const uint8_t* line, uint32_t length, 
     return pass_on(pipe->next, pipe->next_context, s->buffer, bytes, disc_width, taken);
 }
 
-void ovcg_free_cddvd(ovcg_raster_pipe* pipe) { free_state<disc_state>(pipe); }
+void disc_free(ovcg_raster_pipe* pipe) { free_state<disc_state>(pipe); }
+
+}  // namespace
 
 // ---- Pipeline and writer ----------------------------------------------------
 
-ovcg_raster_pipeline* raster_helper_create_pipeline(const ovcg_raster_info* info) {
+namespace ovcg::frontend {
+
+ovcg_raster_pipeline* create_pipeline(const ovcg_raster_info* info) {
     if (!info || info->size < kRasterInfoSize) return nullptr;
-    auto* pl = static_cast<ovcg_raster_pipeline*>(ovcg_malloc(sizeof(ovcg_raster_pipeline)));
+    const ovcg_heap heap = ovcg_heap_installed();
+    auto* pl =
+        static_cast<ovcg_raster_pipeline*>(ovcg_heap_alloc(heap, sizeof(ovcg_raster_pipeline)));
     if (!pl) return nullptr;
+    pl->heap = heap;
     pl->info = *info;
     pl->info.size = kRasterInfoSize;
     const uint64_t line_bytes = uint64_t{info->width} * info->bytes_per_pixel;
     // A pipe that cannot be made is left out; the lines then pass without it.
     if (info->offset_on && line_bytes <= kMaxLineBytes) {
-        auto* prm = static_cast<offset_params*>(ovcg_malloc(sizeof(offset_params)));
+        auto* prm = static_cast<offset_params*>(ovcg_heap_alloc(heap, sizeof(offset_params)));
         if (prm) {
             prm->line_bytes = static_cast<size_t>(line_bytes);
             prm->left_bytes = static_cast<size_t>(
@@ -373,11 +386,11 @@ ovcg_raster_pipeline* raster_helper_create_pipeline(const ovcg_raster_info* info
             prm->body_lines = info->height - prm->top_lines;
             prm->width = info->width;
         }
-        if (auto* p = new_pipe(prm, ovcg_init_offset, ovcg_process_offset, ovcg_free_offset))
+        if (auto* p = new_pipe(heap, prm, offset_init, offset_process, offset_free))
             pl->pipes[pl->count++] = p;
     }
     if (info->disc_on) {
-        auto* prm = static_cast<disc_params*>(ovcg_malloc(sizeof(disc_params)));
+        auto* prm = static_cast<disc_params*>(ovcg_heap_alloc(heap, sizeof(disc_params)));
         if (prm) {
             prm->resolution = info->x_resolution;
             prm->bytes_per_pixel = info->bytes_per_pixel;
@@ -386,37 +399,39 @@ ovcg_raster_pipeline* raster_helper_create_pipeline(const ovcg_raster_info* info
             prm->top_lines = info->disc_top;
             prm->outline = info->disc_outline;
         }
-        if (auto* p = new_pipe(prm, ovcg_init_cddvd, ovcg_process_cddvd, ovcg_free_cddvd))
+        if (auto* p = new_pipe(heap, prm, disc_init, disc_process, disc_free))
             pl->pipes[pl->count++] = p;
     }
     return pl;
 }
 
-void raster_helper_destroy_pipeline(ovcg_raster_pipeline* pipeline) {
+void destroy_pipeline(ovcg_raster_pipeline* pipeline) {
     if (!pipeline) return;
+    const ovcg_heap heap = pipeline->heap;
     for (uint32_t i = 0; i < pipeline->count; ++i) {
         ovcg_raster_pipe* p = pipeline->pipes[i];
         if (p->free) p->free(p);
-        ovcg_free(p->params);
-        ovcg_free(p);
+        ovcg_heap_free(heap, p->params);
+        ovcg_heap_free(heap, p);
     }
-    ovcg_free(pipeline);
+    ovcg_heap_free(heap, pipeline);
 }
 
-int32_t ovcg_raster_init(ovcg_raster_writer** writer, const ovcg_raster_sink* sink,
-                         ovcg_raster_pipeline* pipeline) {
+int32_t init_writer(ovcg_raster_writer** writer, const ovcg_raster_sink* sink,
+                    ovcg_raster_pipeline* pipeline) {
     if (!writer) return 1;
     *writer = nullptr;
     if (!sink || !sink->process || !pipeline) return 1;
     const uint64_t line_bytes = uint64_t{pipeline->info.width} * pipeline->info.bytes_per_pixel;
     if (line_bytes > kMaxLineBytes) return 1;
-    auto* w = static_cast<ovcg_raster_writer*>(ovcg_malloc(sizeof(ovcg_raster_writer)));
+    const ovcg_heap& heap = pipeline->heap;
+    auto* w = static_cast<ovcg_raster_writer*>(ovcg_heap_alloc(heap, sizeof(ovcg_raster_writer)));
     if (!w) return 1;
     w->sink = *sink;
     w->pipeline = pipeline;
     w->line_bytes = static_cast<size_t>(line_bytes);
-    w->pad_in = static_cast<uint8_t*>(ovcg_malloc(w->line_bytes));
-    w->pad_out = static_cast<uint8_t*>(ovcg_malloc(w->line_bytes));
+    w->pad_in = static_cast<uint8_t*>(ovcg_heap_alloc(heap, w->line_bytes));
+    w->pad_out = static_cast<uint8_t*>(ovcg_heap_alloc(heap, w->line_bytes));
     if (!w->pad_in || !w->pad_out) {
         free_writer_memory(w);
         return 1;
@@ -444,8 +459,8 @@ int32_t ovcg_raster_init(ovcg_raster_writer** writer, const ovcg_raster_sink* si
     return 0;
 }
 
-int32_t ovcg_raster_print(ovcg_raster_writer* writer, const uint8_t* line, int32_t length,
-                          int32_t, int32_t* taken) {
+int32_t print_line(ovcg_raster_writer* writer, const uint8_t* line, int32_t length,
+                   int32_t* taken) {
     if (!writer) return 0;
     int32_t dummy = 0;
     if (!taken) taken = &dummy;
@@ -472,7 +487,7 @@ int32_t ovcg_raster_print(ovcg_raster_writer* writer, const uint8_t* line, int32
                    static_cast<uint32_t>(writer->line_bytes), pl->info.width, taken);
 }
 
-void ovcg_raster_free(ovcg_raster_writer* writer) {
+void free_writer(ovcg_raster_writer* writer) {
     if (!writer) return;
     ovcg_raster_pipeline* pl = writer->pipeline;
     for (uint32_t i = 0; i < pl->count; ++i) {
@@ -483,3 +498,65 @@ void ovcg_raster_free(ovcg_raster_writer* writer) {
     }
     free_writer_memory(writer);
 }
+
+}  // namespace ovcg::frontend
+
+// ---- Exported functions: each one call under the claim -----------------------
+
+namespace {
+
+// Runs fn under the call claim; a call that overlaps another gets `refused`.
+template <class R, class... P, class... A>
+R claimed(R refused, R (*fn)(P...), A... args) {
+    const CallClaim claim;
+    return claim ? fn(args...) : refused;
+}
+
+template <class... P, class... A>
+void claimed(void (*fn)(P...), A... args) {
+    const CallClaim claim;
+    if (claim) fn(args...);
+}
+
+}  // namespace
+
+ovcg_raster_pipeline* raster_helper_create_pipeline(const ovcg_raster_info* info) {
+    return claimed<ovcg_raster_pipeline*>(nullptr, create_pipeline, info);
+}
+
+void raster_helper_destroy_pipeline(ovcg_raster_pipeline* pipeline) {
+    claimed(destroy_pipeline, pipeline);
+}
+
+int32_t ovcg_raster_init(ovcg_raster_writer** writer, const ovcg_raster_sink* sink,
+                         ovcg_raster_pipeline* pipeline) {
+    const CallClaim claim;
+    if (claim) return init_writer(writer, sink, pipeline);
+    if (writer) *writer = nullptr;
+    return 1;
+}
+
+int32_t ovcg_raster_print(ovcg_raster_writer* writer, const uint8_t* line, int32_t length,
+                          int32_t, int32_t* taken) {
+    return claimed(int32_t{OVCG_ERR_ARGUMENT}, print_line, writer, line, length, taken);
+}
+
+void ovcg_raster_free(ovcg_raster_writer* writer) { claimed(free_writer, writer); }
+
+int32_t ovcg_init_offset(ovcg_raster_pipe* pipe) { return claimed(int32_t{1}, offset_init, pipe); }
+
+int32_t ovcg_process_offset(void* pipe, const uint8_t* line, uint32_t length, uint32_t width,
+                            int32_t* taken) {
+    return claimed(int32_t{OVCG_ERR_ARGUMENT}, offset_process, pipe, line, length, width, taken);
+}
+
+void ovcg_free_offset(ovcg_raster_pipe* pipe) { claimed(offset_free, pipe); }
+
+int32_t ovcg_init_cddvd(ovcg_raster_pipe* pipe) { return claimed(int32_t{1}, disc_init, pipe); }
+
+int32_t ovcg_process_cddvd(void* pipe, const uint8_t* line, uint32_t length, uint32_t width,
+                           int32_t* taken) {
+    return claimed(int32_t{OVCG_ERR_ARGUMENT}, disc_process, pipe, line, length, width, taken);
+}
+
+void ovcg_free_cddvd(ovcg_raster_pipe* pipe) { claimed(disc_free, pipe); }

@@ -1,11 +1,14 @@
 // The raster line pipeline's internals: pipes, pipeline and writer (their C
-// interface is in ovcg/ovcg.h).
+// interface is in ovcg/ovcg.h). The exported functions take the call claim;
+// the front end, already inside a claimed call, uses the unclaimed ones
+// declared at the end.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
 
+#include "frontend/heap.h"
 #include "ovcg/ovcg.h"
 
 // Size the raster information record announces.
@@ -13,6 +16,7 @@ inline constexpr uint32_t kRasterInfoSize = 56;
 static_assert(sizeof(ovcg_raster_info) == kRasterInfoSize);
 
 struct ovcg_raster_pipe {
+    ovcg::frontend::ovcg_heap heap;  // the pipeline's: the pipe's blocks go back to it
     void* params;  // the pipe's parameter block (owned by the pipe)
     void* state;   // made by init, released by free
     ovcg_raster_stage_fn next;
@@ -25,6 +29,7 @@ struct ovcg_raster_pipe {
 inline constexpr uint32_t kMaxPipes = 2;
 
 struct ovcg_raster_pipeline {
+    ovcg::frontend::ovcg_heap heap;  // the allocator installed when it was made
     ovcg_raster_info info;
     ovcg_raster_pipe* pipes[kMaxPipes];
     uint32_t count;
@@ -80,5 +85,16 @@ inline void copy_padded(uint8_t* buffer, size_t size, const uint8_t* line, size_
 inline constexpr size_t kMaxLineBytes = 0x7FFFFFFF;
 // Resolutions the disc pipe can lay out.
 inline constexpr uint32_t kDiscMaxResolution = 9600;
+
+// The exported pipeline and writer functions without the call claim. The
+// pipeline, its pipes and its writers are allocated from the allocator
+// installed when the pipeline is made, and go back to it.
+ovcg_raster_pipeline* create_pipeline(const ovcg_raster_info* info);
+void destroy_pipeline(ovcg_raster_pipeline* pipeline);
+int32_t init_writer(ovcg_raster_writer** writer, const ovcg_raster_sink* sink,
+                    ovcg_raster_pipeline* pipeline);
+int32_t print_line(ovcg_raster_writer* writer, const uint8_t* line, int32_t length,
+                   int32_t* taken);
+void free_writer(ovcg_raster_writer* writer);
 
 }  // namespace ovcg::frontend

@@ -6,15 +6,11 @@
  * ovcgGetPageAttribute), then per job ovcgStartJob, per page ovcgStartPage,
  * ovcgRasterOut per line, ovcgEndPage, and ovcgEndJob; last ovcgRelease.
  * One front-end context per process: one job at a time, no concurrent calls.
- * Any thread may call, one call at a time: a call made while another call
- * is inside the library (the output function calling back included), or
- * while another thread's job is open (from its ovcgStartJob until its
- * ovcgEndJob or ovcgRelease returns), is refused with OVCG_ERR_ARGUMENT and
- * changes nothing. ovcgStartJob is refused too when, since the calling
- * thread's first option call (ovcgSetPrintOption, ovcgSetResource) after its
- * last ovcgStartJob, another thread set options or one of its own option
- * calls was refused: the job would not print the options it chose. A thread
- * that sets no options starts with the options as they stand.
+ * Any thread may make the next call, one call at a time: a job may be started
+ * on one thread and fed on another. A call made while another call is inside
+ * the library, from another thread or from the output function (or a raster
+ * sink) calling back, is refused with OVCG_ERR_ARGUMENT and changes nothing.
+ * The raster pipeline functions below take part in the same rule.
  *
  * Every entry point returns 0 or one of the negative codes below. */
 #ifndef OVCG_OVCG_H
@@ -111,20 +107,26 @@ typedef struct ovcg_raster_pipeline ovcg_raster_pipeline;
 typedef struct ovcg_raster_writer ovcg_raster_writer;
 
 /* The pipeline with the pipes the information switches on; null when out of
- * memory or for a null or undersized record. The pipeline owns its pipes. */
+ * memory, for a null or undersized record or for an overlapping call. The
+ * pipeline owns its pipes. It, its pipes and its writers are allocated from
+ * the allocator installed when it is made (ovcgInitialize's, or the C
+ * runtime's) and go back to that allocator, whatever is installed later. An
+ * overlapping call of a function without a result does nothing. */
 OVCG_API ovcg_raster_pipeline* raster_helper_create_pipeline(const ovcg_raster_info* info);
 OVCG_API void raster_helper_destroy_pipeline(ovcg_raster_pipeline* pipeline);
-/* 0, or non-zero when an allocation or a pipe's set-up fails (*writer null).
- * The pipeline must outlive the writer. */
+/* 0, or non-zero when an allocation or a pipe's set-up fails or the call
+ * overlaps another (*writer null). The pipeline must outlive the writer. */
 OVCG_API int32_t ovcg_raster_init(ovcg_raster_writer** writer, const ovcg_raster_sink* sink,
                                   ovcg_raster_pipeline* pipeline);
-/* 0 or the failure code of a stage; OVCG_ERR_ARGUMENT for a negative length. */
+/* 0 or the failure code of a stage; OVCG_ERR_ARGUMENT for a negative length
+ * or an overlapping call. */
 OVCG_API int32_t ovcg_raster_print(ovcg_raster_writer* writer, const uint8_t* line,
                                    int32_t length, int32_t unused, int32_t* taken);
 /* Frees every pipe's state, the buffers and the writer (not the pipeline). */
 OVCG_API void ovcg_raster_free(ovcg_raster_writer* writer);
 
-/* The pipes' operations: set-up (0 or 1), one line (a stage), release. */
+/* The pipes' operations: set-up (0 or 1), one line (a stage), release. An
+ * overlapping call: set-up 1, a line OVCG_ERR_ARGUMENT. */
 OVCG_API int32_t ovcg_init_offset(ovcg_raster_pipe* pipe);
 OVCG_API int32_t ovcg_process_offset(void* pipe, const uint8_t* line, uint32_t length,
                                      uint32_t width, int32_t* taken);

@@ -1,31 +1,34 @@
-// Two threads driving the one front-end context. The claim of the context
-// lets one call in at a time and keeps an open job to the thread that
-// started it: every overlapping call is refused with OVCG_ERR_ARGUMENT and
-// touches nothing, and a start whose options another thread changed since
-// the starting thread set them is refused too. So each job either prints its
-// own stream byte for byte as a serial run prints it, or is refused at its
-// start; nothing else. Built with the address and the thread sanitizers,
-// these runs also show that no memory is shared unguarded.
+// Threads driving the one front-end context. Any thread may make the next
+// call; a call that overlaps another call (from another thread, or from the
+// output function) is refused with OVCG_ERR_ARGUMENT and touches nothing. So
+// a job fed from several threads one call after the other prints the stream
+// it prints on one thread, and a caller that retries a refused call loses
+// nothing. Built with the address and the thread sanitizers, these runs also
+// show that no memory is shared unguarded.
 #include <gtest/gtest.h>
 
 #include <atomic>
-#include <chrono>
-#include <cstring>
 #include <functional>
+#include <memory>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "e2e_fixture.h"
+#include "frontend/context.h"
+#include "frontend/raster_pipeline.h"
 
 namespace ovcg_e2e {
 namespace {
 
-// Each thread's own output.
-thread_local Bytes t_stream;
-int32_t ThreadOutput(const uint8_t* data, int32_t length) {
-    if (length <= 0) return 0;
-    t_stream.insert(t_stream.end(), data, data + length);
+// The output of the job in hand; written only from inside calls.
+Bytes g_stream;
+// Run once, from inside the library's next output call.
+std::function<void()> g_during_write;
+int32_t Output(const uint8_t* data, int32_t length) {
+    if (g_during_write) std::exchange(g_during_write, nullptr)();
+    g_stream.insert(g_stream.end(), data, data + length);
     return length;
 }
 
@@ -45,56 +48,50 @@ std::vector<std::pair<std::string, std::string>> AllOptions(const JobSpec& recip
     return out;
 }
 
-// One try of a job on the calling thread: its options, the resource, the
-// start and, when it started, its pages and end. The results of every call
-// are kept.
-struct Try {
-    std::vector<int32_t> option_calls;
-    int32_t start = 0;
-    std::vector<int32_t> job_calls;  // after the start: pages, lines, ends
-    Bytes stream;
-    bool started() const { return start == OVCG_OK; }
-};
-
-void SetOptions(const JobSpec& recipe, Try& t) {
-    for (const auto& [name, choice] : AllOptions(recipe))
-        t.option_calls.push_back(ovcgSetPrintOption(name.c_str(), choice.c_str()));
-    t.option_calls.push_back(ovcgSetResource(OVCG_RESOURCE_FILE, recipe.model.c_str()));
-}
-
-void RunStartedJob(const JobSpec& recipe, Try& t) {
-    uint32_t width = 0;
-    t.job_calls.push_back(ovcgGetPageAttribute(OVCG_PAGE_WIDTH, &width));
-    const bool gray = AllOptions(recipe)[1].second == "Gray";
-    const size_t bytes = size_t{width} * (gray ? 1 : 3);
-    std::vector<uint8_t> line(std::max<size_t>(bytes, 1));
+// A job's calls in the order a filter makes them, from ovcgInitialize to
+// ovcgEndJob; each returns 0 in a serial run.
+using Call = std::function<int32_t()>;
+std::vector<Call> JobCalls(const JobSpec& recipe) {
+    auto width = std::make_shared<uint32_t>(0);
+    const size_t bpp = AllOptions(recipe)[1].second == "Gray" ? 1 : 3;
+    std::vector<Call> calls = {[] {
+        const ovcg_callbacks cb = counting_callbacks();
+        return ovcgInitialize("", &cb);
+    }};
+    for (const auto& o : AllOptions(recipe))
+        calls.push_back([o] { return ovcgSetPrintOption(o.first.c_str(), o.second.c_str()); });
+    calls.push_back([m = recipe.model] { return ovcgSetResource(OVCG_RESOURCE_FILE, m.c_str()); });
+    calls.push_back([id = recipe.job_id] { return ovcgStartJob(Output, id.c_str()); });
+    calls.push_back([width] { return ovcgGetPageAttribute(OVCG_PAGE_WIDTH, width.get()); });
     for (int p = 0; p < recipe.pages; ++p) {
-        t.job_calls.push_back(ovcgStartPage());
-        for (int64_t y = 0; y < recipe.lines; ++y) {
-            pattern_line(static_cast<uint32_t>(y), line.data(), bytes);
-            t.job_calls.push_back(ovcgRasterOut(line.data(), static_cast<int32_t>(bytes), 0));
-        }
-        t.job_calls.push_back(ovcgEndPage(0));
+        calls.push_back(ovcgStartPage);
+        for (int64_t y = 0; y < recipe.lines; ++y)
+            calls.push_back([=] {
+                std::vector<uint8_t> line(*width * bpp + 1);
+                pattern_line(static_cast<uint32_t>(y), line.data(), *width * bpp);
+                return ovcgRasterOut(line.data(), static_cast<int32_t>(*width * bpp), 0);
+            });
+        calls.push_back([] { return ovcgEndPage(0); });
     }
-    t.job_calls.push_back(ovcgEndJob());
+    calls.push_back(ovcgEndJob);
+    return calls;
 }
 
-Try RunTry(const JobSpec& recipe) {
-    Try t;
-    t_stream.clear();
-    SetOptions(recipe, t);
-    t.start = ovcgStartJob(ThreadOutput, recipe.job_id.c_str());
-    if (t.started()) RunStartedJob(recipe, t);
-    t.stream = t_stream;
-    return t;
+// A raster of width x height pixels at 300 dpi, without pipes.
+ovcg_raster_info RasterInfo(uint32_t bpp, uint32_t width, uint32_t height) {
+    ovcg_raster_info i{};
+    i.size = sizeof i;
+    i.x_resolution = i.y_resolution = 300;
+    i.bytes_per_pixel = bpp;
+    i.width = width;
+    i.height = height;
+    return i;
 }
 
-// Runs f on a thread of its own and waits for it: a call from "another
-// thread" at a chosen moment.
+// Runs f on a thread of its own and waits for it.
 template <class F>
 void OnAnotherThread(F&& f) {
-    std::thread t(std::forward<F>(f));
-    t.join();
+    std::thread(std::forward<F>(f)).join();
 }
 
 class ConcurrentCalls : public E2eTest {
@@ -110,206 +107,154 @@ protected:
     }
     // The job's stream in a serial run on this thread.
     static Bytes Serial(const JobSpec& job) {
-        const Try t = RunTry(job);
-        EXPECT_EQ(t.start, OVCG_OK);
-        EXPECT_EQ(t.job_calls, std::vector<int32_t>(t.job_calls.size(), OVCG_OK));
-        EXPECT_FALSE(t.stream.empty());
-        return t.stream;
+        g_stream.clear();
+        for (const Call& call : JobCalls(job)) EXPECT_EQ(call(), OVCG_OK);
+        EXPECT_FALSE(g_stream.empty());
+        return g_stream;
     }
 };
 
-// While one thread's job is open, every call of another thread is refused
-// and changes nothing: the job goes on to print its serial stream, and the
-// options the other thread tried to set are not the next job's.
-TEST_F(ConcurrentCalls, CallsFromAnotherThreadDuringAJobAreRefused) {
-    const JobSpec gray = Job(Ink::kGray), colour = Job(Ink::kColour);
+// A job started on one thread and fed and ended from others, one call after
+// the other: every other call on a thread of its own (which may reuse the id
+// of the one before it). The stream is the one of a run on one thread.
+TEST_F(ConcurrentCalls, AJobGoesOnFromThreadToThread) {
+    for (const JobSpec& job : {Job(Ink::kGray), Job(Ink::kColour)}) {
+        const Bytes want = Serial(job);
+        g_stream.clear();
+        const std::vector<Call> calls = JobCalls(job);
+        std::vector<int32_t> results(calls.size(), -1);
+        for (size_t i = 0; i < calls.size(); ++i) {
+            if (i % 2) OnAnotherThread([&] { results[i] = calls[i](); });
+            else results[i] = calls[i]();
+        }
+        EXPECT_EQ(results, std::vector<int32_t>(calls.size(), OVCG_OK)) << job.job_id;
+        EXPECT_TRUE(g_stream == want) << job.job_id << ": " << g_stream.size() << " bytes for " << want.size();
+    }
+}
+
+// Every function of the library called while a call is inside: from the
+// output function itself and from another thread at that moment. Each is
+// refused and changes nothing: the job prints its serial stream, the
+// resource path stays, and the caller's raster pipeline and writer are
+// still there.
+TEST_F(ConcurrentCalls, CallsThatOverlapAreRefused) {
+    const JobSpec gray = Job(Ink::kGray);
     const Bytes want = Serial(gray);
-    const Bytes wantColour = Serial(colour);
-    ASSERT_NE(want, wantColour);
-
-    t_stream.clear();
-    Try t;
-    SetOptions(gray, t);
-    ASSERT_EQ(ovcgStartJob(ThreadOutput, gray.job_id.c_str()), OVCG_OK);
-    ASSERT_EQ(ovcgStartPage(), OVCG_OK);
-
-    std::vector<int32_t> others;
-    OnAnotherThread([&] {
+    ovcg_raster_info info = RasterInfo(1, 4, 4);
+    info.offset_on = 1;
+    static int lines;  // lines the caller's sink received
+    lines = 0;
+    const ovcg_raster_sink sink = {nullptr, [](void*, const uint8_t*, uint32_t, uint32_t, int32_t*) {
+                                       return ++lines, 0;
+                                   }};
+    ovcg_raster_pipeline* pipeline = raster_helper_create_pipeline(&info);
+    ovcg_raster_writer* writer = nullptr;
+    ASSERT_EQ(ovcg_raster_init(&writer, &sink, pipeline), 0);
+    ovcg_raster_pipe* pipe = pipeline->pipes[0];
+    const auto intrude = [&] {
         uint32_t count = 0, value = 0;
         const uint8_t line[4] = {};
         const ovcg_callbacks cb = counting_callbacks();
-        for (const auto& [name, choice] : AllOptions(colour))
-            others.push_back(ovcgSetPrintOption(name.c_str(), choice.c_str()));
-        others.push_back(ovcgSetResource(OVCG_RESOURCE_FILE, "elsewhere.res"));
-        others.push_back(ovcgGetOptionList(&count, nullptr));
-        others.push_back(ovcgGetChoiceList("MediaType", &count, nullptr));
-        others.push_back(ovcgGetPageAttribute(OVCG_PAGE_WIDTH, &value));
-        others.push_back(ovcgStartJob(ThreadOutput, "x"));
-        others.push_back(ovcgStartPage());
-        others.push_back(ovcgRasterOut(line, 4, 0));
-        others.push_back(ovcgEndPage(1));
-        others.push_back(ovcgEndJob());
-        others.push_back(ovcgInitialize("", &cb));
-        others.push_back(ovcgRelease());
-        EXPECT_TRUE(t_stream.empty());
-    });
-    EXPECT_EQ(others, std::vector<int32_t>(others.size(), OVCG_ERR_ARGUMENT));
-
-    // The job goes on where it was.
-    uint32_t width = 0;
-    ASSERT_EQ(ovcgGetPageAttribute(OVCG_PAGE_WIDTH, &width), OVCG_OK);
-    std::vector<uint8_t> line(width);
-    for (int p = 0; p < gray.pages; ++p) {
-        if (p > 0) {
-            ASSERT_EQ(ovcgStartPage(), OVCG_OK);
-        }
-        for (int64_t y = 0; y < gray.lines; ++y) {
-            pattern_line(static_cast<uint32_t>(y), line.data(), line.size());
-            ASSERT_EQ(ovcgRasterOut(line.data(), static_cast<int32_t>(line.size()), 0), OVCG_OK);
-        }
-        ASSERT_EQ(ovcgEndPage(0), OVCG_OK);
-    }
-    ASSERT_EQ(ovcgEndJob(), OVCG_OK);
-    EXPECT_TRUE(t_stream == want) << t_stream.size() << " bytes for " << want.size();
-
-    // The job's thread may start again: the refused option calls of the
-    // other thread left the gray options in place.
-    t_stream.clear();
-    ASSERT_EQ(ovcgStartJob(ThreadOutput, gray.job_id.c_str()), OVCG_OK);
-    Try again;
-    RunStartedJob(gray, again);
-    EXPECT_EQ(again.job_calls, std::vector<int32_t>(again.job_calls.size(), OVCG_OK));
-    EXPECT_TRUE(t_stream == want);
-}
-
-// Options are the last setter's: a thread whose options another thread
-// changed before its start is refused at the start, and prints its own
-// options at its next try; the thread that set them last starts with them.
-// A thread that sets no options starts with the options as they stand, so a
-// job may be set up on one thread and run on another.
-TEST_F(ConcurrentCalls, AStartAfterAnotherThreadsOptionsIsRefused) {
-    const JobSpec gray = Job(Ink::kGray), colour = Job(Ink::kColour);
-    const Bytes wantGray = Serial(gray), wantColour = Serial(colour);
-
-    Try mine;
-    SetOptions(gray, mine);
-    OnAnotherThread([&] {
-        Try theirs;
-        SetOptions(colour, theirs);
-        EXPECT_EQ(theirs.option_calls, std::vector<int32_t>(theirs.option_calls.size(), OVCG_OK));
-    });
-    EXPECT_EQ(ovcgStartJob(ThreadOutput, gray.job_id.c_str()), OVCG_ERR_ARGUMENT);
-
-    // The other thread, which set the options last, prints them.
-    OnAnotherThread([&] {
-        t_stream.clear();
-        ASSERT_EQ(ovcgStartJob(ThreadOutput, colour.job_id.c_str()), OVCG_OK);
-        Try theirs;
-        RunStartedJob(colour, theirs);
-        EXPECT_EQ(theirs.job_calls, std::vector<int32_t>(theirs.job_calls.size(), OVCG_OK));
-        EXPECT_TRUE(t_stream == wantColour);
-    });
-
-    // This thread's next try prints its own options.
-    const Try next = RunTry(gray);
-    EXPECT_EQ(next.start, OVCG_OK);
-    EXPECT_TRUE(next.stream == wantGray);
-
-    // Set up here, run there.
-    Try setup;
-    SetOptions(colour, setup);
-    OnAnotherThread([&] {
-        t_stream.clear();
-        ASSERT_EQ(ovcgStartJob(ThreadOutput, colour.job_id.c_str()), OVCG_OK);
-        Try run;
-        RunStartedJob(colour, run);
-        EXPECT_TRUE(t_stream == wantColour);
-    });
-}
-
-// A call made from inside the library (the caller's output function calling
-// back) is an overlapping call as well: refused, and the job prints on.
-TEST_F(ConcurrentCalls, CallsFromTheOutputFunctionAreRefused) {
-    const JobSpec gray = Job(Ink::kGray);
-    const Bytes want = Serial(gray);
-    static std::vector<int32_t> inner;
-    inner.clear();
-    const ovcg_output_fn reentering = [](const uint8_t* data, int32_t length) -> int32_t {
-        if (inner.size() < 4) {
-            inner.push_back(ovcgSetPrintOption("MediaType", "Media1_Q1"));
-            inner.push_back(ovcgEndJob());
-        }
-        return ThreadOutput(data, length);
+        ovcg_raster_writer* w = nullptr;
+        std::vector<int32_t> r = {
+            ovcgSetPrintOption("ColorModel", "RGB"), ovcgSetResource(OVCG_RESOURCE_FILE, "elsewhere.res"),
+            ovcgGetOptionList(&count, nullptr), ovcgGetChoiceList("MediaType", &count, nullptr),
+            ovcgGetPageAttribute(OVCG_PAGE_WIDTH, &value), ovcgStartJob(Output, "x"), ovcgStartPage(),
+            ovcgRasterOut(line, 4, 0), ovcgEndPage(1), ovcgEndJob(), ovcgInitialize("", &cb), ovcgRelease(),
+            raster_helper_create_pipeline(&info) ? 0 : OVCG_ERR_ARGUMENT,
+            ovcg_raster_init(&w, &sink, pipeline) == 1 && !w ? OVCG_ERR_ARGUMENT : 0,
+            ovcg_raster_print(writer, line, 4, 0, nullptr), ovcg_init_offset(pipe) == 1 ? OVCG_ERR_ARGUMENT : 0,
+            ovcg_process_offset(pipe, line, 4, 4, nullptr)};
+        ovcg_free_offset(pipe);  // each of these would free what is used below
+        ovcg_raster_free(writer);
+        raster_helper_destroy_pipeline(pipeline);
+        return r;
     };
-    Try t;
-    SetOptions(gray, t);
-    t_stream.clear();
-    ASSERT_EQ(ovcgStartJob(reentering, gray.job_id.c_str()), OVCG_OK);
-    RunStartedJob(gray, t);
-    EXPECT_EQ(t.job_calls, std::vector<int32_t>(t.job_calls.size(), OVCG_OK));
-    EXPECT_TRUE(t_stream == want);
-    ASSERT_EQ(inner.size(), 4u);
-    EXPECT_EQ(inner, std::vector<int32_t>(4, OVCG_ERR_ARGUMENT));
-    // The refused option call of the job's own thread ends its try unset: the
-    // next start on this thread is refused, the one after it prints.
-    EXPECT_EQ(ovcgStartJob(ThreadOutput, gray.job_id.c_str()), OVCG_ERR_ARGUMENT);
-    EXPECT_TRUE(RunTry(gray).stream == want);
+    // Set off in the first page, while the job and the page are open: let
+    // in, most of these calls would return 0.
+    std::vector<int32_t> inside, other;
+    std::vector<Call> calls = JobCalls(gray);
+    const size_t first_page = 1 + AllOptions(gray).size() + 3;
+    calls.insert(calls.begin() + first_page + 1, [&] {
+        g_during_write = [&] {
+            inside = intrude();
+            OnAnotherThread([&] { other = intrude(); });
+        };
+        return 0;
+    });
+    g_stream.clear();
+    for (const Call& call : calls) EXPECT_EQ(call(), OVCG_OK);
+    EXPECT_TRUE(g_stream == want) << g_stream.size() << " bytes for " << want.size();
+    EXPECT_EQ(inside, std::vector<int32_t>(17, OVCG_ERR_ARGUMENT));
+    EXPECT_EQ(other, inside);
+    EXPECT_EQ(std::string(ovcg::frontend::context()->resource_path), gray.model);
+    EXPECT_EQ(lines, 0);
+    const uint8_t line[4] = {1, 2, 3, 4};
+    EXPECT_EQ(ovcg_raster_print(writer, line, 4, 0, nullptr), 0);
+    EXPECT_EQ(lines, 1);
+    ovcg_raster_free(writer);
+    raster_helper_destroy_pipeline(pipeline);
+    EXPECT_TRUE(Serial(gray) == want);
 }
 
-// Two threads, each setting its own options and running whole jobs in a
-// loop; a try refused at its options or its start is followed by the next
-// try. Every job either prints its own serial stream or was refused at its
-// start with OVCG_ERR_ARGUMENT; once started, no call of it fails. A thread
-// stops after its jobs are printed, so the other one is sure to print too.
-TEST_F(ConcurrentCalls, TwoThreadsRunningJobsInALoop) {
+// One thread runs the gray and the colour job in turn, retrying every call
+// that is refused; another thread keeps calling whatever leaves the jobs
+// alone (the lists, the page attribute, the raster pipeline) until the jobs
+// are done. Each call of either thread is let in or refused; the jobs print
+// their serial streams, so a refused call changed nothing.
+TEST_F(ConcurrentCalls, TwoThreadsCallingAtOnce) {
     const JobSpec jobs[2] = {Job(Ink::kGray), Job(Ink::kColour)};
     const Bytes want[2] = {Serial(jobs[0]), Serial(jobs[1])};
     ASSERT_FALSE(HasFailure());
-    const int printedEach = sanitized_build() ? 4 : 10;
-    // Only a thread that can never get in reaches this many tries.
-    const int maxTries = 10000000;
-    struct Tally {
-        int printed = 0, refused = 0, tries = 0;
-        std::vector<std::string> faults;
-    } tally[2];
-    std::atomic<bool> go{false};
-    std::vector<std::thread> threads;
-    for (int k = 0; k < 2; ++k)
-        threads.emplace_back([&, k] {
-            while (!go.load()) std::this_thread::yield();
-            Tally& me = tally[k];
-            while (me.printed < printedEach && me.tries < maxTries) {
-                ++me.tries;
-                const Try t = RunTry(jobs[k]);
-                for (const int32_t r : t.option_calls)
-                    if (r != OVCG_OK && r != OVCG_ERR_ARGUMENT) me.faults.push_back("option call " + std::to_string(r));
-                if (!t.started()) {
-                    if (t.start != OVCG_ERR_ARGUMENT) {
-                        me.faults.push_back("start " + std::to_string(t.start));
-                        break;
-                    }
-                    if (!t.stream.empty()) me.faults.push_back("a refused start wrote bytes");
-                    ++me.refused;
-                    std::this_thread::sleep_for(std::chrono::microseconds(50));
-                    continue;
-                }
-                for (const int32_t r : t.job_calls)
-                    if (r != OVCG_OK) me.faults.push_back("job call " + std::to_string(r));
-                if (t.stream != want[k])
-                    me.faults.push_back("stream of " + std::to_string(t.stream.size()) + " bytes, not its own " +
-                                        std::to_string(want[k].size()));
-                ++me.printed;
+    const int rounds = sanitized_build() ? 4 : 10;
+    const ovcg_raster_info info = RasterInfo(3, 64, 8);
+    const ovcg_raster_sink sink = {nullptr, [](void*, const uint8_t*, uint32_t, uint32_t, int32_t*) { return 0; }};
+    std::vector<ovcg_raster_pipeline*> pipelines;
+    std::vector<ovcg_raster_writer*> writers;
+    std::vector<std::string> faults, other_faults;
+    long refused[2] = {};
+    std::atomic<int> job{0};
+    std::atomic<bool> done{false};
+    std::thread other([&] {
+        const uint8_t line[8] = {};
+        // Once a job (near its ovcgInitialize): a pipeline, and a writer on it.
+        for (int seen = 0; !done.load();) {
+            uint32_t value = 0;
+            const int32_t r[] = {ovcgGetOptionList(&value, nullptr), ovcgGetChoiceList("Mode", &value, nullptr),
+                                 ovcgGetPageAttribute(OVCG_PAGE_HEIGHT, &value),
+                                 writers.empty() ? 0 : ovcg_raster_print(writers.back(), line, 8, 0, nullptr)};
+            for (const int32_t x : r) {
+                refused[1] += x == OVCG_ERR_ARGUMENT;
+                if (x != OVCG_OK && x != OVCG_ERR_ARGUMENT) other_faults.push_back(std::to_string(x));
             }
-        });
-    go = true;
-    for (std::thread& t : threads) t.join();
-    for (int k = 0; k < 2; ++k) {
-        SCOPED_TRACE(jobs[k].job_id);
-        EXPECT_EQ(tally[k].faults, std::vector<std::string>{});
-        EXPECT_EQ(tally[k].printed, printedEach) << tally[k].tries << " tries";
+            const int now = job.load();
+            ovcg_raster_pipeline* p = seen == now ? nullptr : raster_helper_create_pipeline(&info);
+            if (!p) continue;
+            seen = now;
+            pipelines.push_back(p);
+            ovcg_raster_writer* w = nullptr;
+            if (ovcg_raster_init(&w, &sink, p) == 0) writers.push_back(w);
+        }
+    });
+    for (int n = 0; n < 2 * rounds; ++n) {
+        g_stream.clear();
+        job = n + 1;
+        for (const Call& call : JobCalls(jobs[n % 2])) {
+            int32_t r = 0;
+            for (long tries = 0; (r = call()) == OVCG_ERR_ARGUMENT && tries < 10000000; ++tries) ++refused[0];
+            if (r != OVCG_OK) faults.push_back("job call " + std::to_string(r));
+        }
+        if (g_stream != want[n % 2]) faults.push_back("stream of " + std::to_string(g_stream.size()) + " bytes");
     }
-    // The threads met: at least one start was refused.
-    EXPECT_GT(tally[0].refused + tally[1].refused, 0);
+    done = true;
+    other.join();
+    for (ovcg_raster_writer* w : writers) ovcg_raster_free(w);
+    for (ovcg_raster_pipeline* p : pipelines) raster_helper_destroy_pipeline(p);
+    EXPECT_EQ(faults, std::vector<std::string>{});
+    EXPECT_EQ(other_faults, std::vector<std::string>{});
+    // The threads met: calls of each were refused.
+    EXPECT_GT(refused[0], 0);
+    EXPECT_GT(refused[1], 0);
 }
 
 }  // namespace

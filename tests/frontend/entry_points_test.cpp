@@ -2,7 +2,9 @@
 // argument and state errors, the job framing around the engine's output,
 // band collection, page and job ends, and every failure a caller can meet.
 #include <algorithm>
+#include <cstdlib>
 #include <cstring>
+#include <set>
 #include <string>
 #include <tuple>
 
@@ -56,6 +58,45 @@ TEST_F(Lifecycle, InitialisingTwiceReleasesTheFirstContext) {
     ASSERT_EQ(ovcgSetResource(1, "a"), OVCG_OK);
     ASSERT_EQ(ovcgInitialize("", &cb), OVCG_OK);
     EXPECT_EQ(fe::context()->resource_path, nullptr);
+}
+
+// A second allocator that knows its blocks and counts the ones it did not give.
+struct OtherHeap {
+    static inline std::set<void*> blocks;
+    static inline long foreign = 0;
+    static void* allocate(size_t size) { return *blocks.insert(std::malloc(size)).first; }
+    static void release(void* p) { blocks.erase(p) ? std::free(p) : void(++foreign); }
+};
+
+// Initialised with A, a pipeline made, initialised with B: the first context
+// and the pipeline, with a writer made on it after the change, go back to A;
+// what is made after the change comes from B.
+TEST_F(Lifecycle, BlocksGoBackToTheAllocatorThatGaveThem) {
+    ovcg_callbacks a = counting_callbacks(), b = a;
+    b.allocate = OtherHeap::allocate;
+    b.release = OtherHeap::release;
+    ASSERT_EQ(ovcgInitialize("", &a), OVCG_OK);
+    ASSERT_EQ(ovcgSetResource(1, "a"), OVCG_OK);
+    ovcg_raster_info info{};
+    info.size = sizeof info;
+    info.x_resolution = info.bytes_per_pixel = info.width = info.height = 8;
+    info.offset_on = info.disc_on = 1;
+    ovcg_raster_pipeline* pipeline = raster_helper_create_pipeline(&info);
+    ASSERT_EQ(ovcgInitialize("", &b), OVCG_OK);
+    const ovcg_raster_sink sink = {nullptr, [](void*, const uint8_t*, uint32_t, uint32_t, int32_t*) { return 0; }};
+    ovcg_raster_writer* writer = nullptr;
+    ASSERT_EQ(ovcg_raster_init(&writer, &sink, pipeline), 0);
+    const size_t b_blocks = OtherHeap::blocks.size();
+    ovcg_raster_free(writer);
+    raster_helper_destroy_pipeline(pipeline);
+    EXPECT_EQ(CountingHeap::live, 0);
+    EXPECT_EQ(OtherHeap::blocks.size(), b_blocks);
+    pipeline = raster_helper_create_pipeline(&info);
+    EXPECT_GT(OtherHeap::blocks.size(), b_blocks);
+    raster_helper_destroy_pipeline(pipeline);
+    EXPECT_EQ(ovcgRelease(), OVCG_OK);
+    EXPECT_TRUE(OtherHeap::blocks.empty());
+    EXPECT_EQ(OtherHeap::foreign, 0);
 }
 
 TEST_F(Lifecycle, EntryPointsNeedAContext) {
