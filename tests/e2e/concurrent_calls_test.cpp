@@ -288,7 +288,7 @@ TEST_F(ConcurrentCalls, TwoThreadsRunningJobsInALoop) {
                         me.faults.push_back("start " + std::to_string(t.start));
                         break;
                     }
-                    if (!t.stream.empty()) me.faults.push_back("a refused start wrote bytes");
+                    if (!t.stream.empty()) me.faults.emplace_back("a refused start wrote bytes");
                     ++me.refused;
                     std::this_thread::sleep_for(std::chrono::microseconds(50));
                     continue;

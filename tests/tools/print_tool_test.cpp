@@ -224,7 +224,8 @@ TEST_F(PrintTool, BadInput) {
         {m + " -o PageSize=custom.-5x20in" + page, 2, "PageSize=custom.-5x20in asks for no x 6000 dots"},
         {m + " -o PageSize=custom.nanx5in" + page, 2, "PageSize=custom.nanx5in asks for no x 1500 dots"},
         {m + " -o PageSize=custom.4.25x6in" + std::string(241, 'x') + page, 2,
-         "PageSize=custom.4.25x6inxxxxx... has 256 characters; a PageSize choice takes at most 255; nothing was printed"},
+         "PageSize=custom.4.25x6inxxxxx... has 256 characters; a PageSize choice takes at most 255; nothing was "
+         "printed"},
         {m + " -o PageSize=custom.wide" + page, 2,
          "PageSize=custom.wide is no size: give custom.WxH followed by in, cm, mm or nothing (points)"},
     };
