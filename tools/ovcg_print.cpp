@@ -20,6 +20,7 @@
 //     stay printed and the job is ended;
 //   4 the model file cannot be opened or read, or the output cannot be opened
 //     or written; a partial output file is removed.
+#include <fcntl.h>
 #include <strings.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -90,11 +91,18 @@ bool open_output(const std::string& path) {
     return true;
 }
 
+// Hands on what was written so far; false (with g_out.error set) when a
+// byte did not reach the output.
+bool flush_output() {
+    if (std::fflush(g_out.file) != 0 && !g_out.error) g_out.error = errno ? errno : EIO;
+    return g_out.error == 0;
+}
+
 // Flushes and closes the output; false (with g_out.error set) when a byte
 // did not reach it.
 bool close_output() {
     if (!g_out.file) return g_out.error == 0;
-    if (std::fflush(g_out.file) != 0 && !g_out.error) g_out.error = errno ? errno : EIO;
+    flush_output();
     if (g_out.file != stdout && std::fclose(g_out.file) != 0 && !g_out.error) g_out.error = errno ? errno : EIO;
     g_out.file = nullptr;
     return g_out.error == 0;
@@ -105,6 +113,15 @@ std::string discard_output() {
     close_output();
     if (g_out.removable && std::remove(g_out.name.c_str()) == 0) return "; the partial output was removed";
     return "; " + g_out.name + " holds a cut-off job";
+}
+
+// Ends the text of --help or --page-info on standard output. 0, or exit 4
+// (said on standard error) when the text did not all arrive there.
+int end_text_output() {
+    errno = 0;
+    if (std::fflush(stdout) == 0 && !std::ferror(stdout)) return 0;
+    std::fprintf(stderr, "ovcg-print: writing standard output failed: %s\n", std::strerror(errno ? errno : EIO));
+    return kExitFile;
 }
 
 // ---- Library calls -----------------------------------------------------------------
@@ -276,10 +293,17 @@ bool gray_model(const std::string& model) {
     return strcasecmp(model.c_str(), "Gray") == 0 || strcasecmp(model.c_str(), "Black2") == 0;
 }
 
-// A custom PageSize outside the limits, said with the size it asks for.
-// 0 or an exit status.
+// A custom PageSize the library would refuse: longer than it takes, no size,
+// or outside the limits (said with the size it asks for). 0 or an exit status.
 int check_custom_size(const std::string& choice) {
     using namespace ovcg::frontend;
+    if (choice.size() > kPaperChoiceMax) {
+        std::fprintf(stderr,
+                     "ovcg-print: PageSize=%.20s... has %zu characters; a PageSize choice takes at most %zu; "
+                     "nothing was printed\n",
+                     choice.c_str(), choice.size(), kPaperChoiceMax);
+        return kExitUsage;
+    }
     ovcg::frontend::CustomSizeDots size;
     if (!custom_size_dots(choice.c_str() + 7, &size)) {
         std::fprintf(stderr,
@@ -520,6 +544,24 @@ struct Job {
     int printed = 0;
 };
 
+// A job that cannot end whole, its library job ended: says why, removes the
+// partial output and gives the exit status: the output could not be written
+// (4) or the library failed (1).
+int failed_job(const char* call, int32_t code) {
+    const bool output = g_out.error != 0;
+    const std::string what =
+        output ? "writing " + g_out.name + " failed: " + std::strerror(g_out.error) : failed(call, code);
+    std::fprintf(stderr, "ovcg-print: %s%s\n", what.c_str(), discard_output().c_str());
+    return output ? kExitFile : kExitLibrary;
+}
+
+// A failure of the library or the output inside the job: the job is ended
+// and fails.
+int end_on_failure(const char* call, int32_t code) {
+    ovcgEndJob();
+    return failed_job(call, code);
+}
+
 // Ends a job stopped by a broken image: the page in hand is abandoned, the
 // job ends with what was printed. Exit 3, or the failure of ending it.
 int end_on_bad_image(Job& job, bool page_open) {
@@ -527,32 +569,13 @@ int end_on_bad_image(Job& job, bool page_open) {
     if (page_open) ovcgEndPage(1);
     const int32_t r = ovcgEndJob();
     std::fprintf(stderr, "ovcg-print: %s: %s\n", job.input_name, job.reader.error().c_str());
-    if (r != OVCG_OK || !close_output()) {
-        const std::string what = g_out.error ? "writing " + g_out.name + " failed: " + std::strerror(g_out.error)
-                                             : failed("ovcgEndJob", r);
-        std::fprintf(stderr, "ovcg-print: %s%s\n", what.c_str(), discard_output().c_str());
-        return g_out.error ? kExitFile : kExitLibrary;
-    }
+    if (r != OVCG_OK || !close_output()) return failed_job("ovcgEndJob", r);
     if (page_open)
         std::fprintf(stderr, "ovcg-print: page %d abandoned; %d page(s) before it printed, the job ended\n", bad,
                      job.printed);
     else
         std::fprintf(stderr, "ovcg-print: %d page(s) printed, the job ended before image %d\n", job.printed, bad);
     return kExitInput;
-}
-
-// A failure of the library inside the job: the job is ended, the partial
-// output removed. The exit status says whether the output could not be
-// written (4) or the library failed (1).
-int end_on_failure(const char* call, int32_t code) {
-    ovcgEndJob();
-    if (g_out.error) {
-        const std::string what = "writing " + g_out.name + " failed: " + std::strerror(g_out.error);
-        std::fprintf(stderr, "ovcg-print: %s%s\n", what.c_str(), discard_output().c_str());
-        return kExitFile;
-    }
-    std::fprintf(stderr, "ovcg-print: %s%s\n", failed(call, code).c_str(), discard_output().c_str());
-    return kExitLibrary;
 }
 
 // Prints every image of the input, the first one's header already read.
@@ -583,9 +606,10 @@ int print_pages(Job& job) {
         // short is not printed as though it were whole.
         if (!job.reader.skip_rest()) return end_on_bad_image(job, true);
         if ((r = ovcgEndPage(0)) != OVCG_OK) return end_on_failure("ovcgEndPage", r);
+        // A page done is handed on now, not when the input ends; one that
+        // does not arrive whole is not printed.
+        if (!flush_output()) return end_on_failure("ovcgEndPage", r);
         ++job.printed;
-        // A page done is handed on now, not when the input ends.
-        if (std::fflush(g_out.file) != 0 && !g_out.error) g_out.error = errno ? errno : EIO;
         std::fprintf(stderr, "ovcg-print: page %d: %ux%u image printed as %ux%u %s\n", job.printed, img.width,
                      img.height, job.width, job.height, job.color_model.c_str());
         const auto next = job.reader.next_image();
@@ -593,12 +617,7 @@ int print_pages(Job& job) {
         if (next == ovcg_tool::NetpbmReader::Next::kError) return end_on_bad_image(job, false);
     }
     r = ovcgEndJob();
-    if (r != OVCG_OK) return end_on_failure("ovcgEndJob", r);
-    if (!close_output()) {
-        std::fprintf(stderr, "ovcg-print: writing %s failed: %s%s\n", g_out.name.c_str(), std::strerror(g_out.error),
-                     discard_output().c_str());
-        return kExitFile;
-    }
+    if (r != OVCG_OK || !close_output()) return failed_job("ovcgEndJob", r);
     return 0;
 }
 
@@ -654,7 +673,7 @@ int run(const Settings& s) {
             (r = ovcgGetPageAttribute(OVCG_PAGE_HEIGHT, &height)) != OVCG_OK)
             return library_failure("ovcgGetPageAttribute", r);
         std::printf("width=%u height=%u ColorModel=%s\n", width, height, color_model.c_str());
-        return std::fflush(stdout) == 0 ? 0 : kExitFile;
+        return end_text_output();
     }
     std::fprintf(stderr, "ovcg-print: printing with ColorModel=%s (%s)\n", color_model.c_str(), because.c_str());
 
@@ -664,15 +683,32 @@ int run(const Settings& s) {
     return print_pages(job);
 }
 
+// A standard stream the caller closed is held by /dev/null opened the other
+// way: no file the tool opens takes its number (the printer stream must not
+// land where messages go), and writing to a closed standard output fails.
+void hold_closed_standard_streams() {
+    for (int fd = 0; fd <= 2; ++fd) {
+        if (fcntl(fd, F_GETFD) >= 0 || errno != EBADF) continue;
+        const int held = open("/dev/null", fd == 0 ? O_WRONLY : O_RDONLY);
+        if (held > fd) {
+            dup2(held, fd);
+            close(held);
+        }
+    }
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
+    hold_closed_standard_streams();
     Settings s;
     int status = parse_args(argc, argv, s);
     if (status) return status;
-    // Past a file-size limit a write fails (and the tool says so) instead of
-    // the process being killed with a partial file left behind.
+    // Past a file-size limit, or into a pipe whose reader has gone, a write
+    // fails (and the tool says so) instead of the process being killed, with
+    // a partial file left behind or no word said.
     std::signal(SIGXFSZ, SIG_IGN);
+    std::signal(SIGPIPE, SIG_IGN);
 
     ovcg_callbacks cb{};
     cb.allocate = tool_allocate;
@@ -682,7 +718,7 @@ int main(int argc, char** argv) {
     if (r != OVCG_OK) return library_failure("ovcgInitialize", r);
     if (s.help) {
         print_help();
-        status = 0;
+        status = end_text_output();
     } else {
         status = run(s);
     }

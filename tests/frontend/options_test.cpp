@@ -157,6 +157,10 @@ TEST_F(PaperChoice, OverlongChoicesAreRefused) {
     EXPECT_EQ(fe::ww_get_PageSize(custom.c_str()), kUnset);
     std::string huge(100000, 'x');
     EXPECT_EQ(fe::ww_get_PageSize(huge.c_str()), kUnset);
+    // A size text is read to its 255th character, however long.
+    fe::CustomSizeDots size;
+    ASSERT_TRUE(fe::custom_size_dots(("10x20in" + std::string(300, ' ')).c_str(), &size));
+    EXPECT_EQ(size.width * 2, size.height);
 }
 
 // ---- Conversion -------------------------------------------------------------

@@ -202,7 +202,8 @@ TEST_F(IntentXTest, HandDerivedCallSequences) {
         for (const HxrCallRecord& r : engine.CallsOf(HxrCall::kHalftone)) {
             std::string s = std::to_string(r.first_row) + ":";
             for (int j = 0; j < r.lines; ++j) s += Letter(r.planes.at(static_cast<size_t>(j) * 3));
-            if (c.spans) s += "@" + std::to_string(r.x_offset) + "+" + std::to_string(r.pixels);
+            if (c.spans)
+                s.append(1, '@').append(std::to_string(r.x_offset)).append(1, '+').append(std::to_string(r.pixels));
             calls.push_back(s);
         }
         for (const auto& r : out->runs()) {

@@ -186,8 +186,10 @@ TEST(PassPlanGolden, PageShorterThanTheUpperPartWhateverTheOffsets) {
 std::string pass_summary(const PassRecord& p) {
     std::string out = std::to_string(p.vPos) + ":";
     for (const NozzleRecord& r : p.nozzles)
-        out += " " + (r.states.empty() ? std::string("-") : std::to_string(r.raster(r.info.firstNozzle))) + "/" +
-               states_of(r);
+        out.append(" ")
+            .append(r.states.empty() ? std::string("-") : std::to_string(r.raster(r.info.firstNozzle)))
+            .append("/")
+            .append(states_of(r));
     return out;
 }
 
@@ -227,7 +229,7 @@ TEST(PassPlanGolden, RowsStandingLowMoveThePlanUpByWhatTheLogicLacks) {
     }
     ASSERT_FALSE(designed.empty());
     // The pass at -90 prints the row's first rasters alone, nothing of K and C.
-    EXPECT_EQ(designed[0], "-90: -/ 0/" + std::string(90, '1') + " -/");
+    EXPECT_EQ(designed[0], std::string("-90: -/ 0/").append(90, '1').append(" -/"));
 }
 
 // An ink's row shift counts against its line's offset at the page end too:

@@ -200,6 +200,9 @@ TEST(Netpbm, MalformedInput) {
         {text("P6 4294967295 4294967295 255 "), "image 1: image too large (more than 1048576 pixels wide or high)"},
         {text("P5 1048577 1 255 "), "image 1: image too large"},
         {text("P5 1 1048577 255 "), "image 1: image too large"},
+        {text("P5 1048576 1 255 "), "image 1: truncated (0 of 1048576 sample bytes)"},  // the largest side
+        {text(std::string(65525, ' ') + "P6 1 1 255 "), "image 1: truncated (0 of 3 sample bytes)"},  // 65536 bytes
+        {text(std::string(65526, ' ') + "P6 1 1 255 "), "image 1: malformed header (no image data within 65536"},
         {text("P6") + Bytes(70000, ' '), "image 1: malformed header (no image data within 65536 bytes)"},
         {text(long_comment), "image 1: malformed header (no image data within 65536 bytes)"},
         {text("P6 2 2 255 ") + Bytes(11, 0), "image 1: truncated (11 of 12 sample bytes)"},

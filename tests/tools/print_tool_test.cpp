@@ -7,6 +7,7 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <spawn.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -60,13 +61,14 @@ protected:
     }
     // Runs the tool with args (already quoted where needed); stdin from
     // stdin_file if given (a regular file, or a pipe for an argument "-"
-    // at the end); `before` runs in the same shell first.
-    ToolRun run(const std::string& args, const std::string& stdin_file = "/dev/null",
-                const std::string& before = "") const {
+    // at the end); `before` runs in the same shell first; `out` redirects
+    // standard output elsewhere.
+    ToolRun run(const std::string& args, const std::string& stdin_file = "/dev/null", const std::string& before = "",
+                const std::string& out = "") const {
         const bool pipe = args.size() >= 2 && args.compare(args.size() - 2, 2, " -") == 0;
         std::string cmd = before + (pipe ? "cat '" + stdin_file + "' | '" : "'") + OVCG_PRINT_TOOL + "' " + args +
-                          (pipe ? "" : " < '" + stdin_file + "'") + " > '" + path("stdout") + "' 2> '" +
-                          path("stderr") + "'";
+                          (pipe ? "" : " < '" + stdin_file + "'") + " " +
+                          (out.empty() ? "> '" + path("stdout") + "'" : out) + " 2> '" + path("stderr") + "'";
         int rc = std::system(cmd.c_str());
         ToolRun r;
         r.status = WIFEXITED(rc) ? WEXITSTATUS(rc) : -1;
@@ -220,6 +222,10 @@ TEST_F(PrintTool, BadInput) {
         {m + " -o PageSize=custom.4.2x6in" + page, 2, "PageSize=custom.4.2x6in asks for 1260 x 1800 dots at 300 dpi"},
         {m + " -o PageSize=Custom.10x851IN" + page, 2, "PageSize=Custom.10x851IN asks for 3000 x 255300 dots"},
         {m + " -o PageSize=custom.-5x20in" + page, 2, "PageSize=custom.-5x20in asks for no x 6000 dots"},
+        {m + " -o PageSize=custom.nanx5in" + page, 2, "PageSize=custom.nanx5in asks for no x 1500 dots"},
+        {m + " -o PageSize=custom.4.25x6in" + std::string(241, 'x') + page, 2,
+         "PageSize=custom.4.25x6inxxxxx... has 256 characters; a PageSize choice takes at most 255; nothing was "
+         "printed"},
         {m + " -o PageSize=custom.wide" + page, 2,
          "PageSize=custom.wide is no size: give custom.WxH followed by in, cm, mm or nothing (points)"},
     };
@@ -483,6 +489,7 @@ TEST_F(PrintTool, PagesStreamFromAPipe) {
     ASSERT_TRUE(tool.write_input(one));
     ASSERT_TRUE(tool.wait_for("ovcg-print: page 1: 40x30 image printed as")) << tool.err_text;
     EXPECT_FALSE(contains(tool.err_text, "page 2")) << tool.err_text;
+    const Bytes early = read(out);  // page 1, handed on before image 2 is read
     ASSERT_TRUE(tool.write_input(two));
     EXPECT_EQ(tool.finish(), 0) << tool.err_text;
     EXPECT_TRUE(contains(tool.err_text, "ovcg-print: page 2: 50x20 image printed as")) << tool.err_text;
@@ -496,6 +503,10 @@ TEST_F(PrintTool, PagesStreamFromAPipe) {
     const ovcg_test::StreamCheck check = ovcg_test::ValidateStream(piped.out);
     EXPECT_TRUE(check.ok) << check.error;
     EXPECT_EQ(check.count("FF"), 2u);
+    const auto ff = std::find_if(check.items.begin(), check.items.end(), [](const auto& i) { return i.name == "FF"; });
+    ASSERT_NE(ff, check.items.end());
+    EXPECT_GT(early.size(), ff->offset);
+    EXPECT_TRUE(early.size() <= piped.out.size() && std::equal(early.begin(), early.end(), piped.out.begin()));
 }
 
 // A broken second image, from a file or through a pipe: page 1 stays printed,
@@ -505,10 +516,14 @@ TEST_F(PrintTool, PagesStreamFromAPipe) {
 // is abandoned.
 TEST_F(PrintTool, ABrokenLaterPageEndsTheJobWithThePagesBeforeIt) {
     const std::string small = model_arg() + " -o PageSize=custom.4.25x6in";
-    const Bytes one = ppm(40, 30, 7), two = ppm(50, 20, 13);
+    const Bytes one = ppm(40, 30, 7), two = ppm(50, 20, 13), tall = ppm(50, 2000, 13);
+    Bytes padded = ppm(40, 1730, 7);  // image 1 with white rows down to the page's bottom
+    std::fill(padded.end() - 40 * 3 * 1700, padded.end(), 0xFF);
     write("one.ppm", one);
+    write("padded.ppm", padded);
     const ToolRun alone = run(small + " '" + path("one.ppm") + "'");
     ASSERT_EQ(alone.status, 0) << alone.err;
+    EXPECT_EQ(run(small + " '" + path("padded.ppm") + "'").out, alone.out);
     const ovcg_test::StreamCheck alone_check = ovcg_test::ValidateStream(alone.out);
     ASSERT_TRUE(alone_check.ok);
     size_t page_end = 0;  // just past page 1's form feed
@@ -524,6 +539,8 @@ TEST_F(PrintTool, ABrokenLaterPageEndsTheJobWithThePagesBeforeIt) {
     };
     const Case cases[] = {
         {"rows cut short", Bytes(two.begin(), two.end() - 100), "image 2: truncated (2900 of 3000 sample bytes)", true},
+        {"rows cut short below the page", Bytes(tall.begin(), tall.end() - 100),
+         "image 2: truncated (299900 of 300000 sample bytes)", true},
         {"header cut short", Bytes(two.begin(), two.begin() + 5), "image 2: malformed header", false},
         {"not an image", {'G', 'I', 'F', '8', '9', 'a'}, "image 2: not a binary PPM (P6) or PGM (P5) image", false},
     };
@@ -556,23 +573,60 @@ TEST_F(PrintTool, ABrokenLaterPageEndsTheJobWithThePagesBeforeIt) {
 
 // ---- Output that cannot be written --------------------------------------------------------
 
-// Past a file-size limit, or on a full device, the write fails: the tool says
-// so and exits 4, and removes a partial regular file (a device stays).
+// Past a file-size limit (within a page, or only at the last bytes), on a
+// full device, into a pipe whose reader has gone, or to a closed standard
+// output, a write fails: the tool stops at once, says so and exits 4, and
+// removes a partial regular file (a device or pipe stays). Those are its last
+// messages.
 TEST_F(PrintTool, OutputThatCannotBeWrittenIsReportedAndRemoved) {
-    write("page.ppm", ppm(40, 30));
-    const std::string out = path("out.prn");
-    ToolRun r = run("-m '" + std::string(OVCG_DEFAULT_MODEL_FILE) + "' -O '" + out + "' '" + path("page.ppm") + "'",
-                    "/dev/null", "ulimit -f 40; ");
-    EXPECT_EQ(r.status, 4) << r.err;
-    EXPECT_TRUE(contains(r.err, "ovcg-print: writing " + out + " failed: File too large; the partial output was removed"))
-        << r.err;
-    EXPECT_FALSE(std::ifstream(out).good());
-
-    r = run(model_arg() + " -O /dev/full '" + path("page.ppm") + "'");
-    EXPECT_EQ(r.status, 4) << r.err;
-    EXPECT_TRUE(contains(r.err, "ovcg-print: writing /dev/full failed: No space left on device; /dev/full holds a "
-                                "cut-off job"))
-        << r.err;
+    const std::string small = model_arg() + " -o PageSize=custom.4.25x6in ", out = path("out.prn");
+    const Bytes page = ppm(400, 30);  // more printer stream than a pipe holds
+    Bytes tall = ppm(40, 2000);  // its rows run out half way down the page
+    tall.resize(tall.size() / 2);
+    write("page.ppm", page);
+    write("two.ppm", page + Bytes{'G', 'I', 'F'});
+    write("tall.ppm", tall);
+    const ToolRun whole = run(small + "'" + path("page.ppm") + "'");
+    ASSERT_EQ(whole.status, 0) << whole.err;
+    const std::string to_out = "-O '" + out + "' ", printed = "page 1: 400x30 image printed as 1205x1730 RGB\n",
+                      too_large = "writing " + out + " failed: File too large; the partial output was removed\n",
+                      stdout_failed = "writing standard output failed: ";
+    struct Case {
+        std::string args, stdin_file, before, out;
+        rlim_t limit;
+        std::string messages;
+    };
+    const Case cases[] = {
+        {small + to_out + "'" + path("page.ppm") + "'", "/dev/null", "", "", 20480, too_large},
+        {small + to_out + "'" + path("page.ppm") + "'", "/dev/null", "", "", whole.out.size() - 1, printed + too_large},
+        {small + to_out + "'" + path("two.ppm") + "'", "/dev/null", "", "", whole.out.size() - 1,
+         printed + path("two.ppm") + ": image 2: not a binary PPM (P6) or PGM (P5) image\n" + too_large},
+        {small + "-O /dev/full -", path("tall.ppm"), "", "", 0,
+         "writing /dev/full failed: No space left on device; /dev/full holds a cut-off job\n"},
+        {small + "'" + path("page.ppm") + "'", "/dev/null",
+         "mkfifo '" + path("fifo") + "'; head -c 100 '" + path("fifo") + "' >/dev/null & ", "> '" + path("fifo") + "'",
+         0, stdout_failed + "Broken pipe; standard output holds a cut-off job\n"},
+        {"--help", "/dev/null", "", ">/dev/full", 0, stdout_failed + "No space left on device\n"},
+        {"--help", "/dev/null", "", ">&-", 0, stdout_failed + "Bad file descriptor\n"},
+        {small + "--page-info", "/dev/null", "", ">/dev/full", 0, stdout_failed + "No space left on device\n"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.args + " " + c.out);
+        rlimit unlimited{}, limited{};
+        ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &unlimited), 0);
+        limited = unlimited;
+        if (c.limit) limited.rlim_cur = c.limit;
+        setrlimit(RLIMIT_FSIZE, &limited);
+        const ToolRun r = run(c.args, c.stdin_file, c.before, c.out);
+        setrlimit(RLIMIT_FSIZE, &unlimited);
+        EXPECT_EQ(r.status, 4) << r.err;
+        std::string messages;  // the tool's own lines after the one naming the colour model
+        for (size_t at = r.err.find("ovcg-print: "); at != std::string::npos; at = r.err.find("ovcg-print: ", at + 1))
+            if (r.err.compare(at, 26, "ovcg-print: printing with ") != 0)
+                messages += r.err.substr(at + 12, r.err.find('\n', at) + 1 - (at + 12));
+        EXPECT_EQ(messages, c.messages) << r.err;
+        EXPECT_FALSE(std::ifstream(out).good());
+    }
 }
 
 // The exit statuses are one list: --help gives the README's.
