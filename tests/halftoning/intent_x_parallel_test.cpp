@@ -36,6 +36,8 @@ using ovcg::CIntentX;
 using Row = RecordingOutModule::Row;
 
 constexpr int kRuns = OVCG_TEST_SANITIZED ? 4 : 20;
+// A case's slowChannel: the main instance is the slow one.
+constexpr int kMainSlow = -2;
 
 struct PBand {
     unsigned top, rows;
@@ -172,6 +174,8 @@ protected:
         auto x = MakeX(workers);
         EXPECT_EQ(x->ParallelPath(), workers > 0);
         if (workers > 0 && c.slowChannel >= 0) engine.config.slow_instance = Instance(*x, c.slowChannel);
+        if (workers > 0 && c.slowChannel == kMainSlow)
+            engine.config.slow_instance = RecordingHxrEngine::InstanceOf(x->Handles()[0]);
         EXPECT_EQ(x->StartPage(), 0);
         for (size_t i = 0; i < c.bands.size(); ++i) log.codes.push_back(Band(*x, c, i));
         log.codes.push_back(x->EmptyPageEndOut(1));
@@ -179,6 +183,7 @@ protected:
         EXPECT_FALSE(x->RowsHeld());
         log.rows = out->rows();
         log.passed = x->RowsPassed();
+        ring = x->RingRows();
         if (workers > 0) {
             // Only the per-channel instances halftone.
             std::vector<int> others{RecordingHxrEngine::InstanceOf(x->Handles()[0])};
@@ -190,6 +195,7 @@ protected:
         }
         return log;
     }
+    uint32_t ring = 0;  // the last page's ring rows
 };
 
 // ---------------------------------------------------------------------------
@@ -220,7 +226,7 @@ std::vector<PBand> Alternating(unsigned bands, unsigned width) {
 TEST_F(IntentXParallelTest, PrintsWhatTheSerialPathPrints) {
     const SourceKind rgb16{1, 1, 1, true};
     const SourceKind ink4{104, 0, 1, false};
-    const ParallelCase cases[] = {
+    std::vector<ParallelCase> cases = {
         {"one channel, one row", 1, 720, {{0, 1}}},
         {"two channels, 64 rows", 2, 720, {{0, 64}}},
         {"R = 2, 65 rows, 2-bit dots", 4, 1440, {{0, 65}}, nullptr, {7, 7, 1, false}, 2},
@@ -282,11 +288,32 @@ TEST_F(IntentXParallelTest, PrintsWhatTheSerialPathPrints) {
         {"one slow channel", 6, 720, {{0, 130}, {130, 64}}, nullptr, {7, 7, 1, false}, 2, 20, 0, 0, 3},
         {"one slow channel, two-row bands", 5, 720, FrontEndBands(160, 2, 20), nullptr, {7, 7, 1, false}, 2, 20,
          0, 0, 4},
+        // Pages longer than the ring (it holds at most 512 rows): its slots
+        // are used again, with other windows; the ring fills in the middle
+        // of a band, of an engine call, of a printed row's R rows.
+        {"longer than the ring, windows changing", 3, 720, FrontEndBands(1100, 2, 20)},
+        {"one band longer than the ring", 2, 720, {{0, 1100}}},
+        {"one band longer than the ring, R = 3", 2, 2160, {{0, 370, {1, 0, 19, 370}}}},
+        {"three-row bands longer than the ring, R = 2", 4, 1440, FrontEndBands(560, 3, 20)},
+        // The skip's end resets the main instance while conversions wait for it.
+        {"the upper skip, the main instance slow", 3, 720, {{0, 40}, {40, 20}}, UpperSkip(false, 10),
+         {7, 7, 1, false}, 2, 20, 30, 0, kMainSlow},
+        {"the page's limit ends the skip, the main instance slow", 2, 720, {{0, 24}, {24, 6}},
+         UpperSkip(false, 20, 30), {7, 7, 1, false}, 2, 20, 30, 0, kMainSlow},
+        {"the minimum length at the page's limit", 2, 720, {{0, 24}, {24, 16}}, UpperSkip(false, 30, 30),
+         {7, 7, 1, false}, 2, 20, 36},
+        {"the minimum length beyond the page's limit", 2, 1440, {{0, 24}, {24, 16}}, UpperSkip(false, 45, 30),
+         {7, 7, 1, false}, 2, 20, 36, 0, kMainSlow},
     };
+    // Every direct ink format, a channel a plane.
+    for (int format : {101, 104, 105, 106, 107, 108, 109, 110, 112})
+        cases.push_back({"direct ink planes, every format", format - 100, 720, FrontEndBands(30, 2, 20), nullptr,
+                         {format, 0, 1, false}, 2});
     // The runs of a case take the worker counts in turn.
     const unsigned workerCounts[] = {1, 2, 4, 16};
+    size_t longer = 0;
     for (const ParallelCase& c : cases) {
-        SCOPED_TRACE(c.name);
+        SCOPED_TRACE(std::string(c.name) + ", format " + std::to_string(c.source.format));
         const PageLog serial = RunPage(c, 0);
         size_t rasters = 0;
         for (const Row& r : serial.rows) rasters += !r.empty;
@@ -297,7 +324,9 @@ TEST_F(IntentXParallelTest, PrintsWhatTheSerialPathPrints) {
             ASSERT_TRUE(parallel == serial)
                 << workers << " workers, run " << run << ": " << Describe(parallel, serial);
         }
+        longer += serial.rows.size() > 2 * size_t{ring};
     }
+    EXPECT_GE(longer, 4u) << "pages longer than twice the ring";
 }
 
 TEST_F(IntentXParallelTest, EveryInkCountAndWorkerCount) {
@@ -567,20 +596,32 @@ TEST_F(IntentXParallelTest, AHeldRowsFailureSurfacesOnceAndEndsTheRowsThere) {
     // before the band that planned the row; the held rows from it on and
     // the band that answers it are dropped, the later bands print at
     // consecutive positions from there; then the next page prints as usual.
+    // A failure every time: each call that reaches the row fails, and
+    // every band from the failing one on answers the code. The next page
+    // is another (its first rows white), so that nothing of the failed
+    // page's rows may show in it.
     constexpr unsigned kHeight = 40;
-    const ParallelCase c{"", 3, 720, FrontEndBands(kHeight, 2, 20),
-                         [](ovcg::tagHTINITSTRUCT& i, RecordingOutModule&) { i.page_length = 40; }};
+    ParallelCase c{"", 3, 720, FrontEndBands(kHeight, 2, 20),
+                   [](ovcg::tagHTINITSTRUCT& i, RecordingOutModule&) { i.page_length = 40; }};
     const PageLog serial = RunPage(c, 0);
     ASSERT_EQ(serial.rows.size(), kHeight);
+    ParallelCase next = c;
+    next.whiteRows = 30;
+    const PageLog nextPage = RunPage(next, 0);
     enum class Where { kConversion, kChannel, kOutput };
     const struct {
         const char* name;
         Where where;
         int code;
+        uint32_t engineCode = 0;
+        bool always = false;
     } kinds[] = {
-        {"the conversion", Where::kConversion, -3002},
-        {"a channel's halftoning", Where::kChannel, -3004},
+        {"the conversion", Where::kConversion, -3002, 5001},
+        {"a channel's halftoning", Where::kChannel, -3004, 9001},
         {"the output module", Where::kOutput, -2009},
+        {"the conversion, every time", Where::kConversion, -3003, 6001, true},
+        {"a channel's halftoning, every time", Where::kChannel, -3004, 9001, true},
+        {"a channel's halftoning, engine code 5001", Where::kChannel, -3004, 5001},
     };
     const int threads = BaselineThreads();
     for (const auto& k : kinds) {
@@ -596,19 +637,15 @@ TEST_F(IntentXParallelTest, AHeldRowsFailureSurfacesOnceAndEndsTheRowsThere) {
                 // Once: after the failure the page's rows are counted anew,
                 // and a later call may reach the engine row again.
                 auto fired = std::make_shared<bool>(false);
-                if (k.where == Where::kConversion)
-                    engine.SetFailHook([p, fired](const HxrCallRecord& r) {
+                if (k.where != Where::kOutput)
+                    engine.SetFailHook([p, channel, fired, &k](const HxrCallRecord& r) {
                         const bool hit = r.first_row <= int(p) && int(p) < r.first_row + r.lines;
-                        if (r.kind != HxrCall::kConvertColor || !hit || *fired) return 0u;
+                        const bool mine = k.where == Where::kConversion
+                                              ? r.kind == HxrCall::kConvertColor
+                                              : r.kind == HxrCall::kHalftone && r.instance == channel;
+                        if (!mine || !hit || (*fired && !k.always)) return 0u;
                         *fired = true;
-                        return 5001u;
-                    });
-                if (k.where == Where::kChannel)
-                    engine.SetFailHook([p, channel, fired](const HxrCallRecord& r) {
-                        const bool hit = r.first_row <= int(p) && int(p) < r.first_row + r.lines;
-                        if (r.kind != HxrCall::kHalftone || r.instance != channel || !hit || *fired) return 0u;
-                        *fired = true;
-                        return 9001u;
+                        return k.engineCode;
                     });
                 if (k.where == Where::kOutput) {
                     // Runs of two rows: run p / 2 + 1 holds row p, and goes out.
@@ -625,9 +662,9 @@ TEST_F(IntentXParallelTest, AHeldRowsFailureSurfacesOnceAndEndsTheRowsThere) {
                 size_t call = codes.size();
                 for (size_t i = 0; i < codes.size(); ++i)
                     if (codes[i] != 0) {
-                        EXPECT_EQ(call, codes.size()) << "a second failing call, " << i;
+                        EXPECT_TRUE(call == codes.size() || k.always) << "a second failing call, " << i;
                         EXPECT_EQ(codes[i], k.code);
-                        call = i;
+                        if (call == codes.size()) call = i;
                     }
                 ASSERT_LT(call, codes.size()) << "the failure was never answered";
                 EXPECT_GE(call, p / 2) << "answered before its band";
@@ -635,22 +672,23 @@ TEST_F(IntentXParallelTest, AHeldRowsFailureSurfacesOnceAndEndsTheRowsThere) {
                 ASSERT_GE(rows.size(), before);
                 EXPECT_TRUE(std::equal(rows.begin(), rows.begin() + before, serial.rows.begin()));
                 // After the failure: the later bands' rows, at consecutive
-                // positions (the band that answered it is dropped too).
-                const size_t later = call < c.bands.size() ? 2 * (c.bands.size() - 1 - call) : 0;
+                // positions (the band that answered it is dropped too); those
+                // reach the row again when it fails every time.
+                const size_t later = call < c.bands.size() && !k.always ? 2 * (c.bands.size() - 1 - call) : 0;
                 EXPECT_EQ(rows.size(), before + later) << "answered by call " << call;
                 for (size_t r = 0; r < rows.size(); ++r) EXPECT_EQ(rows[r].position, r);
-                // The next page prints the serial page.
+                // The next page prints its serial page.
                 engine.SetFailHook(nullptr);
                 out->raster_fail_at = 0;
                 const size_t seen = out->rows().size();
                 ASSERT_EQ(x->StartPage(), 0);
-                for (size_t i = 0; i < c.bands.size(); ++i) ASSERT_EQ(Band(*x, c, i), 0);
+                for (size_t i = 0; i < next.bands.size(); ++i) ASSERT_EQ(Band(*x, next, i), 0);
                 ASSERT_EQ(x->EmptyPageEndOut(1), 0);
                 ASSERT_EQ(x->EndPage(), 0);
                 const std::vector<Row> again = out->rows();
-                ASSERT_EQ(again.size() - seen, serial.rows.size());
+                ASSERT_EQ(again.size() - seen, nextPage.rows.size());
                 EXPECT_TRUE(std::equal(again.begin() + static_cast<std::ptrdiff_t>(seen), again.end(),
-                                       serial.rows.begin()));
+                                       nextPage.rows.begin()));
                 EXPECT_EQ(ProcessThreadCount(), threads + int(workers));
                 if (HasFailure()) return;
             }
