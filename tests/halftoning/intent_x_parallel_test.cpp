@@ -209,12 +209,13 @@ protected:
         for (const auto& r : out->runs()) log.runs.push_back({int(r.empty), int(r.count), int(r.position)});
         // Serially the main instance's calls; in parallel the conversions
         // (direct ink: the first channel's calls). Inside the upper skip
-        // the serial path's calls look for dots; the parallel path's look
-        // at the source rows.
+        // the serial path's calls look for dots, as engine row 0; the
+        // parallel path looks at the source rows. (The cases' skips end on
+        // even rows, where both paths pair the rows alike.)
         const bool direct = c.source.format > 100;
         const int first = Instance(*x, 0);
         for (const HxrCallRecord& r : engine.CallsOf(workers && !direct ? HxrCall::kConvertColor : HxrCall::kHalftone))
-            if ((!workers || !direct || r.instance == first) && !init.upper_skip)
+            if ((!workers || !direct || r.instance == first) && (!init.upper_skip || r.first_row > 0))
                 log.calls.push_back({r.first_row, r.lines, r.x_offset, r.pixels});
         std::sort(log.calls.begin(), log.calls.end());
         log.passed = x->RowsPassed();
@@ -330,14 +331,15 @@ TEST_F(IntentXParallelTest, PrintsWhatTheSerialPathPrints) {
         {"one band longer than the ring", 2, 720, {{0, 1100}}},
         {"one band longer than the ring, R = 3", 2, 2160, {{0, 370, {1, 0, 19, 370}}}},
         {"three-row bands longer than the ring, R = 2", 4, 1440, FrontEndBands(560, 3, 20)},
-        // The skip's end resets the main instance while conversions wait for it.
+        // The skip's end resets the main instance while the rows after it
+        // wait to be converted.
         {"the upper skip, the main instance slow", 3, 720, {{0, 40}, {40, 20}}, UpperSkip(false, 10),
          {7, 7, 1, false}, 2, 20, 30, 0, kMainSlow},
-        {"the page's limit ends the skip, the main instance slow", 2, 720, {{0, 24}, {24, 6}},
-         UpperSkip(false, 20, 30), {7, 7, 1, false}, 2, 20, 30, 0, kMainSlow},
+        {"the page's limit ends the skip, the main instance slow", 2, 720, {{0, 130}}, UpperSkip(false, 100, 130),
+         {7, 7, 1, false}, 2, 20, 130, 0, kMainSlow},
         {"the minimum length at the page's limit", 2, 720, {{0, 24}, {24, 16}}, UpperSkip(false, 30, 30),
          {7, 7, 1, false}, 2, 20, 36},
-        {"the minimum length beyond the page's limit", 2, 1440, {{0, 24}, {24, 16}}, UpperSkip(false, 45, 30),
+        {"the minimum length beyond the page's limit", 2, 720, {{0, 24}, {24, 16}}, UpperSkip(false, 40, 30),
          {7, 7, 1, false}, 2, 20, 36, 0, kMainSlow},
     };
     // Every direct ink format, a channel a plane.
@@ -505,6 +507,51 @@ TEST_F(IntentXParallelTest, AdjacentEmptyAndInkedRowsGoAlone) {
     }
 }
 
+TEST_F(IntentXParallelTest, TheRowThatEndsTheSkipIsEngineRow0) {
+    // White rows, so that the skip goes on past the bands' source rows. The
+    // page's limit (30 rows, the minimum length 20) ends it at row 10, the
+    // first row converted, in pairs from there. A page shortened to 40 after
+    // ten rows makes the minimum length its limit: the next row ends the
+    // skip, which passes the ten rows blank; the following rows are engine
+    // rows 11, 12, ...: the jump ends an engine call.
+    std::vector<std::pair<int, int>> pairs;
+    for (int r = 0; r < 20; r += 2) pairs.emplace_back(r, 2);
+    const struct {
+        ParallelCase c;
+        unsigned length;  // the page's new length before the second band (0: none)
+        std::vector<std::pair<int, int>> calls;  // the conversions' first rows and rows
+    } cases[] = {
+        {{"", 2, 720, {{0, 24}, {24, 6}}, UpperSkip(false, 20, 30), {7, 7, 1, false}, 1, 20, 30}, 0, pairs},
+        {{"", 2, 720, {{0, 10}, {10, 7}}, UpperSkip(false, 20, 60), {7, 7, 1, false}, 1, 20, 17}, 40,
+         {{0, 1}, {11, 2}, {13, 2}, {15, 2}}},
+    };
+    for (const auto& [c, length, want] : cases) {
+        SCOPED_TRACE(length);
+        std::vector<Row> serial;
+        for (unsigned workers : {0u, 2u}) {
+            Prepare(c, workers > 0);
+            auto x = MakeX(workers);
+            ASSERT_EQ(x->StartPage(), 0);
+            ASSERT_EQ(Band(*x, c, 0), 0);
+            if (length) {
+                EXPECT_EQ(x->ResetPageLength(length), 1);
+            }
+            ASSERT_EQ(Band(*x, c, 1), 0);
+            ASSERT_EQ(x->EndPage(), 0);
+            if (!workers) {
+                serial = out->rows();
+                continue;
+            }
+            EXPECT_EQ(out->rows(), serial);
+            std::vector<std::pair<int, int>> calls;
+            for (const HxrCallRecord& r : engine.CallsOf(HxrCall::kConvertColor))
+                calls.emplace_back(r.first_row, r.lines);
+            std::sort(calls.begin(), calls.end());
+            EXPECT_EQ(calls, want);
+        }
+    }
+}
+
 TEST_F(IntentXParallelTest, TheRingWaitsForTheSlowestChannel) {
     // Every row inked: row index = engine row. A conversion of rows up to e
     // may start only after every channel has halftoned row e - S (S the
@@ -650,8 +697,8 @@ TEST_F(IntentXParallelTest, AHeldRowsFailureSurfacesOnceAndEndsTheRowsThere) {
     // before the band that planned the row; the held rows from it on and
     // the band that answers it are dropped, the later bands print at
     // consecutive positions from there; then the next page prints as usual.
-    // A failure every time: each call that reaches the row fails, and
-    // every band from the failing one on answers the code. The next page
+    // A failure every time: each call that reaches the row or passes it
+    // fails, and every band from the failing one on answers the code. The next page
     // is another (its first rows white), so that nothing of the failed
     // page's rows may show in it.
     constexpr unsigned kHeight = 40;
@@ -693,7 +740,7 @@ TEST_F(IntentXParallelTest, AHeldRowsFailureSurfacesOnceAndEndsTheRowsThere) {
                 auto fired = std::make_shared<bool>(false);
                 if (k.where != Where::kOutput)
                     engine.SetFailHook([p, channel, fired, &k](const HxrCallRecord& r) {
-                        const bool hit = r.first_row <= int(p) && int(p) < r.first_row + r.lines;
+                        const bool hit = (k.always || r.first_row <= int(p)) && int(p) < r.first_row + r.lines;
                         const bool mine = k.where == Where::kConversion
                                               ? r.kind == HxrCall::kConvertColor
                                               : r.kind == HxrCall::kHalftone && r.instance == channel;

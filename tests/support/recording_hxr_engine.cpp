@@ -299,6 +299,8 @@ uint32_t RecordingHxrEngine::PageCall(HxrCall kind, void* handle, uint32_t refus
     if (switching) r.switching.assign(switching, switching + 6);
     const OneCall one(handle);
     r.result = r.instance < 0 ? refusal : one.clash() ? kBusyInstance : current_->Fail(r);
+    // A reset takes as long as a band call: calls begun meanwhile clash.
+    if (kind == HxrCall::kResetSwitchingPos && !r.result) current_->Delay(r.instance);
     current_->Record(r);
     return r.result;
 }

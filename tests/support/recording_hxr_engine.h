@@ -27,10 +27,10 @@
 //    instance of N channels reads ink rows planes[line x N + m] and writes
 //    out[row x N + k].
 //
-// The band calls (Halftone, ConvertColor) can be slowed down: each sleeps a
-// random time up to config.max_delay_us, and those of config.slow_instance
-// config.slow_delay_us more, so that threads calling it interleave in many
-// orders.
+// The band calls (Halftone, ConvertColor) and ResetSwitchingPos can be
+// slowed down: each sleeps a random time up to config.max_delay_us, and
+// those of config.slow_instance config.slow_delay_us more, so that threads
+// calling it interleave in many orders.
 //
 // The engine's entries have no context for the fake, so one fake is the
 // "current" one while it lives; create one per test. Calls may come from
