@@ -96,7 +96,10 @@ std::string Describe(const PageLog& a, const PageLog& b) {
         put(b.rows);
         return s.str();
     }
-    if (a.passed != b.passed) return s << "rows passed " << a.passed << " / " << b.passed, s.str();
+    if (a.passed != b.passed) {
+        s << "rows passed " << a.passed << " / " << b.passed;
+        return s.str();
+    }
     for (size_t i = 0; i < std::max(a.calls.size(), b.calls.size()); ++i) {
         if (i < a.calls.size() && i < b.calls.size() && a.calls[i] == b.calls[i]) continue;
         s << "call " << i << ": ";
@@ -324,9 +327,9 @@ TEST_F(IntentXParallelTest, PrintsWhatTheSerialPathPrints) {
         {"one slow channel", 6, 720, {{0, 130}, {130, 64}}, nullptr, {7, 7, 1, false}, 2, 20, 0, 0, 3},
         {"one slow channel, two-row bands", 5, 720, FrontEndBands(160, 2, 20), nullptr, {7, 7, 1, false}, 2, 20,
          0, 0, 4},
-        // Pages longer than the ring (it holds at most 512 rows): its slots
-        // are used again, with other windows; the ring fills in the middle
-        // of a band, of an engine call, of a printed row's R rows.
+        // Pages more than twice as long as the ring: its slots are used
+        // again, with other windows; the ring fills in the middle of a band,
+        // of an engine call, of a printed row's R rows.
         {"longer than the ring, windows changing", 3, 720, FrontEndBands(1100, 2, 20)},
         {"one band longer than the ring", 2, 720, {{0, 1100}}},
         {"one band longer than the ring, R = 3", 2, 2160, {{0, 370, {1, 0, 19, 370}}}},
@@ -362,7 +365,8 @@ TEST_F(IntentXParallelTest, PrintsWhatTheSerialPathPrints) {
             ASSERT_TRUE(parallel == serial)
                 << workers << " workers, run " << run << ": " << Describe(parallel, serial);
             if (run == 0) first = parallel;
-            ASSERT_TRUE(parallel.runs == first.runs) << workers << " workers, run " << run << ": " << Describe(parallel, first);
+            ASSERT_TRUE(parallel.runs == first.runs)
+                << workers << " workers, run " << run << ": " << Describe(parallel, first);
         }
         longer += serial.rows.size() > 2 * size_t{ring};
     }
@@ -698,9 +702,9 @@ TEST_F(IntentXParallelTest, AHeldRowsFailureSurfacesOnceAndEndsTheRowsThere) {
     // the band that answers it are dropped, the later bands print at
     // consecutive positions from there; then the next page prints as usual.
     // A failure every time: each call that reaches the row or passes it
-    // fails, and every band from the failing one on answers the code. The next page
-    // is another (its first rows white), so that nothing of the failed
-    // page's rows may show in it.
+    // fails, and every band from the failing one on answers the code. The
+    // next page is another (its first rows white), so that nothing of the
+    // failed page's rows may show in it.
     constexpr unsigned kHeight = 40;
     ParallelCase c{"", 3, 720, FrontEndBands(kHeight, 2, 20),
                    [](ovcg::tagHTINITSTRUCT& i, RecordingOutModule&) { i.page_length = 40; }};
@@ -778,9 +782,12 @@ TEST_F(IntentXParallelTest, AHeldRowsFailureSurfacesOnceAndEndsTheRowsThere) {
                 const size_t later = call < c.bands.size() && !k.always ? 2 * (c.bands.size() - 1 - call) : 0;
                 EXPECT_EQ(rows.size(), before + later) << "answered by call " << call;
                 for (size_t r = 0; r < rows.size(); ++r) EXPECT_EQ(rows[r].position, r);
-                // The next page prints its serial page.
+                // The next page prints its serial page, its second converter
+                // slow: a row counted as converted too early shows.
                 engine.SetFailHook(nullptr);
                 out->raster_fail_at = 0;
+                if (!x->ConversionHandles().empty())
+                    engine.config.slow_instance = RecordingHxrEngine::InstanceOf(x->ConversionHandles()[0]);
                 const size_t seen = out->rows().size();
                 ASSERT_EQ(x->StartPage(), 0);
                 for (size_t i = 0; i < next.bands.size(); ++i) ASSERT_EQ(Band(*x, next, i), 0);
