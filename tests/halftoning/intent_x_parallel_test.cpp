@@ -103,8 +103,11 @@ std::string Describe(const PageLog& a, const PageLog& b) {
     for (size_t i = 0; i < std::max(a.calls.size(), b.calls.size()); ++i) {
         if (i < a.calls.size() && i < b.calls.size() && a.calls[i] == b.calls[i]) continue;
         s << "call " << i << ": ";
-        for (const auto* v : {&a.calls, &b.calls})
-            if (i < v->size()) s << (*v)[i][0] << '+' << (*v)[i][1] << " at " << (*v)[i][2] << '+' << (*v)[i][3] << "; ";
+        for (const auto* v : {&a.calls, &b.calls}) {
+            if (i >= v->size()) continue;
+            const auto& c = (*v)[i];
+            s << c[0] << '+' << c[1] << " at " << c[2] << '+' << c[3] << "; ";
+        }
         return s.str();
     }
     for (size_t r = 0; r < std::max(a.runs.size(), b.runs.size()); ++r) {
