@@ -815,8 +815,10 @@ bool CIntentX::IsBlankCMYKRaster(const uint8_t* line, unsigned pixels) { return 
 int CIntentX::SkipUpperMT(const tagRECT* lpBandRect) {
     if (!lpBandRect) return kHtBadBand;
     if (SkipDone() || m_place.Empty()) return 0;
-    // The skip moves the page's counters: the held rows go on first.
+    // The skip moves the page's counters: the held rows go on first, and
+    // the page's limit may end the skip among them.
     if (int r = DrainRows()) return r;
+    if (SkipDone()) return 0;
     const size_t pixel = size_t{m_srcBpp} * m_sampleBytes;
     const uint32_t used = UsedRows();
     uint32_t u = 0;

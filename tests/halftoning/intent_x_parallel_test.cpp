@@ -7,6 +7,7 @@
 #include <sched.h>
 
 #include <algorithm>
+#include <array>
 #include <functional>
 #include <map>
 #include <memory>
@@ -36,6 +37,8 @@ using ovcg::CIntentX;
 using Row = RecordingOutModule::Row;
 
 constexpr int kRuns = OVCG_TEST_SANITIZED ? 4 : 20;
+// A case's slowChannel: the main instance is the slow one.
+constexpr int kMainSlow = -2;
 
 struct PBand {
     unsigned top, rows;
@@ -62,7 +65,15 @@ struct PageLog {
     std::vector<int> codes;
     std::vector<Row> rows;
     uint32_t passed = 0;
-    bool operator==(const PageLog&) const = default;
+    // The runs the rows went out in (empty, rows, position): the parallel
+    // path pairs rows of one kind within a band, whatever the timing.
+    std::vector<std::array<int, 3>> runs;
+    // The engine calls that convert (first row, lines, first pixel, pixels),
+    // in order: one a batch the serial path would make.
+    std::vector<std::array<int, 4>> calls;
+    bool operator==(const PageLog& o) const {
+        return codes == o.codes && rows == o.rows && passed == o.passed && calls == o.calls;
+    }
 };
 
 std::string Describe(const PageLog& a, const PageLog& b) {
@@ -85,7 +96,28 @@ std::string Describe(const PageLog& a, const PageLog& b) {
         put(b.rows);
         return s.str();
     }
-    s << "rows passed " << a.passed << " / " << b.passed;
+    if (a.passed != b.passed) {
+        s << "rows passed " << a.passed << " / " << b.passed;
+        return s.str();
+    }
+    for (size_t i = 0; i < std::max(a.calls.size(), b.calls.size()); ++i) {
+        if (i < a.calls.size() && i < b.calls.size() && a.calls[i] == b.calls[i]) continue;
+        s << "call " << i << ": ";
+        for (const auto* v : {&a.calls, &b.calls}) {
+            if (i >= v->size()) continue;
+            const auto& c = (*v)[i];
+            s << c[0] << '+' << c[1] << " at " << c[2] << '+' << c[3] << "; ";
+        }
+        return s.str();
+    }
+    for (size_t r = 0; r < std::max(a.runs.size(), b.runs.size()); ++r) {
+        if (r < a.runs.size() && r < b.runs.size() && a.runs[r] == b.runs[r]) continue;
+        s << "run " << r << ": ";
+        if (r < a.runs.size()) s << a.runs[r][0] << ' ' << a.runs[r][1] << '@' << a.runs[r][2];
+        s << " / ";
+        if (r < b.runs.size()) s << b.runs[r][0] << ' ' << b.runs[r][1] << '@' << b.runs[r][2];
+        break;
+    }
     return s.str();
 }
 
@@ -172,13 +204,28 @@ protected:
         auto x = MakeX(workers);
         EXPECT_EQ(x->ParallelPath(), workers > 0);
         if (workers > 0 && c.slowChannel >= 0) engine.config.slow_instance = Instance(*x, c.slowChannel);
+        if (workers > 0 && c.slowChannel == kMainSlow)
+            engine.config.slow_instance = RecordingHxrEngine::InstanceOf(x->Handles()[0]);
         EXPECT_EQ(x->StartPage(), 0);
         for (size_t i = 0; i < c.bands.size(); ++i) log.codes.push_back(Band(*x, c, i));
         log.codes.push_back(x->EmptyPageEndOut(1));
         log.codes.push_back(x->EndPage());
         EXPECT_FALSE(x->RowsHeld());
         log.rows = out->rows();
+        for (const auto& r : out->runs()) log.runs.push_back({int(r.empty), int(r.count), int(r.position)});
+        // Serially the main instance's calls; in parallel the conversions
+        // (direct ink: the first channel's calls). Inside the upper skip
+        // the serial path's calls look for dots, as engine row 0; the
+        // parallel path looks at the source rows. (The cases' skips end on
+        // even rows, where both paths pair the rows alike.)
+        const bool direct = c.source.format > 100;
+        const int first = Instance(*x, 0);
+        for (const HxrCallRecord& r : engine.CallsOf(workers && !direct ? HxrCall::kConvertColor : HxrCall::kHalftone))
+            if ((!workers || !direct || r.instance == first) && (!init.upper_skip || r.first_row > 0))
+                log.calls.push_back({r.first_row, r.lines, r.x_offset, r.pixels});
+        std::sort(log.calls.begin(), log.calls.end());
         log.passed = x->RowsPassed();
+        ring = x->RingRows();
         if (workers > 0) {
             // Only the per-channel instances halftone.
             std::vector<int> others{RecordingHxrEngine::InstanceOf(x->Handles()[0])};
@@ -190,6 +237,7 @@ protected:
         }
         return log;
     }
+    uint32_t ring = 0;  // the last page's ring rows
 };
 
 // ---------------------------------------------------------------------------
@@ -220,7 +268,7 @@ std::vector<PBand> Alternating(unsigned bands, unsigned width) {
 TEST_F(IntentXParallelTest, PrintsWhatTheSerialPathPrints) {
     const SourceKind rgb16{1, 1, 1, true};
     const SourceKind ink4{104, 0, 1, false};
-    const ParallelCase cases[] = {
+    std::vector<ParallelCase> cases = {
         {"one channel, one row", 1, 720, {{0, 1}}},
         {"two channels, 64 rows", 2, 720, {{0, 64}}},
         {"R = 2, 65 rows, 2-bit dots", 4, 1440, {{0, 65}}, nullptr, {7, 7, 1, false}, 2},
@@ -282,22 +330,50 @@ TEST_F(IntentXParallelTest, PrintsWhatTheSerialPathPrints) {
         {"one slow channel", 6, 720, {{0, 130}, {130, 64}}, nullptr, {7, 7, 1, false}, 2, 20, 0, 0, 3},
         {"one slow channel, two-row bands", 5, 720, FrontEndBands(160, 2, 20), nullptr, {7, 7, 1, false}, 2, 20,
          0, 0, 4},
+        // Pages more than twice as long as the ring: its slots are used
+        // again, with other windows; the ring fills in the middle of a band,
+        // of an engine call, of a printed row's R rows.
+        {"longer than the ring, windows changing", 3, 720, FrontEndBands(1100, 2, 20)},
+        {"one band longer than the ring", 2, 720, {{0, 1100}}},
+        {"one band longer than the ring, R = 3", 2, 2160, {{0, 370, {1, 0, 19, 370}}}},
+        {"three-row bands longer than the ring, R = 2", 4, 1440, FrontEndBands(560, 3, 20)},
+        // The skip's end resets the main instance while the rows after it
+        // wait to be converted.
+        {"the upper skip, the main instance slow", 3, 720, {{0, 40}, {40, 20}}, UpperSkip(false, 10),
+         {7, 7, 1, false}, 2, 20, 30, 0, kMainSlow},
+        {"the page's limit ends the skip, the main instance slow", 2, 720, {{0, 130}}, UpperSkip(false, 100, 130),
+         {7, 7, 1, false}, 2, 20, 130, 0, kMainSlow},
+        {"the minimum length at the page's limit", 2, 720, {{0, 24}, {24, 16}}, UpperSkip(false, 30, 30),
+         {7, 7, 1, false}, 2, 20, 36},
+        {"the minimum length beyond the page's limit", 2, 720, {{0, 24}, {24, 16}}, UpperSkip(false, 40, 30),
+         {7, 7, 1, false}, 2, 20, 36, 0, kMainSlow},
     };
+    // Every direct ink format, a channel a plane.
+    for (int format : {101, 104, 105, 106, 107, 108, 109, 110, 112})
+        cases.push_back({"direct ink planes, every format", format - 100, 720, FrontEndBands(30, 2, 20), nullptr,
+                         {format, 0, 1, false}, 2});
     // The runs of a case take the worker counts in turn.
     const unsigned workerCounts[] = {1, 2, 4, 16};
+    size_t longer = 0;
     for (const ParallelCase& c : cases) {
-        SCOPED_TRACE(c.name);
+        SCOPED_TRACE(std::string(c.name) + ", format " + std::to_string(c.source.format));
         const PageLog serial = RunPage(c, 0);
         size_t rasters = 0;
         for (const Row& r : serial.rows) rasters += !r.empty;
         ASSERT_GT(rasters, 0u);
+        PageLog first;
         for (int run = 0; run < kRuns; ++run) {
             const unsigned workers = workerCounts[run % 4];
             const PageLog parallel = RunPage(c, workers);
             ASSERT_TRUE(parallel == serial)
                 << workers << " workers, run " << run << ": " << Describe(parallel, serial);
+            if (run == 0) first = parallel;
+            ASSERT_TRUE(parallel.runs == first.runs)
+                << workers << " workers, run " << run << ": " << Describe(parallel, first);
         }
+        longer += serial.rows.size() > 2 * size_t{ring};
     }
+    EXPECT_GE(longer, 4u) << "pages longer than twice the ring";
 }
 
 TEST_F(IntentXParallelTest, EveryInkCountAndWorkerCount) {
@@ -396,29 +472,90 @@ TEST_F(IntentXParallelTest, AllRowsDroppedSendNothing) {
 }
 
 TEST_F(IntentXParallelTest, AdjacentEmptyAndInkedRowsGoAlone) {
-    // R = 3, the clip the second row: rows 0-2 empty, 3-5 inked. Runs pair
-    // rows of one kind: E2, then E1 and R2 where the kinds meet, then the
-    // last row alone. A band's rows never share a run with the next band's.
-    const ParallelCase c{"", 2, 2160, {{0, 2, {0, 1, 20, 2}}, {2, 1}}};
-    for (int run = 0; run < kRuns; ++run) {
-        Prepare(c, true);
-        auto x = MakeX(2);
-        ASSERT_EQ(x->StartPage(), 0);
-        for (size_t i = 0; i < 2; ++i) {
-            TestBand tb = MakeBand(c, i, c.bands[i].top);
-            for (unsigned px = 0; px < 20; ++px) tb.Put(c.source, px, c.bands[i].rows - 1, 9);
-            const tagRECT band{0, c.bands[i].top, 20, c.bands[i].top + c.bands[i].rows};
-            const tagRECT clip = c.bands[i].clip.right ? c.bands[i].clip : tagRECT{0, 0, 20, c.bands[i].rows};
-            ASSERT_EQ(x->BandOut(&clip, &tb.bmp, nullptr, &band, nullptr), 0);
-        }
-        ASSERT_EQ(x->FlushHeldRows(), 0);
+    // Runs pair rows of one kind within a band; a band's rows never share a
+    // run with the next band's. R = 3, the clip the second row: rows 0-2
+    // empty, 3-5 inked: E2, then E1 and R2 where the kinds meet, then the
+    // last row alone. Then an inked row, a band of 16 empty rows and one of
+    // 32 inked rows that a slow channel holds when the rows are flushed: an
+    // empty row whose partner is not finished waits for it.
+    std::vector<std::string> held = {"R1@0"};
+    for (int r = 1; r < 17; r += 2) held.push_back("E2@" + std::to_string(r));
+    for (int r = 17; r < 49; r += 2) held.push_back("R2@" + std::to_string(r));
+    const struct {
+        ParallelCase c;
         std::vector<std::string> runs;
-        for (const auto& r : out->runs()) {
-            std::string s(1, r.empty ? 'E' : 'R');
-            s.append(std::to_string(r.count)).append(1, '@').append(std::to_string(r.position));
-            runs.push_back(s);
+    } pages[] = {
+        {{"", 2, 2160, {{0, 2, {0, 1, 20, 2}}, {2, 1}}}, {"E2@0", "E1@2", "R2@3", "R1@5", "R2@6", "R1@8"}},
+        {{"", 3, 720, {{0, 1}, {1, 16, {0, 0, 20, 0}}, {17, 32}}, nullptr, {7, 7, 1, false}, 1, 20, 0, 0, 1}, held},
+    };
+    for (const auto& [c, want] : pages) {
+        for (int run = 0; run < kRuns; ++run) {
+            Prepare(c, true);
+            engine.config.slow_delay_us = 2000;
+            auto x = MakeX(2);
+            if (c.slowChannel >= 0) engine.config.slow_instance = Instance(*x, c.slowChannel);
+            ASSERT_EQ(x->StartPage(), 0);
+            for (size_t i = 0; i < c.bands.size(); ++i) {
+                TestBand tb = MakeBand(c, i, c.bands[i].top);
+                for (unsigned px = 0; px < 20; ++px) tb.Put(c.source, px, c.bands[i].rows - 1, 9);
+                const tagRECT band{0, c.bands[i].top, 20, c.bands[i].top + c.bands[i].rows};
+                const tagRECT clip = c.bands[i].clip.right ? c.bands[i].clip : tagRECT{0, 0, 20, c.bands[i].rows};
+                ASSERT_EQ(x->BandOut(&clip, &tb.bmp, nullptr, &band, nullptr), 0);
+            }
+            ASSERT_EQ(x->FlushHeldRows(), 0);
+            std::vector<std::string> runs;
+            for (const auto& r : out->runs()) {
+                std::string s(1, r.empty ? 'E' : 'R');
+                s.append(std::to_string(r.count)).append(1, '@').append(std::to_string(r.position));
+                runs.push_back(s);
+            }
+            EXPECT_EQ(runs, want) << "run " << run;
         }
-        EXPECT_EQ(runs, (std::vector<std::string>{"E2@0", "E1@2", "R2@3", "R1@5", "R2@6", "R1@8"}));
+    }
+}
+
+TEST_F(IntentXParallelTest, TheRowThatEndsTheSkipIsEngineRow0) {
+    // White rows, so that the skip goes on past the bands' source rows. The
+    // page's limit (30 rows, the minimum length 20) ends it at row 10, the
+    // first row converted, in pairs from there. A page shortened to 40 after
+    // ten rows makes the minimum length its limit: the next row ends the
+    // skip, which passes the ten rows blank; the following rows are engine
+    // rows 11, 12, ...: the jump ends an engine call.
+    std::vector<std::pair<int, int>> pairs;
+    for (int r = 0; r < 20; r += 2) pairs.emplace_back(r, 2);
+    const struct {
+        ParallelCase c;
+        unsigned length;  // the page's new length before the second band (0: none)
+        std::vector<std::pair<int, int>> calls;  // the conversions' first rows and rows
+    } cases[] = {
+        {{"", 2, 720, {{0, 24}, {24, 6}}, UpperSkip(false, 20, 30), {7, 7, 1, false}, 1, 20, 30}, 0, pairs},
+        {{"", 2, 720, {{0, 10}, {10, 7}}, UpperSkip(false, 20, 60), {7, 7, 1, false}, 1, 20, 17}, 40,
+         {{0, 1}, {11, 2}, {13, 2}, {15, 2}}},
+    };
+    for (const auto& [c, length, want] : cases) {
+        SCOPED_TRACE(length);
+        std::vector<Row> serial;
+        for (unsigned workers : {0u, 2u}) {
+            Prepare(c, workers > 0);
+            auto x = MakeX(workers);
+            ASSERT_EQ(x->StartPage(), 0);
+            ASSERT_EQ(Band(*x, c, 0), 0);
+            if (length) {
+                EXPECT_EQ(x->ResetPageLength(length), 1);
+            }
+            ASSERT_EQ(Band(*x, c, 1), 0);
+            ASSERT_EQ(x->EndPage(), 0);
+            if (!workers) {
+                serial = out->rows();
+                continue;
+            }
+            EXPECT_EQ(out->rows(), serial);
+            std::vector<std::pair<int, int>> calls;
+            for (const HxrCallRecord& r : engine.CallsOf(HxrCall::kConvertColor))
+                calls.emplace_back(r.first_row, r.lines);
+            std::sort(calls.begin(), calls.end());
+            EXPECT_EQ(calls, want);
+        }
     }
 }
 
@@ -567,20 +704,32 @@ TEST_F(IntentXParallelTest, AHeldRowsFailureSurfacesOnceAndEndsTheRowsThere) {
     // before the band that planned the row; the held rows from it on and
     // the band that answers it are dropped, the later bands print at
     // consecutive positions from there; then the next page prints as usual.
+    // A failure every time: each call that reaches the row or passes it
+    // fails, and every band from the failing one on answers the code. The
+    // next page is another (its first rows white), so that nothing of the
+    // failed page's rows may show in it.
     constexpr unsigned kHeight = 40;
-    const ParallelCase c{"", 3, 720, FrontEndBands(kHeight, 2, 20),
-                         [](ovcg::tagHTINITSTRUCT& i, RecordingOutModule&) { i.page_length = 40; }};
+    ParallelCase c{"", 3, 720, FrontEndBands(kHeight, 2, 20),
+                   [](ovcg::tagHTINITSTRUCT& i, RecordingOutModule&) { i.page_length = 40; }};
     const PageLog serial = RunPage(c, 0);
     ASSERT_EQ(serial.rows.size(), kHeight);
+    ParallelCase next = c;
+    next.whiteRows = 30;
+    const PageLog nextPage = RunPage(next, 0);
     enum class Where { kConversion, kChannel, kOutput };
     const struct {
         const char* name;
         Where where;
         int code;
+        uint32_t engineCode = 0;
+        bool always = false;
     } kinds[] = {
-        {"the conversion", Where::kConversion, -3002},
-        {"a channel's halftoning", Where::kChannel, -3004},
+        {"the conversion", Where::kConversion, -3002, 5001},
+        {"a channel's halftoning", Where::kChannel, -3004, 9001},
         {"the output module", Where::kOutput, -2009},
+        {"the conversion, every time", Where::kConversion, -3003, 6001, true},
+        {"a channel's halftoning, every time", Where::kChannel, -3004, 9001, true},
+        {"a channel's halftoning, engine code 5001", Where::kChannel, -3004, 5001},
     };
     const int threads = BaselineThreads();
     for (const auto& k : kinds) {
@@ -596,19 +745,15 @@ TEST_F(IntentXParallelTest, AHeldRowsFailureSurfacesOnceAndEndsTheRowsThere) {
                 // Once: after the failure the page's rows are counted anew,
                 // and a later call may reach the engine row again.
                 auto fired = std::make_shared<bool>(false);
-                if (k.where == Where::kConversion)
-                    engine.SetFailHook([p, fired](const HxrCallRecord& r) {
-                        const bool hit = r.first_row <= int(p) && int(p) < r.first_row + r.lines;
-                        if (r.kind != HxrCall::kConvertColor || !hit || *fired) return 0u;
+                if (k.where != Where::kOutput)
+                    engine.SetFailHook([p, channel, fired, &k](const HxrCallRecord& r) {
+                        const bool hit = (k.always || r.first_row <= int(p)) && int(p) < r.first_row + r.lines;
+                        const bool mine = k.where == Where::kConversion
+                                              ? r.kind == HxrCall::kConvertColor
+                                              : r.kind == HxrCall::kHalftone && r.instance == channel;
+                        if (!mine || !hit || (*fired && !k.always)) return 0u;
                         *fired = true;
-                        return 5001u;
-                    });
-                if (k.where == Where::kChannel)
-                    engine.SetFailHook([p, channel, fired](const HxrCallRecord& r) {
-                        const bool hit = r.first_row <= int(p) && int(p) < r.first_row + r.lines;
-                        if (r.kind != HxrCall::kHalftone || r.instance != channel || !hit || *fired) return 0u;
-                        *fired = true;
-                        return 9001u;
+                        return k.engineCode;
                     });
                 if (k.where == Where::kOutput) {
                     // Runs of two rows: run p / 2 + 1 holds row p, and goes out.
@@ -625,9 +770,9 @@ TEST_F(IntentXParallelTest, AHeldRowsFailureSurfacesOnceAndEndsTheRowsThere) {
                 size_t call = codes.size();
                 for (size_t i = 0; i < codes.size(); ++i)
                     if (codes[i] != 0) {
-                        EXPECT_EQ(call, codes.size()) << "a second failing call, " << i;
+                        EXPECT_TRUE(call == codes.size() || k.always) << "a second failing call, " << i;
                         EXPECT_EQ(codes[i], k.code);
-                        call = i;
+                        if (call == codes.size()) call = i;
                     }
                 ASSERT_LT(call, codes.size()) << "the failure was never answered";
                 EXPECT_GE(call, p / 2) << "answered before its band";
@@ -635,22 +780,26 @@ TEST_F(IntentXParallelTest, AHeldRowsFailureSurfacesOnceAndEndsTheRowsThere) {
                 ASSERT_GE(rows.size(), before);
                 EXPECT_TRUE(std::equal(rows.begin(), rows.begin() + before, serial.rows.begin()));
                 // After the failure: the later bands' rows, at consecutive
-                // positions (the band that answered it is dropped too).
-                const size_t later = call < c.bands.size() ? 2 * (c.bands.size() - 1 - call) : 0;
+                // positions (the band that answered it is dropped too); those
+                // reach the row again when it fails every time.
+                const size_t later = call < c.bands.size() && !k.always ? 2 * (c.bands.size() - 1 - call) : 0;
                 EXPECT_EQ(rows.size(), before + later) << "answered by call " << call;
                 for (size_t r = 0; r < rows.size(); ++r) EXPECT_EQ(rows[r].position, r);
-                // The next page prints the serial page.
+                // The next page prints its serial page, its second converter
+                // slow: a row counted as converted too early shows.
                 engine.SetFailHook(nullptr);
                 out->raster_fail_at = 0;
+                if (!x->ConversionHandles().empty())
+                    engine.config.slow_instance = RecordingHxrEngine::InstanceOf(x->ConversionHandles()[0]);
                 const size_t seen = out->rows().size();
                 ASSERT_EQ(x->StartPage(), 0);
-                for (size_t i = 0; i < c.bands.size(); ++i) ASSERT_EQ(Band(*x, c, i), 0);
+                for (size_t i = 0; i < next.bands.size(); ++i) ASSERT_EQ(Band(*x, next, i), 0);
                 ASSERT_EQ(x->EmptyPageEndOut(1), 0);
                 ASSERT_EQ(x->EndPage(), 0);
                 const std::vector<Row> again = out->rows();
-                ASSERT_EQ(again.size() - seen, serial.rows.size());
+                ASSERT_EQ(again.size() - seen, nextPage.rows.size());
                 EXPECT_TRUE(std::equal(again.begin() + static_cast<std::ptrdiff_t>(seen), again.end(),
-                                       serial.rows.begin()));
+                                       nextPage.rows.begin()));
                 EXPECT_EQ(ProcessThreadCount(), threads + int(workers));
                 if (HasFailure()) return;
             }

@@ -58,6 +58,12 @@ void plan_lengths(const LogicCase& logic, const ovcg_test::ModelHeadControl& hc,
             ASSERT_EQ(plan.code, 0u) << logic.name << ", length " << length << ": " << plan.failedCall;
             EXPECT_EQ(check(plan, 6, lo, hi, MLE_GetOffsetNozzleMax(engine.mle), height), "")
                 << logic.name << ", length " << length << ", window [" << lo << ", " << hi << ")";
+            // Nor does a plan of the whole page (of the logic's length at
+            // least) end with a pass that prints nothing.
+            bool prints = window || length < logic.shortest;
+            for (const NozzleRecord& r : plan.passes.back().nozzles)
+                for (uint8_t st : r.states) prints |= st != 0 && st != 5;
+            EXPECT_TRUE(prints) << logic.name << ", length " << length << ": the last pass prints nothing";
         }
     }
     EXPECT_EQ(engine.release(), "") << logic.name;

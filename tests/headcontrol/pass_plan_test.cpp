@@ -716,6 +716,8 @@ struct RefusalCase {
     uint32_t length;
     int32_t logic;
     uint32_t code;
+    std::vector<uint8_t> inks{K};
+    uint32_t replan = 0;  // the page re-planned to this length: the code is the re-plan's
 };
 
 HcLayer& normal_layer(ModelHeadControl& h) { return h.units[0].layers[0]; }
@@ -743,6 +745,18 @@ void priority_layers(ModelHeadControl& h, int k) {
     l.kind = 13;
     l.range = {{0, 32767}};
     for (int i = 0; i < k; ++i) h.units[0].layers.push_back(l);
+}
+
+// A top offset of 40 and n upper passes feeding 90 over nozzle 0 alone,
+// ending 1050 rasters above the plan's end: nothing of them reaches the page.
+void upper_passes(ModelHeadControl& h, int n) {
+    h.units[0].top_offset = 40;
+    h.units[0].layers.push_back(HcLayer{0, -(n * 90 + 1000), -1050, {90}, {{0, 1}}, {1}, {0}, {}});
+}
+
+void low_rows_ending(ModelHeadControl& h, int32_t end) {
+    h.units[0].top_offset = 0;
+    normal_layer(h).end = end;
 }
 
 const RefusalCase kRefusals[] = {
@@ -796,6 +810,9 @@ const RefusalCase kRefusals[] = {
      },
      21543311, 0, kMleBadLogic},
     {"a page end beyond 31 bits", HcVariant::Default, [](ModelHeadControl&) {}, 0x80000001u, 0, kMleBadLogic},
+    {"a plan of 2^31 - 1 rasters", HcVariant::Default, [](ModelHeadControl&) {}, 0x7FFFFFFFu, 0, 0},
+    {"a page end beyond 31 bits, the layer's end within", HcVariant::Default,
+     [](ModelHeadControl& h) { normal_layer(h).end = 1000; }, 0x80000001u, 0, kMleBadLogic},
     // The work bounds, for one ink (the default: a head of 180 nozzles,
     // pitch 1, feed 180). A pass costs the driver at least 2^14 nozzle
     // steps; a regular pass of the logic's head (N nozzles of its pattern,
@@ -809,6 +826,12 @@ const RefusalCase kRefusals[] = {
      [](ModelHeadControl& h) { narrow_cycle(h, {0, 0, 0, 1}); }, 4088, 0, 0},
     {"a stretch of 16356 passes of 16424 steps", HcVariant::Default,
      [](ModelHeadControl& h) { narrow_cycle(h, {0, 0, 0, 1}); }, 4089, 0, kMleBadLogic},
+    // Seven inks: the driver sends 7 x 180 lines a pass, 20160 steps; a
+    // regular pass costs 20168, this one 20200: at most 16358 passes.
+    {"seven inks: a stretch of 16356 passes of 20200 steps", HcVariant::Default,
+     [](ModelHeadControl& h) { narrow_cycle(h, {0, 0, 0, 1}); }, 4089, 0, 0, std::vector<uint8_t>(7, K)},
+    {"seven inks: a stretch of 16360 passes of 20200 steps", HcVariant::Default,
+     [](ModelHeadControl& h) { narrow_cycle(h, {0, 0, 0, 1}); }, 4090, 0, kMleBadLogic, std::vector<uint8_t>(7, K)},
     // Two passes advancing 3 rasters, and three advancing 4: 0.67 and 0.75
     // passes a raster, each sending 180 lines; both far within the bounds.
     {"a raster sent 120 times", HcVariant::Default,
@@ -850,6 +873,29 @@ const RefusalCase kRefusals[] = {
      [](ModelHeadControl& h) { normal_layer(h).start = -(4266 * 180 + 1000); }, 1000, 0, 0},
     {"4267 passes above the page", HcVariant::Default,
      [](ModelHeadControl& h) { normal_layer(h).start = -(4267 * 180 + 1000); }, 1000, 0, kMleBadLogic},
+    // Ink 0x30 on a row 90 nozzles down: the logic's passes start at the
+    // page top, so the plan is laid out 50 rasters longer (the top offset
+    // gives 40) and moved up by as much. An upper layer of empty passes
+    // (feed 90, nozzle 0 alone) stands above the page, laid out from the
+    // plan's end; the passes above the page top less a head's height and
+    // the lead are bounded as above.
+    {"rows standing low: 4180 passes above the page", HcVariant::DriverGrouped,
+     [](ModelHeadControl& h) { upper_passes(h, 4180); }, 1040, 0, 0, {K, 0x30, C}},
+    {"rows standing low: 4181 passes above the page", HcVariant::DriverGrouped,
+     [](ModelHeadControl& h) { upper_passes(h, 4181); }, 1040, 0, kMleBadLogic, {K, 0x30, C}},
+    // Without a top offset the lead is 90. The normal layer (passes every 90
+    // rasters) ends at 377,459, as far down as the bounds let it on a page
+    // of 1000 rasters (one pass more refuses it). Re-planned shorter, more of
+    // its passes stand below the page's end and a head's height: at 900 as
+    // many, at 899 one more.
+    {"rows standing low: passes below the page", HcVariant::DriverGrouped,
+     [](ModelHeadControl& h) { low_rows_ending(h, 377459); }, 1000, 0, 0, {K, 0x30, C}},
+    {"rows standing low: a pass more below the page", HcVariant::DriverGrouped,
+     [](ModelHeadControl& h) { low_rows_ending(h, 377460); }, 1000, 0, kMleBadLogic, {K, 0x30, C}},
+    {"rows standing low: passes below a page re-planned shorter", HcVariant::DriverGrouped,
+     [](ModelHeadControl& h) { low_rows_ending(h, 377459); }, 1000, 0, 0, {K, 0x30, C}, 900},
+    {"rows standing low: a pass more below a page re-planned shorter", HcVariant::DriverGrouped,
+     [](ModelHeadControl& h) { low_rows_ending(h, 377459); }, 1000, 0, kMleBadLogic, {K, 0x30, C}, 899},
     {"a layer starting at -2^31", HcVariant::Default, [](ModelHeadControl& h) { normal_layer(h).start = INT32_MIN; },
      1000, 0, kMleBadLogic},
     {"a selector outside 1..colorNum", HcVariant::Default, [](ModelHeadControl& h) { normal_layer(h).selector = {2}; },
@@ -912,9 +958,9 @@ TEST(PassPlanEngine, RefusalsOneFieldAtATime) {
         t.edit(hc);
         PassEngine e(hc);
         ASSERT_EQ(e.code, 0u);
-        const uint8_t ink = K;
-        ASSERT_EQ(MLE_StartPage(e.mle, t.length, 1, &ink, nullptr, nullptr), 0u);
-        EXPECT_EQ(MLE_CreateSchedulingTable(e.mle, t.logic, nullptr), t.code);
+        ASSERT_EQ(MLE_StartPage(e.mle, t.length, uint16_t(t.inks.size()), t.inks.data(), nullptr, nullptr), 0u);
+        const uint32_t rc = MLE_CreateSchedulingTable(e.mle, t.logic, nullptr);
+        EXPECT_EQ(t.replan && !rc ? MLE_ReCreateSchedulingTable(e.mle, t.replan) : rc, t.code);
         EXPECT_EQ(e.release(), "");
     }
 }

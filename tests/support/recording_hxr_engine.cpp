@@ -15,6 +15,25 @@ struct RecordingHxrEngine::Instance {
     _HXR_HALFTONE_INFO halftone;
     _HXR_OPTION_INFO option;
     uint64_t dots[12 * 3];
+    std::atomic<int> calls;  // running on it
+};
+
+// A call on the instance of `handle` while it runs; clash(): another ran.
+class RecordingHxrEngine::OneCall {
+public:
+    explicit OneCall(void* handle) : inst_(IndexOf(handle) >= 0 ? static_cast<Instance*>(handle) : nullptr) {
+        clash_ = inst_ && inst_->calls.fetch_add(1) > 0;
+    }
+    ~OneCall() {
+        if (inst_) inst_->calls.fetch_sub(1);
+    }
+    OneCall(const OneCall&) = delete;
+    OneCall& operator=(const OneCall&) = delete;
+    bool clash() const { return clash_; }
+
+private:
+    Instance* inst_;
+    bool clash_ = false;
 };
 
 RecordingHxrEngine* RecordingHxrEngine::current_ = nullptr;
@@ -278,7 +297,10 @@ uint32_t RecordingHxrEngine::PageCall(HxrCall kind, void* handle, uint32_t refus
     r.kind = kind;
     r.instance = IndexOf(handle);
     if (switching) r.switching.assign(switching, switching + 6);
-    r.result = r.instance < 0 ? refusal : current_->Fail(r);
+    const OneCall one(handle);
+    r.result = r.instance < 0 ? refusal : one.clash() ? kBusyInstance : current_->Fail(r);
+    // A reset takes as long as a band call: calls begun meanwhile clash.
+    if (kind == HxrCall::kResetSwitchingPos && !r.result) current_->Delay(r.instance);
     current_->Record(r);
     return r.result;
 }
@@ -321,7 +343,7 @@ struct RecordingHxrEngine::BandInput {
 RecordingHxrEngine::Instance* RecordingHxrEngine::BeginBandCall(HxrCallRecord& r, void* handle,
                                                                 unsigned char** out, const void** planes,
                                                                 const unsigned char** attributes,
-                                                                unsigned outEntries, uint32_t refusal) {
+                                                                unsigned outEntries, uint32_t refusal, bool clash) {
     RecordingHxrEngine* e = current_;
     r.instance = IndexOf(handle);
     Instance* inst = nullptr;
@@ -329,8 +351,8 @@ RecordingHxrEngine::Instance* RecordingHxrEngine::BeginBandCall(HxrCallRecord& r
         std::lock_guard<std::mutex> lock(e->mutex_);
         inst = e->instances_[r.instance];
     }
-    if (!inst || !out || !planes || r.lines < 1 || r.pixels < 0) {
-        r.result = refusal;
+    if (!inst || !out || !planes || r.lines < 1 || r.pixels < 0 || clash) {
+        r.result = clash ? kBusyInstance : refusal;
         e->Record(r);
         return nullptr;
     }
@@ -355,7 +377,8 @@ uint32_t RecordingHxrEngine::Halftone(void* handle, unsigned char** out, int* an
     const unsigned colours = static_cast<unsigned>(e->config.colours.size());
     const unsigned perRow = std::max(1u, e->config.lines_per_row);
     const unsigned rows = (static_cast<unsigned>(std::max(lines, 0)) + perRow - 1) / perRow;
-    Instance* inst = BeginBandCall(r, handle, out, planes, attributes, rows * colours, 701);
+    const OneCall one(handle);
+    Instance* inst = BeginBandCall(r, handle, out, planes, attributes, rows * colours, 701, one.clash());
     if (!inst) return r.result;
     const BandInput in{inst->image, planes, EntriesOf(inst->image.colorMode), xOffset};
     for (int j = 0; j < lines && !r.any_dot; ++j)
@@ -401,8 +424,9 @@ uint32_t RecordingHxrEngine::ConvertColor(void* handle, unsigned char** out, int
     r.kind = HxrCall::kConvertColor;
     r.pixels = pixels, r.x_offset = xOffset, r.lines = lines, r.first_row = firstRow;
     const unsigned colours = static_cast<unsigned>(e->config.colours.size());
-    Instance* inst =
-        BeginBandCall(r, handle, out, planes, attributes, static_cast<unsigned>(std::max(lines, 0)) * colours, 801);
+    const OneCall one(handle);
+    Instance* inst = BeginBandCall(r, handle, out, planes, attributes,
+                                   static_cast<unsigned>(std::max(lines, 0)) * colours, 801, one.clash());
     if (!inst) return r.result;
     const BandInput in{inst->image, planes, EntriesOf(inst->image.colorMode), xOffset};
     for (int j = 0; j < lines; ++j)

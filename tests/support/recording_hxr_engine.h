@@ -27,14 +27,16 @@
 //    instance of N channels reads ink rows planes[line x N + m] and writes
 //    out[row x N + k].
 //
-// The band calls (Halftone, ConvertColor) can be slowed down: each sleeps a
-// random time up to config.max_delay_us, and those of config.slow_instance
-// config.slow_delay_us more, so that threads calling it interleave in many
-// orders.
+// The band calls (Halftone, ConvertColor) and ResetSwitchingPos can be
+// slowed down: each sleeps a random time up to config.max_delay_us, and
+// those of config.slow_instance config.slow_delay_us more, so that threads
+// calling it interleave in many orders.
 //
 // The engine's entries have no context for the fake, so one fake is the
 // "current" one while it lives; create one per test. Calls may come from
-// several threads.
+// several threads, one at a time on an instance, as the engine's instances
+// require: a band or page call that begins while another runs on its
+// instance is refused (kBusyInstance) and recorded.
 #pragma once
 
 #include <atomic>
@@ -95,6 +97,8 @@ struct HxrCallRecord {
 
 class RecordingHxrEngine {
 public:
+    static constexpr uint32_t kBusyInstance = 8999;
+
     struct Config {
         std::vector<signed char> colours{0, 1, 2, 3};  // output colour codes
         unsigned lines_per_row = 1;
@@ -133,15 +137,18 @@ public:
 private:
     struct Instance;
     struct BandInput;
+    class OneCall;
     static RecordingHxrEngine* current_;
 
     // Records a band call's arguments, reads its lines and answers the
-    // instance, or records the refusal or failure and answers null.
+    // instance, or records the refusal (a clash: kBusyInstance) or failure
+    // and answers null.
     // A call that only records its handle (and switching record): the
     // refusal for an unknown handle, else the on-demand failure.
     static uint32_t PageCall(HxrCall kind, void* handle, uint32_t refusal, const int* switching);
     static Instance* BeginBandCall(HxrCallRecord& r, void* handle, unsigned char** out, const void** planes,
-                                   const unsigned char** attributes, unsigned outEntries, uint32_t refusal);
+                                   const unsigned char** attributes, unsigned outEntries, uint32_t refusal,
+                                   bool clash);
 
     uint32_t Fail(const HxrCallRecord& r);
     void Delay(int instance);

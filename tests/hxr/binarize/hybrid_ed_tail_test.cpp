@@ -55,6 +55,11 @@ struct Case {
     uint32_t dotMode;
     int32_t h, v;  // resolution: the kernel's share table
     bool helper;
+    // Dark ink but for a light pixel where each long run's second half
+    // begins: its dot in a dark field sends a share to every cell up to 15
+    // back on the next line, as far as the next line may walk before it
+    // joins the tail.
+    bool marks = false;
 };
 
 // What one binariser leaves: every plane row, both error lines, the counts.
@@ -112,6 +117,12 @@ protected:
                 for (int32_t x = 0; x < kPixels; ++x)
                     ink[size_t(x)] = uint8_t((x * 7 + int32_t(s.line) * 13) % 512 < 256 ? (x * 7) % 256 : g() % 256);
             }
+            if (c.marks) {
+                std::fill(ink.begin(), ink.end(), uint8_t(255));
+                // The cut: 7/16 into the run, down to a byte boundary.
+                const int32_t per = 8 / int32_t(c.dotMode);
+                if (s.n >= kHxrHybridEDSplitMin) ink[size_t((s.x0 + s.n * 7 / 16) / per * per)] = 1;
+            }
             EXPECT_EQ(HXRSwitchHybridEDErrorBuff(b, s.heads), 0u);
             int32_t* error = HXRGetHybridEDErrorBuffer(b, random, s.line, s.head);
             EXPECT_NE(error, nullptr);
@@ -140,6 +151,9 @@ TEST_F(HybridEdTail, CutRunsGiveTheWholeRunsLines) {
         {"1 bit, 1x1, no helper", 1, 720, 720, false},
         {"1 bit, 1x1, a helper", 1, 720, 720, true},
         {"1 bit, 4x1, a helper", 1, 2880, 720, true},
+        // The tail walked at the join, after the next line's walk up to its stop.
+        {"1 bit, 4x1, no helper, marks", 1, 2880, 720, false, true},
+        {"2 bits, 2x1, no helper, marks", 2, 1440, 720, false, true},
         {"2 bits, 1x1, no helper", 2, 720, 720, false},
         {"2 bits, 1x1, a helper", 2, 720, 720, true},
         {"2 bits, 2x1, a helper", 2, 1440, 720, true},

@@ -242,6 +242,10 @@ TEST_F(Decomp, HostileEnvelopes) {
         {"packed length past the resource", with32(good, 8, packed + 1), false, false},
         {"packed length huge", with32(good, 8, 0xFFFFFFF0u), true, false},
         {"packed length below the count", with32(good, 8, 3), false, false},
+        // Nothing to unpack does not make a packed length below the count whole.
+        {"packed length 0, unpacked 0", with32(with32(good, 8, 0), 12, 0), false, false},
+        {"packed length 1, unpacked 0", with32(with32(good, 8, 1), 12, 0), false, false},
+        {"packed length 3, unpacked 0", with32(with32(good, 8, 3), 12, 0), false, false},
         {"unpacked length huge", with32(good, 12, 0xFFFFFFFFu), true, false},
         {"unpacked length one more", with32(good, 12, 5001), false, false},
         // The packed length kept consistent with the shorter resource.
