@@ -18,13 +18,15 @@ namespace {
 
 int32_t ClampInt(int64_t v) { return static_cast<int32_t>(std::clamp<int64_t>(v, INT_MIN, INT_MAX)); }
 
-// What the pipeline's ring may hold (a share for every worker, up to a
-// ceiling that seven workers reach), and the rows it holds at least and at
-// most, sized from the page's width (the bytes of a row), never its length.
-// The ring lets the inks run ahead of the slowest one where the page is
-// easier on them; the more workers, the further ahead they must run to keep
-// busy: one worker loses nothing with a seventh of what seven need.
+// What the pipeline's ring may hold (a share for every worker, between a
+// floor and a ceiling that seven workers reach), and the rows it holds at
+// least and at most, sized from the page's width (the bytes of a row),
+// never its length. The ring lets the inks run ahead of the slowest one
+// where the page is easier on them; the more workers, the further ahead
+// they must run to keep busy: one worker loses nothing with a third of what
+// seven need.
 constexpr uint64_t kRingBudgetPerWorker = 7u << 20;
+constexpr uint64_t kRingBudgetFloor = 16u << 20;
 constexpr uint64_t kRingBudget = 48u << 20;
 constexpr uint32_t kMinSlots = 4 * CRowPipeline::kChunkRows;
 constexpr uint32_t kMaxSlots = 32 * CRowPipeline::kChunkRows;
@@ -391,7 +393,7 @@ int CIntentX::ExecBandOutHybridParallel() {
         g.inkRowBytes = g.directInk ? 0 : ScaleByOutput(m_pageWidth) + 8;
         g.dotRowBytes = RowBytes();
         const uint64_t row = g.lineBytes + g.attrBytes + uint64_t{m_channels} * (g.inkRowBytes + g.dotRowBytes);
-        const uint64_t budget = std::min<uint64_t>(kRingBudgetPerWorker * m_workers, kRingBudget);
+        const uint64_t budget = std::clamp<uint64_t>(kRingBudgetPerWorker * m_workers, kRingBudgetFloor, kRingBudget);
         g.slots = static_cast<uint32_t>(std::clamp<uint64_t>(budget / row, kMinSlots, kMaxSlots));
         g.slots = std::max(g.slots, 4 * m_repeat);
         void* converters[CRowPipeline::kMaxConverters] = {m_handles[0]};
