@@ -14,7 +14,13 @@
 // wall-clock time, from the process's start to its exit: the tool's model
 // check, job start and end included), tool/lib (their ratio); the same per
 // CPU second of each process (tool/lib_cpu, a ratio that holds better on a
-// loaded machine); tool_peak_MB, the tool's peak resident memory.
+// loaded machine); tool_peak_MB, the tool's peak resident memory (MiB).
+//
+// BM_PrintToolPeak: the tool alone on a page of A0 width (PageSize
+// custom.841x152.4mm, 9863 x 1730 pixels) with the tool's 2-bit 1200-dpi
+// hybrid medium (Media274_Q4), with CMYK or the model's widest ink set,
+// pinned to 1, 2, 4 or 8 CPUs (the library runs one worker less than that).
+// Counters: tool_peak_MB, Mpx/s (as above), cpus (those the tool could use).
 #include <benchmark/benchmark.h>
 #include <fcntl.h>
 #include <sched.h>
@@ -35,6 +41,7 @@
 #include "cpu_pin.h"
 #include "ovcg/ovcg.h"
 #include "photo_image.h"
+#include "support/hybrid_models.h"
 #include "support/model.h"
 #include "support/res_writer.h"
 
@@ -45,17 +52,14 @@ namespace {
 constexpr double kWidthInches = 8.5, kHeightInches = 6.0;
 
 // The default model with the 1200-dpi 1-bit media halftoned by hybrid error
-// diffusion.
-const std::string& model_path() {
-    static ovcg_test::TempFile file("ovcg_tool_bench");
-    static const bool written = [] {
-        ovcg_test::ModelDescription m = ovcg_test::default_model();
-        for (ovcg_test::ModelMedia& media : m.media)
-            if (media.number == 394) media.halftone_type = 6;
-        return ovcg_test::build_model(m).write_file(file.path());
-    }();
+// diffusion; `widest`: with colour printed by the model's widest ink set.
+const std::string& model_path(bool widest = false) {
+    static ovcg_test::TempFile files[2] = {ovcg_test::TempFile("ovcg_tool_bench"),
+                                           ovcg_test::TempFile("ovcg_tool_bench")};
+    static const bool written[2] = {ovcg_test::build_model(ovcg_test::hybrid_model(false)).write_file(files[0].path()),
+                                    ovcg_test::build_model(ovcg_test::hybrid_model(true)).write_file(files[1].path())};
     static const std::string none;
-    return written ? file.path() : none;
+    return written[widest] ? files[widest].path() : none;
 }
 
 std::vector<std::string> options(uint32_t height_multiple) {
@@ -95,7 +99,7 @@ void release(void* p) { std::free(p); }
 
 // The page's size for the options, from a job start in a child (the library
 // keeps one context a process; this process keeps none).
-bool page_size(const std::vector<std::string>& opts, uint32_t* width, uint32_t* height) {
+bool page_size(const std::string& model, const std::vector<std::string>& opts, uint32_t* width, uint32_t* height) {
     int fds[2];
     if (pipe(fds) != 0) return false;
     const pid_t pid = fork();
@@ -106,7 +110,7 @@ bool page_size(const std::vector<std::string>& opts, uint32_t* width, uint32_t* 
         cb.release = release;
         for (void*& slot : cb.reserved) slot = reinterpret_cast<void*>(&no_output);
         uint32_t wh[2] = {0, 0};
-        if (ovcgInitialize("", &cb) == OVCG_OK && ovcgSetResource(OVCG_RESOURCE_FILE, model_path().c_str()) == OVCG_OK) {
+        if (ovcgInitialize("", &cb) == OVCG_OK && ovcgSetResource(OVCG_RESOURCE_FILE, model.c_str()) == OVCG_OK) {
             for (const std::string& o : opts) ovcgSetPrintOption(o.substr(0, o.find('=')).c_str(), o.c_str() + o.find('=') + 1);
             if (ovcgStartJob(no_output, "1") == OVCG_OK) {
                 ovcgGetPageAttribute(OVCG_PAGE_WIDTH, &wh[0]);
@@ -145,6 +149,7 @@ double vm_hwm_mb(pid_t pid) {
 struct ChildRun {
     bool ok = false;
     double seconds = 0, cpu_seconds = 0, peak_mb = 0;  // the peak: the tool's only
+    int cpus = 0;                                      // the tool's
 };
 
 ChildRun finish(pid_t pid, std::chrono::steady_clock::time_point t0) {
@@ -188,14 +193,16 @@ ChildRun run_library(const std::vector<std::string>& opts, uint32_t width, uint3
     return finish(pid, t0);
 }
 
-// The tool in a child pinned to one core, its standard input a pipe this
-// process fills from another core with the page as a PPM image.
-ChildRun run_tool(const std::vector<std::string>& opts, uint32_t width, uint32_t height) {
+// The tool in a child pinned to `cpus` cores, its standard input a pipe
+// this process fills from the other cores (if any) with the page as a PPM
+// image.
+ChildRun run_tool(const std::string& model, const std::vector<std::string>& opts, uint32_t width, uint32_t height,
+                  int cpus) {
     const std::vector<uint8_t>& rows = scaled_rows(width);
     int fds[2];
     if (pipe(fds) != 0) return {};
     fcntl(fds[1], F_SETPIPE_SZ, 1 << 20);
-    std::vector<std::string> args = {OVCG_PRINT_TOOL, "-m", model_path()};
+    std::vector<std::string> args = {OVCG_PRINT_TOOL, "-m", model};
     for (const std::string& o : opts) args.insert(args.end(), {"-o", o});
     args.insert(args.end(), {"-O", "/dev/null", "-"});
     std::vector<char*> argv;
@@ -206,7 +213,8 @@ ChildRun run_tool(const std::vector<std::string>& opts, uint32_t width, uint32_t
     posix_spawn_file_actions_adddup2(&actions, fds[0], 0);
     posix_spawn_file_actions_addclose(&actions, fds[1]);
     posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
-    const cpu_set_t old = ovcg_bench::Pin(1);  // the processes it starts too
+    const cpu_set_t old = ovcg_bench::Pin(cpus);  // the processes it starts too
+    const int pinned = ovcg_bench::PinnedCpus();
     const auto t0 = std::chrono::steady_clock::now();
     pid_t pid = -1;
     const bool spawned = posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ) == 0;
@@ -247,6 +255,7 @@ ChildRun run_tool(const std::vector<std::string>& opts, uint32_t width, uint32_t
     ChildRun run = finish(pid, t0);
     run.ok = run.ok && written;
     run.peak_mb = peak;
+    run.cpus = pinned;
     return run;
 }
 
@@ -255,7 +264,7 @@ void BM_PrintToolVsLibrary(benchmark::State& state) {
     std::signal(SIGPIPE, SIG_IGN);  // a tool that stops reading fails the run, not the process
     const std::vector<std::string> opts = options(multiple);
     uint32_t width = 0, height = 0;
-    if (model_path().empty() || !page_size(opts, &width, &height)) {
+    if (model_path().empty() || !page_size(model_path(), opts, &width, &height)) {
         state.SkipWithError("the job does not start with these options");
         return;
     }
@@ -264,7 +273,7 @@ void BM_PrintToolVsLibrary(benchmark::State& state) {
     double tool_s = 1e30, lib_s = 1e30, tool_cpu = 1e30, lib_cpu = 1e30, peak = 0;
     for (auto _ : state) {
         const ChildRun lib = run_library(opts, width, height);
-        const ChildRun tool = run_tool(opts, width, height);
+        const ChildRun tool = run_tool(model_path(), opts, width, height, 1);
         if (!lib.ok || !tool.ok) {
             state.SkipWithError(!lib.ok ? "the library's job failed" : "the tool failed");
             return;
@@ -290,6 +299,44 @@ BENCHMARK(BM_PrintToolVsLibrary)
     ->UseManualTime()
     ->Unit(benchmark::kMillisecond)
     ->Iterations(3);
+
+void BM_PrintToolPeak(benchmark::State& state) {
+    const bool widest = state.range(0) != 0;
+    const int cpus = static_cast<int>(state.range(1));
+    std::signal(SIGPIPE, SIG_IGN);
+    const std::vector<std::string> opts = {"MediaType=Media274_Q4", "ColorModel=RGB", "PageSize=custom.841x152.4mm"};
+    const std::string& model = model_path(widest);
+    uint32_t width = 0, height = 0;
+    if (model.empty() || !page_size(model, opts, &width, &height)) {
+        state.SkipWithError("the job does not start with these options");
+        return;
+    }
+    double seconds = 1e30, peak = 0;
+    int pinned = 0;
+    for (auto _ : state) {
+        const ChildRun tool = run_tool(model, opts, width, height, cpus);
+        if (!tool.ok) {
+            state.SkipWithError("the tool failed");
+            return;
+        }
+        state.SetIterationTime(tool.seconds);
+        seconds = std::min(seconds, tool.seconds);
+        peak = std::max(peak, tool.peak_mb);
+        pinned = tool.cpus;
+    }
+    state.SetLabel(std::to_string(width) + "x" + std::to_string(height) + " RGB page of A0 width, Media274_Q4, " +
+                   (widest ? "widest ink set" : "4 inks"));
+    state.counters["tool_peak_MB"] = peak;
+    state.counters["Mpx/s"] = double(width) * height / 1e6 / seconds;
+    state.counters["cpus"] = pinned;
+}
+
+BENCHMARK(BM_PrintToolPeak)
+    ->ArgNames({"widest", "cpus"})
+    ->ArgsProduct({{0, 1}, {1, 2, 4, 8}})
+    ->UseManualTime()
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(1);
 
 }  // namespace
 

@@ -19,10 +19,18 @@ namespace {
 int32_t ClampInt(int64_t v) { return static_cast<int32_t>(std::clamp<int64_t>(v, INT_MIN, INT_MAX)); }
 
 // What the pipeline's ring may hold, and the rows it holds at least and at
-// most: a few chunks for every thread to work on, sized from the page's
-// width (the bytes of a row), never its length.
-constexpr uint64_t kRingBudget = 48u << 20;
-constexpr uint32_t kMinSlots = 4 * CRowPipeline::kChunkRows;
+// most, sized from the page's width (the bytes of a row), never its length.
+// The ring lets the inks run ahead of the slowest one where the page is
+// easier on them. The more workers, the further ahead they must run to keep
+// busy (a share each, between a floor and a ceiling that four inks on seven
+// workers reach); the more inks, the more tasks a chunk of rows gives them,
+// so that beyond four inks the same bytes are spread over fewer rows: a
+// wide page of many inks would otherwise hold more than its halftoning.
+constexpr uint64_t kRingBudgetPerWorker = 7u << 20;
+constexpr uint64_t kRingBudgetFloor = 16u << 20;
+constexpr uint64_t kRingBudget = 24u << 20;
+constexpr unsigned kRingBudgetInks = 4;
+constexpr uint32_t kMinSlots = 2 * CRowPipeline::kChunkRows;
 constexpr uint32_t kMaxSlots = 32 * CRowPipeline::kChunkRows;
 
 // The page's row counters (rows passed n, the upper skip s, whether the skip
@@ -387,7 +395,9 @@ int CIntentX::ExecBandOutHybridParallel() {
         g.inkRowBytes = g.directInk ? 0 : ScaleByOutput(m_pageWidth) + 8;
         g.dotRowBytes = RowBytes();
         const uint64_t row = g.lineBytes + g.attrBytes + uint64_t{m_channels} * (g.inkRowBytes + g.dotRowBytes);
-        g.slots = static_cast<uint32_t>(std::clamp<uint64_t>(kRingBudget / row, kMinSlots, kMaxSlots));
+        const uint64_t budget = std::clamp<uint64_t>(kRingBudgetPerWorker * m_workers, kRingBudgetFloor, kRingBudget) *
+                                kRingBudgetInks / std::max(kRingBudgetInks, m_channels);
+        g.slots = static_cast<uint32_t>(std::clamp<uint64_t>(budget / row, kMinSlots, kMaxSlots));
         g.slots = std::max(g.slots, 4 * m_repeat);
         void* converters[CRowPipeline::kMaxConverters] = {m_handles[0]};
         for (unsigned c = 0; c < m_extraConverters; ++c) converters[1 + c] = m_converterHandles[c];
