@@ -860,10 +860,10 @@ TEST_F(IntentXParallelTest, AWorkerThatCannotStart) {
 }
 
 TEST_F(IntentXParallelTest, RingsThatCannotBeAllocated) {
-    // Twelve channels of a page 2.9 million pixels wide: the ring's rows
+    // Twelve channels of a page 5.8 million pixels wide: the ring's rows
     // are beyond what one block holds. Nothing starts; no row passes.
     const int threads = BaselineThreads();
-    Build(HtGeometry{12, 1, 2'900'000u, {720, 720}, {720, 720}});
+    Build(HtGeometry{12, 1, 5'800'000u, {720, 720}, {720, 720}});
     ht.halftone_type = 6;
     auto x = MakeX(4);
     ASSERT_EQ(x->StartPage(), 0);
