@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <chrono>
 #include <functional>
 #include <memory>
 #include <string>
@@ -208,7 +209,15 @@ TEST_F(ConcurrentCalls, TwoThreadsCallingAtOnce) {
     ASSERT_FALSE(HasFailure());
     const int rounds = sanitized_build() ? 4 : 10;
     const ovcg_raster_info info = RasterInfo(3, 64, 8);
-    const ovcg_raster_sink sink = {nullptr, [](void*, const uint8_t*, uint32_t, uint32_t, int32_t*) { return 0; }};
+    // Until a job call has been refused, the sink holds the other thread's
+    // print call a while, so that the threads meet even where they share one
+    // core.
+    std::atomic<bool> met{false};
+    const ovcg_raster_sink sink = {&met, [](void* met, const uint8_t*, uint32_t, uint32_t, int32_t*) {
+                                       if (!static_cast<std::atomic<bool>*>(met)->load())
+                                           std::this_thread::sleep_for(std::chrono::microseconds(50));
+                                       return 0;
+                                   }};
     std::vector<ovcg_raster_pipeline*> pipelines;
     std::vector<ovcg_raster_writer*> writers;
     std::vector<std::string> faults, other_faults;
@@ -241,7 +250,10 @@ TEST_F(ConcurrentCalls, TwoThreadsCallingAtOnce) {
         job = n + 1;
         for (const Call& call : JobCalls(jobs[n % 2])) {
             int32_t r = 0;
-            for (long tries = 0; (r = call()) == OVCG_ERR_ARGUMENT && tries < 10000000; ++tries) ++refused[0];
+            for (long tries = 0; (r = call()) == OVCG_ERR_ARGUMENT && tries < 10000000; ++tries) {
+                ++refused[0];
+                met = true;
+            }
             if (r != OVCG_OK) faults.push_back("job call " + std::to_string(r));
         }
         if (g_stream != want[n % 2]) faults.push_back("stream of " + std::to_string(g_stream.size()) + " bytes");
