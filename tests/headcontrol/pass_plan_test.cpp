@@ -896,6 +896,11 @@ const RefusalCase kRefusals[] = {
      [](ModelHeadControl& h) { low_rows_ending(h, 377459); }, 1000, 0, 0, {K, 0x30, C}, 900},
     {"rows standing low: a pass more below a page re-planned shorter", HcVariant::DriverGrouped,
      [](ModelHeadControl& h) { low_rows_ending(h, 377459); }, 1000, 0, kMleBadLogic, {K, 0x30, C}, 899},
+    // Re-planned to 50 rasters, the page is shorter than the normal layer's
+    // start (100), though the plan, moved up by the lead of 90, reaches it.
+    {"rows standing low: a page re-planned shorter than the normal layer's start", HcVariant::DriverGrouped,
+     [](ModelHeadControl& h) { low_rows_ending(h, 0), normal_layer(h).start = 100; }, 1000, 0, kMleNegativeRange,
+     {K, 0x30, C}, 50},
     {"a layer starting at -2^31", HcVariant::Default, [](ModelHeadControl& h) { normal_layer(h).start = INT32_MIN; },
      1000, 0, kMleBadLogic},
     {"a selector outside 1..colorNum", HcVariant::Default, [](ModelHeadControl& h) { normal_layer(h).selector = {2}; },
@@ -940,6 +945,12 @@ const RefusalCase kRefusals[] = {
      [](ModelHeadControl& h) { h.units[0].layers[2].end = -17; }, 57, 0, kMleNoExtraPasses},
     {"repeat mode with fewer normal passes than the split", HcVariant::Repeat,
      [](ModelHeadControl& h) { h.modes[0].value3 = 40; }, 57, 0, kMleNegativeRange},
+    {"repeat mode with as many normal passes as the split", HcVariant::Repeat,
+     [](ModelHeadControl& h) { h.modes[0].value3 = 8; }, 57, 0, 0},
+    {"repeat mode with one normal pass fewer than the split", HcVariant::Repeat,
+     [](ModelHeadControl& h) { h.modes[0].value3 = 9; }, 57, 0, kMleNegativeRange},
+    {"repeat mode with no pass outside the normal group", HcVariant::Repeat,
+     [](ModelHeadControl& h) { h.units[0].layers = {h.units[0].layers[1]}, h.modes[0].value3 = 40; }, 57, 0, 0},
     // 20,000 lower passes feeding 1, each searching 2000 virtual passes of feed 1.
     {"edge tables too costly to build", HcVariant::Lower,
      [](ModelHeadControl& h) {
