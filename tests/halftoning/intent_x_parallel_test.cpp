@@ -829,6 +829,26 @@ TEST_F(IntentXParallelTest, AFailureMetWhereItCannotBeAnsweredWaits) {
     EXPECT_EQ(x->EndPage(), 0);
 }
 
+TEST_F(IntentXParallelTest, AFailurePastTheSkipMetWhileTheSkipDrainsTheHeldRows) {
+    // White rows; the page's limit ends the skip at row 10 (engine row 0).
+    // Inside the skip every band hands the held rows on before it looks at
+    // its own: the band after rows 10-11 meets row 10's failure, and answers it.
+    const ParallelCase c{"", 2, 720, FrontEndBands(30, 2, 20), UpperSkip(false, 20, 30), {7, 7, 1, false}, 1, 20, 30};
+    Prepare(c, true);
+    auto x = MakeX(2);
+    ASSERT_EQ(x->StartPage(), 0);
+    auto fired = std::make_shared<bool>(false);
+    engine.SetFailHook([fired](const HxrCallRecord& r) {
+        if (r.kind != HxrCall::kConvertColor || r.first_row != 0 || *fired) return 0u;
+        return *fired = true, 5001u;
+    });
+    std::vector<int> codes, want(c.bands.size() + 1, 0);
+    for (size_t i = 0; i < c.bands.size(); ++i) codes.push_back(Band(*x, c, i));
+    codes.push_back(x->EndPage());
+    want[6] = -3002;
+    EXPECT_EQ(codes, want);
+}
+
 TEST_F(IntentXParallelTest, AWorkerThatCannotStart) {
     const ParallelCase c{"", 5, 720, {{0, 30}}};
     const int threads = BaselineThreads();
