@@ -5,6 +5,7 @@
 #include <random>
 #include <vector>
 
+#include "frontend/call_claim.h"
 #include "frontend/heap.h"
 #include "frontend/raster_pipeline.h"
 #include "frontend_fixture.h"
@@ -186,6 +187,50 @@ TEST_F(RasterPipeline, OutOfMemory) {
         raster_helper_destroy_pipeline(pl);
         EXPECT_EQ(CountingHeap::live, 0);
     }
+}
+
+// A call made while another is inside changes nothing: the refused set-up
+// clears the caller's writer, a disc line is refused with OVCG_ERR_ARGUMENT.
+TEST_F(RasterPipeline, CallsWhileAnotherIsInsideAreRefused) {
+    ovcg_raster_info info = make_info(700, 10, 1);
+    info.x_resolution = 150;
+    info.disc_on = 1;
+    build(info);
+    ovcg_raster_pipe* disc = pipeline->pipes[0];
+    const Line line(700, 0x55);
+    const ovcg_raster_sink sink = {&out, Collector::process};
+    ovcg_raster_writer* w = writer;
+    int32_t taken = 0;
+    {
+        const fe::CallClaim inside;
+        ASSERT_TRUE(inside);
+        EXPECT_EQ(ovcg_raster_init(&w, &sink, pipeline), 1);
+        EXPECT_EQ(ovcg_process_cddvd(disc, line.data(), 700, 700, &taken), OVCG_ERR_ARGUMENT);
+    }
+    EXPECT_EQ(w, nullptr);
+    EXPECT_EQ(taken, 0);
+    EXPECT_TRUE(out.lines.empty());
+    EXPECT_EQ(print(line), 0);
+    EXPECT_EQ(out.lines.size(), 1u);
+}
+
+// Writers and the pipes' states come from the allocator the pipeline was
+// made under, whatever is installed when the writer is made.
+TEST_F(RasterPipeline, WritersAndPipeStatesUseThePipelinesAllocator) {
+    ovcg_raster_info info = make_info(700, 10, 1);
+    info.x_resolution = 150;
+    info.offset_on = info.disc_on = 1;
+    pipeline = raster_helper_create_pipeline(&info);
+    ASSERT_NE(pipeline, nullptr);
+    fe::ovcg_heap_set_extern_functions(nullptr, nullptr);
+    const long before = CountingHeap::allocations;
+    const ovcg_raster_sink sink = {&out, Collector::process};
+    ASSERT_EQ(ovcg_raster_init(&writer, &sink, pipeline), 0);
+    // The writer and its two line buffers; each pipe's state and its buffer.
+    EXPECT_EQ(CountingHeap::allocations - before, 7);
+    EXPECT_EQ(print(Line(700, 0x55)), 0);
+    release();
+    EXPECT_EQ(CountingHeap::live, 0);
 }
 
 // ---- Offset pipe ----
