@@ -213,6 +213,9 @@ public:
     // The instances that convert colours for `workers` workers (the main
     // one among them).
     static unsigned ConversionInstances(unsigned workers);
+    // The rows of the parallel path's ring, rows of `rowBytes` bytes (a
+    // row's share of every ring), for `workers` workers and `inks` inks.
+    static uint32_t RingRowsFor(uint64_t rowBytes, unsigned workers, unsigned inks);
     unsigned WorkerThreads() const { return m_workers; }
     // Whether rows of the parallel path are held (planned, not handed on).
     bool RowsHeld() const;

@@ -379,6 +379,12 @@ unsigned CIntentX::ConversionInstances(unsigned workers) {
     return std::clamp((3 * threads + 4) / 8, 1u, CRowPipeline::kMaxConverters);
 }
 
+uint32_t CIntentX::RingRowsFor(uint64_t rowBytes, unsigned workers, unsigned inks) {
+    const uint64_t budget = std::clamp<uint64_t>(kRingBudgetPerWorker * workers, kRingBudgetFloor, kRingBudget) *
+                            kRingBudgetInks / std::max(kRingBudgetInks, inks);
+    return static_cast<uint32_t>(std::clamp<uint64_t>(budget / std::max<uint64_t>(rowBytes, 1), kMinSlots, kMaxSlots));
+}
+
 int CIntentX::ExecBandOutHybridParallel() {
     if (int r = SetWindow(m_place.left, m_place.right)) return r;
     if (!m_parallel) {
@@ -395,10 +401,7 @@ int CIntentX::ExecBandOutHybridParallel() {
         g.inkRowBytes = g.directInk ? 0 : ScaleByOutput(m_pageWidth) + 8;
         g.dotRowBytes = RowBytes();
         const uint64_t row = g.lineBytes + g.attrBytes + uint64_t{m_channels} * (g.inkRowBytes + g.dotRowBytes);
-        const uint64_t budget = std::clamp<uint64_t>(kRingBudgetPerWorker * m_workers, kRingBudgetFloor, kRingBudget) *
-                                kRingBudgetInks / std::max(kRingBudgetInks, m_channels);
-        g.slots = static_cast<uint32_t>(std::clamp<uint64_t>(budget / row, kMinSlots, kMaxSlots));
-        g.slots = std::max(g.slots, 4 * m_repeat);
+        g.slots = std::max(RingRowsFor(row, m_workers, m_channels), 4 * m_repeat);
         void* converters[CRowPipeline::kMaxConverters] = {m_handles[0]};
         for (unsigned c = 0; c < m_extraConverters; ++c) converters[1 + c] = m_converterHandles[c];
         std::unique_ptr<CRowPipeline> pipe(new (std::nothrow) CRowPipeline(this, g, converters, &m_handles[1]));

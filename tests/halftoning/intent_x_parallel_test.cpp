@@ -680,6 +680,26 @@ TEST_F(IntentXParallelTest, ConversionInstancesComeWithMoreWorkers) {
     EXPECT_GE(conversions.size(), 2u) << "the conversions took one instance only";
 }
 
+TEST(IntentXRing, RowsFollowTheWidthTheWorkersAndTheInks) {
+    // As many rows as fit in 16 MiB for one or two workers, 21 MiB for
+    // three, 24 MiB from four on; beyond four inks that x 4 / inks; 32 to 512.
+    constexpr uint64_t kKiB = 1024;
+    const struct {
+        uint64_t rowBytes;
+        unsigned workers, inks;
+        uint32_t rows;
+    } kCases[] = {
+        {64 * kKiB, 1, 4, 256},  {64 * kKiB, 2, 4, 256}, {64 * kKiB, 3, 4, 336},  {64 * kKiB, 4, 4, 384},
+        {64 * kKiB, 16, 4, 384}, {64 * kKiB, 4, 1, 384}, {64 * kKiB, 4, 6, 256},  {64 * kKiB, 4, 8, 192},
+        {64 * kKiB, 4, 12, 128}, {64 * kKiB + 1, 1, 4, 255}, {1024 * kKiB, 1, 4, 32}, {16 * kKiB, 4, 4, 512},
+        // Six inks on seven workers: 16 MiB, 50 rows of 16 MiB / 50, 49 of a byte more.
+        {335544, 7, 6, 50}, {335545, 7, 6, 49},
+    };
+    for (const auto& t : kCases)
+        EXPECT_EQ(CIntentX::RingRowsFor(t.rowBytes, t.workers, t.inks), t.rows)
+            << t.rowBytes << " bytes, " << t.workers << " workers, " << t.inks << " inks";
+}
+
 // ---------------------------------------------------------------------------
 // Failures
 
