@@ -45,8 +45,8 @@ namespace {
 // The model used unless -m names another. The tool the build made takes the
 // build tree's model. Any other copy, an installed one, takes the model
 // installed beside it, found from the tool's own place (as its library is
-// found), so a moved installation keeps working and never reaches into a
-// build tree. Where the tool cannot tell its own place, the build tree's.
+// found), so a moved installation keeps working and never takes a build
+// tree's model. Where the tool cannot tell its own place, the build tree's.
 std::string default_model_path() {
     struct stat self {}, built {};
     char exe[PATH_MAX];
