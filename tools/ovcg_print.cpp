@@ -26,6 +26,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <climits>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
@@ -39,11 +40,29 @@
 #include "ovcg/ovcg.h"
 #include "tools/netpbm.h"
 
-#ifndef OVCG_DEFAULT_MODEL_PATH
-#define OVCG_DEFAULT_MODEL_PATH "ovcg_model.res"
-#endif
-
 namespace {
+
+// The model used unless -m names another. The tool the build made takes the
+// build tree's model. Any other copy, an installed one, takes the model
+// installed beside it, found from the tool's own place (as its library is
+// found), so a moved installation keeps working and never takes a build
+// tree's model. Where the tool cannot tell its own place, the build tree's.
+std::string default_model_path() {
+    struct stat self {}, built {};
+    char exe[PATH_MAX];
+    const ssize_t n = readlink("/proc/self/exe", exe, sizeof exe - 1);
+    if (n <= 0 || stat("/proc/self/exe", &self) != 0 ||
+        (stat(OVCG_BUILT_TOOL, &built) == 0 && self.st_dev == built.st_dev && self.st_ino == built.st_ino))
+        return OVCG_BUILT_MODEL;
+    std::string dir(exe, static_cast<size_t>(n));
+    dir.erase(dir.rfind('/'));  // the link names a file: it holds a '/'
+    std::string rel = OVCG_MODEL_FROM_BINDIR;
+    while (rel.compare(0, 3, "../") == 0 && !dir.empty()) {
+        dir.erase(dir.rfind('/'));
+        rel.erase(0, 3);
+    }
+    return dir + "/" + rel;
+}
 
 constexpr int kExitLibrary = 1;
 constexpr int kExitUsage = 2;
@@ -201,7 +220,7 @@ void print_help() {
         "%s"
         "\n"
         "Options and choices:\n",
-        OVCG_DEFAULT_MODEL_PATH, ovcg::frontend::kCustomWidthMin, ovcg::frontend::kCustomWidthMax,
+        default_model_path().c_str(), ovcg::frontend::kCustomWidthMin, ovcg::frontend::kCustomWidthMax,
         ovcg::frontend::kCustomHeightMin, ovcg::frontend::kCustomHeightMax, kExitText);
     for (const char* option : option_names()) {
         std::printf("  %s:", option);
@@ -224,7 +243,7 @@ void print_help() {
 using Options = std::vector<std::pair<std::string, std::string>>;
 
 struct Settings {
-    std::string model = OVCG_DEFAULT_MODEL_PATH;
+    std::string model = default_model_path();
     std::string input = "-";
     bool have_input = false;
     std::string output = "-";

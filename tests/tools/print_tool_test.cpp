@@ -66,7 +66,7 @@ protected:
     ToolRun run(const std::string& args, const std::string& stdin_file = "/dev/null", const std::string& before = "",
                 const std::string& out = "") const {
         const bool pipe = args.size() >= 2 && args.compare(args.size() - 2, 2, " -") == 0;
-        std::string cmd = before + (pipe ? "cat '" + stdin_file + "' | '" : "'") + OVCG_PRINT_TOOL + "' " + args +
+        std::string cmd = before + (pipe ? "cat '" + stdin_file + "' | '" : "'") + tool + "' " + args +
                           (pipe ? "" : " < '" + stdin_file + "'") + " " +
                           (out.empty() ? "> '" + path("stdout") + "'" : out) + " 2> '" + path("stderr") + "'";
         int rc = std::system(cmd.c_str());
@@ -89,6 +89,7 @@ protected:
     std::string model_arg() const { return std::string("-m '") + OVCG_DEFAULT_MODEL_FILE + "'"; }
 
     std::string dir;
+    std::string tool = OVCG_PRINT_TOOL;  // the executable run() starts
 };
 
 // The page prints: the stream is framed by the job-start and job-end bytes
@@ -184,6 +185,42 @@ TEST_F(PrintTool, HelpListsTheLibrarysOptions) {
                           "c-BIZ", "NoCMM", "A4_Roll", "70x100cm_SheetNMgn", "DoubleCut", "150",
                           "custom.WxH"})
         EXPECT_TRUE(contains(text, s)) << s;
+}
+
+// The default model: the tool the build made takes the build tree's; a copy
+// of it elsewhere, as installed, takes the model installed beside it, and
+// without that model does not fall back on the build tree's.
+TEST_F(PrintTool, DefaultModelFollowsTheToolsPlace) {
+    write("page.ppm", ppm(4, 3));
+    const std::string bin = path("prefix/bin"), model = bin + "/" + OVCG_MODEL_FROM_BINDIR;
+    ASSERT_EQ(std::system(("mkdir -p '" + bin + "' \"$(dirname '" + model + "')\" && cp '" + tool + "' '" + bin +
+                           "' && cp '" + OVCG_DEFAULT_MODEL_FILE + "' '" + model + "'")
+                              .c_str()),
+              0);
+    char* real = realpath(model.c_str(), nullptr);
+    ASSERT_NE(real, nullptr);
+    const std::string installed = real;
+    std::free(real);
+    struct Case {
+        std::string tool, model;
+        bool model_there;
+    };
+    const Case cases[] = {{OVCG_PRINT_TOOL, OVCG_DEFAULT_MODEL_FILE, true},
+                          {bin + "/ovcg-print", installed, true},
+                          {bin + "/ovcg-print", installed, false}};
+    for (const Case& c : cases) {
+        tool = c.tool;
+        if (!c.model_there) std::remove(installed.c_str());
+        const ToolRun help = run("--help");
+        EXPECT_TRUE(contains(std::string(help.out.begin(), help.out.end()), "(default: " + c.model + ")")) << c.model;
+        const ToolRun r = run("'" + path("page.ppm") + "'");
+        if (c.model_there) {
+            expect_printed(r);
+        } else {
+            EXPECT_EQ(r.status, 4);
+            EXPECT_TRUE(contains(r.err, "cannot open model file " + c.model + ":")) << r.err;
+        }
+    }
 }
 
 TEST_F(PrintTool, BadInput) {
