@@ -588,15 +588,24 @@ std::string start_job(Job& job) {
     return why;
 }
 
-// Opens the output and writes the bytes held; from now on bytes stream.
-// False when the output cannot be opened (said on standard error); a failed
-// write sets g_out.error.
-bool release_held(const Job& job) {
+int end_on_failure(const char* call, int32_t code);
+
+// Opens the output, the first page's first band in, and writes the bytes
+// held; from now on bytes stream. 0, or the exit status of a job that ends
+// here (the page and job ended): the output cannot be opened or written.
+int release_held(const Job& job) {
     g_held.on = false;
-    if (!open_output(job.output)) return false;
+    if (!open_output(job.output)) {
+        g_held.on = true;  // what the abandoned job still writes goes nowhere
+        ovcgEndPage(1);
+        ovcgEndJob();
+        return kExitFile;
+    }
     tool_output(g_held.bytes.data(), static_cast<int32_t>(g_held.bytes.size()));
     g_held.bytes = {};
-    return true;
+    if (!g_out.error) return 0;
+    ovcgEndPage(1);
+    return end_on_failure("ovcgRasterOut", OVCG_ERR_ENGINE);
 }
 
 // A job that cannot end whole, its library job ended: says why, removes the
@@ -606,8 +615,7 @@ int failed_job(const char* call, int32_t code) {
     const bool output = g_out.error != 0;
     const std::string what =
         output ? "writing " + g_out.name + " failed: " + std::strerror(g_out.error) : failed(call, code);
-    std::fprintf(stderr, "ovcg-print: %s%s\n", what.c_str(),
-                 g_held.on ? "; nothing was printed" : discard_output().c_str());
+    std::fprintf(stderr, "ovcg-print: %s%s\n", what.c_str(), discard_output().c_str());
     return output ? kExitFile : kExitLibrary;
 }
 
@@ -624,11 +632,13 @@ int end_on_failure(const char* call, int32_t code) {
 // job ends with what was printed. Exit 3, or the failure of ending it.
 int end_on_bad_image(Job& job, bool page_open) {
     const int bad = job.printed + 1;  // image n is page n
+    // A first page abandoned before its first band is written as it stands,
+    // like any later one.
+    if (g_held.on)
+        if (const int status = release_held(job)) return status;
     if (page_open) ovcgEndPage(1);
     const int32_t r = ovcgEndJob();
     std::fprintf(stderr, "ovcg-print: %s: %s\n", job.input_name, job.reader.error().c_str());
-    // A first page abandoned while held is written as it stands, like any later one.
-    if (r == OVCG_OK && g_held.on && !release_held(job)) return kExitFile;
     if (r != OVCG_OK || !close_output()) return failed_job("ovcgEndJob", r);
     if (page_open)
         std::fprintf(stderr, "ovcg-print: page %d abandoned; %d page(s) before it printed, the job ended\n", bad,
@@ -658,18 +668,8 @@ int print_pages(Job& job) {
                 ovcgEndPage(1);
                 return end_on_failure("ovcgRasterOut", r);
             }
-            if (g_held.on && (y + 1 == kHeldRows || y + 1 == job.height)) {
-                if (!release_held(job)) {
-                    g_held.on = true;  // what the abandoned job still writes goes nowhere
-                    ovcgEndPage(1);
-                    ovcgEndJob();
-                    return kExitFile;
-                }
-                if (g_out.error) {  // the held bytes did not all arrive
-                    ovcgEndPage(1);
-                    return end_on_failure("ovcgRasterOut", r);
-                }
-            }
+            if (g_held.on && (y + 1 == kHeldRows || y + 1 == job.height))
+                if (const int status = release_held(job)) return status;
         }
         // The rows below the page are read too: a page whose image is cut
         // short is not printed as though it were whole.
