@@ -8,8 +8,9 @@
 // time straight into the line it hands the library, so its memory follows the
 // page's width, not the page's area or the input's length. A gray first image
 // prints with the gray colour model unless ColorModel is given. A job whose
-// options the model cannot serve is refused before anything is written (a
-// job whose bytes go nowhere finds it out first).
+// options the model cannot serve is refused before anything is written: the
+// job's bytes are held in memory until its first page has started and taken
+// its first band, and only then is the output opened.
 //
 // Exit status (the same list as --help and the README):
 //   0 printed (or, with --page-info, the page reported);
@@ -86,9 +87,24 @@ struct Output {
 };
 Output g_out;
 
+// The start of a job not yet known to print: its bytes (the job start, the
+// first page's start and first band, a few hundred bytes) are held here,
+// the output not yet opened, so that a job the model's data cannot serve is
+// refused with nothing written.
+struct Held {
+    bool on = false;
+    std::vector<uint8_t> bytes;
+    std::string refused;  // the failure that ended the job while it was held
+};
+Held g_held;
+
 int32_t tool_output(const uint8_t* data, int32_t length) {
     if (g_out.error) return -1;
     if (length <= 0) return 0;
+    if (g_held.on) {
+        g_held.bytes.insert(g_held.bytes.end(), data, data + length);
+        return length;
+    }
     const size_t n = std::fwrite(data, 1, static_cast<size_t>(length), g_out.file);
     if (n < static_cast<size_t>(length)) {
         g_out.error = errno ? errno : EIO;
@@ -491,13 +507,11 @@ Probe probe(const Options& options) {
     return p;
 }
 
-// Whether the model serves the options. When even the default choices fail,
-// the model is at fault: it cannot be read (exit 4). Otherwise the option
-// whose default would let the job print is named (or the whole combination).
-// Leaves the options set. 0 or an exit status.
-int check_model(const std::string& model_path, const Options& options) {
-    const Probe first = probe(options);
-    if (first.why.empty()) return 0;
+// Refuses options whose job failed (first) before it wrote a byte, with the
+// reason. When even the default choices fail, the model is at fault: it
+// cannot be read (exit 4). Otherwise the option whose default would let the
+// job print is named (or the whole combination), found by probe jobs (exit 2).
+int refuse_options(const std::string& model_path, const Options& options, const Probe& first) {
     const unsigned engine = HXR_GetErrorInfo(nullptr);
     auto detail = [&](const Probe& p) {
         std::string d = p.why;
@@ -539,6 +553,13 @@ int check_model(const std::string& model_path, const Options& options) {
     return kExitUsage;
 }
 
+// Whether the model serves the options, found by a probe job. Leaves the
+// options set. 0 or an exit status.
+int check_model(const std::string& model_path, const Options& options) {
+    const Probe first = probe(options);
+    return first.why.empty() ? 0 : refuse_options(model_path, options, first);
+}
+
 // The model file must be a file the tool can open; what is in it, the
 // library judges.
 bool model_opens(const std::string& path) {
@@ -559,9 +580,52 @@ struct Job {
     ovcg_tool::NetpbmReader& reader;
     const char* input_name;
     const std::string& color_model;
+    const std::string& output;
     uint32_t width = 0, height = 0, channels = 0;
     int printed = 0;
 };
+
+// Returned by the printing when the library failed while the job was held:
+// nothing is written, and the options are refused with g_held.refused.
+constexpr int kRefused = -1;
+// The rows of the first page fed while the job is held: the third hands the
+// first band to the engine.
+constexpr uint32_t kHeldRows = 3;
+
+// Starts the job and its first page with the output held. "" or what failed
+// (the job ended then, nothing written).
+std::string start_job(Job& job) {
+    int32_t r = ovcgStartJob(tool_output, "1");
+    if (r != OVCG_OK) return failed("ovcgStartJob", r);
+    std::string why;
+    if ((r = ovcgGetPageAttribute(OVCG_PAGE_WIDTH, &job.width)) != OVCG_OK ||
+        (r = ovcgGetPageAttribute(OVCG_PAGE_HEIGHT, &job.height)) != OVCG_OK)
+        why = failed("ovcgGetPageAttribute", r);
+    else if ((r = ovcgStartPage()) != OVCG_OK)
+        why = failed("ovcgStartPage", r);
+    if (!why.empty()) ovcgEndJob();
+    return why;
+}
+
+int end_on_failure(const char* call, int32_t code);
+
+// Opens the output, the first page's first band in, and writes the bytes
+// held; from now on bytes stream. 0, or the exit status of a job that ends
+// here (the page and job ended): the output cannot be opened or written.
+int release_held(const Job& job) {
+    g_held.on = false;
+    if (!open_output(job.output)) {
+        g_held.on = true;  // what the abandoned job still writes goes nowhere
+        ovcgEndPage(1);
+        ovcgEndJob();
+        return kExitFile;
+    }
+    tool_output(g_held.bytes.data(), static_cast<int32_t>(g_held.bytes.size()));
+    g_held.bytes = {};
+    if (!g_out.error) return 0;
+    ovcgEndPage(1);
+    return end_on_failure("ovcgRasterOut", OVCG_ERR_ENGINE);
+}
 
 // A job that cannot end whole, its library job ended: says why, removes the
 // partial output and gives the exit status: the output could not be written
@@ -575,16 +639,22 @@ int failed_job(const char* call, int32_t code) {
 }
 
 // A failure of the library or the output inside the job: the job is ended
-// and fails.
+// and fails, or is refused when nothing was written yet.
 int end_on_failure(const char* call, int32_t code) {
     ovcgEndJob();
-    return failed_job(call, code);
+    if (!g_held.on) return failed_job(call, code);
+    g_held.refused = failed(call, code);
+    return kRefused;
 }
 
 // Ends a job stopped by a broken image: the page in hand is abandoned, the
 // job ends with what was printed. Exit 3, or the failure of ending it.
 int end_on_bad_image(Job& job, bool page_open) {
     const int bad = job.printed + 1;  // image n is page n
+    // A first page abandoned before its first band is written as it stands,
+    // like any later one.
+    if (g_held.on)
+        if (const int status = release_held(job)) return status;
     if (page_open) ovcgEndPage(1);
     const int32_t r = ovcgEndJob();
     std::fprintf(stderr, "ovcg-print: %s: %s\n", job.input_name, job.reader.error().c_str());
@@ -597,17 +667,14 @@ int end_on_bad_image(Job& job, bool page_open) {
     return kExitInput;
 }
 
-// Prints every image of the input, the first one's header already read.
+// Prints every image of the input, the first one's header already read and
+// its page started (start_job). The output opens once the first band is in.
 int print_pages(Job& job) {
-    int32_t r = ovcgStartJob(tool_output, "1");
-    if (r != OVCG_OK) return end_on_failure("ovcgStartJob", r);
-    if ((r = ovcgGetPageAttribute(OVCG_PAGE_WIDTH, &job.width)) != OVCG_OK ||
-        (r = ovcgGetPageAttribute(OVCG_PAGE_HEIGHT, &job.height)) != OVCG_OK)
-        return end_on_failure("ovcgGetPageAttribute", r);
+    int32_t r = OVCG_OK;
     std::vector<uint8_t> line(size_t{job.width} * job.channels);
-    for (;;) {
+    for (bool started = true;; started = false) {
         const ovcg_tool::ImageHeader img = job.reader.header();
-        if ((r = ovcgStartPage()) != OVCG_OK) return end_on_failure("ovcgStartPage", r);
+        if (!started && (r = ovcgStartPage()) != OVCG_OK) return end_on_failure("ovcgStartPage", r);
         job.reader.begin_rows(job.width, job.channels);
         for (uint32_t y = 0; y < job.height; ++y) {
             const uint8_t* row = line.data();
@@ -620,6 +687,8 @@ int print_pages(Job& job) {
                 ovcgEndPage(1);
                 return end_on_failure("ovcgRasterOut", r);
             }
+            if (g_held.on && (y + 1 == kHeldRows || y + 1 == job.height))
+                if (const int status = release_held(job)) return status;
         }
         // The rows below the page are read too: a page whose image is cut
         // short is not printed as though it were whole.
@@ -684,9 +753,11 @@ int run(const Settings& s) {
 
     int32_t r = ovcgSetResource(OVCG_RESOURCE_FILE, s.model.c_str());
     if (r != OVCG_OK) return library_failure("ovcgSetResource", r);
-    if ((status = check_model(s.model, options)) != 0) return status;
 
     if (s.page_info) {
+        // The page's size comes from a job start: a probe job tells it, and
+        // whether the model serves the options.
+        if ((status = check_model(s.model, options)) != 0) return status;
         uint32_t width = 0, height = 0;
         if ((r = ovcgGetPageAttribute(OVCG_PAGE_WIDTH, &width)) != OVCG_OK ||
             (r = ovcgGetPageAttribute(OVCG_PAGE_HEIGHT, &height)) != OVCG_OK)
@@ -694,12 +765,20 @@ int run(const Settings& s) {
         std::printf("width=%u height=%u ColorModel=%s\n", width, height, color_model.c_str());
         return end_text_output();
     }
-    std::fprintf(stderr, "ovcg-print: printing with ColorModel=%s (%s)\n", color_model.c_str(), because.c_str());
 
-    if (!open_output(s.output)) return kExitFile;
-    Job job{reader, input_name, color_model};
+    // One job: held until its first band is in, refused if it fails before.
+    if ((status = set_options(options)) != 0) return status;
+    Job job{reader, input_name, color_model, s.output};
     job.channels = gray_model(color_model) ? 1 : 3;
-    return print_pages(job);
+    g_held.on = true;
+    Probe start;
+    start.trouble = resource_trouble(catching_messages([&] { start.why = start_job(job); }));
+    if (start.why.empty()) {
+        std::fprintf(stderr, "ovcg-print: printing with ColorModel=%s (%s)\n", color_model.c_str(), because.c_str());
+        if ((status = print_pages(job)) != kRefused) return status;
+        start.why = g_held.refused;
+    }
+    return refuse_options(s.model, options, start);
 }
 
 // A standard stream the caller closed is held by /dev/null opened the other

@@ -18,6 +18,7 @@
 #include <fstream>
 #include <functional>
 #include <iterator>
+#include <map>
 #include <random>
 #include <string>
 #include <vector>
@@ -106,10 +107,21 @@ void expect_printed(const ToolRun& r) {
     EXPECT_NE(r.err.find("ovcg-print: page 1: 4x3 image printed as"), std::string::npos) << r.err;
 }
 
+// The library logs every option's stored value at each job start: a run
+// that started one job writes each of those eight lines once.
+void expect_one_job_started(const std::string& err) {
+    std::map<std::string, int> lines;
+    for (size_t at = err.find("DEBUG: filter,"); at != std::string::npos; at = err.find("DEBUG: filter,", at + 1))
+        ++lines[err.substr(at, err.find('\n', at) - at)];
+    EXPECT_EQ(lines.size(), 8u) << err;
+    for (const auto& [line, count] : lines) EXPECT_EQ(count, 1) << line;
+}
+
 TEST_F(PrintTool, SmallImageToStandardOutput) {
     write("page.ppm", ppm(4, 3));
     ToolRun r = run(model_arg() + " '" + path("page.ppm") + "'");
     expect_printed(r);
+    expect_one_job_started(r.err);
 }
 
 TEST_F(PrintTool, StandardInputToAFileWithOptions) {
@@ -169,7 +181,7 @@ TEST_F(PrintTool, ChoicesTheModelCannotServeAreNamedBeforeAnyByte) {
         ToolRun r = run("-m '" + path("model.res") + "'" + args);
         EXPECT_EQ(r.status, 2) << r.err;
         EXPECT_TRUE(contains(r.err, "ovcg-print: " + c.message)) << r.err;
-        EXPECT_TRUE(read(out).empty());
+        EXPECT_FALSE(std::ifstream(out).good());
         r = run(model_arg() + args);
         r.out = read(out);
         expect_printed(r);
@@ -343,6 +355,7 @@ TEST_F(PrintTool, PageInfoReportsThePixelSizeAndColourModelWithoutPrinting) {
         EXPECT_EQ(r.status, 0) << r.err;
         EXPECT_EQ(std::string(r.out.begin(), r.out.end()), c.report);
         EXPECT_FALSE(std::ifstream(path("out.prn")).good());
+        expect_one_job_started(r.err);  // the page's size comes from a job start
     }
 }
 
@@ -606,6 +619,25 @@ TEST_F(PrintTool, ABrokenLaterPageEndsTheJobWithThePagesBeforeIt) {
             }
         }
     }
+}
+
+// A first image whose rows run out through a pipe before the page's first
+// band is in: the job begun is written with its page abandoned, as for a
+// later page, and ends.
+TEST_F(PrintTool, AFirstImageCutShortBeforeItsFirstBandEndsTheJobBegun) {
+    const Bytes one = ppm(40, 30, 7);
+    write("cut.ppm", Bytes(one.begin(), one.end() - 40 * 3 * 29));  // one row left
+    const ToolRun r = run(model_arg() + " -o PageSize=custom.4.25x6in -O '" + path("out.prn") + "' -", path("cut.ppm"));
+    EXPECT_EQ(r.status, 3) << r.err;
+    EXPECT_TRUE(contains(r.err, "page 1 abandoned; 0 page(s) before it printed, the job ended")) << r.err;
+    const Bytes out = read(path("out.prn")), start = ovcg_test::expected_job_start(1),
+                end = ovcg_test::expected_job_end();
+    ASSERT_GE(out.size(), start.size() + end.size());
+    EXPECT_TRUE(std::equal(start.begin(), start.end(), out.begin()));
+    EXPECT_TRUE(std::equal(end.rbegin(), end.rend(), out.rbegin()));
+    const ovcg_test::StreamCheck check = ovcg_test::ValidateStream(out);
+    EXPECT_TRUE(check.ok) << check.error;
+    EXPECT_EQ(check.count("FF"), 1u);
 }
 
 // ---- Output that cannot be written --------------------------------------------------------
