@@ -131,8 +131,8 @@ std::atomic<int> g_stop_state{kStopIdle};
 std::atomic<int> g_stop_pending{0};             // a signal taken while a regular file was being opened
 std::atomic<const char*> g_stop_path{nullptr};  // the regular file to remove, once it is ours
 // The line for each signal: [0] the file was removed, [1] the output holds a
-// cut-off job. Made before the handlers are installed; the handler only reads.
-std::string g_stop_lines[2][3];
+// cut-off job. Made before the handlers are installed and never freed (a
+// signal may come while the process ends); the handler only reads.
 const char* g_stop_text[2][3] = {};
 size_t g_stop_size[2][3] = {};
 
@@ -166,11 +166,10 @@ void on_stop_signal(int sig) {
 void prepare_stop(const std::string& name, bool opening) {
     for (int i = 0; i < 3; ++i) {
         const std::string head = std::string("ovcg-print: stopped by ") + kStopNames[i] + "; ";
-        g_stop_lines[0][i] = head + "the partial output was removed\n";
-        g_stop_lines[1][i] = head + name + " holds a cut-off job\n";
+        const std::string lines[2] = {head + "the partial output was removed\n", head + name + " holds a cut-off job\n"};
         for (int kept = 0; kept < 2; ++kept) {
-            g_stop_text[kept][i] = g_stop_lines[kept][i].data();
-            g_stop_size[kept][i] = g_stop_lines[kept][i].size();
+            g_stop_text[kept][i] = strdup(lines[kept].c_str());
+            g_stop_size[kept][i] = g_stop_text[kept][i] ? lines[kept].size() : 0;
         }
     }
     g_stop_state.store(opening ? kStopOpening : kStopArmed);
@@ -204,7 +203,7 @@ bool open_output(const std::string& path) {
     g_out.file = path == "-" ? stdout : std::fopen(path.c_str(), "wb");
     const int error = errno;
     g_out.removable = g_out.file && g_out.file != stdout && fstat(fileno(g_out.file), &st) == 0 && S_ISREG(st.st_mode);
-    arm_stop(g_out.removable ? g_out.name.c_str() : nullptr);
+    arm_stop(g_out.removable ? strdup(path.c_str()) : nullptr);
     if (!g_out.file) {
         std::fprintf(stderr, "ovcg-print: cannot open output %s: %s\n", path.c_str(), std::strerror(error));
         return false;
