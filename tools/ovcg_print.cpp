@@ -20,12 +20,15 @@
 //   3 the image is missing, unreadable or malformed; pages before the bad one
 //     stay printed and the job is ended;
 //   4 the model file cannot be opened or read, or the output cannot be opened
-//     or written; a partial output file is removed.
+//     or written; a partial output file is removed;
+//   128 + N: stopped by signal N (SIGINT, SIGTERM or SIGHUP) while printing;
+//     a partial output file is removed.
 #include <fcntl.h>
 #include <strings.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
 #include <climits>
 #include <csignal>
@@ -37,6 +40,7 @@
 #include <vector>
 
 #include "frontend/custom_size.h"
+#include "frontend/res_reader.h"
 #include "ovcg/hxr.h"
 #include "ovcg/ovcg.h"
 #include "tools/netpbm.h"
@@ -113,16 +117,132 @@ int32_t tool_output(const uint8_t* data, int32_t length) {
     return length;
 }
 
+// ---- Standard error ----------------------------------------------------------------
+
+// Standard error goes through a stream of the tool's own, which knows whether
+// the last byte written ended a line. The library's resource reader ends one
+// message without a line end ("RES MGR : Low Mem...Bailing out"); the tool's
+// own message after it then starts on a new line, so that it reads, and is
+// filtered, as a line of its own.
+std::atomic<bool> g_err_mid_line{false};
+
+ssize_t write_standard_error(void*, const char* data, size_t size) {
+    static const char kOwn[] = "ovcg-print: ";
+    if (g_err_mid_line.load() && size >= sizeof kOwn - 1 && std::memcmp(data, kOwn, sizeof kOwn - 1) == 0)
+        (void)!write(2, "\n", 1);
+    size_t done = 0;
+    while (done < size) {
+        const ssize_t n = write(2, data + done, size - done);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) break;
+        done += static_cast<size_t>(n);
+    }
+    if (done > 0) g_err_mid_line.store(data[done - 1] != '\n');
+    return done > 0 || size == 0 ? static_cast<ssize_t>(done) : -1;
+}
+
+void track_standard_error() {
+    cookie_io_functions_t io{};
+    io.write = write_standard_error;
+    std::FILE* err = fopencookie(nullptr, "w", io);
+    if (!err) return;  // messages go out as they are
+    std::setvbuf(err, nullptr, _IONBF, 0);
+    stderr = err;
+}
+
+// ---- Stopping on a signal ------------------------------------------------------------
+
+// An interrupt, a termination request or a hang-up while the output is open
+// ends the print as a failed write does: a regular output file is removed,
+// one line says so (or that the output holds a cut-off job), and the exit
+// status is 128 + the signal's number. The handler acts at once, also while
+// the tool waits for rows from a slow pipe, and whichever thread takes the
+// signal: it only removes the file, writes a line made beforehand and exits.
+constexpr int kStopSignals[] = {SIGINT, SIGTERM, SIGHUP};
+constexpr const char* kStopNames[] = {"SIGINT", "SIGTERM", "SIGHUP"};
+
+enum StopState : int { kStopIdle, kStopOpening, kStopArmed };
+std::atomic<int> g_stop_state{kStopIdle};
+std::atomic<int> g_stop_pending{0};             // a signal taken while a regular file was being opened
+std::atomic<const char*> g_stop_path{nullptr};  // the regular file to remove, once it is ours
+// The line for each signal: [0] the file was removed, [1] the output holds a
+// cut-off job. Made before the handlers are installed and never freed (a
+// signal may come while the process ends); the handler only reads.
+const char* g_stop_text[2][3] = {};
+size_t g_stop_size[2][3] = {};
+
+[[noreturn]] void stop_now(int sig) {
+    static std::atomic<bool> taken{false};
+    if (taken.exchange(true))
+        for (;;) pause();  // another thread is ending the process
+    int which = 0;
+    for (int i = 0; i < 3; ++i)
+        if (kStopSignals[i] == sig) which = i;
+    const char* path = g_stop_path.load();
+    const int removed = path && unlink(path) == 0 ? 0 : 1;
+    if (g_err_mid_line.load()) (void)!write(2, "\n", 1);
+    (void)!write(2, g_stop_text[removed][which], g_stop_size[removed][which]);
+    _exit(128 + sig);
+}
+
+void on_stop_signal(int sig) {
+    // A regular file being opened is not yet known to be ours: the signal
+    // waits for the open (which does not block) to end.
+    if (g_stop_state.load() == kStopOpening) {
+        g_stop_pending.store(sig);
+        return;
+    }
+    stop_now(sig);
+}
+
+// Makes the lines for an output of this name and installs the handlers
+// (not for a signal ignored from the start, as under nohup). `opening`: a
+// regular file is being opened, and a signal waits for arm_stop.
+void prepare_stop(const std::string& name, bool opening) {
+    for (int i = 0; i < 3; ++i) {
+        const std::string head = std::string("ovcg-print: stopped by ") + kStopNames[i] + "; ";
+        const std::string lines[2] = {head + "the partial output was removed\n", head + name + " holds a cut-off job\n"};
+        for (int kept = 0; kept < 2; ++kept) {
+            g_stop_text[kept][i] = strdup(lines[kept].c_str());
+            g_stop_size[kept][i] = g_stop_text[kept][i] ? lines[kept].size() : 0;
+        }
+    }
+    g_stop_state.store(opening ? kStopOpening : kStopArmed);
+    struct sigaction action {};
+    action.sa_handler = on_stop_signal;
+    action.sa_flags = SA_RESTART;
+    sigemptyset(&action.sa_mask);
+    for (int sig : kStopSignals) sigaddset(&action.sa_mask, sig);
+    for (int sig : kStopSignals) {
+        struct sigaction old {};
+        if (sigaction(sig, nullptr, &old) == 0 && old.sa_handler != SIG_IGN) sigaction(sig, &action, nullptr);
+    }
+}
+
+// The output is open (or failed to open): a signal now removes `removable`
+// (null: nothing) and ends the process; one taken meanwhile does so now.
+void arm_stop(const char* removable) {
+    g_stop_path.store(removable);
+    g_stop_state.store(kStopArmed);
+    if (const int sig = g_stop_pending.load()) stop_now(sig);
+}
+
 bool open_output(const std::string& path) {
     g_out = Output{};
     g_out.name = path == "-" ? "standard output" : path;
+    // Only a regular file can be ours to remove; opening a pipe or device
+    // may wait, and a signal then acts at once.
+    struct stat st {};
+    const bool regular = path != "-" && (stat(path.c_str(), &st) != 0 || S_ISREG(st.st_mode));
+    prepare_stop(g_out.name, regular);
     g_out.file = path == "-" ? stdout : std::fopen(path.c_str(), "wb");
+    const int error = errno;
+    g_out.removable = g_out.file && g_out.file != stdout && fstat(fileno(g_out.file), &st) == 0 && S_ISREG(st.st_mode);
+    arm_stop(g_out.removable ? strdup(path.c_str()) : nullptr);
     if (!g_out.file) {
-        std::fprintf(stderr, "ovcg-print: cannot open output %s: %s\n", path.c_str(), std::strerror(errno));
+        std::fprintf(stderr, "ovcg-print: cannot open output %s: %s\n", path.c_str(), std::strerror(error));
         return false;
     }
-    struct stat st {};
-    g_out.removable = g_out.file != stdout && fstat(fileno(g_out.file), &st) == 0 && S_ISREG(st.st_mode);
     return true;
 }
 
@@ -206,7 +326,9 @@ const char kExitText[] =
     "(nothing is written then); 3 the image is missing, unreadable or malformed\n"
     "(pages before the bad one stay printed and the job is ended); 4 the model\n"
     "file cannot be opened or read, or the output cannot be opened or written.\n"
-    "When printing fails (1 or 4), a partial output file is removed.\n";
+    "When printing fails (1 or 4), a partial output file is removed. A print\n"
+    "stopped by SIGINT, SIGTERM or SIGHUP exits 128 + the signal's number (130\n"
+    "for Ctrl-C), its partial output file removed likewise.\n";
 
 void print_help() {
     std::printf(
@@ -229,9 +351,9 @@ void print_help() {
         "\n"
         "Unset MediaType and PageSize take the first choice listed; a paper name\n"
         "without a variant means _Roll (A4 is A4_Roll). PageSize also takes\n"
-        "custom.WxH followed by in, cm, mm or nothing (points), %d to %d dots\n"
-        "wide and %d to %d dots high at 300 dpi. Unset ColorModel is Gray when\n"
-        "the first image is gray (PGM), else RGB.\n"
+        "custom.WxH, W and H decimal numbers, followed by in, cm, mm or nothing\n"
+        "(points), %d to %d dots wide and %d to %d dots high at 300 dpi. Unset\n"
+        "ColorModel is Gray when the first image is gray (PGM), else RGB.\n"
         "\n"
         "%s"
         "\n"
@@ -328,8 +450,41 @@ bool gray_model(const std::string& model) {
     return strcasecmp(model.c_str(), "Gray") == 0 || strcasecmp(model.c_str(), "Black2") == 0;
 }
 
-// A custom PageSize the library would refuse: longer than it takes, no size,
-// or outside the limits (said with the size it asks for). 0 or an exit status.
+// One side of a custom size at p: "" when it is a decimal number (digits,
+// with a decimal point if need be; p moves past it), else what it is not.
+std::string custom_side(const char*& p, const char* side) {
+    const char* q = p;
+    const bool negative = *q == '-';
+    if (*q == '-' || *q == '+') ++q;
+    if (strncasecmp(q, "inf", 3) == 0 || strncasecmp(q, "nan", 3) == 0 || negative)
+        return std::string(side) + " is not a positive number";
+    int digits = 0, points = 0;
+    for (; (*q >= '0' && *q <= '9') || (*q == '.' && points == 0); ++q) ++(*q == '.' ? points : digits);
+    if (digits == 0 || *p == '+') return std::string(side) + " is not a decimal number";
+    p = q;
+    return "";
+}
+
+// Checks the text after "custom." against the form the tool promises: a
+// decimal number, x, a decimal number, then exactly in, cm, mm or nothing
+// (the library itself takes more: any tail that holds a unit's letters, and
+// any number a C float conversion reads). "" when it has that form, else
+// what is wrong with it.
+std::string custom_size_form(const char* text) {
+    const char* p = text;
+    std::string why = custom_side(p, "the width");
+    if (why.empty() && *p != 'x' && *p != 'X') why = "the width is not a decimal number";
+    if (!why.empty()) return why;
+    ++p;
+    if (!(why = custom_side(p, "the height")).empty()) return why;
+    if (*p && strcasecmp(p, "in") != 0 && strcasecmp(p, "cm") != 0 && strcasecmp(p, "mm") != 0)
+        return std::string("the unit '") + p + "' is none of in, cm, mm";
+    return "";
+}
+
+// A custom PageSize the tool refuses: longer than the library takes, no
+// size, not of the form the tool promises (said with what is wrong), or
+// outside the limits (said with the size it asks for). 0 or an exit status.
 int check_custom_size(const std::string& choice) {
     using namespace ovcg::frontend;
     if (choice.size() > kPaperChoiceMax) {
@@ -339,12 +494,16 @@ int check_custom_size(const std::string& choice) {
                      choice.c_str(), choice.size(), kPaperChoiceMax);
         return kExitUsage;
     }
+    static const char kForm[] = "give custom.WxH, W and H decimal numbers, followed by in, cm, mm or nothing (points)";
+    const char* text = choice.c_str() + 7;
     ovcg::frontend::CustomSizeDots size;
-    if (!custom_size_dots(choice.c_str() + 7, &size)) {
-        std::fprintf(stderr,
-                     "ovcg-print: PageSize=%s is no size: give custom.WxH followed by in, cm, mm or nothing "
-                     "(points)\n",
-                     choice.c_str());
+    const bool has_x = std::strchr(text, 'x') || std::strchr(text, 'X');
+    if (const std::string why = has_x ? custom_size_form(text) : ""; !why.empty()) {
+        std::fprintf(stderr, "ovcg-print: PageSize=%s: %s; %s\n", choice.c_str(), why.c_str(), kForm);
+        return kExitUsage;
+    }
+    if (!has_x || !custom_size_dots(text, &size)) {
+        std::fprintf(stderr, "ovcg-print: PageSize=%s is no size: %s\n", choice.c_str(), kForm);
         return kExitUsage;
     }
     if (size.fits()) return 0;
@@ -560,9 +719,16 @@ int check_model(const std::string& model_path, const Options& options) {
     return first.why.empty() ? 0 : refuse_options(model_path, options, first);
 }
 
-// The model file must be a file the tool can open; what is in it, the
-// library judges.
+// The model file must be a file the tool can open, by a path the library
+// takes whole; what is in it, the library judges.
 bool model_opens(const std::string& path) {
+    if (path.size() > ovcg::kResPathMax) {
+        std::fprintf(stderr,
+                     "ovcg-print: model file path %.20s... has %zu characters; the library takes at most %zu; "
+                     "nothing was printed\n",
+                     path.c_str(), path.size(), ovcg::kResPathMax);
+        return false;
+    }
     std::FILE* f = std::fopen(path.c_str(), "rb");
     int error = f ? 0 : errno;
     struct stat st {};
@@ -709,10 +875,24 @@ int print_pages(Job& job) {
     return 0;
 }
 
+// An output file that is the input (the same file by any path or link, or
+// the file standard input reads) would be cut to nothing before its image
+// is read: refused before anything is opened. 0 or an exit status.
+int check_output_is_not_input(const Settings& s) {
+    struct stat in {}, out {};
+    if (s.page_info || s.output == "-" || stat(s.output.c_str(), &out) != 0) return 0;
+    if ((s.input == "-" ? fstat(0, &in) : stat(s.input.c_str(), &in)) != 0) return 0;
+    if (in.st_dev != out.st_dev || in.st_ino != out.st_ino) return 0;
+    const std::string input = s.input == "-" ? "the file standard input reads" : "the input " + s.input;
+    std::fprintf(stderr, "ovcg-print: the output %s is %s; nothing was printed\n", s.output.c_str(), input.c_str());
+    return kExitUsage;
+}
+
 int run(const Settings& s) {
     Options options;
     int status = check_options(s, options);
     if (status) return status;
+    if ((status = check_output_is_not_input(s)) != 0) return status;
     if (!model_opens(s.model)) return kExitFile;
 
     // The first image's header comes before the options are set: a gray image
@@ -799,6 +979,7 @@ void hold_closed_standard_streams() {
 
 int main(int argc, char** argv) {
     hold_closed_standard_streams();
+    track_standard_error();
     Settings s;
     int status = parse_args(argc, argv, s);
     if (status) return status;

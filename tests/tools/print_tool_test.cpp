@@ -241,10 +241,15 @@ TEST_F(PrintTool, BadInput) {
     write("text.ppm", {'P', '3', ' ', '1', ' ', '1', ' ', '1', ' ', '0', ' ', '0', ' ', '0'});
     const std::string m = model_arg();
     const std::string page = " '" + path("page.ppm") + "'";
+    ASSERT_EQ(symlink(path("page.ppm").c_str(), path("link.ppm").c_str()), 0);
+    ASSERT_EQ(link(path("page.ppm").c_str(), path("hard.ppm").c_str()), 0);
+    const std::string same = "; nothing was printed";
+    const std::string form = "; give custom.WxH, W and H decimal numbers, followed by in, cm, mm or nothing (points)";
     struct Case {
         std::string args;
         int status;
         std::string message;
+        std::string stdin_file = "/dev/null";
     };
     const Case cases[] = {
         {m + " '" + path("missing.ppm") + "'", 3, "cannot open image " + path("missing.ppm")},
@@ -270,22 +275,36 @@ TEST_F(PrintTool, BadInput) {
          "wide and 1800 to 255118 dots high; nothing was printed"},
         {m + " -o PageSize=custom.4.2x6in" + page, 2, "PageSize=custom.4.2x6in asks for 1260 x 1800 dots at 300 dpi"},
         {m + " -o PageSize=Custom.10x851IN" + page, 2, "PageSize=Custom.10x851IN asks for 3000 x 255300 dots"},
-        {m + " -o PageSize=custom.-5x20in" + page, 2, "PageSize=custom.-5x20in asks for no x 6000 dots"},
-        {m + " -o PageSize=custom.nanx5in" + page, 2, "PageSize=custom.nanx5in asks for no x 1500 dots"},
-        {m + " -o PageSize=custom.4.25x6in" + std::string(241, 'x') + page, 2,
-         "PageSize=custom.4.25x6inxxxxx... has 256 characters; a PageSize choice takes at most 255; nothing was "
+        // Only the form the tool promises: decimal numbers and exactly a unit.
+        {m + " -o PageSize=custom.-5x20in" + page, 2, "PageSize=custom.-5x20in: the width is not a positive number" + form},
+        {m + " -o PageSize=custom.nanx5in" + page, 2, "PageSize=custom.nanx5in: the width is not a positive number"},
+        {m + " -o PageSize=custom.5x-infin" + page, 2, "PageSize=custom.5x-infin: the height is not a positive number"},
+        {m + " -o PageSize=custom.1e3x5in" + page, 2, "PageSize=custom.1e3x5in: the width is not a decimal number"},
+        {m + " -o PageSize=custom.1000x1500m" + page, 2, "PageSize=custom.1000x1500m: the unit 'm' is none of in, cm, mm" + form},
+        {m + " -o PageSize=custom.8.5x11inXYZ" + page, 2, "custom.8.5x11inXYZ: the unit 'inXYZ' is none of in, cm"},
+        {m + " -o PageSize=custom.0x1000x0x1500in" + page, 2, "custom.0x1000x0x1500in: the unit 'x0x1500in' is none"},
+        {m + " -o PageSize=custom.4.25" + std::string(241, '0') + "x6in" + page, 2,
+         "PageSize=custom.4.25000000000... has 256 characters; a PageSize choice takes at most 255; nothing was "
          "printed"},
-        {m + " -o PageSize=custom.wide" + page, 2,
-         "PageSize=custom.wide is no size: give custom.WxH followed by in, cm, mm or nothing (points)"},
+        {m + " -o PageSize=custom.wide" + page, 2, "PageSize=custom.wide is no size: give custom.WxH, W and H"},
+        {"-m '" + dir + "/" + std::string(255 - dir.size(), 'm') + "'" + page, 4,
+         "model file path " + dir.substr(0, 20) + "... has 256 characters; the library takes at most 255" + same},
+        // The output is the input, by any name: refused before it is cut to nothing.
+        {m + " -O" + page + page, 2, "the output " + path("page.ppm") + " is the input " + path("page.ppm") + same},
+        {m + " -O '" + path("link.ppm") + "'" + page, 2, "the output " + path("link.ppm") + " is the input"},
+        {m + " -O '" + path("hard.ppm") + "'" + page, 2, "the output " + path("hard.ppm") + " is the input"},
+        {m + " -O" + page, 2, "the output " + path("page.ppm") + " is the file standard input reads" + same,
+         path("page.ppm")},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.args);
-        ToolRun r = run(c.args);
+        ToolRun r = run(c.args, c.stdin_file);
         EXPECT_EQ(r.status, c.status) << r.err;
         EXPECT_TRUE(contains(r.err, "ovcg-print: ")) << r.err;
         EXPECT_TRUE(contains(r.err, c.message)) << r.err;
         EXPECT_TRUE(r.out.empty());  // nothing is printed for a refused job
     }
+    EXPECT_EQ(read(path("page.ppm")), ppm(4, 3));
 }
 
 
@@ -348,6 +367,7 @@ TEST_F(PrintTool, PageInfoReportsThePixelSizeAndColourModelWithoutPrinting) {
         {" '" + path("gray.pgm") + "'", "width=2410 height=3438 ColorModel=Gray\n"},
         {" -o ColorModel=RGB '" + path("gray.pgm") + "'", "width=2410 height=3438 ColorModel=RGB\n"},
         {" '" + path("page.ppm") + "'", "width=2410 height=3438 ColorModel=RGB\n"},
+        {" -o PageSize=custom.4.25" + std::string(240, '0') + "x6in", "width=1205 height=1730 ColorModel=RGB\n"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.args);
@@ -464,14 +484,23 @@ public:
         posix_spawn_file_actions_addopen(&actions, 1, out_file.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
         posix_spawn_file_actions_addclose(&actions, in[1]);
         posix_spawn_file_actions_addclose(&actions, err[0]);
+        // The signals a print stops on act as on a terminal, whatever the test runner ignores.
+        posix_spawnattr_t attr;
+        posix_spawnattr_init(&attr);
+        sigset_t stop;
+        sigemptyset(&stop);
+        for (int sig : {SIGINT, SIGTERM, SIGHUP}) sigaddset(&stop, sig);
+        posix_spawnattr_setsigdefault(&attr, &stop);
+        posix_spawnattr_setflags(&attr, POSIX_SPAWN_SETSIGDEF);
         std::vector<char*> argv;
         std::string tool = OVCG_PRINT_TOOL;
         argv.push_back(tool.data());
         std::vector<std::string> copy = args;
         for (std::string& a : copy) argv.push_back(a.data());
         argv.push_back(nullptr);
-        if (posix_spawn(&pid_, tool.c_str(), &actions, nullptr, argv.data(), environ) != 0) pid_ = -1;
+        if (posix_spawn(&pid_, tool.c_str(), &actions, &attr, argv.data(), environ) != 0) pid_ = -1;
         posix_spawn_file_actions_destroy(&actions);
+        posix_spawnattr_destroy(&attr);
         close(in[0]);
         close(err[1]);
         in_ = in[1];
@@ -492,6 +521,7 @@ public:
         }
         return true;
     }
+    bool send(int sig) const { return pid_ > 0 && kill(pid_, sig) == 0; }
     void close_input() {
         if (in_ >= 0) close(in_);
         in_ = -1;
@@ -557,6 +587,64 @@ TEST_F(PrintTool, PagesStreamFromAPipe) {
     ASSERT_NE(ff, check.items.end());
     EXPECT_GT(early.size(), ff->offset);
     EXPECT_TRUE(early.size() <= piped.out.size() && std::equal(early.begin(), early.end(), piped.out.begin()));
+}
+
+// A print stopped by SIGINT, SIGTERM or SIGHUP while it waits for rows from
+// a slow pipe, once its stream has reached the output: a regular output file
+// is removed, standard output is left holding a cut-off job; one line says
+// which, and the exit status is 128 + the signal's number.
+TEST_F(PrintTool, AStoppedPrintRemovesItsFileAndExitsWith128PlusTheSignal) {
+    const Bytes image = ppm(1205, 1730, 7);
+    const std::string file = path("out.prn"), out = path("stdout.prn");
+    struct Case {
+        int sig;
+        bool to_file;
+        std::string line;
+    };
+    const Case cases[] = {
+        {SIGINT, true, "stopped by SIGINT; the partial output was removed\n"},
+        {SIGTERM, true, "stopped by SIGTERM; the partial output was removed\n"},
+        {SIGHUP, true, "stopped by SIGHUP; the partial output was removed\n"},
+        {SIGINT, false, "stopped by SIGINT; standard output holds a cut-off job\n"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.line);
+        std::vector<std::string> args = {"-m", OVCG_DEFAULT_MODEL_FILE, "-o", "PageSize=custom.4.25x6in"};
+        if (c.to_file) args.insert(args.end(), {"-O", file});
+        PipedRun tool(args, out);
+        ASSERT_TRUE(tool.started());
+        const std::string& reached = c.to_file ? file : out;
+        // Rows until the stream reaches the output (a full pipe holds the feeder back); the last never come.
+        const size_t step = 1205 * 3 * 8;
+        size_t fed = 0;
+        for (int polls = 0; std::ifstream(reached, std::ios::ate).tellg() <= 0; ++polls) {
+            ASSERT_LT(polls, 12000) << tool.err_text;
+            if (fed + step < image.size()) {
+                ASSERT_TRUE(tool.write_input(Bytes(image.begin() + long(fed), image.begin() + long(fed + step))));
+                fed += step;
+            } else {
+                usleep(10000);
+            }
+        }
+        ASSERT_TRUE(tool.send(c.sig));
+        ASSERT_TRUE(tool.wait_for("ovcg-print: stopped by")) << tool.err_text;  // the line is one write
+        EXPECT_EQ(tool.finish(), 128 + c.sig) << tool.err_text;
+        const size_t at = tool.err_text.find("ovcg-print: stopped by");
+        EXPECT_EQ(tool.err_text.substr(at == std::string::npos ? 0 : at + 12), c.line) << tool.err_text;
+        EXPECT_FALSE(std::ifstream(file).good());
+        EXPECT_EQ(read(out).empty(), c.to_file);
+    }
+}
+
+// With standard error closed, no message lands in the printer stream: the
+// file is the one a normal print gives.
+TEST_F(PrintTool, StandardErrorClosedLeavesTheFileAsANormalPrint) {
+    write("page.ppm", ppm(40, 30));
+    const std::string args = model_arg() + " -o PageSize=custom.4.25x6in '" + path("page.ppm") + "' -O '";
+    ASSERT_EQ(run(args + path("normal.prn") + "'").status, 0);
+    const std::string closed = "'" + std::string(OVCG_PRINT_TOOL) + "' " + args + path("closed.prn") + "' 2>&-";
+    ASSERT_EQ(std::system(closed.c_str()), 0);
+    EXPECT_EQ(read(path("closed.prn")), read(path("normal.prn")));
 }
 
 // A broken second image, from a file or through a pipe: page 1 stays printed,
