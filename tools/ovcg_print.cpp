@@ -227,6 +227,18 @@ void arm_stop(const char* removable) {
     if (const int sig = g_stop_pending.load()) stop_now(sig);
 }
 
+// The job is whole in the output: a signal from now on ends the tool as it
+// would any program, and leaves the file.
+void disarm_stop() {
+    struct sigaction action {};
+    action.sa_handler = SIG_DFL;
+    sigemptyset(&action.sa_mask);
+    for (int sig : kStopSignals) {
+        struct sigaction old {};
+        if (sigaction(sig, nullptr, &old) == 0 && old.sa_handler == on_stop_signal) sigaction(sig, &action, nullptr);
+    }
+}
+
 bool open_output(const std::string& path) {
     g_out = Output{};
     g_out.name = path == "-" ? "standard output" : path;
@@ -825,6 +837,7 @@ int end_on_bad_image(Job& job, bool page_open) {
     const int32_t r = ovcgEndJob();
     std::fprintf(stderr, "ovcg-print: %s: %s\n", job.input_name, job.reader.error().c_str());
     if (r != OVCG_OK || !close_output()) return failed_job("ovcgEndJob", r);
+    disarm_stop();
     if (page_open)
         std::fprintf(stderr, "ovcg-print: page %d abandoned; %d page(s) before it printed, the job ended\n", bad,
                      job.printed);
@@ -872,6 +885,7 @@ int print_pages(Job& job) {
     }
     r = ovcgEndJob();
     if (r != OVCG_OK || !close_output()) return failed_job("ovcgEndJob", r);
+    disarm_stop();
     return 0;
 }
 
