@@ -32,7 +32,9 @@ OVCG_API int32_t ResetJob(HPLIMO3* handle, tagPRTSTRUCT3_12* job, tagOPTION* opt
  * start (at the first page) and the page-start commands are sent, and the
  * job stays open: -1 composite black with colour correction 10 or 11, -400
  * no head selection on level 3 or the page language (the last error is left
- * as it was), the halftone engine's code (-3001 no print mode for the page)
+ * as it was), -203 two source rows to one printed row (four lines an engine
+ * call, which the halftone engine cannot take; every page of such a job is
+ * refused), the halftone engine's code (-3001 no print mode for the page)
  * or another integer code of the halftoning object (-204, -205, -207), and
  * -10 when that object throws a message (level 3: no level-3 halftone for
  * the page's halftone type, the encoder refusing the band format, or its

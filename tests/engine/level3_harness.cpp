@@ -86,7 +86,7 @@ tagPRTSTRUCT3_12 JobRecord(const JobSpec& s) {
     j.version = OVCG_PRTSTRUCT3_VERSION;
     j.src_format = s.src_format;
     j.prt_format = s.prt_format;
-    j.src_resolution = {300, 300};
+    j.src_resolution = s.src_resolution;
     j.prt_resolution = s.prt_resolution;
     j.src_paper_size = {int32_t(s.width) + 20, int32_t(s.length) + 20};
     j.src_print_area = {int32_t(s.width), int32_t(s.length)};

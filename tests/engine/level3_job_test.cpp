@@ -249,6 +249,19 @@ TEST(PageLanguageJob, RepeatedPageSendsOnlyItsMarkers) {
     EXPECT_EQ(hex_of(docEnd.data(), 2), "1B 01");
 }
 
+// Two source rows a printed row: each page is refused after its start, and
+// the document's end follows its start.
+TEST(PageLanguageJob, FourLinesACallAreRefusedAfterThePageStart) {
+    JobSpec s = Recipe(0, [](JobSpec& j) { j.page_language = true, j.src_resolution = {600, 600}; });
+    s.prt_resolution = {300, 300};
+    RecordingHxrEngine hxr;
+    const JobResult r = RunJob(s, PlainPages(s, 2, Smooth), hxr);
+    EXPECT_EQ(r.init_page, (std::vector<int32_t>{-203, -203}));
+    EXPECT_EQ(r.destroy, 0);
+    ASSERT_TRUE(r.check.ok) << r.check.error;
+    EXPECT_EQ(r.check.codes(), (std::vector<uint16_t>{9, 10, 11, 12, 11, 12, 1, 2}));
+}
+
 // A later page without bands is empty even though the page before printed:
 // with cut_after_job on a sheet it only counts, no endp.
 TEST(Level3Job, EmptyPageAfterAPrintedPageOnlyCounts) {
