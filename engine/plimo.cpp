@@ -117,7 +117,7 @@ CPlimo::~CPlimo() { FreeInstance(); }
 
 int CPlimo::SpoolTrampoline(void* context, char* data, unsigned int length) {
     auto* self = static_cast<CPlimo*>(context);
-    if (!self->m_spoolFunc || length > static_cast<unsigned>(std::numeric_limits<int32_t>::max())) return 0;
+    if (!self->m_spoolFunc || length > static_cast<unsigned>(std::numeric_limits<int32_t>::max())) return -1;
     return self->m_spoolFunc(self->m_spoolParam, reinterpret_cast<const uint8_t*>(data),
                              static_cast<int32_t>(length));
 }

@@ -5,14 +5,14 @@
 
 #include <cstdint>
 
+#include "common/write_all.h"
 #include "ovcg/ovcg.h"
 
 namespace ovcg::frontend {
 
 // Consecutive zero counts from the output function after which a write is
-// given up as failed (an output function that never accepts anything would
-// otherwise hang the job).
-inline constexpr int kMaxIdleWrites = 1 << 16;
+// given up as failed.
+using ovcg::kMaxIdleWrites;
 
 void output_set_function(ovcg_output_fn output);
 ovcg_output_fn output_function();

@@ -2,7 +2,11 @@
  * handle. Every call answers 0 or a negative code: -1 a record of version 0,
  * -5 a missing or unknown handle, -10 a failure inside the call, otherwise
  * the engine's own code. Records are upgraded from older versions on entry
- * (see ovcg_records.h). */
+ * (see ovcg_records.h). The spool callback is called again for what it did not
+ * accept of a piece; a negative count, a count above the length, or 65536
+ * calls in a row that accept nothing fail the send. A failed send is reported
+ * by the call that made it, and the engine goes on: a caller stops at the
+ * first failure. */
 #ifndef OVCG_JOBIF_H
 #define OVCG_JOBIF_H
 

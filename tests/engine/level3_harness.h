@@ -45,6 +45,7 @@ struct JobSpec {
     int bits = 1;
     bool library_engine = false;  // the library's halftone engine instead of the fake
     int64_t fail_after = -1;      // the spool callback fails past this many bytes (-1: never)
+    int32_t (*accept)(int32_t length) = nullptr;  // the count it answers (keeping up to that many); null: all
 };
 
 struct Band {

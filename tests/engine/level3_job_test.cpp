@@ -262,6 +262,32 @@ TEST(PageLanguageJob, FourLinesACallAreRefusedAfterThePageStart) {
     EXPECT_EQ(r.check.codes(), (std::vector<uint16_t>{9, 10, 11, 12, 11, 12, 1, 2}));
 }
 
+// A spool callback taking part of each piece gets the whole stream; one
+// taking nothing, or claiming more than it was given, fails every call that
+// sends.
+TEST(Level3Job, SpoolCallbackTakingPartOfEachPiece) {
+    const struct {
+        int32_t (*accept)(int32_t);
+        int32_t code;
+    } rows[] = {{[](int32_t n) { return (n + 1) / 2; }, 0},
+                {[](int32_t) { return 1; }, 0},
+                {[](int32_t n) { return n; }, 0},
+                {[](int32_t) { return 0; }, -15},
+                {[](int32_t n) { return n + 1; }, -15}};
+    JobSpec s = Recipe(1);  // RHV2
+    RecordingHxrEngine hxr;
+    const JobResult whole = RunJob(s, PlainPages(s, 1, Noise), hxr);
+    ASSERT_EQ(RanClean(whole, 1), "");
+    for (const auto& r : rows) {
+        s.accept = r.accept;
+        const JobResult got = RunJob(s, PlainPages(s, 1, Noise), hxr);
+        SCOPED_TRACE(&r - rows);
+        EXPECT_EQ(got.init_page, std::vector<int32_t>{r.code});
+        EXPECT_EQ(got.destroy, r.code);
+        EXPECT_EQ(got.spool == whole.spool, r.code == 0);
+    }
+}
+
 // A later page without bands is empty even though the page before printed:
 // with cut_after_job on a sheet it only counts, no endp.
 TEST(Level3Job, EmptyPageAfterAPrintedPageOnlyCounts) {
