@@ -78,6 +78,7 @@ void CPlimoSpooler::SendUnit(const uint8_t* head, unsigned int headLength, const
 }
 
 bool CPlimoSpooler::SendRest() {
+    if (m_restLength == 0) return true;
     const unsigned int sent = Write(m_rest, m_restLength);
     m_rest += sent;
     m_restLength -= sent;
@@ -93,8 +94,9 @@ void CPlimoSpooler::SendData(const char* data, unsigned int length) {
         m_count += length;
         return;
     }
-    // Fill the buffered chunk and send it whole. Should nothing of it go,
-    // the bytes of this call are lost and those buffered before stay buffered.
+    // Fill the buffered chunk and send it whole. Should that send fail, the
+    // bytes of this call past the chunk are lost; of the chunk, the rest
+    // stays when part of it went, else the bytes buffered before stay.
     const unsigned int first = m_capacity - m_count;
     std::memcpy(m_dataPos + m_count, data, first);
     if (m_headerMode) ovcg::store_u16le(reinterpret_cast<uint8_t*>(m_header), static_cast<uint16_t>(m_capacity));
