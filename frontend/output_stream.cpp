@@ -114,9 +114,11 @@ int32_t EndJob() {
 }
 
 int32_t print_spool(void* /*context*/, const uint8_t* data, int32_t length) {
-    // A failure must not look like success, and a partial write is completed.
-    if (length <= 0 || !data) return 0;
-    return write_all(data, length) == 0 ? length : 0;
+    // A failure must not look like success, nor like a count the engine
+    // would send the rest after; a partial write is completed.
+    if (length == 0) return 0;
+    if (length < 0 || !data) return -1;
+    return write_all(data, length) == 0 ? length : -1;
 }
 
 }  // namespace ovcg::frontend
