@@ -117,7 +117,7 @@ CPlimo::~CPlimo() { FreeInstance(); }
 
 int CPlimo::SpoolTrampoline(void* context, char* data, unsigned int length) {
     auto* self = static_cast<CPlimo*>(context);
-    if (!self->m_spoolFunc || length > static_cast<unsigned>(std::numeric_limits<int32_t>::max())) return 0;
+    if (!self->m_spoolFunc || length > static_cast<unsigned>(std::numeric_limits<int32_t>::max())) return -1;
     return self->m_spoolFunc(self->m_spoolParam, reinterpret_cast<const uint8_t*>(data),
                              static_cast<int32_t>(length));
 }
@@ -696,11 +696,6 @@ int CPlimo::SendStartDocCmd() {
 int CPlimo::InitPage(const tagHTSTRUCT3_5* halftone) {
     if (!halftone) return Fail(kPlimoConstructionFailed);
     if (!m_jobOpen || !m_prtMode) return Fail(kPlimoWrongState);
-    // Two source rows to one printed row take four lines a call, which the
-    // halftone engine cannot halftone (it takes one or two). Refused before
-    // any byte of the job's pages is sent, wherever bands reach the engine.
-    if (m_buffer && m_buffer->VConversion() == -1 && (m_level != CommandLevel::kLevel3 || m_dotCounting))
-        return Fail(kPlimoBandRefused);
 
     // Resolve the page against the new record without yet replacing the one
     // a running roll page is using.
@@ -882,6 +877,12 @@ int CPlimo::StartNewPage() {
     if (m_htInit.composite_black == 1 && (m_ht.color_correction == 10 || m_ht.color_correction == 11))
         return Fail(kPlimoNoGenerator);
     if (!Given16(info.head_id_bytes[0])) return kPlimoHeadSelection;
+    // Two source rows to one printed row take four lines a call, which the
+    // halftone engine cannot halftone (it takes one or two), wherever bands
+    // reach it. Refused like the page's other refusals, once the document
+    // and page starts are out, so that the document end has its start.
+    if (m_buffer->VConversion() == -1 && (m_level != CommandLevel::kLevel3 || m_dotCounting))
+        return Fail(kPlimoBandRefused);
 
     const bool level3 = m_level == CommandLevel::kLevel3;
     if (m_halftoner && m_halftoner->ResetPage(&m_htInit) == 0) m_halftoner.reset();

@@ -27,7 +27,8 @@ inline constexpr int kPlimoNameTooLong = -40;
 inline constexpr int kPlimoNameCopyFailed = -41;
 inline constexpr int kPlimoHeadSelection = -400;
 // The halftoning pipeline's "bad band": a job whose bands the halftone engine
-// cannot take (two source rows to one printed row) is refused at its first page.
+// cannot take (two source rows to one printed row) has each page refused at
+// its start.
 inline constexpr int kPlimoBandRefused = -203;
 
 // Longest kept name or job-data string, terminator excluded.

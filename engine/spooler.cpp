@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "common/byte_cursor.h"
+#include "common/write_all.h"
 #include "engine/engine_error.h"
 #include "engine/platform.h"
 
@@ -42,34 +43,74 @@ CPlimoSpooler::CPlimoSpooler(int headerMode, SendFunction send, void* context)
 
 CPlimoSpooler::~CPlimoSpooler() { Mem_Free(m_buffer); }
 
-void CPlimoSpooler::Send(const char* data, unsigned int length) {
+unsigned int CPlimoSpooler::Write(const char* data, unsigned int length) {
+    if (!m_send) return 0;
     // The callback takes a non-const pointer for compatibility; it only reads.
-    if (!m_send || m_send(m_context, const_cast<char*>(data), length) <= 0)
-        ovcg::ThrowMessage(ovcg::kSpoolerException);
+    return static_cast<unsigned int>(ovcg::write_all(length, [&](size_t at, size_t left) -> int64_t {
+        return m_send(m_context, const_cast<char*>(data + at), static_cast<unsigned int>(left));
+    }));
+}
+
+void CPlimoSpooler::SendUnit(const uint8_t* head, unsigned int headLength, const char* data, unsigned int length) {
+    if (!SendRest()) ovcg::ThrowMessage(ovcg::kSpoolerException);
+    const unsigned int headSent = Write(reinterpret_cast<const char*>(head), headLength);
+    const unsigned int sent = headSent == headLength ? Write(data, length) : 0;
+    if (headSent == headLength && sent == length) return;
+    // Once part of the unit went, what did not is kept to go first, so that
+    // nothing goes twice and the framing holds; a unit of which nothing went
+    // is dropped (or, for the buffer's own chunk, stays buffered).
+    if (headSent + sent > 0) {
+        const unsigned int restHead = headLength - headSent, restData = length - sent;
+        if (data == m_buffer) {  // the buffer's chunk: its rest stays in place
+            m_rest = m_buffer + sent;
+            m_count = 0;
+        } else {
+            // A header or marker beside what is buffered, or a chunk with its
+            // header (whole chunks go straight out only from an empty buffer).
+            char* to = restHead + restData <= sizeof m_small ? m_small : m_buffer;
+            if (restHead) std::memcpy(to, head + headSent, restHead);
+            if (restData) std::memcpy(to + restHead, data + sent, restData);
+            m_rest = to;
+        }
+        m_restLength = restHead + restData;
+    }
+    ovcg::ThrowMessage(ovcg::kSpoolerException);
+}
+
+bool CPlimoSpooler::SendRest() {
+    if (m_restLength == 0) return true;
+    const unsigned int sent = Write(m_rest, m_restLength);
+    m_rest += sent;
+    m_restLength -= sent;
+    return m_restLength == 0;
 }
 
 void CPlimoSpooler::SendData(const char* data, unsigned int length) {
     if (!m_buffer || !data || length == 0) return;
+    // The rest of a failed send goes before anything new.
+    if (!SendRest()) ovcg::ThrowMessage(ovcg::kSpoolerException);
     if (length <= m_capacity - m_count) {
         std::memcpy(m_dataPos + m_count, data, length);
         m_count += length;
         return;
     }
     // Fill the buffered chunk and send it whole. Should that send fail, the
-    // bytes of this call are lost and those buffered before stay buffered.
+    // bytes of this call past the chunk are lost; of the chunk, the rest
+    // stays when part of it went, else the bytes buffered before stay.
     const unsigned int first = m_capacity - m_count;
     std::memcpy(m_dataPos + m_count, data, first);
     if (m_headerMode) ovcg::store_u16le(reinterpret_cast<uint8_t*>(m_header), static_cast<uint16_t>(m_capacity));
-    Send(m_buffer, m_bufferSize);
+    SendUnit(nullptr, 0, m_buffer, m_bufferSize);
     m_count = 0;
 
     // Whole chunks go out straight from the caller's memory; the last piece
     // (1 to capacity bytes) stays buffered.
     const char* p = data + first;
     unsigned int rest = length - first;
+    uint8_t header[kHeaderSize];
+    ovcg::store_u16le(header, static_cast<uint16_t>(m_capacity));
     while (rest > m_capacity) {
-        if (m_headerMode) SendHeader(0, static_cast<unsigned short>(m_capacity));
-        Send(p, m_capacity);
+        SendUnit(header, m_headerSize, p, m_capacity);
         p += m_capacity;
         rest -= m_capacity;
     }
@@ -78,10 +119,14 @@ void CPlimoSpooler::SendData(const char* data, unsigned int length) {
 }
 
 void CPlimoSpooler::Flush() {
-    if (!m_buffer || m_count == 0) return;
+    if (!m_buffer) return;
+    if (m_count == 0) {
+        if (!SendRest()) ovcg::ThrowMessage(ovcg::kSpoolerException);
+        return;
+    }
     if (m_headerMode)
         ovcg::store_u16le(reinterpret_cast<uint8_t*>(m_header), static_cast<uint16_t>(kFlushBit + m_count));
-    Send(m_buffer, m_headerSize + m_count);
+    SendUnit(nullptr, 0, m_buffer, m_headerSize + m_count);
     // Only a successful send empties the buffer.
     m_count = 0;
 }
@@ -92,14 +137,14 @@ void CPlimoSpooler::SendEscape(unsigned short code) {
     uint8_t marker[4];
     ovcg::store_u16le(marker, 0);
     ovcg::store_u16le(marker + 2, code);
-    Send(reinterpret_cast<const char*>(marker), sizeof marker);
+    SendUnit(marker, sizeof marker, nullptr, 0);
 }
 
 void CPlimoSpooler::SendHeader(unsigned short base, unsigned short length) {
     if (length == 0) return;
     uint8_t header[2];
     ovcg::store_u16le(header, static_cast<uint16_t>(base + length));
-    Send(reinterpret_cast<const char*>(header), sizeof header);
+    SendUnit(header, sizeof header, nullptr, 0);
 }
 
 void CPlimoSpooler::SendDummyData(const char* data, unsigned int length) {

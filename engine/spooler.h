@@ -13,9 +13,11 @@
 
 class CPlimoSpooler {
 public:
-    // The caller's spool callback; a result of 0 or below is a failed send.
-    // It receives the spooler's own buffer or the caller's data and must not
-    // write through the pointer.
+    // The caller's spool callback: answers the count it accepted and is
+    // called again for the rest of the piece; a negative count, a count
+    // above the length, or ovcg::kMaxIdleWrites calls in a row that accept
+    // nothing fail the send. It receives the spooler's own buffer or the
+    // caller's data and must not write through the pointer.
     using SendFunction = int (*)(void* context, char* data, unsigned int length);
 
     static constexpr unsigned int kBufferSize = 32767;
@@ -44,7 +46,9 @@ public:
     CPlimoSpooler(const CPlimoSpooler&) = delete;
     CPlimoSpooler& operator=(const CPlimoSpooler&) = delete;
 
-    // Each of these throws "Spooler Exception" when a send fails.
+    // Each of these throws "Spooler Exception" when a send fails. What did
+    // not go of a piece that went in part stays, to go first at the next
+    // send (so nothing goes twice and the framing holds).
     // Appends bytes; sends every chunk that fills up. Data larger than a chunk
     // go out in whole chunks straight from the caller's memory.
     void SendData(const char* data, unsigned int length);
@@ -64,7 +68,13 @@ public:
     int DummySent() const { return m_dummySent; }
 
 private:
-    void Send(const char* data, unsigned int length);
+    // The bytes the callback accepted of the piece, all of them on success.
+    unsigned int Write(const char* data, unsigned int length);
+    // Sends the rest of a failed send, then head and data as one unit of
+    // the stream; throws when a send fails.
+    void SendUnit(const uint8_t* head, unsigned int headLength, const char* data, unsigned int length);
+    // Sends the rest of a failed send; false when it fails again.
+    bool SendRest();
 
     SendFunction m_send;
     void* m_context;
@@ -77,6 +87,11 @@ private:
     char* m_header = nullptr;
     char* m_dataPos = nullptr;
     int m_dummySent = 0;
+    // The rest of a piece that went in part: in the buffer (nothing else is
+    // buffered then) or, for a header or marker, in m_small.
+    const char* m_rest = nullptr;
+    unsigned int m_restLength = 0;
+    char m_small[4] = {};
 };
 
 // The spool entry in plain-function form: appends the data; with flag 1 adds

@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "common/byte_writer.h"
+#include "common/write_all.h"
 
 namespace ovcg::frontend {
 namespace {
@@ -12,24 +13,14 @@ ovcg_output_fn g_output = nullptr;
 int32_t g_stream_error = 0;
 
 // Writes every byte, calling the output function again for what it did not
-// accept. 0 on success, -1 on failure (a negative count, a count past the
-// end, or too many calls that accepted nothing).
+// accept. 0 on success, -1 on failure (see ovcg::write_all).
 int write_all(const uint8_t* data, int32_t length) {
     if (!g_output) return -1;
-    int32_t total = 0;
-    int idle = 0;
-    while (total < length) {
-        int32_t n = g_output(data + total, length - total);
-        if (n < 0) return -1;
-        if (n == 0) {
-            if (++idle >= kMaxIdleWrites) return -1;
-            continue;
-        }
-        idle = 0;
-        if (n > length - total) return -1;
-        total += n;
-    }
-    return 0;
+    const size_t n = static_cast<size_t>(length);
+    const size_t sent = ovcg::write_all(n, [&](size_t at, size_t left) -> int64_t {
+        return g_output(data + at, static_cast<int32_t>(left));
+    });
+    return sent == n ? 0 : -1;
 }
 
 // One group of the framing streams: one write.
@@ -123,9 +114,11 @@ int32_t EndJob() {
 }
 
 int32_t print_spool(void* /*context*/, const uint8_t* data, int32_t length) {
-    // A failure must not look like success, and a partial write is completed.
-    if (length <= 0 || !data) return 0;
-    return write_all(data, length) == 0 ? length : 0;
+    // A failure must not look like success, nor like a count the engine
+    // would send the rest after; a partial write is completed.
+    if (length == 0) return 0;
+    if (length < 0 || !data) return -1;
+    return write_all(data, length) == 0 ? length : -1;
 }
 
 }  // namespace ovcg::frontend

@@ -5,14 +5,14 @@
 
 #include <cstdint>
 
+#include "common/write_all.h"
 #include "ovcg/ovcg.h"
 
 namespace ovcg::frontend {
 
 // Consecutive zero counts from the output function after which a write is
-// given up as failed (an output function that never accepts anything would
-// otherwise hang the job).
-inline constexpr int kMaxIdleWrites = 1 << 16;
+// given up as failed.
+using ovcg::kMaxIdleWrites;
 
 void output_set_function(ovcg_output_fn output);
 ovcg_output_fn output_function();
@@ -40,10 +40,10 @@ int32_t StartJob(const char* job_id);
 int32_t EndJob();
 
 // The print engine's spool callback: writes the whole chunk through the
-// output function. Returns length, or 0 when the output function fails or
-// gives up (0 is a failure to every reader: the engine's spooler treats it
-// so, and it is never the count of a non-empty chunk). Does not touch the
-// stream-error flag.
+// output function. Returns length (0 for nothing to write), or -1 when the
+// output function fails or gives up, or for a negative length or no data (a
+// failure to the engine's spooler, which would call again after a count of
+// 0). Does not touch the stream-error flag.
 int32_t print_spool(void* context, const uint8_t* data, int32_t length);
 
 }  // namespace ovcg::frontend

@@ -24,7 +24,7 @@
 
 namespace {
 
-int Discard(void*, char*, unsigned int) { return 1; }
+int Discard(void*, char*, unsigned int length) { return static_cast<int>(length); }
 
 }  // namespace
 

@@ -376,7 +376,8 @@ uint32_t MLE_GetFooterTopPosition(MLE_INSTANCE* object, int32_t* pos, uint8_t* p
 uint32_t MLE_BRSPositioningGap(MLE_INSTANCE* object, int32_t* gap);
 uint32_t MLE_BRSCorrectLowerPosition(MLE_INSTANCE* object, int32_t* pos);
 // The schedule memory the mode's logics need at most (the page's schedule
-// is kept); a logic's schedule code when one fails.
+// is kept); a logic's schedule code when one fails: 246 for a page too
+// short for a logic, as MLE_CreateSchedulingTable answers it.
 uint32_t MLE_SumAllocateMemorySize(MLE_INSTANCE* object, uint32_t* size);
 int32_t MLE_GetUNDIndex(const MLE_INSTANCE* object, int32_t raster);
 

@@ -779,9 +779,10 @@ uint32_t plan_own_length(MLE_INSTANCE& e, uint32_t pageLength) {
 }  // namespace
 
 // Offsets and shifted rows lengthen the plan, not the page: a page too
-// short for the logic is refused alike whatever inks it prints.
+// short for the logic is refused alike whatever inks it prints, on every
+// build (the memory sizing builds the page's schedule too).
 uint32_t CreateSchedule(MLE_INSTANCE& e, uint32_t pageLength, bool firstBuild) {
-    if (firstBuild && (plan_lag(e) > 0 || e.rowLead > 0)) {
+    if (plan_lag(e) > 0 || e.rowLead > 0) {
         const uint32_t rc = plan_own_length(e, pageLength);
         if (rc == kMleNegativeRange || rc == kMleNoLayers || rc == kMleNoSchedule) return rc;
     }

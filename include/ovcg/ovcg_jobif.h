@@ -2,7 +2,11 @@
  * handle. Every call answers 0 or a negative code: -1 a record of version 0,
  * -5 a missing or unknown handle, -10 a failure inside the call, otherwise
  * the engine's own code. Records are upgraded from older versions on entry
- * (see ovcg_records.h). */
+ * (see ovcg_records.h). The spool callback is called again for what it did not
+ * accept of a piece; a negative count, a count above the length, or 65536
+ * calls in a row that accept nothing fail the send. A failed send is reported
+ * by the call that made it, and the engine goes on: a caller stops at the
+ * first failure. */
 #ifndef OVCG_JOBIF_H
 #define OVCG_JOBIF_H
 
@@ -32,7 +36,9 @@ OVCG_API int32_t ResetJob(HPLIMO3* handle, tagPRTSTRUCT3_12* job, tagOPTION* opt
  * start (at the first page) and the page-start commands are sent, and the
  * job stays open: -1 composite black with colour correction 10 or 11, -400
  * no head selection on level 3 or the page language (the last error is left
- * as it was), the halftone engine's code (-3001 no print mode for the page)
+ * as it was), -203 two source rows to one printed row (four lines an engine
+ * call, which the halftone engine cannot take; every page of such a job is
+ * refused), the halftone engine's code (-3001 no print mode for the page)
  * or another integer code of the halftoning object (-204, -205, -207), and
  * -10 when that object throws a message (level 3: no level-3 halftone for
  * the page's halftone type, the encoder refusing the band format, or its

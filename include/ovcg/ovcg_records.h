@@ -402,7 +402,8 @@ typedef struct tagHTSTRUCT3_5 {
 
 /* ---- Options of InitJob ------------------------------------------------- */
 
-/* Receives the engine's output; returns the count it accepted or a negative value. */
+/* Receives the engine's output; returns the count it accepted (it is called
+ * again for the rest) or a negative value. */
 typedef int32_t (*OVCG_SPOOL_FUNC)(void* hParam, const uint8_t* data, int32_t length);
 
 typedef struct tagOPTION {

@@ -452,7 +452,7 @@ struct FakeHalftoner : ovcg::IHalftoner {
 int Collect(void* context, char* data, unsigned int length) {
     auto* out = static_cast<std::vector<uint8_t>*>(context);
     out->insert(out->end(), data, data + length);
-    return 1;
+    return static_cast<int>(length);
 }
 
 // A level-2 page from the job object through the adapter's default table

@@ -65,18 +65,20 @@ public:
     ~ScopedParts() { ovcg::SetDefaultEngineParts(nullptr); }
 };
 
-// The spool callback: keeps the bytes; fails (-1) once `fail_after` bytes
-// have been taken (never when negative).
+// The spool callback: keeps the bytes it answers for; fails (-1) once
+// `fail_after` bytes have been taken (never when negative).
 struct Sink {
     std::vector<uint8_t>* out;
     int64_t fail_after;
+    int32_t (*accept)(int32_t);
 };
 
 int32_t Collect(void* param, const uint8_t* data, int32_t length) {
     auto* sink = static_cast<Sink*>(param);
     if (sink->fail_after >= 0 && int64_t(sink->out->size()) + length > sink->fail_after) return -1;
-    sink->out->insert(sink->out->end(), data, data + length);
-    return length;
+    const int32_t n = sink->accept ? sink->accept(length) : length;
+    sink->out->insert(sink->out->end(), data, data + std::clamp(n, 0, length));
+    return n;
 }
 
 constexpr uint32_t kEx2TopMarginOffset = 0x40;
@@ -86,7 +88,7 @@ tagPRTSTRUCT3_12 JobRecord(const JobSpec& s) {
     j.version = OVCG_PRTSTRUCT3_VERSION;
     j.src_format = s.src_format;
     j.prt_format = s.prt_format;
-    j.src_resolution = {300, 300};
+    j.src_resolution = s.src_resolution;
     j.prt_resolution = s.prt_resolution;
     j.src_paper_size = {int32_t(s.width) + 20, int32_t(s.length) + 20};
     j.src_print_area = {int32_t(s.width), int32_t(s.length)};
@@ -152,7 +154,7 @@ JobResult RunJob(const JobSpec& recipe, const std::vector<Page>& pages, Recordin
     ScopedParts scoped(recipe.library_engine ? nullptr : &parts);
     tagPRTSTRUCT3_12 job = JobRecord(recipe);
     const char* files[] = {ModelPath().c_str()};
-    Sink sink{&res.spool, recipe.fail_after};
+    Sink sink{&res.spool, recipe.fail_after, recipe.accept};
     tagOPTION opt{nullptr, nullptr, files, 1, &Collect, &sink};
     HPLIMO3 h = nullptr;
     res.init_job = InitJob(&h, &job, &opt);

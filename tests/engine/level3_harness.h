@@ -41,10 +41,11 @@ struct JobSpec {
     bool continuous = false;  // the top-margin offset of a roll (one page for the caller's pages)
     bool header = true;       // spooler header mode
     int halftone_type = 3;
-    tagPOINT prt_resolution{600, 600};
+    tagPOINT src_resolution{300, 300}, prt_resolution{600, 600};
     int bits = 1;
     bool library_engine = false;  // the library's halftone engine instead of the fake
     int64_t fail_after = -1;      // the spool callback fails past this many bytes (-1: never)
+    int32_t (*accept)(int32_t length) = nullptr;  // the count it answers (keeping up to that many); null: all
 };
 
 struct Band {

@@ -249,6 +249,37 @@ TEST(PageLanguageJob, RepeatedPageSendsOnlyItsMarkers) {
     EXPECT_EQ(hex_of(docEnd.data(), 2), "1B 01");
 }
 
+// Two source rows a printed row: each page is refused after its start, and
+// the document's end follows its start.
+TEST(PageLanguageJob, FourLinesACallAreRefusedAfterThePageStart) {
+    JobSpec s = Recipe(0, [](JobSpec& j) { j.page_language = true, j.src_resolution = {600, 600}; });
+    s.prt_resolution = {300, 300};
+    RecordingHxrEngine hxr;
+    const JobResult r = RunJob(s, PlainPages(s, 2, Smooth), hxr);
+    EXPECT_EQ(r.init_page, (std::vector<int32_t>{-203, -203}));
+    ASSERT_TRUE(r.check.ok && r.destroy == 0) << r.check.error;
+    EXPECT_EQ(r.check.codes(), (std::vector<uint16_t>{9, 10, 11, 12, 11, 12, 1, 2}));
+}
+
+// A spool callback taking part of each piece gets the whole stream; one
+// taking nothing, or claiming more than it was given, fails the calls that send.
+TEST(Level3Job, SpoolCallbackTakingPartOfEachPiece) {
+    JobSpec s = Recipe(1);  // RHV2
+    RecordingHxrEngine hxr;
+    const JobResult whole = RunJob(s, PlainPages(s, 1, Noise), hxr);
+    ASSERT_EQ(RanClean(whole, 1), "");
+    const std::pair<int32_t (*)(int32_t), int32_t> rows[] = {
+        {[](int32_t n) { return (n + 1) / 2; }, 0}, {[](int32_t) { return 1; }, 0}, {[](int32_t n) { return n; }, 0},
+        {[](int32_t) { return 0; }, -15},           {[](int32_t n) { return n + 1; }, -15}};
+    for (const auto& [accept, code] : rows) {
+        s.accept = accept;
+        const JobResult got = RunJob(s, PlainPages(s, 1, Noise), hxr);
+        EXPECT_EQ(got.init_page, std::vector<int32_t>{code});
+        EXPECT_EQ(got.destroy, code);
+        EXPECT_EQ(got.spool == whole.spool, code == 0) << got.spool.size() << " of " << whole.spool.size();
+    }
+}
+
 // A later page without bands is empty even though the page before printed:
 // with cut_after_job on a sheet it only counts, no endp.
 TEST(Level3Job, EmptyPageAfterAPrintedPageOnlyCounts) {

@@ -1252,9 +1252,10 @@ TEST_F(PlimoTest, JobRecordCopiesPointToTheEnginesOwnSubRecords) {
 }
 
 // Two source rows to one printed row take four lines an engine call, which
-// the halftone engine cannot take: refused at the first page, before any byte
-// of it, wherever the bands reach the engine.
-TEST_F(PlimoTest, TwoSourceRowsAPrintedRowAreRefusedBeforeAnyByte) {
+// the halftone engine cannot take, wherever the bands reach the engine: each
+// page is refused once the document start and its page start are out, the
+// job stays open, and its end follows a document start.
+TEST_F(PlimoTest, TwoSourceRowsAPrintedRowAreRefusedAtEachPageStart) {
     const struct {
         const char* name;
         uint32_t mw;
@@ -1269,19 +1270,19 @@ TEST_F(PlimoTest, TwoSourceRowsAPrintedRowAreRefusedBeforeAnyByte) {
         Fresh([&](tagPRTINFOSTRUCT& info) {
             if (r.dotCounting) info.remote_flags3 |= 0x08000000u;
         });
-        spool.bytes.clear();
         tagPRTSTRUCT3_12 j = PlainJob(r.mw);
         j.src_resolution = {300, 1200};  // 1200 source rows to 600 printed
         ASSERT_EQ(Start(j), 0);
-        const size_t before = spool.bytes.size();
         EXPECT_EQ(Page(), r.want);
-        if (r.want) {
-            EXPECT_EQ(spool.bytes.size(), before);
-            EXPECT_FALSE(w.Has("mwcmd.SendStartDocCmd"));
-            EXPECT_FALSE(w.Has("halftoner.create"));
-            EXPECT_EQ(plimo->LastError(), -203);
-            EXPECT_FALSE(plimo->PageOpen());
-        }
+        if (!r.want) continue;
+        EXPECT_EQ(Page(), -203);  // the next page likewise
+        EXPECT_EQ(w.Count("mwcmd.SendStartDocCmd"), 1);
+        EXPECT_EQ(w.Count("mwcmd.SendStartPageCmd"), 2);
+        EXPECT_FALSE(w.Has("halftoner.create"));
+        EXPECT_EQ(plimo->LastError(), -203);
+        EXPECT_FALSE(plimo->PageOpen());
+        EXPECT_EQ(plimo->DestroyJob(), 0);
+        EXPECT_TRUE(w.Has("mwcmd.SendEndDocCmd"));
     }
 }
 

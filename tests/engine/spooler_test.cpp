@@ -5,6 +5,7 @@
 #include <cstring>
 #include <random>
 #include <string>
+#include <tuple>
 #include <type_traits>
 #include <vector>
 
@@ -244,7 +245,8 @@ TEST(SpoolerEntry, NullSpoolerFails) {
     EXPECT_EQ(SLSpoolerSendDataIRAC(nullptr, "a", 1, 0), 0);
 }
 
-// A send function's result of 0 or below is a failure, whatever the call.
+// A send function's result below 0 or above the length asked is a failure,
+// whatever the call.
 class SpoolerFailure : public ::testing::TestWithParam<int> {};
 
 TEST_P(SpoolerFailure, EveryKindOfSendThrowsTheSpoolerMessage) {
@@ -318,7 +320,32 @@ TEST_P(SpoolerFailure, FailedFirstChunkKeepsEarlierBufferedBytes) {
     EXPECT_EQ(r.calls()[0], (Bytes{0x02, 0x80, 'a', 'b'}));
 }
 
-INSTANTIATE_TEST_SUITE_P(Spooler, SpoolerFailure, ::testing::Values(0, -1, -1000, INT32_MIN));
+// A send that fails after part of a piece went keeps only the rest, which
+// goes first at the next send: nothing goes twice and the framing holds.
+TEST_P(SpoolerFailure, APartlySentPieceSendsOnlyItsRestNext) {
+    const Bytes big = Pattern(100000, 4);
+    const struct {
+        unsigned accept;  // bytes a call takes at most
+        long failAt;      // the call that fails
+        unsigned length;  // of `big` sent (0: an escape marker), then flushed
+        size_t delivered;  // bytes of `big` the stream holds in the end
+    } rows[] = {{3, 1, 5, 5}, {3, 1, 0, 0}, {20000, 1, 40000, 32765} /* filled chunk */,
+                {20000, 4, 100000, 65530} /* chunk from the caller's memory */};
+    for (const auto& r : rows) {
+        SpoolRecorder rec;
+        CPlimoSpooler s(1, &SpoolRecorder::Callback, &rec);
+        rec.AcceptAtMost(r.accept);
+        rec.FailCall(r.failAt, GetParam());
+        EXPECT_THROW((r.length ? s.SendData(Chars(big), r.length), s.Flush() : s.SendEscape(13)), ovcg::EngineMessage);
+        s.Flush();
+        const auto df = DeframeSpool(rec.stream());
+        ASSERT_TRUE(df.ok) << df.error;
+        EXPECT_EQ(df.data, Bytes(big.begin(), big.begin() + long(r.delivered)));
+        EXPECT_EQ(df.escapes.size(), r.delivered ? 0u : 1u);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Spooler, SpoolerFailure, ::testing::Values(-1, -1000, INT32_MIN, INT32_MAX));
 
 TEST(SpoolerNullSend, EverySendFails) {
     CPlimoSpooler s(1, nullptr, nullptr);
@@ -329,16 +356,17 @@ TEST(SpoolerNullSend, EverySendFails) {
 // Random sequences of sends, flushes, escape markers and flag-1 sends, against
 // a model of the stream: the de-framed stream gives back exactly the input
 // with the filler data once, no piece exceeds 32767 bytes, and every flush
-// leaves nothing behind.
-class SpoolerProperty : public ::testing::TestWithParam<int> {};
+// leaves nothing behind, also when the callback takes part of each piece.
+class SpoolerProperty : public ::testing::TestWithParam<std::tuple<int, unsigned>> {};
 
 TEST_P(SpoolerProperty, RandomSequencesRoundTrip) {
-    const int headerMode = GetParam();
+    const auto [headerMode, accept] = GetParam();
     const Bytes filler = Filler();
     const uint16_t escapeCodes[] = {1, 2, 3, 4, 9, 10, 11, 12, 13, 14};
     for (uint32_t seed = 1; seed <= 12; ++seed) {
         std::mt19937 rng(seed * 7919u + static_cast<uint32_t>(headerMode));
         SpoolRecorder rec;
+        rec.AcceptAtMost(accept);
         CPlimoSpooler s(headerMode, &SpoolRecorder::Callback, &rec);
         Bytes expected;
         std::vector<ovcg_test::SpoolEscape> expectedEscapes;
@@ -426,7 +454,7 @@ TEST_P(SpoolerProperty, RandomSequencesRoundTrip) {
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(Spooler, SpoolerProperty, ::testing::Values(1, 0));
+INSTANTIATE_TEST_SUITE_P(Spooler, SpoolerProperty, ::testing::Combine(::testing::Values(1, 0), ::testing::Values(~0u, 1000u)));
 
 TEST(SpoolDeframer, RefusesMalformedStreams) {
     struct Case {

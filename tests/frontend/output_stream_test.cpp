@@ -174,22 +174,22 @@ TEST_F(OutputStreamTest, SpoolForwardsWholeChunks) {
     EXPECT_EQ(Capture::writes, (std::vector<int32_t>{1000, 700, 400, 100}));
 }
 
-TEST_F(OutputStreamTest, SpoolReportsFailureAsZeroAndLeavesTheFlag) {
+TEST_F(OutputStreamTest, SpoolReportsFailureAsMinusOneAndLeavesTheFlag) {
     const uint8_t data[] = {1, 2, 3, 4};
     Capture::fail_at = 0;
-    EXPECT_EQ(print_spool(nullptr, data, 4), 0);
+    EXPECT_EQ(print_spool(nullptr, data, 4), -1);
     EXPECT_FALSE(stream_error());
     // A failure after a partial write is still a failure.
     Capture::reset();
     Capture::max_accept = 2;
     Capture::fail_at = 1;
-    EXPECT_EQ(print_spool(nullptr, data, 4), 0);
+    EXPECT_EQ(print_spool(nullptr, data, 4), -1);
     // Nothing to send, or nothing to send with.
     EXPECT_EQ(print_spool(nullptr, data, 0), 0);
-    EXPECT_EQ(print_spool(nullptr, data, -1), 0);
-    EXPECT_EQ(print_spool(nullptr, nullptr, 4), 0);
+    EXPECT_EQ(print_spool(nullptr, data, -1), -1);
+    EXPECT_EQ(print_spool(nullptr, nullptr, 4), -1);
     ovcg::frontend::output_set_function(nullptr);
-    EXPECT_EQ(print_spool(nullptr, data, 4), 0);
+    EXPECT_EQ(print_spool(nullptr, data, 4), -1);
 }
 
 }  // namespace

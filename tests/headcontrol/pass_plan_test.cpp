@@ -159,7 +159,7 @@ TEST(PassPlanGolden, PassesAboveThePageTopAreNegative) {
 // feeding 1, the normal layer from raster 3 to the page end feeding 3; C
 // stands 0, 1 or 2 rasters higher than K. Page 2 is shorter than the fixed
 // upper part (3); on page 3 the normal layer would end before it starts;
-// page 4 prints.
+// page 4 prints. The memory sizing of the page answers as its plan does.
 TEST(PassPlanGolden, PageShorterThanTheUpperPartWhateverTheOffsets) {
     for (const uint16_t offset : {0, 1, 2})
         for (const uint32_t length : {2u, 3u, 4u}) {
@@ -176,6 +176,13 @@ TEST(PassPlanGolden, PageShorterThanTheUpperPartWhateverTheOffsets) {
             ASSERT_EQ(e.code, 0u);
             const PagePlan plan = plan_page(e, {length, {K, C}, {}, 0});
             EXPECT_EQ(plan.code, length < 4 ? kMleNegativeRange : 0u) << plan.failedCall;
+            const uint8_t inks[] = {K, C};
+            ASSERT_EQ(MLE_StartPage(e.mle, length, 2, inks, nullptr, nullptr), 0u);
+            uint32_t size = 0;
+            EXPECT_EQ(MLE_SumAllocateMemorySize(e.mle, &size), plan.code);
+            EXPECT_EQ(size == 0, plan.code != 0) << size;
+            MLE_EndPage(e.mle);
+            EXPECT_EQ(e.release(), "");
         }
 }
 

@@ -14,8 +14,9 @@ int SpoolRecorder::Callback(void* context, char* data, unsigned int length) {
     const long index = self->attempts_++;
     if (index == self->fail_index_) return self->fail_result_;
     const uint8_t* p = reinterpret_cast<const uint8_t*>(data);
-    self->calls_.emplace_back(p, p + length);
-    return 1;
+    const unsigned taken = length < self->accept_ ? length : self->accept_;
+    self->calls_.emplace_back(p, p + taken);
+    return static_cast<int>(taken);
 }
 
 std::vector<uint8_t> SpoolRecorder::stream() const {

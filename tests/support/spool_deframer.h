@@ -19,11 +19,13 @@ public:
     static int Callback(void* context, char* data, unsigned int length);
 
     // Makes call number `index` (0-based, counting every call) return `result`
-    // instead of 1, and record nothing. -1: never.
-    void FailCall(long index, int result = 0) {
+    // instead of the count it took, and record nothing. -1: never.
+    void FailCall(long index, int result = -1) {
         fail_index_ = index;
         fail_result_ = result;
     }
+    // Every call takes (records and counts) at most n bytes.
+    void AcceptAtMost(unsigned n) { accept_ = n; }
 
     const std::vector<std::vector<uint8_t>>& calls() const { return calls_; }
     long attempts() const { return attempts_; }
@@ -39,7 +41,8 @@ private:
     std::vector<std::vector<uint8_t>> calls_;
     long attempts_ = 0;
     long fail_index_ = -1;
-    int fail_result_ = 0;
+    int fail_result_ = -1;
+    unsigned accept_ = ~0u;
 };
 
 struct SpoolChunk {
