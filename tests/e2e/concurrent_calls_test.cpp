@@ -89,6 +89,15 @@ ovcg_raster_info RasterInfo(uint32_t bpp, uint32_t width, uint32_t height) {
     return i;
 }
 
+// Waits until done() holds, a few seconds at most: a thread that never
+// comes then fails an expectation instead of hanging the test.
+template <class F>
+void AwaitFor(F done) {
+    const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+    while (!done() && std::chrono::steady_clock::now() < until)
+        std::this_thread::sleep_for(std::chrono::microseconds(100));
+}
+
 // Runs f on a thread of its own and waits for it.
 template <class F>
 void OnAnotherThread(F&& f) {
@@ -209,13 +218,20 @@ TEST_F(ConcurrentCalls, TwoThreadsCallingAtOnce) {
     ASSERT_FALSE(HasFailure());
     const int rounds = sanitized_build() ? 4 : 10;
     const ovcg_raster_info info = RasterInfo(3, 64, 8);
-    // Until a job call has been refused, the sink holds the other thread's
-    // print call a while, so that the threads meet even where they share one
-    // core.
-    std::atomic<bool> met{false};
-    const ovcg_raster_sink sink = {&met, [](void* met, const uint8_t*, uint32_t, uint32_t, int32_t*) {
-                                       if (!static_cast<std::atomic<bool>*>(met)->load())
-                                           std::this_thread::sleep_for(std::chrono::microseconds(50));
+    // The threads meet for certain, even on one core. The other thread's
+    // first print call, inside the library, marks in its sink that it is
+    // there and stays until a job call has been refused; this thread makes
+    // its first job call once the mark is there. And this thread's first
+    // output call, inside the library, stays until a call of the other
+    // thread has been refused.
+    enum { kApart, kInside, kMet };
+    std::atomic<int> meeting{kApart};
+    std::atomic<bool> other_refused{false};
+    const ovcg_raster_sink sink = {&meeting, [](void* m, const uint8_t*, uint32_t, uint32_t, int32_t*) {
+                                       auto& meeting = *static_cast<std::atomic<int>*>(m);
+                                       int apart = kApart;
+                                       if (meeting.compare_exchange_strong(apart, kInside))
+                                           AwaitFor([&] { return meeting.load() == kMet; });
                                        return 0;
                                    }};
     std::vector<ovcg_raster_pipeline*> pipelines;
@@ -234,6 +250,7 @@ TEST_F(ConcurrentCalls, TwoThreadsCallingAtOnce) {
                                  writers.empty() ? 0 : ovcg_raster_print(writers.back(), line, 8, 0, nullptr)};
             for (const int32_t x : r) {
                 refused[1] += x == OVCG_ERR_ARGUMENT;
+                if (x == OVCG_ERR_ARGUMENT) other_refused = true;
                 if (x != OVCG_OK && x != OVCG_ERR_ARGUMENT) other_faults.push_back(std::to_string(x));
             }
             const int now = job.load();
@@ -248,11 +265,15 @@ TEST_F(ConcurrentCalls, TwoThreadsCallingAtOnce) {
     for (int n = 0; n < 2 * rounds; ++n) {
         g_stream.clear();
         job = n + 1;
+        if (n == 0) {
+            AwaitFor([&] { return meeting.load() == kInside; });
+            g_during_write = [&] { AwaitFor([&] { return other_refused.load(); }); };
+        }
         for (const Call& call : JobCalls(jobs[n % 2])) {
             int32_t r = 0;
             for (long tries = 0; (r = call()) == OVCG_ERR_ARGUMENT && tries < 10000000; ++tries) {
                 ++refused[0];
-                met = true;
+                meeting = kMet;
             }
             if (r != OVCG_OK) faults.push_back("job call " + std::to_string(r));
         }
