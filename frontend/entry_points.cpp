@@ -129,13 +129,23 @@ int32_t pipeRasterOut(void* ctx, const uint8_t* line, uint32_t length, uint32_t 
 
 namespace {
 
+// Takes every byte and keeps none.
+int32_t discard_output(const uint8_t*, int32_t length) { return length; }
+
 // Frees the context and whatever the caller left open with it, to the
-// allocator installed with it.
+// allocator installed with it. A job left open is freed without a byte more
+// to the caller's output function: the caller has let the job go, and its
+// destination may be closed, or its descriptor reused, by now. What the
+// engine sends as it ends the job (the rows its halftoning still holds, the
+// document's end) goes nowhere.
 void release_context() {
     ovcg_context* c = lp_info;
     if (!c) return;
     if (c->page_open) release_page_objects(c);
-    if (c->job_open) ji_DestroyJob(c->job);
+    if (c->job_open) {
+        output_set_function(discard_output);
+        ji_DestroyJob(c->job);
+    }
     release_band_buffer(c);
     ovcg_free(c->resource_path);
     c->handler->FreePrintParam(&c->job_record, &c->halftone, &c->page);
@@ -233,7 +243,7 @@ int32_t ovcgStartJob(ovcg_output_fn output, const char* job_id) {
     if (r == kConvertNoMemory) return OVCG_ERR_NO_MEMORY;
     if (r != 0) return OVCG_ERR_ARGUMENT;
 
-    output_begin_job(output);
+    output_set_function(output);
     c->job_record.ex_option |= OVCG_EXO_NJ;
     std::memset(c->job_id, 0, sizeof c->job_id);
     std::strncpy(c->job_id, job_id, kJobIdMax);

@@ -45,11 +45,6 @@ int32_t stream_result() { return g_stream_error ? OVCG_ERR_ENGINE : 0; }
 }  // namespace
 
 void output_set_function(ovcg_output_fn output) { g_output = output; }
-
-void output_begin_job(ovcg_output_fn output) {
-    g_output = output;
-    g_stream_error = 0;
-}
 ovcg_output_fn output_function() { return g_output; }
 
 bool stream_error() { return g_stream_error != 0; }

@@ -14,11 +14,9 @@ namespace ovcg::frontend {
 // given up as failed.
 using ovcg::kMaxIdleWrites;
 
+// Installs the output function; the stream-error flag stays as it is.
 void output_set_function(ovcg_output_fn output);
 ovcg_output_fn output_function();
-// A job's new stream: installs its output function and clears the
-// stream-error flag that a failure of an earlier job's stream left.
-void output_begin_job(ovcg_output_fn output);
 
 // Writes length bytes through the output function, calling it again for
 // what it did not accept. Returns length, 0 for length 0, or -1: negative
@@ -26,10 +24,11 @@ void output_begin_job(ovcg_output_fn output);
 // a count beyond what was asked, or a flag already set (no call is made).
 int32_t PrintStream(const uint8_t* data, int32_t length);
 
-// The stream-error flag: set by the first failed write, kept until the next
-// job's stream begins (output_begin_job): a job whose output failed writes
-// nothing more and reports the failure at its end, and one broken output
-// does not stop every later job of a process that prints many.
+// The stream-error flag: set by the first failed write of the framing
+// streams, kept for the life of the process (no entry point clears it). A
+// job whose output failed writes nothing more and reports the failure at its
+// end, and every later job start and job end reports it, writing nothing.
+// The clear is only for a process's own tests.
 bool stream_error();
 void stream_error_clear_for_tests();
 

@@ -3,6 +3,7 @@
 #include <map>
 #include <string>
 
+#include "frontend/output_stream.h"
 #include "support/stream_validator.h"
 
 namespace ovcg_e2e {
@@ -10,6 +11,7 @@ namespace ovcg_e2e {
 void E2eTest::SetUp() {
     CountingHeap::reset();
     Sink::reset();
+    ovcg::frontend::stream_error_clear_for_tests();  // an output failure stays for the process
     const ovcg_callbacks cb = counting_callbacks();
     ASSERT_EQ(ovcgInitialize("", &cb), OVCG_OK);
 }

@@ -303,22 +303,26 @@ TEST_F(EntryPoints, EngineFailureAtInitJob) {
     EXPECT_EQ(ovcgEndJob(), OVCG_OK);
 }
 
-TEST_F(EntryPoints, OutputFailureAtJobStartSkipsTheEngineAndEndsWithTheJob) {
+// An output failure in a job's framing stays for the process: every later
+// job is refused at its start without a call of its output function.
+TEST_F(EntryPoints, OutputFailureAtJobStartSkipsTheEngineAndSticks) {
     Capture::fail_at = 0;
     EXPECT_EQ(start_default_job("1"), OVCG_ERR_ENGINE);
     EXPECT_TRUE(fake.calls.empty());
     EXPECT_EQ(Capture::writes.size(), 1u);  // nothing written after the failure
-    // The next job's stream starts afresh.
     Capture::reset();
-    EXPECT_EQ(start_default_job("2"), OVCG_OK);
-    EXPECT_EQ(Capture::bytes, expected_job_start(2));
-    EXPECT_EQ(ovcgEndJob(), OVCG_OK);
+    EXPECT_EQ(start_default_job("2"), OVCG_ERR_ENGINE);
+    EXPECT_TRUE(Capture::writes.empty());
+    EXPECT_TRUE(fake.calls.empty());
 }
 
-TEST_F(EntryPoints, OutputFailureAtJobEnd) {
+TEST_F(EntryPoints, OutputFailureAtJobEndSticks) {
     ASSERT_EQ(start_default_job("1"), OVCG_OK);
     Capture::fail_at = static_cast<long>(Capture::writes.size()) + 1;
     EXPECT_EQ(ovcgEndJob(), OVCG_ERR_ENGINE);
+    Capture::reset();
+    EXPECT_EQ(start_default_job("2"), OVCG_ERR_ENGINE);
+    EXPECT_TRUE(Capture::writes.empty());
 }
 
 TEST_F(EntryPoints, FailingDestroyJobWritesNoJobEnd) {
@@ -338,13 +342,17 @@ TEST_F(EntryPoints, OutOfMemoryInTheConversion) {
     EXPECT_TRUE(Capture::writes.empty());
 }
 
+// The engine's bytes at its job's end go nowhere: the caller let the job go.
 TEST_F(EntryPoints, ReleaseWithAJobAndPageOpenLeavesNothing) {
     ASSERT_EQ(start_default_job("1"), OVCG_OK);
     ASSERT_EQ(ovcgStartPage(), OVCG_OK);
     const uint8_t line[30] = {};
     ASSERT_EQ(ovcgRasterOut(line, 30, 0), OVCG_OK);
+    fake.spool_at_destroy = {0xC1};
+    const size_t writes = Capture::writes.size();
     EXPECT_EQ(ovcgRelease(), OVCG_OK);
     EXPECT_EQ(fake.calls.back(), "DestroyJob");
+    EXPECT_EQ(Capture::writes.size(), writes);
     EXPECT_EQ(CountingHeap::live, 0);
 }
 
