@@ -39,7 +39,9 @@
 typedef void* (*ovcg_allocate_fn)(size_t size); /* null when out of memory */
 typedef void (*ovcg_release_fn)(void* block);
 /* Takes length bytes; returns how many it accepted (it is called again for
- * the rest), or a negative value on failure. */
+ * the rest), or a negative value on failure. A failure in a job's start or
+ * end stream lasts for the process: every later ovcgStartJob returns
+ * OVCG_ERR_ENGINE without calling the output function. */
 typedef int32_t (*ovcg_output_fn)(const uint8_t* data, int32_t length);
 
 /* The caller's callback record: eight pointer-sized slots. Slot 0 is not
@@ -53,6 +55,8 @@ typedef struct ovcg_callbacks {
 } ovcg_callbacks;
 
 OVCG_API int32_t ovcgInitialize(const char* model, const ovcg_callbacks* callbacks);
+/* Also frees a job left open (as does ovcgInitialize over a live context),
+ * without calling its output function again. */
 OVCG_API int32_t ovcgRelease(void);
 OVCG_API void ovcgGetVersion(uint32_t* major, uint32_t* minor);
 OVCG_API int32_t ovcgSetResource(int32_t kind, const char* path);
