@@ -340,7 +340,10 @@ int32_t ovcgEndJob(void) {
     const CallClaim claim;
     if (!claim) return OVCG_ERR_ARGUMENT;
     ovcg_context* c = lp_info;
-    if (!c || !c->job_open) return OVCG_ERR_ARGUMENT;
+    if (!c) return OVCG_ERR_ARGUMENT;
+    // After an output failure every job end reports it, also that of a job
+    // whose start the failure refused.
+    if (!c->job_open) return stream_error() ? OVCG_ERR_ENGINE : OVCG_ERR_ARGUMENT;
     if (c->page_open) end_page(c, 1);  // a page left open is abandoned
     int32_t r = ji_DestroyJob(c->job);
     c->job_open = false;

@@ -40,8 +40,8 @@ typedef void* (*ovcg_allocate_fn)(size_t size); /* null when out of memory */
 typedef void (*ovcg_release_fn)(void* block);
 /* Takes length bytes; returns how many it accepted (it is called again for
  * the rest), or a negative value on failure. A failure in a job's start or
- * end stream lasts for the process: every later ovcgStartJob returns
- * OVCG_ERR_ENGINE without calling the output function. */
+ * end stream lasts for the process: every later ovcgStartJob and ovcgEndJob
+ * returns OVCG_ERR_ENGINE without calling the output function. */
 typedef int32_t (*ovcg_output_fn)(const uint8_t* data, int32_t length);
 
 /* The caller's callback record: eight pointer-sized slots. Slot 0 is not

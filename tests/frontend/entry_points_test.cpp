@@ -312,6 +312,7 @@ TEST_F(EntryPoints, OutputFailureAtJobStartSkipsTheEngineAndSticks) {
     EXPECT_EQ(Capture::writes.size(), 1u);  // nothing written after the failure
     Capture::reset();
     EXPECT_EQ(start_default_job("2"), OVCG_ERR_ENGINE);
+    EXPECT_EQ(ovcgEndJob(), OVCG_ERR_ENGINE);  // the refused job's end reports it too
     EXPECT_TRUE(Capture::writes.empty());
     EXPECT_TRUE(fake.calls.empty());
 }
@@ -322,6 +323,7 @@ TEST_F(EntryPoints, OutputFailureAtJobEndSticks) {
     EXPECT_EQ(ovcgEndJob(), OVCG_ERR_ENGINE);
     Capture::reset();
     EXPECT_EQ(start_default_job("2"), OVCG_ERR_ENGINE);
+    EXPECT_EQ(ovcgEndJob(), OVCG_ERR_ENGINE);
     EXPECT_TRUE(Capture::writes.empty());
 }
 
