@@ -35,8 +35,9 @@ namespace ovcg::irac {
 uint32_t MakeEdgeTables(MLE_INSTANCE& e, int64_t planLength);
 // Repeat mode's part of step 8: the last group's passes recounted, and 246
 // when the page is too short for the passes outside the normal group. 0
-// without repeat mode.
-uint32_t RepeatRecount(MLE_INSTANCE& e, int64_t planLength);
+// without repeat mode. `keep` stores the recount (a page's first build); a
+// build that only counts keeps its counts and gets the answer alike.
+uint32_t RepeatRecount(MLE_INSTANCE& e, int64_t planLength, bool keep);
 
 // Frees the MIR list and clears the pointer (null is ignored).
 void mle_free_mir(const CallbackTable& cb, MleMirList*& mir);
