@@ -368,11 +368,11 @@ int64_t repeat_kept(const MicroweaveLayerRecord& l, int32_t count, int64_t pitch
     return walk::last_pass_below(l, l.start, count, pageLength, first) + 1;
 }
 
-}  // namespace
-
-uint32_t RepeatRecount(MLE_INSTANCE& e, int64_t pageLength, bool keep) {
+// Repeat mode's part of step 8: the last group's passes recounted (kept
+// when `keep`), and 246 when the page is too short for the passes outside
+// the normal group.
+uint32_t repeat_recount(MLE_INSTANCE& e, int64_t pageLength, bool keep) {
     MleSchedule& s = e.schedule;
-    if (!(s.logic.flags & kMwRepeat)) return 0;
     int64_t outside = mle_total_passes(s) - s.normalPasses;
     if (const MicroweaveLayerRecord* l = s.lower ? s.lower : s.mwsw) {
         int32_t& count = s.lower ? s.lowerPasses : s.mwswPasses;
@@ -385,17 +385,20 @@ uint32_t RepeatRecount(MLE_INSTANCE& e, int64_t pageLength, bool keep) {
     return outside > 0 && s.normalPasses < e.resource->modeValue3 ? kMleNegativeRange : 0;
 }
 
-uint32_t MakeEdgeTables(MLE_INSTANCE& e, int64_t pageLength) {
+}  // namespace
+
+uint32_t MakeEdgeTables(MLE_INSTANCE& e, int64_t pageLength, bool build) {
     const CallbackTable& cb = *e.cb;
     MleSchedule& s = e.schedule;
     if (e.resource->optionWordLow)
         if (uint32_t rc = lower_edge_record(e)) return rc;
-    if (s.logic.flags & kMwRepeat) return RepeatRecount(e, pageLength, true);
+    if (s.logic.flags & kMwRepeat) return repeat_recount(e, pageLength, build);
     const bool lower = s.lower && s.lowerPasses > 0, fTrans = s.fTrans && s.fTransPasses > 0;
     if (!lower && !fTrans) return 0;
-    if (s.mwswExtraPasses < 1 || s.segmentCount < 1 || !s.segments) return kMleNoExtraPasses;
+    if (s.mwswExtraPasses < 1 || s.segmentCount < 1 || (build && !s.segments)) return kMleNoExtraPasses;
     if (s.lowerPasses > kMaxEdgeEntries || s.fTransPasses > kMaxEdgeEntries || s.mwswExtraPasses > kMaxEdgeEntries)
         return kMleBadLogic;
+    if (!build) return 0;
     const int64_t rows = s.mwswExtraPasses;
     if (alloc_array(cb, uint64_t(rows) * uint64_t(s.segmentCount), kMleNoSchedule, s.dummyHeadTable) ||
         (lower && alloc_array(cb, uint64_t(s.lowerPasses), kMleNoSchedule, s.lowerTable)) ||

@@ -890,8 +890,8 @@ uint32_t build_schedule(MLE_INSTANCE& e, uint32_t pageLength, bool firstBuild, b
     s.rangeBase = m.tableRemainder;
     if (uint32_t r7 = SetLayerParam(e, planEnd, firstBuild, m)) return r7;
     // 8. The edge groups' tables, on the first build of a page; a build
-    // that only counts refuses a page too short for repeat mode alike.
-    return firstBuild ? MakeEdgeTables(e, planEnd) : RepeatRecount(e, planEnd, false);
+    // that only counts makes the same refusals.
+    return MakeEdgeTables(e, planEnd, firstBuild);
 }
 
 }  // namespace
