@@ -361,42 +361,44 @@ uint32_t lower_table(MLE_INSTANCE& e, VirtualPasses& v, int64_t passBase, int64_
     return 0;
 }
 
-// Repeat mode: the last group (lower, else MWSW) keeps the passes up to the
-// last whose window starts above the page end.
-void repeat_recount(MleSchedule& s, int64_t pageLength) {
-    MicroweaveLayerRecord* l = s.lower ? s.lower : s.mwsw;
-    if (!l) return;
-    int32_t& count = s.lower ? s.lowerPasses : s.mwswPasses;
-    const int64_t pitch = s.logic.pitch;
-    const int64_t last = walk::last_pass_below(*l, l->start, count, pageLength, [&](int32_t step) {
-        return int64_t{l->range[step].first} * pitch;
-    });
-    count = int32_t(last + 1);
+// Repeat mode: the passes the last group keeps, up to the last whose window
+// starts above the page end.
+int64_t repeat_kept(const MicroweaveLayerRecord& l, int32_t count, int64_t pitch, int64_t pageLength) {
+    const auto first = [&](int32_t step) { return int64_t{l.range[step].first} * pitch; };
+    return walk::last_pass_below(l, l.start, count, pageLength, first) + 1;
+}
+
+// Repeat mode's part of step 8: the last group's passes recounted (kept
+// when `keep`), and 246 when the page is too short for the passes outside
+// the normal group.
+uint32_t repeat_recount(MLE_INSTANCE& e, int64_t pageLength, bool keep) {
+    MleSchedule& s = e.schedule;
+    int64_t outside = mle_total_passes(s) - s.normalPasses;
+    if (const MicroweaveLayerRecord* l = s.lower ? s.lower : s.mwsw) {
+        int32_t& count = s.lower ? s.lowerPasses : s.mwswPasses;
+        const int64_t kept = repeat_kept(*l, count, s.logic.pitch, pageLength);
+        outside += kept - count;
+        if (keep) count = int32_t(kept);
+    }
+    // The passes outside the normal group print its first lowerSplit
+    // passes' patterns: a page too short for them is refused.
+    return outside > 0 && s.normalPasses < e.resource->modeValue3 ? kMleNegativeRange : 0;
 }
 
 }  // namespace
 
-uint32_t RepeatRecount(MLE_INSTANCE& e, int64_t pageLength) {
-    MleSchedule& s = e.schedule;
-    if (!(s.logic.flags & kMwRepeat)) return 0;
-    repeat_recount(s, pageLength);
-    // The passes outside the normal group print its first lowerSplit
-    // passes' patterns: a page too short for them is refused.
-    const int64_t outside = mle_total_passes(s) - s.normalPasses;
-    return outside > 0 && s.normalPasses < e.resource->modeValue3 ? kMleNegativeRange : 0;
-}
-
-uint32_t MakeEdgeTables(MLE_INSTANCE& e, int64_t pageLength) {
+uint32_t MakeEdgeTables(MLE_INSTANCE& e, int64_t pageLength, bool build) {
     const CallbackTable& cb = *e.cb;
     MleSchedule& s = e.schedule;
     if (e.resource->optionWordLow)
         if (uint32_t rc = lower_edge_record(e)) return rc;
-    if (s.logic.flags & kMwRepeat) return RepeatRecount(e, pageLength);
+    if (s.logic.flags & kMwRepeat) return repeat_recount(e, pageLength, build);
     const bool lower = s.lower && s.lowerPasses > 0, fTrans = s.fTrans && s.fTransPasses > 0;
     if (!lower && !fTrans) return 0;
-    if (s.mwswExtraPasses < 1 || s.segmentCount < 1 || !s.segments) return kMleNoExtraPasses;
+    if (s.mwswExtraPasses < 1 || s.segmentCount < 1 || (build && !s.segments)) return kMleNoExtraPasses;
     if (s.lowerPasses > kMaxEdgeEntries || s.fTransPasses > kMaxEdgeEntries || s.mwswExtraPasses > kMaxEdgeEntries)
         return kMleBadLogic;
+    if (!build) return 0;
     const int64_t rows = s.mwswExtraPasses;
     if (alloc_array(cb, uint64_t(rows) * uint64_t(s.segmentCount), kMleNoSchedule, s.dummyHeadTable) ||
         (lower && alloc_array(cb, uint64_t(s.lowerPasses), kMleNoSchedule, s.lowerTable)) ||

@@ -28,15 +28,13 @@
 
 namespace ovcg::irac {
 
-// Step 8 of the schedule (first build only): the lower-edge record, the
-// F-trans pass table, the lower table and their recounts; in repeat mode
-// the recount of the last group's passes. `planLength` is the length the
-// schedule is planned for.
-uint32_t MakeEdgeTables(MLE_INSTANCE& e, int64_t planLength);
-// Repeat mode's part of step 8: the last group's passes recounted, and 246
-// when the page is too short for the passes outside the normal group. 0
-// without repeat mode.
-uint32_t RepeatRecount(MLE_INSTANCE& e, int64_t planLength);
+// Step 8 of the schedule: the lower-edge record, the F-trans pass table,
+// the lower table and their recounts; in repeat mode the recount of the
+// last group's passes. `planLength` is the length the schedule is planned
+// for. A build that only counts (`build` false: the memory sizing, the
+// page's own length) makes the same refusals, a page too short for repeat
+// mode's passes among them, but builds no table and keeps its counts.
+uint32_t MakeEdgeTables(MLE_INSTANCE& e, int64_t planLength, bool build);
 
 // Frees the MIR list and clears the pointer (null is ignored).
 void mle_free_mir(const CallbackTable& cb, MleMirList*& mir);

@@ -768,7 +768,6 @@ uint32_t plan_own_length(MLE_INSTANCE& e, uint32_t pageLength) {
         g.layerCount = saved.logic.layerCount;
         e.rowLead = 0;
         rc = build_schedule(e, pageLength, false, false);
-        if (!rc) rc = RepeatRecount(e, pageLength);
     }
     FreeSchedule(e);
     e.schedule = saved;
@@ -890,8 +889,9 @@ uint32_t build_schedule(MLE_INSTANCE& e, uint32_t pageLength, bool firstBuild, b
     s.rangeStart = planEnd - m.remainder;
     s.rangeBase = m.tableRemainder;
     if (uint32_t r7 = SetLayerParam(e, planEnd, firstBuild, m)) return r7;
-    // 8. The edge groups' tables, on the first build of a page.
-    return firstBuild ? MakeEdgeTables(e, planEnd) : 0;
+    // 8. The edge groups' tables, on the first build of a page; a build
+    // that only counts makes the same refusals.
+    return MakeEdgeTables(e, planEnd, firstBuild);
 }
 
 }  // namespace

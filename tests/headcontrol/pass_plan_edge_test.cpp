@@ -913,18 +913,21 @@ TEST(PassPlanEdgeQueries, UndIndexAndMemorySize) {
 
     const struct {
         HcVariant variant;
-        uint32_t size;
+        uint32_t length, size;
     } kSizes[] = {
         // 9 x 8 nozzles + 6 x 9 lower passes (before the recount) + 88 x 3 layers, + 8 + 1040.
-        {HcVariant::Lower, 72 + 54 + 264 + 1048},
+        {HcVariant::Lower, 45, 72 + 54 + 264 + 1048},
         // Slot 3's lower passes feed 2: 13.
-        {HcVariant::LowerEdgeSlot, 72 + 78 + 264 + 1048},
+        {HcVariant::LowerEdgeSlot, 45, 72 + 78 + 264 + 1048},
         // 9 x 180 + 88, + 16 + 1040, + 3 x 4 + 4 + 2 x 4 for the second head.
-        {HcVariant::TwoHeads, 1620 + 88 + 1056 + 24},
+        {HcVariant::TwoHeads, 45, 1620 + 88 + 1056 + 24},
+        // Repeat mode on 59: lower passes at 38, 42, ..., 58, 6 before the
+        // recount (the page keeps 5: the last window starts at 60).
+        {HcVariant::Repeat, 59, 54 + 36 + 264 + 1048},
     };
     for (const auto& t : kSizes) {
         PassEngine e(hc_variant(t.variant));
-        ASSERT_EQ(begin_page(e, 45), 0u);
+        ASSERT_EQ(begin_page(e, t.length), 0u);
         const int32_t passes = e.mle->schedule.lowerPasses;
         uint32_t size = 0;
         ASSERT_EQ(MLE_SumAllocateMemorySize(e.mle, &size), 0u);
