@@ -53,6 +53,24 @@ bool JobResult::codes_known() const {
     return true;
 }
 
+Entry JobResult::entry_of(int64_t call) const {
+    Entry e = Entry::kStartJob;
+    for (const auto& [from, entry] : entries)
+        if (from <= call) e = entry;
+    return e;
+}
+
+int32_t JobResult::result_of(Entry e) const {
+    switch (e) {
+        case Entry::kStartJob: return start_job;
+        case Entry::kStartPage: return start_page;
+        case Entry::kRasterOut: return raster;
+        case Entry::kEndPage: return end_page;
+        case Entry::kEndJob: return end_job;
+    }
+    return 0;
+}
+
 std::string JobResult::describe() const {
     std::ostringstream s;
     s << "start_job " << start_job << ", start_page " << start_page << ", raster " << raster
@@ -94,6 +112,9 @@ std::string job_key(const JobSpec& job) {
 
 JobResult run_job(const JobSpec& recipe) {
     JobResult r;
+    const auto enter = [&](Entry e) {
+        if (r.entries.empty() || r.entries.back().second != e) r.entries.push_back({Sink::calls, e});
+    };
     // Every option is set: one left from an earlier job would change this
     // one. "-" names no choice: the option stays unset.
     static const std::pair<const char*, const char*> kDefaults[] = {
@@ -110,6 +131,7 @@ JobResult run_job(const JobSpec& recipe) {
         r.start_job = e;
         return r;
     }
+    enter(Entry::kStartJob);
     r.start_job = ovcgStartJob(Sink::output, recipe.job_id.c_str());
     if (r.start_job != OVCG_OK) {
         r.stream = Sink::bytes;
@@ -122,6 +144,7 @@ JobResult run_job(const JobSpec& recipe) {
     const int64_t lines = recipe.lines >= 0 ? recipe.lines : int64_t{r.height};
     std::vector<uint8_t> line(std::max<size_t>(bytes, 1));
     for (int p = 0; p < recipe.pages; ++p) {
+        enter(Entry::kStartPage);
         const int32_t s = ovcgStartPage();
         if (s != OVCG_OK) {
             if (!r.start_page) r.start_page = s;
@@ -129,6 +152,7 @@ JobResult run_job(const JobSpec& recipe) {
         }
         for (int64_t y = 0; y < lines; ++y) {
             pattern_line(static_cast<uint32_t>(y), line.data(), bytes);
+            enter(Entry::kRasterOut);
             const int32_t e = ovcgRasterOut(line.data(), static_cast<int32_t>(bytes), 0);
             if (e != OVCG_OK) {
                 if (!r.raster) r.raster = e;
@@ -136,9 +160,11 @@ JobResult run_job(const JobSpec& recipe) {
             }
         }
         if (recipe.end_in_page && p + 1 == recipe.pages) break;
+        enter(Entry::kEndPage);
         const int32_t e = ovcgEndPage(r.raster ? 1 : recipe.abort_page);
         if (e != OVCG_OK && !r.end_page) r.end_page = e;
     }
+    enter(Entry::kEndJob);
     r.end_job = ovcgEndJob();
     r.stream = Sink::bytes;
     return r;
