@@ -338,6 +338,7 @@ TEST_P(SpoolerFailure, APartlySentPieceSendsOnlyItsRestNext) {
                 {2, {1}, 0, 0, 0x0102} /* a marker cut in two */,
                 {3, {1, 2}, 10, 10} /* the rest failing again */, {3, {1, 3}, 10, 10} /* ... after another part */};
     for (const auto& r : rows) {
+        SCOPED_TRACE(&r - rows);
         SpoolRecorder rec;
         CPlimoSpooler s(1, &SpoolRecorder::Callback, &rec);
         rec.AcceptAtMost(r.accept);
