@@ -5,17 +5,17 @@
  * (see ovcg_records.h). The spool callback is called again for what it did not
  * accept of a piece; a negative count, a count above the length, or 65536
  * calls in a row that accept nothing fail the send. A failed send is reported
- * by the call that made it: InitPage -15 (the document or page start; level
- * 3 -10 when the page's halftoning object sends its records as it is made),
- * BandOut -2331 to -2346 on level 2 (the head-control engine's send codes)
- * and -203 on level 3 (the page language sends nothing in a band),
- * TerminatePage(Ex) -15 (level 2 also -2331 to -2346 for the rows printed at
- * the page end, level 3 -203 for an empty page's white rows), DestroyJob -15
- * (the document end). -10, -15 and -203 have other causes too. The engine
- * goes on, but the job's stream is incomplete from there: bytes are missing
- * (what the failing call had still to send), and bytes the callback kept of
- * a call it answered with a failure may go again. Later calls may fail as
- * well; the caller ends the job. */
+ * by the call that made it: InitPage -15 (the document or page start; on
+ * level 3 -10 when the page's halftoning object sends its records as it is
+ * made), BandOut -2331 to -2346 on level 2 (the head-control engine's send
+ * codes) and -203 on level 3 (the page language sends nothing in a band),
+ * TerminatePage(Ex) -15 (on level 2 also -2331 to -2346 for the rows printed
+ * at the page end, on level 3 -203 for an empty page's white rows) and
+ * DestroyJob -15 (the document end). -10, -15 and -203 have other causes
+ * too. The engine goes on, but the job's stream is incomplete from there:
+ * bytes are missing (of what the failing call had still to send), and bytes
+ * the callback kept of a call it answered with a failure may go again. Later
+ * calls may fail as well; the caller ends the job. */
 #ifndef OVCG_JOBIF_H
 #define OVCG_JOBIF_H
 

@@ -53,22 +53,11 @@ bool JobResult::codes_known() const {
     return true;
 }
 
-Entry JobResult::entry_of(int64_t call) const {
-    Entry e = Entry::kStartJob;
-    for (const auto& [from, entry] : entries)
-        if (from <= call) e = entry;
-    return e;
-}
-
-int32_t JobResult::result_of(Entry e) const {
-    switch (e) {
-        case Entry::kStartJob: return start_job;
-        case Entry::kStartPage: return start_page;
-        case Entry::kRasterOut: return raster;
-        case Entry::kEndPage: return end_page;
-        case Entry::kEndJob: return end_job;
-    }
-    return 0;
+int32_t JobResult::*JobResult::entry_of(int64_t call) const {
+    int32_t JobResult::*result = &JobResult::start_job;
+    for (const auto& [from, field] : entries)
+        if (from <= call) result = field;
+    return result;
 }
 
 std::string JobResult::describe() const {
@@ -112,8 +101,8 @@ std::string job_key(const JobSpec& job) {
 
 JobResult run_job(const JobSpec& recipe) {
     JobResult r;
-    const auto enter = [&](Entry e) {
-        if (r.entries.empty() || r.entries.back().second != e) r.entries.push_back({Sink::calls, e});
+    const auto enter = [&](int32_t JobResult::*result) {
+        if (r.entries.empty() || r.entries.back().second != result) r.entries.push_back({Sink::calls, result});
     };
     // Every option is set: one left from an earlier job would change this
     // one. "-" names no choice: the option stays unset.
@@ -131,7 +120,7 @@ JobResult run_job(const JobSpec& recipe) {
         r.start_job = e;
         return r;
     }
-    enter(Entry::kStartJob);
+    enter(&JobResult::start_job);
     r.start_job = ovcgStartJob(Sink::output, recipe.job_id.c_str());
     if (r.start_job != OVCG_OK) {
         r.stream = Sink::bytes;
@@ -144,7 +133,7 @@ JobResult run_job(const JobSpec& recipe) {
     const int64_t lines = recipe.lines >= 0 ? recipe.lines : int64_t{r.height};
     std::vector<uint8_t> line(std::max<size_t>(bytes, 1));
     for (int p = 0; p < recipe.pages; ++p) {
-        enter(Entry::kStartPage);
+        enter(&JobResult::start_page);
         const int32_t s = ovcgStartPage();
         if (s != OVCG_OK) {
             if (!r.start_page) r.start_page = s;
@@ -152,7 +141,7 @@ JobResult run_job(const JobSpec& recipe) {
         }
         for (int64_t y = 0; y < lines; ++y) {
             pattern_line(static_cast<uint32_t>(y), line.data(), bytes);
-            enter(Entry::kRasterOut);
+            enter(&JobResult::raster);
             const int32_t e = ovcgRasterOut(line.data(), static_cast<int32_t>(bytes), 0);
             if (e != OVCG_OK) {
                 if (!r.raster) r.raster = e;
@@ -160,11 +149,11 @@ JobResult run_job(const JobSpec& recipe) {
             }
         }
         if (recipe.end_in_page && p + 1 == recipe.pages) break;
-        enter(Entry::kEndPage);
+        enter(&JobResult::end_page);
         const int32_t e = ovcgEndPage(r.raster ? 1 : recipe.abort_page);
         if (e != OVCG_OK && !r.end_page) r.end_page = e;
     }
-    enter(Entry::kEndJob);
+    enter(&JobResult::end_job);
     r.end_job = ovcgEndJob();
     r.stream = Sink::bytes;
     return r;

@@ -64,8 +64,6 @@ struct JobSpec {
     std::string job_id = "7";
 };
 
-enum class Entry { kStartJob, kStartPage, kRasterOut, kEndPage, kEndJob };
-
 // Every entry point's result (0 where the call was not made).
 struct JobResult {
     int32_t start_job = 0;
@@ -77,13 +75,13 @@ struct JobResult {
     bool gray = false;
     Bytes stream;
 
-    // Sink::calls as each run of calls to one entry point began.
-    std::vector<std::pair<int64_t, Entry>> entries;
+    // Sink::calls as each run of calls to one entry point began, with the
+    // field of that entry point's result.
+    std::vector<std::pair<int64_t, int32_t JobResult::*>> entries;
 
     bool ok() const { return !start_job && !start_page && !raster && !end_page && !end_job; }
-    // The entry point that made output call n, and an entry point's result.
-    Entry entry_of(int64_t call) const;
-    int32_t result_of(Entry e) const;
+    // The result field of the entry point that made output call n.
+    int32_t JobResult::*entry_of(int64_t call) const;
     // Every result is 0 or one of the documented codes.
     bool codes_known() const;
     std::string describe() const;

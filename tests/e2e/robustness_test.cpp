@@ -241,7 +241,7 @@ TEST_F(E2eTest, OutputFailingAtEachCallIsReported) {
             EXPECT_TRUE(r.codes_known()) << r.describe();
             // A failed write is never reported as a printed job: the entry
             // point that made it reports it, also inside the engine's data.
-            EXPECT_EQ(r.result_of(clean.entry_of(n)), OVCG_ERR_ENGINE) << r.describe();
+            EXPECT_EQ(r.*clean.entry_of(n), OVCG_ERR_ENGINE) << r.describe();
             if (r.start_job != OVCG_OK) {
                 EXPECT_EQ(r.start_job, OVCG_ERR_ENGINE);
             }
