@@ -22,6 +22,8 @@ inline constexpr int kPlimoNoGenerator = -1;
 inline constexpr int kPlimoWrongState = -2;
 inline constexpr int kPlimoConversionFailed = -4;
 inline constexpr int kPlimoConstructionFailed = -10;
+// The document or page commands (or a roll page's last lines) could not be
+// sent, or not made.
 inline constexpr int kPlimoSendFailed = -15;
 inline constexpr int kPlimoNameTooLong = -40;
 inline constexpr int kPlimoNameCopyFailed = -41;

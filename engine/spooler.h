@@ -48,7 +48,10 @@ public:
 
     // Each of these throws "Spooler Exception" when a send fails. What did
     // not go of a piece that went in part stays, to go first at the next
-    // send (so nothing goes twice and the framing holds).
+    // send (so nothing goes twice and the framing holds). A piece of which
+    // nothing went is dropped, save the buffered chunk, which stays
+    // buffered; the bytes of a SendData call past a chunk that failed are
+    // lost.
     // Appends bytes; sends every chunk that fills up. Data larger than a chunk
     // go out in whole chunks straight from the caller's memory.
     void SendData(const char* data, unsigned int length);

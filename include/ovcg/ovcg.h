@@ -41,7 +41,12 @@ typedef void (*ovcg_release_fn)(void* block);
 /* Takes length bytes; returns how many it accepted (it is called again for
  * the rest), or a negative value on failure. A failure in a job's start or
  * end stream lasts for the process: every later ovcgStartJob and ovcgEndJob
- * returns OVCG_ERR_ENGINE without calling the output function. */
+ * returns OVCG_ERR_ENGINE without calling the output function. A failure
+ * while it takes the print engine's data is reported by the call that was
+ * sending (ovcgStartPage, ovcgRasterOut, ovcgEndPage or ovcgEndJob) with
+ * OVCG_ERR_ENGINE, as every engine failure is; the job's stream is then
+ * incomplete (bytes missing, some possibly twice; after a failed ovcgEndJob
+ * no job end), so the caller ends the job. Later jobs print. */
 typedef int32_t (*ovcg_output_fn)(const uint8_t* data, int32_t length);
 
 /* The caller's callback record: eight pointer-sized slots. Slot 0 is not

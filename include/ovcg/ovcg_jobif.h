@@ -5,8 +5,17 @@
  * (see ovcg_records.h). The spool callback is called again for what it did not
  * accept of a piece; a negative count, a count above the length, or 65536
  * calls in a row that accept nothing fail the send. A failed send is reported
- * by the call that made it, and the engine goes on: a caller stops at the
- * first failure. */
+ * by the call that made it: InitPage -15 (the document or page start; on
+ * level 3 -10 when the page's halftoning object sends its records as it is
+ * made), BandOut -2331 to -2346 on level 2 (the head-control engine's send
+ * codes) and -203 on level 3 (the page language sends nothing in a band),
+ * TerminatePage(Ex) -15 (on level 2 also -2331 to -2346 for the rows printed
+ * at the page end, on level 3 -203 for an empty page's white rows) and
+ * DestroyJob -15 (the document end). -10, -15 and -203 have other causes
+ * too. The engine goes on, but the job's stream is incomplete from there:
+ * bytes are missing (of what the failing call had still to send), and bytes
+ * the callback kept of a call it answered with a failure may go again. Later
+ * calls may fail as well; the caller ends the job. */
 #ifndef OVCG_JOBIF_H
 #define OVCG_JOBIF_H
 
@@ -49,7 +58,10 @@ OVCG_API int32_t BandOut(HPLIMO3 handle, const tagRECT* clip, tagBANDBMP* bitmap
                          const tagRECT* band, tagOSDEP3* descriptor);
 OVCG_API int32_t TerminatePage(HPLIMO3 handle);
 OVCG_API int32_t TerminatePageEx(HPLIMO3 handle, tagTPINFOSTRUCT* page_end);
-/* Ends the job and releases the handle, whatever the result. */
+/* Ends the job and releases the handle, whatever the result. The document
+ * end goes out also for a job without a page on level 3 and the page
+ * language, alone (23 bytes, 33 in header mode); level 2 then sends
+ * nothing. */
 OVCG_API int32_t DestroyJob(HPLIMO3 handle);
 /* One value per ink plane of the job. */
 OVCG_API int32_t GetInkAmount(HPLIMO3 handle, uint32_t* amounts);

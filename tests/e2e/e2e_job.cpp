@@ -53,6 +53,13 @@ bool JobResult::codes_known() const {
     return true;
 }
 
+int32_t JobResult::*JobResult::entry_of(int64_t call) const {
+    int32_t JobResult::*result = &JobResult::start_job;
+    for (const auto& [from, field] : entries)
+        if (from <= call) result = field;
+    return result;
+}
+
 std::string JobResult::describe() const {
     std::ostringstream s;
     s << "start_job " << start_job << ", start_page " << start_page << ", raster " << raster
@@ -94,6 +101,9 @@ std::string job_key(const JobSpec& job) {
 
 JobResult run_job(const JobSpec& recipe) {
     JobResult r;
+    const auto enter = [&](int32_t JobResult::*result) {
+        if (r.entries.empty() || r.entries.back().second != result) r.entries.push_back({Sink::calls, result});
+    };
     // Every option is set: one left from an earlier job would change this
     // one. "-" names no choice: the option stays unset.
     static const std::pair<const char*, const char*> kDefaults[] = {
@@ -110,6 +120,7 @@ JobResult run_job(const JobSpec& recipe) {
         r.start_job = e;
         return r;
     }
+    enter(&JobResult::start_job);
     r.start_job = ovcgStartJob(Sink::output, recipe.job_id.c_str());
     if (r.start_job != OVCG_OK) {
         r.stream = Sink::bytes;
@@ -122,6 +133,7 @@ JobResult run_job(const JobSpec& recipe) {
     const int64_t lines = recipe.lines >= 0 ? recipe.lines : int64_t{r.height};
     std::vector<uint8_t> line(std::max<size_t>(bytes, 1));
     for (int p = 0; p < recipe.pages; ++p) {
+        enter(&JobResult::start_page);
         const int32_t s = ovcgStartPage();
         if (s != OVCG_OK) {
             if (!r.start_page) r.start_page = s;
@@ -129,6 +141,7 @@ JobResult run_job(const JobSpec& recipe) {
         }
         for (int64_t y = 0; y < lines; ++y) {
             pattern_line(static_cast<uint32_t>(y), line.data(), bytes);
+            enter(&JobResult::raster);
             const int32_t e = ovcgRasterOut(line.data(), static_cast<int32_t>(bytes), 0);
             if (e != OVCG_OK) {
                 if (!r.raster) r.raster = e;
@@ -136,9 +149,11 @@ JobResult run_job(const JobSpec& recipe) {
             }
         }
         if (recipe.end_in_page && p + 1 == recipe.pages) break;
+        enter(&JobResult::end_page);
         const int32_t e = ovcgEndPage(r.raster ? 1 : recipe.abort_page);
         if (e != OVCG_OK && !r.end_page) r.end_page = e;
     }
+    enter(&JobResult::end_job);
     r.end_job = ovcgEndJob();
     r.stream = Sink::bytes;
     return r;

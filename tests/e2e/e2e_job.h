@@ -75,7 +75,13 @@ struct JobResult {
     bool gray = false;
     Bytes stream;
 
+    // Sink::calls as each run of calls to one entry point began, with the
+    // field of that entry point's result.
+    std::vector<std::pair<int64_t, int32_t JobResult::*>> entries;
+
     bool ok() const { return !start_job && !start_page && !raster && !end_page && !end_job; }
+    // The result field of the entry point that made output call n.
+    int32_t JobResult::*entry_of(int64_t call) const;
     // Every result is 0 or one of the documented codes.
     bool codes_known() const;
     std::string describe() const;

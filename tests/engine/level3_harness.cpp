@@ -71,10 +71,12 @@ struct Sink {
     std::vector<uint8_t>* out;
     int64_t fail_after;
     int32_t (*accept)(int32_t);
+    bool failing = false;
 };
 
 int32_t Collect(void* param, const uint8_t* data, int32_t length) {
     auto* sink = static_cast<Sink*>(param);
+    if (sink->failing) return -1;
     if (sink->fail_after >= 0 && int64_t(sink->out->size()) + length > sink->fail_after) return -1;
     const int32_t n = sink->accept ? sink->accept(length) : length;
     sink->out->insert(sink->out->end(), data, data + std::clamp(n, 0, length));
@@ -97,7 +99,8 @@ tagPRTSTRUCT3_12 JobRecord(const JobSpec& s) {
     j.media_type = s.media;
     j.bit_p_color = s.bits;
     j.num_copy = 1;
-    j.mw_type = (s.page_language ? OVCG_MW_OVC : OVCG_MW_P3) | (s.empty_page ? OVCG_MW_CL | OVCG_MW_CLFL : 0u);
+    const uint32_t level = s.level2 ? 0u : s.page_language ? OVCG_MW_OVC : OVCG_MW_P3;
+    j.mw_type = level | (s.empty_page ? OVCG_MW_CL | OVCG_MW_CLFL : 0u);
     j.ex_option = OVCG_EXO_DM | (s.header ? OVCG_EXO_PK : 0u) | (s.flip_h ? OVCG_EXO_FH : 0u) |
                   (s.flip_v ? OVCG_EXO_FV : 0u) | (s.composite ? OVCG_EXO_CB : 0u) | (s.cut_after ? OVCG_EXO_SP : 0u) |
                   (s.roll ? OVCG_EXO_BR : 0u);
@@ -169,17 +172,23 @@ JobResult RunJob(const JobSpec& recipe, const std::vector<Page>& pages, Recordin
     ht.doRotation = recipe.rotate ? 1 : 0;
     ht.gamma = 180;
     if (halftone) ht = *halftone;
+    using Step = JobSpec::Step;
+    const auto in = [&](Step step) { sink.failing = recipe.fail_in == step; };
     for (const Page& page : pages) {
+        in(Step::kPageStart);
         res.init_page.push_back(InitPage(h, &ht));
+        in(Step::kBand);
         for (const Band& b : page.bands) {
             std::vector<uint8_t> bits = b.bits;  // the library may convert a band in place
             tagBANDBMP bmp{b.stride, bits.data()};
             tagOSDEP3 desc = b.desc;
             res.band_out.push_back(BandOut(h, &b.clip, &bmp, nullptr, &b.band, b.frame ? &desc : nullptr));
         }
+        in(Step::kPageEnd);
         tagTPINFOSTRUCT tp{1, page.abort ? 1 : 0};
         res.end_page.push_back(TerminatePageEx(h, &tp));
     }
+    in(Step::kJobEnd);
     res.destroy = DestroyJob(h);
     res.check = recipe.header ? ValidateSpool(res.spool) : SpoolCheck{};
     if (!recipe.header) {

@@ -1,7 +1,8 @@
-// Level-3 and page-language jobs through the exported job interface with the
-// default model file: the library's own parts, the halftone engine the
-// recording fake. A job is given as pages of bands; the run keeps the spooler
-// stream (header mode) and every result of the interface.
+// Level-3 and page-language jobs (and level-2 jobs, whose head control is
+// the library's) through the exported job interface with the default model
+// file: the library's own parts, the halftone engine the recording fake. A
+// job is given as pages of bands; the run keeps the spooler stream (header
+// mode) and every result of the interface.
 //
 // The expected page of a level-3 job is derived here literally, pixel by
 // pixel, from the bands as given: the frame and clip, the page bounds, the
@@ -45,6 +46,10 @@ struct JobSpec {
     int bits = 1;
     bool library_engine = false;  // the library's halftone engine instead of the fake
     int64_t fail_after = -1;      // the spool callback fails past this many bytes (-1: never)
+    bool level2 = false;          // neither level 3 nor the page language in the mode word
+    // The spool callback fails (-1) at every send inside the calls of this
+    // step of the job.
+    enum class Step { kNone, kPageStart, kBand, kPageEnd, kJobEnd } fail_in = Step::kNone;
     int32_t (*accept)(int32_t length) = nullptr;  // the count it answers (keeping up to that many); null: all
 };
 

@@ -146,15 +146,18 @@ TEST_P(Level3Pages, ObjectsRebuildThePage) {
 INSTANTIATE_TEST_SUITE_P(Configs, Level3Pages, ::testing::ValuesIn(kConfigs),
                          [](const auto& info) { return std::string(info.param.name); });
 
-// Bands of 1 to 9 rows down the page, every other one clipped.
-std::vector<Page> PlainPages(const JobSpec& s, size_t count, uint32_t (*fill)(int, int, unsigned)) {
+// Bands of 1 to 9 rows down the page (level 2: of 2 rows without gaps, as
+// the front end sends them), every other one clipped; the first `fed` rows
+// of the page at most.
+std::vector<Page> PlainPages(const JobSpec& s, size_t count, uint32_t (*fill)(int, int, unsigned),
+                             uint32_t fed = ~0u) {
     std::vector<Page> pages(count);
     for (Page& page : pages)
-        for (uint32_t top = 0, n = 0; top < s.length; ++n) {
-            const uint32_t rows = 1 + (top * 7 + n) % 9;
+        for (uint32_t top = 0, n = 0; top < std::min(s.length, fed); ++n) {
+            const uint32_t rows = s.level2 ? 2 : 1 + (top * 7 + n) % 9;
             const tagRECT clip = n % 2 ? tagRECT{2, 0, s.width - 3, rows} : tagRECT{0, 0, s.width, rows};
             page.bands.push_back(MakeBand(s, top, rows, s.width, clip, 0, fill));
-            top += rows + n % 3;
+            top += rows + (s.level2 ? 0 : n % 3);
         }
     return pages;
 }
@@ -277,6 +280,58 @@ TEST(Level3Job, SpoolCallbackTakingPartOfEachPiece) {
         EXPECT_EQ(got.init_page, std::vector<int32_t>{code});
         EXPECT_EQ(got.destroy, code);
         EXPECT_EQ(got.spool == whole.spool, code == 0) << got.spool.size() << " of " << whole.spool.size();
+    }
+}
+
+// The spool callback failing at every send inside one step of a two-page
+// job: the step's call reports it, with its level's code, and the stream
+// lacks what that call had still to send (a page's end, the document's
+// end). A job without a page sends its document end alone on level 3 and
+// the page language, whose generator exists from the job's start.
+TEST(JobInterfaceOutput, AFailedSendIsReportedByTheCallThatMadeIt) {
+    using Step = JobSpec::Step;
+    const auto level2 = [](JobSpec& j) { j.level2 = j.library_engine = true; };
+    const auto pageLanguage = [](JobSpec& j) { j.page_language = true; };
+    const struct {
+        const char* name;
+        JobSpec recipe;
+        Step step;
+        int32_t code;  // the step's first failure
+        std::vector<uint16_t> markers;  // the escape codes of the stream
+        size_t pages = 2;
+        uint32_t fed = ~0u;  // rows fed a page
+    } rows[] = {
+        {"level 2 document start", Recipe(0, level2), Step::kPageStart, -15, {1, 2}},
+        {"level 2 band", Recipe(0, level2), Step::kBand, -2339, {9, 10, 3, 4, 1, 2}},
+        {"level 2 rows printed at the page end", Recipe(0, level2), Step::kPageEnd, -2339, {9, 10, 1, 2}, 2, 100},
+        {"page language band", Recipe(0, pageLanguage), Step::kBand, 0, {9, 10, 11, 12, 3, 4, 11, 12, 3, 4, 1, 2}},
+        {"page language page end", Recipe(0, pageLanguage), Step::kPageEnd, -15, {9, 10, 11, 12, 11, 12, 1, 2}},
+        {"level 3 band", Recipe(1), Step::kBand, -203, {9, 10, 3, 4, 3, 4, 1, 2}},
+        {"level 3 empty page's white rows", Recipe(2, [](JobSpec& j) { j.empty_page = true; }), Step::kPageEnd,
+         -203, {9, 10, 1, 2}, 2, 20},
+        {"level 3 document end", Recipe(2), Step::kJobEnd, -15, {9, 10, 3, 4, 3, 4}},
+        {"level 2 job without a page", Recipe(0, level2), Step::kNone, 0, {}, 0},
+        {"level 3 job without a page", Recipe(1), Step::kNone, 0, {1, 2}, 0},
+        {"page language job without a page", Recipe(0, pageLanguage), Step::kNone, 0, {1, 2}, 0},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        JobSpec s = row.recipe;
+        if (row.fed != ~0u) s.width = 600, s.length = 400;
+        s.fail_in = row.step;
+        RecordingHxrEngine hxr;
+        const JobResult r = RunJob(s, PlainPages(s, row.pages, Noise, row.fed), hxr);
+        const std::vector<int32_t> results = row.step == Step::kPageStart ? r.init_page
+                                             : row.step == Step::kBand    ? r.band_out
+                                             : row.step == Step::kPageEnd ? r.end_page
+                                                                          : std::vector<int32_t>{r.destroy};
+        const auto failed = std::find_if(results.begin(), results.end(), [](int32_t v) { return v != 0; });
+        EXPECT_EQ(failed == results.end() ? 0 : *failed, row.code);
+        ASSERT_TRUE(r.check.spool.ok) << r.check.spool.error;
+        EXPECT_EQ(r.check.codes(), row.markers) << r.check.error;
+        if (row.pages == 0) {
+            EXPECT_EQ(r.spool.size(), row.markers.empty() ? 0u : 33u);
+        }
     }
 }
 

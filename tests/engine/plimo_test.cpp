@@ -451,15 +451,20 @@ TEST_F(PlimoTest, PageResolutionOfHalftoneTypeAndColourCorrection) {
     }
 }
 
+// Also before the refusal of four lines a call (two source rows a printed row).
 TEST_F(PlimoTest, CompositeBlackRefusesTheAdjustingCorrections) {
-    for (int cc : {10, 11, 2}) {
-        Fresh();
-        ASSERT_EQ(Start(PlainJob(0, OVCG_EXO_CB)), 0);
-        tagHTSTRUCT3_5 h = PlainHalftone();
-        h.color_correction = cc;
-        EXPECT_EQ(Page(h), cc == 2 ? 0 : -1) << cc;
-        EXPECT_EQ(plimo->LastError(), cc == 2 ? 0 : -1);
-    }
+    for (const bool fourLines : {false, true})
+        for (int cc : {10, 11, 2}) {
+            Fresh();
+            tagPRTSTRUCT3_12 j = PlainJob(0, OVCG_EXO_CB);
+            if (fourLines) j.src_resolution = {300, 1200};
+            ASSERT_EQ(Start(j), 0);
+            tagHTSTRUCT3_5 h = PlainHalftone();
+            h.color_correction = cc;
+            const int want = cc != 2 ? -1 : fourLines ? -203 : 0;
+            EXPECT_EQ(Page(h), want) << cc << " " << fourLines;
+            EXPECT_EQ(plimo->LastError(), want);
+        }
 }
 
 TEST_F(PlimoTest, HalftoneInitRecord) {

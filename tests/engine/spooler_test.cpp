@@ -321,27 +321,37 @@ TEST_P(SpoolerFailure, FailedFirstChunkKeepsEarlierBufferedBytes) {
 }
 
 // A send that fails after part of a piece went keeps only the rest, which
-// goes first at the next send: nothing goes twice and the framing holds.
+// goes first at the next send (flushes until one goes through): nothing
+// goes twice or out of order, and the framing holds.
 TEST_P(SpoolerFailure, APartlySentPieceSendsOnlyItsRestNext) {
     const Bytes big = Pattern(100000, 4);
     const struct {
         unsigned accept;  // bytes a call takes at most
-        long failAt;      // the call that fails
-        unsigned length;  // of `big` sent (0: an escape marker), then flushed
+        std::vector<long> failAt;  // the calls that fail
+        unsigned length;  // of `big` sent (0: the escape marker `code`), then flushed
         size_t delivered;  // bytes of `big` the stream holds in the end
-    } rows[] = {{3, 1, 5, 5}, {3, 1, 0, 0}, {20000, 1, 40000, 32765} /* filled chunk */,
-                {20000, 4, 100000, 65530} /* chunk from the caller's memory */};
+        uint16_t code = 13;
+    } rows[] = {{3, {1}, 5, 5}, {3, {1}, 0, 0}, {20000, {1}, 40000, 32765} /* filled chunk */,
+                {20000, {4}, 100000, 65530} /* chunk from the caller's memory */,
+                {1, {32768}, 100000, 65530} /* ... cut inside its header, after 1 byte */,
+                {2, {1}, 0, 0, 0x0102} /* a marker cut in two */,
+                {3, {1, 2}, 10, 10} /* the rest failing again */, {3, {1, 3}, 10, 10} /* ... after another part */};
     for (const auto& r : rows) {
+        SCOPED_TRACE(&r - rows);
         SpoolRecorder rec;
         CPlimoSpooler s(1, &SpoolRecorder::Callback, &rec);
         rec.AcceptAtMost(r.accept);
-        rec.FailCall(r.failAt, GetParam());
-        EXPECT_THROW((r.length ? s.SendData(Chars(big), r.length), s.Flush() : s.SendEscape(13)), ovcg::EngineMessage);
+        for (long at : r.failAt) rec.FailCall(at, GetParam());
+        EXPECT_THROW((r.length ? s.SendData(Chars(big), r.length), s.Flush() : s.SendEscape(r.code)),
+                     ovcg::EngineMessage);
+        for (size_t again = 1; again < r.failAt.size(); ++again) EXPECT_THROW(s.Flush(), ovcg::EngineMessage);
         s.Flush();
         const auto df = DeframeSpool(rec.stream());
         ASSERT_TRUE(df.ok) << df.error;
         EXPECT_EQ(df.data, Bytes(big.begin(), big.begin() + long(r.delivered)));
-        EXPECT_EQ(df.escapes.size(), r.delivered ? 0u : 1u);
+        std::vector<uint16_t> codes;
+        for (const auto& e : df.escapes) codes.push_back(e.code);
+        EXPECT_EQ(codes, r.length ? std::vector<uint16_t>{} : std::vector<uint16_t>{r.code});
     }
 }
 

@@ -12,6 +12,7 @@ void Capture::reset() {
     fail_at = -1;
     zero_calls = 0;
     over_report_at = -1;
+    alternate = false;
 }
 
 int32_t Capture::output(const uint8_t* data, int32_t length) {
@@ -22,7 +23,8 @@ int32_t Capture::output(const uint8_t* data, int32_t length) {
         --zero_calls;
         return 0;
     }
-    int32_t n = length;
+    if (alternate && index % 2 == 0) return 0;
+    int32_t n = alternate ? 1 : length;
     if (max_accept > 0 && n > max_accept) n = max_accept;
     bytes.insert(bytes.end(), data, data + n);
     if (index == over_report_at) return n + 1;

@@ -29,6 +29,7 @@ struct Capture {
     static inline long fail_at = -1;             // call index that returns -1
     static inline long zero_calls = 0;           // calls that return 0 before accepting
     static inline long over_report_at = -1;      // call index that claims one byte more
+    static inline bool alternate = false;        // even calls accept nothing, odd calls one byte
     static void reset();
     static int32_t output(const uint8_t* data, int32_t length);
 };

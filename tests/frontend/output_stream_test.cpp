@@ -115,6 +115,8 @@ TEST_F(OutputStreamTest, JobEndBytesAndWrites) {
 
 TEST_F(OutputStreamTest, PrintStreamResults) {
     const uint8_t data[] = {1, 2, 3};
+    const std::vector<uint8_t> more(kMaxIdleWrites + 1, 7);
+    const int32_t n = static_cast<int32_t>(more.size());
     struct Case {
         const char* name;
         long zero_calls, over_report_at;
@@ -122,6 +124,7 @@ TEST_F(OutputStreamTest, PrintStreamResults) {
         int32_t length, result;
         size_t calls;  // calls made to the output function
         bool error;
+        bool alternate = false;
     };
     const Case cases[] = {
         {"whole", 0, -1, data, 3, 3, 1, false},
@@ -132,6 +135,8 @@ TEST_F(OutputStreamTest, PrintStreamResults) {
         {"nothing to write", 0, -1, data, 0, 0, 0, false},
         {"negative length", 0, -1, data, -5, -1, 0, false},
         {"no data", 0, -1, nullptr, 2, -1, 0, false},
+        // The count of calls that accepted nothing starts again at each byte.
+        {"an output alternating nothing and one byte", 0, -1, more.data(), n, n, 2 * more.size(), false, true},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -139,11 +144,12 @@ TEST_F(OutputStreamTest, PrintStreamResults) {
         ovcg::frontend::stream_error_clear_for_tests();
         Capture::zero_calls = c.zero_calls;
         Capture::over_report_at = c.over_report_at;
+        Capture::alternate = c.alternate;
         EXPECT_EQ(PrintStream(c.data, c.length), c.result);
         EXPECT_EQ(Capture::writes.size(), c.calls);
         EXPECT_EQ(stream_error(), c.error);
         if (c.result > 0) {
-            EXPECT_EQ(Capture::bytes, std::vector<uint8_t>(data, data + c.result));
+            EXPECT_EQ(Capture::bytes, std::vector<uint8_t>(c.data, c.data + c.result));
         }
     }
 }

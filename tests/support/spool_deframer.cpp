@@ -1,5 +1,7 @@
 #include "support/spool_deframer.h"
 
+#include <algorithm>
+
 #include "common/byte_cursor.h"
 
 namespace ovcg_test {
@@ -12,7 +14,8 @@ constexpr uint16_t kFlushBit = 0x8000;
 int SpoolRecorder::Callback(void* context, char* data, unsigned int length) {
     SpoolRecorder* self = static_cast<SpoolRecorder*>(context);
     const long index = self->attempts_++;
-    if (index == self->fail_index_) return self->fail_result_;
+    if (std::find(self->fail_at_.begin(), self->fail_at_.end(), index) != self->fail_at_.end())
+        return self->fail_result_;
     const uint8_t* p = reinterpret_cast<const uint8_t*>(data);
     const unsigned taken = length < self->accept_ ? length : self->accept_;
     self->calls_.emplace_back(p, p + taken);

@@ -19,9 +19,10 @@ public:
     static int Callback(void* context, char* data, unsigned int length);
 
     // Makes call number `index` (0-based, counting every call) return `result`
-    // instead of the count it took, and record nothing. -1: never.
+    // instead of the count it took, and record nothing; each call of this
+    // adds one. -1: never.
     void FailCall(long index, int result = -1) {
-        fail_index_ = index;
+        fail_at_.push_back(index);
         fail_result_ = result;
     }
     // Every call takes (records and counts) at most n bytes.
@@ -40,7 +41,7 @@ public:
 private:
     std::vector<std::vector<uint8_t>> calls_;
     long attempts_ = 0;
-    long fail_index_ = -1;
+    std::vector<long> fail_at_;
     int fail_result_ = -1;
     unsigned accept_ = ~0u;
 };
