@@ -555,14 +555,23 @@ public:
     }
     bool started() const { return pid_ > 0; }
     pid_t pid() const { return pid_; }
+    // False when the tool has ended: the write fails, and its SIGPIPE is
+    // taken here instead of ending the test.
     bool write_input(const Bytes& b) {
+        sigset_t pipe_signal, before;
+        sigemptyset(&pipe_signal);
+        sigaddset(&pipe_signal, SIGPIPE);
+        pthread_sigmask(SIG_BLOCK, &pipe_signal, &before);
         size_t done = 0;
         while (done < b.size()) {
             const ssize_t n = ::write(in_, b.data() + done, b.size() - done);
-            if (n <= 0) return false;
+            if (n <= 0) break;
             done += static_cast<size_t>(n);
         }
-        return true;
+        const timespec now{};
+        if (done < b.size()) sigtimedwait(&pipe_signal, nullptr, &now);
+        pthread_sigmask(SIG_SETMASK, &before, nullptr);
+        return done == b.size();
     }
     bool send(int sig) const { return pid_ > 0 && kill(pid_, sig) == 0; }
     void close_input() {
