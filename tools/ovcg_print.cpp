@@ -413,8 +413,8 @@ int end_text_output() {
 
 const char* code_text(int32_t code) {
     switch (code) {
-        // The output's own failures are said as such ("writing OUT failed"):
-        // from the tool's output function the library has no other.
+        // A failure of the tool's output is said as one ("writing OUT
+        // failed: ..."); this code then is the engine's own.
         case OVCG_ERR_ENGINE: return "print engine failure";
         case OVCG_ERR_NO_MEMORY: return "out of memory";
         case OVCG_ERR_ARGUMENT: return "bad argument or option";
@@ -636,8 +636,9 @@ int check_custom_size(const std::string& choice) {
         std::fprintf(stderr, "ovcg-print: PageSize=%s: %s; %s\n", choice.c_str(), why.c_str(), kForm);
         return kExitUsage;
     }
-    // A width of 0 is read as a hexadecimal number's start ("0x11in"): it is
-    // read as 1 here, for the height, and taken as 0.
+    // The size reader takes "0x" for the start of a hexadecimal number
+    // ("0x11in"): a width of 0 is read as 1, so that the height is read,
+    // and then taken as 0.
     std::string readable = text;
     const bool zero_width = readable.size() > 1 && readable[0] == '0' && (readable[1] == 'x' || readable[1] == 'X');
     if (zero_width) readable[0] = '1';
@@ -819,8 +820,8 @@ Probe probe(const Options& options) {
 // Refuses options whose job failed (first) before it wrote a byte, with the
 // reason. When even the default choices fail, the model is at fault: it
 // lacks a resource, or the data it holds for the job are missing or damaged
-// (exit 4). Otherwise the option whose default would let the
-// job print is named (or the whole combination), found by probe jobs (exit 2).
+// (exit 4). Otherwise the option whose default would let the job print is
+// named (or the whole combination), found by probe jobs (exit 2).
 int refuse_options(const std::string& model_path, const Options& options, const Probe& first) {
     const unsigned engine = HXR_GetErrorInfo(nullptr);
     auto detail = [&](const Probe& p) {

@@ -83,8 +83,9 @@ std::pair<std::vector<Page>, std::string> read_pages(const Bytes& in, Source sou
 }
 
 TEST(Netpbm, ColourAndGrayImagesWithComments) {
-    const Bytes in = text("P6\n# made by hand\n2 1\n255\n") + Bytes{1, 2, 3, 4, 5, 6} + text("\nP5# straight after the magic number\n3 2 255 ") +
-                     Bytes{10, 20, 30, 40, 50, 60} + text("\n# trailing comment\n\n");
+    const Bytes in = text("P6\n# made by hand\n2 1\n255\n") + Bytes{1, 2, 3, 4, 5, 6} +
+                     text("\nP5# straight after the magic number\n3 2 255 ") + Bytes{10, 20, 30, 40, 50, 60} +
+                     text("\n# trailing comment\n\n");
     for (Source s : kSources) {
         SCOPED_TRACE(name(s));
         const auto [pages, error] = read_pages(in, s);

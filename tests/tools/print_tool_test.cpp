@@ -264,7 +264,8 @@ TEST_F(PrintTool, BadInput) {
         {m + " -o media=A4" + page, 2, "unknown option 'media'"},
         {m + " -o Mode=Fancy" + page, 2, "unknown choice 'Fancy' for option Mode"},
         // A long name or choice is quoted by its start.
-        {m + " -o " + std::string(100000, 'n') + "=x" + page, 2, "unknown option '" + std::string(20, 'n') + "...' (see"},
+        {m + " -o " + std::string(100000, 'n') + "=x" + page, 2,
+         "unknown option '" + std::string(20, 'n') + "...' (see"},
         {m + " -o Mode=" + std::string(100000, 'f') + page, 2, "unknown choice '" + std::string(20, 'f') + "...' for"},
         {m + " -o PageSize=A4_Sheetc_x" + page, 2, "unknown choice 'A4_Sheetc_x' for option PageSize"},
         {m + " -o Mode" + page, 2, "is not of the form NAME=CHOICE"},
@@ -283,10 +284,12 @@ TEST_F(PrintTool, BadInput) {
         {m + " -o PageSize=custom.4.2x6in" + page, 2, "PageSize=custom.4.2x6in asks for 1260 x 1800 dots at 300 dpi"},
         {m + " -o PageSize=Custom.10x851IN" + page, 2, "PageSize=Custom.10x851IN asks for 3000 x 255300 dots"},
         // A side too large for a number of dots, or of no dot, is named.
-        {m + " -o PageSize=custom.99999999999x11in" + page, 2, "PageSize=custom.99999999999x11in: the width is too large" + limits},
+        {m + " -o PageSize=custom.99999999999x11in" + page, 2,
+         "PageSize=custom.99999999999x11in: the width is too large" + limits},
         {m + " -o PageSize=custom.0x11in" + page, 2, "PageSize=custom.0x11in: the width is 0 dots" + limits},
         {m + " -o PageSize=custom.8.5x0in" + page, 2, "PageSize=custom.8.5x0in: the height is 0 dots" + limits},
-        {m + " -o PageSize=custom.0X99999999999" + page, 2, "custom.0X99999999999: the width is 0 dots and the height is too large;"},
+        {m + " -o PageSize=custom.0X99999999999" + page, 2,
+         "custom.0X99999999999: the width is 0 dots and the height is too large;"},
         // Only the form the tool promises: decimal numbers and exactly a unit.
         {m + " -o PageSize=custom.-5x20in" + page, 2, "PageSize=custom.-5x20in: the width is not a positive number" + form},
         {m + " -o PageSize=custom.nanx5in" + page, 2, "PageSize=custom.nanx5in: the width is not a positive number"},
