@@ -143,8 +143,10 @@ public:
     // Reads the next image's header. kEnd when nothing but white space and
     // comments is left after at least one image; kError (error() says why,
     // naming the image) for anything else that is not a whole header,
-    // including an input without any image.
-    Next next_image() {
+    // including an input without any image. `count_samples` false: the
+    // header alone is wanted, and the samples of an image in a regular file
+    // are not counted at it.
+    Next next_image(bool count_samples = true) {
         if (failed_ || !settle()) return Next::kError;
         header_bytes_ = 0;
         reading_ = index_ + 1;
@@ -163,6 +165,10 @@ public:
             if (failed_) return Next::kError;
             return fail("not a binary PPM (P6) or PGM (P5) image");
         }
+        // The magic number is two bytes: white space or a comment follows.
+        c = get();
+        if (c != EOF) unget();
+        if (!is_space(c) && c != '#') return failed_ ? Next::kError : fail("malformed header");
         header_.channels = kind == '6' ? 3 : 1;
         uint64_t w = 0, h = 0, maxval = 0;
         if (!read_number(w) || !read_number(h) || !read_number(maxval))
@@ -180,7 +186,7 @@ public:
         // used: a short image is refused before its page starts.
         struct stat st {};
         const off_t at = fd_ >= 0 ? lseek(fd_, 0, SEEK_CUR) : -1;
-        if (at >= 0 && fstat(fd_, &st) == 0 && S_ISREG(st.st_mode) && st.st_size >= at) {
+        if (count_samples && at >= 0 && fstat(fd_, &st) == 0 && S_ISREG(st.st_mode) && st.st_size >= at) {
             const uint64_t left = static_cast<uint64_t>(st.st_size - at) + (end_ - pos_);
             if (left < header_.data_bytes()) return fail(truncation(left));
         }
@@ -328,15 +334,15 @@ private:
         }
     }
 
-    // A decimal number of at most 32 bits after white space or comments; the
-    // byte after it is left for the caller.
+    // A decimal number after white space or comments, of any number of
+    // digits: one past 32 bits stands for any larger (it is refused as
+    // such). The byte after it is left for the caller.
     bool read_number(uint64_t& v) {
         int c = skip_space();
         if (c < '0' || c > '9') return false;
         v = 0;
         while (c >= '0' && c <= '9') {
-            v = v * 10 + static_cast<uint64_t>(c - '0');
-            if (v > 0xFFFFFFFFu) return false;
+            v = std::min(v * 10 + static_cast<uint64_t>(c - '0'), uint64_t{1} << 32);
             c = get();
         }
         if (c != EOF) unget();

@@ -14,15 +14,17 @@
 //
 // Exit status (the same list as --help and the README):
 //   0 printed (or, with --page-info, the page reported);
-//   1 the library failed (its code is named); a partial output file is removed;
+//   1 the library failed (its code is named); a partial output file is
+//     emptied and removed;
 //   2 bad command line, option or choice, or choices the model cannot print;
 //     nothing is written;
 //   3 the image is missing, unreadable or malformed; pages before the bad one
 //     stay printed and the job is ended;
-//   4 the model file cannot be opened or read, or the output cannot be opened
-//     or written; a partial output file is removed;
+//   4 the model file cannot be opened or read or its data for the job are
+//     missing or damaged, or the output cannot be opened or written; a
+//     partial output file is emptied and removed;
 //   128 + N: stopped by signal N (SIGINT, SIGTERM or SIGHUP) while printing;
-//     a partial output file is removed.
+//     a partial output file is emptied and removed.
 #include <fcntl.h>
 #include <strings.h>
 #include <sys/stat.h>
@@ -74,22 +76,35 @@ constexpr int kExitUsage = 2;
 constexpr int kExitInput = 3;
 constexpr int kExitFile = 4;
 
+// A text of the user's as a message quotes it: a long one by its first 20
+// characters and "...", so that a line stays a line whatever was given.
+std::string shortened(const std::string& text) {
+    return text.size() <= 64 ? text : text.substr(0, 20) + "...";
+}
+
 void* tool_allocate(size_t size) { return std::malloc(size); }
 void tool_release(void* p) { std::free(p); }
 void tool_unused() {}
 
 // ---- Output -----------------------------------------------------------------------
 
-// The printer stream's destination. A regular file the tool opened is
-// removed when the job cannot end whole: a cut-off stream must not reach a
-// printer.
+// The printer stream's destination, written through a buffer of the tool's
+// own, so that the tool knows whether a byte reached it. A job that cannot
+// end whole drops the bytes not yet handed on, and a regular file the tool
+// opened is emptied and removed: a cut-off stream must not reach a printer.
 struct Output {
-    std::FILE* file = nullptr;
+    int fd = -1;
     std::string name;
-    bool removable = false;
-    int error = 0;  // errno of the first failed write; later writes fail at once
+    bool own = false;        // opened by the tool (not standard output), so closed by it
+    bool removable = false;  // a regular file the tool opened
+    int error = 0;           // errno of the first failed write; later writes fail at once
+    std::vector<uint8_t> buffer;
 };
 Output g_out;
+// What the buffer holds at most; more at once goes straight to the output.
+constexpr size_t kOutputBuffer = size_t{1} << 16;
+// Whether any byte reached the output (read by the stop handler).
+std::atomic<bool> g_written{false};
 
 // The start of a job not yet known to print: its bytes (the job start, the
 // first page's start and first band, a few hundred bytes) are held here,
@@ -102,6 +117,31 @@ struct Held {
 };
 Held g_held;
 
+// Hands bytes to the output's descriptor; false (with g_out.error set) when
+// one does not arrive.
+bool write_output(const uint8_t* data, size_t size) {
+    while (size > 0) {
+        const ssize_t n = write(g_out.fd, data, size);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) {
+            g_out.error = n < 0 ? errno : EIO;
+            return false;
+        }
+        g_written.store(true);
+        data += n;
+        size -= static_cast<size_t>(n);
+    }
+    return true;
+}
+
+// Hands on what was written so far; false (with g_out.error set) when a
+// byte did not reach the output.
+bool flush_output() {
+    if (!g_out.error && !g_out.buffer.empty()) write_output(g_out.buffer.data(), g_out.buffer.size());
+    g_out.buffer.clear();
+    return g_out.error == 0;
+}
+
 int32_t tool_output(const uint8_t* data, int32_t length) {
     if (g_out.error) return -1;
     if (length <= 0) return 0;
@@ -109,11 +149,10 @@ int32_t tool_output(const uint8_t* data, int32_t length) {
         g_held.bytes.insert(g_held.bytes.end(), data, data + length);
         return length;
     }
-    const size_t n = std::fwrite(data, 1, static_cast<size_t>(length), g_out.file);
-    if (n < static_cast<size_t>(length)) {
-        g_out.error = errno ? errno : EIO;
-        return -1;
-    }
+    const size_t size = static_cast<size_t>(length);
+    if (g_out.buffer.size() + size > kOutputBuffer && !flush_output()) return -1;
+    if (size >= kOutputBuffer) return write_output(data, size) ? length : -1;
+    g_out.buffer.insert(g_out.buffer.end(), data, data + size);
     return length;
 }
 
@@ -153,58 +192,106 @@ void track_standard_error() {
 // ---- Stopping on a signal ------------------------------------------------------------
 
 // An interrupt, a termination request or a hang-up while the output is open
-// ends the print as a failed write does: a regular output file is removed,
-// one line says so (or that the output holds a cut-off job), and the exit
-// status is 128 + the signal's number. The handler acts at once, also while
-// the tool waits for rows from a slow pipe, and whichever thread takes the
-// signal: it only removes the file, writes a line made beforehand and exits.
+// ends the print as a failed write does: a regular output file is emptied
+// and removed, one line says what became of the output, and the exit status
+// is 128 + the signal's number. The handler acts at once, also while the
+// tool waits for rows from a slow pipe. Only the main thread acts: it alone
+// writes the output, so no write of its own lands after the file was
+// emptied; another thread that takes the signal hands it to the main
+// thread. The handler only empties and removes the file, writes a line made
+// beforehand and exits.
 constexpr int kStopSignals[] = {SIGINT, SIGTERM, SIGHUP};
 constexpr const char* kStopNames[] = {"SIGINT", "SIGTERM", "SIGHUP"};
 
 enum StopState : int { kStopIdle, kStopOpening, kStopArmed };
 std::atomic<int> g_stop_state{kStopIdle};
-std::atomic<int> g_stop_pending{0};             // a signal taken while a regular file was being opened
-std::atomic<const char*> g_stop_path{nullptr};  // the regular file to remove, once it is ours
-// The line for each signal: [0] the file was removed, [1] the output holds a
-// cut-off job. Made before the handlers are installed and never freed (a
-// signal may come while the process ends); the handler only reads.
-const char* g_stop_text[2][3] = {};
-size_t g_stop_size[2][3] = {};
+std::atomic<int> g_stop_pending{0};  // a signal taken while a regular file was being opened
+std::atomic<pid_t> g_main_thread{0};
+// The regular file the tool opened, once it is ours: whether there is one,
+// its descriptor while it is open, and the file its name reached when it
+// opened (a symbolic link's target; null when that could not be told).
+std::atomic<bool> g_stop_file{false};
+std::atomic<int> g_stop_fd{-1};
+std::atomic<const char*> g_stop_path{nullptr};
+
+// What became of the output of a job that did not end whole.
+enum Fate : int { kNothingWritten, kCutOff, kRemovedNotEmptied, kEmptied, kRemoved, kFates };
+
+std::string fate_text(int fate, const std::string& name) {
+    switch (fate) {
+        case kNothingWritten: return "nothing was written";
+        case kCutOff: return name + " holds a cut-off job";
+        case kRemovedNotEmptied: return "the partial output was removed, not emptied";
+        case kEmptied: return "the partial output was emptied, not removed";
+        default: return "the partial output was removed";
+    }
+}
+
+// The line for each fate and signal. Made before the handlers are installed
+// and never freed (a signal may come while the process ends); the handler
+// only reads.
+const char* g_stop_text[kFates][3] = {};
+size_t g_stop_size[kFates][3] = {};
+
+// Empties the regular file the tool opened, through its descriptor, so that
+// no other name of it keeps the cut-off job, then removes the file; says
+// what became of the output. Safe in a signal handler, which calls it.
+int drop_output() {
+    if (!g_stop_file.load()) return g_written.load() ? kCutOff : kNothingWritten;
+    const int fd = g_stop_fd.load();
+    const char* path = g_stop_path.load();
+    // Closed (only once no handler can run: its close failed): emptied by its name.
+    const bool emptied = fd >= 0 ? ftruncate(fd, 0) == 0 : path && truncate(path, 0) == 0;
+    const bool removed = path && unlink(path) == 0;
+    if (emptied) return removed ? kRemoved : kEmptied;
+    return removed ? kRemovedNotEmptied : kCutOff;
+}
+
+// Holds the stop signals back from the calling thread, or lets them through.
+void hold_stop_signals(bool hold) {
+    sigset_t set;
+    sigemptyset(&set);
+    for (int sig : kStopSignals) sigaddset(&set, sig);
+    pthread_sigmask(hold ? SIG_BLOCK : SIG_UNBLOCK, &set, nullptr);
+}
 
 [[noreturn]] void stop_now(int sig) {
-    static std::atomic<bool> taken{false};
-    if (taken.exchange(true))
-        for (;;) pause();  // another thread is ending the process
+    hold_stop_signals(true);  // a second signal must not act on the output again midway
     int which = 0;
     for (int i = 0; i < 3; ++i)
         if (kStopSignals[i] == sig) which = i;
-    const char* path = g_stop_path.load();
-    const int removed = path && unlink(path) == 0 ? 0 : 1;
+    const int fate = drop_output();
     if (g_err_mid_line.load()) (void)!write(2, "\n", 1);
-    (void)!write(2, g_stop_text[removed][which], g_stop_size[removed][which]);
+    (void)!write(2, g_stop_text[fate][which], g_stop_size[fate][which]);
     _exit(128 + sig);
 }
 
 void on_stop_signal(int sig) {
-    // A regular file being opened is not yet known to be ours: the signal
-    // waits for the open (which does not block) to end.
-    if (g_stop_state.load() == kStopOpening) {
+    const int saved = errno;
+    if (gettid() != g_main_thread.load()) {
+        // The main thread takes it at once, or once it lets the signals through.
+        tgkill(getpid(), g_main_thread.load(), sig);
+    } else if (g_stop_state.load() == kStopOpening) {
+        // A regular file being opened is not yet known to be ours: the
+        // signal waits for the open (which does not block) to end.
         g_stop_pending.store(sig);
-        return;
+    } else {
+        stop_now(sig);
     }
-    stop_now(sig);
+    errno = saved;
 }
 
 // Makes the lines for an output of this name and installs the handlers
 // (not for a signal ignored from the start, as under nohup). `opening`: a
 // regular file is being opened, and a signal waits for arm_stop.
 void prepare_stop(const std::string& name, bool opening) {
+    g_main_thread.store(gettid());
     for (int i = 0; i < 3; ++i) {
-        const std::string head = std::string("ovcg-print: stopped by ") + kStopNames[i] + "; ";
-        const std::string lines[2] = {head + "the partial output was removed\n", head + name + " holds a cut-off job\n"};
-        for (int kept = 0; kept < 2; ++kept) {
-            g_stop_text[kept][i] = strdup(lines[kept].c_str());
-            g_stop_size[kept][i] = g_stop_text[kept][i] ? lines[kept].size() : 0;
+        for (int fate = 0; fate < kFates; ++fate) {
+            const std::string line =
+                std::string("ovcg-print: stopped by ") + kStopNames[i] + "; " + fate_text(fate, name) + "\n";
+            g_stop_text[fate][i] = strdup(line.c_str());
+            g_stop_size[fate][i] = g_stop_text[fate][i] ? line.size() : 0;
         }
     }
     g_stop_state.store(opening ? kStopOpening : kStopArmed);
@@ -219,10 +306,13 @@ void prepare_stop(const std::string& name, bool opening) {
     }
 }
 
-// The output is open (or failed to open): a signal now removes `removable`
-// (null: nothing) and ends the process; one taken meanwhile does so now.
-void arm_stop(const char* removable) {
-    g_stop_path.store(removable);
+// The output is open (or failed to open): a signal now drops the regular
+// file the tool opened (fd and path; -1 when there is none) and ends the
+// process; one taken meanwhile does so now.
+void arm_stop(int fd, const char* path) {
+    g_stop_fd.store(fd);
+    g_stop_path.store(path);
+    g_stop_file.store(fd >= 0);
     g_stop_state.store(kStopArmed);
     if (const int sig = g_stop_pending.load()) stop_now(sig);
 }
@@ -239,47 +329,75 @@ void disarm_stop() {
     }
 }
 
+// The file a name reaches (a symbolic link's target), kept for the rest of
+// the process; null when it is not the open file `st`.
+const char* resolved_name(const std::string& path, const struct stat& st) {
+    char* real = realpath(path.c_str(), nullptr);
+    struct stat now {};
+    if (real && stat(real, &now) == 0 && now.st_dev == st.st_dev && now.st_ino == st.st_ino) return real;
+    std::free(real);
+    return nullptr;
+}
+
 bool open_output(const std::string& path) {
     g_out = Output{};
     g_out.name = path == "-" ? "standard output" : path;
+    g_out.buffer.reserve(kOutputBuffer);
     // Only a regular file can be ours to remove; opening a pipe or device
     // may wait, and a signal then acts at once.
     struct stat st {};
     const bool regular = path != "-" && (stat(path.c_str(), &st) != 0 || S_ISREG(st.st_mode));
     prepare_stop(g_out.name, regular);
-    g_out.file = path == "-" ? stdout : std::fopen(path.c_str(), "wb");
+    g_out.fd = path == "-" ? 1 : open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
     const int error = errno;
-    g_out.removable = g_out.file && g_out.file != stdout && fstat(fileno(g_out.file), &st) == 0 && S_ISREG(st.st_mode);
-    arm_stop(g_out.removable ? strdup(path.c_str()) : nullptr);
-    if (!g_out.file) {
+    g_out.own = path != "-" && g_out.fd >= 0;
+    g_out.removable = g_out.own && fstat(g_out.fd, &st) == 0 && S_ISREG(st.st_mode);
+    arm_stop(g_out.removable ? g_out.fd : -1, g_out.removable ? resolved_name(path, st) : nullptr);
+    if (g_out.fd < 0) {
         std::fprintf(stderr, "ovcg-print: cannot open output %s: %s\n", path.c_str(), std::strerror(error));
         return false;
     }
     return true;
 }
 
-// Hands on what was written so far; false (with g_out.error set) when a
-// byte did not reach the output.
-bool flush_output() {
-    if (std::fflush(g_out.file) != 0 && !g_out.error) g_out.error = errno ? errno : EIO;
-    return g_out.error == 0;
-}
-
-// Flushes and closes the output; false (with g_out.error set) when a byte
-// did not reach it.
+// Flushes the output and closes it where the tool opened it; false (with
+// g_out.error set) when a byte did not reach it. Called with the stop
+// signals held back.
 bool close_output() {
-    if (!g_out.file) return g_out.error == 0;
+    if (g_out.fd < 0) return g_out.error == 0;
     flush_output();
-    if (g_out.file != stdout && std::fclose(g_out.file) != 0 && !g_out.error) g_out.error = errno ? errno : EIO;
-    g_out.file = nullptr;
+    const int fd = std::exchange(g_out.fd, -1);
+    if (g_out.own) {
+        g_stop_fd.store(-1);
+        if (close(fd) != 0 && !g_out.error) g_out.error = errno;
+    }
     return g_out.error == 0;
 }
 
-// Closes the output of a job that did not end whole and says what became of it.
+// Ends the output of a job that ended: true, and a signal from now on ends
+// the tool as it would any program and leaves the file; false (with
+// g_out.error set) when a byte did not reach the output. The signals are
+// held back from the close to the handlers' reset, since one in between
+// would remove a complete file; one taken meanwhile ends the tool once let
+// through.
+bool end_output() {
+    hold_stop_signals(true);
+    if (!close_output()) return false;  // the tool ends with the failure, the signals held back
+    disarm_stop();
+    hold_stop_signals(false);
+    return true;
+}
+
+// Drops the output of a job that did not end whole (the bytes not handed on
+// yet, and a regular file the tool opened) and says what became of it. The
+// tool ends with this failure: the stop signals stay held back, so that the
+// handler does not act on the output a second time.
 std::string discard_output() {
+    hold_stop_signals(true);
+    g_out.buffer.clear();
+    const int fate = drop_output();
     close_output();
-    if (g_out.removable && std::remove(g_out.name.c_str()) == 0) return "; the partial output was removed";
-    return "; " + g_out.name + " holds a cut-off job";
+    return "; " + fate_text(fate, g_out.name);
 }
 
 // Ends the text of --help or --page-info on standard output. 0, or exit 4
@@ -295,7 +413,9 @@ int end_text_output() {
 
 const char* code_text(int32_t code) {
     switch (code) {
-        case OVCG_ERR_ENGINE: return "print engine or output failure";
+        // A failure of the tool's output is said as one ("writing OUT
+        // failed: ..."); this code then is the engine's own.
+        case OVCG_ERR_ENGINE: return "print engine failure";
         case OVCG_ERR_NO_MEMORY: return "out of memory";
         case OVCG_ERR_ARGUMENT: return "bad argument or option";
         case OVCG_ERR_CALLBACKS: return "incomplete callback record";
@@ -337,10 +457,11 @@ const char kExitText[] =
     "2 bad command line, option or choice, or choices the model cannot print\n"
     "(nothing is written then); 3 the image is missing, unreadable or malformed\n"
     "(pages before the bad one stay printed and the job is ended); 4 the model\n"
-    "file cannot be opened or read, or the output cannot be opened or written.\n"
-    "When printing fails (1 or 4), a partial output file is removed. A print\n"
-    "stopped by SIGINT, SIGTERM or SIGHUP exits 128 + the signal's number (130\n"
-    "for Ctrl-C), its partial output file removed likewise.\n";
+    "file cannot be opened or read or its data for the job are missing or\n"
+    "damaged, or the output cannot be opened or written. When printing fails\n"
+    "(1 or 4), a partial output file is emptied and removed. A print stopped\n"
+    "by SIGINT, SIGTERM or SIGHUP exits 128 + the signal's number (130 for\n"
+    "Ctrl-C), its partial output file emptied and removed likewise.\n";
 
 void print_help() {
     std::printf(
@@ -357,8 +478,9 @@ void print_help() {
         "  -o NAME=CHOICE  print option (repeatable; names and choices ignore case)\n"
         "  -O OUTPUT       output file (- for standard output)\n"
         "  --page-info     print the page's width and height in pixels and the\n"
-        "                  colour model for the options (and IMAGE's first image,\n"
-        "                  when given) to standard output, and print nothing\n"
+        "                  colour model for the options (and the header of IMAGE's\n"
+        "                  first image, when given) to standard output; no page\n"
+        "                  is printed\n"
         "  --help          this text\n"
         "\n"
         "Unset MediaType and PageSize take the first choice listed; a paper name\n"
@@ -431,12 +553,12 @@ int parse_args(int argc, char** argv, Settings& s) {
             std::string o = v;
             size_t eq = o.find('=');
             if (eq == std::string::npos || eq == 0) {
-                std::fprintf(stderr, "ovcg-print: option '%s' is not of the form NAME=CHOICE\n", v);
+                std::fprintf(stderr, "ovcg-print: option '%s' is not of the form NAME=CHOICE\n", shortened(o).c_str());
                 return kExitUsage;
             }
             s.options.emplace_back(o.substr(0, eq), o.substr(eq + 1));
         } else if (a.size() > 1 && a[0] == '-') {
-            std::fprintf(stderr, "ovcg-print: unknown argument '%s' (see --help)\n", a.c_str());
+            std::fprintf(stderr, "ovcg-print: unknown argument '%s' (see --help)\n", shortened(a).c_str());
             return kExitUsage;
         } else {
             if (s.have_input) {
@@ -501,9 +623,9 @@ int check_custom_size(const std::string& choice) {
     using namespace ovcg::frontend;
     if (choice.size() > kPaperChoiceMax) {
         std::fprintf(stderr,
-                     "ovcg-print: PageSize=%.20s... has %zu characters; a PageSize choice takes at most %zu; "
+                     "ovcg-print: PageSize=%s has %zu characters; a PageSize choice takes at most %zu; "
                      "nothing was printed\n",
-                     choice.c_str(), choice.size(), kPaperChoiceMax);
+                     shortened(choice).c_str(), choice.size(), kPaperChoiceMax);
         return kExitUsage;
     }
     static const char kForm[] = "give custom.WxH, W and H decimal numbers, followed by in, cm, mm or nothing (points)";
@@ -514,17 +636,34 @@ int check_custom_size(const std::string& choice) {
         std::fprintf(stderr, "ovcg-print: PageSize=%s: %s; %s\n", choice.c_str(), why.c_str(), kForm);
         return kExitUsage;
     }
-    if (!has_x || !custom_size_dots(text, &size)) {
+    // The size reader takes "0x" for the start of a hexadecimal number
+    // ("0x11in"): a width of 0 is read as 1, so that the height is read,
+    // and then taken as 0.
+    std::string readable = text;
+    const bool zero_width = readable.size() > 1 && readable[0] == '0' && (readable[1] == 'x' || readable[1] == 'X');
+    if (zero_width) readable[0] = '1';
+    if (!has_x || !custom_size_dots(readable.c_str(), &size)) {
         std::fprintf(stderr, "ovcg-print: PageSize=%s is no size: %s\n", choice.c_str(), kForm);
         return kExitUsage;
     }
+    if (zero_width) size.width = 0;
     if (size.fits()) return 0;
-    auto dots = [](int64_t d) { return d < 0 ? std::string("no") : std::to_string(d); };
+    // A side too large for a number of dots (-1), or of no dot, is named;
+    // any other size is said in dots.
+    std::string sides;
+    for (const auto& [dots, side] : {std::pair{size.width, "the width"}, std::pair{size.height, "the height"}})
+        if (dots <= 0)
+            sides += (sides.empty() ? ": " : " and ") + std::string(side) +
+                     (dots < 0 ? " is too large" : " is 0 dots");
+    const std::string asked =
+        sides.empty() ? " asks for " + std::to_string(size.width) + " x " + std::to_string(size.height) +
+                            " dots at 300 dpi"
+                      : sides;
     std::fprintf(stderr,
-                 "ovcg-print: PageSize=%s asks for %s x %s dots at 300 dpi; a custom page must be %d to %d "
-                 "dots wide and %d to %d dots high; nothing was printed\n",
-                 choice.c_str(), dots(size.width).c_str(), dots(size.height).c_str(), kCustomWidthMin,
-                 kCustomWidthMax, kCustomHeightMin, kCustomHeightMax);
+                 "ovcg-print: PageSize=%s%s; a custom page must be %d to %d dots wide and %d to %d dots high; "
+                 "nothing was printed\n",
+                 choice.c_str(), asked.c_str(), kCustomWidthMin, kCustomWidthMax, kCustomHeightMin,
+                 kCustomHeightMax);
     return kExitUsage;
 }
 
@@ -539,7 +678,7 @@ int check_options(const Settings& s, Options& todo) {
         for (const char* n : names)
             if (strcasecmp(n, name.c_str()) == 0) option = n;
         if (!option) {
-            std::fprintf(stderr, "ovcg-print: unknown option '%s' (see --help)\n", name.c_str());
+            std::fprintf(stderr, "ovcg-print: unknown option '%s' (see --help)\n", shortened(name).c_str());
             return kExitUsage;
         }
         const bool page_size = strcasecmp(option, "PageSize") == 0;
@@ -555,7 +694,7 @@ int check_options(const Settings& s, Options& todo) {
         }
         if (!known) {
             std::fprintf(stderr, "ovcg-print: unknown choice '%s' for option %s (see --help)\n",
-                         choice.c_str(), option);
+                         shortened(choice).c_str(), option);
             return kExitUsage;
         }
         todo.emplace_back(option, choice);
@@ -680,8 +819,9 @@ Probe probe(const Options& options) {
 
 // Refuses options whose job failed (first) before it wrote a byte, with the
 // reason. When even the default choices fail, the model is at fault: it
-// cannot be read (exit 4). Otherwise the option whose default would let the
-// job print is named (or the whole combination), found by probe jobs (exit 2).
+// lacks a resource, or the data it holds for the job are missing or damaged
+// (exit 4). Otherwise the option whose default would let the job print is
+// named (or the whole combination), found by probe jobs (exit 2).
 int refuse_options(const std::string& model_path, const Options& options, const Probe& first) {
     const unsigned engine = HXR_GetErrorInfo(nullptr);
     auto detail = [&](const Probe& p) {
@@ -699,9 +839,14 @@ int refuse_options(const std::string& model_path, const Options& options, const 
     const Probe plain = same ? first : probe(defaults);
     if (!plain.why.empty()) {
         set_options(options);
-        std::fprintf(stderr, "ovcg-print: cannot read model file %s: %s; nothing was printed\n", model_path.c_str(),
-                     (plain.trouble.empty() ? "no job can start with it (" + detail(plain) + ")" : plain.trouble)
-                         .c_str());
+        if (plain.trouble.empty())  // the resources are there, but do not serve
+            std::fprintf(stderr,
+                         "ovcg-print: cannot print with model file %s: its data for this job are missing or "
+                         "damaged; %s; nothing was printed\n",
+                         model_path.c_str(), detail(plain).c_str());
+        else
+            std::fprintf(stderr, "ovcg-print: cannot read model file %s: %s; nothing was printed\n",
+                         model_path.c_str(), plain.trouble.c_str());
         return kExitFile;
     }
     std::string culprit;
@@ -736,9 +881,9 @@ int check_model(const std::string& model_path, const Options& options) {
 bool model_opens(const std::string& path) {
     if (path.size() > ovcg::kResPathMax) {
         std::fprintf(stderr,
-                     "ovcg-print: model file path %.20s... has %zu characters; the library takes at most %zu; "
+                     "ovcg-print: model file path %s has %zu characters; the library takes at most %zu; "
                      "nothing was printed\n",
-                     path.c_str(), path.size(), ovcg::kResPathMax);
+                     shortened(path).c_str(), path.size(), ovcg::kResPathMax);
         return false;
     }
     std::FILE* f = std::fopen(path.c_str(), "rb");
@@ -836,8 +981,7 @@ int end_on_bad_image(Job& job, bool page_open) {
     if (page_open) ovcgEndPage(1);
     const int32_t r = ovcgEndJob();
     std::fprintf(stderr, "ovcg-print: %s: %s\n", job.input_name, job.reader.error().c_str());
-    if (r != OVCG_OK || !close_output()) return failed_job("ovcgEndJob", r);
-    disarm_stop();
+    if (r != OVCG_OK || !end_output()) return failed_job("ovcgEndJob", r);
     if (page_open)
         std::fprintf(stderr, "ovcg-print: page %d abandoned; %d page(s) before it printed, the job ended\n", bad,
                      job.printed);
@@ -884,8 +1028,7 @@ int print_pages(Job& job) {
         if (next == ovcg_tool::NetpbmReader::Next::kError) return end_on_bad_image(job, false);
     }
     r = ovcgEndJob();
-    if (r != OVCG_OK || !close_output()) return failed_job("ovcgEndJob", r);
-    disarm_stop();
+    if (r != OVCG_OK || !end_output()) return failed_job("ovcgEndJob", r);
     return 0;
 }
 
@@ -928,7 +1071,8 @@ int run(const Settings& s) {
         }
     } close_input{in};
     ovcg_tool::NetpbmReader reader(in);
-    if (read_input && reader.next_image() != ovcg_tool::NetpbmReader::Next::kImage) {
+    // The page report reads the first image's header and no more.
+    if (read_input && reader.next_image(!s.page_info) != ovcg_tool::NetpbmReader::Next::kImage) {
         std::fprintf(stderr, "ovcg-print: %s: %s; nothing was printed\n", input_name, reader.error().c_str());
         return kExitInput;
     }

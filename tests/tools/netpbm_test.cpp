@@ -83,8 +83,9 @@ std::pair<std::vector<Page>, std::string> read_pages(const Bytes& in, Source sou
 }
 
 TEST(Netpbm, ColourAndGrayImagesWithComments) {
-    const Bytes in = text("P6\n# made by hand\n2 1\n255\n") + Bytes{1, 2, 3, 4, 5, 6} + text("\nP5 3 2 255 ") +
-                     Bytes{10, 20, 30, 40, 50, 60} + text("\n# trailing comment\n\n");
+    const Bytes in = text("P6\n# made by hand\n2 1\n255\n") + Bytes{1, 2, 3, 4, 5, 6} +
+                     text("\nP5# straight after the magic number\n3 2 255 ") + Bytes{10, 20, 30, 40, 50, 60} +
+                     text("\n# trailing comment\n\n");
     for (Source s : kSources) {
         SCOPED_TRACE(name(s));
         const auto [pages, error] = read_pages(in, s);
@@ -192,11 +193,14 @@ TEST(Netpbm, MalformedInput) {
         {text("P6 1 1 255x"), "image 1: malformed header"},
         {text("P6 1x1 255 "), "image 1: malformed header"},
         {text("P6 -1 1 255 "), "image 1: malformed header"},
+        {text("P640 30 255 ") + Bytes(3600, 0), "image 1: malformed header"},  // P6, then white space
         {text("P6 0 1 255 "), "image 1: width and height must be at least 1"},
         {text("P6 1 0 255 "), "image 1: width and height must be at least 1"},
         {text("P6 1 1 0 "), "image 1: maximum value must lie in 1..65535"},
         {text("P6 1 1 65536 "), "image 1: maximum value must lie in 1..65535"},
-        {text("P6 99999999999 1 255 "), "image 1: malformed header"},
+        {text("P6 99999999999 1 255 "), "image 1: image too large (more than 1048576 pixels wide or high)"},
+        {text("P6 4294967296 1 255 "), "image 1: image too large"},
+        {text("P6 1 1 " + std::string(40, '9') + " "), "image 1: maximum value must lie in 1..65535"},
         {text("P6 4294967295 4294967295 255 "), "image 1: image too large (more than 1048576 pixels wide or high)"},
         {text("P5 1048577 1 255 "), "image 1: image too large"},
         {text("P5 1 1048577 255 "), "image 1: image too large"},

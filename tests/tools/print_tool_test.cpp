@@ -8,6 +8,7 @@
 #include <poll.h>
 #include <spawn.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -155,7 +156,7 @@ TEST_F(PrintTool, ChoicesTheModelCannotServeAreNamedBeforeAnyByte) {
     const Case cases[] = {
         {"a media without print modes", media(330), " -o MediaType=Media330_Q2 -o ColorModel=Gray",
          "cannot print MediaType=Media330_Q2 with these options: PageSize=custom.4.25x6in MediaType=Media330_Q2 "
-         "ColorModel=Gray\novcg-print: ovcgStartPage failed with code -1000 (print engine or output failure); "
+         "ColorModel=Gray\novcg-print: ovcgStartPage failed with code -1000 (print engine failure); "
          "halftone engine code 4151; nothing was printed"},
         {"a setting the head has no mode for",
          [](ovcg_test::ModelDescription& m) {
@@ -167,7 +168,7 @@ TEST_F(PrintTool, ChoicesTheModelCannotServeAreNamedBeforeAnyByte) {
          },
          " -o MediaType=Media330_Q2 -o HighSpeed=On",
          "cannot print MediaType=Media330_Q2 with these options: PageSize=custom.4.25x6in MediaType=Media330_Q2 "
-         "HighSpeed=On ColorModel=RGB\novcg-print: ovcgStartJob failed with code -1000 (print engine or output failure); "
+         "HighSpeed=On ColorModel=RGB\novcg-print: ovcgStartJob failed with code -1000 (print engine failure); "
          "nothing was printed"},
     };
     for (const Case& c : cases) {
@@ -243,7 +244,10 @@ TEST_F(PrintTool, BadInput) {
     const std::string page = " '" + path("page.ppm") + "'";
     ASSERT_EQ(symlink(path("page.ppm").c_str(), path("link.ppm").c_str()), 0);
     ASSERT_EQ(link(path("page.ppm").c_str(), path("hard.ppm").c_str()), 0);
+    const std::string longest_model = dir + "/" + std::string(254 - dir.size(), 'm');  // 255 characters
+    ASSERT_EQ(symlink(OVCG_DEFAULT_MODEL_FILE, longest_model.c_str()), 0);
     const std::string same = "; nothing was printed";
+    const std::string limits = "; a custom page must be 1261 to 12960 dots wide and 1800 to 255118 dots high" + same;
     const std::string form = "; give custom.WxH, W and H decimal numbers, followed by in, cm, mm or nothing (points)";
     struct Case {
         std::string args;
@@ -259,6 +263,10 @@ TEST_F(PrintTool, BadInput) {
         {m + " -o Colour=RGB" + page, 2, "unknown option 'Colour'"},
         {m + " -o media=A4" + page, 2, "unknown option 'media'"},
         {m + " -o Mode=Fancy" + page, 2, "unknown choice 'Fancy' for option Mode"},
+        // A long name or choice is quoted by its start.
+        {m + " -o " + std::string(100000, 'n') + "=x" + page, 2,
+         "unknown option '" + std::string(20, 'n') + "...' (see"},
+        {m + " -o Mode=" + std::string(100000, 'f') + page, 2, "unknown choice '" + std::string(20, 'f') + "...' for"},
         {m + " -o PageSize=A4_Sheetc_x" + page, 2, "unknown choice 'A4_Sheetc_x' for option PageSize"},
         {m + " -o Mode" + page, 2, "is not of the form NAME=CHOICE"},
         {m + " -o" , 2, "-o needs a value"},
@@ -275,11 +283,22 @@ TEST_F(PrintTool, BadInput) {
          "wide and 1800 to 255118 dots high; nothing was printed"},
         {m + " -o PageSize=custom.4.2x6in" + page, 2, "PageSize=custom.4.2x6in asks for 1260 x 1800 dots at 300 dpi"},
         {m + " -o PageSize=Custom.10x851IN" + page, 2, "PageSize=Custom.10x851IN asks for 3000 x 255300 dots"},
+        // A side too large for a number of dots, or of no dot, is named.
+        {m + " -o PageSize=custom.99999999999x11in" + page, 2,
+         "PageSize=custom.99999999999x11in: the width is too large" + limits},
+        {m + " -o PageSize=custom.0x11in" + page, 2, "PageSize=custom.0x11in: the width is 0 dots" + limits},
+        {m + " -o PageSize=custom.8.5x0in" + page, 2, "PageSize=custom.8.5x0in: the height is 0 dots" + limits},
+        {m + " -o PageSize=custom.0X99999999999" + page, 2,
+         "custom.0X99999999999: the width is 0 dots and the height is too large;"},
         // Only the form the tool promises: decimal numbers and exactly a unit.
         {m + " -o PageSize=custom.-5x20in" + page, 2, "PageSize=custom.-5x20in: the width is not a positive number" + form},
         {m + " -o PageSize=custom.nanx5in" + page, 2, "PageSize=custom.nanx5in: the width is not a positive number"},
         {m + " -o PageSize=custom.5x-infin" + page, 2, "PageSize=custom.5x-infin: the height is not a positive number"},
         {m + " -o PageSize=custom.1e3x5in" + page, 2, "PageSize=custom.1e3x5in: the width is not a decimal number"},
+        {m + " -o PageSize=custom.+5x20in" + page, 2, "PageSize=custom.+5x20in: the width is not a decimal number"},
+        {m + " -o PageSize=custom.1.2.3x5in" + page, 2, "PageSize=custom.1.2.3x5in: the width is not a decimal number"},
+        {m + " -o PageSize=custom..x5in" + page, 2, "PageSize=custom..x5in: the width is not a decimal number"},
+        {m + " -o PageSize=custom.infx5in" + page, 2, "PageSize=custom.infx5in: the width is not a positive number"},
         {m + " -o PageSize=custom.1000x1500m" + page, 2, "PageSize=custom.1000x1500m: the unit 'm' is none of in, cm, mm" + form},
         {m + " -o PageSize=custom.8.5x11inXYZ" + page, 2, "custom.8.5x11inXYZ: the unit 'inXYZ' is none of in, cm"},
         {m + " -o PageSize=custom.0x1000x0x1500in" + page, 2, "custom.0x1000x0x1500in: the unit 'x0x1500in' is none"},
@@ -289,6 +308,7 @@ TEST_F(PrintTool, BadInput) {
         {m + " -o PageSize=custom.wide" + page, 2, "PageSize=custom.wide is no size: give custom.WxH, W and H"},
         {"-m '" + dir + "/" + std::string(255 - dir.size(), 'm') + "'" + page, 4,
          "model file path " + dir.substr(0, 20) + "... has 256 characters; the library takes at most 255" + same},
+        {"-m '" + longest_model + "'" + page, 0, "page 1: 4x3 image printed as"},
         // The output is the input, by any name: refused before it is cut to nothing.
         {m + " -O" + page + page, 2, "the output " + path("page.ppm") + " is the input " + path("page.ppm") + same},
         {m + " -O '" + path("link.ppm") + "'" + page, 2, "the output " + path("link.ppm") + " is the input"},
@@ -302,7 +322,7 @@ TEST_F(PrintTool, BadInput) {
         EXPECT_EQ(r.status, c.status) << r.err;
         EXPECT_TRUE(contains(r.err, "ovcg-print: ")) << r.err;
         EXPECT_TRUE(contains(r.err, c.message)) << r.err;
-        EXPECT_TRUE(r.out.empty());  // nothing is printed for a refused job
+        EXPECT_EQ(r.out.empty(), c.status != 0);  // nothing is printed for a refused job
     }
     EXPECT_EQ(read(path("page.ppm")), ppm(4, 3));
 }
@@ -310,9 +330,10 @@ TEST_F(PrintTool, BadInput) {
 
 // ---- Models that cannot be read -----------------------------------------------------
 
-// An empty, cut short or random model file, or a directory, is the model's
-// fault, not the options': the tool says the model cannot be read, names the
-// resource it lacks, and exits 4 with nothing written.
+// An empty, cut short or random model file, or one with an empty resource,
+// is the model's fault, not the options': the tool says the model cannot be
+// read and names the resource it lacks, or that its data are missing or
+// damaged, and exits 4 with nothing written.
 TEST_F(PrintTool, ModelsThatCannotBeReadAreNamedWithTheResourceTheyLack) {
     write("page.ppm", ppm(4, 3));
     const Bytes model = read(OVCG_DEFAULT_MODEL_FILE);
@@ -320,9 +341,13 @@ TEST_F(PrintTool, ModelsThatCannotBeReadAreNamedWithTheResourceTheyLack) {
     std::mt19937 rng(42);
     Bytes random(50000);
     for (uint8_t& b : random) b = static_cast<uint8_t>(rng());
+    ovcg_test::ResWriter empty_links = ovcg_test::build_model(ovcg_test::default_model());
+    ASSERT_TRUE(empty_links.replace(ovcg_test::kResTypeLink, 20050, {}));
+    static const std::string lacks = ": it holds no resource of type ";
     struct Case {
         std::string name;
         Bytes bytes;
+        std::string message = lacks;
     };
     const Case cases[] = {
         {"empty", {}},
@@ -330,6 +355,9 @@ TEST_F(PrintTool, ModelsThatCannotBeReadAreNamedWithTheResourceTheyLack) {
         {"cut at 5000 bytes", Bytes(model.begin(), model.begin() + 5000)},
         {"cut at half", Bytes(model.begin(), model.begin() + static_cast<long>(model.size() / 2))},
         {"random", random},
+        {"an empty resource", empty_links.bytes(),
+         ": its data for this job are missing or damaged; ovcgStartJob failed with code -1000 (print engine "
+         "failure); nothing was printed"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -339,11 +367,11 @@ TEST_F(PrintTool, ModelsThatCannotBeReadAreNamedWithTheResourceTheyLack) {
         ToolRun r = run("-m '" + path("model.res") + "' -o MediaType=Media334_Q2 -O '" + out + "' '" +
                         path("page.ppm") + "'");
         EXPECT_EQ(r.status, 4) << r.err;
-        EXPECT_TRUE(contains(r.err, "ovcg-print: cannot read model file " + path("model.res") +
-                                        ": it holds no resource of type "))
-            << r.err;
-        EXPECT_TRUE(contains(r.err, "RES MGR : Failed to locate [")) << r.err;  // the reader's own line passes on
-        EXPECT_FALSE(contains(r.err, "cannot print")) << r.err;
+        const std::string verb = c.message == lacks ? "cannot read" : "cannot print with";
+        EXPECT_TRUE(contains(r.err, "ovcg-print: " + verb + " model file " + path("model.res") + c.message)) << r.err;
+        // The reader's own line passes on.
+        EXPECT_EQ(contains(r.err, "RES MGR : Failed to locate ["), c.message == lacks) << r.err;
+        EXPECT_FALSE(contains(r.err, "these options")) << r.err;  // not refused as the options' fault
         EXPECT_FALSE(std::ifstream(out).good());
     }
 }
@@ -354,6 +382,8 @@ TEST_F(PrintTool, PageInfoReportsThePixelSizeAndColourModelWithoutPrinting) {
     Bytes gray = {'P', '5', ' ', '2', ' ', '2', ' ', '2', '5', '5', '\n', 1, 2, 3, 4};
     write("gray.pgm", gray);
     write("page.ppm", ppm(4, 3));
+    const Bytes page = ppm(4, 3);
+    write("short.ppm", Bytes(page.begin(), page.end() - 12));  // a row short: only the header is read
     const std::string m = model_arg() + " --page-info -O '" + path("out.prn") + "'";
     struct Case {
         std::string args;
@@ -368,6 +398,13 @@ TEST_F(PrintTool, PageInfoReportsThePixelSizeAndColourModelWithoutPrinting) {
         {" -o ColorModel=RGB '" + path("gray.pgm") + "'", "width=2410 height=3438 ColorModel=RGB\n"},
         {" '" + path("page.ppm") + "'", "width=2410 height=3438 ColorModel=RGB\n"},
         {" -o PageSize=custom.4.25" + std::string(240, '0') + "x6in", "width=1205 height=1730 ColorModel=RGB\n"},
+        {" -o PageSize=custom.306x432", "width=1205 height=1730 ColorModel=RGB\n"},  // points
+        {" -o PageSize=custom.10.8x15.24cm", "width=1206 height=1730 ColorModel=RGB\n"},
+        {" -o PageSize=custom.108x152.4MM", "width=1206 height=1730 ColorModel=RGB\n"},
+        {" -o PageSize=custom.4.25X6in", "width=1205 height=1730 ColorModel=RGB\n"},
+        {" '" + path("short.ppm") + "'", "width=2410 height=3438 ColorModel=RGB\n"},
+        // No output is opened: it may be the input.
+        {" -O '" + path("page.ppm") + "' '" + path("page.ppm") + "'", "width=2410 height=3438 ColorModel=RGB\n"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.args);
@@ -377,6 +414,7 @@ TEST_F(PrintTool, PageInfoReportsThePixelSizeAndColourModelWithoutPrinting) {
         EXPECT_FALSE(std::ifstream(path("out.prn")).good());
         expect_one_job_started(r.err);  // the page's size comes from a job start
     }
+    EXPECT_EQ(read(path("page.ppm")), page);
 }
 
 // The library reads a paper name without a variant as its roll variant; the
@@ -474,7 +512,8 @@ TEST_F(PrintTool, AGrayImagePrintsGrayUnlessTheColourModelIsGiven) {
 // holds: the test writes input when it chooses and reads messages as they come.
 class PipedRun {
 public:
-    PipedRun(const std::vector<std::string>& args, const std::string& out_file) {
+    // `ignored`: a signal the tool starts with ignored (0: none).
+    PipedRun(const std::vector<std::string>& args, const std::string& out_file, int ignored = 0) {
         int in[2], err[2];
         if (pipe(in) != 0 || pipe(err) != 0) return;
         posix_spawn_file_actions_t actions;
@@ -489,7 +528,8 @@ public:
         posix_spawnattr_init(&attr);
         sigset_t stop;
         sigemptyset(&stop);
-        for (int sig : {SIGINT, SIGTERM, SIGHUP}) sigaddset(&stop, sig);
+        for (int sig : {SIGINT, SIGTERM, SIGHUP})
+            if (sig != ignored) sigaddset(&stop, sig);
         posix_spawnattr_setsigdefault(&attr, &stop);
         posix_spawnattr_setflags(&attr, POSIX_SPAWN_SETSIGDEF);
         std::vector<char*> argv;
@@ -498,7 +538,12 @@ public:
         std::vector<std::string> copy = args;
         for (std::string& a : copy) argv.push_back(a.data());
         argv.push_back(nullptr);
+        // An ignored signal stays ignored in the child: ignored here while it starts.
+        struct sigaction ignore {}, before {};
+        ignore.sa_handler = SIG_IGN;
+        if (ignored) sigaction(ignored, &ignore, &before);
         if (posix_spawn(&pid_, tool.c_str(), &actions, &attr, argv.data(), environ) != 0) pid_ = -1;
+        if (ignored) sigaction(ignored, &before, nullptr);
         posix_spawn_file_actions_destroy(&actions);
         posix_spawnattr_destroy(&attr);
         close(in[0]);
@@ -512,14 +557,21 @@ public:
         if (pid_ > 0) waitpid(pid_, nullptr, 0);
     }
     bool started() const { return pid_ > 0; }
+    pid_t pid() const { return pid_; }
+    // False when the tool has ended: the write fails, and its SIGPIPE is
+    // taken here instead of ending the test.
     bool write_input(const Bytes& b) {
+        sigset_t pipe_signal, before;
+        sigemptyset(&pipe_signal);
+        sigaddset(&pipe_signal, SIGPIPE);
+        pthread_sigmask(SIG_BLOCK, &pipe_signal, &before);
         size_t done = 0;
-        while (done < b.size()) {
-            const ssize_t n = ::write(in_, b.data() + done, b.size() - done);
-            if (n <= 0) return false;
+        for (ssize_t n = 0; done < b.size() && (n = ::write(in_, b.data() + done, b.size() - done)) > 0;)
             done += static_cast<size_t>(n);
-        }
-        return true;
+        const timespec now{};
+        if (done < b.size()) sigtimedwait(&pipe_signal, nullptr, &now);
+        pthread_sigmask(SIG_SETMASK, &before, nullptr);
+        return done == b.size();
     }
     bool send(int sig) const { return pid_ > 0 && kill(pid_, sig) == 0; }
     void close_input() {
@@ -591,35 +643,62 @@ TEST_F(PrintTool, PagesStreamFromAPipe) {
 
 // A print stopped by SIGINT, SIGTERM or SIGHUP while it waits for rows from
 // a slow pipe, once its stream has reached the output: a regular output file
-// is removed, standard output is left holding a cut-off job; one line says
-// which, and the exit status is 128 + the signal's number.
+// is emptied (a hard link to it is left empty) and removed (for a symbolic
+// link, its target), standard output is left holding a cut-off job; one line
+// says which, and the exit status is 128 + the signal's number. An output
+// that never opened (a FIFO without a reader) stops at once, nothing written;
+// a signal ignored from the start stays ignored, and the job ends whole.
 TEST_F(PrintTool, AStoppedPrintRemovesItsFileAndExitsWith128PlusTheSignal) {
     const Bytes image = ppm(1205, 1730, 7);
-    const std::string file = path("out.prn"), out = path("stdout.prn");
+    const std::string file = path("out.prn"), kept = path("kept.prn"), out = path("stdout.prn");
+    ASSERT_EQ(mkfifo(path("fifo").c_str(), 0600), 0);
+    ASSERT_EQ(symlink("out.prn", path("link.prn").c_str()), 0);
+    // Whether the tool has a handler for the signal, from its status.
+    const auto catches = [](pid_t pid, int sig) {
+        std::ifstream status("/proc/" + std::to_string(pid) + "/status");
+        for (std::string line; std::getline(status, line);)
+            if (line.rfind("SigCgt:", 0) == 0) return (std::stoull(line.substr(7), nullptr, 16) >> (sig - 1) & 1) != 0;
+        return false;
+    };
     struct Case {
         int sig;
-        bool to_file;
-        std::string line;
+        std::string output;  // -O's name ("" for standard output)
+        std::string line;    // "" for a signal ignored from the start
     };
     const Case cases[] = {
-        {SIGINT, true, "stopped by SIGINT; the partial output was removed\n"},
-        {SIGTERM, true, "stopped by SIGTERM; the partial output was removed\n"},
-        {SIGHUP, true, "stopped by SIGHUP; the partial output was removed\n"},
-        {SIGINT, false, "stopped by SIGINT; standard output holds a cut-off job\n"},
+        {SIGINT, "out.prn", "stopped by SIGINT; the partial output was removed\n"},
+        {SIGTERM, "out.prn", "stopped by SIGTERM; the partial output was removed\n"},
+        {SIGHUP, "out.prn", "stopped by SIGHUP; the partial output was removed\n"},
+        {SIGTERM, "link.prn", "stopped by SIGTERM; the partial output was removed\n"},
+        {SIGINT, "", "stopped by SIGINT; standard output holds a cut-off job\n"},
+        {SIGINT, "fifo", "stopped by SIGINT; nothing was written\n"},
+        {SIGHUP, "out.prn", ""},
     };
     for (const Case& c : cases) {
-        SCOPED_TRACE(c.line);
+        SCOPED_TRACE(c.output + ": " + (c.line.empty() ? "ignored" : c.line));
+        const bool to_file = c.output == "out.prn" || c.output == "link.prn";
+        if (to_file) {  // a file with a second name
+            write("out.prn", {});
+            ASSERT_EQ(link(file.c_str(), kept.c_str()), 0);
+        }
         std::vector<std::string> args = {"-m", OVCG_DEFAULT_MODEL_FILE, "-o", "PageSize=custom.4.25x6in"};
-        if (c.to_file) args.insert(args.end(), {"-O", file});
-        PipedRun tool(args, out);
+        if (!c.output.empty()) args.insert(args.end(), {"-O", path(c.output)});
+        PipedRun tool(args, out, c.line.empty() ? c.sig : 0);
         ASSERT_TRUE(tool.started());
-        const std::string& reached = c.to_file ? file : out;
-        // Rows until the stream reaches the output (a full pipe holds the feeder back); the last never come.
+        const std::string& reached = to_file ? file : out;
+        // Rows until the stream reaches the output (a full pipe holds the
+        // feeder back), or, for a FIFO, the first band's rows (a pipe's
+        // worth at most: the tool reads no more) and the tool's handler in
+        // place as it waits for a reader.
+        const bool fifo = c.output == "fifo";
+        const auto ready = [&] {
+            return fifo ? catches(tool.pid(), c.sig) : std::ifstream(reached, std::ios::ate).tellg() > 0;
+        };
         const size_t step = 1205 * 3 * 8;
         size_t fed = 0;
-        for (int polls = 0; std::ifstream(reached, std::ios::ate).tellg() <= 0; ++polls) {
+        for (int polls = 0; !ready(); ++polls) {
             ASSERT_LT(polls, 12000) << tool.err_text;
-            if (fed + step < image.size()) {
+            if (fed + step < image.size() && !(fifo && fed > 0)) {
                 ASSERT_TRUE(tool.write_input(Bytes(image.begin() + long(fed), image.begin() + long(fed + step))));
                 fed += step;
             } else {
@@ -627,13 +706,28 @@ TEST_F(PrintTool, AStoppedPrintRemovesItsFileAndExitsWith128PlusTheSignal) {
             }
         }
         ASSERT_TRUE(tool.send(c.sig));
-        ASSERT_TRUE(tool.wait_for("ovcg-print: stopped by")) << tool.err_text;  // the line is one write
+        if (c.line.empty()) {  // the rest of the rows: the job ends whole
+            ASSERT_TRUE(tool.write_input(Bytes(image.begin() + long(fed), image.end())));
+            EXPECT_EQ(tool.finish(), 0) << tool.err_text;
+            const ovcg_test::StreamCheck check = ovcg_test::ValidateStream(read(file));
+            EXPECT_TRUE(check.ok && check.count("FF") == 1) << check.error;
+            std::remove(file.c_str());
+            std::remove(kept.c_str());
+            continue;
+        }
+        const bool stopped = tool.wait_for("ovcg-print: stopped by");  // the line is one write
+        if (fifo) close(open(path("fifo").c_str(), O_RDONLY | O_NONBLOCK));  // a tool still waiting goes on
+        ASSERT_TRUE(stopped) << tool.err_text;
         EXPECT_EQ(tool.finish(), 128 + c.sig) << tool.err_text;
         const size_t at = tool.err_text.find("ovcg-print: stopped by");
         EXPECT_EQ(tool.err_text.substr(at == std::string::npos ? 0 : at + 12), c.line) << tool.err_text;
         EXPECT_FALSE(std::ifstream(file).good());
-        EXPECT_EQ(read(out).empty(), c.to_file);
+        EXPECT_EQ(read(out).empty(), c.output != "");
+        EXPECT_EQ(std::ifstream(kept).good() && read(kept).empty(), to_file);  // every name emptied
+        std::remove(kept.c_str());
     }
+    struct stat link_stat {};
+    EXPECT_EQ(lstat(path("link.prn").c_str(), &link_stat), 0);  // the link itself stays
 }
 
 // With standard error closed, no message lands in the printer stream: the
@@ -733,8 +827,9 @@ TEST_F(PrintTool, AFirstImageCutShortBeforeItsFirstBandEndsTheJobBegun) {
 // Past a file-size limit (within a page, or only at the last bytes), on a
 // full device, into a pipe whose reader has gone, or to a closed standard
 // output, a write fails: the tool stops at once, says so and exits 4, and
-// removes a partial regular file (a device or pipe stays). Those are its last
-// messages.
+// empties and removes a partial regular file (for a symbolic link, its
+// target; a hard link to it is left empty; a device or pipe stays), or says
+// that nothing was written. Those are its last messages.
 TEST_F(PrintTool, OutputThatCannotBeWrittenIsReportedAndRemoved) {
     const std::string small = model_arg() + " -o PageSize=custom.4.25x6in ", out = path("out.prn");
     const Bytes page = ppm(400, 30);  // more printer stream than a pipe holds
@@ -747,7 +842,8 @@ TEST_F(PrintTool, OutputThatCannotBeWrittenIsReportedAndRemoved) {
     ASSERT_EQ(whole.status, 0) << whole.err;
     const std::string to_out = "-O '" + out + "' ", printed = "page 1: 400x30 image printed as 1205x1730 RGB\n",
                       too_large = "writing " + out + " failed: File too large; the partial output was removed\n",
-                      stdout_failed = "writing standard output failed: ";
+                      stdout_failed = "writing standard output failed: ", kept = path("kept.prn"),
+                      link = path("link.prn");
     struct Case {
         std::string args, stdin_file, before, out;
         rlim_t limit;
@@ -758,8 +854,13 @@ TEST_F(PrintTool, OutputThatCannotBeWrittenIsReportedAndRemoved) {
         {small + to_out + "'" + path("page.ppm") + "'", "/dev/null", "", "", whole.out.size() - 1, printed + too_large},
         {small + to_out + "'" + path("two.ppm") + "'", "/dev/null", "", "", whole.out.size() - 1,
          printed + path("two.ppm") + ": image 2: not a binary PPM (P6) or PGM (P5) image\n" + too_large},
+        {small + "-O '" + link + "' '" + path("page.ppm") + "'", "/dev/null",
+         ": > '" + out + "'; ln '" + out + "' '" + kept + "'; ln -s out.prn '" + link + "'; ", "", 20480,
+         "writing " + link + " failed: File too large; the partial output was removed\n"},
         {small + "-O /dev/full -", path("tall.ppm"), "", "", 0,
-         "writing /dev/full failed: No space left on device; /dev/full holds a cut-off job\n"},
+         "writing /dev/full failed: No space left on device; nothing was written\n"},
+        {small + "'" + path("page.ppm") + "'", "/dev/null", "", ">&-", 0,
+         stdout_failed + "Bad file descriptor; nothing was written\n"},
         {small + "'" + path("page.ppm") + "'", "/dev/null",
          "mkfifo '" + path("fifo") + "'; head -c 100 '" + path("fifo") + "' >/dev/null & ", "> '" + path("fifo") + "'",
          0, stdout_failed + "Broken pipe; standard output holds a cut-off job\n"},
@@ -783,7 +884,14 @@ TEST_F(PrintTool, OutputThatCannotBeWrittenIsReportedAndRemoved) {
                 messages += r.err.substr(at + 12, r.err.find('\n', at) + 1 - (at + 12));
         EXPECT_EQ(messages, c.messages) << r.err;
         EXPECT_FALSE(std::ifstream(out).good());
+        // The link's target was removed, and its hard link emptied.
+        EXPECT_EQ(std::ifstream(kept).good() && read(kept).empty(), contains(c.args, link));
+        std::remove(kept.c_str());
+        std::remove(link.c_str());
     }
+    struct stat full {};
+    EXPECT_EQ(stat("/dev/full", &full), 0);
+    EXPECT_TRUE(S_ISCHR(full.st_mode));  // written to, never replaced
 }
 
 // The exit statuses are one list: --help gives the README's.
