@@ -19,6 +19,7 @@
 #include "e2e_fixture.h"
 #include "frontend/context.h"
 #include "frontend/raster_pipeline.h"
+#include "support/sanitized.h"
 
 namespace ovcg_e2e {
 namespace {
@@ -216,7 +217,7 @@ TEST_F(ConcurrentCalls, TwoThreadsCallingAtOnce) {
     const JobSpec jobs[2] = {Job(Ink::kGray), Job(Ink::kColour)};
     const Bytes want[2] = {Serial(jobs[0]), Serial(jobs[1])};
     ASSERT_FALSE(HasFailure());
-    const int rounds = sanitized_build() ? 4 : 10;
+    const int rounds = ovcg_test::kSanitized ? 4 : 10;
     const ovcg_raster_info info = RasterInfo(3, 64, 8);
     // The threads meet for certain, even on one core. The other thread's
     // first print call, inside the library, marks in its sink that it is

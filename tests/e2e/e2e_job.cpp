@@ -42,8 +42,6 @@ int32_t Sink::output(const uint8_t* data, int32_t length) {
     return n;
 }
 
-bool sanitized_build() { return !ovcg_test::heap_peak_kept(); }
-
 uint64_t process_allocated_bytes() { return ovcg_test::heap_bytes(); }
 
 bool JobResult::codes_known() const {

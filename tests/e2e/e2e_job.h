@@ -43,8 +43,6 @@ using ovcg_test::counting_callbacks;
 // Allocated bytes of the whole process (the sanitizer allocator's count in
 // sanitizer builds, the C library's otherwise).
 uint64_t process_allocated_bytes();
-// True in a build with the address sanitizer (about five times slower).
-bool sanitized_build();
 
 using Options = std::vector<std::pair<std::string, std::string>>;
 

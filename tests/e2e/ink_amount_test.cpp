@@ -18,6 +18,7 @@
 #include "ovcg/ovcg_jobif.h"
 #include "support/hybrid_models.h"
 #include "support/res_writer.h"
+#include "support/sanitized.h"
 #include "support/worker_parts.h"
 
 namespace ovcg_e2e {
@@ -159,7 +160,7 @@ TEST_F(E2eTest, TheParallelPathCountsTheInkTheSerialPathCounts) {
             }
         for (unsigned workers : {1u, 3u, 7u, 16u}) {
             // Under the sanitizers one count that cuts the runs.
-            if (sanitized_build() && workers != 7) continue;
+            if (ovcg_test::kSanitized && workers != 7) continue;
             ovcg_test::WorkerParts parts(workers);
             const InkRun r = RunInkJob(j);
             EXPECT_GT(parts.parallel, 0) << workers << " workers: the serial path taken";

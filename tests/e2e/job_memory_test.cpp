@@ -13,6 +13,7 @@
 #include "support/heap_counter.h"
 #include "support/model.h"
 #include "support/res_writer.h"
+#include "support/sanitized.h"
 
 namespace ovcg_e2e {
 namespace {
@@ -102,7 +103,7 @@ TEST_F(E2eTest, AThousandJobsLeaveTheHeapWhereItWas) {
     const int64_t caller_blocks = CountingHeap::live;
     const uint64_t before = process_allocated_bytes();
     const uint64_t blocks_before = ovcg_test::heap_blocks();
-    const int jobs = sanitized_build() ? 160 : 1000;
+    const int jobs = ovcg_test::kSanitized ? 160 : 1000;
     for (int i = 0; i < jobs; ++i) wrong += job(i) ? 0 : 1;
     Sink::reset();
     Sink::bytes.shrink_to_fit();

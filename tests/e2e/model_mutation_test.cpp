@@ -12,6 +12,7 @@
 #include "e2e_fixture.h"
 #include "support/model.h"
 #include "support/res_writer.h"
+#include "support/sanitized.h"
 #include "support/stream_validator.h"
 
 namespace ovcg_e2e {
@@ -131,7 +132,7 @@ TEST_F(E2eTest, TwoHundredBrokenModelsFailCleanly) {
             ++refused;
         }
         // Under the sanitizers (five times slower) a sample of the cases.
-        if (!sanitized_build() || i % 6 < 2) expect_prints(short_job(ink), what);
+        if (!ovcg_test::kSanitized || i % 6 < 2) expect_prints(short_job(ink), what);
         if (HasFailure()) return;
     }
     // Both outcomes occur: the cases reach resources the job reads.

@@ -46,6 +46,7 @@
 #include "support/model_links.h"
 #include "support/option_choices.h"
 #include "support/res_writer.h"
+#include "support/sanitized.h"
 #include "support/stream_validator.h"
 #include "support/virtual_printer.h"
 
@@ -244,7 +245,7 @@ protected:
     }
 
     // Every k-th entry in sanitizer builds, where a job costs five times more.
-    static size_t stride(size_t n) { return sanitized_build() && n > 20 ? 7 : 1; }
+    static size_t stride(size_t n) { return ovcg_test::kSanitized && n > 20 ? 7 : 1; }
 };
 
 // ---- ColorModel, HighSpeed, Mode, AutoCut and the densities -----------------

@@ -10,6 +10,7 @@
 #include "e2e_fixture.h"
 #include "support/hybrid_models.h"
 #include "support/res_writer.h"
+#include "support/sanitized.h"
 #include "support/worker_parts.h"
 
 namespace ovcg_e2e {
@@ -96,7 +97,7 @@ TEST_F(E2eTest, TheParallelPathPrintsWhatTheSerialPathPrints) {
         }
         for (unsigned workers : workerCounts) {
             // Under the sanitizers a sample of the worker counts.
-            if (sanitized_build() && workers != 1 && workers != 7) continue;
+            if (ovcg_test::kSanitized && workers != 1 && workers != 7) continue;
             ovcg_test::WorkerParts parts(workers);
             Sink::reset();
             const JobResult r = run_job(j.job);

@@ -11,6 +11,7 @@
 #include "e2e_fixture.h"
 #include "frontend/output_stream.h"
 #include "support/job_framing.h"
+#include "support/sanitized.h"
 #include "support/stream_validator.h"
 
 namespace ovcg_e2e {
@@ -65,7 +66,7 @@ TEST_F(E2eTest, PagesWithTheWrongLinesPrintWhatTheyGot) {
         SCOPED_TRACE(c.name);
         // Whole pages take seconds under the sanitizers; they check the
         // front end's line count, which the optimised build checks as well.
-        if (c.same_as_full_page && sanitized_build()) continue;
+        if (c.same_as_full_page && ovcg_test::kSanitized) continue;
         const Ink ink = c.same_as_full_page ? Ink::kGray : Ink::kColour;
         JobSpec job = reference_job(ink);
         job.pages = c.pages;
@@ -255,7 +256,7 @@ TEST_F(E2eTest, OutputFailingAtEachCallIsReported) {
                 ovcg::frontend::stream_error_clear_for_tests();
             }
             // Under the sanitizers (five times slower) a sample of the cases.
-            if (!sanitized_build() || case_index++ % 3 == 0) expect_prints(job, what);
+            if (!ovcg_test::kSanitized || case_index++ % 3 == 0) expect_prints(job, what);
             if (HasFailure()) return;
         }
     }

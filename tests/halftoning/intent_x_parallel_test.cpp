@@ -17,18 +17,7 @@
 
 #include "intent_x_fixture.h"
 #include "support/process_threads.h"
-
-// Fewer repetitions under the sanitizers (several times slower).
-#if defined(__SANITIZE_THREAD__) || defined(__SANITIZE_ADDRESS__)
-#define OVCG_TEST_SANITIZED 1
-#elif defined(__has_feature)
-#if __has_feature(thread_sanitizer) || __has_feature(address_sanitizer)
-#define OVCG_TEST_SANITIZED 1
-#endif
-#endif
-#ifndef OVCG_TEST_SANITIZED
-#define OVCG_TEST_SANITIZED 0
-#endif
+#include "support/sanitized.h"
 
 namespace ovcg_test {
 namespace {
@@ -36,7 +25,7 @@ namespace {
 using ovcg::CIntentX;
 using Row = RecordingOutModule::Row;
 
-constexpr int kRuns = OVCG_TEST_SANITIZED ? 4 : 20;
+constexpr int kRuns = kSanitized ? 4 : 20;  // fewer under the sanitizers
 // A case's slowChannel: the main instance is the slow one.
 constexpr int kMainSlow = -2;
 
@@ -382,7 +371,7 @@ TEST_F(IntentXParallelTest, EveryInkCountAndWorkerCount) {
         const PageLog serial = RunPage(c, 0);
         for (unsigned workers = 1; workers <= 16; ++workers) {
             // Under the sanitizers every third count.
-            if (OVCG_TEST_SANITIZED && workers % 3 != 1) continue;
+            if (kSanitized && workers % 3 != 1) continue;
             const PageLog parallel = RunPage(c, workers);
             ASSERT_TRUE(parallel == serial)
                 << inks << " inks, " << workers << " workers: " << Describe(parallel, serial);

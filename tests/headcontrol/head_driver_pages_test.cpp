@@ -6,6 +6,7 @@
 #include "head_driver_fixture.h"
 
 #include "support/model.h"
+#include "support/sanitized.h"
 
 #include <gtest/gtest.h>
 
@@ -289,7 +290,8 @@ TEST(HeadDriverPages, EveryVariantPrintsEachPageOnceThroughTheVirtualPrinter) {
         t.lines(printer, t.inks);
         if (grouped) printer.lines.erase({uint8_t(0x30), uint8_t(0)});  // 0x30 prints through K's line
         const std::vector<uint8_t> inks = ink_codes(t.inks);
-        for (int n = 0; n < 50; ++n) {
+        // Under the sanitizers two pages of each kind.
+        for (int n = 0; n < (ovcg_test::kSanitized ? 10 : 50); ++n) {
             const uint32_t width = 1 + rng() % (n % 5 == 0 ? 60 : 12);
             const uint32_t length = t.shortest + t.top + t.bottom + rng() % t.longest;
             Page page = random_page(rng, kinds[n % 5], uint32_t(inks.size()), length, width);

@@ -10,18 +10,12 @@
 #include <cstdint>
 #include <cstdlib>
 
+#include "support/sanitized.h"
+
 // The address and the thread sanitizer bring allocators of their own, which
 // a malloc of this file would cut out (the thread sanitizer's start-up then
 // fails).
-#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
-#define OVCG_SANITIZER_ALLOCATOR 1
-#elif defined(__has_feature)
-#if __has_feature(address_sanitizer) || __has_feature(thread_sanitizer)
-#define OVCG_SANITIZER_ALLOCATOR 1
-#endif
-#endif
-
-#ifdef OVCG_SANITIZER_ALLOCATOR
+#if OVCG_TEST_SANITIZED
 
 // The sanitizer runtime's count (its header is not installed with every
 // compiler).

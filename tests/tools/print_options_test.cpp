@@ -28,6 +28,7 @@
 #include "support/model.h"
 #include "support/model_head_control.h"
 #include "support/option_choices.h"
+#include "support/sanitized.h"
 #include "support/virtual_printer.h"
 
 namespace {
@@ -182,6 +183,9 @@ std::vector<JobCase> job_cases() {
     const Content kinds[] = {Content::Photo, Content::Odd, Content::OneColumn, Content::Photo, Content::OneLine};
     std::vector<JobCase> cases;
     for (size_t i = 0; i < media.size(); ++i) {
+        // Under the sanitizers every third medium; each other choice, and
+        // the pages of several kinds, still come round.
+        if (ovcg_test::kSanitized && i % 3 != 1) continue;
         JobCase c;
         c.options = {{"MediaType", media[i]},
                      {"ColorModel", models[i % models.size()]},
@@ -337,7 +341,7 @@ TEST_F(PrintOptions, EveryChoicePrintsPagesTheVirtualPrinterReadsBack) {
     ASSERT_EQ(ovcgInitialize("", &cb), OVCG_OK);
     const std::vector<JobCase> cases = job_cases();
     ovcgRelease();
-    ASSERT_GE(cases.size(), 74u);
+    ASSERT_GE(cases.size(), ovcg_test::kSanitized ? 25u : 74u);
 
     const Bytes start = expected_job_start(7), end = expected_job_end();
     size_t dots = 0;
