@@ -24,6 +24,7 @@
 #include "support/model.h"
 #include "support/model_index.h"
 #include "support/model_links.h"
+#include "support/sanitized.h"
 
 namespace ovcg_test::l3 {
 namespace {
@@ -105,8 +106,10 @@ std::vector<Page> Pages(const JobSpec& s) {
 
 TEST(Level3EveryMedium, PrintsOrIsRefusedAtEachPageStart) {
     const ModelDescription model = default_model();
-    size_t printed = 0, refusedHalftone = 0, refusedMode = 0;
+    size_t printed = 0, refusedHalftone = 0, refusedMode = 0, index = 0;
     for (const ModelMedia& m : model.media) {
+        // Every second medium under the sanitizers.
+        if (ovcg_test::kSanitized && index++ % 2 == 1) continue;
         const std::vector<Setting> settings = SettingsOf(m);
         for (const Setting& setting : settings)
             for (const bool level3 : {true, false})
@@ -167,9 +170,10 @@ TEST(Level3EveryMedium, PrintsOrIsRefusedAtEachPageStart) {
                 }
     }
     // The model holds all three outcomes.
-    EXPECT_GT(printed, 50u);
-    EXPECT_GT(refusedHalftone, 10u);
-    EXPECT_GT(refusedMode, 10u);
+    const size_t share = ovcg_test::kSanitized ? 2 : 1;
+    EXPECT_GT(printed, 50u / share);
+    EXPECT_GT(refusedHalftone, 10u / share);
+    EXPECT_GT(refusedMode, 10u / share);
 }
 
 // The caller's output failing while the first page sends its records: in

@@ -127,7 +127,7 @@ TEST_F(PrintTool, SmallImageToStandardOutput) {
 
 TEST_F(PrintTool, StandardInputToAFileWithOptions) {
     write("page.ppm", ppm(4, 3));
-    ToolRun r = run(model_arg() + " -o mediatype=Media334_Q1 -o PageSize=A3_SheetC -o Mode=CAD -O '" +
+    ToolRun r = run(model_arg() + " -o mediatype=Media334_Q1 -o PageSize=A4_SheetC -o Mode=CAD -O '" +
                     path("out.prn") + "' -",
                 path("page.ppm"));
     EXPECT_TRUE(r.out.empty());

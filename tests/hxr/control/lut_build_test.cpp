@@ -134,8 +134,8 @@ uint8_t lane(const uint32_t* node, uint32_t k) {
 }
 
 std::vector<uint8_t> node_of(const uint32_t* grid, uint64_t index, uint32_t k) {
-    std::vector<uint8_t> out;
-    for (uint32_t c = 0; c < k; ++c) out.push_back(lane(grid + index * ((k + 3) / 4), c));
+    std::vector<uint8_t> out(k);
+    for (uint32_t c = 0; c < k; ++c) out[c] = lane(grid + index * ((k + 3) / 4), c);
     return out;
 }
 
@@ -275,10 +275,9 @@ TEST_F(LutBuild, RebuildMatchesReference) {
         RefTable byChannel{{}, {}, c.k, c.dim};
         const uint32_t* p = c.dim == 4 ? Rebuild4DGridPos32 : c.n == 64 ? Rebuild3DGridPos64 : Rebuild3DGridPos32;
         byChannel.levels.assign(p, p + c.n);
-        for (uint64_t i = 0; i < nodes; ++i) {
-            const auto v = node_of(grid, i, c.k);
-            byChannel.bytes.insert(byChannel.bytes.end(), v.begin(), v.end());
-        }
+        byChannel.bytes.reserve(nodes * c.k);
+        for (uint64_t i = 0; i < nodes; ++i)
+            for (uint32_t b = 0; b < c.k; ++b) byChannel.bytes.push_back(lane(grid + i * ((c.k + 3) / 4), b));
         uint32_t gindex[256];
         ASSERT_EQ(HXRGetSrcLutGridPosIndex(gindex, c.n, byChannel.levels.data()), 0u);
         for (int q = 0; q < 100; ++q) {
