@@ -44,12 +44,11 @@ NozzleRecord record_nozzles(const MleNozzleInfo& info, int32_t head, int32_t ink
     r.head = head;
     r.ink = ink;
     r.info = info;
-    for (int32_t k = 0; k < info.endNozzle - info.firstNozzle; ++k) {
-        r.states.push_back(info.state[k]);
-        r.offsets.push_back(info.rasterOffset[k]);
-        r.headNos.push_back(info.headNo[k]);
-        r.steps.push_back(info.stepValue[k]);
-    }
+    const int32_t n = std::max(info.endNozzle - info.firstNozzle, 0);
+    r.states.assign(info.state, info.state + n);
+    r.offsets.assign(info.rasterOffset, info.rasterOffset + n);
+    r.headNos.assign(info.headNo, info.headNo + n);
+    r.steps.assign(info.stepValue, info.stepValue + n);
     r.info.state = nullptr;  // the engine's arrays change with the next pass
     r.info.rasterOffset = nullptr;
     r.info.headNo = nullptr;

@@ -174,10 +174,9 @@ void RecordingHxrEngine::ReadLines(HxrCallRecord& r, const _HXR_IMAGE_INFO& imag
         for (unsigned m = 0; m < entries; ++m) {
             const void* p = planes[static_cast<size_t>(j) * entries + m];
             r.plane_pointers.push_back(p);
-            std::vector<uint8_t> samples;
-            if (p)
-                for (int x = 0; x < r.pixels; ++x)
-                    samples.push_back(Sample(p, image, static_cast<size_t>(r.x_offset + x)));
+            std::vector<uint8_t> samples(p && r.pixels > 0 ? static_cast<size_t>(r.pixels) : 0);
+            for (size_t x = 0; x < samples.size(); ++x)
+                samples[x] = Sample(p, image, static_cast<size_t>(r.x_offset) + x);
             r.planes.push_back(std::move(samples));
         }
         if (attributes) r.attribute_pointers.push_back(attributes[j]);
