@@ -344,10 +344,13 @@ int32_t ovcgEndJob(void) {
     // After an output failure every job end reports it, also that of a job
     // whose start the failure refused.
     if (!c->job_open) return stream_error() ? OVCG_ERR_ENGINE : OVCG_ERR_ARGUMENT;
-    if (c->page_open) end_page(c, 1);  // a page left open is abandoned
+    // A page left open is abandoned. Should ending it fail (its page end not
+    // sent, say), the job is still freed, and the failure is this call's:
+    // the job end is then not written, as after a failed document end.
+    const int32_t page = c->page_open ? end_page(c, 1) : OVCG_OK;
     int32_t r = ji_DestroyJob(c->job);
     c->job_open = false;
     release_band_buffer(c);
-    if (r != 0) return OVCG_ERR_ENGINE;
+    if (r != 0 || page != OVCG_OK) return OVCG_ERR_ENGINE;
     return EndJob();
 }

@@ -209,23 +209,27 @@ std::vector<int64_t> fault_points(int64_t calls) {
 
 TEST_F(E2eTest, OutputFailingAtEachCallIsReported) {
     // Every kind of fault on the cheaper gray job; failures on the colour
-    // job too, whose pages send more and other chunks, and on a page long
-    // enough for the engine to send inside ovcgRasterOut.
+    // job too, whose pages send more and other chunks, on a page long
+    // enough for the engine to send inside ovcgRasterOut, and on a job
+    // ended with its page open (which ovcgEndJob ends).
     const struct {
         const char* name;
         Sink::Fault fault;
         Ink ink;
         int64_t lines = 8;
+        bool end_in_page = false;
     } kinds[] = {
         {"fails", Sink::Fault::kFail, Ink::kGray},
         {"stalls", Sink::Fault::kStall, Ink::kGray},
         {"over-reports", Sink::Fault::kOverReport, Ink::kGray},
         {"fails", Sink::Fault::kFail, Ink::kColour},
         {"fails", Sink::Fault::kFail, Ink::kGray, 48},
+        {"fails", Sink::Fault::kFail, Ink::kGray, 8, true},
     };
     for (const auto& k : kinds) {
         JobSpec job = short_job(k.ink);
         job.lines = k.lines;
+        job.end_in_page = k.end_in_page;
         golden(job);
         Sink::reset();
         const JobResult clean = run_job(job);
