@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cctype>
 #include <cstring>
 #include <random>
 #include <string>
@@ -321,21 +322,24 @@ TEST_P(SpoolerFailure, FailedFirstChunkKeepsEarlierBufferedBytes) {
 }
 
 // A send that fails after part of a piece went keeps only the rest, which
-// goes first at the next send (flushes until one goes through): nothing
-// goes twice or out of order, and the framing holds.
+// goes first at the next send (flushes until one goes through, or more
+// data): nothing goes twice or out of order, and the framing holds.
 TEST_P(SpoolerFailure, APartlySentPieceSendsOnlyItsRestNext) {
     const Bytes big = Pattern(100000, 4);
+    constexpr long kLater = 50000;  // where the bytes sent after the failures start in `big`
     const struct {
         unsigned accept;  // bytes a call takes at most
         std::vector<long> failAt;  // the calls that fail
         unsigned length;  // of `big` sent (0: the escape marker `code`), then flushed
         size_t delivered;  // bytes of `big` the stream holds in the end
         uint16_t code = 13;
+        unsigned later = 0;  // bytes sent after the failures, before the last flush
     } rows[] = {{3, {1}, 5, 5}, {3, {1}, 0, 0}, {20000, {1}, 40000, 32765} /* filled chunk */,
                 {20000, {4}, 100000, 65530} /* chunk from the caller's memory */,
                 {1, {32768}, 100000, 65530} /* ... cut inside its header, after 1 byte */,
                 {2, {1}, 0, 0, 0x0102} /* a marker cut in two */,
-                {3, {1, 2}, 10, 10} /* the rest failing again */, {3, {1, 3}, 10, 10} /* ... after another part */};
+                {3, {1, 2}, 10, 10} /* the rest failing again */, {3, {1, 3}, 10, 10} /* ... after another part */,
+                {20000, {1}, 40000, 32765, 13, 30000} /* the buffer's rest waiting when data come */};
     for (const auto& r : rows) {
         SCOPED_TRACE(&r - rows);
         SpoolRecorder rec;
@@ -345,13 +349,49 @@ TEST_P(SpoolerFailure, APartlySentPieceSendsOnlyItsRestNext) {
         EXPECT_THROW((r.length ? s.SendData(Chars(big), r.length), s.Flush() : s.SendEscape(r.code)),
                      ovcg::EngineMessage);
         for (size_t again = 1; again < r.failAt.size(); ++again) EXPECT_THROW(s.Flush(), ovcg::EngineMessage);
+        s.SendData(Chars(big) + kLater, r.later);
         s.Flush();
         const auto df = DeframeSpool(rec.stream());
         ASSERT_TRUE(df.ok) << df.error;
-        EXPECT_EQ(df.data, Bytes(big.begin(), big.begin() + long(r.delivered)));
+        Bytes want(big.begin(), big.begin() + long(r.delivered));
+        want.insert(want.end(), big.begin() + kLater, big.begin() + kLater + r.later);
+        EXPECT_EQ(df.data, want);
         std::vector<uint16_t> codes;
         for (const auto& e : df.escapes) codes.push_back(e.code);
         EXPECT_EQ(codes, r.length ? std::vector<uint16_t>{} : std::vector<uint16_t>{r.code});
+    }
+    // Headers, whose bytes are sent alone: d sends "abcde", h the header
+    // 0x8007, f flushes; a capital's step fails.
+    const struct {
+        unsigned accept;
+        std::vector<long> failAt;
+        const char* steps;
+        Bytes stream;
+    } headers[] = {
+        {3, {1, 2}, "dFHh", {0x05, 0x80, 'a', 'b', 'c', 'd', 'e', 0x07, 0x80}},  // after a rest that fails again
+        {1, {1}, "dHf", {0x07, 0x80, 0x05, 0x80, 'a', 'b', 'c', 'd', 'e'}},      // while bytes are buffered
+    };
+    for (const auto& r : headers) {
+        SCOPED_TRACE(r.steps);
+        SpoolRecorder rec;
+        CPlimoSpooler s(1, &SpoolRecorder::Callback, &rec);
+        rec.AcceptAtMost(r.accept);
+        for (long at : r.failAt) rec.FailCall(at, GetParam());
+        for (const char* c = r.steps; *c; ++c) {
+            const auto step = [&] {
+                switch (std::tolower(*c)) {
+                    case 'd': return s.SendData("abcde", 5);
+                    case 'h': return s.SendHeader(0x8000, 7);
+                    default: return s.Flush();
+                }
+            };
+            if (std::isupper(*c))
+                EXPECT_THROW(step(), ovcg::EngineMessage);
+            else
+                step();
+        }
+        EXPECT_EQ(rec.stream(), r.stream);
+        EXPECT_EQ(s.Count(), 0u);
     }
 }
 
