@@ -46,12 +46,13 @@ public:
     CPlimoSpooler(const CPlimoSpooler&) = delete;
     CPlimoSpooler& operator=(const CPlimoSpooler&) = delete;
 
-    // Each of these throws "Spooler Exception" when a send fails. What did
-    // not go of a piece that went in part stays, to go first at the next
-    // send (so nothing goes twice and the framing holds). A piece of which
-    // nothing went is dropped, save the buffered chunk, which stays
-    // buffered; the bytes of a SendData call past a chunk that failed are
-    // lost.
+    // Each of these throws "Spooler Exception" when a send fails. The
+    // spooler knows only what the callback's counts tell it: what did not go
+    // of a piece that went in part stays, to go first at the next send (so
+    // nothing goes twice and the framing holds). A piece the callback failed
+    // before any count counts as unsent: it is dropped, save the buffered
+    // chunk, which stays buffered. The bytes of a SendData call past a chunk
+    // that failed are lost.
     // Appends bytes; sends every chunk that fills up. Data larger than a chunk
     // go out in whole chunks straight from the caller's memory.
     void SendData(const char* data, unsigned int length);

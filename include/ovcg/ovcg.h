@@ -43,10 +43,11 @@ typedef void (*ovcg_release_fn)(void* block);
  * end stream lasts for the process: every later ovcgStartJob and ovcgEndJob
  * returns OVCG_ERR_ENGINE without calling the output function. A failure
  * while it takes the print engine's data is reported by the call that was
- * sending (ovcgStartPage, ovcgRasterOut, ovcgEndPage or ovcgEndJob) with
- * OVCG_ERR_ENGINE, as every engine failure is; the job's stream is then
- * incomplete (bytes missing, some possibly twice; after a failed ovcgEndJob
- * no job end), so the caller ends the job. Later jobs print. */
+ * sending (ovcgStartPage, ovcgRasterOut, ovcgEndPage or ovcgEndJob, also
+ * when it ends a page left open) with OVCG_ERR_ENGINE, as every engine
+ * failure is. From then on the job's stream is not one a printer can take:
+ * bytes may be missing, repeated or cut differently, and later calls may
+ * fail as well. The caller ends the job; the next job prints. */
 typedef int32_t (*ovcg_output_fn)(const uint8_t* data, int32_t length);
 
 /* The caller's callback record: eight pointer-sized slots. Slot 0 is not

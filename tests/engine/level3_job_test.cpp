@@ -286,8 +286,9 @@ TEST(Level3Job, SpoolCallbackTakingPartOfEachPiece) {
 // The spool callback failing at every send inside one step of a two-page
 // job: the step's call reports it, with its level's code, and the stream
 // lacks what that call had still to send (a page's end, the document's
-// end). A job without a page sends its document end alone on level 3 and
-// the page language, whose generator exists from the job's start.
+// end); the next job's stream is the one a job gives that follows no
+// failure. A job without a page sends its document end alone on level 3
+// and the page language, whose generator exists from the job's start.
 TEST(JobInterfaceOutput, AFailedSendIsReportedByTheCallThatMadeIt) {
     using Step = JobSpec::Step;
     const auto level2 = [](JobSpec& j) { j.level2 = j.library_engine = true; };
@@ -318,9 +319,16 @@ TEST(JobInterfaceOutput, AFailedSendIsReportedByTheCallThatMadeIt) {
         SCOPED_TRACE(row.name);
         JobSpec s = row.recipe;
         if (row.fed != ~0u) s.width = 600, s.length = 400;
+        const std::vector<Page> pages = PlainPages(s, row.pages, Noise, row.fed);
+        const auto run = [&pages](const JobSpec& j) {
+            RecordingHxrEngine hxr;
+            return RunJob(j, pages, hxr);
+        };
+        const JobResult clean = run(s);
         s.fail_in = row.step;
-        RecordingHxrEngine hxr;
-        const JobResult r = RunJob(s, PlainPages(s, row.pages, Noise, row.fed), hxr);
+        const JobResult r = run(s);
+        s.fail_in = Step::kNone;
+        EXPECT_EQ(run(s).spool, clean.spool);
         const std::vector<int32_t> results = row.step == Step::kPageStart ? r.init_page
                                              : row.step == Step::kBand    ? r.band_out
                                              : row.step == Step::kPageEnd ? r.end_page
