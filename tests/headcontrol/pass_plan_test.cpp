@@ -799,6 +799,23 @@ void low_rows_ending(ModelHeadControl& h, int32_t end) {
     normal_layer(h).end = end;
 }
 
+// Repeat mode without upper passes, a lower split of 40 and the normal row's
+// value 0: on 57 rasters 9 normal passes (8 ... 40), the lower passes from
+// `start` + 57 to 56. A lower pass's window starts 2 rasters below it.
+void repeat_lower_only(ModelHeadControl& h, int32_t start) {
+    h.units[0].layers.erase(h.units[0].layers.begin());
+    h.units[0].layers[1].start = start;
+    h.units[0].normal[0].value = 0;
+    h.modes[0].value3 = 40;
+}
+
+// C on a row 1 nozzle down, 1 raster below K: the plan moves up 1 raster.
+void repeat_row_one_down(ModelHeadControl& h) {
+    h.modes[0].value3 = 9;
+    h.modes[0].function_flags |= 0x40;
+    h.modes[0].block_e = {1, {K, C}, {K, C}, {0, 1}};
+}
+
 const RefusalCase kRefusals[] = {
     {"slot 1 without a logic", HcVariant::Default, [](ModelHeadControl&) {}, 1000, 1, kMleNoLogic},
     {"slot -1", HcVariant::Default, [](ModelHeadControl&) {}, 1000, -1, kMleNoLogic},
@@ -923,6 +940,15 @@ const RefusalCase kRefusals[] = {
      [](ModelHeadControl& h) { upper_passes(h, 4180); }, 1040, 0, 0, {K, 0x30, C}},
     {"rows standing low: 4181 passes above the page", HcVariant::DriverGrouped,
      [](ModelHeadControl& h) { upper_passes(h, 4181); }, 1040, 0, kMleBadLogic, {K, 0x30, C}},
+    // The upper passes 40 rasters higher: with the plan moved up by the lead
+    // (50), the last stands a head's height and the lead above the page top,
+    // not yet off the page; 1 raster higher it is.
+    {"rows standing low: the last pass a head's height and the lead above the page", HcVariant::DriverGrouped,
+     [](ModelHeadControl& h) { upper_passes(h, 4180), h.units[0].layers.back().start -= 40; }, 1040, 0, 0,
+     {K, 0x30, C}},
+    {"rows standing low: the last pass 1 raster higher", HcVariant::DriverGrouped,
+     [](ModelHeadControl& h) { upper_passes(h, 4180), h.units[0].layers.back().start -= 41; }, 1040, 0,
+     kMleBadLogic, {K, 0x30, C}},
     // Without a top offset the lead is 90. The normal layer (passes every 90
     // rasters) ends at 377,459, as far down as the bounds let it on a page
     // of 1000 rasters (one pass more refuses it). Re-planned shorter, more of
@@ -991,6 +1017,29 @@ const RefusalCase kRefusals[] = {
      [](ModelHeadControl& h) { h.modes[0].value3 = 9; }, 57, 0, kMleNegativeRange},
     {"repeat mode with no pass outside the normal group", HcVariant::Repeat,
      [](ModelHeadControl& h) { h.units[0].layers = {h.units[0].layers[1]}, h.modes[0].value3 = 40; }, 57, 0, 0},
+    // Lower passes at 52 and 56: the recount keeps the first (window at 54),
+    // not the second (58); at 56 alone it keeps none.
+    {"repeat mode whose recount leaves one pass outside the normal group", HcVariant::Repeat,
+     [](ModelHeadControl& h) { repeat_lower_only(h, -5); }, 57, 0, kMleNegativeRange},
+    {"repeat mode whose recount leaves no pass outside the normal group", HcVariant::Repeat,
+     [](ModelHeadControl& h) { repeat_lower_only(h, -1); }, 57, 0, 0},
+    // Planned on 60 rasters with a row lead of 1, re-planned on 59: 8 normal
+    // passes on the page's own length, fewer than the split (the plan, 1
+    // raster longer, would hold 9).
+    {"repeat mode with a row lead of 1, re-planned shorter than the split", HcVariant::Repeat,
+     repeat_row_one_down, 60, 0, kMleNegativeRange, {K, C}, 59},
+    // 65,537 lower passes feeding 1 from the page top: one more than the edge tables hold.
+    {"more lower passes than the edge tables hold", HcVariant::Lower,
+     [](ModelHeadControl& h) { h.units[0].layers[0].start = 0, h.units[0].layers[0].feed = {1}; }, 65537, 0,
+     kMleBadLogic},
+    // The lower-edge record of a type-3 layer stepping 10000 x 6 against a
+    // window of 8: x = -59992, beyond 16 bits.
+    {"a lower-edge record beyond 16 bits", HcVariant::LowerEdge,
+     [](ModelHeadControl& h) {
+         h.modes[0].value3 = 10000;
+         h.units[0].layers.push_back(HcLayer{3, 0, -17, {6}, {{0, 8}}, {1}, {0}, {}});
+     },
+     45, 0, kMleBadLogic},
     // 20,000 lower passes feeding 1, each searching 2000 virtual passes of feed 1.
     {"edge tables too costly to build", HcVariant::Lower,
      [](ModelHeadControl& h) {
