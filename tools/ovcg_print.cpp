@@ -103,8 +103,11 @@ struct Output {
 Output g_out;
 // What the buffer holds at most; more at once goes straight to the output.
 constexpr size_t kOutputBuffer = size_t{1} << 16;
-// Whether any byte reached the output (read by the stop handler).
+// Whether any byte reached the output, and whether a write is under way,
+// which may have moved bytes before a signal stops it (read by the stop
+// handler).
 std::atomic<bool> g_written{false};
+std::atomic<bool> g_writing{false};
 
 // The start of a job not yet known to print: its bytes (the job start, the
 // first page's start and first band, a few hundred bytes) are held here,
@@ -121,13 +124,15 @@ Held g_held;
 // one does not arrive.
 bool write_output(const uint8_t* data, size_t size) {
     while (size > 0) {
+        g_writing.store(true);
         const ssize_t n = write(g_out.fd, data, size);
+        if (n > 0) g_written.store(true);
+        g_writing.store(false);
         if (n < 0 && errno == EINTR) continue;
         if (n <= 0) {
             g_out.error = n < 0 ? errno : EIO;
             return false;
         }
-        g_written.store(true);
         data += n;
         size -= static_cast<size_t>(n);
     }
@@ -208,19 +213,24 @@ std::atomic<int> g_stop_state{kStopIdle};
 std::atomic<int> g_stop_pending{0};  // a signal taken while a regular file was being opened
 std::atomic<pid_t> g_main_thread{0};
 // The regular file the tool opened, once it is ours: whether there is one,
-// its descriptor while it is open, and the file its name reached when it
-// opened (a symbolic link's target; null when that could not be told).
+// its descriptor while it is open, the file its name reached when it
+// opened (a symbolic link's target; null when that could not be told), and
+// the device and inode of the file opened.
 std::atomic<bool> g_stop_file{false};
 std::atomic<int> g_stop_fd{-1};
 std::atomic<const char*> g_stop_path{nullptr};
+std::atomic<dev_t> g_stop_dev{0};
+std::atomic<ino_t> g_stop_ino{0};
 
 // What became of the output of a job that did not end whole.
-enum Fate : int { kNothingWritten, kCutOff, kRemovedNotEmptied, kEmptied, kRemoved, kFates };
+enum Fate : int { kNothingWritten, kMayHold, kCutOff, kMoved, kRemovedNotEmptied, kEmptied, kRemoved, kFates };
 
 std::string fate_text(int fate, const std::string& name) {
     switch (fate) {
         case kNothingWritten: return "nothing was written";
+        case kMayHold: return name + " may hold part of the job";
         case kCutOff: return name + " holds a cut-off job";
+        case kMoved: return "the partial output, no longer at " + name + ", was left as it is";
         case kRemovedNotEmptied: return "the partial output was removed, not emptied";
         case kEmptied: return "the partial output was emptied, not removed";
         default: return "the partial output was removed";
@@ -237,14 +247,19 @@ size_t g_stop_size[kFates][3] = {};
 // no other name of it keeps the cut-off job, then removes the file; says
 // what became of the output. Safe in a signal handler, which calls it.
 int drop_output() {
-    if (!g_stop_file.load()) return g_written.load() ? kCutOff : kNothingWritten;
+    if (!g_stop_file.load()) return g_written.load() ? kCutOff : g_writing.load() ? kMayHold : kNothingWritten;
     const int fd = g_stop_fd.load();
     const char* path = g_stop_path.load();
+    // The name may reach another file by now (the output renamed and a new
+    // file made in its place): only the file opened is emptied or removed.
+    struct stat now {};
+    const bool ours = path && stat(path, &now) == 0 && now.st_dev == g_stop_dev.load() &&
+                      now.st_ino == g_stop_ino.load();
     // Closed (only once no handler can run: its close failed): emptied by its name.
-    const bool emptied = fd >= 0 ? ftruncate(fd, 0) == 0 : path && truncate(path, 0) == 0;
-    const bool removed = path && unlink(path) == 0;
+    const bool emptied = fd >= 0 ? ftruncate(fd, 0) == 0 : ours && truncate(path, 0) == 0;
+    const bool removed = ours && unlink(path) == 0;
     if (emptied) return removed ? kRemoved : kEmptied;
-    return removed ? kRemovedNotEmptied : kCutOff;
+    return removed ? kRemovedNotEmptied : path && !ours ? kMoved : kCutOff;
 }
 
 // Holds the stop signals back from the calling thread, or lets them through.
@@ -352,6 +367,8 @@ bool open_output(const std::string& path) {
     const int error = errno;
     g_out.own = path != "-" && g_out.fd >= 0;
     g_out.removable = g_out.own && fstat(g_out.fd, &st) == 0 && S_ISREG(st.st_mode);
+    g_stop_dev.store(st.st_dev);
+    g_stop_ino.store(st.st_ino);
     arm_stop(g_out.removable ? g_out.fd : -1, g_out.removable ? resolved_name(path, st) : nullptr);
     if (g_out.fd < 0) {
         std::fprintf(stderr, "ovcg-print: cannot open output %s: %s\n", path.c_str(), std::strerror(error));
@@ -612,7 +629,7 @@ std::string custom_size_form(const char* text) {
     ++p;
     if (!(why = custom_side(p, "the height")).empty()) return why;
     if (*p && strcasecmp(p, "in") != 0 && strcasecmp(p, "cm") != 0 && strcasecmp(p, "mm") != 0)
-        return std::string("the unit '") + p + "' is none of in, cm, mm";
+        return "the unit '" + shortened(p) + "' is none of in, cm, mm";
     return "";
 }
 
@@ -621,11 +638,12 @@ std::string custom_size_form(const char* text) {
 // outside the limits (said with the size it asks for). 0 or an exit status.
 int check_custom_size(const std::string& choice) {
     using namespace ovcg::frontend;
+    const std::string quoted = shortened(choice);
     if (choice.size() > kPaperChoiceMax) {
         std::fprintf(stderr,
                      "ovcg-print: PageSize=%s has %zu characters; a PageSize choice takes at most %zu; "
                      "nothing was printed\n",
-                     shortened(choice).c_str(), choice.size(), kPaperChoiceMax);
+                     quoted.c_str(), choice.size(), kPaperChoiceMax);
         return kExitUsage;
     }
     static const char kForm[] = "give custom.WxH, W and H decimal numbers, followed by in, cm, mm or nothing (points)";
@@ -633,7 +651,7 @@ int check_custom_size(const std::string& choice) {
     ovcg::frontend::CustomSizeDots size;
     const bool has_x = std::strchr(text, 'x') || std::strchr(text, 'X');
     if (const std::string why = has_x ? custom_size_form(text) : ""; !why.empty()) {
-        std::fprintf(stderr, "ovcg-print: PageSize=%s: %s; %s\n", choice.c_str(), why.c_str(), kForm);
+        std::fprintf(stderr, "ovcg-print: PageSize=%s: %s; %s\n", quoted.c_str(), why.c_str(), kForm);
         return kExitUsage;
     }
     // The size reader takes "0x" for the start of a hexadecimal number
@@ -643,7 +661,7 @@ int check_custom_size(const std::string& choice) {
     const bool zero_width = readable.size() > 1 && readable[0] == '0' && (readable[1] == 'x' || readable[1] == 'X');
     if (zero_width) readable[0] = '1';
     if (!has_x || !custom_size_dots(readable.c_str(), &size)) {
-        std::fprintf(stderr, "ovcg-print: PageSize=%s is no size: %s\n", choice.c_str(), kForm);
+        std::fprintf(stderr, "ovcg-print: PageSize=%s is no size: %s\n", quoted.c_str(), kForm);
         return kExitUsage;
     }
     if (zero_width) size.width = 0;
@@ -662,7 +680,7 @@ int check_custom_size(const std::string& choice) {
     std::fprintf(stderr,
                  "ovcg-print: PageSize=%s%s; a custom page must be %d to %d dots wide and %d to %d dots high; "
                  "nothing was printed\n",
-                 choice.c_str(), asked.c_str(), kCustomWidthMin, kCustomWidthMax, kCustomHeightMin,
+                 quoted.c_str(), asked.c_str(), kCustomWidthMin, kCustomWidthMax, kCustomHeightMin,
                  kCustomHeightMax);
     return kExitUsage;
 }
