@@ -200,6 +200,7 @@ TEST(Netpbm, MalformedInput) {
         {text("P6 1 1 65536 "), "image 1: maximum value must lie in 1..65535"},
         {text("P6 99999999999 1 255 "), "image 1: image too large (more than 1048576 pixels wide or high)"},
         {text("P6 4294967296 1 255 "), "image 1: image too large"},
+        {text("P6 18446744073709551617 1 255 "), "image 1: image too large"},  // 2^64 + 1
         {text("P6 1 1 " + std::string(40, '9') + " "), "image 1: maximum value must lie in 1..65535"},
         {text("P6 4294967295 4294967295 255 "), "image 1: image too large (more than 1048576 pixels wide or high)"},
         {text("P5 1048577 1 255 "), "image 1: image too large"},

@@ -7,6 +7,7 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <spawn.h>
+#include <sys/ioctl.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -246,6 +247,7 @@ TEST_F(PrintTool, BadInput) {
     ASSERT_EQ(link(path("page.ppm").c_str(), path("hard.ppm").c_str()), 0);
     const std::string longest_model = dir + "/" + std::string(254 - dir.size(), 'm');  // 255 characters
     ASSERT_EQ(symlink(OVCG_DEFAULT_MODEL_FILE, longest_model.c_str()), 0);
+    write("old.prn", Bytes(100000, 'x'));  // longer than the job printed over it
     const std::string same = "; nothing was printed";
     const std::string limits = "; a custom page must be 1261 to 12960 dots wide and 1800 to 255118 dots high" + same;
     const std::string form = "; give custom.WxH, W and H decimal numbers, followed by in, cm, mm or nothing (points)";
@@ -306,9 +308,14 @@ TEST_F(PrintTool, BadInput) {
          "PageSize=custom.4.25000000000... has 256 characters; a PageSize choice takes at most 255; nothing was "
          "printed"},
         {m + " -o PageSize=custom.wide" + page, 2, "PageSize=custom.wide is no size: give custom.WxH, W and H"},
+        {m + " -o PageSize=custom.8.5x11" + std::string(230, 'a') + page, 2,
+         "PageSize=custom.8.5x11aaaaaaa...: the unit '" + std::string(20, 'a') + "...' is none"},
+        {m + " -o PageSize=custom.8.5x11" + std::string(200, '0') + page, 2, "custom.8.5x110000000...: the height is"},
+        {m + " -o PageSize=custom." + std::string(200, 'w') + page, 2, "PageSize=custom.wwwwwwwwwwwww... is no size"},
         {"-m '" + dir + "/" + std::string(255 - dir.size(), 'm') + "'" + page, 4,
          "model file path " + dir.substr(0, 20) + "... has 256 characters; the library takes at most 255" + same},
         {"-m '" + longest_model + "'" + page, 0, "page 1: 4x3 image printed as"},
+        {m + " -O '" + path("old.prn") + "'" + page, 0, "page 1: 4x3 image printed as"},
         // The output is the input, by any name: refused before it is cut to nothing.
         {m + " -O" + page + page, 2, "the output " + path("page.ppm") + " is the input " + path("page.ppm") + same},
         {m + " -O '" + path("link.ppm") + "'" + page, 2, "the output " + path("link.ppm") + " is the input"},
@@ -322,9 +329,13 @@ TEST_F(PrintTool, BadInput) {
         EXPECT_EQ(r.status, c.status) << r.err;
         EXPECT_TRUE(contains(r.err, "ovcg-print: ")) << r.err;
         EXPECT_TRUE(contains(r.err, c.message)) << r.err;
-        EXPECT_EQ(r.out.empty(), c.status != 0);  // nothing is printed for a refused job
+        // Nothing is printed for a refused job.
+        EXPECT_EQ(r.out.empty(), c.status != 0 || contains(c.args, "old.prn"));
+        for (size_t at = r.err.find("ovcg-print: "); at != std::string::npos; at = r.err.find("ovcg-print: ", at + 1))
+            EXPECT_LT(r.err.find('\n', at) - at, 200u) << r.err;  // a long text of the user's is quoted by its start
     }
     EXPECT_EQ(read(path("page.ppm")), ppm(4, 3));
+    EXPECT_TRUE(read(path("old.prn")) == run(m + page).out);  // emptied when it opened
 }
 
 
@@ -646,6 +657,8 @@ TEST_F(PrintTool, PagesStreamFromAPipe) {
 // is emptied (a hard link to it is left empty) and removed (for a symbolic
 // link, its target), standard output is left holding a cut-off job; one line
 // says which, and the exit status is 128 + the signal's number. An output
+// renamed while it prints is emptied, and a new file at its name is left; a
+// write blocked in a full pipe may have moved part of the job. An output
 // that never opened (a FIFO without a reader) stops at once, nothing written;
 // a signal ignored from the start stays ignored, and the job ends whole.
 TEST_F(PrintTool, AStoppedPrintRemovesItsFileAndExitsWith128PlusTheSignal) {
@@ -662,7 +675,7 @@ TEST_F(PrintTool, AStoppedPrintRemovesItsFileAndExitsWith128PlusTheSignal) {
     };
     struct Case {
         int sig;
-        std::string output;  // -O's name ("" for standard output)
+        std::string output;  // -O's name ("" for standard output, "pipe": a full pipe there; "renamed": out.prn)
         std::string line;    // "" for a signal ignored from the start
     };
     const Case cases[] = {
@@ -672,18 +685,26 @@ TEST_F(PrintTool, AStoppedPrintRemovesItsFileAndExitsWith128PlusTheSignal) {
         {SIGTERM, "link.prn", "stopped by SIGTERM; the partial output was removed\n"},
         {SIGINT, "", "stopped by SIGINT; standard output holds a cut-off job\n"},
         {SIGINT, "fifo", "stopped by SIGINT; nothing was written\n"},
+        {SIGINT, "renamed", "stopped by SIGINT; the partial output was emptied, not removed\n"},
+        {SIGINT, "pipe", "stopped by SIGINT; standard output may hold part of the job\n"},
         {SIGHUP, "out.prn", ""},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.output + ": " + (c.line.empty() ? "ignored" : c.line));
-        const bool to_file = c.output == "out.prn" || c.output == "link.prn";
+        const bool renamed = c.output == "renamed", piped = c.output == "pipe";
+        const bool to_file = c.output == "out.prn" || c.output == "link.prn" || renamed;
+        std::remove(out.c_str());
         if (to_file) {  // a file with a second name
             write("out.prn", {});
             ASSERT_EQ(link(file.c_str(), kept.c_str()), 0);
         }
         std::vector<std::string> args = {"-m", OVCG_DEFAULT_MODEL_FILE, "-o", "PageSize=custom.4.25x6in"};
-        if (!c.output.empty()) args.insert(args.end(), {"-O", path(c.output)});
-        PipedRun tool(args, out, c.line.empty() ? c.sig : 0);
+        if (!c.output.empty() && !piped) args.insert(args.end(), {"-O", path(renamed ? "out.prn" : c.output)});
+        // A pipe of 4096 bytes that nobody reads: the tool's first write moves some and waits.
+        const int pipe_end = piped && mkfifo(path("pipe").c_str(), 0600) == 0
+                                 ? open(path("pipe").c_str(), O_RDONLY | O_NONBLOCK) : -1;
+        ASSERT_EQ(piped ? fcntl(pipe_end, F_SETPIPE_SZ, 4096) : 4096, 4096);
+        PipedRun tool(args, piped ? path("pipe") : out, c.line.empty() ? c.sig : 0);
         ASSERT_TRUE(tool.started());
         const std::string& reached = to_file ? file : out;
         // Rows until the stream reaches the output (a full pipe holds the
@@ -692,18 +713,26 @@ TEST_F(PrintTool, AStoppedPrintRemovesItsFileAndExitsWith128PlusTheSignal) {
         // place as it waits for a reader.
         const bool fifo = c.output == "fifo";
         const auto ready = [&] {
+            int queued = 0;
+            if (piped) return ioctl(pipe_end, FIONREAD, &queued) == 0 && queued == 4096;
             return fifo ? catches(tool.pid(), c.sig) : std::ifstream(reached, std::ios::ate).tellg() > 0;
         };
         const size_t step = 1205 * 3 * 8;
         size_t fed = 0;
         for (int polls = 0; !ready(); ++polls) {
             ASSERT_LT(polls, 12000) << tool.err_text;
-            if (fed + step < image.size() && !(fifo && fed > 0)) {
-                ASSERT_TRUE(tool.write_input(Bytes(image.begin() + long(fed), image.begin() + long(fed + step))));
-                fed += step;
-            } else {
+            if ((fifo || piped) && fed > 0) {
                 usleep(10000);
+                continue;
             }
+            // The stream reaches the output within the page, before its last rows are in.
+            ASSERT_LT(fed + step, image.size()) << tool.err_text;
+            ASSERT_TRUE(tool.write_input(Bytes(image.begin() + long(fed), image.begin() + long(fed + step))));
+            fed += step;
+        }
+        if (renamed) {  // a new file at the output's name
+            ASSERT_EQ(rename(file.c_str(), path("moved.prn").c_str()), 0);
+            write("out.prn", Bytes(3, 'n'));
         }
         ASSERT_TRUE(tool.send(c.sig));
         if (c.line.empty()) {  // the rest of the rows: the job ends whole
@@ -721,9 +750,12 @@ TEST_F(PrintTool, AStoppedPrintRemovesItsFileAndExitsWith128PlusTheSignal) {
         EXPECT_EQ(tool.finish(), 128 + c.sig) << tool.err_text;
         const size_t at = tool.err_text.find("ovcg-print: stopped by");
         EXPECT_EQ(tool.err_text.substr(at == std::string::npos ? 0 : at + 12), c.line) << tool.err_text;
-        EXPECT_FALSE(std::ifstream(file).good());
+        EXPECT_EQ(std::ifstream(file).good(), renamed);  // a new file at the output's name is left as it is
+        EXPECT_EQ(read(file), Bytes(renamed ? 3 : 0, 'n'));
         EXPECT_EQ(read(out).empty(), c.output != "");
         EXPECT_EQ(std::ifstream(kept).good() && read(kept).empty(), to_file);  // every name emptied
+        if (piped) close(pipe_end);
+        std::remove(file.c_str());
         std::remove(kept.c_str());
     }
     struct stat link_stat {};
@@ -829,7 +861,8 @@ TEST_F(PrintTool, AFirstImageCutShortBeforeItsFirstBandEndsTheJobBegun) {
 // output, a write fails: the tool stops at once, says so and exits 4, and
 // empties and removes a partial regular file (for a symbolic link, its
 // target; a hard link to it is left empty; a device or pipe stays), or says
-// that nothing was written. Those are its last messages.
+// that nothing was written. Those are its last messages. A library failure
+// inside the job (exit 1) drops the file alike, nothing written after.
 TEST_F(PrintTool, OutputThatCannotBeWrittenIsReportedAndRemoved) {
     const std::string small = model_arg() + " -o PageSize=custom.4.25x6in ", out = path("out.prn");
     const Bytes page = ppm(400, 30);  // more printer stream than a pipe holds
@@ -840,6 +873,9 @@ TEST_F(PrintTool, OutputThatCannotBeWrittenIsReportedAndRemoved) {
     write("tall.ppm", tall);
     const ToolRun whole = run(small + "'" + path("page.ppm") + "'");
     ASSERT_EQ(whole.status, 0) << whole.err;
+    size_t ff = 0;  // the page's form feed, which its end writes
+    for (const ovcg_test::StreamItem& item : ovcg_test::ValidateStream(whole.out).items)
+        if (item.name == "FF") ff = item.offset;
     const std::string to_out = "-O '" + out + "' ", printed = "page 1: 400x30 image printed as 1205x1730 RGB\n",
                       too_large = "writing " + out + " failed: File too large; the partial output was removed\n",
                       stdout_failed = "writing standard output failed: ", kept = path("kept.prn"),
@@ -848,15 +884,21 @@ TEST_F(PrintTool, OutputThatCannotBeWrittenIsReportedAndRemoved) {
         std::string args, stdin_file, before, out;
         rlim_t limit;
         std::string messages;
+        int status = 4;
     };
     const Case cases[] = {
         {small + to_out + "'" + path("page.ppm") + "'", "/dev/null", "", "", 20480, too_large},
         {small + to_out + "'" + path("page.ppm") + "'", "/dev/null", "", "", whole.out.size() - 1, printed + too_large},
+        {small + to_out + "'" + path("page.ppm") + "'", "/dev/null", "", "", ff, too_large},  // at the page's end
         {small + to_out + "'" + path("two.ppm") + "'", "/dev/null", "", "", whole.out.size() - 1,
          printed + path("two.ppm") + ": image 2: not a binary PPM (P6) or PGM (P5) image\n" + too_large},
         {small + "-O '" + link + "' '" + path("page.ppm") + "'", "/dev/null",
          ": > '" + out + "'; ln '" + out + "' '" + kept + "'; ln -s out.prn '" + link + "'; ", "", 20480,
          "writing " + link + " failed: File too large; the partial output was removed\n"},
+        {small + to_out + "'" + path("page.ppm") + "'", "/dev/null",
+         ": > '" + out + "'; ln '" + out + "' '" + kept + "'; LD_PRELOAD='" OVCG_RASTER_OUT_FAILS
+         "' OVCG_TEST_RASTER_OUT_FAILS=20 ",
+         "", 0, "ovcgRasterOut failed with code -1000 (print engine failure); the partial output was removed\n", 1},
         {small + "-O /dev/full -", path("tall.ppm"), "", "", 0,
          "writing /dev/full failed: No space left on device; nothing was written\n"},
         {small + "'" + path("page.ppm") + "'", "/dev/null", "", ">&-", 0,
@@ -877,15 +919,15 @@ TEST_F(PrintTool, OutputThatCannotBeWrittenIsReportedAndRemoved) {
         setrlimit(RLIMIT_FSIZE, &limited);
         const ToolRun r = run(c.args, c.stdin_file, c.before, c.out);
         setrlimit(RLIMIT_FSIZE, &unlimited);
-        EXPECT_EQ(r.status, 4) << r.err;
+        EXPECT_EQ(r.status, c.status) << r.err;
         std::string messages;  // the tool's own lines after the one naming the colour model
         for (size_t at = r.err.find("ovcg-print: "); at != std::string::npos; at = r.err.find("ovcg-print: ", at + 1))
             if (r.err.compare(at, 26, "ovcg-print: printing with ") != 0)
                 messages += r.err.substr(at + 12, r.err.find('\n', at) + 1 - (at + 12));
         EXPECT_EQ(messages, c.messages) << r.err;
         EXPECT_FALSE(std::ifstream(out).good());
-        // The link's target was removed, and its hard link emptied.
-        EXPECT_EQ(std::ifstream(kept).good() && read(kept).empty(), contains(c.args, link));
+        // The file was removed (for a link, its target), and its hard link emptied.
+        EXPECT_EQ(std::ifstream(kept).good() && read(kept).empty(), contains(c.before, kept));
         std::remove(kept.c_str());
         std::remove(link.c_str());
     }
