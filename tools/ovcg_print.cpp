@@ -77,9 +77,11 @@ constexpr int kExitInput = 3;
 constexpr int kExitFile = 4;
 
 // A text of the user's as a message quotes it: a long one by its first 20
-// characters and "...", so that a line stays a line whatever was given.
+// characters and "...", and no other part of it, so that a line stays a
+// line whatever was given.
+constexpr size_t kQuotedWhole = 64;
 std::string shortened(const std::string& text) {
-    return text.size() <= 64 ? text : text.substr(0, 20) + "...";
+    return text.size() <= kQuotedWhole ? text : text.substr(0, 20) + "...";
 }
 
 void* tool_allocate(size_t size) { return std::malloc(size); }
@@ -252,14 +254,20 @@ int drop_output() {
     const char* path = g_stop_path.load();
     // The name may reach another file by now (the output renamed and a new
     // file made in its place): only the file opened is emptied or removed.
-    struct stat now {};
-    const bool ours = path && stat(path, &now) == 0 && now.st_dev == g_stop_dev.load() &&
-                      now.st_ino == g_stop_ino.load();
-    // Closed (only once no handler can run: its close failed): emptied by its name.
-    const bool emptied = fd >= 0 ? ftruncate(fd, 0) == 0 : ours && truncate(path, 0) == 0;
-    const bool removed = ours && unlink(path) == 0;
+    // The name is looked at just before it is removed, after the emptying,
+    // which takes long on a large file; no call removes a name only if it
+    // still reaches a given file, so a few calls' gap remains.
+    const auto ours = [path] {
+        struct stat now {};
+        return path && stat(path, &now) == 0 && now.st_dev == g_stop_dev.load() && now.st_ino == g_stop_ino.load();
+    };
+    // Closed (only when no duplicate could be made for its close, and its
+    // close failed): emptied by its name.
+    const bool emptied = fd >= 0 ? ftruncate(fd, 0) == 0 : ours() && truncate(path, 0) == 0;
+    const bool at_name = ours();
+    const bool removed = at_name && unlink(path) == 0;
     if (emptied) return removed ? kRemoved : kEmptied;
-    return removed ? kRemovedNotEmptied : path && !ours ? kMoved : kCutOff;
+    return removed ? kRemovedNotEmptied : path && !at_name ? kMoved : kCutOff;
 }
 
 // Holds the stop signals back from the calling thread, or lets them through.
@@ -378,26 +386,40 @@ bool open_output(const std::string& path) {
 }
 
 // Flushes the output and closes it where the tool opened it; false (with
-// g_out.error set) when a byte did not reach it. Called with the stop
-// signals held back.
+// g_out.error set) when a byte did not reach it. A file whose bytes did not
+// all arrive stays open, so that its drop empties it through its
+// descriptor, whatever its name reaches by then.
 bool close_output() {
-    if (g_out.fd < 0) return g_out.error == 0;
-    flush_output();
-    const int fd = std::exchange(g_out.fd, -1);
-    if (g_out.own) {
-        g_stop_fd.store(-1);
-        if (close(fd) != 0 && !g_out.error) g_out.error = errno;
+    if (g_out.fd < 0 || !flush_output()) return g_out.error == 0;
+    if (!g_out.own) {
+        g_out.fd = -1;
+        return true;
     }
+    // What the file system could not store may be told only by a close: the
+    // close of a duplicate tells it too, while the descriptor stays open for
+    // the drop.
+    const int copy = dup(g_out.fd);
+    if (copy >= 0 && close(copy) != 0) {
+        g_out.error = errno;
+        return false;
+    }
+    const int fd = std::exchange(g_out.fd, -1);
+    g_stop_fd.store(-1);
+    if (close(fd) != 0 && copy < 0) g_out.error = errno;
     return g_out.error == 0;
 }
 
 // Ends the output of a job that ended: true, and a signal from now on ends
 // the tool as it would any program and leaves the file; false (with
-// g_out.error set) when a byte did not reach the output. The signals are
-// held back from the close to the handlers' reset, since one in between
-// would remove a complete file; one taken meanwhile ends the tool once let
+// g_out.error set) when a byte did not reach the output. Every byte is
+// written with the stop signals let through, so that a reader that stops
+// taking them cannot make the tool unstoppable; the job is whole only once
+// its last byte is handed on. From there to the handlers' reset, which
+// waits on no reader, they are held back, since one in between would
+// remove a complete file; one taken meanwhile ends the tool once let
 // through.
 bool end_output() {
+    if (!flush_output()) return false;
     hold_stop_signals(true);
     if (!close_output()) return false;  // the tool ends with the failure, the signals held back
     disarm_stop();
@@ -620,8 +642,9 @@ std::string custom_side(const char*& p, const char* side) {
 // decimal number, x, a decimal number, then exactly in, cm, mm or nothing
 // (the library itself takes more: any tail that holds a unit's letters, and
 // any number a C float conversion reads). "" when it has that form, else
-// what is wrong with it.
-std::string custom_size_form(const char* text) {
+// what is wrong with it, which quotes the unit only when the choice is
+// quoted whole.
+std::string custom_size_form(const char* text, bool quote_unit) {
     const char* p = text;
     std::string why = custom_side(p, "the width");
     if (why.empty() && *p != 'x' && *p != 'X') why = "the width is not a decimal number";
@@ -629,7 +652,8 @@ std::string custom_size_form(const char* text) {
     ++p;
     if (!(why = custom_side(p, "the height")).empty()) return why;
     if (*p && strcasecmp(p, "in") != 0 && strcasecmp(p, "cm") != 0 && strcasecmp(p, "mm") != 0)
-        return "the unit '" + shortened(p) + "' is none of in, cm, mm";
+        return (quote_unit ? "the unit '" + std::string(p) + "'" : std::string("the unit")) +
+               " is none of in, cm, mm";
     return "";
 }
 
@@ -650,7 +674,7 @@ int check_custom_size(const std::string& choice) {
     const char* text = choice.c_str() + 7;
     ovcg::frontend::CustomSizeDots size;
     const bool has_x = std::strchr(text, 'x') || std::strchr(text, 'X');
-    if (const std::string why = has_x ? custom_size_form(text) : ""; !why.empty()) {
+    if (const std::string why = has_x ? custom_size_form(text, choice.size() <= kQuotedWhole) : ""; !why.empty()) {
         std::fprintf(stderr, "ovcg-print: PageSize=%s: %s; %s\n", quoted.c_str(), why.c_str(), kForm);
         return kExitUsage;
     }
@@ -872,11 +896,11 @@ int refuse_options(const std::string& model_path, const Options& options, const 
         Options other = options;
         other[i].second = default_choice(options[i].first);
         if (other[i].second.empty() || strcasecmp(other[i].second.c_str(), options[i].second.c_str()) == 0) continue;
-        if (probe(other).why.empty()) culprit = options[i].first + "=" + options[i].second;
+        if (probe(other).why.empty()) culprit = options[i].first + "=" + shortened(options[i].second);
     }
     set_options(options);
     std::string all;
-    for (const auto& [name, choice] : options) all += " " + name + "=" + choice;
+    for (const auto& [name, choice] : options) all += " " + name + "=" + shortened(choice);
     if (culprit.empty())
         std::fprintf(stderr, "ovcg-print: cannot print these options together:%s\n", all.c_str());
     else
