@@ -50,9 +50,11 @@ public:
     // spooler knows only what the callback's counts tell it: what did not go
     // of a piece that went in part stays, to go first at the next send (so
     // nothing goes twice and the framing holds). A piece the callback failed
-    // before any count counts as unsent: it is dropped, save the buffered
-    // chunk, which stays buffered. The bytes of a SendData call past a chunk
-    // that failed are lost.
+    // before any count counts as unsent and is dropped, except that a chunk
+    // Flush cut stays buffered whole, to go at the next flush, and a chunk
+    // SendData filled keeps the bytes buffered before that call. Of a
+    // SendData call whose send failed, the bytes after the failed piece are
+    // lost, and so are its own bytes in a filled chunk of which nothing went.
     // Appends bytes; sends every chunk that fills up. Data larger than a chunk
     // go out in whole chunks straight from the caller's memory.
     void SendData(const char* data, unsigned int length);

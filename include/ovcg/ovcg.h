@@ -45,9 +45,10 @@ typedef void (*ovcg_release_fn)(void* block);
  * while it takes the print engine's data is reported by the call that was
  * sending (ovcgStartPage, ovcgRasterOut, ovcgEndPage or ovcgEndJob, also
  * when it ends a page left open) with OVCG_ERR_ENGINE, as every engine
- * failure is. From then on the job's stream is not one a printer can take:
- * bytes may be missing, repeated or cut differently, and later calls may
- * fail as well. The caller ends the job; the next job prints. */
+ * failure is. From then on the job's stream may not be one a printer can
+ * take (bytes may be missing, repeated or cut differently), so the caller
+ * must not send it to one; later calls may fail as well. The caller ends the
+ * job; the next job prints. */
 typedef int32_t (*ovcg_output_fn)(const uint8_t* data, int32_t length);
 
 /* The caller's callback record: eight pointer-sized slots. Slot 0 is not

@@ -12,10 +12,10 @@
  * TerminatePage(Ex) -15 (on level 2 also -2331 to -2346 for the rows printed
  * at the page end, on level 3 -203 for an empty page's white rows) and
  * DestroyJob -15 (the document end). -10, -15 and -203 have other causes
- * too. From a failed send on, the job's stream is not one a printer can
- * take: bytes may be missing, repeated or cut differently, and later calls
- * may fail as well. The caller ends the job (DestroyJob); the next job
- * prints. */
+ * too. From a failed send on, the job's stream may not be one a printer
+ * can take (bytes may be missing, repeated or cut differently), so the
+ * caller must not send it to one; later calls may fail as well. The caller
+ * ends the job (DestroyJob); the next job prints. */
 #ifndef OVCG_JOBIF_H
 #define OVCG_JOBIF_H
 

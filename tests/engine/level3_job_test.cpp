@@ -285,10 +285,11 @@ TEST(Level3Job, SpoolCallbackTakingPartOfEachPiece) {
 
 // The spool callback failing at every send inside one step of a two-page
 // job: the step's call reports it, with its level's code, and the stream
-// lacks what that call had still to send (a page's end, the document's
-// end); the next job's stream is the one a job gives that follows no
-// failure. A job without a page sends its document end alone on level 3
-// and the page language, whose generator exists from the job's start.
+// holds the command sections each row lists (what the step's sends carried
+// may be missing, and bytes buffered before it may go later); the next
+// job's stream is the one a job gives that follows no failure. A job
+// without a page sends its document end alone on level 3 and the page
+// language, whose generator exists from the job's start.
 TEST(JobInterfaceOutput, AFailedSendIsReportedByTheCallThatMadeIt) {
     using Step = JobSpec::Step;
     const auto level2 = [](JobSpec& j) { j.level2 = j.library_engine = true; };
