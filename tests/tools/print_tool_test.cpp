@@ -141,13 +141,12 @@ TEST_F(PrintTool, StandardInputToAFileWithOptions) {
 // anything is written; the same choices print with the default model.
 TEST_F(PrintTool, ChoicesTheModelCannotServeAreNamedBeforeAnyByte) {
     write("page.ppm", ppm(4, 3));
-    // Small pages keep the printing runs short.
     struct Case {
         const char* name;
         std::function<void(ovcg_test::ModelDescription&)> change;
         std::string options;
         std::string message;
-        std::string size = " -o PageSize=custom.4.25x6in";
+        std::string size = " -o PageSize=custom.4.25x6in";  // small pages keep the printing runs short
     };
     const auto media = [](uint16_t number) {
         return [number](ovcg_test::ModelDescription& m) {
@@ -741,7 +740,9 @@ TEST_F(PrintTool, AStoppedPrintRemovesItsFileAndExitsWith128PlusTheSignal) {
         }
         std::vector<std::string> args = {"-m", OVCG_DEFAULT_MODEL_FILE, "-o", "PageSize=custom.4.25x6in"};
         if (!c.output.empty() && !piped) args.insert(args.end(), {"-O", path(renamed ? "out.prn" : c.output)});
-        // A pipe that nobody reads: the tool's first write moves some and waits.
+        // A pipe that nobody reads: of 4096 bytes, where the tool's first
+        // write moves some and waits, or, for a stalling reader, of 128 KiB,
+        // which the white page's job fits.
         const int pipe_end = piped ? open(path("pipe").c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC) : -1;
         const int pipe_size = stall ? 1 << 17 : 4096;
         ASSERT_EQ(piped ? fcntl(pipe_end, F_SETPIPE_SZ, pipe_size) : pipe_size, pipe_size);
