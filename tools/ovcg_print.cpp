@@ -37,6 +37,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <new>
 #include <string>
 #include <utility>
 #include <vector>
@@ -91,11 +92,12 @@ void tool_unused() {}
 // ---- Output -----------------------------------------------------------------------
 
 // The printer stream's destination, written through a buffer of the tool's
-// own, so that the tool knows whether a byte reached it. A job that cannot
-// end whole drops the bytes not yet handed on, and a regular file the tool
+// own, so that the tool knows which bytes reached it. A job that cannot end
+// whole drops the bytes not yet handed on, and a regular file the tool
 // opened is emptied and removed: a cut-off stream must not reach a printer.
 struct Output {
-    int fd = -1;
+    int fd = -1;   // the descriptor opened (standard output's own), kept to empty the file through
+    int wfd = -1;  // the one the bytes go through: a duplicate of fd where one could be made
     std::string name;
     bool own = false;        // opened by the tool (not standard output), so closed by it
     bool removable = false;  // a regular file the tool opened
@@ -105,11 +107,8 @@ struct Output {
 Output g_out;
 // What the buffer holds at most; more at once goes straight to the output.
 constexpr size_t kOutputBuffer = size_t{1} << 16;
-// Whether any byte reached the output, and whether a write is under way,
-// which may have moved bytes before a signal stops it (read by the stop
-// handler).
+// Whether any byte reached the output (read by the stop handler).
 std::atomic<bool> g_written{false};
-std::atomic<bool> g_writing{false};
 
 // The start of a job not yet known to print: its bytes (the job start, the
 // first page's start and first band, a few hundred bytes) are held here,
@@ -121,47 +120,6 @@ struct Held {
     std::string refused;  // the failure that ended the job while it was held
 };
 Held g_held;
-
-// Hands bytes to the output's descriptor; false (with g_out.error set) when
-// one does not arrive.
-bool write_output(const uint8_t* data, size_t size) {
-    while (size > 0) {
-        g_writing.store(true);
-        const ssize_t n = write(g_out.fd, data, size);
-        if (n > 0) g_written.store(true);
-        g_writing.store(false);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) {
-            g_out.error = n < 0 ? errno : EIO;
-            return false;
-        }
-        data += n;
-        size -= static_cast<size_t>(n);
-    }
-    return true;
-}
-
-// Hands on what was written so far; false (with g_out.error set) when a
-// byte did not reach the output.
-bool flush_output() {
-    if (!g_out.error && !g_out.buffer.empty()) write_output(g_out.buffer.data(), g_out.buffer.size());
-    g_out.buffer.clear();
-    return g_out.error == 0;
-}
-
-int32_t tool_output(const uint8_t* data, int32_t length) {
-    if (g_out.error) return -1;
-    if (length <= 0) return 0;
-    if (g_held.on) {
-        g_held.bytes.insert(g_held.bytes.end(), data, data + length);
-        return length;
-    }
-    const size_t size = static_cast<size_t>(length);
-    if (g_out.buffer.size() + size > kOutputBuffer && !flush_output()) return -1;
-    if (size >= kOutputBuffer) return write_output(data, size) ? length : -1;
-    g_out.buffer.insert(g_out.buffer.end(), data, data + size);
-    return length;
-}
 
 // ---- Standard error ----------------------------------------------------------------
 
@@ -198,22 +156,44 @@ void track_standard_error() {
 
 // ---- Stopping on a signal ------------------------------------------------------------
 
-// An interrupt, a termination request or a hang-up while the output is open
-// ends the print as a failed write does: a regular output file is emptied
-// and removed, one line says what became of the output, and the exit status
-// is 128 + the signal's number. The handler acts at once, also while the
-// tool waits for rows from a slow pipe. Only the main thread acts: it alone
-// writes the output, so no write of its own lands after the file was
-// emptied; another thread that takes the signal hands it to the main
-// thread. The handler only empties and removes the file, writes a line made
-// beforehand and exits.
+// An interrupt, a termination request or a hang-up once the output is open
+// ends a print whose job is not whole in the output as a failed write does:
+// a regular output file is emptied and removed, one line says what became
+// of the output, and the exit status is 128 + the signal's number. Whether
+// the job is whole is decided by what the calls on the output returned,
+// never by where the signal landed. While such a call is under way (a
+// write, or the job's last flush and close), the handler only records the
+// stop: installed without SA_RESTART, it makes a write that waits on a
+// reader return with what it moved, or with EINTR, and the caller acts on
+// the stop then; at the job's end, when every byte went and the close
+// succeeded, the output is left whole and the tool ends as any program does
+// on the signal. Anywhere else (the library's work, waiting for rows or for
+// a FIFO's reader) the handler acts at once. Only the main thread acts: it
+// alone writes the output, so no write of its own lands after the file was
+// emptied; another thread that takes the signal hands it on to the main
+// thread. Once the output is dropped, a second stop ends the tool at once,
+// whatever its last line waits on.
 constexpr int kStopSignals[] = {SIGINT, SIGTERM, SIGHUP};
 constexpr const char* kStopNames[] = {"SIGINT", "SIGTERM", "SIGHUP"};
 
-enum StopState : int { kStopIdle, kStopOpening, kStopArmed };
+enum StopState : int {
+    kStopIdle,     // no handler yet
+    kStopOpening,  // a regular file is being opened: a stop waits for the open, which does not block
+    kStopArmed,    // a stop acts at once
+    kStopCall,     // a call on the output is under way: a stop is recorded, for its caller
+    kStopDropped,  // the output is dropped: a stop says so and ends the tool
+    kStopWhole,    // the job is whole in the output: a stop ends the tool as it would any program
+};
 std::atomic<int> g_stop_state{kStopIdle};
-std::atomic<int> g_stop_pending{0};  // a signal taken while a regular file was being opened
+std::atomic<int> g_stop_pending{0};  // a stop recorded while opening or during a call on the output
+std::atomic<int> g_stop_fate{0};     // what became of the dropped output
 std::atomic<pid_t> g_main_thread{0};
+// A descriptor on which every write fails at once (a pipe's end without a
+// reader). A stop recorded during a call on the output puts it in place of
+// the descriptor written through, so that a write the call had not yet
+// begun fails instead of waiting on a reader that may never come.
+std::atomic<int> g_poison{-1};
+std::atomic<int> g_stop_wfd{-1};
 // The regular file the tool opened, once it is ours: whether there is one,
 // its descriptor while it is open, the file its name reached when it
 // opened (a symbolic link's target; null when that could not be told), and
@@ -225,12 +205,11 @@ std::atomic<dev_t> g_stop_dev{0};
 std::atomic<ino_t> g_stop_ino{0};
 
 // What became of the output of a job that did not end whole.
-enum Fate : int { kNothingWritten, kMayHold, kCutOff, kMoved, kRemovedNotEmptied, kEmptied, kRemoved, kFates };
+enum Fate : int { kNothingWritten, kCutOff, kMoved, kRemovedNotEmptied, kEmptied, kRemoved, kFates };
 
 std::string fate_text(int fate, const std::string& name) {
     switch (fate) {
         case kNothingWritten: return "nothing was written";
-        case kMayHold: return name + " may hold part of the job";
         case kCutOff: return name + " holds a cut-off job";
         case kMoved: return "the partial output, no longer at " + name + ", was left as it is";
         case kRemovedNotEmptied: return "the partial output was removed, not emptied";
@@ -249,7 +228,7 @@ size_t g_stop_size[kFates][3] = {};
 // no other name of it keeps the cut-off job, then removes the file; says
 // what became of the output. Safe in a signal handler, which calls it.
 int drop_output() {
-    if (!g_stop_file.load()) return g_written.load() ? kCutOff : g_writing.load() ? kMayHold : kNothingWritten;
+    if (!g_stop_file.load()) return g_written.load() ? kCutOff : kNothingWritten;
     const int fd = g_stop_fd.load();
     const char* path = g_stop_path.load();
     // The name may reach another file by now (the output renamed and a new
@@ -261,8 +240,8 @@ int drop_output() {
         struct stat now {};
         return path && stat(path, &now) == 0 && now.st_dev == g_stop_dev.load() && now.st_ino == g_stop_ino.load();
     };
-    // Closed (only when no duplicate could be made for its close, and its
-    // close failed): emptied by its name.
+    // Closed (its close failed, and no duplicate was there to tell it
+    // first), or put out of use by a stop: emptied by its name.
     const bool emptied = fd >= 0 ? ftruncate(fd, 0) == 0 : ours() && truncate(path, 0) == 0;
     const bool at_name = ours();
     const bool removed = at_name && unlink(path) == 0;
@@ -278,15 +257,65 @@ void hold_stop_signals(bool hold) {
     pthread_sigmask(hold ? SIG_BLOCK : SIG_UNBLOCK, &set, nullptr);
 }
 
-[[noreturn]] void stop_now(int sig) {
-    hold_stop_signals(true);  // a second signal must not act on the output again midway
+void on_stop_signal(int sig);
+
+// Gives the stop signals the tool catches their default action back.
+void default_stops() {
+    struct sigaction action {};
+    action.sa_handler = SIG_DFL;
+    sigemptyset(&action.sa_mask);
+    for (int sig : kStopSignals) {
+        struct sigaction old {};
+        if (sigaction(sig, nullptr, &old) == 0 && old.sa_handler == on_stop_signal) sigaction(sig, &action, nullptr);
+    }
+}
+
+// Drops the output of a job that is not whole; from now on a stop only
+// says what became of it. The fate is returned.
+int drop_for_good() {
+    hold_stop_signals(true);  // a stop must not act on the output again midway
+    const int fate = drop_output();
+    g_stop_fate.store(fate);
+    g_stop_state.store(kStopDropped);
+    return fate;
+}
+
+// Says what became of the dropped output and ends the tool. The stop
+// signals act as on any program meanwhile: a second one ends the tool at
+// once, also while the line waits on a standard error nobody reads.
+[[noreturn]] void say_stopped(int sig) {
+    default_stops();
+    hold_stop_signals(false);
     int which = 0;
     for (int i = 0; i < 3; ++i)
         if (kStopSignals[i] == sig) which = i;
-    const int fate = drop_output();
+    const int fate = g_stop_fate.load();
     if (g_err_mid_line.load()) (void)!write(2, "\n", 1);
     (void)!write(2, g_stop_text[fate][which], g_stop_size[fate][which]);
     _exit(128 + sig);
+}
+
+[[noreturn]] void stop_now(int sig) {
+    drop_for_good();
+    say_stopped(sig);
+}
+
+// The job is whole in the output: the signal ends the tool as it would any
+// program, and the output stays as it is.
+[[noreturn]] void end_by_signal(int sig) {
+    default_stops();
+    hold_stop_signals(false);
+    raise(sig);
+    _exit(128 + sig);  // not reached: the default action ends the process
+}
+
+// A stop during a call on the output: the descriptor written through is put
+// out of use, so that the call's next write, should it begin, fails at once.
+void poison_output() {
+    const int wfd = g_stop_wfd.exchange(-1), poison = g_poison.load();
+    if (wfd < 0 || poison < 0) return;
+    if (wfd == g_stop_fd.load()) g_stop_fd.store(-1);  // the file's only descriptor: dropped by its name
+    dup2(poison, wfd);
 }
 
 void on_stop_signal(int sig) {
@@ -294,14 +323,26 @@ void on_stop_signal(int sig) {
     if (gettid() != g_main_thread.load()) {
         // The main thread takes it at once, or once it lets the signals through.
         tgkill(getpid(), g_main_thread.load(), sig);
-    } else if (g_stop_state.load() == kStopOpening) {
-        // A regular file being opened is not yet known to be ours: the
-        // signal waits for the open (which does not block) to end.
-        g_stop_pending.store(sig);
-    } else {
-        stop_now(sig);
+        errno = saved;
+        return;
+    }
+    switch (g_stop_state.load()) {
+        case kStopCall:
+            poison_output();
+            g_stop_pending.store(sig);
+            break;
+        case kStopOpening: g_stop_pending.store(sig); break;
+        case kStopDropped: say_stopped(sig);
+        case kStopWhole: end_by_signal(sig);
+        default: stop_now(sig);
     }
     errno = saved;
+}
+
+// A call on the output has returned: a stop taken during it acts now.
+void end_call() {
+    g_stop_state.store(kStopArmed);
+    if (const int sig = g_stop_pending.load()) stop_now(sig);
 }
 
 // Makes the lines for an output of this name and installs the handlers
@@ -317,10 +358,15 @@ void prepare_stop(const std::string& name, bool opening) {
             g_stop_size[fate][i] = g_stop_text[fate][i] ? line.size() : 0;
         }
     }
+    int ends[2];
+    if (pipe2(ends, O_CLOEXEC) == 0) {
+        close(ends[0]);
+        g_poison.store(ends[1]);
+    }
     g_stop_state.store(opening ? kStopOpening : kStopArmed);
     struct sigaction action {};
     action.sa_handler = on_stop_signal;
-    action.sa_flags = SA_RESTART;
+    action.sa_flags = 0;  // no SA_RESTART: a write waiting on a reader returns to its caller
     sigemptyset(&action.sa_mask);
     for (int sig : kStopSignals) sigaddset(&action.sa_mask, sig);
     for (int sig : kStopSignals) {
@@ -336,20 +382,60 @@ void arm_stop(int fd, const char* path) {
     g_stop_fd.store(fd);
     g_stop_path.store(path);
     g_stop_file.store(fd >= 0);
-    g_stop_state.store(kStopArmed);
-    if (const int sig = g_stop_pending.load()) stop_now(sig);
+    end_call();
 }
 
-// The job is whole in the output: a signal from now on ends the tool as it
-// would any program, and leaves the file.
-void disarm_stop() {
-    struct sigaction action {};
-    action.sa_handler = SIG_DFL;
-    sigemptyset(&action.sa_mask);
-    for (int sig : kStopSignals) {
-        struct sigaction old {};
-        if (sigaction(sig, nullptr, &old) == 0 && old.sa_handler == on_stop_signal) sigaction(sig, &action, nullptr);
+// ---- Writing the output --------------------------------------------------------------
+
+// Hands bytes to the output; false when one did not arrive (g_out.error
+// set) or a stop came first. Each write is a call on the output: a stop
+// taken during it acts once the write has returned, by what it moved,
+// unless the job's end made the call and decides.
+bool write_output(const uint8_t* data, size_t size) {
+    int armed = kStopArmed;
+    const bool call = g_stop_state.compare_exchange_strong(armed, kStopCall);
+    while (size > 0 && !g_stop_pending.load()) {
+        const ssize_t n = write(g_out.wfd, data, size);
+        if (n > 0) {
+            g_written.store(true);
+            data += n;
+            size -= static_cast<size_t>(n);
+        } else if (n == 0 || errno != EINTR) {
+            g_out.error = n < 0 ? errno : EIO;
+            break;
+        }
     }
+    if (call) end_call();
+    return size == 0;
+}
+
+// Hands on what was written so far; false when a byte did not reach the
+// output.
+bool flush_output() {
+    const bool ok = !g_out.error && (g_out.buffer.empty() || write_output(g_out.buffer.data(), g_out.buffer.size()));
+    g_out.buffer.clear();
+    return ok;
+}
+
+int32_t tool_output(const uint8_t* data, int32_t length) {
+    if (g_out.error) return -1;
+    if (length <= 0) return 0;
+    if (g_held.on) {
+        // The tool's memory running out fails the send; the job then ends
+        // for it (out_of_memory).
+        try {
+            g_held.bytes.insert(g_held.bytes.end(), data, data + length);
+        } catch (const std::bad_alloc&) {
+            g_out.error = ENOMEM;
+            return -1;
+        }
+        return length;
+    }
+    const size_t size = static_cast<size_t>(length);
+    if (g_out.buffer.size() + size > kOutputBuffer && !flush_output()) return -1;
+    if (size >= kOutputBuffer) return write_output(data, size) ? length : -1;
+    g_out.buffer.insert(g_out.buffer.end(), data, data + size);
+    return length;
 }
 
 // The file a name reaches (a symbolic link's target), kept for the rest of
@@ -377,6 +463,13 @@ bool open_output(const std::string& path) {
     g_out.removable = g_out.own && fstat(g_out.fd, &st) == 0 && S_ISREG(st.st_mode);
     g_stop_dev.store(st.st_dev);
     g_stop_ino.store(st.st_ino);
+    if (g_out.fd >= 0) {
+        // The bytes go through a duplicate, which a stop can put out of use
+        // while the file opened stays open to be emptied through.
+        g_out.wfd = dup(g_out.fd);
+        if (g_out.wfd < 0 || fcntl(g_out.wfd, F_SETFD, FD_CLOEXEC) != 0) g_out.wfd = g_out.fd;
+        g_stop_wfd.store(g_out.wfd);
+    }
     arm_stop(g_out.removable ? g_out.fd : -1, g_out.removable ? resolved_name(path, st) : nullptr);
     if (g_out.fd < 0) {
         std::fprintf(stderr, "ovcg-print: cannot open output %s: %s\n", path.c_str(), std::strerror(error));
@@ -385,57 +478,51 @@ bool open_output(const std::string& path) {
     return true;
 }
 
-// Flushes the output and closes it where the tool opened it; false (with
-// g_out.error set) when a byte did not reach it. A file whose bytes did not
-// all arrive stays open, so that its drop empties it through its
-// descriptor, whatever its name reaches by then.
+// Closes the output, every byte handed on; false (with g_out.error set)
+// when a close says the file system could not store them (what the file
+// system could not store may be told only by a close). The descriptor
+// written through is closed first; the file opened stays open until that
+// close has succeeded, so that a drop empties it through its descriptor,
+// whatever its name reaches by then.
 bool close_output() {
-    if (g_out.fd < 0 || !flush_output()) return g_out.error == 0;
-    if (!g_out.own) {
-        g_out.fd = -1;
-        return true;
+    const int wfd = std::exchange(g_out.wfd, -1);
+    g_stop_wfd.store(-1);  // its number is free once closed
+    if (wfd < 0) return true;
+    int error = 0;
+    if (wfd != g_out.fd && close(wfd) != 0) error = errno;
+    if (!error && g_out.own) {
+        g_stop_fd.store(-1);  // once closed, a drop goes by the name
+        if (close(std::exchange(g_out.fd, -1)) != 0) error = errno;
     }
-    // What the file system could not store may be told only by a close: the
-    // close of a duplicate tells it too, while the descriptor stays open for
-    // the drop.
-    const int copy = dup(g_out.fd);
-    if (copy >= 0 && close(copy) != 0) {
-        g_out.error = errno;
-        return false;
-    }
-    const int fd = std::exchange(g_out.fd, -1);
-    g_stop_fd.store(-1);
-    if (close(fd) != 0 && copy < 0) g_out.error = errno;
-    return g_out.error == 0;
+    if (error) g_out.error = error;
+    return error == 0;
 }
 
 // Ends the output of a job that ended: true, and a signal from now on ends
-// the tool as it would any program and leaves the file; false (with
-// g_out.error set) when a byte did not reach the output. Every byte is
-// written with the stop signals let through, so that a reader that stops
-// taking them cannot make the tool unstoppable; the job is whole only once
-// its last byte is handed on. From there to the handlers' reset, which
-// waits on no reader, they are held back, since one in between would
-// remove a complete file; one taken meanwhile ends the tool once let
-// through.
+// the tool as it would any program and leaves the output; false (with
+// g_out.error set) when a byte did not reach it. The last flush and the
+// close are one call on the output: a stop during them is recorded, and
+// the job is whole when every byte went and the close succeeded, whatever
+// came meanwhile. Otherwise a stop acts then, on a job that is not whole.
 bool end_output() {
-    if (!flush_output()) return false;
-    hold_stop_signals(true);
-    if (!close_output()) return false;  // the tool ends with the failure, the signals held back
-    disarm_stop();
-    hold_stop_signals(false);
+    g_stop_state.store(kStopCall);
+    if (!flush_output() || !close_output()) {
+        end_call();
+        return false;
+    }
+    g_stop_state.store(kStopWhole);
+    default_stops();
+    if (const int sig = g_stop_pending.load()) end_by_signal(sig);
     return true;
 }
 
-// Drops the output of a job that did not end whole (the bytes not handed on
-// yet, and a regular file the tool opened) and says what became of it. The
-// tool ends with this failure: the stop signals stay held back, so that the
-// handler does not act on the output a second time.
+// Drops the output of a job that did not end whole (the bytes not handed
+// on yet, and a regular file the tool opened) and says what became of it.
+// A stop from now on says it too and ends the tool.
 std::string discard_output() {
-    hold_stop_signals(true);
     g_out.buffer.clear();
-    const int fate = drop_output();
-    close_output();
+    const int fate = drop_for_good();
+    hold_stop_signals(false);
     return "; " + fate_text(fate, g_out.name);
 }
 
@@ -774,7 +861,14 @@ std::string catching_messages(Fn fn) {
         fn();
         return {};
     }
-    fn();
+    try {
+        fn();
+    } catch (...) {  // the messages go where they went before
+        dup2(saved, 2);
+        close(saved);
+        std::fclose(caught);
+        throw;
+    }
     std::fflush(stderr);
     dup2(saved, 2);
     close(saved);
@@ -1008,6 +1102,7 @@ int failed_job(const char* call, int32_t code) {
 int end_on_failure(const char* call, int32_t code) {
     ovcgEndJob();
     if (!g_held.on) return failed_job(call, code);
+    if (g_out.error == ENOMEM) throw std::bad_alloc();  // the tool's own memory failed it, not the options
     g_held.refused = failed(call, code);
     return kRefused;
 }
@@ -1153,12 +1248,24 @@ int run(const Settings& s) {
     g_held.on = true;
     Probe start;
     start.trouble = resource_trouble(catching_messages([&] { start.why = start_job(job); }));
+    if (g_out.error == ENOMEM) throw std::bad_alloc();
     if (start.why.empty()) {
         std::fprintf(stderr, "ovcg-print: printing with ColorModel=%s (%s)\n", color_model.c_str(), because.c_str());
         if ((status = print_pages(job)) != kRefused) return status;
         start.why = g_held.refused;
     }
     return refuse_options(s.model, options, start);
+}
+
+// The tool's own memory ran out (a page's line, the job's start held in
+// memory): the job is ended with nothing more written and the output is
+// dropped, as for a failed write; exit 1, as when the library runs out.
+int out_of_memory() {
+    g_held.on = false;
+    g_out.error = ENOMEM;
+    ovcgEndJob();
+    std::fprintf(stderr, "ovcg-print: out of memory%s\n", discard_output().c_str());
+    return kExitLibrary;
 }
 
 // A standard stream the caller closed is held by /dev/null opened the other
@@ -1199,7 +1306,11 @@ int main(int argc, char** argv) {
         print_help();
         status = end_text_output();
     } else {
-        status = run(s);
+        try {
+            status = run(s);
+        } catch (const std::bad_alloc&) {
+            status = out_of_memory();
+        }
     }
     ovcgRelease();
     return status;

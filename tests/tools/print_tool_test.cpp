@@ -9,6 +9,7 @@
 #include <spawn.h>
 #include <sys/ioctl.h>
 #include <sys/resource.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/syscall.h>
 #include <sys/wait.h>
@@ -28,6 +29,7 @@
 
 #include "support/job_framing.h"
 #include "support/model.h"
+#include "support/sanitized.h"
 #include "support/stream_validator.h"
 
 namespace {
@@ -138,7 +140,9 @@ TEST_F(PrintTool, StandardInputToAFileWithOptions) {
 }
 
 // A choice the model's data cannot serve is named, with what failed, before
-// anything is written; the same choices print with the default model.
+// anything is written; the same choices print with the default model. A
+// page too wide for the memory the process may have names the size, a long
+// one by its start.
 TEST_F(PrintTool, ChoicesTheModelCannotServeAreNamedBeforeAnyByte) {
     write("page.ppm", ppm(4, 3));
     struct Case {
@@ -147,7 +151,19 @@ TEST_F(PrintTool, ChoicesTheModelCannotServeAreNamedBeforeAnyByte) {
         std::string options;
         std::string message;
         std::string size = " -o PageSize=custom.4.25x6in";  // small pages keep the printing runs short
+        std::string before = "";  // shell commands before the refused run
     };
+    // The least address space (KiB) in which the default size's job starts
+    // on the finest medium; the widest custom page needs megabytes more.
+    // The sanitizers reserve more address space than any such limit.
+    const std::string fine = " -o MediaType=Media436_Q4";
+    rlim_t least = 1 << 20;
+    for (rlim_t fails = 4096; !ovcg_test::kSanitized && least - fails > 256;) {
+        const rlim_t mid = (fails + least) / 2;
+        const std::string limit = "ulimit -v " + std::to_string(mid) + "; ";
+        (run("--page-info " + model_arg() + fine, "/dev/null", limit).status == 0 ? least : fails) = mid;
+    }
+    const std::string wide = " -o PageSize=custom." + std::string(52, '0') + "43.2x6in";
     const auto media = [](uint16_t number) {
         return [number](ovcg_test::ModelDescription& m) {
             for (ovcg_test::ModelMedia& x : m.media)
@@ -175,19 +191,25 @@ TEST_F(PrintTool, ChoicesTheModelCannotServeAreNamedBeforeAnyByte) {
          "cannot print MediaType=Media330_Q2 with these options: PageSize=custom.4.25x6in MediaType=Media330_Q2 "
          "HighSpeed=On ColorModel=RGB\novcg-print: ovcgStartJob failed with code -1000 (print engine failure); "
          "nothing was printed"},
+        {"a long size too wide for the memory", [](ovcg_test::ModelDescription&) {}, fine,
+         "cannot print PageSize=custom.0000000000000... with these options: PageSize=custom.0000000000000... "
+         "MediaType=Media436_Q4 ColorModel=RGB\n",
+         wide, "ulimit -v " + std::to_string(least + 3072) + "; "},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
+        if (!c.before.empty() && ovcg_test::kSanitized) continue;
         ovcg_test::ModelDescription model = ovcg_test::default_model();
         c.change(model);
         ASSERT_TRUE(ovcg_test::build_model(model).write_file(path("model.res")));
         const std::string out = path("out.prn");
         std::remove(out.c_str());
         const std::string args = c.size + c.options + " -O '" + out + "' '" + path("page.ppm") + "'";
-        ToolRun r = run("-m '" + path("model.res") + "'" + args);
+        ToolRun r = run("-m '" + path("model.res") + "'" + args, "/dev/null", c.before);
         EXPECT_EQ(r.status, 2) << r.err;
         EXPECT_TRUE(contains(r.err, "ovcg-print: " + c.message)) << r.err;
         EXPECT_FALSE(std::ifstream(out).good());
+        if (!c.before.empty()) continue;  // a page 51560 pixels wide: not printed here
         r = run(model_arg() + args);
         r.out = read(out);
         expect_printed(r);
@@ -541,15 +563,21 @@ TEST_F(PrintTool, AGrayImagePrintsGrayUnlessTheColourModelIsGiven) {
 // holds: the test writes input when it chooses and reads messages as they come.
 class PipedRun {
 public:
-    // `ignored`: a signal the tool starts with ignored (0: none).
-    PipedRun(const std::vector<std::string>& args, const std::string& out_file, int ignored = 0) {
+    // `ignored`: a signal the tool starts with ignored (0: none); `env`:
+    // settings added to the environment; standard output is out_file, or
+    // out_fd when that is given.
+    PipedRun(const std::vector<std::string>& args, const std::string& out_file, int ignored = 0,
+             const std::vector<std::string>& env = {}, int out_fd = -1) {
         int in[2], err[2];
         if (pipe(in) != 0 || pipe(err) != 0) return;
         posix_spawn_file_actions_t actions;
         posix_spawn_file_actions_init(&actions);
         posix_spawn_file_actions_adddup2(&actions, in[0], 0);
         posix_spawn_file_actions_adddup2(&actions, err[1], 2);
-        posix_spawn_file_actions_addopen(&actions, 1, out_file.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        if (out_fd >= 0)
+            posix_spawn_file_actions_adddup2(&actions, out_fd, 1);
+        else
+            posix_spawn_file_actions_addopen(&actions, 1, out_file.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
         posix_spawn_file_actions_addclose(&actions, in[1]);
         posix_spawn_file_actions_addclose(&actions, err[0]);
         // The signals a print stops on act as on a terminal, whatever the test runner ignores.
@@ -571,7 +599,12 @@ public:
         struct sigaction ignore {}, before {};
         ignore.sa_handler = SIG_IGN;
         if (ignored) sigaction(ignored, &ignore, &before);
-        if (posix_spawn(&pid_, tool.c_str(), &actions, &attr, argv.data(), environ) != 0) pid_ = -1;
+        std::vector<std::string> settings = env;
+        std::vector<char*> envp;
+        for (std::string& e : settings) envp.push_back(e.data());
+        for (char** e = environ; *e; ++e) envp.push_back(*e);
+        envp.push_back(nullptr);
+        if (posix_spawn(&pid_, tool.c_str(), &actions, &attr, argv.data(), envp.data()) != 0) pid_ = -1;
         if (ignored) sigaction(ignored, &before, nullptr);
         posix_spawn_file_actions_destroy(&actions);
         posix_spawnattr_destroy(&attr);
@@ -620,6 +653,21 @@ public:
             err_text.append(buf, static_cast<size_t>(n));
         }
         return true;
+    }
+    // The tool's wait status once it has ended, waiting `ms` milliseconds
+    // at most (-1: still running); its messages are not read meanwhile.
+    int ended_within(int ms) {
+        for (int waited = 0; pid_ > 0; waited += 5) {
+            int status = 0;
+            if (waitpid(pid_, &status, WNOHANG) == pid_) {
+                pid_ = -1;
+                wait_for("\x01");  // the rest of the messages
+                return status;
+            }
+            if (waited >= ms) break;
+            usleep(5000);
+        }
+        return -1;
     }
     // Reads the rest of the messages and the exit status.
     int finish() {
@@ -671,12 +719,16 @@ TEST_F(PrintTool, PagesStreamFromAPipe) {
     EXPECT_TRUE(early.size() <= piped.out.size() && std::equal(early.begin(), early.end(), piped.out.begin()));
 }
 
-// Whether process pid waits in system call `number` on descriptor fd.
+// Whether process pid waits in system call `number` on descriptor fd (-1:
+// any but standard error; the tool writes its output through a descriptor
+// of its own).
 bool waits_in(pid_t pid, long number, int fd) {
     std::ifstream call("/proc/" + std::to_string(pid) + "/syscall");
     long now = -1;
     std::string first;
-    return call >> now >> first && now == number && std::stol(first, nullptr, 16) == fd;
+    if (!(call >> now >> first) || now != number) return false;
+    const long on = std::stol(first, nullptr, 16);
+    return fd < 0 ? on != 2 : on == fd;
 }
 
 // A print stopped by SIGINT, SIGTERM or SIGHUP while it waits for rows from
@@ -684,9 +736,10 @@ bool waits_in(pid_t pid, long number, int fd) {
 // is emptied (a hard link to it is left empty) and removed (for a symbolic
 // link, its target), standard output is left holding a cut-off job; one line
 // says which, and the exit status is 128 + the signal's number. An output
-// renamed while it prints is emptied, and a new file at its name is left; a
-// write blocked in a full pipe may have moved part of the job, and so may
-// the job's last write, its reader stalled there, which stops within a
+// renamed while it prints is emptied, and a new file at its name is left. A
+// write waiting in a full pipe returns what it moved: the line says a
+// cut-off job, or nothing written when the pipe was full before the first
+// byte; the job's last write, its reader stalled there, stops within a
 // second. An output that never opened (a FIFO without a reader) stops at
 // once, nothing written; a signal ignored from the start stays ignored, and
 // the job ends whole.
@@ -710,8 +763,9 @@ TEST_F(PrintTool, AStoppedPrintRemovesItsFileAndExitsWith128PlusTheSignal) {
     };
     struct Case {
         int sig;
-        // -O's name ("" for standard output; "renamed": out.prn; "pipe": a full pipe on standard
-        // output; "stall": a pipe that holds the white page, then fills as the job ends)
+        // -O's name ("" for standard output; "renamed": out.prn; "pipe": a pipe on standard output
+        // that fills, "filled" one full from the start; "stall": a pipe that holds the white page,
+        // then fills as the job ends)
         std::string output;
         std::string line;    // "" for a signal ignored from the start
     };
@@ -723,14 +777,16 @@ TEST_F(PrintTool, AStoppedPrintRemovesItsFileAndExitsWith128PlusTheSignal) {
         {SIGINT, "", "stopped by SIGINT; standard output holds a cut-off job\n"},
         {SIGINT, "fifo", "stopped by SIGINT; nothing was written\n"},
         {SIGINT, "renamed", "stopped by SIGINT; the partial output was emptied, not removed\n"},
-        {SIGINT, "pipe", "stopped by SIGINT; standard output may hold part of the job\n"},
+        {SIGINT, "pipe", "stopped by SIGINT; standard output holds a cut-off job\n"},
+        {SIGTERM, "filled", "stopped by SIGTERM; nothing was written\n"},
         {SIGINT, "stall", "stopped by SIGINT; standard output holds a cut-off job\n"},
         {SIGHUP, "stall", "stopped by SIGHUP; standard output holds a cut-off job\n"},
         {SIGHUP, "out.prn", ""},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.output + ": " + (c.line.empty() ? "ignored" : c.line));
-        const bool renamed = c.output == "renamed", full = c.output == "pipe", stall = c.output == "stall";
+        const bool renamed = c.output == "renamed", prefilled = c.output == "filled", stall = c.output == "stall";
+        const bool full = c.output == "pipe" || prefilled;
         const bool piped = full || stall;
         const bool to_file = c.output == "out.prn" || c.output == "link.prn" || renamed;
         std::remove(out.c_str());
@@ -741,11 +797,17 @@ TEST_F(PrintTool, AStoppedPrintRemovesItsFileAndExitsWith128PlusTheSignal) {
         std::vector<std::string> args = {"-m", OVCG_DEFAULT_MODEL_FILE, "-o", "PageSize=custom.4.25x6in"};
         if (!c.output.empty() && !piped) args.insert(args.end(), {"-O", path(renamed ? "out.prn" : c.output)});
         // A pipe that nobody reads: of 4096 bytes, where the tool's first
-        // write moves some and waits, or, for a stalling reader, of 128 KiB,
-        // which the white page's job fits.
+        // write moves some and waits (or none, the pipe full already), or,
+        // for a stalling reader, of 128 KiB, which the white page's job fits.
         const int pipe_end = piped ? open(path("pipe").c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC) : -1;
         const int pipe_size = stall ? 1 << 17 : 4096;
         ASSERT_EQ(piped ? fcntl(pipe_end, F_SETPIPE_SZ, pipe_size) : pipe_size, pipe_size);
+        const Bytes filling(4096, 'f');
+        if (prefilled) {
+            const int filler = open(path("pipe").c_str(), O_WRONLY | O_NONBLOCK | O_CLOEXEC);
+            ASSERT_EQ(::write(filler, filling.data(), filling.size()), 4096);
+            close(filler);
+        }
         const Bytes& input = stall ? blank : image;
         PipedRun tool(args, piped ? path("pipe") : out, c.line.empty() ? c.sig : 0);
         ASSERT_TRUE(tool.started());
@@ -759,6 +821,7 @@ TEST_F(PrintTool, AStoppedPrintRemovesItsFileAndExitsWith128PlusTheSignal) {
         const auto ready = [&] {
             int queued = 0;
             if (stall) return tool.wait_for("ovcg-print: page 1: ", 0) && waits_in(tool.pid(), SYS_read, 0);
+            if (prefilled) return waits_in(tool.pid(), SYS_write, -1);
             if (full) return ioctl(pipe_end, FIONREAD, &queued) == 0 && queued == 4096;
             return fifo ? catches(tool.pid(), c.sig) : std::ifstream(reached, std::ios::ate).tellg() > 0;
         };
@@ -784,7 +847,7 @@ TEST_F(PrintTool, AStoppedPrintRemovesItsFileAndExitsWith128PlusTheSignal) {
                 for (ssize_t w; (w = ::write(filler, zeros, n)) > 0;) filled += static_cast<size_t>(w);
             close(filler);
             tool.close_input();
-            for (int polls = 0; !waits_in(tool.pid(), SYS_write, 1); ++polls) {
+            for (int polls = 0; !waits_in(tool.pid(), SYS_write, -1); ++polls) {
                 ASSERT_LT(polls, 12000) << tool.err_text;
                 usleep(10000);
             }
@@ -813,10 +876,13 @@ TEST_F(PrintTool, AStoppedPrintRemovesItsFileAndExitsWith128PlusTheSignal) {
         EXPECT_EQ(read(file), Bytes(renamed ? 3 : 0, 'n'));
         EXPECT_EQ(read(out).empty(), c.output != "");
         EXPECT_EQ(std::ifstream(kept).good() && read(kept).empty(), to_file);  // every name emptied
+        Bytes taken;
+        uint8_t buf[4096];
+        for (ssize_t n; piped && (n = ::read(pipe_end, buf, sizeof buf)) > 0;) taken.insert(taken.end(), buf, buf + n);
+        if (prefilled) {
+            EXPECT_EQ(taken, filling);  // not a byte of the job
+        }
         if (stall) {  // the pipe holds the job but its end, and the filling
-            Bytes taken;
-            uint8_t buf[4096];
-            for (ssize_t n; (n = ::read(pipe_end, buf, sizeof buf)) > 0;) taken.insert(taken.end(), buf, buf + n);
             ASSERT_GE(taken.size(), filled);
             const size_t sent = taken.size() - filled;
             EXPECT_TRUE(sent < whole.size() && std::equal(taken.begin(), taken.begin() + long(sent), whole.begin()));
@@ -827,6 +893,127 @@ TEST_F(PrintTool, AStoppedPrintRemovesItsFileAndExitsWith128PlusTheSignal) {
     }
     struct stat link_stat {};
     EXPECT_EQ(lstat(path("link.prn").c_str(), &link_stat), 0);  // the link itself stays
+}
+
+// A stop at the job's end is decided by what the calls on the output
+// returned. One that comes once the job's last byte has gone, while the
+// write that moved it or the close after it still waits, leaves the job
+// whole (on a pipe, a socket, a file on standard output and -O) with no
+// line, and the tool ends as any program does on the signal. One during the
+// slow emptying of a dropped output, renamed meanwhile with a new file at
+// its name, keeps the new file. Once the output is dropped, a second stop
+// ends the tool at once whatever its line waits on (a standard error that
+// nobody reads), and after a job that ended whole one stop does.
+TEST_F(PrintTool, AStopAtTheJobsEndIsDecidedByWhatTheOutputReceived) {
+    Bytes blank = ppm(1205, 1730, 7);  // a white page, whose job a pipe of 128 KiB holds
+    std::fill(blank.end() - 1205 * 1730 * 3, blank.end(), 0xFF);
+    const Bytes then_bad = blank + Bytes{'G', 'I', 'F'};
+    write("blank.ppm", blank);
+    write("then_bad.ppm", then_bad);
+    const std::string small = model_arg() + " -o PageSize=custom.4.25x6in '";
+    const Bytes whole = run(small + path("blank.ppm") + "'").out;
+    const ToolRun bad = run(small + path("then_bad.ppm") + "'");
+    ASSERT_EQ(bad.status, 3) << bad.err;
+    ASSERT_LT(whole.size(), 1u << 17);
+    ASSERT_EQ(mkfifo(path("pipe").c_str(), 0600), 0);
+    const std::string file = path("out.prn"), kept = path("kept.prn"), moved = path("moved.prn"), mark = path("mark");
+    struct Case {
+        const char* name;
+        std::string output;   // "-O": out.prn; "file": standard output to out.prn; "pipe"; "socket"
+        std::string faults;   // of the calls on the output ("slow-write": at the job's last byte)
+        std::string full_at = "";  // standard error is full from the message holding this
+        bool then_bad = false;  // a broken image follows the page: the job ends, then the tool says so
+        bool renamed = false;   // the output renamed at the fault's wait, a new file made at its name
+        int stops = 1;
+        bool whole = true;  // the output keeps the whole job
+        std::string line = "";  // "": none, the tool ended by the signal
+    };
+    const Case cases[] = {
+        {"-O, the last write waiting", "-O", "slow-write"},
+        {"a file on standard output, the last write waiting", "file", "slow-write"},
+        {"a pipe, the last write waiting", "pipe", "slow-write"},
+        {"a socket, the last write waiting", "socket", "slow-write"},
+        {"-O, the close of the whole job waiting", "-O", "slow-close"},
+        {"the emptying after a failed close waiting", "-O", "close-eio,slow-ftruncate", "", false, true, 1, false,
+         "stopped by SIGTERM; the partial output was emptied, not removed\n"},
+        {"standard error full as the page is reported: two stops", "-O", "", "page 1: ", false, false, 2, false},
+        {"standard error full after the job ended whole", "-O", "", "the job ended before image 2", true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        for (const std::string& name : {file, kept, moved, mark}) std::remove(name.c_str());
+        const bool to_file = c.output == "-O" || c.output == "file";
+        if (to_file) {  // a file with a second name
+            write("out.prn", {});
+            ASSERT_EQ(link(file.c_str(), kept.c_str()), 0);
+        }
+        int reader = -1, sockets[2] = {-1, -1};
+        if (c.output == "pipe") {
+            reader = open(path("pipe").c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+            ASSERT_EQ(fcntl(reader, F_SETPIPE_SZ, 1 << 17), 1 << 17);
+        } else if (c.output == "socket") {
+            ASSERT_EQ(socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, sockets), 0);
+            const int size = 1 << 20;
+            setsockopt(sockets[1], SOL_SOCKET, SO_SNDBUF, &size, sizeof size);
+            reader = sockets[0];
+        }
+        std::string faults = c.faults;
+        if (faults == "slow-write") faults += "=" + std::to_string((c.then_bad ? bad.out : whole).size());
+        const std::vector<std::string> env = {
+            "LD_PRELOAD=" OVCG_TOOL_FAULTS,
+            "OVCG_TEST_OUTPUT=" + (c.output == "-O" ? file : std::string("/proc/self/fd/1")),
+            "OVCG_TEST_OUTPUT_FAULTS=" + faults,
+            "OVCG_TEST_STDERR_FULL=" + c.full_at,
+            "OVCG_TEST_MARK=" + mark,
+            "OVCG_TEST_WAIT_MS=" + std::string(c.renamed ? "2000" : "60000")};
+        std::vector<std::string> args = {"-m", OVCG_DEFAULT_MODEL_FILE, "-o", "PageSize=custom.4.25x6in"};
+        if (c.output == "-O") args.insert(args.end(), {"-O", file});
+        PipedRun tool(args, c.output == "pipe" ? path("pipe") : file, 0, env, sockets[1]);
+        if (sockets[1] >= 0) close(sockets[1]);
+        ASSERT_TRUE(tool.started());
+        ASSERT_TRUE(tool.write_input(c.then_bad ? then_bad : blank));
+        tool.close_input();
+        // The fault's wait has begun (standard error: the tool waits on it).
+        for (int polls = 0; !std::ifstream(mark).good() || (!c.full_at.empty() && !waits_in(tool.pid(), SYS_write, 2));
+             ++polls) {
+            ASSERT_LT(polls, 12000);
+            usleep(10000);
+        }
+        if (c.renamed) {
+            ASSERT_EQ(rename(file.c_str(), moved.c_str()), 0);
+            write("out.prn", Bytes(3, 'n'));
+        }
+        ASSERT_TRUE(tool.send(SIGTERM));
+        if (c.stops == 2) {  // the output dropped, the line waits on standard error: a second stop
+            for (int polls = 0; std::ifstream(file).good() || !waits_in(tool.pid(), SYS_write, 2); ++polls) {
+                ASSERT_LT(polls, 12000);
+                usleep(10000);
+            }
+            ASSERT_TRUE(tool.send(SIGTERM));
+        }
+        const int status = tool.ended_within(c.renamed ? 5000 : 1000);  // the emptying ends first
+        ASSERT_NE(status, -1) << "the tool goes on after the stop";
+        if (c.line.empty()) {
+            EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGTERM) << status << tool.err_text;
+            EXPECT_FALSE(contains(tool.err_text, "ovcg-print: stopped by")) << tool.err_text;
+        } else {
+            EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 128 + SIGTERM) << status << tool.err_text;
+            EXPECT_TRUE(contains(tool.err_text, "ovcg-print: " + c.line)) << tool.err_text;
+        }
+        Bytes out;
+        uint8_t buf[4096];
+        for (ssize_t n; reader >= 0 && (n = ::read(reader, buf, sizeof buf)) > 0;) out.insert(out.end(), buf, buf + n);
+        if (reader >= 0) close(reader);
+        if (to_file && c.whole) out = read(file);
+        if (c.whole) {
+            EXPECT_TRUE(out == (c.then_bad ? bad.out : whole)) << out.size();
+            EXPECT_EQ(read(kept), to_file ? out : Bytes{});
+        } else {  // dropped: emptied, and removed unless its name reaches a new file by now
+            EXPECT_EQ(std::ifstream(file).good(), c.renamed);
+            EXPECT_EQ(read(file), Bytes(c.renamed ? 3 : 0, 'n'));
+            EXPECT_TRUE(std::ifstream(kept).good() && read(kept).empty());
+        }
+    }
 }
 
 // With standard error closed, no message lands in the printer stream: the
@@ -930,8 +1117,11 @@ TEST_F(PrintTool, AFirstImageCutShortBeforeItsFirstBandEndsTheJobBegun) {
 // target; a hard link to it is left empty; a device or pipe stays), or says
 // that nothing was written. Those are its last messages. An output renamed
 // while the tool waits for rows, a new file put at its name, is emptied at
-// a failed last write and the new file left. A library failure inside the
-// job (exit 1) drops the file alike, nothing written after.
+// a failed last write and the new file left. A close that reports a write
+// the file system lost fails the job alike, also with no descriptor to
+// spare for a duplicate; an emptying that fails leaves a renamed output as
+// it is, and says so. A library failure inside the job (exit 1) drops the
+// file alike, nothing written after.
 TEST_F(PrintTool, OutputThatCannotBeWrittenIsReportedAndRemoved) {
     const std::string small = model_arg() + " -o PageSize=custom.4.25x6in ", out = path("out.prn");
     const Bytes page = ppm(400, 30);  // more printer stream than a pipe holds
@@ -955,13 +1145,19 @@ TEST_F(PrintTool, OutputThatCannotBeWrittenIsReportedAndRemoved) {
         "mkfifo '" + in + "'; { head -c 10000 '" + path("page.ppm") + "'; i=0; while [ ! -s '" + out +
         "' ] && [ $i -lt 3000 ]; do sleep 0.01; i=$((i+1)); done; mv '" + out + "' '" + moved + "'; printf nnn > '" +
         out + "'; tail -c +10001 '" + path("page.ppm") + "'; } > '" + in + "' & ";
+    // Faults of the calls on out.prn, the file the tool opens.
+    const auto faults = [&](const std::string& which) {
+        return "LD_PRELOAD='" OVCG_TOOL_FAULTS "' OVCG_TEST_OUTPUT='" + out + "' OVCG_TEST_OUTPUT_FAULTS=" + which + " ";
+    };
+    const std::string linked = ": > '" + out + "'; ln '" + out + "' '" + kept + "'; ";
     struct Case {
         std::string args, stdin_file, before, out;
         rlim_t limit;
         std::string messages;
         int status = 4;
+        bool emptied = true;  // the file the tool opened
     };
-    const Case cases[] = {
+    std::vector<Case> cases = {
         {small + to_out + "'" + path("page.ppm") + "'", "/dev/null", "", "", 20480, too_large},
         {small + to_out + "'" + path("page.ppm") + "'", "/dev/null", "", "", whole.out.size() - 1, printed + too_large},
         {small + to_out + "'" + path("page.ppm") + "'", "/dev/null", "", "", ff, too_large},  // at the page's end
@@ -977,6 +1173,19 @@ TEST_F(PrintTool, OutputThatCannotBeWrittenIsReportedAndRemoved) {
          ": > '" + out + "'; ln '" + out + "' '" + kept + "'; LD_PRELOAD='" OVCG_RASTER_OUT_FAILS
          "' OVCG_TEST_RASTER_OUT_FAILS=20 ",
          "", 0, "ovcgRasterOut failed with code -1000 (print engine failure); the partial output was removed\n", 1},
+        // A close that says the file system could not store the job (once
+        // it has closed), also where no duplicate could tell it first, and
+        // on an output renamed meanwhile; an emptying that fails.
+        {small + to_out + "'" + path("page.ppm") + "'", "/dev/null", linked + faults("close-eio"), "", 0,
+         printed + "writing " + out + " failed: Input/output error; the partial output was removed\n"},
+        {small + to_out + "'" + path("page.ppm") + "'", "/dev/null", linked + faults("close-eio,dup-emfile"), "", 0,
+         printed + "writing " + out + " failed: Input/output error; the partial output was removed\n"},
+        {small + to_out, in, linked + rename_midway + faults("close-eio"), "", 0,
+         printed + "writing " + out + " failed: Input/output error; the partial output was emptied, not removed\n"},
+        {small + to_out, in, linked + rename_midway + faults("ftruncate-eio"), "", whole.out.size() - 1,
+         printed + "writing " + out + " failed: File too large; the partial output, no longer at " + out +
+             ", was left as it is\n",
+         4, false},
         {small + "-O /dev/full -", path("tall.ppm"), "", "", 0,
          "writing /dev/full failed: No space left on device; nothing was written\n"},
         {small + "'" + path("page.ppm") + "'", "/dev/null", "", ">&-", 0,
@@ -988,6 +1197,12 @@ TEST_F(PrintTool, OutputThatCannotBeWrittenIsReportedAndRemoved) {
         {"--help", "/dev/null", "", ">&-", 0, stdout_failed + "Bad file descriptor\n"},
         {small + "--page-info", "/dev/null", "", ">/dev/full", 0, stdout_failed + "No space left on device\n"},
     };
+    // The tool's own memory failing it (its page line; a sanitizer's
+    // operator new is not the one preloaded): nothing written, no crash.
+    if (!ovcg_test::kSanitized)
+        cases.push_back({small + to_out + "'" + path("page.ppm") + "'", "/dev/null",
+                         "LD_PRELOAD='" OVCG_TOOL_FAULTS "' OVCG_TEST_NEW_FAILS=" + std::to_string(1205 * 3) + " ", "",
+                         0, "out of memory; nothing was written\n", 1});
     for (const Case& c : cases) {
         SCOPED_TRACE(c.args + " " + c.out);
         rlimit unlimited{}, limited{};
@@ -1008,8 +1223,12 @@ TEST_F(PrintTool, OutputThatCannotBeWrittenIsReportedAndRemoved) {
         const bool renamed = contains(c.before, moved);
         EXPECT_EQ(read(out), Bytes(renamed ? 3 : 0, 'n'));
         EXPECT_EQ(std::ifstream(out).good(), renamed);
-        EXPECT_EQ(std::ifstream(kept).good() && read(kept).empty(), contains(c.before, kept));
-        EXPECT_EQ(std::ifstream(moved).good() && read(moved).empty(), renamed);
+        EXPECT_EQ(std::ifstream(kept).good() && read(kept).empty(), contains(c.before, kept) && c.emptied);
+        EXPECT_EQ(std::ifstream(moved).good() && read(moved).empty(), renamed && c.emptied);
+        if (!c.emptied) {  // left as it is: the job cut off
+            EXPECT_GT(read(moved).size(), ff);
+            EXPECT_EQ(read(kept), read(moved));
+        }
         for (const std::string& name : {out, kept, moved, link, in}) std::remove(name.c_str());
     }
     struct stat full {};
