@@ -47,14 +47,18 @@ public:
     CPlimoSpooler& operator=(const CPlimoSpooler&) = delete;
 
     // Each of these throws "Spooler Exception" when a send fails. The
-    // spooler knows only what the callback's counts tell it: what did not go
-    // of a piece that went in part stays, to go first at the next send (so
-    // nothing goes twice and the framing holds). A piece the callback failed
-    // before any count counts as unsent and is dropped, except that a chunk
-    // Flush cut stays buffered whole, to go at the next flush, and a chunk
-    // SendData filled keeps the bytes buffered before that call. Of a
-    // SendData call whose send failed, the bytes after the failed piece are
-    // lost, and so are its own bytes in a filled chunk of which nothing went.
+    // spooler knows only what the callback's counts tell it. A unit of the
+    // stream (a chunk with its header, a lone header or an escape marker)
+    // that went in part keeps what did not go, to go first at the next send
+    // (so nothing goes twice and the framing holds): in header mode a chunk
+    // taken straight from the caller's memory goes as its 2-byte header, then
+    // its data, and a chunk whose header went keeps its data. A unit of
+    // which the callback accepted no byte counts as unsent and is dropped,
+    // except that a chunk Flush cut stays buffered whole, to go at the next
+    // flush, and a chunk SendData filled keeps the bytes buffered before that
+    // call. Of a SendData call whose send failed, the bytes after the failed
+    // unit are lost, and so are its own bytes in a filled chunk of which
+    // nothing went.
     // Appends bytes; sends every chunk that fills up. Data larger than a chunk
     // go out in whole chunks straight from the caller's memory.
     void SendData(const char* data, unsigned int length);

@@ -14,8 +14,8 @@
 //
 // Exit status (the same list as --help and the README):
 //   0 printed (or, with --page-info, the page reported);
-//   1 the library failed (its code is named); a partial output file is
-//     emptied and removed;
+//   1 the library failed (its code is named), or memory ran out; a partial
+//     output file is emptied and removed;
 //   2 bad command line, option or choice, or choices the model cannot print;
 //     nothing is written;
 //   3 the image is missing, unreadable or malformed; pages before the bad one
@@ -579,15 +579,15 @@ std::vector<const char*> choice_names(const char* option) {
 }
 
 const char kExitText[] =
-    "Exit status: 0 printed (or the page reported); 1 the library failed;\n"
-    "2 bad command line, option or choice, or choices the model cannot print\n"
-    "(nothing is written then); 3 the image is missing, unreadable or malformed\n"
-    "(pages before the bad one stay printed and the job is ended); 4 the model\n"
-    "file cannot be opened or read or its data for the job are missing or\n"
-    "damaged, or the output cannot be opened or written. When printing fails\n"
-    "(1 or 4), a partial output file is emptied and removed. A print stopped\n"
-    "by SIGINT, SIGTERM or SIGHUP exits 128 + the signal's number (130 for\n"
-    "Ctrl-C), its partial output file emptied and removed likewise.\n";
+    "Exit status: 0 printed (or the page reported); 1 the library failed, or\n"
+    "memory ran out; 2 bad command line, option or choice, or choices the model\n"
+    "cannot print (nothing is written then); 3 the image is missing, unreadable\n"
+    "or malformed (pages before the bad one stay printed and the job is ended);\n"
+    "4 the model file cannot be opened or read or its data for the job are\n"
+    "missing or damaged, or the output cannot be opened or written. When\n"
+    "printing fails (1 or 4), a partial output file is emptied and removed. A\n"
+    "print stopped by SIGINT, SIGTERM or SIGHUP exits 128 + the signal's number\n"
+    "(130 for Ctrl-C), its partial output file emptied and removed likewise.\n";
 
 void print_help() {
     std::printf(
