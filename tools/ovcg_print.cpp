@@ -270,6 +270,13 @@ void default_stops() {
     }
 }
 
+// The stop signals act as on any program from now on: their default
+// action, let through.
+void give_back_stops() {
+    default_stops();
+    hold_stop_signals(false);
+}
+
 // Drops the output of a job that is not whole; from now on a stop only
 // says what became of it. The fate is returned.
 int drop_for_good() {
@@ -284,8 +291,7 @@ int drop_for_good() {
 // signals act as on any program meanwhile: a second one ends the tool at
 // once, also while the line waits on a standard error nobody reads.
 [[noreturn]] void say_stopped(int sig) {
-    default_stops();
-    hold_stop_signals(false);
+    give_back_stops();
     int which = 0;
     for (int i = 0; i < 3; ++i)
         if (kStopSignals[i] == sig) which = i;
@@ -303,8 +309,7 @@ int drop_for_good() {
 // The job is whole in the output: the signal ends the tool as it would any
 // program, and the output stays as it is.
 [[noreturn]] void end_by_signal(int sig) {
-    default_stops();
-    hold_stop_signals(false);
+    give_back_stops();
     raise(sig);
     _exit(128 + sig);  // not reached: the default action ends the process
 }

@@ -27,6 +27,7 @@
 #include <string>
 #include <vector>
 
+#include "support/fill_pipe.h"
 #include "support/job_framing.h"
 #include "support/model.h"
 #include "support/sanitized.h"
@@ -87,6 +88,13 @@ protected:
         std::string head = "P6\n" + std::to_string(w) + " " + std::to_string(h) + "\n255\n";
         Bytes b(head.begin(), head.end());
         for (uint32_t i = 0; i < w * h * 3; ++i) b.push_back(static_cast<uint8_t>(i * seed));
+        return b;
+    }
+    // A white image: its page's job is small (a pipe of 128 KiB holds the
+    // job of a white 1205 x 1730 page).
+    static Bytes white(uint32_t w, uint32_t h) {
+        Bytes b = ppm(w, h);
+        std::fill(b.end() - w * h * 3, b.end(), 0xFF);
         return b;
     }
     static bool contains(const std::string& s, const std::string& part) {
@@ -731,6 +739,24 @@ bool waits_in(pid_t pid, long number, int fd) {
     return fd < 0 ? on != 2 : on == fd;
 }
 
+// Whether `now()` comes true within two minutes (looked at every 10 ms).
+template <class Cond>
+bool comes(Cond now) {
+    for (int polls = 0; !now(); ++polls) {
+        if (polls == 12000) return false;
+        usleep(10000);
+    }
+    return true;
+}
+
+// What a descriptor that does not wait holds, to its end.
+Bytes drain(int fd) {
+    Bytes taken;
+    uint8_t buf[4096];
+    for (ssize_t n; fd >= 0 && (n = ::read(fd, buf, sizeof buf)) > 0;) taken.insert(taken.end(), buf, buf + n);
+    return taken;
+}
+
 // A print stopped by SIGINT, SIGTERM or SIGHUP while it waits for rows from
 // a slow pipe, once its stream has reached the output: a regular output file
 // is emptied (a hard link to it is left empty) and removed (for a symbolic
@@ -748,8 +774,7 @@ TEST_F(PrintTool, AStoppedPrintRemovesItsFileAndExitsWith128PlusTheSignal) {
     const std::string file = path("out.prn"), kept = path("kept.prn"), out = path("stdout.prn");
     ASSERT_EQ(mkfifo(path("fifo").c_str(), 0600), 0);
     ASSERT_EQ(mkfifo(path("pipe").c_str(), 0600), 0);
-    Bytes blank = image;  // a white page, whose job a pipe of 128 KiB holds
-    std::fill(blank.end() - 1205 * 1730 * 3, blank.end(), 0xFF);
+    const Bytes blank = white(1205, 1730);
     write("blank.ppm", blank);
     const Bytes whole = run(model_arg() + " -o PageSize=custom.4.25x6in '" + path("blank.ppm") + "'").out;
     ASSERT_LT(whole.size(), 1u << 17);
@@ -842,15 +867,10 @@ TEST_F(PrintTool, AStoppedPrintRemovesItsFileAndExitsWith128PlusTheSignal) {
         size_t filled = 0;
         if (stall) {  // the reader stalls: the pipe fills, then the input ends and the tool writes the job's end
             const int filler = open(path("pipe").c_str(), O_WRONLY | O_NONBLOCK);
-            const uint8_t zeros[4096] = {};
-            for (size_t n : {sizeof zeros, size_t{1}})  // whole pages, then the last page's room
-                for (ssize_t w; (w = ::write(filler, zeros, n)) > 0;) filled += static_cast<size_t>(w);
+            filled = ovcg_test::fill_pipe(filler);
             close(filler);
             tool.close_input();
-            for (int polls = 0; !waits_in(tool.pid(), SYS_write, -1); ++polls) {
-                ASSERT_LT(polls, 12000) << tool.err_text;
-                usleep(10000);
-            }
+            ASSERT_TRUE(comes([&] { return waits_in(tool.pid(), SYS_write, -1); })) << tool.err_text;
         }
         if (renamed) {  // a new file at the output's name
             ASSERT_EQ(rename(file.c_str(), path("moved.prn").c_str()), 0);
@@ -876,9 +896,7 @@ TEST_F(PrintTool, AStoppedPrintRemovesItsFileAndExitsWith128PlusTheSignal) {
         EXPECT_EQ(read(file), Bytes(renamed ? 3 : 0, 'n'));
         EXPECT_EQ(read(out).empty(), c.output != "");
         EXPECT_EQ(std::ifstream(kept).good() && read(kept).empty(), to_file);  // every name emptied
-        Bytes taken;
-        uint8_t buf[4096];
-        for (ssize_t n; piped && (n = ::read(pipe_end, buf, sizeof buf)) > 0;) taken.insert(taken.end(), buf, buf + n);
+        const Bytes taken = drain(pipe_end);
         if (prefilled) {
             EXPECT_EQ(taken, filling);  // not a byte of the job
         }
@@ -905,8 +923,7 @@ TEST_F(PrintTool, AStoppedPrintRemovesItsFileAndExitsWith128PlusTheSignal) {
 // ends the tool at once whatever its line waits on (a standard error that
 // nobody reads), and after a job that ended whole one stop does.
 TEST_F(PrintTool, AStopAtTheJobsEndIsDecidedByWhatTheOutputReceived) {
-    Bytes blank = ppm(1205, 1730, 7);  // a white page, whose job a pipe of 128 KiB holds
-    std::fill(blank.end() - 1205 * 1730 * 3, blank.end(), 0xFF);
+    const Bytes blank = white(1205, 1730);
     const Bytes then_bad = blank + Bytes{'G', 'I', 'F'};
     write("blank.ppm", blank);
     write("then_bad.ppm", then_bad);
@@ -974,21 +991,16 @@ TEST_F(PrintTool, AStopAtTheJobsEndIsDecidedByWhatTheOutputReceived) {
         ASSERT_TRUE(tool.write_input(c.then_bad ? then_bad : blank));
         tool.close_input();
         // The fault's wait has begun (standard error: the tool waits on it).
-        for (int polls = 0; !std::ifstream(mark).good() || (!c.full_at.empty() && !waits_in(tool.pid(), SYS_write, 2));
-             ++polls) {
-            ASSERT_LT(polls, 12000);
-            usleep(10000);
-        }
+        ASSERT_TRUE(comes([&] {
+            return std::ifstream(mark).good() && (c.full_at.empty() || waits_in(tool.pid(), SYS_write, 2));
+        }));
         if (c.renamed) {
             ASSERT_EQ(rename(file.c_str(), moved.c_str()), 0);
             write("out.prn", Bytes(3, 'n'));
         }
         ASSERT_TRUE(tool.send(SIGTERM));
         if (c.stops == 2) {  // the output dropped, the line waits on standard error: a second stop
-            for (int polls = 0; std::ifstream(file).good() || !waits_in(tool.pid(), SYS_write, 2); ++polls) {
-                ASSERT_LT(polls, 12000);
-                usleep(10000);
-            }
+            ASSERT_TRUE(comes([&] { return !std::ifstream(file).good() && waits_in(tool.pid(), SYS_write, 2); }));
             ASSERT_TRUE(tool.send(SIGTERM));
         }
         const int status = tool.ended_within(c.renamed ? 5000 : 1000);  // the emptying ends first
@@ -1000,11 +1012,8 @@ TEST_F(PrintTool, AStopAtTheJobsEndIsDecidedByWhatTheOutputReceived) {
             EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 128 + SIGTERM) << status << tool.err_text;
             EXPECT_TRUE(contains(tool.err_text, "ovcg-print: " + c.line)) << tool.err_text;
         }
-        Bytes out;
-        uint8_t buf[4096];
-        for (ssize_t n; reader >= 0 && (n = ::read(reader, buf, sizeof buf)) > 0;) out.insert(out.end(), buf, buf + n);
+        const Bytes out = to_file ? read(file) : drain(reader);
         if (reader >= 0) close(reader);
-        if (to_file && c.whole) out = read(file);
         if (c.whole) {
             EXPECT_TRUE(out == (c.then_bad ? bad.out : whole)) << out.size();
             EXPECT_EQ(read(kept), to_file ? out : Bytes{});
