@@ -23,10 +23,12 @@
 // OVCG_TEST_WAIT_MS milliseconds (10000 by default).
 #include <dlfcn.h>
 #include <fcntl.h>
+#include <poll.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <csignal>
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
@@ -93,13 +95,20 @@ void mark() {
 }
 
 // Marks that a wait begins, then waits for a signal whose handler returns.
+// Signals are held from before the mark until the wait lets them through,
+// so that one sent at the mark cannot run its handler before the wait
+// begins and leave it waiting to the end.
 void wait_here() {
+    const int saved = errno;
+    sigset_t all, before;
+    sigfillset(&all);
+    pthread_sigmask(SIG_BLOCK, &all, &before);
     mark();
     const char* ms_text = std::getenv("OVCG_TEST_WAIT_MS");
     const long ms = ms_text ? std::atol(ms_text) : 10000;
     const timespec wait{ms / 1000, (ms % 1000) * 1000000};
-    const int saved = errno;
-    nanosleep(&wait, nullptr);
+    ppoll(nullptr, 0, &wait, &before);
+    pthread_sigmask(SIG_SETMASK, &before, nullptr);
     errno = saved;
 }
 
